@@ -1,0 +1,13 @@
+# Fails when any file under DIR includes a Qt header.
+file(GLOB_RECURSE files "${DIR}/*.h" "${DIR}/*.cpp")
+set(offenders "")
+foreach(f IN LISTS files)
+    file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Q")
+    if(hits)
+        list(APPEND offenders "${f}")
+    endif()
+endforeach()
+if(offenders)
+    message(FATAL_ERROR "Qt headers included in the core: ${offenders}")
+endif()
+message(STATUS "core is free of Qt headers")

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+inline constexpr std::string_view kProfileSection = "QV-L70s";
+inline constexpr std::string_view kNotSet = "---";
+
+// Per-user settings: text values by section and key. A key never written reads as
+// the default the caller passes ("---" by convention, meaning "not set").
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+    virtual std::string read(std::string_view section, std::string_view key,
+                             std::string_view fallback) = 0;
+    virtual void write(std::string_view section, std::string_view key, std::string_view value) = 0;
+
+    std::string read(std::string_view key) { return read(kProfileSection, key, kNotSet); }
+    void write(std::string_view key, std::string_view value) {
+        write(kProfileSection, key, value);
+    }
+};
+
+// Profile keys, all in section "QV-L70s".
+namespace key {
+inline constexpr std::string_view kComPort = "ComPort";
+inline constexpr std::string_view kBaudRate = "BaudRate";
+inline constexpr std::string_view kDataLength = "DataLength";
+inline constexpr std::string_view kParity = "Parity";
+inline constexpr std::string_view kStopBits = "StopBits";
+inline constexpr std::string_view kCoeffFilePath = "COEFF_FILE_PATH";
+inline constexpr std::string_view kFileRegPath = "FILE_REG_PATH";
+inline constexpr std::string_view kInstThreshold = "INST_THLD_VAL";
+inline constexpr std::string_view kDefThreshold = "DEF_THLD_VAL";
+inline constexpr std::string_view kDeltaEFormula = "DELTA_E_FORMULA";
+}  // namespace key
+
+}  // namespace qv

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace qv {
+
+enum class Icon { Information, Exclamation, Stop, Question, Warning };
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// One message box: a text from the string table, optionally followed by a suffix (a value).
+struct Message {
+    int stringId = 0;
+    Icon icon = Icon::Information;
+    Buttons buttons = Buttons::Ok;
+    std::string suffix;
+    int captionId = 111;
+};
+
+// Everything the workflows ask the operator goes through here: message boxes in the
+// desktop program, printed lines on the command line, scripted answers in tests.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual Answer ask(const Message& message) = 0;
+    // Asks for a file to open; nothing when the operator cancels.
+    virtual std::optional<std::string> askOpenFile(const std::string& startPath,
+                                                   const std::string& filter) = 0;
+};
+
+}  // namespace qv

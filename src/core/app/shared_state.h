@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/link/serial_channel.h"
+#include "core/measure/spectrum.h"
+
+namespace qv {
+
+// What the short-lived task dialogs leave for each other. One instance for the process; it
+// owns the serial port and closes it when it goes.
+struct SharedState {
+    explicit SharedState(std::unique_ptr<SerialChannel> port = nullptr);
+    ~SharedState();
+    SharedState(const SharedState&) = delete;
+    SharedState& operator=(const SharedState&) = delete;
+
+    // Instrument link.
+    std::unique_ptr<SerialChannel> commPort;
+    bool bConnected = false;
+    std::string strInstrumentId;
+    const std::string& instrumentId() const { return strInstrumentId; }
+    void setInstrumentId(std::string id) { strInstrumentId = std::move(id); }
+
+    // Files.
+    std::string strDataFolder;
+    std::string dataFolder() const { return strDataFolder; }
+
+    // Thresholds (in units of the chosen colour-difference formula).
+    double defThreshold = 0.0;
+    double instThreshold = 0.5;
+
+    // Repeatability check: element 3k + a is measurement k at angle a.
+    std::array<AngleSpectrum, 9> repeatSpectrum;
+    double repeatMaxDeltaE = 0.0;
+    bool repeatPassed = false;
+    bool repeatAverageDone = false;
+
+    // Inter-instrument check and validation.
+    ThreeAngles targetSpectrum;
+    ThreeAngles sampleSpectrum;
+    std::string targetSerial;
+    std::string sampleSerial;
+    bool targetMeasured = false;
+    bool sampleMeasured = false;
+    bool measureTarget = false;
+    bool validationAverageDone = false;
+    std::array<double, kAngleCount> interInstDeltaE{};
+    double interInstMaxDeltaE = 0.0;
+    bool interInstPassed = false;
+
+    // User calibration coefficients.
+    std::string coeffFileComment;
+    bool coeffEntryDeleted = false;
+
+    // Window state.
+    bool bAboutMode = false;
+    bool whiteCalibrationPending = false;
+    std::string version;
+};
+
+}  // namespace qv

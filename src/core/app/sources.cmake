@@ -1,0 +1,1 @@
+target_sources(qvcore PRIVATE ${CMAKE_CURRENT_LIST_DIR}/shared_state.cpp)

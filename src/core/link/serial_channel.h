@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// Raw bytes from the instrument: what the line receiver reads from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads what is waiting, at most `maxBytes`, without blocking. Empty when nothing waits
+    // or the read failed.
+    virtual std::string readAvailable(std::size_t maxBytes) = 0;
+    // Blocks at most `ms` real milliseconds until input waits (or the line hung up).
+    virtual bool pollInput(std::uint32_t ms) = 0;
+};
+
+// Parity codes as the settings store them: the leading number of the parity entry.
+enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
+
+// The one serial connection to the instrument.
+class SerialChannel : public ByteSource {
+public:
+    // Opens with 9600 baud, 8 data bits, no parity, one stop bit, RTS on.
+    virtual bool open(const std::string& portName) = 0;
+    virtual bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Writes the text as it stands; the caller includes the terminator.
+    virtual bool send(std::string_view command) = 0;
+    // One reply line with a time-out in whole seconds (see receive_line.h for the rules).
+    virtual std::string receiveLine(int timeoutS) = 0;
+};
+
+}  // namespace qv

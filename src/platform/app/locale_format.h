@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/app/file_store.h"
+
+class QLocale;
+
+namespace qv {
+
+// The user's decimal and list separators: ";" as list separator where the decimal separator
+// is a comma, "," otherwise.
+NumberFormat numberFormatFor(const QLocale& locale);
+NumberFormat userNumberFormat();
+
+}  // namespace qv

@@ -1,0 +1,28 @@
+#include "support/scripted_prompter.h"
+
+namespace qv::test {
+
+Answer ScriptedPrompter::ask(const Message& message) {
+    asked.push_back(message);
+    if (!answers.empty()) {
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+std::optional<std::string> ScriptedPrompter::askOpenFile(const std::string&, const std::string&) {
+    if (files.empty()) return std::nullopt;
+    auto f = files.front();
+    files.pop_front();
+    return f;
+}
+
+std::vector<int> ScriptedPrompter::ids() const {
+    std::vector<int> out;
+    for (const Message& m : asked) out.push_back(m.stringId);
+    return out;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/prompter.h"
+
+namespace qv::test {
+
+// Answers message boxes from a script and records every message asked. When the script
+// runs dry the first button's answer is given (OK or Yes).
+class ScriptedPrompter : public Prompter {
+public:
+    Answer ask(const Message& message) override;
+    std::optional<std::string> askOpenFile(const std::string& startPath,
+                                           const std::string& filter) override;
+
+    std::deque<Answer> answers;
+    std::deque<std::optional<std::string>> files;
+    std::vector<Message> asked;
+
+    // The string numbers asked, in order.
+    std::vector<int> ids() const;
+};
+
+}  // namespace qv::test

@@ -1,0 +1,24 @@
+#include "support/virtual_clock.h"
+
+#include <algorithm>
+
+#include "core/link/serial_channel.h"
+
+namespace qv::test {
+
+std::int64_t VirtualClock::calendarSeconds() { return static_cast<std::int64_t>(nowMs_ / 1000); }
+
+std::uint32_t VirtualClock::tickMs() { return static_cast<std::uint32_t>(nowMs_); }
+
+void VirtualClock::sleepMs(std::uint32_t ms) {
+    sleeps_.push_back(ms);
+    nowMs_ += ms;
+}
+
+bool VirtualClock::waitForInput(ByteSource& source, std::uint32_t ms) {
+    if (source.pollInput(std::min(ms, realSliceMs))) return true;
+    nowMs_ += ms;
+    return false;
+}
+
+}  // namespace qv::test

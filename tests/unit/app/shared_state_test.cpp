@@ -1,0 +1,25 @@
+#include <gtest/gtest.h>
+
+#include "core/app/shared_state.h"
+
+namespace qv {
+namespace {
+
+TEST(SharedState, StartsWithTheDocumentedValues) {
+    SharedState s;
+    EXPECT_EQ(s.commPort, nullptr);
+    EXPECT_FALSE(s.bConnected);
+    EXPECT_TRUE(s.strInstrumentId.empty());
+    EXPECT_EQ(s.defThreshold, 0.0);
+    EXPECT_EQ(s.instThreshold, 0.5);
+    for (const auto& sp : s.repeatSpectrum) EXPECT_TRUE(sp.empty());
+    for (const auto& sp : s.targetSpectrum) EXPECT_TRUE(sp.empty());
+    for (const auto& sp : s.sampleSpectrum) EXPECT_TRUE(sp.empty());
+    EXPECT_FALSE(s.repeatPassed || s.repeatAverageDone || s.targetMeasured || s.sampleMeasured ||
+                 s.measureTarget || s.validationAverageDone || s.interInstPassed ||
+                 s.coeffEntryDeleted || s.bAboutMode || s.whiteCalibrationPending);
+    EXPECT_EQ(s.interInstDeltaE, (std::array<double, 3>{0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace qv
