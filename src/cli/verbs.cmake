@@ -1,1 +1,4 @@
-target_sources(qvl70s-cli PRIVATE)
+# Each verb group lists its own file.
+include(${CMAKE_CURRENT_LIST_DIR}/colour.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/link.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/measure.cmake)

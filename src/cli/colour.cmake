@@ -1,0 +1,1 @@
+target_sources(qvl70s-cli PRIVATE)

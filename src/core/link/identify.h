@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/link/serial_channel.h"
+
+namespace qv {
+
+// What one identification exchange ("IDR") yields.
+enum class IdentifyOutcome { Failed, Type40, Type53, ThreeField };
+
+struct IdentifyResult {
+    IdentifyOutcome outcome = IdentifyOutcome::Failed;
+    // The identification text (characters from offset 12 up to the next comma); empty for
+    // the three-field form, whose callers substitute their own row of dashes.
+    std::string idText;
+
+    bool ok() const { return outcome != IdentifyOutcome::Failed; }
+    // The timing variant: only a type-53 instrument runs without the type-40 waits.
+    bool type53() const { return outcome == IdentifyOutcome::Type53; }
+    // The type code a caller keeps: "53", or "40" for type 40 and the three-field form.
+    std::string modelCode() const { return type53() ? "53" : "40"; }
+};
+
+// Classifies an identification reply as received (carriage return kept).
+IdentifyResult classifyIdentification(std::string_view reply);
+
+// Characters from offset 12 up to, not including, the next comma (or the end).
+std::string identificationText(std::string_view reply);
+
+// Sends "IDR", receives with the identification time-out and classifies the reply.
+IdentifyResult IdentifyInstrument(SerialChannel& port);
+
+// The CPS command built from a CPR reply: every "OK00" becomes "CPS", offsets 12 and 13
+// become " 0", offset 5 becomes "0". Nothing when the reply does not fit the 50-byte command
+// buffer or is too short to edit at those offsets.
+std::optional<std::string> buildCpsCommand(std::string_view cprReply);
+
+// The settings reset of a type-53 instrument: CPR, CPS, USR, "USS,0", each answered within
+// 5 s. False at the first failure (nothing more is sent).
+bool resetInstrumentSettings(SerialChannel& port);
+
+}  // namespace qv
