@@ -1,0 +1,65 @@
+#pragma once
+
+// The simulated instrument: answers the instrument's command set on the master side of a
+// pseudo-terminal, so programs and tests talk to a real tty device.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv::sim {
+
+// One simulated instrument. Several may sit behind one port; `plug` chooses which answers.
+struct InstrumentConfig {
+    std::string name = "A";
+    // "53", "40" or "three-field" (the 14-character "OK00, 0, 0, 1" answer).
+    std::string type = "53";
+    // Placed at offset 12 of the IDR reply; also the serial recorded in written entries.
+    std::string idText = "L70S-000001";
+    std::string specimen = "white";  // white, silver, red, blue
+    double noise = 0.0;              // standard deviation in % reflectance
+    std::uint32_t seed = 1;
+    std::array<double, 3> gain{1.0, 1.0, 1.0};    // per angle: reading = gain * true + offset
+    std::array<double, 3> offset{0.0, 0.0, 0.0};  // per angle, % reflectance
+};
+
+struct LogEntry {
+    std::int64_t timeUs = 0;  // monotonic
+    char direction = '>';     // '>' received from the host, '<' sent to the host
+    std::string text;         // as on the wire, CR and LF escaped as \r and \n
+};
+
+struct Options {
+    std::vector<InstrumentConfig> instruments;  // at least one; the first is plugged in
+    std::string stateFile;                      // entries kept across runs when not empty
+    std::string logFile;                        // the log also written here when not empty
+};
+
+class Simulator {
+public:
+    explicit Simulator(Options options);
+    ~Simulator();  // stops
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Opens the pseudo-terminal and starts answering on a thread of its own.
+    bool start();
+    void stop();
+    // Path of the slave side, the "port" a program opens.
+    std::string portPath() const;
+
+    // A control command, the same text the control channel takes ("plug B",
+    // "fault MES silence", ...). Returns the reply text ("ok" or an error).
+    std::string control(const std::string& command);
+
+    std::vector<LogEntry> log() const;
+    void clearLog();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qv::sim
