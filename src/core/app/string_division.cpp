@@ -1,0 +1,1 @@
+// Splits comma-separated reply lines into numbered fields.
