@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test bench demo clean format
+.PHONY: all deps configure build test bench demo clean format check-asan check-tsan
 
 all: build
 
@@ -32,5 +32,15 @@ demo: deps
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# The whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer, no recovery.
+check-asan: deps
+	$(MAKE) build BUILD_DIR=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=address
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# The whole test suite under ThreadSanitizer.
+check-tsan: deps
+	$(MAKE) build BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=thread
+	cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 900
+
 clean:
-	rm -rf build build-release
+	rm -rf build build-release build-asan build-tsan
