@@ -1,0 +1,88 @@
+// The repeatability result file. String-table texts are written as they stand (never used as
+// format strings, so a '%' in a translation cannot garble the file).
+#include "core/measure/result_file.h"
+
+#include <cstdio>
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+class Writer {
+public:
+    Writer(const StringTable& texts, const NumberFormat& format)
+        : texts_(texts), format_(format), sep_(format.listSeparator) {}
+
+    void line(const std::string& text = {}) { out_ += text + kLineEnd; }
+
+    // Block header: its title, the wavelength columns and the coordinate columns; blocks of
+    // measurements 2 and 3 add the colour-difference column.
+    void blockHeader(int titleId, bool withDeltaE) {
+        std::string text = texts_.text(titleId) + sep_;
+        for (int nm = kStartNm; nm <= kEndNm; nm += kStepNm)
+            text += std::to_string(nm) + "nm" + sep_;
+        text += texts_.text(kStrCoordinate1Column) + sep_ + texts_.text(kStrCoordinate2Column) +
+                sep_ + texts_.text(kStrCoordinate3Column) + sep_;
+        if (withDeltaE) text += texts_.text(kStrDeltaEColumn);
+        line(text);
+    }
+
+    void row(int angle, const AngleSpectrum& values) {
+        std::string text = std::to_string(kAngleDegrees[angle]) + sep_;
+        for (double v : values) text += formatFileNumber(v, format_) + sep_;
+        line(text);
+    }
+
+    std::string take() { return std::move(out_); }
+
+private:
+    const StringTable& texts_;
+    const NumberFormat& format_;
+    const std::string& sep_;
+    std::string out_;
+};
+
+}  // namespace
+
+std::string resultTimestamp(const LocalTime& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02d%02d%02d_%02d%02d%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return buffer;
+}
+
+std::string repeatabilityFileName(const StringTable& texts, const LocalTime& time) {
+    return texts.text(kStrResultFilePrefix) + resultTimestamp(time) + ".csv";
+}
+
+std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
+                                    const LocalTime& time, const StringTable& texts,
+                                    const NumberFormat& format) {
+    Writer w(texts, format);
+    const std::string& sep = format.listSeparator;
+    w.line(texts.text(kStrDateLabel) + sep + resultTimestamp(time));
+    w.line(texts.text(kStrInstrumentLabel) + sep + instrumentId);
+    w.line();
+    w.line();
+    constexpr int kBlockTitles[3] = {kStrFirstBlock, kStrSecondBlock, kStrThirdBlock};
+    for (int k = 0; k < 3; ++k) {
+        w.blockHeader(kBlockTitles[k], k > 0);
+        for (int a = 0; a < kAngleCount; ++a) w.row(a, series[3 * k + a]);
+    }
+    return w.take();
+}
+
+std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFolder,
+                                   const RepeatSeries& series, const std::string& instrumentId,
+                                   const LocalTime& time, const StringTable& texts,
+                                   const NumberFormat& format) {
+    // Without a data folder the path would point at the file-system root.
+    if (dataFolder.empty()) return {};
+    const std::string path = dataFolder + "/" + repeatabilityFileName(texts, time);
+    const std::string contents = formatRepeatabilityFile(series, instrumentId, time, texts, format);
+    return files.saveAtomically(path, contents) ? path : std::string();
+}
+
+}  // namespace qv
