@@ -1,6 +1,7 @@
 #include "core/measure/file_number.h"
 
 #include <charconv>
+#include <cmath>
 #include <ctime>
 
 namespace qv {

@@ -11,6 +11,14 @@ namespace qv {
 // separator whatever the process locale.
 std::string formatFileNumber(double value, const NumberFormat& format);
 
+// A value on screen: two decimals ("%.2lf") with the user's decimal separator; a value that is
+// not a number shows as an empty field, "---".
+std::string formatDisplayNumber(double value, char decimalSeparator);
+inline constexpr const char* kEmptyField = "---";
+
+// The value cut to two decimals the way "%.2lf" followed by reading back would leave it.
+double roundedToTwoDecimals(double value);
+
 // Local calendar time, broken down. Fields that cannot be determined are 0 (date) or -1 (time).
 struct LocalTime {
     int year = 0;

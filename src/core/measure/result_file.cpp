@@ -12,8 +12,11 @@ constexpr const char* kLineEnd = "\r\n";
 
 class Writer {
 public:
-    Writer(const StringTable& texts, const NumberFormat& format)
-        : texts_(texts), format_(format), sep_(format.listSeparator) {}
+    Writer(const StringTable& texts, const NumberFormat& format, const std::string& deltaELabel)
+        : texts_(texts), format_(format), sep_(format.listSeparator) {
+        deltaEHeading_ = texts.text(kStrDeltaEColumn);
+        if (!deltaELabel.empty()) deltaEHeading_ += " (" + deltaELabel + ")";
+    }
 
     void line(const std::string& text = {}) { out_ += text + kLineEnd; }
 
@@ -25,7 +28,7 @@ public:
             text += std::to_string(nm) + "nm" + sep_;
         text += texts_.text(kStrCoordinate1Column) + sep_ + texts_.text(kStrCoordinate2Column) +
                 sep_ + texts_.text(kStrCoordinate3Column) + sep_;
-        if (withDeltaE) text += texts_.text(kStrDeltaEColumn);
+        if (withDeltaE) text += deltaEHeading_;
         line(text);
     }
 
@@ -41,6 +44,7 @@ private:
     const StringTable& texts_;
     const NumberFormat& format_;
     const std::string& sep_;
+    std::string deltaEHeading_;
     std::string out_;
 };
 
@@ -59,8 +63,8 @@ std::string repeatabilityFileName(const StringTable& texts, const LocalTime& tim
 
 std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
                                     const LocalTime& time, const StringTable& texts,
-                                    const NumberFormat& format) {
-    Writer w(texts, format);
+                                    const NumberFormat& format, const std::string& deltaELabel) {
+    Writer w(texts, format, deltaELabel);
     const std::string& sep = format.listSeparator;
     w.line(texts.text(kStrDateLabel) + sep + resultTimestamp(time));
     w.line(texts.text(kStrInstrumentLabel) + sep + instrumentId);
@@ -77,11 +81,12 @@ std::string formatRepeatabilityFile(const RepeatSeries& series, const std::strin
 std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFolder,
                                    const RepeatSeries& series, const std::string& instrumentId,
                                    const LocalTime& time, const StringTable& texts,
-                                   const NumberFormat& format) {
+                                   const NumberFormat& format, const std::string& deltaELabel) {
     // Without a data folder the path would point at the file-system root.
     if (dataFolder.empty()) return {};
     const std::string path = dataFolder + "/" + repeatabilityFileName(texts, time);
-    const std::string contents = formatRepeatabilityFile(series, instrumentId, time, texts, format);
+    const std::string contents =
+        formatRepeatabilityFile(series, instrumentId, time, texts, format, deltaELabel);
     return files.saveAtomically(path, contents) ? path : std::string();
 }
 

@@ -1,0 +1,169 @@
+#include "core/measure/average_workflow.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "core/checks/stats/data_analyzer.h"
+#include "core/link/identify.h"
+#include "core/measure/file_number.h"
+#include "core/measure/message_box.h"
+
+namespace qv {
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+void fillEmpty(CoordinateTexts& texts) {
+    for (auto& row : texts) row.fill(kEmptyField);
+}
+}  // namespace
+
+AverageWorkflow::AverageWorkflow(SharedState& state, Clock& clock, Prompter& prompter,
+                                 EvaluateHueControl& colour, AverageSetup setup,
+                                 char decimalSeparator)
+    : state_(state),
+      clock_(clock),
+      prompter_(prompter),
+      colour_(colour),
+      setup_(setup),
+      decimal_(decimalSeparator) {
+    fillEmpty(view_.coordinate);
+    fillEmpty(view_.deviation);
+    for (auto& angle : sd_) angle.fill(kNaN);
+}
+
+bool AverageWorkflow::measure() {
+    if (view_.closed || count_ >= kMaxAverageMeasurements) return false;
+    view_.measureEnabled = false;
+    ThreeAngles spectra;
+    if (!acquire(spectra)) return false;
+
+    SpectralMeasurement record;
+    record.spectra.assign(spectra.begin(), spectra.end());
+    measurements_[count_] = std::move(record);
+    recordCoordinates(spectra);
+    ++count_;
+    updateAverage();
+    showAverageCoordinates();
+    if (count_ >= 2) showDeviations();
+
+    if (!type53_) clock_.sleepMs(kType40ButtonPauseMs);
+    view_.measureEnabled = true;
+    view_.countText = std::to_string(count_);
+    view_.finishEnabled = true;
+    if (count_ == kMaxAverageMeasurements) finish();
+    return true;
+}
+
+bool AverageWorkflow::acquire(ThreeAngles& spectra) {
+    SerialChannel* port = state_.commPort.get();
+    if (port == nullptr) {
+        fail("no port open");
+        return false;
+    }
+    const IdentifyResult id = IdentifyInstrument(*port);
+    if (!id.ok()) {
+        fail("identification failed");
+        return false;
+    }
+    type53_ = id.type53();
+    const std::string serial =
+        id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldSerialText) : id.idText;
+    (state_.measureTarget ? state_.targetSerial : state_.sampleSerial) = serial;
+
+    MeasureOutcome outcome = acquireMeasurement(*port, clock_, MeasureVariant::Average, type53_);
+    if (!outcome.ok()) {
+        fail(outcome.reason());
+        return false;
+    }
+    spectra = std::move(outcome.spectra);
+    lastFailure_.clear();
+    return true;
+}
+
+void AverageWorkflow::fail(std::string reason) {
+    lastFailure_ = std::move(reason);
+    view_.finishEnabled = false;
+    prompter_.ask(messageBox(kStrMeasurementFailed, Icon::Stop));
+    view_.measureEnabled = true;
+}
+
+void AverageWorkflow::recordCoordinates(const ThreeAngles& spectra) {
+    std::array<float, 9> values{};
+    for (int a = 0; a < kAngleCount; ++a) {
+        colour_.setTarget(a, spectra[a]);
+        const std::array<double, 3> lab = colour_.coordinates(kTargetMode);
+        // Kept in the order 75°, 45°, 25°.
+        const int base = 3 * (kAngleCount - 1 - a);
+        for (int c = 0; c < 3; ++c)
+            values[base + c] = static_cast<float>(roundedToTwoDecimals(lab[c]));
+    }
+    coordinateHistory_[count_] = values;
+}
+
+void AverageWorkflow::updateAverage() {
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleSpectrum sum(kSpectrumPoints, 0.0);
+        for (const auto& [index, m] : measurements_)
+            for (int j = 0; j < kSpectrumPoints; ++j) sum[j] += m.spectra[a][j];
+        for (double& v : sum) v /= count_;
+        average_[a] = std::move(sum);
+        if (setup_.fromRepeatability && setup_.repeatSlot >= 0 && setup_.repeatSlot <= 2)
+            state_.repeatSpectrum[3 * setup_.repeatSlot + a] = average_[a];
+    }
+}
+
+void AverageWorkflow::showAverageCoordinates() {
+    // The first measurement of a series is the target of the later colour differences.
+    const bool asTarget = setup_.fromRepeatability ? setup_.repeatSlot == 0 : setup_.dataRole == 1;
+    for (int a = 0; a < kAngleCount; ++a) {
+        if (asTarget)
+            colour_.setTarget(a, average_[a]);
+        else
+            colour_.setSample(a, average_[a]);
+        averageLab_[a] = colour_.coordinates(asTarget ? kTargetMode : kSampleMode);
+        for (int c = 0; c < 3; ++c)
+            view_.coordinate[c][a] = formatDisplayNumber(averageLab_[a][c], decimal_);
+    }
+}
+
+void AverageWorkflow::showDeviations() {
+    std::vector<float> series;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const int base = 3 * (kAngleCount - 1 - a);
+        for (int c = 0; c < 3; ++c) {
+            series.clear();
+            for (const auto& [index, values] : coordinateHistory_)
+                series.push_back(values[base + c]);
+            const std::int32_t n = static_cast<std::int32_t>(series.size());
+            const DataAnalyzer stats(n, series.data());
+            sd_[a][c] = stats.deviation;
+            view_.deviation[c][a] = formatDisplayNumber(sd_[a][c], decimal_);
+        }
+    }
+}
+
+bool& AverageWorkflow::doneFlag() {
+    return setup_.fromRepeatability ? state_.repeatAverageDone : state_.validationAverageDone;
+}
+
+void AverageWorkflow::finish() {
+    if (view_.closed || !view_.finishEnabled) return;
+    doneFlag() = true;
+    if (!setup_.fromRepeatability && (setup_.dataRole == 0 || setup_.dataRole == 1)) {
+        ThreeAngles& destination =
+            setup_.dataRole == 1 ? state_.targetSpectrum : state_.sampleSpectrum;
+        destination = average_;
+    }
+    view_.closed = true;
+    view_.finished = true;
+}
+
+void AverageWorkflow::cancel() {
+    if (view_.closed) return;
+    doneFlag() = false;
+    view_.closed = true;
+}
+
+}  // namespace qv

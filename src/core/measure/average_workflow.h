@@ -1,0 +1,92 @@
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+
+#include "core/app/clock.h"
+#include "core/app/prompter.h"
+#include "core/app/shared_state.h"
+#include "core/measure/colour_requests.h"
+#include "core/measure/measurement_exchange.h"
+
+namespace qv {
+
+inline constexpr int kMaxAverageMeasurements = 30;
+inline constexpr int kStrMeasurementFailed = 114;
+
+// Who opened the average measurement and where its result goes.
+struct AverageSetup {
+    // True: the average becomes measurement `repeatSlot` (0 to 2) of the repeatability series.
+    bool fromRepeatability = false;
+    int repeatSlot = 0;
+    // For the validation caller: 1 = target data, 0 = sample data.
+    int dataRole = -1;
+};
+
+// Three values per angle, indexed [coordinate][angle].
+using CoordinateTexts = std::array<std::array<std::string, kAngleCount>, 3>;
+
+// What the average-measurement dialog shows.
+struct AverageView {
+    CoordinateTexts coordinate;  // L*, a*, b* of the running average
+    CoordinateTexts deviation;   // standard deviation of each over the single measurements
+    std::string countText = "0";
+    bool measureEnabled = true;
+    bool finishEnabled = false;
+    bool closed = false;
+    bool finished = false;  // closed through finish (or the 30th measurement)
+};
+
+// Measures the same sample up to 30 times and keeps the spectral average of all measurements.
+class AverageWorkflow {
+public:
+    AverageWorkflow(SharedState& state, Clock& clock, Prompter& prompter,
+                    EvaluateHueControl& colour, AverageSetup setup, char decimalSeparator);
+
+    // One measurement. False when it failed (the operator has been told).
+    bool measure();
+    void finish();
+    void cancel();
+
+    const AverageView& view() const { return view_; }
+    int measurementCount() const { return count_; }
+    // The running average by angle: 31 reflectances each (percent).
+    const ThreeAngles& average() const { return average_; }
+    // L*, a*, b* of the average, [angle][coordinate].
+    const std::array<std::array<double, 3>, kAngleCount>& averageCoordinates() const {
+        return averageLab_;
+    }
+    // Standard deviations [angle][coordinate]; NaN before the second measurement.
+    const std::array<std::array<double, 3>, kAngleCount>& deviations() const { return sd_; }
+    // Why the last measurement failed, in English ("no reply to MES").
+    const std::string& lastFailure() const { return lastFailure_; }
+
+private:
+    bool acquire(ThreeAngles& spectra);
+    void recordCoordinates(const ThreeAngles& spectra);
+    void updateAverage();
+    void showAverageCoordinates();
+    void showDeviations();
+    void fail(std::string reason);
+    bool& doneFlag();
+
+    SharedState& state_;
+    Clock& clock_;
+    Prompter& prompter_;
+    ColourRequests colour_;
+    AverageSetup setup_;
+    char decimal_;
+    bool type53_ = true;
+    int count_ = 0;
+    std::map<int, SpectralMeasurement> measurements_;
+    // Per measurement: 75° L*, a*, b*, then 45°, then 25°, each cut to two decimals.
+    std::map<int, std::array<float, 9>> coordinateHistory_;
+    ThreeAngles average_;
+    std::array<std::array<double, 3>, kAngleCount> averageLab_{};
+    std::array<std::array<double, 3>, kAngleCount> sd_{};
+    std::string lastFailure_;
+    AverageView view_;
+};
+
+}  // namespace qv

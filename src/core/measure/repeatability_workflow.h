@@ -1,0 +1,118 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/app/clock.h"
+#include "core/app/file_store.h"
+#include "core/app/profile_store.h"
+#include "core/app/prompter.h"
+#include "core/app/shared_state.h"
+#include "core/app/string_table.h"
+#include "core/measure/average_workflow.h"
+#include "core/measure/colour_requests.h"
+
+namespace qv {
+
+inline constexpr int kSeriesLength = 3;
+// Instructions before measurements 2 and 3, after a completed series; the question asked
+// before measurements 2 and 3.
+inline constexpr int kStrSecondInstruction = 172;
+inline constexpr int kStrThirdInstruction = 173;
+inline constexpr int kStrSeriesDone = 169;
+inline constexpr int kStrConfirmNextMeasurement = 174;
+
+// What the repeatability dialog shows.
+struct RepeatView {
+    std::string counterText = "0/3";
+    int instructionId = 0;       // 0: the dialog layout's first instruction
+    CoordinateTexts coordinate;  // L*, a*, b* of the latest measurement, [coordinate][angle]
+    // dL*, da*, db* and the total colour difference against measurement 1, [row][angle].
+    std::array<std::array<std::string, kAngleCount>, 4> difference;
+    std::string deltaELabel;  // the formula of the total colour difference
+    bool measureEnabled = false;
+    bool averageEnabled = false;
+    bool calibrateEnabled = false;
+    bool closed = false;
+};
+
+struct RepeatSeams {
+    SharedState& state;
+    Clock& clock;
+    Prompter& prompter;
+    ProfileStore& profile;
+    FileStore& files;
+    const StringTable& texts;
+    NumberFormat format;
+};
+
+enum class MeasureResult { Taken, Declined, Failed };
+
+// The repeatability check: three measurements of one sample (each direct or an average),
+// colour differences of measurements 2 and 3 against measurement 1, the result file and the
+// verdict against the repeatability threshold.
+class RepeatabilityWorkflow {
+public:
+    explicit RepeatabilityWorkflow(RepeatSeams seams);
+    ~RepeatabilityWorkflow();
+
+    // Runs once a series is judged, with the verdict already in the shared state (the dialog
+    // opens the verdict window here).
+    void onVerdict(std::function<void()> handler) { onVerdict_ = std::move(handler); }
+    // The question before measurements 2 and 3 (the command line takes them without asking).
+    void setAskBeforeMeasuring(bool ask) { ask_ = ask; }
+
+    // After the connection dialog: the measuring buttons follow the connection.
+    void connectionChanged();
+    MeasureResult measure();
+    // The average measurement: the setup to open it with, then its outcome.
+    AverageSetup beginAverage();
+    void endAverage();
+    void close();
+    // True when the dialog closes.
+    bool cancel();
+
+    EvaluateHueControl& colour() { return *colour_; }
+    const RepeatView& view() const { return view_; }
+    int measuredCount() const { return measuredCount_; }
+    int slotIndex() const { return slotIndex_; }
+    bool seriesValid() const { return seriesValid_; }
+    const std::string& instrumentId() const { return instrumentId_; }
+    // Total colour differences of measurements 2 and 3 by angle.
+    const std::array<std::array<double, kAngleCount>, 2>& deltaE() const { return deltaE_; }
+    // The last result file written; empty when none could be written.
+    const std::string& resultFile() const { return resultFile_; }
+    const std::string& lastFailure() const { return lastFailure_; }
+
+private:
+    MeasureResult failSeries(std::string reason);
+    void afterMeasurement();
+    void evaluateFirst();
+    void evaluateLater(int k);
+    void judgeSeries();
+    void showCounter(int n);
+    void clearCoordinates();
+    void clearDifferences();
+    std::string display(double v) const;
+
+    RepeatSeams s_;
+    std::unique_ptr<EvaluateHueControl> colour_;
+    ColourRequests requests_;
+    std::function<void()> onVerdict_;
+    bool ask_ = true;
+    int measuredCount_ = 0;
+    int slotIndex_ = 0;
+    bool seriesValid_ = false;
+    bool measuring_ = false;
+    bool averaging_ = false;
+    bool type53_ = true;
+    std::string instrumentId_;
+    std::array<std::array<double, kAngleCount>, 2> deltaE_{};
+    std::string resultFile_;
+    std::string lastFailure_;
+    RepeatView view_;
+};
+
+}  // namespace qv
