@@ -1,0 +1,52 @@
+// qvl70s: the desktop program's composition root.
+#include <QApplication>
+#include <cstdio>
+
+#include "core/app/shared_state.h"
+#include "gui/app/desktop_start.h"
+#include "gui/app/gui_clock.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_prompter.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/instance_lock.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
+#include "platform/link/port_list.h"
+#include "platform/link/posix_serial_channel.h"
+
+int main(int argc, char** argv) {
+    // Without its texts the program shows nothing at all.
+    const std::string resources = qv::resourceFilePath();
+    const auto strings = qv::loadResourceStrings(resources);
+    if (!strings) {
+        std::fprintf(stderr, "qvl70s: cannot load the resource file %s\n", resources.c_str());
+        return 1;
+    }
+    qv::InstanceLock instance;
+    if (!instance.tryLock()) {
+        std::fprintf(stderr, "qvl70s: already running (lock %s)\n", instance.path().c_str());
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QV-L70s"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+
+    qv::GuiClock clock;
+    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>(clock));
+    state.strDataFolder = qv::setUpDataFolder();
+    state.version = qv::programVersion();
+    qv::QtProfileStore profile;
+    qv::GuiPrompter prompter(*strings);
+    qv::GuiContext context{state,
+                           profile,
+                           prompter,
+                           clock,
+                           *strings,
+                           [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
+                           qv::programFolder(),
+                           qv::userNumberFormat().decimalSeparator};
+    // The task dialogs of the checks and of user calibration plug in here as they are built.
+    return qv::runDesktopProgram(context, qv::TaskDialogs{});
+}

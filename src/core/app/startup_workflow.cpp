@@ -1,0 +1,68 @@
+#include "core/app/startup_workflow.h"
+
+#include <cstdint>
+#include <string>
+
+#include "core/app/number_text.h"
+#include "core/app/profile_store.h"
+#include "core/app/prompter.h"
+#include "core/app/shared_state.h"
+
+namespace qv {
+
+namespace {
+template <typename T>
+T clampedTo(long value) {
+    if (value < 0) return 0;
+    if (static_cast<unsigned long>(value) > static_cast<unsigned long>(static_cast<T>(-1)))
+        return static_cast<T>(-1);
+    return static_cast<T>(value);
+}
+}  // namespace
+
+StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
+                                     Prompter& prompter) {
+    const std::string port = profile.read(key::kComPort);
+    const std::string baud = profile.read(key::kBaudRate);
+    const std::string dataLength = profile.read(key::kDataLength);
+    const std::string parity = profile.read(key::kParity);
+    const std::string stopBits = profile.read(key::kStopBits);
+    const bool complete = port != kNotSet && baud != kNotSet && dataLength != kNotSet &&
+                          parity != kNotSet && stopBits != kNotSet;
+    if (!complete) {
+        if (state.commPort) state.commPort->close();
+        return StartupPort::NotSaved;
+    }
+    bool ok = false;
+    if (state.commPort) {
+        state.commPort->close();
+        ok = state.commPort->open(port) &&
+             state.commPort->setParams(clampedTo<std::uint32_t>(leadingInt(baud)),
+                                       clampedTo<std::uint8_t>(leadingInt(dataLength)),
+                                       clampedTo<std::uint8_t>(leadingInt(parity)));
+    }
+    if (ok) return StartupPort::Opened;
+    Message box;
+    box.stringId = kMsgPortNotOpened;
+    box.icon = Icon::Stop;
+    prompter.ask(box);
+    return StartupPort::Failed;
+}
+
+MainWindowState::MainWindowState(bool repeatability, bool interInstrument, bool coeffFile)
+    : available_{repeatability, interInstrument, coeffFile} {}
+
+bool MainWindowState::enabled(MainTask task) const {
+    const int i = static_cast<int>(task);
+    return available_[i] && allowed_[i];
+}
+
+void MainWindowState::repeatabilityClosed(bool repeatPassed) {
+    allowed_[static_cast<int>(MainTask::InterInstrument)] = repeatPassed;
+}
+
+void MainWindowState::interInstrumentClosed() {
+    allowed_[static_cast<int>(MainTask::CoeffFile)] = true;
+}
+
+}  // namespace qv

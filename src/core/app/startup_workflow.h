@@ -1,0 +1,39 @@
+#pragma once
+
+namespace qv {
+
+class Prompter;
+class ProfileStore;
+struct SharedState;
+
+inline constexpr int kMsgPortNotOpened = 118;
+
+enum class StartupPort {
+    Opened,    // the saved port is open with the saved line settings
+    Failed,    // saved settings exist but the port refused them (message 118 was shown)
+    NotSaved,  // no complete saved settings: the caller opens the port settings dialog
+};
+
+// Reopens the serial port with the settings saved last time. The stop-bits setting is read
+// but not applied: the line always uses one stop bit.
+StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile, Prompter& prompter);
+
+// Which of the main window's task buttons may be pressed. A task whose dialog is not built
+// into this program stays disabled whatever the rules say.
+enum class MainTask { Repeatability = 0, InterInstrument = 1, CoeffFile = 2 };
+
+class MainWindowState {
+public:
+    MainWindowState(bool repeatability, bool interInstrument, bool coeffFile);
+    bool enabled(MainTask task) const;
+    // The repeatability dialog closed: the inter-instrument check follows only a passed series.
+    void repeatabilityClosed(bool repeatPassed);
+    // The inter-instrument dialog closed: coefficients may be written from now on.
+    void interInstrumentClosed();
+
+private:
+    bool available_[3];
+    bool allowed_[3] = {true, false, false};
+};
+
+}  // namespace qv

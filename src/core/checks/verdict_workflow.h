@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+namespace qv {
+
+class ProfileStore;
+class StringTable;
+struct SharedState;
+
+inline constexpr const char* kPassPicture = "PIC/inf_icon.bmp";
+inline constexpr const char* kFailPicture = "PIC/excl_icon.bmp";
+inline constexpr int kVerdictPictureSize = 35;
+
+enum class VerdictMode { Repeatability, InterInstrument };
+
+// What the verdict window shows at the end of a check. The judgement itself was made by the
+// check; this only chooses the texts and picture and puts the decisive value beside its
+// threshold.
+struct VerdictView {
+    bool passed = false;
+    std::string line1;
+    std::string line2;
+    std::string picture;  // relative to the program folder
+    double measuredValue = 0.0;
+    double thresholdValue = 0.0;
+    std::string measuredText;  // up to 15 significant digits, the user's decimal separator
+    std::string thresholdText;
+    std::string formulaLabel;  // the colour-difference formula both values are in
+};
+
+// Re-reads the mode's threshold from the profile (a threshold changed since the check counts
+// here) and stores it in the shared state.
+VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& profile,
+                        const StringTable& strings, char decimalSeparator = '.');
+
+}  // namespace qv

@@ -1,0 +1,160 @@
+#include "gui/app/brenmoor_dlg.h"
+
+#include <QIcon>
+#include <QMenuBar>
+
+#include "core/app/profile_store.h"
+#include "core/app/shared_state.h"
+#include "core/app/string_table.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/splash_wnd.h"
+#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/link/comm_setting_dlg.h"
+#include "gui/link/conn_inst_dlg.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/resource_file.h"
+#include "ui_brenmoor_dlg.h"
+
+namespace qv {
+
+namespace {
+constexpr int kAboutStringId = 101;
+const char* const kNotAvailable = "Not available in this version.";
+}  // namespace
+
+CBrenmoorDlg::CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CBrenmoorDlg>()),
+      context_(context),
+      tasks_(std::move(tasks)),
+      buttons_(bool(tasks_.repeatability), bool(tasks_.interInstrument), bool(tasks_.coeffFile)) {
+    ui_->setupUi(this);
+    setWindowIcon(QIcon(QString::fromLatin1(kApplicationIconResource)));
+    buildMenu();
+    connect(ui_->repeatabilityButton, &QPushButton::clicked, this, &CBrenmoorDlg::onRepeatability);
+    connect(ui_->interInstrumentButton, &QPushButton::clicked, this,
+            &CBrenmoorDlg::onInterInstrument);
+    connect(ui_->coeffFileButton, &QPushButton::clicked, this, &CBrenmoorDlg::onCoeffFile);
+    connect(ui_->connectButton, &QPushButton::clicked, this, &CBrenmoorDlg::onConnect);
+    connect(ui_->exitButton, &QPushButton::clicked, this, &QDialog::accept);
+    for (QPushButton* b :
+         {ui_->repeatabilityButton, ui_->interInstrumentButton, ui_->coeffFileButton})
+        b->setAutoDefault(false);
+    updateButtons();
+    updateStatus();
+}
+
+CBrenmoorDlg::~CBrenmoorDlg() = default;
+
+void CBrenmoorDlg::buildMenu() {
+    // Menu 170 with its accelerators.
+    menuBar_ = new QMenuBar(this);
+    layout()->setMenuBar(menuBar_);
+    QMenu* settings = menuBar_->addMenu(tr("&Settings"));
+    settingsAction_ = settings->addAction(tr("&Port settings..."), this, &CBrenmoorDlg::onSettings);
+    settingsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connectAction_ =
+        settings->addAction(tr("&Connect instrument..."), this, &CBrenmoorDlg::onConnect);
+    connectAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    thresholdsAction_ =
+        settings->addAction(tr("&Thresholds..."), this, &CBrenmoorDlg::onThresholds);
+    thresholdsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    settings->addSeparator();
+    exitAction_ = settings->addAction(tr("E&xit"), this, &QDialog::accept);
+    exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* help = menuBar_->addMenu(tr("&Help"));
+    QString about = QString::fromStdString(context_.strings.text(kAboutStringId));
+    if (about.isEmpty()) about = tr("&About QV-L70s...");
+    aboutAction_ = help->addAction(about, this, &CBrenmoorDlg::onAbout);
+    aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
+    for (QAction* a :
+         {settingsAction_, connectAction_, thresholdsAction_, exitAction_, aboutAction_})
+        a->setShortcutContext(Qt::WindowShortcut);
+}
+
+void CBrenmoorDlg::OnInitDialog() {
+    ensureFolder(context_.state.dataFolder());
+    if (connectWithSavedSettings(context_.state, context_.profile, context_.prompter) ==
+        StartupPort::NotSaved) {
+        CCommSettingDlg settings(context_, nullptr);
+        settings.exec();
+    }
+    updateStatus();
+}
+
+int CBrenmoorDlg::runModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void CBrenmoorDlg::updateButtons() {
+    const struct {
+        QPushButton* button;
+        MainTask task;
+        bool built;
+    } rows[] = {
+        {ui_->repeatabilityButton, MainTask::Repeatability, bool(tasks_.repeatability)},
+        {ui_->interInstrumentButton, MainTask::InterInstrument, bool(tasks_.interInstrument)},
+        {ui_->coeffFileButton, MainTask::CoeffFile, bool(tasks_.coeffFile)}};
+    for (const auto& row : rows) {
+        row.button->setEnabled(buttons_.enabled(row.task));
+        row.button->setToolTip(row.built ? QString() : tr(kNotAvailable));
+    }
+}
+
+void CBrenmoorDlg::updateStatus() {
+    const SharedState& s = context_.state;
+    const bool open = s.commPort && s.commPort->isOpen();
+    const std::string port = context_.profile.read(key::kComPort);
+    ui_->portStatusLabel->setText(open ? QString::fromStdString(port) + tr("  (open)")
+                                       : tr("not open - choose it under Settings > Port settings"));
+    ui_->instrumentStatusLabel->setText(s.bConnected ? QString::fromStdString(s.instrumentId()) +
+                                                           tr("  (connected)")
+                                                     : tr("not connected"));
+}
+
+void CBrenmoorDlg::onRepeatability() {
+    if (!buttons_.enabled(MainTask::Repeatability)) return;
+    tasks_.repeatability(this);
+    buttons_.repeatabilityClosed(context_.state.repeatPassed);
+    updateButtons();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onInterInstrument() {
+    if (!buttons_.enabled(MainTask::InterInstrument)) return;
+    tasks_.interInstrument(this);
+    buttons_.interInstrumentClosed();
+    updateButtons();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onCoeffFile() {
+    if (!buttons_.enabled(MainTask::CoeffFile)) return;
+    tasks_.coeffFile(this);
+    updateStatus();
+}
+
+void CBrenmoorDlg::onSettings() {
+    CCommSettingDlg dialog(context_, this);
+    dialog.exec();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onConnect() {
+    CConnInstDlg dialog(context_, this);
+    dialog.exec();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onThresholds() {
+    CThresholdDiffDlg dialog(context_, this);
+    dialog.exec();
+}
+
+void CBrenmoorDlg::onAbout() {
+    context_.state.bAboutMode = true;
+    CSplashWnd::ShowSplashWnd(this, context_);
+}
+
+}  // namespace qv

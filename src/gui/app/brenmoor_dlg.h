@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+#include "core/app/startup_workflow.h"
+
+class QAction;
+class QMenuBar;
+
+namespace Ui {
+class CBrenmoorDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+
+// The task dialogs the main window opens, each run modally with the main window as parent.
+// A task left empty has no dialog in this program: its button stays disabled.
+struct TaskDialogs {
+    std::function<void(QWidget* parent)> repeatability;
+    std::function<void(QWidget* parent)> interInstrument;
+    std::function<void(QWidget* parent)> coeffFile;
+};
+
+// The main window: the three task buttons, the settings and help menu, and the state of the
+// port and instrument.
+class CBrenmoorDlg : public QDialog {
+    Q_OBJECT
+public:
+    CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* parent = nullptr);
+    ~CBrenmoorDlg() override;
+
+    // Creates the data folder and reopens the port with the saved settings; without saved
+    // settings the port settings dialog runs first. Then runs the window modally.
+    int runModal();
+    void OnInitDialog();
+
+    QAction* settingsAction() const { return settingsAction_; }
+    QAction* connectAction() const { return connectAction_; }
+    QAction* thresholdsAction() const { return thresholdsAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
+    QAction* exitAction() const { return exitAction_; }
+
+private:
+    void buildMenu();
+    void updateButtons();
+    void updateStatus();
+    void onRepeatability();
+    void onInterInstrument();
+    void onCoeffFile();
+    void onSettings();
+    void onConnect();
+    void onThresholds();
+    void onAbout();
+
+    std::unique_ptr<Ui::CBrenmoorDlg> ui_;
+    GuiContext& context_;
+    TaskDialogs tasks_;
+    MainWindowState buttons_;
+    QMenuBar* menuBar_ = nullptr;
+    QAction* settingsAction_ = nullptr;
+    QAction* connectAction_ = nullptr;
+    QAction* thresholdsAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,44 @@
+#include "gui/checks/instr_stability_dlg.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/pictures.h"
+#include "ui_instr_stability_dlg.h"
+
+namespace qv {
+
+CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CInstrStabilityDlg>()), context_(context) {
+    ui_->setupUi(this);
+    connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+}
+
+CInstrStabilityDlg::~CInstrStabilityDlg() = default;
+
+void CInstrStabilityDlg::prepare(bool repeatMode) {
+    repeatMode_ = repeatMode;
+    view_ =
+        openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
+                    context_.state, context_.profile, context_.strings, context_.decimalSeparator);
+    render();
+}
+
+int CInstrStabilityDlg::exec() {
+    // The threshold is read when the window opens: a change made since preparing counts.
+    prepare(repeatMode_);
+    return QDialog::exec();
+}
+
+void CInstrStabilityDlg::render() {
+    setWindowTitle(repeatMode_ ? tr("Repeatability verdict") : tr("Inter-instrument verdict"));
+    ui_->iconLabel->setPixmap(loadPicture(context_.programFolder, view_.picture,
+                                          QSize(kVerdictPictureSize, kVerdictPictureSize)));
+    ui_->line1Label->setText(QString::fromStdString(view_.line1));
+    ui_->line2Label->setText(QString::fromStdString(view_.line2));
+    const QString unit = QString::fromStdString(view_.formulaLabel);
+    ui_->measuredCaption->setText(tr("Largest colour difference (%1):").arg(unit));
+    ui_->thresholdCaption->setText(tr("Threshold (%1):").arg(unit));
+    ui_->measuredEdit->setText(QString::fromStdString(view_.measuredText));
+    ui_->thresholdEdit->setText(QString::fromStdString(view_.thresholdText));
+}
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "core/link/comm_settings_workflow.h"
+
+class QComboBox;
+
+namespace Ui {
+class CCommSettingDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+
+// The serial port and its line settings. OK reopens the port with the choice and saves it
+// when that works; Cancel changes nothing.
+class CCommSettingDlg : public QDialog {
+    Q_OBJECT
+public:
+    CCommSettingDlg(GuiContext& context, QWidget* parent = nullptr);
+    ~CCommSettingDlg() override;
+
+    QComboBox* lineCombo(LineList list) const;
+    CommSettingsResult lastResult() const { return result_; }
+
+private:
+    void onOk();
+
+    std::unique_ptr<Ui::CCommSettingDlg> ui_;
+    CommSettingsWorkflow workflow_;
+    CommSettingsResult result_ = CommSettingsResult::Unchanged;
+};
+
+}  // namespace qv

@@ -1,0 +1,42 @@
+#include "gui/link/conn_inst_dlg.h"
+
+#include "core/app/profile_store.h"
+#include "core/app/shared_state.h"
+#include "gui/app/gui_clock.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/pictures.h"
+#include "ui_conn_inst_dlg.h"
+
+namespace qv {
+
+namespace {
+constexpr int kIconPx = 35;
+}
+
+CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CConnInstDlg>()),
+      workflow_(context.state, context.prompter) {
+    ui_->setupUi(this);
+    ui_->iconLabel->setPixmap(
+        loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
+    const bool open = context.state.commPort && context.state.commPort->isOpen();
+    ui_->portLabel->setText(open ? QString::fromStdString(context.profile.read(key::kComPort))
+                                 : tr("not open"));
+    connect(ui_->connectButton, &QPushButton::clicked, this, &CConnInstDlg::onConnect);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+CConnInstDlg::~CConnInstDlg() = default;
+
+void CConnInstDlg::onConnect() {
+    ui_->connectButton->setEnabled(false);
+    ui_->cancelButton->setEnabled(false);
+    {
+        BusyCursor busy;
+        workflow_.connect();
+    }
+    accept();
+}
+
+}  // namespace qv

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "core/link/connection_workflow.h"
+
+namespace Ui {
+class CConnInstDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+
+// Identifies the instrument on the open port and marks it connected. The dialog ends itself
+// after one attempt; the caller reads the connected flag and identification from the shared
+// state.
+class CConnInstDlg : public QDialog {
+    Q_OBJECT
+public:
+    CConnInstDlg(GuiContext& context, QWidget* parent = nullptr);
+    ~CConnInstDlg() override;
+
+    const std::string& modelCode() const { return workflow_.modelCode(); }
+
+private:
+    void onConnect();
+
+    std::unique_ptr<Ui::CConnInstDlg> ui_;
+    ConnectionWorkflow workflow_;
+};
+
+}  // namespace qv

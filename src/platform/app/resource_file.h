@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/app/string_table_text.h"
+
+namespace qv {
+
+inline constexpr const char* kResourceFileName = "VNBRMRes.rcc";
+
+// The resource file beside the running program.
+std::string resourceFilePath();
+
+// Registers the resource file and loads its string table. Nothing when the file is missing,
+// is no resource file or holds no string table. Works without a window system.
+std::unique_ptr<TextStringTable> loadResourceStrings(const std::string& path = resourceFilePath());
+
+// The resource path of the application icon (valid once the resource file is registered).
+inline constexpr const char* kApplicationIconResource = ":/qv/icon128.png";
+
+// The program's version as the build knows it, such as "0.1.0".
+std::string programVersion();
+
+}  // namespace qv
