@@ -105,19 +105,6 @@ TEST(DeltaE, EveryFormulaIsZeroAndFiniteForEqualColoursIncludingBlack) {
     EXPECT_TRUE(std::isfinite(deltaE(DeltaEFormula::Ciede2000, {0, 0, 0}, {5, 1, 1})));
 }
 
-TEST(DeltaE, DispatchUsesTheParametersOfTheChosenFormula) {
-    DeltaEParameters p;
-    p.kL94 = 2.0;
-    p.kL00 = 2.0;
-    p.cmcL = 2.0;
-    p.cmcCf = 2.0;
-    const Lab r{50, 10, 10}, s{55, 12, 8};
-    EXPECT_DOUBLE_EQ(deltaE(DeltaEFormula::Cie76, r, s, p), deltaE76(r, s));
-    EXPECT_DOUBLE_EQ(deltaE(DeltaEFormula::Cie94, r, s, p), deltaE94(r, s, 2.0));
-    EXPECT_DOUBLE_EQ(deltaE(DeltaEFormula::Ciede2000, r, s, p), deltaE2000(r, s, 2.0));
-    EXPECT_DOUBLE_EQ(deltaE(DeltaEFormula::Cmc, r, s, p), deltaECmc(r, s, 2.0, 1.0) / 2.0);
-}
-
 TEST(DeltaEFormulaText, ProfileTextRoundTripsAndUnknownMeansCie76) {
     for (auto f : {DeltaEFormula::Cie76, DeltaEFormula::Cie94, DeltaEFormula::Ciede2000,
                    DeltaEFormula::Cmc}) {
