@@ -11,11 +11,21 @@ namespace qv {
 // What one identification exchange ("IDR") yields.
 enum class IdentifyOutcome { Failed, Type40, Type53, ThreeField };
 
+// Why an identification failed.
+enum class IdentifyFailure { None, WriteFailed, NoReply, Unrecognised };
+
+// What callers show for the identification of a three-field instrument.
+inline constexpr std::string_view kThreeFieldIdText = "-----";
+inline constexpr std::string_view kThreeFieldSerialText = "--------";
+
 struct IdentifyResult {
     IdentifyOutcome outcome = IdentifyOutcome::Failed;
     // The identification text (characters from offset 12 up to the next comma); empty for
     // the three-field form, whose callers substitute their own row of dashes.
     std::string idText;
+    IdentifyFailure failure = IdentifyFailure::None;
+    // The reply as received (carriage return kept); empty when none came.
+    std::string reply;
 
     bool ok() const { return outcome != IdentifyOutcome::Failed; }
     // The timing variant: only a type-53 instrument runs without the type-40 waits.

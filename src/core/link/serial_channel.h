@@ -16,6 +16,9 @@ public:
     virtual std::string readAvailable(std::size_t maxBytes) = 0;
     // Blocks at most `ms` real milliseconds until input waits (or the line hung up).
     virtual bool pollInput(std::uint32_t ms) = 0;
+    // True once no input can come any more: the line hung up or nothing is open. Readers stop
+    // waiting then instead of spinning on a dead line.
+    virtual bool hungUp() const { return false; }
 };
 
 // Parity codes as the settings store them: the leading number of the parity entry.

@@ -1,0 +1,89 @@
+#include "core/link/identify.h"
+
+#include "core/app/string_division.h"
+#include "core/link/commands.h"
+#include "core/link/exchange.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::size_t kIdTextOffset = 12;
+// The three-field form "OK00, 0, 0, 1" with its carriage return.
+constexpr std::size_t kThreeFieldReplyLength = 14;
+// The CPS edit: offsets 12 and 13 take the setting 0 as "%2d", offset 5 takes "0".
+constexpr std::size_t kCpsSettingOffset = 12;
+constexpr std::string_view kCpsSetting = " 0";
+constexpr std::size_t kCpsFlagOffset = 5;
+
+bool isThreeFieldForm(StringDivision& fields, std::string_view reply) {
+    return fields.GetField(2) == " 0" && fields.GetField(3) == " 0" &&
+           fields.GetField(4).substr(0, 2) == " 1" && reply.size() == kThreeFieldReplyLength;
+}
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); at != std::string_view::npos;
+         at = text.find(from, start)) {
+        out.append(text.substr(start, at - start)).append(to);
+        start = at + from.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+}  // namespace
+
+std::string identificationText(std::string_view reply) {
+    if (reply.size() <= kIdTextOffset) return {};
+    const std::string_view rest = reply.substr(kIdTextOffset);
+    return std::string(rest.substr(0, rest.find(',')));
+}
+
+IdentifyResult classifyIdentification(std::string_view reply) {
+    IdentifyResult result;
+    result.reply = std::string(reply);
+    StringDivision fields(reply);
+    const std::string type = fields.GetField(2);
+    if (type == "40" || type == "53") {
+        result.outcome = type == "40" ? IdentifyOutcome::Type40 : IdentifyOutcome::Type53;
+        result.idText = identificationText(reply);
+    } else if (isThreeFieldForm(fields, reply)) {
+        result.outcome = IdentifyOutcome::ThreeField;
+    } else {
+        result.failure = reply.empty() ? IdentifyFailure::NoReply : IdentifyFailure::Unrecognised;
+    }
+    return result;
+}
+
+IdentifyResult IdentifyInstrument(SerialChannel& port) {
+    const ExchangeResult sent = exchange(port, kIdrCommand, kIdentifyReplyTimeoutS);
+    if (sent.outcome == ExchangeOutcome::WriteFailed) {
+        IdentifyResult result;
+        result.failure = IdentifyFailure::WriteFailed;
+        return result;
+    }
+    return classifyIdentification(sent.reply);
+}
+
+std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
+    std::string command = replaceAll(cprReply, kAcceptedStatus, "CPS");
+    // The command buffer holds 49 characters; the edits need offsets 12 and 13 to exist.
+    if (!fitsBuffer(command, kSettingsCommandBufferBytes)) return std::nullopt;
+    if (command.size() < kCpsSettingOffset + kCpsSetting.size()) return std::nullopt;
+    command.replace(kCpsSettingOffset, kCpsSetting.size(), kCpsSetting);
+    command[kCpsFlagOffset] = '0';
+    return command;
+}
+
+bool resetInstrumentSettings(SerialChannel& port) {
+    const ExchangeResult cpr = exchange(port, kCprCommand, kSettingsReplyTimeoutS);
+    if (!cpr.ok()) return false;
+    // Sent as built: it ends with the carriage return of the CPR reply and no line feed.
+    if (!exchange(port, buildCpsCommand(cpr.reply), kSettingsReplyTimeoutS).ok()) return false;
+    if (!exchange(port, kUsrCommand, kSettingsReplyTimeoutS).ok()) return false;
+    return exchange(port, kUssCommand, kSettingsReplyTimeoutS).ok();
+}
+
+}  // namespace qv

@@ -1,0 +1,168 @@
+#include "platform/link/posix_serial_channel.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "core/link/port_names.h"
+#include "core/link/receive_line.h"
+#include "platform/link/line_settings.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::uint32_t kDefaultBaudRate = 9600;
+constexpr std::uint8_t kDefaultDataBits = 8;
+// The port's write time-out: a constant plus a share per byte.
+constexpr std::int64_t kWriteTimeoutMs = 3000;
+constexpr std::int64_t kWriteTimeoutPerByteMs = 100;
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::int64_t msSince(SteadyClock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
+        .count();
+}
+
+}  // namespace
+
+PosixSerialChannel::PosixSerialChannel(Clock& clock) : clock_(clock) {}
+
+PosixSerialChannel::~PosixSerialChannel() {
+    close();
+}
+
+bool PosixSerialChannel::open(const std::string& portName) {
+    close();
+    if (portName.empty()) return false;
+    const std::string path = portDevicePath(portName);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios probe{};
+    // Not a terminal, or someone else holds it: no sharing of the port.
+    if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    hungUp_ = false;
+    if (!applyLineDefaults()) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool PosixSerialChannel::applyLineDefaults() {
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) return false;
+    // Raw bytes both ways: no echo, no line editing, no CR/LF translation, no XON/XOFF.
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~CRTSCTS;
+    // With O_NONBLOCK an empty read reports EAGAIN; a read of 0 bytes then means hang-up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    if (!setLineSettings(t, kDefaultBaudRate, kDefaultDataBits,
+                         static_cast<std::uint8_t>(Parity::None)) ||
+        !applyLineSettings(fd_, t)) {
+        return false;
+    }
+    // RTS on. Devices without modem lines (pseudo-terminals) refuse this; that is no fault.
+    int rts = TIOCM_RTS;
+    ioctl(fd_, TIOCMBIS, &rts);
+    return true;
+}
+
+bool PosixSerialChannel::setParams(std::uint32_t baudRate, std::uint8_t dataBits,
+                                   std::uint8_t parity) {
+    if (fd_ < 0) return false;
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) return false;
+    // One stop bit, whatever was chosen or used before.
+    return setLineSettings(t, baudRate, dataBits, parity) && applyLineSettings(fd_, t);
+}
+
+void PosixSerialChannel::close() {
+    if (fd_ >= 0) ::close(fd_);  // also releases the flock and the exclusive mode
+    fd_ = -1;
+    hungUp_ = false;
+    path_.clear();
+}
+
+bool PosixSerialChannel::send(std::string_view command) {
+    if (fd_ < 0) return false;
+    const auto start = SteadyClock::now();
+    const std::int64_t limitMs =
+        kWriteTimeoutMs + kWriteTimeoutPerByteMs * static_cast<std::int64_t>(command.size());
+    std::size_t written = 0;
+    while (written < command.size()) {
+        const ssize_t n = ::write(fd_, command.data() + written, command.size() - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) {
+            hungUp_ = hungUp_ || errno == EIO;
+            return false;
+        }
+        const std::int64_t leftMs = limitMs - msSince(start);
+        if (leftMs <= 0) return false;
+        pollfd p{fd_, POLLOUT, 0};
+        if (poll(&p, 1, static_cast<int>(leftMs)) < 0 && errno != EINTR) return false;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            hungUp_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string PosixSerialChannel::receiveLine(int timeoutS) {
+    return qv::receiveLine(*this, clock_, timeoutS);
+}
+
+std::string PosixSerialChannel::readAvailable(std::size_t maxBytes) {
+    if (fd_ < 0 || maxBytes == 0) return {};
+    std::string buffer(maxBytes, '\0');
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer.data(), maxBytes);
+        if (n > 0) {
+            buffer.resize(static_cast<std::size_t>(n));
+            return buffer;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) return {};
+        // End of file (a hung-up terminal) or EIO (the other side of the line is gone).
+        hungUp_ = true;
+        return {};
+    }
+}
+
+bool PosixSerialChannel::pollInput(std::uint32_t ms) {
+    if (fd_ < 0 || hungUp_) return false;
+    const auto start = SteadyClock::now();
+    for (;;) {
+        const std::int64_t leftMs = static_cast<std::int64_t>(ms) - msSince(start);
+        pollfd p{fd_, POLLIN, 0};
+        const int r = poll(&p, 1, static_cast<int>(leftMs > 0 ? leftMs : 0));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        if (p.revents & POLLIN) return true;
+        // No data and a dead line: end the wait now rather than let the caller spin.
+        hungUp_ = true;
+        return false;
+    }
+}
+
+}  // namespace qv
