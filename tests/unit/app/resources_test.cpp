@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QLockFile>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/app/string_table_text.h"
+#include "platform/app/instance_lock.h"
+#include "platform/app/resource_file.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(StringTableText, ReadsNumberedLinesAndSkipsTheRest) {
+    const auto texts = parseStringTable(
+        "# comment\n\n101\tAbout...\r\n118\tLine one\\nline two\\tand a tab \\\\ \n"
+        "12x\tbroken\n\tno number\n175\tends with a blank: \n999 no tab\n");
+    TextStringTable table(texts);
+    EXPECT_EQ(table.size(), 3u);
+    EXPECT_EQ(table.text(101), "About...");
+    EXPECT_EQ(table.text(118), "Line one\nline two\tand a tab \\ ");
+    EXPECT_EQ(table.text(175), "ends with a blank: ");
+    EXPECT_EQ(table.text(12), "");
+}
+
+TEST(StringTableText, TheProgramsTableHoldsEveryTextTheProgramAsksFor) {
+    TextStringTable table(parseStringTable(readText(QV_SOURCE_DIR "/resources/strings.tsv")));
+    std::vector<int> ids = {101, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 116,
+                            117, 118, 121, 122, 123, 124, 125, 126, 127, 149, 151, 152, 153,
+                            154, 155, 157, 158, 160, 163, 165, 166, 167, 168, 169, 172, 173,
+                            174, 175, 176, 179, 180, 181, 183, 184, 185, 186, 187, 188, 189,
+                            191, 192, 193, 194, 195, 196, 197, 198, 199, 200, 201, 203, 204,
+                            205, 206, 207, 208, 209, 210, 214, 215, 216, 217, 220, 221};
+    for (int id : ids) EXPECT_FALSE(table.text(id).empty()) << id;
+    for (int id = 0; id < 1000; ++id) {
+        for (char c : table.text(id)) EXPECT_TRUE(c >= 0x20 || c == '\n') << id;  // plain ASCII
+    }
+    // A coefficient record file can be read back: its serial line is the one the reader takes.
+    EXPECT_EQ(table.text(188), table.text(210));
+    // A target result file can be registered, a judgement result file cannot.
+    EXPECT_EQ(table.text(195), table.text(200));
+    EXPECT_EQ(table.text(196), table.text(201));
+    // File header texts are used as printf formats.
+    for (int id = 186; id <= 217; ++id)
+        EXPECT_EQ(table.text(id).find('%'), std::string::npos) << id;
+    // Messages followed by a value end in a blank, so the value stands apart.
+    for (int id : {127, 175, 176}) EXPECT_EQ(table.text(id).back(), ' ') << id;
+}
+
+TEST(ResourceFile, LoadsTheBuiltFileAndRefusesAMissingOne) {
+    const auto strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
+    ASSERT_TRUE(strings);
+    EXPECT_EQ(strings->text(111), "QV-L70s");
+    EXPECT_TRUE(QFile::exists(QString::fromLatin1(kApplicationIconResource)));
+    EXPECT_FALSE(loadResourceStrings(QV_BIN_DIR "/no-such.rcc"));
+    test::TempHome home;
+    std::ofstream(home.path() + "/VNBRMRes.rcc") << "not a resource file";
+    EXPECT_FALSE(loadResourceStrings(home.path() + "/VNBRMRes.rcc"));
+    EXPECT_FALSE(programVersion().empty());
+}
+
+TEST(InstanceLock, OneHolderAtATimeAndAStaleLockIsTakenOver) {
+    test::TempHome home;
+    {
+        InstanceLock first;
+        EXPECT_EQ(first.path(), home.path() + "/run/BRM-Application.lock");
+        ASSERT_TRUE(first.tryLock());
+        InstanceLock second;
+        EXPECT_FALSE(second.tryLock());
+        EXPECT_TRUE(first.tryLock());  // asking again keeps it
+    }
+    InstanceLock afterwards;
+    EXPECT_TRUE(afterwards.tryLock());
+}
+
+TEST(InstanceLock, ALockLeftByACrashedProcessIsTakenOver) {
+    test::TempHome home;
+    const std::string path = home.path() + "/run/BRM-Application.lock";
+    // A child takes the lock and dies without releasing it.
+    const pid_t child = fork();
+    if (child == 0) {
+        QLockFile lock(QString::fromStdString(path));
+        _exit(lock.tryLock(0) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    InstanceLock lock;
+    EXPECT_TRUE(lock.tryLock());
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,103 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "core/app/shared_state.h"
+#include "core/app/startup_workflow.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/link/posix_serial_channel.h"
+#include "support/scripted_prompter.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+#include "support/virtual_clock.h"
+
+namespace qv {
+namespace {
+
+struct Startup : ::testing::Test {
+    test::TempHome home;
+    test::VirtualClock clock;
+    test::ScriptedPrompter prompter;
+    QtProfileStore profile;
+    SharedState state{std::make_unique<PosixSerialChannel>(clock)};
+    test::SimInstrument sim;
+
+    void save(const std::string& port, const std::string& baud, const std::string& parity) {
+        profile.write(key::kComPort, port);
+        profile.write(key::kBaudRate, baud);
+        profile.write(key::kDataLength, "8 bits");
+        profile.write(key::kParity, parity);
+        profile.write(key::kStopBits, "1 bit");
+    }
+    // The line settings as the terminal holds them now (read through a second descriptor).
+    bool lineSettings(termios& t) {
+        const int fd = ::open(sim.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) return false;
+        const bool ok = tcgetattr(fd, &t) == 0;
+        ::close(fd);
+        return ok;
+    }
+};
+
+TEST_F(Startup, SavedSettingsReopenThePortWithTheirLeadingNumbers) {
+    save(sim.port(), "19200", "2 Even");
+    EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Opened);
+    EXPECT_TRUE(state.commPort->isOpen());
+    EXPECT_FALSE(state.bConnected);  // opening does not identify the instrument
+    EXPECT_TRUE(prompter.asked.empty());
+    termios t{};
+    if (!lineSettings(t)) GTEST_SKIP() << "the port is held exclusively";
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
+
+    // A parity text without a leading number is parity 0, none, which every line takes.
+    // (A pseudo-terminal keeps no parity bits, so only the rate can be seen here.)
+    save(sim.port(), "4800 baud", "even");
+    EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Opened);
+    ASSERT_TRUE(lineSettings(t));
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B4800));
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(Startup, IncompleteSettingsCloseThePortAndAskForTheDialog) {
+    save(sim.port(), "9600", "0 None");
+    ASSERT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Opened);
+    test::TempHome fresh;  // a profile without any key
+    QtProfileStore empty;
+    empty.write(key::kComPort, sim.port());
+    EXPECT_EQ(connectWithSavedSettings(state, empty, prompter), StartupPort::NotSaved);
+    EXPECT_FALSE(state.commPort->isOpen());
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(Startup, APortThatRefusesShowsMessage118AndStartUpGoesOn) {
+    save(home.path() + "/no-such-tty", "9600", "0 None");
+    EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Failed);
+    save(sim.port(), "12345", "0 None");  // no standard rate
+    EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Failed);
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{118, 118}));
+    EXPECT_EQ(prompter.asked[0].icon, Icon::Stop);
+    EXPECT_EQ(prompter.asked[0].captionId, 111);
+}
+
+TEST(MainWindowButtons, FollowTheChecksAndStayOffWithoutTheirDialog) {
+    MainWindowState all(true, true, true);
+    EXPECT_TRUE(all.enabled(MainTask::Repeatability));
+    EXPECT_FALSE(all.enabled(MainTask::InterInstrument));
+    EXPECT_FALSE(all.enabled(MainTask::CoeffFile));
+    all.repeatabilityClosed(true);
+    EXPECT_TRUE(all.enabled(MainTask::InterInstrument));
+    all.repeatabilityClosed(false);  // a failed series takes it back
+    EXPECT_FALSE(all.enabled(MainTask::InterInstrument));
+    all.interInstrumentClosed();
+    EXPECT_TRUE(all.enabled(MainTask::CoeffFile));
+
+    MainWindowState none(false, false, false);
+    none.repeatabilityClosed(true);
+    none.interInstrumentClosed();
+    for (MainTask t : {MainTask::Repeatability, MainTask::InterInstrument, MainTask::CoeffFile})
+        EXPECT_FALSE(none.enabled(t));
+}
+
+}  // namespace
+}  // namespace qv
