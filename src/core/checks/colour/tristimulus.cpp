@@ -48,7 +48,7 @@ constexpr bool coversEveryStep() {
 static_assert(coversEveryStep(), "the weighting table must hold every 10 nm step of 400..700");
 
 // Evaluated by the compiler, so every build type holds bit-identical weights.
-constinit const TristimulusWeights kWeights = foldAndNormalise();
+constexpr TristimulusWeights kWeights = foldAndNormalise();
 
 constexpr Xyz weightedSums(SpectrumView r) {
     Xyz s;
