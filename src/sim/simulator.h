@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ struct InstrumentConfig {
 
 struct LogEntry {
     std::int64_t timeUs = 0;  // monotonic
-    char direction = '>';     // '>' received from the host, '<' sent to the host
+    char direction = '>';     // '>' received from the host, '<' sent to the host, '#' an event
     std::string text;         // as on the wire, CR and LF escaped as \r and \n
 };
 
@@ -35,6 +36,12 @@ struct Options {
     std::vector<InstrumentConfig> instruments;  // at least one; the first is plugged in
     std::string stateFile;                      // entries kept across runs when not empty
     std::string logFile;                        // the log also written here when not empty
+    std::string linkPath;     // a symbolic link to the slave side, kept up to date, when not empty
+    std::string controlPath;  // a named pipe for control lines, created here when not empty
+    std::vector<std::string> faults;  // set at start, as after "fault " on the control channel
+    // Called on the simulator's thread with the new slave path whenever the line is reopened
+    // after a hang-up.
+    std::function<void(const std::string&)> portReopened;
 };
 
 class Simulator {
@@ -56,6 +63,12 @@ public:
 
     std::vector<LogEntry> log() const;
     void clearLog();
+
+    // Why start() failed; empty after a good start.
+    std::string error() const;
+    // The reflectances (%) the named instrument would report now, without noise; all zero
+    // for an unknown name. Lets tests predict readings, including the user correction.
+    std::array<std::array<double, 31>, 3> expectedReading(const std::string& instrument) const;
 
 private:
     struct Impl;

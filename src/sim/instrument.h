@@ -1,0 +1,78 @@
+#pragma once
+
+// One simulated instrument: its answers to the command set, its settings, its measurement
+// stream and its user-calibration entries. Pure logic; the line is the simulator's business.
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/simulator.h"
+#include "sim/specimens.h"
+#include "sim/user_entries.h"
+
+namespace qv::sim {
+
+// Status codes of the simulated instrument beyond "OK00".
+inline constexpr std::string_view kUnknownCommand = "ER01";
+inline constexpr std::string_view kBadArgument = "ER02";
+inline constexpr std::string_view kNoData = "ER03";
+
+struct Answer {
+    std::string line;             // without CR LF
+    bool entriesChanged = false;  // the entries must be saved
+};
+
+class Instrument {
+public:
+    explicit Instrument(InstrumentConfig config);
+
+    const InstrumentConfig& config() const { return config_; }
+    // New settings; entries, calibration and measurement stream stay. A new seed restarts
+    // the noise sequence.
+    void reconfigure(const InstrumentConfig& config);
+
+    // The answer to one command as received, without its terminator.
+    Answer answer(std::string_view command);
+
+    const EntryTable& entries() const { return entries_; }
+    void setEntries(const EntryTable& entries);
+
+    // The reflectances (%) a measurement would report now, before noise: the specimen through
+    // gain and offset, then the correction of the latest complete entry for this serial.
+    AngleSpectra expectedReading() const;
+    // The 31 correction factors per angle that apply now; nothing when no entry applies.
+    std::optional<AngleSpectra> correctionFactors() const;
+
+private:
+    Answer identify() const;
+    Answer measure();
+    Answer nextStreamLine();
+    Answer readEntry(const std::vector<std::string_view>& f) const;
+    Answer writeEntry(const std::vector<std::string_view>& f);
+    Answer deleteEntry(const std::vector<std::string_view>& f);
+    Answer setConditions(std::string_view command);
+    Answer setUserSetting(const std::vector<std::string_view>& f);
+    double gaussianNoise();
+
+    InstrumentConfig config_;
+    EntryTable entries_{};
+    std::uint64_t nextSequence_ = 1;
+    std::mt19937 rng_;
+    // Measuring conditions as CPR reports them and CPS sets them (after "OK00"/"CPS").
+    std::string conditions_ = ",01,0500, 3,1";
+    std::string userSetting_ = "1";
+    bool zeroDone_ = false;
+    bool whiteDone_ = false;
+    int measurementCount_ = 0;
+    std::vector<std::string> stream_;  // lines still to send on "&"
+    std::size_t streamPos_ = 0;
+};
+
+// A reflectance as the instrument writes it: fixed point, two decimals, never a comma.
+std::string formatValue(double v);
+
+}  // namespace qv::sim

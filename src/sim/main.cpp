@@ -1,0 +1,191 @@
+// qvl70s-sim: the simulated instrument on a pseudo-terminal, for tests, the demo and manual
+// work with the desktop program or qvl70s-cli.
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim/instrument_config.h"
+#include "sim/simulator.h"
+
+namespace {
+
+constexpr int kExitStartFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kHelp[] = R"(Usage: qvl70s-sim [OPTION]...
+Simulates the multi-angle spectrophotometer on a pseudo-terminal. The first line printed is
+  PORT <slave path>
+and the program then answers the instrument's command set on that port until SIGINT or
+SIGTERM. Open the printed path (or the --link path) as the serial port.
+
+Instrument (the defaults for every instrument; alone they describe the one instrument "A"):
+  --type T           53, 40 or three-field                              (default 53)
+  --id TEXT          identification text at offset 12 of the IDR reply, also the serial
+                     stored with written entries; printable, no comma   (default L70S-000001)
+  --specimen NAME    white, silver, red, blue or black                  (default white)
+  --noise SD         standard deviation of the reading noise, % reflectance (default 0)
+  --seed N           seed of the noise; the same seed repeats the same readings (default 1)
+  --gain G           reading = G * true + offset; one value or G25/G45/G75 (default 1)
+  --offset O         % reflectance added; one value or O25/O45/O75       (default 0)
+  --instrument NAME:key=value,...
+                     one more instrument behind the same port (repeatable); keys type, id,
+                     specimen, noise, seed, gain, offset as above (gain=1.02/1/0.98). The
+                     first one given is plugged in at start.
+
+Line and files:
+  --link PATH        make PATH a symbolic link to the slave side (kept up to date)
+  --control PATH     create a named pipe at PATH that takes control lines (see below)
+  --state FILE       keep the user-calibration entries in FILE across runs (written
+                     atomically after every change)
+  --log FILE         write every command received and every reply sent, one line each:
+                       <monotonic time in microseconds> <dir> <text>
+                     dir '>' = from the host, '<' = to the host, '#' = event; CR, LF and
+                     other control bytes are escaped (\r, \n, \xHH). The clock is
+                     CLOCK_MONOTONIC, the one std::chrono::steady_clock reads.
+  --fault SPEC       set a fault at start, as "fault SPEC" on the control channel
+  -h, --help         this text
+
+Replies (every reply ends with CR LF):
+  IDR     type 53/40: OK00,53,L70,<id>,V1.04   (the id starts at offset 12)
+          three-field: OK00, 0, 0, 1           (14 characters with the CR)
+  STR     OK00,0
+  UZC/CAL OK00
+  CPR     OK00,01,0500, 3,1   (the measuring conditions; CPS,<same shape> sets them)
+  CPS     OK00 (the command may end with a lone CR; a following LF is ignored)
+  USR     OK00,<n>; USS,<n> sets n (one or two digits) and answers OK00
+  MES     OK00; then on each "&": data 25, companion 25, data 45, companion 45,
+          data 75, companion 75, and for type 53 "OK00,END"; afterwards ER03.
+          data line:      OK00,<31 reflectances 400..700 nm, %, two decimals with a point>
+          companion line: OK00,<angle>,<measurement number>
+  UCR,1,nnn  OK00,<comment>,<time stamp>,<serial>; an empty entry: OK00,
+  UCR,k,nnn  (k = 2, 3, 4) OK00,<the 32 values of the 25/45/75 block>; none: OK00,
+  UCS,1,nnn,<comment up to 16>,<time stamp>,<serial>   OK00
+  UCS,k,nnn,<16 reflectances>,<16 factors>  (k = 2, 3, 4 for 25, 45, 75)  OK00
+  USD,nnn    empties entry nnn (001 to 030); OK00
+  ER01 unknown command, ER02 bad or missing argument, ER03 no measurement data left.
+A reading is: gain * specimen + offset + noise, multiplied by the correction factors of
+the complete entry (header and three blocks) written last for this instrument's serial,
+interpolated linearly from 400, 420, ..., 700 nm to every 10 nm.
+
+Control lines (--control pipe, one per line, e.g. echo "plug B" > PATH; the outcome is
+written to the log):
+  plug NAME                 the named instrument answers from now on
+  unplug                    no instrument answers (the cable is pulled)
+  specimen NAME [INST|all]  put a specimen under the plugged (or named, or every) instrument
+  set NAME:key=value,...    change an instrument's settings (keys as --instrument)
+  fault CMD ACTION... [occurrence=N]
+                            alter the answers to CMD (IDR, MES, &, UCS, ... or * for any):
+                            every one from now on, or only the Nth after the fault was set.
+                            The instrument still carries out the command. Actions:
+      silence               no answer
+      reply TEXT            answer TEXT (CR LF added) instead, e.g. reply ER11
+      delay=MS              wait MS milliseconds before answering
+      chunks=N,MS[,N,MS...] send N bytes, pause MS ms, ..., then the rest
+      nolf                  end the answer with CR only
+      prefix=BYTES          send BYTES before the answer (e.g. prefix=\x00\x00 or \n)
+      flood[=BYTES]         send BYTES (default 1048576) without any line feed instead
+      hangup                hang up the line instead of answering (see below)
+                            TEXT and BYTES take escapes \r \n \t \0 \s (blank) \\ \xHH.
+  clear                     remove every fault
+  hangup                    hang up the line now
+  status                    a one-line summary in the log
+
+Hang-up: the simulator closes the master side, so a program holding the port sees a
+hang-up (read returns 0, poll reports POLLHUP). It then opens a fresh pseudo-terminal at
+once, prints a new "PORT <path>" line and moves the --link to it, so a program that
+reopens the link reconnects; entries and settings carry over.
+)";
+
+bool splitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue) {
+    if (arg.rfind("--", 0) != 0) return false;
+    const std::size_t eq = arg.find('=');
+    name = arg.substr(0, eq);
+    hasValue = eq != std::string::npos;
+    value = hasValue ? arg.substr(eq + 1) : std::string();
+    return true;
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "qvl70s-sim: %s (see --help)\n", message.c_str());
+    return kExitUsage;
+}
+
+void printPort(const std::string& path) {
+    const std::string line = "PORT " + path + "\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, line.data(), line.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qv::sim::Options options;
+    qv::sim::InstrumentConfig defaults;
+    std::vector<std::string> specs;
+    std::string error;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        std::string name, value;
+        bool hasValue = false;
+        if (!splitOption(arg, name, value, hasValue))
+            return usageError("unexpected argument '" + arg + "'");
+        if (!hasValue) {
+            if (i + 1 >= argc) return usageError(name + " needs a value");
+            value = argv[++i];
+        }
+        const std::string key = name.substr(2);
+        if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
+            key == "gain" || key == "offset") {
+            if (!qv::sim::applySetting(defaults, key, value, error)) return usageError(error);
+        } else if (key == "instrument") {
+            specs.push_back(value);
+        } else if (key == "link") {
+            options.linkPath = value;
+        } else if (key == "control") {
+            options.controlPath = value;
+        } else if (key == "state") {
+            options.stateFile = value;
+        } else if (key == "log") {
+            options.logFile = value;
+        } else if (key == "fault") {
+            options.faults.push_back(value);
+        } else {
+            return usageError("unknown option " + name);
+        }
+    }
+    for (const std::string& spec : specs) {
+        qv::sim::InstrumentConfig c = defaults;
+        if (!qv::sim::parseInstrumentSpec(spec, c, error))
+            return usageError("--instrument " + spec + ": " + error);
+        options.instruments.push_back(c);
+    }
+    if (options.instruments.empty()) options.instruments.push_back(defaults);
+    options.portReopened = printPort;
+
+    // Signals are taken by sigwait below; the line thread inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    qv::sim::Simulator sim(options);
+    if (!sim.start()) {
+        std::fprintf(stderr, "qvl70s-sim: %s\n", sim.error().c_str());
+        return kExitStartFailed;
+    }
+    printPort(sim.portPath());
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    sim.stop();
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "sim/specimens.h"
+
+#include <cmath>
+#include <functional>
+
+namespace qv::sim {
+namespace {
+
+double wavelengthNm(int j) {
+    return kStartNm + kStepNm * j;
+}
+
+double sigmoid(double x) {
+    return 1.0 / (1.0 + std::exp(-x));
+}
+
+double gaussian(double x, double centre, double width) {
+    const double u = (x - centre) / width;
+    return std::exp(-u * u);
+}
+
+// A ceramic white tile: a little lower in the violet, nearly flat above 480 nm.
+double whiteBase(double nm) {
+    return 91.0 - 4.5 * std::exp(-(nm - 400.0) / 35.0) - 0.004 * (nm - 550.0);
+}
+
+// A silver metallic: its flake reflects specularly, so the near-specular 25° angle reads far
+// above a white diffuser while the flat 75° angle reads dark ("flop").
+double silverShape(double nm) {
+    return 1.0 - 0.07 * std::exp(-(nm - 400.0) / 80.0) + 0.00007 * (nm - 400.0);
+}
+
+// A saturated red: dark below 580 nm, a steep edge near 600 nm, a small violet return.
+double redBase(double nm) {
+    return 4.5 + 66.0 * sigmoid((nm - 600.0) / 12.0) + 2.5 * gaussian(nm, 420.0, 25.0);
+}
+
+// A dark blue: one low peak near 455 nm and a slight rise at the red end.
+double blueBase(double nm) {
+    return 3.2 + 14.5 * gaussian(nm, 455.0, 38.0) + 4.0 * sigmoid((nm - 680.0) / 12.0);
+}
+
+// A black glass: nearly nothing anywhere.
+double blackBase(double nm) {
+    return 1.1 + 0.4 * std::exp(-(nm - 400.0) / 100.0);
+}
+
+struct Specimen {
+    std::string name;
+    std::function<double(double)> base;
+    // reading at angle a = scale[a] * base + shift[a]
+    std::array<double, kAngleCount> scale;
+    std::array<double, kAngleCount> shift;
+};
+
+const std::vector<Specimen>& specimens() {
+    static const std::vector<Specimen> all = {
+        {"white", whiteBase, {1.0, 1.0, 1.0}, {0.6, 0.0, -0.8}},
+        {"silver", silverShape, {135.0, 62.0, 24.0}, {0.0, 0.0, 0.0}},
+        {"red", redBase, {1.12, 1.0, 0.86}, {0.6, 0.0, -0.2}},
+        {"blue", blueBase, {1.08, 1.0, 0.9}, {0.3, 0.0, -0.1}},
+        {"black", blackBase, {1.25, 1.0, 0.9}, {0.2, 0.0, 0.0}},
+    };
+    return all;
+}
+
+}  // namespace
+
+std::optional<AngleSpectra> specimenSpectra(std::string_view name) {
+    for (const Specimen& s : specimens()) {
+        if (s.name != name) continue;
+        AngleSpectra out{};
+        for (int a = 0; a < kAngleCount; ++a) {
+            for (int j = 0; j < kSpectrumPoints; ++j) {
+                out[a][j] = s.scale[a] * s.base(wavelengthNm(j)) + s.shift[a];
+            }
+        }
+        return out;
+    }
+    return std::nullopt;
+}
+
+const std::vector<std::string>& specimenNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (const Specimen& s : specimens()) n.push_back(s.name);
+        return n;
+    }();
+    return names;
+}
+
+}  // namespace qv::sim

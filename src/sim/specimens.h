@@ -1,0 +1,26 @@
+#pragma once
+
+// The specimens the simulated instrument can have under its aperture: true reflectances (%)
+// at 25°, 45° and 75°, shaped like real panels so colour and plausibility checks see
+// believable numbers.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/measure/spectrum.h"
+
+namespace qv::sim {
+
+using Spectrum31 = std::array<double, kSpectrumPoints>;
+using AngleSpectra = std::array<Spectrum31, kAngleCount>;
+
+// The reflectances of a named specimen, angle by angle; nothing when the name is unknown.
+std::optional<AngleSpectra> specimenSpectra(std::string_view name);
+
+// Every specimen name, for help texts and error messages.
+const std::vector<std::string>& specimenNames();
+
+}  // namespace qv::sim
