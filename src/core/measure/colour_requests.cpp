@@ -1,10 +1,7 @@
 #include "core/measure/colour_requests.h"
 
 #include <cmath>
-#include <string>
 #include <vector>
-
-#include "core/measure/data_line.h"
 
 namespace qv {
 
@@ -44,19 +41,6 @@ void ColourRequests::prepareDifferences() {
     engine_.setCmc(one, one, one);
     engine_.setDeltaE94(one, one, one);
     engine_.setDeltaE00(one, one, one);
-}
-
-DeltaEFormula formulaFromProfile(ProfileStore& profile) {
-    return parseDeltaEFormula(profile.read(key::kDeltaEFormula));
-}
-
-double repeatThresholdFromProfile(ProfileStore& profile) {
-    std::string text = profile.read(key::kDefThreshold);
-    if (text == kNotSet) return kDefaultRepeatThreshold;
-    // Written with a point; a value typed by hand with a decimal comma reads the same.
-    for (char& c : text)
-        if (c == ',') c = '.';
-    return parseInstrumentNumber(text);
 }
 
 std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/app/profile_store.h"
 #include "core/checks/colour/evaluate_hue_control.h"
 #include "core/measure/spectrum.h"
 
@@ -39,13 +38,6 @@ private:
 // colour-difference formula the operator chose.
 std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,
                                                      DeltaEFormula formula);
-
-// The colour-difference formula chosen with the thresholds; CIE 1976 when none is stored.
-DeltaEFormula formulaFromProfile(ProfileStore& profile);
-
-// The repeatability threshold in the profile; 0.2 when none is stored.
-inline constexpr double kDefaultRepeatThreshold = 0.2;
-double repeatThresholdFromProfile(ProfileStore& profile);
 
 // A value narrowed to single precision, as the coordinates are kept.
 inline double asFloat(double v) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/checks/threshold_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/file_number.h"
 #include "core/measure/message_box.h"
@@ -24,7 +25,7 @@ RepeatabilityWorkflow::RepeatabilityWorkflow(RepeatSeams seams)
     : s_(seams),
       colour_(makeColourEngine(KEY_VERSION3, formulaFromProfile(seams.profile))),
       requests_(*colour_) {
-    s_.state.defThreshold = repeatThresholdFromProfile(s_.profile);
+    s_.state.defThreshold = thresholdFromProfile(s_.profile, true);
     view_.deltaELabel = colour_->deltaELabel();
     clearCoordinates();
     clearDifferences();
@@ -39,6 +40,7 @@ void RepeatabilityWorkflow::connectionChanged() {
 
 MeasureResult RepeatabilityWorkflow::measure() {
     if (view_.closed) return MeasureResult::Failed;
+    applyFormulaAtSeriesStart();
     view_.measureEnabled = false;
     showCounter(measuredCount_ + 1);
     measuring_ = true;
@@ -112,6 +114,7 @@ MeasureResult RepeatabilityWorkflow::failSeries(std::string reason) {
 }
 
 AverageSetup RepeatabilityWorkflow::beginAverage() {
+    applyFormulaAtSeriesStart();
     averaging_ = true;
     s_.state.repeatAverageDone = false;
     AverageSetup setup;
@@ -135,6 +138,14 @@ void RepeatabilityWorkflow::endAverage() {
         afterMeasurement();
     }
     averaging_ = false;
+}
+
+void RepeatabilityWorkflow::applyFormulaAtSeriesStart() {
+    // A formula chosen with the thresholds counts from the next series on: one series is
+    // never judged with two formulae.
+    if (measuredCount_ != 0) return;
+    colour_->setDeltaEFormula(formulaFromProfile(s_.profile));
+    view_.deltaELabel = colour_->deltaELabel();
 }
 
 void RepeatabilityWorkflow::evaluateFirst() {

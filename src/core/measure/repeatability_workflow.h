@@ -87,6 +87,7 @@ public:
     const std::string& lastFailure() const { return lastFailure_; }
 
 private:
+    void applyFormulaAtSeriesStart();
     MeasureResult failSeries(std::string reason);
     void afterMeasurement();
     void evaluateFirst();

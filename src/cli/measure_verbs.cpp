@@ -1,0 +1,381 @@
+// Measurement verbs: calibrate, measure and run the repeatability check without a window.
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <memory>
+#include <optional>
+
+#include "cli/verbs.h"
+#include "core/app/shared_state.h"
+#include "core/checks/threshold_workflow.h"
+#include "core/link/identify.h"
+#include "core/measure/average_workflow.h"
+#include "core/measure/calibration.h"
+#include "core/measure/colour_requests.h"
+#include "core/measure/file_number.h"
+#include "core/measure/measurement_exchange.h"
+#include "core/measure/repeatability_workflow.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
+#include "platform/app/system_clock.h"
+#include "platform/link/posix_serial_channel.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr int kExitPassed = 0;
+constexpr int kExitCheckFailed = 1;
+constexpr int kExitFailed = 2;
+
+// Message boxes become lines on standard error; questions take their first button.
+class PrintingPrompter : public Prompter {
+public:
+    explicit PrintingPrompter(const StringTable* texts) : texts_(texts) {}
+    Answer ask(const Message& message) override {
+        QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
+        if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
+        QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+                            << QString::fromStdString(message.suffix) << "\n";
+        return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+
+private:
+    const StringTable* texts_;
+};
+
+// Everything a verb needs: the port, the settings, the texts and the shared state.
+struct Session {
+    SystemClock clock;
+    SharedState state;
+    QtProfileStore profile;
+    std::unique_ptr<TextStringTable> texts = loadResourceStrings();
+    TextStringTable noTexts{{}};
+    PrintingPrompter prompter{texts.get()};
+
+    const StringTable& strings() const { return texts ? *texts : noTexts; }
+    SerialChannel& port() { return *state.commPort; }
+};
+
+struct Options {
+    QString verb;
+    QString port;
+    bool json = false;
+    bool whiteOnly = false;
+    int average = 0;  // 0: direct measurements
+};
+
+// Parses the verb's options; an exit code when the verb is to end at once.
+std::optional<int> parse(const QStringList& arguments, const QString& description, bool withAverage,
+                         bool withJson, bool withWhiteOnly, Options& o) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Serial port of the instrument."),
+                                  QStringLiteral("PORT"));
+    const QCommandLineOption average(
+        QStringLiteral("average"),
+        QStringLiteral("Take each measurement as the average of N (1 to 30)."),
+        QStringLiteral("N"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    const QCommandLineOption whiteOnly(QStringLiteral("white-only"),
+                                       QStringLiteral("Skip the zero calibration."));
+    parser.addOption(port);
+    if (withAverage) parser.addOption(average);
+    if (withJson) parser.addOption(json);
+    if (withWhiteOnly) parser.addOption(whiteOnly);
+    QTextStream err(stderr);
+    o.verb = arguments.value(0);
+    if (!parser.parse(arguments)) {
+        err << o.verb << ": " << parser.errorText() << "\n";
+        return kExitFailed;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    if (!parser.isSet(port)) {
+        err << o.verb << ": --port PORT is required\n";
+        return kExitFailed;
+    }
+    o.port = parser.value(port);
+    if (withAverage && parser.isSet(average)) {
+        bool ok = false;
+        o.average = parser.value(average).toInt(&ok);
+        if (!ok || o.average < 1 || o.average > kMaxAverageMeasurements) {
+            err << o.verb << ": --average takes a number from 1 to 30\n";
+            return kExitFailed;
+        }
+    }
+    o.json = withJson && parser.isSet(json);
+    o.whiteOnly = withWhiteOnly && parser.isSet(whiteOnly);
+    return std::nullopt;
+}
+
+bool openPort(Session& s, const Options& o) {
+    auto channel = std::make_unique<PosixSerialChannel>(s.clock);
+    if (!channel->open(o.port.toStdString())) {
+        QTextStream(stderr) << o.verb << ": cannot open port " << o.port
+                            << " (missing, busy or not a serial port)\n";
+        return false;
+    }
+    s.state.commPort = std::move(channel);
+    return true;
+}
+
+int failed(const Options& o, const std::string& reason) {
+    QTextStream(stderr) << o.verb << ": " << QString::fromStdString(reason) << "\n";
+    return kExitFailed;
+}
+
+QString number(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+// --- calibrate ---------------------------------------------------------------------------
+
+QString stepText(const CalibrationStepResult& step) {
+    QString reply = QString::fromLatin1(step.reply.data(), qsizetype(step.reply.size()));
+    reply.remove(QLatin1Char('\r'));
+    const QString what = step.white ? QStringLiteral("white") : QStringLiteral("zero");
+    if (step.writeFailed)
+        return what + QStringLiteral(" calibration: the command could not be sent");
+    if (step.reply.empty()) return what + QStringLiteral(" calibration: no reply");
+    return what + QStringLiteral(" calibration: ") + reply;
+}
+
+int runCalibrate(const QStringList& arguments) {
+    Options o;
+    if (auto code =
+            parse(arguments,
+                  QStringLiteral("Runs the zero calibration (UZC) and the white calibration "
+                                 "(CAL) of the instrument on PORT.\n"
+                                 "Exit status: 0 done, 2 failed (the reason is printed)."),
+                  false, false, true, o))
+        return *code;
+    Session s;
+    if (!openPort(s, o)) return kExitFailed;
+    CalibrationWorkflow calibration(s.state, s.prompter);
+    QTextStream out(stdout);
+    if (o.whiteOnly) {
+        calibration.skipZero();
+    } else {
+        calibration.confirm();
+        const CalibrationStepResult& zero = calibration.lastStep();
+        if (zero.verdict == CalibrationVerdict::Failed)
+            return failed(o, stepText(zero).toStdString());
+        out << stepText(zero) << "\n";
+    }
+    calibration.confirm();
+    const CalibrationStepResult& white = calibration.lastStep();
+    if (white.verdict == CalibrationVerdict::Failed)
+        return failed(o, stepText(white).toStdString());
+    out << stepText(white) << "\n";
+    return kExitPassed;
+}
+
+// --- measure -----------------------------------------------------------------------------
+
+struct MeasuredSpectra {
+    std::string id;
+    int count = 1;
+    ThreeAngles spectra;
+    std::array<std::array<double, 3>, kAngleCount> lab{};
+    std::optional<std::array<std::array<double, 3>, kAngleCount>> deviation;
+};
+
+// One direct measurement, as the repeatability check takes it.
+bool measureDirect(Session& s, EvaluateHueControl& engine, MeasuredSpectra& m, std::string& why) {
+    const IdentifyResult id = IdentifyInstrument(s.port());
+    if (!id.ok()) return why = "identification failed", false;
+    m.id = id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText;
+    const MeasureOutcome outcome =
+        acquireMeasurement(s.port(), s.clock, MeasureVariant::Repeatability, id.type53());
+    if (!outcome.ok()) return why = outcome.reason(), false;
+    m.spectra = outcome.spectra;
+    ColourRequests colour(engine);
+    for (int a = 0; a < kAngleCount; ++a) {
+        colour.setTarget(a, m.spectra[a]);
+        m.lab[a] = colour.coordinates(kTargetMode);
+    }
+    return true;
+}
+
+// N measurements averaged, as the average dialog takes them.
+bool measureAverage(Session& s, EvaluateHueControl& engine, int n, MeasuredSpectra& m,
+                    std::string& why) {
+    AverageWorkflow average(s.state, s.clock, s.prompter, engine, AverageSetup{}, '.');
+    for (int i = 0; i < n; ++i)
+        if (!average.measure()) return why = average.lastFailure(), false;
+    m.id = s.state.measureTarget ? s.state.targetSerial : s.state.sampleSerial;
+    m.count = n;
+    m.spectra = average.average();
+    m.lab = average.averageCoordinates();
+    if (n >= 2) m.deviation = average.deviations();
+    return true;
+}
+
+void printTable(QTextStream& out, const MeasuredSpectra& m, const std::string& formula) {
+    out << "instrument " << QString::fromStdString(m.id) << "\n";
+    out << "measurements " << m.count << (m.count > 1 ? " (average)" : "") << "\n";
+    out << "colour difference formula " << QString::fromStdString(formula) << "\n\n";
+    out << QStringLiteral("nm").leftJustified(8) << "   R25 (%)   R45 (%)   R75 (%)\n";
+    for (int j = 0; j < kSpectrumPoints; ++j) {
+        out << QString::number(kStartNm + kStepNm * j).leftJustified(8);
+        for (int a = 0; a < kAngleCount; ++a) out << number(m.spectra[a][j], 3).rightJustified(10);
+        out << "\n";
+    }
+    const char* names[3] = {"L*", "a*", "b*"};
+    out << "\n";
+    for (int c = 0; c < 3; ++c) {
+        out << QString::fromLatin1(names[c]).leftJustified(8);
+        for (int a = 0; a < kAngleCount; ++a) out << number(m.lab[a][c], 2).rightJustified(10);
+        out << "\n";
+    }
+    if (m.deviation) {
+        for (int c = 0; c < 3; ++c) {
+            out << (QStringLiteral("sd ") + QLatin1String(names[c])).leftJustified(8);
+            for (int a = 0; a < kAngleCount; ++a)
+                out << number((*m.deviation)[a][c], 2).rightJustified(10);
+            out << "\n";
+        }
+    }
+}
+
+void printJson(QTextStream& out, const MeasuredSpectra& m, const std::string& formula) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a) {
+        QJsonArray reflectance;
+        for (int j = 0; j < kSpectrumPoints; ++j) reflectance.append(m.spectra[a][j]);
+        QJsonObject angle{{"angle", kAngleDegrees[a]},
+                          {"reflectancePercent", reflectance},
+                          {"L", m.lab[a][0]},
+                          {"a", m.lab[a][1]},
+                          {"b", m.lab[a][2]}};
+        if (m.deviation) {
+            angle.insert("sdL", (*m.deviation)[a][0]);
+            angle.insert("sda", (*m.deviation)[a][1]);
+            angle.insert("sdb", (*m.deviation)[a][2]);
+        }
+        angles.append(angle);
+    }
+    const QJsonObject root{{"instrument", QString::fromStdString(m.id)},
+                           {"measurements", m.count},
+                           {"startNm", kStartNm},
+                           {"stepNm", kStepNm},
+                           {"deltaEFormula", QString::fromStdString(formula)},
+                           {"angles", angles}};
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+int runMeasure(const QStringList& arguments) {
+    Options o;
+    if (auto code = parse(arguments,
+                          QStringLiteral("Takes one measurement on PORT (or the average of N) and "
+                                         "prints the three spectra (percent reflectance) with "
+                                         "their L*, a*, b*.\n"
+                                         "Exit status: 0 measured, 2 failed (the reason is "
+                                         "printed)."),
+                          true, true, false, o))
+        return *code;
+    Session s;
+    if (!openPort(s, o)) return kExitFailed;
+    auto engine = makeColourEngine(KEY_VERSION3, formulaFromProfile(s.profile));
+    MeasuredSpectra m;
+    std::string why;
+    const bool ok = o.average > 0 ? measureAverage(s, *engine, o.average, m, why)
+                                  : measureDirect(s, *engine, m, why);
+    if (!ok) return failed(o, why);
+    QTextStream out(stdout);
+    if (o.json)
+        printJson(out, m, engine->deltaELabel());
+    else
+        printTable(out, m, engine->deltaELabel());
+    return kExitPassed;
+}
+
+// --- repeatability -----------------------------------------------------------------------
+
+int runRepeatability(const QStringList& arguments) {
+    Options o;
+    if (auto code = parse(arguments,
+                          QStringLiteral("Runs the repeatability check on PORT: three measurements "
+                                         "of one specimen (each direct, or the average of N), "
+                                         "the result file in the data folder and the verdict.\n"
+                                         "Exit status: 0 passed, 1 failed the threshold, 2 the "
+                                         "instrument or the port failed (the reason is printed)."),
+                          true, false, false, o))
+        return *code;
+    Session s;
+    if (!openPort(s, o)) return kExitFailed;
+    s.state.strDataFolder = setUpDataFolder();
+    ensureFolder(s.state.strDataFolder);
+    AtomicFileStore files;
+    RepeatabilityWorkflow series(RepeatSeams{s.state, s.clock, s.prompter, s.profile, files,
+                                             s.strings(), userNumberFormat()});
+    series.setAskBeforeMeasuring(false);
+    bool judged = false;
+    series.onVerdict([&judged] { judged = true; });
+    QTextStream out(stdout);
+    for (int k = 1; k <= kSeriesLength; ++k) {
+        if (o.average > 0) {
+            AverageWorkflow average(s.state, s.clock, s.prompter, series.colour(),
+                                    series.beginAverage(), '.');
+            for (int i = 0; i < o.average && !average.view().closed; ++i)
+                if (!average.measure()) {
+                    average.cancel();
+                    series.endAverage();
+                    return failed(
+                        o, "measurement " + std::to_string(k) + ": " + average.lastFailure());
+                }
+            average.finish();
+            series.endAverage();
+        } else if (series.measure() != MeasureResult::Taken) {
+            return failed(o, "measurement " + std::to_string(k) + ": " + series.lastFailure());
+        }
+        out << "measurement " << k << " of 3 taken\n";
+        out.flush();
+    }
+    if (!judged) return failed(o, "the series was not completed");
+    const std::string label = series.view().deltaELabel;
+    out << "instrument " << QString::fromStdString(series.instrumentId()) << "\n";
+    out << "colour differences (" << QString::fromStdString(label) << ") against measurement 1:\n";
+    out << QStringLiteral("angle (degrees)").leftJustified(16) << "      25      45      75\n";
+    for (int m = 0; m < 2; ++m) {
+        out << QStringLiteral("measurement %1").arg(m + 2).leftJustified(16);
+        for (double dE : series.deltaE()[m]) out << number(dE, 2).rightJustified(8);
+        out << "\n";
+    }
+    out << "largest " << QString::fromStdString(label) << " " << number(s.state.repeatMaxDeltaE, 2)
+        << ", threshold " << number(s.state.defThreshold, 2) << "\n";
+    out << "result file "
+        << (series.resultFile().empty() ? QStringLiteral("(not written)")
+                                        : QString::fromStdString(series.resultFile()))
+        << "\n";
+    out << "verdict " << (s.state.repeatPassed ? "PASSED" : "FAILED") << "\n";
+    return s.state.repeatPassed ? kExitPassed : kExitCheckFailed;
+}
+
+}  // namespace
+
+static const bool calibrateRegistered =
+    (registerVerb({"calibrate", "Zero and white calibration of the instrument", &runCalibrate}),
+     true);
+static const bool measureRegistered =
+    (registerVerb({"measure", "One measurement (or an average) with L*, a*, b*", &runMeasure}),
+     true);
+static const bool repeatabilityRegistered =
+    (registerVerb({"repeatability", "The repeatability check: three measurements and the verdict",
+                   &runRepeatability}),
+     true);
+
+}  // namespace qv::cli
