@@ -1,0 +1,176 @@
+// Identification and the type-53 settings reset against the simulated instrument.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <chrono>
+
+#include "core/link/identify.h"
+#include "platform/app/system_clock.h"
+#include "platform/link/posix_serial_channel.h"
+#include "sim/text_escape.h"
+#include "support/sim_instrument.h"
+#include "support/virtual_clock.h"
+
+namespace qv {
+namespace {
+
+using test::SimInstrument;
+using Steady = std::chrono::steady_clock;
+
+// The logged commands' mnemonics, in order.
+std::vector<std::string> mnemonics(const SimInstrument& sim) {
+    std::vector<std::string> out;
+    for (const std::string& c : sim.received()) out.push_back(c.substr(0, 3));
+    return out;
+}
+
+// The reply the simulator sent to the first command starting with `mnemonic`.
+std::string replyTo(SimInstrument& sim, const std::string& mnemonic) {
+    const auto log = sim.simulator().log();
+    for (std::size_t i = 0; i + 1 < log.size(); ++i) {
+        if (log[i].direction != '>' || log[i].text.rfind(mnemonic, 0) != 0) continue;
+        for (std::size_t j = i + 1; j < log.size(); ++j) {
+            if (log[j].direction == '<') return sim::unescapeBytes(log[j].text).value_or("");
+        }
+    }
+    return {};
+}
+
+struct Form {
+    const char* type;
+    IdentifyOutcome outcome;
+    const char* idText;
+    const char* printed;
+};
+
+const Form kForms[] = {
+    {"53", IdentifyOutcome::Type53, "L70S-000042", "type 53\nidentification L70S-000042\n"},
+    {"40", IdentifyOutcome::Type40, "L70S-000042", "type 40\nidentification L70S-000042\n"},
+    {"three-field", IdentifyOutcome::ThreeField, "",
+     "type 40 (three-field form)\nidentification -----\n"},
+};
+
+TEST(IdentifySim, RecognisesTheThreeIdentificationFormsSendingOnlyIdr) {
+    for (const Form& form : kForms) {
+        SCOPED_TRACE(form.type);
+        SimInstrument sim(form.type, "L70S-000042");
+        SystemClock clock;
+        PosixSerialChannel port(clock);
+        ASSERT_TRUE(port.open(sim.port()));
+        const IdentifyResult id = IdentifyInstrument(port);
+        EXPECT_EQ(id.outcome, form.outcome);
+        EXPECT_EQ(id.idText, form.idText);
+        EXPECT_EQ(sim.received(), std::vector<std::string>{"IDR\\r\\n"});
+        port.close();
+
+        QProcess cli;
+        cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
+                  {QStringLiteral("identify"), QStringLiteral("--port"),
+                   QString::fromStdString(sim.port())});
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        EXPECT_EQ(cli.readAllStandardOutput().toStdString(), form.printed);
+    }
+}
+
+TEST(IdentifySim, Type53ResetSendsCprCpsUsrUssInOrderWithCpsBuiltFromTheCprReply) {
+    SimInstrument sim("53");
+    SystemClock clock;
+    PosixSerialChannel port(clock);
+    ASSERT_TRUE(port.open(sim.port()));
+    ASSERT_TRUE(IdentifyInstrument(port).type53());
+    ASSERT_TRUE(resetInstrumentSettings(port));
+    EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS"}));
+    const std::vector<std::string> sent = sim.received();
+    const std::string cpr = replyTo(sim, "CPR");
+    ASSERT_FALSE(cpr.empty());
+    const std::string cpsWire = cpr.substr(0, cpr.find('\n'));  // as the receiver hands it over
+    const auto cps = buildCpsCommand(cpsWire);
+    ASSERT_TRUE(cps);
+    EXPECT_EQ(sim::unescapeBytes(sent[2]), *cps);  // ends with CR, no line feed
+    EXPECT_EQ(sent[4], "USS,0\\r\\n");
+    // The instrument took every setting.
+    for (const char* m : {"CPS", "USR", "USS"})
+        EXPECT_EQ(replyTo(sim, m).substr(0, 4), "OK00") << m;
+
+    // The same connection from the command line.
+    port.close();
+    sim.simulator().clearLog();
+    QProcess cli;
+    cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
+              {QStringLiteral("identify"), QStringLiteral("--reset"), QStringLiteral("--port"),
+               QString::fromStdString(sim.port())});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    EXPECT_EQ(cli.readAllStandardOutput().toStdString(),
+              "type 53\nidentification L70S-000001\nsettings reset\n");
+    EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS"}));
+}
+
+TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
+    struct Case {
+        std::string fault;
+        std::vector<std::string> sent;
+    };
+    const std::string tooLong = "OK00," + std::string(50, '1');  // CPS would need 51 bytes
+    const Case cases[] = {
+        {"fault CPR silence", {"IDR", "CPR"}},
+        {"fault CPR reply " + tooLong, {"IDR", "CPR"}},
+        {"fault CPR reply OK00,1", {"IDR", "CPR"}},  // too short to edit at offsets 12 and 13
+        {"fault CPS silence", {"IDR", "CPR", "CPS"}},
+        {"fault USR silence", {"IDR", "CPR", "CPS", "USR"}},
+        {"fault USS silence", {"IDR", "CPR", "CPS", "USR", "USS"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SimInstrument sim("53");
+        ASSERT_EQ(sim.control(c.fault), "ok");
+        test::VirtualClock clock;  // the 5 s reply limits cost nothing
+        PosixSerialChannel port(clock);
+        ASSERT_TRUE(port.open(sim.port()));
+        ASSERT_TRUE(IdentifyInstrument(port).type53());
+        EXPECT_FALSE(resetInstrumentSettings(port));
+        EXPECT_EQ(mnemonics(sim), c.sent);
+    }
+}
+
+TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {
+    struct Case {
+        const char* fault;
+        IdentifyFailure failure;
+    };
+    const Case cases[] = {
+        {"fault IDR silence", IdentifyFailure::NoReply},
+        {"fault IDR reply OK00,\\x200,\\x200,\\x20\\x201", IdentifyFailure::Unrecognised},
+        {"fault IDR reply OK00,41,L70,X", IdentifyFailure::Unrecognised},
+        {"fault IDR flood=100000", IdentifyFailure::Unrecognised},
+        {"fault IDR hangup", IdentifyFailure::NoReply},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SimInstrument sim("53");
+        ASSERT_EQ(sim.control(c.fault), "ok");
+        test::VirtualClock clock;
+        PosixSerialChannel port(clock);
+        ASSERT_TRUE(port.open(sim.port()));
+        const auto start = Steady::now();
+        const IdentifyResult id = IdentifyInstrument(port);
+        EXPECT_FALSE(id.ok());
+        EXPECT_EQ(id.failure, c.failure);
+        EXPECT_LT(std::chrono::duration<double>(Steady::now() - start).count(), 3.0);
+    }
+
+    // The command-line front end says why and exits with 2.
+    SimInstrument sim("53");
+    ASSERT_EQ(sim.control("fault IDR reply garbage"), "ok");
+    QProcess cli;
+    cli.start(
+        QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
+        {QStringLiteral("identify"), QStringLiteral("--port"), QString::fromStdString(sim.port())});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 2);
+    EXPECT_NE(cli.readAllStandardError().toStdString().find("garbage"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
