@@ -3,8 +3,10 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build test bench demo clean format check-asan check-tsan
+.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build
 
 all: build
 
@@ -20,6 +22,8 @@ build: configure
 test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	$(MAKE) fuzz-build
+	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: deps
 	$(MAKE) build BUILD_TYPE=Release BUILD_DIR=build-release
@@ -42,5 +46,14 @@ check-tsan: deps
 	$(MAKE) build BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=thread
 	cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# The libFuzzer targets (clang, with ASan and UBSan); `make test` runs each over its seed corpus
+# plus a few seconds of new inputs, `make fuzz` runs each for FUZZ_SECONDS.
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -DQV_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+fuzz: fuzz-build
+	bash scripts/fuzz-all $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-release build-asan build-tsan
+	rm -rf build build-release build-asan build-tsan $(FUZZ_DIR)
