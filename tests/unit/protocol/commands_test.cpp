@@ -17,20 +17,6 @@ std::array<double, kUcsBlockValueCount> block(double first, double rest) {
     return v;
 }
 
-TEST(Commands, FixedCommandsAreTheCommandSet) {
-    EXPECT_EQ(kIdrCommand, "IDR\r\n");
-    EXPECT_EQ(kStrCommand, "STR\r\n");
-    EXPECT_EQ(kCprCommand, "CPR\r\n");
-    EXPECT_EQ(kUsrCommand, "USR\r\n");
-    EXPECT_EQ(kUssCommand, "USS,0\r\n");
-    EXPECT_EQ(kMesCommand, "MES\r\n");
-    EXPECT_EQ(kNextLineCommand, "&\r\n");
-    EXPECT_EQ(kZeroCalibrationCommand, "UZC\r\n");
-    EXPECT_EQ(kWhiteCalibrationCommand, "CAL\r\n");
-    EXPECT_EQ(kMeasureReplyTimeoutS, 20);
-    EXPECT_EQ(kIdentifyReplyTimeoutS, 1);
-}
-
 TEST(Commands, EntryCommandsTakeThreeDigitEntriesOneToThirty) {
     EXPECT_EQ(buildUcrCommand(1), "UCR,1,001\r\n");
     EXPECT_EQ(buildUcrCommand(30), "UCR,1,030\r\n");
