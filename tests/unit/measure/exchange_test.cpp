@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include "core/measure/measurement_exchange.h"
+#include "sim/specimens.h"
+#include "unit/measure/measure_rig.h"
+
+namespace qv {
+namespace {
+
+using test::MeasureRig;
+using test::repeated;
+using test::operator+;
+using Commands = std::vector<std::string>;
+using Sleeps = std::vector<std::uint32_t>;
+
+const std::string kMes = "MES\\r\\n";
+const std::string kNext = "&\\r\\n";
+
+TEST(MeasurementExchange, Type53SendsSevenLinesWithoutPausesAndReadsTheSpecimen) {
+    MeasureRig rig("53");
+    const MeasureOutcome out =
+        acquireMeasurement(rig.port(), rig.clock, MeasureVariant::Average, true);
+    ASSERT_TRUE(out.ok()) << out.reason();
+    EXPECT_EQ(rig.takeCommands(), Commands{kMes} + repeated(kNext, 7));
+    EXPECT_EQ(rig.takeSleeps(), Sleeps{});
+    const auto truth = sim::specimenSpectra("white");
+    ASSERT_TRUE(truth);
+    for (int a = 0; a < kAngleCount; ++a) {
+        ASSERT_EQ(out.spectra[a].size(), 31u);
+        for (int j = 0; j < kSpectrumPoints; ++j)
+            EXPECT_NEAR(out.spectra[a][j], (*truth)[a][j], 0.005) << a << " " << j;
+    }
+}
+
+TEST(MeasurementExchange, Type40WaitsAndPreamblesOfEachDialog) {
+    struct Case {
+        MeasureVariant variant;
+        Commands commands;
+        Sleeps sleeps;
+    };
+    const Sleeps lines(7, 500);  // MES and six lines
+    const Case cases[] = {
+        {MeasureVariant::Repeatability, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
+         Sleeps{2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
+        {MeasureVariant::Average, Commands{"STR\\r\\n", "CPR\\r\\n", kMes} + repeated(kNext, 6),
+         Sleeps{2500, 2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
+        {MeasureVariant::ValidationSample, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
+         Sleeps{2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
+        // The 45° data line is one raw read after a fixed wait.
+        {MeasureVariant::ValidationTarget, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
+         Sleeps{2500, 2500, 500, 500, 500, 1200, 500, 500, 500, 500}},
+    };
+    for (const Case& c : cases) {
+        MeasureRig rig("40");
+        const MeasureOutcome out = acquireMeasurement(rig.port(), rig.clock, c.variant, false);
+        ASSERT_TRUE(out.ok()) << out.reason();
+        EXPECT_EQ(rig.takeCommands(), c.commands) << static_cast<int>(c.variant);
+        EXPECT_EQ(rig.takeSleeps(), c.sleeps) << static_cast<int>(c.variant);
+        EXPECT_GT(out.spectra[1][10], 1.0);
+    }
+}
+
+TEST(MeasurementExchange, EachFailurePointStopsAtOnce) {
+    struct Case {
+        std::string type;
+        MeasureVariant variant;
+        std::string fault;
+        MeasureFailure failure;
+        MeasureStep step;
+        int angle;
+        std::size_t commandsSent;
+    };
+    const Case cases[] = {
+        {"53", MeasureVariant::Average, "fault MES silence", MeasureFailure::NoReply,
+         MeasureStep::Mes, -1, 1},
+        {"53", MeasureVariant::Average, "fault & silence occurrence=3", MeasureFailure::NoReply,
+         MeasureStep::DataLine, 1, 4},
+        {"53", MeasureVariant::ValidationSample, "fault & silence occurrence=2",
+         MeasureFailure::NoReply, MeasureStep::CompanionLine, 0, 3},
+        {"53", MeasureVariant::Average, "fault & silence occurrence=7", MeasureFailure::NoReply,
+         MeasureStep::FinalLine, -1, 8},
+        // STR must answer OK00 in field 1 exactly: a known error code, or OK00 without a
+        // comma (its carriage return stays in the field), is refused before CPR.
+        {"40", MeasureVariant::Average, "fault STR reply=OK01", MeasureFailure::Refused,
+         MeasureStep::Str, -1, 1},
+        {"40", MeasureVariant::Average, "fault STR reply=OK00", MeasureFailure::Refused,
+         MeasureStep::Str, -1, 1},
+        {"40", MeasureVariant::Average, "fault STR silence", MeasureFailure::NoReply,
+         MeasureStep::Str, -1, 1},
+        {"40", MeasureVariant::Repeatability, "fault CPR silence", MeasureFailure::NoReply,
+         MeasureStep::Cpr, -1, 1},
+        // The raw 45° read of a target finds nothing when the line is late.
+        {"53", MeasureVariant::ValidationTarget, "fault & delay=1500 occurrence=3",
+         MeasureFailure::NoReply, MeasureStep::DataLine, 1, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        MeasureRig rig(c.type);
+        rig.control(c.fault);
+        // A silent first command needs no real time for replies that never come.
+        if (c.commandsSent == 1 && c.fault.find("silence") != std::string::npos)
+            rig.clock.realSliceMs = 0;
+        const MeasureOutcome out =
+            acquireMeasurement(rig.port(), rig.clock, c.variant, c.type == "53");
+        EXPECT_EQ(out.failure, c.failure);
+        EXPECT_EQ(out.step, c.step);
+        EXPECT_EQ(out.angle, c.angle);
+        EXPECT_EQ(rig.takeCommands().size(), c.commandsSent);
+    }
+}
+
+TEST(MeasurementExchange, AStrReplyWithFieldsPassesAndASilentMesCostsMoreThanTwentySeconds) {
+    MeasureRig type40("40");
+    type40.control("fault STR reply=OK00,whatever");
+    EXPECT_TRUE(
+        acquireMeasurement(type40.port(), type40.clock, MeasureVariant::Average, false).ok());
+
+    MeasureRig rig("53");
+    rig.control("fault MES silence");
+    rig.clock.realSliceMs = 0;
+    const std::uint64_t start = rig.clock.nowMs();
+    const MeasureOutcome out =
+        acquireMeasurement(rig.port(), rig.clock, MeasureVariant::Average, true);
+    EXPECT_EQ(out.reason(), "no reply to MES");
+    const std::uint64_t waitedMs = rig.clock.nowMs() - start;
+    EXPECT_GT(waitedMs, 20000u);
+    EXPECT_LE(waitedMs, 21100u);
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,79 @@
+#include "unit/measure/measure_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "core/measure/measurement_exchange.h"
+
+namespace qv::test {
+
+namespace {
+// Real time a raw read's wait may take for the simulator's line to arrive.
+constexpr std::uint32_t kRawLineSettleMs = 250;
+// Rounds of 1 ms without a new log entry before the log counts as complete, and the most rounds.
+constexpr int kLogQuietRounds = 10;
+constexpr int kLogSettleRounds = 500;
+
+sim::Options optionsFor(const std::string& type, double noise) {
+    sim::InstrumentConfig config;
+    config.type = type;
+    config.noise = noise;
+    sim::Options options;
+    options.instruments.push_back(config);
+    return options;
+}
+}  // namespace
+
+void RigClock::sleepMs(std::uint32_t ms) {
+    VirtualClock::sleepMs(ms);
+    if (ms == kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
+}
+
+MeasureRig::MeasureRig(const std::string& type, double noise) : sim(optionsFor(type, noise)) {
+    EXPECT_TRUE(sim.start());
+    auto channel = std::make_unique<PosixSerialChannel>(clock);
+    EXPECT_TRUE(channel->open(sim.portPath()));
+    clock.source = channel.get();
+    state.commPort = std::move(channel);
+}
+
+void MeasureRig::control(const std::string& command) {
+    ASSERT_EQ(sim.control(command), "ok");
+}
+
+std::vector<std::string> MeasureRig::takeCommands() {
+    // The simulator logs a command when it reads it: let it catch up with what was sent.
+    std::vector<sim::LogEntry> log = sim.log();
+    for (int quiet = 0, waited = 0; quiet < kLogQuietRounds && waited < kLogSettleRounds;
+         ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::vector<sim::LogEntry> now = sim.log();
+        quiet = now.size() == log.size() ? quiet + 1 : 0;
+        log = std::move(now);
+    }
+    std::vector<std::string> commands;
+    for (const sim::LogEntry& e : log)
+        if (e.direction == '>') commands.push_back(e.text);
+    sim.clearLog();
+    return commands;
+}
+
+std::vector<std::uint32_t> MeasureRig::takeSleeps() {
+    std::vector<std::uint32_t> sleeps = clock.sleeps();
+    clock.clearSleeps();
+    return sleeps;
+}
+
+std::vector<std::string> repeated(const std::string& command, int n) {
+    return std::vector<std::string>(static_cast<std::size_t>(n), command);
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/app/shared_state.h"
+#include "platform/link/posix_serial_channel.h"
+#include "sim/simulator.h"
+#include "support/scripted_prompter.h"
+#include "support/virtual_clock.h"
+
+namespace qv::test {
+
+// Virtual time, except that the fixed wait before the raw read of a target measurement also
+// lets the instrument's line arrive in real time (the read takes only what is there).
+class RigClock : public VirtualClock {
+public:
+    void sleepMs(std::uint32_t ms) override;
+    ByteSource* source = nullptr;
+};
+
+// The simulated instrument on a pseudo-terminal, the real serial channel on its other end,
+// virtual time and scripted answers.
+class MeasureRig {
+public:
+    explicit MeasureRig(const std::string& type = "53", double noise = 0.0);
+
+    // A control command for the simulator ("fault MES silence"); the test fails unless it is
+    // accepted.
+    void control(const std::string& command);
+    // Commands the instrument received since the last call, as on the wire ("MES\r\n" with the
+    // control characters escaped).
+    std::vector<std::string> takeCommands();
+    // The pauses the code under test slept since the last call.
+    std::vector<std::uint32_t> takeSleeps();
+
+    SerialChannel& port() { return *state.commPort; }
+
+    RigClock clock;
+    sim::Simulator sim;
+    SharedState state;
+    ScriptedPrompter prompter;
+};
+
+// The wire form of repeated commands: n times `command`.
+std::vector<std::string> repeated(const std::string& command, int n);
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b);
+
+}  // namespace qv::test

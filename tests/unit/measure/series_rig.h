@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/measure/repeatability_workflow.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/qt_profile_store.h"
+#include "support/temp_home.h"
+#include "unit/measure/measure_rig.h"
+#include "unit/measure/string_table_fixture.h"
+
+namespace qv::test {
+
+// The measurement rig plus real settings and a real data folder in a temporary home.
+struct SeriesRig : MeasureRig {
+    explicit SeriesRig(const std::string& type = "53", double noise = 0.0)
+        : MeasureRig(type, noise) {
+        state.strDataFolder = home.path() + "/Data";
+        std::filesystem::create_directories(state.strDataFolder);
+        state.bConnected = true;
+    }
+
+    RepeatSeams seams() {
+        return RepeatSeams{state, clock, prompter, profile, files, projectStrings(), {',', ";"}};
+    }
+
+    std::vector<std::string> dataFiles() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(state.strDataFolder))
+            names.push_back(e.path().string());
+        return names;
+    }
+
+    TempHome home;
+    QtProfileStore profile;
+    AtomicFileStore files;
+};
+
+}  // namespace qv::test
