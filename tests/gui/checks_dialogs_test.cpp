@@ -1,0 +1,109 @@
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/checks/threshold_diff_dlg.h"
+#include "gui_fixture.h"
+
+namespace qv {
+namespace {
+
+struct ChecksDialogs : test::GuiFixture {
+    template <typename T>
+    T* child(QWidget& w, const char* name) {
+        T* found = w.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+};
+
+TEST_F(ChecksDialogs, ThresholdDialogCompletesShortTextsAndSavesAfterOneQuestion) {
+    CThresholdDiffDlg dialog(context);
+    auto* repeat = child<QLineEdit>(dialog, "repeatEdit");
+    auto* inst = child<QLineEdit>(dialog, "instEdit");
+    EXPECT_EQ(repeat->maxLength(), 4);
+    EXPECT_EQ(repeat->text(), QStringLiteral("0.2"));
+    EXPECT_EQ(inst->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(child<QLabel>(dialog, "repeatLabel")->text().toStdString(), strings->text(104) + ":");
+    EXPECT_EQ(child<QLabel>(dialog, "instUnitLabel")->text(), QStringLiteral("dE*ab"));
+
+    inst->clear();
+    QTest::keyClicks(inst, "0.6");
+    repeat->clear();
+    QTest::keyClicks(repeat, ".25");
+    EXPECT_EQ(repeat->text(), QStringLiteral("0.25"));
+    EXPECT_EQ(inst->text(), QStringLiteral("0.5"));  // typed but not taken in yet
+
+    auto* formula = child<QComboBox>(dialog, "formulaCombo");
+    formula->setCurrentIndex(2);
+    emit formula->activated(2);
+    EXPECT_EQ(child<QLabel>(dialog, "repeatUnitLabel")->text(), QStringLiteral("dE00"));
+
+    test::onNextModal([](QWidget* d) {
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(prompter.ids(), std::vector<int>{154});
+    EXPECT_EQ(profile.read(key::kDefThreshold), "0.25");
+    EXPECT_EQ(profile.read(key::kDeltaEFormula), "DE00");
+}
+
+TEST_F(ChecksDialogs, ThresholdDialogStaysOpenOnARefusalWithTheEditFocused) {
+    CThresholdDiffDlg dialog(context);
+    auto* inst = child<QLineEdit>(dialog, "instEdit");
+    dialog.show();
+    inst->clear();
+    QTest::keyClicks(inst, "0.3");
+    dialog.accept();  // OK
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{154, 176}));
+    EXPECT_EQ(prompter.asked.back().suffix, "0.20");
+    EXPECT_EQ(inst->text(), QStringLiteral("0.3"));
+    if (dialog.isActiveWindow()) {
+        EXPECT_TRUE(inst->hasFocus());
+    }
+    inst->clear();
+    QTest::keyClicks(inst, "0.4");
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(profile.read(key::kInstThreshold), "0.40");
+    EXPECT_EQ(prompter.asked.size(), 2u);
+}
+
+TEST_F(ChecksDialogs, VerdictWindowShowsTextsPictureAndValues) {
+    state.interInstMaxDeltaE = 0.4567;
+    state.interInstPassed = true;
+    CInstrStabilityDlg pass(context);
+    pass.prepare(false);
+    EXPECT_EQ(child<QLineEdit>(pass, "measuredEdit")->text(), QStringLiteral("0.46"));
+    EXPECT_EQ(child<QLineEdit>(pass, "thresholdEdit")->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(child<QLabel>(pass, "line1Label")->text().toStdString(), strings->text(168));
+    EXPECT_EQ(child<QLabel>(pass, "line2Label")->text(), QStringLiteral(" "));
+    EXPECT_TRUE(child<QLabel>(pass, "measuredCaption")->text().contains(QStringLiteral("dE*ab")));
+    const QPixmap info = child<QLabel>(pass, "iconLabel")->pixmap();
+    ASSERT_FALSE(info.isNull());
+    EXPECT_EQ(info.size(), QSize(35, 35));
+
+    profile.write(key::kDefThreshold, "0.15");
+    state.repeatMaxDeltaE = 0.3;
+    state.repeatPassed = false;
+    CInstrStabilityDlg fail(context);
+    fail.prepare(true);
+    EXPECT_EQ(child<QLabel>(fail, "line1Label")->text().toStdString(), strings->text(106));
+    EXPECT_EQ(child<QLabel>(fail, "line2Label")->text().toStdString(), strings->text(107));
+    EXPECT_EQ(child<QLineEdit>(fail, "thresholdEdit")->text(), QStringLiteral("0.15"));
+    EXPECT_EQ(fail.view().picture, "PIC/excl_icon.bmp");
+    // A different picture from the passed verdict's.
+    EXPECT_NE(child<QLabel>(fail, "iconLabel")->pixmap().toImage(), info.toImage());
+    test::onNextModal([](QWidget* d) {
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(fail.exec(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "core/app/shared_state.h"
+#include "core/app/string_table_text.h"
+#include "gui/app/gui_context.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
+#include "platform/link/posix_serial_channel.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_home.h"
+#include "support/virtual_clock.h"
+
+namespace qv::test {
+
+// The desktop program's seams for one test: a temporary home with real settings, the real
+// serial channel, the program's own string table and pictures, a virtual clock and scripted
+// message boxes.
+struct GuiFixture : ::testing::Test {
+    TempHome home;
+    VirtualClock clock;
+    ScriptedPrompter prompter;
+    QtProfileStore profile;
+    SharedState state{std::make_unique<PosixSerialChannel>(clock)};
+    std::unique_ptr<TextStringTable> strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
+    std::vector<std::string> ports;
+    GuiContext context{state,      profile, prompter, clock, *strings, [this] { return ports; },
+                       QV_BIN_DIR, '.'};
+};
+
+// Runs `action` on the next modal dialog other than `parent` that opens, from inside its
+// modal loop. Gives up (and fails the test) after `timeoutMs`.
+class ModalWatcher : public QObject {
+public:
+    ModalWatcher(std::function<void(QWidget*)> action, QWidget* parent, int timeoutMs)
+        : action_(std::move(action)), parent_(parent), timeoutMs_(timeoutMs) {
+        elapsed_.start();
+        connect(&timer_, &QTimer::timeout, this, &ModalWatcher::poll);
+        timer_.start(5);
+    }
+
+private:
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal != parent_ && modal->isVisible()) {
+            timer_.stop();
+            deleteLater();
+            action_(modal);
+        } else if (elapsed_.elapsed() > timeoutMs_) {
+            timer_.stop();
+            deleteLater();
+            ADD_FAILURE() << "no modal dialog opened";
+        }
+    }
+
+    std::function<void(QWidget*)> action_;
+    QWidget* parent_;
+    int timeoutMs_;
+    QElapsedTimer elapsed_;
+    QTimer timer_;
+};
+
+inline void onNextModal(std::function<void(QWidget*)> action, QWidget* parent = nullptr,
+                        int timeoutMs = 3000) {
+    new ModalWatcher(std::move(action), parent, timeoutMs);
+}
+
+}  // namespace qv::test

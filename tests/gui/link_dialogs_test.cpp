@@ -1,0 +1,138 @@
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "gui/link/comm_setting_dlg.h"
+#include "gui/link/conn_inst_dlg.h"
+#include "gui_fixture.h"
+#include "support/sim_instrument.h"
+
+namespace qv {
+namespace {
+
+struct LinkDialogs : test::GuiFixture {
+    // Presses Connect and returns what the dialog ended with.
+    int connect() {
+        CConnInstDlg dialog(context);
+        auto* button = dialog.findChild<QPushButton*>(QStringLiteral("connectButton"));
+        test::onNextModal([button](QWidget*) { button->click(); });
+        return dialog.exec();
+    }
+};
+
+TEST_F(LinkDialogs, PortSettingsShowTheChoiceAndSaveItOnOk) {
+    test::SimInstrument sim;
+    ports = {"ttyS10", "ttyS2"};
+    CCommSettingDlg dialog(context);
+    auto* port = dialog.findChild<QComboBox*>(QStringLiteral("portCombo"));
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(port->isEditable());
+    ASSERT_EQ(port->count(), 2);
+    EXPECT_EQ(port->itemText(0), QStringLiteral("ttyS2"));
+    EXPECT_EQ(dialog.lineCombo(LineList::BaudRate)->currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(dialog.lineCombo(LineList::DataLength)->currentText(), QStringLiteral("8 bits"));
+    EXPECT_EQ(dialog.lineCombo(LineList::Parity)->currentText(), QStringLiteral("0 None"));
+    EXPECT_EQ(dialog.lineCombo(LineList::StopBits)->currentText(), QStringLiteral("1 bit"));
+    EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("connectedNote"))->isVisibleTo(&dialog));
+
+    port->setEditText(QString::fromStdString(sim.port()));  // a device path typed by hand
+    dialog.lineCombo(LineList::BaudRate)->setCurrentIndex(5);
+    dialog.lineCombo(LineList::StopBits)->setCurrentIndex(1);
+    test::onNextModal([](QWidget* d) {
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.lastResult(), CommSettingsResult::Saved);
+    EXPECT_TRUE(state.commPort->isOpen());
+    EXPECT_EQ(profile.read(key::kComPort), sim.port());
+    EXPECT_EQ(profile.read(key::kBaudRate), "38400");
+    EXPECT_EQ(profile.read(key::kStopBits), "2 bits");
+
+    // Connected: everything is shown but locked.
+    state.bConnected = true;
+    CCommSettingDlg locked(context);
+    EXPECT_FALSE(locked.findChild<QComboBox*>(QStringLiteral("portCombo"))->isEnabled());
+    EXPECT_FALSE(locked.lineCombo(LineList::BaudRate)->isEnabled());
+    EXPECT_EQ(locked.lineCombo(LineList::BaudRate)->currentText(), QStringLiteral("38400"));
+    EXPECT_TRUE(locked.findChild<QLabel*>(QStringLiteral("connectedNote"))->isVisibleTo(&locked));
+}
+
+TEST_F(LinkDialogs, Type53IsIdentifiedResetAndConnected) {
+    test::SimInstrument sim("53", "L70S-004711");
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    EXPECT_EQ(connect(), QDialog::Accepted);
+    EXPECT_TRUE(state.bConnected);
+    EXPECT_EQ(state.instrumentId(), "L70S-004711");
+    EXPECT_TRUE(prompter.asked.empty());
+    const auto sent = sim.received();
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0], "IDR\\r\\n");
+    EXPECT_EQ(sent[1], "CPR\\r\\n");
+    EXPECT_EQ(sent[2].substr(0, 3), "CPS");
+    EXPECT_EQ(sent[3], "USR\\r\\n");
+    EXPECT_EQ(sent[4], "USS,0\\r\\n");
+}
+
+TEST_F(LinkDialogs, Type40AndTheThreeFieldFormSendOnlyTheIdentification) {
+    {
+        test::SimInstrument sim("40", "L70-000040");
+        ASSERT_TRUE(state.commPort->open(sim.port()));
+        connect();
+        EXPECT_TRUE(state.bConnected);
+        EXPECT_EQ(state.instrumentId(), "L70-000040");
+        EXPECT_EQ(sim.received(), std::vector<std::string>{"IDR\\r\\n"});
+    }
+    test::SimInstrument sim("three-field");
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    CConnInstDlg dialog(context);
+    auto* button = dialog.findChild<QPushButton*>(QStringLiteral("connectButton"));
+    test::onNextModal([button](QWidget*) { button->click(); });
+    dialog.exec();
+    EXPECT_TRUE(state.bConnected);
+    EXPECT_EQ(state.instrumentId(), "-----");
+    EXPECT_EQ(dialog.modelCode(), "40");
+    EXPECT_EQ(sim.received(), std::vector<std::string>{"IDR\\r\\n"});
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(LinkDialogs, FailedIdentificationShows121AndLeavesItUnconnected) {
+    test::SimInstrument sim("53");
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    ASSERT_EQ(connect(), QDialog::Accepted);
+    ASSERT_TRUE(state.bConnected);
+
+    const char* faults[] = {"fault IDR silence", "fault IDR reply OK00,\\s0,\\s0,\\s\\s1",
+                            "fault IDR reply OK00,41,L70,X"};
+    for (const char* fault : faults) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(sim.control("clear"), "ok");
+        ASSERT_EQ(sim.control(fault), "ok");
+        prompter.asked.clear();
+        EXPECT_EQ(connect(), QDialog::Accepted);  // the dialog ends itself either way
+        EXPECT_FALSE(state.bConnected);           // even after an earlier success
+        ASSERT_EQ(prompter.ids(), std::vector<int>{121});
+        EXPECT_EQ(prompter.asked[0].icon, Icon::Exclamation);
+    }
+    state.commPort->close();  // no port at all
+    prompter.asked.clear();
+    connect();
+    EXPECT_FALSE(state.bConnected);
+    EXPECT_EQ(prompter.ids(), std::vector<int>{121});
+}
+
+TEST_F(LinkDialogs, AFailedSettingsResetIsReportedButTheInstrumentCountsAsConnected) {
+    test::SimInstrument sim("53", "L70S-000777");
+    ASSERT_EQ(sim.control("fault USR silence"), "ok");
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    connect();
+    EXPECT_TRUE(state.bConnected);
+    EXPECT_EQ(state.instrumentId(), "L70S-000777");
+    EXPECT_EQ(prompter.ids(), std::vector<int>{121});
+    const auto sent = sim.received();
+    ASSERT_EQ(sent.size(), 4u);  // nothing after the silent USR
+    EXPECT_EQ(sent[3], "USR\\r\\n");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,118 @@
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <filesystem>
+
+#include "gui/app/brenmoor_dlg.h"
+#include "gui/app/splash_wnd.h"
+#include "gui/link/comm_setting_dlg.h"
+#include "gui_fixture.h"
+#include "support/sim_instrument.h"
+
+namespace qv {
+namespace {
+
+struct MainWindow : test::GuiFixture {
+    QPushButton* button(CBrenmoorDlg& w, const char* name) {
+        return w.findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+};
+
+TEST_F(MainWindow, ButtonsWithoutTheirDialogStayDisabled) {
+    CBrenmoorDlg w(context, TaskDialogs{});
+    for (const char* name : {"repeatabilityButton", "interInstrumentButton", "coeffFileButton"}) {
+        ASSERT_TRUE(button(w, name)) << name;
+        EXPECT_FALSE(button(w, name)->isEnabled()) << name;
+        EXPECT_FALSE(button(w, name)->toolTip().isEmpty()) << name;
+    }
+    EXPECT_TRUE(button(w, "connectButton")->isEnabled());
+}
+
+TEST_F(MainWindow, NextCheckOpensOnlyAfterAPassedSeries) {
+    int runs[3] = {};
+    TaskDialogs tasks{[&](QWidget*) { ++runs[0]; }, [&](QWidget*) { ++runs[1]; },
+                      [&](QWidget*) { ++runs[2]; }};
+    CBrenmoorDlg w(context, tasks);
+    QPushButton* repeat = button(w, "repeatabilityButton");
+    QPushButton* inter = button(w, "interInstrumentButton");
+    QPushButton* coeff = button(w, "coeffFileButton");
+    EXPECT_TRUE(repeat->isEnabled());
+    EXPECT_FALSE(inter->isEnabled());
+    EXPECT_FALSE(coeff->isEnabled());
+
+    state.repeatPassed = true;
+    repeat->click();
+    EXPECT_TRUE(inter->isEnabled());
+    state.repeatPassed = false;  // the next series failed
+    repeat->click();
+    EXPECT_FALSE(inter->isEnabled());
+    state.repeatPassed = true;
+    repeat->click();
+    inter->click();
+    EXPECT_TRUE(coeff->isEnabled());
+    coeff->click();
+    EXPECT_EQ(runs[0], 3);
+    EXPECT_EQ(runs[1], 1);
+    EXPECT_EQ(runs[2], 1);
+}
+
+TEST_F(MainWindow, MenuCommandsHaveShortcutsAndExitEndsTheWindow) {
+    CBrenmoorDlg w(context, TaskDialogs{});
+    EXPECT_EQ(w.settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(w.aboutAction()->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(w.exitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(w.aboutAction()->text().toStdString(), strings->text(101));
+
+    // About opens the splash window in its about role, once however often it is asked for.
+    w.aboutAction()->trigger();
+    CSplashWnd* about = CSplashWnd::current();
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->aboutMode());
+    w.aboutAction()->trigger();
+    EXPECT_EQ(CSplashWnd::current(), about);
+    delete about;
+
+    test::onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); }, nullptr);
+    w.settingsAction()->trigger();  // runs the port settings dialog modally
+    test::onNextModal([&](QWidget*) { w.exitAction()->trigger(); });
+    EXPECT_EQ(w.exec(), QDialog::Accepted);
+}
+
+TEST_F(MainWindow, FirstStartAsksForThePortBeforeTheWindowShows) {
+    state.strDataFolder = home.documents() + "/VARNHOLT/QV-L70s/Data";
+    std::filesystem::create_directories(home.documents() + "/VARNHOLT/QV-L70s");
+    CBrenmoorDlg w(context, TaskDialogs{});
+    bool settingsFirst = false;
+    test::onNextModal([&](QWidget* modal) {
+        settingsFirst = qobject_cast<CCommSettingDlg*>(modal) && !w.isVisible();
+        static_cast<QDialog*>(modal)->reject();
+        test::onNextModal([](QWidget* main) { static_cast<QDialog*>(main)->accept(); });
+    });
+    w.runModal();
+    EXPECT_TRUE(settingsFirst);
+    EXPECT_TRUE(std::filesystem::is_directory(state.strDataFolder));  // "Data" made on opening
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(MainWindow, SavedSettingsOpenThePortWithoutAskingAndShowIt) {
+    test::SimInstrument sim;
+    for (auto [k, v] : {std::pair{key::kComPort, sim.port()},
+                        {key::kBaudRate, std::string("9600")},
+                        {key::kDataLength, std::string("8 bits")},
+                        {key::kParity, std::string("0 None")},
+                        {key::kStopBits, std::string("1 bit")}})
+        profile.write(k, v);
+    CBrenmoorDlg w(context, TaskDialogs{});
+    QString shown;
+    test::onNextModal([&](QWidget* modal) {
+        shown = modal->findChild<QLabel*>(QStringLiteral("portStatusLabel"))->text();
+        static_cast<QDialog*>(modal)->accept();
+    });
+    w.runModal();
+    EXPECT_TRUE(state.commPort->isOpen());
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(sim.port())));
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,113 @@
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <filesystem>
+
+#include "gui/app/gui_clock.h"
+#include "gui_fixture.h"
+#include "support/sim_instrument.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(GuiClock, WaitsKeepEventsFlowingButDropUserInput) {
+    GuiClock clock;
+    QPushButton button(QStringLiteral("Measure"));
+    button.show();
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    bool timerRan = false;
+    QTimer::singleShot(10, [&] { timerRan = true; });
+    const QPointF centre(button.rect().center());
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            &button, new QMouseEvent(type, centre, button.mapToGlobal(centre), Qt::LeftButton,
+                                     Qt::LeftButton, Qt::NoModifier));
+    const std::uint32_t start = clock.tickMs();
+    clock.sleepMs(80);
+    EXPECT_GE(clock.tickMs() - start, 80u);
+    EXPECT_TRUE(timerRan);
+    QCoreApplication::processEvents();  // nothing was kept back to be replayed now
+    EXPECT_EQ(clicks, 0);
+}
+
+TEST(GuiClock, WaitForInputReturnsAsSoonAsTheInstrumentAnswers) {
+    test::SimInstrument sim;
+    GuiClock clock;
+    PosixSerialChannel port(clock);
+    ASSERT_TRUE(port.open(sim.port()));
+    EXPECT_FALSE(clock.waitForInput(port, 50));
+    ASSERT_TRUE(port.send("IDR\r\n"));
+    const std::uint32_t start = clock.tickMs();
+    EXPECT_TRUE(clock.waitForInput(port, 2000));
+    EXPECT_LT(clock.tickMs() - start, 1000u);
+    EXPECT_EQ(port.receiveLine(1).substr(0, 7), "OK00,53");
+}
+
+// The desktop program itself, as a process on the offscreen platform in a temporary home.
+struct Program : ::testing::Test {
+    test::TempHome home;
+    std::vector<std::unique_ptr<QProcess>> running;
+
+    QProcess& start(const QString& program) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(env);
+        p->start(program, {});
+        EXPECT_TRUE(p->waitForStarted(3000));
+        running.push_back(std::move(p));
+        return *running.back();
+    }
+    static QString stderrLines(QProcess& p) {
+        return QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+    }
+    ~Program() override {
+        for (auto& p : running) {
+            p->kill();
+            p->waitForFinished(3000);
+        }
+    }
+};
+
+TEST_F(Program, WithoutItsResourceFileItEndsAndSaysWhichFileItMissed) {
+    const std::string copy = home.path() + "/program/qvl70s";
+    fs::create_directories(home.path() + "/program");
+    fs::copy_file(QV_BIN_DIR "/qvl70s", copy);
+    QProcess& p = start(QString::fromStdString(copy));
+    ASSERT_TRUE(p.waitForFinished(5000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = stderrLines(p);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromStdString(home.path() + "/program/VNBRMRes.rcc")));
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+TEST_F(Program, ASecondStartEndsSilentlyAndACrashedOnesLockIsTakenOver) {
+    const QString program = QStringLiteral(QV_BIN_DIR "/qvl70s");
+    const std::string lock = home.path() + "/run/BRM-Application.lock";
+    QProcess& first = start(program);  // waits in the port settings dialog: nothing is saved
+    for (int i = 0; i < 300 && !fs::exists(lock); ++i) QThread::msleep(10);
+    ASSERT_TRUE(fs::exists(lock));
+
+    QProcess& second = start(program);
+    ASSERT_TRUE(second.waitForFinished(5000));
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString err = stderrLines(second);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("already running")));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.kill();  // a crash leaves the lock file behind
+    ASSERT_TRUE(first.waitForFinished(3000));
+    ASSERT_TRUE(fs::exists(lock));
+    QProcess& third = start(program);
+    EXPECT_FALSE(third.waitForFinished(1500));  // it runs
+}
+
+}  // namespace
+}  // namespace qv
