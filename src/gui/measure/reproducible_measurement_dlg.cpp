@@ -1,0 +1,125 @@
+#include "gui/measure/reproducible_measurement_dlg.h"
+
+#include "core/app/string_table.h"
+#include "gui/app/gui_clock.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/pictures.h"
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/link/conn_inst_dlg.h"
+#include "gui/measure/average_measurement_dlg.h"
+#include "gui/measure/calibration_dlg.h"
+#include "ui_reproducible_measurement_dlg.h"
+
+namespace qv {
+
+namespace {
+const QSize kPictureSize(216, 288);
+const char* const kPicture = "PIC/Measurement.bmp";
+
+NumberFormat fileFormat(char decimalSeparator) {
+    return NumberFormat{decimalSeparator, decimalSeparator == ',' ? ";" : ","};
+}
+}  // namespace
+
+CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CReproducibleMeasurementDlg>()),
+      context_(context),
+      workflow_(RepeatSeams{context.state, context.clock, context.prompter, context.profile, files_,
+                            context.strings, fileFormat(context.decimalSeparator)}) {
+    ui_->setupUi(this);
+    firstInstruction_ = ui_->instructionLabel->text();
+    ui_->pictureLabel->setPixmap(loadPicture(context.programFolder, kPicture, kPictureSize));
+    const char* coordinates[3] = {"l", "a", "b"};
+    const char* differences[4] = {"dl", "da", "db", "dE"};
+    for (int c = 0; c < 3; ++c) coordinateFields_[c] = angleFields(*this, coordinates[c]);
+    for (int r = 0; r < 4; ++r) differenceFields_[r] = angleFields(*this, differences[r]);
+    workflow_.onVerdict([this] { showVerdict(); });
+    connect(ui_->measureButton, &QPushButton::clicked, this,
+            &CReproducibleMeasurementDlg::onMeasure);
+    connect(ui_->averageButton, &QPushButton::clicked, this,
+            &CReproducibleMeasurementDlg::onAverage);
+    connect(ui_->calibrateButton, &QPushButton::clicked, this,
+            &CReproducibleMeasurementDlg::onCalibrate);
+    connect(ui_->connectButton, &QPushButton::clicked, this,
+            &CReproducibleMeasurementDlg::onConnect);
+    connect(ui_->thresholdButton, &QPushButton::clicked, this,
+            &CReproducibleMeasurementDlg::onThresholds);
+    connect(ui_->closeButton, &QPushButton::clicked, this, &CReproducibleMeasurementDlg::onClose);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &CReproducibleMeasurementDlg::reject);
+    render();
+}
+
+CReproducibleMeasurementDlg::~CReproducibleMeasurementDlg() = default;
+
+void CReproducibleMeasurementDlg::onMeasure() {
+    ui_->measureButton->setEnabled(false);
+    {
+        BusyCursor busy;
+        workflow_.measure();
+    }
+    render();
+}
+
+void CReproducibleMeasurementDlg::onAverage() {
+    const AverageSetup setup = workflow_.beginAverage();
+    {
+        CAverageMeasurementDlg average(context_, workflow_.colour(), setup, this);
+        average.exec();
+    }
+    workflow_.endAverage();
+    render();
+}
+
+void CReproducibleMeasurementDlg::onCalibrate() {
+    CCalibrationDlg calibration(context_, this);
+    calibration.exec();
+}
+
+void CReproducibleMeasurementDlg::onConnect() {
+    {
+        CConnInstDlg connection(context_, this);
+        connection.exec();
+    }
+    workflow_.connectionChanged();
+    render();
+}
+
+void CReproducibleMeasurementDlg::onThresholds() {
+    CThresholdDiffDlg thresholds(context_, this);
+    thresholds.exec();
+}
+
+void CReproducibleMeasurementDlg::onClose() {
+    workflow_.close();
+    QDialog::accept();
+}
+
+void CReproducibleMeasurementDlg::reject() {
+    if (workflow_.cancel()) QDialog::reject();
+}
+
+void CReproducibleMeasurementDlg::showVerdict() {
+    render();  // the fields as they stand when the verdict is given
+    CInstrStabilityDlg verdict(context_, this);
+    verdict.prepare(true);
+    verdict.exec();
+}
+
+void CReproducibleMeasurementDlg::render() {
+    const RepeatView& v = workflow_.view();
+    ui_->counterLabel->setText(QString::fromStdString(v.counterText));
+    ui_->instructionLabel->setText(
+        v.instructionId == 0 ? firstInstruction_
+                             : QString::fromStdString(context_.strings.text(v.instructionId)));
+    for (int c = 0; c < 3; ++c) showRow(coordinateFields_[c], v.coordinate[c]);
+    for (int r = 0; r < 4; ++r) showRow(differenceFields_[r], v.difference[r]);
+    // The total colour difference is named by its formula.
+    ui_->deltaECaption->setText(QString::fromStdString(v.deltaELabel));
+    ui_->measureButton->setEnabled(v.measureEnabled);
+    ui_->averageButton->setEnabled(v.averageEnabled);
+    ui_->calibrateButton->setEnabled(v.calibrateEnabled);
+}
+
+}  // namespace qv

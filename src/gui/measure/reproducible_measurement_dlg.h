@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <memory>
+
+#include "core/measure/repeatability_workflow.h"
+#include "gui/measure/result_fields.h"
+#include "platform/app/atomic_file_store.h"
+
+namespace Ui {
+class CReproducibleMeasurementDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+
+// The repeatability check: three measurements of one specimen, each direct or an average,
+// their colour coordinates and differences, the result file and the verdict.
+class CReproducibleMeasurementDlg : public QDialog {
+    Q_OBJECT
+public:
+    CReproducibleMeasurementDlg(GuiContext& context, QWidget* parent = nullptr);
+    ~CReproducibleMeasurementDlg() override;
+
+    void reject() override;
+    const RepeatabilityWorkflow& workflow() const { return workflow_; }
+
+private:
+    void onMeasure();
+    void onAverage();
+    void onCalibrate();
+    void onConnect();
+    void onThresholds();
+    void onClose();
+    void showVerdict();
+    void render();
+
+    std::unique_ptr<Ui::CReproducibleMeasurementDlg> ui_;
+    GuiContext& context_;
+    AtomicFileStore files_;
+    RepeatabilityWorkflow workflow_;
+    QString firstInstruction_;
+    std::array<AngleFields, 3> coordinateFields_{};
+    std::array<AngleFields, 4> differenceFields_{};
+};
+
+}  // namespace qv
