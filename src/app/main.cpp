@@ -7,6 +7,7 @@
 #include "gui/app/gui_clock.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_prompter.h"
+#include "gui/measure/reproducible_measurement_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/instance_lock.h"
 #include "platform/app/locale_format.h"
@@ -48,5 +49,10 @@ int main(int argc, char** argv) {
                            qv::programFolder(),
                            qv::userNumberFormat().decimalSeparator};
     // The task dialogs of the checks and of user calibration plug in here as they are built.
-    return qv::runDesktopProgram(context, qv::TaskDialogs{});
+    qv::TaskDialogs tasks;
+    tasks.repeatability = [&context](QWidget* parent) {
+        qv::CReproducibleMeasurementDlg dialog(context, parent);
+        dialog.exec();
+    };
+    return qv::runDesktopProgram(context, std::move(tasks));
 }
