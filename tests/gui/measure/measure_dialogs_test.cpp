@@ -1,0 +1,164 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <filesystem>
+
+#include "core/app/string_table.h"
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/measure/average_measurement_dlg.h"
+#include "gui/measure/calibration_dlg.h"
+#include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui_fixture.h"
+#include "support/sim_instrument.h"
+
+namespace qv {
+namespace {
+
+struct MeasureDialogs : test::GuiFixture {
+    void SetUp() override {
+        ASSERT_TRUE(state.commPort->open(sim.port()));
+        state.strDataFolder = home.path() + "/Data";
+        std::filesystem::create_directories(state.strDataFolder);
+    }
+    template <typename T = QLineEdit>
+    static T* child(QWidget& w, const QString& name) {
+        T* found = w.findChild<T*>(name);
+        EXPECT_TRUE(found) << name.toStdString();
+        return found;
+    }
+    static QString text(QWidget& w, const char* name) {
+        return child(w, QString::fromLatin1(name))->text();
+    }
+    static void click(QWidget& w, const char* name) {
+        child<QPushButton>(w, QString::fromLatin1(name))->click();
+    }
+    static bool enabled(QWidget& w, const char* name) {
+        return child<QPushButton>(w, QString::fromLatin1(name))->isEnabled();
+    }
+    // Every field of a row ("l", "dE", "sdA") at 25°, 45° and 75° shows "---".
+    static bool rowEmpty(QWidget& w, const char* prefix) {
+        for (const char* angle : {"25", "45", "75"})
+            if (text(w, (std::string(prefix) + angle + "Field").c_str()) != QStringLiteral("---"))
+                return false;
+        return true;
+    }
+    QString string(int id) const { return QString::fromStdString(strings->text(id)); }
+
+    test::SimInstrument sim{"53"};
+};
+
+TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
+    CReproducibleMeasurementDlg dialog(context);
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
+    EXPECT_FALSE(child<QLabel>(dialog, "pictureLabel")->pixmap().isNull());
+    for (const char* row : {"l", "a", "b", "dl", "da", "db", "dE"})
+        EXPECT_TRUE(rowEmpty(dialog, row));
+    EXPECT_EQ(child<QLabel>(dialog, "deltaECaption")->text(), QStringLiteral("dE*ab"));
+    for (const char* b : {"measureButton", "averageButton", "calibrateButton"})
+        EXPECT_FALSE(enabled(dialog, b)) << b;
+
+    test::onNextModal([](QWidget* d) { click(*d, "connectButton"); });
+    click(dialog, "connectButton");
+    ASSERT_TRUE(state.bConnected);
+    for (const char* b : {"measureButton", "averageButton", "calibrateButton"})
+        EXPECT_TRUE(enabled(dialog, b)) << b;
+
+    click(dialog, "measureButton");
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
+    EXPECT_FALSE(rowEmpty(dialog, "l"));
+    EXPECT_TRUE(rowEmpty(dialog, "dE"));
+    click(dialog, "measureButton");
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("2/3"));
+    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(172));
+    EXPECT_FALSE(rowEmpty(dialog, "dE"));
+
+    bool verdictShown = false;
+    test::onNextModal([&](QWidget* d) {
+        verdictShown = dynamic_cast<CInstrStabilityDlg*>(d) != nullptr;
+        EXPECT_TRUE(rowEmpty(dialog, "dE"));  // measurement 3's differences come afterwards
+        static_cast<QDialog*>(d)->accept();
+    });
+    click(dialog, "measureButton");
+    EXPECT_TRUE(verdictShown);
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
+    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
+    EXPECT_FALSE(rowEmpty(dialog, "dE"));
+    EXPECT_TRUE(state.repeatPassed);  // the same specimen without noise
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{174, 174}));
+    EXPECT_TRUE(std::filesystem::exists(dialog.workflow().resultFile()));
+
+    click(dialog, "closeButton");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(state.repeatSpectrum[8].empty());  // the series stays for the next check
+}
+
+TEST_F(MeasureDialogs, AverageDialogFromTheRepeatabilityCheck) {
+    CReproducibleMeasurementDlg dialog(context);
+    test::onNextModal([](QWidget* d) { click(*d, "connectButton"); });
+    click(dialog, "connectButton");
+
+    QString countAfterTwo;
+    bool deviationsShown = false;
+    test::onNextModal([&](QWidget* d) {
+        EXPECT_FALSE(enabled(*d, "finishButton"));
+        EXPECT_EQ(text(*d, "countField"), QStringLiteral("0"));
+        click(*d, "measureButton");
+        EXPECT_TRUE(enabled(*d, "finishButton"));
+        EXPECT_TRUE(rowEmpty(*d, "sdL"));
+        EXPECT_FALSE(rowEmpty(*d, "l"));
+        click(*d, "measureButton");
+        countAfterTwo = text(*d, "countField");
+        deviationsShown = !rowEmpty(*d, "sdL") && !rowEmpty(*d, "sdB");
+        click(*d, "finishButton");
+    });
+    click(dialog, "averageButton");
+    EXPECT_EQ(countAfterTwo, QStringLiteral("2"));
+    EXPECT_TRUE(deviationsShown);
+    EXPECT_TRUE(state.repeatAverageDone);
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
+    EXPECT_FALSE(rowEmpty(dialog, "l"));
+
+    // Cancelled: the series does not move on.
+    test::onNextModal([](QWidget* d) {
+        click(*d, "measureButton");
+        click(*d, "cancelButton");
+    });
+    click(dialog, "averageButton");
+    EXPECT_FALSE(state.repeatAverageDone);
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
+
+    click(dialog, "cancelButton");
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(state.repeatSpectrum[0].empty());  // Cancel drops the series
+}
+
+TEST_F(MeasureDialogs, CalibrationDialogSteps) {
+    {
+        CCalibrationDlg dialog(context);
+        const QString zeroTitle = dialog.windowTitle();
+        EXPECT_TRUE(
+            child<QPushButton>(dialog, QStringLiteral("skipZeroButton"))->isVisibleTo(&dialog));
+        EXPECT_FALSE(child<QLabel>(dialog, "pictureLabel")->pixmap().isNull());
+        click(dialog, "okButton");  // zero calibration
+        EXPECT_EQ(dialog.windowTitle(), string(110));
+        EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(110));
+        EXPECT_FALSE(
+            child<QPushButton>(dialog, QStringLiteral("skipZeroButton"))->isVisibleTo(&dialog));
+        EXPECT_NE(zeroTitle, dialog.windowTitle());
+        click(dialog, "okButton");  // white calibration
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(sim.received(), (std::vector<std::string>{"UZC\\r\\n", "CAL\\r\\n"}));
+    {
+        CCalibrationDlg dialog(context);
+        click(dialog, "skipZeroButton");
+        EXPECT_EQ(dialog.windowTitle(), string(110));
+        click(dialog, "cancelButton");
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_FALSE(state.whiteCalibrationPending);
+    }
+    EXPECT_EQ(sim.received().size(), 2u);  // skip and cancel send nothing
+}
+
+}  // namespace
+}  // namespace qv
