@@ -6,6 +6,7 @@
 #include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
 #include "core/app/string_table.h"
+#include "gui/app/dialog_size.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/threshold_diff_dlg.h"
@@ -42,6 +43,7 @@ CBrenmoorDlg::CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* pare
         b->setAutoDefault(false);
     updateButtons();
     updateStatus();
+    fitHeightToContents(this);
 }
 
 CBrenmoorDlg::~CBrenmoorDlg() = default;

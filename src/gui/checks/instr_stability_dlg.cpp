@@ -1,5 +1,8 @@
 #include "gui/checks/instr_stability_dlg.h"
 
+#include <QPushButton>
+
+#include "gui/app/dialog_size.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/pictures.h"
 #include "ui_instr_stability_dlg.h"
@@ -10,6 +13,8 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CInstrStabilityDlg>()), context_(context) {
     ui_->setupUi(this);
     connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    ui_->buttonBox->button(QDialogButtonBox::Ok)->setDefault(true);
+    ui_->buttonBox->button(QDialogButtonBox::Ok)->setFocus();
 }
 
 CInstrStabilityDlg::~CInstrStabilityDlg() = default;
@@ -39,6 +44,7 @@ void CInstrStabilityDlg::render() {
     ui_->thresholdCaption->setText(tr("Threshold (%1):").arg(unit));
     ui_->measuredEdit->setText(QString::fromStdString(view_.measuredText));
     ui_->thresholdEdit->setText(QString::fromStdString(view_.thresholdText));
+    fitHeightToContents(this);
 }
 
 }  // namespace qv

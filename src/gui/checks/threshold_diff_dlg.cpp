@@ -1,6 +1,7 @@
 #include "gui/checks/threshold_diff_dlg.h"
 
 #include "core/app/string_table.h"
+#include "gui/app/dialog_size.h"
 #include "gui/app/gui_context.h"
 #include "ui_threshold_diff_dlg.h"
 
@@ -45,6 +46,7 @@ CThresholdDiffDlg::CThresholdDiffDlg(GuiContext& context, QWidget* parent)
     connect(ui_->formulaCombo, &QComboBox::activated, this, &CThresholdDiffDlg::onFormulaChosen);
     connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &CThresholdDiffDlg::accept);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    fitHeightToContents(this);
 }
 
 CThresholdDiffDlg::~CThresholdDiffDlg() = default;

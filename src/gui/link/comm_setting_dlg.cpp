@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "gui/app/dialog_size.h"
 #include "gui/app/gui_context.h"
 #include "ui_comm_setting_dlg.h"
 
@@ -30,6 +31,7 @@ CCommSettingDlg::CCommSettingDlg(GuiContext& context, QWidget* parent)
     ui_->connectedNote->setVisible(!view.editable);
     connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &CCommSettingDlg::onOk);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    fitHeightToContents(this);
 }
 
 CCommSettingDlg::~CCommSettingDlg() = default;

@@ -2,6 +2,7 @@
 
 #include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
+#include "gui/app/dialog_size.h"
 #include "gui/app/gui_clock.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/pictures.h"
@@ -25,6 +26,7 @@ CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
                                  : tr("not open"));
     connect(ui_->connectButton, &QPushButton::clicked, this, &CConnInstDlg::onConnect);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    fitHeightToContents(this);
 }
 
 CConnInstDlg::~CConnInstDlg() = default;

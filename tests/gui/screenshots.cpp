@@ -1,0 +1,128 @@
+// qvl70s-screenshots: renders every dialog of the desktop program to PNG files, on Qt's
+// offscreen platform, against a simulated instrument in a temporary home.
+//   qvl70s-screenshots <output folder>
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+#include "core/app/shared_state.h"
+#include "gui/app/brenmoor_dlg.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/splash_wnd.h"
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/link/comm_setting_dlg.h"
+#include "gui/link/conn_inst_dlg.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
+#include "platform/link/posix_serial_channel.h"
+#include "support/scripted_prompter.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+#include "support/virtual_clock.h"
+
+namespace {
+
+QString g_folder;
+int g_failures = 0;
+
+void save(QWidget& w, const char* name) {
+    w.show();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    const QString path = g_folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (!w.grab().save(path)) {
+        std::fprintf(stderr, "qvl70s-screenshots: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    g_folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(g_folder);
+
+    qv::test::TempHome home;
+    qv::test::VirtualClock clock;
+    qv::test::ScriptedPrompter prompter;
+    qv::test::SimInstrument sim("53", "L70S-000001");
+    qv::QtProfileStore profile;
+    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>(clock));
+    const auto strings = qv::loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
+    if (!strings) return 1;
+    state.version = qv::programVersion();
+    profile.write(qv::key::kComPort, sim.port());
+    state.commPort->open(sim.port());
+    qv::GuiContext context{
+        state,      profile,  prompter,
+        clock,      *strings, [] { return std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}; },
+        QV_BIN_DIR, '.'};
+
+    {
+        state.bAboutMode = false;
+        qv::CSplashWnd* splash = qv::CSplashWnd::ShowSplashWnd(nullptr, context);
+        save(*splash, "splash");
+        delete splash;
+        state.bAboutMode = true;
+        qv::CSplashWnd* about = qv::CSplashWnd::ShowSplashWnd(nullptr, context);
+        save(*about, "about");
+        delete about;
+    }
+    {
+        qv::CBrenmoorDlg main(context, qv::TaskDialogs{[](QWidget*) {}, {}, {}});
+        save(main, "main_window_unconnected");
+    }
+    {
+        qv::CCommSettingDlg settings(context);
+        save(settings, "port_settings");
+    }
+    {
+        qv::CConnInstDlg connect(context);
+        save(connect, "connect_instrument");
+    }
+    state.bConnected = true;
+    state.setInstrumentId("L70S-000001");
+    {
+        qv::CBrenmoorDlg main(context, qv::TaskDialogs{[](QWidget*) {}, {}, {}});
+        save(main, "main_window_connected");
+        qv::CCommSettingDlg locked(context);
+        save(locked, "port_settings_connected");
+    }
+    {
+        qv::CThresholdDiffDlg thresholds(context);
+        save(thresholds, "thresholds");
+    }
+    const struct {
+        bool repeat;
+        bool passed;
+        double value;
+        const char* name;
+    } verdicts[] = {{true, true, 0.1234, "verdict_repeatability_passed"},
+                    {true, false, 0.2611, "verdict_repeatability_failed"},
+                    {false, true, 0.4567, "verdict_inter_instrument_passed"},
+                    {false, false, 0.8123, "verdict_inter_instrument_failed"}};
+    for (const auto& v : verdicts) {
+        state.repeatPassed = state.interInstPassed = v.passed;
+        state.repeatMaxDeltaE = state.interInstMaxDeltaE = v.value;
+        qv::CInstrStabilityDlg verdict(context);
+        verdict.prepare(v.repeat);
+        save(verdict, v.name);
+    }
+    {
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(strings->text(111)),
+                        QString::fromStdString(strings->text(176) + "0.25"), QMessageBox::Ok);
+        save(box, "message_threshold_refused");
+        QMessageBox question(QMessageBox::Question, QString::fromStdString(strings->text(111)),
+                             QString::fromStdString(strings->text(121)), QMessageBox::Ok);
+        question.setIcon(QMessageBox::Warning);
+        save(question, "message_not_identified");
+    }
+    return g_failures == 0 ? 0 : 1;
+}
