@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build
+.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build screenshots
 
 all: build
 
@@ -32,6 +32,11 @@ bench: deps
 demo: deps
 	$(MAKE) build
 	bash scripts/demo $(BUILD_DIR)
+
+# Every dialog of the desktop program rendered to PNG for review.
+screenshots: deps
+	$(MAKE) build
+	$(BUILD_DIR)/bin/qvl70s-screenshots $(BUILD_DIR)/screenshots
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
