@@ -98,7 +98,8 @@ written to the log):
 Hang-up: the simulator closes the master side, so a program holding the port sees a
 hang-up (read returns 0, poll reports POLLHUP). It then opens a fresh pseudo-terminal at
 once, prints a new "PORT <path>" line and moves the --link to it, so a program that
-reopens the link reconnects; entries and settings carry over.
+reopens the link reconnects; entries and settings carry over. When a program closes the
+port, answers not yet read or still to be sent are dropped, as on a real serial line.
 )";
 
 bool splitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue) {

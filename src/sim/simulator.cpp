@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -90,6 +91,7 @@ struct Simulator::Impl {
     bool overlong = false;
     bool waitWritable = false;
     std::int64_t noListenerUntilUs = 0;
+    bool listening = false;  // a program has the port open and has sent something
 
     int wake[2] = {-1, -1};
     std::thread thread;
@@ -107,6 +109,7 @@ struct Simulator::Impl {
     void handleCommand(std::string_view wire, std::int64_t t);
     void queueAnswer(const std::string& line, const std::optional<FaultEffect>& effect);
     void flushOutput();
+    void dropOutput(const std::string& why);
     void hangUp(const std::string& why);
     void saveIfNeeded();
     timespec* pollTimeout(std::int64_t now, bool noListener, timespec& ts) const;
@@ -183,7 +186,7 @@ bool Simulator::Impl::setUp(std::string& why) {
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) return why = std::strerror(errno), false;
     out.clear();
     pending.clear();
-    skipLineFeed = overlong = waitWritable = false;
+    skipLineFeed = overlong = waitWritable = listening = false;
     noListenerUntilUs = 0;
     return true;
 }
@@ -281,6 +284,7 @@ void Simulator::Impl::serviceMaster(short revents, char* buf) {
         const ssize_t n = ::read(pty.master, buf, kReadChunkBytes);
         const std::int64_t t = monotonicUs();
         if (n > 0) {
+            listening = true;
             feed(buf, static_cast<std::size_t>(n), t);
             return;
         }
@@ -290,6 +294,20 @@ void Simulator::Impl::serviceMaster(short revents, char* buf) {
     }
     // No program holds the port open (or it just closed it).
     noListenerUntilUs = monotonicUs() + kNoListenerPauseUs;
+    if (listening) dropOutput("the port was closed");
+    listening = false;
+}
+
+// Bytes sent to a closed serial port are lost; here they would wait in the terminal for the
+// next program to open it, so they are thrown away with whatever was still to be sent.
+void Simulator::Impl::dropOutput(const std::string& why) {
+    if (!out.empty())
+        log.note(why + ": " + std::to_string(out.size()) + " pending piece(s) of answer dropped");
+    out.clear();
+    waitWritable = false;
+    pending.clear();
+    skipLineFeed = overlong = false;
+    if (pty.master >= 0) ::tcflush(pty.master, TCOFLUSH);
 }
 
 // Commands end with CR LF; CPS ends with a lone CR, so CR alone ends a command too and a line
@@ -437,7 +455,7 @@ void Simulator::Impl::hangUp(const std::string& why) {
     closePseudoTerminal(pty);
     out.clear();
     pending.clear();
-    skipLineFeed = overlong = waitWritable = false;
+    skipLineFeed = overlong = waitWritable = listening = false;
     noListenerUntilUs = 0;
     std::string err;
     PseudoTerminal fresh;

@@ -69,7 +69,10 @@ struct TempDir {
         std::string pattern = (fs::temp_directory_path() / "qvsim-XXXXXX").string();
         path = mkdtemp(pattern.data()) ? pattern : std::string();
     }
-    ~TempDir() { fs::remove_all(path); }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
     std::string path;
 };
 
@@ -491,6 +494,21 @@ TEST(SimFaults, DelayChunksMissingLineFeedPrefixAndFlood) {
     EXPECT_EQ(line.ask("&\r\n"), "OK00,25,1\r\n");
 }
 
+TEST(SimFaults, AnswersStillPendingWhenThePortClosesAreLost) {
+    SimInstrument sim("53");
+    ASSERT_EQ(sim.control("fault IDR delay=150"), "ok");
+    {
+        SimLine line(sim.port());
+        ASSERT_TRUE(line.send("IDR\r\n"));
+        ASSERT_TRUE(sim.waitForReceived(1, 1000));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    ASSERT_EQ(sim.control("clear"), "ok");
+    SimLine line(sim.port());
+    EXPECT_EQ(line.readFor(50), "");
+    EXPECT_EQ(line.ask("CAL\r\n"), "OK00\r\n");
+}
+
 // Counts the simulator's reopenings of its line after hang-ups.
 struct Reopenings {
     std::atomic<int> count{0};
@@ -581,16 +599,17 @@ struct Child {
     int out = -1;
 
     explicit Child(const std::vector<std::string>& args) {
+        // Everything the child needs is prepared before fork: it may only exec.
+        const std::string bin = std::string(QV_BIN_DIR) + "/qvl70s-sim";
+        std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         int pipeFds[2];
         if (pipe(pipeFds) != 0) return;
         pid = fork();
         if (pid == 0) {
             dup2(pipeFds[1], STDOUT_FILENO);
             close(pipeFds[0]);
-            const std::string bin = std::string(QV_BIN_DIR) + "/qvl70s-sim";
-            std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
             execv(bin.c_str(), argv.data());
             _exit(127);
         }
