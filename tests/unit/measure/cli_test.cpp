@@ -1,0 +1,116 @@
+// qvl70s-cli calibrate, measure and repeatability as a separate process against the simulated
+// instrument, with settings and files in a temporary home.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <array>
+#include <filesystem>
+
+#include "core/app/profile_store.h"
+#include "platform/app/qt_profile_store.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+constexpr int kCliTimeoutMs = 20000;
+
+struct MeasureCli : ::testing::Test {
+    CliRun run(QStringList args) {
+        QProcess p;
+        args.append({QStringLiteral("--port"), QString::fromStdString(sim.port())});
+        p.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), args);
+        CliRun r;
+        if (!p.waitForFinished(kCliTimeoutMs)) {
+            p.kill();
+            p.waitForFinished(1000);
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        r.out = p.readAllStandardOutput().toStdString();
+        r.err = p.readAllStandardError().toStdString();
+        return r;
+    }
+    std::size_t resultFiles() const {
+        const std::string data = home.documents() + "/VARNHOLT/QV-L70s/Data";
+        if (!std::filesystem::exists(data)) return 0;
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(data),
+                                                      std::filesystem::directory_iterator()));
+    }
+
+    test::TempHome home;
+    test::SimInstrument sim{"53"};
+};
+
+TEST_F(MeasureCli, CalibrateReportsEachStepAndFailsWithTheReply) {
+    CliRun r = run({"calibrate"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("zero calibration: OK00"), std::string::npos);
+    EXPECT_NE(r.out.find("white calibration: OK00"), std::string::npos);
+
+    ASSERT_EQ(sim.control("fault UZC reply=OK02"), "ok");
+    r = run({"calibrate"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("zero calibration: OK02"), std::string::npos) << r.err;
+    const std::size_t before = sim.received().size();
+    r = run({"calibrate", "--white-only"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(sim.received().size(), before + 1);
+    EXPECT_EQ(sim.received().back(), "CAL\\r\\n");
+}
+
+TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
+    CliRun r = run({"repeatability"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos);
+    EXPECT_EQ(resultFiles(), 1u);
+
+    QtProfileStore profile;
+    profile.write(key::kDefThreshold, "0.00");  // differences of 0 are not below it
+    profile.write(key::kDeltaEFormula, "DE00");
+    r = run({"repeatability", "--average", "2"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.out.find("verdict FAILED"), std::string::npos);
+    EXPECT_NE(r.out.find("largest dE00 0.00"), std::string::npos) << r.out;
+
+    ASSERT_EQ(sim.control("fault IDR reply=OK00,99"), "ok");
+    r = run({"repeatability"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("identification failed"), std::string::npos) << r.err;
+
+    r = run({"repeatability", "--average", "31"});
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(MeasureCli, MeasurePrintsSpectraAndCoordinatesAsJson) {
+    CliRun r = run({"measure", "--json", "--average", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(root.value("instrument").toString(), QStringLiteral("L70S-000001"));
+    EXPECT_EQ(root.value("measurements").toInt(), 2);
+    const QJsonArray angles = root.value("angles").toArray();
+    ASSERT_EQ(angles.size(), 3);
+    for (int a = 0; a < 3; ++a) {
+        const QJsonObject angle = angles.at(a).toObject();
+        EXPECT_EQ(angle.value("angle").toInt(), (std::array<int, 3>{25, 45, 75}[a]));
+        EXPECT_EQ(angle.value("reflectancePercent").toArray().size(), 31);
+        EXPECT_GT(angle.value("L").toDouble(), 90.0);  // the white specimen
+        EXPECT_EQ(angle.value("sdL").toDouble(), 0.0);
+    }
+    r = run({"measure"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("L*"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
