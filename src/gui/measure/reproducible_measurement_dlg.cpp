@@ -1,5 +1,7 @@
 #include "gui/measure/reproducible_measurement_dlg.h"
 
+#include <QCloseEvent>
+
 #include "core/app/string_table.h"
 #include "gui/app/gui_clock.h"
 #include "gui/app/gui_context.h"
@@ -94,6 +96,11 @@ void CReproducibleMeasurementDlg::onThresholds() {
 void CReproducibleMeasurementDlg::onClose() {
     workflow_.close();
     QDialog::accept();
+}
+
+void CReproducibleMeasurementDlg::closeEvent(QCloseEvent* event) {
+    onClose();
+    event->accept();
 }
 
 void CReproducibleMeasurementDlg::reject() {

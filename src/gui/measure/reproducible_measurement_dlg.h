@@ -27,6 +27,10 @@ public:
     void reject() override;
     const RepeatabilityWorkflow& workflow() const { return workflow_; }
 
+protected:
+    // The window's close box ends the dialog like Close: the series stays.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void onMeasure();
     void onAverage();
