@@ -448,32 +448,31 @@ void Simulator::Impl::flushOutput() {
     }
 }
 
-// Closes the line so the program sees a hang-up, then opens a fresh one (the old device
-// stays in use by whoever still holds it open) and moves the link there.
+// Hangs up: the program holding the port sees the line close. The fresh line is opened, linked
+// and published before the old one closes, so whoever notices the hang-up and asks for the
+// port already gets the new one.
 void Simulator::Impl::hangUp(const std::string& why) {
-    log.note("hang-up (" + why + "): line " + pty.slavePath + " closed");
-    closePseudoTerminal(pty);
-    out.clear();
-    pending.clear();
-    skipLineFeed = overlong = waitWritable = listening = false;
-    noListenerUntilUs = 0;
     std::string err;
     PseudoTerminal fresh;
-    if (!openPseudoTerminal(fresh, err)) {
-        log.note("line not reopened: " + err);
-        pty.slavePath.clear();
-        std::lock_guard lock(mutex);
-        portPath.clear();
-        return;
-    }
-    pty = fresh;
-    // The link moves first, so whoever sees the new port path finds the link there too.
-    if (!options.linkPath.empty() && !pointLink(options.linkPath, pty.slavePath, err)) {
+    const bool reopened = openPseudoTerminal(fresh, err);
+    if (reopened && !options.linkPath.empty() &&
+        !pointLink(options.linkPath, fresh.slavePath, err)) {
         log.note("link not moved: " + err);
     }
     {
         std::lock_guard lock(mutex);
-        portPath = pty.slavePath;
+        portPath = fresh.slavePath;
+    }
+    log.note("hang-up (" + why + "): line " + pty.slavePath + " closed");
+    closePseudoTerminal(pty);
+    pty = fresh;
+    out.clear();
+    pending.clear();
+    skipLineFeed = overlong = waitWritable = listening = false;
+    noListenerUntilUs = 0;
+    if (!reopened) {
+        log.note("line not reopened: " + err);
+        return;
     }
     log.note("line reopened at " + pty.slavePath);
     if (options.portReopened) options.portReopened(pty.slavePath);
