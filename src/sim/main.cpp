@@ -95,10 +95,10 @@ written to the log):
   hangup                    hang up the line now
   status                    a one-line summary in the log
 
-Hang-up: the simulator closes the master side, so a program holding the port sees a
-hang-up (read returns 0, poll reports POLLHUP). It then opens a fresh pseudo-terminal at
-once, prints a new "PORT <path>" line and moves the --link to it, so a program that
-reopens the link reconnects; entries and settings carry over. When a program closes the
+Hang-up: the simulator opens a fresh pseudo-terminal, moves the --link to it, then closes
+the old master side, so a program holding the port sees a hang-up (read returns 0, poll
+reports POLLHUP), and prints a new "PORT <path>" line. A program that reopens the link (or
+the new path) reconnects; entries and settings carry over. When a program closes the
 port, answers not yet read or still to be sent are dropped, as on a real serial line.
 )";
 
