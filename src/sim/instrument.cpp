@@ -8,7 +8,6 @@ namespace qv::sim {
 namespace {
 
 constexpr std::string_view kOk = "OK00";
-constexpr std::size_t kMaxHeaderField = 32;
 // Field 3 of the identification reply: four characters with its comma, so that the
 // identification text starts at offset 12.
 constexpr std::string_view kModelField = "L70";
@@ -201,7 +200,7 @@ Answer Instrument::writeEntry(const std::vector<std::string_view>& f) {
     UserEntry& e = entries_[*index];
     if (f[1] == "1") {
         if (f.size() != 6 || !printable(f[3], kMaxCommentChars) ||
-            !printable(f[4], kMaxHeaderField) || !printable(f[5], kMaxHeaderField)) {
+            !printable(f[4], kMaxHeaderChars) || !printable(f[5], kMaxHeaderChars)) {
             return reply(kBadArgument);
         }
         // A new header starts a new entry: blocks of an older one must not be mixed in.

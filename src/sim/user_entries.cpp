@@ -26,6 +26,15 @@ std::vector<std::string_view> split(std::string_view text, char sep) {
     }
 }
 
+// The texts of an entry as the instrument accepts them over the line.
+bool printable(std::string_view text, std::size_t maxChars) {
+    if (text.size() > maxChars) return false;
+    for (char c : text) {
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    return true;
+}
+
 template <typename T>
 bool parseNumber(std::string_view text, T& value) {
     const char* end = text.data() + text.size();
@@ -65,6 +74,10 @@ bool parseEntryLine(std::string_view line, EntryStore& store) {
     if (!parseNumber(f[3], e.sequence) || !parseNumber(f[4], mask) || mask < 0 || mask > 7)
         return false;
     if (f[5] != "0" && f[5] != "1") return false;
+    if (!printable(f[6], kMaxCommentChars) || !printable(f[7], kMaxHeaderChars) ||
+        !printable(f[8], kMaxHeaderChars)) {
+        return false;
+    }
     e.written = f[5] == "1";
     e.comment = std::string(f[6]);
     e.timeStamp = std::string(f[7]);

@@ -16,6 +16,8 @@ inline constexpr int kEntryCount = 30;
 inline constexpr int kBlockPoints = 16;
 inline constexpr int kBlockValues = 2 * kBlockPoints;
 inline constexpr std::size_t kMaxCommentChars = 16;
+// Time stamp and serial of an entry.
+inline constexpr std::size_t kMaxHeaderChars = 32;
 
 struct UserEntry {
     bool written = false;  // a header (UCS,1) is stored
