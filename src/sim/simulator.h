@@ -51,7 +51,8 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Opens the pseudo-terminal and starts answering on a thread of its own.
+    // Opens the pseudo-terminal and starts answering on a thread of its own. Each start
+    // powers the instruments on afresh: their entries come from the state file only.
     bool start();
     void stop();
     // Path of the slave side, the "port" a program opens.
