@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build screenshots
+.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build fault-matrix screenshots
 
 all: build
 
@@ -50,6 +50,12 @@ check-asan: deps
 check-tsan: deps
 	$(MAKE) build BUILD_DIR=build-tsan BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=thread
 	cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# Every command through every fault of the simulated instrument, printed as a table.
+fault-matrix: deps
+	$(MAKE) configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target test_fault_matrix
+	$(BUILD_DIR)/bin/test_fault_matrix --gtest_brief=1
 
 # The libFuzzer targets (clang, with ASan and UBSan); `make test` runs each over its seed corpus
 # plus a few seconds of new inputs, `make fuzz` runs each for FUZZ_SECONDS.
