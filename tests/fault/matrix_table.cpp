@@ -91,8 +91,13 @@ std::string matrixTable() {
     out += "\n" + std::string(rowWidth, '-');
     for (std::size_t w : widths) out += "-+-" + std::string(w, '-');
     out += "\n";
+    // The real-clock cells repeat a virtual-clock row: print them after the rest.
+    std::vector<std::string> rows = t.rows;
+    std::stable_partition(rows.begin(), rows.end(), [](const std::string& r) {
+        return r.find("real clock") == std::string::npos;
+    });
     int broken = 0;
-    for (const auto& r : t.rows) {
+    for (const auto& r : rows) {
         out += pad(r, rowWidth);
         const auto& cells = t.cells.at(r);
         for (std::size_t i = 0; i < columns.size(); ++i) {
