@@ -1,5 +1,6 @@
 // qvl70s: the desktop program's composition root.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 
 #include "core/app/shared_state.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QV-L70s"));
     QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(QIcon(QString::fromLatin1(qv::kApplicationIconResource)));
 
     qv::GuiClock clock;
     qv::SharedState state(std::make_unique<qv::PosixSerialChannel>(clock));

@@ -29,7 +29,7 @@ struct GuiFixture : ::testing::Test {
     ScriptedPrompter prompter;
     QtProfileStore profile;
     SharedState state{std::make_unique<PosixSerialChannel>(clock)};
-    std::unique_ptr<TextStringTable> strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
+    std::unique_ptr<ResourceStringTable> strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
     std::vector<std::string> ports;
     GuiContext context{state,      profile, prompter, clock, *strings, [this] { return ports; },
                        QV_BIN_DIR, '.'};

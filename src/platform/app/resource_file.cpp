@@ -19,15 +19,21 @@ std::string resourceFilePath() {
     return programFolder() + "/" + kResourceFileName;
 }
 
-std::unique_ptr<TextStringTable> loadResourceStrings(const std::string& path) {
-    // Registering the same file twice is harmless; Qt counts the registrations.
+ResourceStringTable::~ResourceStringTable() {
+    QResource::unregisterResource(QString::fromStdString(path_));
+}
+
+std::unique_ptr<ResourceStringTable> loadResourceStrings(const std::string& path) {
+    // Registering the same file twice is harmless; each registration is undone on its own.
     if (!QResource::registerResource(QString::fromStdString(path))) return nullptr;
     QFile file(QStringLiteral(":/qv/strings.tsv"));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxStringTableBytes) return nullptr;
-    const QByteArray text = file.readAll();
-    auto table = std::make_unique<TextStringTable>(
-        parseStringTable(std::string_view(text.constData(), std::size_t(text.size()))));
-    if (table->size() == 0) return nullptr;
+    std::map<int, std::string> texts;
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kMaxStringTableBytes) {
+        const QByteArray text = file.readAll();
+        texts = parseStringTable(std::string_view(text.constData(), std::size_t(text.size())));
+    }
+    auto table = std::make_unique<ResourceStringTable>(std::move(texts), path);
+    if (table->size() == 0) return nullptr;  // unregisters again
     return table;
 }
 

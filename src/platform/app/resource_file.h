@@ -12,9 +12,24 @@ inline constexpr const char* kResourceFileName = "VNBRMRes.rcc";
 // The resource file beside the running program.
 std::string resourceFilePath();
 
+// The string table of a registered resource file. The file stays registered (the icon and
+// the texts are read from it) for the life of the object.
+class ResourceStringTable : public TextStringTable {
+public:
+    ResourceStringTable(std::map<int, std::string> texts, std::string path)
+        : TextStringTable(std::move(texts)), path_(std::move(path)) {}
+    ~ResourceStringTable() override;
+    ResourceStringTable(const ResourceStringTable&) = delete;
+    ResourceStringTable& operator=(const ResourceStringTable&) = delete;
+
+private:
+    std::string path_;
+};
+
 // Registers the resource file and loads its string table. Nothing when the file is missing,
 // is no resource file or holds no string table. Works without a window system.
-std::unique_ptr<TextStringTable> loadResourceStrings(const std::string& path = resourceFilePath());
+std::unique_ptr<ResourceStringTable> loadResourceStrings(
+    const std::string& path = resourceFilePath());
 
 // The resource path of the application icon (valid once the resource file is registered).
 inline constexpr const char* kApplicationIconResource = ":/qv/icon128.png";
