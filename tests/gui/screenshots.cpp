@@ -15,6 +15,9 @@
 #include "gui/checks/threshold_diff_dlg.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
+#include "gui/measure/average_measurement_dlg.h"
+#include "gui/measure/calibration_dlg.h"
+#include "gui/measure/reproducible_measurement_dlg.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"
@@ -98,6 +101,17 @@ int main(int argc, char** argv) {
     {
         qv::CThresholdDiffDlg thresholds(context);
         save(thresholds, "thresholds");
+    }
+    {
+        qv::CReproducibleMeasurementDlg repeatability(context);
+        save(repeatability, "repeatability");
+        qv::CCalibrationDlg calibration(context);
+        save(calibration, "calibration");
+        qv::EvaluateHueControl colour(qv::KEY_VERSION1);
+        qv::AverageSetup setup;
+        setup.fromRepeatability = true;
+        qv::CAverageMeasurementDlg average(context, colour, setup);
+        save(average, "average_measurement");
     }
     const struct {
         bool repeat;
