@@ -122,16 +122,26 @@ TEST_F(LinkDialogs, FailedIdentificationShows121AndLeavesItUnconnected) {
 }
 
 TEST_F(LinkDialogs, AFailedSettingsResetIsReportedButTheInstrumentCountsAsConnected) {
-    test::SimInstrument sim("53", "L70S-000777");
-    ASSERT_EQ(sim.control("fault USR silence"), "ok");
-    ASSERT_TRUE(state.commPort->open(sim.port()));
-    connect();
-    EXPECT_TRUE(state.bConnected);
-    EXPECT_EQ(state.instrumentId(), "L70S-000777");
-    EXPECT_EQ(prompter.ids(), std::vector<int>{121});
-    const auto sent = sim.received();
-    ASSERT_EQ(sent.size(), 4u);  // nothing after the silent USR
-    EXPECT_EQ(sent[3], "USR\\r\\n");
+    const struct {
+        const char* fault;
+        std::size_t sent;  // commands that reached the instrument
+    } cases[] = {
+        {"fault USR silence", 4},  // nothing after the silent USR
+        // A CPR reply too long for the CPS command buffer: no CPS is built from it.
+        {"fault CPR reply OK00,01,0500,\\s3,1,0123456789012345678901234567890123456789", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        test::SimInstrument sim("53", "L70S-000777");
+        ASSERT_EQ(sim.control(c.fault), "ok");
+        ASSERT_TRUE(state.commPort->open(sim.port()));
+        prompter.asked.clear();
+        connect();
+        EXPECT_TRUE(state.bConnected);
+        EXPECT_EQ(state.instrumentId(), "L70S-000777");
+        EXPECT_EQ(prompter.ids(), std::vector<int>{121});
+        EXPECT_EQ(sim.received().size(), c.sent);
+    }
 }
 
 }  // namespace
