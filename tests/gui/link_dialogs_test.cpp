@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -142,6 +144,30 @@ TEST_F(LinkDialogs, AFailedSettingsResetIsReportedButTheInstrumentCountsAsConnec
         EXPECT_EQ(prompter.ids(), std::vector<int>{121});
         EXPECT_EQ(sim.received().size(), c.sent);
     }
+}
+
+// Notes the cursor each message box would appear over.
+struct CursorWatchingPrompter : test::ScriptedPrompter {
+    Answer ask(const Message& message) override {
+        const QCursor* c = QApplication::overrideCursor();
+        shapes.push_back(c ? c->shape() : Qt::ArrowCursor);
+        return ScriptedPrompter::ask(message);
+    }
+    std::vector<Qt::CursorShape> shapes;
+};
+
+TEST_F(LinkDialogs, TheWaitCursorStaysForTheWholeAttemptAndGoesAfterwards) {
+    test::SimInstrument sim("53");
+    ASSERT_EQ(sim.control("fault USS silence"), "ok");
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    CursorWatchingPrompter watching;
+    GuiContext c{state, profile, watching, clock, *strings, {}, QV_BIN_DIR, '.'};
+    CConnInstDlg dialog(c);
+    auto* button = dialog.findChild<QPushButton*>(QStringLiteral("connectButton"));
+    test::onNextModal([button](QWidget*) { button->click(); });
+    dialog.exec();
+    EXPECT_EQ(watching.shapes, std::vector<Qt::CursorShape>{Qt::WaitCursor});
+    EXPECT_FALSE(QApplication::overrideCursor());
 }
 
 }  // namespace
