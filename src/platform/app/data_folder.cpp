@@ -10,7 +10,8 @@ namespace qv {
 bool ensureFolder(const std::string& path) {
     if (path.empty()) return false;
     const QString p = QString::fromStdString(path);
-    return QFileInfo(p).isDir() || QDir().mkdir(p);
+    // mkpath: a Linux account need not have a documents folder yet.
+    return QFileInfo(p).isDir() || QDir().mkpath(p);
 }
 
 std::string setUpDataFolder() {

@@ -45,6 +45,14 @@ TEST(DataFolder, CreatesTheFirstTwoLevelsOnlyAndKeepsWhatExists) {
     EXPECT_TRUE(fs::exists(folder + "/keep.csv"));
 }
 
+TEST(DataFolder, AnAccountWithoutADocumentsFolderStillGetsOne) {
+    test::TempHome home;
+    fs::remove_all(home.documents());
+    const std::string folder = setUpDataFolder();
+    EXPECT_TRUE(fs::is_directory(home.documents() + "/VARNHOLT/QV-L70s"));
+    EXPECT_TRUE(ensureFolder(folder));
+}
+
 TEST(AtomicFileStore, WritesWholeFilesAndRefusesOversizedReads) {
     test::TempHome home;
     AtomicFileStore files;
