@@ -132,6 +132,18 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
         EXPECT_FALSE(resetInstrumentSettings(port));
         EXPECT_EQ(mnemonics(sim), c.sent);
     }
+
+    // A CPR reply whose edit would overwrite its CR: no CPS goes out, so the next command
+    // reaches the instrument on its own instead of glued to an unterminated CPS.
+    SimInstrument sim("53");
+    ASSERT_EQ(sim.control("fault CPR reply OK00,1,2,3,4,5"), "ok");
+    test::VirtualClock clock;
+    PosixSerialChannel port(clock);
+    ASSERT_TRUE(port.open(sim.port()));
+    ASSERT_TRUE(IdentifyInstrument(port).type53());
+    EXPECT_FALSE(resetInstrumentSettings(port));
+    EXPECT_TRUE(IdentifyInstrument(port).type53());
+    EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "IDR"}));
 }
 
 TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {

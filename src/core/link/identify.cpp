@@ -69,9 +69,12 @@ IdentifyResult IdentifyInstrument(SerialChannel& port) {
 
 std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
     std::string command = replaceAll(cprReply, kAcceptedStatus, "CPS");
-    // The command buffer holds 49 characters; the edits need offsets 12 and 13 to exist.
+    // The command buffer holds 49 characters.
     if (!fitsBuffer(command, kSettingsCommandBufferBytes)) return std::nullopt;
-    if (command.size() < kCpsSettingOffset + kCpsSetting.size()) return std::nullopt;
+    // The CR is the command's only terminator: without it, or with the edit overwriting it,
+    // the instrument would run this text into the next command.
+    if (command.empty() || command.back() != '\r') return std::nullopt;
+    if (command.size() <= kCpsSettingOffset + kCpsSetting.size()) return std::nullopt;
     command.replace(kCpsSettingOffset, kCpsSetting.size(), kCpsSetting);
     command[kCpsFlagOffset] = '0';
     return command;

@@ -52,7 +52,7 @@ TEST(Identify, CpsCommandIsTheCprReplyEditedAtItsFirstCharactersAndOffsets) {
     ASSERT_TRUE(cps);
     EXPECT_EQ(*cps, "CPS, 0, 2, 3 04, 5,67\r");
     EXPECT_EQ(cps->back(), '\r');  // ends with the reply's CR, no line feed
-    EXPECT_EQ(buildCpsCommand("OK00,1,OK00,x,y\r"), "CPS,10CPS,x, 0");
+    EXPECT_EQ(buildCpsCommand("OK00,1,OK00,x,yz\r"), "CPS,10CPS,x, 0\r");
 }
 
 TEST(Identify, CpsCommandIsRefusedWhenItWouldOverflowItsBufferOrCannotBeEdited) {
@@ -62,11 +62,15 @@ TEST(Identify, CpsCommandIsRefusedWhenItWouldOverflowItsBufferOrCannotBeEdited) 
     EXPECT_EQ(longest->size(), 49u);
     EXPECT_FALSE(buildCpsCommand("OK00," + std::string(45, '1') + "\r"));
     EXPECT_FALSE(buildCpsCommand(std::string(5000, 'x')));
-    // Offsets 12 and 13 must exist: 14 characters are the least that can be edited.
-    EXPECT_EQ(buildCpsCommand("OK00,1,2,3,4,56"), "CPS,102,3,4, 0");
-    EXPECT_FALSE(buildCpsCommand("OK00,1,2,3,4,5"));
+    // The edits at offsets 12 and 13 must leave the closing CR alone: 15 characters at least.
+    EXPECT_EQ(buildCpsCommand("OK00,1,2,3,4,56\r"), "CPS,102,3,4, 0\r");
+    EXPECT_FALSE(buildCpsCommand("OK00,1,2,3,4,5\r"));  // " 0" would overwrite the CR
+    EXPECT_FALSE(buildCpsCommand("OK00,1,OK00,x,y\r"));
     EXPECT_FALSE(buildCpsCommand("OK00,1,2,3,4\r"));
     EXPECT_FALSE(buildCpsCommand(""));
+    // A reply cut off without its CR (returned after the grace) would go out unterminated.
+    EXPECT_FALSE(buildCpsCommand("OK00,01,0500, 3,1"));
+    EXPECT_FALSE(buildCpsCommand("OK00,1,2,3,4,56"));
 }
 
 TEST(PortNames, BareNamesLiveUnderDevAndPathsAreUsedAsGiven) {
