@@ -82,12 +82,9 @@ TEST(IdentifySim, Type53ResetSendsCprCpsUsrUssInOrderWithCpsBuiltFromTheCprReply
     ASSERT_TRUE(resetInstrumentSettings(port));
     EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS"}));
     const std::vector<std::string> sent = sim.received();
-    const std::string cpr = replyTo(sim, "CPR");
-    ASSERT_FALSE(cpr.empty());
-    const std::string cpsWire = cpr.substr(0, cpr.find('\n'));  // as the receiver hands it over
-    const auto cps = buildCpsCommand(cpsWire);
-    ASSERT_TRUE(cps);
-    EXPECT_EQ(sim::unescapeBytes(sent[2]), *cps);  // ends with CR, no line feed
+    ASSERT_EQ(replyTo(sim, "CPR"), "OK00,01,0500, 3,1\r\n");
+    // "OK00" became "CPS", offsets 12-13 " 0", offset 5 "0"; the reply's CR ends it, no LF.
+    EXPECT_EQ(sent[2], "CPS,00,0500, 0,1\\r");
     EXPECT_EQ(sent[4], "USS,0\\r\\n");
     // The instrument took every setting.
     for (const char* m : {"CPS", "USR", "USS"})
