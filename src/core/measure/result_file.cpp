@@ -10,6 +10,14 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
+// A text written as one field: a line break or a separator character inside it would split
+// the row, so each becomes a blank.
+std::string asField(std::string text, const std::string& sep) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || sep.find(c) != std::string::npos) c = ' ';
+    return text;
+}
+
 class Writer {
 public:
     Writer(const StringTable& texts, const NumberFormat& format, const std::string& deltaELabel)
@@ -67,7 +75,7 @@ std::string formatRepeatabilityFile(const RepeatSeries& series, const std::strin
     Writer w(texts, format, deltaELabel);
     const std::string& sep = format.listSeparator;
     w.line(texts.text(kStrDateLabel) + sep + resultTimestamp(time));
-    w.line(texts.text(kStrInstrumentLabel) + sep + instrumentId);
+    w.line(texts.text(kStrInstrumentLabel) + sep + asField(instrumentId, sep));
     w.line();
     w.line();
     constexpr int kBlockTitles[3] = {kStrFirstBlock, kStrSecondBlock, kStrThirdBlock};

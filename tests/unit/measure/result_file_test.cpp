@@ -98,6 +98,19 @@ TEST(ResultFile, ReadsBackFieldByFieldInACommaAndAPointLocale) {
     }
 }
 
+TEST(ResultFile, AnInstrumentIdCannotBreakItsRow) {
+    const TextStringTable& texts = test::projectStrings();
+    for (const NumberFormat& format : {NumberFormat{',', ";"}, NumberFormat{'.', ","}}) {
+        const std::string text =
+            formatRepeatabilityFile(makeSeries(), "L70S;00,1\r\nX", {}, texts, format);
+        const std::vector<std::string> lines = split(text, "\r\n");
+        ASSERT_EQ(lines.size(), 17u);
+        const std::string id = format.listSeparator == ";" ? "L70S 00,1  X" : "L70S;00 1  X";
+        EXPECT_EQ(split(lines[1], format.listSeparator),
+                  (std::vector<std::string>{texts.text(188), id}));
+    }
+}
+
 TEST(ResultFile, NothingIsWrittenWithoutADataFolderOrAWritableOne) {
     const TextStringTable& texts = test::projectStrings();
     AtomicFileStore files;
