@@ -8,7 +8,8 @@
 namespace qv {
 
 VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& profile,
-                        const StringTable& strings, char decimalSeparator) {
+                        const StringTable& strings, char decimalSeparator,
+                        const std::string& formulaLabel) {
     const bool repeat = mode == VerdictMode::Repeatability;
     VerdictView v;
     v.passed = repeat ? state.repeatPassed : state.interInstPassed;
@@ -29,7 +30,8 @@ VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& prof
         leadingDouble(formatFixed(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE, 2));
     v.measuredText = withSeparator(formatGeneral(v.measuredValue), decimalSeparator);
     v.thresholdText = withSeparator(formatGeneral(v.thresholdValue), decimalSeparator);
-    v.formulaLabel = displayLabel(formulaFromProfile(profile));
+    v.formulaLabel =
+        formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;
     return v;
 }
 

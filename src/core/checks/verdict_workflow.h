@@ -30,8 +30,10 @@ struct VerdictView {
 };
 
 // Re-reads the mode's threshold from the profile (a threshold changed since the check counts
-// here) and stores it in the shared state.
+// here) and stores it in the shared state. `formulaLabel` names the formula the check was
+// judged in; empty: the formula saved in the profile.
 VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& profile,
-                        const StringTable& strings, char decimalSeparator = '.');
+                        const StringTable& strings, char decimalSeparator = '.',
+                        const std::string& formulaLabel = {});
 
 }  // namespace qv

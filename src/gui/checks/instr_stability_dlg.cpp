@@ -19,17 +19,18 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
 
 CInstrStabilityDlg::~CInstrStabilityDlg() = default;
 
-void CInstrStabilityDlg::prepare(bool repeatMode) {
+void CInstrStabilityDlg::prepare(bool repeatMode, const std::string& formulaLabel) {
     repeatMode_ = repeatMode;
-    view_ =
-        openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
-                    context_.state, context_.profile, context_.strings, context_.decimalSeparator);
+    formulaLabel_ = formulaLabel;
+    view_ = openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
+                        context_.state, context_.profile, context_.strings,
+                        context_.decimalSeparator, formulaLabel);
     render();
 }
 
 int CInstrStabilityDlg::exec() {
     // The threshold is read when the window opens: a change made since preparing counts.
-    prepare(repeatMode_);
+    prepare(repeatMode_, formulaLabel_);
     return QDialog::exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <string>
 
 #include "core/checks/verdict_workflow.h"
 
@@ -23,7 +24,8 @@ public:
     ~CInstrStabilityDlg() override;
 
     // true after a repeatability series, false after an inter-instrument judgement.
-    void prepare(bool repeatMode);
+    // `formulaLabel` names the formula the check was judged in; empty: the saved formula.
+    void prepare(bool repeatMode, const std::string& formulaLabel = {});
     int exec() override;
     const VerdictView& view() const { return view_; }
 
@@ -33,6 +35,7 @@ private:
     std::unique_ptr<Ui::CInstrStabilityDlg> ui_;
     GuiContext& context_;
     bool repeatMode_ = true;
+    std::string formulaLabel_;
     VerdictView view_;
 };
 

@@ -110,7 +110,8 @@ void CReproducibleMeasurementDlg::reject() {
 void CReproducibleMeasurementDlg::showVerdict() {
     render();  // the fields as they stand when the verdict is given
     CInstrStabilityDlg verdict(context_, this);
-    verdict.prepare(true);
+    // The series keeps the formula it started with, whatever was chosen since.
+    verdict.prepare(true, workflow_.view().deltaELabel);
     verdict.exec();
 }
 

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "core/app/profile_store.h"
 #include "core/app/string_table.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
@@ -72,14 +73,20 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(172));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));
 
+    // A formula chosen mid-series counts from the next series: the verdict names the one the
+    // series was judged in.
+    profile.write(key::kDeltaEFormula, "DE00");
     bool verdictShown = false;
+    QString verdictCaption;
     test::onNextModal([&](QWidget* d) {
         verdictShown = dynamic_cast<CInstrStabilityDlg*>(d) != nullptr;
+        verdictCaption = child<QLabel>(*d, "measuredCaption")->text();
         EXPECT_TRUE(rowEmpty(dialog, "dE"));  // measurement 3's differences come afterwards
         static_cast<QDialog*>(d)->accept();
     });
     click(dialog, "measureButton");
     EXPECT_TRUE(verdictShown);
+    EXPECT_TRUE(verdictCaption.contains(QStringLiteral("dE*ab"))) << verdictCaption.toStdString();
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));

@@ -207,6 +207,10 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     state.repeatPassed = true;
     v = openVerdict(VerdictMode::Repeatability, state, profile, strings);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "ok1ok2PIC/inf_icon.bmp");
+
+    // The check names the formula it was judged in, whatever the profile says by now.
+    v = openVerdict(VerdictMode::Repeatability, state, profile, strings, '.', "dE*ab");
+    EXPECT_EQ(v.formulaLabel, "dE*ab");
 }
 
 }  // namespace
