@@ -26,8 +26,8 @@ bool ConnectionWorkflow::connect() {
     }
     modelCode_ = id.modelCode();
     if (id.type53() && !resetInstrumentSettings(*port)) tell121();
-    state_.setInstrumentId(id.outcome == IdentifyOutcome::ThreeField ? kThreeFieldInstrumentId
-                                                                     : id.idText);
+    state_.setInstrumentId(
+        id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText);
     state_.bConnected = true;
     return true;
 }

@@ -8,8 +8,6 @@ class Prompter;
 struct SharedState;
 
 inline constexpr int kMsgNotIdentified = 121;
-// What a connected instrument that answers in the three-field form is known as.
-inline constexpr const char* kThreeFieldInstrumentId = "-----";
 
 // One connection attempt: identify the instrument, reset the settings of a type-53
 // instrument, and record it as connected. The port must already be open.
