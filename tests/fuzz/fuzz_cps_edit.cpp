@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(qv::fitsBuffer(*command, qv::kSettingsCommandBufferBytes));
     FUZZ_CHECK(command->size() >= 14);
     FUZZ_CHECK(command->substr(12, 2) == " 0" && (*command)[5] == '0');
+    // The carriage return is the command's only terminator: it must survive the edit.
+    FUZZ_CHECK(command->back() == '\r' && command->size() > 14);
     // Each "OK00" became "CPS": one character shorter per replacement, nothing else moved
     // before the first edited offset unless a status code stood there.
     if (reply.find("OK00") == std::string_view::npos) {
