@@ -1,5 +1,7 @@
 #include "core/checks/verdict_workflow.h"
 
+#include <cmath>
+
 #include "core/app/number_text.h"
 #include "core/app/shared_state.h"
 #include "core/app/string_table.h"
@@ -28,7 +30,10 @@ VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& prof
     // The decisive value is shown as it was judged to two decimals.
     v.measuredValue =
         leadingDouble(formatFixed(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE, 2));
-    v.measuredText = withSeparator(formatGeneral(v.measuredValue), decimalSeparator);
+    // A difference that could not be computed is shown like an empty field, not as "nan".
+    v.measuredText = !std::isfinite(v.measuredValue)
+                         ? std::string(kNoValueText)
+                         : withSeparator(formatGeneral(v.measuredValue), decimalSeparator);
     v.thresholdText = withSeparator(formatGeneral(v.thresholdValue), decimalSeparator);
     v.formulaLabel =
         formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;

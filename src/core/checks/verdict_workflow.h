@@ -11,6 +11,7 @@ struct SharedState;
 inline constexpr const char* kPassPicture = "PIC/inf_icon.bmp";
 inline constexpr const char* kFailPicture = "PIC/excl_icon.bmp";
 inline constexpr int kVerdictPictureSize = 35;
+inline constexpr const char* kNoValueText = "---";
 
 enum class VerdictMode { Repeatability, InterInstrument };
 

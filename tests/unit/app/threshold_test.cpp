@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
 #include "core/checks/threshold_workflow.h"
@@ -211,6 +213,12 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     // The check names the formula it was judged in, whatever the profile says by now.
     v = openVerdict(VerdictMode::Repeatability, state, profile, strings, '.', "dE*ab");
     EXPECT_EQ(v.formulaLabel, "dE*ab");
+    // A difference that could not be computed shows as an empty field.
+    state.repeatMaxDeltaE = std::numeric_limits<double>::quiet_NaN();
+    state.repeatPassed = false;
+    v = openVerdict(VerdictMode::Repeatability, state, profile, strings);
+    EXPECT_EQ(v.measuredText, "---");
+    EXPECT_EQ(v.thresholdText, "0.15");
 }
 
 }  // namespace
