@@ -53,6 +53,21 @@ QString failureText(const IdentifyResult& id) {
     }
 }
 
+QString resetFailureText(const SettingsResetResult& reset) {
+    const QString step = QString::fromLatin1(resetStepName(reset.failedStep));
+    QString why = QStringLiteral("no reply");
+    if (reset.outcome == ExchangeOutcome::WriteFailed) {
+        why = reset.failedStep == ResetStep::Cps
+                  ? QStringLiteral(
+                        "the CPR reply cannot be edited into a CPS command, or it "
+                        "could not be written")
+                  : QStringLiteral("the command could not be written");
+    } else if (reset.outcome == ExchangeOutcome::Refused) {
+        why = QStringLiteral("the reply was refused");
+    }
+    return QStringLiteral("the settings reset failed at %1: %2").arg(step, why);
+}
+
 int runIdentify(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -105,8 +120,9 @@ int runIdentify(const QStringList& arguments) {
     out << "identification " << visible(idText) << "\n";
     if (parser.isSet(resetOption) && id.type53()) {
         out.flush();
-        if (!resetInstrumentSettings(port)) {
-            err << "identify: the settings reset failed\n";
+        const SettingsResetResult reset = runSettingsReset(port);
+        if (!reset.ok()) {
+            err << "identify: " << resetFailureText(reset) << "\n";
             return kExitFailed;
         }
         out << "settings reset\n";

@@ -36,6 +36,23 @@ std::string replyTo(SimInstrument& sim, const std::string& mnemonic) {
     return {};
 }
 
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// qvl70s-cli identify on the simulator's port, with `extra` arguments before --port.
+CliRun runIdentifyVerb(const SimInstrument& sim, const QStringList& extra = {}) {
+    QProcess cli;
+    cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
+              QStringList{QStringLiteral("identify")} + extra +
+                  QStringList{QStringLiteral("--port"), QString::fromStdString(sim.port())});
+    if (!cli.waitForFinished(10000)) return {};
+    return {cli.exitCode(), cli.readAllStandardOutput().toStdString(),
+            cli.readAllStandardError().toStdString()};
+}
+
 struct Form {
     const char* type;
     IdentifyOutcome outcome;
@@ -108,15 +125,27 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
     struct Case {
         std::string fault;
         std::vector<std::string> sent;
+        ResetStep failedStep;
+        ExchangeOutcome outcome;
     };
     const std::string tooLong = "OK00," + std::string(50, '1');  // CPS would need 51 bytes
     const Case cases[] = {
-        {"fault CPR silence", {"IDR", "CPR"}},
-        {"fault CPR reply " + tooLong, {"IDR", "CPR"}},
-        {"fault CPR reply OK00,1", {"IDR", "CPR"}},  // too short to edit at offsets 12 and 13
-        {"fault CPS silence", {"IDR", "CPR", "CPS"}},
-        {"fault USR silence", {"IDR", "CPR", "CPS", "USR"}},
-        {"fault USS silence", {"IDR", "CPR", "CPS", "USR", "USS"}},
+        {"fault CPR silence", {"IDR", "CPR"}, ResetStep::Cpr, ExchangeOutcome::NoReply},
+        {"fault CPR reply " + tooLong,
+         {"IDR", "CPR"},
+         ResetStep::Cps,
+         ExchangeOutcome::WriteFailed},
+        // Too short to edit at offsets 12 and 13.
+        {"fault CPR reply OK00,1", {"IDR", "CPR"}, ResetStep::Cps, ExchangeOutcome::WriteFailed},
+        {"fault CPS silence", {"IDR", "CPR", "CPS"}, ResetStep::Cps, ExchangeOutcome::NoReply},
+        {"fault USR silence",
+         {"IDR", "CPR", "CPS", "USR"},
+         ResetStep::Usr,
+         ExchangeOutcome::NoReply},
+        {"fault USS silence",
+         {"IDR", "CPR", "CPS", "USR", "USS"},
+         ResetStep::Uss,
+         ExchangeOutcome::NoReply},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -126,8 +155,25 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
         PosixSerialChannel port(clock);
         ASSERT_TRUE(port.open(sim.port()));
         ASSERT_TRUE(IdentifyInstrument(port).type53());
-        EXPECT_FALSE(resetInstrumentSettings(port));
+        const SettingsResetResult reset = runSettingsReset(port);
+        EXPECT_FALSE(reset.ok());
+        EXPECT_EQ(reset.failedStep, c.failedStep);
+        EXPECT_EQ(reset.outcome, c.outcome);
         EXPECT_EQ(mnemonics(sim), c.sent);
+    }
+
+    // The command line names the step that failed.
+    for (const char* step : {"CPS", "USS"}) {
+        SCOPED_TRACE(step);
+        SimInstrument sim("53");
+        // Both fail at once: an unbuildable CPS, a hang-up instead of the USS answer.
+        ASSERT_EQ(
+            sim.control(std::string(step) == "CPS" ? "fault CPR reply OK00,1" : "fault USS hangup"),
+            "ok");
+        const CliRun run = runIdentifyVerb(sim, {QStringLiteral("--reset")});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find(std::string("settings reset failed at ") + step), std::string::npos)
+            << run.err;
     }
 
     // A CPR reply whose edit would overwrite its CR: no CPS goes out, so the next command

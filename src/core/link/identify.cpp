@@ -80,13 +80,38 @@ std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
     return command;
 }
 
-bool resetInstrumentSettings(SerialChannel& port) {
+SettingsResetResult runSettingsReset(SerialChannel& port) {
+    const auto failedAt = [](ResetStep step, const ExchangeResult& r) {
+        return SettingsResetResult{r.ok() ? ResetStep::None : step, r.outcome};
+    };
     const ExchangeResult cpr = exchange(port, kCprCommand, kSettingsReplyTimeoutS);
-    if (!cpr.ok()) return false;
+    if (!cpr.ok()) return failedAt(ResetStep::Cpr, cpr);
     // Sent as built: it ends with the carriage return of the CPR reply and no line feed.
-    if (!exchange(port, buildCpsCommand(cpr.reply), kSettingsReplyTimeoutS).ok()) return false;
-    if (!exchange(port, kUsrCommand, kSettingsReplyTimeoutS).ok()) return false;
-    return exchange(port, kUssCommand, kSettingsReplyTimeoutS).ok();
+    const ExchangeResult cps = exchange(port, buildCpsCommand(cpr.reply), kSettingsReplyTimeoutS);
+    if (!cps.ok()) return failedAt(ResetStep::Cps, cps);
+    const ExchangeResult usr = exchange(port, kUsrCommand, kSettingsReplyTimeoutS);
+    if (!usr.ok()) return failedAt(ResetStep::Usr, usr);
+    return failedAt(ResetStep::Uss, exchange(port, kUssCommand, kSettingsReplyTimeoutS));
+}
+
+bool resetInstrumentSettings(SerialChannel& port) {
+    return runSettingsReset(port).ok();
+}
+
+std::string_view resetStepName(ResetStep step) {
+    switch (step) {
+        case ResetStep::Cpr:
+            return "CPR";
+        case ResetStep::Cps:
+            return "CPS";
+        case ResetStep::Usr:
+            return "USR";
+        case ResetStep::Uss:
+            return "USS";
+        case ResetStep::None:
+            break;
+    }
+    return {};
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/link/exchange.h"
 #include "core/link/serial_channel.h"
 
 namespace qv {
@@ -49,8 +50,24 @@ IdentifyResult IdentifyInstrument(SerialChannel& port);
 // still end in it.
 std::optional<std::string> buildCpsCommand(std::string_view cprReply);
 
+// The steps of the settings reset, in the order they run.
+enum class ResetStep { None, Cpr, Cps, Usr, Uss };
+
+struct SettingsResetResult {
+    ResetStep failedStep = ResetStep::None;         // None: every step was answered
+    ExchangeOutcome outcome = ExchangeOutcome::Ok;  // what the failed step came to
+    bool ok() const { return failedStep == ResetStep::None; }
+};
+
 // The settings reset of a type-53 instrument: CPR, CPS, USR, "USS,0", each answered within
-// 5 s. False at the first failure (nothing more is sent).
+// 5 s. Stops at the first failure (nothing more is sent) and says which step it was; a CPS
+// command that cannot be built from the CPR reply fails as a write at CPS.
+SettingsResetResult runSettingsReset(SerialChannel& port);
+
+// The same, only whether every step was answered.
 bool resetInstrumentSettings(SerialChannel& port);
+
+// The mnemonic of a step ("CPR", "CPS", "USR", "USS"); empty for None.
+std::string_view resetStepName(ResetStep step);
 
 }  // namespace qv
