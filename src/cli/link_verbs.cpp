@@ -41,7 +41,13 @@ QString visible(const std::string& text) {
     return out;
 }
 
-QString failureText(const IdentifyResult& id) {
+// A dead line fails a write or leaves the reply empty; saying so tells the operator to check
+// the cable rather than the instrument.
+constexpr const char* kHungUpText = "the line hung up";
+
+QString failureText(const IdentifyResult& id, const SerialChannel& port) {
+    if (id.failure != IdentifyFailure::Unrecognised && port.hungUp())
+        return QString::fromLatin1(kHungUpText);
     switch (id.failure) {
         case IdentifyFailure::WriteFailed:
             return QStringLiteral("the command could not be written");
@@ -53,10 +59,12 @@ QString failureText(const IdentifyResult& id) {
     }
 }
 
-QString resetFailureText(const SettingsResetResult& reset) {
+QString resetFailureText(const SettingsResetResult& reset, const SerialChannel& port) {
     const QString step = QString::fromLatin1(resetStepName(reset.failedStep));
     QString why = QStringLiteral("no reply");
-    if (reset.outcome == ExchangeOutcome::WriteFailed) {
+    if (reset.outcome != ExchangeOutcome::Refused && port.hungUp()) {
+        why = QString::fromLatin1(kHungUpText);
+    } else if (reset.outcome == ExchangeOutcome::WriteFailed) {
         why = reset.failedStep == ResetStep::Cps
                   ? QStringLiteral(
                         "the CPR reply cannot be edited into a CPS command, or it "
@@ -111,7 +119,7 @@ int runIdentify(const QStringList& arguments) {
     }
     const IdentifyResult id = IdentifyInstrument(port);
     if (!id.ok()) {
-        err << "identify: " << failureText(id) << "\n";
+        err << "identify: " << failureText(id, port) << "\n";
         return kExitFailed;
     }
     const std::string idText =
@@ -122,7 +130,7 @@ int runIdentify(const QStringList& arguments) {
         out.flush();
         const SettingsResetResult reset = runSettingsReset(port);
         if (!reset.ok()) {
-            err << "identify: " << resetFailureText(reset) << "\n";
+            err << "identify: " << resetFailureText(reset, port) << "\n";
             return kExitFailed;
         }
         out << "settings reset\n";

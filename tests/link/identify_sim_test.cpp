@@ -162,18 +162,16 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
         EXPECT_EQ(mnemonics(sim), c.sent);
     }
 
-    // The command line names the step that failed.
-    for (const char* step : {"CPS", "USS"}) {
-        SCOPED_TRACE(step);
+    // The command line names the step that failed, and a dead line as such. Both fail at once.
+    for (const auto& [fault, said] :
+         {std::pair{"fault CPR reply OK00,1", "settings reset failed at CPS: the CPR reply"},
+          std::pair{"fault USS hangup", "settings reset failed at USS: the line hung up"}}) {
+        SCOPED_TRACE(fault);
         SimInstrument sim("53");
-        // Both fail at once: an unbuildable CPS, a hang-up instead of the USS answer.
-        ASSERT_EQ(
-            sim.control(std::string(step) == "CPS" ? "fault CPR reply OK00,1" : "fault USS hangup"),
-            "ok");
+        ASSERT_EQ(sim.control(fault), "ok");
         const CliRun run = runIdentifyVerb(sim, {QStringLiteral("--reset")});
         EXPECT_EQ(run.exitCode, 2);
-        EXPECT_NE(run.err.find(std::string("settings reset failed at ") + step), std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
     }
 
     // A CPR reply whose edit would overwrite its CR: no CPS goes out, so the next command
@@ -216,15 +214,16 @@ TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {
     }
 
     // The command-line front end says why and exits with 2.
-    SimInstrument sim("53");
-    ASSERT_EQ(sim.control("fault IDR reply garbage"), "ok");
-    QProcess cli;
-    cli.start(
-        QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
-        {QStringLiteral("identify"), QStringLiteral("--port"), QString::fromStdString(sim.port())});
-    ASSERT_TRUE(cli.waitForFinished(10000));
-    EXPECT_EQ(cli.exitCode(), 2);
-    EXPECT_NE(cli.readAllStandardError().toStdString().find("garbage"), std::string::npos);
+    for (const auto& [fault, said] :
+         {std::pair{"fault IDR reply garbage", "unrecognised identification reply \"garbage\\r\""},
+          std::pair{"fault IDR hangup", "identify: the line hung up\n"}}) {
+        SCOPED_TRACE(fault);
+        SimInstrument sim("53");
+        ASSERT_EQ(sim.control(fault), "ok");
+        const CliRun run = runIdentifyVerb(sim);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    }
 }
 
 }  // namespace
