@@ -27,16 +27,23 @@ QString typeText(const IdentifyResult& id) {
     return {};
 }
 
-// Shows control characters of a reply so the failure message stays on one line.
-QString visible(const std::string& text) {
+// A refused reply is shown only this far: a flood would fill the terminal.
+constexpr qsizetype kShownReplyChars = 80;
+
+// Shows control characters of a reply so the failure message stays on one line; text beyond
+// `maxChars` shown characters is cut and marked with "...".
+QString visible(const std::string& text, qsizetype maxChars = -1) {
     QString out;
     for (unsigned char c : text) {
+        QString shown;
         if (c == '\r')
-            out += QStringLiteral("\\r");
+            shown = QStringLiteral("\\r");
         else if (c < 0x20 || c >= 0x7f)
-            out += QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
+            shown = QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
         else
-            out += QLatin1Char(static_cast<char>(c));
+            shown = QLatin1Char(static_cast<char>(c));
+        if (maxChars >= 0 && out.size() + shown.size() > maxChars) return out + QStringLiteral("...");
+        out += shown;
     }
     return out;
 }
@@ -55,7 +62,7 @@ QString failureText(const IdentifyResult& id, const SerialChannel& port) {
             return QStringLiteral("no reply to IDR");
         default:
             return QStringLiteral("unrecognised identification reply \"%1\"")
-                .arg(visible(id.reply));
+                .arg(visible(id.reply, kShownReplyChars));
     }
 }
 

@@ -216,13 +216,17 @@ TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {
     // The command-line front end says why and exits with 2.
     for (const auto& [fault, said] :
          {std::pair{"fault IDR reply garbage", "unrecognised identification reply \"garbage\\r\""},
-          std::pair{"fault IDR hangup", "identify: the line hung up\n"}}) {
+          std::pair{"fault IDR hangup", "identify: the line hung up\n"},
+          // A flood is shown by its first characters only, control bytes escaped.
+          std::pair{"fault IDR prefix=\\x1b[2J flood=100000",
+                    "reply \"\\x1b[2JFLOOD-0123456789ABCDEF,FLOOD-"}}) {
         SCOPED_TRACE(fault);
         SimInstrument sim("53");
         ASSERT_EQ(sim.control(fault), "ok");
         const CliRun run = runIdentifyVerb(sim);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+        EXPECT_LT(run.err.size(), 160u) << run.err;
     }
 }
 
