@@ -73,6 +73,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
             s_.state.repeatSpectrum[slotIndex_++] = std::move(outcome.spectra[a]);
     }
     measuring_ = false;
+    exchangeDone();
     if (!type53_) s_.clock.sleepMs(kType40ButtonPauseMs);
     view_.measureEnabled = true;
     if (!goOn) {
@@ -103,6 +104,7 @@ void RepeatabilityWorkflow::afterMeasurement() {
 MeasureResult RepeatabilityWorkflow::failSeries(std::string reason) {
     lastFailure_ = std::move(reason);
     s_.prompter.ask(messageBox(kStrMeasurementFailed, Icon::Stop));
+    exchangeDone();
     slotIndex_ = 0;
     measuredCount_ = 0;
     for (AngleSpectrum& spectrum : s_.state.repeatSpectrum) spectrum.clear();
@@ -111,6 +113,10 @@ MeasureResult RepeatabilityWorkflow::failSeries(std::string reason) {
     view_.measureEnabled = true;
     showCounter(0);
     return MeasureResult::Failed;
+}
+
+void RepeatabilityWorkflow::exchangeDone() {
+    if (onExchangeDone_) onExchangeDone_();
 }
 
 AverageSetup RepeatabilityWorkflow::beginAverage() {

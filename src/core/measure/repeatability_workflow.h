@@ -61,6 +61,9 @@ public:
     // Runs once a series is judged, with the verdict already in the shared state (the dialog
     // opens the verdict window here).
     void onVerdict(std::function<void()> handler) { onVerdict_ = std::move(handler); }
+    // Runs when a measurement's instrument work is over (taken, declined or failed), before
+    // the evaluation and the verdict: the dialog ends its busy cursor here.
+    void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
     // The question before measurements 2 and 3 (the command line takes them without asking).
     void setAskBeforeMeasuring(bool ask) { ask_ = ask; }
 
@@ -90,6 +93,7 @@ private:
     void applyFormulaAtSeriesStart();
     MeasureResult failSeries(std::string reason);
     void afterMeasurement();
+    void exchangeDone();
     void evaluateFirst();
     void evaluateLater(int k);
     void judgeSeries();
@@ -102,6 +106,7 @@ private:
     std::unique_ptr<EvaluateHueControl> colour_;
     ColourRequests requests_;
     std::function<void()> onVerdict_;
+    std::function<void()> onExchangeDone_;
     bool ask_ = true;
     int measuredCount_ = 0;
     int slotIndex_ = 0;

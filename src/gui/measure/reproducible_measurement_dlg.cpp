@@ -37,6 +37,7 @@ CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QW
     const char* differences[4] = {"dl", "da", "db", "dE"};
     for (int c = 0; c < 3; ++c) coordinateFields_[c] = angleFields(*this, coordinates[c]);
     for (int r = 0; r < 4; ++r) differenceFields_[r] = angleFields(*this, differences[r]);
+    workflow_.onExchangeDone([this] { busy_.reset(); });
     workflow_.onVerdict([this] { showVerdict(); });
     connect(ui_->measureButton, &QPushButton::clicked, this,
             &CReproducibleMeasurementDlg::onMeasure);
@@ -57,10 +58,9 @@ CReproducibleMeasurementDlg::~CReproducibleMeasurementDlg() = default;
 
 void CReproducibleMeasurementDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
-    {
-        BusyCursor busy;
-        workflow_.measure();
-    }
+    busy_.emplace();
+    workflow_.measure();
+    busy_.reset();
     render();
 }
 

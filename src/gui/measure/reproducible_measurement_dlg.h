@@ -3,8 +3,10 @@
 #include <QDialog>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "core/measure/repeatability_workflow.h"
+#include "gui/app/gui_clock.h"
 #include "gui/measure/result_fields.h"
 #include "platform/app/atomic_file_store.h"
 
@@ -45,6 +47,8 @@ private:
     GuiContext& context_;
     AtomicFileStore files_;
     RepeatabilityWorkflow workflow_;
+    // Shown while a measurement talks to the instrument; gone before its evaluation.
+    std::optional<BusyCursor> busy_;
     QString firstInstruction_;
     std::array<AngleFields, 3> coordinateFields_{};
     std::array<AngleFields, 4> differenceFields_{};

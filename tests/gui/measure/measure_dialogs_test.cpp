@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,11 +82,13 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     test::onNextModal([&](QWidget* d) {
         verdictShown = dynamic_cast<CInstrStabilityDlg*>(d) != nullptr;
         verdictCaption = child<QLabel>(*d, "measuredCaption")->text();
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor ended before
         EXPECT_TRUE(rowEmpty(dialog, "dE"));  // measurement 3's differences come afterwards
         static_cast<QDialog*>(d)->accept();
     });
     click(dialog, "measureButton");
     EXPECT_TRUE(verdictShown);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(verdictCaption.contains(QStringLiteral("dE*ab"))) << verdictCaption.toStdString();
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
