@@ -30,6 +30,8 @@ bool parseChunks(std::string_view text, std::vector<std::pair<std::size_t, int>>
     }
     if (numbers.empty() || numbers.size() % 2 != 0) return false;
     for (std::size_t i = 0; i < numbers.size(); i += 2) {
+        // An empty piece would carry its pause nowhere: the rest would follow at once.
+        if (numbers[i] == 0) return false;
         chunks.emplace_back(static_cast<std::size_t>(numbers[i]), static_cast<int>(numbers[i + 1]));
     }
     return true;
@@ -78,7 +80,7 @@ bool parseAction(const std::vector<std::string>& words, std::size_t& i, Fault& f
         e.delayMs = static_cast<int>(n);
     } else if (key == "chunks" && hasValue) {
         if (!parseChunks(value, e.chunks))
-            return error = "chunks takes BYTES,MS[,BYTES,MS...]", false;
+            return error = "chunks takes BYTES,MS[,BYTES,MS...] with BYTES 1 or more", false;
     } else if (key == "occurrence" && hasValue) {
         if (!parseCount(value, 1'000'000, n) || n == 0)
             return error = "occurrence must be 1 or more", false;

@@ -85,7 +85,7 @@ written to the log):
       silence               no answer
       reply TEXT            answer TEXT (CR LF added) instead, e.g. reply ER11
       delay=MS              wait MS milliseconds before answering
-      chunks=N,MS[,N,MS...] send N bytes, pause MS ms, ..., then the rest
+      chunks=N,MS[,N,MS...] send N bytes (N >= 1), pause MS ms, ..., then the rest
       nolf                  end the answer with CR only
       prefix=BYTES          send BYTES before the answer (e.g. prefix=\x00\x00 or \n)
       flood[=BYTES]         send BYTES (default 1048576) without any line feed instead

@@ -451,7 +451,8 @@ TEST(SimFaults, SilenceAndReplyByOccurrence) {
     EXPECT_EQ(line.ask("UZC\r\n"), "OK02\r\n");
     for (const char* bad :
          {"fault", "fault IDR", "fault IDR bogus", "fault IDR delay=abc", "fault IDR prefix=\\xZZ",
-          "fault IDR occurrence=0 silence", "fault IDR chunks=2"}) {
+          "fault IDR occurrence=0 silence", "fault IDR chunks=2", "fault IDR chunks=0,500",
+          "fault IDR chunks=2,10,0,500"}) {
         EXPECT_NE(sim.control(bad).find("error"), std::string::npos) << bad;
     }
 }
