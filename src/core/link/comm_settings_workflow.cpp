@@ -21,6 +21,18 @@ int indexOf(const std::vector<std::string>& entries, const std::string& text) {
     return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
+// The listed port the saved one stands for: the list holds "ttyUSB0" once whether it was saved
+// as that or as "/dev/ttyUSB0", so the exact text comes first, then the same device.
+int savedPortIndex(const std::vector<std::string>& ports, const std::string& savedPort) {
+    const int exact = indexOf(ports, savedPort);
+    if (exact >= 0) return exact;
+    const std::string device = portDevicePath(savedPort);
+    const auto it = std::find_if(ports.begin(), ports.end(), [&](const std::string& port) {
+        return portDevicePath(port) == device;
+    });
+    return it == ports.end() ? -1 : static_cast<int>(it - ports.begin());
+}
+
 const std::string& entryText(LineList list, int index) {
     static const std::string none;
     const auto& entries = lineEntries(list);
@@ -74,7 +86,7 @@ const CommSettingsView& CommSettingsWorkflow::open(std::vector<std::string> repo
     view_.ports = orderPortList(std::move(reportedPorts), savedPort);
     view_.portIndex = view_.ports.empty() ? -1 : 0;
     if (savedPort != kNotSet) {
-        const int saved = indexOf(view_.ports, savedPort);
+        const int saved = savedPortIndex(view_.ports, savedPort);
         if (saved >= 0) view_.portIndex = saved;
     }
     for (int i = 0; i < kLineListCount; ++i) {

@@ -72,6 +72,18 @@ TEST_F(CommSettings, OkOpensThePortAndSavesTheFiveKeysInOrder) {
     EXPECT_EQ(view.lineIndex, (std::array<int, 4>{4, 1, 2, 1}));
 }
 
+TEST_F(CommSettings, ASavedDevicePathSelectsTheListedPortItStandsFor) {
+    // The list shows the reported name once; the selection must still land on it, not on
+    // the first port (OK would then open and save the wrong one).
+    profile.write(key::kComPort, "/dev/ttyUSB0");
+    auto view = workflow.open({"ttyS0", "ttyUSB0", "ttyS1"});
+    EXPECT_EQ(view.ports, (std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}));
+    EXPECT_EQ(view.portIndex, 2);
+    profile.write(key::kComPort, "ttyS1");
+    view = workflow.open({"/dev/ttyS0", "/dev/ttyS1"});
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)], "/dev/ttyS1");
+}
+
 TEST_F(CommSettings, AFailedOpenShows118AndKeepsTheSavedSettings) {
     profile.write(key::kComPort, "ttyS3");
     profile.write(key::kBaudRate, "300");  // no such entry: the default is chosen instead
