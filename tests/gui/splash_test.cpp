@@ -2,6 +2,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <filesystem>
+#include <fstream>
 
 #include "core/app/dib.h"
 #include "gui/app/pictures.h"
@@ -83,6 +84,28 @@ TEST_F(Splash, AMissingOrBrokenPictureIsReportedAndTheTextsStillShow) {
     delete CSplashWnd::ShowSplashWnd(nullptr, c);
     ASSERT_EQ(prompter.ids(), (std::vector<int>{kMsgBitmapUnreadable, kMsgBitmapUnreadable}));
     EXPECT_EQ(prompter.asked[0].captionId, kCaptionApplicationName);
+}
+
+// Notes whether the splash was on the screen when a message was asked.
+struct SplashWatchingPrompter : test::ScriptedPrompter {
+    Answer ask(const Message& message) override {
+        const CSplashWnd* s = CSplashWnd::current();
+        splashShown.push_back(s && s->isVisible());
+        return ScriptedPrompter::ask(message);
+    }
+    std::vector<bool> splashShown;
+};
+
+TEST_F(Splash, ARefusedPictureIsReportedBeforeTheTopmostSplashCoversTheMessage) {
+    const std::string folder = home.path() + "/program";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/Splash") << "not a bitmap at all";
+    SplashWatchingPrompter watching;
+    GuiContext c{state, profile, watching, clock, *strings, {}, folder, '.'};
+    showStartupSplash(c);
+    EXPECT_EQ(watching.ids(), std::vector<int>{kMsgNotABitmap});
+    EXPECT_EQ(watching.splashShown, std::vector<bool>{false});
+    EXPECT_EQ(clock.sleeps(), std::vector<std::uint32_t>{1000});  // start-up goes on
 }
 
 TEST(Pictures, EveryPictureBesideTheProgramReadsAsABitmap) {

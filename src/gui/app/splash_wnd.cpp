@@ -59,9 +59,11 @@ void CSplashWnd::OnInitDialog() {
 CSplashWnd* CSplashWnd::ShowSplashWnd(QWidget* owner, GuiContext& context) {
     if (g_pSplashWnd) return g_pSplashWnd;
     g_pSplashWnd = new CSplashWnd(owner, context);
-    g_pSplashWnd->show();
-    // The picture is read when the window first shows; a refused file is reported then.
+    // The picture is read before the window shows: the start-up splash stays above every
+    // other window, so a message about a refused file asked while it shows would open
+    // underneath it, out of the operator's reach, and start-up would wait for it unseen.
     g_pSplashWnd->ui_->pictureView->load(context.programFolder + "/Splash", context.prompter);
+    g_pSplashWnd->show();
     g_pSplashWnd->repaint();
     return g_pSplashWnd;
 }
