@@ -11,18 +11,25 @@ using test::MeasureRig;
 using test::repeated;
 using test::operator+;
 using Commands = std::vector<std::string>;
-using Sleeps = std::vector<std::uint32_t>;
+using Trace = std::vector<std::string>;
 
 const std::string kMes = "MES\\r\\n";
 const std::string kNext = "&\\r\\n";
 
+// Each command in `commands` followed by a pause of `ms`.
+Trace eachThenWait(const Commands& commands, std::uint32_t ms) {
+    Trace trace;
+    for (const std::string& c : commands) trace.insert(trace.end(), {c, test::waitEntry(ms)});
+    return trace;
+}
+
 TEST(MeasurementExchange, Type53SendsSevenLinesWithoutPausesAndReadsTheSpecimen) {
     MeasureRig rig("53");
+    rig.startTrace();
     const MeasureOutcome out =
         acquireMeasurement(rig.port(), rig.clock, MeasureVariant::Average, true);
     ASSERT_TRUE(out.ok()) << out.reason();
-    EXPECT_EQ(rig.takeCommands(), Commands{kMes} + repeated(kNext, 7));
-    EXPECT_EQ(rig.takeSleeps(), Sleeps{});
+    EXPECT_EQ(rig.takeTrace(), Trace{kMes} + repeated(kNext, 7));
     const auto truth = sim::specimenSpectra("white");
     ASSERT_TRUE(truth);
     for (int a = 0; a < kAngleCount; ++a) {
@@ -32,30 +39,26 @@ TEST(MeasurementExchange, Type53SendsSevenLinesWithoutPausesAndReadsTheSpecimen)
     }
 }
 
-TEST(MeasurementExchange, Type40WaitsAndPreamblesOfEachDialog) {
-    struct Case {
-        MeasureVariant variant;
-        Commands commands;
-        Sleeps sleeps;
+TEST(MeasurementExchange, Type40WaitsAndPreamblesOfEachDialogInOrder) {
+    const std::string w2500 = test::waitEntry(2500);
+    const Trace preamble{w2500, "CPR\\r\\n", w2500};
+    const Trace lines = eachThenWait(Commands{kMes} + repeated(kNext, 6), 500);
+    // The 45° data line of a target is one raw read after a fixed wait, before the line's own.
+    Trace targetLines = lines;
+    targetLines.insert(targetLines.begin() + 7, test::waitEntry(1200));
+    const std::pair<MeasureVariant, Trace> cases[] = {
+        {MeasureVariant::Repeatability, preamble + lines},
+        {MeasureVariant::Average, Trace{w2500, "STR\\r\\n"} + preamble + lines},
+        {MeasureVariant::ValidationSample, preamble + lines},
+        {MeasureVariant::ValidationTarget, preamble + targetLines},
     };
-    const Sleeps lines(7, 500);  // MES and six lines
-    const Case cases[] = {
-        {MeasureVariant::Repeatability, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
-         Sleeps{2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
-        {MeasureVariant::Average, Commands{"STR\\r\\n", "CPR\\r\\n", kMes} + repeated(kNext, 6),
-         Sleeps{2500, 2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
-        {MeasureVariant::ValidationSample, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
-         Sleeps{2500, 2500, 500, 500, 500, 500, 500, 500, 500}},
-        // The 45° data line is one raw read after a fixed wait.
-        {MeasureVariant::ValidationTarget, Commands{"CPR\\r\\n", kMes} + repeated(kNext, 6),
-         Sleeps{2500, 2500, 500, 500, 500, 1200, 500, 500, 500, 500}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [variant, trace] : cases) {
+        SCOPED_TRACE(static_cast<int>(variant));
         MeasureRig rig("40");
-        const MeasureOutcome out = acquireMeasurement(rig.port(), rig.clock, c.variant, false);
+        rig.startTrace();
+        const MeasureOutcome out = acquireMeasurement(rig.port(), rig.clock, variant, false);
         ASSERT_TRUE(out.ok()) << out.reason();
-        EXPECT_EQ(rig.takeCommands(), c.commands) << static_cast<int>(c.variant);
-        EXPECT_EQ(rig.takeSleeps(), c.sleeps) << static_cast<int>(c.variant);
+        EXPECT_EQ(rig.takeTrace(), trace);
         EXPECT_GT(out.spectra[1][10], 1.0);
     }
 }

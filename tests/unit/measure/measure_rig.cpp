@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "core/measure/measurement_exchange.h"
 
@@ -28,6 +29,7 @@ sim::Options optionsFor(const std::string& type, double noise) {
 }  // namespace
 
 void RigClock::sleepMs(std::uint32_t ms) {
+    if (beforeSleep) beforeSleep(ms);
     VirtualClock::sleepMs(ms);
     if (ms == kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
 }
@@ -45,6 +47,30 @@ void MeasureRig::control(const std::string& command) {
 }
 
 std::vector<std::string> MeasureRig::takeCommands() {
+    std::vector<std::string> commands;
+    drainCommands(commands);
+    return commands;
+}
+
+void MeasureRig::startTrace() {
+    drainCommands(trace_);
+    trace_.clear();
+    clock.beforeSleep = [this](std::uint32_t ms) {
+        drainCommands(trace_);
+        trace_.push_back(waitEntry(ms));
+    };
+}
+
+std::vector<std::string> MeasureRig::takeTrace() {
+    drainCommands(trace_);
+    return std::exchange(trace_, {});
+}
+
+std::string waitEntry(std::uint32_t ms) {
+    return "wait " + std::to_string(ms) + " ms";
+}
+
+void MeasureRig::drainCommands(std::vector<std::string>& into) {
     // The simulator logs a command when it reads it: let it catch up with what was sent.
     std::vector<sim::LogEntry> log = sim.log();
     for (int quiet = 0, waited = 0; quiet < kLogQuietRounds && waited < kLogSettleRounds;
@@ -54,11 +80,9 @@ std::vector<std::string> MeasureRig::takeCommands() {
         quiet = now.size() == log.size() ? quiet + 1 : 0;
         log = std::move(now);
     }
-    std::vector<std::string> commands;
     for (const sim::LogEntry& e : log)
-        if (e.direction == '>') commands.push_back(e.text);
+        if (e.direction == '>') into.push_back(e.text);
     sim.clearLog();
-    return commands;
 }
 
 std::vector<std::uint32_t> MeasureRig::takeSleeps() {

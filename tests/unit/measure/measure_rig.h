@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class RigClock : public VirtualClock {
 public:
     void sleepMs(std::uint32_t ms) override;
     ByteSource* source = nullptr;
+    // Called with each pause before it is taken.
+    std::function<void(std::uint32_t)> beforeSleep;
 };
 
 // The simulated instrument on a pseudo-terminal, the real serial channel on its other end,
@@ -33,6 +36,11 @@ public:
     std::vector<std::string> takeCommands();
     // The pauses the code under test slept since the last call.
     std::vector<std::uint32_t> takeSleeps();
+    // From now on, commands and pauses go into one trace in the order they happened.
+    void startTrace();
+    // The trace since startTrace() or the last call: commands as takeCommands() gives them,
+    // pauses as "wait 500 ms".
+    std::vector<std::string> takeTrace();
 
     SerialChannel& port() { return *state.commPort; }
 
@@ -40,7 +48,15 @@ public:
     sim::Simulator sim;
     SharedState state;
     ScriptedPrompter prompter;
+
+private:
+    // Appends the commands logged so far to `into` and clears the log.
+    void drainCommands(std::vector<std::string>& into);
+    std::vector<std::string> trace_;
 };
+
+// A pause as the trace shows it.
+std::string waitEntry(std::uint32_t ms);
 
 // The wire form of repeated commands: n times `command`.
 std::vector<std::string> repeated(const std::string& command, int n);
