@@ -63,6 +63,33 @@ TEST(MeasurementExchange, Type40WaitsAndPreamblesOfEachDialogInOrder) {
     }
 }
 
+TEST(MeasurementExchange, ASilentFirstDataLineWaitsItsVariantsTimeOut) {
+    const std::pair<MeasureVariant, std::uint64_t> cases[] = {
+        {MeasureVariant::Repeatability, 20000},
+        {MeasureVariant::Average, 5000},
+        {MeasureVariant::ValidationSample, 5000},
+        {MeasureVariant::ValidationTarget, 5000},
+    };
+    for (const std::string type : {"53", "40"}) {
+        for (const auto& [variant, timeoutMs] : cases) {
+            SCOPED_TRACE(type + " " + std::to_string(static_cast<int>(variant)));
+            MeasureRig rig(type);
+            rig.control("fault & silence occurrence=1");
+            rig.clock.silentAfterMisses = 10;
+            const std::uint64_t start = rig.clock.nowMs();
+            const MeasureOutcome out =
+                acquireMeasurement(rig.port(), rig.clock, variant, type == "53");
+            EXPECT_EQ(out.step, MeasureStep::DataLine);
+            EXPECT_EQ(out.angle, 0);
+            // Time spent waiting for replies: everything but the fixed pauses.
+            std::uint64_t waitedMs = rig.clock.nowMs() - start;
+            for (std::uint32_t pause : rig.takeSleeps()) waitedMs -= pause;
+            EXPECT_GT(waitedMs, timeoutMs);
+            EXPECT_LE(waitedMs, timeoutMs + 1000 + 100);
+        }
+    }
+}
+
 TEST(MeasurementExchange, EachFailurePointStopsAtOnce) {
     struct Case {
         std::string type;

@@ -34,6 +34,17 @@ void RigClock::sleepMs(std::uint32_t ms) {
     if (ms == kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
 }
 
+bool RigClock::waitForInput(ByteSource& input, std::uint32_t ms) {
+    if (silentAfterMisses > 0 && misses_ >= silentAfterMisses) {
+        if (input.pollInput(0)) return true;
+        advanceMs(ms);
+        return false;
+    }
+    const bool ready = VirtualClock::waitForInput(input, ms);
+    misses_ = ready ? 0 : misses_ + 1;
+    return ready;
+}
+
 MeasureRig::MeasureRig(const std::string& type, double noise) : sim(optionsFor(type, noise)) {
     EXPECT_TRUE(sim.start());
     auto channel = std::make_unique<PosixSerialChannel>(clock);

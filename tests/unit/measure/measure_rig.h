@@ -17,9 +17,16 @@ namespace qv::test {
 class RigClock : public VirtualClock {
 public:
     void sleepMs(std::uint32_t ms) override;
+    // After `silentAfterMisses` input waits in a row found nothing (0: never), the line counts
+    // as silent: further waits take no real time, so a long time-out costs nothing.
+    bool waitForInput(ByteSource& source, std::uint32_t ms) override;
+    int silentAfterMisses = 0;
     ByteSource* source = nullptr;
     // Called with each pause before it is taken.
     std::function<void(std::uint32_t)> beforeSleep;
+
+private:
+    int misses_ = 0;
 };
 
 // The simulated instrument on a pseudo-terminal, the real serial channel on its other end,
