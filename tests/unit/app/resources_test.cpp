@@ -85,6 +85,31 @@ TEST(InstanceLock, OneHolderAtATimeAndAStaleLockIsTakenOver) {
     EXPECT_TRUE(afterwards.tryLock());
 }
 
+TEST(InstanceLock, ALockThatCannotBeMadeIsNoSecondInstance) {
+    test::TempHome home;
+    InstanceLock lock;
+    // The folder vanished (or cannot be written): the program says so and runs unguarded
+    // rather than claiming another copy runs and ending.
+    std::filesystem::remove_all(home.path() + "/run");
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(lock.tryLock());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(lock.guarded());
+    EXPECT_NE(said.find(lock.path()), std::string::npos) << said;
+    EXPECT_EQ(said.find("already running"), std::string::npos) << said;
+    EXPECT_TRUE(lock.tryLock());
+
+    std::filesystem::create_directories(home.path() + "/run");
+    InstanceLock held;
+    ASSERT_TRUE(held.tryLock());
+    EXPECT_TRUE(held.guarded());
+    InstanceLock second;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(second.tryLock());  // another holder is the one case that refuses
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(second.guarded());
+}
+
 TEST(InstanceLock, ALockLeftByACrashedProcessIsTakenOver) {
     test::TempHome home;
     const std::string path = home.path() + "/run/BRM-Application.lock";
