@@ -6,6 +6,7 @@
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/link/comm_setting_dlg.h"
+#include "gui/link/conn_inst_dlg.h"
 #include "gui_fixture.h"
 #include "support/sim_instrument.h"
 
@@ -112,6 +113,24 @@ TEST_F(MainWindow, SavedSettingsOpenThePortWithoutAskingAndShowIt) {
     EXPECT_TRUE(state.commPort->isOpen());
     EXPECT_TRUE(shown.startsWith(QString::fromStdString(sim.port())));
     EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(MainWindow, StatusAndConnectionDialogNameThePortActuallyOpen) {
+    test::SimInstrument sim;
+    profile.write(key::kComPort, "ttyS9");  // saved, but another port is the one held
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    CBrenmoorDlg w(context, TaskDialogs{});
+    const QString shown = w.findChild<QLabel*>(QStringLiteral("portStatusLabel"))->text();
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(sim.port()))) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("ttyS9")));
+    CConnInstDlg connect(context);
+    EXPECT_EQ(connect.findChild<QLabel*>(QStringLiteral("portLabel"))->text().toStdString(),
+              sim.port());
+    state.commPort->close();
+    CConnInstDlg closed(context);
+    EXPECT_FALSE(closed.findChild<QLabel*>(QStringLiteral("portLabel"))
+                     ->text()
+                     .contains(QStringLiteral("ttyS9")));
 }
 
 }  // namespace

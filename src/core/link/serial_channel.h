@@ -32,6 +32,9 @@ public:
     virtual bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // The port held open, as the operator would recognise it; empty when closed or when the
+    // channel cannot say.
+    virtual std::string portName() const { return {}; }
     // Writes the text as it stands; the caller includes the terminator.
     virtual bool send(std::string_view command) = 0;
     // One reply line with a time-out in whole seconds (see receive_line.h for the rules).

@@ -107,7 +107,9 @@ void CBrenmoorDlg::updateButtons() {
 void CBrenmoorDlg::updateStatus() {
     const SharedState& s = context_.state;
     const bool open = s.commPort && s.commPort->isOpen();
-    const std::string port = context_.profile.read(key::kComPort);
+    // The port actually held, which need not be the one saved (a choice whose line settings
+    // were refused leaves its port open unsaved).
+    const std::string port = open ? s.commPort->portName() : std::string();
     ui_->portStatusLabel->setText(open ? QString::fromStdString(port) + tr("  (open)")
                                        : tr("not open - choose it under Settings > Port settings"));
     ui_->instrumentStatusLabel->setText(s.bConnected ? QString::fromStdString(s.instrumentId()) +

@@ -1,6 +1,5 @@
 #include "gui/link/conn_inst_dlg.h"
 
-#include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
 #include "gui/app/dialog_size.h"
 #include "gui/app/gui_clock.h"
@@ -22,7 +21,7 @@ CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
     ui_->iconLabel->setPixmap(
         loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
     const bool open = context.state.commPort && context.state.commPort->isOpen();
-    ui_->portLabel->setText(open ? QString::fromStdString(context.profile.read(key::kComPort))
+    ui_->portLabel->setText(open ? QString::fromStdString(context.state.commPort->portName())
                                  : tr("not open"));
     connect(ui_->connectButton, &QPushButton::clicked, this, &CConnInstDlg::onConnect);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -26,6 +26,7 @@ public:
     bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
+    std::string portName() const override { return path_; }
     // Writes every byte within 3 s plus 100 ms per byte; false otherwise.
     bool send(std::string_view command) override;
     std::string receiveLine(int timeoutS) override;
