@@ -312,7 +312,8 @@ int runRepeatability(const QStringList& arguments) {
                                          "of one specimen (each direct, or the average of N), "
                                          "the result file in the data folder and the verdict.\n"
                                          "Exit status: 0 passed, 1 failed the threshold, 2 the "
-                                         "instrument or the port failed (the reason is printed)."),
+                                         "instrument or the port failed or the result file could "
+                                         "not be written (the reason is printed)."),
                           true, false, false, o))
         return *code;
     Session s;
@@ -357,11 +358,15 @@ int runRepeatability(const QStringList& arguments) {
     }
     out << "largest " << QString::fromStdString(label) << " " << number(s.state.repeatMaxDeltaE, 2)
         << ", threshold " << number(s.state.defThreshold, 2) << "\n";
-    out << "result file "
-        << (series.resultFile().empty() ? QStringLiteral("(not written)")
-                                        : QString::fromStdString(series.resultFile()))
-        << "\n";
+    if (!series.resultFile().empty())
+        out << "result file " << QString::fromStdString(series.resultFile()) << "\n";
     out << "verdict " << (s.state.repeatPassed ? "PASSED" : "FAILED") << "\n";
+    out.flush();
+    // A check whose record is missing is no success, whatever its verdict.
+    if (series.resultFile().empty())
+        return failed(o, s.state.strDataFolder.empty()
+                             ? std::string("the result file could not be written: no data folder")
+                             : "the result file could not be written in " + s.state.strDataFolder);
     return s.state.repeatPassed ? kExitPassed : kExitCheckFailed;
 }
 

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <array>
 #include <filesystem>
+#include <fstream>
 
 #include "core/app/profile_store.h"
 #include "platform/app/qt_profile_store.h"
@@ -90,6 +91,17 @@ TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
 
     r = run({"repeatability", "--average", "31"});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(MeasureCli, RepeatabilityFailsWhenTheResultFileCannotBeWritten) {
+    // A plain file where the data folder belongs: neither the folder nor the file can be made.
+    const std::string data = home.documents() + "/VARNHOLT/QV-L70s/Data";
+    std::filesystem::create_directories(std::filesystem::path(data).parent_path());
+    std::ofstream(data) << "in the way";
+    const CliRun r = run({"repeatability"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("the result file could not be written"), std::string::npos) << r.err;
 }
 
 TEST_F(MeasureCli, MeasurePrintsSpectraAndCoordinatesAsJson) {
