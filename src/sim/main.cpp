@@ -41,7 +41,8 @@ Line and files:
   --link PATH        make PATH a symbolic link to the slave side (kept up to date)
   --control PATH     create a named pipe at PATH that takes control lines (see below)
   --state FILE       keep the user-calibration entries in FILE across runs (written
-                     atomically after every change)
+                     atomically after every change); a FILE that exists but is not a
+                     state file is left alone and the simulator does not start
   --log FILE         write every command received and every reply sent, one line each:
                        <monotonic time in microseconds> <dir> <text>
                      dir '>' = from the host, '<' = to the host, '#' = event; CR, LF and
@@ -116,6 +117,10 @@ int usageError(const std::string& message) {
     return kExitUsage;
 }
 
+void printWarning(const std::string& text) {
+    std::fprintf(stderr, "qvl70s-sim: %s\n", text.c_str());
+}
+
 void printPort(const std::string& path) {
     const std::string line = "PORT " + path + "\n";
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, line.data(), line.size());
@@ -170,6 +175,7 @@ int main(int argc, char** argv) {
     }
     if (options.instruments.empty()) options.instruments.push_back(defaults);
     options.portReopened = printPort;
+    options.warning = printWarning;
 
     // Signals are taken by sigwait below; the line thread inherits the mask.
     sigset_t stopSignals;

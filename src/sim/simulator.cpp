@@ -112,6 +112,8 @@ struct Simulator::Impl {
     void dropOutput(const std::string& why);
     void hangUp(const std::string& why);
     void saveIfNeeded();
+    void warn(const std::string& text);
+    bool loadEntries(EntryStore& store, std::string& why);
     timespec* pollTimeout(std::int64_t now, bool noListener, timespec& ts) const;
     std::string control(const std::string& line, const char* source);
     std::string controlLocked(const std::vector<std::string>& w);
@@ -125,6 +127,7 @@ bool Simulator::Impl::start() {
     if (running) return true;
     std::string why;
     if (!setUp(why)) {
+        log.note("not started: " + why);
         tearDown();
         std::lock_guard lock(mutex);
         error = why;
@@ -159,10 +162,10 @@ bool Simulator::Impl::setUp(std::string& why) {
         if (!f) return why = "fault '" + text + "': " + why, false;
         initial.push_back(*f);
     }
+    // The log is open first, so that what the state file's reading has to say lands in it.
+    if (!options.logFile.empty() && !log.openFile(options.logFile, why)) return false;
     EntryStore store;
-    if (!options.stateFile.empty() && !loadState(options.stateFile, store, why)) {
-        log.note("state file: " + why + "; starting from what could be read");
-    }
+    if (!loadEntries(store, why)) return false;
     for (Instrument& inst : built) {
         auto it = store.find(inst.config().name);
         if (it == store.end()) continue;
@@ -179,7 +182,6 @@ bool Simulator::Impl::setUp(std::string& why) {
         hangupRequested = false;
     }
     why.clear();
-    if (!options.logFile.empty() && !log.openFile(options.logFile, why)) return false;
     if (!openPseudoTerminal(pty, why)) return false;
     if (!options.linkPath.empty() && !pointLink(options.linkPath, pty.slavePath, why)) return false;
     if (!options.controlPath.empty() && !fifo.open(options.controlPath, why)) return false;
@@ -189,6 +191,29 @@ bool Simulator::Impl::setUp(std::string& why) {
     skipLineFeed = overlong = waitWritable = listening = false;
     noListenerUntilUs = 0;
     return true;
+}
+
+// The entries kept in the state file. A file that exists but is not a state file is refused,
+// as saving would replace it; damaged lines are skipped, and said so.
+bool Simulator::Impl::loadEntries(EntryStore& store, std::string& why) {
+    if (options.stateFile.empty()) return true;
+    std::string problem;
+    switch (loadState(options.stateFile, store, problem)) {
+        case StateLoad::Read:
+            return true;
+        case StateLoad::Damaged:
+            warn("state file " + problem + "; starting from what could be read");
+            return true;
+        case StateLoad::Refused:
+            break;
+    }
+    why = "state file " + problem + " (left as it is)";
+    return false;
+}
+
+void Simulator::Impl::warn(const std::string& text) {
+    log.note(text);
+    if (options.warning) options.warning(text);
 }
 
 void Simulator::Impl::tearDown() {
@@ -489,7 +514,7 @@ void Simulator::Impl::saveIfNeeded() {
         for (const Instrument& inst : instruments) store[inst.config().name] = inst.entries();
     }
     std::string why;
-    if (!saveState(options.stateFile, store, why)) log.note("state not saved: " + why);
+    if (!saveState(options.stateFile, store, why)) warn("state not saved: " + why);
 }
 
 // ---- control ----

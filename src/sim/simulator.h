@@ -42,6 +42,10 @@ struct Options {
     // Called on the simulator's thread with the new slave path whenever the line is reopened
     // after a hang-up.
     std::function<void(const std::string&)> portReopened;
+    // Called with what whoever runs the simulator should see at once, besides the log: damaged
+    // lines of the state file, a state that could not be saved, refused control lines.
+    // qvl70s-sim prints these to stderr. May be called on the simulator's thread.
+    std::function<void(const std::string&)> warning;
 };
 
 class Simulator {
@@ -52,7 +56,8 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     // Opens the pseudo-terminal and starts answering on a thread of its own. Each start
-    // powers the instruments on afresh: their entries come from the state file only.
+    // powers the instruments on afresh: their entries come from the state file only. Refuses
+    // to start when the state file exists but is not one (it would be overwritten).
     bool start();
     void stop();
     // Path of the slave side, the "port" a program opens.

@@ -1,6 +1,7 @@
 #include "sim/user_entries.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -96,17 +97,29 @@ bool parseEntryLine(std::string_view line, EntryStore& store) {
 
 bool readWhole(const std::string& path, std::string& text, bool& missing, std::string& error) {
     missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe given by mistake is refused instead of waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         missing = errno == ENOENT;
         error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = path + ": not a regular file";
         return false;
     }
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) {
+            error = path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
         text.append(buf, static_cast<std::size_t>(n));
         if (text.size() > kMaxStateBytes) {
             ::close(fd);
@@ -130,25 +143,30 @@ bool writeAll(int fd, std::string_view data) {
 
 }  // namespace
 
-bool loadState(const std::string& path, EntryStore& store, std::string& error) {
+StateLoad loadState(const std::string& path, EntryStore& store, std::string& error) {
     std::string text;
     bool missing = false;
+    error.clear();
     if (!readWhole(path, text, missing, error)) {
-        if (missing) error.clear();
-        return missing;
+        if (!missing) return StateLoad::Refused;
+        error.clear();
+        return StateLoad::Read;
     }
+    // An empty file holds nothing that saving could lose.
+    if (text.empty()) return StateLoad::Read;
     auto lines = split(text, '\n');
     if (!lines.empty() && lines.back().empty()) lines.pop_back();
     if (lines.empty() || lines[0] != kHeader) {
         error = path + ": not a simulator state file";
-        return false;
+        return StateLoad::Refused;
     }
     int bad = 0;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!parseEntryLine(lines[i], store)) ++bad;
     }
-    if (bad) error = path + ": " + std::to_string(bad) + " damaged line(s) skipped";
-    return bad == 0;
+    if (bad == 0) return StateLoad::Read;
+    error = path + ": " + std::to_string(bad) + " damaged line(s) skipped";
+    return StateLoad::Damaged;
 }
 
 bool saveState(const std::string& path, const EntryStore& store, std::string& error) {

@@ -36,9 +36,15 @@ using EntryTable = std::array<UserEntry, kEntryCount>;
 // Entries of every instrument, by instrument name.
 using EntryStore = std::map<std::string, EntryTable>;
 
-// Reads a state file. A missing file gives an empty store and true; a damaged one gives what
-// could be read, false and the reason in `error`.
-bool loadState(const std::string& path, EntryStore& store, std::string& error);
+// What reading a state file came to.
+enum class StateLoad {
+    Read,     // the whole file; a missing or empty file reads as an empty store
+    Damaged,  // a state file with damaged lines: the rest was read, `error` says how many
+    Refused,  // not a state file, or not readable: nothing read, and it must not be overwritten
+};
+
+// Reads a state file into `store`; `error` says what was wrong unless it was Read.
+StateLoad loadState(const std::string& path, EntryStore& store, std::string& error);
 
 // Writes the store to a temporary file beside `path` and renames it over `path`, so the file
 // is always either the old or the new state.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +16,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -75,6 +79,28 @@ struct TempDir {
     }
     std::string path;
 };
+
+// What the simulator passed on as warnings, from whichever thread.
+struct Warnings {
+    std::function<void(const std::string&)> sink() {
+        return [this](const std::string& text) {
+            std::lock_guard lock(mutex);
+            texts.push_back(text);
+        };
+    }
+    bool any(const std::string& part) {
+        std::lock_guard lock(mutex);
+        return std::any_of(texts.begin(), texts.end(),
+                           [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    }
+    std::mutex mutex;
+    std::vector<std::string> texts;
+};
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // MES and every line of the "&" stream up to the instrument's "no data" answer.
 std::vector<std::string> measureStream(SimLine& line) {
@@ -390,15 +416,46 @@ TEST(SimEntries, StateFileKeepsEntriesAcrossRuns) {
         ASSERT_EQ(sim.control("plug B"), "ok");
         EXPECT_EQ(line.ask("UCR,1,030\r\n"), "OK00,LOOP,06.12.2026 05:28:35,L70S-000002\r\n");
     }
-    // A damaged file is reported and the run starts with what could be read.
+    // A damaged file is reported, in the log file too, and the run starts with what could be
+    // read.
     std::ofstream(state) << "qvl70s-sim state 1\nentry\tA\t99\tgarbage\n\x01\x02\x03 not a line\n";
+    Warnings warnings;
+    o.warning = warnings.sink();
+    o.logFile = dir.path + "/log";
     SimInstrument sim(o);
     SimLine line(sim.port());
     EXPECT_EQ(line.ask("UCR,1,012\r\n"), "OK00,\r\n");
-    const auto log = sim.simulator().log();
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const auto& e) {
-        return e.text.find("damaged") != std::string::npos;
-    }));
+    EXPECT_TRUE(warnings.any("2 damaged line(s)"));
+    EXPECT_NE(fileText(o.logFile).find("damaged"), std::string::npos);
+}
+
+TEST(SimEntries, AFileThatIsNotAStateFileIsLeftAloneAndTheSimulatorDoesNotStart) {
+    TempDir dir;
+    const std::string notes = dir.path + "/notes.txt";
+    const std::string text = "Shopping: milk, bread\n";
+    std::ofstream(notes) << text;
+    for (const std::string& path : {notes, dir.path}) {
+        SCOPED_TRACE(path);
+        Options o = optionsFor({instrument("A", "53", "L70S-000001")});
+        o.stateFile = path;
+        qv::sim::Simulator sim(o);
+        EXPECT_FALSE(sim.start());
+        EXPECT_NE(sim.error().find(path), std::string::npos) << sim.error();
+        EXPECT_EQ(sim.portPath(), "");
+    }
+    EXPECT_EQ(fileText(notes), text);
+
+    // An empty file holds nothing to lose: it becomes the state file.
+    const std::string empty = dir.path + "/empty";
+    std::ofstream{empty};
+    Options o = optionsFor({instrument("A", "53", "L70S-000001")});
+    o.stateFile = empty;
+    {
+        SimInstrument sim(o);
+        SimLine line(sim.port());
+        ASSERT_EQ(line.ask("USD,001\r\n"), "OK00\r\n");
+    }
+    EXPECT_EQ(fileText(empty).rfind("qvl70s-sim state 1\n", 0), 0u);
 }
 
 // ---- several instruments ----
@@ -599,6 +656,7 @@ TEST(SimLog, EveryCommandAndReplyWithMicrosecondStamps) {
 struct Child {
     pid_t pid = -1;
     int out = -1;
+    int err = -1;  // the child's stderr, read without blocking
 
     explicit Child(const std::vector<std::string>& args) {
         // Everything the child needs is prepared before fork: it may only exec.
@@ -607,16 +665,27 @@ struct Child {
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         int pipeFds[2];
+        int errFds[2];
         if (pipe(pipeFds) != 0) return;
+        if (pipe(errFds) != 0) {
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+            return;
+        }
         pid = fork();
         if (pid == 0) {
             dup2(pipeFds[1], STDOUT_FILENO);
+            dup2(errFds[1], STDERR_FILENO);
             close(pipeFds[0]);
+            close(errFds[0]);
             execv(bin.c_str(), argv.data());
             _exit(127);
         }
         close(pipeFds[1]);
+        close(errFds[1]);
         out = pipeFds[0];
+        err = errFds[0];
+        fcntl(err, F_SETFL, O_NONBLOCK);
     }
     ~Child() {
         if (pid > 0 && exitCode(0) == -1) {
@@ -624,13 +693,16 @@ struct Child {
             waitpid(pid, nullptr, 0);
         }
         if (out >= 0) close(out);
+        if (err >= 0) close(err);
     }
     // Output up to a line feed (or what came within `ms`).
-    std::string line(int ms) {
+    std::string line(int ms) { return lineFrom(out, ms); }
+    std::string errorLine(int ms) { return lineFrom(err, ms); }
+    std::string lineFrom(int fd, int ms) {
         std::string text;
         char c;
         for (int waited = 0; waited < ms && text.find('\n') == std::string::npos;) {
-            if (read(out, &c, 1) == 1) {
+            if (read(fd, &c, 1) == 1) {
                 text += c;
                 continue;
             }
@@ -680,6 +752,30 @@ TEST(SimProgram, PrintsPortServesControlAndStopsOnSigterm) {
     EXPECT_EQ(child.exitCode(3000), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
     EXPECT_FALSE(fs::exists(fifo));
+}
+
+TEST(SimProgram, SaysOnStderrWhatIsWrongWithItsStateFile) {
+    TempDir dir;
+    const std::string notes = dir.path + "/notes.txt";
+    std::ofstream(notes) << "Shopping: milk, bread\n";
+    Child refused({"--state", notes, "--instrument", "A:type=53"});
+    EXPECT_EQ(refused.exitCode(3000), 1);
+    EXPECT_NE(refused.errorLine(100).find(notes + ": not a simulator state file"),
+              std::string::npos);
+    EXPECT_EQ(fileText(notes), "Shopping: milk, bread\n");
+    // A named pipe is refused too, not waited on for a writer.
+    const std::string fifo = dir.path + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Child pipeState({"--state", fifo});
+    EXPECT_EQ(pipeState.exitCode(3000), 1);
+    EXPECT_NE(pipeState.errorLine(100).find("not a regular file"), std::string::npos);
+
+    const std::string state = dir.path + "/state";
+    std::ofstream(state) << "qvl70s-sim state 1\nentry\tA\t7\n";
+    Child damaged({"--state", state});
+    fcntl(damaged.out, F_SETFL, O_NONBLOCK);
+    ASSERT_EQ(damaged.line(3000).rfind("PORT ", 0), 0u);
+    EXPECT_NE(damaged.errorLine(1000).find("1 damaged line(s)"), std::string::npos);
 }
 
 TEST(SimProgram, HelpDocumentsEveryOptionAndBadOptionsFail) {
