@@ -74,7 +74,7 @@ the complete entry (header and three blocks) written last for this instrument's 
 interpolated linearly from 400, 420, ..., 700 nm to every 10 nm.
 
 Control lines (--control pipe, one per line, e.g. echo "plug B" > PATH; the outcome is
-written to the log):
+written to the log, and a refused line is also printed on stderr):
   plug NAME                 the named instrument answers from now on
   unplug                    no instrument answers (the cable is pulled)
   specimen NAME [INST|all]  put a specimen under the plugged (or named, or every) instrument

@@ -525,7 +525,13 @@ std::string Simulator::Impl::control(const std::string& line, const char* source
         std::lock_guard lock(mutex);
         reply = controlLocked(splitWords(line));
     }
-    log.note(std::string(source) + ": " + line + " -> " + reply);
+    const std::string said = std::string(source) + ": " + line + " -> " + reply;
+    // A refused line would otherwise go unnoticed by whoever typed it into the pipe.
+    if (reply.rfind("error", 0) == 0) {
+        warn(said);
+    } else {
+        log.note(said);
+    }
     wakeUp();
     return reply;
 }

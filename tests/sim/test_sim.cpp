@@ -747,6 +747,10 @@ TEST(SimProgram, PrintsPortServesControlAndStopsOnSigterm) {
     std::string reply;
     for (int i = 0; i < 100 && reply != "OK00, 0, 0, 1\r\n"; ++i) reply = line.ask("IDR\r\n");
     EXPECT_EQ(reply, "OK00, 0, 0, 1\r\n");
+    // A refused control line is said on stderr, not only in the log.
+    { std::ofstream(fifo) << "plug C\n"; }
+    EXPECT_NE(child.errorLine(3000).find("plug C -> error: no instrument named 'C'"),
+              std::string::npos);
 
     kill(child.pid, SIGTERM);
     EXPECT_EQ(child.exitCode(3000), 0);
