@@ -1,0 +1,76 @@
+// Opening the instrument's port for a verb, with the line settings the desktop program uses.
+#include "cli/port_options.h"
+
+#include <QTextStream>
+#include <memory>
+
+#include "core/app/profile_store.h"
+#include "core/app/shared_state.h"
+#include "core/app/startup_workflow.h"
+#include "platform/link/posix_serial_channel.h"
+
+namespace qv::cli {
+
+const char* const kSavedLineSettingsHelp =
+    "The line settings are those saved by the desktop program (baud rate, data length, "
+    "parity); 9600 baud, 8 data bits, no parity when none are saved.";
+
+namespace {
+
+// The saved settings with the port of the command line in place of the saved port, so the
+// desktop program's start-up rules apply unchanged.
+class PortOverride : public ProfileStore {
+public:
+    PortOverride(ProfileStore& saved, std::string port) : saved_(saved), port_(std::move(port)) {}
+    using ProfileStore::read;
+    using ProfileStore::write;
+    std::string read(std::string_view section, std::string_view key,
+                     std::string_view fallback) override {
+        if (section == kProfileSection && key == key::kComPort) return port_;
+        return saved_.read(section, key, fallback);
+    }
+    void write(std::string_view section, std::string_view key, std::string_view value) override {
+        saved_.write(section, key, value);
+    }
+
+private:
+    ProfileStore& saved_;
+    std::string port_;
+};
+
+QString savedText(ProfileStore& profile, std::string_view key) {
+    return QString::fromStdString(profile.read(key));
+}
+
+}  // namespace
+
+bool openPortWithSavedSettings(const QString& verb, const QString& portName, SharedState& state,
+                               ProfileStore& profile, Prompter& prompter, Clock& clock) {
+    state.commPort = std::make_unique<PosixSerialChannel>(clock);
+    PortOverride settings(profile, portName.toStdString());
+    QTextStream err(stderr);
+    switch (connectWithSavedSettings(state, settings, prompter)) {
+        case StartupPort::Opened:
+            return true;
+        case StartupPort::NotSaved:
+            // Opening alone gives 9600 baud, 8 data bits, no parity.
+            if (state.commPort->open(portName.toStdString())) return true;
+            break;
+        case StartupPort::Failed:
+            // The port opened but refused the saved settings.
+            if (state.commPort->isOpen()) {
+                state.commPort->close();
+                err << verb << ": port " << portName
+                    << " refuses the saved line settings (BaudRate "
+                    << savedText(profile, key::kBaudRate) << ", DataLength "
+                    << savedText(profile, key::kDataLength) << ", Parity "
+                    << savedText(profile, key::kParity) << ")\n";
+                return false;
+            }
+            break;
+    }
+    err << verb << ": cannot open port " << portName << " (missing, busy or not a serial port)\n";
+    return false;
+}
+
+}  // namespace qv::cli
