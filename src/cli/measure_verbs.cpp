@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/port_options.h"
 #include "cli/verbs.h"
 #include "core/app/shared_state.h"
 #include "core/checks/threshold_workflow.h"
@@ -23,7 +24,6 @@
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/app/system_clock.h"
-#include "platform/link/posix_serial_channel.h"
 
 namespace qv::cli {
 
@@ -77,7 +77,8 @@ struct Options {
 std::optional<int> parse(const QStringList& arguments, const QString& description, bool withAverage,
                          bool withJson, bool withWhiteOnly, Options& o) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(description);
+    parser.setApplicationDescription(description + QLatin1Char('\n') +
+                                     QLatin1String(kSavedLineSettingsHelp));
     parser.addHelpOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial port of the instrument."),
@@ -122,14 +123,7 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
 }
 
 bool openPort(Session& s, const Options& o) {
-    auto channel = std::make_unique<PosixSerialChannel>(s.clock);
-    if (!channel->open(o.port.toStdString())) {
-        QTextStream(stderr) << o.verb << ": cannot open port " << o.port
-                            << " (missing, busy or not a serial port)\n";
-        return false;
-    }
-    s.state.commPort = std::move(channel);
-    return true;
+    return openPortWithSavedSettings(o.verb, o.port, s.state, s.profile, s.prompter, s.clock);
 }
 
 int failed(const Options& o, const std::string& reason) {

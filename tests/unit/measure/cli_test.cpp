@@ -104,6 +104,26 @@ TEST_F(MeasureCli, RepeatabilityFailsWhenTheResultFileCannotBeWritten) {
     EXPECT_NE(r.err.find("the result file could not be written"), std::string::npos) << r.err;
 }
 
+TEST_F(MeasureCli, ThePortTakesTheSavedLineSettings) {
+    QtProfileStore profile;
+    profile.write(key::kComPort, "/dev/no-such-port");  // the port given on the command line wins
+    profile.write(key::kBaudRate, "12345");
+    profile.write(key::kDataLength, "8");
+    profile.write(key::kParity, "0");
+    profile.write(key::kStopBits, "0");
+    CliRun r = run({"measure"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("refuses the saved line settings (BaudRate 12345"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(sim.received().empty());
+
+    profile.write(key::kBaudRate, "4800");
+    profile.write(key::kDataLength, "7");
+    profile.write(key::kParity, "2");
+    r = run({"measure"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
+
 TEST_F(MeasureCli, MeasurePrintsSpectraAndCoordinatesAsJson) {
     CliRun r = run({"measure", "--json", "--average", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
