@@ -58,14 +58,13 @@ TEST_F(ChecksDialogs, ThresholdDialogStaysOpenOnARefusalWithTheEditFocused) {
     dialog.show();
     inst->clear();
     QTest::keyClicks(inst, "0.3");
-    dialog.accept();  // OK
+    child<QLineEdit>(dialog, "repeatEdit")->setFocus();  // the operator moved on
+    dialog.accept();                                     // OK
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(prompter.ids(), (std::vector<int>{154, 176}));
     EXPECT_EQ(prompter.asked.back().suffix, "0.20");
     EXPECT_EQ(inst->text(), QStringLiteral("0.3"));
-    if (dialog.isActiveWindow()) {
-        EXPECT_TRUE(inst->hasFocus());
-    }
+    EXPECT_EQ(dialog.focusWidget(), inst);  // the refused threshold is the one to correct
     inst->clear();
     QTest::keyClicks(inst, "0.4");
     dialog.accept();
@@ -88,21 +87,27 @@ TEST_F(ChecksDialogs, VerdictWindowShowsTextsPictureAndValues) {
     ASSERT_FALSE(info.isNull());
     EXPECT_EQ(info.size(), QSize(35, 35));
 
-    profile.write(key::kDefThreshold, "0.15");
     state.repeatMaxDeltaE = 0.3;
     state.repeatPassed = false;
     CInstrStabilityDlg fail(context);
     fail.prepare(true);
     EXPECT_EQ(child<QLabel>(fail, "line1Label")->text().toStdString(), strings->text(106));
     EXPECT_EQ(child<QLabel>(fail, "line2Label")->text().toStdString(), strings->text(107));
-    EXPECT_EQ(child<QLineEdit>(fail, "thresholdEdit")->text(), QStringLiteral("0.15"));
+    EXPECT_EQ(child<QLineEdit>(fail, "thresholdEdit")->text(), QStringLiteral("0.2"));
     EXPECT_EQ(fail.view().picture, "PIC/excl_icon.bmp");
     // A different picture from the passed verdict's.
     EXPECT_NE(child<QLabel>(fail, "iconLabel")->pixmap().toImage(), info.toImage());
-    test::onNextModal([](QWidget* d) {
+
+    // The threshold is read when the window opens, not when it was prepared.
+    profile.write(key::kDefThreshold, "0.15");
+    QString shownThreshold;
+    test::onNextModal([&](QWidget* d) {
+        shownThreshold = d->findChild<QLineEdit*>(QStringLiteral("thresholdEdit"))->text();
         d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     EXPECT_EQ(fail.exec(), QDialog::Accepted);
+    EXPECT_EQ(shownThreshold, QStringLiteral("0.15"));
+    EXPECT_DOUBLE_EQ(state.defThreshold, 0.15);
 }
 
 }  // namespace
