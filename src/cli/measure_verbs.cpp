@@ -11,6 +11,7 @@
 #include "cli/verbs.h"
 #include "core/app/shared_state.h"
 #include "core/checks/threshold_workflow.h"
+#include "core/link/connection_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/calibration.h"
@@ -40,6 +41,7 @@ public:
     Answer ask(const Message& message) override {
         QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
         if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
+        ++shown_;
         QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
                             << QString::fromStdString(message.suffix) << "\n";
         return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
@@ -48,8 +50,12 @@ public:
         return std::nullopt;
     }
 
+    // Messages printed so far.
+    int shown() const { return shown_; }
+
 private:
     const StringTable* texts_;
+    int shown_ = 0;
 };
 
 // Everything a verb needs: the port, the settings, the texts and the shared state.
@@ -77,8 +83,10 @@ struct Options {
 std::optional<int> parse(const QStringList& arguments, const QString& description, bool withAverage,
                          bool withJson, bool withWhiteOnly, Options& o) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(description + QLatin1Char('\n') +
-                                     QLatin1String(kSavedLineSettingsHelp));
+    parser.setApplicationDescription(
+        description + QLatin1Char('\n') + QLatin1String(kSavedLineSettingsHelp) +
+        QStringLiteral("\nThe instrument is connected first, as the Connect button does it "
+                       "(identification, and the settings reset of a type 53 instrument)."));
     parser.addHelpOption();
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Serial port of the instrument."),
@@ -131,6 +139,21 @@ int failed(const Options& o, const std::string& reason) {
     return kExitFailed;
 }
 
+// The desktop program measures only after Connect, which also resets the settings of a
+// type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first.
+bool connectInstrument(Session& s, const Options& o) {
+    ConnectionWorkflow connection(s.state, s.prompter);
+    const int shownBefore = s.prompter.shown();
+    if (!connection.connect()) {
+        failed(o, "identification failed");
+        return false;
+    }
+    // As in the connection dialog, a failed reset is told but the instrument counts as connected.
+    if (s.prompter.shown() != shownBefore)
+        QTextStream(stderr) << o.verb << ": the settings reset failed; going on\n";
+    return true;
+}
+
 QString number(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
@@ -157,7 +180,7 @@ int runCalibrate(const QStringList& arguments) {
                   false, false, true, o))
         return *code;
     Session s;
-    if (!openPort(s, o)) return kExitFailed;
+    if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     CalibrationWorkflow calibration(s.state, s.prompter);
     QTextStream out(stdout);
     if (o.whiteOnly) {
@@ -282,7 +305,7 @@ int runMeasure(const QStringList& arguments) {
                           true, true, false, o))
         return *code;
     Session s;
-    if (!openPort(s, o)) return kExitFailed;
+    if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     auto engine = makeColourEngine(KEY_VERSION3, formulaFromProfile(s.profile));
     MeasuredSpectra m;
     std::string why;
@@ -311,7 +334,7 @@ int runRepeatability(const QStringList& arguments) {
                           true, false, false, o))
         return *code;
     Session s;
-    if (!openPort(s, o)) return kExitFailed;
+    if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     s.state.strDataFolder = setUpDataFolder();
     ensureFolder(s.state.strDataFolder);
     AtomicFileStore files;

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,16 @@ struct MeasureCli : ::testing::Test {
                                                       std::filesystem::directory_iterator()));
     }
 
+    // The commands received from the `first`-th on, each cut at its first comma or escaped
+    // control character ("CPS" for the whole CPS command).
+    std::vector<std::string> commandsFrom(std::size_t first) const {
+        const std::vector<std::string> all = sim.received();
+        std::vector<std::string> names;
+        for (std::size_t i = first; i < all.size(); ++i)
+            names.push_back(all[i].substr(0, all[i].find_first_of(",\\")));
+        return names;
+    }
+
     test::TempHome home;
     test::SimInstrument sim{"53"};
 };
@@ -66,8 +77,9 @@ TEST_F(MeasureCli, CalibrateReportsEachStepAndFailsWithTheReply) {
     const std::size_t before = sim.received().size();
     r = run({"calibrate", "--white-only"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(sim.received().size(), before + 1);
-    EXPECT_EQ(sim.received().back(), "CAL\\r\\n");
+    // Connected first, as the desktop program is: identification and the type-53 reset.
+    EXPECT_EQ(commandsFrom(before),
+              (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS", "CAL"}));
 }
 
 TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
@@ -75,6 +87,11 @@ TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos);
     EXPECT_EQ(resultFiles(), 1u);
+    const std::vector<std::string> connectThenMeasure{"IDR", "CPR", "CPS", "USR",
+                                                      "USS", "IDR", "MES"};
+    std::vector<std::string> sent = commandsFrom(0);
+    sent.resize(std::min(sent.size(), connectThenMeasure.size()));
+    EXPECT_EQ(sent, connectThenMeasure);
 
     QtProfileStore profile;
     profile.write(key::kDefThreshold, "0.00");  // differences of 0 are not below it
@@ -91,6 +108,16 @@ TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
 
     r = run({"repeatability", "--average", "31"});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST_F(MeasureCli, AFailedSettingsResetIsToldAndTheCheckGoesOn) {
+    ASSERT_EQ(sim.control("fault CPR reply=ER01"), "ok");  // too short to become a CPS command
+    const CliRun r = run({"repeatability"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("the settings reset failed"), std::string::npos) << r.err;
+    const std::vector<std::string> sent = commandsFrom(0);
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent[2], "IDR");  // nothing more of the reset after the refused CPR
 }
 
 TEST_F(MeasureCli, RepeatabilityFailsWhenTheResultFileCannotBeWritten) {
