@@ -1,6 +1,8 @@
 // The serial channel on real pseudo-terminals: the receive rules, line settings, exclusive
 // open, floods and hang-ups.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -257,6 +259,14 @@ TEST_F(ChannelTest, ThePortIsNotShared) {
     EXPECT_FALSE(port.open(pty.slavePath()));
     second.close();
     std::filesystem::remove(link);
+    // Root may open an exclusive terminal anyway; what an ordinary user meets is the flag
+    // itself, which must be gone once the port is closed.
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(fd);
 }
 
 TEST_F(ChannelTest, OpenRefusesWhatIsNotASerialDeviceAndCloseAlwaysWorks) {

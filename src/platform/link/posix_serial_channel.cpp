@@ -93,7 +93,12 @@ bool PosixSerialChannel::setParams(std::uint32_t baudRate, std::uint8_t dataBits
 }
 
 void PosixSerialChannel::close() {
-    if (fd_ >= 0) ::close(fd_);  // also releases the flock and the exclusive mode
+    if (fd_ >= 0) {
+        // Exclusive mode outlives the descriptor on a terminal whose other end stays open
+        // (a pseudo-terminal); clear it, or the next open by an ordinary user is refused.
+        ioctl(fd_, TIOCNXCL);
+        ::close(fd_);  // releases the flock
+    }
     fd_ = -1;
     hungUp_ = false;
     path_.clear();
