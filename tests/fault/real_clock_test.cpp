@@ -1,6 +1,6 @@
 // A few cells of the fault matrix on the real clock: the waits really end within the time-out
-// plus one second, the grace really catches a late line feed, and a dead line costs neither
-// time nor processor.
+// plus one second, the grace really catches a late line feed, a flood cannot stretch the wait,
+// and a dead line costs neither time nor processor.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/link/connection_workflow.h"
+#include "core/link/receive_line.h"
 #include "fault/fault_rig.h"
 #include "fault/matrix_table.h"
 #include "platform/app/system_clock.h"
@@ -91,6 +92,18 @@ TEST_F(RealClockCell, TheRestOfALineAfterTheGraceIsTooLate) {
     ASSERT_FALSE(rig.channel->receives.empty());
     EXPECT_EQ(rig.channel->receives.front().reply, "OK0");
     record("rest late", run);
+}
+
+TEST_F(RealClockCell, AFloodWithoutLineFeedStillEndsAfterTheTimeOutAndTheGrace) {
+    // Sixteen megabytes without a line feed: whether or not they outlast the wait, the wait
+    // ends on time with at most one bounded line.
+    rig.setFault("IDR", "flood=16777216", 1);
+    const Attempt run = connect();
+    EXPECT_EQ(run.outcome, "121 off");
+    EXPECT_LE(run.seconds, 2.0 + 0.5 + 0.1);
+    ASSERT_FALSE(rig.channel->receives.empty());
+    EXPECT_LE(rig.channel->receives.front().reply.size(), kMaxLineBytes);
+    record("flood", run);
 }
 
 TEST_F(RealClockCell, AHangUpEndsTheExchangeAtOnceAndThePortOpensAgain) {
