@@ -24,6 +24,7 @@ test: deps
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 	$(MAKE) fuzz-build
 	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) check-asan
 
 bench: deps
 	$(MAKE) build BUILD_TYPE=Release BUILD_DIR=build-release
