@@ -72,8 +72,11 @@ std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
     // The command buffer holds 49 characters.
     if (!fitsBuffer(command, kSettingsCommandBufferBytes)) return std::nullopt;
     // The CR is the command's only terminator: without it, or with the edit overwriting it,
-    // the instrument would run this text into the next command.
+    // the instrument would run this text into the next command; with a line break or zero byte
+    // before it, the instrument would read a second command out of the reply.
     if (command.empty() || command.back() != '\r') return std::nullopt;
+    if (command.find_first_of(std::string_view("\r\n\0", 3)) + 1 != command.size())
+        return std::nullopt;
     if (command.size() <= kCpsSettingOffset + kCpsSetting.size()) return std::nullopt;
     command.replace(kCpsSettingOffset, kCpsSetting.size(), kCpsSetting);
     command[kCpsFlagOffset] = '0';

@@ -46,8 +46,8 @@ IdentifyResult IdentifyInstrument(SerialChannel& port);
 
 // The CPS command built from a CPR reply: every "OK00" becomes "CPS", offsets 12 and 13
 // become " 0", offset 5 becomes "0". Nothing when the reply does not fit the 50-byte command
-// buffer, does not end in a carriage return, or is too short to edit at those offsets and
-// still end in it.
+// buffer, does not end in a carriage return, holds another line break or a zero byte, or is
+// too short to edit at those offsets and still end in it.
 std::optional<std::string> buildCpsCommand(std::string_view cprReply);
 
 // The steps of the settings reset, in the order they run.
