@@ -18,8 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(qv::fitsBuffer(*command, qv::kSettingsCommandBufferBytes));
     FUZZ_CHECK(command->size() >= 14);
     FUZZ_CHECK(command->substr(12, 2) == " 0" && (*command)[5] == '0');
-    // The carriage return is the command's only terminator: it must survive the edit.
+    // The carriage return is the command's only terminator: it must survive the edit, and no
+    // line break or zero byte inside may make the instrument read a second command.
     FUZZ_CHECK(command->back() == '\r' && command->size() > 14);
+    FUZZ_CHECK(command->find_first_of(std::string_view("\r\n\0", 3)) == command->size() - 1);
     // Each "OK00" became "CPS": one character shorter per replacement, nothing else moved
     // before the first edited offset unless a status code stood there.
     if (reply.find("OK00") == std::string_view::npos) {
