@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <stdlib.h>
 
 #include <clocale>
@@ -50,16 +52,27 @@ TEST(DataLine, ReadsNumbersLikeAtofInTheCLocale) {
 // folder when the system has none installed.
 bool useCommaLocale() {
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) return true;
-    static const std::string folder = [] {
-        char templ[] = "/tmp/qv-locale-XXXXXX";
-        if (mkdtemp(templ) == nullptr) return std::string();
-        const std::string dir = templ;
-        const std::string cmd =
-            "localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
-        return std::system(cmd.c_str()) == 0 ? dir : std::string();
-    }();
-    if (folder.empty()) return false;
-    setenv("LOCPATH", folder.c_str(), 1);
+    // The compiled locale lives as long as the test program and leaves nothing behind.
+    struct Folder {
+        std::string path;
+        Folder() {
+            char templ[] = "/tmp/qv-locale-XXXXXX";
+            if (mkdtemp(templ) == nullptr) return;
+            path = templ;
+            const std::string cmd =
+                "localedef -i de_DE -f UTF-8 " + path + "/de_DE.UTF-8 >/dev/null 2>&1";
+            if (std::system(cmd.c_str()) != 0) remove();
+        }
+        ~Folder() { remove(); }
+        void remove() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+            path.clear();
+        }
+    };
+    static Folder folder;
+    if (folder.path.empty()) return false;
+    setenv("LOCPATH", folder.path.c_str(), 1);
     return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 }
 
