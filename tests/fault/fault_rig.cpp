@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "core/link/identify.h"
@@ -133,16 +131,6 @@ bool FaultRig::reopenAndIdentify() {
     openedPath_ = sim.portPath();
     if (!channel->open(openedPath_)) return false;
     return IdentifyInstrument(*channel).ok();
-}
-
-const TextStringTable& projectStrings() {
-    static const TextStringTable table = [] {
-        std::ifstream in(QV_SOURCE_DIR "/resources/strings.tsv", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return TextStringTable(parseStringTable(text.str()));
-    }();
-    return table;
 }
 
 }  // namespace qv::test

@@ -16,6 +16,7 @@
 #include "platform/app/qt_profile_store.h"
 #include "platform/link/posix_serial_channel.h"
 #include "sim/simulator.h"
+#include "support/project_strings.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
 #include "support/virtual_clock.h"
@@ -115,8 +116,5 @@ private:
     std::size_t messagesTaken_ = 0;
     std::string openedPath_;
 };
-
-// The program's string table, read from the source tree.
-const TextStringTable& projectStrings();
 
 }  // namespace qv::test

@@ -11,8 +11,8 @@
 #include "core/measure/result_file.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
+#include "support/project_strings.h"
 #include "support/temp_home.h"
-#include "unit/measure/string_table_fixture.h"
 
 namespace qv {
 namespace {

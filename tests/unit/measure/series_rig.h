@@ -7,9 +7,9 @@
 #include "core/measure/repeatability_workflow.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
+#include "support/project_strings.h"
 #include "support/temp_home.h"
 #include "unit/measure/measure_rig.h"
-#include "unit/measure/string_table_fixture.h"
 
 namespace qv::test {
 

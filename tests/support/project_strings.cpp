@@ -1,4 +1,4 @@
-#include "unit/measure/string_table_fixture.h"
+#include "support/project_strings.h"
 
 #include <fstream>
 #include <sstream>
