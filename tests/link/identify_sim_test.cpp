@@ -1,19 +1,20 @@
 // Identification and the type-53 settings reset against the simulated instrument.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <chrono>
 
 #include "core/link/identify.h"
 #include "platform/app/system_clock.h"
 #include "platform/link/posix_serial_channel.h"
 #include "sim/text_escape.h"
+#include "support/cli_run.h"
 #include "support/sim_instrument.h"
 #include "support/virtual_clock.h"
 
 namespace qv {
 namespace {
 
+using test::CliRun;
 using test::SimInstrument;
 using Steady = std::chrono::steady_clock;
 
@@ -36,21 +37,10 @@ std::string replyTo(SimInstrument& sim, const std::string& mnemonic) {
     return {};
 }
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // qvl70s-cli identify on the simulator's port, with `extra` arguments before --port.
 CliRun runIdentifyVerb(const SimInstrument& sim, const QStringList& extra = {}) {
-    QProcess cli;
-    cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
-              QStringList{QStringLiteral("identify")} + extra +
-                  QStringList{QStringLiteral("--port"), QString::fromStdString(sim.port())});
-    if (!cli.waitForFinished(10000)) return {};
-    return {cli.exitCode(), cli.readAllStandardOutput().toStdString(),
-            cli.readAllStandardError().toStdString()};
+    return test::runCli(QStringList{QStringLiteral("identify")} + extra +
+                        QStringList{QStringLiteral("--port"), QString::fromStdString(sim.port())});
 }
 
 struct Form {
@@ -80,13 +70,9 @@ TEST(IdentifySim, RecognisesTheThreeIdentificationFormsSendingOnlyIdr) {
         EXPECT_EQ(sim.received(), std::vector<std::string>{"IDR\\r\\n"});
         port.close();
 
-        QProcess cli;
-        cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
-                  {QStringLiteral("identify"), QStringLiteral("--port"),
-                   QString::fromStdString(sim.port())});
-        ASSERT_TRUE(cli.waitForFinished(10000));
-        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-        EXPECT_EQ(cli.readAllStandardOutput().toStdString(), form.printed);
+        const CliRun cli = runIdentifyVerb(sim);
+        EXPECT_EQ(cli.exitCode, 0) << cli.err;
+        EXPECT_EQ(cli.out, form.printed);
     }
 }
 
@@ -110,14 +96,9 @@ TEST(IdentifySim, Type53ResetSendsCprCpsUsrUssInOrderWithCpsBuiltFromTheCprReply
     // The same connection from the command line.
     port.close();
     sim.simulator().clearLog();
-    QProcess cli;
-    cli.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"),
-              {QStringLiteral("identify"), QStringLiteral("--reset"), QStringLiteral("--port"),
-               QString::fromStdString(sim.port())});
-    ASSERT_TRUE(cli.waitForFinished(10000));
-    EXPECT_EQ(cli.exitCode(), 0);
-    EXPECT_EQ(cli.readAllStandardOutput().toStdString(),
-              "type 53\nidentification L70S-000001\nsettings reset\n");
+    const CliRun cli = runIdentifyVerb(sim, {QStringLiteral("--reset")});
+    EXPECT_EQ(cli.exitCode, 0);
+    EXPECT_EQ(cli.out, "type 53\nidentification L70S-000001\nsettings reset\n");
     EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS"}));
 }
 

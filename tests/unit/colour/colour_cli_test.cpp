@@ -2,35 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <string>
 
+#include "support/cli_run.h"
+
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const QStringList& args, const QByteArray& input = {}) {
-    QProcess p;
-    p.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), args);
-    CliRun r;
-    if (!p.waitForStarted(5000)) return r;
-    p.write(input);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
+using qv::test::CliRun;
+using qv::test::runCli;
 
 QByteArray spectrumRow(const char* id, double from, double step) {
     QByteArray row(id);

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -13,35 +12,18 @@
 
 #include "core/app/profile_store.h"
 #include "platform/app/qt_profile_store.h"
+#include "support/cli_run.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
 namespace qv {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-constexpr int kCliTimeoutMs = 20000;
+using test::CliRun;
 
 struct MeasureCli : ::testing::Test {
     CliRun run(QStringList args) {
-        QProcess p;
-        args.append({QStringLiteral("--port"), QString::fromStdString(sim.port())});
-        p.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), args);
-        CliRun r;
-        if (!p.waitForFinished(kCliTimeoutMs)) {
-            p.kill();
-            p.waitForFinished(1000);
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = p.readAllStandardOutput().toStdString();
-        r.err = p.readAllStandardError().toStdString();
-        return r;
+        return test::runCli(args << QStringLiteral("--port") << QString::fromStdString(sim.port()));
     }
     std::size_t resultFiles() const {
         const std::string data = home.documents() + "/VARNHOLT/QV-L70s/Data";

@@ -1,0 +1,25 @@
+#include "support/cli_run.h"
+
+#include <QProcess>
+
+namespace qv::test {
+
+CliRun runCli(const QStringList& args, const QByteArray& input, int timeoutMs) {
+    QProcess p;
+    p.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), args);
+    CliRun r;
+    if (!p.waitForStarted(5000)) return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+}  // namespace qv::test
