@@ -5,9 +5,9 @@
 
 #include "core/app/shared_state.h"
 #include "gui/app/desktop_start.h"
-#include "gui/app/gui_clock.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/gui_prompter.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/gui_prompter.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/instance_lock.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/verbs.h"
-#include "core/checks/colour/colour_rows.h"
+#include "core/checks/colour_rows.h"
 
 namespace qv::cli {
 

@@ -15,7 +15,7 @@
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/calibration.h"
-#include "core/measure/colour_requests.h"
+#include "core/colour/colour_requests.h"
 #include "core/measure/file_number.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"

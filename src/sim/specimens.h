@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/measure/spectrum.h"
+#include "core/colour/spectrum.h"
 
 namespace qv::sim {
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "core/measure/spectrum.h"
+#include "core/colour/spectrum.h"
 
 namespace qv::sim {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "gui/app/gui_clock.h"
+#include "gui/kit/gui_clock.h"
 #include "platform/app/system_clock.h"
 #include "platform/link/posix_serial_channel.h"
 #include "sim/simulator.h"

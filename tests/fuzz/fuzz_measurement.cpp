@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "core/app/string_table_text.h"
-#include "core/checks/colour/items.h"
-#include "core/measure/colour_requests.h"
+#include "core/colour/items.h"
+#include "core/colour/colour_requests.h"
 #include "core/measure/data_line.h"
 #include "core/measure/file_number.h"
 #include "core/measure/result_file.h"

@@ -13,7 +13,7 @@
 
 #include "core/app/clock.h"
 #include "core/link/receive_line.h"
-#include "core/link/serial_channel.h"
+#include "core/app/serial_channel.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/gui_context.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "gui/app/gui_clock.h"
+#include "gui/kit/gui_clock.h"
 #include "gui_fixture.h"
 #include "support/sim_instrument.h"
 

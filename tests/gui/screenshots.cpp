@@ -9,7 +9,7 @@
 
 #include "core/app/shared_state.h"
 #include "gui/app/brenmoor_dlg.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/gui_context.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"

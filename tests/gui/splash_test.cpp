@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "core/app/dib.h"
-#include "gui/app/pictures.h"
+#include "gui/kit/pictures.h"
 #include "gui/app/splash_wnd.h"
 #include "gui_fixture.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/link/serial_channel.h"
+#include "core/app/serial_channel.h"
 
 namespace qv::test {
 

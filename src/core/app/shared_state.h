@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "core/link/serial_channel.h"
-#include "core/measure/spectrum.h"
+#include "core/app/serial_channel.h"
+#include "core/colour/spectrum.h"
 
 namespace qv {
 

@@ -1,5 +1,7 @@
 target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/dib.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/number_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shared_state.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/string_division.cpp)
-# The bitmap reader and the start-up workflows list their files here.
-include(${CMAKE_CURRENT_LIST_DIR}/shell.cmake)
+    ${CMAKE_CURRENT_LIST_DIR}/startup_workflow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/string_division.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/string_table_text.cpp)

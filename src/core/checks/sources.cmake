@@ -1,3 +1,4 @@
 target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/colour_rows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/threshold_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/verdict_workflow.cpp)

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/app/prompter.h"
-#include "core/checks/colour/delta_e.h"
+#include "core/colour/delta_e.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/link/reply_judgement.h"
-#include "core/link/serial_channel.h"
+#include "core/app/serial_channel.h"
 
 namespace qv {
 

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "core/app/clock.h"
-#include "core/link/serial_channel.h"
+#include "core/app/serial_channel.h"
 
 namespace qv {
 

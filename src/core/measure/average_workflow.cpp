@@ -4,10 +4,10 @@
 #include <limits>
 #include <vector>
 
-#include "core/checks/stats/data_analyzer.h"
+#include "core/colour/data_analyzer.h"
 #include "core/link/identify.h"
 #include "core/measure/file_number.h"
-#include "core/measure/message_box.h"
+#include "core/app/message_box.h"
 
 namespace qv {
 

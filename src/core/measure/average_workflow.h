@@ -7,7 +7,7 @@
 #include "core/app/clock.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
-#include "core/measure/colour_requests.h"
+#include "core/colour/colour_requests.h"
 #include "core/measure/measurement_exchange.h"
 
 namespace qv {

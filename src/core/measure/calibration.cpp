@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/measure/message_box.h"
+#include "core/app/message_box.h"
 
 namespace qv {
 

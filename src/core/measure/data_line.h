@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/measure/spectrum.h"
+#include "core/colour/spectrum.h"
 
 namespace qv {
 

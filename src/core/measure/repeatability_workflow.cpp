@@ -6,7 +6,7 @@
 #include "core/checks/threshold_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/file_number.h"
-#include "core/measure/message_box.h"
+#include "core/app/message_box.h"
 #include "core/measure/result_file.h"
 
 namespace qv {

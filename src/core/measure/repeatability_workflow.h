@@ -12,7 +12,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/string_table.h"
 #include "core/measure/average_workflow.h"
-#include "core/measure/colour_requests.h"
+#include "core/colour/colour_requests.h"
 
 namespace qv {
 

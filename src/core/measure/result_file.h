@@ -6,7 +6,7 @@
 #include "core/app/file_store.h"
 #include "core/app/string_table.h"
 #include "core/measure/file_number.h"
-#include "core/measure/spectrum.h"
+#include "core/colour/spectrum.h"
 
 namespace qv {
 

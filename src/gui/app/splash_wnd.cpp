@@ -6,7 +6,7 @@
 #include "core/app/clock.h"
 #include "core/app/shared_state.h"
 #include "core/app/string_table.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/gui_context.h"
 #include "ui_splash_wnd.h"
 
 namespace qv {

@@ -2,9 +2,9 @@
 
 #include <QPushButton>
 
-#include "gui/app/dialog_size.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/pictures.h"
+#include "gui/kit/dialog_size.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/pictures.h"
 #include "ui_instr_stability_dlg.h"
 
 namespace qv {

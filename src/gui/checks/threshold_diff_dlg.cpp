@@ -1,8 +1,8 @@
 #include "gui/checks/threshold_diff_dlg.h"
 
 #include "core/app/string_table.h"
-#include "gui/app/dialog_size.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/dialog_size.h"
+#include "gui/kit/gui_context.h"
 #include "ui_threshold_diff_dlg.h"
 
 namespace qv {

@@ -2,8 +2,8 @@
 
 #include <QPushButton>
 
-#include "gui/app/dialog_size.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/dialog_size.h"
+#include "gui/kit/gui_context.h"
 #include "ui_comm_setting_dlg.h"
 
 namespace qv {

@@ -1,10 +1,10 @@
 #include "gui/link/conn_inst_dlg.h"
 
 #include "core/app/shared_state.h"
-#include "gui/app/dialog_size.h"
-#include "gui/app/gui_clock.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/pictures.h"
+#include "gui/kit/dialog_size.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/pictures.h"
 #include "ui_conn_inst_dlg.h"
 
 namespace qv {

@@ -1,7 +1,7 @@
 #include "gui/measure/average_measurement_dlg.h"
 
-#include "gui/app/gui_clock.h"
-#include "gui/app/gui_context.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/gui_context.h"
 #include "ui_average_measurement_dlg.h"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "core/measure/average_workflow.h"
-#include "gui/measure/result_fields.h"
+#include "gui/kit/result_fields.h"
 
 namespace Ui {
 class CAverageMeasurementDlg;

@@ -1,9 +1,9 @@
 #include "gui/measure/calibration_dlg.h"
 
 #include "core/app/string_table.h"
-#include "gui/app/gui_clock.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/pictures.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/pictures.h"
 #include "ui_calibration_dlg.h"
 
 namespace qv {

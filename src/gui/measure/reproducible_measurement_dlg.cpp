@@ -3,9 +3,9 @@
 #include <QCloseEvent>
 
 #include "core/app/string_table.h"
-#include "gui/app/gui_clock.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/pictures.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/pictures.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"
 #include "gui/link/conn_inst_dlg.h"

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "core/measure/repeatability_workflow.h"
-#include "gui/app/gui_clock.h"
-#include "gui/measure/result_fields.h"
+#include "gui/kit/gui_clock.h"
+#include "gui/kit/result_fields.h"
 #include "platform/app/atomic_file_store.h"
 
 namespace Ui {

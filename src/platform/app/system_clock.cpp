@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-#include "core/link/serial_channel.h"
+#include "core/app/serial_channel.h"
 
 namespace qv {
 

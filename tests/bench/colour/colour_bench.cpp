@@ -5,9 +5,9 @@
 #include <cmath>
 #include <vector>
 
-#include "core/checks/colour/delta_e.h"
-#include "core/checks/colour/evaluate_hue_control.h"
-#include "core/checks/colour/tristimulus.h"
+#include "core/colour/delta_e.h"
+#include "core/colour/evaluate_hue_control.h"
+#include "core/colour/tristimulus.h"
 
 namespace {
 

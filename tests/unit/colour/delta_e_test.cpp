@@ -1,5 +1,5 @@
 // Colour differences against published reference values.
-#include "core/checks/colour/delta_e.h"
+#include "core/colour/delta_e.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The item-code interface, driven the way the check dialogs drive it.
-#include "core/checks/colour/evaluate_hue_control.h"
+#include "core/colour/evaluate_hue_control.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Spectra to XYZ and CIELAB.
-#include "core/checks/colour/tristimulus.h"
+#include "core/colour/tristimulus.h"
 
 #include <gtest/gtest.h>
 

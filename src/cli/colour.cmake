@@ -1,1 +1,0 @@
-target_sources(qvl70s-cli PRIVATE ${CMAKE_CURRENT_LIST_DIR}/colour_verbs.cpp)

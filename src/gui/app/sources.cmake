@@ -1,0 +1,10 @@
+# The main window, the splash and about window, and the desktop start.
+target_sources(qvgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/brenmoor_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/brenmoor_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/brenmoor_dlg.ui
+    ${CMAKE_CURRENT_LIST_DIR}/desktop_start.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/desktop_start.h
+    ${CMAKE_CURRENT_LIST_DIR}/splash_wnd.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/splash_wnd.h
+    ${CMAKE_CURRENT_LIST_DIR}/splash_wnd.ui)

@@ -1,0 +1,84 @@
+#include "gui/kit/gui_clock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <algorithm>
+
+#include "core/app/serial_channel.h"
+
+namespace qv {
+
+namespace {
+// How often windows are repainted while waiting.
+constexpr std::uint32_t kPumpSliceMs = 15;
+
+// Swallows user input while an exchange waits: deferring it would replay a click on a
+// button once the wait is over.
+class InputBlocker : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::ContextMenu:
+                return true;
+            case QEvent::Close:
+                return event->spontaneous();  // the window's close box
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void pumpEvents() {
+    if (!QCoreApplication::instance()) return;
+    InputBlocker blocker;
+    QCoreApplication::instance()->installEventFilter(&blocker);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::instance()->removeEventFilter(&blocker);
+}
+}  // namespace
+
+void GuiClock::sleepMs(std::uint32_t ms) {
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        pumpEvents();
+        const auto elapsed = static_cast<std::uint32_t>(timer.elapsed());
+        if (elapsed >= ms) return;
+        SystemClock::sleepMs(std::min(kPumpSliceMs, ms - elapsed));
+    }
+}
+
+bool GuiClock::waitForInput(ByteSource& source, std::uint32_t ms) {
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        pumpEvents();
+        const auto elapsed = static_cast<std::uint32_t>(timer.elapsed());
+        if (elapsed >= ms) return source.pollInput(0);
+        if (source.pollInput(std::min(kPumpSliceMs, ms - elapsed))) return true;
+    }
+}
+
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace qv

@@ -1,0 +1,12 @@
+# What every dialog works with: the context, the clock, the prompter, pictures, sizes, fields.
+target_sources(qvgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_size.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dialog_size.h
+    ${CMAKE_CURRENT_LIST_DIR}/gui_clock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gui_clock.h
+    ${CMAKE_CURRENT_LIST_DIR}/gui_context.h
+    ${CMAKE_CURRENT_LIST_DIR}/gui_prompter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gui_prompter.h
+    ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pictures.h
+    ${CMAKE_CURRENT_LIST_DIR}/result_fields.h)
