@@ -4,9 +4,11 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 FUZZ_DIR ?= build-fuzz
+ASAN_DIR ?= build-asan
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build fault-matrix screenshots
+.PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build \
+	fault-matrix screenshots asan-build check-deps check-fresh
 
 all: build
 
@@ -25,6 +27,7 @@ test: deps
 	$(MAKE) fuzz-build
 	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) check-asan
+	$(MAKE) check-deps
 
 bench: deps
 	$(MAKE) build BUILD_TYPE=Release BUILD_DIR=build-release
@@ -43,9 +46,11 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 # The whole test suite under AddressSanitizer + UndefinedBehaviorSanitizer, no recovery.
-check-asan: deps
-	$(MAKE) build BUILD_DIR=build-asan BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=address
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 900
+asan-build: deps
+	$(MAKE) build BUILD_DIR=$(ASAN_DIR) BUILD_TYPE=Debug CMAKE_FLAGS=-DQV_SANITIZE=address
+
+check-asan: asan-build
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # The whole test suite under ThreadSanitizer. Tests that start the simulator program fork from a
 # threaded process (the child execs at once); Qt's own thread hand-overs are suppressed.
@@ -69,5 +74,21 @@ fuzz-build: deps
 fuzz: fuzz-build
 	bash scripts/fuzz-all $(FUZZ_DIR) $(FUZZ_SECONDS)
 
+# Every header, library, CMake file and program the three builds and the tests read must come
+# from a package scripts/install-deps names or pulls in; the builds are up to date after
+# `make test`, so there this costs the relinks and one traced run of the tests.
+check-deps: deps
+	$(MAKE) build
+	$(MAKE) fuzz-build
+	$(MAKE) asan-build
+	tests/deps/check_deps_test.py
+	scripts/check-deps --trace-tests $(BUILD_DIR) --trace-tests $(FUZZ_DIR):fuzz_dib \
+		$(BUILD_DIR) $(FUZZ_DIR) $(ASAN_DIR)
+
+# The README's commands on a bare Debian 12 root (debootstrap, with only git and sudo added)
+# over a clean clone of the committed tree. Needs root or sudo; not part of `make test`.
+check-fresh:
+	bash scripts/check-fresh
+
 clean:
-	rm -rf build build-release build-asan build-tsan $(FUZZ_DIR)
+	rm -rf build build-release $(ASAN_DIR) build-tsan $(FUZZ_DIR)
