@@ -54,6 +54,14 @@ class Files(unittest.TestCase):
         self.assertIn("libc6", held[libc])
         self.assertEqual(held["/no/such/file"], set())
 
+    def test_a_program_counts_for_every_package_its_links_pass_through(self):
+        # /usr/bin/c++ is an alternatives link to the compiler build-essential brings.
+        db = check_deps.read_installed()
+        reads = {"/usr/bin/c++": "run by the build"}
+        self.assertEqual(check_deps.judge(reads, db, ["build-essential"]), [])
+        problems = check_deps.judge(reads, db, ["libc6"])
+        self.assertTrue(problems and "/usr/bin/c++ (-> /usr/bin/" in problems[1], problems)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)
