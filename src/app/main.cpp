@@ -9,6 +9,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/instance_lock.h"
 #include "platform/app/locale_format.h"
@@ -37,19 +38,16 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QString::fromLatin1(qv::kApplicationIconResource)));
 
     qv::GuiClock clock;
-    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>(clock));
+    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>());
     state.strDataFolder = qv::setUpDataFolder();
     state.version = qv::programVersion();
     qv::QtProfileStore profile;
     qv::GuiPrompter prompter(*strings);
-    qv::GuiContext context{state,
-                           profile,
-                           prompter,
-                           clock,
-                           *strings,
-                           [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
-                           qv::programFolder(),
-                           qv::userNumberFormat().decimalSeparator};
+    qv::AtomicFileStore files;
+    qv::GuiContext context{
+        {state, clock, prompter, profile, files, *strings, qv::userNumberFormat()},
+        [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
+        qv::programFolder()};
     // The task dialogs of the checks and of user calibration plug in here as they are built.
     qv::TaskDialogs tasks;
     tasks.repeatability = [&context](QWidget* parent) {

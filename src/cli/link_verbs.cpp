@@ -42,45 +42,20 @@ QString visible(const std::string& text, qsizetype maxChars = -1) {
             shown = QStringLiteral("\\x%1").arg(c, 2, 16, QLatin1Char('0'));
         else
             shown = QLatin1Char(static_cast<char>(c));
-        if (maxChars >= 0 && out.size() + shown.size() > maxChars) return out + QStringLiteral("...");
+        if (maxChars >= 0 && out.size() + shown.size() > maxChars)
+            return out + QStringLiteral("...");
         out += shown;
     }
     return out;
 }
 
-// A dead line fails a write or leaves the reply empty; saying so tells the operator to check
-// the cable rather than the instrument.
-constexpr const char* kHungUpText = "the line hung up";
-
-QString failureText(const IdentifyResult& id, const SerialChannel& port) {
-    if (id.failure != IdentifyFailure::Unrecognised && port.hungUp())
-        return QString::fromLatin1(kHungUpText);
-    switch (id.failure) {
-        case IdentifyFailure::WriteFailed:
-            return QStringLiteral("the command could not be written");
-        case IdentifyFailure::NoReply:
-            return QStringLiteral("no reply to IDR");
-        default:
-            return QStringLiteral("unrecognised identification reply \"%1\"")
-                .arg(visible(id.reply, kShownReplyChars));
-    }
+QString failureText(const IdentifyResult& id) {
+    return QString::fromStdString(describe(id.error));
 }
 
-QString resetFailureText(const SettingsResetResult& reset, const SerialChannel& port) {
-    const QString step = QString::fromLatin1(resetStepName(reset.failedStep));
-    QString why = QStringLiteral("no reply");
-    if (reset.outcome != ExchangeOutcome::Refused && port.hungUp()) {
-        why = QString::fromLatin1(kHungUpText);
-    } else if (reset.outcome == ExchangeOutcome::WriteFailed) {
-        why = reset.failedStep == ResetStep::Cps
-                  ? QStringLiteral(
-                        "the CPR reply cannot be edited into a CPS command, or it "
-                        "could not be written")
-                  : QStringLiteral("the command could not be written");
-    } else if (reset.outcome == ExchangeOutcome::Refused) {
-        why = QStringLiteral("the reply was refused");
-    }
-    return QStringLiteral("the settings reset failed at %1: %2").arg(step, why);
+QString resetFailureText(const SettingsResetResult& reset) {
+    return QStringLiteral("the settings reset failed: %1")
+        .arg(QString::fromStdString(describe(reset.error)));
 }
 
 int runIdentify(const QStringList& arguments) {
@@ -118,15 +93,15 @@ int runIdentify(const QStringList& arguments) {
     }
     const QString portName = parser.value(portOption);
     SystemClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     if (!port.open(portName.toStdString())) {
         err << "identify: cannot open port " << portName
             << " (missing, busy or not a serial port)\n";
         return kExitFailed;
     }
-    const IdentifyResult id = IdentifyInstrument(port);
+    const IdentifyResult id = IdentifyInstrument(port, clock);
     if (!id.ok()) {
-        err << "identify: " << failureText(id, port) << "\n";
+        err << "identify: " << failureText(id) << "\n";
         return kExitFailed;
     }
     const std::string idText =
@@ -135,9 +110,9 @@ int runIdentify(const QStringList& arguments) {
     out << "identification " << visible(idText) << "\n";
     if (parser.isSet(resetOption) && id.type53()) {
         out.flush();
-        const SettingsResetResult reset = runSettingsReset(port);
+        const SettingsResetResult reset = runSettingsReset(port, clock);
         if (!reset.ok()) {
-            err << "identify: " << resetFailureText(reset, port) << "\n";
+            err << "identify: " << resetFailureText(reset) << "\n";
             return kExitFailed;
         }
         out << "settings reset\n";

@@ -9,14 +9,15 @@
 
 #include "cli/port_options.h"
 #include "cli/verbs.h"
+#include "core/app/number_format.h"
+#include "core/app/seams.h"
 #include "core/app/shared_state.h"
-#include "core/checks/threshold_workflow.h"
+#include "core/app/thresholds.h"
+#include "core/colour/colour_requests.h"
 #include "core/link/connection_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/calibration.h"
-#include "core/colour/colour_requests.h"
-#include "core/measure/file_number.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"
 #include "platform/app/atomic_file_store.h"
@@ -43,7 +44,10 @@ public:
         if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
         ++shown_;
         QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
-                            << QString::fromStdString(message.suffix) << "\n";
+                            << QString::fromStdString(message.suffix);
+        if (!message.detail.empty())
+            QTextStream(stderr) << " (" << QString::fromStdString(message.detail) << ")";
+        QTextStream(stderr) << "\n";
         return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
@@ -67,8 +71,13 @@ struct Session {
     TextStringTable noTexts{{}};
     PrintingPrompter prompter{texts.get()};
 
+    AtomicFileStore files;
+
     const StringTable& strings() const { return texts ? *texts : noTexts; }
     SerialChannel& port() { return *state.commPort; }
+    Seams seams(NumberFormat format = {}) {
+        return Seams{state, clock, prompter, profile, files, strings(), std::move(format)};
+    }
 };
 
 struct Options {
@@ -131,7 +140,7 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
 }
 
 bool openPort(Session& s, const Options& o) {
-    return openPortWithSavedSettings(o.verb, o.port, s.state, s.profile, s.prompter, s.clock);
+    return openPortWithSavedSettings(o.verb, o.port, s.state, s.profile, s.prompter);
 }
 
 int failed(const Options& o, const std::string& reason) {
@@ -142,7 +151,7 @@ int failed(const Options& o, const std::string& reason) {
 // The desktop program measures only after Connect, which also resets the settings of a
 // type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first.
 bool connectInstrument(Session& s, const Options& o) {
-    ConnectionWorkflow connection(s.state, s.prompter);
+    ConnectionWorkflow connection(s.seams());
     const int shownBefore = s.prompter.shown();
     if (!connection.connect()) {
         failed(o, "identification failed");
@@ -164,9 +173,9 @@ QString stepText(const CalibrationStepResult& step) {
     QString reply = QString::fromLatin1(step.reply.data(), qsizetype(step.reply.size()));
     reply.remove(QLatin1Char('\r'));
     const QString what = step.white ? QStringLiteral("white") : QStringLiteral("zero");
-    if (step.writeFailed)
-        return what + QStringLiteral(" calibration: the command could not be sent");
-    if (step.reply.empty()) return what + QStringLiteral(" calibration: no reply");
+    if (step.reply.empty())
+        return what + QStringLiteral(" calibration: ") +
+               QString::fromStdString(describe(step.error));
     return what + QStringLiteral(" calibration: ") + reply;
 }
 
@@ -181,7 +190,7 @@ int runCalibrate(const QStringList& arguments) {
         return *code;
     Session s;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    CalibrationWorkflow calibration(s.state, s.prompter);
+    CalibrationWorkflow calibration(s.seams());
     QTextStream out(stdout);
     if (o.whiteOnly) {
         calibration.skipZero();
@@ -212,13 +221,11 @@ struct MeasuredSpectra {
 
 // One direct measurement, as the repeatability check takes it.
 bool measureDirect(Session& s, EvaluateHueControl& engine, MeasuredSpectra& m, std::string& why) {
-    const IdentifyResult id = IdentifyInstrument(s.port());
-    if (!id.ok()) return why = "identification failed", false;
+    Acquisition taken(s.port(), s.clock, MeasureVariant::Repeatability);
+    if (!taken.run()) return why = describe(taken.error()), false;
+    const IdentifyResult& id = taken.id();
     m.id = id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText;
-    const MeasureOutcome outcome =
-        acquireMeasurement(s.port(), s.clock, MeasureVariant::Repeatability, id.type53());
-    if (!outcome.ok()) return why = outcome.reason(), false;
-    m.spectra = outcome.spectra;
+    m.spectra = taken.outcome().spectra;
     ColourRequests colour(engine);
     for (int a = 0; a < kAngleCount; ++a) {
         colour.setTarget(a, m.spectra[a]);
@@ -230,7 +237,7 @@ bool measureDirect(Session& s, EvaluateHueControl& engine, MeasuredSpectra& m, s
 // N measurements averaged, as the average dialog takes them.
 bool measureAverage(Session& s, EvaluateHueControl& engine, int n, MeasuredSpectra& m,
                     std::string& why) {
-    AverageWorkflow average(s.state, s.clock, s.prompter, engine, AverageSetup{}, '.');
+    AverageWorkflow average(s.seams(), engine, AverageSetup{});
     for (int i = 0; i < n; ++i)
         if (!average.measure()) return why = average.lastFailure(), false;
     m.id = s.state.measureTarget ? s.state.targetSerial : s.state.sampleSerial;
@@ -337,17 +344,14 @@ int runRepeatability(const QStringList& arguments) {
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     s.state.strDataFolder = setUpDataFolder();
     ensureFolder(s.state.strDataFolder);
-    AtomicFileStore files;
-    RepeatabilityWorkflow series(RepeatSeams{s.state, s.clock, s.prompter, s.profile, files,
-                                             s.strings(), userNumberFormat()});
+    RepeatabilityWorkflow series(s.seams(userNumberFormat()));
     series.setAskBeforeMeasuring(false);
     bool judged = false;
     series.onVerdict([&judged] { judged = true; });
     QTextStream out(stdout);
     for (int k = 1; k <= kSeriesLength; ++k) {
         if (o.average > 0) {
-            AverageWorkflow average(s.state, s.clock, s.prompter, series.colour(),
-                                    series.beginAverage(), '.');
+            AverageWorkflow average(s.seams(), series.colour(), series.beginAverage());
             for (int i = 0; i < o.average && !average.view().closed; ++i)
                 if (!average.measure()) {
                     average.cancel();

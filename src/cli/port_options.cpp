@@ -45,8 +45,8 @@ QString savedText(ProfileStore& profile, std::string_view key) {
 }  // namespace
 
 bool openPortWithSavedSettings(const QString& verb, const QString& portName, SharedState& state,
-                               ProfileStore& profile, Prompter& prompter, Clock& clock) {
-    state.commPort = std::make_unique<PosixSerialChannel>(clock);
+                               ProfileStore& profile, Prompter& prompter) {
+    state.commPort = std::make_unique<PosixSerialChannel>();
     PortOverride settings(profile, portName.toStdString());
     QTextStream err(stderr);
     switch (connectWithSavedSettings(state, settings, prompter)) {

@@ -19,6 +19,6 @@ extern const char* const kSavedLineSettingsHelp;
 // data bits, no parity when none are saved. The port named on the command line replaces the
 // saved one. False after the reason was printed on standard error as "VERB: reason".
 bool openPortWithSavedSettings(const QString& verb, const QString& portName, SharedState& state,
-                               ProfileStore& profile, Prompter& prompter, Clock& clock);
+                               ProfileStore& profile, Prompter& prompter);
 
 }  // namespace qv::cli

@@ -133,7 +133,7 @@ std::string runConnection(FaultRig& rig, const Row& row, const FaultColumn& faul
     rig.state.bConnected = true;
     rig.state.setInstrumentId("earlier");
     rig.setFault(row.command, fault.actions, row.occurrence);
-    ConnectionWorkflow connection(rig.state, rig.prompter);
+    ConnectionWorkflow connection(rig.seams());
     EXPECT_EQ(connection.connect(), rig.state.bConnected);
     EXPECT_EQ(rig.state.instrumentId(), rig.state.bConnected ? "L70S-000001" : "earlier");
     if (rig.state.bConnected) {
@@ -143,7 +143,7 @@ std::string runConnection(FaultRig& rig, const Row& row, const FaultColumn& faul
 }
 
 std::string runZeroStep(FaultRig& rig, const Row& row, const FaultColumn& fault) {
-    CalibrationWorkflow calibration(rig.state, rig.prompter);
+    CalibrationWorkflow calibration(rig.seams());
     rig.setFault(row.command, fault.actions, row.occurrence);
     calibration.confirm();
     const CalibrationView& view = calibration.view();
@@ -156,7 +156,7 @@ std::string runZeroStep(FaultRig& rig, const Row& row, const FaultColumn& fault)
 }
 
 std::string runWhiteStep(FaultRig& rig, const Row& row, const FaultColumn& fault) {
-    CalibrationWorkflow calibration(rig.state, rig.prompter);
+    CalibrationWorkflow calibration(rig.seams());
     calibration.skipZero();
     rig.setFault(row.command, fault.actions, row.occurrence);
     calibration.confirm();
@@ -174,13 +174,7 @@ bool seriesEmpty(const SharedState& state) {
 // complete series, and a failure forgets the whole series.
 std::string runSeries(FaultRig& rig, const Row& row, const FaultColumn& fault) {
     rig.state.bConnected = true;
-    RepeatabilityWorkflow series(RepeatSeams{rig.state,
-                                             rig.clock,
-                                             rig.prompter,
-                                             rig.profile,
-                                             rig.files,
-                                             test::projectStrings(),
-                                             {',', ";"}});
+    RepeatabilityWorkflow series(rig.seams());
     series.connectionChanged();
     for (int k = 0; k < 2; ++k) EXPECT_EQ(series.measure(), MeasureResult::Taken);
     rig.takeMessages();
@@ -210,7 +204,7 @@ std::string runAverage(FaultRig& rig, const Row& row, const FaultColumn& fault) 
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     AverageSetup setup;
     setup.fromRepeatability = true;
-    AverageWorkflow average(rig.state, rig.clock, rig.prompter, *engine, setup, ',');
+    AverageWorkflow average(rig.seams(), *engine, setup);
     EXPECT_TRUE(average.measure());
     const ThreeAngles first = average.average();
     rig.channel->receives.clear();
@@ -227,7 +221,7 @@ std::string runAverage(FaultRig& rig, const Row& row, const FaultColumn& fault) 
 
 // The exchange of a target measurement; its caller owns the message.
 std::string runRawRead(FaultRig& rig, const Row& row, const FaultColumn& fault) {
-    const IdentifyResult id = IdentifyInstrument(*rig.channel);
+    const IdentifyResult id = IdentifyInstrument(*rig.channel, rig.clock);
     EXPECT_TRUE(id.type53());
     rig.channel->receives.clear();
     rig.setFault(row.command, fault.actions, row.occurrence);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/link/commands.h"
 #include "core/link/identify.h"
 #include "core/link/receive_line.h"
 #include "core/measure/measurement_exchange.h"
@@ -50,7 +51,7 @@ bool MatrixClock::waitForInput(ByteSource& source, std::uint32_t ms) {
 
 void MatrixClock::sleepMs(std::uint32_t ms) {
     VirtualClock::sleepMs(ms);
-    if (ms == kRawReadWaitMs && line != nullptr) line->pollInput(kRawLineSettleMs);
+    if (ms == qv::kRawReadWaitMs && line != nullptr) line->pollInput(kRawLineSettleMs);
 }
 
 bool WatchedChannel::send(std::string_view command) {
@@ -61,12 +62,12 @@ bool WatchedChannel::send(std::string_view command) {
     return ok;
 }
 
-std::string WatchedChannel::receiveLine(int timeoutS) {
+std::string WatchedChannel::receiveLine(Clock& clock, int timeoutS) {
     Receive r;
     r.command = lastCommand_;
     r.timeoutS = timeoutS;
     const std::uint32_t start = clock_.tickMs();
-    r.reply = real_->receiveLine(timeoutS);
+    r.reply = real_->receiveLine(clock, timeoutS);
     r.tookMs = static_cast<std::uint32_t>(clock_.tickMs() - start);
     r.hungUp = real_->hungUp();
     receives.push_back(r);
@@ -76,7 +77,7 @@ std::string WatchedChannel::receiveLine(int timeoutS) {
 FaultRig::FaultRig(const std::string& type, Clock* realClock)
     : clock(realClock ? *realClock : static_cast<Clock&>(virtualClock)), sim(optionsFor(type)) {
     if (!sim.start()) throw std::runtime_error("simulator: " + sim.error());
-    auto real = std::make_unique<PosixSerialChannel>(clock);
+    auto real = std::make_unique<PosixSerialChannel>();
     if (!real->open(sim.portPath())) throw std::runtime_error("cannot open " + sim.portPath());
     auto watched = std::make_unique<WatchedChannel>(std::move(real), clock);
     channel = watched.get();
@@ -130,7 +131,7 @@ bool FaultRig::reopenAndIdentify() {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     openedPath_ = sim.portPath();
     if (!channel->open(openedPath_)) return false;
-    return IdentifyInstrument(*channel).ok();
+    return IdentifyInstrument(*channel, clock).ok();
 }
 
 }  // namespace qv::test

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/app/seams.h"
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
 #include "platform/app/atomic_file_store.h"
@@ -66,7 +67,7 @@ public:
     void close() override { real_->close(); }
     bool isOpen() const override { return real_->isOpen(); }
     bool send(std::string_view command) override;
-    std::string receiveLine(int timeoutS) override;
+    std::string receiveLine(Clock& clock, int timeoutS) override;
     std::string readAvailable(std::size_t maxBytes) override {
         return real_->readAvailable(maxBytes);
     }
@@ -111,6 +112,10 @@ public:
     ScriptedPrompter prompter;
     QtProfileStore profile;
     AtomicFileStore files;
+
+    Seams seams() {
+        return Seams{state, clock, prompter, profile, files, projectStrings(), {',', ";"}};
+    }
 
 private:
     std::size_t messagesTaken_ = 0;

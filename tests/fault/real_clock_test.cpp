@@ -43,7 +43,7 @@ struct Attempt {
 class RealClockCell : public ::testing::Test {
 protected:
     Attempt connect() {
-        ConnectionWorkflow connection(rig.state, rig.prompter);
+        ConnectionWorkflow connection(rig.seams());
         const auto start = Steady::now();
         const double cpuStart = threadCpuSeconds();
         connection.connect();

@@ -20,9 +20,9 @@ TEST(Regression, ACprReplyHoldingASecondCommandIsNotSentBack) {
 
     test::FaultRig rig("53");
     rig.setFault("CPR", "reply OK00,01,0500,\\s3,1\\rUSD,001", 1);
-    ConnectionWorkflow connection(rig.state, rig.prompter);
+    ConnectionWorkflow connection(rig.seams());
     EXPECT_TRUE(connection.connect());
-    EXPECT_EQ(rig.takeMessages(), std::vector<int>{kMsgNotIdentified});  // the reset failed
+    EXPECT_EQ(rig.takeMessages(), std::vector<int>{kStrNotIdentified});  // the reset failed
     for (const sim::LogEntry& e : rig.sim.log()) {
         if (e.direction == '>') {
             EXPECT_EQ(e.text.find("USD"), std::string::npos) << e.text;

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qv::CDib dib;
     const int message = dib.Read(file);
     if (message != 0) {
-        FUZZ_CHECK(message == qv::kMsgNotABitmap || message == qv::kMsgBitmapUnreadable);
+        FUZZ_CHECK(message == qv::kStrNotABitmap || message == qv::kStrBitmapUnreadable);
         FUZZ_CHECK(dib.empty() && dib.width() == 0 && !dib.hasPalette());
         FUZZ_CHECK(dib.argbPixels().empty());
         return 0;

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case IdentifyOutcome::Type53:
             FUZZ_CHECK(fields.GetField(2) == (result.type53() ? "53" : "40"));
             FUZZ_CHECK(result.idText == text);
-            FUZZ_CHECK(result.failure == qv::IdentifyFailure::None);
+            FUZZ_CHECK(result.error.ok());
             break;
         case IdentifyOutcome::ThreeField:
             FUZZ_CHECK(size == 14 && fields.GetField(2) == " 0" && fields.GetField(3) == " 0");
@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case IdentifyOutcome::Failed:
             FUZZ_CHECK(!result.ok());
-            FUZZ_CHECK(result.failure == (size == 0 ? qv::IdentifyFailure::NoReply
-                                                    : qv::IdentifyFailure::Unrecognised));
+            FUZZ_CHECK(result.error.kind ==
+                       (size == 0 ? qv::LinkFailure::NoReply : qv::LinkFailure::Unrecognised));
             break;
     }
     return 0;

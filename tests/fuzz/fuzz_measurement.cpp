@@ -4,16 +4,17 @@
 // stay well formed. Input: up to six data lines (measurement 1, then measurement 2, by angle);
 // the first byte also picks the colour-difference formula.
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/app/number_format.h"
 #include "core/app/string_table_text.h"
-#include "core/colour/items.h"
 #include "core/colour/colour_requests.h"
+#include "core/colour/items.h"
 #include "core/measure/data_line.h"
-#include "core/measure/file_number.h"
 #include "core/measure/result_file.h"
 #include "fuzz_check.h"
 
@@ -23,9 +24,12 @@ constexpr qv::DeltaEFormula kFormulas[] = {qv::DeltaEFormula::Cie76, qv::DeltaEF
                                            qv::DeltaEFormula::Ciede2000, qv::DeltaEFormula::Cmc};
 
 void checkTexts(double v) {
-    FUZZ_CHECK(!qv::formatDisplayNumber(v, ',').empty());
-    const std::string file = qv::formatFileNumber(v, qv::NumberFormat{',', ";"});
+    const qv::NumberFormat format{',', ";"};
+    FUZZ_CHECK(!format.display(v).empty());
+    const std::string file = format.file(v);
     FUZZ_CHECK(file.find_first_of(";\r\n") == std::string::npos);
+    // What a file holds reads back to the value it stands for.
+    if (std::isfinite(v)) FUZZ_CHECK(format.readFile(file).has_value() || file.size() > 64);
 }
 
 }  // namespace

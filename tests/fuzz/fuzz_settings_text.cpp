@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/number_text.h"
+#include "core/app/number_format.h"
 #include "core/link/port_names.h"
 #include "fuzz_check.h"
 
@@ -26,7 +26,7 @@ void checkNumbers(const std::string& line) {
     const std::string fixed = qv::formatFixed(d, 2);
     FUZZ_CHECK(!fixed.empty());
     FUZZ_CHECK(!qv::formatGeneral(d).empty());
-    FUZZ_CHECK(qv::withSeparator(fixed, ',').size() == fixed.size());
+    FUZZ_CHECK(qv::NumberFormat{',', ";"}.fixed(d, 2).size() == fixed.size());
 }
 
 void checkOrder(const std::string& a, const std::string& b, const std::string& c) {

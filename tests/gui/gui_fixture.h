@@ -11,6 +11,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
 #include "gui/kit/gui_context.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"
@@ -28,11 +29,13 @@ struct GuiFixture : ::testing::Test {
     VirtualClock clock;
     ScriptedPrompter prompter;
     QtProfileStore profile;
-    SharedState state{std::make_unique<PosixSerialChannel>(clock)};
+    SharedState state{std::make_unique<PosixSerialChannel>()};
     std::unique_ptr<ResourceStringTable> strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
     std::vector<std::string> ports;
-    GuiContext context{state,      profile, prompter, clock, *strings, [this] { return ports; },
-                       QV_BIN_DIR, '.'};
+    AtomicFileStore files;
+    GuiContext context{{state, clock, prompter, profile, files, *strings, {}},
+                       [this] { return ports; },
+                       QV_BIN_DIR};
 };
 
 // Runs `action` on the next modal dialog other than `parent` that opens, from inside its

@@ -161,7 +161,7 @@ TEST_F(LinkDialogs, TheWaitCursorStaysForTheWholeAttemptAndGoesAfterwards) {
     ASSERT_EQ(sim.control("fault USS silence"), "ok");
     ASSERT_TRUE(state.commPort->open(sim.port()));
     CursorWatchingPrompter watching;
-    GuiContext c{state, profile, watching, clock, *strings, {}, QV_BIN_DIR, '.'};
+    GuiContext c{{state, clock, watching, profile, files, *strings, {}}, {}, QV_BIN_DIR};
     CConnInstDlg dialog(c);
     auto* button = dialog.findChild<QPushButton*>(QStringLiteral("connectButton"));
     test::onNextModal([button](QWidget*) { button->click(); });

@@ -4,6 +4,8 @@
 #include <QThread>
 #include <QTimer>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
 #include "gui/kit/gui_clock.h"
 #include "gui_fixture.h"
@@ -42,17 +44,44 @@ TEST(GuiClock, WaitsKeepEventsFlowingButDropUserInput) {
     EXPECT_EQ(clicks, 1);
 }
 
+// A worker thread waits with the system clock; the GUI clock refuses to pump the event loop
+// there instead of running it off its thread.
+TEST(GuiClock, RefusesToRunOffTheUserInterfaceThread) {
+    GuiClock clock;
+    test::SimInstrument sim("53");
+    PosixSerialChannel port;
+    ASSERT_TRUE(port.open(sim.port()));
+    bool sleepRefused = false;
+    bool waitRefused = false;
+    std::thread worker([&] {
+        try {
+            clock.sleepMs(1);
+        } catch (const std::logic_error&) {
+            sleepRefused = true;
+        }
+        try {
+            clock.waitForInput(port, 1);
+        } catch (const std::logic_error&) {
+            waitRefused = true;
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(sleepRefused);
+    EXPECT_TRUE(waitRefused);
+    EXPECT_NO_THROW(clock.sleepMs(1));
+}
+
 TEST(GuiClock, WaitForInputReturnsAsSoonAsTheInstrumentAnswers) {
     test::SimInstrument sim;
     GuiClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(sim.port()));
     EXPECT_FALSE(clock.waitForInput(port, 50));
     ASSERT_TRUE(port.send("IDR\r\n"));
     const std::uint32_t start = clock.tickMs();
     EXPECT_TRUE(clock.waitForInput(port, 2000));
     EXPECT_LT(clock.tickMs() - start, 1000u);
-    EXPECT_EQ(port.receiveLine(1).substr(0, 7), "OK00,53");
+    EXPECT_EQ(port.receiveLine(clock, 1).substr(0, 7), "OK00,53");
 }
 
 // The desktop program itself, as a process on the offscreen platform in a temporary home.

@@ -9,15 +9,16 @@
 
 #include "core/app/shared_state.h"
 #include "gui/app/brenmoor_dlg.h"
-#include "gui/kit/gui_context.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"
+#include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"
@@ -57,16 +58,18 @@ int main(int argc, char** argv) {
     qv::test::ScriptedPrompter prompter;
     qv::test::SimInstrument sim("53", "L70S-000001");
     qv::QtProfileStore profile;
-    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>(clock));
+    qv::SharedState state(std::make_unique<qv::PosixSerialChannel>());
     const auto strings = qv::loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
     if (!strings) return 1;
     state.version = qv::programVersion();
     profile.write(qv::key::kComPort, sim.port());
     state.commPort->open(sim.port());
-    qv::GuiContext context{
-        state,      profile,  prompter,
-        clock,      *strings, [] { return std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}; },
-        QV_BIN_DIR, '.'};
+    qv::AtomicFileStore files;
+    qv::GuiContext context{{state, clock, prompter, profile, files, *strings, {}},
+                           [] {
+                               return std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"};
+                           },
+                           QV_BIN_DIR};
 
     {
         state.bAboutMode = false;

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "core/app/dib.h"
-#include "gui/kit/pictures.h"
 #include "gui/app/splash_wnd.h"
+#include "gui/kit/pictures.h"
 #include "gui_fixture.h"
 
 namespace qv {
@@ -38,8 +38,9 @@ struct Splash : test::GuiFixture {};
 TEST_F(Splash, StartUpSplashStaysOneSecondAboveOtherWindowsWithoutItsCloseButton) {
     WatchingClock watching;
     GuiContext c = context;
-    GuiContext withClock{c.state,   c.profile,   c.prompter,      watching,
-                         c.strings, c.listPorts, c.programFolder, '.'};
+    GuiContext withClock{{c.state, watching, c.prompter, c.profile, c.files, c.strings, c.format},
+                         c.listPorts,
+                         c.programFolder};
     state.version = "1.2.3";
     state.bAboutMode = true;  // whatever it was: the start-up splash is no about window
     showStartupSplash(withClock);
@@ -74,7 +75,7 @@ TEST_F(Splash, AboutWindowHasItsCloseButtonAndFullHeight) {
 TEST_F(Splash, AMissingOrBrokenPictureIsReportedAndTheTextsStillShow) {
     const std::string folder = home.path() + "/program";
     std::filesystem::create_directories(folder);
-    GuiContext c{state, profile, prompter, clock, *strings, {}, folder, '.'};
+    GuiContext c{{state, clock, prompter, profile, files, *strings, {}}, {}, folder};
     state.bAboutMode = true;
     CSplashWnd* about = CSplashWnd::ShowSplashWnd(nullptr, c);
     EXPECT_FALSE(about->findChild<QLabel*>(QStringLiteral("copyrightLabel"))->text().isEmpty());
@@ -82,7 +83,7 @@ TEST_F(Splash, AMissingOrBrokenPictureIsReportedAndTheTextsStillShow) {
     std::filesystem::copy_file(QV_BIN_DIR "/PIC/inf_icon.bmp", folder + "/Splash");
     std::filesystem::resize_file(folder + "/Splash", 100);  // rows cut short
     delete CSplashWnd::ShowSplashWnd(nullptr, c);
-    ASSERT_EQ(prompter.ids(), (std::vector<int>{kMsgBitmapUnreadable, kMsgBitmapUnreadable}));
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{kStrBitmapUnreadable, kStrBitmapUnreadable}));
     EXPECT_EQ(prompter.asked[0].captionId, kCaptionApplicationName);
 }
 
@@ -101,9 +102,9 @@ TEST_F(Splash, ARefusedPictureIsReportedBeforeTheTopmostSplashCoversTheMessage) 
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/Splash") << "not a bitmap at all";
     SplashWatchingPrompter watching;
-    GuiContext c{state, profile, watching, clock, *strings, {}, folder, '.'};
+    GuiContext c{{state, clock, watching, profile, files, *strings, {}}, {}, folder};
     showStartupSplash(c);
-    EXPECT_EQ(watching.ids(), std::vector<int>{kMsgNotABitmap});
+    EXPECT_EQ(watching.ids(), std::vector<int>{kStrNotABitmap});
     EXPECT_EQ(watching.splashShown, std::vector<bool>{false});
     EXPECT_EQ(clock.sleeps(), std::vector<std::uint32_t>{1000});  // start-up goes on
 }

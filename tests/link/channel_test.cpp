@@ -1,7 +1,7 @@
 // The serial channel on real pseudo-terminals: the receive rules, line settings, exclusive
 // open, floods and hang-ups.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -42,13 +42,13 @@ protected:
     // Virtual milliseconds one receiveLine takes.
     std::uint64_t timedReceive(int timeoutS, std::string& line) {
         const std::uint64_t start = clock.nowMs();
-        line = port.receiveLine(timeoutS);
+        line = port.receiveLine(clock, timeoutS);
         return clock.nowMs() - start;
     }
 
     PtyPair pty;
     FeedingClock clock{pty};
-    PosixSerialChannel port{clock};
+    PosixSerialChannel port;
 };
 
 TEST_F(ChannelTest, CommandsGoOutVerbatimAndARepliedLineKeepsItsCarriageReturn) {
@@ -57,32 +57,32 @@ TEST_F(ChannelTest, CommandsGoOutVerbatimAndARepliedLineKeepsItsCarriageReturn) 
     ASSERT_TRUE(port.send("CPS,0\r"));  // the CPS command ends without a line feed
     EXPECT_EQ(pty.read(), "CPS,0\r");
     pty.write("OK00\r\n");
-    EXPECT_EQ(port.receiveLine(1), "OK00\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK00\r");
     // Raw mode: a lone CR is not turned into a line feed, bytes above 127 pass.
     pty.write("A\rB\xff\xfe\r\n");
-    EXPECT_EQ(port.receiveLine(1), "A\rB\xff\xfe\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "A\rB\xff\xfe\r");
 }
 
 TEST_F(ChannelTest, ChunkedRepliesAndLeadingLineFeedsMakeTheSameLine) {
     clock.atWait(1, "OK");
     clock.atWait(3, "00\r");
     clock.atWait(4, "\n");
-    EXPECT_EQ(port.receiveLine(5), "OK00\r");
+    EXPECT_EQ(port.receiveLine(clock, 5), "OK00\r");
     pty.write("\n");
     clock.atWait(2, "\n\nOK01\r\n");
-    EXPECT_EQ(port.receiveLine(5), "OK01\r");
+    EXPECT_EQ(port.receiveLine(clock, 5), "OK01\r");
 }
 
 TEST_F(ChannelTest, OnlyTheFirstOfTwoLinesInOneReadSurvivesAndLaterBytesStartTheNextReply) {
     pty.write("OK00,1\r\nOK00,2\r\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(port.receiveLine(1), "OK00,1\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK00,1\r");
     std::string line;
     timedReceive(1, line);
     EXPECT_EQ(line, "");  // the second line was in the same read: lost
     pty.write("late\r\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(port.receiveLine(1), "late\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "late\r");
 }
 
 TEST_F(ChannelTest, SilenceEndsAfterMoreThanTheTimeOutAndAtMostOneSecondMore) {
@@ -115,7 +115,7 @@ TEST_F(ChannelTest, APartialLineGetsHalfASecondOfGraceForItsLineFeed) {
     // The line feed within the grace completes the line.
     pty.write("OK0");
     clock.inGrace("0\r\n");
-    EXPECT_EQ(port.receiveLine(1), "OK00\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK00\r");
 
     // More text without a line feed is read back to back; the grace is not restarted.
     pty.write("OK");
@@ -128,11 +128,12 @@ TEST_F(ChannelTest, APartialLineGetsHalfASecondOfGraceForItsLineFeed) {
 
 TEST_F(ChannelTest, AZeroByteEndsTheTextOfItsChunk) {
     pty.write(std::string("AB\0CD\r\n", 7));
-    EXPECT_EQ(port.receiveLine(1), "AB");  // the line feed was after the zero: grace, then "AB"
+    EXPECT_EQ(port.receiveLine(clock, 1),
+              "AB");  // the line feed was after the zero: grace, then "AB"
     pty.write("OK");
     clock.atWait(1, std::string("\0\r\n", 3));
     clock.atWait(2, "0\r\n");
-    EXPECT_EQ(port.receiveLine(1), "OK0\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK0\r");
     pty.write(std::string("\0\0\0", 3));
     std::string line = "x";
     timedReceive(1, line);
@@ -145,15 +146,15 @@ TEST_F(ChannelTest, AFloodWithoutLineFeedIsCutAtTheBoundAndTheNextReplyStartsCle
         pty.write(std::string(200 * 1024, 'x'));
         pty.write("\r\n");
     });
-    std::string line = port.receiveLine(20);
+    std::string line = port.receiveLine(clock, 20);
     writer.join();
     EXPECT_EQ(line, std::string(kMaxLineBytes, 'x'));
     pty.write("OK00\r\n");
-    EXPECT_EQ(port.receiveLine(1), "OK00\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK00\r");
 
     // A flood that never ends its line: the time-out and grace end it, still bounded.
     std::thread flood([&] { pty.write(std::string(100 * 1024, 'y')); });
-    line = port.receiveLine(1);
+    line = port.receiveLine(clock, 1);
     flood.join();
     EXPECT_EQ(line.size(), kMaxLineBytes);
     EXPECT_EQ(line.find_first_not_of('y'), std::string::npos);
@@ -174,7 +175,7 @@ TEST_F(ChannelTest, GarbageNeverCrashesOrHangs) {
     int lines = 0;
     for (int i = 0; i < 1000; ++i) {
         const bool drained = written;
-        const std::string line = port.receiveLine(0);
+        const std::string line = port.receiveLine(clock, 0);
         EXPECT_LE(line.size(), kMaxLineBytes);
         EXPECT_EQ(line.find('\n'), std::string::npos);
         if (line.empty() && drained) break;
@@ -236,15 +237,22 @@ TEST_F(ChannelTest, LineDefaultsAreRaw9600EightNoneOneAndSettingsKeepOneStopBit)
     ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B19200);
     EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
+    // Settings the port refuses leave it at the defaults, not at the last speed or half changed.
     EXPECT_FALSE(port.setParams(12345, 8, 0));
+    ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    ASSERT_TRUE(port.setParams(38400, 8, 0));
     EXPECT_FALSE(port.setParams(9600, 8, 5));
+    ASSERT_EQ(tcgetattr(pty.master(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_TRUE(port.isOpen());
     port.close();
     EXPECT_FALSE(port.setParams(9600, 8, 0));
 }
 
 TEST_F(ChannelTest, ThePortIsNotShared) {
     test::VirtualClock other;
-    PosixSerialChannel second(other);
+    PosixSerialChannel second;
     EXPECT_FALSE(second.open(pty.slavePath()));
     EXPECT_FALSE(second.isOpen());
     // Not through a link to it either.
@@ -275,7 +283,7 @@ TEST_F(ChannelTest, OpenRefusesWhatIsNotASerialDeviceAndCloseAlwaysWorks) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(port.send("IDR\r\n"));
     const auto start = Steady::now();
-    EXPECT_EQ(port.receiveLine(20), "");  // nothing open: no wait
+    EXPECT_EQ(port.receiveLine(clock, 20), "");  // nothing open: no wait
     EXPECT_LT(secondsSince(start), 0.5);
     EXPECT_FALSE(port.open(""));
     EXPECT_FALSE(port.open("/dev/no-such-port-qv"));
@@ -299,7 +307,7 @@ TEST(ChannelHangUp, AHungUpLineEndsTheWaitAtOnceAndThePortReopens) {
     ASSERT_TRUE(first->ok());
     std::filesystem::create_symlink(first->slavePath(), link);
     SystemClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(link));
 
     // The instrument sends part of a line, then the line drops.
@@ -309,10 +317,10 @@ TEST(ChannelHangUp, AHungUpLineEndsTheWaitAtOnceAndThePortReopens) {
         first->hangUp();
     });
     const auto start = Steady::now();
-    const std::string line = port.receiveLine(20);
+    const std::string line = port.receiveLine(clock, 20);
     instrument.join();
     EXPECT_EQ(line, "OK0");  // what came before the hang-up, returned at once
-    EXPECT_EQ(port.receiveLine(20), "");
+    EXPECT_EQ(port.receiveLine(clock, 20), "");
     EXPECT_FALSE(port.send("IDR\r\n"));
     EXPECT_FALSE(port.pollInput(1000));
     EXPECT_LT(secondsSince(start), 0.6);
@@ -329,7 +337,7 @@ TEST(ChannelHangUp, AHungUpLineEndsTheWaitAtOnceAndThePortReopens) {
     ASSERT_TRUE(port.send("IDR\r\n"));
     EXPECT_EQ(second.read(), "IDR\r\n");
     second.write("OK00,53\r\n");
-    EXPECT_EQ(port.receiveLine(1), "OK00,53\r");
+    EXPECT_EQ(port.receiveLine(clock, 1), "OK00,53\r");
     std::filesystem::remove(link);
 }
 
@@ -337,10 +345,10 @@ TEST(ChannelRealTime, ASilentInstrumentReturnsControlWithinTheTimeOutPlusOneSeco
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     SystemClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(pty.slavePath()));
     const auto start = Steady::now();
-    EXPECT_EQ(port.receiveLine(1), "");
+    EXPECT_EQ(port.receiveLine(clock, 1), "");
     const double waited = secondsSince(start);
     EXPECT_GT(waited, 1.0);
     EXPECT_LE(waited, 2.0 + 0.2);
@@ -351,7 +359,7 @@ TEST(ChannelRealTime, AReplyIsTakenAsSoonAsItArrives) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
     SystemClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(pty.slavePath()));
     // Replies land at 2, 5, ..., 20 ms into the receiver's 20 ms idle wait: a receiver that
     // slept blindly through its waits would take them up to 18 ms late, 9 ms on average.
@@ -366,7 +374,7 @@ TEST(ChannelRealTime, AReplyIsTakenAsSoonAsItArrives) {
             written = Steady::now();
             pty.write("OK00\r\n");
         });
-        const std::string line = port.receiveLine(5);
+        const std::string line = port.receiveLine(clock, 5);
         const auto taken = Steady::now();
         instrument.join();
         EXPECT_EQ(line, "OK00\r");

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "core/link/identify.h"
+#include "core/link/receive_line.h"
 #include "platform/app/system_clock.h"
 #include "platform/link/posix_serial_channel.h"
 #include "sim/text_escape.h"
@@ -62,9 +63,9 @@ TEST(IdentifySim, RecognisesTheThreeIdentificationFormsSendingOnlyIdr) {
         SCOPED_TRACE(form.type);
         SimInstrument sim(form.type, "L70S-000042");
         SystemClock clock;
-        PosixSerialChannel port(clock);
+        PosixSerialChannel port;
         ASSERT_TRUE(port.open(sim.port()));
-        const IdentifyResult id = IdentifyInstrument(port);
+        const IdentifyResult id = IdentifyInstrument(port, clock);
         EXPECT_EQ(id.outcome, form.outcome);
         EXPECT_EQ(id.idText, form.idText);
         EXPECT_EQ(sim.received(), std::vector<std::string>{"IDR\\r\\n"});
@@ -79,10 +80,10 @@ TEST(IdentifySim, RecognisesTheThreeIdentificationFormsSendingOnlyIdr) {
 TEST(IdentifySim, Type53ResetSendsCprCpsUsrUssInOrderWithCpsBuiltFromTheCprReply) {
     SimInstrument sim("53");
     SystemClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(sim.port()));
-    ASSERT_TRUE(IdentifyInstrument(port).type53());
-    ASSERT_TRUE(resetInstrumentSettings(port));
+    ASSERT_TRUE(IdentifyInstrument(port, clock).type53());
+    ASSERT_TRUE(runSettingsReset(port, clock).ok());
     EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS"}));
     const std::vector<std::string> sent = sim.received();
     ASSERT_EQ(replyTo(sim, "CPR"), "OK00,01,0500, 3,1\r\n");
@@ -107,46 +108,40 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
         std::string fault;
         std::vector<std::string> sent;
         ResetStep failedStep;
-        ExchangeOutcome outcome;
+        LinkFailure outcome;
     };
     const std::string tooLong = "OK00," + std::string(50, '1');  // CPS would need 51 bytes
     const Case cases[] = {
-        {"fault CPR silence", {"IDR", "CPR"}, ResetStep::Cpr, ExchangeOutcome::NoReply},
-        {"fault CPR reply " + tooLong,
-         {"IDR", "CPR"},
-         ResetStep::Cps,
-         ExchangeOutcome::WriteFailed},
+        {"fault CPR silence", {"IDR", "CPR"}, ResetStep::Cpr, LinkFailure::NoReply},
+        {"fault CPR reply " + tooLong, {"IDR", "CPR"}, ResetStep::Cps, LinkFailure::WriteFailed},
         // Too short to edit at offsets 12 and 13.
-        {"fault CPR reply OK00,1", {"IDR", "CPR"}, ResetStep::Cps, ExchangeOutcome::WriteFailed},
-        {"fault CPS silence", {"IDR", "CPR", "CPS"}, ResetStep::Cps, ExchangeOutcome::NoReply},
-        {"fault USR silence",
-         {"IDR", "CPR", "CPS", "USR"},
-         ResetStep::Usr,
-         ExchangeOutcome::NoReply},
+        {"fault CPR reply OK00,1", {"IDR", "CPR"}, ResetStep::Cps, LinkFailure::WriteFailed},
+        {"fault CPS silence", {"IDR", "CPR", "CPS"}, ResetStep::Cps, LinkFailure::NoReply},
+        {"fault USR silence", {"IDR", "CPR", "CPS", "USR"}, ResetStep::Usr, LinkFailure::NoReply},
         {"fault USS silence",
          {"IDR", "CPR", "CPS", "USR", "USS"},
          ResetStep::Uss,
-         ExchangeOutcome::NoReply},
+         LinkFailure::NoReply},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         SimInstrument sim("53");
         ASSERT_EQ(sim.control(c.fault), "ok");
         test::VirtualClock clock;  // the 5 s reply limits cost nothing
-        PosixSerialChannel port(clock);
+        PosixSerialChannel port;
         ASSERT_TRUE(port.open(sim.port()));
-        ASSERT_TRUE(IdentifyInstrument(port).type53());
-        const SettingsResetResult reset = runSettingsReset(port);
+        ASSERT_TRUE(IdentifyInstrument(port, clock).type53());
+        const SettingsResetResult reset = runSettingsReset(port, clock);
         EXPECT_FALSE(reset.ok());
         EXPECT_EQ(reset.failedStep, c.failedStep);
-        EXPECT_EQ(reset.outcome, c.outcome);
+        EXPECT_EQ(reset.error.kind, c.outcome);
         EXPECT_EQ(mnemonics(sim), c.sent);
     }
 
     // The command line names the step that failed, and a dead line as such. Both fail at once.
     for (const auto& [fault, said] :
-         {std::pair{"fault CPR reply OK00,1", "settings reset failed at CPS: the CPR reply"},
-          std::pair{"fault USS hangup", "settings reset failed at USS: the line hung up"}}) {
+         {std::pair{"fault CPR reply OK00,1", "settings reset failed: could not send CPS"},
+          std::pair{"fault USS hangup", "settings reset failed: the line hung up at USS"}}) {
         SCOPED_TRACE(fault);
         SimInstrument sim("53");
         ASSERT_EQ(sim.control(fault), "ok");
@@ -160,47 +155,47 @@ TEST(IdentifySim, AFailedStepEndsTheResetAndNothingMoreIsSent) {
     SimInstrument sim("53");
     ASSERT_EQ(sim.control("fault CPR reply OK00,1,2,3,4,5"), "ok");
     test::VirtualClock clock;
-    PosixSerialChannel port(clock);
+    PosixSerialChannel port;
     ASSERT_TRUE(port.open(sim.port()));
-    ASSERT_TRUE(IdentifyInstrument(port).type53());
-    EXPECT_FALSE(resetInstrumentSettings(port));
-    EXPECT_TRUE(IdentifyInstrument(port).type53());
+    ASSERT_TRUE(IdentifyInstrument(port, clock).type53());
+    EXPECT_FALSE(runSettingsReset(port, clock).ok());
+    EXPECT_TRUE(IdentifyInstrument(port, clock).type53());
     EXPECT_EQ(mnemonics(sim), (std::vector<std::string>{"IDR", "CPR", "IDR"}));
 }
 
 TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {
     struct Case {
         const char* fault;
-        IdentifyFailure failure;
+        LinkFailure failure;
     };
     const Case cases[] = {
-        {"fault IDR silence", IdentifyFailure::NoReply},
-        {"fault IDR reply OK00,\\x200,\\x200,\\x20\\x201", IdentifyFailure::Unrecognised},
-        {"fault IDR reply OK00,41,L70,X", IdentifyFailure::Unrecognised},
-        {"fault IDR flood=100000", IdentifyFailure::Unrecognised},
-        {"fault IDR hangup", IdentifyFailure::NoReply},
+        {"fault IDR silence", LinkFailure::NoReply},
+        {"fault IDR reply OK00,\\x200,\\x200,\\x20\\x201", LinkFailure::Unrecognised},
+        {"fault IDR reply OK00,41,L70,X", LinkFailure::Unrecognised},
+        {"fault IDR flood=100000", LinkFailure::Unrecognised},
+        {"fault IDR hangup", LinkFailure::HungUp},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         SimInstrument sim("53");
         ASSERT_EQ(sim.control(c.fault), "ok");
         test::VirtualClock clock;
-        PosixSerialChannel port(clock);
+        PosixSerialChannel port;
         ASSERT_TRUE(port.open(sim.port()));
         const auto start = Steady::now();
-        const IdentifyResult id = IdentifyInstrument(port);
+        const IdentifyResult id = IdentifyInstrument(port, clock);
         EXPECT_FALSE(id.ok());
-        EXPECT_EQ(id.failure, c.failure);
+        EXPECT_EQ(id.error.kind, c.failure);
         EXPECT_LT(std::chrono::duration<double>(Steady::now() - start).count(), 3.0);
     }
 
     // The command-line front end says why and exits with 2.
     for (const auto& [fault, said] :
-         {std::pair{"fault IDR reply garbage", "unrecognised identification reply \"garbage\\r\""},
-          std::pair{"fault IDR hangup", "identify: the line hung up\n"},
+         {std::pair{"fault IDR reply garbage", "unrecognised reply to IDR \"garbage\""},
+          std::pair{"fault IDR hangup", "identify: the line hung up at IDR\n"},
           // A flood is shown by its first characters only, control bytes escaped.
           std::pair{"fault IDR prefix=\\x1b[2J flood=100000",
-                    "reply \"\\x1b[2JFLOOD-0123456789ABCDEF,FLOOD-"}}) {
+                    "reply to IDR \"\\x1b[2JFLOOD-012345\""}}) {
         SCOPED_TRACE(fault);
         SimInstrument sim("53");
         ASSERT_EQ(sim.control(fault), "ok");

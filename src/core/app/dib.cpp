@@ -70,17 +70,17 @@ int CDib::Read(std::string_view file) {
 }
 
 int CDib::parseHeader(std::string_view file) {
-    if (file.size() < kFileHeaderBytes) return kMsgBitmapUnreadable;
+    if (file.size() < kFileHeaderBytes) return kStrBitmapUnreadable;
     const std::uint8_t* f = bytes(file);
-    if (u16(f) != 0x4D42) return kMsgNotABitmap;
+    if (u16(f) != 0x4D42) return kStrNotABitmap;
     const std::uint32_t offset = u32(f + 10);
-    if (offset < kFileHeaderBytes + kInfoHeaderBytes) return kMsgNotABitmap;
-    if (offset > file.size()) return kMsgBitmapUnreadable;
+    if (offset < kFileHeaderBytes + kInfoHeaderBytes) return kStrNotABitmap;
+    if (offset > file.size()) return kStrBitmapUnreadable;
 
     m_lpBMIH.assign(f + kFileHeaderBytes, f + offset);
     const std::uint8_t* h = m_lpBMIH.data();
     const std::uint32_t headerSize = u32(h);
-    if (headerSize < kInfoHeaderBytes || headerSize > m_lpBMIH.size()) return kMsgNotABitmap;
+    if (headerSize < kInfoHeaderBytes || headerSize > m_lpBMIH.size()) return kStrNotABitmap;
     const std::int32_t width = i32(h + 4);
     const std::int32_t height = i32(h + 8);
     const int bits = u16(h + 14);
@@ -89,39 +89,39 @@ int CDib::parseHeader(std::string_view file) {
     const std::uint32_t coloursUsed = u32(h + 32);
 
     if (width <= 0 || height == 0 || height == INT32_MIN || !validBitCount(bits))
-        return kMsgNotABitmap;
+        return kStrNotABitmap;
     const std::uint64_t rows =
         static_cast<std::uint64_t>(height < 0 ? -std::int64_t(height) : height);
-    if (std::uint64_t(width) * rows > kMaxPixels) return kMsgNotABitmap;
+    if (std::uint64_t(width) * rows > kMaxPixels) return kStrNotABitmap;
 
     std::uint32_t tableStart = headerSize;
     if (compression == kBiBitfields && (bits == 16 || bits == 32)) {
         if (headerSize == kInfoHeaderBytes) tableStart += kMaskBytes;
-        if (m_lpBMIH.size() < kInfoHeaderBytes + kMaskBytes) return kMsgNotABitmap;
+        if (m_lpBMIH.size() < kInfoHeaderBytes + kMaskBytes) return kStrNotABitmap;
         for (int i = 0; i < 3; ++i) masks_[i] = u32(h + kInfoHeaderBytes + 4 * i);
-        if (masks_[0] == 0 && masks_[1] == 0 && masks_[2] == 0) return kMsgNotABitmap;
+        if (masks_[0] == 0 && masks_[1] == 0 && masks_[2] == 0) return kStrNotABitmap;
     } else if (compression != kBiRgb) {
-        return kMsgNotABitmap;  // run-length and embedded formats are not drawn
+        return kStrNotABitmap;  // run-length and embedded formats are not drawn
     }
 
     // Rows are padded to whole 32-bit words.
     const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bits) + 31) / 32 * 4;
     const std::uint64_t needed = stride * rows;
-    if (needed > UINT32_MAX) return kMsgNotABitmap;
+    if (needed > UINT32_MAX) return kStrNotABitmap;
     m_dwSizeImage = declaredSize == 0 ? static_cast<std::uint32_t>(needed) : declaredSize;
-    if (m_dwSizeImage < needed) return kMsgNotABitmap;
+    if (m_dwSizeImage < needed) return kStrNotABitmap;
     // Some writers declare a few bytes of slack beyond the last row; what the rows need must be
     // in the file.
     const std::uint64_t available = file.size() - offset;
-    if (available < needed) return kMsgBitmapUnreadable;
+    if (available < needed) return kStrBitmapUnreadable;
     m_lpImage.assign(f + offset, f + offset + std::min<std::uint64_t>(m_dwSizeImage, available));
 
     const std::uint32_t room =
         tableStart < m_lpBMIH.size() ? std::uint32_t(m_lpBMIH.size() - tableStart) / 4 : 0;
-    if (coloursUsed > kMaxPaletteEntries || coloursUsed > room) return kMsgNotABitmap;
+    if (coloursUsed > kMaxPaletteEntries || coloursUsed > room) return kStrNotABitmap;
     std::uint32_t entries = coloursUsed;
     if (bits <= 8 && entries == 0) entries = std::min<std::uint32_t>(room, 1u << bits);
-    if (bits <= 8 && entries == 0) return kMsgNotABitmap;  // indexed pixels without colours
+    if (bits <= 8 && entries == 0) return kStrNotABitmap;  // indexed pixels without colours
     for (std::uint32_t i = 0; i < entries; ++i) {
         const std::uint8_t* e = h + tableStart + 4 * i;
         table_.push_back(DibColour{e[0], e[1], e[2], e[3]});
@@ -194,7 +194,7 @@ std::vector<std::uint32_t> CDib::argbPixels() const {
 bool readDibFile(const std::string& path, CDib& dib, Prompter& prompter) {
     std::ifstream in(path, std::ios::binary);
     std::string file;
-    int message = kMsgBitmapUnreadable;
+    int message = kStrBitmapUnreadable;
     if (in) {
         in.seekg(0, std::ios::end);
         const std::streamoff size = in.tellg();

@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/app/string_ids.h"
+
 namespace qv {
 
 class Prompter;
 
-inline constexpr int kMsgNotABitmap = 160;
-inline constexpr int kMsgBitmapUnreadable = 163;
 // Bitmap messages carry the application name as caption rather than string 111.
 inline constexpr int kCaptionApplicationName = 0;
 // Larger files are refused unread: no picture of this program comes near it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace qv {
@@ -11,12 +12,6 @@ public:
     virtual bool saveAtomically(const std::string& path, const std::string& contents) = 0;
     // Reads at most `maxBytes`; false when the file cannot be read or is larger.
     virtual bool readAll(const std::string& path, std::size_t maxBytes, std::string& contents) = 0;
-};
-
-// How numbers and fields are written in files for this user.
-struct NumberFormat {
-    char decimalSeparator = '.';
-    std::string listSeparator = ",";
 };
 
 }  // namespace qv

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "core/app/string_ids.h"
+
 namespace qv {
 
 enum class Icon { Information, Exclamation, Stop, Question, Warning };
@@ -15,7 +17,9 @@ struct Message {
     Icon icon = Icon::Information;
     Buttons buttons = Buttons::Ok;
     std::string suffix;
-    int captionId = 111;
+    // What went wrong in technical words, shown on request; empty for most messages.
+    std::string detail;
+    int captionId = kStrErrorCaption;
 };
 
 // Everything the workflows ask the operator goes through here: message boxes in the

@@ -7,6 +7,8 @@
 
 namespace qv {
 
+class Clock;
+
 // Raw bytes from the instrument: what the line receiver reads from.
 class ByteSource {
 public:
@@ -24,7 +26,8 @@ public:
 // Parity codes as the settings store them: the leading number of the parity entry.
 enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
 
-// The one serial connection to the instrument.
+// The one serial connection to the instrument. It holds no clock of its own: each receive is
+// given the clock of the thread it runs on.
 class SerialChannel : public ByteSource {
 public:
     // Opens with 9600 baud, 8 data bits, no parity, one stop bit, RTS on.
@@ -37,8 +40,9 @@ public:
     virtual std::string portName() const { return {}; }
     // Writes the text as it stands; the caller includes the terminator.
     virtual bool send(std::string_view command) = 0;
-    // One reply line with a time-out in whole seconds (see receive_line.h for the rules).
-    virtual std::string receiveLine(int timeoutS) = 0;
+    // One reply line with a time-out in whole seconds (see core/link/receive_line.h for the
+    // rules), waiting with `clock`: the clock of the calling thread, passed per exchange.
+    virtual std::string receiveLine(Clock& clock, int timeoutS) = 0;
 };
 
 }  // namespace qv

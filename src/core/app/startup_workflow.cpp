@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/app/number_text.h"
+#include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -43,7 +43,7 @@ StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
     }
     if (ok) return StartupPort::Opened;
     Message box;
-    box.stringId = kMsgPortNotOpened;
+    box.stringId = kStrPortNotOpened;
     box.icon = Icon::Stop;
     prompter.ask(box);
     return StartupPort::Failed;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "core/app/string_ids.h"
+
 namespace qv {
 
 class Prompter;
 class ProfileStore;
 struct SharedState;
-
-inline constexpr int kMsgPortNotOpened = 118;
 
 enum class StartupPort {
     Opened,    // the saved port is open with the saved line settings

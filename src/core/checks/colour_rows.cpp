@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/app/number_format.h"
 #include "core/colour/tristimulus.h"
 
 namespace qv {
@@ -89,27 +90,11 @@ bool wavelengthHeading(const std::vector<std::string_view>& fields, bool comma) 
 }  // namespace
 
 std::optional<double> parseDecimal(std::string_view field, bool commaDecimal) {
-    field = trim(field);
-    if (!field.empty() && field.front() == '+') field.remove_prefix(1);
-    if (field.empty() || field.size() > 64) return std::nullopt;
-    std::array<char, 64> buf{};
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        buf[i] = (commaDecimal && field[i] == ',') ? '.' : field[i];
-    }
-    double value = 0.0;
-    const char* end = buf.data() + field.size();
-    const auto res = std::from_chars(buf.data(), end, value, std::chars_format::general);
-    if (res.ec != std::errc() || res.ptr != end || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return wholeNumber(field, commaDecimal ? ',' : '.');
 }
 
 std::string formatFixed4(double value) {
-    std::array<char, 400> buf{};
-    const auto res =
-        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed, 4);
-    std::string text(buf.data(), res.ptr);
-    if (text == "-0.0000") text.erase(0, 1);
-    return text;
+    return formatFixed(value, 4);
 }
 
 ColourRowConverter::ColourRowConverter(ColourTable table, DeltaEFormula formula)

@@ -1,10 +1,9 @@
 #include "core/checks/threshold_workflow.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 
-#include "core/app/number_text.h"
+#include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -20,32 +19,7 @@ bool inRange(double value) {
     return value >= kMinThreshold && value <= kMaxThreshold;
 }
 
-// The whole edit text as a number written with `decimal`; nothing when it is not one.
-std::optional<double> editNumber(std::string text, char decimal) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    std::size_t start = text.find_first_not_of(' ');
-    if (start == std::string::npos) return std::nullopt;
-    text.erase(0, start);
-    for (char& c : text) {
-        if (c == decimal) c = '.';
-    }
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
 }  // namespace
-
-double thresholdFromProfile(ProfileStore& profile, bool repeatability) {
-    const std::string text = profile.read(repeatability ? key::kDefThreshold : key::kInstThreshold);
-    if (text == kNotSet) return repeatability ? kDefaultRepeatThreshold : kDefaultInstThreshold;
-    return leadingDouble(text);
-}
-
-DeltaEFormula formulaFromProfile(ProfileStore& profile) {
-    return parseDeltaEFormula(profile.read(key::kDeltaEFormula));
-}
 
 ThresholdWorkflow::ThresholdWorkflow(SharedState& state, ProfileStore& profile, Prompter& prompter,
                                      char decimalSeparator)
@@ -116,7 +90,7 @@ bool ThresholdWorkflow::validate(ThresholdField field, const std::string& repeat
     if (!t.edited) return true;
     for (char c : repeat ? repeatText : instText) {
         if ((c < '0' || c > '9') && c != '-' && c != decimal_) {
-            show(kMsgThresholdCharacters, Icon::Exclamation);
+            show(kStrThresholdCharacters, Icon::Exclamation);
             focus = field;
             return false;
         }
@@ -126,16 +100,14 @@ bool ThresholdWorkflow::validate(ThresholdField field, const std::string& repeat
     if (repeat) {
         const double inst = otherForCrossCheck(ThresholdField::Inst);
         if (inst * 0.5 < repeat_.value) {
-            show(kMsgRepeatAboveHalfInst, Icon::Exclamation,
-                 withSeparator(formatFixed(inst, 2), decimal_));
+            show(kStrRepeatAboveHalfInst, Icon::Exclamation, NumberFormat{decimal_}.fixed(inst, 2));
             focus = field;
             return false;
         }
     } else {
         const double rep = otherForCrossCheck(ThresholdField::Repeat);
         if (2.0 * rep > inst_.value) {
-            show(kMsgInstBelowTwiceRepeat, Icon::Exclamation,
-                 withSeparator(formatFixed(rep, 2), decimal_));
+            show(kStrInstBelowTwiceRepeat, Icon::Exclamation, NumberFormat{decimal_}.fixed(rep, 2));
             focus = field;
             return false;
         }
@@ -150,9 +122,9 @@ bool ThresholdWorkflow::takeIntoMembers(const std::string& repeatText, const std
                                         ThresholdField& focus) {
     for (ThresholdField field : {ThresholdField::Repeat, ThresholdField::Inst}) {
         const bool repeat = field == ThresholdField::Repeat;
-        const std::optional<double> value = editNumber(repeat ? repeatText : instText, decimal_);
+        const std::optional<double> value = wholeNumber(repeat ? repeatText : instText, decimal_);
         if (!value || !inRange(*value)) {
-            show(value ? kMsgThresholdRange : kMsgEnterNumber, Icon::Exclamation);
+            show(value ? kStrThresholdRange : kStrEnterNumber, Icon::Exclamation);
             focus = field;
             return false;
         }
@@ -164,7 +136,7 @@ bool ThresholdWorkflow::takeIntoMembers(const std::string& repeatText, const std
 bool ThresholdWorkflow::confirmOnce() {
     if (!confirmed_ && !declined_) {
         Message box;
-        box.stringId = kMsgSaveThresholds;
+        box.stringId = kStrSaveThresholds;
         box.icon = Icon::Question;
         box.buttons = Buttons::OkCancel;
         (prompter_.ask(box) == Answer::Ok ? confirmed_ : declined_) = true;
@@ -176,7 +148,7 @@ double ThresholdWorkflow::otherForCrossCheck(ThresholdField other) {
     if (profile_.read(keyOf(other)) == kNotSet)
         return other == ThresholdField::Repeat ? kDefaultRepeatThreshold : kDefaultInstThreshold;
     const Threshold& t = other == ThresholdField::Repeat ? repeat_ : inst_;
-    return leadingDouble(formatFixed(t.value, 2));
+    return roundedToTwoDecimals(t.value);
 }
 
 void ThresholdWorkflow::show(int stringId, Icon icon, std::string suffix) {
@@ -188,7 +160,7 @@ void ThresholdWorkflow::show(int stringId, Icon icon, std::string suffix) {
 }
 
 std::string ThresholdWorkflow::display(double value) const {
-    return withSeparator(formatGeneral(value), decimal_);
+    return NumberFormat{decimal_}.general(value);
 }
 
 }  // namespace qv

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/app/prompter.h"
+#include "core/app/string_ids.h"
+#include "core/app/thresholds.h"
 #include "core/colour/delta_e.h"
 
 namespace qv {
@@ -10,21 +12,7 @@ namespace qv {
 class ProfileStore;
 struct SharedState;
 
-inline constexpr double kDefaultRepeatThreshold = 0.2;
-inline constexpr double kDefaultInstThreshold = 0.5;
-inline constexpr double kMinThreshold = 0.01;
-inline constexpr double kMaxThreshold = 5.0;
 inline constexpr int kThresholdEditChars = 4;
-inline constexpr int kMsgSaveThresholds = 154;
-inline constexpr int kMsgThresholdCharacters = 165;
-inline constexpr int kMsgRepeatAboveHalfInst = 175;
-inline constexpr int kMsgInstBelowTwiceRepeat = 176;
-inline constexpr int kMsgEnterNumber = 220;
-inline constexpr int kMsgThresholdRange = 221;
-
-// The threshold's number as it is kept in the profile: "---" gives `fallback`.
-double thresholdFromProfile(ProfileStore& profile, bool repeatability);
-DeltaEFormula formulaFromProfile(ProfileStore& profile);
 
 enum class ThresholdField { None, Repeat, Inst };
 

@@ -2,10 +2,11 @@
 
 #include <cmath>
 
-#include "core/app/number_text.h"
+#include "core/app/number_format.h"
 #include "core/app/shared_state.h"
+#include "core/app/string_ids.h"
 #include "core/app/string_table.h"
-#include "core/checks/threshold_workflow.h"
+#include "core/app/thresholds.h"
 
 namespace qv {
 
@@ -16,11 +17,11 @@ VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& prof
     VerdictView v;
     v.passed = repeat ? state.repeatPassed : state.interInstPassed;
     if (repeat) {
-        v.line1 = strings.text(v.passed ? 108 : 106);
-        v.line2 = strings.text(v.passed ? 109 : 107);
+        v.line1 = strings.text(v.passed ? kStrRepeatPassedLine1 : kStrRepeatFailedLine1);
+        v.line2 = strings.text(v.passed ? kStrRepeatPassedLine2 : kStrRepeatFailedLine2);
     } else {
-        v.line1 = strings.text(v.passed ? 168 : 166);
-        v.line2 = v.passed ? " " : strings.text(167);
+        v.line1 = strings.text(v.passed ? kStrInstPassedLine1 : kStrInstFailedLine1);
+        v.line2 = v.passed ? " " : strings.text(kStrInstFailedLine2);
     }
     v.picture = v.passed ? kPassPicture : kFailPicture;
 
@@ -29,12 +30,12 @@ VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& prof
     v.thresholdValue = threshold;
     // The decisive value is shown as it was judged to two decimals.
     v.measuredValue =
-        leadingDouble(formatFixed(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE, 2));
+        roundedToTwoDecimals(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE);
     // A difference that could not be computed is shown like an empty field, not as "nan".
     v.measuredText = !std::isfinite(v.measuredValue)
                          ? std::string(kNoValueText)
-                         : withSeparator(formatGeneral(v.measuredValue), decimalSeparator);
-    v.thresholdText = withSeparator(formatGeneral(v.thresholdValue), decimalSeparator);
+                         : NumberFormat{decimalSeparator}.general(v.measuredValue);
+    v.thresholdText = NumberFormat{decimalSeparator}.general(v.thresholdValue);
     v.formulaLabel =
         formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;
     return v;

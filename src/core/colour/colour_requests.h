@@ -39,9 +39,4 @@ private:
 std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,
                                                      DeltaEFormula formula);
 
-// A value narrowed to single precision, as the coordinates are kept.
-inline double asFloat(double v) {
-    return static_cast<double>(static_cast<float>(v));
-}
-
 }  // namespace qv

@@ -10,5 +10,6 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/data_analyzer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/delta_e.cpp
     ${CMAKE_CURRENT_LIST_DIR}/evaluate_hue_control.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/evaluated_spectrum.cpp
     ${CMAKE_CURRENT_LIST_DIR}/items.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tristimulus.cpp)

@@ -19,6 +19,11 @@ inline constexpr std::array<int, kAngleCount> kAngleDegrees = {25, 45, 75};
 
 using ThreeAngles = std::array<AngleSpectrum, kAngleCount>;
 
+// A value narrowed to single precision, as evaluations are kept.
+inline double asFloat(double v) {
+    return static_cast<double>(static_cast<float>(v));
+}
+
 // One three-angle measurement with its fixed header.
 struct SpectralMeasurement {
     int dataKind = 1;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/app/number_text.h"
+#include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -108,7 +108,7 @@ CommSettingsResult CommSettingsWorkflow::ok(const CommSettingsChoice& choice) {
     if (state_.commPort) state_.commPort->close();
     if (!state_.commPort || !state_.commPort->open(choice.port)) {
         Message box;
-        box.stringId = kMsgPortNotOpened;
+        box.stringId = kStrPortNotOpened;
         box.icon = Icon::Stop;
         prompter_.ask(box);
         return CommSettingsResult::OpenFailed;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/app/number_format.h"
+
 namespace qv {
 
 static_assert(fitsBuffer(kIdrCommand, kShortCommandBufferBytes));
@@ -73,7 +75,7 @@ std::optional<std::string> buildUcsBlockCommand(int entry, int angle,
     for (double v : values) {
         if (!std::isfinite(v)) return std::nullopt;
         command += ',';
-        command += formatInstrumentValue(v);
+        command += instrumentNumber(v);
         if (!fitsBuffer(command, kEntryWriteBufferBytes)) return std::nullopt;
     }
     command += kTerminator;
@@ -84,18 +86,6 @@ std::optional<std::string> buildUsdCommand(int entry) {
     const auto number = entryNumberText(entry);
     if (!number) return std::nullopt;
     return bounded("USD," + *number + std::string(kTerminator), kEntryDeleteBufferBytes);
-}
-
-std::string formatInstrumentValue(double value) {
-    // Large enough for any double in fixed notation with two decimals.
-    char buffer[400];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
-    if (ec != std::errc()) return {};
-    std::string text(buffer, end);
-    // "%4.2lf": at least four characters, padded with blanks on the left.
-    if (text.size() < 4) text.insert(0, 4 - text.size(), ' ');
-    return text;
 }
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 // returning nothing; the caller treats that like a failed write.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,6 +23,15 @@ inline constexpr int kDataReplyTimeoutS = 5;          // "&"
 inline constexpr int kFirstDataReplyTimeoutS = 20;    // first "&" after MES in a repeatability run
 inline constexpr int kCalibrationReplyTimeoutS = 20;  // UZC, CAL
 inline constexpr int kEntryReplyTimeoutS = 5;         // UCR, UCS, USD
+
+// Pauses of the measurement sequence. Type-40 instruments need time between commands.
+inline constexpr std::uint32_t kType40PreambleWaitMs = 2500;
+inline constexpr std::uint32_t kType40LineWaitMs = 500;
+// Before the measure button of a type-40 instrument is offered again.
+inline constexpr std::uint32_t kType40ButtonPauseMs = 1500;
+// The 45-degree data line of a target measurement is one raw read after a fixed wait.
+inline constexpr std::uint32_t kRawReadWaitMs = 1200;
+inline constexpr std::size_t kRawReadMaxBytes = 512;
 
 // Command buffers, bytes including the terminating zero.
 inline constexpr std::size_t kShortCommandBufferBytes = 6;
@@ -72,8 +82,5 @@ std::optional<std::string> buildUcsBlockCommand(int entry, int angle,
 
 // "USD,<entry>\r\n" (10-byte buffer).
 std::optional<std::string> buildUsdCommand(int entry);
-
-// A value as "%4.2lf" formats it in the C locale.
-std::string formatInstrumentValue(double value);
 
 }  // namespace qv

@@ -1,34 +1,32 @@
 #include "core/link/connection_workflow.h"
 
-#include "core/app/prompter.h"
-#include "core/app/shared_state.h"
-#include "core/link/identify.h"
+#include "core/app/message_box.h"
 
 namespace qv {
 
-ConnectionWorkflow::ConnectionWorkflow(SharedState& state, Prompter& prompter)
-    : state_(state), prompter_(prompter) {}
+ConnectionWorkflow::ConnectionWorkflow(const Seams& seams) : s_(seams) {}
 
 void ConnectionWorkflow::tell121() {
-    Message box;
-    box.stringId = kMsgNotIdentified;
-    box.icon = Icon::Exclamation;
-    prompter_.ask(box);
+    s_.prompter.ask(messageBox(kStrNotIdentified, Icon::Exclamation));
 }
 
 bool ConnectionWorkflow::connect() {
-    state_.bConnected = false;
-    SerialChannel* port = state_.commPort.get();
-    const IdentifyResult id = port && port->isOpen() ? IdentifyInstrument(*port) : IdentifyResult{};
-    if (!id.ok()) {
+    s_.state.bConnected = false;
+    reset_ = SettingsResetResult{};
+    SerialChannel* port = s_.state.commPort.get();
+    id_ = port && port->isOpen() ? IdentifyInstrument(*port, s_.clock) : IdentifyResult{};
+    if (!id_.ok()) {
         tell121();
         return false;
     }
-    modelCode_ = id.modelCode();
-    if (id.type53() && !resetInstrumentSettings(*port)) tell121();
-    state_.setInstrumentId(
-        id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText);
-    state_.bConnected = true;
+    modelCode_ = id_.modelCode();
+    if (id_.type53()) {
+        reset_ = runSettingsReset(*port, s_.clock);
+        if (!reset_.ok()) tell121();
+    }
+    s_.state.setInstrumentId(
+        id_.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id_.idText);
+    s_.state.bConnected = true;
     return true;
 }
 

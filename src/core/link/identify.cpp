@@ -49,22 +49,32 @@ IdentifyResult classifyIdentification(std::string_view reply) {
     if (type == "40" || type == "53") {
         result.outcome = type == "40" ? IdentifyOutcome::Type40 : IdentifyOutcome::Type53;
         result.idText = identificationText(reply);
+        result.error = {};
     } else if (isThreeFieldForm(fields, reply)) {
         result.outcome = IdentifyOutcome::ThreeField;
+        result.error = {};
     } else {
-        result.failure = reply.empty() ? IdentifyFailure::NoReply : IdentifyFailure::Unrecognised;
+        result.error = linkError(
+            ExchangeResult{reply.empty() ? LinkFailure::NoReply : LinkFailure::Unrecognised,
+                           std::string(reply)},
+            "IDR");
     }
     return result;
 }
 
-IdentifyResult IdentifyInstrument(SerialChannel& port) {
-    const ExchangeResult sent = exchange(port, kIdrCommand, kIdentifyReplyTimeoutS);
-    if (sent.outcome == ExchangeOutcome::WriteFailed) {
-        IdentifyResult result;
-        result.failure = IdentifyFailure::WriteFailed;
-        return result;
-    }
-    return classifyIdentification(sent.reply);
+IdentifyResult IdentifyInstrument(SerialChannel& port, Clock& clock) {
+    const ExchangeResult sent = exchange(port, clock, kIdrCommand, kIdentifyReplyTimeoutS);
+    IdentifyResult result = classifyIdentification(sent.reply);
+    // A dead line or a command that did not go out says more than "no reply".
+    if (!result.ok() && sent.failure != LinkFailure::Unrecognised &&
+        sent.failure != LinkFailure::None)
+        result.error = linkError(sent, "IDR");
+    return result;
+}
+
+std::string measuredSerial(const IdentifyResult& id) {
+    return id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldSerialText)
+                                                     : id.idText;
 }
 
 std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
@@ -83,22 +93,20 @@ std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
     return command;
 }
 
-SettingsResetResult runSettingsReset(SerialChannel& port) {
+SettingsResetResult runSettingsReset(SerialChannel& port, Clock& clock) {
     const auto failedAt = [](ResetStep step, const ExchangeResult& r) {
-        return SettingsResetResult{r.ok() ? ResetStep::None : step, r.outcome};
+        if (r.ok()) return SettingsResetResult{};
+        return SettingsResetResult{step, linkError(r, resetStepName(step))};
     };
-    const ExchangeResult cpr = exchange(port, kCprCommand, kSettingsReplyTimeoutS);
+    const ExchangeResult cpr = exchange(port, clock, kCprCommand, kSettingsReplyTimeoutS);
     if (!cpr.ok()) return failedAt(ResetStep::Cpr, cpr);
     // Sent as built: it ends with the carriage return of the CPR reply and no line feed.
-    const ExchangeResult cps = exchange(port, buildCpsCommand(cpr.reply), kSettingsReplyTimeoutS);
+    const ExchangeResult cps =
+        exchange(port, clock, buildCpsCommand(cpr.reply), kSettingsReplyTimeoutS);
     if (!cps.ok()) return failedAt(ResetStep::Cps, cps);
-    const ExchangeResult usr = exchange(port, kUsrCommand, kSettingsReplyTimeoutS);
+    const ExchangeResult usr = exchange(port, clock, kUsrCommand, kSettingsReplyTimeoutS);
     if (!usr.ok()) return failedAt(ResetStep::Usr, usr);
-    return failedAt(ResetStep::Uss, exchange(port, kUssCommand, kSettingsReplyTimeoutS));
-}
-
-bool resetInstrumentSettings(SerialChannel& port) {
-    return runSettingsReset(port).ok();
+    return failedAt(ResetStep::Uss, exchange(port, clock, kUssCommand, kSettingsReplyTimeoutS));
 }
 
 std::string_view resetStepName(ResetStep step) {

@@ -4,16 +4,14 @@
 #include <string>
 #include <string_view>
 
-#include "core/link/exchange.h"
 #include "core/app/serial_channel.h"
+#include "core/link/exchange.h"
+#include "core/link/link_failure.h"
 
 namespace qv {
 
 // What one identification exchange ("IDR") yields.
 enum class IdentifyOutcome { Failed, Type40, Type53, ThreeField };
-
-// Why an identification failed.
-enum class IdentifyFailure { None, WriteFailed, NoReply, Unrecognised };
 
 // What callers show for the identification of a three-field instrument.
 inline constexpr std::string_view kThreeFieldIdText = "-----";
@@ -24,7 +22,8 @@ struct IdentifyResult {
     // The identification text (characters from offset 12 up to the next comma); empty for
     // the three-field form, whose callers substitute their own row of dashes.
     std::string idText;
-    IdentifyFailure failure = IdentifyFailure::None;
+    LinkError error{
+        LinkFailure::WriteFailed, "IDR", -1, {}};  // why it failed; ok() once identified
     // The reply as received (carriage return kept); empty when none came.
     std::string reply;
 
@@ -42,7 +41,11 @@ IdentifyResult classifyIdentification(std::string_view reply);
 std::string identificationText(std::string_view reply);
 
 // Sends "IDR", receives with the identification time-out and classifies the reply.
-IdentifyResult IdentifyInstrument(SerialChannel& port);
+IdentifyResult IdentifyInstrument(SerialChannel& port, Clock& clock);
+
+// The serial a measurement is recorded under: the identification text, or the row of dashes of
+// the three-field form.
+std::string measuredSerial(const IdentifyResult& id);
 
 // The CPS command built from a CPR reply: every "OK00" becomes "CPS", offsets 12 and 13
 // become " 0", offset 5 becomes "0". Nothing when the reply does not fit the 50-byte command
@@ -54,18 +57,15 @@ std::optional<std::string> buildCpsCommand(std::string_view cprReply);
 enum class ResetStep { None, Cpr, Cps, Usr, Uss };
 
 struct SettingsResetResult {
-    ResetStep failedStep = ResetStep::None;         // None: every step was answered
-    ExchangeOutcome outcome = ExchangeOutcome::Ok;  // what the failed step came to
+    ResetStep failedStep = ResetStep::None;  // None: every step was answered
+    LinkError error;                         // what the failed step came to
     bool ok() const { return failedStep == ResetStep::None; }
 };
 
 // The settings reset of a type-53 instrument: CPR, CPS, USR, "USS,0", each answered within
 // 5 s. Stops at the first failure (nothing more is sent) and says which step it was; a CPS
 // command that cannot be built from the CPR reply fails as a write at CPS.
-SettingsResetResult runSettingsReset(SerialChannel& port);
-
-// The same, only whether every step was answered.
-bool resetInstrumentSettings(SerialChannel& port);
+SettingsResetResult runSettingsReset(SerialChannel& port, Clock& clock);
 
 // The mnemonic of a step ("CPR", "CPS", "USR", "USS"); empty for None.
 std::string_view resetStepName(ResetStep step);

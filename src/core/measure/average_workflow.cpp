@@ -4,10 +4,10 @@
 #include <limits>
 #include <vector>
 
-#include "core/colour/data_analyzer.h"
-#include "core/link/identify.h"
-#include "core/measure/file_number.h"
 #include "core/app/message_box.h"
+#include "core/app/number_format.h"
+#include "core/colour/data_analyzer.h"
+#include "core/link/commands.h"
 
 namespace qv {
 
@@ -19,15 +19,8 @@ void fillEmpty(CoordinateTexts& texts) {
 }
 }  // namespace
 
-AverageWorkflow::AverageWorkflow(SharedState& state, Clock& clock, Prompter& prompter,
-                                 EvaluateHueControl& colour, AverageSetup setup,
-                                 char decimalSeparator)
-    : state_(state),
-      clock_(clock),
-      prompter_(prompter),
-      colour_(colour),
-      setup_(setup),
-      decimal_(decimalSeparator) {
+AverageWorkflow::AverageWorkflow(const Seams& seams, EvaluateHueControl& colour, AverageSetup setup)
+    : s_(seams), state_(seams.state), colour_(colour), setup_(setup) {
     fillEmpty(view_.coordinate);
     fillEmpty(view_.deviation);
     for (auto& angle : sd_) angle.fill(kNaN);
@@ -48,7 +41,7 @@ bool AverageWorkflow::measure() {
     showAverageCoordinates();
     if (count_ >= 2) showDeviations();
 
-    if (!type53_) clock_.sleepMs(kType40ButtonPauseMs);
+    if (!type53_) s_.clock.sleepMs(kType40ButtonPauseMs);
     view_.measureEnabled = true;
     view_.countText = std::to_string(count_);
     view_.finishEnabled = true;
@@ -59,33 +52,28 @@ bool AverageWorkflow::measure() {
 bool AverageWorkflow::acquire(ThreeAngles& spectra) {
     SerialChannel* port = state_.commPort.get();
     if (port == nullptr) {
-        fail("no port open");
+        fail(LinkError{LinkFailure::WriteFailed, "IDR", -1, {}});
         return false;
     }
-    const IdentifyResult id = IdentifyInstrument(*port);
-    if (!id.ok()) {
-        fail("identification failed");
+    Acquisition taken(*port, s_.clock, MeasureVariant::Average);
+    if (taken.identify()) {
+        type53_ = taken.id().type53();
+        (state_.measureTarget ? state_.targetSerial : state_.sampleSerial) =
+            measuredSerial(taken.id());
+    }
+    if (!taken.id().ok() || !taken.measure()) {
+        fail(taken.error());
         return false;
     }
-    type53_ = id.type53();
-    const std::string serial =
-        id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldSerialText) : id.idText;
-    (state_.measureTarget ? state_.targetSerial : state_.sampleSerial) = serial;
-
-    MeasureOutcome outcome = acquireMeasurement(*port, clock_, MeasureVariant::Average, type53_);
-    if (!outcome.ok()) {
-        fail(outcome.reason());
-        return false;
-    }
-    spectra = std::move(outcome.spectra);
+    spectra = std::move(taken.outcome().spectra);
     lastFailure_.clear();
     return true;
 }
 
-void AverageWorkflow::fail(std::string reason) {
-    lastFailure_ = std::move(reason);
+void AverageWorkflow::fail(const LinkError& error) {
+    lastFailure_ = describe(error);
     view_.finishEnabled = false;
-    prompter_.ask(messageBox(kStrMeasurementFailed, Icon::Stop));
+    s_.prompter.ask(lostLinkMessage(error));
     view_.measureEnabled = true;
 }
 
@@ -123,8 +111,7 @@ void AverageWorkflow::showAverageCoordinates() {
         else
             colour_.setSample(a, average_[a]);
         averageLab_[a] = colour_.coordinates(asTarget ? kTargetMode : kSampleMode);
-        for (int c = 0; c < 3; ++c)
-            view_.coordinate[c][a] = formatDisplayNumber(averageLab_[a][c], decimal_);
+        for (int c = 0; c < 3; ++c) view_.coordinate[c][a] = s_.format.display(averageLab_[a][c]);
     }
 }
 
@@ -139,7 +126,7 @@ void AverageWorkflow::showDeviations() {
             const std::int32_t n = static_cast<std::int32_t>(series.size());
             const DataAnalyzer stats(n, series.data());
             sd_[a][c] = stats.deviation;
-            view_.deviation[c][a] = formatDisplayNumber(sd_[a][c], decimal_);
+            view_.deviation[c][a] = s_.format.display(sd_[a][c]);
         }
     }
 }

@@ -4,16 +4,14 @@
 #include <map>
 #include <string>
 
-#include "core/app/clock.h"
-#include "core/app/prompter.h"
-#include "core/app/shared_state.h"
+#include "core/app/seams.h"
+#include "core/app/string_ids.h"
 #include "core/colour/colour_requests.h"
 #include "core/measure/measurement_exchange.h"
 
 namespace qv {
 
 inline constexpr int kMaxAverageMeasurements = 30;
-inline constexpr int kStrMeasurementFailed = 114;
 
 // Who opened the average measurement and where its result goes.
 struct AverageSetup {
@@ -41,8 +39,7 @@ struct AverageView {
 // Measures the same sample up to 30 times and keeps the spectral average of all measurements.
 class AverageWorkflow {
 public:
-    AverageWorkflow(SharedState& state, Clock& clock, Prompter& prompter,
-                    EvaluateHueControl& colour, AverageSetup setup, char decimalSeparator);
+    AverageWorkflow(const Seams& seams, EvaluateHueControl& colour, AverageSetup setup);
 
     // One measurement. False when it failed (the operator has been told).
     bool measure();
@@ -68,15 +65,13 @@ private:
     void updateAverage();
     void showAverageCoordinates();
     void showDeviations();
-    void fail(std::string reason);
+    void fail(const LinkError& error);
     bool& doneFlag();
 
+    Seams s_;
     SharedState& state_;
-    Clock& clock_;
-    Prompter& prompter_;
     ColourRequests colour_;
     AverageSetup setup_;
-    char decimal_;
     bool type53_ = true;
     int count_ = 0;
     std::map<int, SpectralMeasurement> measurements_;

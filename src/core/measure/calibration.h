@@ -3,23 +3,18 @@
 #include <string>
 #include <string_view>
 
-#include "core/app/prompter.h"
-#include "core/app/shared_state.h"
+#include "core/app/seams.h"
+#include "core/app/string_ids.h"
+#include "core/link/link_failure.h"
 
 namespace qv {
 
-inline constexpr int kCalibrationReplyTimeoutS = 20;
-// String numbers: the white step's caption and instruction, the failure message.
-inline constexpr int kStrWhiteStep = 110;
-inline constexpr int kStrCalibrationFailed = 113;
-
-// How a calibration reply counts; only its first four characters matter.
+// How a calibration step came out; only the first four characters of its reply matter.
 enum class CalibrationVerdict {
     Done,         // "OK00"
-    Failed,       // a known error code, or no reply
+    Failed,       // a known refusal code, no reply, or the command did not go out
     Unconfirmed,  // anything else: taken as done, but the dialog does not move on visibly
 };
-CalibrationVerdict judgeCalibrationReply(std::string_view reply);
 
 enum class CalibrationPicture { Zero, White };
 
@@ -37,7 +32,7 @@ struct CalibrationStepResult {
     bool ran = false;
     bool white = false;  // the step: zero (false) or white (true)
     CalibrationVerdict verdict = CalibrationVerdict::Failed;
-    bool writeFailed = false;
+    LinkError error;    // the step's failure; Unrecognised for an unconfirmed step
     std::string reply;  // as received, carriage return kept
 };
 
@@ -45,7 +40,7 @@ struct CalibrationStepResult {
 // the dialog, and so does the white step whatever its outcome.
 class CalibrationWorkflow {
 public:
-    CalibrationWorkflow(SharedState& state, Prompter& prompter);
+    explicit CalibrationWorkflow(const Seams& seams);
 
     // OK: runs the pending step.
     void confirm();
@@ -54,7 +49,7 @@ public:
     // Cancel or closing the window.
     void cancel();
 
-    bool whiteStepPending() const { return state_.whiteCalibrationPending; }
+    bool whiteStepPending() const { return s_.state.whiteCalibrationPending; }
     const CalibrationView& view() const { return view_; }
     const CalibrationStepResult& lastStep() const { return last_; }
 
@@ -62,8 +57,7 @@ private:
     CalibrationVerdict runStep(std::string_view command);
     void showWhiteStep();
 
-    SharedState& state_;
-    Prompter& prompter_;
+    Seams s_;
     CalibrationView view_;
     CalibrationStepResult last_;
 };

@@ -1,42 +1,36 @@
-// The measurement sequence: when each command is sent and how long each reply may take.
+// The measurement sequence: when each command is sent and how long each reply may take. The
+// commands, time-outs and judgements are the link's; this file only orders them.
 #include "core/measure/measurement_exchange.h"
 
 #include <string_view>
 
+#include "core/link/commands.h"
+#include "core/link/exchange.h"
 #include "core/measure/data_line.h"
 
 namespace qv {
 
 namespace {
 
-constexpr std::string_view kStr = "STR\r\n";
-constexpr std::string_view kCpr = "CPR\r\n";
-constexpr std::string_view kMes = "MES\r\n";
-constexpr std::string_view kNext = "&\r\n";
-constexpr std::string_view kAccepted = "OK00";
+constexpr std::string_view kDataLineStep = "data line";
+constexpr std::string_view kCompanionLineStep = "companion line";
+constexpr std::string_view kFinalLineStep = "final line";
 
-// Field 1 of a reply compared as a whole: a reply without a comma keeps its carriage return
-// and so never matches.
-bool firstFieldAccepted(std::string_view reply) {
-    return reply.substr(0, reply.find(',')) == kAccepted;
-}
-
-class Exchange {
+class Sequence {
 public:
-    Exchange(SerialChannel& port, Clock& clock, MeasureVariant variant, bool type53)
+    Sequence(SerialChannel& port, Clock& clock, MeasureVariant variant, bool type53)
         : port_(port), clock_(clock), variant_(variant), type53_(type53) {}
 
     MeasureOutcome run() {
         if (!type53_ && !preamble()) return out_;
-        if (!lineStep(kMes, kMeasureReplyTimeoutS, MeasureStep::Mes)) return out_;
+        if (!step(kMesCommand, kMeasureReplyTimeoutS, "MES")) return out_;
         for (int a = 0; a < kAngleCount; ++a) {
             std::string line;
             if (!dataLine(a, line)) return out_;
             out_.spectra[a] = parseDataLine(line);
-            if (!lineStep(kNext, kCompanionLineTimeoutS, MeasureStep::CompanionLine, a))
-                return out_;
+            if (!step(kNextLineCommand, kDataReplyTimeoutS, kCompanionLineStep, a)) return out_;
         }
-        if (type53_) lineStep(kNext, kCompanionLineTimeoutS, MeasureStep::FinalLine);
+        if (type53_) step(kNextLineCommand, kDataReplyTimeoutS, kFinalLineStep);
         return out_;
     }
 
@@ -44,30 +38,34 @@ private:
     bool preamble() {
         if (variant_ == MeasureVariant::Average) {
             clock_.sleepMs(kType40PreambleWaitMs);
-            if (!send(kStr, MeasureStep::Str)) return false;
-            const std::string reply = port_.receiveLine(kStrReplyTimeoutS);
-            if (!firstFieldAccepted(reply))
-                return fail(reply.empty() ? MeasureFailure::NoReply : MeasureFailure::Refused,
-                            MeasureStep::Str);
+            const ExchangeResult str =
+                exchange(port_, clock_, kStrCommand, kStatusReplyTimeoutS, judgeFirstField);
+            if (!str.ok()) return fail(linkError(str, "STR"));
         }
         clock_.sleepMs(kType40PreambleWaitMs);
-        if (!send(kCpr, MeasureStep::Cpr)) return false;
-        if (port_.receiveLine(kCprReplyTimeoutS).empty())
-            return fail(MeasureFailure::NoReply, MeasureStep::Cpr);
+        const ExchangeResult cpr = exchange(port_, clock_, kCprCommand, kSettingsReplyTimeoutS);
+        if (!cpr.ok()) return fail(linkError(cpr, "CPR"));
         clock_.sleepMs(kType40PreambleWaitMs);
         return true;
     }
 
     bool dataLine(int angle, std::string& line) {
-        if (!send(kNext, MeasureStep::DataLine, angle)) return false;
         if (variant_ == MeasureVariant::ValidationTarget && angle == 1) {
+            if (!port_.send(kNextLineCommand))
+                return fail(linkError(LinkFailure::WriteFailed, port_, kDataLineStep, angle));
             line = rawRead();
-        } else {
-            const bool longWait = variant_ == MeasureVariant::Repeatability && angle == 0;
-            line = port_.receiveLine(longWait ? kRepeatFirstDataLineTimeoutS : kDataLineTimeoutS);
+            type40Wait();
+            if (line.empty())
+                return fail(linkError(LinkFailure::NoReply, port_, kDataLineStep, angle));
+            return true;
         }
-        type40Wait();
-        if (line.empty()) return fail(MeasureFailure::NoReply, MeasureStep::DataLine, angle);
+        const bool longWait = variant_ == MeasureVariant::Repeatability && angle == 0;
+        const ExchangeResult data =
+            exchange(port_, clock_, kNextLineCommand,
+                     longWait ? kFirstDataReplyTimeoutS : kDataReplyTimeoutS);
+        if (data.failure != LinkFailure::WriteFailed) type40Wait();
+        if (!data.ok()) return fail(linkError(data, kDataLineStep, angle));
+        line = data.reply;
         return true;
     }
 
@@ -81,27 +79,19 @@ private:
     }
 
     // Sends `command` and requires a non-empty reply, whose content is not used.
-    bool lineStep(std::string_view command, int timeoutS, MeasureStep step, int angle = -1) {
-        if (!send(command, step, angle)) return false;
-        const std::string reply = port_.receiveLine(timeoutS);
-        if (step != MeasureStep::FinalLine) type40Wait();
-        if (reply.empty()) return fail(MeasureFailure::NoReply, step, angle);
+    bool step(std::string_view command, int timeoutS, std::string_view name, int angle = -1) {
+        const ExchangeResult r = exchange(port_, clock_, command, timeoutS);
+        if (r.failure != LinkFailure::WriteFailed && name != kFinalLineStep) type40Wait();
+        if (!r.ok()) return fail(linkError(r, name, angle));
         return true;
-    }
-
-    bool send(std::string_view command, MeasureStep step, int angle = -1) {
-        if (port_.send(command)) return true;
-        return fail(MeasureFailure::WriteFailed, step, angle);
     }
 
     void type40Wait() {
         if (!type53_) clock_.sleepMs(kType40LineWaitMs);
     }
 
-    bool fail(MeasureFailure failure, MeasureStep step, int angle = -1) {
-        out_.failure = failure;
-        out_.step = step;
-        out_.angle = angle;
+    bool fail(LinkError error) {
+        out_.error = std::move(error);
         return false;
     }
 
@@ -112,46 +102,21 @@ private:
     MeasureOutcome out_;
 };
 
-std::string_view stepName(MeasureStep step) {
-    switch (step) {
-        case MeasureStep::Str:
-            return "STR";
-        case MeasureStep::Cpr:
-            return "CPR";
-        case MeasureStep::Mes:
-            return "MES";
-        case MeasureStep::DataLine:
-            return "data line";
-        case MeasureStep::CompanionLine:
-            return "companion line";
-        case MeasureStep::FinalLine:
-            return "final line";
-    }
-    return "";
-}
-
 }  // namespace
-
-std::string MeasureOutcome::reason() const {
-    if (ok()) return "ok";
-    std::string what(stepName(step));
-    if (angle >= 0) what += " at " + std::to_string(kAngleDegrees[angle]) + " deg";
-    switch (failure) {
-        case MeasureFailure::WriteFailed:
-            return "could not send " + what;
-        case MeasureFailure::NoReply:
-            return "no reply to " + what;
-        case MeasureFailure::Refused:
-            return what + " refused";
-        case MeasureFailure::None:
-            break;
-    }
-    return "ok";
-}
 
 MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVariant variant,
                                   bool type53) {
-    return Exchange(port, clock, variant, type53).run();
+    return Sequence(port, clock, variant, type53).run();
+}
+
+bool Acquisition::identify() {
+    id_ = IdentifyInstrument(port_, clock_);
+    return id_.ok();
+}
+
+bool Acquisition::measure() {
+    outcome_ = acquireMeasurement(port_, clock_, variant_, id_.type53());
+    return outcome_.ok();
 }
 
 }  // namespace qv

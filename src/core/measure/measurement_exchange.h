@@ -6,6 +6,8 @@
 #include "core/app/clock.h"
 #include "core/app/serial_channel.h"
 #include "core/colour/spectrum.h"
+#include "core/link/identify.h"
+#include "core/link/link_failure.h"
 
 namespace qv {
 
@@ -17,43 +19,13 @@ enum class MeasureVariant {
     ValidationSample,
 };
 
-// Replies and pauses of the measurement sequence.
-inline constexpr int kStrReplyTimeoutS = 1;
-inline constexpr int kCprReplyTimeoutS = 5;
-inline constexpr int kMeasureReplyTimeoutS = 20;
-inline constexpr int kDataLineTimeoutS = 5;
-inline constexpr int kRepeatFirstDataLineTimeoutS = 20;
-inline constexpr int kCompanionLineTimeoutS = 5;
-// Type-40 instruments need time between commands.
-inline constexpr std::uint32_t kType40PreambleWaitMs = 2500;
-inline constexpr std::uint32_t kType40LineWaitMs = 500;
-// Before the measure button of a type-40 instrument is offered again.
-inline constexpr std::uint32_t kType40ButtonPauseMs = 1500;
-// The raw 45° read of a target measurement.
-inline constexpr std::uint32_t kRawReadWaitMs = 1200;
-inline constexpr std::size_t kRawReadMaxBytes = 512;
-
-enum class MeasureFailure {
-    None,
-    WriteFailed,  // the command could not be written to the port
-    NoReply,      // nothing arrived within the time-out
-    Refused,      // the instrument answered STR with something other than OK00
-};
-
-// The step of the sequence an outcome refers to.
-enum class MeasureStep { Str, Cpr, Mes, DataLine, CompanionLine, FinalLine };
-
 struct MeasureOutcome {
-    MeasureFailure failure = MeasureFailure::None;
-    MeasureStep step = MeasureStep::Mes;  // where it failed
-    int angle = -1;                       // angle index of a failed data or companion line
+    LinkError error;  // where and how it failed
     // Spectra in angle order. On failure only the angles parsed before it are filled; callers
     // discard them.
     ThreeAngles spectra;
 
-    bool ok() const { return failure == MeasureFailure::None; }
-    // A short English reason, for the command line ("no reply to MES").
-    std::string reason() const;
+    bool ok() const { return error.ok(); }
 };
 
 // Runs one measurement (after identification has chosen the timing variant): optional
@@ -61,5 +33,30 @@ struct MeasureOutcome {
 // instrument one more line. Stops at the first failure; nothing is retried.
 MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVariant variant,
                                   bool type53);
+
+// What a measuring dialog does on each press: identify the instrument (which chooses the timing
+// variant), then take the measurement; a dialog may ask the operator in between.
+class Acquisition {
+public:
+    Acquisition(SerialChannel& port, Clock& clock, MeasureVariant variant)
+        : port_(port), clock_(clock), variant_(variant) {}
+
+    bool identify();
+    // After a successful identify().
+    bool measure();
+    bool run() { return identify() && measure(); }
+
+    const IdentifyResult& id() const { return id_; }
+    MeasureOutcome& outcome() { return outcome_; }
+    // The failure, whichever step it was at.
+    const LinkError& error() const { return id_.ok() ? outcome_.error : id_.error; }
+
+private:
+    SerialChannel& port_;
+    Clock& clock_;
+    MeasureVariant variant_;
+    IdentifyResult id_;
+    MeasureOutcome outcome_;
+};
 
 }  // namespace qv

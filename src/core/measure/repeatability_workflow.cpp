@@ -3,10 +3,11 @@
 #include <cmath>
 #include <limits>
 
-#include "core/checks/threshold_workflow.h"
-#include "core/link/identify.h"
-#include "core/measure/file_number.h"
 #include "core/app/message_box.h"
+#include "core/app/number_format.h"
+#include "core/app/thresholds.h"
+#include "core/colour/evaluated_spectrum.h"
+#include "core/link/commands.h"
 #include "core/measure/result_file.h"
 
 namespace qv {
@@ -14,14 +15,9 @@ namespace qv {
 namespace {
 constexpr std::int32_t kDifferenceItems[3] = {item::kDelta1, item::kDelta2, item::kDelta3};
 
-// Keeps the 31 reflectances (and the coordinates when `keep` is 34) before values are
-// appended, so an element never carries a stale evaluation.
-void truncateTo(AngleSpectrum& s, std::size_t keep) {
-    if (s.size() > keep) s.resize(keep);
-}
 }  // namespace
 
-RepeatabilityWorkflow::RepeatabilityWorkflow(RepeatSeams seams)
+RepeatabilityWorkflow::RepeatabilityWorkflow(const Seams& seams)
     : s_(seams),
       colour_(makeColourEngine(KEY_VERSION3, formulaFromProfile(seams.profile))),
       requests_(*colour_) {
@@ -46,11 +42,13 @@ MeasureResult RepeatabilityWorkflow::measure() {
     measuring_ = true;
 
     SerialChannel* port = s_.state.commPort.get();
-    const IdentifyResult id = port ? IdentifyInstrument(*port) : IdentifyResult{};
-    if (!id.ok()) return failSeries(port ? "identification failed" : "no port open");
-    type53_ = id.type53();
-    instrumentId_ =
-        id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText;
+    if (port == nullptr) return failSeries(LinkError{LinkFailure::WriteFailed, "IDR", -1, {}});
+    Acquisition taken(*port, s_.clock, MeasureVariant::Repeatability);
+    if (!taken.identify()) return failSeries(taken.error());
+    type53_ = taken.id().type53();
+    instrumentId_ = taken.id().outcome == IdentifyOutcome::ThreeField
+                        ? std::string(kThreeFieldIdText)
+                        : taken.id().idText;
 
     bool goOn = true;
     if (measuredCount_ == 1 || measuredCount_ == 2) {
@@ -65,12 +63,10 @@ MeasureResult RepeatabilityWorkflow::measure() {
         clearDifferences();
         // The slots always follow the completed measurements; never write past the series.
         if (slotIndex_ < 0 || slotIndex_ + kAngleCount > 3 * kSeriesLength)
-            return failSeries("series slots out of step");
-        MeasureOutcome outcome =
-            acquireMeasurement(*port, s_.clock, MeasureVariant::Repeatability, type53_);
-        if (!outcome.ok()) return failSeries(outcome.reason());
+            return failSeries(LinkError{LinkFailure::WriteFailed, "MES", -1, {}});
+        if (!taken.measure()) return failSeries(taken.error());
         for (int a = 0; a < kAngleCount; ++a)
-            s_.state.repeatSpectrum[slotIndex_++] = std::move(outcome.spectra[a]);
+            s_.state.repeatSpectrum[slotIndex_++] = std::move(taken.outcome().spectra[a]);
     }
     measuring_ = false;
     exchangeDone();
@@ -101,9 +97,9 @@ void RepeatabilityWorkflow::afterMeasurement() {
     showCounter(measuredCount_);
 }
 
-MeasureResult RepeatabilityWorkflow::failSeries(std::string reason) {
-    lastFailure_ = std::move(reason);
-    s_.prompter.ask(messageBox(kStrMeasurementFailed, Icon::Stop));
+MeasureResult RepeatabilityWorkflow::failSeries(const LinkError& error) {
+    lastFailure_ = describe(error);
+    s_.prompter.ask(lostLinkMessage(error));
     exchangeDone();
     slotIndex_ = 0;
     measuredCount_ = 0;
@@ -158,13 +154,10 @@ void RepeatabilityWorkflow::evaluateFirst() {
     if (!seriesValid_) return;
     for (int a = 0; a < kAngleCount; ++a) {
         AngleSpectrum& first = s_.state.repeatSpectrum[a];
-        truncateTo(first, kSpectrumPoints);
+        dropEvaluation(first);
         requests_.setTarget(a, first);
-        const std::array<double, 3> lab = requests_.coordinates(kTargetMode);
-        for (int c = 0; c < 3; ++c) {
-            first.push_back(asFloat(lab[c]));
-            view_.coordinate[c][a] = display(lab[c]);
-        }
+        appendCoordinates(first, requests_.coordinates(kTargetMode));
+        showCoordinates(a, first);
     }
 }
 
@@ -174,13 +167,10 @@ void RepeatabilityWorkflow::evaluateLater(int k) {
     const int b = kAngleCount * (k - 1);
     for (int a = 0; a < kAngleCount; ++a) {
         AngleSpectrum& later = series[b + a];
-        truncateTo(later, kSpectrumPoints);
+        dropEvaluation(later);
         requests_.setSample(a, later);
-        const std::array<double, 3> lab = requests_.coordinates(kSampleMode);
-        for (int c = 0; c < 3; ++c) {
-            later.push_back(asFloat(lab[c]));
-            view_.coordinate[c][a] = display(lab[c]);
-        }
+        appendCoordinates(later, requests_.coordinates(kSampleMode));
+        showCoordinates(a, later);
     }
     requests_.prepareDifferences();
     std::array<double, kAngleCount>& dE = deltaE_[k - 2];
@@ -190,11 +180,11 @@ void RepeatabilityWorkflow::evaluateLater(int k) {
         requests_.setSample(a, series[b + a]);
         dE[a] = requests_.request(item::kTotalDifference, kSampleMode);
     }
-    for (int a = 0; a < kAngleCount; ++a) series[b + a].push_back(dE[a]);
+    for (int a = 0; a < kAngleCount; ++a) setDifference(series[b + a], dE[a]);
 
     if (k == kSeriesLength) {
         resultFile_ = writeRepeatabilityFile(s_.files, s_.state.dataFolder(), series, instrumentId_,
-                                             localTimeOf(s_.clock.calendarSeconds()), s_.texts,
+                                             localTimeOf(s_.clock.calendarSeconds()), s_.strings,
                                              s_.format, view_.deltaELabel);
         judgeSeries();
     }
@@ -211,17 +201,11 @@ void RepeatabilityWorkflow::evaluateLater(int k) {
 }
 
 void RepeatabilityWorkflow::judgeSeries() {
-    // An unanswerable difference (NaN) fails the series: it never compares below the threshold.
-    double largest = -std::numeric_limits<double>::infinity();
-    bool unusable = false;
-    for (const auto& measurement : deltaE_)
-        for (double v : measurement) {
-            if (std::isnan(v)) unusable = true;
-            if (v > largest) largest = v;
-        }
-    if (unusable) largest = std::numeric_limits<double>::quiet_NaN();
-    s_.state.repeatMaxDeltaE = largest;
-    s_.state.repeatPassed = largest < s_.state.defThreshold;
+    std::array<double, 2 * kAngleCount> all{};
+    for (std::size_t k = 0; k < deltaE_.size(); ++k)
+        for (int a = 0; a < kAngleCount; ++a) all[k * kAngleCount + std::size_t(a)] = deltaE_[k][a];
+    s_.state.repeatMaxDeltaE = decisiveDifference(all);
+    s_.state.repeatPassed = passesThreshold(s_.state.repeatMaxDeltaE, s_.state.defThreshold);
     if (onVerdict_) onVerdict_();
 }
 
@@ -253,7 +237,14 @@ void RepeatabilityWorkflow::clearDifferences() {
 }
 
 std::string RepeatabilityWorkflow::display(double v) const {
-    return formatDisplayNumber(v, s_.format.decimalSeparator);
+    return s_.format.display(v);
+}
+
+void RepeatabilityWorkflow::showCoordinates(int angle, const AngleSpectrum& evaluated) {
+    // Shown as stored, so the screen and the result file agree to the last digit.
+    const auto lab = storedCoordinates(evaluated);
+    for (int c = 0; c < 3; ++c)
+        view_.coordinate[c][angle] = lab ? display((*lab)[c]) : std::string(kEmptyField);
 }
 
 }  // namespace qv

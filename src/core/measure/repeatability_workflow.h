@@ -5,24 +5,16 @@
 #include <memory>
 #include <string>
 
-#include "core/app/clock.h"
-#include "core/app/file_store.h"
-#include "core/app/profile_store.h"
-#include "core/app/prompter.h"
-#include "core/app/shared_state.h"
-#include "core/app/string_table.h"
-#include "core/measure/average_workflow.h"
+#include "core/app/seams.h"
+#include "core/app/string_ids.h"
 #include "core/colour/colour_requests.h"
+#include "core/measure/average_workflow.h"
 
 namespace qv {
 
 inline constexpr int kSeriesLength = 3;
 // Instructions before measurements 2 and 3, after a completed series; the question asked
 // before measurements 2 and 3.
-inline constexpr int kStrSecondInstruction = 172;
-inline constexpr int kStrThirdInstruction = 173;
-inline constexpr int kStrSeriesDone = 169;
-inline constexpr int kStrConfirmNextMeasurement = 174;
 
 // What the repeatability dialog shows.
 struct RepeatView {
@@ -38,16 +30,6 @@ struct RepeatView {
     bool closed = false;
 };
 
-struct RepeatSeams {
-    SharedState& state;
-    Clock& clock;
-    Prompter& prompter;
-    ProfileStore& profile;
-    FileStore& files;
-    const StringTable& texts;
-    NumberFormat format;
-};
-
 enum class MeasureResult { Taken, Declined, Failed };
 
 // The repeatability check: three measurements of one sample (each direct or an average),
@@ -55,7 +37,7 @@ enum class MeasureResult { Taken, Declined, Failed };
 // verdict against the repeatability threshold.
 class RepeatabilityWorkflow {
 public:
-    explicit RepeatabilityWorkflow(RepeatSeams seams);
+    explicit RepeatabilityWorkflow(const Seams& seams);
     ~RepeatabilityWorkflow();
 
     // Runs once a series is judged, with the verdict already in the shared state (the dialog
@@ -91,7 +73,7 @@ public:
 
 private:
     void applyFormulaAtSeriesStart();
-    MeasureResult failSeries(std::string reason);
+    MeasureResult failSeries(const LinkError& error);
     void afterMeasurement();
     void exchangeDone();
     void evaluateFirst();
@@ -99,10 +81,11 @@ private:
     void judgeSeries();
     void showCounter(int n);
     void clearCoordinates();
+    void showCoordinates(int angle, const AngleSpectrum& evaluated);
     void clearDifferences();
     std::string display(double v) const;
 
-    RepeatSeams s_;
+    Seams s_;
     std::unique_ptr<EvaluateHueControl> colour_;
     ColourRequests requests_;
     std::function<void()> onVerdict_;

@@ -4,28 +4,15 @@
 #include <string>
 
 #include "core/app/file_store.h"
+#include "core/app/local_time.h"
+#include "core/app/number_format.h"
+#include "core/app/string_ids.h"
 #include "core/app/string_table.h"
-#include "core/measure/file_number.h"
 #include "core/colour/spectrum.h"
 
 namespace qv {
 
-// String numbers of the repeatability result file.
-inline constexpr int kStrResultFilePrefix = 186;
-inline constexpr int kStrDateLabel = 187;
-inline constexpr int kStrInstrumentLabel = 188;
-inline constexpr int kStrFirstBlock = 189;
-inline constexpr int kStrDeltaEColumn = 192;
-inline constexpr int kStrSecondBlock = 191;
-inline constexpr int kStrThirdBlock = 193;
-inline constexpr int kStrCoordinate2Column = 215;
-inline constexpr int kStrCoordinate3Column = 216;
-inline constexpr int kStrCoordinate1Column = 217;
-
 using RepeatSeries = std::array<AngleSpectrum, 9>;
-
-// "20260314_091502": year, month, day, hour, minute, second.
-std::string resultTimestamp(const LocalTime& time);
 
 // String 186 + timestamp + ".csv".
 std::string repeatabilityFileName(const StringTable& texts, const LocalTime& time);

@@ -24,7 +24,7 @@ void CInstrStabilityDlg::prepare(bool repeatMode, const std::string& formulaLabe
     formulaLabel_ = formulaLabel;
     view_ = openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
                         context_.state, context_.profile, context_.strings,
-                        context_.decimalSeparator, formulaLabel);
+                        context_.format.decimalSeparator, formulaLabel);
     render();
 }
 

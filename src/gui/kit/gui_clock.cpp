@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QThread>
 #include <algorithm>
+#include <stdexcept>
 
 #include "core/app/serial_channel.h"
 
@@ -42,6 +44,14 @@ public:
     }
 };
 
+// Pumping the event loop belongs to the user-interface thread alone; a worker that was handed
+// this clock by mistake is stopped here rather than left to run the loop off its thread.
+void requireGuiThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() != app->thread())
+        throw std::logic_error("GuiClock used off the user-interface thread");
+}
+
 void pumpEvents() {
     if (!QCoreApplication::instance()) return;
     InputBlocker blocker;
@@ -52,6 +62,7 @@ void pumpEvents() {
 }  // namespace
 
 void GuiClock::sleepMs(std::uint32_t ms) {
+    requireGuiThread();
     QElapsedTimer timer;
     timer.start();
     for (;;) {
@@ -63,6 +74,7 @@ void GuiClock::sleepMs(std::uint32_t ms) {
 }
 
 bool GuiClock::waitForInput(ByteSource& source, std::uint32_t ms) {
+    requireGuiThread();
     QElapsedTimer timer;
     timer.start();
     for (;;) {

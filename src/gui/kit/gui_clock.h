@@ -6,7 +6,8 @@ namespace qv {
 
 // The real clock of the desktop program. Its pauses and its waits for the instrument keep
 // every window painting (no "not responding") while user input is thrown away, so that the
-// exchange stays on the user-interface thread and no second one can start meanwhile.
+// exchange stays on the user-interface thread and no second one can start meanwhile. Used from
+// any other thread it throws std::logic_error: workers wait with the system clock.
 class GuiClock : public SystemClock {
 public:
     void sleepMs(std::uint32_t ms) override;

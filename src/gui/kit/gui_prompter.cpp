@@ -37,6 +37,7 @@ Answer GuiPrompter::ask(const Message& message) {
                                 : QString::fromStdString(strings_.text(message.captionId));
     const QString text = QString::fromStdString(strings_.text(message.stringId) + message.suffix);
     QMessageBox box(boxIcon(message.icon), caption, text, QMessageBox::NoButton, currentWindow());
+    if (!message.detail.empty()) box.setDetailedText(QString::fromStdString(message.detail));
     switch (message.buttons) {
         case Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);

@@ -14,9 +14,7 @@ constexpr int kIconPx = 35;
 }
 
 CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::CConnInstDlg>()),
-      workflow_(context.state, context.prompter) {
+    : QDialog(parent), ui_(std::make_unique<Ui::CConnInstDlg>()), workflow_(context) {
     ui_->setupUi(this);
     ui_->iconLabel->setPixmap(
         loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));

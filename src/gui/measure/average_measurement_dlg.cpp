@@ -10,8 +10,7 @@ CAverageMeasurementDlg::CAverageMeasurementDlg(GuiContext& context, EvaluateHueC
                                                AverageSetup setup, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CAverageMeasurementDlg>()),
-      workflow_(context.state, context.clock, context.prompter, colour, setup,
-                context.decimalSeparator) {
+      workflow_(context, colour, setup) {
     ui_->setupUi(this);
     const char* coordinates[3] = {"l", "a", "b"};
     const char* deviations[3] = {"sdL", "sdA", "sdB"};

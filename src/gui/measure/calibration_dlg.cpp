@@ -18,7 +18,7 @@ CCalibrationDlg::CCalibrationDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CCalibrationDlg>()),
       context_(context),
-      workflow_(context.state, context.prompter) {
+      workflow_(context) {
     ui_->setupUi(this);
     zeroCaption_ = windowTitle();
     zeroInstruction_ = ui_->instructionLabel->text();

@@ -3,11 +3,11 @@
 #include <QCloseEvent>
 
 #include "core/app/string_table.h"
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/checks/threshold_diff_dlg.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/pictures.h"
-#include "gui/checks/instr_stability_dlg.h"
-#include "gui/checks/threshold_diff_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
@@ -19,17 +19,13 @@ namespace {
 const QSize kPictureSize(216, 288);
 const char* const kPicture = "PIC/Measurement.bmp";
 
-NumberFormat fileFormat(char decimalSeparator) {
-    return NumberFormat{decimalSeparator, decimalSeparator == ',' ? ";" : ","};
-}
 }  // namespace
 
 CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CReproducibleMeasurementDlg>()),
       context_(context),
-      workflow_(RepeatSeams{context.state, context.clock, context.prompter, context.profile, files_,
-                            context.strings, fileFormat(context.decimalSeparator)}) {
+      workflow_(context) {
     ui_->setupUi(this);
     firstInstruction_ = ui_->instructionLabel->text();
     ui_->pictureLabel->setPixmap(loadPicture(context.programFolder, kPicture, kPictureSize));

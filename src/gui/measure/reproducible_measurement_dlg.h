@@ -8,7 +8,6 @@
 #include "core/measure/repeatability_workflow.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/result_fields.h"
-#include "platform/app/atomic_file_store.h"
 
 namespace Ui {
 class CReproducibleMeasurementDlg;
@@ -45,7 +44,6 @@ private:
 
     std::unique_ptr<Ui::CReproducibleMeasurementDlg> ui_;
     GuiContext& context_;
-    AtomicFileStore files_;
     RepeatabilityWorkflow workflow_;
     // Shown while a measurement talks to the instrument; gone before its evaluation.
     std::optional<BusyCursor> busy_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/app/file_store.h"
+#include "core/app/number_format.h"
 
 class QLocale;
 

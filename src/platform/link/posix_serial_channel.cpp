@@ -33,8 +33,6 @@ std::int64_t msSince(SteadyClock::time_point start) {
 
 }  // namespace
 
-PosixSerialChannel::PosixSerialChannel(Clock& clock) : clock_(clock) {}
-
 PosixSerialChannel::~PosixSerialChannel() {
     close();
 }
@@ -89,7 +87,11 @@ bool PosixSerialChannel::setParams(std::uint32_t baudRate, std::uint8_t dataBits
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return false;
     // One stop bit, whatever was chosen or used before.
-    return setLineSettings(t, baudRate, dataBits, parity) && applyLineSettings(fd_, t);
+    if (setLineSettings(t, baudRate, dataBits, parity) && applyLineSettings(fd_, t)) return true;
+    // A device may take part of a change (an adapter that takes the speed but not mark parity):
+    // back to the defaults rather than leave a mix nobody chose.
+    applyLineDefaults();
+    return false;
 }
 
 void PosixSerialChannel::close() {
@@ -133,8 +135,8 @@ bool PosixSerialChannel::send(std::string_view command) {
     return true;
 }
 
-std::string PosixSerialChannel::receiveLine(int timeoutS) {
-    return qv::receiveLine(*this, clock_, timeoutS);
+std::string PosixSerialChannel::receiveLine(Clock& clock, int timeoutS) {
+    return qv::receiveLine(*this, clock, timeoutS);
 }
 
 std::string PosixSerialChannel::readAvailable(std::size_t maxBytes) {

@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/app/clock.h"
 #include "core/app/serial_channel.h"
 
 namespace qv {
@@ -14,7 +13,7 @@ namespace qv {
 // with the line defaults 9600 8N1 and RTS on, and always with one stop bit.
 class PosixSerialChannel : public SerialChannel {
 public:
-    explicit PosixSerialChannel(Clock& clock);
+    PosixSerialChannel() = default;
     ~PosixSerialChannel() override;
     PosixSerialChannel(const PosixSerialChannel&) = delete;
     PosixSerialChannel& operator=(const PosixSerialChannel&) = delete;
@@ -22,14 +21,15 @@ public:
     // "ttyUSB0" opens /dev/ttyUSB0; a name with a slash is opened as given. A port held
     // open before is closed first.
     bool open(const std::string& portName) override;
-    // Baud rate (a standard rate), data bits 5 to 8, parity code 0 to 4.
+    // Baud rate (a standard rate), data bits 5 to 8, parity code 0 to 4. Settings the port does
+    // not take as a whole leave it at the line defaults 9600 8N1, never half changed.
     bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     std::string portName() const override { return path_; }
     // Writes every byte within 3 s plus 100 ms per byte; false otherwise.
     bool send(std::string_view command) override;
-    std::string receiveLine(int timeoutS) override;
+    std::string receiveLine(Clock& clock, int timeoutS) override;
 
     std::string readAvailable(std::size_t maxBytes) override;
     bool pollInput(std::uint32_t ms) override;
@@ -41,7 +41,6 @@ public:
 private:
     bool applyLineDefaults();
 
-    Clock& clock_;
     int fd_ = -1;
     bool hungUp_ = false;
     std::string path_;

@@ -41,7 +41,7 @@ std::vector<double> turnaroundsUs(const std::vector<qv::sim::LogEntry>& log) {
 void BM_ExchangeTurnaround(benchmark::State& state) {
     SimInstrument sim("53");
     qv::SystemClock clock;
-    qv::PosixSerialChannel port(clock);
+    qv::PosixSerialChannel port;
     if (!port.open(sim.port())) {
         state.SkipWithError("cannot open the simulator's port");
         return;
@@ -49,7 +49,7 @@ void BM_ExchangeTurnaround(benchmark::State& state) {
     sim.simulator().clearLog();
     for (auto _ : state) {
         port.send(qv::kIdrCommand);
-        benchmark::DoNotOptimize(port.receiveLine(qv::kIdentifyReplyTimeoutS));
+        benchmark::DoNotOptimize(port.receiveLine(clock, qv::kIdentifyReplyTimeoutS));
     }
     const std::vector<double> t = turnaroundsUs(sim.simulator().log());
     state.counters["exchanges"] = static_cast<double>(t.size() + 1);
@@ -62,13 +62,13 @@ BENCHMARK(BM_ExchangeTurnaround)->Iterations(500)->Unit(benchmark::kMicrosecond)
 void BM_Identification(benchmark::State& state) {
     SimInstrument sim(state.range(0) == 53 ? "53" : "40");
     qv::SystemClock clock;
-    qv::PosixSerialChannel port(clock);
+    qv::PosixSerialChannel port;
     if (!port.open(sim.port())) {
         state.SkipWithError("cannot open the simulator's port");
         return;
     }
     for (auto _ : state) {
-        const qv::IdentifyResult id = qv::IdentifyInstrument(port);
+        const qv::IdentifyResult id = qv::IdentifyInstrument(port, clock);
         if (!id.ok()) state.SkipWithError("identification failed");
     }
 }
@@ -78,13 +78,14 @@ BENCHMARK(BM_Identification)->Arg(53)->Arg(40)->Iterations(200)->Unit(benchmark:
 void BM_IdentifyAndReset(benchmark::State& state) {
     SimInstrument sim("53");
     qv::SystemClock clock;
-    qv::PosixSerialChannel port(clock);
+    qv::PosixSerialChannel port;
     if (!port.open(sim.port())) {
         state.SkipWithError("cannot open the simulator's port");
         return;
     }
     for (auto _ : state) {
-        if (!qv::IdentifyInstrument(port).type53() || !qv::resetInstrumentSettings(port)) {
+        if (!qv::IdentifyInstrument(port, clock).type53() ||
+            !qv::runSettingsReset(port, clock).ok()) {
             state.SkipWithError("connection failed");
         }
     }

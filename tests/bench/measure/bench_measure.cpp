@@ -9,6 +9,7 @@
 
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
+#include "core/link/commands.h"
 #include "core/link/identify.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"
@@ -32,14 +33,14 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-std::unique_ptr<qv::PosixSerialChannel> openOn(qv::test::SimInstrument& sim, qv::Clock& clock) {
-    auto port = std::make_unique<qv::PosixSerialChannel>(clock);
+std::unique_ptr<qv::PosixSerialChannel> openOn(qv::test::SimInstrument& sim) {
+    auto port = std::make_unique<qv::PosixSerialChannel>();
     return port->open(sim.port()) ? std::move(port) : nullptr;
 }
 
 // Identification and one measurement as the repeatability check takes it.
 bool measureOnce(qv::SerialChannel& port, qv::Clock& clock) {
-    const qv::IdentifyResult id = qv::IdentifyInstrument(port);
+    const qv::IdentifyResult id = qv::IdentifyInstrument(port, clock);
     return id.ok() &&
            qv::acquireMeasurement(port, clock, qv::MeasureVariant::Repeatability, id.type53()).ok();
 }
@@ -47,7 +48,7 @@ bool measureOnce(qv::SerialChannel& port, qv::Clock& clock) {
 void BM_Type53Measurement(benchmark::State& state) {
     qv::test::SimInstrument sim("53");
     qv::SystemClock clock;
-    auto port = openOn(sim, clock);
+    auto port = openOn(sim);
     if (!port) return state.SkipWithError("cannot open the simulator's port");
     for (auto _ : state)
         if (!measureOnce(*port, clock)) return state.SkipWithError("measurement failed");
@@ -58,7 +59,7 @@ void BM_RepeatabilitySeries(benchmark::State& state) {
     qv::test::TempHome home;
     qv::test::SimInstrument sim("53");
     qv::SystemClock clock;
-    qv::SharedState shared(openOn(sim, clock));
+    qv::SharedState shared(openOn(sim));
     if (!shared.commPort) return state.SkipWithError("cannot open the simulator's port");
     shared.strDataFolder = home.path();
     qv::QtProfileStore profile;
@@ -66,7 +67,7 @@ void BM_RepeatabilitySeries(benchmark::State& state) {
     qv::test::ScriptedPrompter prompter;
     const qv::TextStringTable texts({{186, "Repeatability_"}});
     qv::RepeatabilityWorkflow series(
-        qv::RepeatSeams{shared, clock, prompter, profile, files, texts, {'.', ","}});
+        qv::Seams{shared, clock, prompter, profile, files, texts, {'.', ","}});
     series.setAskBeforeMeasuring(false);
     double worstMs = 0.0;
     for (auto _ : state) {
@@ -85,7 +86,7 @@ BENCHMARK(BM_RepeatabilitySeries)->Unit(benchmark::kMillisecond);
 void BM_Type40MeasurementAboveItsPauses(benchmark::State& state) {
     qv::test::SimInstrument sim("40");
     qv::SystemClock clock;
-    auto port = openOn(sim, clock);
+    auto port = openOn(sim);
     if (!port) return state.SkipWithError("cannot open the simulator's port");
     double overMs = 0.0;
     for (auto _ : state) {

@@ -159,28 +159,28 @@ TEST(Dib, RefusesHeadersThatDoNotFitTheFile) {
         std::string bytes;
         int message;
     } cases[] = {
-        {"empty file", "", kMsgBitmapUnreadable},
-        {"13 bytes", file.substr(0, 13), kMsgBitmapUnreadable},
-        {"no BM", "PK" + file.substr(2), kMsgNotABitmap},
-        {"offset inside the file header", with(10, 20), kMsgNotABitmap},
-        {"offset beyond the end", with(10, 5000), kMsgBitmapUnreadable},
-        {"offset at 2^32-1", with(10, 0xFFFFFFFF), kMsgBitmapUnreadable},
-        {"info header of 12 bytes", with(14, 12), kMsgNotABitmap},
-        {"info header larger than the block", with(14, 400), kMsgNotABitmap},
-        {"width 0", with(18, 0), kMsgNotABitmap},
-        {"negative width", with(18, 0xFFFFFFFC), kMsgNotABitmap},
-        {"height 0", with(22, 0), kMsgNotABitmap},
-        {"height INT32_MIN", with(22, 0x80000000), kMsgNotABitmap},
-        {"268 million pixels", with(18, 0x10000000), kMsgNotABitmap},
-        {"bit count 7", withBits(7), kMsgNotABitmap},
-        {"bit count 0", withBits(0), kMsgNotABitmap},
-        {"run-length compression", with(30, 1), kMsgNotABitmap},
-        {"bit fields on 24-bit pixels", with(30, 3), kMsgNotABitmap},
-        {"image size smaller than the rows", with(34, 10), kMsgNotABitmap},
-        {"rows cut short", file.substr(0, file.size() - 1), kMsgBitmapUnreadable},
-        {"colours used beyond the table", with(46, 3), kMsgNotABitmap},
-        {"colours used 2^32-1", with(46, 0xFFFFFFFF), kMsgNotABitmap},
-        {"rows for 2^32 bytes", with(22, 0x7FFFFFFF), kMsgNotABitmap},
+        {"empty file", "", kStrBitmapUnreadable},
+        {"13 bytes", file.substr(0, 13), kStrBitmapUnreadable},
+        {"no BM", "PK" + file.substr(2), kStrNotABitmap},
+        {"offset inside the file header", with(10, 20), kStrNotABitmap},
+        {"offset beyond the end", with(10, 5000), kStrBitmapUnreadable},
+        {"offset at 2^32-1", with(10, 0xFFFFFFFF), kStrBitmapUnreadable},
+        {"info header of 12 bytes", with(14, 12), kStrNotABitmap},
+        {"info header larger than the block", with(14, 400), kStrNotABitmap},
+        {"width 0", with(18, 0), kStrNotABitmap},
+        {"negative width", with(18, 0xFFFFFFFC), kStrNotABitmap},
+        {"height 0", with(22, 0), kStrNotABitmap},
+        {"height INT32_MIN", with(22, 0x80000000), kStrNotABitmap},
+        {"268 million pixels", with(18, 0x10000000), kStrNotABitmap},
+        {"bit count 7", withBits(7), kStrNotABitmap},
+        {"bit count 0", withBits(0), kStrNotABitmap},
+        {"run-length compression", with(30, 1), kStrNotABitmap},
+        {"bit fields on 24-bit pixels", with(30, 3), kStrNotABitmap},
+        {"image size smaller than the rows", with(34, 10), kStrNotABitmap},
+        {"rows cut short", file.substr(0, file.size() - 1), kStrBitmapUnreadable},
+        {"colours used beyond the table", with(46, 3), kStrNotABitmap},
+        {"colours used 2^32-1", with(46, 0xFFFFFFFF), kStrNotABitmap},
+        {"rows for 2^32 bytes", with(22, 0x7FFFFFFF), kStrNotABitmap},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -193,7 +193,7 @@ TEST(Dib, RefusesHeadersThatDoNotFitTheFile) {
     // Indexed pixels with no colour table at all.
     BitmapSpec bare(1, 1, 8);
     bare.rows = {0, 0, 0, 0};
-    EXPECT_EQ(CDib().Read(makeBitmap(bare)), kMsgNotABitmap);
+    EXPECT_EQ(CDib().Read(makeBitmap(bare)), kStrNotABitmap);
     // A declared image size with a little slack past the end of the file is still drawn.
     BitmapSpec slack = good;
     slack.sizeImage = 26;
@@ -207,7 +207,7 @@ TEST(Dib, FileReaderShowsTheMessageWithTheApplicationCaption) {
     EXPECT_FALSE(readDibFile(home.path() + "/Splash", dib, prompter));
     std::ofstream(home.path() + "/text") << "hello, not a picture";
     EXPECT_FALSE(readDibFile(home.path() + "/text", dib, prompter));
-    ASSERT_EQ(prompter.ids(), (std::vector<int>{kMsgBitmapUnreadable, kMsgNotABitmap}));
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{kStrBitmapUnreadable, kStrNotABitmap}));
     EXPECT_EQ(prompter.asked[0].captionId, kCaptionApplicationName);
     EXPECT_EQ(prompter.asked[0].buttons, Buttons::Ok);
 

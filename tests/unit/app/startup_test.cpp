@@ -22,7 +22,7 @@ struct Startup : ::testing::Test {
     test::VirtualClock clock;
     test::ScriptedPrompter prompter;
     QtProfileStore profile;
-    SharedState state{std::make_unique<PosixSerialChannel>(clock)};
+    SharedState state{std::make_unique<PosixSerialChannel>()};
     test::SimInstrument sim;
 
     void save(const std::string& port, const std::string& baud, const std::string& parity) {

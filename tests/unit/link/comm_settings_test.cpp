@@ -34,7 +34,7 @@ struct CommSettings : ::testing::Test {
     test::VirtualClock clock;
     test::ScriptedPrompter prompter;
     WriteOrder profile;
-    SharedState state{std::make_unique<PosixSerialChannel>(clock)};
+    SharedState state{std::make_unique<PosixSerialChannel>()};
     CommSettingsWorkflow workflow{state, profile, prompter};
 };
 

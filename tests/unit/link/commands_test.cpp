@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 
+#include "core/app/number_format.h"
 #include "core/link/commands.h"
 #include "core/link/reply_judgement.h"
 
@@ -76,7 +77,7 @@ TEST(Commands, ValueFormatMatchesPrintfFourPointTwo) {
         {0.0, "0.00"},   {5.0, "5.00"},       {0.125, "0.12"},    {0.135, "0.14"},
         {-0.5, "-0.50"}, {104.987, "104.99"}, {99.995, "100.00"}, {1.005, "1.00"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(formatInstrumentValue(value), text) << value;
+    for (const auto& [value, text] : cases) EXPECT_EQ(instrumentNumber(value), text) << value;
 }
 
 TEST(ReplyJudgement, FourJudgementsAsTheCommandsUseThem) {

@@ -36,10 +36,10 @@ TEST(Identify, ClassifiesTheThreeFormsAndRejectsTheRest) {
         EXPECT_EQ(r.outcome, c.outcome);
         EXPECT_EQ(r.idText, c.idText);
         EXPECT_EQ(r.reply, c.reply);
-        EXPECT_EQ(r.failure, c.outcome == IdentifyOutcome::Failed ? IdentifyFailure::Unrecognised
-                                                                  : IdentifyFailure::None);
+        EXPECT_EQ(r.error.kind, c.outcome == IdentifyOutcome::Failed ? LinkFailure::Unrecognised
+                                                                     : LinkFailure::None);
     }
-    EXPECT_EQ(classifyIdentification("").failure, IdentifyFailure::NoReply);
+    EXPECT_EQ(classifyIdentification("").error.kind, LinkFailure::NoReply);
     EXPECT_EQ(classifyIdentification("OK00, 0, 0, 1\r").modelCode(), "40");
     EXPECT_FALSE(classifyIdentification("OK00, 0, 0, 1\r").type53());
     EXPECT_EQ(classifyIdentification("OK00,53,4.01,X\r").modelCode(), "53");

@@ -2,8 +2,9 @@
 
 #include <cmath>
 
+#include "core/app/number_format.h"
+#include "core/link/commands.h"
 #include "core/measure/average_workflow.h"
-#include "core/measure/file_number.h"
 #include "unit/measure/series_rig.h"
 
 namespace qv {
@@ -21,7 +22,7 @@ TEST(Average, RunningMeanAndStandardDeviations) {
     SeriesRig rig;
     rig.state.measureTarget = true;
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
-    AverageWorkflow avg(rig.state, rig.clock, rig.prompter, *engine, validationRole(1), ',');
+    AverageWorkflow avg(rig.seams(), *engine, validationRole(1));
     ASSERT_TRUE(avg.measure());
     EXPECT_EQ(rig.state.targetSerial, "L70S-000001");
     EXPECT_EQ(avg.view().countText, "1");
@@ -49,7 +50,8 @@ TEST(Average, RunningMeanAndStandardDeviations) {
                 std::fabs(roundedToTwoDecimals(lab1[c]) - roundedToTwoDecimals(lab2[c])) /
                 std::sqrt(2.0);
             EXPECT_NEAR(avg.deviations()[a][c], expected, 1e-4) << a << c;
-            EXPECT_EQ(avg.view().deviation[c][a], formatDisplayNumber(avg.deviations()[a][c], ','));
+            EXPECT_EQ(avg.view().deviation[c][a],
+                      NumberFormat{','}.display(avg.deviations()[a][c]));
         }
     }
     EXPECT_TRUE(rig.state.targetSpectrum[0].empty());
@@ -66,7 +68,7 @@ TEST(Average, TheThirtiethMeasurementFinishes) {
     AverageSetup setup;
     setup.fromRepeatability = true;
     setup.repeatSlot = 2;
-    AverageWorkflow avg(rig.state, rig.clock, rig.prompter, *engine, setup, '.');
+    AverageWorkflow avg(rig.seams(), *engine, setup);
     for (int i = 1; i < kMaxAverageMeasurements; ++i) ASSERT_TRUE(avg.measure()) << i;
     EXPECT_FALSE(avg.view().closed);
     EXPECT_EQ(rig.state.repeatSpectrum[6], avg.average()[0]);  // written after every measurement
@@ -80,13 +82,13 @@ TEST(Average, TheThirtiethMeasurementFinishes) {
 TEST(Average, AFailureKeepsEarlierMeasurementsButDisablesFinish) {
     SeriesRig rig;
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
-    AverageWorkflow avg(rig.state, rig.clock, rig.prompter, *engine, validationRole(0), '.');
+    AverageWorkflow avg(rig.seams(), *engine, validationRole(0));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(avg.measure());
     const ThreeAngles before = avg.average();
     rig.control("fault & silence occurrence=2");
     EXPECT_FALSE(avg.measure());
     EXPECT_EQ(avg.lastFailure(), "no reply to companion line at 25 deg");
-    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrMeasurementFailed});
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrLinkLost});
     EXPECT_FALSE(avg.view().finishEnabled);
     EXPECT_TRUE(avg.view().measureEnabled);
     EXPECT_EQ(avg.view().countText, "3");
@@ -106,7 +108,7 @@ TEST(Average, CancelHandsNothingOverAndType40PausesAfterTheEvaluation) {
     rig.state.targetSpectrum[0] = AngleSpectrum(31, 7.0);
     rig.state.validationAverageDone = true;
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
-    AverageWorkflow avg(rig.state, rig.clock, rig.prompter, *engine, validationRole(1), '.');
+    AverageWorkflow avg(rig.seams(), *engine, validationRole(1));
     ASSERT_TRUE(avg.measure());
     const auto sleeps = rig.takeSleeps();
     ASSERT_EQ(sleeps.size(), 11u);  // STR, CPR and MES waits, six lines, the pause

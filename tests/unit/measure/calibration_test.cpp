@@ -10,18 +10,26 @@ using test::MeasureRig;
 using Commands = std::vector<std::string>;
 
 TEST(Calibration, JudgesOnlyTheFirstFourCharacters) {
-    EXPECT_EQ(judgeCalibrationReply("OK00\r"), CalibrationVerdict::Done);
-    EXPECT_EQ(judgeCalibrationReply("OK00,more\r"), CalibrationVerdict::Done);
-    for (const char* code : {"OK01\r", "OK02", "OK03,x", "OK04\r", "ER11\r", ""})
-        EXPECT_EQ(judgeCalibrationReply(code), CalibrationVerdict::Failed) << code;
-    for (const char* other : {"OK05\r", "ok00\r", "O", "ER12"})
-        EXPECT_EQ(judgeCalibrationReply(other), CalibrationVerdict::Unconfirmed) << other;
+    const std::pair<const char*, CalibrationVerdict> cases[] = {
+        {"OK00,more", CalibrationVerdict::Done},   {"OK03,x", CalibrationVerdict::Failed},
+        {"ER11", CalibrationVerdict::Failed},      {"OK05", CalibrationVerdict::Unconfirmed},
+        {"ok00", CalibrationVerdict::Unconfirmed},
+    };
+    for (const auto& [reply, verdict] : cases) {
+        SCOPED_TRACE(reply);
+        MeasureRig rig;
+        rig.control(std::string("fault UZC reply=") + reply);
+        CalibrationWorkflow cal(rig.seams());
+        cal.confirm();
+        EXPECT_EQ(cal.lastStep().verdict, verdict);
+        EXPECT_EQ(rig.prompter.asked.size(), verdict == CalibrationVerdict::Failed ? 1u : 0u);
+    }
 }
 
 TEST(Calibration, ZeroThenWhite) {
     MeasureRig rig;
     rig.state.whiteCalibrationPending = true;  // left over from an earlier run
-    CalibrationWorkflow cal(rig.state, rig.prompter);
+    CalibrationWorkflow cal(rig.seams());
     EXPECT_FALSE(cal.whiteStepPending());
     EXPECT_TRUE(cal.view().skipVisible);
     cal.confirm();
@@ -45,7 +53,7 @@ TEST(Calibration, FailedOrUnknownZeroReplies) {
         rig.control(fault);
         // Nothing will come: no real time needs to pass while the reply is awaited.
         if (std::string(fault).find("silence") != std::string::npos) rig.clock.realSliceMs = 0;
-        CalibrationWorkflow cal(rig.state, rig.prompter);
+        CalibrationWorkflow cal(rig.seams());
         cal.confirm();
         EXPECT_TRUE(cal.view().closed);
         EXPECT_FALSE(cal.whiteStepPending());
@@ -56,7 +64,7 @@ TEST(Calibration, FailedOrUnknownZeroReplies) {
     // A reply outside the table moves on silently, leaving the zero step on screen.
     MeasureRig rig;
     rig.control("fault UZC reply=OK05");
-    CalibrationWorkflow cal(rig.state, rig.prompter);
+    CalibrationWorkflow cal(rig.seams());
     cal.confirm();
     EXPECT_TRUE(cal.whiteStepPending());
     EXPECT_FALSE(cal.view().closed);
@@ -69,7 +77,7 @@ TEST(Calibration, FailedOrUnknownZeroReplies) {
 TEST(Calibration, SkipSendsOnlyTheWhiteCommandAndCancelResets) {
     MeasureRig rig;
     rig.control("fault CAL reply=OK04");
-    CalibrationWorkflow cal(rig.state, rig.prompter);
+    CalibrationWorkflow cal(rig.seams());
     cal.skipZero();
     EXPECT_TRUE(cal.whiteStepPending());
     EXPECT_EQ(cal.view().captionId, kStrWhiteStep);
@@ -79,7 +87,7 @@ TEST(Calibration, SkipSendsOnlyTheWhiteCommandAndCancelResets) {
     EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrCalibrationFailed});
     EXPECT_EQ(rig.takeCommands(), Commands{"CAL\\r\\n"});
 
-    CalibrationWorkflow again(rig.state, rig.prompter);
+    CalibrationWorkflow again(rig.seams());
     again.skipZero();
     again.cancel();
     EXPECT_FALSE(again.whiteStepPending());

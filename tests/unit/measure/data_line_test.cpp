@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/app/number_format.h"
 #include "core/measure/data_line.h"
-#include "core/measure/file_number.h"
 
 namespace qv {
 namespace {
@@ -86,10 +86,10 @@ TEST(DataLine, IgnoresAndKeepsTheProcessLocale) {
 }
 
 TEST(FileNumber, SixDecimalsWithTheUsersSeparator) {
-    EXPECT_EQ(formatFileNumber(12.3456789, NumberFormat{',', ";"}), "12,345679");
-    EXPECT_EQ(formatFileNumber(-0.5, NumberFormat{'.', ","}), "-0.500000");
-    EXPECT_EQ(formatFileNumber(1e300, NumberFormat{'.', ","}).size(), 301u + 7u);
-    EXPECT_EQ(formatFileNumber(0.0, NumberFormat{',', ";"}), "0,000000");
+    EXPECT_EQ((NumberFormat{',', ";"}.file(12.3456789)), "12,345679");
+    EXPECT_EQ((NumberFormat{'.', ","}.file(-0.5)), "-0.500000");
+    EXPECT_EQ((NumberFormat{'.', ","}.file(1e300)).size(), 301u + 7u);
+    EXPECT_EQ((NumberFormat{',', ";"}.file(0.0)), "0,000000");
 }
 
 }  // namespace

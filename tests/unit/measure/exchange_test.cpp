@@ -28,7 +28,7 @@ TEST(MeasurementExchange, Type53SendsSevenLinesWithoutPausesAndReadsTheSpecimen)
     rig.startTrace();
     const MeasureOutcome out =
         acquireMeasurement(rig.port(), rig.clock, MeasureVariant::Average, true);
-    ASSERT_TRUE(out.ok()) << out.reason();
+    ASSERT_TRUE(out.ok()) << describe(out.error);
     EXPECT_EQ(rig.takeTrace(), Trace{kMes} + repeated(kNext, 7));
     const auto truth = sim::specimenSpectra("white");
     ASSERT_TRUE(truth);
@@ -57,7 +57,7 @@ TEST(MeasurementExchange, Type40WaitsAndPreamblesOfEachDialogInOrder) {
         MeasureRig rig("40");
         rig.startTrace();
         const MeasureOutcome out = acquireMeasurement(rig.port(), rig.clock, variant, false);
-        ASSERT_TRUE(out.ok()) << out.reason();
+        ASSERT_TRUE(out.ok()) << describe(out.error);
         EXPECT_EQ(rig.takeTrace(), trace);
         EXPECT_GT(out.spectra[1][10], 1.0);
     }
@@ -79,8 +79,8 @@ TEST(MeasurementExchange, ASilentFirstDataLineWaitsItsVariantsTimeOut) {
             const std::uint64_t start = rig.clock.nowMs();
             const MeasureOutcome out =
                 acquireMeasurement(rig.port(), rig.clock, variant, type == "53");
-            EXPECT_EQ(out.step, MeasureStep::DataLine);
-            EXPECT_EQ(out.angle, 0);
+            EXPECT_EQ(out.error.step, "data line");
+            EXPECT_EQ(out.error.angle, 0);
             // Time spent waiting for replies: everything but the fixed pauses.
             std::uint64_t waitedMs = rig.clock.nowMs() - start;
             for (std::uint32_t pause : rig.takeSleeps()) waitedMs -= pause;
@@ -95,33 +95,31 @@ TEST(MeasurementExchange, EachFailurePointStopsAtOnce) {
         std::string type;
         MeasureVariant variant;
         std::string fault;
-        MeasureFailure failure;
-        MeasureStep step;
+        LinkFailure failure;
+        std::string step;
         int angle;
         std::size_t commandsSent;
     };
     const Case cases[] = {
-        {"53", MeasureVariant::Average, "fault MES silence", MeasureFailure::NoReply,
-         MeasureStep::Mes, -1, 1},
-        {"53", MeasureVariant::Average, "fault & silence occurrence=3", MeasureFailure::NoReply,
-         MeasureStep::DataLine, 1, 4},
+        {"53", MeasureVariant::Average, "fault MES silence", LinkFailure::NoReply, "MES", -1, 1},
+        {"53", MeasureVariant::Average, "fault & silence occurrence=3", LinkFailure::NoReply,
+         "data line", 1, 4},
         {"53", MeasureVariant::ValidationSample, "fault & silence occurrence=2",
-         MeasureFailure::NoReply, MeasureStep::CompanionLine, 0, 3},
-        {"53", MeasureVariant::Average, "fault & silence occurrence=7", MeasureFailure::NoReply,
-         MeasureStep::FinalLine, -1, 8},
-        // STR must answer OK00 in field 1 exactly: a known error code, or OK00 without a
-        // comma (its carriage return stays in the field), is refused before CPR.
-        {"40", MeasureVariant::Average, "fault STR reply=OK01", MeasureFailure::Refused,
-         MeasureStep::Str, -1, 1},
-        {"40", MeasureVariant::Average, "fault STR reply=OK00", MeasureFailure::Refused,
-         MeasureStep::Str, -1, 1},
-        {"40", MeasureVariant::Average, "fault STR silence", MeasureFailure::NoReply,
-         MeasureStep::Str, -1, 1},
-        {"40", MeasureVariant::Repeatability, "fault CPR silence", MeasureFailure::NoReply,
-         MeasureStep::Cpr, -1, 1},
+         LinkFailure::NoReply, "companion line", 0, 3},
+        {"53", MeasureVariant::Average, "fault & silence occurrence=7", LinkFailure::NoReply,
+         "final line", -1, 8},
+        // STR must answer OK00 in field 1 exactly: a known error code is refused, and OK00
+        // without a comma (its carriage return stays in the field) is no answer of the expected
+        // form; either way nothing more is sent.
+        {"40", MeasureVariant::Average, "fault STR reply=OK01", LinkFailure::Refused, "STR", -1, 1},
+        {"40", MeasureVariant::Average, "fault STR reply=OK00", LinkFailure::Unrecognised, "STR",
+         -1, 1},
+        {"40", MeasureVariant::Average, "fault STR silence", LinkFailure::NoReply, "STR", -1, 1},
+        {"40", MeasureVariant::Repeatability, "fault CPR silence", LinkFailure::NoReply, "CPR", -1,
+         1},
         // The raw 45° read of a target finds nothing when the line is late.
         {"53", MeasureVariant::ValidationTarget, "fault & delay=1500 occurrence=3",
-         MeasureFailure::NoReply, MeasureStep::DataLine, 1, 4},
+         LinkFailure::NoReply, "data line", 1, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -132,9 +130,9 @@ TEST(MeasurementExchange, EachFailurePointStopsAtOnce) {
             rig.clock.realSliceMs = 0;
         const MeasureOutcome out =
             acquireMeasurement(rig.port(), rig.clock, c.variant, c.type == "53");
-        EXPECT_EQ(out.failure, c.failure);
-        EXPECT_EQ(out.step, c.step);
-        EXPECT_EQ(out.angle, c.angle);
+        EXPECT_EQ(out.error.kind, c.failure);
+        EXPECT_EQ(out.error.step, c.step);
+        EXPECT_EQ(out.error.angle, c.angle);
         EXPECT_EQ(rig.takeCommands().size(), c.commandsSent);
     }
 }
@@ -151,7 +149,7 @@ TEST(MeasurementExchange, AStrReplyWithFieldsPassesAndASilentMesCostsMoreThanTwe
     const std::uint64_t start = rig.clock.nowMs();
     const MeasureOutcome out =
         acquireMeasurement(rig.port(), rig.clock, MeasureVariant::Average, true);
-    EXPECT_EQ(out.reason(), "no reply to MES");
+    EXPECT_EQ(describe(out.error), "no reply to MES");
     const std::uint64_t waitedMs = rig.clock.nowMs() - start;
     EXPECT_GT(waitedMs, 20000u);
     EXPECT_LE(waitedMs, 21100u);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/link/commands.h"
 #include "core/measure/measurement_exchange.h"
 
 namespace qv::test {
@@ -31,7 +32,7 @@ sim::Options optionsFor(const std::string& type, double noise) {
 void RigClock::sleepMs(std::uint32_t ms) {
     if (beforeSleep) beforeSleep(ms);
     VirtualClock::sleepMs(ms);
-    if (ms == kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
+    if (ms == qv::kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
 }
 
 bool RigClock::waitForInput(ByteSource& input, std::uint32_t ms) {
@@ -47,7 +48,7 @@ bool RigClock::waitForInput(ByteSource& input, std::uint32_t ms) {
 
 MeasureRig::MeasureRig(const std::string& type, double noise) : sim(optionsFor(type, noise)) {
     EXPECT_TRUE(sim.start());
-    auto channel = std::make_unique<PosixSerialChannel>(clock);
+    auto channel = std::make_unique<PosixSerialChannel>();
     EXPECT_TRUE(channel->open(sim.portPath()));
     clock.source = channel.get();
     state.commPort = std::move(channel);

@@ -4,10 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "core/app/seams.h"
 #include "core/app/shared_state.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/qt_profile_store.h"
 #include "platform/link/posix_serial_channel.h"
 #include "sim/simulator.h"
+#include "support/project_strings.h"
 #include "support/scripted_prompter.h"
+#include "support/temp_home.h"
 #include "support/virtual_clock.h"
 
 namespace qv::test {
@@ -55,6 +60,14 @@ public:
     sim::Simulator sim;
     SharedState state;
     ScriptedPrompter prompter;
+    TempHome home;
+    QtProfileStore profile;
+    AtomicFileStore files;
+
+    // The workflows' seams over this rig; files in the comma-decimal format.
+    Seams seams() {
+        return Seams{state, clock, prompter, profile, files, projectStrings(), {',', ";"}};
+    }
 
 private:
     // Appends the commands logged so far to `into` and clears the log.

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/link/commands.h"
 #include "core/measure/repeatability_workflow.h"
 #include "unit/measure/series_rig.h"
 
@@ -54,7 +55,7 @@ TEST(Repeatability, ThreeDirectMeasurementsWriteTheFileAndJudge) {
     EXPECT_EQ(w.view().instructionId, kStrSecondInstruction);
     for (int a = 0; a < 3; ++a) {
         ASSERT_EQ(rig.state.repeatSpectrum[3 + a].size(), 35u);
-        EXPECT_EQ(rig.state.repeatSpectrum[3 + a][34], w.deltaE()[0][a]);
+        EXPECT_EQ(rig.state.repeatSpectrum[3 + a][34], asFloat(w.deltaE()[0][a]));
     }
     EXPECT_NE(w.view().difference[3][1], "---");
     EXPECT_TRUE(rig.dataFiles().empty());
@@ -111,7 +112,7 @@ TEST(Repeatability, AFailureDiscardsTheWholeSeries) {
     ASSERT_EQ(w.measure(), MeasureResult::Taken);
     rig.control("fault & silence occurrence=2");  // the companion line of 25°
     EXPECT_EQ(w.measure(), MeasureResult::Failed);
-    EXPECT_EQ(rig.prompter.ids().back(), kStrMeasurementFailed);
+    EXPECT_EQ(rig.prompter.ids().back(), kStrLinkLost);
     EXPECT_EQ(rig.prompter.asked.back().icon, Icon::Stop);
     EXPECT_TRUE(allEmpty(rig.state));
     EXPECT_EQ(w.measuredCount(), 0);
@@ -131,7 +132,7 @@ TEST(Repeatability, AFailureDiscardsTheWholeSeries) {
     rig.control("fault IDR silence");
     EXPECT_EQ(w.measure(), MeasureResult::Failed);
     EXPECT_TRUE(allEmpty(rig.state));
-    EXPECT_EQ(w.lastFailure(), "identification failed");
+    EXPECT_EQ(w.lastFailure(), "no reply to IDR");
 }
 
 TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
@@ -142,7 +143,7 @@ TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
     EXPECT_TRUE(setup.fromRepeatability);
     EXPECT_EQ(setup.repeatSlot, 1);
     {
-        AverageWorkflow average(rig.state, rig.clock, rig.prompter, w.colour(), setup, ',');
+        AverageWorkflow average(rig.seams(), w.colour(), setup);
         ASSERT_TRUE(average.measure());
         ASSERT_TRUE(average.measure());
         average.finish();
@@ -166,8 +167,7 @@ TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
     // A cancelled average leaves the series where it was.
     ASSERT_EQ(w.measure(), MeasureResult::Taken);
     {
-        AverageWorkflow average(rig.state, rig.clock, rig.prompter, w.colour(), w.beginAverage(),
-                                ',');
+        AverageWorkflow average(rig.seams(), w.colour(), w.beginAverage());
         ASSERT_TRUE(average.measure());
         average.cancel();
     }

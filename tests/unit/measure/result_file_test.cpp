@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,6 +97,34 @@ TEST(ResultFile, ReadsBackFieldByFieldInACommaAndAPointLocale) {
             }
         }
     }
+}
+
+// The file's bytes are kept exactly as the program has always written them: both locales, the
+// formula in the heading, an identification holding both separators, a value a hair below a
+// rounding step.
+TEST(ResultFile, BytesMatchTheFilesWrittenBefore) {
+    RepeatSeries series = makeSeries();
+    for (int e = 0; e < 9; ++e) series[e][5] -= 1e-9;
+    const TextStringTable texts({{186, "Repeatability_"},
+                                 {187, "Date"},
+                                 {188, "Serial No."},
+                                 {189, "Measurement 1"},
+                                 {191, "Measurement 2"},
+                                 {192, "dE"},
+                                 {193, "Measurement 3"},
+                                 {215, "a*"},
+                                 {216, "b*"},
+                                 {217, "L*"}});
+    const LocalTime time{2026, 3, 14, 9, 15, 2};
+    const auto golden = [](const char* name) {
+        std::ifstream in(std::string(QV_SOURCE_DIR "/tests/data/result_file/") + name,
+                         std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(formatRepeatabilityFile(series, "L70S-0001;X,Y", time, texts, {',', ";"}, "dE00"),
+              golden("repeatability_comma.csv"));
+    EXPECT_EQ(formatRepeatabilityFile(series, "L70S-0001;X,Y", time, texts, {'.', ","}),
+              golden("repeatability_point.csv"));
 }
 
 TEST(ResultFile, AnInstrumentIdCannotBreakItsRow) {

@@ -22,20 +22,12 @@ struct SeriesRig : MeasureRig {
         state.bConnected = true;
     }
 
-    RepeatSeams seams() {
-        return RepeatSeams{state, clock, prompter, profile, files, projectStrings(), {',', ";"}};
-    }
-
     std::vector<std::string> dataFiles() const {
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(state.strDataFolder))
             names.push_back(e.path().string());
         return names;
     }
-
-    TempHome home;
-    QtProfileStore profile;
-    AtomicFileStore files;
 };
 
 }  // namespace qv::test

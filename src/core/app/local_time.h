@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// Local calendar time, broken down. Fields that cannot be determined are 0 (date) or -1 (time).
+struct LocalTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = -1;
+    int minute = -1;
+    int second = -1;
+};
+LocalTime localTimeOf(std::int64_t calendarSeconds);
+
+// "20260314_091502": year, month, day, hour, minute, second, as result file names and
+// headings carry it.
+std::string resultTimestamp(const LocalTime& time);
+
+}  // namespace qv

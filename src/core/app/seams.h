@@ -1,0 +1,28 @@
+#pragma once
+
+// The one bundle of seams every workflow takes, built once by the composition root (the
+// desktop program, the command line, or a test) and lent to each task for its run.
+
+#include "core/app/clock.h"
+#include "core/app/file_store.h"
+#include "core/app/number_format.h"
+#include "core/app/profile_store.h"
+#include "core/app/prompter.h"
+#include "core/app/shared_state.h"
+#include "core/app/string_table.h"
+
+namespace qv {
+
+struct Seams {
+    SharedState& state;
+    // The clock of the thread the workflow runs on.
+    Clock& clock;
+    Prompter& prompter;
+    ProfileStore& profile;
+    FileStore& files;
+    const StringTable& strings;
+    // The user's decimal and list separators.
+    NumberFormat format;
+};
+
+}  // namespace qv

@@ -1,0 +1,61 @@
+#pragma once
+
+// The numbers of the string-table texts the core uses: message boxes, captions, instructions,
+// verdict lines and file headings. One name per number; 188 and 210 share one text.
+
+namespace qv {
+
+// Captions.
+inline constexpr int kStrErrorCaption = 111;
+
+// Verdict lines: repeatability (fail / pass) and inter-instrument (fail / pass).
+inline constexpr int kStrRepeatFailedLine1 = 106;
+inline constexpr int kStrRepeatFailedLine2 = 107;
+inline constexpr int kStrRepeatPassedLine1 = 108;
+inline constexpr int kStrRepeatPassedLine2 = 109;
+inline constexpr int kStrInstFailedLine1 = 166;
+inline constexpr int kStrInstFailedLine2 = 167;
+inline constexpr int kStrInstPassedLine1 = 168;
+
+// Calibration: the white step's caption and instruction, the failure message.
+inline constexpr int kStrWhiteStep = 110;
+inline constexpr int kStrCalibrationFailed = 113;
+
+// The link to the instrument was lost during a measurement or an entry exchange.
+inline constexpr int kStrLinkLost = 114;
+// The port could not be opened; the instrument was not identified.
+inline constexpr int kStrPortNotOpened = 118;
+inline constexpr int kStrNotIdentified = 121;
+
+// Thresholds.
+inline constexpr int kStrSaveThresholds = 154;
+inline constexpr int kStrThresholdCharacters = 165;
+inline constexpr int kStrRepeatAboveHalfInst = 175;
+inline constexpr int kStrInstBelowTwiceRepeat = 176;
+inline constexpr int kStrEnterNumber = 220;
+inline constexpr int kStrThresholdRange = 221;
+
+// Bitmaps.
+inline constexpr int kStrNotABitmap = 160;
+inline constexpr int kStrBitmapUnreadable = 163;
+
+// Repeatability series: instructions before measurements 2 and 3, after a completed series,
+// and the question before measurements 2 and 3.
+inline constexpr int kStrSeriesDone = 169;
+inline constexpr int kStrSecondInstruction = 172;
+inline constexpr int kStrThirdInstruction = 173;
+inline constexpr int kStrConfirmNextMeasurement = 174;
+
+// The repeatability result file.
+inline constexpr int kStrResultFilePrefix = 186;
+inline constexpr int kStrDateLabel = 187;
+inline constexpr int kStrInstrumentLabel = 188;
+inline constexpr int kStrFirstBlock = 189;
+inline constexpr int kStrSecondBlock = 191;
+inline constexpr int kStrDeltaEColumn = 192;
+inline constexpr int kStrThirdBlock = 193;
+inline constexpr int kStrCoordinate2Column = 215;
+inline constexpr int kStrCoordinate3Column = 216;
+inline constexpr int kStrCoordinate1Column = 217;
+
+}  // namespace qv
