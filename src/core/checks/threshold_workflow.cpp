@@ -188,7 +188,9 @@ void ThresholdWorkflow::show(int stringId, Icon icon, std::string suffix) {
 }
 
 std::string ThresholdWorkflow::display(double value) const {
-    return withSeparator(formatGeneral(value), decimal_);
+    // A value with more decimals (edited by hand) would be cut by the four-character edit: it
+    // is shown, and so judged and saved, with the two decimals the program saves.
+    return withSeparator(formatGeneral(leadingDouble(formatFixed(value, 2))), decimal_);
 }
 
 }  // namespace qv
