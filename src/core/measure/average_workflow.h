@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -44,6 +45,9 @@ public:
     AverageWorkflow(SharedState& state, Clock& clock, Prompter& prompter,
                     EvaluateHueControl& colour, AverageSetup setup, char decimalSeparator);
 
+    // Runs when a measurement's instrument work is over (taken or failed), before the
+    // evaluation and the pause: the dialog ends its busy cursor here.
+    void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
     // One measurement. False when it failed (the operator has been told).
     bool measure();
     void finish();
@@ -87,6 +91,7 @@ private:
     std::array<std::array<double, 3>, kAngleCount> sd_{};
     std::string lastFailure_;
     AverageView view_;
+    std::function<void()> onExchangeDone_;
 };
 
 }  // namespace qv
