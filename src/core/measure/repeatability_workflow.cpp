@@ -169,8 +169,9 @@ void RepeatabilityWorkflow::evaluateFirst() {
         requests_.setTarget(a, first);
         const std::array<double, 3> lab = requests_.coordinates(kTargetMode);
         for (int c = 0; c < 3; ++c) {
+            // Shown as stored, so the screen and the result file agree to the last digit.
             first.push_back(asFloat(lab[c]));
-            view_.coordinate[c][a] = display(lab[c]);
+            view_.coordinate[c][a] = display(first.back());
         }
     }
 }
@@ -186,7 +187,7 @@ void RepeatabilityWorkflow::evaluateLater(int k) {
         const std::array<double, 3> lab = requests_.coordinates(kSampleMode);
         for (int c = 0; c < 3; ++c) {
             later.push_back(asFloat(lab[c]));
-            view_.coordinate[c][a] = display(lab[c]);
+            view_.coordinate[c][a] = display(later.back());
         }
     }
     requests_.prepareDifferences();

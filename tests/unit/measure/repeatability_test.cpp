@@ -123,6 +123,19 @@ TEST(Repeatability, TheNextStepIsShownBeforeTheQuestionAndTheMeasurement) {
         for (const std::string& field : row) EXPECT_EQ(field, "---");
 }
 
+TEST(Repeatability, CoordinatesAreShownAsTheyAreStored) {
+    SeriesRig rig;
+    // A flat 53 % at 25° gives an L* of 77.874999..., which single precision keeps as 77.875.
+    std::string line = "OK00";
+    for (int j = 0; j < kSpectrumPoints; ++j) line += ",53";
+    rig.control("fault & reply=" + line + " occurrence=1");
+    RepeatabilityWorkflow w(rig.seams());
+    ASSERT_EQ(w.measure(), MeasureResult::Taken);
+    ASSERT_EQ(rig.state.repeatSpectrum[0].size(), 34u);
+    EXPECT_EQ(static_cast<float>(rig.state.repeatSpectrum[0][31]), 77.875f);
+    EXPECT_EQ(w.view().coordinate[0][0], "77,88");
+}
+
 TEST(Repeatability, AFailureDiscardsTheWholeSeries) {
     SeriesRig rig;
     RepeatabilityWorkflow w(rig.seams());
