@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/app/shared_state.h"
+#include "core/app/startup_workflow.h"
 #include "gui/app/desktop_start.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
@@ -19,17 +20,25 @@
 #include "platform/link/posix_serial_channel.h"
 
 int main(int argc, char** argv) {
-    // Without its texts the program shows nothing at all.
+    std::string dataFolder;
     const std::string resources = qv::resourceFilePath();
-    const auto strings = qv::loadResourceStrings(resources);
-    if (!strings) {
-        std::fprintf(stderr, "qvl70s: cannot load the resource file %s\n", resources.c_str());
-        return 1;
-    }
+    std::unique_ptr<qv::ResourceStringTable> strings;
     qv::InstanceLock instance;
-    if (!instance.tryLock()) {
-        std::fprintf(stderr, "qvl70s: already running (lock %s)\n", instance.path().c_str());
-        return 0;
+    switch (qv::startProgram({[&] { dataFolder = qv::setUpDataFolder(); },
+                              [&] {
+                                  strings = qv::loadResourceStrings(resources);
+                                  return strings != nullptr;
+                              },
+                              [&] { return instance.tryLock(); }})) {
+        case qv::ProgramStart::NoResources:
+            // Without its texts the program shows nothing at all.
+            std::fprintf(stderr, "qvl70s: cannot load the resource file %s\n", resources.c_str());
+            return 1;
+        case qv::ProgramStart::AlreadyRunning:
+            std::fprintf(stderr, "qvl70s: already running (lock %s)\n", instance.path().c_str());
+            return 0;
+        case qv::ProgramStart::Run:
+            break;
     }
 
     QApplication app(argc, argv);
@@ -39,7 +48,7 @@ int main(int argc, char** argv) {
 
     qv::GuiClock clock;
     qv::SharedState state(std::make_unique<qv::PosixSerialChannel>());
-    state.strDataFolder = qv::setUpDataFolder();
+    state.strDataFolder = dataFolder;
     state.version = qv::programVersion();
     qv::QtProfileStore profile;
     qv::GuiPrompter prompter(*strings);

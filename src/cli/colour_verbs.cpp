@@ -20,13 +20,13 @@ constexpr int kExitBadData = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kGroupUsage =
-    "Usage: qvl70s-cli colour lab [FILE|-]\n"
-    "       qvl70s-cli colour diff [--formula de76|de94|de00|cmc] [FILE|-]\n"
+    "Usage: qvl70s-cli colour lab [options] [FILE|-]\n"
+    "       qvl70s-cli colour diff [options] [FILE|-]\n"
     "\n"
     "  lab   rows of an identifier and 31 reflectances in percent (400..700 nm) to\n"
     "        'id L* a* b*' (D65, 10-degree observer)\n"
     "  diff  rows 'L1 a1 b1 L2 a2 b2' to the colour difference of the second colour\n"
-    "        against the first\n"
+    "        against the first (--formula de76, de94, de00 or cmc)\n"
     "\n"
     "qvl70s-cli colour VERB --help describes a verb.\n";
 
@@ -113,8 +113,8 @@ int runLab(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Converts reflectance spectra to CIELAB (D65, 10-degree observer).\n") +
         QLatin1String(kTableHelp));
-    const int done =
-        parseVerb(parser, arguments, QStringLiteral("Usage: qvl70s-cli colour lab [FILE|-]"), who);
+    const int done = parseVerb(
+        parser, arguments, QStringLiteral("Usage: qvl70s-cli colour lab [options] [FILE|-]"), who);
     if (done >= 0) return done;
     ColourRowConverter converter(ColourTable::Spectra);
     return convert(parser.positionalArguments().value(0), converter, who);
@@ -133,9 +133,7 @@ int runDiff(const QStringList& arguments) {
         QStringLiteral("formula"), QStringLiteral("de76"));
     parser.addOption(formulaOption);
     const int done = parseVerb(
-        parser, arguments,
-        QStringLiteral("Usage: qvl70s-cli colour diff [--formula de76|de94|de00|cmc] [FILE|-]"),
-        who);
+        parser, arguments, QStringLiteral("Usage: qvl70s-cli colour diff [options] [FILE|-]"), who);
     if (done >= 0) return done;
     const QString name = parser.value(formulaOption);
     const auto formula = formulaFromText(name.toStdString());

@@ -1,17 +1,33 @@
 // Link verbs: identify the instrument on a port.
 #include <QCommandLineParser>
 #include <QTextStream>
+#include <optional>
+#include <string>
 
+#include "cli/port_options.h"
 #include "cli/verbs.h"
+#include "core/app/prompter.h"
+#include "core/app/shared_state.h"
 #include "core/link/identify.h"
+#include "platform/app/qt_profile_store.h"
 #include "platform/app/system_clock.h"
-#include "platform/link/posix_serial_channel.h"
 
 namespace qv::cli {
 
 namespace {
 
 constexpr int kExitFailed = 2;
+
+// The port's failure is told in one line of its own; no message box text is added to it.
+class SilentPrompter : public Prompter {
+public:
+    Answer ask(const Message& message) override {
+        return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+};
 
 QString typeText(const IdentifyResult& id) {
     switch (id.outcome) {
@@ -60,10 +76,12 @@ QString resetFailureText(const SettingsResetResult& reset) {
 
 int runIdentify(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Asks the instrument on PORT to identify itself (IDR) and prints its type and\n"
-        "identification text. PORT is a device name under /dev (ttyUSB0) or a path.\n"
-        "Exit status: 0 identified, 2 failed (the reason is printed)."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Asks the instrument on PORT to identify itself (IDR) and prints its type and\n"
+            "identification text. PORT is a device name under /dev (ttyUSB0) or a path.\n"
+            "Exit status: 0 identified, 2 failed (the reason is printed).\n") +
+        QLatin1String(kSavedLineSettingsHelp));
     parser.addHelpOption();
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Serial port of the instrument."),
@@ -80,10 +98,10 @@ int runIdentify(const QStringList& arguments) {
         return kExitFailed;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        // The parser names the program only; the verb and its required option belong there too.
+        // The parser names the program only; the verb belongs there too.
         QString help = parser.helpText();
         help.replace(0, help.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: qvl70s-cli identify --port PORT [--reset]"));
+                     QStringLiteral("Usage: qvl70s-cli identify [options]"));
         out << help;
         return 0;
     }
@@ -91,14 +109,14 @@ int runIdentify(const QStringList& arguments) {
         err << "identify: --port PORT is required\n";
         return kExitFailed;
     }
-    const QString portName = parser.value(portOption);
     SystemClock clock;
-    PosixSerialChannel port;
-    if (!port.open(portName.toStdString())) {
-        err << "identify: cannot open port " << portName
-            << " (missing, busy or not a serial port)\n";
+    SharedState state;
+    QtProfileStore profile;
+    SilentPrompter prompter;
+    if (!openPortWithSavedSettings(QStringLiteral("identify"), parser.value(portOption), state,
+                                   profile, prompter))
         return kExitFailed;
-    }
+    SerialChannel& port = *state.commPort;
     const IdentifyResult id = IdentifyInstrument(port, clock);
     if (!id.ok()) {
         err << "identify: " << failureText(id) << "\n";

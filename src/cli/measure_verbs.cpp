@@ -118,7 +118,11 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
         return kExitFailed;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
+        // The parser names the program only; the verb belongs there too.
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(o.verb));
+        QTextStream(stdout) << help;
         return 0;
     }
     if (!parser.isSet(port)) {

@@ -10,6 +10,7 @@
 #include "sim/text_escape.h"
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
+#include "support/temp_home.h"
 #include "support/virtual_clock.h"
 
 namespace qv {
@@ -40,6 +41,7 @@ std::string replyTo(SimInstrument& sim, const std::string& mnemonic) {
 
 // qvl70s-cli identify on the simulator's port, with `extra` arguments before --port.
 CliRun runIdentifyVerb(const SimInstrument& sim, const QStringList& extra = {}) {
+    const test::TempHome home;  // no saved line settings: the port opens at 9600 baud, 8N1
     return test::runCli(QStringList{QStringLiteral("identify")} + extra +
                         QStringList{QStringLiteral("--port"), QString::fromStdString(sim.port())});
 }

@@ -4,6 +4,7 @@ namespace qv::test {
 
 Answer ScriptedPrompter::ask(const Message& message) {
     asked.push_back(message);
+    if (onAsk) onAsk(message);
     if (!answers.empty()) {
         const Answer a = answers.front();
         answers.pop_front();

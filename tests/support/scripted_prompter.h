@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     std::deque<Answer> answers;
     std::deque<std::optional<std::string>> files;
     std::vector<Message> asked;
+    // Called with each message as it is asked, before it is answered.
+    std::function<void(const Message&)> onAsk;
 
     // The string numbers asked, in order.
     std::vector<int> ids() const;

@@ -20,6 +20,13 @@ T clampedTo(long value) {
 }
 }  // namespace
 
+ProgramStart startProgram(const ProgramStartSteps& steps) {
+    steps.setUpDataFolder();
+    if (!steps.loadResources()) return ProgramStart::NoResources;
+    if (!steps.lockInstance()) return ProgramStart::AlreadyRunning;
+    return ProgramStart::Run;
+}
+
 StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
                                      Prompter& prompter) {
     const std::string port = profile.read(key::kComPort);

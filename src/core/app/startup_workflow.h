@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "core/app/string_ids.h"
 
 namespace qv {
@@ -7,6 +9,20 @@ namespace qv {
 class Prompter;
 class ProfileStore;
 struct SharedState;
+
+// What the desktop program does before its windows.
+struct ProgramStartSteps {
+    std::function<void()> setUpDataFolder;
+    std::function<bool()> loadResources;  // false: the resource file is missing
+    std::function<bool()> lockInstance;   // false: another instance holds the lock
+};
+
+enum class ProgramStart { Run, NoResources, AlreadyRunning };
+
+// Runs the start-up steps in their order. The data folder comes first, so that its first two
+// levels exist even when the program then ends for want of its resources or as a second
+// instance.
+ProgramStart startProgram(const ProgramStartSteps& steps);
 
 enum class StartupPort {
     Opened,    // the saved port is open with the saved line settings

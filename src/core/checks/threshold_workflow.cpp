@@ -160,7 +160,9 @@ void ThresholdWorkflow::show(int stringId, Icon icon, std::string suffix) {
 }
 
 std::string ThresholdWorkflow::display(double value) const {
-    return NumberFormat{decimal_}.general(value);
+    // A value with more decimals (edited by hand) would be cut by the four-character edit: it
+    // is shown, and so judged and saved, with the two decimals the program saves.
+    return NumberFormat{decimal_}.general(roundedToTwoDecimals(value));
 }
 
 }  // namespace qv

@@ -30,7 +30,9 @@ bool AverageWorkflow::measure() {
     if (view_.closed || count_ >= kMaxAverageMeasurements) return false;
     view_.measureEnabled = false;
     ThreeAngles spectra;
-    if (!acquire(spectra)) return false;
+    const bool acquired = acquire(spectra);
+    if (onExchangeDone_) onExchangeDone_();
+    if (!acquired) return false;
 
     SpectralMeasurement record;
     record.spectra.assign(spectra.begin(), spectra.end());

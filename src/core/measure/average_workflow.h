@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -41,6 +42,9 @@ class AverageWorkflow {
 public:
     AverageWorkflow(const Seams& seams, EvaluateHueControl& colour, AverageSetup setup);
 
+    // Runs when a measurement's instrument work is over (taken or failed), before the
+    // evaluation and the pause: the dialog ends its busy cursor here.
+    void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
     // One measurement. False when it failed (the operator has been told).
     bool measure();
     void finish();
@@ -82,6 +86,7 @@ private:
     std::array<std::array<double, 3>, kAngleCount> sd_{};
     std::string lastFailure_;
     AverageView view_;
+    std::function<void()> onExchangeDone_;
 };
 
 }  // namespace qv

@@ -40,6 +40,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
     view_.measureEnabled = false;
     showCounter(measuredCount_ + 1);
     measuring_ = true;
+    viewChanged();
 
     SerialChannel* port = s_.state.commPort.get();
     if (port == nullptr) return failSeries(LinkError{LinkFailure::WriteFailed, "IDR", -1, {}});
@@ -53,6 +54,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
     bool goOn = true;
     if (measuredCount_ == 1 || measuredCount_ == 2) {
         view_.instructionId = measuredCount_ == 1 ? kStrSecondInstruction : kStrThirdInstruction;
+        viewChanged();
         if (ask_)
             goOn = s_.prompter.ask(messageBox(kStrConfirmNextMeasurement, Icon::Exclamation,
                                               Buttons::OkCancel)) == Answer::Ok;
@@ -61,6 +63,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
     if (goOn) {
         clearCoordinates();
         clearDifferences();
+        viewChanged();
         // The slots always follow the completed measurements; never write past the series.
         if (slotIndex_ < 0 || slotIndex_ + kAngleCount > 3 * kSeriesLength)
             return failSeries(LinkError{LinkFailure::WriteFailed, "MES", -1, {}});
@@ -113,6 +116,10 @@ MeasureResult RepeatabilityWorkflow::failSeries(const LinkError& error) {
 
 void RepeatabilityWorkflow::exchangeDone() {
     if (onExchangeDone_) onExchangeDone_();
+}
+
+void RepeatabilityWorkflow::viewChanged() {
+    if (onViewChanged_) onViewChanged_();
 }
 
 AverageSetup RepeatabilityWorkflow::beginAverage() {

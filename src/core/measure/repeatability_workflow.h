@@ -46,6 +46,10 @@ public:
     // Runs when a measurement's instrument work is over (taken, declined or failed), before
     // the evaluation and the verdict: the dialog ends its busy cursor here.
     void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
+    // Runs while a measurement is under way whenever the operator must see the view as it now
+    // stands: before the identification, before the question and before the measurement, so
+    // that the new counter, the instruction and the emptied fields are shown meanwhile.
+    void onViewChanged(std::function<void()> handler) { onViewChanged_ = std::move(handler); }
     // The question before measurements 2 and 3 (the command line takes them without asking).
     void setAskBeforeMeasuring(bool ask) { ask_ = ask; }
 
@@ -76,6 +80,7 @@ private:
     MeasureResult failSeries(const LinkError& error);
     void afterMeasurement();
     void exchangeDone();
+    void viewChanged();
     void evaluateFirst();
     void evaluateLater(int k);
     void judgeSeries();
@@ -90,6 +95,7 @@ private:
     ColourRequests requests_;
     std::function<void()> onVerdict_;
     std::function<void()> onExchangeDone_;
+    std::function<void()> onViewChanged_;
     bool ask_ = true;
     int measuredCount_ = 0;
     int slotIndex_ = 0;

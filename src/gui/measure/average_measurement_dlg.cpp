@@ -18,6 +18,7 @@ CAverageMeasurementDlg::CAverageMeasurementDlg(GuiContext& context, EvaluateHueC
         coordinateFields_[c] = angleFields(*this, coordinates[c]);
         deviationFields_[c] = angleFields(*this, deviations[c]);
     }
+    workflow_.onExchangeDone([this] { busy_.reset(); });
     connect(ui_->measureButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::onMeasure);
     connect(ui_->finishButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::onFinish);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::reject);
@@ -29,10 +30,9 @@ CAverageMeasurementDlg::~CAverageMeasurementDlg() = default;
 void CAverageMeasurementDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
     ui_->finishButton->setEnabled(false);
-    {
-        BusyCursor busy;
-        workflow_.measure();
-    }
+    busy_.emplace();
+    workflow_.measure();
+    busy_.reset();
     render();
 }
 

@@ -34,6 +34,7 @@ CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QW
     for (int c = 0; c < 3; ++c) coordinateFields_[c] = angleFields(*this, coordinates[c]);
     for (int r = 0; r < 4; ++r) differenceFields_[r] = angleFields(*this, differences[r]);
     workflow_.onExchangeDone([this] { busy_.reset(); });
+    workflow_.onViewChanged([this] { render(); });
     workflow_.onVerdict([this] { showVerdict(); });
     connect(ui_->measureButton, &QPushButton::clicked, this,
             &CReproducibleMeasurementDlg::onMeasure);

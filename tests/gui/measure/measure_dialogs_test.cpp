@@ -6,6 +6,8 @@
 
 #include "core/app/profile_store.h"
 #include "core/app/string_table.h"
+#include "core/colour/colour_requests.h"
+#include "core/link/commands.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
@@ -141,6 +143,28 @@ TEST_F(MeasureDialogs, AverageDialogFromTheRepeatabilityCheck) {
     click(dialog, "cancelButton");
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_TRUE(state.repeatSpectrum[0].empty());  // Cancel drops the series
+}
+
+TEST_F(MeasureDialogs, AverageDialogEndsTheWaitCursorWithTheExchange) {
+    // Notes at each pause whether the wait cursor is up.
+    struct CursorClock : test::VirtualClock {
+        void sleepMs(std::uint32_t ms) override {
+            pauses.emplace_back(ms, QApplication::overrideCursor() != nullptr);
+            VirtualClock::sleepMs(ms);
+        }
+        std::vector<std::pair<std::uint32_t, bool>> pauses;
+    } cursorClock;
+    GuiContext withClock{{state, cursorClock, prompter, profile, files, *strings, {}}, {}, QV_BIN_DIR};
+    ASSERT_EQ(sim.control("set A:type=40"), "ok");  // pauses in and after the exchange
+    const auto colour = makeColourEngine(KEY_VERSION3, DeltaEFormula::Cie76);
+    CAverageMeasurementDlg dialog(withClock, *colour, AverageSetup{});
+    click(dialog, "measureButton");
+    EXPECT_EQ(text(dialog, "countField"), QStringLiteral("1"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_GE(cursorClock.pauses.size(), 2u);
+    EXPECT_EQ(cursorClock.pauses.back(), std::make_pair(kType40ButtonPauseMs, false));
+    cursorClock.pauses.pop_back();
+    for (const auto& [ms, busy] : cursorClock.pauses) EXPECT_TRUE(busy) << ms;
 }
 
 TEST_F(MeasureDialogs, CalibrationDialogSteps) {

@@ -92,6 +92,32 @@ TEST_F(Startup, APortThatRefusesShowsMessage118AndStartUpGoesOn) {
     EXPECT_EQ(prompter.asked[0].captionId, 111);
 }
 
+TEST(ProgramStart, TheDataFolderIsSetUpBeforeTheResourcesAndTheLock) {
+    const struct {
+        bool resources;
+        bool lock;
+        ProgramStart outcome;
+        std::string steps;
+    } cases[] = {{true, true, ProgramStart::Run, "folder resources lock"},
+                 {false, true, ProgramStart::NoResources, "folder resources"},
+                 {true, false, ProgramStart::AlreadyRunning, "folder resources lock"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        std::string steps;
+        const ProgramStart outcome = startProgram({[&] { steps += "folder"; },
+                                                   [&] {
+                                                       steps += " resources";
+                                                       return c.resources;
+                                                   },
+                                                   [&] {
+                                                       steps += " lock";
+                                                       return c.lock;
+                                                   }});
+        EXPECT_EQ(outcome, c.outcome);
+        EXPECT_EQ(steps, c.steps);
+    }
+}
+
 TEST(MainWindowButtons, FollowTheChecksAndStayOffWithoutTheirDialog) {
     MainWindowState all(true, true, true);
     EXPECT_TRUE(all.enabled(MainTask::Repeatability));

@@ -114,6 +114,22 @@ TEST_F(Thresholds, SavesTwoDecimalsAndRefusesBadText) {
     EXPECT_EQ(prompter.ids(), std::vector<int>{221});
 }
 
+TEST_F(Thresholds, AStoredValueWithMoreDecimalsIsShownAndJudgedWithTwo) {
+    profile.write(key::kDefThreshold, "0.126");  // edited by hand
+    profile.write(key::kInstThreshold, "0.25");
+    const ThresholdView& view = workflow.open();
+    EXPECT_EQ(view.repeatText, "0.13");
+    // The edit holds four characters: what it shows is what OK takes in.
+    const std::string shown = view.repeatText.substr(0, kThresholdEditChars);
+    type(Field::Inst, "0.25");
+    EXPECT_FALSE(ok(shown, "0.25").close);
+    EXPECT_EQ(prompter.ids().back(), kStrInstBelowTwiceRepeat);
+    EXPECT_EQ(prompter.asked.back().suffix, "0.13");
+    type(Field::Inst, "0.26");
+    EXPECT_TRUE(ok(shown, "0.26").close);
+    EXPECT_EQ(profile.read(key::kInstThreshold), "0.26");
+}
+
 TEST_F(Thresholds, DecliningTheConfirmationClosesWithNothingSaved) {
     workflow.open();
     prompter.answers = {Answer::Cancel};

@@ -116,21 +116,41 @@ TEST_F(MeasureCli, RepeatabilityFailsWhenTheResultFileCannotBeWritten) {
 TEST_F(MeasureCli, ThePortTakesTheSavedLineSettings) {
     QtProfileStore profile;
     profile.write(key::kComPort, "/dev/no-such-port");  // the port given on the command line wins
-    profile.write(key::kBaudRate, "12345");
-    profile.write(key::kDataLength, "8");
-    profile.write(key::kParity, "0");
     profile.write(key::kStopBits, "0");
-    CliRun r = run({"measure"});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("refuses the saved line settings (BaudRate 12345"), std::string::npos)
-        << r.err;
-    EXPECT_TRUE(sim.received().empty());
+    for (const char* verb : {"measure", "identify"}) {
+        SCOPED_TRACE(verb);
+        profile.write(key::kBaudRate, "12345");
+        profile.write(key::kDataLength, "8");
+        profile.write(key::kParity, "0");
+        const std::size_t sent = sim.received().size();
+        CliRun r = run({verb});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find("refuses the saved line settings (BaudRate 12345"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(sim.received().size(), sent);
 
-    profile.write(key::kBaudRate, "4800");
-    profile.write(key::kDataLength, "7");
-    profile.write(key::kParity, "2");
-    r = run({"measure"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+        profile.write(key::kBaudRate, "4800");
+        profile.write(key::kDataLength, "7");
+        profile.write(key::kParity, "2");
+        r = run({verb});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    }
+}
+
+TEST_F(MeasureCli, EveryVerbNamesItselfInItsUsageLine) {
+    for (const QStringList& verb : {QStringList{"identify"}, QStringList{"calibrate"},
+                                    QStringList{"measure"}, QStringList{"repeatability"},
+                                    QStringList{"colour", "lab"}, QStringList{"colour", "diff"}}) {
+        const std::string usage =
+            "Usage: qvl70s-cli " + verb.join(' ').toStdString() + " [options]";
+        SCOPED_TRACE(usage);
+        const CliRun help = test::runCli(QStringList(verb) << QStringLiteral("--help"));
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_EQ(help.out.substr(0, usage.size()), usage);
+    }
+    const CliRun wrong = test::runCli({"colour"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("qvl70s-cli colour diff [options]"), std::string::npos) << wrong.err;
 }
 
 TEST_F(MeasureCli, MeasurePrintsSpectraAndCoordinatesAsJson) {

@@ -103,6 +103,40 @@ TEST(Repeatability, DecliningTheQuestionSendsNothingAfterIdentification) {
     EXPECT_TRUE(rig.state.repeatSpectrum[3].empty());
 }
 
+TEST(Repeatability, TheNextStepIsShownBeforeTheQuestionAndTheMeasurement) {
+    SeriesRig rig("40");  // its pauses mark the measurement
+    RepeatabilityWorkflow w(rig.seams());
+    ASSERT_EQ(w.measure(), MeasureResult::Taken);
+    RepeatView shown = w.view();  // as the dialog renders it
+    w.onViewChanged([&] { shown = w.view(); });
+    RepeatView atQuestion;
+    std::vector<RepeatView> atPauses;
+    rig.prompter.onAsk = [&](const Message&) { atQuestion = shown; };
+    rig.clock.beforeSleep = [&](std::uint32_t) { atPauses.push_back(shown); };
+    ASSERT_EQ(w.measure(), MeasureResult::Taken);
+
+    EXPECT_EQ(atQuestion.counterText, "2/3");
+    EXPECT_EQ(atQuestion.instructionId, kStrSecondInstruction);
+    EXPECT_NE(atQuestion.coordinate[0][0], "---");  // measurement 1 stays until going on
+    ASSERT_FALSE(atPauses.empty());
+    EXPECT_EQ(atPauses.front().counterText, "2/3");
+    for (const auto& row : atPauses.front().coordinate)
+        for (const std::string& field : row) EXPECT_EQ(field, "---");
+}
+
+TEST(Repeatability, CoordinatesAreShownAsTheyAreStored) {
+    SeriesRig rig;
+    // A flat 53 % at 25° gives an L* of 77.874999..., which single precision keeps as 77.875.
+    std::string line = "OK00";
+    for (int j = 0; j < kSpectrumPoints; ++j) line += ",53";
+    rig.control("fault & reply=" + line + " occurrence=1");
+    RepeatabilityWorkflow w(rig.seams());
+    ASSERT_EQ(w.measure(), MeasureResult::Taken);
+    ASSERT_EQ(rig.state.repeatSpectrum[0].size(), 34u);
+    EXPECT_EQ(static_cast<float>(rig.state.repeatSpectrum[0][31]), 77.875f);
+    EXPECT_EQ(w.view().coordinate[0][0], "77,88");
+}
+
 TEST(Repeatability, AFailureDiscardsTheWholeSeries) {
     SeriesRig rig;
     RepeatabilityWorkflow w(rig.seams());
