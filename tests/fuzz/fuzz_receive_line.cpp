@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "core/app/clock.h"
-#include "core/link/receive_line.h"
 #include "core/app/serial_channel.h"
+#include "core/link/receive_line.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -26,7 +26,8 @@ void checkNumbers(const std::string& line) {
     const std::string fixed = qv::formatFixed(d, 2);
     FUZZ_CHECK(!fixed.empty());
     FUZZ_CHECK(!qv::formatGeneral(d).empty());
-    FUZZ_CHECK(qv::NumberFormat{',', ";"}.fixed(d, 2).size() == fixed.size());
+    const qv::NumberFormat comma{',', ";"};
+    FUZZ_CHECK(comma.fixed(d, 2).size() == fixed.size());
 }
 
 void checkOrder(const std::string& a, const std::string& b, const std::string& c) {

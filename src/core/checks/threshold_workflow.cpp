@@ -21,9 +21,11 @@ bool inRange(double value) {
 
 }  // namespace
 
-ThresholdWorkflow::ThresholdWorkflow(SharedState& state, ProfileStore& profile, Prompter& prompter,
-                                     char decimalSeparator)
-    : state_(state), profile_(profile), prompter_(prompter), decimal_(decimalSeparator) {}
+ThresholdWorkflow::ThresholdWorkflow(const Seams& seams)
+    : state_(seams.state),
+      profile_(seams.profile),
+      prompter_(seams.prompter),
+      decimal_(seams.format.decimalSeparator) {}
 
 const ThresholdView& ThresholdWorkflow::open() {
     for (ThresholdField field : {ThresholdField::Repeat, ThresholdField::Inst}) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/app/prompter.h"
+#include "core/app/seams.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
 #include "core/colour/delta_e.h"
@@ -29,8 +30,7 @@ struct ThresholdView {
 // confirmation per opening.
 class ThresholdWorkflow {
 public:
-    ThresholdWorkflow(SharedState& state, ProfileStore& profile, Prompter& prompter,
-                      char decimalSeparator);
+    explicit ThresholdWorkflow(const Seams& seams);
 
     const ThresholdView& open();
     // An edit's text changed. True when both edits are to be rewritten from the view (a text

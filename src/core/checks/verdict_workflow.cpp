@@ -10,9 +10,11 @@
 
 namespace qv {
 
-VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& profile,
-                        const StringTable& strings, char decimalSeparator,
-                        const std::string& formulaLabel) {
+VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel) {
+    SharedState& state = seams.state;
+    ProfileStore& profile = seams.profile;
+    const StringTable& strings = seams.strings;
+    const NumberFormat& format = seams.format;
     const bool repeat = mode == VerdictMode::Repeatability;
     VerdictView v;
     v.passed = repeat ? state.repeatPassed : state.interInstPassed;
@@ -32,10 +34,9 @@ VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& prof
     v.measuredValue =
         roundedToTwoDecimals(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE);
     // A difference that could not be computed is shown like an empty field, not as "nan".
-    v.measuredText = !std::isfinite(v.measuredValue)
-                         ? std::string(kNoValueText)
-                         : NumberFormat{decimalSeparator}.general(v.measuredValue);
-    v.thresholdText = NumberFormat{decimalSeparator}.general(v.thresholdValue);
+    v.measuredText = !std::isfinite(v.measuredValue) ? std::string(kNoValueText)
+                                                     : format.general(v.measuredValue);
+    v.thresholdText = format.general(v.thresholdValue);
     v.formulaLabel =
         formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;
     return v;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/app/seams.h"
+
 namespace qv {
 
 class ProfileStore;
@@ -33,8 +35,6 @@ struct VerdictView {
 // Re-reads the mode's threshold from the profile (a threshold changed since the check counts
 // here) and stores it in the shared state. `formulaLabel` names the formula the check was
 // judged in; empty: the formula saved in the profile.
-VerdictView openVerdict(VerdictMode mode, SharedState& state, ProfileStore& profile,
-                        const StringTable& strings, char decimalSeparator = '.',
-                        const std::string& formulaLabel = {});
+VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel = {});
 
 }  // namespace qv

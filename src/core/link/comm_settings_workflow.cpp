@@ -75,9 +75,8 @@ std::string stopBitsText(int index) {
     return index == 0 ? "1 bit" : std::to_string(index + 1) + " bits";
 }
 
-CommSettingsWorkflow::CommSettingsWorkflow(SharedState& state, ProfileStore& profile,
-                                           Prompter& prompter)
-    : state_(state), profile_(profile), prompter_(prompter) {}
+CommSettingsWorkflow::CommSettingsWorkflow(const Seams& seams)
+    : state_(seams.state), profile_(seams.profile), prompter_(seams.prompter) {}
 
 const CommSettingsView& CommSettingsWorkflow::open(std::vector<std::string> reportedPorts) {
     const std::string savedPort = profile_.read(key::kComPort);

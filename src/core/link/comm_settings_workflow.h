@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app/seams.h"
+
 namespace qv {
 
 class Prompter;
@@ -43,7 +45,7 @@ enum class CommSettingsResult { Saved, Unchanged, OpenFailed, ParamsRefused };
 // and, when that works, the choice is saved for the next start.
 class CommSettingsWorkflow {
 public:
-    CommSettingsWorkflow(SharedState& state, ProfileStore& profile, Prompter& prompter);
+    explicit CommSettingsWorkflow(const Seams& seams);
 
     // `reportedPorts`: the serial ports the system reports, in any order.
     const CommSettingsView& open(std::vector<std::string> reportedPorts);

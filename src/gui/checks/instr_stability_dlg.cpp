@@ -23,8 +23,7 @@ void CInstrStabilityDlg::prepare(bool repeatMode, const std::string& formulaLabe
     repeatMode_ = repeatMode;
     formulaLabel_ = formulaLabel;
     view_ = openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
-                        context_.state, context_.profile, context_.strings,
-                        context_.format.decimalSeparator, formulaLabel);
+                        context_, formulaLabel);
     render();
 }
 

@@ -27,7 +27,7 @@ CThresholdDiffDlg::CThresholdDiffDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CThresholdDiffDlg>()),
       context_(context),
-      workflow_(context.state, context.profile, context.prompter, context.format.decimalSeparator) {
+      workflow_(context) {
     ui_->setupUi(this);
     ui_->repeatLabel->setText(QString::fromStdString(context.strings.text(kRepeatLabelId)) +
                               QLatin1Char(':'));

@@ -9,9 +9,7 @@
 namespace qv {
 
 CCommSettingDlg::CCommSettingDlg(GuiContext& context, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::CCommSettingDlg>()),
-      workflow_(context.state, context.profile, context.prompter) {
+    : QDialog(parent), ui_(std::make_unique<Ui::CCommSettingDlg>()), workflow_(context) {
     ui_->setupUi(this);
     const CommSettingsView& view =
         workflow_.open(context.listPorts ? context.listPorts() : std::vector<std::string>{});

@@ -6,9 +6,12 @@
 #include "core/app/string_table_text.h"
 #include "core/checks/threshold_workflow.h"
 #include "core/checks/verdict_workflow.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
+#include "support/project_strings.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_home.h"
+#include "support/virtual_clock.h"
 
 namespace qv {
 namespace {
@@ -20,7 +23,18 @@ struct Thresholds : ::testing::Test {
     test::ScriptedPrompter prompter;
     QtProfileStore profile;
     SharedState state;
-    ThresholdWorkflow workflow{state, profile, prompter, '.'};
+    test::VirtualClock clock;
+    AtomicFileStore files;
+    Seams seams(ProfileStore& store, char decimal = '.') {
+        return Seams{state,
+                     clock,
+                     prompter,
+                     store,
+                     files,
+                     test::projectStrings(),
+                     NumberFormat{decimal, defaultListSeparator(decimal)}};
+    }
+    ThresholdWorkflow workflow{seams(profile)};
 
     // Types `text` into the edit as the operator would, one change per character.
     void type(Field field, const std::string& text) {
@@ -47,7 +61,7 @@ TEST_F(Thresholds, FirstUseWritesBothThresholdsAndNeverAZeroOne) {
     test::TempHome fresh;
     QtProfileStore empty;
     state.defThreshold = 0.3;
-    ThresholdWorkflow again(state, empty, prompter, '.');
+    ThresholdWorkflow again(seams(empty));
     again.open();
     EXPECT_EQ(empty.read(key::kDefThreshold), "0.300000");
 }
@@ -166,7 +180,7 @@ TEST_F(Thresholds, LastEditedIsCheckedFirstAndWhatPassedStaysSaved) {
 }
 
 TEST_F(Thresholds, ShortDecimalTextIsCompletedAndBothEditsRewritten) {
-    ThresholdWorkflow comma(state, profile, prompter, ',');
+    ThresholdWorkflow comma(seams(profile, ','));
     const ThresholdView& view = comma.open();
     EXPECT_EQ(view.instText, "0,5");
     EXPECT_FALSE(comma.textChanged(Field::Inst, "0,7"));
@@ -199,7 +213,12 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     state.interInstMaxDeltaE = 0.4567;
     state.interInstPassed = true;
     state.instThreshold = 0.9;
-    VerdictView v = openVerdict(VerdictMode::InterInstrument, state, profile, strings);
+    test::VirtualClock clock;
+    test::ScriptedPrompter prompter;
+    AtomicFileStore files;
+    const Seams point{state, clock, prompter, profile, files, strings, {'.', ","}};
+    const Seams comma{state, clock, prompter, profile, files, strings, {',', ";"}};
+    VerdictView v = openVerdict(VerdictMode::InterInstrument, point);
     EXPECT_EQ(v.measuredText, "0.46");
     EXPECT_EQ(v.thresholdText, "0.5");
     EXPECT_DOUBLE_EQ(state.instThreshold, 0.5);  // no profile key: the default, whatever it was
@@ -209,30 +228,30 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     EXPECT_EQ(v.formulaLabel, "dE*ab");
 
     state.interInstPassed = false;
-    v = openVerdict(VerdictMode::InterInstrument, state, profile, strings);
+    v = openVerdict(VerdictMode::InterInstrument, point);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "disagree1disagree2PIC/excl_icon.bmp");
 
     profile.write(key::kDefThreshold, "0.15");
     profile.write(key::kDeltaEFormula, "DE00");
     state.repeatMaxDeltaE = 0.2049;
     state.repeatPassed = false;
-    v = openVerdict(VerdictMode::Repeatability, state, profile, strings, ',');
+    v = openVerdict(VerdictMode::Repeatability, comma);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "fail1fail2PIC/excl_icon.bmp");
     EXPECT_EQ(v.measuredText, "0,2");
     EXPECT_EQ(v.thresholdText, "0,15");
     EXPECT_DOUBLE_EQ(state.defThreshold, 0.15);
     EXPECT_EQ(v.formulaLabel, "dE00");
     state.repeatPassed = true;
-    v = openVerdict(VerdictMode::Repeatability, state, profile, strings);
+    v = openVerdict(VerdictMode::Repeatability, point);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "ok1ok2PIC/inf_icon.bmp");
 
     // The check names the formula it was judged in, whatever the profile says by now.
-    v = openVerdict(VerdictMode::Repeatability, state, profile, strings, '.', "dE*ab");
+    v = openVerdict(VerdictMode::Repeatability, point, "dE*ab");
     EXPECT_EQ(v.formulaLabel, "dE*ab");
     // A difference that could not be computed shows as an empty field.
     state.repeatMaxDeltaE = std::numeric_limits<double>::quiet_NaN();
     state.repeatPassed = false;
-    v = openVerdict(VerdictMode::Repeatability, state, profile, strings);
+    v = openVerdict(VerdictMode::Repeatability, point);
     EXPECT_EQ(v.measuredText, "---");
     EXPECT_EQ(v.thresholdText, "0.15");
 }

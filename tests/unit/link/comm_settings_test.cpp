@@ -2,8 +2,10 @@
 
 #include "core/app/shared_state.h"
 #include "core/link/comm_settings_workflow.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/link/posix_serial_channel.h"
+#include "support/project_strings.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -35,7 +37,9 @@ struct CommSettings : ::testing::Test {
     test::ScriptedPrompter prompter;
     WriteOrder profile;
     SharedState state{std::make_unique<PosixSerialChannel>()};
-    CommSettingsWorkflow workflow{state, profile, prompter};
+    AtomicFileStore files;
+    CommSettingsWorkflow workflow{
+        Seams{state, clock, prompter, profile, files, test::projectStrings(), {}}};
 };
 
 TEST_F(CommSettings, NothingSavedListsPortsInNaturalOrderWithTheLineDefaults) {
