@@ -44,6 +44,9 @@ std::string withSeparator(std::string number, char decimalSeparator) {
 }
 }  // namespace
 
+NumberFormat::NumberFormat(char decimal)
+    : decimalSeparator(decimal), listSeparator(defaultListSeparator(decimal)) {}
+
 std::string NumberFormat::file(double value) const {
     return withSeparator(printfFixed(value, kFileDecimals), decimalSeparator);
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace qv {
 
@@ -17,6 +18,12 @@ inline constexpr const char* kEmptyField = "---";
 
 // How numbers and fields are written in files and shown on screen for this user.
 struct NumberFormat {
+    NumberFormat() = default;
+    // The list separator that goes with the decimal separator where the platform says no more.
+    explicit NumberFormat(char decimal);
+    NumberFormat(char decimal, std::string list)
+        : decimalSeparator(decimal), listSeparator(std::move(list)) {}
+
     char decimalSeparator = '.';
     std::string listSeparator = ",";
 
