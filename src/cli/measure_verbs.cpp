@@ -42,7 +42,6 @@ public:
     Answer ask(const Message& message) override {
         QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
         if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
-        ++shown_;
         QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
                             << QString::fromStdString(message.suffix);
         if (!message.detail.empty())
@@ -54,12 +53,8 @@ public:
         return std::nullopt;
     }
 
-    // Messages printed so far.
-    int shown() const { return shown_; }
-
 private:
     const StringTable* texts_;
-    int shown_ = 0;
 };
 
 // Everything a verb needs: the port, the settings, the texts and the shared state.
@@ -156,14 +151,15 @@ int failed(const Options& o, const std::string& reason) {
 // type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first.
 bool connectInstrument(Session& s, const Options& o) {
     ConnectionWorkflow connection(s.seams());
-    const int shownBefore = s.prompter.shown();
     if (!connection.connect()) {
-        failed(o, "identification failed");
+        failed(o, "identification failed: " + describe(connection.identification().error));
         return false;
     }
     // As in the connection dialog, a failed reset is told but the instrument counts as connected.
-    if (s.prompter.shown() != shownBefore)
-        QTextStream(stderr) << o.verb << ": the settings reset failed; going on\n";
+    if (!connection.reset().ok())
+        QTextStream(stderr) << o.verb << ": the settings reset failed ("
+                            << QString::fromStdString(describe(connection.reset().error))
+                            << "); going on\n";
     return true;
 }
 
@@ -225,7 +221,7 @@ struct MeasuredSpectra {
 
 // One direct measurement, as the repeatability check takes it.
 bool measureDirect(Session& s, EvaluateHueControl& engine, MeasuredSpectra& m, std::string& why) {
-    Acquisition taken(s.port(), s.clock, MeasureVariant::Repeatability);
+    Acquisition taken(&s.port(), s.clock, MeasureVariant::Repeatability);
     if (!taken.run()) return why = describe(taken.error()), false;
     const IdentifyResult& id = taken.id();
     m.id = id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText;

@@ -2,12 +2,16 @@
 
 namespace qv {
 
+namespace {
+// A field with line breaks and separator characters replaced by blanks: either would split
+// the row.
 std::string csvSafe(std::string_view text, std::string_view separator) {
     std::string out(text);
     for (char& c : out)
         if (c == '\r' || c == '\n' || separator.find(c) != std::string_view::npos) c = ' ';
     return out;
 }
+}  // namespace
 
 CsvWriter& CsvWriter::field(std::string_view text) {
     out_ += csvSafe(text, format_.listSeparator);

@@ -40,9 +40,6 @@ private:
     std::string out_;
 };
 
-// A field with line breaks and separator characters replaced by blanks.
-std::string csvSafe(std::string_view text, std::string_view separator);
-
 struct CsvLimits {
     std::size_t maxLineBytes = 4096;
     std::size_t maxLines = 1000;

@@ -66,9 +66,7 @@ IdentifyResult IdentifyInstrument(SerialChannel& port, Clock& clock) {
     const ExchangeResult sent = exchange(port, clock, kIdrCommand, kIdentifyReplyTimeoutS);
     IdentifyResult result = classifyIdentification(sent.reply);
     // A dead line or a command that did not go out says more than "no reply".
-    if (!result.ok() && sent.failure != LinkFailure::Unrecognised &&
-        sent.failure != LinkFailure::None)
-        result.error = linkError(sent, "IDR");
+    if (!sent.ok()) result.error = linkError(sent, "IDR");
     return result;
 }
 

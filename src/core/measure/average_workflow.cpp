@@ -20,7 +20,7 @@ void fillEmpty(CoordinateTexts& texts) {
 }  // namespace
 
 AverageWorkflow::AverageWorkflow(const Seams& seams, EvaluateHueControl& colour, AverageSetup setup)
-    : s_(seams), state_(seams.state), colour_(colour), setup_(setup) {
+    : s_(seams), colour_(colour), setup_(setup) {
     fillEmpty(view_.coordinate);
     fillEmpty(view_.deviation);
     for (auto& angle : sd_) angle.fill(kNaN);
@@ -52,18 +52,14 @@ bool AverageWorkflow::measure() {
 }
 
 bool AverageWorkflow::acquire(ThreeAngles& spectra) {
-    SerialChannel* port = state_.commPort.get();
-    if (port == nullptr) {
-        fail(LinkError{LinkFailure::WriteFailed, "IDR", -1, {}});
-        return false;
-    }
-    Acquisition taken(*port, s_.clock, MeasureVariant::Average);
-    if (taken.identify()) {
+    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Average);
+    const bool identified = taken.identify();
+    if (identified) {
         type53_ = taken.id().type53();
-        (state_.measureTarget ? state_.targetSerial : state_.sampleSerial) =
+        (s_.state.measureTarget ? s_.state.targetSerial : s_.state.sampleSerial) =
             measuredSerial(taken.id());
     }
-    if (!taken.id().ok() || !taken.measure()) {
+    if (!identified || !taken.measure()) {
         fail(taken.error());
         return false;
     }
@@ -100,7 +96,7 @@ void AverageWorkflow::updateAverage() {
         for (double& v : sum) v /= count_;
         average_[a] = std::move(sum);
         if (setup_.fromRepeatability && setup_.repeatSlot >= 0 && setup_.repeatSlot <= 2)
-            state_.repeatSpectrum[3 * setup_.repeatSlot + a] = average_[a];
+            s_.state.repeatSpectrum[3 * setup_.repeatSlot + a] = average_[a];
     }
 }
 
@@ -134,7 +130,7 @@ void AverageWorkflow::showDeviations() {
 }
 
 bool& AverageWorkflow::doneFlag() {
-    return setup_.fromRepeatability ? state_.repeatAverageDone : state_.validationAverageDone;
+    return setup_.fromRepeatability ? s_.state.repeatAverageDone : s_.state.validationAverageDone;
 }
 
 void AverageWorkflow::finish() {
@@ -142,7 +138,7 @@ void AverageWorkflow::finish() {
     doneFlag() = true;
     if (!setup_.fromRepeatability && (setup_.dataRole == 0 || setup_.dataRole == 1)) {
         ThreeAngles& destination =
-            setup_.dataRole == 1 ? state_.targetSpectrum : state_.sampleSpectrum;
+            setup_.dataRole == 1 ? s_.state.targetSpectrum : s_.state.sampleSpectrum;
         destination = average_;
     }
     view_.closed = true;

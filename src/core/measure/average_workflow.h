@@ -73,7 +73,6 @@ private:
     bool& doneFlag();
 
     Seams s_;
-    SharedState& state_;
     ColourRequests colour_;
     AverageSetup setup_;
     bool type53_ = true;

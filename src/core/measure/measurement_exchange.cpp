@@ -110,12 +110,12 @@ MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVari
 }
 
 bool Acquisition::identify() {
-    id_ = IdentifyInstrument(port_, clock_);
+    id_ = port_ != nullptr ? IdentifyInstrument(*port_, clock_) : IdentifyResult{};
     return id_.ok();
 }
 
 bool Acquisition::measure() {
-    outcome_ = acquireMeasurement(port_, clock_, variant_, id_.type53());
+    outcome_ = acquireMeasurement(*port_, clock_, variant_, id_.type53());
     return outcome_.ok();
 }
 

@@ -35,10 +35,11 @@ MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVari
                                   bool type53);
 
 // What a measuring dialog does on each press: identify the instrument (which chooses the timing
-// variant), then take the measurement; a dialog may ask the operator in between.
+// variant), then take the measurement; a dialog may ask the operator in between. Without a port
+// the identification fails as a command that could not be sent.
 class Acquisition {
 public:
-    Acquisition(SerialChannel& port, Clock& clock, MeasureVariant variant)
+    Acquisition(SerialChannel* port, Clock& clock, MeasureVariant variant)
         : port_(port), clock_(clock), variant_(variant) {}
 
     bool identify();
@@ -52,7 +53,7 @@ public:
     const LinkError& error() const { return id_.ok() ? outcome_.error : id_.error; }
 
 private:
-    SerialChannel& port_;
+    SerialChannel* port_;
     Clock& clock_;
     MeasureVariant variant_;
     IdentifyResult id_;

@@ -42,9 +42,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
     measuring_ = true;
     viewChanged();
 
-    SerialChannel* port = s_.state.commPort.get();
-    if (port == nullptr) return failSeries(LinkError{LinkFailure::WriteFailed, "IDR", -1, {}});
-    Acquisition taken(*port, s_.clock, MeasureVariant::Repeatability);
+    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Repeatability);
     if (!taken.identify()) return failSeries(taken.error());
     type53_ = taken.id().type53();
     instrumentId_ = taken.id().outcome == IdentifyOutcome::ThreeField
