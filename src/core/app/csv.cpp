@@ -30,6 +30,11 @@ CsvWriter& CsvWriter::last(std::string_view text) {
     return *this;
 }
 
+CsvWriter& CsvWriter::lastNumber(double value) {
+    out_ += format_.file(value);
+    return *this;
+}
+
 CsvWriter& CsvWriter::endLine(std::string_view lineEnd) {
     out_ += lineEnd;
     return *this;

@@ -29,6 +29,8 @@ public:
     CsvWriter& number(double value);
     // A text field as the last of its line: no separator after it.
     CsvWriter& last(std::string_view text);
+    // A number field as the last of its line.
+    CsvWriter& lastNumber(double value);
     // Ends the line (CR LF unless the file says otherwise).
     CsvWriter& endLine(std::string_view lineEnd = kCrLf);
 

@@ -55,6 +55,22 @@ inline constexpr int kStrSecondBlock = 191;
 inline constexpr int kStrDeltaEColumn = 192;
 inline constexpr int kStrThirdBlock = 193;
 inline constexpr int kStrCoordinate2Column = 215;
+// The inter-instrument check: headings of the two measurements, the message after one, the
+// target and judgement result files, the implausible pair, a result file not written.
+inline constexpr int kStrMeasurementFinished = 155;
+inline constexpr int kStrTargetHeading = 179;
+inline constexpr int kStrSampleHeading = 180;
+inline constexpr int kStrJudgementFilePrefix = 194;
+inline constexpr int kStrTargetSerialLabel = 195;
+inline constexpr int kStrSampleSerialLabel = 196;
+inline constexpr int kStrTargetBlock = 197;
+inline constexpr int kStrSampleBlock = 198;
+inline constexpr int kStrTargetFilePrefix = 199;
+// The key a registration file's serial is read under; the target file writes 195 there, and
+// the two share one text.
+inline constexpr int kStrRegisteredSerialLabel = 200;
+inline constexpr int kStrImplausibleSpectra = 214;
+inline constexpr int kStrResultFileNotWritten = 222;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

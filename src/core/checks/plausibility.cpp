@@ -11,8 +11,8 @@ std::optional<ImplausibleRatio> firstImplausibleRatio(const ThreeAngles& target,
         for (int j = 0; j < kSpectrumPoints; ++j) {
             const auto at = static_cast<std::size_t>(j);
             const bool present = at < target[a].size() && at < sample[a].size();
-            const double r = present ? target[a][at] / sample[a][at]
-                                     : std::numeric_limits<double>::quiet_NaN();
+            const double r =
+                present ? target[a][at] / sample[a][at] : std::numeric_limits<double>::quiet_NaN();
             // Written as the failing test, so that 0/0 (NaN) passes while a missing value
             // does not.
             if (!present || r <= kMinPlausibleRatio || r >= kMaxPlausibleRatio)

@@ -43,14 +43,18 @@ void ColourRequests::prepareDifferences() {
     engine_.setDeltaE00(one, one, one);
 }
 
-std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,
-                                                     DeltaEFormula formula) {
-    auto engine = std::make_unique<EvaluateHueControl>(keyVersion);
+void applyStandardViewing(EvaluateHueControl& engine) {
     ListItemIterator observers;
     ListItemIterator illuminants;
     observers.add(kObserver10Degree, "OBS");
     illuminants.add(kIlluminantD65, "Ill");
-    engine->setObserverAndIlluminant(&observers, &illuminants);
+    engine.setObserverAndIlluminant(&observers, &illuminants);
+}
+
+std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,
+                                                     DeltaEFormula formula) {
+    auto engine = std::make_unique<EvaluateHueControl>(keyVersion);
+    applyStandardViewing(*engine);
     engine->setDeltaEFormula(formula);
     return engine;
 }

@@ -34,6 +34,9 @@ private:
     EvaluateHueControl& engine_;
 };
 
+// The 10-degree observer and D65, set afresh.
+void applyStandardViewing(EvaluateHueControl& engine);
+
 // The engine a checking dialog owns: key version, the 10-degree observer, D65, and the
 // colour-difference formula the operator chose.
 std::unique_ptr<EvaluateHueControl> makeColourEngine(enuKEY_VERSION keyVersion,

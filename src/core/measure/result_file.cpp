@@ -31,10 +31,6 @@ void row(CsvWriter& w, int angle, const AngleSpectrum& values) {
 
 }  // namespace
 
-std::string repeatabilityFileName(const StringTable& texts, const LocalTime& time) {
-    return texts.text(kStrResultFilePrefix) + resultTimestamp(time) + ".csv";
-}
-
 std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
                                     const LocalTime& time, const StringTable& texts,
                                     const NumberFormat& format, const std::string& deltaELabel) {
@@ -56,12 +52,11 @@ std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFold
                                    const RepeatSeries& series, const std::string& instrumentId,
                                    const LocalTime& time, const StringTable& texts,
                                    const NumberFormat& format, const std::string& deltaELabel) {
-    // Without a data folder the path would point at the file-system root.
-    if (dataFolder.empty()) return {};
-    const std::string path = dataFolder + "/" + repeatabilityFileName(texts, time);
     const std::string contents =
         formatRepeatabilityFile(series, instrumentId, time, texts, format, deltaELabel);
-    return files.saveAtomically(path, contents) ? path : std::string();
+    return saveResultFile(files, dataFolder,
+                          texts.text(kStrResultFilePrefix) + resultTimestamp(time), contents)
+        .path;
 }
 
 }  // namespace qv

@@ -14,9 +14,6 @@ namespace qv {
 
 using RepeatSeries = std::array<AngleSpectrum, 9>;
 
-// String 186 + timestamp + ".csv".
-std::string repeatabilityFileName(const StringTable& texts, const LocalTime& time);
-
 // The file's text: header lines, then for each measurement a block header and its three angle
 // rows (spectrum, coordinates and, for measurements 2 and 3, the total colour difference).
 // Lines end in CR LF. A non-empty `deltaELabel` names the colour-difference formula in the
@@ -26,8 +23,8 @@ std::string formatRepeatabilityFile(const RepeatSeries& series, const std::strin
                                     const NumberFormat& format,
                                     const std::string& deltaELabel = {});
 
-// Writes the file into the data folder, complete or not at all. Returns its path, or empty
-// when nothing was written (no data folder, or the save failed).
+// Writes the file into the data folder, complete or not at all, never over an earlier one.
+// Returns its path, or empty when nothing was written (no data folder, or the save failed).
 std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFolder,
                                    const RepeatSeries& series, const std::string& instrumentId,
                                    const LocalTime& time, const StringTable& texts,

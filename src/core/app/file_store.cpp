@@ -1,0 +1,38 @@
+#include "core/app/file_store.h"
+
+namespace qv {
+
+namespace {
+// Far more results than one second can produce; beyond it something else is wrong.
+constexpr int kMaxNameAttempts = 100;
+}  // namespace
+
+SavedFile saveResultFile(FileStore& files, const std::string& folder, const std::string& stem,
+                         const std::string& contents) {
+    SavedFile saved;
+    saved.name = stem + ".csv";
+    // Without a data folder the path would point at the file-system root.
+    if (folder.empty()) {
+        saved.error = "there is no data folder";
+        return saved;
+    }
+    for (int n = 1; n <= kMaxNameAttempts; ++n) {
+        const std::string name = n == 1 ? saved.name : stem + "_" + std::to_string(n) + ".csv";
+        const std::string path = folder + "/" + name;
+        const NewFileResult result = files.saveNew(path, contents);
+        if (result.kind == NewFileResult::Kind::Saved) {
+            saved.path = path;
+            saved.name = name;
+            return saved;
+        }
+        if (result.kind == NewFileResult::Kind::Failed) {
+            saved.error = result.error.empty() ? "it could not be written" : result.error;
+            saved.name = name;
+            return saved;
+        }
+    }
+    saved.error = "every name from " + saved.name + " on is taken";
+    return saved;
+}
+
+}  // namespace qv

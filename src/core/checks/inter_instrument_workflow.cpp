@@ -1,0 +1,171 @@
+#include "core/checks/inter_instrument_workflow.h"
+
+#include <cstdio>
+
+#include "core/app/message_box.h"
+#include "core/app/string_ids.h"
+#include "core/app/thresholds.h"
+#include "core/checks/validation_files.h"
+#include "core/colour/evaluated_spectrum.h"
+#include "core/colour/items.h"
+
+namespace qv {
+
+namespace {
+constexpr std::int32_t kDifferenceItems[3] = {item::kDelta1, item::kDelta2, item::kDelta3};
+constexpr const char* kNoInstrument = "-----";
+
+// Where the pair failed, so the operator knows what to clean or measure again.
+std::string describeRatio(const ImplausibleRatio& r) {
+    char text[96];
+    std::snprintf(text, sizeof text, "\n%d°, %d nm: target / sample = %.3f", kAngleDegrees[r.angle],
+                  r.wavelengthNm, r.ratio);
+    return text;
+}
+}  // namespace
+
+InterInstrumentWorkflow::InterInstrumentWorkflow(const Seams& seams)
+    : s_(seams),
+      colour_(makeColourEngine(KEY_VERSION1, formulaFromProfile(seams.profile))),
+      requests_(*colour_) {
+    s_.state.measureTarget = false;
+    s_.state.instThreshold = thresholdFromProfile(s_.profile, false);
+    view_.deltaELabel = colour_->deltaELabel();
+    clearFields();
+    emptySpectra();
+    connectionChanged();
+}
+
+InterInstrumentWorkflow::~InterInstrumentWorkflow() = default;
+
+void InterInstrumentWorkflow::beginMeasurement(ValidationRole role) {
+    s_.state.measureTarget = role == ValidationRole::Target;
+    view_.displayMode = static_cast<int>(role);
+}
+
+void InterInstrumentWorkflow::endMeasurement(ValidationRole role) {
+    if (role == ValidationRole::Target && s_.state.targetMeasured)
+        showSpectrum(view_.target, s_.state.targetSpectrum);
+    if (role == ValidationRole::Sample && s_.state.sampleMeasured)
+        showSpectrum(view_.sample, s_.state.sampleSpectrum);
+    updateJudgeAvailability();
+}
+
+void InterInstrumentWorkflow::endRegistration() {
+    if (s_.state.targetMeasured) {
+        view_.displayMode = 1;
+        showSpectrum(view_.target, s_.state.targetSpectrum);
+    }
+    updateJudgeAvailability();
+}
+
+void InterInstrumentWorkflow::connectionChanged() {
+    const bool on = s_.state.bConnected;
+    view_.instrumentId = on ? s_.state.instrumentId() : kNoInstrument;
+    view_.measureEnabled = view_.calibrateEnabled = on;
+    if (!on) view_.writeEnabled = view_.judgeEnabled = false;
+}
+
+void InterInstrumentWorkflow::reset() {
+    clearFields();
+    emptySpectra();
+    judgement_.reset();
+    view_.writeEnabled = view_.judgeEnabled = false;
+}
+
+bool InterInstrumentWorkflow::allSpectraPresent() const {
+    for (int a = 0; a < kAngleCount; ++a)
+        if (s_.state.targetSpectrum[a].empty() || s_.state.sampleSpectrum[a].empty()) return false;
+    return true;
+}
+
+void InterInstrumentWorkflow::updateJudgeAvailability() {
+    view_.judgeEnabled = allSpectraPresent();
+    if (!view_.judgeEnabled) view_.writeEnabled = false;
+}
+
+bool InterInstrumentWorkflow::judge() {
+    applyStandardViewing(*colour_);
+    if (!allSpectraPresent()) return false;
+    // The formula chosen with the thresholds counts from this judgement on.
+    colour_->setDeltaEFormula(formulaFromProfile(s_.profile));
+    view_.deltaELabel = colour_->deltaELabel();
+    requests_.prepareDifferences();
+
+    Judgement j;
+    SharedState& st = s_.state;
+    for (int a = 0; a < kAngleCount; ++a) {
+        requests_.setTarget(a, st.targetSpectrum[a]);
+        requests_.request(item::kTotalDifference, kTargetMode);
+        requests_.setSample(a, st.sampleSpectrum[a]);
+        j.deltaE[a] = requests_.request(item::kTotalDifference, kSampleMode);
+    }
+    st.interInstDeltaE = j.deltaE;
+    j.maxDeltaE = st.interInstMaxDeltaE = decisiveDifference(j.deltaE);
+    j.passed = st.interInstPassed = passesThreshold(j.maxDeltaE, st.instThreshold);
+    computeDifferences(j);
+    storeDifferences(j);
+    j.resultFile = writeJudgementFile(
+        s_.files, st.dataFolder(), st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
+        st.sampleSerial, localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format);
+    judgement_ = j;
+    // The judgement stands whether or not its record could be written.
+    if (!j.resultFile.ok()) reportUnsavedFile(s_.prompter, j.resultFile);
+    if (onVerdict_) onVerdict_();
+    view_.writeEnabled = false;
+    if (!j.passed) checkPlausibility(*judgement_);
+    return true;
+}
+
+void InterInstrumentWorkflow::computeDifferences(Judgement& j) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        requests_.setTarget(a, s_.state.targetSpectrum[a]);
+        requests_.request(item::kDelta1, kTargetMode);
+        requests_.setSample(a, s_.state.sampleSpectrum[a]);
+        for (int c = 0; c < 3; ++c)
+            j.difference[a][c] = asFloat(requests_.request(kDifferenceItems[c], kSampleMode));
+    }
+}
+
+void InterInstrumentWorkflow::storeDifferences(const Judgement& j) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        // A sample without coordinates cannot carry a difference after them; the spectrum
+        // stays as it is and the file shows what there is.
+        setDifference(s_.state.sampleSpectrum[a], j.deltaE[a]);
+        for (int c = 0; c < 3; ++c) view_.difference[c][a] = s_.format.display(j.difference[a][c]);
+        view_.deltaE[a] = s_.format.display(asFloat(j.deltaE[a]));
+    }
+}
+
+void InterInstrumentWorkflow::checkPlausibility(Judgement& j) {
+    j.implausible = firstImplausibleRatio(s_.state.targetSpectrum, s_.state.sampleSpectrum);
+    if (j.implausible) {
+        Message m = messageBox(kStrImplausibleSpectra, Icon::Exclamation);
+        m.suffix = describeRatio(*j.implausible);
+        s_.prompter.ask(m);
+        return;
+    }
+    view_.writeEnabled = true;
+}
+
+void InterInstrumentWorkflow::showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        const auto lab = storedCoordinates(spectra[a]);
+        for (int c = 0; c < 3; ++c)
+            fields[c][a] = lab ? s_.format.display((*lab)[c]) : std::string(kEmptyField);
+    }
+}
+
+void InterInstrumentWorkflow::clearFields() {
+    for (CoordinateTexts* rows : {&view_.target, &view_.sample, &view_.difference})
+        for (auto& row : *rows) row.fill(kEmptyField);
+    view_.deltaE.fill(kEmptyField);
+}
+
+void InterInstrumentWorkflow::emptySpectra() {
+    for (AngleSpectrum& s : s_.state.targetSpectrum) s.clear();
+    for (AngleSpectrum& s : s_.state.sampleSpectrum) s.clear();
+    s_.state.targetMeasured = s_.state.sampleMeasured = false;
+}
+
+}  // namespace qv

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/app/file_store.h"
+#include "core/app/seams.h"
+#include "core/checks/plausibility.h"
+#include "core/checks/validation_workflow.h"
+#include "core/colour/colour_requests.h"
+#include "core/measure/average_workflow.h"
+
+namespace qv {
+
+// What the inter-instrument dialog shows and which of its buttons work.
+struct InterInstrumentView {
+    CoordinateTexts target;      // L*, a*, b* of the target, [coordinate][angle]
+    CoordinateTexts sample;      // of the sample
+    CoordinateTexts difference;  // dL*, da*, db* sample minus target
+    std::array<std::string, kAngleCount> deltaE;
+    std::string deltaELabel;  // the formula of the last judgement (or the chosen one)
+    std::string instrumentId = "-----";
+    int displayMode = -1;         // -1 nothing shown yet, 1 target values shown, 0 sample values
+    bool measureEnabled = false;  // target and sample
+    bool calibrateEnabled = false;
+    bool judgeEnabled = false;
+    bool writeEnabled = false;  // correction factors may be written
+};
+
+// The outcome of the last judgement.
+struct Judgement {
+    std::array<double, kAngleCount> deltaE{};
+    // Sample minus target, [angle][coordinate], as single precision.
+    std::array<std::array<double, 3>, kAngleCount> difference{};
+    double maxDeltaE = 0.0;
+    bool passed = false;
+    // The first implausible ratio; checked only when the judgement failed.
+    std::optional<ImplausibleRatio> implausible;
+    SavedFile resultFile;
+};
+
+// The inter-instrument check: the same specimen measured on the reference instrument (target)
+// and on the instrument under correction (sample), then judged angle by angle against the
+// inter-instrument threshold. When they disagree and the spectra are plausible, correction
+// factors may be written.
+class InterInstrumentWorkflow {
+public:
+    explicit InterInstrumentWorkflow(const Seams& seams);
+    ~InterInstrumentWorkflow();
+
+    // Runs once a judgement is made, with the verdict in the shared state (the dialog opens
+    // the verdict window here), before the plausibility check.
+    void onVerdict(std::function<void()> handler) { onVerdict_ = std::move(handler); }
+
+    // A measurement for `role` is about to be taken, then has been (its dialog closed).
+    void beginMeasurement(ValidationRole role);
+    void endMeasurement(ValidationRole role);
+    // Reference data were registered from a file.
+    void endRegistration();
+    // After the connection dialog.
+    void connectionChanged();
+    void reset();
+    // False when a spectrum is missing (nothing judged).
+    bool judge();
+
+    EvaluateHueControl& colour() { return *colour_; }
+    const InterInstrumentView& view() const { return view_; }
+    const std::optional<Judgement>& judgement() const { return judgement_; }
+
+private:
+    void updateJudgeAvailability();
+    bool allSpectraPresent() const;
+    void computeDifferences(Judgement& j);
+    void storeDifferences(const Judgement& j);
+    void checkPlausibility(Judgement& j);
+    void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
+    void clearFields();
+    void emptySpectra();
+
+    Seams s_;
+    std::unique_ptr<EvaluateHueControl> colour_;
+    ColourRequests requests_;
+    std::optional<Judgement> judgement_;
+    std::function<void()> onVerdict_;
+    InterInstrumentView view_;
+};
+
+}  // namespace qv

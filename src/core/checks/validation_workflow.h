@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/app/file_store.h"
+#include "core/app/seams.h"
+#include "core/colour/colour_requests.h"
+#include "core/measure/average_workflow.h"
+
+namespace qv {
+
+// Which instrument a validation measurement is for.
+enum class ValidationRole { Sample = 0, Target = 1 };
+
+// One measurement of the specimen for the inter-instrument check, on the reference instrument
+// (the target) or on the instrument under correction (the sample), taken directly or handed
+// to the average measurement. A measurement counts as a whole: until it has succeeded the
+// earlier spectra, serial and presence flag stay exactly as they were.
+class ValidationWorkflow {
+public:
+    ValidationWorkflow(const Seams& seams, EvaluateHueControl& colour, ValidationRole role);
+
+    // Runs when the instrument work is over, before any message: the dialog ends its busy
+    // cursor here.
+    void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
+
+    // Identification and one measurement. True when the spectra were taken.
+    bool measure();
+    // The average measurement: the setup to open it with, then its outcome.
+    AverageSetup beginAverage();
+    bool endAverage();
+
+    ValidationRole role() const { return role_; }
+    // String 179 or 180.
+    int headingId() const;
+    // The target result file of this measurement; its error when it could not be written.
+    const SavedFile& resultFile() const { return resultFile_; }
+    // Why the last measurement failed, in English; empty after a success.
+    const std::string& lastFailure() const { return lastFailure_; }
+
+private:
+    bool target() const { return role_ == ValidationRole::Target; }
+    ThreeAngles& spectra();
+    bool& measuredFlag();
+    std::string& serial();
+    // Evaluates the new spectra and makes them the shared state's, with their serial.
+    void commit(ThreeAngles taken, const std::string& serial);
+    void writeTargetFile();
+    void exchangeDone();
+
+    Seams s_;
+    ColourRequests colour_;
+    ValidationRole role_;
+    bool type53_ = true;
+    SavedFile resultFile_;
+    std::string lastFailure_;
+    std::string serialBeforeAverage_;
+    std::function<void()> onExchangeDone_;
+};
+
+// Tells the operator that a result file could not be written, naming it and saying why.
+void reportUnsavedFile(Prompter& prompter, const SavedFile& file);
+
+}  // namespace qv
