@@ -10,6 +10,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/validation/inst_error_confirmation_dlg.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/instance_lock.h"
@@ -61,6 +62,10 @@ int main(int argc, char** argv) {
     qv::TaskDialogs tasks;
     tasks.repeatability = [&context](QWidget* parent) {
         qv::CReproducibleMeasurementDlg dialog(context, parent);
+        dialog.exec();
+    };
+    tasks.interInstrument = [&context](QWidget* parent) {
+        qv::CInstErrorConfirmationDlg dialog(context, {}, parent);
         dialog.exec();
     };
     return qv::runDesktopProgram(context, std::move(tasks));

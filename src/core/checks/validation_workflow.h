@@ -32,6 +32,7 @@ public:
     bool endAverage();
 
     ValidationRole role() const { return role_; }
+    EvaluateHueControl& colour() { return colour_.engine(); }
     // String 179 or 180.
     int headingId() const;
     // The target result file of this measurement; its error when it could not be written.

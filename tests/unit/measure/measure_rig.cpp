@@ -46,7 +46,10 @@ bool RigClock::waitForInput(ByteSource& input, std::uint32_t ms) {
     return ready;
 }
 
-MeasureRig::MeasureRig(const std::string& type, double noise) : sim(optionsFor(type, noise)) {
+MeasureRig::MeasureRig(const std::string& type, double noise)
+    : MeasureRig(optionsFor(type, noise)) {}
+
+MeasureRig::MeasureRig(sim::Options options) : sim(std::move(options)) {
     EXPECT_TRUE(sim.start());
     auto channel = std::make_unique<PosixSerialChannel>();
     EXPECT_TRUE(channel->open(sim.portPath()));

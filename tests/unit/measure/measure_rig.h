@@ -39,6 +39,8 @@ private:
 class MeasureRig {
 public:
     explicit MeasureRig(const std::string& type = "53", double noise = 0.0);
+    // Several instruments behind the port, the first plugged in.
+    explicit MeasureRig(sim::Options options);
 
     // A control command for the simulator ("fault MES silence"); the test fails unless it is
     // accepted.

@@ -17,6 +17,11 @@ namespace qv::test {
 struct SeriesRig : MeasureRig {
     explicit SeriesRig(const std::string& type = "53", double noise = 0.0)
         : MeasureRig(type, noise) {
+        useDataFolder();
+    }
+    explicit SeriesRig(sim::Options options) : MeasureRig(std::move(options)) { useDataFolder(); }
+
+    void useDataFolder() {
         state.strDataFolder = home.path() + "/Data";
         std::filesystem::create_directories(state.strDataFolder);
         state.bConnected = true;

@@ -1,0 +1,157 @@
+#include "gui/validation/inst_error_confirmation_dlg.h"
+
+#include <QVBoxLayout>
+
+#include "core/app/shared_state.h"
+#include "gui/checks/instr_stability_dlg.h"
+#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/spectra_chart.h"
+#include "gui/link/conn_inst_dlg.h"
+#include "gui/measure/calibration_dlg.h"
+#include "gui/validation/validation_dlg.h"
+#include "ui_inst_error_confirmation_dlg.h"
+
+namespace qv {
+
+namespace {
+const char* const kWriteLater = "Writes correction factors into an entry of the instrument under "
+                                "correction. Not available in this version.";
+const char* const kRegisterLater =
+    "Takes the target from a result file of the reference instrument. Not available in this "
+    "version.";
+}  // namespace
+
+CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
+                                                     CorrectionDialogs correction, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CInstErrorConfirmationDlg>()),
+      context_(context),
+      correction_(std::move(correction)),
+      workflow_(context) {
+    ui_->setupUi(this);
+    chart_ = new SpectraChart(ui_->chartHolder);
+    auto* holder = new QVBoxLayout(ui_->chartHolder);
+    holder->setContentsMargins(0, 0, 0, 0);
+    holder->addWidget(chart_);
+    const char* target[3] = {"targetL", "targetA", "targetB"};
+    const char* sample[3] = {"sampleL", "sampleA", "sampleB"};
+    const char* difference[3] = {"dl", "da", "db"};
+    for (int c = 0; c < 3; ++c) {
+        targetFields_[c] = angleFields(*this, target[c]);
+        sampleFields_[c] = angleFields(*this, sample[c]);
+        differenceFields_[c] = angleFields(*this, difference[c]);
+    }
+    deltaEFields_ = angleFields(*this, "dE");
+    workflow_.onVerdict([this] { showVerdict(); });
+    connect(ui_->targetButton, &QPushButton::clicked, this,
+            [this] { onMeasure(ValidationRole::Target); });
+    connect(ui_->sampleButton, &QPushButton::clicked, this,
+            [this] { onMeasure(ValidationRole::Sample); });
+    connect(ui_->registerButton, &QPushButton::clicked, this,
+            &CInstErrorConfirmationDlg::onRegister);
+    connect(ui_->writeButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onWrite);
+    connect(ui_->connectButton, &QPushButton::clicked, this,
+            &CInstErrorConfirmationDlg::onConnect);
+    connect(ui_->calibrateButton, &QPushButton::clicked, this,
+            &CInstErrorConfirmationDlg::onCalibrate);
+    connect(ui_->thresholdButton, &QPushButton::clicked, this,
+            &CInstErrorConfirmationDlg::onThresholds);
+    connect(ui_->judgeButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onJudge);
+    connect(ui_->resetButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onReset);
+    connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    ui_->writeButton->setToolTip(correction_.writeCoefficients ? QString() : tr(kWriteLater));
+    ui_->registerButton->setToolTip(correction_.registerFromFile ? QString()
+                                                                 : tr(kRegisterLater));
+    render();
+}
+
+CInstErrorConfirmationDlg::~CInstErrorConfirmationDlg() = default;
+
+void CInstErrorConfirmationDlg::onMeasure(ValidationRole role) {
+    workflow_.beginMeasurement(role);
+    {
+        CValidationDlg validation(context_, workflow_.colour(), role, this);
+        validation.exec();
+    }
+    workflow_.endMeasurement(role);
+    render();
+}
+
+void CInstErrorConfirmationDlg::onRegister() {
+    if (!correction_.registerFromFile) return;
+    correction_.registerFromFile(this, workflow_.colour());
+    workflow_.endRegistration();
+    render();
+}
+
+void CInstErrorConfirmationDlg::onWrite() {
+    if (!correction_.writeCoefficients || !workflow_.view().writeEnabled) return;
+    correction_.writeCoefficients(this, workflow_.colour());
+    render();
+}
+
+void CInstErrorConfirmationDlg::onConnect() {
+    {
+        CConnInstDlg connection(context_, this);
+        connection.exec();
+    }
+    workflow_.connectionChanged();
+    render();
+}
+
+void CInstErrorConfirmationDlg::onCalibrate() {
+    CCalibrationDlg calibration(context_, this);
+    calibration.exec();
+}
+
+void CInstErrorConfirmationDlg::onThresholds() {
+    CThresholdDiffDlg thresholds(context_, this);
+    thresholds.exec();
+}
+
+void CInstErrorConfirmationDlg::onJudge() {
+    workflow_.judge();
+    render();
+}
+
+void CInstErrorConfirmationDlg::onReset() {
+    workflow_.reset();
+    render();
+}
+
+void CInstErrorConfirmationDlg::showVerdict() {
+    render();  // the differences as they stand when the verdict is given
+    CInstrStabilityDlg verdict(context_, this);
+    verdict.prepare(false, workflow_.view().deltaELabel);
+    verdict.exec();
+}
+
+void CInstErrorConfirmationDlg::render() {
+    const InterInstrumentView& v = workflow_.view();
+    for (int c = 0; c < 3; ++c) {
+        showRow(targetFields_[c], v.target[c]);
+        showRow(sampleFields_[c], v.sample[c]);
+        showRow(differenceFields_[c], v.difference[c]);
+    }
+    showRow(deltaEFields_, v.deltaE);
+    ui_->deltaECaption->setText(QString::fromStdString(v.deltaELabel));
+    ui_->instrumentLabel->setText(QString::fromStdString(v.instrumentId));
+    ui_->targetButton->setEnabled(v.measureEnabled);
+    ui_->sampleButton->setEnabled(v.measureEnabled);
+    ui_->calibrateButton->setEnabled(v.calibrateEnabled);
+    ui_->judgeButton->setEnabled(v.judgeEnabled);
+    ui_->writeButton->setEnabled(v.writeEnabled && bool(correction_.writeCoefficients));
+    ui_->registerButton->setEnabled(bool(correction_.registerFromFile));
+    renderChart();
+}
+
+void CInstErrorConfirmationDlg::renderChart() {
+    const SharedState& s = context_.state;
+    const auto& judged = workflow_.judgement();
+    chart_->setSpectra(s.targetSpectrum, s.sampleSpectrum,
+                       judged ? judged->implausible : std::nullopt);
+}
+
+}  // namespace qv

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "core/checks/inter_instrument_workflow.h"
+#include "gui/kit/result_fields.h"
+
+namespace Ui {
+class CInstErrorConfirmationDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+class SpectraChart;
+
+// The user-calibration dialogs this check opens, each run modally with the colour engine of
+// the check. A dialog left empty is not in this program yet: its button stays disabled.
+struct CorrectionDialogs {
+    std::function<void(QWidget* parent, EvaluateHueControl& colour)> writeCoefficients;
+    std::function<void(QWidget* parent, EvaluateHueControl& colour)> registerFromFile;
+};
+
+// The inter-instrument check: target and sample measured on one specimen, the judgement with
+// its verdict, the spectra and their ratio on screen, and the way on to correction factors.
+class CInstErrorConfirmationDlg : public QDialog {
+    Q_OBJECT
+public:
+    CInstErrorConfirmationDlg(GuiContext& context, CorrectionDialogs correction = {},
+                              QWidget* parent = nullptr);
+    ~CInstErrorConfirmationDlg() override;
+
+    const InterInstrumentWorkflow& workflow() const { return workflow_; }
+    SpectraChart* chart() const { return chart_; }
+
+private:
+    void onMeasure(ValidationRole role);
+    void onRegister();
+    void onWrite();
+    void onConnect();
+    void onCalibrate();
+    void onThresholds();
+    void onJudge();
+    void onReset();
+    void showVerdict();
+    void render();
+    void renderChart();
+
+    std::unique_ptr<Ui::CInstErrorConfirmationDlg> ui_;
+    GuiContext& context_;
+    CorrectionDialogs correction_;
+    InterInstrumentWorkflow workflow_;
+    SpectraChart* chart_ = nullptr;
+    std::array<AngleFields, 3> targetFields_{};
+    std::array<AngleFields, 3> sampleFields_{};
+    std::array<AngleFields, 3> differenceFields_{};
+    AngleFields deltaEFields_{};
+};
+
+}  // namespace qv

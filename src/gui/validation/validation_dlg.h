@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <optional>
+
+#include "core/checks/validation_workflow.h"
+#include "gui/kit/gui_clock.h"
+
+namespace Ui {
+class CValidationDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+
+// One measurement of the specimen for the inter-instrument check, on the reference instrument
+// (target) or on the instrument under correction (sample), direct or averaged. The dialog
+// closes after one attempt, whatever its outcome.
+class CValidationDlg : public QDialog {
+    Q_OBJECT
+public:
+    CValidationDlg(GuiContext& context, EvaluateHueControl& colour, ValidationRole role,
+                   QWidget* parent = nullptr);
+    ~CValidationDlg() override;
+
+    // Enter must not end the dialog without a measurement.
+    void accept() override {}
+    const ValidationWorkflow& workflow() const { return workflow_; }
+
+private:
+    void onMeasure();
+    void onAverage();
+    void finish();
+
+    std::unique_ptr<Ui::CValidationDlg> ui_;
+    GuiContext& context_;
+    ValidationWorkflow workflow_;
+    std::optional<BusyCursor> busy_;
+};
+
+}  // namespace qv
