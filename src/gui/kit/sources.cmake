@@ -1,4 +1,5 @@
-# What every dialog works with: the context, the clock, the prompter, pictures, sizes, fields.
+# What every dialog works with: the context, the clock, the prompter, pictures, sizes, fields,
+# the spectra chart.
 target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/dialog_size.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_size.h
@@ -9,4 +10,6 @@ target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/gui_prompter.h
     ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pictures.h
-    ${CMAKE_CURRENT_LIST_DIR}/result_fields.h)
+    ${CMAKE_CURRENT_LIST_DIR}/result_fields.h
+    ${CMAKE_CURRENT_LIST_DIR}/spectra_chart.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/spectra_chart.h)

@@ -1,0 +1,292 @@
+#include "gui/kit/spectra_chart.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPixmap>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace qv {
+namespace {
+
+const QColor kTargetColour(31, 90, 180);
+const QColor kSampleColour(225, 115, 20);
+const QColor kRatioColour(60, 60, 60);
+const QColor kBandColour(205, 238, 205);
+const QColor kFailureColour(210, 30, 30);
+
+// Only the reflectances: evaluated spectra carry colour values after them.
+int reflectanceCount(const AngleSpectrum& s) {
+    return std::min(static_cast<int>(s.size()), kSpectrumPoints);
+}
+
+double wavelengthAt(int i) {
+    return kStartNm + kStepNm * i;
+}
+
+// Unreadable values are left out so one bad number cannot blow up the scale.
+QList<QPointF> reflectancePoints(const AngleSpectrum& s) {
+    QList<QPointF> points;
+    for (int i = 0; i < reflectanceCount(s); ++i) {
+        const double v = s[static_cast<std::size_t>(i)];
+        if (std::isfinite(v)) points.append({wavelengthAt(i), v});
+    }
+    return points;
+}
+
+// 0/0 has no ratio and is left out; anything off the fixed axis, infinities included, is drawn
+// on its edge.
+QList<QPointF> ratioPoints(const AngleSpectrum& target, const AngleSpectrum& sample) {
+    QList<QPointF> points;
+    const int n = std::min(reflectanceCount(target), reflectanceCount(sample));
+    for (int i = 0; i < n; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        const double r = target[at] / sample[at];
+        if (!std::isnan(r))
+            points.append({wavelengthAt(i), std::clamp(r, 0.0, SpectraChart::kRatioAxisMax)});
+    }
+    return points;
+}
+
+// Both curves on one scale with a little room around them; an empty chart keeps 0..100 %.
+void fitReflectanceAxis(QValueAxis& axis, const QList<QPointF>& a, const QList<QPointF>& b) {
+    QList<QPointF> all = a + b;
+    if (all.isEmpty()) {
+        axis.setRange(0.0, 100.0);
+        axis.setTickCount(6);
+        return;
+    }
+    const auto [lo, hi] = std::minmax_element(
+        all.cbegin(), all.cend(), [](const QPointF& p, const QPointF& q) { return p.y() < q.y(); });
+    const double margin = std::max((hi->y() - lo->y()) * 0.05, 0.5);
+    // A reflectance is never below 0; the margin must not suggest one.
+    const double bottom = lo->y() >= 0.0 ? std::max(0.0, lo->y() - margin) : lo->y() - margin;
+    axis.setRange(bottom, hi->y() + margin);
+    axis.setTickCount(5);
+    axis.applyNiceNumbers();
+}
+
+QFont scaledFont(QFont font, double pointSize, bool bold = false) {
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+QChart* newChart(const QFont& base) {
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setTitleFont(scaledFont(base, 8.5, true));
+    return chart;
+}
+
+QValueAxis* addAxis(QChart& chart, Qt::Alignment side, double lo, double hi, int ticks,
+                    const char* format, const QFont& base) {
+    auto* axis = new QValueAxis;
+    axis->setRange(lo, hi);
+    axis->setTickCount(ticks);
+    axis->setLabelFormat(QLatin1String(format));
+    axis->setLabelsFont(scaledFont(base, 7.0));
+    axis->setTitleFont(scaledFont(base, 7.0));
+    chart.addAxis(axis, side);
+    return axis;
+}
+
+// Adds the series to the chart on the chart's (only) two axes.
+template <typename Series>
+Series* addSeries(QChart& chart, Series* series) {
+    chart.addSeries(series);
+    for (QAbstractAxis* axis : chart.axes()) series->attachAxis(axis);
+    return series;
+}
+
+QLineSeries* curve(QChart& chart, const QColor& colour, double width,
+                   Qt::PenStyle style = Qt::SolidLine) {
+    auto* series = addSeries(chart, new QLineSeries);
+    QPen pen(colour, width, style);
+    series->setPen(pen);
+    return series;
+}
+
+QAreaSeries* plausibleBand(QChart& chart) {
+    auto* band = new QAreaSeries;
+    auto* upper = new QLineSeries(band);
+    auto* lower = new QLineSeries(band);
+    upper->append({{double(kStartNm), kMaxPlausibleRatio}, {double(kEndNm), kMaxPlausibleRatio}});
+    lower->append({{double(kStartNm), kMinPlausibleRatio}, {double(kEndNm), kMinPlausibleRatio}});
+    band->setUpperSeries(upper);
+    band->setLowerSeries(lower);
+    band->setPen(Qt::NoPen);
+    band->setBrush(kBandColour);
+    return addSeries(chart, band);
+}
+
+QWidget* legendEntry(const QColor& colour, const QString& text, const QFont& font) {
+    auto* entry = new QWidget;
+    auto* row = new QHBoxLayout(entry);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    QPixmap swatch(16, 3);
+    swatch.fill(colour);
+    auto* line = new QLabel;
+    line->setPixmap(swatch);
+    auto* label = new QLabel(text);
+    label->setFont(font);
+    row->addWidget(line);
+    row->addWidget(label);
+    return entry;
+}
+
+QString formatRatio(double r) {
+    if (std::isnan(r)) return QStringLiteral("no value");
+    return QString::number(r, 'f', 2);
+}
+
+}  // namespace
+
+SpectraChart::SpectraChart(QWidget* parent) : QWidget(parent) {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(2);
+    for (int a = 0; a < kAngleCount; ++a) {
+        const std::array<QChart*, 2> rows = {makeSpectraChart(a), makeRatioChart(a)};
+        for (int row = 0; row < 2; ++row) {
+            auto* view = new QChartView(rows[static_cast<std::size_t>(row)]);
+            view->setRenderHint(QPainter::Antialiasing);
+            view->setMinimumSize(180, 100);
+            grid->addWidget(view, row, a);
+        }
+    }
+    grid->setRowStretch(0, 3);
+    grid->setRowStretch(1, 2);
+
+    const QFont small = scaledFont(font(), 8.0);
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(4, 0, 8, 2);
+    footer->setSpacing(12);
+    footer->addWidget(legendEntry(kTargetColour, QStringLiteral("Target"), small));
+    footer->addWidget(legendEntry(kSampleColour, QStringLiteral("Sample"), small));
+    caption_ = new QLabel;
+    caption_->setFont(small);
+    caption_->setStyleSheet(QStringLiteral("color: %1").arg(kFailureColour.name()));
+    footer->addStretch(1);
+    footer->addWidget(caption_);
+    grid->addLayout(footer, 2, 0, 1, kAngleCount);
+}
+
+QChart* SpectraChart::makeSpectraChart(int angle) {
+    Column& column = columns_[static_cast<std::size_t>(angle)];
+    const QFont base = font();
+    QChart* chart = newChart(base);
+    chart->setTitle(QStringLiteral("%1°").arg(kAngleDegrees[static_cast<std::size_t>(angle)]));
+    addAxis(*chart, Qt::AlignBottom, kStartNm, kEndNm, 4, "%d", base);
+    column.reflectanceAxis = addAxis(*chart, Qt::AlignLeft, 0.0, 100.0, 6, "%g", base);
+    if (angle == 0) column.reflectanceAxis->setTitleText(QStringLiteral("R %"));
+    column.target = curve(*chart, kTargetColour, 1.6);
+    column.sample = curve(*chart, kSampleColour, 1.6);
+    column.target->setName(QStringLiteral("Target"));
+    column.sample->setName(QStringLiteral("Sample"));
+    return chart;
+}
+
+QChart* SpectraChart::makeRatioChart(int angle) {
+    Column& column = columns_[static_cast<std::size_t>(angle)];
+    const QFont base = font();
+    QChart* chart = newChart(base);
+    QValueAxis* nm = addAxis(*chart, Qt::AlignBottom, kStartNm, kEndNm, 4, "%d", base);
+    nm->setTitleText(QStringLiteral("nm"));
+    QValueAxis* ratio = addAxis(*chart, Qt::AlignLeft, 0.0, kRatioAxisMax, 5, "%.1f", base);
+    if (angle == 0) ratio->setTitleText(QStringLiteral("target / sample"));
+    plausibleBand(*chart);
+    column.ratioLine = curve(*chart, kRatioColour, 1.4);
+    column.failureLine = curve(*chart, kFailureColour, 1.0, Qt::DashLine);
+    column.failurePoint = addSeries(*chart, new QScatterSeries);
+    column.failurePoint->setColor(kFailureColour);
+    column.failurePoint->setBorderColor(kFailureColour);
+    column.failurePoint->setMarkerSize(7.0);
+    return chart;
+}
+
+void SpectraChart::setSpectra(const ThreeAngles& target, const ThreeAngles& sample,
+                              std::optional<ImplausibleRatio> failure) {
+    for (std::size_t a = 0; a < columns_.size(); ++a) {
+        Column& column = columns_[a];
+        const QList<QPointF> t = reflectancePoints(target[a]);
+        const QList<QPointF> s = reflectancePoints(sample[a]);
+        column.target->replace(t);
+        column.sample->replace(s);
+        fitReflectanceAxis(*column.reflectanceAxis, t, s);
+        column.ratioLine->replace(ratioPoints(target[a], sample[a]));
+    }
+    showFailure(failure);
+}
+
+void SpectraChart::clear() {
+    setSpectra({}, {}, std::nullopt);
+}
+
+void SpectraChart::showFailure(const std::optional<ImplausibleRatio>& failure) {
+    for (Column& column : columns_) {
+        column.failureLine->clear();
+        column.failurePoint->clear();
+    }
+    caption_->clear();
+    if (!failure || failure->angle < 0 || failure->angle >= kAngleCount) return;
+    const auto angle = static_cast<std::size_t>(failure->angle);
+    const double nm = failure->wavelengthNm;
+    Column& column = columns_[angle];
+    column.failureLine->replace({{nm, 0.0}, {nm, kRatioAxisMax}});
+    // A missing value has no ratio to place; the line alone marks it.
+    if (!std::isnan(failure->ratio))
+        column.failurePoint->append(nm, std::clamp(failure->ratio, 0.0, kRatioAxisMax));
+    caption_->setText(QStringLiteral("First ratio outside %1–%2: %3°, %4 nm, %5")
+                          .arg(kMinPlausibleRatio)
+                          .arg(kMaxPlausibleRatio)
+                          .arg(kAngleDegrees[angle])
+                          .arg(failure->wavelengthNm)
+                          .arg(formatRatio(failure->ratio)));
+}
+
+QList<QPointF> SpectraChart::points(int angle, Curve curve) const {
+    if (angle < 0 || angle >= kAngleCount) return {};
+    const Column& column = columns_[static_cast<std::size_t>(angle)];
+    switch (curve) {
+        case Curve::Target:
+            return column.target->points();
+        case Curve::Sample:
+            return column.sample->points();
+        case Curve::Ratio:
+            return column.ratioLine->points();
+        case Curve::FailurePoint:
+            return column.failurePoint->points();
+    }
+    return {};
+}
+
+std::optional<double> SpectraChart::failureLineNm(int angle) const {
+    if (angle < 0 || angle >= kAngleCount) return std::nullopt;
+    const QList<QPointF> line = columns_[static_cast<std::size_t>(angle)].failureLine->points();
+    if (line.isEmpty()) return std::nullopt;
+    return line.front().x();
+}
+
+QString SpectraChart::failureCaption() const {
+    return caption_->text();
+}
+
+QSize SpectraChart::sizeHint() const {
+    return {900, 420};
+}
+
+}  // namespace qv
