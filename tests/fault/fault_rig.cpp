@@ -20,8 +20,6 @@ namespace {
 constexpr int kQuietPolls = 50;
 // Polls before giving up waiting for the instrument to read a command (one lost on a dead line).
 constexpr int kUnreadPolls = 2500;
-// Real time the pause before a raw read may take for the line's bytes to arrive.
-constexpr std::uint32_t kRawLineSettleMs = 250;
 // Milliseconds to wait for the simulator's new line after a hang-up.
 constexpr int kLineReopenPolls = 2000;
 
@@ -47,11 +45,6 @@ bool MatrixClock::waitForInput(ByteSource& source, std::uint32_t ms) {
     }
     advanceMs(ms);
     return false;
-}
-
-void MatrixClock::sleepMs(std::uint32_t ms) {
-    VirtualClock::sleepMs(ms);
-    if (ms == qv::kRawReadWaitMs && line != nullptr) line->pollInput(kRawLineSettleMs);
 }
 
 bool WatchedChannel::send(std::string_view command) {
@@ -83,7 +76,7 @@ FaultRig::FaultRig(const std::string& type, Clock* realClock)
     channel = watched.get();
     channel->onSend = [this] { virtualClock.commandSent(); };
     virtualClock.commandsRead = [this] { return commandsReceived() >= channel->sent; };
-    virtualClock.line = channel;
+    virtualClock.rawReadSource = channel;
     openedPath_ = sim.portPath();
     state.commPort = std::move(watched);
     state.strDataFolder = home.path() + "/Data";

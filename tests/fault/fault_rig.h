@@ -27,17 +27,14 @@ namespace qv::test {
 // Virtual time that keeps a 20 s silence cheap: idle waits poll the line for a short real slice
 // until the instrument has read the last command and then stayed quiet for a while; after that,
 // the rest of the wait passes in virtual time only. With `realGrace` the half second of grace for
-// a partial line is waited in real time, so a line's rest can arrive within it. The fixed pause
-// before a raw read lets the line's bytes arrive.
+// a partial line is waited in real time, so a line's rest can arrive within it.
 class MatrixClock : public VirtualClock {
 public:
     bool waitForInput(ByteSource& source, std::uint32_t ms) override;
-    void sleepMs(std::uint32_t ms) override;
     void commandSent() { quietWaits_ = unreadWaits_ = 0; }
 
     // True once the instrument has read every command sent so far.
     std::function<bool()> commandsRead;
-    ByteSource* line = nullptr;
     bool realGrace = false;
 
 private:

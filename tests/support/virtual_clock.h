@@ -24,6 +24,9 @@ public:
 
     // Real milliseconds an input wait may take before it counts as elapsed.
     std::uint32_t realSliceMs = 2;
+    // The line a target measurement reads raw after its fixed wait: that wait also gives the
+    // instrument's line real time to arrive (the read takes only what is there).
+    ByteSource* rawReadSource = nullptr;
 
 private:
     // Starts mid-second so whole-second arithmetic is exercised honestly.

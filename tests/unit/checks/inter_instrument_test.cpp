@@ -61,7 +61,7 @@ TEST(InterInstrument, TargetSampleAndJudgementOfTwoInstrumentsThatDisagree) {
     EXPECT_EQ(st.sampleSerial, "L70S-200002");
 
     ASSERT_TRUE(w.judge());
-    const Judgement& j = *w.judgement();
+    const Judgement j = *w.judgement();
     EXPECT_EQ(verdicts, 1);
     EXPECT_FALSE(st.interInstPassed);
     EXPECT_GT(j.deltaE[2], j.deltaE[0]);  // more gain at 75°

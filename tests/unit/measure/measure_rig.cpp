@@ -13,8 +13,6 @@
 namespace qv::test {
 
 namespace {
-// Real time a raw read's wait may take for the simulator's line to arrive.
-constexpr std::uint32_t kRawLineSettleMs = 250;
 // Rounds of 1 ms without a new log entry before the log counts as complete, and the most rounds.
 constexpr int kLogQuietRounds = 10;
 constexpr int kLogSettleRounds = 500;
@@ -32,7 +30,6 @@ sim::Options optionsFor(const std::string& type, double noise) {
 void RigClock::sleepMs(std::uint32_t ms) {
     if (beforeSleep) beforeSleep(ms);
     VirtualClock::sleepMs(ms);
-    if (ms == qv::kRawReadWaitMs && source != nullptr) source->pollInput(kRawLineSettleMs);
 }
 
 bool RigClock::waitForInput(ByteSource& input, std::uint32_t ms) {
@@ -53,7 +50,7 @@ MeasureRig::MeasureRig(sim::Options options) : sim(std::move(options)) {
     EXPECT_TRUE(sim.start());
     auto channel = std::make_unique<PosixSerialChannel>();
     EXPECT_TRUE(channel->open(sim.portPath()));
-    clock.source = channel.get();
+    clock.rawReadSource = channel.get();
     state.commPort = std::move(channel);
 }
 

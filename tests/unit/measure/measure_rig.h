@@ -17,8 +17,7 @@
 
 namespace qv::test {
 
-// Virtual time, except that the fixed wait before the raw read of a target measurement also
-// lets the instrument's line arrive in real time (the read takes only what is there).
+// Virtual time, with a trace of the pauses and a line that can fall silent.
 class RigClock : public VirtualClock {
 public:
     void sleepMs(std::uint32_t ms) override;
@@ -26,7 +25,6 @@ public:
     // as silent: further waits take no real time, so a long time-out costs nothing.
     bool waitForInput(ByteSource& source, std::uint32_t ms) override;
     int silentAfterMisses = 0;
-    ByteSource* source = nullptr;
     // Called with each pause before it is taken.
     std::function<void(std::uint32_t)> beforeSleep;
 
