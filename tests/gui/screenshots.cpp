@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <array>
 #include <cstdio>
 
 #include "core/app/shared_state.h"
@@ -18,6 +20,8 @@
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/validation/inst_error_confirmation_dlg.h"
+#include "gui/validation/validation_dlg.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
@@ -42,6 +46,70 @@ void save(QWidget& w, const char* name) {
         return;
     }
     std::printf("%s\n", qPrintable(path));
+}
+
+// The instrument under correction in three states against one reference: close enough, a
+// little off, far off at 75 degrees.
+qv::sim::Options comparedInstruments() {
+    qv::sim::InstrumentConfig reference;
+    reference.name = "REF";
+    reference.idText = "L70S-100001";
+    reference.specimen = "red";
+    qv::sim::Options options;
+    options.instruments.push_back(reference);
+    const struct {
+        const char* name;
+        std::array<double, 3> gain;
+    } others[] = {
+        {"CLOSE", {1.002, 1.002, 1.003}}, {"OFF", {1.02, 1.03, 1.05}}, {"FAR", {1.0, 1.0, 2.1}}};
+    for (const auto& o : others) {
+        qv::sim::InstrumentConfig c = reference;
+        c.name = o.name;
+        c.idText = "L70S-200002";
+        c.gain = o.gain;
+        options.instruments.push_back(c);
+    }
+    return options;
+}
+
+// Clicks `button` of `hub` and, in the dialog it opens, `inner`.
+void clickThrough(QWidget& hub, const char* button, const char* inner) {
+    QTimer::singleShot(50, [inner] {
+        if (QWidget* d = QApplication::activeModalWidget())
+            if (auto* b = d->findChild<QPushButton*>(QLatin1String(inner))) b->click();
+    });
+    if (auto* b = hub.findChild<QPushButton*>(QLatin1String(button))) b->click();
+}
+
+// The inter-instrument dialog before a judgement, then after one with each instrument under
+// correction. Verdict windows are closed as they open.
+void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
+                                qv::test::VirtualClock& clock) {
+    qv::test::SimInstrument pair(comparedInstruments());
+    state.commPort->close();
+    state.commPort->open(pair.port());
+    clock.rawReadSource = state.commPort.get();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        QWidget* d = QApplication::activeModalWidget();
+        if (auto* verdict = qobject_cast<qv::CInstrStabilityDlg*>(d)) verdict->accept();
+    });
+    closer.start(20);
+    const char* const names[] = {"CLOSE", "OFF", "FAR"};
+    const char* const shots[] = {"inter_instrument_passed", "inter_instrument_failed",
+                                 "inter_instrument_implausible"};
+    for (int i = 0; i < 3; ++i) {
+        qv::CInstErrorConfirmationDlg dialog(context);
+        pair.control("plug REF");
+        if (i == 0) save(dialog, "inter_instrument_empty");
+        clickThrough(dialog, "targetButton", "measureButton");
+        pair.control(std::string("plug ") + names[i]);
+        clickThrough(dialog, "sampleButton", "measureButton");
+        if (i == 0) save(dialog, "inter_instrument_measured");
+        if (auto* judge = dialog.findChild<QPushButton*>(QStringLiteral("judgeButton")))
+            judge->click();
+        save(dialog, shots[i]);
+    }
 }
 
 }  // namespace
@@ -116,6 +184,14 @@ int main(int argc, char** argv) {
         qv::CAverageMeasurementDlg average(context, colour, setup);
         save(average, "average_measurement");
     }
+    {
+        qv::EvaluateHueControl colour(qv::KEY_VERSION1);
+        qv::CValidationDlg target(context, colour, qv::ValidationRole::Target);
+        save(target, "validation_target");
+        qv::CValidationDlg sample(context, colour, qv::ValidationRole::Sample);
+        save(sample, "validation_sample");
+    }
+    interInstrumentScreenshots(context, state, clock);
     const struct {
         bool repeat;
         bool passed;

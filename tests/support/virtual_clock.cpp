@@ -12,14 +12,19 @@ namespace {
 constexpr std::uint32_t kRawLineSettleMs = 250;
 }  // namespace
 
-std::int64_t VirtualClock::calendarSeconds() { return static_cast<std::int64_t>(nowMs_ / 1000); }
+std::int64_t VirtualClock::calendarSeconds() {
+    return static_cast<std::int64_t>(nowMs_ / 1000);
+}
 
-std::uint32_t VirtualClock::tickMs() { return static_cast<std::uint32_t>(nowMs_); }
+std::uint32_t VirtualClock::tickMs() {
+    return static_cast<std::uint32_t>(nowMs_);
+}
 
 void VirtualClock::sleepMs(std::uint32_t ms) {
     sleeps_.push_back(ms);
     nowMs_ += ms;
-    if (ms == kRawReadWaitMs && rawReadSource != nullptr) rawReadSource->pollInput(kRawLineSettleMs);
+    if (ms == kRawReadWaitMs && rawReadSource != nullptr)
+        rawReadSource->pollInput(kRawLineSettleMs);
 }
 
 bool VirtualClock::waitForInput(ByteSource& source, std::uint32_t ms) {

@@ -15,8 +15,9 @@
 namespace qv {
 
 namespace {
-const char* const kWriteLater = "Writes correction factors into an entry of the instrument under "
-                                "correction. Not available in this version.";
+const char* const kWriteLater =
+    "Writes correction factors into an entry of the instrument under "
+    "correction. Not available in this version.";
 const char* const kRegisterLater =
     "Takes the target from a result file of the reference instrument. Not available in this "
     "version.";
@@ -51,8 +52,7 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     connect(ui_->registerButton, &QPushButton::clicked, this,
             &CInstErrorConfirmationDlg::onRegister);
     connect(ui_->writeButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onWrite);
-    connect(ui_->connectButton, &QPushButton::clicked, this,
-            &CInstErrorConfirmationDlg::onConnect);
+    connect(ui_->connectButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onConnect);
     connect(ui_->calibrateButton, &QPushButton::clicked, this,
             &CInstErrorConfirmationDlg::onCalibrate);
     connect(ui_->thresholdButton, &QPushButton::clicked, this,
@@ -62,8 +62,7 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     ui_->writeButton->setToolTip(correction_.writeCoefficients ? QString() : tr(kWriteLater));
-    ui_->registerButton->setToolTip(correction_.registerFromFile ? QString()
-                                                                 : tr(kRegisterLater));
+    ui_->registerButton->setToolTip(correction_.registerFromFile ? QString() : tr(kRegisterLater));
     render();
 }
 

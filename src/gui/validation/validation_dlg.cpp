@@ -13,8 +13,8 @@ const QSize kPictureSize(172, 230);
 const char* const kPicture = "PIC/Measurement.bmp";
 }  // namespace
 
-CValidationDlg::CValidationDlg(GuiContext& context, EvaluateHueControl& colour,
-                               ValidationRole role, QWidget* parent)
+CValidationDlg::CValidationDlg(GuiContext& context, EvaluateHueControl& colour, ValidationRole role,
+                               QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CValidationDlg>()),
       context_(context),
@@ -23,8 +23,7 @@ CValidationDlg::CValidationDlg(GuiContext& context, EvaluateHueControl& colour,
     setWindowTitle(role == ValidationRole::Target ? tr("Target measurement")
                                                   : tr("Sample measurement"));
     ui_->pictureLabel->setPixmap(loadPicture(context.programFolder, kPicture, kPictureSize));
-    ui_->headingLabel->setText(
-        QString::fromStdString(context.strings.text(workflow_.headingId())));
+    ui_->headingLabel->setText(QString::fromStdString(context.strings.text(workflow_.headingId())));
     workflow_.onExchangeDone([this] { busy_.reset(); });
     connect(ui_->measureButton, &QPushButton::clicked, this, &CValidationDlg::onMeasure);
     connect(ui_->averageButton, &QPushButton::clicked, this, &CValidationDlg::onAverage);

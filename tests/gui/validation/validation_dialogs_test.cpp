@@ -87,8 +87,8 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
     });
     click(dialog, "judgeButton");
     EXPECT_FALSE(state.interInstPassed);
-    EXPECT_EQ(measured.toStdString(), context.format.general(
-                                          roundedToTwoDecimals(state.interInstMaxDeltaE)));
+    EXPECT_EQ(measured.toStdString(),
+              context.format.general(roundedToTwoDecimals(state.interInstMaxDeltaE)));
     EXPECT_EQ(child(dialog, "dE75Field")->text().toStdString(),
               context.format.display(static_cast<float>(state.interInstDeltaE[2])));
     // Disagreeing, plausible spectra: correction would be next, once its dialog exists.

@@ -75,12 +75,12 @@ TEST(ValidationFiles, ResultsWithinOneSecondGetDistinctNamesAndFailuresSayWhy) {
     // The first file still holds serial A.
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find(",A\r\n"),
               std::string::npos);
-    const SavedFile missing =
-        writeTargetFile(files, folder + "/gone", t, "A", kTime, texts, {});
+    const SavedFile missing = writeTargetFile(files, folder + "/gone", t, "A", kTime, texts, {});
     EXPECT_FALSE(missing.ok());
     EXPECT_EQ(missing.name, "Target_20261207_150405.csv");
     EXPECT_FALSE(missing.error.empty());
-    EXPECT_EQ(writeTargetFile(files, "", t, "A", kTime, texts, {}).error, "there is no data folder");
+    EXPECT_EQ(writeTargetFile(files, "", t, "A", kTime, texts, {}).error,
+              "there is no data folder");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
 }
 
