@@ -31,6 +31,19 @@ std::int64_t nowMs() {
 
 }  // namespace
 
+sim::Options referenceAndCorrected(std::array<double, 3> gain) {
+    sim::InstrumentConfig reference;
+    reference.name = "REF";
+    reference.idText = "L70S-100001";
+    sim::InstrumentConfig corrected = reference;
+    corrected.name = "DUT";
+    corrected.idText = "L70S-200002";
+    corrected.gain = gain;
+    sim::Options options;
+    options.instruments = {reference, corrected};
+    return options;
+}
+
 SimInstrument::SimInstrument(const std::string& type, const std::string& idText,
                              const std::string& specimen)
     : SimInstrument(oneInstrument(type, idText, specimen)) {}

@@ -3,6 +3,7 @@
 // A simulated instrument for tests: started with the fixture, stopped with it, and a plain
 // POSIX client for its port.
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -11,6 +12,10 @@
 #include "sim/simulator.h"
 
 namespace qv::test {
+
+// A reference instrument "REF" (L70S-100001, plugged in first) and an instrument under
+// correction "DUT" (L70S-200002) that reads with `gain` per angle, behind one port.
+sim::Options referenceAndCorrected(std::array<double, 3> gain);
 
 // A simulator running for the life of the object. Throws when it cannot start.
 class SimInstrument {

@@ -15,19 +15,6 @@
 namespace qv {
 namespace {
 
-sim::Options referenceAndCorrected() {
-    sim::InstrumentConfig reference;
-    reference.name = "REF";
-    reference.idText = "L70S-100001";
-    sim::InstrumentConfig corrected = reference;
-    corrected.name = "DUT";
-    corrected.idText = "L70S-200002";
-    corrected.gain = {1.02, 1.03, 1.05};
-    sim::Options options;
-    options.instruments = {reference, corrected};
-    return options;
-}
-
 struct ValidationDialogs : test::GuiFixture {
     void SetUp() override {
         ASSERT_TRUE(state.commPort->open(sim.port()));
@@ -59,7 +46,7 @@ struct ValidationDialogs : test::GuiFixture {
         EXPECT_TRUE(seen);
     }
 
-    test::SimInstrument sim{referenceAndCorrected()};
+    test::SimInstrument sim{test::referenceAndCorrected({1.02, 1.03, 1.05})};
 };
 
 TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {

@@ -8,25 +8,13 @@
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
+#include "support/sim_instrument.h"
 #include "unit/measure/series_rig.h"
 
 namespace qv {
 namespace {
 
 using test::SeriesRig;
-
-sim::Options pair(std::array<double, 3> gain) {
-    sim::InstrumentConfig reference;
-    reference.name = "REF";
-    reference.idText = "L70S-100001";
-    sim::InstrumentConfig corrected = reference;
-    corrected.name = "DUT";
-    corrected.idText = "L70S-200002";
-    corrected.gain = gain;
-    sim::Options options;
-    options.instruments = {reference, corrected};
-    return options;
-}
 
 // Measures the role's spectra on the instrument plugged in now.
 bool take(SeriesRig& rig, InterInstrumentWorkflow& w, ValidationRole role) {
@@ -43,7 +31,7 @@ std::string readFile(const std::string& path) {
 }
 
 TEST(InterInstrument, TargetSampleAndJudgementOfTwoInstrumentsThatDisagree) {
-    SeriesRig rig(pair({1.02, 1.03, 1.05}));
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
     InterInstrumentWorkflow w(rig.seams());
     const SharedState& st = rig.state;
     EXPECT_TRUE(w.view().measureEnabled);
@@ -99,7 +87,7 @@ TEST(InterInstrument, TargetSampleAndJudgementOfTwoInstrumentsThatDisagree) {
 }
 
 TEST(InterInstrument, AFailedMeasurementLeavesTheEarlierOneWhole) {
-    SeriesRig rig(pair({1.0, 1.0, 1.0}));
+    SeriesRig rig(test::referenceAndCorrected({1.0, 1.0, 1.0}));
     InterInstrumentWorkflow w(rig.seams());
     ASSERT_TRUE(take(rig, w, ValidationRole::Target));
     const ThreeAngles before = rig.state.targetSpectrum;
@@ -116,7 +104,7 @@ TEST(InterInstrument, AFailedMeasurementLeavesTheEarlierOneWhole) {
 }
 
 TEST(InterInstrument, AnImplausiblePairIsNamedAndAnUnwritableFileIsTold) {
-    SeriesRig rig(pair({1.0, 1.0, 2.1}));
+    SeriesRig rig(test::referenceAndCorrected({1.0, 1.0, 2.1}));
     rig.state.strDataFolder += "/missing";
     InterInstrumentWorkflow w(rig.seams());
     ASSERT_TRUE(take(rig, w, ValidationRole::Target));
