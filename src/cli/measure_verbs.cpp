@@ -1,5 +1,4 @@
 // Measurement verbs: calibrate, measure and run the repeatability check without a window.
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -7,165 +6,21 @@
 #include <memory>
 #include <optional>
 
-#include "cli/port_options.h"
+#include "cli/session.h"
 #include "cli/verbs.h"
-#include "core/app/number_format.h"
-#include "core/app/seams.h"
-#include "core/app/shared_state.h"
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
-#include "core/link/connection_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/calibration.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"
-#include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/locale_format.h"
-#include "platform/app/qt_profile_store.h"
-#include "platform/app/resource_file.h"
-#include "platform/app/system_clock.h"
 
 namespace qv::cli {
 
 namespace {
-
-constexpr int kExitPassed = 0;
-constexpr int kExitCheckFailed = 1;
-constexpr int kExitFailed = 2;
-
-// Message boxes become lines on standard error; questions take their first button.
-class PrintingPrompter : public Prompter {
-public:
-    explicit PrintingPrompter(const StringTable* texts) : texts_(texts) {}
-    Answer ask(const Message& message) override {
-        QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
-        if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
-        QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
-                            << QString::fromStdString(message.suffix);
-        if (!message.detail.empty())
-            QTextStream(stderr) << " (" << QString::fromStdString(message.detail) << ")";
-        QTextStream(stderr) << "\n";
-        return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-
-private:
-    const StringTable* texts_;
-};
-
-// Everything a verb needs: the port, the settings, the texts and the shared state.
-struct Session {
-    SystemClock clock;
-    SharedState state;
-    QtProfileStore profile;
-    std::unique_ptr<TextStringTable> texts = loadResourceStrings();
-    TextStringTable noTexts{{}};
-    PrintingPrompter prompter{texts.get()};
-
-    AtomicFileStore files;
-
-    const StringTable& strings() const { return texts ? *texts : noTexts; }
-    SerialChannel& port() { return *state.commPort; }
-    Seams seams(NumberFormat format = {}) {
-        return Seams{state, clock, prompter, profile, files, strings(), std::move(format)};
-    }
-};
-
-struct Options {
-    QString verb;
-    QString port;
-    bool json = false;
-    bool whiteOnly = false;
-    int average = 0;  // 0: direct measurements
-};
-
-// Parses the verb's options; an exit code when the verb is to end at once.
-std::optional<int> parse(const QStringList& arguments, const QString& description, bool withAverage,
-                         bool withJson, bool withWhiteOnly, Options& o) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        description + QLatin1Char('\n') + QLatin1String(kSavedLineSettingsHelp) +
-        QStringLiteral("\nThe instrument is connected first, as the Connect button does it "
-                       "(identification, and the settings reset of a type 53 instrument)."));
-    parser.addHelpOption();
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Serial port of the instrument."),
-                                  QStringLiteral("PORT"));
-    const QCommandLineOption average(
-        QStringLiteral("average"),
-        QStringLiteral("Take each measurement as the average of N (1 to 30)."),
-        QStringLiteral("N"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    const QCommandLineOption whiteOnly(QStringLiteral("white-only"),
-                                       QStringLiteral("Skip the zero calibration."));
-    parser.addOption(port);
-    if (withAverage) parser.addOption(average);
-    if (withJson) parser.addOption(json);
-    if (withWhiteOnly) parser.addOption(whiteOnly);
-    QTextStream err(stderr);
-    o.verb = arguments.value(0);
-    if (!parser.parse(arguments)) {
-        err << o.verb << ": " << parser.errorText() << "\n";
-        return kExitFailed;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        // The parser names the program only; the verb belongs there too.
-        QString help = parser.helpText();
-        help.replace(0, help.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(o.verb));
-        QTextStream(stdout) << help;
-        return 0;
-    }
-    if (!parser.isSet(port)) {
-        err << o.verb << ": --port PORT is required\n";
-        return kExitFailed;
-    }
-    o.port = parser.value(port);
-    if (withAverage && parser.isSet(average)) {
-        bool ok = false;
-        o.average = parser.value(average).toInt(&ok);
-        if (!ok || o.average < 1 || o.average > kMaxAverageMeasurements) {
-            err << o.verb << ": --average takes a number from 1 to 30\n";
-            return kExitFailed;
-        }
-    }
-    o.json = withJson && parser.isSet(json);
-    o.whiteOnly = withWhiteOnly && parser.isSet(whiteOnly);
-    return std::nullopt;
-}
-
-bool openPort(Session& s, const Options& o) {
-    return openPortWithSavedSettings(o.verb, o.port, s.state, s.profile, s.prompter);
-}
-
-int failed(const Options& o, const std::string& reason) {
-    QTextStream(stderr) << o.verb << ": " << QString::fromStdString(reason) << "\n";
-    return kExitFailed;
-}
-
-// The desktop program measures only after Connect, which also resets the settings of a
-// type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first.
-bool connectInstrument(Session& s, const Options& o) {
-    ConnectionWorkflow connection(s.seams());
-    if (!connection.connect()) {
-        failed(o, "identification failed: " + describe(connection.identification().error));
-        return false;
-    }
-    // As in the connection dialog, a failed reset is told but the instrument counts as connected.
-    if (!connection.reset().ok())
-        QTextStream(stderr) << o.verb << ": the settings reset failed ("
-                            << QString::fromStdString(describe(connection.reset().error))
-                            << "); going on\n";
-    return true;
-}
-
-QString number(double v, int decimals) {
-    return QString::number(v, 'f', decimals);
-}
 
 // --- calibrate ---------------------------------------------------------------------------
 
@@ -186,7 +41,7 @@ int runCalibrate(const QStringList& arguments) {
                   QStringLiteral("Runs the zero calibration (UZC) and the white calibration "
                                  "(CAL) of the instrument on PORT.\n"
                                  "Exit status: 0 done, 2 failed (the reason is printed)."),
-                  false, false, true, o))
+                  {.whiteOnly = true}, o))
         return *code;
     Session s;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
@@ -309,7 +164,7 @@ int runMeasure(const QStringList& arguments) {
                                          "their L*, a*, b*.\n"
                                          "Exit status: 0 measured, 2 failed (the reason is "
                                          "printed)."),
-                          true, true, false, o))
+                          {.average = true, .json = true}, o))
         return *code;
     Session s;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
@@ -338,7 +193,7 @@ int runRepeatability(const QStringList& arguments) {
                                          "Exit status: 0 passed, 1 failed the threshold, 2 the "
                                          "instrument or the port failed or the result file could "
                                          "not be written (the reason is printed)."),
-                          true, false, false, o))
+                          {.average = true}, o))
         return *code;
     Session s;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;

@@ -138,9 +138,10 @@ TEST_F(MeasureCli, ThePortTakesTheSavedLineSettings) {
 }
 
 TEST_F(MeasureCli, EveryVerbNamesItselfInItsUsageLine) {
-    for (const QStringList& verb : {QStringList{"identify"}, QStringList{"calibrate"},
-                                    QStringList{"measure"}, QStringList{"repeatability"},
-                                    QStringList{"colour", "lab"}, QStringList{"colour", "diff"}}) {
+    for (const QStringList& verb :
+         {QStringList{"identify"}, QStringList{"calibrate"}, QStringList{"measure"},
+          QStringList{"repeatability"}, QStringList{"compare"}, QStringList{"colour", "lab"},
+          QStringList{"colour", "diff"}}) {
         const std::string usage =
             "Usage: qvl70s-cli " + verb.join(' ').toStdString() + " [options]";
         SCOPED_TRACE(usage);

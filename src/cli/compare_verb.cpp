@@ -1,0 +1,218 @@
+// The inter-instrument check without a window: the specimen measured on the reference
+// instrument, then on the instrument under correction, and the pair judged.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <array>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "core/checks/inter_instrument_workflow.h"
+#include "core/checks/validation_workflow.h"
+#include "core/colour/evaluated_spectrum.h"
+#include "core/measure/average_workflow.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
+
+namespace qv::cli {
+
+namespace {
+
+using Lab = std::array<double, 3>;
+
+struct Instrument {
+    const char* name;  // as it starts a reason
+    const QString& port;
+    ValidationRole role;
+};
+
+Lab coordinatesOf(const AngleSpectrum& spectrum) {
+    constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
+    return storedCoordinates(spectrum).value_or(Lab{kMissing, kMissing, kMissing});
+}
+
+// The average measurement as the validation dialog opens it; `why` tells a failure.
+bool measureAverage(const Seams& seams, ValidationWorkflow& validation, EvaluateHueControl& colour,
+                    int n, std::string& why) {
+    AverageWorkflow average(seams, colour, validation.beginAverage());
+    for (int i = 0; i < n && !average.view().closed; ++i) {
+        if (average.measure()) continue;
+        why = average.lastFailure();
+        average.cancel();
+        validation.endAverage();
+        return false;
+    }
+    average.finish();
+    if (validation.endAverage()) return true;
+    why = "the average was not completed";
+    return false;
+}
+
+// Opens the instrument's port in place of the one before (which closes that one first),
+// connects and measures the specimen there. The target measurement leaves its file in
+// `targetFile`.
+bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrument& instrument,
+               InterInstrumentWorkflow& check, SavedFile& targetFile) {
+    const std::string which = std::string(instrument.name) + " on " + instrument.port.toStdString();
+    s.state.commPort.reset();
+    if (!openPort(s, o, instrument.port) || !connectInstrument(s, o, which + ": ")) return false;
+    check.beginMeasurement(instrument.role);
+    ValidationWorkflow validation(seams, check.colour(), instrument.role);
+    std::string why;
+    bool taken = false;
+    if (o.average > 0) {
+        taken = measureAverage(seams, validation, check.colour(), o.average, why);
+    } else {
+        taken = validation.measure();
+        why = validation.lastFailure();
+    }
+    check.endMeasurement(instrument.role);
+    if (instrument.role == ValidationRole::Target) targetFile = validation.resultFile();
+    if (!taken) failed(o, which + ": the measurement failed: " + why);
+    return taken;
+}
+
+void printRow(QTextStream& out, const QString& label, const Lab& byAngle) {
+    out << label.leftJustified(16);
+    for (double v : byAngle) out << number(v, 2).rightJustified(10);
+    out << "\n";
+}
+
+QString fileText(const SavedFile& file) {
+    if (file.ok()) return QString::fromStdString(file.path);
+    return QStringLiteral("not written (%1)").arg(QString::fromStdString(file.error));
+}
+
+QString implausibleText(const ImplausibleRatio& r) {
+    return QStringLiteral("plausible: no, %1 degrees, %2 nm: target / sample = %3")
+        .arg(kAngleDegrees[r.angle])
+        .arg(r.wavelengthNm)
+        .arg(number(r.ratio, 3));
+}
+
+void printText(QTextStream& out, const SharedState& st, const Judgement& j,
+               const std::string& label, const SavedFile& targetFile) {
+    const QString dE = QString::fromStdString(label);
+    out << "reference instrument " << QString::fromStdString(st.targetSerial) << "\n";
+    out << "instrument under correction " << QString::fromStdString(st.sampleSerial) << "\n";
+    out << QStringLiteral("angle (degrees)").leftJustified(16)
+        << "        25        45        75\n";
+    const char* names[3] = {"L*", "a*", "b*"};
+    for (const auto& [who, spectra] :
+         {std::pair{"target ", &st.targetSpectrum}, std::pair{"sample ", &st.sampleSpectrum}})
+        for (int c = 0; c < 3; ++c) {
+            Lab row{};
+            for (int a = 0; a < kAngleCount; ++a) row[a] = coordinatesOf((*spectra)[a])[c];
+            printRow(out, QString::fromLatin1(who) + QLatin1String(names[c]), row);
+        }
+    for (int c = 0; c < 3; ++c)
+        printRow(out, QStringLiteral("d") + QLatin1String(names[c]),
+                 {j.difference[0][c], j.difference[1][c], j.difference[2][c]});
+    printRow(out, dE, j.deltaE);
+    out << "largest " << dE << " " << number(j.maxDeltaE, 2) << ", threshold "
+        << number(st.instThreshold, 2) << "\n";
+    out << "verdict " << (j.passed ? "PASSED" : "FAILED") << "\n";
+    if (!j.passed)
+        out << (j.implausible ? implausibleText(*j.implausible) : QStringLiteral("plausible: yes"))
+            << "\n";
+    out << "target file " << fileText(targetFile) << "\n";
+    out << "judgement file " << fileText(j.resultFile) << "\n";
+}
+
+QJsonObject labObject(const Lab& lab) {
+    return {{"L", lab[0]}, {"a", lab[1]}, {"b", lab[2]}};
+}
+
+QJsonValue fileValue(const SavedFile& file) {
+    return file.ok() ? QJsonValue(QString::fromStdString(file.path)) : QJsonValue();
+}
+
+void printJson(QTextStream& out, const SharedState& st, const Judgement& j,
+               const std::string& label, const SavedFile& targetFile) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a)
+        angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
+                                  {"target", labObject(coordinatesOf(st.targetSpectrum[a]))},
+                                  {"sample", labObject(coordinatesOf(st.sampleSpectrum[a]))},
+                                  {"dL", j.difference[a][0]},
+                                  {"da", j.difference[a][1]},
+                                  {"db", j.difference[a][2]},
+                                  {"deltaE", j.deltaE[a]}});
+    QJsonObject root{{"referenceInstrument", QString::fromStdString(st.targetSerial)},
+                     {"instrument", QString::fromStdString(st.sampleSerial)},
+                     {"deltaEFormula", QString::fromStdString(label)},
+                     {"angles", angles},
+                     {"maxDeltaE", j.maxDeltaE},
+                     {"threshold", st.instThreshold},
+                     {"passed", j.passed},
+                     {"targetFile", fileValue(targetFile)},
+                     {"judgementFile", fileValue(j.resultFile)}};
+    if (!j.passed) root.insert("plausible", !j.implausible);
+    if (j.implausible)
+        root.insert("implausible", QJsonObject{{"angle", kAngleDegrees[j.implausible->angle]},
+                                               {"wavelengthNm", j.implausible->wavelengthNm},
+                                               {"ratio", j.implausible->ratio}});
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+// A check whose record is missing is no success, whatever its verdict.
+int exitCode(const Options& o, const Judgement& j, const SavedFile& targetFile) {
+    int code = j.passed ? kExitPassed : kExitCheckFailed;
+    for (const auto& [what, file] :
+         {std::pair{"target", &targetFile}, std::pair{"judgement", &j.resultFile}})
+        if (!file->ok())
+            code = failed(o, std::string("the ") + what + " file " + file->name +
+                                 " could not be written: " + file->error);
+    return code;
+}
+
+int runCompare(const QStringList& arguments) {
+    Options o;
+    if (auto code = parse(
+            arguments,
+            QStringLiteral("Runs the inter-instrument check: the specimen is measured on the "
+                           "reference instrument on the reference port (the target), that port is "
+                           "closed, then the specimen is measured on the instrument under "
+                           "correction on PORT (the sample) and the pair is judged against the "
+                           "inter-instrument threshold. The target file and the judgement file go "
+                           "to the data folder.\n"
+                           "Exit status: 0 passed, 1 failed the threshold, 2 a port or an "
+                           "instrument failed or a result file could not be written (the reason "
+                           "is printed)."),
+            {.average = true, .json = true, .referencePort = true}, o))
+        return *code;
+    Session s;
+    s.state.strDataFolder = setUpDataFolder();
+    ensureFolder(s.state.strDataFolder);
+    const Seams seams = s.seams(userNumberFormat());
+    // Created first: it empties the spectra, and both measurements evaluate with its engine.
+    InterInstrumentWorkflow check(seams);
+    SavedFile targetFile;
+    for (const Instrument& instrument :
+         {Instrument{"reference instrument", o.referencePort, ValidationRole::Target},
+          Instrument{"instrument under correction", o.port, ValidationRole::Sample}})
+        if (!measureOn(s, seams, o, instrument, check, targetFile)) return kExitFailed;
+    if (!check.judge() || !check.judgement()) return failed(o, "a spectrum is missing");
+    const Judgement& j = *check.judgement();
+    QTextStream out(stdout);
+    if (o.json)
+        printJson(out, s.state, j, check.colour().deltaELabel(), targetFile);
+    else
+        printText(out, s.state, j, check.colour().deltaELabel(), targetFile);
+    out.flush();
+    return exitCode(o, j, targetFile);
+}
+
+}  // namespace
+
+static const bool compareRegistered =
+    (registerVerb({"compare",
+                   "The inter-instrument check: reference and instrument under correction",
+                   &runCompare}),
+     true);
+
+}  // namespace qv::cli

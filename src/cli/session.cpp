@@ -1,0 +1,126 @@
+// The options, port and connection every instrument verb shares.
+#include "cli/session.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include "cli/port_options.h"
+#include "core/link/connection_workflow.h"
+#include "core/link/identify.h"
+#include "core/measure/average_workflow.h"
+
+namespace qv::cli {
+
+namespace {
+
+// --help names the program only; the verb belongs in the usage line too.
+void printHelp(const QCommandLineParser& parser, const QString& verb) {
+    QString help = parser.helpText();
+    help.replace(0, help.indexOf(QLatin1Char('\n')),
+                 QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(verb));
+    QTextStream(stdout) << help;
+}
+
+std::optional<int> readAverage(const QCommandLineParser& parser, const QString& name, Options& o) {
+    if (!parser.isSet(name)) return std::nullopt;
+    bool ok = false;
+    o.average = parser.value(name).toInt(&ok);
+    if (ok && o.average >= 1 && o.average <= kMaxAverageMeasurements) return std::nullopt;
+    QTextStream(stderr) << o.verb << ": --average takes a number from 1 to 30\n";
+    return kExitFailed;
+}
+
+}  // namespace
+
+Answer PrintingPrompter::ask(const Message& message) {
+    QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
+    if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
+    QTextStream(stderr) << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+                        << QString::fromStdString(message.suffix);
+    if (!message.detail.empty())
+        QTextStream(stderr) << " (" << QString::fromStdString(message.detail) << ")";
+    QTextStream(stderr) << "\n";
+    return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+std::optional<int> parse(const QStringList& arguments, const QString& description,
+                         const OptionSet& accepted, Options& o) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        description + QLatin1Char('\n') + QLatin1String(kSavedLineSettingsHelp) +
+        (accepted.referencePort ? QStringLiteral("\nEach instrument")
+                                : QStringLiteral("\nThe instrument")) +
+        QStringLiteral(" is connected first, as the Connect button does it "
+                       "(identification, and the settings reset of a type 53 instrument)."));
+    parser.addHelpOption();
+    const QString port = QStringLiteral("port");
+    const QString average = QStringLiteral("average");
+    const QString json = QStringLiteral("json");
+    const QString whiteOnly = QStringLiteral("white-only");
+    const QString reference = QStringLiteral("reference-port");
+    parser.addOption({port,
+                      accepted.referencePort
+                          ? QStringLiteral("Serial port of the instrument under correction.")
+                          : QStringLiteral("Serial port of the instrument."),
+                      QStringLiteral("PORT")});
+    if (accepted.referencePort)
+        parser.addOption({reference, QStringLiteral("Serial port of the reference instrument."),
+                          QStringLiteral("PORT")});
+    if (accepted.average)
+        parser.addOption({average,
+                          QStringLiteral("Take each measurement as the average of N (1 to 30)."),
+                          QStringLiteral("N")});
+    if (accepted.json) parser.addOption({json, QStringLiteral("Print JSON.")});
+    if (accepted.whiteOnly)
+        parser.addOption({whiteOnly, QStringLiteral("Skip the zero calibration.")});
+    QTextStream err(stderr);
+    o.verb = arguments.value(0);
+    if (!parser.parse(arguments)) {
+        err << o.verb << ": " << parser.errorText() << "\n";
+        return kExitFailed;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        printHelp(parser, o.verb);
+        return 0;
+    }
+    const QString missing = !parser.isSet(port)                                  ? port
+                            : accepted.referencePort && !parser.isSet(reference) ? reference
+                                                                                 : QString();
+    if (!missing.isEmpty()) {
+        err << o.verb << ": --" << missing << " PORT is required\n";
+        return kExitFailed;
+    }
+    o.port = parser.value(port);
+    if (accepted.referencePort) o.referencePort = parser.value(reference);
+    if (accepted.average)
+        if (auto code = readAverage(parser, average, o)) return code;
+    o.json = accepted.json && parser.isSet(json);
+    o.whiteOnly = accepted.whiteOnly && parser.isSet(whiteOnly);
+    return std::nullopt;
+}
+
+bool openPort(Session& s, const Options& o, const QString& port) {
+    return openPortWithSavedSettings(o.verb, port, s.state, s.profile, s.prompter);
+}
+
+int failed(const Options& o, const std::string& reason) {
+    QTextStream(stderr) << o.verb << ": " << QString::fromStdString(reason) << "\n";
+    return kExitFailed;
+}
+
+bool connectInstrument(Session& s, const Options& o, const std::string& which) {
+    ConnectionWorkflow connection(s.seams());
+    if (!connection.connect()) {
+        failed(o, which + "identification failed: " + describe(connection.identification().error));
+        return false;
+    }
+    // As in the connection dialog, a failed reset is told but the instrument counts as connected.
+    if (!connection.reset().ok())
+        QTextStream(stderr) << o.verb << ": " << QString::fromStdString(which)
+                            << "the settings reset failed ("
+                            << QString::fromStdString(describe(connection.reset().error))
+                            << "); going on\n";
+    return true;
+}
+
+}  // namespace qv::cli

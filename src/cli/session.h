@@ -1,0 +1,97 @@
+#pragma once
+
+// What the verbs that talk to an instrument share: the process's seams, the common options,
+// opening the port and connecting the instrument as the desktop program does.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/app/number_format.h"
+#include "core/app/seams.h"
+#include "core/app/shared_state.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
+#include "platform/app/system_clock.h"
+
+namespace qv::cli {
+
+inline constexpr int kExitPassed = 0;
+inline constexpr int kExitCheckFailed = 1;
+inline constexpr int kExitFailed = 2;
+
+// Message boxes become lines on standard error; questions take their first button.
+class PrintingPrompter : public Prompter {
+public:
+    explicit PrintingPrompter(const StringTable* texts) : texts_(texts) {}
+    Answer ask(const Message& message) override;
+    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+
+private:
+    const StringTable* texts_;
+};
+
+// Everything a verb needs: the port, the settings, the texts and the shared state.
+struct Session {
+    SystemClock clock;
+    SharedState state;
+    QtProfileStore profile;
+    std::unique_ptr<TextStringTable> texts = loadResourceStrings();
+    TextStringTable noTexts{{}};
+    PrintingPrompter prompter{texts.get()};
+
+    AtomicFileStore files;
+
+    const StringTable& strings() const { return texts ? *texts : noTexts; }
+    SerialChannel& port() { return *state.commPort; }
+    Seams seams(NumberFormat format = {}) {
+        return Seams{state, clock, prompter, profile, files, strings(), std::move(format)};
+    }
+};
+
+// Which options a verb takes besides --port and --help.
+struct OptionSet {
+    bool average = false;
+    bool json = false;
+    bool whiteOnly = false;
+    bool referencePort = false;  // then --port is the instrument under correction
+};
+
+struct Options {
+    QString verb;
+    QString port;
+    QString referencePort;
+    bool json = false;
+    bool whiteOnly = false;
+    int average = 0;  // 0: direct measurements
+};
+
+// Parses the verb's options; an exit code when the verb is to end at once.
+std::optional<int> parse(const QStringList& arguments, const QString& description,
+                         const OptionSet& accepted, Options& o);
+
+// Opens `port` (--port when not given) into the session's shared state, replacing and so
+// closing the port that was open there.
+bool openPort(Session& s, const Options& o, const QString& port);
+inline bool openPort(Session& s, const Options& o) {
+    return openPort(s, o, o.port);
+}
+
+// Prints "VERB: reason" on standard error; returns kExitFailed.
+int failed(const Options& o, const std::string& reason);
+
+// The desktop program measures only after Connect, which also resets the settings of a
+// type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first. `which`
+// starts each reason when the verb talks to more than one instrument.
+bool connectInstrument(Session& s, const Options& o, const std::string& which = {});
+
+inline QString number(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,111 @@
+// qvl70s-cli compare as a separate process against two simulated instruments, each on a port
+// of its own, with settings and files in a temporary home.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+
+#include "support/cli_run.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+using test::CliRun;
+using test::SimInstrument;
+
+sim::Options instrument(const std::string& id, std::array<double, 3> gain) {
+    sim::InstrumentConfig c;
+    c.idText = id;
+    c.gain = gain;
+    sim::Options o;
+    o.instruments.push_back(c);
+    return o;
+}
+
+struct CompareCli : ::testing::Test {
+    CliRun compare(SimInstrument& sample, const QStringList& more = {}) {
+        return test::runCli(QStringList{"compare", "--reference-port",
+                                        QString::fromStdString(reference.port()), "--port",
+                                        QString::fromStdString(sample.port())} +
+                            more);
+    }
+    std::string data() const { return home.documents() + "/VARNHOLT/QV-L70s/Data"; }
+    // The names in the data folder that start with `stem`.
+    std::vector<std::string> files(const std::string& stem) const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(data()))
+            if (entry.path().filename().string().rfind(stem, 0) == 0)
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    test::TempHome home;
+    SimInstrument reference{instrument("L70S-100001", {1.0, 1.0, 1.0})};
+};
+
+TEST_F(CompareCli, ADriftedInstrumentFailsAngleByAngleWithBothFiles) {
+    SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
+    const CliRun r = compare(drifted, {"--json"});
+    ASSERT_EQ(r.exitCode, 1) << r.err;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(root["referenceInstrument"].toString().toStdString(), "L70S-100001");
+    EXPECT_EQ(root["instrument"].toString().toStdString(), "L70S-200002");
+    EXPECT_FALSE(root["passed"].toBool());
+    EXPECT_TRUE(root["plausible"].toBool());
+    const QJsonArray angles = root["angles"].toArray();
+    ASSERT_EQ(angles.size(), 3);
+    double previous = 0.0;
+    for (const QJsonValue& angle : angles) {
+        // More gain, more difference: the 45-degree raw read lands at its own angle.
+        const double dE = angle["deltaE"].toDouble();
+        EXPECT_GT(dE, previous) << angle["angle"].toInt();
+        EXPECT_NEAR(angle["sample"]["L"].toDouble() - angle["target"]["L"].toDouble(),
+                    angle["dL"].toDouble(), 0.01);
+        previous = dE;
+    }
+    EXPECT_DOUBLE_EQ(root["maxDeltaE"].toDouble(), previous);
+    EXPECT_GT(previous, root["threshold"].toDouble());
+    for (const char* key : {"targetFile", "judgementFile"})
+        EXPECT_EQ(std::filesystem::path(root[key].toString().toStdString()).parent_path(), data())
+            << key;
+    EXPECT_EQ(files("Target_").size(), 1u);
+    EXPECT_EQ(files("Judgement_").size(), 1u);
+}
+
+TEST_F(CompareCli, EqualInstrumentsPassOnAverages) {
+    SimInstrument twin(instrument("L70S-200002", {1.0, 1.0, 1.0}));
+    const CliRun r = compare(twin, {"--average", "2"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("largest dE*ab 0.00"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos);
+    EXPECT_EQ(r.out.find("plausible"), std::string::npos);
+    EXPECT_EQ(files("Judgement_").size(), 1u);
+}
+
+TEST_F(CompareCli, AnUnpluggedSampleEndsTheCheckWithoutJudgement) {
+    SimInstrument sample(instrument("L70S-200002", {1.0, 1.0, 1.0}));
+    ASSERT_EQ(sample.control("unplug"), "ok");
+    const CliRun r = compare(sample);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("compare: instrument under correction on"), std::string::npos) << r.err;
+    EXPECT_EQ(files("Target_").size(), 1u);
+    EXPECT_TRUE(files("Judgement_").empty());
+}
+
+TEST_F(CompareCli, AMissingResultFileFailsAfterTheVerdict) {
+    std::filesystem::create_directories(std::filesystem::path(data()).parent_path());
+    std::ofstream(data()) << "in the way";
+    SimInstrument twin(instrument("L70S-200002", {1.0, 1.0, 1.0}));
+    const CliRun r = compare(twin);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("compare: the target file"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace qv
