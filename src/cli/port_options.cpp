@@ -4,6 +4,7 @@
 #include <QTextStream>
 #include <memory>
 
+#include "core/app/port_open_message.h"
 #include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
@@ -69,7 +70,8 @@ bool openPortWithSavedSettings(const QString& verb, const QString& portName, Sha
             }
             break;
     }
-    err << verb << ": cannot open port " << portName << " (missing, busy or not a serial port)\n";
+    err << verb << ": cannot open port " << portName << ": "
+        << QString::fromStdString(describe(state.commPort->lastOpenError())) << "\n";
     return false;
 }
 

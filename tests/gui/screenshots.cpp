@@ -216,6 +216,14 @@ int main(int argc, char** argv) {
                              QString::fromStdString(strings->text(121)), QMessageBox::Ok);
         question.setIcon(QMessageBox::Warning);
         save(question, "message_not_identified");
+        QMessageBox noPermission(QMessageBox::Critical, QString::fromStdString(strings->text(111)),
+                                 QString::fromStdString(strings->text(223)), QMessageBox::Ok);
+        save(noPermission, "message_port_no_permission");
+        QMessageBox busy(
+            QMessageBox::Critical, QString::fromStdString(strings->text(111)),
+            QString::fromStdString(strings->text(224) + "\nIn use by: minicom (process 4242)"),
+            QMessageBox::Ok);
+        save(busy, "message_port_busy");
     }
     return g_failures == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -394,6 +395,60 @@ TEST(PortList, OffersTheSavedPortInNaturalOrder) {
                                [](const auto& a, const auto& b) { return naturalLess(a, b); }));
     const auto unsaved = listSerialPorts("---");
     EXPECT_EQ(std::find(unsaved.begin(), unsaved.end(), "---"), unsaved.end());
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The cause a child process meets opening `path` as an ordinary user (nobody when the test
+// runs as root, who may open anything).
+PortOpenFailure causeForOrdinaryUser(const std::string& path) {
+    int result[2];
+    if (pipe(result) != 0) return PortOpenFailure::None;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(1);
+        PosixSerialChannel port;
+        port.open(path);
+        const auto kind = static_cast<char>(port.lastOpenError().kind);
+        _exit(write(result[1], &kind, 1) == 1 ? 0 : 1);
+    }
+    char kind = -1;
+    close(result[1]);
+    const bool got = read(result[0], &kind, 1) == 1;
+    close(result[0]);
+    waitpid(child, nullptr, 0);
+    return got ? static_cast<PortOpenFailure>(kind) : PortOpenFailure::None;
+}
+
+TEST(PortOpenCause, MissingForbiddenBusyAndNotSerialEachSaySo) {
+    PosixSerialChannel port;
+    EXPECT_FALSE(port.open("/dev/no-such-port-qv"));
+    EXPECT_EQ(port.lastOpenError().kind, PortOpenFailure::Missing);
+    EXPECT_NE(port.lastOpenError().detail.find("/dev/no-such-port-qv"), std::string::npos);
+    EXPECT_FALSE(port.open("/dev/null"));
+    EXPECT_EQ(port.lastOpenError().kind, PortOpenFailure::NotSerial);
+
+    test::PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixSerialChannel holder;
+    ASSERT_TRUE(holder.open(pty.slavePath()));
+    EXPECT_FALSE(port.open(pty.slavePath()));
+    EXPECT_EQ(port.lastOpenError().kind, PortOpenFailure::Busy);
+    // The holder is this very process.
+    EXPECT_NE(port.lastOpenError().holder.find("(process " + std::to_string(getpid()) + ")"),
+              std::string::npos)
+        << port.lastOpenError().holder;
+    holder.close();
+    EXPECT_TRUE(port.open(pty.slavePath()));
+    EXPECT_EQ(port.lastOpenError().kind, PortOpenFailure::None);
+    port.close();
+
+    ASSERT_EQ(chmod(pty.slavePath().c_str(), 0600), 0);  // owner only, as without dialout
+    EXPECT_EQ(causeForOrdinaryUser(pty.slavePath()), PortOpenFailure::NoPermission);
 }
 
 }  // namespace

@@ -210,3 +210,25 @@ TEST(IdentifySim, SilentGarbledOrHungUpInstrumentsFailToIdentify) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(IdentifyVerb, APortThatCannotBeOpenedSaysWhy) {
+    const test::TempHome home;
+    const test::CliRun missing = test::runCli(
+        {QStringLiteral("identify"), QStringLiteral("--port"), QStringLiteral("/dev/no-such-qv")});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("cannot open port /dev/no-such-qv: no such port"), std::string::npos)
+        << missing.err;
+    SimInstrument sim("53");
+    PosixSerialChannel holder;
+    ASSERT_TRUE(holder.open(sim.port()));
+    const test::CliRun busy = test::runCli(
+        {QStringLiteral("identify"), QStringLiteral("--port"), QString::fromStdString(sim.port())});
+    EXPECT_EQ(busy.exitCode, 2);
+    EXPECT_NE(busy.err.find("in use by another program: "), std::string::npos) << busy.err;
+}
+
+}  // namespace
+}  // namespace qv

@@ -23,6 +23,15 @@ public:
     virtual bool hungUp() const { return false; }
 };
 
+// Why a port could not be opened: each cause needs another remedy from the operator.
+enum class PortOpenFailure { None, Missing, NoPermission, Busy, NotSerial, Refused };
+
+struct PortOpenError {
+    PortOpenFailure kind = PortOpenFailure::None;
+    std::string holder;  // for Busy: "minicom (process 1234)" when the system says who
+    std::string detail;  // the system's own words
+};
+
 // Parity codes as the settings store them: the leading number of the parity entry.
 enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
 
@@ -32,6 +41,8 @@ class SerialChannel : public ByteSource {
 public:
     // Opens with 9600 baud, 8 data bits, no parity, one stop bit, RTS on.
     virtual bool open(const std::string& portName) = 0;
+    // Why the last open() failed; kind None after a successful one.
+    virtual PortOpenError lastOpenError() const { return {}; }
     virtual bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

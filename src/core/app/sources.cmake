@@ -4,6 +4,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/file_store.cpp
     ${CMAKE_CURRENT_LIST_DIR}/local_time.cpp
     ${CMAKE_CURRENT_LIST_DIR}/number_format.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/port_open_message.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shared_state.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/string_division.cpp

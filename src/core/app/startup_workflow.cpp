@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/app/number_format.h"
+#include "core/app/port_open_message.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -49,10 +50,8 @@ StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
                                        clampedTo<std::uint8_t>(leadingInt(parity)));
     }
     if (ok) return StartupPort::Opened;
-    Message box;
-    box.stringId = kStrPortNotOpened;
-    box.icon = Icon::Stop;
-    prompter.ask(box);
+    prompter.ask(
+        portNotOpenedMessage(state.commPort ? state.commPort->lastOpenError() : PortOpenError{}));
     return StartupPort::Failed;
 }
 

@@ -25,6 +25,11 @@ inline constexpr int kStrCalibrationFailed = 113;
 inline constexpr int kStrLinkLost = 114;
 // The port could not be opened; the instrument was not identified.
 inline constexpr int kStrPortNotOpened = 118;
+// The port could not be opened because it does not exist, the user may not use it, or another
+// program holds it (followed by that program when the system says).
+inline constexpr int kStrPortNoPermission = 223;
+inline constexpr int kStrPortBusy = 224;
+inline constexpr int kStrPortMissing = 225;
 inline constexpr int kStrNotIdentified = 121;
 
 // Thresholds.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/app/number_format.h"
+#include "core/app/port_open_message.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -106,10 +107,8 @@ CommSettingsResult CommSettingsWorkflow::ok(const CommSettingsChoice& choice) {
     };
     if (state_.commPort) state_.commPort->close();
     if (!state_.commPort || !state_.commPort->open(choice.port)) {
-        Message box;
-        box.stringId = kStrPortNotOpened;
-        box.icon = Icon::Stop;
-        prompter_.ask(box);
+        prompter_.ask(portNotOpenedMessage(state_.commPort ? state_.commPort->lastOpenError()
+                                                           : PortOpenError{}));
         return CommSettingsResult::OpenFailed;
     }
     if (!state_.commPort->setParams(

@@ -9,10 +9,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "core/link/port_names.h"
 #include "core/link/receive_line.h"
 #include "platform/link/line_settings.h"
+#include "platform/link/port_holder.h"
 
 namespace qv {
 
@@ -39,25 +41,33 @@ PosixSerialChannel::~PosixSerialChannel() {
 
 bool PosixSerialChannel::open(const std::string& portName) {
     close();
-    if (portName.empty()) return false;
+    openError_ = {};
+    if (portName.empty()) return refuseOpen(-1, ENOENT, {});
     const std::string path = portDevicePath(portName);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return refuseOpen(-1, errno, path);
     termios probe{};
     // Not a terminal, or someone else holds it: no sharing of the port.
-    if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return false;
-    }
+    if (tcgetattr(fd, &probe) != 0) return refuseOpen(fd, ENOTTY, path);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0)
+        return refuseOpen(fd, errno == EWOULDBLOCK ? EBUSY : errno, path);
     fd_ = fd;
     path_ = path;
     hungUp_ = false;
     if (!applyLineDefaults()) {
         close();
+        openError_ = {PortOpenFailure::Refused, {}, "the line settings were refused"};
         return false;
     }
     return true;
+}
+
+bool PosixSerialChannel::refuseOpen(int fd, int err, const std::string& path) {
+    if (fd >= 0) ::close(fd);
+    openError_.kind = portOpenFailureFor(err);
+    openError_.detail = (path.empty() ? std::string() : path + ": ") + std::strerror(err);
+    if (openError_.kind == PortOpenFailure::Busy) openError_.holder = portHolder(path);
+    return false;
 }
 
 bool PosixSerialChannel::applyLineDefaults() {

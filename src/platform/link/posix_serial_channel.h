@@ -21,6 +21,7 @@ public:
     // "ttyUSB0" opens /dev/ttyUSB0; a name with a slash is opened as given. A port held
     // open before is closed first.
     bool open(const std::string& portName) override;
+    PortOpenError lastOpenError() const override { return openError_; }
     // Baud rate (a standard rate), data bits 5 to 8, parity code 0 to 4. Settings the port does
     // not take as a whole leave it at the line defaults 9600 8N1, never half changed.
     bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) override;
@@ -40,10 +41,12 @@ public:
 
 private:
     bool applyLineDefaults();
+    bool refuseOpen(int fd, int err, const std::string& path);
 
     int fd_ = -1;
     bool hungUp_ = false;
     std::string path_;
+    PortOpenError openError_;
 };
 
 }  // namespace qv

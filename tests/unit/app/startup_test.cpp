@@ -5,6 +5,7 @@
 #include <charconv>
 #include <filesystem>
 
+#include "core/app/port_open_message.h"
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
 #include "platform/app/qt_profile_store.h"
@@ -82,12 +83,13 @@ TEST_F(Startup, IncompleteSettingsCloseThePortAndAskForTheDialog) {
     EXPECT_TRUE(prompter.asked.empty());
 }
 
-TEST_F(Startup, APortThatRefusesShowsMessage118AndStartUpGoesOn) {
+TEST_F(Startup, AMissingOrRefusingPortIsToldAndStartUpGoesOn) {
     save(home.path() + "/no-such-tty", "9600", "0 None");
     EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Failed);
     save(sim.port(), "12345", "0 None");  // no standard rate
     EXPECT_EQ(connectWithSavedSettings(state, profile, prompter), StartupPort::Failed);
-    ASSERT_EQ(prompter.ids(), (std::vector<int>{118, 118}));
+    // A missing port says so; a port that refuses the settings gets the general message.
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{225, 118}));
     EXPECT_EQ(prompter.asked[0].icon, Icon::Stop);
     EXPECT_EQ(prompter.asked[0].captionId, 111);
 }
@@ -135,6 +137,34 @@ TEST(MainWindowButtons, FollowTheChecksAndStayOffWithoutTheirDialog) {
     none.interInstrumentClosed();
     for (MainTask t : {MainTask::Repeatability, MainTask::InterInstrument, MainTask::CoeffFile})
         EXPECT_FALSE(none.enabled(t));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(PortOpenMessage, EachCauseHasItsOwnTextAndTheHolderIsNamed) {
+    const struct {
+        PortOpenFailure kind;
+        int id;
+    } rows[] = {{PortOpenFailure::Missing, kStrPortMissing},
+                {PortOpenFailure::NoPermission, kStrPortNoPermission},
+                {PortOpenFailure::Busy, kStrPortBusy},
+                {PortOpenFailure::NotSerial, kStrPortNotOpened},
+                {PortOpenFailure::Refused, kStrPortNotOpened}};
+    for (const auto& r : rows) {
+        const Message m = portNotOpenedMessage({r.kind, {}, "/dev/ttyS0: why"});
+        EXPECT_EQ(m.stringId, r.id);
+        EXPECT_EQ(m.icon, Icon::Stop);
+        EXPECT_EQ(m.detail, "/dev/ttyS0: why");
+        EXPECT_TRUE(m.suffix.empty());
+    }
+    const PortOpenError held{PortOpenFailure::Busy, "minicom (process 42)", {}};
+    EXPECT_EQ(portNotOpenedMessage(held).suffix, "\nIn use by: minicom (process 42)");
+    EXPECT_EQ(describe(held), "in use by another program: minicom (process 42)");
+    EXPECT_NE(describe({PortOpenFailure::NoPermission, {}, {}}).find("dialout"), std::string::npos);
 }
 
 }  // namespace

@@ -88,14 +88,14 @@ TEST_F(CommSettings, ASavedDevicePathSelectsTheListedPortItStandsFor) {
     EXPECT_EQ(view.ports[std::size_t(view.portIndex)], "/dev/ttyS1");
 }
 
-TEST_F(CommSettings, AFailedOpenShows118AndKeepsTheSavedSettings) {
+TEST_F(CommSettings, AFailedOpenIsToldAndKeepsTheSavedSettings) {
     profile.write(key::kComPort, "ttyS3");
     profile.write(key::kBaudRate, "300");  // no such entry: the default is chosen instead
     profile.keys.clear();
     const auto& view = workflow.open({});
     EXPECT_EQ(view.lineIndex[0], defaultLineIndex(LineList::BaudRate));
     EXPECT_EQ(workflow.ok({home.path() + "/gone", {3, 1, 0, 0}}), CommSettingsResult::OpenFailed);
-    EXPECT_EQ(prompter.ids(), std::vector<int>{118});
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrPortMissing});
     EXPECT_EQ(prompter.asked[0].icon, Icon::Stop);
     EXPECT_FALSE(state.commPort->isOpen());
     EXPECT_TRUE(profile.keys.empty());
