@@ -1,5 +1,7 @@
 #include "core/app/file_store.h"
 
+#include "core/app/message_box.h"
+
 namespace qv {
 
 namespace {
@@ -33,6 +35,13 @@ SavedFile saveResultFile(FileStore& files, const std::string& folder, const std:
     }
     saved.error = "every name from " + saved.name + " on is taken";
     return saved;
+}
+
+void reportUnsavedFile(Prompter& prompter, const SavedFile& file) {
+    Message m = messageBox(kStrResultFileNotWritten, Icon::Exclamation);
+    m.suffix = " " + file.name;
+    m.detail = file.error;
+    prompter.ask(m);
 }
 
 }  // namespace qv

@@ -37,4 +37,8 @@ struct SavedFile {
 SavedFile saveResultFile(FileStore& files, const std::string& folder, const std::string& stem,
                          const std::string& contents);
 
+class Prompter;
+// Tells the operator that a result file could not be written, naming it and saying why.
+void reportUnsavedFile(Prompter& prompter, const SavedFile& file);
+
 }  // namespace qv

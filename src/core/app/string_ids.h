@@ -76,6 +76,24 @@ inline constexpr int kStrTargetFilePrefix = 199;
 inline constexpr int kStrRegisteredSerialLabel = 200;
 inline constexpr int kStrImplausibleSpectra = 214;
 inline constexpr int kStrResultFileNotWritten = 222;
+
+// User calibration: the entry list and writing, deleting an entry.
+inline constexpr int kStrEnterComment = 112;
+inline constexpr int kStrSampleIncomplete = 122;
+inline constexpr int kStrOverwriteEntry = 123;
+inline constexpr int kStrChooseFirst = 124;
+inline constexpr int kStrOtherInstrument = 125;
+inline constexpr int kStrEntryWritten = 126;
+inline constexpr int kStrEntryNumberLabel = 127;
+inline constexpr int kStrEntryDeleted = 149;
+inline constexpr int kStrCommentCharacters = 157;
+inline constexpr int kStrFactorsRefused = 158;
+inline constexpr int kStrEntryListTitle = 181;
+inline constexpr int kStrWriteTitle = 183;
+// An entry not written because the command could not be sent as it stands; an entry left
+// empty because its old contents were deleted and the new ones could not be written.
+inline constexpr int kStrEntryNotWritten = 226;
+inline constexpr int kStrEntryEmptied = 227;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

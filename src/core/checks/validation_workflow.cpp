@@ -100,11 +100,4 @@ void ValidationWorkflow::exchangeDone() {
     if (onExchangeDone_) onExchangeDone_();
 }
 
-void reportUnsavedFile(Prompter& prompter, const SavedFile& file) {
-    Message m = messageBox(kStrResultFileNotWritten, Icon::Exclamation);
-    m.suffix = " " + file.name;
-    m.detail = file.error;
-    prompter.ask(m);
-}
-
 }  // namespace qv

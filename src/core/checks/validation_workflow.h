@@ -60,7 +60,4 @@ private:
     std::function<void()> onExchangeDone_;
 };
 
-// Tells the operator that a result file could not be written, naming it and saying why.
-void reportUnsavedFile(Prompter& prompter, const SavedFile& file);
-
 }  // namespace qv

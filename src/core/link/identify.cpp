@@ -36,6 +36,8 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 }  // namespace
 
 std::string identificationText(std::string_view reply) {
+    // The line end the receive rules keep is no part of the text.
+    while (!reply.empty() && (reply.back() == '\r' || reply.back() == '\n')) reply.remove_suffix(1);
     if (reply.size() <= kIdTextOffset) return {};
     const std::string_view rest = reply.substr(kIdTextOffset);
     return std::string(rest.substr(0, rest.find(',')));

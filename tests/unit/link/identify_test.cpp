@@ -15,7 +15,8 @@ TEST(Identify, ClassifiesTheThreeFormsAndRejectsTheRest) {
     const Case cases[] = {
         {"OK00,53,4.0,L70S-000001,x\r", IdentifyOutcome::Type53, "L70S-000001"},
         {"OK00,53,4.01,L70S-000001\r", IdentifyOutcome::Type53, ""},  // offset 12 is a comma
-        {"OK00,40,4.0,L70S-000002\r", IdentifyOutcome::Type40, "L70S-000002\r"},
+        // The line end kept by the receive rules is no part of the serial.
+        {"OK00,40,4.0,L70S-000002\r", IdentifyOutcome::Type40, "L70S-000002"},
         {"OK00,53,x\r", IdentifyOutcome::Type53, ""},  // too short for offset 12
         {"OK00,53\r", IdentifyOutcome::Failed, ""},    // field 2 keeps the CR
         {"OK00,40,1.0,,", IdentifyOutcome::Type40, ""},

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/app/file_store.h"
+#include "core/app/seams.h"
+#include "core/coeff/coefficient_blocks.h"
+#include "core/coeff/entry_exchanges.h"
+#include "core/link/commands.h"
+#include "core/measure/average_workflow.h"
+
+namespace qv {
+
+// What the write dialog shows.
+struct CoefficientWriteView {
+    std::array<EntryRow, kLastEntry> rows{};
+    int rowCount = 0;
+    int selected = -1;
+    std::string comment;     // the comment field
+    CoordinateTexts sample;  // L*, a*, b* of the sample, [coordinate][angle]
+    bool deleteEnabled = false;
+    bool dataInvalid = false;
+};
+
+// How a write attempt ended for the dialog.
+enum class WriteOutcome { Stays, Closes, Written };
+
+// Writing correction factors into one of the instrument's entries: the entry list, the
+// comment, the factors from the shared target and sample spectra, the four UCS commands and
+// the record of what was written.
+class CoefficientWriteWorkflow {
+public:
+    explicit CoefficientWriteWorkflow(const Seams& seams);
+
+    // The identification before the list is read; false: the dialog closes (told already).
+    bool open();
+    // Rows as the entry-list worker hands them over, then its end.
+    void addRow(const EntryRow& row);
+    // False when the dialog closes (the list was stopped or the worker could not identify).
+    bool listDone(bool stopped, const LinkError& listError);
+    void select(int row);
+    void setComment(std::string comment) { view_.comment = std::move(comment); }
+    WriteOutcome write();
+
+    // Before the delete dialog opens for the selected entry: false when it may not.
+    bool beginDelete();
+    // After it: a deleted entry leaves a blank row.
+    void endDelete();
+
+    const CoefficientWriteView& view() const { return view_; }
+    const SavedFile& recordFile() const { return recordFile_; }
+    // The record file is written through this (the coefficient files know its layout).
+    std::function<SavedFile(const EntryContents&)> writeRecord;
+
+private:
+    bool typeCheck();
+    void reportLinkLost(const LinkError& error);
+    void showSample();
+    WriteOutcome writeSelected(const std::string& present);
+
+    Seams s_;
+    CoefficientWriteView view_;
+    std::string connectedSerial_;
+    SavedFile recordFile_;
+};
+
+}  // namespace qv

@@ -1,0 +1,85 @@
+#include "core/coeff/entry_rules.h"
+
+#include <cstdio>
+
+#include "core/app/string_division.h"
+
+namespace qv {
+
+namespace {
+constexpr std::string_view kWhiteSpace = " \t\r\n";
+constexpr std::string_view kCommentCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890:. ";
+// "OK00," before an entry's fields.
+constexpr std::size_t kStatusAndComma = 5;
+// A UCR reply needs more than this to hold a comment.
+constexpr std::size_t kFreeEntryReplyLength = 6;
+
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+}  // namespace
+
+std::string normalisedComment(std::string_view typed) {
+    std::string out(trimmed(typed));
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::optional<char> forbiddenCommentCharacter(std::string_view comment) {
+    const std::size_t at = comment.find_first_not_of(kCommentCharacters);
+    if (at == std::string_view::npos) return std::nullopt;
+    return comment[at];
+}
+
+std::string writtenComment(std::string_view comment) {
+    return std::string(comment.substr(0, kMaxEntryComment));
+}
+
+std::string entryTimeStamp(const LocalTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+std::string listedEntryComment(std::string_view reply) {
+    if (reply.size() <= kFreeEntryReplyLength) return {};
+    StringDivision fields(reply);
+    return std::string(trimmed(fields.GetField(2)));
+}
+
+std::string presentEntryComment(std::string_view reply) {
+    if (reply.size() <= kStatusAndComma) return {};
+    const std::string_view rest = reply.substr(kStatusAndComma);
+    return std::string(rest.substr(0, rest.find(',')));
+}
+
+bool isKnownInstrument(const IdentifyResult& id) {
+    return id.ok();
+}
+
+bool isType53Instrument(const IdentifyResult& id) {
+    return id.type53();
+}
+
+std::string connectedSerial(const IdentifyResult& id) {
+    return id.reply.empty() ? std::string(" ") : identificationText(id.reply);
+}
+
+std::optional<std::string> unsendableSerial(std::string_view serial) {
+    for (char c : serial) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char text[64];
+            std::snprintf(text, sizeof text, "the serial holds the control byte 0x%02X", byte);
+            return std::string(text);
+        }
+        if (c == ',') return std::string("the serial holds a comma");
+    }
+    return std::nullopt;
+}
+
+}  // namespace qv

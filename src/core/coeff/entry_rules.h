@@ -1,0 +1,44 @@
+#pragma once
+
+// The rules around the instrument's user-calibration entries: comments, time stamps, what an
+// entry reply says, and which instruments may be written to.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/app/local_time.h"
+#include "core/link/identify.h"
+
+namespace qv {
+
+inline constexpr std::size_t kMaxEntryComment = 16;
+
+// A typed comment made ready: blanks around it removed, upper case.
+std::string normalisedComment(std::string_view typed);
+// The first character outside "A-Z 0-9 : . blank"; nothing when every one is allowed.
+std::optional<char> forbiddenCommentCharacter(std::string_view comment);
+// What is written: the first 16 characters.
+std::string writtenComment(std::string_view comment);
+
+// "dd.mm.yyyy hh:mm:ss", as the instrument keeps an entry's time.
+std::string entryTimeStamp(const LocalTime& time);
+
+// The comment the entry list shows: field 2 of the UCR reply, white space removed; a reply of
+// six characters or fewer is a free entry.
+std::string listedEntryComment(std::string_view reply);
+// The comment that decides whether a write asks first: the reply after its status and comma
+// up to the next comma, taken as it stands (a kept carriage return counts).
+std::string presentEntryComment(std::string_view reply);
+
+// Which identifications let the entries be used: any known instrument may have one deleted,
+// only a type-53 instrument takes new entries or lists them.
+bool isKnownInstrument(const IdentifyResult& id);
+bool isType53Instrument(const IdentifyResult& id);
+// The serial the instrument reports, " " when it did not answer; a write carries it.
+std::string connectedSerial(const IdentifyResult& id);
+// Why a serial cannot go into a command (a control byte would end it early); nothing when it
+// can.
+std::optional<std::string> unsendableSerial(std::string_view serial);
+
+}  // namespace qv

@@ -1,0 +1,6 @@
+target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/coefficient_blocks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/coefficient_write_workflow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/delete_entry_workflow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/entry_exchanges.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/entry_rules.cpp)

@@ -1,0 +1,134 @@
+// Writing correction factors into an entry of the simulated instrument under correction, and
+// what the instrument reads afterwards.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "core/checks/inter_instrument_workflow.h"
+#include "core/checks/validation_workflow.h"
+#include "core/coeff/coefficient_write_workflow.h"
+#include "core/coeff/delete_entry_workflow.h"
+#include "support/sim_instrument.h"
+#include "unit/measure/series_rig.h"
+
+namespace qv {
+namespace {
+
+using test::SeriesRig;
+
+void take(SeriesRig& rig, InterInstrumentWorkflow& check, ValidationRole role) {
+    check.beginMeasurement(role);
+    ValidationWorkflow v(rig.seams(), check.colour(), role);
+    ASSERT_TRUE(v.measure());
+    check.endMeasurement(role);
+}
+
+// Target on REF, sample on DUT, judged; DUT stays plugged in.
+void judgedPair(SeriesRig& rig, InterInstrumentWorkflow& check) {
+    take(rig, check, ValidationRole::Target);
+    rig.control("plug DUT");
+    take(rig, check, ValidationRole::Sample);
+    ASSERT_TRUE(check.judge());
+}
+
+// Opens the write workflow and lists the entries as the worker would.
+void listed(SeriesRig& rig, CoefficientWriteWorkflow& w) {
+    ASSERT_TRUE(w.open());
+    std::atomic<bool> stop{false};
+    const LinkError e =
+        readEntryList(rig.port(), rig.clock, stop, [&](const EntryRow& row) { w.addRow(row); });
+    ASSERT_TRUE(w.listDone(false, e));
+}
+
+TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow check(rig.seams());
+    judgedPair(rig, check);
+    const double before = rig.state.interInstMaxDeltaE;
+    ASSERT_TRUE(check.view().writeEnabled);
+
+    CoefficientWriteWorkflow w(rig.seams());
+    listed(rig, w);
+    EXPECT_EQ(w.view().rowCount, 30);
+    EXPECT_EQ(w.view().rows[29].number, "030");
+    EXPECT_FALSE(w.view().dataInvalid);
+    EXPECT_NE(w.view().sample[0][2], "---");
+    rig.takeCommands();
+    rig.prompter.asked.clear();
+    w.select(6);
+    w.setComment(" ab:1 ");
+    ASSERT_EQ(w.write(), WriteOutcome::Written);
+    EXPECT_EQ(w.view().comment, "AB:1");
+    const std::vector<std::string> sent = rig.takeCommands();
+    ASSERT_EQ(sent.size(), 8u);  // IDR twice, UCR, USD, four UCS
+    EXPECT_EQ(sent[2], "UCR,1,007\\r\\n");
+    // A free entry answers its status, a comma and the line end: that line end counts as a
+    // comment, so the operator is asked and the entry emptied before it is written.
+    EXPECT_EQ(sent[3], "USD,007\\r\\n");
+    EXPECT_EQ(sent[4].rfind("UCS,1,007,AB:1,", 0), 0u) << sent[4];
+    EXPECT_NE(sent[4].find(",L70S-200002\\r\\n"), std::string::npos) << sent[4];
+    EXPECT_EQ(sent[5].rfind("UCS,2,007,", 0), 0u);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryWritten}));
+
+    // The instrument now applies the entry: the sample measured again agrees with the target.
+    take(rig, check, ValidationRole::Sample);
+    ASSERT_TRUE(check.judge());
+    EXPECT_LT(rig.state.interInstMaxDeltaE, before / 4) << before;
+    EXPECT_TRUE(rig.state.interInstPassed);
+}
+
+TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow check(rig.seams());
+    judgedPair(rig, check);
+    {
+        CoefficientWriteWorkflow first(rig.seams());
+        listed(rig, first);
+        first.select(2);
+        first.setComment("FIRST");
+        ASSERT_EQ(first.write(), WriteOutcome::Written);
+    }
+    CoefficientWriteWorkflow w(rig.seams());
+    listed(rig, w);
+    EXPECT_EQ(w.view().rows[2].comment, "FIRST");
+    w.select(2);
+    EXPECT_TRUE(w.view().deleteEnabled);
+    w.setComment("SECOND");
+    rig.control("fault UCS silence occurrence=3");  // the 45° block of the rewrite
+    rig.prompter.asked.clear();
+    rig.prompter.answers = {Answer::Yes};
+    EXPECT_EQ(w.write(), WriteOutcome::Closes);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryEmptied}));
+    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,3"), std::string::npos)
+        << rig.prompter.asked[1].suffix;
+    EXPECT_FALSE(rig.state.bConnected);
+
+    // A refused comment or a type-40 instrument sends no entry command.
+    rig.control("clear");
+    rig.state.bConnected = true;
+    CoefficientWriteWorkflow again(rig.seams());
+    listed(rig, again);
+    again.select(0);
+    again.setComment("A-B");
+    rig.prompter.asked.clear();
+    EXPECT_EQ(again.write(), WriteOutcome::Stays);
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrCommentCharacters});
+}
+
+TEST(EntryDelete, AConfirmedDeleteEmptiesTheEntryAndARefusalIsTold) {
+    SeriesRig rig(test::referenceAndCorrected({1.0, 1.0, 1.0}));
+    DeleteEntryWorkflow d(rig.seams(), 12, "OLD");
+    rig.takeCommands();
+    EXPECT_TRUE(d.confirm());
+    EXPECT_EQ(rig.takeCommands(), (std::vector<std::string>{"IDR\\r\\n", "USD,012\\r\\n"}));
+    EXPECT_TRUE(rig.state.coeffEntryDeleted);
+    rig.control("fault USD reply ER02");
+    rig.prompter.asked.clear();
+    EXPECT_FALSE(d.confirm());
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrLinkLost});
+    d.cancel();
+    EXPECT_FALSE(rig.state.coeffEntryDeleted);
+}
+
+}  // namespace
+}  // namespace qv
