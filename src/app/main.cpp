@@ -9,6 +9,7 @@
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
+#include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/validation/inst_error_confirmation_dlg.h"
 #include "platform/app/atomic_file_store.h"
@@ -64,8 +65,13 @@ int main(int argc, char** argv) {
         qv::CReproducibleMeasurementDlg dialog(context, parent);
         dialog.exec();
     };
-    tasks.interInstrument = [&context](QWidget* parent) {
-        qv::CInstErrorConfirmationDlg dialog(context, {}, parent);
+    qv::CorrectionDialogs correction;
+    correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
+        qv::CCorrCoeffWriteDlg dialog(context, parent);
+        dialog.exec();
+    };
+    tasks.interInstrument = [&context, correction](QWidget* parent) {
+        qv::CInstErrorConfirmationDlg dialog(context, correction, parent);
         dialog.exec();
     };
     return qv::runDesktopProgram(context, std::move(tasks));

@@ -89,6 +89,12 @@ inline constexpr int kStrEntryDeleted = 149;
 inline constexpr int kStrCommentCharacters = 157;
 inline constexpr int kStrFactorsRefused = 158;
 inline constexpr int kStrEntryListTitle = 181;
+// Coefficient and registration files.
+inline constexpr int kStrCoeffFileRefused = 116;
+inline constexpr int kStrCoeffFileUnreadable = 117;
+inline constexpr int kStrRegistrationUnreadable = 151;
+inline constexpr int kStrTargetRegistered = 152;
+inline constexpr int kStrChooseRegistration = 153;
 inline constexpr int kStrWriteTitle = 183;
 // An entry not written because the command could not be sent as it stands; an entry left
 // empty because its old contents were deleted and the new ones could not be written.

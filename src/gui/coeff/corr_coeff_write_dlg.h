@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "core/coeff/coefficient_write_workflow.h"
+#include "gui/kit/result_fields.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace qv {
+
+struct GuiContext;
+class SpectraChart;
+
+// Writing the correction factors into one of the instrument's entries: the entry list (read
+// while a small window waits), the comment, the factors on screen with a warning where they
+// rest on dark readings, delete and write.
+class CCorrCoeffWriteDlg : public QDialog {
+    Q_OBJECT
+public:
+    CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent = nullptr);
+    ~CCorrCoeffWriteDlg() override;
+
+    // Identifies, reads the list, then runs modally; ends at once when the list cannot be read.
+    int exec() override;
+    const CoefficientWriteWorkflow& workflow() const { return workflow_; }
+    bool written() const { return written_; }
+
+private:
+    void build();
+    bool loadEntries();
+    void onWrite();
+    void onDelete();
+    void onSelection();
+    void render();
+
+    GuiContext& context_;
+    CoefficientWriteWorkflow workflow_;
+    bool written_ = false;
+    QTableWidget* list_ = nullptr;
+    QLineEdit* comment_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    QLabel* darkWarning_ = nullptr;
+    SpectraChart* chart_ = nullptr;
+    std::array<AngleFields, 3> sampleFields_{};
+};
+
+}  // namespace qv

@@ -1,0 +1,73 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <filesystem>
+
+#include "core/checks/inter_instrument_workflow.h"
+#include "core/checks/validation_workflow.h"
+#include "gui/coeff/corr_coeff_write_dlg.h"
+#include "gui/coeff/entry_list_loader.h"
+#include "gui_fixture.h"
+#include "support/sim_instrument.h"
+
+namespace qv {
+namespace {
+
+struct CoeffDialogs : test::GuiFixture {
+    void SetUp() override {
+        ASSERT_TRUE(state.commPort->open(sim.port()));
+        clock.rawReadSource = state.commPort.get();
+        state.strDataFolder = home.path() + "/Data";
+        std::filesystem::create_directories(state.strDataFolder);
+        state.bConnected = true;
+        // Target on the reference, sample on the instrument under correction, judged.
+        InterInstrumentWorkflow check(context);
+        for (ValidationRole role : {ValidationRole::Target, ValidationRole::Sample}) {
+            if (role == ValidationRole::Sample) sim.control("plug DUT");
+            ValidationWorkflow v(context, check.colour(), role);
+            ASSERT_TRUE(v.measure());
+        }
+        ASSERT_TRUE(check.judge());
+        prompter.asked.clear();
+    }
+    test::SimInstrument sim{test::referenceAndCorrected({1.02, 1.03, 1.05})};
+};
+
+TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
+    CCorrCoeffWriteDlg dialog(context);
+    int rows = 0;
+    test::onNextModal([&](QWidget* d) {
+        auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
+        ASSERT_TRUE(list);
+        rows = list->rowCount();
+        list->selectRow(4);
+        d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(QStringLiteral("lab 1"));
+        d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    });
+    dialog.exec();
+    EXPECT_EQ(rows, 30);
+    EXPECT_TRUE(dialog.written());
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryWritten}));
+    EXPECT_TRUE(dialog.workflow().recordFile().ok());
+    const auto received = sim.received();
+    EXPECT_NE(std::find_if(received.begin(), received.end(),
+                           [](const std::string& c) { return c.rfind("UCS,4,005,", 0) == 0; }),
+              received.end());
+}
+
+TEST_F(CoeffDialogs, EscapeInTheLoadingWindowStopsTheListAndTheDialogEnds) {
+    sim.control("fault UCR delay=100");  // slow enough to stop part-way
+    CCorrCoeffWriteDlg dialog(context);
+    test::onNextModal([](QWidget* d) {
+        EXPECT_TRUE(dynamic_cast<CLoadCoeff*>(d));
+        static_cast<QDialog*>(d)->reject();  // what Escape does
+        EXPECT_TRUE(d->isVisible());         // it waits for the worker
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_LT(dialog.workflow().view().rowCount, 30);
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+}  // namespace
+}  // namespace qv
