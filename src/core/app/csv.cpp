@@ -25,6 +25,12 @@ CsvWriter& CsvWriter::number(double value) {
     return *this;
 }
 
+CsvWriter& CsvWriter::number(double value, int decimals) {
+    out_ += format_.file(value, decimals);
+    out_ += format_.listSeparator;
+    return *this;
+}
+
 CsvWriter& CsvWriter::last(std::string_view text) {
     out_ += csvSafe(text, format_.listSeparator);
     return *this;

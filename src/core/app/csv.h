@@ -27,6 +27,9 @@ public:
     CsvWriter& field(std::string_view text);
     // A number field ("%lf" with the user's decimal separator) followed by the separator.
     CsvWriter& number(double value);
+    // A number with `decimals` decimals ("%.<decimals>lf", the user's decimal separator)
+    // followed by the separator.
+    CsvWriter& number(double value, int decimals);
     // A text field as the last of its line: no separator after it.
     CsvWriter& last(std::string_view text);
     // A number field as the last of its line.

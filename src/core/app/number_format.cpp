@@ -48,11 +48,31 @@ NumberFormat::NumberFormat(char decimal)
     : decimalSeparator(decimal), listSeparator(defaultListSeparator(decimal)) {}
 
 std::string NumberFormat::file(double value) const {
-    return withSeparator(printfFixed(value, kFileDecimals), decimalSeparator);
+    return file(value, kFileDecimals);
+}
+
+std::string NumberFormat::file(double value, int decimals) const {
+    return withSeparator(printfFixed(value, decimals), decimalSeparator);
 }
 
 std::optional<double> NumberFormat::readFile(std::string_view field) const {
     return wholeNumber(field, decimalSeparator);
+}
+
+double NumberFormat::readLenient(std::string_view field) const {
+    // Only the characters a decimal number is made of go to the conversion, with the user's
+    // separator as a point: so "nan", "inf" and hexadecimal read as 0.0 and a point is
+    // understood whatever the user's separator.
+    std::string number;
+    for (char c : skipBlanks(field)) {
+        if (c == decimalSeparator) c = '.';
+        if (!std::isdigit(static_cast<unsigned char>(c)) && c != '.' && c != '+' && c != '-' &&
+            c != 'e' && c != 'E')
+            break;
+        number += c;
+    }
+    const double value = leadingDouble(number);
+    return std::isfinite(value) ? value : 0.0;
 }
 
 std::string NumberFormat::display(double value) const {

@@ -29,9 +29,15 @@ struct NumberFormat {
 
     // "%lf": six decimals, the user's separator.
     std::string file(double value) const;
+    // "%.<decimals>lf" as printf writes it (the sign of -0.00 kept), the user's separator.
+    std::string file(double value, int decimals) const;
     // A whole file field as a number: blanks around it allowed, the user's separator or a
     // point; nothing when the field is not exactly one finite number.
     std::optional<double> readFile(std::string_view field) const;
+    // A field of a file made by other tools, read as atof reads it: the leading number
+    // (blanks, sign, digits, the user's separator or a point, exponent), the rest ignored;
+    // 0.0 when there is none or it is not finite.
+    double readLenient(std::string_view field) const;
     // "%.2lf" with the user's separator; NaN as the empty field; no "-0.00".
     std::string display(double value) const;
     // Any fixed number of decimals with the user's separator (the same -0 rule as display).

@@ -1,7 +1,8 @@
 #pragma once
 
 // The numbers of the string-table texts the core uses: message boxes, captions, instructions,
-// verdict lines and file headings. One name per number; 188 and 210 share one text.
+// verdict lines and file headings. One name per number; 188 and 210 share one text, and so do
+// 195 and 200.
 
 namespace qv {
 
@@ -74,6 +75,19 @@ inline constexpr int kStrTargetFilePrefix = 199;
 // The key a registration file's serial is read under; the target file writes 195 there, and
 // the two share one text.
 inline constexpr int kStrRegisteredSerialLabel = 200;
+// Coefficient and registration files: the record file left after each write (prefix,
+// comment key, block headings), the serial key a coefficient file is read under (the record
+// file writes 188 there; the two share one text), and the key that refuses a registration
+// file (a judgement file writes 196, the same text, on its third line).
+inline constexpr int kStrRefusedRegistrationKey = 201;
+inline constexpr int kStrRecordFilePrefix = 203;
+inline constexpr int kStrCommentLabel = 204;
+inline constexpr int kStrRecordReflectanceHeading = 205;
+inline constexpr int kStrRecordFactorHeading = 206;
+inline constexpr int kStrRecordChecksHeading = 207;
+inline constexpr int kStrRecordRepeatHeading = 208;
+inline constexpr int kStrRecordInterInstrumentHeading = 209;
+inline constexpr int kStrCoefficientSerialLabel = 210;
 inline constexpr int kStrImplausibleSpectra = 214;
 inline constexpr int kStrResultFileNotWritten = 222;
 

@@ -32,6 +32,30 @@ TEST(NumberFormat, AFileNumberReadsBackWithTheUsersSeparatorOrAPoint) {
     EXPECT_FALSE(NumberFormat{}.readFile(std::string(65, '1')));
 }
 
+TEST(NumberFormat, FilesFromOtherToolsAreReadAsAtofReadsThem) {
+    const NumberFormat comma{',', ";"};
+    const NumberFormat point{'.', ","};
+    struct Case {
+        const char* field;
+        double withComma;
+        double withPoint;
+    };
+    const Case cases[] = {
+        {"45,12", 45.12, 45.0}, {"45.12", 45.12, 45.12}, {" \t-1,5e2x", -150.0, -1.0},
+        {"12abc", 12.0, 12.0},  {"", 0.0, 0.0},          {"abc", 0.0, 0.0},
+        {"nan", 0.0, 0.0},      {"inf", 0.0, 0.0},       {"1e999", 0.0, 0.0},
+        {"0x10", 0.0, 0.0},     {"--1", 0.0, 0.0},       {"1,5,7", 1.5, 1.0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(comma.readLenient(c.field), c.withComma) << c.field;
+        EXPECT_EQ(point.readLenient(c.field), c.withPoint) << c.field;
+    }
+    // Files keep what printf wrote, also with fewer decimals.
+    EXPECT_EQ(comma.file(-0.004, 2), "-0,00");
+    EXPECT_EQ(point.file(0.125, 2), "0.12");
+    EXPECT_EQ(point.file(0.9765, 3), "0.977");
+}
+
 TEST(Csv, WrittenFieldsReadBackAndLinesKeepTheirNumbers) {
     const NumberFormat format{',', ";"};
     CsvWriter w(format);
