@@ -5,8 +5,7 @@
 
 namespace qv {
 
-FileChoice::FileChoice(ProfileStore& profile, std::string_view key)
-    : profile_(profile), key_(key) {
+FileChoice::FileChoice(ProfileStore& profile, std::string_view key) : profile_(profile), key_(key) {
     const std::string saved = profile_.read(key_);
     if (saved != kNotSet) folder_ = saved;
     reset();

@@ -1,5 +1,6 @@
 #include "gui/coeff/corr_coeff_write_dlg.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,10 +9,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "core/app/shared_state.h"
 #include "core/app/string_ids.h"
 #include "core/app/string_table.h"
+#include "core/coeff/entry_rules.h"
 #include "core/coeff/record_file.h"
 #include "gui/coeff/delete_coeff_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
@@ -71,7 +74,6 @@ void CCorrCoeffWriteDlg::build() {
     list_->setMinimumWidth(260);
     comment_ = new QLineEdit(this);
     comment_->setObjectName(QStringLiteral("commentEdit"));
-    comment_->setMaxLength(static_cast<int>(kMaxEntryComment));
     auto* grid = new QGridLayout;
     const char* rows[3] = {"L*", "a*", "b*"};
     const char* prefixes[3] = {"sampleL", "sampleA", "sampleB"};
@@ -79,13 +81,13 @@ void CCorrCoeffWriteDlg::build() {
         grid->addWidget(new QLabel(QStringLiteral("%1°").arg(kAngleDegrees[a]), this), 0, a + 1,
                         Qt::AlignCenter);
     for (int c = 0; c < 3; ++c) {
-        grid->addWidget(new QLabel(QStringLiteral("Sample ") + QLatin1String(rows[c]), this),
-                        c + 1, 0);
+        grid->addWidget(new QLabel(QStringLiteral("Sample ") + QLatin1String(rows[c]), this), c + 1,
+                        0);
         for (int a = 0; a < 3; ++a)
-            grid->addWidget(valueField(this, QLatin1String(prefixes[c]) +
-                                                 QString::number(kAngleDegrees[a]) +
-                                                 QStringLiteral("Field")),
-                            c + 1, a + 1);
+            grid->addWidget(
+                valueField(this, QLatin1String(prefixes[c]) + QString::number(kAngleDegrees[a]) +
+                                     QStringLiteral("Field")),
+                c + 1, a + 1);
         sampleFields_[c] = angleFields(*this, prefixes[c]);
     }
     chart_ = new SpectraChart(this);
@@ -102,7 +104,8 @@ void CCorrCoeffWriteDlg::build() {
     close->setObjectName(QStringLiteral("closeButton"));
     auto* left = new QVBoxLayout;
     left->addWidget(list_, 1);
-    left->addWidget(new QLabel(tr("Comment (A-Z, 0-9, colon, full stop, blank; 16 at most):"), this));
+    left->addWidget(
+        new QLabel(tr("Comment (A-Z, 0-9, colon, full stop, blank; 16 at most):"), this));
     left->addWidget(comment_);
     auto* right = new QVBoxLayout;
     right->addLayout(grid);
@@ -189,7 +192,12 @@ void CCorrCoeffWriteDlg::render() {
         list_->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(v.rows[i].comment)));
     }
     if (v.selected >= 0 && list_->currentRow() != v.selected) list_->selectRow(v.selected);
-    comment_->setText(QString::fromStdString(v.comment));
+    // Typing stops at 16 characters; a longer comment proposed by a file is shown whole (only
+    // its first 16 are written).
+    const QString comment = QString::fromStdString(v.comment);
+    comment_->setMaxLength(
+        static_cast<int>(std::max<qsizetype>(qsizetype(kMaxEntryComment), comment.size())));
+    comment_->setText(comment);
     for (int c = 0; c < 3; ++c) showRow(sampleFields_[c], v.sample[c]);
     deleteButton_->setEnabled(v.deleteEnabled);
     const SharedState& s = context_.state;

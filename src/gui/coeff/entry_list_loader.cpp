@@ -26,8 +26,7 @@ void EntryListWorker::run() {
 }
 
 CLoadCoeff::CLoadCoeff(GuiContext& context, EntryListWorker& worker, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      worker_(worker) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), worker_(worker) {
     setObjectName(QStringLiteral("CLoadCoeff"));
     setWindowTitle(QString::fromStdString(context.strings.text(kStrEntryListTitle)));
     auto* icon = new QLabel(this);

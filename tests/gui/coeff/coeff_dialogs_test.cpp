@@ -37,13 +37,18 @@ struct CoeffDialogs : test::GuiFixture {
 TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
     CCorrCoeffWriteDlg dialog(context);
     int rows = 0;
-    test::onNextModal([&](QWidget* d) {
+    const auto writeInto = [&](QWidget* d) {
         auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
         ASSERT_TRUE(list);
         rows = list->rowCount();
         list->selectRow(4);
         d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(QStringLiteral("lab 1"));
         d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    };
+    // First the loading window, then the dialog itself once the list is read.
+    test::onNextModal([&](QWidget* loading) {
+        EXPECT_TRUE(dynamic_cast<CLoadCoeff*>(loading));
+        test::onNextModal(writeInto, loading, 10000);
     });
     dialog.exec();
     EXPECT_EQ(rows, 30);
