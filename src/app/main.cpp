@@ -6,6 +6,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
 #include "gui/app/desktop_start.h"
+#include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
@@ -68,6 +69,14 @@ int main(int argc, char** argv) {
     qv::CorrectionDialogs correction;
     correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
         qv::CCorrCoeffWriteDlg dialog(context, parent);
+        dialog.exec();
+    };
+    correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
+        qv::CDataRegUsingFileDlg dialog(context, colour, parent);
+        dialog.exec();
+    };
+    tasks.coeffFile = [&context](QWidget* parent) {
+        qv::CCoeffReadWriteDlg dialog(context, parent);
         dialog.exec();
     };
     tasks.interInstrument = [&context, correction](QWidget* parent) {

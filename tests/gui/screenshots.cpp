@@ -14,6 +14,10 @@
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"
+#include "gui/coeff/coeff_read_write_dlg.h"
+#include "gui/coeff/corr_coeff_write_dlg.h"
+#include "gui/coeff/delete_coeff_dlg.h"
+#include "gui/coeff/entry_list_loader.h"
 #include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
@@ -81,6 +85,19 @@ void clickThrough(QWidget& hub, const char* button, const char* inner) {
     if (auto* b = hub.findChild<QPushButton*>(QLatin1String(button))) b->click();
 }
 
+// The write dialog once its entry list is read (the loading window passes by first).
+void writeDialogScreenshot(qv::GuiContext& context) {
+    qv::CCorrCoeffWriteDlg write(context);
+    QTimer grabber;
+    QObject::connect(&grabber, &QTimer::timeout, [&write] {
+        if (QApplication::activeModalWidget() != &write) return;
+        save(write, "coefficient_write");
+        write.reject();
+    });
+    grabber.start(50);
+    write.exec();
+}
+
 // The inter-instrument dialog before a judgement, then after one with each instrument under
 // correction. Verdict windows are closed as they open.
 void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
@@ -109,6 +126,7 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
         if (auto* judge = dialog.findChild<QPushButton*>(QStringLiteral("judgeButton")))
             judge->click();
         save(dialog, shots[i]);
+        if (i == 1) writeDialogScreenshot(context);
     }
 }
 
@@ -192,6 +210,18 @@ int main(int argc, char** argv) {
         save(sample, "validation_sample");
     }
     interInstrumentScreenshots(context, state, clock);
+    {
+        qv::EntryListWorker worker(*state.commPort);
+        qv::CLoadCoeff loading(context, worker);
+        save(loading, "coefficient_loading");
+        qv::CDeleteCoeffDlg remove(context, 12, "LAB 1");
+        save(remove, "coefficient_delete");
+        qv::CCoeffReadWriteDlg file(context);
+        save(file, "coefficient_file");
+        qv::EvaluateHueControl colour(qv::KEY_VERSION1);
+        qv::CDataRegUsingFileDlg registration(context, colour);
+        save(registration, "registration_file");
+    }
     const struct {
         bool repeat;
         bool passed;

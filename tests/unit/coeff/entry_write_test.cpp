@@ -6,8 +6,11 @@
 
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_workflow.h"
+#include "core/coeff/coefficient_file_workflow.h"
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/delete_entry_workflow.h"
+#include "core/coeff/record_file.h"
+#include "core/coeff/registration_workflow.h"
 #include "support/sim_instrument.h"
 #include "unit/measure/series_rig.h"
 
@@ -128,6 +131,62 @@ TEST(EntryDelete, AConfirmedDeleteEmptiesTheEntryAndARefusalIsTold) {
     EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrLinkLost});
     d.cancel();
     EXPECT_FALSE(rig.state.coeffEntryDeleted);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(FileRoads, ATargetFileRegistersAndTheRecordOfAWriteLoadsAgain) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow check(rig.seams());
+    check.beginMeasurement(ValidationRole::Target);
+    ValidationWorkflow target(rig.seams(), check.colour(), ValidationRole::Target);
+    ASSERT_TRUE(target.measure());
+    const ThreeAngles measured = rig.state.targetSpectrum;
+    for (auto& s : rig.state.targetSpectrum) s.clear();
+
+    RegistrationWorkflow registration(rig.seams(), check.colour());
+    rig.prompter.files = {target.resultFile().path};
+    ASSERT_TRUE(registration.browse());
+    ASSERT_TRUE(registration.registerTarget());
+    EXPECT_EQ(rig.state.targetSerial, "L70S-100001");
+    for (int a = 0; a < kAngleCount; ++a) {
+        ASSERT_EQ(rig.state.targetSpectrum[a].size(), 34u);  // its own coordinates, none added
+        for (std::size_t j = 0; j < 34; ++j)
+            EXPECT_NEAR(rig.state.targetSpectrum[a][j], measured[a][j], 5e-7);
+    }
+
+    rig.control("plug DUT");
+    take(rig, check, ValidationRole::Sample);
+    CoefficientWriteWorkflow w(rig.seams());
+    w.writeRecord = [&rig](const EntryContents& c) {
+        const CoefficientRecord record{localTimeOf(rig.clock.calendarSeconds()),
+                                       rig.state.sampleSerial,
+                                       c.comment,
+                                       c.blocks,
+                                       rig.state.repeatSpectrum,
+                                       rig.state.targetSpectrum,
+                                       rig.state.sampleSpectrum};
+        return writeRecordFile(rig.files, rig.state.dataFolder(), record, rig.seams().strings,
+                               rig.seams().format);
+    };
+    listed(rig, w);
+    w.select(0);
+    w.setComment("FROM FILE");
+    ASSERT_EQ(w.write(), WriteOutcome::Written);
+    ASSERT_TRUE(w.recordFile().ok());
+
+    rig.state.sampleSerial.clear();
+    CoefficientFileWorkflow file(rig.seams());
+    rig.prompter.files = {w.recordFile().path};
+    ASSERT_TRUE(file.browse());
+    EXPECT_EQ(rig.state.sampleSerial, "L70S-200002");
+    EXPECT_EQ(rig.state.coeffFileComment, "FROM FILE");
+    EXPECT_NE(file.sample()[0][2], "---");
+    EXPECT_TRUE(file.ok());  // the instrument under correction answers
 }
 
 }  // namespace
