@@ -6,9 +6,10 @@ CMAKE_FLAGS ?=
 FUZZ_DIR ?= build-fuzz
 ASAN_DIR ?= build-asan
 FUZZ_SECONDS ?= 600
+PACKAGE_DIR ?= build-package
 
 .PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build \
-	fault-matrix screenshots asan-build check-deps check-fresh
+	fault-matrix screenshots asan-build check-deps check-fresh package check-package
 
 all: build
 
@@ -90,5 +91,15 @@ check-deps: deps
 check-fresh:
 	bash scripts/check-fresh
 
+# The Debian package, $(PACKAGE_DIR)/qvl70s_*.deb, from its own release build; lintian must
+# find no error in it.
+package: deps
+	JOBS=$(JOBS) bash scripts/package $(PACKAGE_DIR)
+
+# The package installed from a bare Debian 12 root's mirror, used, and purged without a trace
+# (debootstrap and a chroot, as check-fresh). Needs root or sudo; `make test` does not run it.
+check-package: package
+	bash scripts/check-package $(PACKAGE_DIR)
+
 clean:
-	rm -rf build build-release $(ASAN_DIR) build-tsan $(FUZZ_DIR)
+	rm -rf build build-release $(ASAN_DIR) build-tsan $(FUZZ_DIR) $(PACKAGE_DIR)

@@ -25,3 +25,10 @@ add_custom_target(draw-pictures
     COMMAND qvl70s-draw-pictures ${QV_RESOURCE_DIR}
     DEPENDS qvl70s-draw-pictures
     COMMENT "Drawing the pictures into ${QV_RESOURCE_DIR}")
+
+# Installed, they lie in the data folder the programs look in after their own.
+install(FILES ${CMAKE_BINARY_DIR}/bin/VNBRMRes.rcc DESTINATION ${QV_INSTALL_DATA_DIR})
+foreach(picture IN LISTS QV_PICTURES)
+    get_filename_component(folder ${picture} DIRECTORY)
+    install(FILES ${QV_RESOURCE_DIR}/${picture} DESTINATION ${QV_INSTALL_DATA_DIR}/${folder})
+endforeach()

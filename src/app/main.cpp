@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <cstdio>
+#include <cstring>
 
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
@@ -22,7 +23,45 @@
 #include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
 
+namespace {
+
+const char kHelp[] = R"(Usage: qvl70s [OPTION]...
+The desktop program of QV-L70s: connects a multi-angle spectrophotometer on a serial port,
+calibrates it, checks its repeatability, compares it with a reference instrument and writes
+correction factors into one of its user-calibration entries.
+
+Options:
+  -h, --help     this text
+  --version      the program's version
+Qt's own options (such as -platform NAME or -style NAME) are passed on to Qt.
+
+Only one copy runs at a time for a user; a second start ends at once.
+
+Files:
+  ~/.config/VARNHOLT/QV-L70s.conf      settings ($XDG_CONFIG_HOME is honoured)
+  ~/Documents/VARNHOLT/QV-L70s/Data/   result and record files (the documents folder follows
+                                       $XDG_DOCUMENTS_DIR or the desktop's user-dirs setting)
+  VNBRMRes.rcc, Splash, PIC/           texts, icon and pictures: beside the program, else in
+                                       ../share/qvl70s from the program's folder
+The operator's account must be in group dialout to open the serial port.
+)";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Before the window system or the data folder is touched: help2man and a terminal without a
+    // display ask these too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("qvl70s %s\n", qv::programVersion().c_str());
+            return 0;
+        }
+    }
+
     std::string dataFolder;
     const std::string resources = qv::resourceFilePath();
     std::unique_ptr<qv::ResourceStringTable> strings;
@@ -59,7 +98,7 @@ int main(int argc, char** argv) {
     qv::GuiContext context{
         {state, clock, prompter, profile, files, *strings, qv::userNumberFormat()},
         [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
-        qv::programFolder()};
+        qv::resourceFolder()};
     // The task dialogs of the checks and of user calibration plug in here as they are built.
     qv::TaskDialogs tasks;
     tasks.repeatability = [&context](QWidget* parent) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/verbs.h"
+#include "platform/app/resource_file.h"
 
 namespace qv::cli {
 
@@ -15,8 +16,10 @@ std::vector<Verb>& verbs() {
 
 int usage(QTextStream& out, int code) {
     out << "Usage: qvl70s-cli VERB [options]\n\nVerbs:\n";
-    for (const Verb& v : verbs()) out << "  " << QString::fromLatin1(v.name).leftJustified(14) << v.summary << "\n";
-    out << "\nqvl70s-cli VERB --help describes a verb.\n";
+    // Two blanks at least after the longest verb, so help2man reads the list as two columns.
+    for (const Verb& v : verbs())
+        out << "  " << QString::fromLatin1(v.name).leftJustified(15) << v.summary << "\n";
+    out << "\nqvl70s-cli VERB --help describes a verb; qvl70s-cli --version prints the version.\n";
     return code;
 }
 }  // namespace
@@ -35,6 +38,10 @@ int main(int argc, char** argv) {
     if (args.size() < 2) return usage(err, 2);
     const QString verb = args.at(1);
     if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) return usage(out, 0);
+    if (verb == QLatin1String("--version")) {
+        out << "qvl70s-cli " << QString::fromStdString(qv::programVersion()) << "\n";
+        return 0;
+    }
     for (const Verb& v : verbs()) {
         if (verb == QLatin1String(v.name)) return v.run(args.mid(1));
     }

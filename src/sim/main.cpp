@@ -23,7 +23,7 @@ Simulates the multi-angle spectrophotometer on a pseudo-terminal. The first line
 and the program then answers the instrument's command set on that port until SIGINT or
 SIGTERM. Open the printed path (or the --link path) as the serial port.
 
-Instrument (the defaults for every instrument; alone they describe the one instrument "A"):
+Instrument (the defaults for every instrument; alone they describe the one instrument A):
   --type T           53, 40 or three-field                              (default 53)
   --id TEXT          identification text at offset 12 of the IDR reply, also the serial
                      stored with written entries; printable, no comma   (default L70S-000001)
@@ -50,6 +50,7 @@ Line and files:
                      CLOCK_MONOTONIC, the one std::chrono::steady_clock reads.
   --fault SPEC       set a fault at start, as "fault SPEC" on the control channel
   -h, --help         this text
+  --version          the program's version
 
 Replies (every reply ends with CR LF):
   IDR     type 53/40: OK00,53,L70,<id>,V1.04   (the id starts at offset 12)
@@ -137,6 +138,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("qvl70s-sim " QV_VERSION);
             return 0;
         }
         std::string name, value;

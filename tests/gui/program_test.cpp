@@ -4,11 +4,13 @@
 #include <QThread>
 #include <QTimer>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
 #include "gui/kit/gui_clock.h"
 #include "gui_fixture.h"
+#include "platform/app/resource_file.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -121,6 +123,31 @@ TEST_F(Program, WithoutItsResourceFileItEndsAndSaysWhichFileItMissed) {
     EXPECT_EQ(err.count(QLatin1Char('\n')), 0) << err.toStdString();
     EXPECT_TRUE(err.contains(QString::fromStdString(home.path() + "/program/VNBRMRes.rcc")));
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+}
+
+// help2man and a terminal without a display ask these: they are answered before the window
+// system, the resource file or the data folder is touched.
+TEST_F(Program, AnswersHelpAndVersionWithoutADisplayOrItsResourceFile) {
+    const std::string copy = home.path() + "/program/qvl70s";
+    fs::create_directories(home.path() + "/program");
+    fs::copy_file(QV_BIN_DIR "/qvl70s", copy);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    std::map<std::string, std::string> said;
+    for (const char* option : {"--version", "--help", "-h"}) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QString::fromStdString(copy), {QString::fromLatin1(option)});
+        ASSERT_TRUE(p.waitForFinished(5000)) << option;
+        EXPECT_EQ(p.exitCode(), 0) << option;
+        EXPECT_EQ(stderrLines(p), QString()) << option;
+        said[option] = p.readAllStandardOutput().toStdString();
+    }
+    EXPECT_EQ(said["--version"], "qvl70s " + programVersion() + "\n");
+    EXPECT_EQ(said["--help"].rfind("Usage: qvl70s [OPTION]...\n", 0), 0u) << said["--help"];
+    EXPECT_EQ(said["-h"], said["--help"]);
+    EXPECT_FALSE(fs::exists(home.documents() + "/VARNHOLT"));
 }
 
 TEST_F(Program, ASecondStartEndsSilentlyAndACrashedOnesLockIsTakenOver) {

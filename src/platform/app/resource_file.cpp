@@ -1,12 +1,17 @@
 #include "platform/app/resource_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QResource>
 
 #include "platform/app/data_folder.h"
 
 #ifndef QV_VERSION
 #define QV_VERSION ""
+#endif
+#ifndef QV_DATA_FROM_BIN
+#define QV_DATA_FROM_BIN "../share/qvl70s"
 #endif
 
 namespace qv {
@@ -15,8 +20,24 @@ namespace {
 constexpr qint64 kMaxStringTableBytes = 1 << 20;
 }
 
+std::string resourceFolder(const std::string& programFolder) {
+    // Relative to the program, so an installation under any prefix finds its data.
+    const std::string installed =
+        QDir::cleanPath(QString::fromStdString(programFolder + "/" + QV_DATA_FROM_BIN))
+            .toStdString();
+    for (const std::string& folder : {programFolder, installed}) {
+        if (QFileInfo::exists(QString::fromStdString(folder + "/" + kResourceFileName)))
+            return folder;
+    }
+    return programFolder;
+}
+
+std::string resourceFolder() {
+    return resourceFolder(programFolder());
+}
+
 std::string resourceFilePath() {
-    return programFolder() + "/" + kResourceFileName;
+    return resourceFolder() + "/" + kResourceFileName;
 }
 
 ResourceStringTable::~ResourceStringTable() {

@@ -9,7 +9,13 @@ namespace qv {
 
 inline constexpr const char* kResourceFileName = "VNBRMRes.rcc";
 
-// The resource file beside the running program.
+// The folder that holds the resource file and the pictures: the program's own folder when the
+// file is there (a build folder, a copied program), else the installed data folder relative to
+// it (../share/qvl70s), else again the program's folder, so a message names the file there.
+std::string resourceFolder(const std::string& programFolder);
+std::string resourceFolder();
+
+// The resource file in resourceFolder().
 std::string resourceFilePath();
 
 // The string table of a registered resource file. The file stays registered (the icon and

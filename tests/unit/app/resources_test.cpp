@@ -71,6 +71,23 @@ TEST(ResourceFile, LoadsTheBuiltFileAndRefusesAMissingOne) {
     EXPECT_FALSE(programVersion().empty());
 }
 
+// Installed, the programs lie in <prefix>/bin and their data in <prefix>/share/qvl70s.
+TEST(ResourceFile, IsLookedForBesideTheProgramThenInTheInstalledDataFolder) {
+    test::TempHome home;
+    const std::string bin = home.path() + "/usr/bin";
+    const std::string data = home.path() + "/usr/share/qvl70s";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(data);
+    // Found nowhere: the message then names the file beside the program.
+    EXPECT_EQ(resourceFolder(bin), bin);
+    std::ofstream(data + "/VNBRMRes.rcc") << "installed";
+    EXPECT_EQ(resourceFolder(bin), data);
+    std::ofstream(bin + "/VNBRMRes.rcc") << "beside";
+    EXPECT_EQ(resourceFolder(bin), bin);
+    // The build folder holds its own copy, so a built program never reads an installed one.
+    EXPECT_EQ(resourceFilePath(), QV_BIN_DIR "/VNBRMRes.rcc");
+}
+
 TEST(InstanceLock, OneHolderAtATimeAndAStaleLockIsTakenOver) {
     test::TempHome home;
     {
