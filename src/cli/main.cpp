@@ -24,7 +24,9 @@ int usage(QTextStream& out, int code) {
 }
 }  // namespace
 
-void registerVerb(const Verb& verb) { verbs().push_back(verb); }
+void registerVerb(const Verb& verb) {
+    verbs().push_back(verb);
+}
 
 }  // namespace qv::cli
 

@@ -73,6 +73,13 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
     if (accepted.json) parser.addOption({json, QStringLiteral("Print JSON.")});
     if (accepted.whiteOnly)
         parser.addOption({whiteOnly, QStringLiteral("Skip the zero calibration.")});
+    const QString entry = QStringLiteral("entry");
+    const QString yes = QStringLiteral("yes");
+    if (accepted.entry) {
+        parser.addOption(
+            {entry, QStringLiteral("The user-calibration entry, 1 to 30."), QStringLiteral("N")});
+        parser.addOption({yes, QStringLiteral("Go on also when the entry is occupied.")});
+    }
     QTextStream err(stderr);
     o.verb = arguments.value(0);
     if (!parser.parse(arguments)) {
@@ -94,6 +101,15 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
     if (accepted.referencePort) o.referencePort = parser.value(reference);
     if (accepted.average)
         if (auto code = readAverage(parser, average, o)) return code;
+    if (accepted.entry) {
+        bool ok = false;
+        o.entry = parser.value(entry).toInt(&ok);
+        if (!ok || o.entry < 1 || o.entry > 30) {
+            err << o.verb << ": --entry takes a number from 1 to 30\n";
+            return kExitFailed;
+        }
+        o.yes = parser.isSet(yes);
+    }
     o.json = accepted.json && parser.isSet(json);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(whiteOnly);
     return std::nullopt;

@@ -60,6 +60,7 @@ struct OptionSet {
     bool json = false;
     bool whiteOnly = false;
     bool referencePort = false;  // then --port is the instrument under correction
+    bool entry = false;          // --entry N (1 to 30), required, and --yes
 };
 
 struct Options {
@@ -68,7 +69,9 @@ struct Options {
     QString referencePort;
     bool json = false;
     bool whiteOnly = false;
-    int average = 0;  // 0: direct measurements
+    int average = 0;   // 0: direct measurements
+    int entry = 0;     // a user-calibration entry, 1 to 30
+    bool yes = false;  // an occupied entry may be overwritten or emptied
 };
 
 // Parses the verb's options; an exit code when the verb is to end at once.
