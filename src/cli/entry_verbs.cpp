@@ -9,8 +9,15 @@
 #include "cli/session.h"
 #include "cli/verbs.h"
 #include "core/app/string_division.h"
+#include "core/coeff/coefficient_file.h"
+#include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/coeff/entry_rules.h"
+#include "core/coeff/file_choice.h"
+#include "core/coeff/record_file.h"
+#include "core/link/commands.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
 
 namespace qv::cli {
 
@@ -95,8 +102,81 @@ int runDeleteEntry(const QStringList& arguments) {
     return kExitPassed;
 }
 
+// Target, sample and the sample's serial from a coefficient file into the shared state.
+bool loadCoefficientFile(Session& s, const Options& o, const NumberFormat& format) {
+    std::string text;
+    if (!s.files.readAll(o.from.toStdString(), kMaxChosenFileBytes, text)) {
+        failed(o, "cannot read " + o.from.toStdString());
+        return false;
+    }
+    const CoefficientFileRead read = readCoefficientFile(text, format, s.strings());
+    if (!read.accepted) {
+        failed(o, o.from.toStdString() + " is not a complete coefficient file");
+        return false;
+    }
+    s.state.sampleSerial = read.sampleSerial.value_or("");
+    s.state.targetSpectrum = read.target;
+    s.state.sampleSpectrum = read.sample;
+    return true;
+}
+
+int runWriteEntry(const QStringList& arguments) {
+    Options o;
+    if (auto code = parse(arguments,
+                          QStringLiteral("Writes correction factors (target / sample at 16 "
+                                         "wavelengths per angle) from a coefficient file into "
+                                         "entry N of the instrument under correction on PORT, "
+                                         "and leaves the record file in the data folder. An "
+                                         "occupied entry is overwritten only with --yes.\n"
+                                         "Exit status: 0 written, 1 refused (occupied, another "
+                                         "instrument, a comment or factor out of the rules), 2 "
+                                         "failed (the reason is printed)."),
+                          {.entry = true, .write = true}, o))
+        return *code;
+    Session s;
+    s.state.strDataFolder = setUpDataFolder();
+    ensureFolder(s.state.strDataFolder);
+    const Seams seams = s.seams(userNumberFormat());
+    if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;
+    if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
+    CoefficientWriteWorkflow w(seams);
+    w.writeRecord = [&s, &seams](const EntryContents& c) {
+        const CoefficientRecord record{localTimeOf(s.clock.calendarSeconds()),
+                                       s.state.sampleSerial,
+                                       c.comment,
+                                       c.blocks,
+                                       s.state.repeatSpectrum,
+                                       s.state.targetSpectrum,
+                                       s.state.sampleSpectrum};
+        return writeRecordFile(s.files, s.state.dataFolder(), record, s.strings(), seams.format);
+    };
+    if (!w.open()) return kExitFailed;
+    const std::string present = listedEntryComment(queryEntry(s.port(), s.clock, o.entry).reply);
+    if (!present.empty() && !o.yes) {
+        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
+                            << QString::fromStdString(present)
+                            << "\"; give --yes to overwrite it\n";
+        return kExitCheckFailed;
+    }
+    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
+    if (!w.listDone(false, {})) return kExitFailed;
+    w.select(0);
+    w.setComment(o.comment.toStdString());
+    if (w.write() != WriteOutcome::Written)
+        return s.state.bConnected ? kExitCheckFailed : kExitFailed;
+    QTextStream out(stdout);
+    out << "entry " << o.entry << " written\n";
+    if (w.recordFile().ok())
+        out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
+    return w.recordFile().ok() ? kExitPassed : kExitFailed;
+}
+
 }  // namespace
 
+static const bool writeEntryRegistered =
+    (registerVerb({"write-entry", "Writes correction factors from a coefficient file into an entry",
+                   &runWriteEntry}),
+     true);
 static const bool entriesRegistered =
     (registerVerb({"entries", "The 30 user-calibration entries of the instrument", &runEntries}),
      true);

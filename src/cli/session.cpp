@@ -80,6 +80,16 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
             {entry, QStringLiteral("The user-calibration entry, 1 to 30."), QStringLiteral("N")});
         parser.addOption({yes, QStringLiteral("Go on also when the entry is occupied.")});
     }
+    const QString comment = QStringLiteral("comment");
+    const QString from = QStringLiteral("from");
+    if (accepted.write) {
+        parser.addOption({comment,
+                          QStringLiteral("The entry's comment: A-Z, 0-9, colon, full stop, "
+                                         "blank; 16 characters are written."),
+                          QStringLiteral("TEXT")});
+        parser.addOption({from, QStringLiteral("The coefficient file with target and sample."),
+                          QStringLiteral("FILE")});
+    }
     QTextStream err(stderr);
     o.verb = arguments.value(0);
     if (!parser.parse(arguments)) {
@@ -109,6 +119,14 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
             return kExitFailed;
         }
         o.yes = parser.isSet(yes);
+    }
+    if (accepted.write) {
+        if (!parser.isSet(comment) || !parser.isSet(from)) {
+            err << o.verb << ": --comment TEXT and --from FILE are required\n";
+            return kExitFailed;
+        }
+        o.comment = parser.value(comment);
+        o.from = parser.value(from);
     }
     o.json = accepted.json && parser.isSet(json);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(whiteOnly);

@@ -61,6 +61,7 @@ struct OptionSet {
     bool whiteOnly = false;
     bool referencePort = false;  // then --port is the instrument under correction
     bool entry = false;          // --entry N (1 to 30), required, and --yes
+    bool write = false;          // --comment TEXT and --from FILE, required
 };
 
 struct Options {
@@ -72,6 +73,8 @@ struct Options {
     int average = 0;   // 0: direct measurements
     int entry = 0;     // a user-calibration entry, 1 to 30
     bool yes = false;  // an occupied entry may be overwritten or emptied
+    QString comment;
+    QString from;
 };
 
 // Parses the verb's options; an exit code when the verb is to end at once.

@@ -5,7 +5,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fstream>
+
+#include "core/coeff/record_file.h"
 #include "support/cli_run.h"
+#include "support/project_strings.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
@@ -36,6 +40,43 @@ TEST(EntryCli, AnOccupiedEntryIsListedAndEmptiedOnlyWithYes) {
     EXPECT_EQ(run({"delete-entry", "--entry", "4", "--yes"}).exitCode, 0);
     const test::CliRun after = run({"entries"});
     EXPECT_NE(after.out.find("004  (free)"), std::string::npos) << after.out;
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(EntryCli, WriteEntryTakesTheFactorsFromACoefficientFile) {
+    const test::TempHome home;
+    test::SimInstrument sim("53", "L70S-000042");
+    CoefficientRecord record;
+    record.sampleSerial = "L70S-000042";
+    record.comment = "FROM FILE";
+    for (int a = 0; a < kAngleCount; ++a) {
+        record.target[a].assign(34, 41.0);
+        record.sample[a].assign(35, 40.0);
+        record.coefficients[a].assign(32, 1.0);
+    }
+    const std::string file = home.path() + "/coefficients.csv";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << formatRecordFile(record, test::projectStrings(), {});
+    }
+    const QString port = QString::fromStdString(sim.port());
+    const auto write = [&](QStringList extra) {
+        return test::runCli(QStringList{"write-entry", "--port", port, "--entry", "5", "--comment",
+                                        "lab 2", "--from", QString::fromStdString(file)}
+                            << extra);
+    };
+    const test::CliRun first = write({});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_NE(first.out.find("record file "), std::string::npos);
+    const test::CliRun listed = test::runCli({"entries", "--port", port});
+    EXPECT_NE(listed.out.find("005  LAB 2"), std::string::npos) << listed.out;
+    EXPECT_EQ(write({}).exitCode, 1);  // occupied now
+    EXPECT_EQ(write({"--yes"}).exitCode, 0);
 }
 
 }  // namespace
