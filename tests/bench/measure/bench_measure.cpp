@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "bench/host_time.h"
 #include "core/app/shared_state.h"
 #include "core/app/string_ids.h"
 #include "core/app/string_table_text.h"
@@ -31,6 +32,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using qv::bench::hostMs;
+using qv::bench::nowUs;
+using qv::bench::openOn;
 
 // The pauses a type-40 measurement of the repeatability check must make: the preamble's two,
 // then one after MES and after each of the six lines.
@@ -38,11 +42,6 @@ constexpr double kType40MandatoryMs = 2.0 * qv::kType40PreambleWaitMs + 7.0 * qv
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::unique_ptr<qv::PosixSerialChannel> openOn(qv::test::SimInstrument& sim) {
-    auto port = std::make_unique<qv::PosixSerialChannel>();
-    return port->open(sim.port()) ? std::move(port) : nullptr;
 }
 
 // Identification and one measurement as the repeatability check takes it.
@@ -106,36 +105,6 @@ void BM_Type40MeasurementAboveItsPauses(benchmark::State& state) {
     state.counters["goal_over_ms"] = 50;
 }
 BENCHMARK(BM_Type40MeasurementAboveItsPauses)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-std::int64_t nowUs() {
-    // The simulator's log reads the same monotonic clock.
-    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-// The host's own time between `startUs` and `endUs`: all of it except the instrument's turns
-// (from each command received to the last reply sent before the next command) and the pauses
-// the host must make.
-double hostMs(const std::vector<qv::sim::LogEntry>& log, std::int64_t startUs, std::int64_t endUs,
-              double pausesMs) {
-    std::int64_t instrumentUs = 0;
-    std::optional<std::int64_t> commandUs, replyUs;
-    const auto endTurn = [&] {
-        if (commandUs && replyUs) instrumentUs += *replyUs - *commandUs;
-        commandUs = replyUs = std::nullopt;
-    };
-    for (const qv::sim::LogEntry& e : log) {
-        if (e.timeUs < startUs || e.timeUs > endUs) continue;
-        if (e.direction == '>') {
-            endTurn();
-            commandUs = e.timeUs;
-        } else if (e.direction == '<' && commandUs) {
-            replyUs = e.timeUs;
-        }
-    }
-    endTurn();
-    return static_cast<double>(endUs - startUs - instrumentUs) / 1000.0 - pausesMs;
-}
 
 // Identification, the measurement with its 45-degree raw read, the evaluation and the target
 // file, as the inter-instrument check takes a target on a type-53 instrument. Goal: under 5 ms
