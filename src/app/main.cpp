@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
         qv::CCorrCoeffWriteDlg dialog(context, parent);
         dialog.exec();
+        return dialog.written();
     };
     correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
         qv::CDataRegUsingFileDlg dialog(context, colour, parent);

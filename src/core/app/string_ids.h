@@ -114,6 +114,11 @@ inline constexpr int kStrWriteTitle = 183;
 // empty because its old contents were deleted and the new ones could not be written.
 inline constexpr int kStrEntryNotWritten = 226;
 inline constexpr int kStrEntryEmptied = 227;
+// Verifying a correction: the question after a write, the instrument that does not apply the
+// entry yet, the heading of the differences before the correction in the judgement file.
+inline constexpr int kStrVerifyCorrection = 228;
+inline constexpr int kStrCorrectionNotApplied = 229;
+inline constexpr int kStrBeforeCorrection = 230;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

@@ -1,5 +1,6 @@
 #include "core/checks/inter_instrument_workflow.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "core/app/message_box.h"
@@ -67,6 +68,9 @@ void InterInstrumentWorkflow::connectionChanged() {
 }
 
 void InterInstrumentWorkflow::reset() {
+    before_.reset();
+    view_.beforeDeltaE = {};
+    view_.correction = InterInstrumentView::Correction::None;
     clearFields();
     emptySpectra();
     judgement_.reset();
@@ -105,16 +109,43 @@ bool InterInstrumentWorkflow::judge() {
     j.passed = st.interInstPassed = passesThreshold(j.maxDeltaE, st.instThreshold);
     computeDifferences(j);
     storeDifferences(j);
+    if (before_) verify(j);
     j.resultFile = writeJudgementFile(
         s_.files, st.dataFolder(), st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
-        st.sampleSerial, localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format);
+        st.sampleSerial, localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format,
+        j.verification ? std::optional(j.verification->beforeDeltaE) : std::nullopt);
     judgement_ = j;
     // The judgement stands whether or not its record could be written.
     if (!j.resultFile.ok()) reportUnsavedFile(s_.prompter, j.resultFile);
     if (onVerdict_) onVerdict_();
     view_.writeEnabled = false;
     if (!j.passed) checkPlausibility(*judgement_);
+    if (j.verification && j.verification->unchanged)
+        s_.prompter.ask(messageBox(kStrCorrectionNotApplied, Icon::Exclamation));
     return true;
+}
+
+void InterInstrumentWorkflow::correctionWritten() {
+    if (!judgement_) return;
+    before_ = judgement_;
+    for (int a = 0; a < kAngleCount; ++a)
+        view_.beforeDeltaE[a] = s_.format.display(asFloat(before_->deltaE[a]));
+    view_.correction = InterInstrumentView::Correction::Written;
+}
+
+void InterInstrumentWorkflow::verify(Judgement& j) {
+    Verification v;
+    v.beforeDeltaE = before_->deltaE;
+    v.beforePassed = before_->passed;
+    const double repeatThreshold = thresholdFromProfile(s_.profile, true);
+    v.unchanged = true;
+    for (int a = 0; a < kAngleCount; ++a)
+        v.unchanged = v.unchanged && std::abs(j.deltaE[a] - before_->deltaE[a]) < repeatThreshold;
+    j.verification = v;
+    view_.correction = v.unchanged ? InterInstrumentView::Correction::NotApplied
+                                   : InterInstrumentView::Correction::Verified;
+    // One verification per correction; a later judgement stands on its own.
+    before_.reset();
 }
 
 void InterInstrumentWorkflow::computeDifferences(Judgement& j) {

@@ -28,6 +28,19 @@ struct InterInstrumentView {
     bool calibrateEnabled = false;
     bool judgeEnabled = false;
     bool writeEnabled = false;  // correction factors may be written
+    // After a correction was written: the judgement it was based on, and once the sample was
+    // measured again, how the two compare.
+    std::array<std::string, kAngleCount> beforeDeltaE;
+    enum class Correction { None, Written, Verified, NotApplied } correction = Correction::None;
+};
+
+// A verification: the judgement before the correction beside the one after it.
+struct Verification {
+    std::array<double, kAngleCount> beforeDeltaE{};
+    bool beforePassed = false;
+    // Every angle's difference moved by less than the repeatability threshold: the instrument
+    // does not apply the entry yet.
+    bool unchanged = false;
 };
 
 // The outcome of the last judgement.
@@ -40,6 +53,7 @@ struct Judgement {
     // The first implausible ratio; checked only when the judgement failed.
     std::optional<ImplausibleRatio> implausible;
     SavedFile resultFile;
+    std::optional<Verification> verification;  // set when this judgement verified a correction
 };
 
 // The inter-instrument check: the same specimen measured on the reference instrument (target)
@@ -58,6 +72,10 @@ public:
     // A measurement for `role` is about to be taken, then has been (its dialog closed).
     void beginMeasurement(ValidationRole role);
     void endMeasurement(ValidationRole role);
+    // A correction was written on the strength of the last judgement: the next judgement of a
+    // sample measured again verifies it.
+    void correctionWritten();
+    bool verifying() const { return before_.has_value(); }
     // Reference data were registered from a file.
     void endRegistration();
     // After the connection dialog.
@@ -76,6 +94,7 @@ private:
     void computeDifferences(Judgement& j);
     void storeDifferences(const Judgement& j);
     void checkPlausibility(Judgement& j);
+    void verify(Judgement& j);
     void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
     void clearFields();
     void emptySpectra();
@@ -84,6 +103,7 @@ private:
     std::unique_ptr<EvaluateHueControl> colour_;
     ColourRequests requests_;
     std::optional<Judgement> judgement_;
+    std::optional<Judgement> before_;
     std::function<void()> onVerdict_;
     InterInstrumentView view_;
 };

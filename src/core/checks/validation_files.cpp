@@ -50,7 +50,8 @@ std::string formatTargetFile(const ThreeAngles& target, const std::string& targe
 std::string formatJudgementFile(const ThreeAngles& target, const ThreeAngles& sample,
                                 const std::string& targetSerial, const std::string& sampleSerial,
                                 const LocalTime& time, const StringTable& texts,
-                                const NumberFormat& format) {
+                                const NumberFormat& format,
+                                const std::optional<std::array<double, kAngleCount>>& before) {
     CsvWriter w(format);
     dateLine(w, texts, time);
     w.field(texts.text(kStrTargetSerialLabel)).last(targetSerial).endLine();
@@ -61,6 +62,13 @@ std::string formatJudgementFile(const ThreeAngles& target, const ThreeAngles& sa
     blockHeading(w, texts, kStrSampleBlock);
     w.last(texts.text(kStrDeltaEColumn)).endLine();
     for (int a = 0; a < kAngleCount; ++a) angleRow(w, a, sample[a], true);
+    if (before) {
+        // Below the table, so that every line above stays where the layout has it.
+        w.endLine();
+        w.field(texts.text(kStrBeforeCorrection));
+        for (double dE : *before) w.number(dE);
+        w.endLine();
+    }
     return w.take();
 }
 
@@ -77,10 +85,12 @@ SavedFile writeJudgementFile(FileStore& files, const std::string& dataFolder,
                              const ThreeAngles& target, const ThreeAngles& sample,
                              const std::string& targetSerial, const std::string& sampleSerial,
                              const LocalTime& time, const StringTable& texts,
-                             const NumberFormat& format) {
-    return saveResultFile(
-        files, dataFolder, texts.text(kStrJudgementFilePrefix) + resultTimestamp(time),
-        formatJudgementFile(target, sample, targetSerial, sampleSerial, time, texts, format));
+                             const NumberFormat& format,
+                             const std::optional<std::array<double, kAngleCount>>& before) {
+    return saveResultFile(files, dataFolder,
+                          texts.text(kStrJudgementFilePrefix) + resultTimestamp(time),
+                          formatJudgementFile(target, sample, targetSerial, sampleSerial, time,
+                                              texts, format, before));
 }
 
 }  // namespace qv

@@ -4,6 +4,8 @@
 // measurement (it can later be registered as reference data: its serial and spectra stand
 // where registration reads them) and the judgement file after each judgement.
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "core/app/file_store.h"
@@ -21,21 +23,23 @@ std::string formatTargetFile(const ThreeAngles& target, const std::string& targe
                              const NumberFormat& format);
 
 // Date, both serials, a blank line, the target block, then the sample block whose heading
-// adds the colour-difference column; every value is followed by the separator.
-std::string formatJudgementFile(const ThreeAngles& target, const ThreeAngles& sample,
-                                const std::string& targetSerial, const std::string& sampleSerial,
-                                const LocalTime& time, const StringTable& texts,
-                                const NumberFormat& format);
+// adds the colour-difference column; every value is followed by the separator. A judgement
+// that verifies a correction adds, after a blank line, the colour differences before it.
+std::string formatJudgementFile(
+    const ThreeAngles& target, const ThreeAngles& sample, const std::string& targetSerial,
+    const std::string& sampleSerial, const LocalTime& time, const StringTable& texts,
+    const NumberFormat& format,
+    const std::optional<std::array<double, kAngleCount>>& beforeCorrection = std::nullopt);
 
 // Save them into the data folder under string 199 or 194 followed by the time.
 SavedFile writeTargetFile(FileStore& files, const std::string& dataFolder,
                           const ThreeAngles& target, const std::string& targetSerial,
                           const LocalTime& time, const StringTable& texts,
                           const NumberFormat& format);
-SavedFile writeJudgementFile(FileStore& files, const std::string& dataFolder,
-                             const ThreeAngles& target, const ThreeAngles& sample,
-                             const std::string& targetSerial, const std::string& sampleSerial,
-                             const LocalTime& time, const StringTable& texts,
-                             const NumberFormat& format);
+SavedFile writeJudgementFile(
+    FileStore& files, const std::string& dataFolder, const ThreeAngles& target,
+    const ThreeAngles& sample, const std::string& targetSerial, const std::string& sampleSerial,
+    const LocalTime& time, const StringTable& texts, const NumberFormat& format,
+    const std::optional<std::array<double, kAngleCount>>& beforeCorrection = std::nullopt);
 
 }  // namespace qv

@@ -1,7 +1,9 @@
 #include "gui/validation/inst_error_confirmation_dlg.h"
 
+#include <QLabel>
 #include <QVBoxLayout>
 
+#include "core/app/message_box.h"
 #include "core/app/shared_state.h"
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"
@@ -44,6 +46,10 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
         differenceFields_[c] = angleFields(*this, difference[c]);
     }
     deltaEFields_ = angleFields(*this, "dE");
+    correctionLabel_ = new QLabel(this);
+    correctionLabel_->setObjectName(QStringLiteral("correctionLabel"));
+    correctionLabel_->setWordWrap(true);
+    ui_->valuesColumn->insertWidget(2, correctionLabel_);
     workflow_.onVerdict([this] { showVerdict(); });
     connect(ui_->targetButton, &QPushButton::clicked, this,
             [this] { onMeasure(ValidationRole::Target); });
@@ -87,8 +93,15 @@ void CInstErrorConfirmationDlg::onRegister() {
 
 void CInstErrorConfirmationDlg::onWrite() {
     if (!correction_.writeCoefficients || !workflow_.view().writeEnabled) return;
-    correction_.writeCoefficients(this, workflow_.colour());
+    if (!correction_.writeCoefficients(this, workflow_.colour())) return render();
+    workflow_.correctionWritten();
     render();
+    // The proof: the sample once more on the corrected instrument, judged against the target.
+    if (context_.prompter.ask(messageBox(kStrVerifyCorrection, Icon::Question, Buttons::YesNo)) !=
+        Answer::Yes)
+        return;
+    onMeasure(ValidationRole::Sample);
+    if (workflow_.view().judgeEnabled) onJudge();
 }
 
 void CInstErrorConfirmationDlg::onConnect() {
@@ -144,6 +157,32 @@ void CInstErrorConfirmationDlg::render() {
     ui_->writeButton->setEnabled(v.writeEnabled && bool(correction_.writeCoefficients));
     ui_->registerButton->setEnabled(bool(correction_.registerFromFile));
     renderChart();
+    renderCorrection();
+}
+
+void CInstErrorConfirmationDlg::renderCorrection() {
+    using Correction = InterInstrumentView::Correction;
+    const InterInstrumentView& v = workflow_.view();
+    const QString before = QString::fromStdString(v.beforeDeltaE[0] + " / " + v.beforeDeltaE[1] +
+                                                  " / " + v.beforeDeltaE[2]);
+    const QString after =
+        QString::fromStdString(v.deltaE[0] + " / " + v.deltaE[1] + " / " + v.deltaE[2]);
+    QString text;
+    if (v.correction == Correction::Written)
+        text = tr("Correction written. Before it: %1 (25° / 45° / 75°). Measure the sample "
+                  "again to verify.")
+                   .arg(before);
+    else if (v.correction == Correction::Verified)
+        text = tr("Before correction: %1\nAfter correction: %2 (%3)")
+                   .arg(before, after,
+                        context_.state.interInstPassed ? tr("the instruments agree")
+                                                       : tr("they still disagree"));
+    else if (v.correction == Correction::NotApplied)
+        text = tr("Before correction: %1\nAfter: %2. The instrument does not apply the entry "
+                  "yet.")
+                   .arg(before, after);
+    correctionLabel_->setText(text);
+    correctionLabel_->setVisible(!text.isEmpty());
 }
 
 void CInstErrorConfirmationDlg::renderChart() {

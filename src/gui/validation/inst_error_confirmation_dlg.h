@@ -8,6 +8,8 @@
 #include "core/checks/inter_instrument_workflow.h"
 #include "gui/kit/result_fields.h"
 
+class QLabel;
+
 namespace Ui {
 class CInstErrorConfirmationDlg;
 }
@@ -20,7 +22,8 @@ class SpectraChart;
 // The user-calibration dialogs this check opens, each run modally with the colour engine of
 // the check. A dialog left empty is not in this program yet: its button stays disabled.
 struct CorrectionDialogs {
-    std::function<void(QWidget* parent, EvaluateHueControl& colour)> writeCoefficients;
+    // True when an entry was written.
+    std::function<bool(QWidget* parent, EvaluateHueControl& colour)> writeCoefficients;
     std::function<void(QWidget* parent, EvaluateHueControl& colour)> registerFromFile;
 };
 
@@ -48,12 +51,14 @@ private:
     void showVerdict();
     void render();
     void renderChart();
+    void renderCorrection();
 
     std::unique_ptr<Ui::CInstErrorConfirmationDlg> ui_;
     GuiContext& context_;
     CorrectionDialogs correction_;
     InterInstrumentWorkflow workflow_;
     SpectraChart* chart_ = nullptr;
+    QLabel* correctionLabel_ = nullptr;
     std::array<AngleFields, 3> targetFields_{};
     std::array<AngleFields, 3> sampleFields_{};
     std::array<AngleFields, 3> differenceFields_{};

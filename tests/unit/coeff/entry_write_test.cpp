@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_workflow.h"
@@ -73,11 +75,30 @@ TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
     EXPECT_EQ(sent[5].rfind("UCS,2,007,", 0), 0u);
     EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryWritten}));
 
-    // The instrument now applies the entry: the sample measured again agrees with the target.
+    // The instrument now applies the entry: the sample measured again agrees with the target,
+    // and the judgement file shows both.
+    check.correctionWritten();
     take(rig, check, ValidationRole::Sample);
     ASSERT_TRUE(check.judge());
     EXPECT_LT(rig.state.interInstMaxDeltaE, before / 4) << before;
     EXPECT_TRUE(rig.state.interInstPassed);
+    const Judgement& verified = *check.judgement();
+    ASSERT_TRUE(verified.verification);
+    EXPECT_FALSE(verified.verification->unchanged);
+    EXPECT_EQ(verified.verification->beforeDeltaE[2], before);
+    EXPECT_EQ(check.view().correction, InterInstrumentView::Correction::Verified);
+    std::ifstream file(verified.resultFile.path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_NE(text.find("\r\n\r\ndE before correction;"), std::string::npos);
+
+    // Verifying again without a new correction finds the difference unchanged and says so.
+    check.correctionWritten();
+    take(rig, check, ValidationRole::Sample);
+    rig.prompter.asked.clear();
+    ASSERT_TRUE(check.judge());
+    EXPECT_TRUE(check.judgement()->verification->unchanged);
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrCorrectionNotApplied});
+    EXPECT_FALSE(check.verifying());
 }
 
 TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
