@@ -13,6 +13,7 @@
 #include "cli/verbs.h"
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_workflow.h"
+#include "core/coeff/registration_workflow.h"
 #include "core/colour/evaluated_spectrum.h"
 #include "core/measure/average_workflow.h"
 #include "platform/app/data_folder.h"
@@ -74,6 +75,36 @@ bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrumen
     if (instrument.role == ValidationRole::Target) targetFile = validation.resultFile();
     if (!taken) failed(o, which + ": the measurement failed: " + why);
     return taken;
+}
+
+// The registration dialog's file choice answered with the file of the command line.
+class GivenFile : public PrintingPrompter {
+public:
+    GivenFile(const StringTable* texts, std::string path)
+        : PrintingPrompter(texts), path_(std::move(path)) {}
+    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
+        return path_;
+    }
+
+private:
+    std::string path_;
+};
+
+// The target from a registration file instead of a measurement; the file stands in for the
+// target result file.
+bool registerTarget(Session& s, const Seams& seams, const Options& o,
+                    InterInstrumentWorkflow& check, SavedFile& targetFile) {
+    GivenFile prompter(s.texts.get(), o.referenceFile.toStdString());
+    RegistrationWorkflow registration(Seams{seams.state, seams.clock, prompter, seams.profile,
+                                            seams.files, seams.strings, seams.format},
+                                      check.colour());
+    if (!registration.browse() || !registration.registerTarget()) {
+        failed(o, "the reference file " + o.referenceFile.toStdString() + " was not registered");
+        return false;
+    }
+    check.endRegistration();
+    targetFile.path = targetFile.name = o.referenceFile.toStdString();
+    return true;
 }
 
 void printRow(QTextStream& out, const QString& label, const Lab& byAngle) {
@@ -192,10 +223,16 @@ int runCompare(const QStringList& arguments) {
     // Created first: it empties the spectra, and both measurements evaluate with its engine.
     InterInstrumentWorkflow check(seams);
     SavedFile targetFile;
-    for (const Instrument& instrument :
-         {Instrument{"reference instrument", o.referencePort, ValidationRole::Target},
-          Instrument{"instrument under correction", o.port, ValidationRole::Sample}})
-        if (!measureOn(s, seams, o, instrument, check, targetFile)) return kExitFailed;
+    if (!o.referenceFile.isEmpty()) {
+        if (!registerTarget(s, seams, o, check, targetFile)) return kExitFailed;
+    } else if (!measureOn(s, seams, o,
+                          {"reference instrument", o.referencePort, ValidationRole::Target}, check,
+                          targetFile)) {
+        return kExitFailed;
+    }
+    if (!measureOn(s, seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
+                   check, targetFile))
+        return kExitFailed;
     if (!check.judge() || !check.judgement()) return failed(o, "a spectrum is missing");
     const Judgement& j = *check.judgement();
     QTextStream out(stdout);

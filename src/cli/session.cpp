@@ -63,9 +63,16 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
                           ? QStringLiteral("Serial port of the instrument under correction.")
                           : QStringLiteral("Serial port of the instrument."),
                       QStringLiteral("PORT")});
-    if (accepted.referencePort)
+    const QString referenceFile = QStringLiteral("reference-file");
+    if (accepted.referencePort) {
         parser.addOption({reference, QStringLiteral("Serial port of the reference instrument."),
                           QStringLiteral("PORT")});
+        parser.addOption({referenceFile,
+                          QStringLiteral("Instead of a reference port: a registration file of "
+                                         "the reference instrument (a target result file is "
+                                         "one)."),
+                          QStringLiteral("FILE")});
+    }
     if (accepted.average)
         parser.addOption({average,
                           QStringLiteral("Take each measurement as the average of N (1 to 30)."),
@@ -100,15 +107,22 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
         printHelp(parser, o.verb);
         return 0;
     }
-    const QString missing = !parser.isSet(port)                                  ? port
-                            : accepted.referencePort && !parser.isSet(reference) ? reference
-                                                                                 : QString();
+    const bool referenceMissing =
+        accepted.referencePort && parser.isSet(reference) == parser.isSet(referenceFile);
+    if (parser.isSet(port) && referenceMissing) {
+        err << o.verb << ": give either --reference-port PORT or --reference-file FILE\n";
+        return kExitFailed;
+    }
+    const QString missing = !parser.isSet(port) ? port : QString();
     if (!missing.isEmpty()) {
         err << o.verb << ": --" << missing << " PORT is required\n";
         return kExitFailed;
     }
     o.port = parser.value(port);
-    if (accepted.referencePort) o.referencePort = parser.value(reference);
+    if (accepted.referencePort) {
+        o.referencePort = parser.value(reference);
+        o.referenceFile = parser.value(referenceFile);
+    }
     if (accepted.average)
         if (auto code = readAverage(parser, average, o)) return code;
     if (accepted.entry) {

@@ -59,15 +59,18 @@ struct OptionSet {
     bool average = false;
     bool json = false;
     bool whiteOnly = false;
-    bool referencePort = false;  // then --port is the instrument under correction
-    bool entry = false;          // --entry N (1 to 30), required, and --yes
-    bool write = false;          // --comment TEXT and --from FILE, required
+    // Then --port is the instrument under correction, and the target comes from
+    // --reference-port or --reference-file.
+    bool referencePort = false;
+    bool entry = false;  // --entry N (1 to 30), required, and --yes
+    bool write = false;  // --comment TEXT and --from FILE, required
 };
 
 struct Options {
     QString verb;
     QString port;
     QString referencePort;
+    QString referenceFile;
     bool json = false;
     bool whiteOnly = false;
     int average = 0;   // 0: direct measurements

@@ -75,6 +75,19 @@ TEST_F(CompareCli, ADriftedInstrumentFailsAngleByAngleWithBothFiles) {
             << key;
     EXPECT_EQ(files("Target_").size(), 1u);
     EXPECT_EQ(files("Judgement_").size(), 1u);
+
+    // The target file registers as the reference: the same judgement without the reference
+    // instrument (to the six decimals the file keeps).
+    const std::string targetFile = root["targetFile"].toString().toStdString();
+    const CliRun again =
+        test::runCli({"compare", "--reference-file", QString::fromStdString(targetFile), "--port",
+                      QString::fromStdString(drifted.port()), "--json"});
+    ASSERT_EQ(again.exitCode, 1) << again.err;
+    const QJsonObject registered =
+        QJsonDocument::fromJson(QByteArray::fromStdString(again.out)).object();
+    EXPECT_EQ(registered["referenceInstrument"].toString().toStdString(), "L70S-100001");
+    EXPECT_NEAR(registered["maxDeltaE"].toDouble(), previous, 1e-4);
+    EXPECT_EQ(test::runCli({"compare", "--port", "x"}).exitCode, 2);  // no reference at all
 }
 
 TEST_F(CompareCli, EqualInstrumentsPassOnAverages) {
