@@ -3,9 +3,13 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
+#include <fstream>
 
+#include "core/app/profile_store.h"
 #include "core/checks/inter_instrument_workflow.h"
+#include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
+#include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
 #include "gui_fixture.h"
@@ -72,6 +76,30 @@ TEST_F(CoeffDialogs, EscapeInTheLoadingWindowStopsTheListAndTheDialogEnds) {
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_LT(dialog.workflow().view().rowCount, 30);
     EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(CoeffDialogs, ATargetResultFileRegistersThroughItsDialog) {
+    ThreeAngles target;
+    for (auto& s : target) {
+        s.assign(31, 40.0);
+        for (double v : {65.0, 1.5, -2.25}) s.push_back(v);
+    }
+    const std::string path = home.path() + "/Target_reference.csv";
+    std::ofstream(path, std::ios::binary)
+        << formatTargetFile(target, "L70S-900009", {2026, 12, 7, 9, 0, 0}, *strings, {});
+    EvaluateHueControl colour(KEY_VERSION1);
+    CDataRegUsingFileDlg dialog(context, colour);
+    prompter.files = {path};
+    dialog.findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("targetL75Field"))->text(),
+              QStringLiteral("65.00"));
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("pathEdit"))->text().toStdString(), path);
+    dialog.findChild<QPushButton*>(QStringLiteral("registerButton"))->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrTargetRegistered});
+    EXPECT_EQ(state.targetSerial, "L70S-900009");
+    EXPECT_EQ(state.targetSpectrum[2], target[2]);
+    EXPECT_EQ(profile.read(key::kFileRegPath), home.path());
 }
 
 }  // namespace
