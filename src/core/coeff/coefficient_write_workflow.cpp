@@ -5,7 +5,7 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/coeff/entry_rules.h"
-#include "core/colour/evaluated_spectrum.h"
+#include "core/coeff/file_choice.h"
 #include "core/link/identify.h"
 
 namespace qv {
@@ -78,11 +78,7 @@ void CoefficientWriteWorkflow::showSample() {
         s_.prompter.ask(messageBox(kStrSampleIncomplete, Icon::Warning));
         return;
     }
-    for (int a = 0; a < kAngleCount; ++a) {
-        const auto lab = storedCoordinates(sample[a]);
-        for (int c = 0; c < 3; ++c)
-            view_.sample[c][a] = lab ? s_.format.display((*lab)[c]) : std::string(kEmptyField);
-    }
+    view_.sample = coordinateTexts(sample, s_.format);
 }
 
 void CoefficientWriteWorkflow::select(int row) {

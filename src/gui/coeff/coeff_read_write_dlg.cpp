@@ -15,16 +15,6 @@ namespace qv {
 
 namespace {
 
-QLineEdit* valueField(QWidget* parent, const QString& name) {
-    auto* field = new QLineEdit(QStringLiteral("---"), parent);
-    field->setObjectName(name);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMaximumWidth(80);
-    return field;
-}
-
 // Heading, path with its browse button, the nine coordinate fields named `<prefix>L25Field`
 // and so on, then the dialog's buttons.
 QLineEdit* fileLayout(QDialog& d, const QString& heading, const char* prefix, QPushButton* browse,

@@ -26,16 +26,6 @@ namespace qv {
 
 namespace {
 constexpr int kNumberColumnPx = 70;
-
-QLineEdit* valueField(QWidget* parent, const QString& name) {
-    auto* field = new QLineEdit(QStringLiteral("---"), parent);
-    field->setObjectName(name);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMaximumWidth(80);
-    return field;
-}
 }  // namespace
 
 CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)

@@ -19,6 +19,17 @@ inline AngleFields angleFields(QWidget& dialog, const char* prefix) {
     return row;
 }
 
+// A read-only value field as the layouts have them, for dialogs built in code.
+inline QLineEdit* valueField(QWidget* parent, const QString& name) {
+    auto* field = new QLineEdit(QStringLiteral("---"), parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    field->setMaximumWidth(80);
+    return field;
+}
+
 inline void showRow(const AngleFields& row, const std::array<std::string, 3>& texts) {
     for (int a = 0; a < 3; ++a)
         if (row[a]) row[a]->setText(QString::fromStdString(texts[a]));
