@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "cli/comparison.h"
 #include "cli/session.h"
 #include "cli/verbs.h"
 #include "core/checks/inter_instrument_workflow.h"
@@ -24,12 +25,6 @@ namespace qv::cli {
 namespace {
 
 using Lab = std::array<double, 3>;
-
-struct Instrument {
-    const char* name;  // as it starts a reason
-    const QString& port;
-    ValidationRole role;
-};
 
 Lab coordinatesOf(const AngleSpectrum& spectrum) {
     constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
@@ -53,14 +48,10 @@ bool measureAverage(const Seams& seams, ValidationWorkflow& validation, Evaluate
     return false;
 }
 
-// Opens the instrument's port in place of the one before (which closes that one first),
-// connects and measures the specimen there. The target measurement leaves its file in
-// `targetFile`.
-bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrument& instrument,
-               InterInstrumentWorkflow& check, SavedFile& targetFile) {
-    const std::string which = std::string(instrument.name) + " on " + instrument.port.toStdString();
-    s.state.commPort.reset();
-    if (!openPort(s, o, instrument.port) || !connectInstrument(s, o, which + ": ")) return false;
+}  // namespace
+
+bool measureHere(const Seams& seams, const Options& o, const Instrument& instrument,
+                 InterInstrumentWorkflow& check, SavedFile& targetFile) {
     check.beginMeasurement(instrument.role);
     ValidationWorkflow validation(seams, check.colour(), instrument.role);
     std::string why;
@@ -73,8 +64,22 @@ bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrumen
     }
     check.endMeasurement(instrument.role);
     if (instrument.role == ValidationRole::Target) targetFile = validation.resultFile();
-    if (!taken) failed(o, which + ": the measurement failed: " + why);
+    if (!taken)
+        failed(o, std::string(instrument.name) + " on " + instrument.port.toStdString() +
+                      ": the measurement failed: " + why);
     return taken;
+}
+
+namespace {
+
+// Opens the instrument's port in place of the one before (which closes that one first),
+// connects and measures the specimen there.
+bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrument& instrument,
+               InterInstrumentWorkflow& check, SavedFile& targetFile) {
+    const std::string which = std::string(instrument.name) + " on " + instrument.port.toStdString();
+    s.state.commPort.reset();
+    if (!openPort(s, o, instrument.port) || !connectInstrument(s, o, which + ": ")) return false;
+    return measureHere(seams, o, instrument, check, targetFile);
 }
 
 // The registration dialog's file choice answered with the file of the command line.
@@ -125,8 +130,10 @@ QString implausibleText(const ImplausibleRatio& r) {
         .arg(number(r.ratio, 3));
 }
 
-void printText(QTextStream& out, const SharedState& st, const Judgement& j,
-               const std::string& label, const SavedFile& targetFile) {
+}  // namespace
+
+void printComparison(QTextStream& out, const SharedState& st, const Judgement& j,
+                     const std::string& label, const SavedFile& targetFile) {
     const QString dE = QString::fromStdString(label);
     out << "reference instrument " << QString::fromStdString(st.targetSerial) << "\n";
     out << "instrument under correction " << QString::fromStdString(st.sampleSerial) << "\n";
@@ -153,6 +160,8 @@ void printText(QTextStream& out, const SharedState& st, const Judgement& j,
     out << "target file " << fileText(targetFile) << "\n";
     out << "judgement file " << fileText(j.resultFile) << "\n";
 }
+
+namespace {
 
 QJsonObject labObject(const Lab& lab) {
     return {{"L", lab[0]}, {"a", lab[1]}, {"b", lab[2]}};
@@ -190,8 +199,10 @@ void printJson(QTextStream& out, const SharedState& st, const Judgement& j,
     out << QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
+}  // namespace
+
 // A check whose record is missing is no success, whatever its verdict.
-int exitCode(const Options& o, const Judgement& j, const SavedFile& targetFile) {
+int comparisonExitCode(const Options& o, const Judgement& j, const SavedFile& targetFile) {
     int code = j.passed ? kExitPassed : kExitCheckFailed;
     for (const auto& [what, file] :
          {std::pair{"target", &targetFile}, std::pair{"judgement", &j.resultFile}})
@@ -200,6 +211,24 @@ int exitCode(const Options& o, const Judgement& j, const SavedFile& targetFile) 
                                  " could not be written: " + file->error);
     return code;
 }
+
+std::optional<int> measureAndJudge(Session& s, const Seams& seams, const Options& o,
+                                   InterInstrumentWorkflow& check, SavedFile& targetFile) {
+    if (!o.referenceFile.isEmpty()) {
+        if (!registerTarget(s, seams, o, check, targetFile)) return kExitFailed;
+    } else if (!measureOn(s, seams, o,
+                          {"reference instrument", o.referencePort, ValidationRole::Target}, check,
+                          targetFile)) {
+        return kExitFailed;
+    }
+    if (!measureOn(s, seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
+                   check, targetFile))
+        return kExitFailed;
+    if (!check.judge() || !check.judgement()) return failed(o, "a spectrum is missing");
+    return std::nullopt;
+}
+
+namespace {
 
 int runCompare(const QStringList& arguments) {
     Options o;
@@ -223,25 +252,15 @@ int runCompare(const QStringList& arguments) {
     // Created first: it empties the spectra, and both measurements evaluate with its engine.
     InterInstrumentWorkflow check(seams);
     SavedFile targetFile;
-    if (!o.referenceFile.isEmpty()) {
-        if (!registerTarget(s, seams, o, check, targetFile)) return kExitFailed;
-    } else if (!measureOn(s, seams, o,
-                          {"reference instrument", o.referencePort, ValidationRole::Target}, check,
-                          targetFile)) {
-        return kExitFailed;
-    }
-    if (!measureOn(s, seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
-                   check, targetFile))
-        return kExitFailed;
-    if (!check.judge() || !check.judgement()) return failed(o, "a spectrum is missing");
+    if (auto code = measureAndJudge(s, seams, o, check, targetFile)) return *code;
     const Judgement& j = *check.judgement();
     QTextStream out(stdout);
     if (o.json)
         printJson(out, s.state, j, check.colour().deltaELabel(), targetFile);
     else
-        printText(out, s.state, j, check.colour().deltaELabel(), targetFile);
+        printComparison(out, s.state, j, check.colour().deltaELabel(), targetFile);
     out.flush();
-    return exitCode(o, j, targetFile);
+    return comparisonExitCode(o, j, targetFile);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <vector>
 
+#include "cli/entry_write.h"
 #include "cli/session.h"
 #include "cli/verbs.h"
 #include "core/app/string_division.h"
@@ -20,6 +21,41 @@
 #include "platform/app/locale_format.h"
 
 namespace qv::cli {
+
+// The factors of the shared state's target and sample into entry --entry of the connected
+// instrument, with the record file, as the write dialog does it.
+int writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
+    CoefficientWriteWorkflow w(seams);
+    w.writeRecord = [&s, &seams](const EntryContents& c) {
+        const CoefficientRecord record{localTimeOf(s.clock.calendarSeconds()),
+                                       s.state.sampleSerial,
+                                       c.comment,
+                                       c.blocks,
+                                       s.state.repeatSpectrum,
+                                       s.state.targetSpectrum,
+                                       s.state.sampleSpectrum};
+        return writeRecordFile(s.files, s.state.dataFolder(), record, s.strings(), seams.format);
+    };
+    if (!w.open()) return kExitFailed;
+    const std::string present = listedEntryComment(queryEntry(s.port(), s.clock, o.entry).reply);
+    if (!present.empty() && !o.yes) {
+        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
+                            << QString::fromStdString(present)
+                            << "\"; give --yes to overwrite it\n";
+        return kExitCheckFailed;
+    }
+    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
+    if (!w.listDone(false, {})) return kExitFailed;
+    w.select(0);
+    w.setComment(o.comment.toStdString());
+    if (w.write() != WriteOutcome::Written)
+        return s.state.bConnected ? kExitCheckFailed : kExitFailed;
+    QTextStream out(stdout);
+    out << "entry " << o.entry << " written\n";
+    if (w.recordFile().ok())
+        out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
+    return w.recordFile().ok() ? kExitPassed : kExitFailed;
+}
 
 namespace {
 
@@ -68,11 +104,12 @@ int runEntries(const QStringList& arguments) {
                                     {"serial", QString::fromStdString(e.serial)}});
             continue;
         }
-        out << QString::fromStdString(row.number) << "  "
-            << QString::fromStdString(row.comment.empty() ? "(free)" : row.comment)
-                   .leftJustified(18);
-        if (!row.comment.empty())
-            out << QString::fromStdString(e.timeStamp) << "  " << QString::fromStdString(e.serial);
+        out << QString::fromStdString(row.number) << "  ";
+        if (row.comment.empty())
+            out << "(free)";
+        else
+            out << QString::fromStdString(row.comment).leftJustified(18)
+                << QString::fromStdString(e.timeStamp) << "  " << QString::fromStdString(e.serial);
         out << "\n";
     }
     if (o.json) out << QJsonDocument(list).toJson(QJsonDocument::Indented);
@@ -131,7 +168,7 @@ int runWriteEntry(const QStringList& arguments) {
                                          "Exit status: 0 written, 1 refused (occupied, another "
                                          "instrument, a comment or factor out of the rules), 2 "
                                          "failed (the reason is printed)."),
-                          {.entry = true, .write = true}, o))
+                          {.entry = true, .comment = true, .from = true}, o))
         return *code;
     Session s;
     s.state.strDataFolder = setUpDataFolder();
@@ -139,36 +176,7 @@ int runWriteEntry(const QStringList& arguments) {
     const Seams seams = s.seams(userNumberFormat());
     if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    CoefficientWriteWorkflow w(seams);
-    w.writeRecord = [&s, &seams](const EntryContents& c) {
-        const CoefficientRecord record{localTimeOf(s.clock.calendarSeconds()),
-                                       s.state.sampleSerial,
-                                       c.comment,
-                                       c.blocks,
-                                       s.state.repeatSpectrum,
-                                       s.state.targetSpectrum,
-                                       s.state.sampleSpectrum};
-        return writeRecordFile(s.files, s.state.dataFolder(), record, s.strings(), seams.format);
-    };
-    if (!w.open()) return kExitFailed;
-    const std::string present = listedEntryComment(queryEntry(s.port(), s.clock, o.entry).reply);
-    if (!present.empty() && !o.yes) {
-        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
-                            << QString::fromStdString(present)
-                            << "\"; give --yes to overwrite it\n";
-        return kExitCheckFailed;
-    }
-    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
-    if (!w.listDone(false, {})) return kExitFailed;
-    w.select(0);
-    w.setComment(o.comment.toStdString());
-    if (w.write() != WriteOutcome::Written)
-        return s.state.bConnected ? kExitCheckFailed : kExitFailed;
-    QTextStream out(stdout);
-    out << "entry " << o.entry << " written\n";
-    if (w.recordFile().ok())
-        out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
-    return w.recordFile().ok() ? kExitPassed : kExitFailed;
+    return writeIntoEntry(s, seams, o);
 }
 
 }  // namespace

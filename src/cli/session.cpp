@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QTextStream>
+#include <tuple>
 
 #include "cli/port_options.h"
 #include "core/link/connection_workflow.h"
@@ -89,14 +90,14 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
     }
     const QString comment = QStringLiteral("comment");
     const QString from = QStringLiteral("from");
-    if (accepted.write) {
+    if (accepted.comment)
         parser.addOption({comment,
                           QStringLiteral("The entry's comment: A-Z, 0-9, colon, full stop, "
                                          "blank; 16 characters are written."),
                           QStringLiteral("TEXT")});
+    if (accepted.from)
         parser.addOption({from, QStringLiteral("The coefficient file with target and sample."),
                           QStringLiteral("FILE")});
-    }
     QTextStream err(stderr);
     o.verb = arguments.value(0);
     if (!parser.parse(arguments)) {
@@ -134,14 +135,15 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
         }
         o.yes = parser.isSet(yes);
     }
-    if (accepted.write) {
-        if (!parser.isSet(comment) || !parser.isSet(from)) {
-            err << o.verb << ": --comment TEXT and --from FILE are required\n";
+    for (const auto& [wanted, name, value] :
+         {std::tuple{accepted.comment, comment, QStringLiteral("TEXT")},
+          std::tuple{accepted.from, from, QStringLiteral("FILE")}})
+        if (wanted && !parser.isSet(name)) {
+            err << o.verb << ": --" << name << " " << value << " is required\n";
             return kExitFailed;
         }
-        o.comment = parser.value(comment);
-        o.from = parser.value(from);
-    }
+    o.comment = accepted.comment ? parser.value(comment) : QString();
+    o.from = accepted.from ? parser.value(from) : QString();
     o.json = accepted.json && parser.isSet(json);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(whiteOnly);
     return std::nullopt;

@@ -62,8 +62,9 @@ struct OptionSet {
     // Then --port is the instrument under correction, and the target comes from
     // --reference-port or --reference-file.
     bool referencePort = false;
-    bool entry = false;  // --entry N (1 to 30), required, and --yes
-    bool write = false;  // --comment TEXT and --from FILE, required
+    bool entry = false;    // --entry N (1 to 30), required, and --yes
+    bool comment = false;  // --comment TEXT, required
+    bool from = false;     // --from FILE, required
 };
 
 struct Options {

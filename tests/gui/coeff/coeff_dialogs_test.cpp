@@ -9,6 +9,7 @@
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
+#include "core/coeff/record_file.h"
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
@@ -100,6 +101,40 @@ TEST_F(CoeffDialogs, ATargetResultFileRegistersThroughItsDialog) {
     EXPECT_EQ(state.targetSerial, "L70S-900009");
     EXPECT_EQ(state.targetSpectrum[2], target[2]);
     EXPECT_EQ(profile.read(key::kFileRegPath), home.path());
+}
+
+// The road without a measured pair: the record file of an earlier write is loaded as a
+// coefficient file, and its factors go into another entry.
+TEST_F(CoeffDialogs, ACoefficientFileLeadsToTheWriteDialog) {
+    CoefficientRecord record{{2026, 12, 7, 9, 0, 0}, "L70S-200002",       "EARLIER", {}, {},
+                             state.targetSpectrum,   state.sampleSpectrum};
+    const std::string path = home.path() + "/Coefficients_earlier.csv";
+    std::ofstream(path, std::ios::binary) << formatRecordFile(record, *strings, {});
+    state.targetSpectrum = state.sampleSpectrum = {};
+    CCoeffReadWriteDlg dialog(context);
+    prompter.files = {path};
+    dialog.findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
+    EXPECT_NE(dialog.findChild<QLineEdit*>(QStringLiteral("sampleL75Field"))->text(),
+              QStringLiteral("---"));
+    ASSERT_GE(state.sampleSpectrum[1].size(), 31u);
+    EXPECT_EQ(state.sampleSpectrum[1][30], record.sample[1][30]);  // reflectances to 0.01
+    test::onNextModal([&](QWidget* loading) {
+        test::onNextModal(
+            [](QWidget* d) {
+                d->findChild<QTableWidget*>(QStringLiteral("entryList"))->selectRow(11);
+                d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("FROM FILE");
+                d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+            },
+            loading, 10000);
+    });
+    dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(prompter.ids().back(), kStrEntryWritten);
+    const auto received = sim.received();
+    EXPECT_NE(
+        std::find_if(received.begin(), received.end(),
+                     [](const std::string& c) { return c.rfind("UCS,1,012,FROM FILE,", 0) == 0; }),
+        received.end());
 }
 
 }  // namespace

@@ -120,5 +120,33 @@ TEST_F(CompareCli, AMissingResultFileFailsAfterTheVerdict) {
     EXPECT_NE(r.err.find("compare: the target file"), std::string::npos) << r.err;
 }
 
+// The whole user calibration headless: the drifted instrument is corrected into agreement, and a
+// second run finds nothing to write.
+TEST_F(CompareCli, UsercalWritesTheEntryAndProvesTheCorrection) {
+    SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
+    const QStringList usercal{"usercal",
+                              "--reference-port",
+                              QString::fromStdString(reference.port()),
+                              "--port",
+                              QString::fromStdString(drifted.port()),
+                              "--entry",
+                              "9",
+                              "--comment",
+                              "after service"};
+    const CliRun r = test::runCli(usercal);
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_NE(r.out.find("verdict FAILED"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("entry 9 written"), std::string::npos);
+    EXPECT_NE(r.out.find("verdict before FAILED, after PASSED"), std::string::npos) << r.out;
+    EXPECT_EQ(files("Judgement_").size(), 2u);
+    EXPECT_EQ(files("Coefficients_").size(), 1u);
+    const CliRun listed =
+        test::runCli({"entries", "--port", QString::fromStdString(drifted.port())});
+    EXPECT_NE(listed.out.find("009  AFTER SERVICE"), std::string::npos) << listed.out;
+    const CliRun again = test::runCli(usercal);
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("no correction is needed"), std::string::npos) << again.out;
+}
+
 }  // namespace
 }  // namespace qv

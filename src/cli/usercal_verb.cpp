@@ -1,0 +1,103 @@
+// The user calibration as one road without a window: the inter-instrument check, the
+// correction factors written into an entry of the instrument under correction, and the sample
+// measured again to show that the correction worked.
+#include <QTextStream>
+#include <array>
+
+#include "cli/comparison.h"
+#include "cli/entry_write.h"
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
+
+namespace qv::cli {
+
+namespace {
+
+void printDeltaE(QTextStream& out, const QString& label, const std::array<double, 3>& dE) {
+    out << label.leftJustified(24);
+    for (double v : dE) out << number(v, 2).rightJustified(10);
+    out << "\n";
+}
+
+// Before and after the correction, angle by angle; the exit code of the verification.
+int printVerification(QTextStream& out, const Options& o, const Judgement& after,
+                      const std::string& label) {
+    const Verification& v = *after.verification;
+    const QString dE = QString::fromStdString(label);
+    out << QStringLiteral("angle (degrees)").leftJustified(24)
+        << "        25        45        75\n";
+    printDeltaE(out, dE + " before correction", v.beforeDeltaE);
+    printDeltaE(out, dE + " after correction", after.deltaE);
+    out << "verdict before " << (v.beforePassed ? "PASSED" : "FAILED") << ", after "
+        << (after.passed ? "PASSED" : "FAILED") << "\n";
+    if (v.unchanged) out << "the instrument does not apply the entry yet\n";
+    out << "judgement file "
+        << (after.resultFile.ok() ? QString::fromStdString(after.resultFile.path)
+                                  : QStringLiteral("not written"))
+        << "\n";
+    out.flush();
+    if (!after.resultFile.ok())
+        return failed(o, "the judgement file " + after.resultFile.name +
+                             " could not be written: " + after.resultFile.error);
+    return after.passed && !v.unchanged ? kExitPassed : kExitCheckFailed;
+}
+
+int runUsercal(const QStringList& arguments) {
+    Options o;
+    if (auto code = parse(
+            arguments,
+            QStringLiteral(
+                "The user calibration as one road: the inter-instrument check (as compare), "
+                "then, when the instruments disagree, the correction factors written into entry "
+                "N of the instrument under correction on PORT (as write-entry; an occupied entry "
+                "only with --yes), then the specimen measured again there and judged against the "
+                "same target. Prints the check and the differences before and after.\n"
+                "Exit status: 0 the instruments agree (after the correction or already before), "
+                "1 they still disagree, the spectra are implausible or the write was refused, 2 a "
+                "port or an instrument failed or a file could not be written (the reason is "
+                "printed)."),
+            {.average = true, .referencePort = true, .entry = true, .comment = true}, o))
+        return *code;
+    Session s;
+    s.state.strDataFolder = setUpDataFolder();
+    ensureFolder(s.state.strDataFolder);
+    const Seams seams = s.seams(userNumberFormat());
+    InterInstrumentWorkflow check(seams);
+    SavedFile targetFile;
+    if (auto code = measureAndJudge(s, seams, o, check, targetFile)) return *code;
+    QTextStream out(stdout);
+    out << "--- the check\n";
+    printComparison(out, s.state, *check.judgement(), check.colour().deltaELabel(), targetFile);
+    out.flush();
+    const int checked = comparisonExitCode(o, *check.judgement(), targetFile);
+    if (checked == kExitPassed) out << "the instruments agree: no correction is needed\n";
+    if (checked != kExitCheckFailed) return checked;
+    if (!check.view().writeEnabled) {
+        QTextStream(stderr) << o.verb << ": no correction is written for this pair (see above)\n";
+        return kExitCheckFailed;
+    }
+    out << "--- the correction\n";
+    out.flush();
+    if (const int written = writeIntoEntry(s, seams, o); written != kExitPassed) return written;
+    check.correctionWritten();
+    out << "--- the specimen again on the instrument under correction\n";
+    out.flush();
+    SavedFile unused;
+    if (!measureHere(seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
+                     check, unused))
+        return kExitFailed;
+    if (!check.judge() || !check.judgement()->verification)
+        return failed(o, "the verification could not be judged");
+    return printVerification(out, o, *check.judgement(), check.colour().deltaELabel());
+}
+
+}  // namespace
+
+static const bool usercalRegistered =
+    (registerVerb(
+         {"usercal", "Check, correct and verify: compare, write-entry and the proof", &runUsercal}),
+     true);
+
+}  // namespace qv::cli
