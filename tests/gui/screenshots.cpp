@@ -3,6 +3,7 @@
 //   qvl70s-screenshots <output folder>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -98,6 +99,52 @@ void writeDialogScreenshot(qv::GuiContext& context) {
     write.exec();
 }
 
+// Clicks Measure in each validation dialog that opens while it lives.
+class Measurer {
+public:
+    Measurer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* d = qobject_cast<qv::CValidationDlg*>(QApplication::activeModalWidget());
+            if (!d || d == last_) return;
+            last_ = d;
+            if (auto* b = d->findChild<QPushButton*>(QStringLiteral("measureButton"))) b->click();
+        });
+        timer_.start(50);
+    }
+
+private:
+    QTimer timer_;
+    QWidget* last_ = nullptr;
+};
+
+// A failed pair corrected from the dialog: the entry written, the sample measured again, and
+// before and after shown.
+void verifiedScreenshot(qv::GuiContext& context, qv::test::SimInstrument& pair) {
+    qv::CorrectionDialogs correction;
+    correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
+        qv::CCorrCoeffWriteDlg write(context, parent);
+        QTimer writer;
+        QObject::connect(&writer, &QTimer::timeout, [&write, &writer] {
+            if (QApplication::activeModalWidget() != &write) return;
+            writer.stop();
+            write.findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("SERVICE");
+            write.findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+        });
+        writer.start(50);
+        write.exec();
+        return write.written();
+    };
+    qv::CInstErrorConfirmationDlg dialog(context, correction);
+    pair.control("plug REF");
+    clickThrough(dialog, "targetButton", "measureButton");
+    pair.control("plug OFF");
+    clickThrough(dialog, "sampleButton", "measureButton");
+    dialog.findChild<QPushButton*>(QStringLiteral("judgeButton"))->click();
+    const Measurer measurer;
+    dialog.findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    save(dialog, "inter_instrument_verified");
+}
+
 // The inter-instrument dialog before a judgement, then after one with each instrument under
 // correction. Verdict windows are closed as they open.
 void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
@@ -128,6 +175,7 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
         save(dialog, shots[i]);
         if (i == 1) writeDialogScreenshot(context);
     }
+    verifiedScreenshot(context, pair);
 }
 
 }  // namespace

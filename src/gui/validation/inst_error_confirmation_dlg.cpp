@@ -173,14 +173,14 @@ void CInstErrorConfirmationDlg::renderCorrection() {
                   "again to verify.")
                    .arg(before);
     else if (v.correction == Correction::Verified)
-        text = tr("Before correction: %1\nAfter correction: %2 (%3)")
-                   .arg(before, after,
+        text = tr("%1 at 25° / 45° / 75°\nBefore correction: %2\nAfter correction: %3 (%4)")
+                   .arg(QString::fromStdString(v.deltaELabel), before, after,
                         context_.state.interInstPassed ? tr("the instruments agree")
                                                        : tr("they still disagree"));
     else if (v.correction == Correction::NotApplied)
-        text = tr("Before correction: %1\nAfter: %2. The instrument does not apply the entry "
-                  "yet.")
-                   .arg(before, after);
+        text = tr("%1 at 25° / 45° / 75°\nBefore correction: %2\nAfter: %3. The instrument "
+                  "does not apply the entry yet.")
+                   .arg(QString::fromStdString(v.deltaELabel), before, after);
     correctionLabel_->setText(text);
     correctionLabel_->setVisible(!text.isEmpty());
 }
