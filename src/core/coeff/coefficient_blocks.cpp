@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <limits>
 
 namespace qv {
@@ -14,6 +15,13 @@ double at(const AngleSpectrum& s, int index) {
     return i < s.size() ? s[i] : std::numeric_limits<double>::quiet_NaN();
 }
 }  // namespace
+
+std::string describe(const FactorOutOfRange& f) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%d°, %d nm: factor %.3f", kAngleDegrees[f.angle],
+                  f.wavelengthNm, f.factor);
+    return text;
+}
 
 BlocksResult buildCoefficientBlocks(const ThreeAngles& target, const ThreeAngles& sample) {
     BlocksResult result;

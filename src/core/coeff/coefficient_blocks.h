@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/colour/spectrum.h"
@@ -23,6 +24,9 @@ struct FactorOutOfRange {
     int wavelengthNm = kStartNm;
     double factor = 0.0;
 };
+
+// "45°, 460 nm: factor 1.523"
+std::string describe(const FactorOutOfRange& f);
 
 struct BlocksResult {
     CoefficientBlocks blocks;

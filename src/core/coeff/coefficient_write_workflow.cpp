@@ -20,12 +20,6 @@ Message withSuffix(int id, Icon icon, std::string suffix) {
     return m;
 }
 
-std::string describeFactor(const FactorOutOfRange& f) {
-    char text[96];
-    std::snprintf(text, sizeof text, "\n%d°, %d nm: factor %.3f", kAngleDegrees[f.angle],
-                  f.wavelengthNm, f.factor);
-    return text;
-}
 }  // namespace
 
 CoefficientWriteWorkflow::CoefficientWriteWorkflow(const Seams& seams) : s_(seams) {
@@ -82,9 +76,9 @@ void CoefficientWriteWorkflow::showSample() {
 }
 
 void CoefficientWriteWorkflow::select(int row) {
-    if (row < 0 || row >= view_.rowCount) return;
-    view_.selected = row;
-    view_.deleteEnabled = !normalisedComment(view_.rows[row].comment).empty();
+    if (row >= view_.rowCount) return;
+    view_.selected = row < 0 ? -1 : row;
+    view_.deleteEnabled = row >= 0 && !normalisedComment(view_.rows[row].comment).empty();
 }
 
 WriteOutcome CoefficientWriteWorkflow::write() {
@@ -129,7 +123,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
         buildCoefficientBlocks(s_.state.targetSpectrum, s_.state.sampleSpectrum);
     if (!blocks.ok()) {
         s_.prompter.ask(
-            withSuffix(kStrFactorsRefused, Icon::Stop, describeFactor(*blocks.outOfRange)));
+            withSuffix(kStrFactorsRefused, Icon::Stop, "\n" + describe(*blocks.outOfRange)));
         return WriteOutcome::Stays;
     }
     EntryContents contents{row.entry, writtenComment(view_.comment),
@@ -147,6 +141,8 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
         emptied = true;
     }
     row.comment = view_.comment;
+    // Stamped when the entry is written, after any deletion.
+    contents.timeStamp = entryTimeStamp(localTimeOf(s_.clock.calendarSeconds()));
     const LinkError written = writeEntry(*s_.state.commPort, s_.clock, contents);
     if (!written.ok()) {
         s_.state.bConnected = false;

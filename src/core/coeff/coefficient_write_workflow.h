@@ -41,7 +41,7 @@ public:
     void addRow(const EntryRow& row);
     // False when the dialog closes (the list was stopped or the worker could not identify).
     bool listDone(bool stopped, const LinkError& listError);
-    void select(int row);
+    void select(int row);  // -1: none (the operator cleared the selection)
     void setComment(std::string comment) { view_.comment = std::move(comment); }
     WriteOutcome write();
 

@@ -76,6 +76,7 @@ CCoeffReadWriteDlg::CCoeffReadWriteDlg(GuiContext& context, QWidget* parent)
     setWindowTitle(tr("Coefficient file"));
     auto* browse = button(*this, tr("&Browse..."), "browseButton");
     auto* ok = button(*this, tr("&Write into the instrument..."), "okButton");
+    ok->setDefault(true);  // Enter goes on, as OK does
     auto* cancel = button(*this, tr("Cancel"), "cancelButton");
     path_ = fileLayout(*this, tr("Write an entry from a coefficient file"), "sample", browse, ok,
                        cancel);

@@ -147,7 +147,7 @@ bool CCorrCoeffWriteDlg::loadEntries() {
 
 void CCorrCoeffWriteDlg::onSelection() {
     const auto rows = list_->selectionModel()->selectedRows();
-    if (!rows.isEmpty()) workflow_.select(rows.first().row());
+    workflow_.select(rows.isEmpty() ? -1 : rows.first().row());
     deleteButton_->setEnabled(workflow_.view().deleteEnabled);
 }
 

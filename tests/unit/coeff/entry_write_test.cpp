@@ -137,6 +137,12 @@ TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
     rig.prompter.asked.clear();
     EXPECT_EQ(again.write(), WriteOutcome::Stays);
     EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrCommentCharacters});
+    // A selection the operator cleared is no selection.
+    again.select(-1);
+    again.setComment("OK");
+    rig.prompter.asked.clear();
+    EXPECT_EQ(again.write(), WriteOutcome::Stays);
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrChooseFirst});
 }
 
 TEST(EntryDelete, AConfirmedDeleteEmptiesTheEntryAndARefusalIsTold) {
