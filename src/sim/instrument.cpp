@@ -142,6 +142,10 @@ Answer Instrument::setUserSetting(const std::vector<std::string_view>& f) {
     return reply(kOk);
 }
 
+double Instrument::bent(double reading) const {
+    return reading + config_.linearity * reading * (1.0 - reading / 100.0);
+}
+
 double Instrument::gaussianNoise() {
     // Box-Muller over the engine's raw output, so a seed gives the same numbers everywhere.
     const double u1 = (static_cast<double>(rng_()) + 0.5) / 4294967296.0;
@@ -150,11 +154,12 @@ double Instrument::gaussianNoise() {
 }
 
 Answer Instrument::measure() {
-    AngleSpectra values = specimenSpectra(config_.specimen).value_or(AngleSpectra{});
+    AngleSpectra values =
+        specimenSpectra(config_.specimen, config_.shiftNm).value_or(AngleSpectra{});
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            double v = config_.gain[a] * values[a][j] + config_.offset[a];
+            double v = bent(config_.gain[a] * values[a][j] + config_.offset[a]);
             if (config_.noise > 0.0) v += config_.noise * gaussianNoise();
             if (factors) v *= (*factors)[a][j];
             values[a][j] = v;
@@ -253,11 +258,12 @@ std::optional<AngleSpectra> Instrument::correctionFactors() const {
 }
 
 AngleSpectra Instrument::expectedReading() const {
-    AngleSpectra values = specimenSpectra(config_.specimen).value_or(AngleSpectra{});
+    AngleSpectra values =
+        specimenSpectra(config_.specimen, config_.shiftNm).value_or(AngleSpectra{});
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            values[a][j] = config_.gain[a] * values[a][j] + config_.offset[a];
+            values[a][j] = bent(config_.gain[a] * values[a][j] + config_.offset[a]);
             if (factors) values[a][j] *= (*factors)[a][j];
         }
     }

@@ -57,6 +57,8 @@ private:
     Answer setConditions(std::string_view command);
     Answer setUserSetting(const std::vector<std::string_view>& f);
     double gaussianNoise();
+    // The reading through the instrument's photometric non-linearity.
+    double bent(double reading) const;
 
     InstrumentConfig config_;
     EntryTable entries_{};

@@ -71,6 +71,10 @@ bool applySetting(InstrumentConfig& config, std::string_view key, std::string_vi
         ok = parseTriple(value, c.gain);
     } else if (key == "offset") {
         ok = parseTriple(value, c.offset);
+    } else if (key == "shift") {
+        ok = parseDouble(value, c.shiftNm) && std::abs(c.shiftNm) <= 20.0;
+    } else if (key == "linearity") {
+        ok = parseDouble(value, c.linearity) && std::abs(c.linearity) <= 0.5;
     } else {
         error = "unknown instrument setting '" + std::string(key) + "'";
         return false;

@@ -27,14 +27,18 @@ Instrument (the defaults for every instrument; alone they describe the one instr
   --type T           53, 40 or three-field                              (default 53)
   --id TEXT          identification text at offset 12 of the IDR reply, also the serial
                      stored with written entries; printable, no comma   (default L70S-000001)
-  --specimen NAME    white, silver, red, blue or black                  (default white)
+  --specimen NAME    white, lightgrey, midgrey, darkgrey, black, red, yellow, green,
+                     blue or silver                                     (default white)
   --noise SD         standard deviation of the reading noise, % reflectance (default 0)
   --seed N           seed of the noise; the same seed repeats the same readings (default 1)
   --gain G           reading = G * true + offset; one value or G25/G45/G75 (default 1)
   --offset O         % reflectance added; one value or O25/O45/O75       (default 0)
+  --shift NM         the wavelength scale off by NM (-20 to 20)         (default 0)
+  --linearity K      the photometric scale bent: reading + K * reading * (1 - reading/100),
+                     K from -0.5 to 0.5                                 (default 0)
   --instrument NAME:key=value,...
                      one more instrument behind the same port (repeatable); keys type, id,
-                     specimen, noise, seed, gain, offset as above (gain=1.02/1/0.98). The
+                     specimen, noise, seed, gain, offset, shift, linearity as above (gain=1.02/1/0.98). The
                      first one given is plugged in at start.
 
 Line and files:
@@ -154,7 +158,7 @@ int main(int argc, char** argv) {
         }
         const std::string key = name.substr(2);
         if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
-            key == "gain" || key == "offset") {
+            key == "gain" || key == "offset" || key == "shift" || key == "linearity") {
             if (!qv::sim::applySetting(defaults, key, value, error)) return usageError(error);
         } else if (key == "instrument") {
             specs.push_back(value);

@@ -19,11 +19,16 @@ struct InstrumentConfig {
     std::string type = "53";
     // Placed at offset 12 of the IDR reply; also the serial recorded in written entries.
     std::string idText = "L70S-000001";
-    std::string specimen = "white";  // white, silver, red, blue
+    std::string specimen = "white";  // see specimenNames()
     double noise = 0.0;              // standard deviation in % reflectance
     std::uint32_t seed = 1;
     std::array<double, 3> gain{1.0, 1.0, 1.0};    // per angle: reading = gain * true + offset
     std::array<double, 3> offset{0.0, 0.0, 0.0};  // per angle, % reflectance
+    // Errors no single factor per wavelength removes: the wavelength scale off by `shiftNm`
+    // (the instrument reports at 500 nm what lies at 500 - shift), and a photometric scale
+    // bent by `linearity` (reading + linearity * reading * (1 - reading / 100)).
+    double shiftNm = 0.0;
+    double linearity = 0.0;
 };
 
 struct LogEntry {

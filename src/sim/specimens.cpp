@@ -45,6 +45,21 @@ double blackBase(double nm) {
     return 1.1 + 0.4 * std::exp(-(nm - 400.0) / 100.0);
 }
 
+// Ceramic greys: nearly flat, a little lower in the violet like the white.
+std::function<double(double)> grey(double level) {
+    return [level](double nm) { return whiteBase(nm) * level / 91.0; };
+}
+
+// A saturated yellow: dark in the blue, a steep edge near 510 nm.
+double yellowBase(double nm) {
+    return 6.0 + 72.0 * sigmoid((nm - 510.0) / 11.0);
+}
+
+// A mid green: a peak near 525 nm, a small rise at the red end.
+double greenBase(double nm) {
+    return 5.0 + 32.0 * gaussian(nm, 525.0, 40.0) + 6.0 * sigmoid((nm - 685.0) / 10.0);
+}
+
 struct Specimen {
     std::string name;
     std::function<double(double)> base;
@@ -56,6 +71,11 @@ struct Specimen {
 const std::vector<Specimen>& specimens() {
     static const std::vector<Specimen> all = {
         {"white", whiteBase, {1.0, 1.0, 1.0}, {0.6, 0.0, -0.8}},
+        {"lightgrey", grey(62.0), {1.0, 1.0, 1.0}, {0.4, 0.0, -0.5}},
+        {"midgrey", grey(30.0), {1.02, 1.0, 0.97}, {0.3, 0.0, -0.2}},
+        {"darkgrey", grey(12.0), {1.04, 1.0, 0.95}, {0.2, 0.0, -0.1}},
+        {"yellow", yellowBase, {1.08, 1.0, 0.9}, {0.5, 0.0, -0.2}},
+        {"green", greenBase, {1.06, 1.0, 0.92}, {0.3, 0.0, -0.1}},
         {"silver", silverShape, {135.0, 62.0, 24.0}, {0.0, 0.0, 0.0}},
         {"red", redBase, {1.12, 1.0, 0.86}, {0.6, 0.0, -0.2}},
         {"blue", blueBase, {1.08, 1.0, 0.9}, {0.3, 0.0, -0.1}},
@@ -66,13 +86,13 @@ const std::vector<Specimen>& specimens() {
 
 }  // namespace
 
-std::optional<AngleSpectra> specimenSpectra(std::string_view name) {
+std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftNm) {
     for (const Specimen& s : specimens()) {
         if (s.name != name) continue;
         AngleSpectra out{};
         for (int a = 0; a < kAngleCount; ++a) {
             for (int j = 0; j < kSpectrumPoints; ++j) {
-                out[a][j] = s.scale[a] * s.base(wavelengthNm(j)) + s.shift[a];
+                out[a][j] = s.scale[a] * s.base(wavelengthNm(j) - shiftNm) + s.shift[a];
             }
         }
         return out;

@@ -18,7 +18,8 @@ using Spectrum31 = std::array<double, kSpectrumPoints>;
 using AngleSpectra = std::array<Spectrum31, kAngleCount>;
 
 // The reflectances of a named specimen, angle by angle; nothing when the name is unknown.
-std::optional<AngleSpectra> specimenSpectra(std::string_view name);
+// With `shiftNm`, as an instrument whose wavelength scale is off by that much reads them.
+std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftNm = 0.0);
 
 // Every specimen name, for help texts and error messages.
 const std::vector<std::string>& specimenNames();

@@ -35,6 +35,13 @@ inline constexpr std::string_view kFileRegPath = "FILE_REG_PATH";
 inline constexpr std::string_view kInstThreshold = "INST_THLD_VAL";
 inline constexpr std::string_view kDefThreshold = "DEF_THLD_VAL";
 inline constexpr std::string_view kDeltaEFormula = "DELTA_E_FORMULA";
+// The tile set: its name, the tile names joined by '|', the set's two thresholds and the
+// product tolerance the mean is put in proportion to.
+inline constexpr std::string_view kTileSetName = "TILE_SET_NAME";
+inline constexpr std::string_view kTileSetTiles = "TILE_SET_TILES";
+inline constexpr std::string_view kTileMeanThreshold = "TILE_MEAN_THLD_VAL";
+inline constexpr std::string_view kTileLargestThreshold = "TILE_MAX_THLD_VAL";
+inline constexpr std::string_view kProductTolerance = "PRODUCT_TOLERANCE";
 }  // namespace key
 
 }  // namespace qv

@@ -1,0 +1,246 @@
+// The agreement of two instruments over a tile set, judged from the judgement files that
+// compare wrote for its tiles, with the correction fitted over the set.
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <vector>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "core/app/thresholds.h"
+#include "core/coeff/file_choice.h"
+#include "core/colour/colour_requests.h"
+#include "core/tiles/set_files.h"
+#include "core/tiles/set_fit.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
+
+namespace qv::cli {
+
+namespace {
+
+struct SetRun {
+    TileSet set;
+    std::vector<TileSpectra> tiles;
+    std::string targetSerial;
+    std::string sampleSerial;
+};
+
+// Reads every file as one tile; the first problem ends the run with its reason.
+bool readTiles(Session& s, const Options& o, const QStringList& files, const NumberFormat& format,
+               SetRun& run) {
+    for (const QString& file : files) {
+        const std::string path = file.toStdString();
+        std::string text;
+        if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
+            failed(o, "cannot read " + path);
+            return false;
+        }
+        const JudgementFileRead read = readJudgementFile(text, format, s.strings());
+        if (!read.ok()) {
+            failed(o, path + " is not a judgement file the set reads: " + read.problem);
+            return false;
+        }
+        if (run.tiles.empty()) {
+            run.targetSerial = read.targetSerial;
+            run.sampleSerial = read.sampleSerial;
+        } else if (read.targetSerial != run.targetSerial || read.sampleSerial != run.sampleSerial) {
+            failed(o, path + " compares " + read.targetSerial + " with " + read.sampleSerial +
+                          ", the first file " + run.targetSerial + " with " + run.sampleSerial);
+            return false;
+        }
+        run.tiles.push_back(read.spectra);
+    }
+    return true;
+}
+
+void printAngles(QTextStream& out, const QString& label, const SetAgreement& g,
+                 const TileSet& set) {
+    out << label << "\n";
+    for (const auto& [name, pick] : {std::pair{"  mean", &AngleAgreement::mean},
+                                     std::pair{"  largest", &AngleAgreement::largest},
+                                     std::pair{"  rms", &AngleAgreement::rms}}) {
+        out << QString::fromLatin1(name).leftJustified(24);
+        for (const AngleAgreement& a : g.angles) out << number(a.*pick, 2).rightJustified(10);
+        out << "\n";
+    }
+    out << QStringLiteral("  largest on").leftJustified(24);
+    for (const AngleAgreement& a : g.angles)
+        out << QString::fromStdString(set.tiles[a.largestTile]).rightJustified(10);
+    out << "\n";
+}
+
+void printText(QTextStream& out, const SetRun& run, const SetAgreement& now,
+               const SetAgreement& single, const SetAgreement& fitted, const SetLimits& limits,
+               const std::string& label) {
+    out << "reference instrument " << QString::fromStdString(run.targetSerial) << "\n";
+    out << "instrument under correction " << QString::fromStdString(run.sampleSerial) << "\n";
+    out << QString::fromStdString(label + " per tile").leftJustified(24)
+        << "        25        45        75\n";
+    for (std::size_t t = 0; t < run.tiles.size(); ++t) {
+        out << QString::fromStdString("  " + run.set.tiles[t]).leftJustified(24);
+        for (double d : now.deltaE[t]) out << number(d, 2).rightJustified(10);
+        out << "\n";
+    }
+    printAngles(out, QStringLiteral("the set"), now, run.set);
+    if (limits.productTolerance) {
+        out << QStringLiteral("  mean / tolerance").leftJustified(24);
+        for (const AngleAgreement& a : now.angles)
+            out << (number(100.0 * a.shareOfTolerance.value_or(0.0), 0) + "%").rightJustified(10);
+        out << "\n";
+    }
+    out << "thresholds: mean " << number(limits.meanThreshold, 2) << ", largest "
+        << number(limits.largestThreshold, 2) << "\n";
+    out << "verdict " << (now.passed ? "PASSED" : "FAILED") << "\n";
+    const std::string light = run.set.tiles[lightestTile(run.tiles)];
+    printAngles(out, QString::fromStdString("predicted with the factors of " + light + " alone"),
+                single, run.set);
+    printAngles(out, QStringLiteral("predicted with the factors fitted over the set"), fitted,
+                run.set);
+}
+
+QJsonObject anglesJson(const SetAgreement& g, const TileSet& set) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleAgreement& s = g.angles[a];
+        QJsonObject o{{"angle", kAngleDegrees[a]},
+                      {"mean", s.mean},
+                      {"largest", s.largest},
+                      {"largestTile", QString::fromStdString(set.tiles[s.largestTile])},
+                      {"rms", s.rms},
+                      {"passed", s.passed}};
+        if (s.shareOfTolerance) o.insert("shareOfTolerance", *s.shareOfTolerance);
+        angles.append(o);
+    }
+    return {{"angles", angles}, {"passed", g.passed}};
+}
+
+QJsonObject toJson(const SetRun& run, const SetAgreement& now, const SetAgreement& single,
+                   const SetAgreement& fitted) {
+    QJsonArray tiles;
+    for (std::size_t t = 0; t < run.tiles.size(); ++t)
+        tiles.append(QJsonObject{
+            {"name", QString::fromStdString(run.set.tiles[t])},
+            {"deltaE", QJsonArray{now.deltaE[t][0], now.deltaE[t][1], now.deltaE[t][2]}}});
+    QJsonObject root = anglesJson(now, run.set);
+    root.insert("referenceInstrument", QString::fromStdString(run.targetSerial));
+    root.insert("instrument", QString::fromStdString(run.sampleSerial));
+    root.insert("tiles", tiles);
+    root.insert("lightestTile", QString::fromStdString(run.set.tiles[lightestTile(run.tiles)]));
+    root.insert("predictedLightestOnly", anglesJson(single, run.set));
+    root.insert("predictedFitted", anglesJson(fitted, run.set));
+    return root;
+}
+
+// The fitted correction as a coefficient file at `path`, which must not exist yet.
+bool writeCoefficients(Session& s, const Options& o, const QString& path, const SetRun& run,
+                       EvaluateHueControl& engine, const AngleFactors& factors,
+                       const NumberFormat& format) {
+    const CorrectionFile file =
+        correctionFile(correctionPair(engine, run.tiles, factors), run.sampleSerial,
+                       localTimeOf(s.clock.calendarSeconds()), s.strings(), format);
+    if (file.outOfRange) {
+        failed(o, "no coefficient file: a fitted factor lies outside 0.5 to 1.5 (" +
+                      describe(*file.outOfRange) + ")");
+        return false;
+    }
+    const NewFileResult saved = s.files.saveNew(path.toStdString(), file.text);
+    if (saved.kind == NewFileResult::Kind::Saved) return true;
+    failed(o, path.toStdString() + (saved.kind == NewFileResult::Kind::Exists
+                                        ? " exists already; it is left alone"
+                                        : " could not be written: " + saved.error));
+    return false;
+}
+
+int runAgreement(const QStringList& arguments) {
+    Options o;
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Judges the agreement of two instruments over a tile set from the judgement files that "
+        "compare wrote, one per tile, in the order of --tiles: per tile and angle the colour "
+        "difference, per angle the mean, the largest and the root mean square, against the "
+        "set's two thresholds. Prints what a correction from the lightest tile alone and one "
+        "fitted over the set would leave; --coefficients writes the fitted one as a coefficient "
+        "file for write-entry --from. The set's result file goes to the data folder.\n"
+        "Exit status: 0 passed, 1 failed, 2 a file could not be read or written (the reason is "
+        "printed)."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("tiles"), QStringLiteral("The tiles' names, comma-separated."),
+                      QStringLiteral("NAMES")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    parser.addOption({QStringLiteral("coefficients"),
+                      QStringLiteral("Write the fitted correction to this new file."),
+                      QStringLiteral("OUT.csv")});
+    parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText().replace(
+            0, parser.helpText().indexOf(QLatin1Char('\n')),
+            QStringLiteral("Usage: qvl70s-cli agreement [options] FILES..."));
+        return kExitPassed;
+    }
+    SetRun run;
+    for (const QString& name : parser.value(QStringLiteral("tiles")).split(QLatin1Char(',')))
+        run.set.tiles.push_back(name.toStdString());
+    run.set = trimmedTileSet(run.set);
+    const QStringList files = parser.positionalArguments();
+    if (const TileSetProblem p = checkTileSet(run.set); !p.ok())
+        return failed(o, describe(p, run.set));
+    if (static_cast<std::size_t>(files.size()) != run.set.tiles.size())
+        return failed(o, "--tiles names " + std::to_string(run.set.tiles.size()) + " tiles for " +
+                             std::to_string(files.size()) + " files");
+    Session s;
+    const NumberFormat format = userNumberFormat();
+    if (!readTiles(s, o, files, format, run)) return kExitFailed;
+
+    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
+    const SetLimits limits = setLimitsFromProfile(s.profile);
+    const AngleFactors fitted = fitFactors(run.tiles);
+    const SetAgreement now = *judgeSet(*engine, run.tiles, limits);
+    const SetAgreement single = *predictedAgreement(
+        *engine, run.tiles, ratioFactors(run.tiles[lightestTile(run.tiles)]), limits);
+    const SetAgreement fit = *predictedAgreement(*engine, run.tiles, fitted, limits);
+
+    QTextStream out(stdout);
+    if (parser.isSet(QStringLiteral("json")))
+        out << QJsonDocument(toJson(run, now, single, fit)).toJson(QJsonDocument::Indented);
+    else
+        printText(out, run, now, single, fit, limits, engine->deltaELabel());
+    out.flush();
+    int code = now.passed ? kExitPassed : kExitCheckFailed;
+    const QString coefficients = parser.value(QStringLiteral("coefficients"));
+    if (!coefficients.isEmpty() &&
+        !writeCoefficients(s, o, coefficients, run, *engine, fitted, format))
+        code = kExitFailed;
+    else if (!coefficients.isEmpty() && !parser.isSet(QStringLiteral("json")))
+        out << "coefficient file " << coefficients << "\n";
+    s.state.strDataFolder = setUpDataFolder();
+    ensureFolder(s.state.strDataFolder);
+    const SetReport report{run.set,
+                           run.targetSerial,
+                           run.sampleSerial,
+                           engine->deltaELabel(),
+                           localTimeOf(s.clock.calendarSeconds()),
+                           limits,
+                           now,
+                           fit,
+                           std::nullopt};
+    const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
+    if (!saved.ok())
+        return failed(o, "the result file " + saved.name + " could not be written: " + saved.error);
+    if (!parser.isSet(QStringLiteral("json")))
+        out << "result file " << QString::fromStdString(saved.path) << "\n";
+    return code;
+}
+
+}  // namespace
+
+static const bool agreementRegistered =
+    (registerVerb(
+         {"agreement", "A tile set's agreement from compare's judgement files", &runAgreement}),
+     true);
+
+}  // namespace qv::cli

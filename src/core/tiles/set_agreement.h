@@ -1,0 +1,45 @@
+#pragma once
+
+// The agreement of two instruments over a tile set: per tile and angle the colour difference
+// between the reference instrument's reading (target) and that of the instrument under
+// correction (sample), per angle their mean, largest and root mean square.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "core/colour/evaluate_hue_control.h"
+#include "core/colour/spectrum.h"
+#include "core/tiles/tile_set.h"
+
+namespace qv {
+
+// One tile read on both instruments (31 reflectances per angle; later elements are ignored).
+struct TileSpectra {
+    ThreeAngles target;
+    ThreeAngles sample;
+};
+
+struct AngleAgreement {
+    double mean = 0.0;
+    double largest = 0.0;
+    std::size_t largestTile = 0;
+    double rms = 0.0;
+    bool passed = false;
+    std::optional<double> shareOfTolerance;  // the mean over the product tolerance
+};
+
+struct SetAgreement {
+    std::vector<std::array<double, kAngleCount>> deltaE;  // [tile][angle]
+    std::array<AngleAgreement, kAngleCount> angles;
+    bool passed = false;
+};
+
+// Judged with the engine's colour-difference formula. A difference the engine cannot compute
+// (NaN) fails its angle. Nothing is judged without tiles.
+std::optional<SetAgreement> judgeSet(EvaluateHueControl& engine,
+                                     const std::vector<TileSpectra>& tiles,
+                                     const SetLimits& limits);
+
+}  // namespace qv

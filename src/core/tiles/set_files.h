@@ -1,0 +1,69 @@
+#pragma once
+
+// The files of a tile-set agreement: the judgement files of the inter-instrument check read
+// back as one tile each, and the set's own result file.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/app/csv.h"
+#include "core/app/file_store.h"
+#include "core/app/local_time.h"
+#include "core/app/number_format.h"
+#include "core/app/string_table.h"
+#include "core/coeff/coefficient_blocks.h"
+#include "core/tiles/set_agreement.h"
+#include "core/tiles/tile_set.h"
+
+namespace qv {
+
+// A judgement file as the set reads it: the two serials on lines 2 and 3, the target's
+// spectra on lines 6 to 8 and the sample's on lines 10 to 12, the 31 reflectances of each
+// (the coordinates and differences after them are computed afresh). Lines after 12 are never
+// looked at.
+struct JudgementFileRead {
+    std::string targetSerial;
+    std::string sampleSerial;
+    TileSpectra spectra;
+    // Empty when the file was read whole; otherwise why not, in English, with its line.
+    std::string problem;
+    bool ok() const { return problem.empty(); }
+};
+JudgementFileRead readJudgementFile(std::string_view text, const NumberFormat& format,
+                                    const StringTable& texts, const CsvLimits& limits = {});
+
+// The coefficient file of a fitted correction (the record-file layout the write path reads):
+// its text, or the first factor outside 0.5 to 1.5, when nothing may be written.
+struct CorrectionFile {
+    std::string text;
+    std::optional<FactorOutOfRange> outOfRange;
+};
+CorrectionFile correctionFile(const TileSpectra& pair, const std::string& sampleSerial,
+                              const LocalTime& time, const StringTable& texts,
+                              const NumberFormat& format);
+
+// Everything the set's result file holds. Predicted (the fitted factors applied to the stored
+// readings) and after (the set measured again after a correction) are optional columns.
+struct SetReport {
+    TileSet set;
+    std::string targetSerial;
+    std::string sampleSerial;
+    std::string deltaELabel;
+    LocalTime time;
+    SetLimits limits;
+    SetAgreement measured;
+    std::optional<SetAgreement> predicted;
+    std::optional<SetAgreement> after;
+};
+
+// Header lines (date, set, serials, formula, limits), a blank line, one row per tile and angle,
+// a blank line, one summary row per angle, a blank line and the set's verdict. CR LF, the
+// user's separators, every number followed by the separator.
+std::string formatSetFile(const SetReport& report, const NumberFormat& format);
+// Saved as "TileSet_" and the time, never over an earlier file.
+SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetReport& report,
+                       const NumberFormat& format);
+
+}  // namespace qv

@@ -1,0 +1,6 @@
+target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/set_agreement.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/set_files.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/set_fit.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tile_set_workflow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tile_set.cpp)

@@ -1,0 +1,140 @@
+#include "core/tiles/tile_set.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/app/number_format.h"
+#include "core/app/profile_store.h"
+#include "core/app/thresholds.h"
+
+namespace qv {
+
+namespace {
+
+// The names are kept in one setting, joined by this character (which no name may hold).
+constexpr char kJoin = '|';
+constexpr std::size_t kLimitChars = 4;
+
+bool allowedCharacter(unsigned char c) {
+    if (c >= 0x80) return true;  // part of a UTF-8 letter
+    if (std::isalnum(c)) return true;
+    return std::string_view(" -_.()+/").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string trimmed(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(" \t");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+std::optional<double> savedLimit(ProfileStore& profile, std::string_view key) {
+    const std::string text = profile.read(key);
+    if (text == kNotSet) return std::nullopt;
+    return limitInput(text, '.');
+}
+
+}  // namespace
+
+TileSet defaultTileSet() {
+    return {"Default",
+            {"white", "light grey", "mid grey", "dark grey", "black", "red", "yellow", "green",
+             "blue"}};
+}
+
+TileSet trimmedTileSet(TileSet set) {
+    set.name = trimmed(set.name);
+    for (std::string& t : set.tiles) t = trimmed(t);
+    return set;
+}
+
+TileSetProblem checkTileSet(const TileSet& set) {
+    using Kind = TileSetProblem::Kind;
+    if (set.tiles.empty()) return {Kind::NoTiles};
+    if (set.tiles.size() > kMaxTiles) return {Kind::TooManyTiles, kMaxTiles};
+    for (std::size_t i = 0; i < set.tiles.size(); ++i) {
+        const std::string& t = set.tiles[i];
+        if (t.empty()) return {Kind::EmptyName, i};
+        if (t.size() > kMaxTileNameChars) return {Kind::LongName, i};
+        if (!std::all_of(t.begin(), t.end(), [](char c) { return allowedCharacter(c); }))
+            return {Kind::BadCharacter, i};
+        if (std::find(set.tiles.begin(), set.tiles.begin() + i, t) != set.tiles.begin() + i)
+            return {Kind::Duplicate, i};
+    }
+    return {};
+}
+
+std::string describe(const TileSetProblem& p, const TileSet& set) {
+    using Kind = TileSetProblem::Kind;
+    const std::string which = "tile " + std::to_string(p.tile + 1) +
+                              (p.tile < set.tiles.size() && !set.tiles[p.tile].empty()
+                                   ? " (\"" + set.tiles[p.tile] + "\")"
+                                   : std::string());
+    switch (p.kind) {
+        case Kind::None:
+            return {};
+        case Kind::NoTiles:
+            return "a tile set needs at least one tile";
+        case Kind::TooManyTiles:
+            return "a tile set holds at most " + std::to_string(kMaxTiles) + " tiles";
+        case Kind::EmptyName:
+            return which + " has no name";
+        case Kind::LongName:
+            return which + " has more than " + std::to_string(kMaxTileNameChars) + " characters";
+        case Kind::BadCharacter:
+            return which + ": a name holds letters, digits, blanks and - _ . ( ) + / only";
+        case Kind::Duplicate:
+            return which + " is named twice";
+    }
+    return {};
+}
+
+TileSet tileSetFromProfile(ProfileStore& profile) {
+    const std::string tiles = profile.read(key::kTileSetTiles);
+    if (tiles == kNotSet) return defaultTileSet();
+    TileSet set;
+    set.name = profile.read(key::kTileSetName);
+    if (set.name == kNotSet) set.name.clear();
+    std::size_t start = 0;
+    while (start <= tiles.size()) {
+        const std::size_t end = std::min(tiles.find(kJoin, start), tiles.size());
+        set.tiles.push_back(tiles.substr(start, end - start));
+        start = end + 1;
+    }
+    return checkTileSet(set).ok() ? set : defaultTileSet();
+}
+
+bool saveTileSet(ProfileStore& profile, const TileSet& set) {
+    if (!checkTileSet(set).ok()) return false;
+    std::string joined;
+    for (const std::string& t : set.tiles) joined += (joined.empty() ? "" : "|") + t;
+    profile.write(key::kTileSetName, set.name);
+    profile.write(key::kTileSetTiles, joined);
+    return true;
+}
+
+SetLimits setLimitsFromProfile(ProfileStore& profile) {
+    SetLimits limits;
+    if (auto v = savedLimit(profile, key::kTileMeanThreshold)) limits.meanThreshold = *v;
+    if (auto v = savedLimit(profile, key::kTileLargestThreshold)) limits.largestThreshold = *v;
+    limits.productTolerance = savedLimit(profile, key::kProductTolerance);
+    return limits;
+}
+
+void saveSetLimits(ProfileStore& profile, const SetLimits& limits) {
+    profile.write(key::kTileMeanThreshold, formatFixed(limits.meanThreshold, 2));
+    profile.write(key::kTileLargestThreshold, formatFixed(limits.largestThreshold, 2));
+    profile.write(key::kProductTolerance, limits.productTolerance
+                                              ? formatFixed(*limits.productTolerance, 2)
+                                              : std::string(kNotSet));
+}
+
+std::optional<double> limitInput(std::string_view text, char decimal) {
+    const std::string t = trimmed(text);
+    if (t.empty() || t.size() > kLimitChars) return std::nullopt;
+    const auto v = wholeNumber(t, decimal);
+    if (!v || *v < kMinThreshold || *v > kMaxThreshold) return std::nullopt;
+    return roundedToTwoDecimals(*v);
+}
+
+}  // namespace qv

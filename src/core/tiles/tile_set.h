@@ -1,0 +1,60 @@
+#pragma once
+
+// A tile set: the named, ordered specimens an agreement between two instruments is judged
+// over, and the limits the set is judged against, as the settings keep them.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+class ProfileStore;
+
+inline constexpr std::size_t kMaxTiles = 24;
+inline constexpr std::size_t kMaxTileNameChars = 24;
+
+struct TileSet {
+    std::string name;
+    std::vector<std::string> tiles;
+};
+
+// White through greys to saturated colours, as instrument makers certify agreement.
+TileSet defaultTileSet();
+
+// Why a set cannot be kept. Names end up in CSV files and in the settings, so they hold
+// letters, digits, blanks and - _ . ( ) + / (and any non-ASCII letter), nothing else.
+struct TileSetProblem {
+    enum class Kind { None, NoTiles, TooManyTiles, EmptyName, LongName, BadCharacter, Duplicate };
+    Kind kind = Kind::None;
+    std::size_t tile = 0;  // the offending tile's index
+    bool ok() const { return kind == Kind::None; }
+};
+// The set with every name trimmed.
+TileSet trimmedTileSet(TileSet set);
+TileSetProblem checkTileSet(const TileSet& set);
+// In English, naming the tile.
+std::string describe(const TileSetProblem& problem, const TileSet& set);
+
+// The kept set, or the default one when none is kept or the kept one breaks the rules.
+TileSet tileSetFromProfile(ProfileStore& profile);
+// False (nothing saved) when the set breaks the rules.
+bool saveTileSet(ProfileStore& profile, const TileSet& set);
+
+// The set passes when at every angle the mean and the largest colour difference lie below
+// their thresholds. The product tolerance, when given, only puts the mean in proportion.
+struct SetLimits {
+    double meanThreshold = 0.3;
+    double largestThreshold = 0.6;
+    std::optional<double> productTolerance;
+};
+SetLimits setLimitsFromProfile(ProfileStore& profile);
+void saveSetLimits(ProfileStore& profile, const SetLimits& limits);
+
+// A limit typed by the operator as the threshold dialog takes one: a whole number of at most
+// four characters, the user's decimal separator or a point, from 0.01 to 5.00.
+std::optional<double> limitInput(std::string_view text, char decimal);
+
+}  // namespace qv

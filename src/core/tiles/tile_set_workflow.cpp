@@ -1,0 +1,204 @@
+#include "core/tiles/tile_set_workflow.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/app/local_time.h"
+#include "core/app/message_box.h"
+#include "core/app/shared_state.h"
+#include "core/app/string_ids.h"
+#include "core/app/thresholds.h"
+#include "core/tiles/set_files.h"
+
+namespace qv {
+
+TileSetWorkflow::TileSetWorkflow(const Seams& seams, EvaluateHueControl& colour)
+    : s_(seams), colour_(colour) {
+    keepPair();
+    setChanged();
+}
+
+TileSetWorkflow::~TileSetWorkflow() {
+    restorePair();
+}
+
+void TileSetWorkflow::keepPair() {
+    const SharedState& st = s_.state;
+    kept_ = {st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
+             st.sampleSerial,   st.targetMeasured, st.sampleMeasured};
+}
+
+void TileSetWorkflow::restorePair() {
+    SharedState& st = s_.state;
+    st.targetSpectrum = kept_.target;
+    st.sampleSpectrum = kept_.sample;
+    st.targetSerial = kept_.targetSerial;
+    st.sampleSerial = kept_.sampleSerial;
+    st.targetMeasured = kept_.targetMeasured;
+    st.sampleMeasured = kept_.sampleMeasured;
+}
+
+void TileSetWorkflow::setChanged() {
+    std::map<std::string, std::pair<TileSpectra, TileRow>> old;
+    for (std::size_t i = 0; i < tiles_.size(); ++i)
+        old[view_.rows[i].name] = {tiles_[i], view_.rows[i]};
+    set_ = tileSetFromProfile(s_.profile);
+    limits_ = setLimitsFromProfile(s_.profile);
+    tiles_.assign(set_.tiles.size(), {});
+    view_.rows.assign(set_.tiles.size(), {});
+    afterSamples_.assign(set_.tiles.size(), {});
+    for (std::size_t i = 0; i < set_.tiles.size(); ++i) {
+        TileRow& row = view_.rows[i];
+        row.name = set_.tiles[i];
+        if (const auto it = old.find(row.name); it != old.end()) {
+            tiles_[i] = it->second.first;
+            row.target = it->second.second.target;
+            row.sample = it->second.second.sample;
+        }
+    }
+    view_.selected = std::min(view_.selected, static_cast<int>(tiles_.size()) - 1);
+    view_.verifying = false;
+    now_.reset();
+    after_.reset();
+    render();
+}
+
+void TileSetWorkflow::select(int row) {
+    view_.selected = row >= 0 && row < static_cast<int>(tiles_.size()) ? row : -1;
+}
+
+void TileSetWorkflow::beginMeasurement(ValidationRole role) {
+    // Emptied first, so that only a measurement that succeeds is taken for the tile.
+    SharedState& st = s_.state;
+    st.measureTarget = role == ValidationRole::Target;
+    (role == ValidationRole::Target ? st.targetMeasured : st.sampleMeasured) = false;
+}
+
+void TileSetWorkflow::endMeasurement(ValidationRole role) {
+    const SharedState& st = s_.state;
+    if (view_.selected < 0) return;
+    const auto i = static_cast<std::size_t>(view_.selected);
+    TileRow& row = view_.rows[i];
+    if (role == ValidationRole::Target && st.targetMeasured) {
+        tiles_[i].target = st.targetSpectrum;
+        targetSerial_ = st.targetSerial;
+        row.target = true;
+    } else if (role == ValidationRole::Sample && st.sampleMeasured && view_.verifying) {
+        afterSamples_[i] = st.sampleSpectrum;
+        row.after = true;
+        after_.reset();
+    } else if (role == ValidationRole::Sample && st.sampleMeasured) {
+        tiles_[i].sample = st.sampleSpectrum;
+        sampleSerial_ = st.sampleSerial;
+        row.sample = true;
+    } else {
+        return;
+    }
+    // A reading taken anew makes an earlier judgement stale.
+    if (!view_.verifying) now_.reset();
+    render();
+}
+
+bool TileSetWorkflow::everyTile(bool TileRow::*flag) const {
+    return std::all_of(view_.rows.begin(), view_.rows.end(),
+                       [flag](const TileRow& r) { return r.*flag; });
+}
+
+bool TileSetWorkflow::judge() {
+    colour_.setDeltaEFormula(formulaFromProfile(s_.profile));
+    if (view_.verifying) {
+        if (!everyTile(&TileRow::after)) return false;
+        std::vector<TileSpectra> again = tiles_;
+        for (std::size_t i = 0; i < again.size(); ++i) again[i].sample = afterSamples_[i];
+        after_ = judgeSet(colour_, again, limits_);
+    } else {
+        if (!everyTile(&TileRow::target) || !everyTile(&TileRow::sample)) return false;
+        now_ = judgeSet(colour_, tiles_, limits_);
+        factors_ = fitFactors(tiles_);
+        lightestOnly_ = predictedAgreement(colour_, tiles_,
+                                           ratioFactors(tiles_[lightestTile(tiles_)]), limits_);
+        fitted_ = predictedAgreement(colour_, tiles_, factors_, limits_);
+    }
+    judged();
+    return true;
+}
+
+void TileSetWorkflow::judged() {
+    const SetReport report{set_,
+                           targetSerial_,
+                           sampleSerial_,
+                           colour_.deltaELabel(),
+                           localTimeOf(s_.clock.calendarSeconds()),
+                           limits_,
+                           *now_,
+                           fitted_,
+                           after_};
+    resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
+    if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
+    render();
+}
+
+bool TileSetWorkflow::prepareCorrection() {
+    if (!now_ || now_->passed) return false;
+    const TileSpectra pair = correctionPair(colour_, tiles_, factors_);
+    const BlocksResult blocks = buildCoefficientBlocks(pair.target, pair.sample);
+    if (!blocks.ok()) {
+        Message m = messageBox(kStrFactorsRefused, Icon::Stop);
+        m.suffix = "\n" + describe(*blocks.outOfRange);
+        s_.prompter.ask(m);
+        return false;
+    }
+    SharedState& st = s_.state;
+    st.targetSpectrum = pair.target;
+    st.sampleSpectrum = pair.sample;
+    st.targetSerial = targetSerial_;
+    st.sampleSerial = sampleSerial_;
+    st.targetMeasured = st.sampleMeasured = true;
+    return true;
+}
+
+void TileSetWorkflow::correctionDone(bool written) {
+    if (!written) return;
+    view_.verifying = true;
+    afterSamples_.assign(tiles_.size(), {});
+    for (TileRow& row : view_.rows) row.after = false;
+    after_.reset();
+    render();
+}
+
+SetSummary TileSetWorkflow::summary(const std::optional<SetAgreement>& g) const {
+    SetSummary s;
+    s.mean.fill(kEmptyField);
+    s.largest.fill(kEmptyField);
+    if (!g) return s;
+    for (int a = 0; a < kAngleCount; ++a) {
+        s.mean[a] = s_.format.display(g->angles[a].mean);
+        s.largest[a] = s_.format.display(g->angles[a].largest) + " (" +
+                       set_.tiles[g->angles[a].largestTile] + ")";
+    }
+    s.verdict = g->passed ? "PASSED" : "FAILED";
+    return s;
+}
+
+void TileSetWorkflow::render() {
+    for (std::size_t i = 0; i < view_.rows.size(); ++i) {
+        TileRow& row = view_.rows[i];
+        row.deltaE.fill(kEmptyField);
+        row.afterDeltaE.fill(kEmptyField);
+        for (int a = 0; a < kAngleCount; ++a) {
+            if (now_) row.deltaE[a] = s_.format.display(now_->deltaE[i][a]);
+            if (after_) row.afterDeltaE[a] = s_.format.display(after_->deltaE[i][a]);
+        }
+    }
+    view_.judgeEnabled = view_.verifying
+                             ? everyTile(&TileRow::after)
+                             : everyTile(&TileRow::target) && everyTile(&TileRow::sample);
+    view_.correctEnabled = now_ && !now_->passed && !view_.verifying;
+    view_.now = summary(now_);
+    view_.lightestOnly = summary(now_ ? lightestOnly_ : std::nullopt);
+    view_.fitted = summary(now_ ? fitted_ : std::nullopt);
+    view_.after = summary(after_);
+    view_.lightestTile = tiles_.empty() || !now_ ? std::string() : set_.tiles[lightestTile(tiles_)];
+}
+
+}  // namespace qv

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/file_store.h"
+#include "core/app/seams.h"
+#include "core/checks/validation_workflow.h"
+#include "core/tiles/set_agreement.h"
+#include "core/tiles/set_fit.h"
+#include "core/tiles/tile_set.h"
+
+namespace qv {
+
+// One tile as the dialog lists it.
+struct TileRow {
+    std::string name;
+    bool target = false;                               // read on the reference instrument
+    bool sample = false;                               // read on the instrument under correction
+    bool after = false;                                // read again after a correction
+    std::array<std::string, kAngleCount> deltaE;       // judged; "---" before
+    std::array<std::string, kAngleCount> afterDeltaE;  // after the correction; "---" before
+};
+
+// One summary line per stage: the mean and largest per angle, as texts.
+struct SetSummary {
+    std::array<std::string, kAngleCount> mean;
+    std::array<std::string, kAngleCount> largest;
+    std::string verdict;  // "PASSED", "FAILED" or empty before a judgement
+};
+
+struct TileSetView {
+    std::vector<TileRow> rows;
+    int selected = -1;
+    bool judgeEnabled = false;    // every tile read on both instruments
+    bool correctEnabled = false;  // judged and failed, and the fitted factors may be written
+    bool verifying = false;       // a correction was written: samples now read as "after"
+    SetSummary now;
+    SetSummary lightestOnly;  // predicted with the lightest tile's factors alone
+    SetSummary fitted;        // predicted with the factors fitted over the set
+    SetSummary after;         // the set read again after the correction
+    std::string lightestTile;
+};
+
+// The inter-instrument check over a tile set: each tile read on the reference instrument and on
+// the instrument under correction with the check's own measurement, the set judged, and a
+// correction fitted over the set handed to the write dialog as a coefficient pair. While the
+// set is open, the single-specimen pair of the shared state is kept aside; it comes back when
+// the set closes.
+class TileSetWorkflow {
+public:
+    TileSetWorkflow(const Seams& seams, EvaluateHueControl& colour);
+    ~TileSetWorkflow();
+    TileSetWorkflow(const TileSetWorkflow&) = delete;
+    TileSetWorkflow& operator=(const TileSetWorkflow&) = delete;
+
+    // A new set or new limits from the settings dialog; readings of tiles whose names stay are
+    // kept, the judgement is dropped.
+    void setChanged();
+    void select(int row);
+
+    // Around the measurement dialog for the selected tile (the validation dialog for `role`).
+    void beginMeasurement(ValidationRole role);
+    void endMeasurement(ValidationRole role);
+
+    // The set judged (or, after a correction, judged again) and its result file written; false
+    // when a tile lacks a reading.
+    bool judge();
+    // Puts the fitted correction into the shared state as the write dialog takes it (target
+    // and sample with the sample's serial). False, with the reason told, when it may not be.
+    bool prepareCorrection();
+    // The write dialog closed; `written` when an entry was written. Then the samples read
+    // from now on are the set's "after".
+    void correctionDone(bool written);
+
+    EvaluateHueControl& colour() { return colour_; }
+    const TileSet& set() const { return set_; }
+    const SetLimits& limits() const { return limits_; }
+    const std::vector<TileSpectra>& tiles() const { return tiles_; }
+    const TileSetView& view() const { return view_; }
+    const std::optional<SetAgreement>& agreement() const { return now_; }
+    const SavedFile& resultFile() const { return resultFile_; }
+
+private:
+    struct Kept {
+        ThreeAngles target, sample;
+        std::string targetSerial, sampleSerial;
+        bool targetMeasured = false, sampleMeasured = false;
+    };
+    void keepPair();
+    void restorePair();
+    void judged();
+    SetSummary summary(const std::optional<SetAgreement>& g) const;
+    void render();
+    bool everyTile(bool TileRow::*flag) const;
+
+    Seams s_;
+    EvaluateHueControl& colour_;
+    TileSet set_;
+    SetLimits limits_;
+    std::vector<TileSpectra> tiles_;
+    std::vector<ThreeAngles> afterSamples_;
+    std::string targetSerial_, sampleSerial_;
+    std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;
+    AngleFactors factors_{};
+    SavedFile resultFile_;
+    Kept kept_;
+    TileSetView view_;
+};
+
+}  // namespace qv
