@@ -1,5 +1,6 @@
 #include "core/tiles/set_fit.h"
 
+#include "core/app/number_format.h"
 #include "core/colour/colour_requests.h"
 #include "core/colour/evaluated_spectrum.h"
 
@@ -56,8 +57,11 @@ std::optional<SetAgreement> predictedAgreement(EvaluateHueControl& engine,
                                                const std::vector<TileSpectra>& tiles,
                                                const AngleFactors& factors,
                                                const SetLimits& limits) {
+    AngleFactors written = factors;
+    for (auto& angle : written)
+        for (double& f : angle) f = roundedToTwoDecimals(f);
     std::vector<TileSpectra> corrected = tiles;
-    for (TileSpectra& t : corrected) t.sample = applyFactors(t.sample, factors);
+    for (TileSpectra& t : corrected) t.sample = applyFactors(t.sample, written);
     return judgeSet(engine, corrected, limits);
 }
 

@@ -27,7 +27,8 @@ AngleFactors ratioFactors(const TileSpectra& tile);
 // neighbours' factors.
 ThreeAngles applyFactors(const ThreeAngles& sample, const AngleFactors& factors);
 
-// The agreement the set would reach with the factors applied to its stored readings.
+// The agreement the set would reach with the factors applied to its stored readings, each
+// factor rounded to the two decimals an entry keeps.
 std::optional<SetAgreement> predictedAgreement(EvaluateHueControl& engine,
                                                const std::vector<TileSpectra>& tiles,
                                                const AngleFactors& factors,

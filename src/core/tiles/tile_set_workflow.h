@@ -81,6 +81,9 @@ public:
     const std::vector<TileSpectra>& tiles() const { return tiles_; }
     const TileSetView& view() const { return view_; }
     const std::optional<SetAgreement>& agreement() const { return now_; }
+    const std::optional<SetAgreement>& lightestOnly() const { return lightestOnly_; }
+    const std::optional<SetAgreement>& fitted() const { return fitted_; }
+    const std::optional<SetAgreement>& after() const { return after_; }
     const SavedFile& resultFile() const { return resultFile_; }
 
 private:

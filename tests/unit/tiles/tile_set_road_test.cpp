@@ -1,0 +1,141 @@
+// The whole road over a tile set against two simulated instruments: every tile read on both,
+// the set judged, the fitted correction written into an entry and the set read again; then
+// the same set judged from compare's files by the command line.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+#include "core/app/profile_store.h"
+#include "core/checks/validation_files.h"
+#include "core/coeff/coefficient_write_workflow.h"
+#include "core/coeff/entry_exchanges.h"
+#include "core/tiles/tile_set_workflow.h"
+#include "support/cli_run.h"
+#include "support/sim_instrument.h"
+#include "unit/measure/series_rig.h"
+
+namespace qv {
+namespace {
+
+// The reference and an instrument under correction with a gain per angle, a bent photometric
+// scale and a slightly shifted wavelength scale: no single tile's ratio removes the error from
+// every other tile. The gains are such that their inverse needs no more than the two decimals
+// an entry keeps, so that the rounding does not hide the difference between the corrections.
+sim::Options pair() {
+    sim::Options o = test::referenceAndCorrected({1.0101, 1.0204, 1.0309});
+    o.instruments[1].linearity = 0.06;
+    o.instruments[1].shiftNm = 0.3;
+    return o;
+}
+
+const std::vector<std::pair<std::string, std::string>> kTiles = {
+    {"white", "white"}, {"mid grey", "midgrey"}, {"dark grey", "darkgrey"},
+    {"red", "red"},     {"yellow", "yellow"},    {"green", "green"}};
+
+void measureSet(test::SeriesRig& rig, TileSetWorkflow& set, ValidationRole role) {
+    rig.control(role == ValidationRole::Target ? "plug REF" : "plug DUT");
+    for (std::size_t i = 0; i < kTiles.size(); ++i) {
+        rig.control("specimen " + kTiles[i].second + " all");
+        set.select(static_cast<int>(i));
+        set.beginMeasurement(role);
+        ValidationWorkflow v(rig.seams(), set.colour(), role);
+        ASSERT_TRUE(v.measure()) << v.lastFailure();
+        set.endMeasurement(role);
+    }
+}
+
+TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
+    test::SeriesRig rig(pair());
+    std::string names;
+    for (const auto& t : kTiles) names += (names.empty() ? "" : "|") + t.first;
+    rig.profile.write(key::kTileSetTiles, names);
+    const ThreeAngles single = rig.state.targetSpectrum;  // the one-specimen pair, kept aside
+    auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    {
+        TileSetWorkflow set(rig.seams(), *colour);
+        ASSERT_EQ(set.view().rows.size(), kTiles.size());
+        measureSet(rig, set, ValidationRole::Target);
+        EXPECT_FALSE(set.view().judgeEnabled);
+        measureSet(rig, set, ValidationRole::Sample);
+        ASSERT_TRUE(set.judge());
+        const SetAgreement now = *set.agreement();
+        EXPECT_FALSE(now.passed);
+        ASSERT_TRUE(set.view().correctEnabled);
+        EXPECT_EQ(set.view().lightestTile, "white");
+        EXPECT_TRUE(set.resultFile().ok());
+
+        // The correction goes through the one write path, into entry 4.
+        ASSERT_TRUE(set.prepareCorrection());
+        CoefficientWriteWorkflow w(rig.seams());
+        ASSERT_TRUE(w.open());
+        std::atomic<bool> stop{false};
+        ASSERT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
+                                                    [&](const EntryRow& r) { w.addRow(r); })));
+        w.select(3);
+        w.setComment("TILE SET");
+        ASSERT_EQ(w.write(), WriteOutcome::Written);
+        set.correctionDone(true);
+
+        measureSet(rig, set, ValidationRole::Sample);
+        ASSERT_TRUE(set.judge());
+        ASSERT_TRUE(set.after());
+        EXPECT_EQ(set.view().after.verdict, set.after()->passed ? "PASSED" : "FAILED");
+        for (int a = 0; a < kAngleCount; ++a) {
+            const double fitted = set.fitted()->angles[a].mean;
+            const double white = set.lightestOnly()->angles[a].mean;
+            const double after = set.after()->angles[a].mean;
+            EXPECT_LT(fitted, white) << a;
+            EXPECT_LT(after, 0.8 * now.angles[a].mean) << a;
+            EXPECT_NEAR(after, fitted, 0.02) << a;  // the prediction holds
+        }
+    }
+    EXPECT_EQ(rig.state.targetSpectrum, single);  // back as it was
+}
+
+TEST(TileSetRoad, TheCommandLineJudgesASetFromJudgementFiles) {
+    test::SeriesRig rig(pair());
+    auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    // Two tiles' judgement files as compare leaves them, from readings of the simulator.
+    QStringList files;
+    for (const char* specimen : {"white", "red"}) {
+        rig.control(std::string("specimen ") + specimen + " all");
+        ThreeAngles taken[2];
+        for (int i = 0; i < 2; ++i) {
+            rig.control(i == 0 ? "plug REF" : "plug DUT");
+            const auto role = i == 0 ? ValidationRole::Target : ValidationRole::Sample;
+            ValidationWorkflow v(rig.seams(), *colour, role);
+            ASSERT_TRUE(v.measure());
+            taken[i] = i == 0 ? rig.state.targetSpectrum : rig.state.sampleSpectrum;
+        }
+        const std::string path = rig.home.path() + "/" + specimen + ".csv";
+        std::ofstream(path, std::ios::binary)
+            << formatJudgementFile(taken[0], taken[1], "L70S-100001", "L70S-200002",
+                                   {2026, 12, 7, 9, 0, 0}, test::projectStrings(), {});
+        files << QString::fromStdString(path);
+    }
+    const QString out = QString::fromStdString(rig.home.path() + "/fit.csv");
+    const auto run = [&](QStringList args) {
+        return test::runCli(QStringList{"agreement"} + args);
+    };
+    const test::CliRun judged =
+        run(QStringList{"--tiles", "white,red", "--json", "--coefficients", out} + files);
+    ASSERT_EQ(judged.exitCode, 1) << judged.err;
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(judged.out)).object();
+    EXPECT_EQ(root["lightestTile"].toString(), "white");
+    EXPECT_FALSE(root["passed"].toBool());
+    EXPECT_TRUE(std::filesystem::exists(out.toStdString()));
+    // The coefficient file is not replaced; a file that is not a judgement file is named.
+    EXPECT_EQ(run(QStringList{"--tiles", "white,red", "--coefficients", out} + files).exitCode, 2);
+    const test::CliRun wrong = run({"--tiles", "white", out});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("is not a judgement file"), std::string::npos) << wrong.err;
+    EXPECT_EQ(run(QStringList{"--tiles", "white"} + files).exitCode, 2);  // two files, one name
+}
+
+}  // namespace
+}  // namespace qv
