@@ -134,24 +134,24 @@ QJsonObject toJson(const SetRun& run, const SetAgreement& now, const SetAgreemen
     return root;
 }
 
-// The fitted correction as a coefficient file at `path`, which must not exist yet.
-bool writeCoefficients(Session& s, const Options& o, const QString& path, const SetRun& run,
-                       EvaluateHueControl& engine, const AngleFactors& factors,
-                       const NumberFormat& format) {
+// The fitted correction as a coefficient file at `path`, which must not exist yet; the exit
+// code (1 when a factor lies outside the rule, 2 when the file could not be written).
+int writeCoefficients(Session& s, const Options& o, const QString& path, const SetRun& run,
+                      EvaluateHueControl& engine, const AngleFactors& factors,
+                      const NumberFormat& format) {
     const CorrectionFile file =
         correctionFile(correctionPair(engine, run.tiles, factors), run.sampleSerial,
                        localTimeOf(s.clock.calendarSeconds()), s.strings(), format);
     if (file.outOfRange) {
         failed(o, "no coefficient file: a fitted factor lies outside 0.5 to 1.5 (" +
                       describe(*file.outOfRange) + ")");
-        return false;
+        return kExitCheckFailed;
     }
     const NewFileResult saved = s.files.saveNew(path.toStdString(), file.text);
-    if (saved.kind == NewFileResult::Kind::Saved) return true;
-    failed(o, path.toStdString() + (saved.kind == NewFileResult::Kind::Exists
-                                        ? " exists already; it is left alone"
-                                        : " could not be written: " + saved.error));
-    return false;
+    if (saved.kind == NewFileResult::Kind::Saved) return kExitPassed;
+    return failed(o, path.toStdString() + (saved.kind == NewFileResult::Kind::Exists
+                                               ? " exists already; it is left alone"
+                                               : " could not be written: " + saved.error));
 }
 
 int runAgreement(const QStringList& arguments) {
@@ -182,11 +182,13 @@ int runAgreement(const QStringList& arguments) {
             QStringLiteral("Usage: qvl70s-cli agreement [options] FILES..."));
         return kExitPassed;
     }
+    const QStringList files = parser.positionalArguments();
+    if (!parser.isSet(QStringLiteral("tiles")) || files.isEmpty())
+        return failed(o, "give --tiles NAMES and one judgement file per tile");
     SetRun run;
     for (const QString& name : parser.value(QStringLiteral("tiles")).split(QLatin1Char(',')))
         run.set.tiles.push_back(name.toStdString());
     run.set = trimmedTileSet(run.set);
-    const QStringList files = parser.positionalArguments();
     if (const TileSetProblem p = checkTileSet(run.set); !p.ok())
         return failed(o, describe(p, run.set));
     if (static_cast<std::size_t>(files.size()) != run.set.tiles.size())
@@ -204,19 +206,6 @@ int runAgreement(const QStringList& arguments) {
         *engine, run.tiles, ratioFactors(run.tiles[lightestTile(run.tiles)]), limits);
     const SetAgreement fit = *predictedAgreement(*engine, run.tiles, fitted, limits);
 
-    QTextStream out(stdout);
-    if (parser.isSet(QStringLiteral("json")))
-        out << QJsonDocument(toJson(run, now, single, fit)).toJson(QJsonDocument::Indented);
-    else
-        printText(out, run, now, single, fit, limits, engine->deltaELabel());
-    out.flush();
-    int code = now.passed ? kExitPassed : kExitCheckFailed;
-    const QString coefficients = parser.value(QStringLiteral("coefficients"));
-    if (!coefficients.isEmpty() &&
-        !writeCoefficients(s, o, coefficients, run, *engine, fitted, format))
-        code = kExitFailed;
-    else if (!coefficients.isEmpty() && !parser.isSet(QStringLiteral("json")))
-        out << "coefficient file " << coefficients << "\n";
     s.state.strDataFolder = setUpDataFolder();
     ensureFolder(s.state.strDataFolder);
     const SetReport report{run.set,
@@ -229,10 +218,32 @@ int runAgreement(const QStringList& arguments) {
                            fit,
                            std::nullopt};
     const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
+    int code = now.passed ? kExitPassed : kExitCheckFailed;
     if (!saved.ok())
-        return failed(o, "the result file " + saved.name + " could not be written: " + saved.error);
-    if (!parser.isSet(QStringLiteral("json")))
-        out << "result file " << QString::fromStdString(saved.path) << "\n";
+        code = failed(o, "the result file " + saved.name + " could not be written: " + saved.error);
+    const QString coefficients = parser.value(QStringLiteral("coefficients"));
+    bool coefficientsWritten = false;
+    if (!coefficients.isEmpty() && now.passed) {
+        QTextStream(stderr) << o.verb << ": the set passed; no correction is written\n";
+    } else if (!coefficients.isEmpty()) {
+        const int written = writeCoefficients(s, o, coefficients, run, *engine, fitted, format);
+        coefficientsWritten = written == kExitPassed;
+        if (!coefficientsWritten && code != kExitFailed) code = written;
+    }
+
+    QTextStream out(stdout);
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonObject root = toJson(run, now, single, fit);
+        root.insert("resultFile",
+                    saved.ok() ? QJsonValue(QString::fromStdString(saved.path)) : QJsonValue());
+        root.insert("coefficientFile",
+                    coefficientsWritten ? QJsonValue(coefficients) : QJsonValue());
+        out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+        return code;
+    }
+    printText(out, run, now, single, fit, limits, engine->deltaELabel());
+    if (coefficientsWritten) out << "coefficient file " << coefficients << "\n";
+    if (saved.ok()) out << "result file " << QString::fromStdString(saved.path) << "\n";
     return code;
 }
 

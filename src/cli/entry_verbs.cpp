@@ -22,9 +22,17 @@
 
 namespace qv::cli {
 
-// The factors of the shared state's target and sample into entry --entry of the connected
-// instrument, with the record file, as the write dialog does it.
-int writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
+EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
+    // The entry is looked at first: only an entry that answers and shows no comment is free.
+    const ExchangeResult query = queryEntry(s.port(), s.clock, o.entry);
+    if (!query.ok()) return {failed(o, "entry " + std::to_string(o.entry) + " cannot be read")};
+    const std::string present = listedEntryComment(query.reply);
+    if (!present.empty() && !o.yes) {
+        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
+                            << QString::fromStdString(present)
+                            << "\"; give --yes to overwrite it\n";
+        return {kExitCheckFailed};
+    }
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = [&s, &seams](const EntryContents& c) {
         const CoefficientRecord record{localTimeOf(s.clock.calendarSeconds()),
@@ -36,25 +44,18 @@ int writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
                                        s.state.sampleSpectrum};
         return writeRecordFile(s.files, s.state.dataFolder(), record, s.strings(), seams.format);
     };
-    if (!w.open()) return kExitFailed;
-    const std::string present = listedEntryComment(queryEntry(s.port(), s.clock, o.entry).reply);
-    if (!present.empty() && !o.yes) {
-        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
-                            << QString::fromStdString(present)
-                            << "\"; give --yes to overwrite it\n";
-        return kExitCheckFailed;
-    }
+    if (!w.open()) return {kExitFailed};
     w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
-    if (!w.listDone(false, {})) return kExitFailed;
+    if (!w.listDone(false, {})) return {kExitFailed};
     w.select(0);
     w.setComment(o.comment.toStdString());
     if (w.write() != WriteOutcome::Written)
-        return s.state.bConnected ? kExitCheckFailed : kExitFailed;
+        return {s.state.bConnected ? kExitCheckFailed : kExitFailed};
     QTextStream out(stdout);
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
-    return w.recordFile().ok() ? kExitPassed : kExitFailed;
+    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true};
 }
 
 namespace {
@@ -176,7 +177,7 @@ int runWriteEntry(const QStringList& arguments) {
     const Seams seams = s.seams(userNumberFormat());
     if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    return writeIntoEntry(s, seams, o);
+    return writeIntoEntry(s, seams, o).code;
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ int runUsercal(const QStringList& arguments) {
     }
     out << "--- the correction\n";
     out.flush();
-    if (const int written = writeIntoEntry(s, seams, o); written != kExitPassed) return written;
+    const EntryWrite write = writeIntoEntry(s, seams, o);
+    if (!write.written) return write.code;
     check.correctionWritten();
     out << "--- the specimen again on the instrument under correction\n";
     out.flush();
@@ -90,7 +91,10 @@ int runUsercal(const QStringList& arguments) {
         return kExitFailed;
     if (!check.judge() || !check.judgement()->verification)
         return failed(o, "the verification could not be judged");
-    return printVerification(out, o, *check.judgement(), check.colour().deltaELabel());
+    const int verified =
+        printVerification(out, o, *check.judgement(), check.colour().deltaELabel());
+    // The entry is in the instrument either way; a missing record file still fails the road.
+    return write.code != kExitPassed ? write.code : verified;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "core/app/clock.h"
 #include "core/app/file_store.h"
+#include "core/app/logbook.h"
 #include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/prompter.h"
@@ -23,6 +24,9 @@ struct Seams {
     const StringTable& strings;
     // The user's decimal and list separators.
     NumberFormat format;
+    // Where completed checks and writes are recorded; none in programs and tests that keep no
+    // logbook.
+    Logbook* logbook = nullptr;
 };
 
 }  // namespace qv

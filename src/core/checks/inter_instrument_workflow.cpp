@@ -117,12 +117,33 @@ bool InterInstrumentWorkflow::judge() {
     judgement_ = j;
     // The judgement stands whether or not its record could be written.
     if (!j.resultFile.ok()) reportUnsavedFile(s_.prompter, j.resultFile);
+    recordJudgement(j);
     if (onVerdict_) onVerdict_();
     view_.writeEnabled = false;
     if (!j.passed) checkPlausibility(*judgement_);
     if (j.verification && j.verification->unchanged)
         s_.prompter.ask(messageBox(kStrCorrectionNotApplied, Icon::Exclamation));
     return true;
+}
+
+void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
+    if (!s_.logbook) return;
+    const SharedState& st = s_.state;
+    CheckRecord r =
+        emptyRecord(j.verification ? RecordKind::Verification : RecordKind::InterInstrument,
+                    localTimeOf(s_.clock.calendarSeconds()));
+    r.serial = st.sampleSerial;
+    r.referenceSerial = st.targetSerial;
+    r.threshold = st.instThreshold;
+    r.formula = colour_->deltaELabel();
+    r.passed = j.passed;
+    for (int a = 0; a < kAngleCount; ++a) {
+        if (const auto lab = storedCoordinates(st.sampleSpectrum[a])) r.angles[a].lab = *lab;
+        r.angles[a].deltaE = j.deltaE[a];
+        if (j.verification) r.angles[a].beforeDeltaE = j.verification->beforeDeltaE[a];
+    }
+    if (j.resultFile.ok()) r.files.push_back(j.resultFile.path);
+    s_.logbook->record(r);
 }
 
 void InterInstrumentWorkflow::correctionWritten() {

@@ -95,6 +95,7 @@ private:
     void storeDifferences(const Judgement& j);
     void checkPlausibility(Judgement& j);
     void verify(Judgement& j);
+    void recordJudgement(const Judgement& j);
     void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
     void clearFields();
     void emptySpectra();

@@ -155,6 +155,8 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
         recordFile_ = writeRecord(contents);
         if (!recordFile_.ok()) reportUnsavedFile(s_.prompter, recordFile_);
     }
+    recordEntryChange(s_, RecordKind::EntryWrite, contents.serial, contents.entry, contents.comment,
+                      recordFile_.path);
     s_.prompter.ask(messageBox(kStrEntryWritten, Icon::Information));
     return WriteOutcome::Written;
 }

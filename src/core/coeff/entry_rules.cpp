@@ -82,4 +82,16 @@ std::optional<std::string> unsendableSerial(std::string_view serial) {
     return std::nullopt;
 }
 
+void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial, int entry,
+                       const std::string& comment, const std::string& file) {
+    if (!seams.logbook) return;
+    CheckRecord r = emptyRecord(kind, localTimeOf(seams.clock.calendarSeconds()));
+    r.serial = serial;
+    r.instrumentType = "53";  // only type 53 instruments take entries
+    r.entry = entry;
+    r.comment = comment;
+    if (!file.empty()) r.files.push_back(file);
+    seams.logbook->record(r);
+}
+
 }  // namespace qv

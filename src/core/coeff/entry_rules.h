@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/app/local_time.h"
+#include "core/app/seams.h"
 #include "core/link/identify.h"
 
 namespace qv {
@@ -40,5 +41,9 @@ std::string connectedSerial(const IdentifyResult& id);
 // Why a serial cannot go into a command (a control byte would end it early); nothing when it
 // can.
 std::optional<std::string> unsendableSerial(std::string_view serial);
+
+// Puts a write or a deletion of `entry` on record in the seams' logbook, when there is one.
+void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial, int entry,
+                       const std::string& comment, const std::string& file = {});
 
 }  // namespace qv

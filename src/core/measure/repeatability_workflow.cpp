@@ -211,7 +211,25 @@ void RepeatabilityWorkflow::judgeSeries() {
         for (int a = 0; a < kAngleCount; ++a) all[k * kAngleCount + std::size_t(a)] = deltaE_[k][a];
     s_.state.repeatMaxDeltaE = decisiveDifference(all);
     s_.state.repeatPassed = passesThreshold(s_.state.repeatMaxDeltaE, s_.state.defThreshold);
+    recordSeries();
     if (onVerdict_) onVerdict_();
+}
+
+void RepeatabilityWorkflow::recordSeries() {
+    if (!s_.logbook) return;
+    CheckRecord r = emptyRecord(RecordKind::Repeatability, localTimeOf(s_.clock.calendarSeconds()));
+    r.serial = instrumentId_;
+    r.instrumentType = type53_ ? "53" : "40";
+    r.threshold = s_.state.defThreshold;
+    r.formula = view_.deltaELabel;
+    r.passed = s_.state.repeatPassed;
+    for (int a = 0; a < kAngleCount; ++a) {
+        // The first measurement's coordinates, the larger of the two differences from it.
+        if (const auto lab = storedCoordinates(s_.state.repeatSpectrum[a])) r.angles[a].lab = *lab;
+        r.angles[a].deltaE = decisiveDifference(std::array{deltaE_[0][a], deltaE_[1][a]});
+    }
+    if (!resultFile_.empty()) r.files.push_back(resultFile_);
+    s_.logbook->record(r);
 }
 
 void RepeatabilityWorkflow::close() {

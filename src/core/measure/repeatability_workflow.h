@@ -84,6 +84,7 @@ private:
     void evaluateFirst();
     void evaluateLater(int k);
     void judgeSeries();
+    void recordSeries();
     void showCounter(int n);
     void clearCoordinates();
     void showCoordinates(int angle, const AngleSpectrum& evaluated);

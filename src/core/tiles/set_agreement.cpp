@@ -40,6 +40,10 @@ std::optional<SetAgreement> judgeSet(EvaluateHueControl& engine,
                                      const std::vector<TileSpectra>& tiles,
                                      const SetLimits& limits) {
     if (tiles.empty()) return std::nullopt;
+    for (const TileSpectra& t : tiles)
+        for (int a = 0; a < kAngleCount; ++a)
+            if (t.target[a].size() < kSpectrumPoints || t.sample[a].size() < kSpectrumPoints)
+                return std::nullopt;
     ColourRequests requests(engine);
     requests.prepareDifferences();
     SetAgreement out;

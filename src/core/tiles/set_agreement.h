@@ -37,7 +37,8 @@ struct SetAgreement {
 };
 
 // Judged with the engine's colour-difference formula. A difference the engine cannot compute
-// (NaN) fails its angle. Nothing is judged without tiles.
+// (NaN) fails its angle. Nothing is judged without tiles or with a reading of fewer than 31
+// reflectances.
 std::optional<SetAgreement> judgeSet(EvaluateHueControl& engine,
                                      const std::vector<TileSpectra>& tiles,
                                      const SetLimits& limits);

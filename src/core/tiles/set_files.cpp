@@ -1,5 +1,7 @@
 #include "core/tiles/set_files.h"
 
+#include <algorithm>
+
 #include "core/app/string_ids.h"
 #include "core/coeff/file_lines.h"
 #include "core/coeff/record_file.h"
@@ -90,7 +92,8 @@ JudgementFileRead readJudgementFile(std::string_view text, const NumberFormat& f
     JudgementFileRead out;
     const CsvReadResult csv = readLeadingLines(text, kLastLine, format, limits);
     if (!csv.ok()) {
-        out.problem = atLine(csv.errorLine, "not a CSV line the program reads");
+        out.problem =
+            atLine(std::max<std::size_t>(csv.errorLine, 1), "not a CSV line the program reads");
         return out;
     }
     const auto& lines = csv.table.lines;
@@ -144,6 +147,23 @@ SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetRep
                        const NumberFormat& format) {
     return saveResultFile(files, folder, "TileSet_" + resultTimestamp(r.time),
                           formatSetFile(r, format));
+}
+
+CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
+    CheckRecord c = emptyRecord(RecordKind::TileSet, r.time);
+    c.serial = r.sampleSerial;
+    c.referenceSerial = r.targetSerial;
+    c.threshold = r.limits.meanThreshold;
+    c.formula = r.deltaELabel;
+    const SetAgreement& last = r.after ? *r.after : r.measured;
+    c.passed = last.passed;
+    for (int a = 0; a < kAngleCount; ++a) {
+        c.angles[a].deltaE = last.angles[a].mean;
+        if (r.after) c.angles[a].beforeDeltaE = r.measured.angles[a].mean;
+    }
+    c.comment = r.set.name;
+    if (file.ok()) c.files.push_back(file.path);
+    return c;
 }
 
 }  // namespace qv

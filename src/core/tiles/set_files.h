@@ -11,6 +11,7 @@
 #include "core/app/csv.h"
 #include "core/app/file_store.h"
 #include "core/app/local_time.h"
+#include "core/app/logbook.h"
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 #include "core/coeff/coefficient_blocks.h"
@@ -65,5 +66,10 @@ std::string formatSetFile(const SetReport& report, const NumberFormat& format);
 // Saved as "TileSet_" and the time, never over an earlier file.
 SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetReport& report,
                        const NumberFormat& format);
+
+// What the logbook keeps of a judged set: per angle the mean colour difference (of the set
+// read again after a correction, when there is one; then the measured mean is the "before")
+// against the mean threshold.
+CheckRecord setRecord(const SetReport& report, const SavedFile& file);
 
 }  // namespace qv

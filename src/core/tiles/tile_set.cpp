@@ -28,6 +28,23 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(first, last - first + 1));
 }
 
+// Characters, not bytes: a UTF-8 continuation byte does not start one.
+std::size_t characters(std::string_view s) {
+    return static_cast<std::size_t>(
+        std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+TileSetProblem::Kind nameProblem(const std::string& name, bool mayBeEmpty) {
+    using Kind = TileSetProblem::Kind;
+    if (name.empty()) return mayBeEmpty ? Kind::None : Kind::EmptyName;
+    if (characters(name) > kMaxTileNameChars) return Kind::LongName;
+    // "---" is what the settings answer for a value never saved.
+    if (name == kNotSet ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return allowedCharacter(c); }))
+        return Kind::BadCharacter;
+    return Kind::None;
+}
+
 std::optional<double> savedLimit(ProfileStore& profile, std::string_view key) {
     const std::string text = profile.read(key);
     if (text == kNotSet) return std::nullopt;
@@ -48,17 +65,17 @@ TileSet trimmedTileSet(TileSet set) {
     return set;
 }
 
-TileSetProblem checkTileSet(const TileSet& set) {
+TileSetProblem checkTileSet(const TileSet& raw) {
     using Kind = TileSetProblem::Kind;
+    const TileSet set = trimmedTileSet(raw);
+    if (nameProblem(set.name, true) != Kind::None) return {Kind::BadSetName};
     if (set.tiles.empty()) return {Kind::NoTiles};
     if (set.tiles.size() > kMaxTiles) return {Kind::TooManyTiles, kMaxTiles};
     for (std::size_t i = 0; i < set.tiles.size(); ++i) {
         const std::string& t = set.tiles[i];
-        if (t.empty()) return {Kind::EmptyName, i};
-        if (t.size() > kMaxTileNameChars) return {Kind::LongName, i};
-        if (!std::all_of(t.begin(), t.end(), [](char c) { return allowedCharacter(c); }))
-            return {Kind::BadCharacter, i};
-        if (std::find(set.tiles.begin(), set.tiles.begin() + i, t) != set.tiles.begin() + i)
+        if (const Kind k = nameProblem(t, false); k != Kind::None) return {k, i};
+        if (std::find(set.tiles.begin(), set.tiles.begin() + static_cast<long>(i), t) !=
+            set.tiles.begin() + static_cast<long>(i))
             return {Kind::Duplicate, i};
     }
     return {};
@@ -83,6 +100,9 @@ std::string describe(const TileSetProblem& p, const TileSet& set) {
             return which + " has more than " + std::to_string(kMaxTileNameChars) + " characters";
         case Kind::BadCharacter:
             return which + ": a name holds letters, digits, blanks and - _ . ( ) + / only";
+        case Kind::BadSetName:
+            return "the set's name: at most " + std::to_string(kMaxTileNameChars) +
+                   " letters, digits, blanks and - _ . ( ) + /";
         case Kind::Duplicate:
             return which + " is named twice";
     }
@@ -104,8 +124,9 @@ TileSet tileSetFromProfile(ProfileStore& profile) {
     return checkTileSet(set).ok() ? set : defaultTileSet();
 }
 
-bool saveTileSet(ProfileStore& profile, const TileSet& set) {
-    if (!checkTileSet(set).ok()) return false;
+bool saveTileSet(ProfileStore& profile, const TileSet& raw) {
+    if (!checkTileSet(raw).ok()) return false;
+    const TileSet set = trimmedTileSet(raw);
     std::string joined;
     for (const std::string& t : set.tiles) joined += (joined.empty() ? "" : "|") + t;
     profile.write(key::kTileSetName, set.name);
@@ -121,17 +142,22 @@ SetLimits setLimitsFromProfile(ProfileStore& profile) {
     return limits;
 }
 
-void saveSetLimits(ProfileStore& profile, const SetLimits& limits) {
+bool saveSetLimits(ProfileStore& profile, const SetLimits& limits) {
+    for (const double v : {limits.meanThreshold, limits.largestThreshold,
+                           limits.productTolerance.value_or(kMinThreshold)})
+        if (!limitInput(formatFixed(v, 2), '.')) return false;
     profile.write(key::kTileMeanThreshold, formatFixed(limits.meanThreshold, 2));
     profile.write(key::kTileLargestThreshold, formatFixed(limits.largestThreshold, 2));
     profile.write(key::kProductTolerance, limits.productTolerance
                                               ? formatFixed(*limits.productTolerance, 2)
                                               : std::string(kNotSet));
+    return true;
 }
 
 std::optional<double> limitInput(std::string_view text, char decimal) {
     const std::string t = trimmed(text);
-    if (t.empty() || t.size() > kLimitChars) return std::nullopt;
+    if (t.empty() || t.size() > kLimitChars || t.find_first_of("eE") != std::string::npos)
+        return std::nullopt;
     const auto v = wholeNumber(t, decimal);
     if (!v || *v < kMinThreshold || *v > kMaxThreshold) return std::nullopt;
     return roundedToTwoDecimals(*v);

@@ -25,9 +25,19 @@ struct TileSet {
 TileSet defaultTileSet();
 
 // Why a set cannot be kept. Names end up in CSV files and in the settings, so they hold
-// letters, digits, blanks and - _ . ( ) + / (and any non-ASCII letter), nothing else.
+// letters, digits, blanks and - _ . ( ) + / (and any non-ASCII letter), nothing else; blanks
+// around them do not count. The set's name may be empty.
 struct TileSetProblem {
-    enum class Kind { None, NoTiles, TooManyTiles, EmptyName, LongName, BadCharacter, Duplicate };
+    enum class Kind {
+        None,
+        BadSetName,
+        NoTiles,
+        TooManyTiles,
+        EmptyName,
+        LongName,
+        BadCharacter,
+        Duplicate
+    };
     Kind kind = Kind::None;
     std::size_t tile = 0;  // the offending tile's index
     bool ok() const { return kind == Kind::None; }
@@ -51,7 +61,8 @@ struct SetLimits {
     std::optional<double> productTolerance;
 };
 SetLimits setLimitsFromProfile(ProfileStore& profile);
-void saveSetLimits(ProfileStore& profile, const SetLimits& limits);
+// False (nothing saved) when a limit breaks the input rules below.
+bool saveSetLimits(ProfileStore& profile, const SetLimits& limits);
 
 // A limit typed by the operator as the threshold dialog takes one: a whole number of at most
 // four characters, the user's decimal separator or a point, from 0.01 to 5.00.

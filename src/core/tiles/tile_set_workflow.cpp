@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 #include "core/app/local_time.h"
 #include "core/app/message_box.h"
@@ -24,8 +25,8 @@ TileSetWorkflow::~TileSetWorkflow() {
 
 void TileSetWorkflow::keepPair() {
     const SharedState& st = s_.state;
-    kept_ = {st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
-             st.sampleSerial,   st.targetMeasured, st.sampleMeasured};
+    kept_ = {st.targetSpectrum, st.sampleSpectrum, st.targetSerial, st.sampleSerial,
+             st.targetMeasured, st.sampleMeasured, st.measureTarget};
 }
 
 void TileSetWorkflow::restorePair() {
@@ -36,12 +37,19 @@ void TileSetWorkflow::restorePair() {
     st.sampleSerial = kept_.sampleSerial;
     st.targetMeasured = kept_.targetMeasured;
     st.sampleMeasured = kept_.sampleMeasured;
+    st.measureTarget = kept_.measureTarget;
 }
 
 void TileSetWorkflow::setChanged() {
-    std::map<std::string, std::pair<TileSpectra, TileRow>> old;
+    struct Carried {
+        TileSpectra spectra;
+        ThreeAngles after;
+        TileRow row;
+    };
+    std::map<std::string, Carried> old;
     for (std::size_t i = 0; i < tiles_.size(); ++i)
-        old[view_.rows[i].name] = {tiles_[i], view_.rows[i]};
+        old[view_.rows[i].name] = {tiles_[i], afterSamples_[i], view_.rows[i]};
+    const std::vector<std::string> before = set_.tiles;
     set_ = tileSetFromProfile(s_.profile);
     limits_ = setLimitsFromProfile(s_.profile);
     tiles_.assign(set_.tiles.size(), {});
@@ -51,15 +59,25 @@ void TileSetWorkflow::setChanged() {
         TileRow& row = view_.rows[i];
         row.name = set_.tiles[i];
         if (const auto it = old.find(row.name); it != old.end()) {
-            tiles_[i] = it->second.first;
-            row.target = it->second.second.target;
-            row.sample = it->second.second.sample;
+            tiles_[i] = it->second.spectra;
+            afterSamples_[i] = it->second.after;
+            row.target = it->second.row.target;
+            row.sample = it->second.row.sample;
+            row.after = it->second.row.after;
         }
     }
     view_.selected = std::min(view_.selected, static_cast<int>(tiles_.size()) - 1);
-    view_.verifying = false;
-    now_.reset();
-    after_.reset();
+    if (set_.tiles != before) {
+        // Another set: its judgement (and any correction under way) no longer applies.
+        view_.verifying = false;
+        now_.reset();
+        after_.reset();
+    } else if (now_) {
+        // New limits only: the same readings judged against them, nothing written.
+        now_ = judgeSet(colour_, tiles_, limits_);
+        predict();
+        if (after_) after_ = judgeSet(colour_, afterSet(), limits_);
+    }
     render();
 }
 
@@ -71,32 +89,55 @@ void TileSetWorkflow::beginMeasurement(ValidationRole role) {
     // Emptied first, so that only a measurement that succeeds is taken for the tile.
     SharedState& st = s_.state;
     st.measureTarget = role == ValidationRole::Target;
-    (role == ValidationRole::Target ? st.targetMeasured : st.sampleMeasured) = false;
+    st.targetMeasured = st.sampleMeasured = false;
+    pending_ = {view_.selected, role};
+}
+
+bool TileSetWorkflow::sameInstrument(const std::string& serial, const std::string& setSerial,
+                                     bool anyRead) {
+    if (!anyRead || serial == setSerial) return true;
+    Message m = messageBox(kStrTileOtherInstrument, Icon::Exclamation);
+    m.suffix = " " + serial + " (the set: " + setSerial + ")";
+    s_.prompter.ask(m);
+    return false;
 }
 
 void TileSetWorkflow::endMeasurement(ValidationRole role) {
     const SharedState& st = s_.state;
-    if (view_.selected < 0) return;
-    const auto i = static_cast<std::size_t>(view_.selected);
+    const Pending pending = std::exchange(pending_, {});
+    if (pending.tile < 0 || pending.role != role) return;
+    const auto i = static_cast<std::size_t>(pending.tile);
     TileRow& row = view_.rows[i];
-    if (role == ValidationRole::Target && st.targetMeasured) {
+    const bool anyTarget = std::any_of(view_.rows.begin(), view_.rows.end(),
+                                       [&](const TileRow& r) { return &r != &row && r.target; });
+    const bool anySample = std::any_of(view_.rows.begin(), view_.rows.end(),
+                                       [&](const TileRow& r) { return &r != &row && r.sample; });
+    if (role == ValidationRole::Target && st.targetMeasured && !view_.verifying) {
+        if (!sameInstrument(st.targetSerial, targetSerial_, anyTarget)) return;
         tiles_[i].target = st.targetSpectrum;
         targetSerial_ = st.targetSerial;
         row.target = true;
-    } else if (role == ValidationRole::Sample && st.sampleMeasured && view_.verifying) {
-        afterSamples_[i] = st.sampleSpectrum;
-        row.after = true;
-        after_.reset();
+        now_.reset();  // a reading taken anew makes the judgement stale
     } else if (role == ValidationRole::Sample && st.sampleMeasured) {
-        tiles_[i].sample = st.sampleSpectrum;
+        if (!sameInstrument(st.sampleSerial, sampleSerial_, anySample || view_.verifying)) return;
         sampleSerial_ = st.sampleSerial;
-        row.sample = true;
-    } else {
-        return;
+        if (view_.verifying) {
+            afterSamples_[i] = st.sampleSpectrum;
+            row.after = true;
+            after_.reset();
+        } else {
+            tiles_[i].sample = st.sampleSpectrum;
+            row.sample = true;
+            now_.reset();
+        }
     }
-    // A reading taken anew makes an earlier judgement stale.
-    if (!view_.verifying) now_.reset();
     render();
+}
+
+std::vector<TileSpectra> TileSetWorkflow::afterSet() const {
+    std::vector<TileSpectra> again = tiles_;
+    for (std::size_t i = 0; i < again.size(); ++i) again[i].sample = afterSamples_[i];
+    return again;
 }
 
 bool TileSetWorkflow::everyTile(bool TileRow::*flag) const {
@@ -107,23 +148,22 @@ bool TileSetWorkflow::everyTile(bool TileRow::*flag) const {
 bool TileSetWorkflow::judge() {
     colour_.setDeltaEFormula(formulaFromProfile(s_.profile));
     if (view_.verifying) {
-        if (!everyTile(&TileRow::after)) return false;
-        std::vector<TileSpectra> again = tiles_;
-        for (std::size_t i = 0; i < again.size(); ++i) again[i].sample = afterSamples_[i];
-        after_ = judgeSet(colour_, again, limits_);
+        if (!everyTile(&TileRow::after) || !now_) return false;
+        after_ = judgeSet(colour_, afterSet(), limits_);
     } else {
         if (!everyTile(&TileRow::target) || !everyTile(&TileRow::sample)) return false;
         now_ = judgeSet(colour_, tiles_, limits_);
+        if (!now_) return false;  // a reading lacks reflectances
         factors_ = fitFactors(tiles_);
-        lightestOnly_ = predictedAgreement(colour_, tiles_,
-                                           ratioFactors(tiles_[lightestTile(tiles_)]), limits_);
-        fitted_ = predictedAgreement(colour_, tiles_, factors_, limits_);
+        predict();
     }
+    if (!after_ && view_.verifying) return false;
     judged();
     return true;
 }
 
 void TileSetWorkflow::judged() {
+    if (!now_) return;
     const SetReport report{set_,
                            targetSerial_,
                            sampleSerial_,
@@ -135,7 +175,14 @@ void TileSetWorkflow::judged() {
                            after_};
     resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
+    if (s_.logbook) s_.logbook->record(setRecord(report, resultFile_));
     render();
+}
+
+void TileSetWorkflow::predict() {
+    lightestOnly_ =
+        predictedAgreement(colour_, tiles_, ratioFactors(tiles_[lightestTile(tiles_)]), limits_);
+    fitted_ = predictedAgreement(colour_, tiles_, factors_, limits_);
 }
 
 bool TileSetWorkflow::prepareCorrection() {
@@ -158,7 +205,7 @@ bool TileSetWorkflow::prepareCorrection() {
 }
 
 void TileSetWorkflow::correctionDone(bool written) {
-    if (!written) return;
+    if (!written || !now_) return;
     view_.verifying = true;
     afterSamples_.assign(tiles_.size(), {});
     for (TileRow& row : view_.rows) row.after = false;
@@ -194,6 +241,7 @@ void TileSetWorkflow::render() {
                              ? everyTile(&TileRow::after)
                              : everyTile(&TileRow::target) && everyTile(&TileRow::sample);
     view_.correctEnabled = now_ && !now_->passed && !view_.verifying;
+    view_.targetEnabled = !view_.verifying;
     view_.now = summary(now_);
     view_.lightestOnly = summary(now_ ? lightestOnly_ : std::nullopt);
     view_.fitted = summary(now_ ? fitted_ : std::nullopt);

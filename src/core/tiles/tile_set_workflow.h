@@ -34,6 +34,7 @@ struct SetSummary {
 struct TileSetView {
     std::vector<TileRow> rows;
     int selected = -1;
+    bool targetEnabled = true;    // not while a correction is verified: the targets stand
     bool judgeEnabled = false;    // every tile read on both instruments
     bool correctEnabled = false;  // judged and failed, and the fitted factors may be written
     bool verifying = false;       // a correction was written: samples now read as "after"
@@ -90,13 +91,23 @@ private:
     struct Kept {
         ThreeAngles target, sample;
         std::string targetSerial, sampleSerial;
-        bool targetMeasured = false, sampleMeasured = false;
+        bool targetMeasured = false, sampleMeasured = false, measureTarget = false;
     };
+    // The measurement under way: for which tile and role.
+    struct Pending {
+        int tile = -1;
+        ValidationRole role = ValidationRole::Sample;
+    };
+    bool sameInstrument(const std::string& serial, const std::string& setSerial, bool anyRead);
     void keepPair();
     void restorePair();
     void judged();
+    // What a correction from the lightest tile alone and the fitted one would leave.
+    void predict();
     SetSummary summary(const std::optional<SetAgreement>& g) const;
     void render();
+    // The set with the samples read after the correction.
+    std::vector<TileSpectra> afterSet() const;
     bool everyTile(bool TileRow::*flag) const;
 
     Seams s_;
@@ -110,6 +121,7 @@ private:
     AngleFactors factors_{};
     SavedFile resultFile_;
     Kept kept_;
+    Pending pending_;
     TileSetView view_;
 };
 

@@ -1,0 +1,68 @@
+#pragma once
+
+// The instrument logbook: every completed check and every write on record, so that an
+// instrument's history can be shown and audited. The result files stay as they are; a record
+// points at them. Recording never stops a check: a logbook that fails says so once and the
+// check goes on.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/app/local_time.h"
+#include "core/colour/spectrum.h"
+
+namespace qv {
+
+enum class RecordKind {
+    Repeatability,
+    InterInstrument,
+    Verification,
+    EntryWrite,
+    EntryDeletion,
+    TileSet
+};
+
+// The kind as the logbook stores it ("repeatability", "inter-instrument", ...), and back.
+std::string_view kindName(RecordKind kind);
+std::optional<RecordKind> kindFromName(std::string_view name);
+
+// One angle of a record; NaN where the check has no such value.
+struct AngleRecord {
+    std::array<double, 3> lab{};  // the checked instrument's L*, a*, b*
+    double deltaE = 0.0;          // the decisive colour difference at this angle
+    double beforeDeltaE = 0.0;    // a verification: the difference before the correction
+};
+
+struct CheckRecord {
+    std::int64_t id = 0;  // given by the logbook
+    RecordKind kind = RecordKind::Repeatability;
+    std::string serial;           // the instrument checked (under correction)
+    std::string instrumentType;   // "53", "40"; empty when not known
+    std::string referenceSerial;  // the reference instrument of an inter-instrument check
+    LocalTime time;
+    std::string operatorName;
+    double threshold = 0.0;  // NaN when the kind has none
+    std::string formula;     // "dE*ab", ...
+    std::optional<bool> passed;
+    std::array<AngleRecord, kAngleCount> angles{};
+    std::vector<std::string> files;  // result and record files written by the check
+    int entry = 0;                   // a write or deletion: the entry, 1 to 30
+    std::string comment;             // a write: the entry's comment
+};
+
+// A record with every number NaN, the kind and time set.
+CheckRecord emptyRecord(RecordKind kind, const LocalTime& time);
+
+class Logbook {
+public:
+    virtual ~Logbook() = default;
+    // Adds the record. A failure is the logbook's own business (it tells the operator once);
+    // the caller goes on whatever happens.
+    virtual void record(const CheckRecord& record) = 0;
+};
+
+}  // namespace qv
