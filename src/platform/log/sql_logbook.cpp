@@ -1,0 +1,318 @@
+#include "platform/log/sql_logbook.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace qv {
+
+namespace {
+
+// Each schema version's statements, applied in order from the file's version up.
+const std::vector<std::vector<const char*>>& migrations() {
+    static const std::vector<std::vector<const char*>> all = {
+        {
+            // 1: records, their angles and their files.
+            "CREATE TABLE records(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, serial TEXT NOT "
+            "NULL, instrument_type TEXT NOT NULL DEFAULT '', reference_serial TEXT NOT NULL "
+            "DEFAULT '', time TEXT NOT NULL, threshold REAL, formula TEXT NOT NULL DEFAULT '', "
+            "passed INTEGER, entry INTEGER NOT NULL DEFAULT 0, comment TEXT NOT NULL DEFAULT '')",
+            "CREATE TABLE angles(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
+            "CASCADE, angle INTEGER NOT NULL, l REAL, a REAL, b REAL, delta_e REAL, "
+            "before_delta_e REAL, PRIMARY KEY(record_id, angle))",
+            "CREATE TABLE files(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
+            "CASCADE, path TEXT NOT NULL)",
+            "CREATE INDEX records_by_serial ON records(serial, time)",
+        },
+        {
+            // 2: who made the check, and imported files known by their contents.
+            "ALTER TABLE records ADD COLUMN operator TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE files ADD COLUMN digest TEXT",
+            "CREATE UNIQUE INDEX files_by_digest ON files(digest) WHERE digest IS NOT NULL",
+        },
+    };
+    return all;
+}
+
+QVariant real(double v) {
+    return std::isnan(v) ? QVariant() : QVariant(v);
+}
+
+double real(const QVariant& v) {
+    return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
+}
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string str(const QVariant& v) {
+    return v.toString().toStdString();
+}
+
+bool exec(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    return q.exec(sql);
+}
+
+}  // namespace
+
+std::string logbookTime(const LocalTime& t) {
+    char out[80];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  std::max(t.hour, 0), std::max(t.minute, 0), std::max(t.second, 0));
+    return out;
+}
+
+LocalTime fromLogbookTime(const std::string& s) {
+    LocalTime t;
+    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
+                    &t.second) != 6)
+        return {};
+    return t;
+}
+
+std::string operatorName() {
+    for (const char* name : {"USER", "LOGNAME", "USERNAME"})
+        if (const QString v = qEnvironmentVariable(name); !v.isEmpty()) return v.toStdString();
+    return "unknown";
+}
+
+SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::string&)> tell)
+    : path_(path), tell_(std::move(tell)) {
+    static std::atomic<int> counter{0};
+    connection_ = QStringLiteral("logbook-%1").arg(counter++);
+    if (openFile()) return;
+    // Not a logbook this program can use: kept aside as it is, and a new one begun.
+    if (!open_ && QFile::exists(text(path_)) && setAside_.empty()) {
+        moveAside();
+        if (!setAside_.empty() && openFile()) {
+            tell("The logbook " + path_ + " could not be read; it was kept as " + setAside_ +
+                 " and a new one begun.");
+            return;
+        }
+    }
+    tell("The logbook " + path_ + " cannot be used (" + db_.lastError().text().toStdString() +
+         "); checks are not recorded in it.");
+}
+
+SqlLogbook::~SqlLogbook() {
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void SqlLogbook::tell(const std::string& what) {
+    if (told_ || !tell_) return;
+    told_ = true;
+    tell_(what);
+}
+
+bool SqlLogbook::openFile() {
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db_.setDatabaseName(text(path_));
+    if (!db_.open()) return false;
+    QSqlQuery check(db_);
+    // A file that is not a database fails here; a damaged one fails the quick check.
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
+        check.value(0).toString() != QStringLiteral("ok")) {
+        db_.close();
+        return false;
+    }
+    exec(db_, QStringLiteral("PRAGMA journal_mode=WAL"));
+    exec(db_, QStringLiteral("PRAGMA foreign_keys=ON"));
+    open_ = migrate();
+    if (!open_) db_.close();
+    return open_;
+}
+
+bool SqlLogbook::migrate() {
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return false;
+    const int version = q.value(0).toInt();
+    if (version > kSchemaVersion) {
+        // Written by a newer program: left exactly as it is.
+        setAside_ = "-";
+        tell("The logbook " + path_ +
+             " was written by a newer version of the program; checks "
+             "are not recorded in it.");
+        return false;
+    }
+    for (int v = version; v < kSchemaVersion; ++v) {
+        if (!db_.transaction()) return false;
+        bool ok = true;
+        for (const char* sql : migrations()[static_cast<std::size_t>(v)])
+            ok = ok && exec(db_, QString::fromLatin1(sql));
+        ok = ok && exec(db_, QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
+        if (!ok || !db_.commit()) {
+            db_.rollback();
+            return false;
+        }
+    }
+    return true;
+}
+
+void SqlLogbook::moveAside() {
+    db_.close();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    QString aside = text(path_) + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFile::exists(aside); ++n)
+        aside = text(path_) + QStringLiteral(".damaged-%1_%2").arg(stamp).arg(n);
+    if (!QFile::rename(text(path_), aside)) return;
+    // The journal files belong to the damaged file; a new logbook must not pick them up.
+    for (const char* suffix : {"-wal", "-shm"})
+        if (QFile::exists(text(path_) + QLatin1String(suffix)))
+            QFile::rename(text(path_) + QLatin1String(suffix), aside + QLatin1String(suffix));
+    setAside_ = aside.toStdString();
+}
+
+std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::string& digest) {
+    if (!open_ || !db_.transaction()) return std::nullopt;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral(
+        "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
+        "formula, passed, entry, comment, operator) VALUES(?,?,?,?,?,?,?,?,?,?,?)"));
+    for (const QVariant& v :
+         {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
+          QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
+          QVariant(text(logbookTime(r.time))), real(r.threshold), QVariant(text(r.formula)),
+          r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
+          QVariant(text(r.comment)),
+          QVariant(text(r.operatorName.empty() ? operatorName() : r.operatorName))})
+        q.addBindValue(v);
+    bool ok = q.exec();
+    const std::int64_t id = q.lastInsertId().toLongLong();
+    for (int a = 0; ok && a < kAngleCount; ++a) {
+        const AngleRecord& g = r.angles[a];
+        QSqlQuery angle(db_);
+        angle.prepare(QStringLiteral("INSERT INTO angles VALUES(?,?,?,?,?,?,?)"));
+        for (const QVariant& v :
+             {QVariant(qlonglong(id)), QVariant(a), real(g.lab[0]), real(g.lab[1]), real(g.lab[2]),
+              real(g.deltaE), real(g.beforeDeltaE)})
+            angle.addBindValue(v);
+        ok = angle.exec();
+    }
+    for (std::size_t i = 0; ok && i < r.files.size(); ++i) {
+        QSqlQuery file(db_);
+        file.prepare(QStringLiteral("INSERT INTO files(record_id, path, digest) VALUES(?,?,?)"));
+        file.addBindValue(qlonglong(id));
+        file.addBindValue(text(r.files[i]));
+        file.addBindValue(i == 0 && !digest.empty() ? QVariant(text(digest)) : QVariant());
+        ok = file.exec();
+    }
+    if (ok && db_.commit()) return id;
+    db_.rollback();
+    return std::nullopt;
+}
+
+void SqlLogbook::record(const CheckRecord& r) {
+    if (!open_) return;
+    if (!insert(r, {}))
+        tell("A check could not be recorded in the logbook " + path_ + " (" +
+             db_.lastError().text().toStdString() + "); its result files were written.");
+}
+
+bool SqlLogbook::knowsDigest(const std::string& digest) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT 1 FROM files WHERE digest = ?"));
+    q.addBindValue(text(digest));
+    return open_ && q.exec() && q.next();
+}
+
+bool SqlLogbook::recordImported(const CheckRecord& r, const std::string& digest) {
+    if (!open_ || knowsDigest(digest)) return false;
+    return insert(r, digest).has_value();
+}
+
+std::vector<SqlLogbook::Instrument> SqlLogbook::instruments() {
+    std::vector<Instrument> out;
+    QSqlQuery q(db_);
+    if (!open_ || !q.exec(QStringLiteral(
+                      "SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM records "
+                      "GROUP BY serial ORDER BY serial")))
+        return out;
+    while (q.next())
+        out.push_back({str(q.value(0)), str(q.value(1)), q.value(2).toInt(), str(q.value(3))});
+    return out;
+}
+
+void SqlLogbook::readAngles(CheckRecord& r) {
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT angle, l, a, b, delta_e, before_delta_e FROM angles WHERE "
+                       "record_id = ?"));
+    q.addBindValue(qlonglong(r.id));
+    if (q.exec())
+        while (q.next()) {
+            const int a = q.value(0).toInt();
+            if (a < 0 || a >= kAngleCount) continue;
+            r.angles[a] = {{real(q.value(1)), real(q.value(2)), real(q.value(3))},
+                           real(q.value(4)),
+                           real(q.value(5))};
+        }
+    QSqlQuery f(db_);
+    f.prepare(QStringLiteral("SELECT path FROM files WHERE record_id = ? ORDER BY rowid"));
+    f.addBindValue(qlonglong(r.id));
+    if (f.exec())
+        while (f.next()) r.files.push_back(str(f.value(0)));
+}
+
+namespace {
+constexpr const char* kRecordColumns =
+    "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
+    "passed, entry, comment, operator FROM records ";
+
+CheckRecord fromRow(const QSqlQuery& q) {
+    CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
+                                fromLogbookTime(str(q.value(5))));
+    r.id = q.value(0).toLongLong();
+    r.serial = str(q.value(2));
+    r.instrumentType = str(q.value(3));
+    r.referenceSerial = str(q.value(4));
+    r.threshold = real(q.value(6));
+    r.formula = str(q.value(7));
+    if (!q.value(8).isNull()) r.passed = q.value(8).toInt() != 0;
+    r.entry = q.value(9).toInt();
+    r.comment = str(q.value(10));
+    r.operatorName = str(q.value(11));
+    return r;
+}
+}  // namespace
+
+std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
+                                             int limit) {
+    std::vector<CheckRecord> out;
+    if (!open_) return out;
+    QSqlQuery q(db_);
+    q.prepare(QString::fromLatin1(kRecordColumns) +
+              QStringLiteral("WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC LIMIT ?"));
+    q.addBindValue(text(serial));
+    q.addBindValue(text(since));
+    q.addBindValue(limit);
+    if (!q.exec()) return out;
+    while (q.next()) out.push_back(fromRow(q));
+    for (CheckRecord& r : out) readAngles(r);
+    return out;
+}
+
+std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
+    if (!open_) return std::nullopt;
+    QSqlQuery q(db_);
+    q.prepare(QString::fromLatin1(kRecordColumns) + QStringLiteral("WHERE id = ?"));
+    q.addBindValue(qlonglong(id));
+    if (!q.exec() || !q.next()) return std::nullopt;
+    CheckRecord r = fromRow(q);
+    readAngles(r);
+    return r;
+}
+
+}  // namespace qv

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/logbook.h"
+
+namespace qv {
+
+// The logbook in an SQLite file (write-ahead logging, one transaction per record, a schema
+// version with forward migrations). A file that cannot be read as a logbook is moved aside,
+// never overwritten, and a new one begun; when no logbook can be had at all, recording is off.
+// Either way the operator is told once, and checks go on.
+class SqlLogbook : public Logbook {
+public:
+    static constexpr int kSchemaVersion = 2;
+
+    // `tell` receives what the operator should learn (once per logbook).
+    explicit SqlLogbook(const std::string& path, std::function<void(const std::string&)> tell = {});
+    ~SqlLogbook() override;
+    SqlLogbook(const SqlLogbook&) = delete;
+    SqlLogbook& operator=(const SqlLogbook&) = delete;
+
+    bool isOpen() const { return open_; }
+    // Where a damaged file was moved; empty when none was.
+    const std::string& setAside() const { return setAside_; }
+    const std::string& path() const { return path_; }
+
+    void record(const CheckRecord& record) override;
+    // As record(), for an imported file: false when a file with this digest is on record
+    // already (nothing added) or the record could not be added.
+    bool recordImported(const CheckRecord& record, const std::string& digest);
+    bool knowsDigest(const std::string& digest);
+
+    struct Instrument {
+        std::string serial;
+        std::string type;
+        int records = 0;
+        std::string lastTime;  // "YYYY-MM-DD hh:mm:ss"
+    };
+    std::vector<Instrument> instruments();
+    // Newest first; `since` "YYYY-MM-DD" or empty for all.
+    std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
+                                     int limit = -1);
+    std::optional<CheckRecord> recordById(std::int64_t id);
+
+private:
+    bool openFile();
+    bool migrate();
+    void moveAside();
+    void tell(const std::string& what);
+    std::optional<std::int64_t> insert(const CheckRecord& record, const std::string& digest);
+    void readAngles(CheckRecord& r);
+
+    std::string path_;
+    QString connection_;
+    QSqlDatabase db_;
+    bool open_ = false;
+    bool told_ = false;
+    std::string setAside_;
+    std::function<void(const std::string&)> tell_;
+};
+
+// "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
+std::string logbookTime(const LocalTime& time);
+LocalTime fromLogbookTime(const std::string& text);
+
+// The login name of whoever runs the program.
+std::string operatorName();
+
+}  // namespace qv
