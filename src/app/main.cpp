@@ -22,6 +22,7 @@
 #include "platform/app/resource_file.h"
 #include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
+#include "platform/log/sql_logbook.h"
 
 namespace {
 
@@ -95,8 +96,10 @@ int main(int argc, char** argv) {
     qv::QtProfileStore profile;
     qv::GuiPrompter prompter(*strings);
     qv::AtomicFileStore files;
+    // A logbook that cannot be had costs no check: its problem is told once, here or later.
+    const std::unique_ptr<qv::SqlLogbook> logbook = qv::openLogbook(prompter);
     qv::GuiContext context{
-        {state, clock, prompter, profile, files, *strings, qv::userNumberFormat()},
+        {state, clock, prompter, profile, files, *strings, qv::userNumberFormat(), logbook.get()},
         [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
         qv::resourceFolder()};
     // The task dialogs of the checks and of user calibration plug in here as they are built.

@@ -206,8 +206,7 @@ int runAgreement(const QStringList& arguments) {
         *engine, run.tiles, ratioFactors(run.tiles[lightestTile(run.tiles)]), limits);
     const SetAgreement fit = *predictedAgreement(*engine, run.tiles, fitted, limits);
 
-    s.state.strDataFolder = setUpDataFolder();
-    ensureFolder(s.state.strDataFolder);
+    s.useDataFolder();
     const SetReport report{run.set,
                            run.targetSerial,
                            run.sampleSerial,
@@ -218,6 +217,7 @@ int runAgreement(const QStringList& arguments) {
                            fit,
                            std::nullopt};
     const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
+    if (s.logbook) s.logbook->record(setRecord(report, saved));
     int code = now.passed ? kExitPassed : kExitCheckFailed;
     if (!saved.ok())
         code = failed(o, "the result file " + saved.name + " could not be written: " + saved.error);

@@ -100,9 +100,10 @@ private:
 bool registerTarget(Session& s, const Seams& seams, const Options& o,
                     InterInstrumentWorkflow& check, SavedFile& targetFile) {
     GivenFile prompter(s.texts.get(), o.referenceFile.toStdString());
-    RegistrationWorkflow registration(Seams{seams.state, seams.clock, prompter, seams.profile,
-                                            seams.files, seams.strings, seams.format},
-                                      check.colour());
+    RegistrationWorkflow registration(
+        Seams{seams.state, seams.clock, prompter, seams.profile, seams.files, seams.strings,
+              seams.format, seams.logbook},
+        check.colour());
     if (!registration.browse() || !registration.registerTarget()) {
         failed(o, "the reference file " + o.referenceFile.toStdString() + " was not registered");
         return false;
@@ -246,8 +247,7 @@ int runCompare(const QStringList& arguments) {
             {.average = true, .json = true, .referencePort = true}, o))
         return *code;
     Session s;
-    s.state.strDataFolder = setUpDataFolder();
-    ensureFolder(s.state.strDataFolder);
+    s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     // Created first: it empties the spectra, and both measurements evaluate with its engine.
     InterInstrumentWorkflow check(seams);

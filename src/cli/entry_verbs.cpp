@@ -12,6 +12,7 @@
 #include "core/app/string_division.h"
 #include "core/coeff/coefficient_file.h"
 #include "core/coeff/coefficient_write_workflow.h"
+#include "core/coeff/delete_entry_workflow.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/coeff/entry_rules.h"
 #include "core/coeff/file_choice.h"
@@ -134,8 +135,11 @@ int runDeleteEntry(const QStringList& arguments) {
                             << QString::fromStdString(comment) << "\"; give --yes to empty it\n";
         return kExitCheckFailed;
     }
-    const LinkError deleted = deleteEntry(s.port(), s.clock, o.entry);
-    if (!deleted.ok()) return failed(o, describe(deleted));
+    // As the deletion dialog does it: the instrument identified, the entry emptied, recorded.
+    s.useDataFolder();
+    DeleteEntryWorkflow deletion(s.seams(), o.entry, comment);
+    if (!deletion.confirm())
+        return failed(o, "entry " + std::to_string(o.entry) + " was not emptied");
     QTextStream(stdout) << "entry " << o.entry << " emptied\n";
     return kExitPassed;
 }
@@ -172,8 +176,7 @@ int runWriteEntry(const QStringList& arguments) {
                           {.entry = true, .comment = true, .from = true}, o))
         return *code;
     Session s;
-    s.state.strDataFolder = setUpDataFolder();
-    ensureFolder(s.state.strDataFolder);
+    s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;

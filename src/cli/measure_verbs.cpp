@@ -197,8 +197,7 @@ int runRepeatability(const QStringList& arguments) {
         return *code;
     Session s;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    s.state.strDataFolder = setUpDataFolder();
-    ensureFolder(s.state.strDataFolder);
+    s.useDataFolder();
     RepeatabilityWorkflow series(s.seams(userNumberFormat()));
     series.setAskBeforeMeasuring(false);
     bool judged = false;

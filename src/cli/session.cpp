@@ -9,6 +9,7 @@
 #include "core/link/connection_workflow.h"
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
+#include "platform/app/data_folder.h"
 
 namespace qv::cli {
 
@@ -147,6 +148,12 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
     o.json = accepted.json && parser.isSet(json);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(whiteOnly);
     return std::nullopt;
+}
+
+void Session::useDataFolder() {
+    state.strDataFolder = setUpDataFolder();
+    ensureFolder(state.strDataFolder);
+    logbook = openLogbook(prompter);
 }
 
 bool openPort(Session& s, const Options& o, const QString& port) {

@@ -16,6 +16,7 @@
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/app/system_clock.h"
+#include "platform/log/sql_logbook.h"
 
 namespace qv::cli {
 
@@ -46,12 +47,17 @@ struct Session {
     PrintingPrompter prompter{texts.get()};
 
     AtomicFileStore files;
+    // Opened by verbs that complete a check: they record it there.
+    std::unique_ptr<SqlLogbook> logbook;
 
     const StringTable& strings() const { return texts ? *texts : noTexts; }
     SerialChannel& port() { return *state.commPort; }
     Seams seams(NumberFormat format = {}) {
-        return Seams{state, clock, prompter, profile, files, strings(), std::move(format)};
+        return Seams{state, clock,     prompter,          profile,
+                     files, strings(), std::move(format), logbook.get()};
     }
+    // The data folder for result files, and the logbook beside it.
+    void useDataFolder();
 };
 
 // Which options a verb takes besides --port and --help.

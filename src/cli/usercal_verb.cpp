@@ -61,8 +61,7 @@ int runUsercal(const QStringList& arguments) {
             {.average = true, .referencePort = true, .entry = true, .comment = true}, o))
         return *code;
     Session s;
-    s.state.strDataFolder = setUpDataFolder();
-    ensureFolder(s.state.strDataFolder);
+    s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     InterInstrumentWorkflow check(seams);
     SavedFile targetFile;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -9,6 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+#include "core/app/message_box.h"
+#include "core/app/string_ids.h"
+#include "platform/app/data_folder.h"
 
 namespace qv {
 
@@ -76,6 +81,22 @@ LocalTime fromLogbookTime(const std::string& s) {
                     &t.second) != 6)
         return {};
     return t;
+}
+
+std::string logbookPath() {
+    const std::string data = setUpDataFolder();
+    if (data.empty()) return {};
+    return QFileInfo(QString::fromStdString(data)).path().toStdString() + "/logbook.sqlite";
+}
+
+std::unique_ptr<SqlLogbook> openLogbook(Prompter& prompter) {
+    const std::string path = logbookPath();
+    if (path.empty()) return nullptr;
+    return std::make_unique<SqlLogbook>(path, [&prompter](const std::string& what) {
+        Message m = messageBox(kStrLogbookProblem, Icon::Exclamation);
+        m.suffix = "\n" + what;
+        prompter.ask(m);
+    });
 }
 
 std::string operatorName() {

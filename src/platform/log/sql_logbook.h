@@ -4,11 +4,13 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/app/logbook.h"
+#include "core/app/prompter.h"
 
 namespace qv {
 
@@ -69,6 +71,13 @@ private:
 // "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
 std::string logbookTime(const LocalTime& time);
 LocalTime fromLogbookTime(const std::string& text);
+
+// Where every program keeps the logbook: beside the data folder, in the program's own folder
+// of the documents; empty when there is no documents folder.
+std::string logbookPath();
+
+// A logbook at logbookPath() that tells its problems through message 232 of `prompter`.
+std::unique_ptr<SqlLogbook> openLogbook(Prompter& prompter);
 
 // The login name of whoever runs the program.
 std::string operatorName();
