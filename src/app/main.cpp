@@ -13,6 +13,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/tiles/tile_set_dlg.h"
 #include "gui/validation/inst_error_confirmation_dlg.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
     };
     correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
         qv::CDataRegUsingFileDlg dialog(context, colour, parent);
+        dialog.exec();
+    };
+    correction.tileSet = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
+        qv::CTileSetDlg dialog(context, colour, parent);
         dialog.exec();
     };
     tasks.coeffFile = [&context](QWidget* parent) {

@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <array>
 #include <cstdio>
 
 #include "core/app/shared_state.h"
+#include "core/colour/colour_requests.h"
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/instr_stability_dlg.h"
@@ -25,6 +27,8 @@
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/tiles/tile_set_dlg.h"
+#include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui/validation/inst_error_confirmation_dlg.h"
 #include "gui/validation/validation_dlg.h"
 #include "platform/app/atomic_file_store.h"
@@ -178,6 +182,75 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
     verifiedScreenshot(context, pair);
 }
 
+// Reads every tile of the tile-set dialog on both instruments, the simulator's specimen
+// switched to the tile's (named as the tile without blanks); with `samplesOnly` the samples
+// alone, as after a correction.
+void readTiles(QWidget& dialog, qv::test::SimInstrument& pair, const qv::TileSet& set,
+               bool samplesOnly) {
+    auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("tileTable"));
+    for (std::size_t i = 0; i < set.tiles.size(); ++i) {
+        std::string specimen = set.tiles[i];
+        std::erase(specimen, ' ');
+        pair.control("specimen " + specimen + " all");
+        table->selectRow(static_cast<int>(i));
+        if (!samplesOnly) {
+            pair.control("plug REF");
+            clickThrough(dialog, "targetButton", "measureButton");
+        }
+        pair.control("plug DUT");
+        clickThrough(dialog, "sampleButton", "measureButton");
+    }
+    dialog.findChild<QPushButton*>(QStringLiteral("judgeButton"))->click();
+}
+
+// The tile-set dialog as it opens with the built-in set; the settings with a short set; the
+// short set judged against an instrument with a gain and a bent photometric scale, which no
+// single tile's factors correct; and the set read again after the fitted correction.
+void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
+                        qv::test::VirtualClock& clock) {
+    qv::sim::InstrumentConfig reference;
+    reference.name = "REF";
+    reference.idText = "L70S-100001";
+    qv::sim::InstrumentConfig corrected = reference;
+    corrected.name = "DUT";
+    corrected.idText = "L70S-200002";
+    corrected.gain = {1.01, 1.015, 1.02};
+    corrected.linearity = 0.06;
+    qv::sim::Options options;
+    options.instruments = {reference, corrected};
+    qv::test::SimInstrument pair(options);
+    state.commPort->close();
+    state.commPort->open(pair.port());
+    clock.rawReadSource = state.commPort.get();
+    const auto engine = qv::makeColourEngine(qv::KEY_VERSION1, qv::DeltaEFormula::Cie76);
+    qv::EvaluateHueControl& colour = *engine;
+    {
+        qv::CTileSetDlg opened(context, colour);
+        save(opened, "tile_set_empty");
+    }
+    const qv::TileSet set{"Lab tiles", {"white", "mid grey", "red", "green"}};
+    qv::saveTileSet(context.profile, set);
+    {
+        qv::CTileSetSettingsDlg settings(context);
+        save(settings, "tile_set_settings");
+    }
+    qv::CTileSetDlg dialog(context, colour);
+    readTiles(dialog, pair, set, false);
+    save(dialog, "tile_set_judged");
+    QTimer writer;
+    QObject::connect(&writer, &QTimer::timeout, [&writer] {
+        auto* write = qobject_cast<qv::CCorrCoeffWriteDlg*>(QApplication::activeModalWidget());
+        if (!write) return;
+        writer.stop();
+        write->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("TILES");
+        write->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    });
+    writer.start(50);
+    dialog.findChild<QPushButton*>(QStringLiteral("correctButton"))->click();
+    readTiles(dialog, pair, set, true);
+    save(dialog, "tile_set_verified");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +331,7 @@ int main(int argc, char** argv) {
         save(sample, "validation_sample");
     }
     interInstrumentScreenshots(context, state, clock);
+    tileSetScreenshots(context, state, clock);
     {
         qv::EntryListWorker worker(*state.commPort);
         qv::CLoadCoeff loading(context, worker);

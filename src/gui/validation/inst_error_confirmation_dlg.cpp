@@ -23,6 +23,9 @@ const char* const kWriteLater =
 const char* const kRegisterLater =
     "Takes the target from a result file of the reference instrument. Not available in this "
     "version.";
+const char* const kTileSetLater =
+    "Judges the agreement over a set of tiles and fits a correction over them. Not available "
+    "in this version.";
 }  // namespace
 
 CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
@@ -58,6 +61,7 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     connect(ui_->registerButton, &QPushButton::clicked, this,
             &CInstErrorConfirmationDlg::onRegister);
     connect(ui_->writeButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onWrite);
+    connect(ui_->tileSetButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onTileSet);
     connect(ui_->connectButton, &QPushButton::clicked, this, &CInstErrorConfirmationDlg::onConnect);
     connect(ui_->calibrateButton, &QPushButton::clicked, this,
             &CInstErrorConfirmationDlg::onCalibrate);
@@ -69,6 +73,7 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     ui_->writeButton->setToolTip(correction_.writeCoefficients ? QString() : tr(kWriteLater));
     ui_->registerButton->setToolTip(correction_.registerFromFile ? QString() : tr(kRegisterLater));
+    ui_->tileSetButton->setToolTip(correction_.tileSet ? QString() : tr(kTileSetLater));
     render();
 }
 
@@ -102,6 +107,12 @@ void CInstErrorConfirmationDlg::onWrite() {
         return;
     onMeasure(ValidationRole::Sample);
     if (workflow_.view().judgeEnabled) onJudge();
+}
+
+void CInstErrorConfirmationDlg::onTileSet() {
+    if (!correction_.tileSet) return;
+    correction_.tileSet(this, workflow_.colour());
+    render();
 }
 
 void CInstErrorConfirmationDlg::onConnect() {
@@ -156,6 +167,7 @@ void CInstErrorConfirmationDlg::render() {
     ui_->judgeButton->setEnabled(v.judgeEnabled);
     ui_->writeButton->setEnabled(v.writeEnabled && bool(correction_.writeCoefficients));
     ui_->registerButton->setEnabled(bool(correction_.registerFromFile));
+    ui_->tileSetButton->setEnabled(bool(correction_.tileSet));
     renderChart();
     renderCorrection();
 }

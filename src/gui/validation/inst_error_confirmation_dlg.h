@@ -25,6 +25,8 @@ struct CorrectionDialogs {
     // True when an entry was written.
     std::function<bool(QWidget* parent, EvaluateHueControl& colour)> writeCoefficients;
     std::function<void(QWidget* parent, EvaluateHueControl& colour)> registerFromFile;
+    // The check over a tile set, with a correction fitted over the set.
+    std::function<void(QWidget* parent, EvaluateHueControl& colour)> tileSet;
 };
 
 // The inter-instrument check: target and sample measured on one specimen, the judgement with
@@ -43,6 +45,7 @@ private:
     void onMeasure(ValidationRole role);
     void onRegister();
     void onWrite();
+    void onTileSet();
     void onConnect();
     void onCalibrate();
     void onThresholds();

@@ -92,5 +92,20 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
     EXPECT_TRUE(dialog.chart()->points(0, SpectraChart::Curve::Target).isEmpty());
 }
 
+// The tile set opens from the check with the check's own colour engine, and only once the
+// program has plugged it in.
+TEST_F(ValidationDialogs, TheTileSetOpensWithTheChecksColourEngine) {
+    CInstErrorConfirmationDlg without(context);
+    EXPECT_FALSE(enabled(without, "tileSetButton"));
+    EXPECT_FALSE(child<QPushButton>(without, "tileSetButton")->toolTip().isEmpty());
+    const EvaluateHueControl* opened = nullptr;
+    CorrectionDialogs correction;
+    correction.tileSet = [&](QWidget*, EvaluateHueControl& colour) { opened = &colour; };
+    CInstErrorConfirmationDlg dialog(context, correction);
+    ASSERT_TRUE(enabled(dialog, "tileSetButton"));
+    click(dialog, "tileSetButton");
+    EXPECT_EQ(opened, &const_cast<InterInstrumentWorkflow&>(dialog.workflow()).colour());
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,313 @@
+#include "gui/tiles/tile_set_dlg.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "gui/coeff/corr_coeff_write_dlg.h"
+#include "gui/kit/gui_context.h"
+#include "gui/kit/spectra_chart.h"
+#include "gui/tiles/tile_set_settings_dlg.h"
+#include "gui/validation/validation_dlg.h"
+
+namespace qv {
+
+namespace {
+// Table columns: the tile, its two readings, the differences, and after a correction the
+// sample read again with its differences.
+constexpr int kTargetColumn = 1;
+constexpr int kSampleColumn = 2;
+constexpr int kDeltaEColumn = 3;
+constexpr int kAgainColumn = kDeltaEColumn + kAngleCount;
+constexpr int kAfterColumn = kAgainColumn + 1;
+constexpr int kColumnCount = kAfterColumn + kAngleCount;
+constexpr int kNameColumnPx = 120;
+constexpr int kMarkColumnPx = 62;
+constexpr int kValueColumnPx = 78;
+
+const QString kMark = QStringLiteral("\u2713");
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QLabel* summaryCell(QWidget* parent, const QString& name, Qt::Alignment alignment) {
+    auto* label = new QLabel(QStringLiteral("---"), parent);
+    label->setObjectName(name);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QPushButton* button(QWidget* parent, const QString& label, const char* name) {
+    auto* b = new QPushButton(label, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+}
+}  // namespace
+
+CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent)
+    : QDialog(parent), context_(context), workflow_(context, colour) {
+    setObjectName(QStringLiteral("CTileSetDlg"));
+    setWindowTitle(tr("Tile set"));
+    heading_ = new QLabel(this);
+    heading_->setObjectName(QStringLiteral("headingLabel"));
+    heading_->setStyleSheet(QStringLiteral("font-size: 13pt; font-weight: bold;"));
+    limits_ = new QLabel(this);
+    limits_->setObjectName(QStringLiteral("limitsLabel"));
+    instruction_ = new QLabel(this);
+    instruction_->setObjectName(QStringLiteral("instructionLabel"));
+    instruction_->setWordWrap(true);
+    buildTable();
+    chart_ = new SpectraChart(this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(table_, 1);
+    left->addWidget(buildSummary());
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addWidget(chart_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(10);
+    layout->addWidget(heading_);
+    layout->addWidget(limits_);
+    layout->addWidget(instruction_);
+    layout->addLayout(columns, 1);
+    layout->addLayout(buildButtons());
+    resize(1440, 720);
+    render();
+}
+
+CTileSetDlg::~CTileSetDlg() = default;
+
+void CTileSetDlg::buildTable() {
+    table_ = new QTableWidget(0, kColumnCount, this);
+    table_->setObjectName(QStringLiteral("tileTable"));
+    table_->verticalHeader()->hide();
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setMinimumSectionSize(kMarkColumnPx);
+    header->resizeSection(0, kNameColumnPx);
+    for (int c : {kTargetColumn, kSampleColumn, kAgainColumn})
+        header->resizeSection(c, kMarkColumnPx);
+    for (int a = 0; a < kAngleCount; ++a) {
+        header->resizeSection(kDeltaEColumn + a, kValueColumnPx);
+        header->resizeSection(kAfterColumn + a, kValueColumnPx);
+    }
+    connect(table_, &QTableWidget::itemSelectionChanged, this, &CTileSetDlg::onSelection);
+}
+
+QWidget* CTileSetDlg::buildSummary() {
+    auto* box =
+        new QGroupBox(tr("Over the set: mean and largest colour difference per angle"), this);
+    box->setObjectName(QStringLiteral("summaryBox"));
+    auto* grid = new QGridLayout(box);
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(4);
+    for (int a = 0; a < kAngleCount; ++a) {
+        grid->addWidget(new QLabel(QStringLiteral("<b>%1°</b>").arg(kAngleDegrees[a]), box), 0,
+                        1 + 2 * a, 1, 2, Qt::AlignCenter);
+        grid->addWidget(new QLabel(tr("mean"), box), 1, 1 + 2 * a, Qt::AlignRight);
+        grid->addWidget(new QLabel(tr("largest"), box), 1, 2 + 2 * a);
+    }
+    grid->addWidget(new QLabel(tr("Verdict"), box), 1, 1 + 2 * kAngleCount);
+    const char* names[4] = {"now", "lightestOnly", "fitted", "after"};
+    for (int r = 0; r < 4; ++r) {
+        SummaryRow& row = summary_[r];
+        row.caption = new QLabel(box);
+        grid->addWidget(row.caption, 2 + r, 0);
+        for (int a = 0; a < kAngleCount; ++a) {
+            const QString angle = QString::number(kAngleDegrees[a]);
+            row.mean[a] = summaryCell(box, QLatin1String(names[r]) + QStringLiteral("Mean") + angle,
+                                      Qt::AlignRight);
+            row.largest[a] = summaryCell(
+                box, QLatin1String(names[r]) + QStringLiteral("Largest") + angle, Qt::AlignLeft);
+            grid->addWidget(row.mean[a], 2 + r, 1 + 2 * a);
+            grid->addWidget(row.largest[a], 2 + r, 2 + 2 * a);
+        }
+        row.verdict =
+            summaryCell(box, QLatin1String(names[r]) + QStringLiteral("Verdict"), Qt::AlignLeft);
+        grid->addWidget(row.verdict, 2 + r, 1 + 2 * kAngleCount);
+    }
+    grid->setColumnStretch(2 + 2 * kAngleCount, 1);
+    summary_[0].caption->setText(tr("Now"));
+    summary_[2].caption->setText(tr("Predicted, fitted over the set"));
+    summary_[3].caption->setText(tr("After correction"));
+    return box;
+}
+
+QLayout* CTileSetDlg::buildButtons() {
+    targetButton_ = button(this, tr("Measure &target..."), "targetButton");
+    sampleButton_ = button(this, tr("Measure &sample..."), "sampleButton");
+    judgeButton_ = button(this, tr("&Judge"), "judgeButton");
+    correctButton_ = button(this, tr("C&orrect..."), "correctButton");
+    auto* settings = button(this, tr("S&et..."), "setButton");
+    auto* close = button(this, tr("C&lose"), "closeButton");
+    auto* row = new QHBoxLayout;
+    for (QPushButton* b : {targetButton_, sampleButton_, judgeButton_, correctButton_})
+        row->addWidget(b);
+    row->addStretch(1);
+    row->addWidget(settings);
+    row->addWidget(close);
+    connect(targetButton_, &QPushButton::clicked, this,
+            [this] { onMeasure(ValidationRole::Target); });
+    connect(sampleButton_, &QPushButton::clicked, this,
+            [this] { onMeasure(ValidationRole::Sample); });
+    connect(judgeButton_, &QPushButton::clicked, this, &CTileSetDlg::onJudge);
+    connect(correctButton_, &QPushButton::clicked, this, &CTileSetDlg::onCorrect);
+    connect(settings, &QPushButton::clicked, this, &CTileSetDlg::onSettings);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    return row;
+}
+
+void CTileSetDlg::onSelection() {
+    const auto rows = table_->selectionModel()->selectedRows();
+    workflow_.select(rows.isEmpty() ? -1 : rows.first().row());
+    render();
+}
+
+void CTileSetDlg::onMeasure(ValidationRole role) {
+    workflow_.beginMeasurement(role);
+    {
+        CValidationDlg validation(context_, workflow_.colour(), role, this);
+        validation.exec();
+    }
+    workflow_.endMeasurement(role);
+    render();
+}
+
+void CTileSetDlg::onJudge() {
+    workflow_.judge();
+    render();
+}
+
+void CTileSetDlg::onCorrect() {
+    if (!workflow_.view().correctEnabled || !workflow_.prepareCorrection()) return render();
+    bool written = false;
+    {
+        CCorrCoeffWriteDlg write(context_, this);
+        write.exec();
+        written = write.written();
+    }
+    workflow_.correctionDone(written);
+    render();
+}
+
+void CTileSetDlg::onSettings() {
+    CTileSetSettingsDlg settings(context_, this);
+    if (settings.exec() != QDialog::Accepted) return;
+    workflow_.setChanged();
+    render();
+}
+
+void CTileSetDlg::render() {
+    const TileSetView& v = workflow_.view();
+    renderHeading();
+    renderTable();
+    renderSummary();
+    renderChart();
+    targetButton_->setEnabled(v.selected >= 0);
+    sampleButton_->setEnabled(v.selected >= 0);
+    judgeButton_->setEnabled(v.judgeEnabled);
+    correctButton_->setEnabled(v.correctEnabled);
+}
+
+void CTileSetDlg::renderHeading() {
+    const TileSet& set = workflow_.set();
+    heading_->setText(set.name.empty() ? tr("Tile set") : tr("Tile set: %1").arg(text(set.name)));
+    const SetLimits& l = workflow_.limits();
+    QString limits = tr("Passes when at every angle the mean lies below %1 and the largest below "
+                        "%2 (%3).")
+                         .arg(text(context_.format.display(l.meanThreshold)),
+                              text(context_.format.display(l.largestThreshold)),
+                              text(workflow_.colour().deltaELabel()));
+    if (l.productTolerance)
+        limits +=
+            tr(" Product tolerance: %1.").arg(text(context_.format.display(*l.productTolerance)));
+    limits_->setText(limits);
+    instruction_->setText(
+        workflow_.view().verifying
+            ? tr("Correction written. Measure each tile's sample again on the corrected "
+                 "instrument, then press Judge.")
+            : tr("Choose a tile and measure it on the reference instrument (target) and on the "
+                 "instrument under correction (sample). When every tile is read on both, press "
+                 "Judge."));
+}
+
+void CTileSetDlg::renderTable() {
+    const TileSetView& v = workflow_.view();
+    const QString label = text(workflow_.colour().deltaELabel());
+    QStringList headers{tr("Tile"), tr("Target"), tr("Sample")};
+    for (int a = 0; a < kAngleCount; ++a)
+        headers << QStringLiteral("%1 %2°").arg(label).arg(kAngleDegrees[a]);
+    headers << tr("Again");
+    for (int a = 0; a < kAngleCount; ++a) headers << tr("After %1°").arg(kAngleDegrees[a]);
+    // Filling the table is not a choice of the operator's: no selection signals meanwhile.
+    const QSignalBlocker quiet(table_);
+    table_->setHorizontalHeaderLabels(headers);
+    table_->setRowCount(static_cast<int>(v.rows.size()));
+    const auto cell = [this](int r, int c, const QString& s, Qt::Alignment alignment) {
+        auto* item = new QTableWidgetItem(s);
+        item->setTextAlignment(alignment | Qt::AlignVCenter);
+        table_->setItem(r, c, item);
+    };
+    for (int r = 0; r < table_->rowCount(); ++r) {
+        const TileRow& row = v.rows[static_cast<std::size_t>(r)];
+        cell(r, 0, text(row.name), Qt::AlignLeft);
+        cell(r, kTargetColumn, row.target ? kMark : QString(), Qt::AlignCenter);
+        cell(r, kSampleColumn, row.sample ? kMark : QString(), Qt::AlignCenter);
+        cell(r, kAgainColumn, row.after ? kMark : QString(), Qt::AlignCenter);
+        for (int a = 0; a < kAngleCount; ++a) {
+            cell(r, kDeltaEColumn + a, text(row.deltaE[a]), Qt::AlignRight);
+            cell(r, kAfterColumn + a, text(row.afterDeltaE[a]), Qt::AlignRight);
+        }
+    }
+    for (int c = kAgainColumn; c < kColumnCount; ++c) table_->setColumnHidden(c, !v.verifying);
+    if (v.selected >= 0)
+        table_->selectRow(v.selected);
+    else
+        table_->setCurrentCell(-1, -1);
+}
+
+void CTileSetDlg::renderSummary() {
+    const TileSetView& v = workflow_.view();
+    summary_[1].caption->setText(
+        tr("Predicted, %1 alone")
+            .arg(v.lightestTile.empty() ? tr("the lightest tile") : text(v.lightestTile)));
+    const std::array<const SetSummary*, 4> lines{&v.now, &v.lightestOnly, &v.fitted, &v.after};
+    for (std::size_t r = 0; r < lines.size(); ++r) {
+        const SetSummary& s = *lines[r];
+        SummaryRow& row = summary_[r];
+        for (int a = 0; a < kAngleCount; ++a) {
+            row.mean[a]->setText(text(s.mean[a]));
+            row.largest[a]->setText(text(s.largest[a]));
+        }
+        row.verdict->setText(s.verdict.empty() ? QStringLiteral("---") : text(s.verdict));
+        const char* colour = s.verdict == "PASSED" ? "#1a7f37" : "#b42318";
+        row.verdict->setStyleSheet(
+            s.verdict.empty()
+                ? QString()
+                : QStringLiteral("font-weight: bold; color: %1;").arg(QLatin1String(colour)));
+    }
+}
+
+void CTileSetDlg::renderChart() {
+    const int selected = workflow_.view().selected;
+    if (selected < 0) return chart_->clear();
+    const TileSpectra& tile = workflow_.tiles()[static_cast<std::size_t>(selected)];
+    chart_->setSpectra(tile.target, tile.sample, std::nullopt);
+}
+
+}  // namespace qv

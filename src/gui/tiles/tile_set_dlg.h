@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "core/tiles/tile_set_workflow.h"
+
+class QLabel;
+class QLayout;
+class QPushButton;
+class QTableWidget;
+
+namespace qv {
+
+struct GuiContext;
+class SpectraChart;
+
+// The inter-instrument check over a tile set: each tile read on the reference instrument
+// (target) and on the instrument under correction (sample), the set judged beside what a
+// correction would reach, the correction fitted over the set written, and the set read again.
+class CTileSetDlg : public QDialog {
+    Q_OBJECT
+public:
+    CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent = nullptr);
+    ~CTileSetDlg() override;
+
+    const TileSetWorkflow& workflow() const { return workflow_; }
+    SpectraChart* chart() const { return chart_; }
+
+private:
+    // One summary line: mean and largest per angle, and the verdict.
+    struct SummaryRow {
+        QLabel* caption = nullptr;
+        std::array<QLabel*, kAngleCount> mean{};
+        std::array<QLabel*, kAngleCount> largest{};
+        QLabel* verdict = nullptr;
+    };
+
+    void buildTable();
+    QWidget* buildSummary();
+    QLayout* buildButtons();
+    void onSelection();
+    void onMeasure(ValidationRole role);
+    void onJudge();
+    void onCorrect();
+    void onSettings();
+    void render();
+    void renderHeading();
+    void renderTable();
+    void renderSummary();
+    void renderChart();
+
+    GuiContext& context_;
+    TileSetWorkflow workflow_;
+    QLabel* heading_ = nullptr;
+    QLabel* limits_ = nullptr;
+    QLabel* instruction_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    SpectraChart* chart_ = nullptr;
+    std::array<SummaryRow, 4> summary_{};
+    QPushButton* targetButton_ = nullptr;
+    QPushButton* sampleButton_ = nullptr;
+    QPushButton* judgeButton_ = nullptr;
+    QPushButton* correctButton_ = nullptr;
+};
+
+}  // namespace qv

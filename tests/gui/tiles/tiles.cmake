@@ -1,0 +1,4 @@
+# The tile-set dialogs against two simulated instruments behind one port.
+qv_add_test(NAME test_gui_tiles GUI LIBS qvgui SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tile_set_dialogs_test.cpp)
+target_include_directories(test_gui_tiles PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
