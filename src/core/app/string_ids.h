@@ -121,6 +121,7 @@ inline constexpr int kStrCorrectionNotApplied = 229;
 inline constexpr int kStrBeforeCorrection = 230;
 inline constexpr int kStrTileOtherInstrument = 231;
 inline constexpr int kStrLogbookProblem = 232;
+inline constexpr int kStrTileSetRefused = 233;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

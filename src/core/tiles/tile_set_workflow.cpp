@@ -1,6 +1,7 @@
 #include "core/tiles/tile_set_workflow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
+#include "core/colour/colour_requests.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {
@@ -83,6 +85,7 @@ void TileSetWorkflow::setChanged() {
 
 void TileSetWorkflow::select(int row) {
     view_.selected = row >= 0 && row < static_cast<int>(tiles_.size()) ? row : -1;
+    render();
 }
 
 void TileSetWorkflow::beginMeasurement(ValidationRole role) {
@@ -146,6 +149,7 @@ bool TileSetWorkflow::everyTile(bool TileRow::*flag) const {
 }
 
 bool TileSetWorkflow::judge() {
+    applyStandardViewing(colour_);
     colour_.setDeltaEFormula(formulaFromProfile(s_.profile));
     if (view_.verifying) {
         if (!everyTile(&TileRow::after) || !now_) return false;
@@ -220,8 +224,9 @@ SetSummary TileSetWorkflow::summary(const std::optional<SetAgreement>& g) const 
     if (!g) return s;
     for (int a = 0; a < kAngleCount; ++a) {
         s.mean[a] = s_.format.display(g->angles[a].mean);
-        s.largest[a] = s_.format.display(g->angles[a].largest) + " (" +
-                       set_.tiles[g->angles[a].largestTile] + ")";
+        const double largest = g->angles[a].largest;
+        s.largest[a] = s_.format.display(largest);
+        if (!std::isnan(largest)) s.largest[a] += " (" + set_.tiles[g->angles[a].largestTile] + ")";
     }
     s.verdict = g->passed ? "PASSED" : "FAILED";
     return s;
@@ -241,7 +246,9 @@ void TileSetWorkflow::render() {
                              ? everyTile(&TileRow::after)
                              : everyTile(&TileRow::target) && everyTile(&TileRow::sample);
     view_.correctEnabled = now_ && !now_->passed && !view_.verifying;
-    view_.targetEnabled = !view_.verifying;
+    const bool canMeasure = s_.state.bConnected && view_.selected >= 0;
+    view_.targetEnabled = canMeasure && !view_.verifying;
+    view_.sampleEnabled = canMeasure;
     view_.now = summary(now_);
     view_.lightestOnly = summary(now_ ? lightestOnly_ : std::nullopt);
     view_.fitted = summary(now_ ? fitted_ : std::nullopt);

@@ -34,7 +34,10 @@ struct SetSummary {
 struct TileSetView {
     std::vector<TileRow> rows;
     int selected = -1;
-    bool targetEnabled = true;    // not while a correction is verified: the targets stand
+    // Measuring wants a connected instrument and a chosen tile; targets are not read again
+    // while a correction is verified (the correction was fitted on them).
+    bool targetEnabled = false;
+    bool sampleEnabled = false;
     bool judgeEnabled = false;    // every tile read on both instruments
     bool correctEnabled = false;  // judged and failed, and the fitted factors may be written
     bool verifying = false;       // a correction was written: samples now read as "after"
@@ -80,6 +83,8 @@ public:
     const TileSet& set() const { return set_; }
     const SetLimits& limits() const { return limits_; }
     const std::vector<TileSpectra>& tiles() const { return tiles_; }
+    // The samples read after a correction, by tile (empty where none is read yet).
+    const std::vector<ThreeAngles>& afterSamples() const { return afterSamples_; }
     const TileSetView& view() const { return view_; }
     const std::optional<SetAgreement>& agreement() const { return now_; }
     const std::optional<SetAgreement>& lightestOnly() const { return lightestOnly_; }

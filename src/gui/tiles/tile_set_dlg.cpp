@@ -218,8 +218,8 @@ void CTileSetDlg::render() {
     renderTable();
     renderSummary();
     renderChart();
-    targetButton_->setEnabled(v.selected >= 0);
-    sampleButton_->setEnabled(v.selected >= 0);
+    targetButton_->setEnabled(v.targetEnabled);
+    sampleButton_->setEnabled(v.sampleEnabled);
     judgeButton_->setEnabled(v.judgeEnabled);
     correctButton_->setEnabled(v.correctEnabled);
 }
@@ -306,8 +306,12 @@ void CTileSetDlg::renderSummary() {
 void CTileSetDlg::renderChart() {
     const int selected = workflow_.view().selected;
     if (selected < 0) return chart_->clear();
-    const TileSpectra& tile = workflow_.tiles()[static_cast<std::size_t>(selected)];
-    chart_->setSpectra(tile.target, tile.sample, std::nullopt);
+    const auto i = static_cast<std::size_t>(selected);
+    const TileSpectra& tile = workflow_.tiles()[i];
+    // After a correction, the reading taken again once there is one.
+    const ThreeAngles& after = workflow_.afterSamples()[i];
+    const bool again = workflow_.view().rows[i].after;
+    chart_->setSpectra(tile.target, again ? after : tile.sample, std::nullopt);
 }
 
 }  // namespace qv

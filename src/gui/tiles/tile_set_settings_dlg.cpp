@@ -19,18 +19,10 @@
 namespace qv {
 
 namespace {
-// The core words a tile-set problem itself: its message has no table text in front.
-constexpr int kNoTableText = 0;
 constexpr int kLimitChars = 4;
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-// describe() words a problem for the middle of a sentence.
-std::string sentence(std::string s) {
-    if (!s.empty()) s[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
-    return s + ".";
 }
 
 QLineEdit* limitEdit(QWidget* parent, const char* name) {
@@ -176,7 +168,7 @@ std::optional<double> CTileSetSettingsDlg::limitOf(QLineEdit* edit) {
 void CTileSetSettingsDlg::accept() {
     const TileSet set = trimmedTileSet(editedSet());
     if (const TileSetProblem problem = checkTileSet(set); !problem.ok()) {
-        tell(kNoTableText, sentence(describe(problem, set)));
+        tell(kStrTileSetRefused, " " + describe(problem, set) + ".");
         tileList_->setCurrentRow(std::min(static_cast<int>(problem.tile), tileList_->count() - 1));
         tileList_->setFocus();
         return;
