@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+#include "platform/app/data_folder.h"
 
 namespace qv {
 
@@ -76,6 +79,12 @@ LocalTime fromLogbookTime(const std::string& s) {
                     &t.second) != 6)
         return {};
     return t;
+}
+
+std::string logbookPath() {
+    const std::string data = setUpDataFolder();
+    if (data.empty()) return {};
+    return QFileInfo(text(data)).path().toStdString() + "/logbook.sqlite";
 }
 
 std::string operatorName() {
@@ -225,6 +234,13 @@ bool SqlLogbook::knowsDigest(const std::string& digest) {
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT 1 FROM files WHERE digest = ?"));
     q.addBindValue(text(digest));
+    return open_ && q.exec() && q.next();
+}
+
+bool SqlLogbook::knowsFile(const std::string& path) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT 1 FROM files WHERE path = ?"));
+    q.addBindValue(text(path));
     return open_ && q.exec() && q.next();
 }
 

@@ -36,6 +36,8 @@ public:
     // already (nothing added) or the record could not be added.
     bool recordImported(const CheckRecord& record, const std::string& digest);
     bool knowsDigest(const std::string& digest);
+    // Whether a record names the file at `path` (a check recorded as it wrote the file).
+    bool knowsFile(const std::string& path);
 
     struct Instrument {
         std::string serial;
@@ -69,6 +71,10 @@ private:
 // "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
 std::string logbookTime(const LocalTime& time);
 LocalTime fromLogbookTime(const std::string& text);
+
+// The logbook of every program: logbook.sqlite in the program's folder of the user's documents,
+// beside the data folder. Empty when there is no data folder.
+std::string logbookPath();
 
 // The login name of whoever runs the program.
 std::string operatorName();
