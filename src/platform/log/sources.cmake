@@ -1,2 +1,3 @@
 target_sources(qvplatform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/import_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sql_logbook.cpp)

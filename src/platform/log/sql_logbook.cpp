@@ -249,6 +249,13 @@ bool SqlLogbook::knowsDigest(const std::string& digest) {
     return open_ && q.exec() && q.next();
 }
 
+bool SqlLogbook::knowsFile(const std::string& path) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT 1 FROM files WHERE path = ?"));
+    q.addBindValue(text(path));
+    return open_ && q.exec() && q.next();
+}
+
 bool SqlLogbook::recordImported(const CheckRecord& r, const std::string& digest) {
     if (!open_ || knowsDigest(digest)) return false;
     return insert(r, digest).has_value();

@@ -38,6 +38,8 @@ public:
     // already (nothing added) or the record could not be added.
     bool recordImported(const CheckRecord& record, const std::string& digest);
     bool knowsDigest(const std::string& digest);
+    // Whether a record names the file at `path` (a check recorded as it wrote the file).
+    bool knowsFile(const std::string& path);
 
     struct Instrument {
         std::string serial;

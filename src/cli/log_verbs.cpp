@@ -1,0 +1,212 @@
+// The instrument logbook from the command line: earlier result files taken into it, and an
+// instrument's history read from it.
+#include <QCommandLineParser>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <cmath>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "platform/app/data_folder.h"
+#include "platform/app/locale_format.h"
+#include "platform/log/import_folder.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv::cli {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Parses; an exit code when the verb is to end at once (help shown, or the options wrong).
+std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
+                             const Options& o, const QString& usage) {
+    parser.addHelpOption();
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (!parser.isSet(QStringLiteral("help"))) return std::nullopt;
+    QString help = parser.helpText();
+    QTextStream(stdout) << help.replace(0, help.indexOf(QLatin1Char('\n')), usage);
+    return kExitPassed;
+}
+
+// The logbook every program writes; nothing when it cannot be had (the reason printed).
+std::unique_ptr<SqlLogbook> openLogbook(const Options& o) {
+    const std::string path = logbookPath();
+    if (path.empty()) {
+        failed(o, "there is no documents folder for the logbook");
+        return nullptr;
+    }
+    auto logbook = std::make_unique<SqlLogbook>(path, [&o](const std::string& what) {
+        QTextStream(stderr) << o.verb << ": " << qs(what) << "\n";
+    });
+    if (logbook->isOpen()) return logbook;
+    failed(o, "the logbook " + path + " cannot be opened");
+    return nullptr;
+}
+
+int runImport(const QStringList& arguments) {
+    Options o;
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Takes the result files in FOLDER (the data folder when not given) into the logbook: "
+        "repeatability, judgement, coefficient record and tile-set files, each known by its "
+        "contents and recorded once however often it is imported. Target files and files of "
+        "other programs are named and skipped.\n"
+        "Exit status: 0 done, 2 the folder or the logbook cannot be used."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to read."));
+    const QString usage = QStringLiteral("Usage: qvl70s-cli import [options] [FOLDER]");
+    if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
+    const QStringList positional = parser.positionalArguments();
+    const std::string folder =
+        positional.isEmpty() ? setUpDataFolder() : positional.front().toStdString();
+    if (folder.empty() || !QDir(qs(folder)).exists())
+        return failed(o, "no folder " + (folder.empty() ? std::string("to import") : folder));
+    const auto logbook = openLogbook(o);
+    if (!logbook) return kExitFailed;
+    Session s;
+    const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
+    int counts[3] = {};
+    QTextStream out(stdout);
+    for (const ImportedFile& f : files) {
+        ++counts[static_cast<int>(f.outcome)];
+        const QString name = QDir(qs(folder)).relativeFilePath(qs(f.path));
+        switch (f.outcome) {
+            case ImportedFile::Outcome::Imported:
+                out << "imported " << name << " (" << qs(f.detail) << ")\n";
+                break;
+            case ImportedFile::Outcome::AlreadyRecorded:
+                out << "already recorded " << name << "\n";
+                break;
+            case ImportedFile::Outcome::Skipped:
+                out << "skipped " << name << ": " << qs(f.detail) << "\n";
+                break;
+        }
+    }
+    out << counts[0] << " imported, " << counts[1] << " already recorded, " << counts[2]
+        << " skipped\n";
+    return kExitPassed;
+}
+
+QJsonValue orNull(double v) {
+    return std::isnan(v) ? QJsonValue() : QJsonValue(v);
+}
+
+QString verdict(const CheckRecord& r) {
+    return r.passed ? (*r.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"))
+                    : QStringLiteral("---");
+}
+
+QJsonObject recordJson(const CheckRecord& r) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleRecord& g = r.angles[a];
+        angles.append(
+            QJsonObject{{"angle", kAngleDegrees[a]},
+                        {"lab", QJsonArray{orNull(g.lab[0]), orNull(g.lab[1]), orNull(g.lab[2])}},
+                        {"deltaE", orNull(g.deltaE)},
+                        {"beforeDeltaE", orNull(g.beforeDeltaE)}});
+    }
+    QJsonArray files;
+    for (const std::string& f : r.files) files.append(qs(f));
+    return {{"id", qint64(r.id)},
+            {"time", qs(logbookTime(r.time))},
+            {"kind", qs(std::string(kindName(r.kind)))},
+            {"serial", qs(r.serial)},
+            {"referenceSerial", qs(r.referenceSerial)},
+            {"operator", qs(r.operatorName)},
+            {"threshold", orNull(r.threshold)},
+            {"formula", qs(r.formula)},
+            {"passed", r.passed ? QJsonValue(*r.passed) : QJsonValue()},
+            {"entry", r.entry},
+            {"comment", qs(r.comment)},
+            {"angles", angles},
+            {"files", files}};
+}
+
+void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
+    out << QStringLiteral("time").leftJustified(21) << QStringLiteral("kind").leftJustified(18)
+        << QStringLiteral("verdict").leftJustified(9) << "   dE 25   dE 45   dE 75  files\n";
+    for (const CheckRecord& r : records) {
+        out << qs(logbookTime(r.time)).leftJustified(21)
+            << qs(std::string(kindName(r.kind))).leftJustified(18) << verdict(r).leftJustified(9);
+        for (const AngleRecord& g : r.angles)
+            out << (std::isnan(g.deltaE) ? QStringLiteral("---") : number(g.deltaE, 2))
+                       .rightJustified(8);
+        for (const std::string& f : r.files) out << "  " << qs(f);
+        out << "\n";
+    }
+}
+
+int printInstruments(QTextStream& out, SqlLogbook& logbook, bool json) {
+    const auto instruments = logbook.instruments();
+    if (json) {
+        QJsonArray all;
+        for (const auto& i : instruments)
+            all.append(QJsonObject{{"serial", qs(i.serial)},
+                                   {"type", qs(i.type)},
+                                   {"records", i.records},
+                                   {"lastTime", qs(i.lastTime)}});
+        out << QJsonDocument(QJsonObject{{"instruments", all}}).toJson(QJsonDocument::Indented);
+        return kExitPassed;
+    }
+    for (const auto& i : instruments)
+        out << qs(i.serial).leftJustified(20) << qs(i.type).leftJustified(4)
+            << QString::number(i.records).rightJustified(6) << " records, last " << qs(i.lastTime)
+            << "\n";
+    if (instruments.empty()) out << "The logbook holds no records yet.\n";
+    return kExitPassed;
+}
+
+int runHistory(const QStringList& arguments) {
+    Options o;
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Without --serial, the instruments in the logbook with their number of records and the "
+        "time of the last; with it, that instrument's records, newest first: time, kind, "
+        "verdict, the colour difference per angle and the files.\n"
+        "Exit status: 0 done, 2 the options are wrong or the logbook cannot be opened."));
+    parser.addOption(
+        {QStringLiteral("serial"), QStringLiteral("The instrument."), QStringLiteral("S")});
+    parser.addOption({QStringLiteral("since"), QStringLiteral("Records from this day on."),
+                      QStringLiteral("YYYY-MM-DD")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    const QString usage = QStringLiteral("Usage: qvl70s-cli history [options]");
+    if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
+    const QString since = parser.value(QStringLiteral("since"));
+    static const QRegularExpression kDay(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    if (!since.isEmpty() && !kDay.match(since).hasMatch())
+        return failed(o, "--since takes a day as YYYY-MM-DD");
+    const auto logbook = openLogbook(o);
+    if (!logbook) return kExitFailed;
+    QTextStream out(stdout);
+    const bool json = parser.isSet(QStringLiteral("json"));
+    if (!parser.isSet(QStringLiteral("serial"))) return printInstruments(out, *logbook, json);
+    const QString serial = parser.value(QStringLiteral("serial"));
+    const auto records = logbook->records(serial.toStdString(), since.toStdString());
+    if (!json) {
+        printRecords(out, records);
+        return kExitPassed;
+    }
+    QJsonArray all;
+    for (const CheckRecord& r : records) all.append(recordJson(r));
+    out << QJsonDocument(QJsonObject{{"serial", serial}, {"records", all}})
+               .toJson(QJsonDocument::Indented);
+    return kExitPassed;
+}
+
+}  // namespace
+
+static const bool logRegistered =
+    (registerVerb({"import", "Earlier result files taken into the logbook", &runImport}),
+     registerVerb({"history", "An instrument's checks and writes from the logbook", &runHistory}),
+     true);
+
+}  // namespace qv::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+// Result files already in a folder taken into the logbook: every file the program writes is
+// recorded once, whatever it is called now and however often it is imported.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/app/number_format.h"
+#include "core/app/string_table.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv {
+
+// No result file comes near this; anything larger is not read at all.
+inline constexpr std::size_t kMaxImportBytes = 4 * 1024 * 1024;
+
+struct ImportedFile {
+    enum class Outcome { Imported, AlreadyRecorded, Skipped };
+    std::string path;
+    Outcome outcome = Outcome::Skipped;
+    std::string detail;  // imported: the record's kind; skipped: why
+};
+
+// Every "*.csv" directly in `folder`, in the order of their names. A file the logbook holds
+// already (the same contents, or a record naming this path) adds nothing.
+std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& logbook,
+                                       const NumberFormat& format, const StringTable& texts);
+
+}  // namespace qv

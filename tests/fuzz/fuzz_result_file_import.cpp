@@ -1,0 +1,84 @@
+// Result files reach the logbook from whatever folder the operator names: whatever one holds,
+// reading it either gives a check with a serial, a real time and finite values where its kind
+// has them, or says why not, naming a line; and the user's separators never change the outcome,
+// since a file says its own.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "core/log/result_file_import.h"
+#include "fuzz_check.h"
+#include "fuzz_file_texts.h"
+
+namespace {
+
+// The block headings besides the header keys, as the program's string table has them.
+class ResultFileTexts : public qv::fuzz::FileKeyTexts {
+public:
+    std::string text(int id) const override {
+        switch (id) {
+            case 189:
+                return "Measurement 1";
+            case 191:
+                return "Measurement 2";
+            case 192:
+                return "dE";
+            case 193:
+                return "Measurement 3";
+            case 197:
+                return "Target";
+            case 198:
+                return "Sample";
+            case 205:
+                return "Sample reflectance in percent used for the coefficients";
+            case 230:
+                return "dE before correction";
+            default:
+                return FileKeyTexts::text(id);
+        }
+    }
+};
+
+void checkRecord(const qv::CheckRecord& r) {
+    using qv::RecordKind;
+    FUZZ_CHECK(!r.serial.empty() && r.files.empty() && r.id == 0);
+    FUZZ_CHECK(r.time.year >= 1 && r.time.month >= 1 && r.time.month <= 12 && r.time.day >= 1 &&
+               r.time.day <= 31 && r.time.hour >= 0 && r.time.hour <= 23 && r.time.minute >= 0 &&
+               r.time.minute <= 59 && r.time.second >= 0 && r.time.second <= 59);
+    const bool judged = r.kind != RecordKind::EntryWrite;
+    FUZZ_CHECK(r.kind != RecordKind::EntryDeletion);
+    FUZZ_CHECK(std::isfinite(r.threshold) == (r.kind == RecordKind::TileSet));
+    FUZZ_CHECK(r.passed.has_value() == (r.kind == RecordKind::TileSet));
+    for (const qv::AngleRecord& a : r.angles) {
+        FUZZ_CHECK(std::isfinite(a.deltaE) == judged);
+        if (r.kind == RecordKind::Verification) FUZZ_CHECK(std::isfinite(a.beforeDeltaE));
+        for (double v : a.lab) FUZZ_CHECK(std::isnan(v) || std::isfinite(v));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const auto file = qv::fuzz::fuzzFile(data, size);
+    const ResultFileTexts texts;
+    const qv::ResultFileRead read = qv::recordFromResultFile(file.text, file.format, texts);
+    if (read.record) {
+        FUZZ_CHECK(read.ours && read.reason.empty());
+        checkRecord(*read.record);
+    } else if (read.ours) {
+        FUZZ_CHECK(read.reason == "a target measurement, not a check");
+    } else {
+        FUZZ_CHECK(read.reason.rfind("line ", 0) == 0 && std::atoi(read.reason.c_str() + 5) >= 1);
+    }
+    const qv::NumberFormat other{file.format.decimalSeparator == ',' ? '.' : ',',
+                                 file.format.listSeparator == ";" ? "," : ";"};
+    const qv::ResultFileRead again = qv::recordFromResultFile(file.text, other, texts);
+    FUZZ_CHECK(again.reason == read.reason && again.ours == read.ours);
+    FUZZ_CHECK(again.record.has_value() == read.record.has_value());
+    FUZZ_CHECK(!read.record || again.record->serial == read.record->serial);
+    const std::string digest = qv::contentDigest(file.text);
+    FUZZ_CHECK(digest.size() == 16 && digest.find_first_not_of("0123456789abcdef") == digest.npos);
+    return 0;
+}
