@@ -116,8 +116,8 @@ TEST_F(TileSetDialogs, TheSettingsKeepNoSetWithATileNamedTwiceNorAnUnreadableLim
     tiles->item(1)->setText(QStringLiteral(" white "));
     settings.accept();
     EXPECT_NE(settings.result(), QDialog::Accepted);
-    ASSERT_EQ(prompter.asked.size(), 1u);
-    EXPECT_EQ(prompter.asked[0].suffix, "Tile 2 (\"white\") is named twice.");
+    ASSERT_EQ(prompter.ids(), std::vector<int>{kStrTileSetRefused});
+    EXPECT_EQ(prompter.asked[0].suffix, " tile 2 (\"white\") is named twice.");
     EXPECT_EQ(tiles->currentRow(), 1);
 
     tiles->item(1)->setText(QStringLiteral("mid grey"));
