@@ -105,8 +105,8 @@ std::string operatorName() {
     return "unknown";
 }
 
-SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::string&)> tell)
-    : path_(path), tell_(std::move(tell)) {
+SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::string&)> notify)
+    : path_(path), tell_(std::move(notify)) {
     static std::atomic<int> counter{0};
     connection_ = QStringLiteral("logbook-%1").arg(counter++);
     if (openFile()) return;

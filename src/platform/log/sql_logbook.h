@@ -22,8 +22,9 @@ class SqlLogbook : public Logbook {
 public:
     static constexpr int kSchemaVersion = 2;
 
-    // `tell` receives what the operator should learn (once per logbook).
-    explicit SqlLogbook(const std::string& path, std::function<void(const std::string&)> tell = {});
+    // `notify` receives what the operator should learn (once per logbook).
+    explicit SqlLogbook(const std::string& path,
+                        std::function<void(const std::string&)> notify = {});
     ~SqlLogbook() override;
     SqlLogbook(const SqlLogbook&) = delete;
     SqlLogbook& operator=(const SqlLogbook&) = delete;

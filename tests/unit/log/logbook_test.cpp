@@ -1,0 +1,184 @@
+// The logbook file itself: records kept and read back, an older schema carried forward, and a
+// damaged or foreign file kept aside without costing a record.
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "platform/log/sql_logbook.h"
+#include "support/cli_run.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+CheckRecord verification() {
+    CheckRecord r = emptyRecord(RecordKind::Verification, {2026, 12, 7, 18, 5, 9});
+    r.serial = "L70S-200002";
+    r.referenceSerial = "L70S-100001";
+    r.threshold = 0.5;
+    r.formula = "dE*ab";
+    r.passed = true;
+    r.angles[2] = {{56.04, 0.02, 1.33}, 0.04, 0.69};
+    r.files = {"/data/Judgement_20261207_180509_2.csv"};
+    return r;
+}
+
+struct LogbookFile : ::testing::Test {
+    std::string path() const { return home.path() + "/logbook.sqlite"; }
+    std::vector<std::string> told;
+    std::function<void(const std::string&)> tell = [this](const std::string& t) {
+        told.push_back(t);
+    };
+    test::TempHome home;
+};
+
+TEST_F(LogbookFile, ARecordReadsBackAsItWasKept) {
+    {
+        SqlLogbook log(path(), tell);
+        ASSERT_TRUE(log.isOpen());
+        log.record(verification());
+        CheckRecord write = emptyRecord(RecordKind::EntryWrite, {2026, 12, 7, 18, 6, 0});
+        write.serial = "L70S-200002";
+        write.entry = 9;
+        write.comment = "AFTER SERVICE";
+        log.record(write);
+    }
+    SqlLogbook log(path(), tell);  // opened again: the same records
+    const auto instruments = log.instruments();
+    ASSERT_EQ(instruments.size(), 1u);
+    EXPECT_EQ(instruments[0].records, 2);
+    const auto records = log.records("L70S-200002");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].kind, RecordKind::EntryWrite);  // newest first
+    EXPECT_EQ(records[0].entry, 9);
+    const CheckRecord& v = records[1];
+    EXPECT_EQ(v.referenceSerial, "L70S-100001");
+    EXPECT_EQ(v.passed, std::optional<bool>(true));
+    EXPECT_DOUBLE_EQ(v.angles[2].beforeDeltaE, 0.69);
+    EXPECT_TRUE(std::isnan(v.angles[0].deltaE));  // nothing kept stays nothing
+    EXPECT_EQ(v.files, verification().files);
+    EXPECT_FALSE(v.operatorName.empty());
+    EXPECT_EQ(log.records("L70S-200002", "2026-12-08").size(), 0u);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(LogbookFile, AVersionOneLogbookIsCarriedForward) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "v1");
+        db.setDatabaseName(QString::fromStdString(path()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE records(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, serial TEXT NOT "
+              "NULL, instrument_type TEXT NOT NULL DEFAULT '', reference_serial TEXT NOT NULL "
+              "DEFAULT '', time TEXT NOT NULL, threshold REAL, formula TEXT NOT NULL DEFAULT '', "
+              "passed INTEGER, entry INTEGER NOT NULL DEFAULT 0, comment TEXT NOT NULL DEFAULT '')",
+              "CREATE TABLE angles(record_id INTEGER NOT NULL, angle INTEGER NOT NULL, l REAL, a "
+              "REAL, b REAL, delta_e REAL, before_delta_e REAL, PRIMARY KEY(record_id, angle))",
+              "CREATE TABLE files(record_id INTEGER NOT NULL, path TEXT NOT NULL)",
+              "INSERT INTO records(kind, serial, time, threshold, passed) VALUES('repeatability', "
+              "'L70S-000042', '2026-03-14 09:15:02', 0.2, 1)",
+              "PRAGMA user_version=1"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("v1");
+    SqlLogbook log(path(), tell);
+    ASSERT_TRUE(log.isOpen()) << (told.empty() ? "" : told[0]);
+    const auto old = log.records("L70S-000042");
+    ASSERT_EQ(old.size(), 1u);
+    EXPECT_EQ(old[0].time.year, 2026);
+    EXPECT_EQ(old[0].operatorName, "");  // unknown before version 2
+    log.record(verification());
+    EXPECT_EQ(log.records("L70S-200002").size(), 1u);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(LogbookFile, ADamagedOrForeignFileIsKeptAsideAndANewLogbookBegun) {
+    {
+        SqlLogbook log(path(), tell);
+        for (int i = 0; i < 200; ++i) log.record(verification());
+    }
+    for (const auto& [name, damage] : std::vector<std::pair<std::string, std::function<void()>>>{
+             {"truncated", [&] { std::filesystem::resize_file(path(), 3000); }},
+             {"not a database", [&] { std::ofstream(path()) << "Date;20261207_180509\r\n"; }}}) {
+        damage();
+        std::string before;
+        {
+            std::ifstream in(path(), std::ios::binary);
+            before.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        told.clear();
+        SqlLogbook log(path(), tell);
+        ASSERT_TRUE(log.isOpen()) << name;
+        ASSERT_EQ(told.size(), 1u) << name;
+        EXPECT_NE(told[0].find("could not be read"), std::string::npos) << told[0];
+        // The damaged file is kept byte for byte; the check is recorded in the new logbook.
+        std::ifstream aside(log.setAside(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), before) << name;
+        log.record(verification());
+        EXPECT_EQ(log.records("L70S-200002").size(), 1u) << name;
+        std::filesystem::remove(path());
+        std::filesystem::remove(path() + "-wal");
+    }
+}
+
+TEST_F(LogbookFile, ALogbookOfANewerProgramIsLeftAlone) {
+    {
+        SqlLogbook log(path(), tell);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "newer");
+        db.setDatabaseName(QString::fromStdString(path()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=99"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("newer");
+    SqlLogbook log(path(), tell);
+    EXPECT_FALSE(log.isOpen());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("newer version"), std::string::npos);
+    log.record(verification());  // nothing happens, nothing breaks
+    EXPECT_TRUE(std::filesystem::exists(path()));
+}
+
+// The whole road on the command line: a check made while the logbook is damaged still ends by
+// its verdict with its file, is told about once, and is in the new logbook's history.
+TEST(LogbookRoad, ADamagedLogbookNeverCostsACheck) {
+    test::TempHome home;
+    test::SimInstrument sim("53", "L70S-000042");
+    const std::string program = home.documents() + "/VARNHOLT/QV-L70s";
+    std::filesystem::create_directories(program);
+    std::ofstream(program + "/logbook.sqlite") << "not a logbook at all";
+    const QString port = QString::fromStdString(sim.port());
+    const test::CliRun r = test::runCli({"repeatability", "--port", port});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("verdict PASSED"), std::string::npos);
+    const auto told = r.err.find("logbook.sqlite could not be read");
+    EXPECT_NE(told, std::string::npos) << r.err;
+    EXPECT_EQ(told, r.err.rfind("logbook.sqlite could not be read")) << "told once: " << r.err;
+    const test::CliRun history = test::runCli({"history", "--serial", "L70S-000042", "--json"});
+    ASSERT_EQ(history.exitCode, 0) << history.err;
+    const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
+                                   .object()["records"]
+                                   .toArray();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0]["kind"].toString(), "repeatability");
+    EXPECT_EQ(records[0]["files"].toArray().size(), 1);
+    std::size_t aside = 0;
+    for (const auto& e : std::filesystem::directory_iterator(program))
+        aside += e.path().filename().string().rfind("logbook.sqlite.damaged-", 0) == 0;
+    EXPECT_EQ(aside, 1u);
+}
+
+}  // namespace
+}  // namespace qv
