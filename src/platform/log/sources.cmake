@@ -1,1 +1,1 @@
-target_sources(qvplatform PRIVATE ${CMAKE_CURRENT_LIST_DIR} / sql_logbook.cpp)
+target_sources(qvplatform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/sql_logbook.cpp)

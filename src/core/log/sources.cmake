@@ -1,0 +1,2 @@
+target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/cgats_export.cpp)
