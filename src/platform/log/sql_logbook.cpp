@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/app/data_folder.h"
+
 namespace qv {
 
 namespace {
@@ -82,6 +84,12 @@ std::string operatorName() {
     for (const char* name : {"USER", "LOGNAME", "USERNAME"})
         if (const QString v = qEnvironmentVariable(name); !v.isEmpty()) return v.toStdString();
     return "unknown";
+}
+
+std::string logbookPath() {
+    const std::string data = setUpDataFolder();
+    if (data.empty()) return {};
+    return data.substr(0, data.find_last_of('/')) + "/logbook.sqlite";
 }
 
 SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::string&)> tell)

@@ -73,4 +73,8 @@ LocalTime fromLogbookTime(const std::string& text);
 // The login name of whoever runs the program.
 std::string operatorName();
 
+// Where the programs keep the logbook: logbook.sqlite beside the data folder (in its parent);
+// empty when there is no data folder.
+std::string logbookPath();
+
 }  // namespace qv
