@@ -8,7 +8,8 @@ set(rank_measure 3)
 set(rank_checks 4)
 set(rank_coeff 4)
 set(rank_tiles 5)
-# The logbook reads every result file back, so it stands above every folder that writes one.
+# The logbook reads every result file back (its import, the exports for other tools), so it
+# stands above every folder that writes one.
 set(rank_log 6)
 file(GLOB_RECURSE files RELATIVE "${DIR}" "${DIR}/*.h" "${DIR}/*.cpp")
 set(offenders "")

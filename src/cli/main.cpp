@@ -1,6 +1,8 @@
 // qvl70s-cli: identify, calibrate, measure and check the instrument without a window.
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "cli/verbs.h"
@@ -22,6 +24,19 @@ int usage(QTextStream& out, int code) {
     out << "\nqvl70s-cli VERB --help describes a verb; qvl70s-cli --version prints the version.\n";
     return code;
 }
+
+// A verb that paints gets a GUI application, on the offscreen platform unless another is chosen
+// (a PDF needs no screen); the others a core application, which needs no window system.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+    const bool paints =
+        argc > 1 && std::any_of(verbs().begin(), verbs().end(), [argv](const Verb& v) {
+            return v.paints && QLatin1String(v.name) == QLatin1String(argv[1]);
+        });
+    if (!paints) return std::make_unique<QCoreApplication>(argc, argv);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 }  // namespace
 
 void registerVerb(const Verb& verb) {
@@ -31,9 +46,9 @@ void registerVerb(const Verb& verb) {
 }  // namespace qv::cli
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qvl70s-cli"));
     using namespace qv::cli;
+    const auto app = makeApplication(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qvl70s-cli"));
     const QStringList args = QCoreApplication::arguments();
     QTextStream out(stdout);
     QTextStream err(stderr);

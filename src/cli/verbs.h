@@ -12,6 +12,8 @@ struct Verb {
     const char* name;
     const char* summary;
     VerbFunction run;
+    // Painting (a PDF) needs a GUI application; every other verb runs without one.
+    bool paints = false;
 };
 
 // Each verb group registers itself here (see verbs.cmake).

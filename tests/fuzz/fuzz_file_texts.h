@@ -1,7 +1,8 @@
 #pragma once
 
-// The header keys of coefficient and registration files, as the program's string table has
-// them, and the file under test: the first byte chooses the separators, the rest is the file.
+// The header keys and block titles of the result, coefficient and registration files, as the
+// program's string table has them, and the file under test: the first byte chooses the
+// separators, the rest is the file.
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,16 @@ public:
                 return "Sample serial No.";
             case 204:
                 return "Comment";
+            case 189:
+                return "Measurement 1";
+            case 191:
+                return "Measurement 2";
+            case 193:
+                return "Measurement 3";
+            case 197:
+                return "Target";
+            case 198:
+                return "Sample";
             default:
                 return {};
         }

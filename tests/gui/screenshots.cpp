@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "core/app/shared_state.h"
@@ -24,6 +25,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
+#include "gui/log/certificate.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
@@ -251,6 +253,65 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     save(dialog, "tile_set_verified");
 }
 
+// One certificate of each kind, as the logbook would hand them out.
+void certificateScreenshots() {
+    constexpr int kPreviewDpi = 100;
+    const qv::LocalTime time{2026, 12, 7, 15, 4, 5};
+    const char* const data = "/home/operator/Documents/VARNHOLT/QV-L70s/Data/";
+    const auto record = [&](qv::RecordKind kind, std::array<double, 3> deltaE) {
+        qv::CheckRecord r = qv::emptyRecord(kind, time);
+        r.id = 17;
+        r.serial = "L70S-200002";
+        r.instrumentType = "53";
+        r.operatorName = "operator";
+        for (int a = 0; a < qv::kAngleCount; ++a)
+            r.angles[a] = {{52.31 - 8 * a, 38.47 - 5 * a, 21.05 - 3 * a}, deltaE[a], NAN};
+        return r;
+    };
+    qv::CheckRecord repeat = record(qv::RecordKind::Repeatability, {0.08, 0.12, 0.05});
+    repeat.serial = "L70S-000001";
+    repeat.threshold = 0.3;
+    repeat.formula = "dE*ab";
+    repeat.passed = true;
+    repeat.files = {std::string(data) + "Repeatability_20261207_150405.csv"};
+    qv::CheckRecord inter = record(qv::RecordKind::InterInstrument, {0.42, 0.71, 0.95});
+    inter.referenceSerial = "L70S-100001";
+    inter.threshold = 0.6;
+    inter.formula = "dE00";
+    inter.passed = false;
+    inter.files = {std::string(data) + "Judgement_20261207_150405.csv"};
+    qv::CheckRecord verified = inter;
+    verified.kind = qv::RecordKind::Verification;
+    verified.passed = true;
+    for (int a = 0; a < qv::kAngleCount; ++a) {
+        verified.angles[a].beforeDeltaE = inter.angles[a].deltaE;
+        verified.angles[a].deltaE = 0.12 + 0.05 * a;
+    }
+    qv::CheckRecord write = qv::emptyRecord(qv::RecordKind::EntryWrite, time);
+    write.id = 18;
+    write.serial = "L70S-200002";
+    write.instrumentType = "53";
+    write.operatorName = "operator";
+    write.entry = 12;
+    write.comment = "LAB 1";
+    write.files = {std::string(data) + "Coefficients_20261207_150405.csv"};
+    const std::pair<const qv::CheckRecord*, const char*> shots[] = {
+        {&repeat, "certificate_repeatability"},
+        {&inter, "certificate_inter_instrument"},
+        {&verified, "certificate_verification"},
+        {&write, "certificate_entry_write"}};
+    for (const auto& [r, name] : shots) {
+        const QString path =
+            g_folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+        if (!qv::renderCertificate(*r, kPreviewDpi).save(path)) {
+            std::fprintf(stderr, "qvl70s-screenshots: cannot write %s\n", qPrintable(path));
+            ++g_failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(path));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -377,5 +438,6 @@ int main(int argc, char** argv) {
             QMessageBox::Ok);
         save(busy, "message_port_busy");
     }
+    certificateScreenshots();
     return g_failures == 0 ? 0 : 1;
 }

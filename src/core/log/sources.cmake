@@ -1,2 +1,3 @@
 target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/cgats_export.cpp
     ${CMAKE_CURRENT_LIST_DIR}/result_file_import.cpp)

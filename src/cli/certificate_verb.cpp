@@ -1,0 +1,62 @@
+// The certificate of one check of the logbook, as a PDF.
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "gui/log/certificate.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv::cli {
+
+namespace {
+
+int runCertificate(const QStringList& arguments) {
+    Options o;
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes the certificate of one record of the logbook (the instrument, time, operator, "
+        "kind of check, threshold and formula, per-angle values and the verdict) as a one-page "
+        "A4 PDF. An existing file is never overwritten.\nExit status: 0 written, 2 no such "
+        "record or the file could not be written (the reason is printed)."));
+    parser.addHelpOption();
+    parser.addOption(
+        {QStringLiteral("record"), QStringLiteral("The record's number."), QStringLiteral("ID")});
+    parser.addOption(
+        {QStringLiteral("out"), QStringLiteral("The new PDF file."), QStringLiteral("FILE.pdf")});
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QTextStream(stdout) << parser.helpText().replace(
+            0, parser.helpText().indexOf(QLatin1Char('\n')),
+            QStringLiteral("Usage: qvl70s-cli certificate --record ID --out FILE.pdf"));
+        return kExitPassed;
+    }
+    bool isNumber = false;
+    const qlonglong id = parser.value(QStringLiteral("record")).toLongLong(&isNumber);
+    const QString out = parser.value(QStringLiteral("out"));
+    if (!isNumber || out.isEmpty()) return failed(o, "give --record ID and --out FILE.pdf");
+    const std::string path = logbookPath();
+    // Opening a logbook that is not there would begin a new, empty one.
+    if (path.empty() || !QFile::exists(QString::fromStdString(path)))
+        return failed(o, "there is no logbook" + (path.empty() ? "" : " at " + path));
+    SqlLogbook logbook(path, [](const std::string& what) {
+        QTextStream(stderr) << QString::fromStdString(what) << "\n";
+    });
+    const auto record = logbook.recordById(id);
+    if (!record) return failed(o, "the logbook " + path + " holds no record " + std::to_string(id));
+    QString error;
+    if (!writeCertificate(*record, out, &error)) return failed(o, error.toStdString());
+    QTextStream(stdout) << out << "\n";
+    return kExitPassed;
+}
+
+}  // namespace
+
+static const bool certificateRegistered =
+    (registerVerb(
+         {"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true}),
+     true);
+
+}  // namespace qv::cli

@@ -1,0 +1,30 @@
+#pragma once
+
+// The spectra of a result file as CGATS text, for colour tools that read spectral data: one
+// sample per angle and spectrum, named after what the file holds ("target 25",
+// "measurement 2 75"), the 31 reflectances in percent as the file keeps them.
+
+#include <string>
+#include <string_view>
+
+#include "core/app/csv.h"
+#include "core/app/number_format.h"
+#include "core/app/string_table.h"
+
+namespace qv {
+
+struct CgatsExport {
+    std::string text;
+    // Empty when the file was read; otherwise why it is not a result file the export reads,
+    // in English, with its line.
+    std::string problem;
+    bool ok() const { return problem.empty(); }
+};
+
+// Reads a target, judgement, repeatability or coefficient record file (numbers with `format`'s
+// decimal separator or a point, fields split at its list separator, header keys and block
+// titles from `texts`) and writes its spectra. Files are untrusted: anything else is refused.
+CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& format,
+                          const StringTable& texts, const CsvLimits& limits = {});
+
+}  // namespace qv

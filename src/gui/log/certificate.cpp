@@ -1,0 +1,285 @@
+#include "gui/log/certificate.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/app/thresholds.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/resource_file.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kPdfDpi = 300;
+constexpr double kPageWidthMm = 210.0;
+constexpr double kPageHeightMm = 297.0;
+constexpr double kMarginMm = 20.0;
+constexpr double kValueColumnMm = 80.0;
+// Two lines of a column heading ("dE CMC(2:1) before") fit into it.
+constexpr double kHeadingRowMm = 11.0;
+constexpr double kRowMm = 7.0;
+constexpr double kDetailsTopMm = 45.0;
+constexpr double kSignatureLeftMm = 120.0;
+constexpr double kMmPerInch = 25.4;
+const QColor kPassedColour(0x1b, 0x7f, 0x3b);
+const QColor kFailedColour(0xb3, 0x1b, 0x1b);
+const QColor kRuleColour(0x80, 0x80, 0x80);
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QString kindTitle(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Repeatability:
+            return QStringLiteral("Repeatability check");
+        case RecordKind::InterInstrument:
+            return QStringLiteral("Inter-instrument check");
+        case RecordKind::Verification:
+            return QStringLiteral("Verification of a user calibration");
+        case RecordKind::EntryWrite:
+            return QStringLiteral("User calibration entry written");
+        case RecordKind::EntryDeletion:
+            return QStringLiteral("User calibration entry deleted");
+        case RecordKind::TileSet:
+            return QStringLiteral("Tile set check");
+    }
+    return {};
+}
+
+bool hasReference(const CheckRecord& r) {
+    return r.kind == RecordKind::InterInstrument || r.kind == RecordKind::Verification ||
+           r.kind == RecordKind::TileSet;
+}
+
+bool isEntryChange(const CheckRecord& r) {
+    return r.kind == RecordKind::EntryWrite || r.kind == RecordKind::EntryDeletion;
+}
+
+// Paints in millimetres from the page's top left corner, text sizes in points.
+class Sheet {
+public:
+    Sheet(QPainter& painter, int dpi) : p_(painter), pxPerMm_(dpi / kMmPerInch) {
+        p_.setRenderHint(QPainter::Antialiasing);
+        p_.setRenderHint(QPainter::TextAntialiasing);
+    }
+    double px(double mm) const { return mm * pxPerMm_; }
+    QRectF box(double x, double y, double w, double h) const {
+        return {px(x), px(y), px(w), px(h)};
+    }
+    void font(double points, bool bold = false, const QColor& colour = Qt::black) {
+        QFont f = p_.font();
+        f.setPointSizeF(points);
+        f.setBold(bold);
+        p_.setFont(f);
+        p_.setPen(colour);
+    }
+    // Text in a box `w` wide and `h` high whose top is at `y`.
+    void text(double x, double y, double w, const QString& t, Qt::Alignment align = Qt::AlignLeft,
+              double h = kRowMm) {
+        p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter | Qt::TextWordWrap, t);
+    }
+    void rule(double y) {
+        p_.setPen(QPen(kRuleColour, px(0.3)));
+        p_.drawLine(QPointF(px(kMarginMm), px(y)), QPointF(px(kPageWidthMm - kMarginMm), px(y)));
+    }
+    QPainter& painter() { return p_; }
+
+private:
+    QPainter& p_;
+    double pxPerMm_;
+};
+
+void header(Sheet& s, const CheckRecord& r) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    s.font(20, true);
+    s.text(kMarginMm, 20, width, QStringLiteral("Check certificate"));
+    s.font(9, false, kRuleColour);
+    s.text(kMarginMm, 20, width, QStringLiteral("Logbook record %1").arg(r.id), Qt::AlignRight);
+    s.font(14);
+    s.text(kMarginMm, 29, width, kindTitle(r.kind));
+    s.rule(kDetailsTopMm - 6);
+}
+
+// The label and value rows; returns where the next section begins.
+double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
+    std::vector<std::pair<QString, QString>> rows;
+    rows.emplace_back(QStringLiteral("Instrument serial"), q(r.serial));
+    rows.emplace_back(QStringLiteral("Instrument type"),
+                      r.instrumentType.empty() ? QStringLiteral("not known") : q(r.instrumentType));
+    if (hasReference(r))
+        rows.emplace_back(QStringLiteral("Reference instrument"), q(r.referenceSerial));
+    rows.emplace_back(QStringLiteral("Date and time"), q(logbookTime(r.time)));
+    rows.emplace_back(QStringLiteral("Operator"), q(r.operatorName));
+    rows.emplace_back(QStringLiteral("Kind of check"), kindTitle(r.kind));
+    if (!std::isnan(r.threshold)) {
+        rows.emplace_back(QStringLiteral("Threshold"),
+                          QStringLiteral("%1 (each angle must lie below it)")
+                              .arg(q(format.display(r.threshold))));
+        rows.emplace_back(QStringLiteral("Colour-difference formula"), q(r.formula));
+    }
+    if (isEntryChange(r)) rows.emplace_back(QStringLiteral("Entry"), QString::number(r.entry));
+    if (r.kind == RecordKind::EntryWrite)
+        rows.emplace_back(QStringLiteral("Comment"), q(r.comment));
+    for (const std::string& file : r.files)
+        rows.emplace_back(QStringLiteral("Result file"), QFileInfo(q(file)).fileName());
+    double y = kDetailsTopMm;
+    for (const auto& [label, value] : rows) {
+        s.font(10, true);
+        s.text(kMarginMm, y, kValueColumnMm - kMarginMm, label);
+        s.font(10);
+        s.text(kValueColumnMm, y, kPageWidthMm - kMarginMm - kValueColumnMm, value);
+        y += kRowMm;
+    }
+    return y + kRowMm;
+}
+
+// Per angle L*, a*, b*, the colour difference (before and after for a verification) and
+// whether it lies below the threshold.
+double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, double y) {
+    const bool verification = r.kind == RecordKind::Verification;
+    const QString dE = q(r.formula.empty() ? std::string("dE") : r.formula);
+    QStringList heads{QStringLiteral("Angle"), QStringLiteral("L*"), QStringLiteral("a*"),
+                      QStringLiteral("b*")};
+    if (verification)
+        heads << dE + QStringLiteral(" before") << dE + QStringLiteral(" after");
+    else
+        heads << dE;
+    heads << QStringLiteral("Verdict");
+    const double width = (kPageWidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
+    s.painter().fillRect(s.box(kMarginMm, y, kPageWidthMm - 2 * kMarginMm, kHeadingRowMm),
+                         QColor(0xe8, 0xe8, 0xe8));
+    s.font(10, true);
+    for (int c = 0; c < heads.size(); ++c)
+        s.text(kMarginMm + c * width, y, width, heads[c], Qt::AlignCenter, kHeadingRowMm);
+    y += kHeadingRowMm;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleRecord& g = r.angles[a];
+        QStringList cells{QStringLiteral("%1°").arg(kAngleDegrees[a])};
+        for (double v : g.lab) cells << q(format.display(v));
+        if (verification) cells << q(format.display(g.beforeDeltaE));
+        cells << q(format.display(g.deltaE));
+        const bool judged = !std::isnan(r.threshold);
+        const bool passed = passesThreshold(g.deltaE, r.threshold);
+        cells << (!judged  ? QStringLiteral("-")
+                  : passed ? QStringLiteral("passed")
+                           : QStringLiteral("failed"));
+        for (int c = 0; c < cells.size(); ++c) {
+            const bool verdictCell = c + 1 == cells.size() && judged;
+            s.font(10, false, verdictCell ? (passed ? kPassedColour : kFailedColour) : Qt::black);
+            s.text(kMarginMm + c * width, y, width, cells[c], Qt::AlignCenter);
+        }
+        y += kRowMm;
+        s.rule(y);
+    }
+    return y + 2 * kRowMm;
+}
+
+// The verdict in a framed box, or what an entry change did.
+void verdict(Sheet& s, const CheckRecord& r, double y) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    if (!r.passed) {
+        const QString what = r.kind == RecordKind::EntryWrite
+                                 ? QStringLiteral("Entry %1 was written with the comment \"%2\".")
+                                       .arg(r.entry)
+                                       .arg(q(r.comment))
+                                 : QStringLiteral("Entry %1 was emptied.").arg(r.entry);
+        s.font(12);
+        s.text(kMarginMm, y, width,
+               isEntryChange(r) ? what : QStringLiteral("No verdict recorded."));
+        return;
+    }
+    const QColor colour = *r.passed ? kPassedColour : kFailedColour;
+    s.painter().setPen(QPen(colour, s.px(0.8)));
+    s.painter().setBrush(Qt::NoBrush);
+    s.painter().drawRect(s.box(kMarginMm, y, width, 3 * kRowMm));
+    s.font(22, true, colour);
+    s.painter().drawText(s.box(kMarginMm, y, width, 3 * kRowMm), Qt::AlignCenter,
+                         *r.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"));
+}
+
+void footer(Sheet& s) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double y = kPageHeightMm - kMarginMm - 3 * kRowMm;
+    s.painter().setPen(QPen(Qt::black, s.px(0.3)));
+    s.painter().drawLine(QPointF(s.px(kSignatureLeftMm), s.px(y)),
+                         QPointF(s.px(kPageWidthMm - kMarginMm), s.px(y)));
+    s.font(9);
+    s.text(kSignatureLeftMm, y, kPageWidthMm - kMarginMm - kSignatureLeftMm,
+           QStringLiteral("Signature"));
+    s.rule(y + 2 * kRowMm);
+    s.font(8, false, kRuleColour);
+    s.text(
+        kMarginMm, y + 2 * kRowMm, width,
+        QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
+}
+
+void paint(QPainter& painter, const CheckRecord& r, int dpi) {
+    Sheet s(painter, dpi);
+    const NumberFormat format = userNumberFormat();
+    header(s, r);
+    double y = details(s, r, format);
+    const bool anyValue = std::any_of(r.angles.begin(), r.angles.end(), [](const AngleRecord& g) {
+        return !std::isnan(g.deltaE) || !std::isnan(g.lab[0]);
+    });
+    if (anyValue) y = angleTable(s, r, format, y);
+    verdict(s, r, y);
+    footer(s);
+}
+
+}  // namespace
+
+QImage renderCertificate(const CheckRecord& record, int dpi) {
+    if (dpi <= 0) return {};
+    const auto pixels = [dpi](double mm) {
+        return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
+    };
+    QImage image(pixels(kPageWidthMm), pixels(kPageHeightMm), QImage::Format_RGB32);
+    // Point sizes follow the picture's resolution, as they follow the PDF's.
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / kMmPerInch * 1000.0));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter, record, dpi);
+    return image;
+}
+
+bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString* error) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        // Painted into memory first: the file is then saved whole or not at all.
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(kPdfDpi);
+        pdf.setCreator(QStringLiteral("QV-L70s"));
+        pdf.setTitle(QStringLiteral("Check certificate %1").arg(record.id));
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            if (error) *error = QStringLiteral("the PDF could not be painted");
+            return false;
+        }
+        paint(painter, record, kPdfDpi);
+    }
+    AtomicFileStore files;
+    const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
+    if (saved.kind == NewFileResult::Kind::Saved) return true;
+    if (error)
+        *error = saved.kind == NewFileResult::Kind::Exists
+                     ? pdfPath + QStringLiteral(" exists already; it is left alone")
+                     : pdfPath + QStringLiteral(" could not be written: ") + q(saved.error);
+    return false;
+}
+
+}  // namespace qv
