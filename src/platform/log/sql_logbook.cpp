@@ -237,9 +237,14 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
 
 void SqlLogbook::record(const CheckRecord& r) {
     if (!open_) return;
-    if (!insert(r, {}))
-        tell("A check could not be recorded in the logbook " + path_ + " (" +
-             db_.lastError().text().toStdString() + "); its result files were written.");
+    if (const auto id = insert(r, {})) {
+        last_ = r;
+        last_->id = *id;
+        if (last_->operatorName.empty()) last_->operatorName = operatorName();
+        return;
+    }
+    tell("A check could not be recorded in the logbook " + path_ + " (" +
+         db_.lastError().text().toStdString() + "); its result files were written.");
 }
 
 bool SqlLogbook::knowsDigest(const std::string& digest) {
