@@ -63,8 +63,8 @@ public:
     // Adds the record. A failure is the logbook's own business (it tells the operator once);
     // the caller goes on whatever happens.
     virtual void record(const CheckRecord& record) = 0;
-    // The record added last in this run, with its id (the verdict window offers its
-    // certificate); nothing before the first.
+    // The record added by the last call of record() in this run, with its id (the verdict
+    // window offers its certificate); nothing before the first or when that call failed.
     const std::optional<CheckRecord>& lastRecorded() const { return last_; }
 
 protected:

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <unordered_map>
 
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
@@ -236,6 +237,8 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
 }
 
 void SqlLogbook::record(const CheckRecord& r) {
+    // A record that fails must not leave an earlier check's record standing for this one.
+    last_.reset();
     if (!open_) return;
     if (const auto id = insert(r, {})) {
         last_ = r;
@@ -278,25 +281,33 @@ std::vector<SqlLogbook::Instrument> SqlLogbook::instruments() {
     return out;
 }
 
-void SqlLogbook::readAngles(CheckRecord& r) {
-    QSqlQuery q(db_);
-    q.prepare(
-        QStringLiteral("SELECT angle, l, a, b, delta_e, before_delta_e FROM angles WHERE "
-                       "record_id = ?"));
-    q.addBindValue(qlonglong(r.id));
-    if (q.exec())
-        while (q.next()) {
-            const int a = q.value(0).toInt();
-            if (a < 0 || a >= kAngleCount) continue;
-            r.angles[a] = {{real(q.value(1)), real(q.value(2)), real(q.value(3))},
-                           real(q.value(4)),
-                           real(q.value(5))};
-        }
-    QSqlQuery f(db_);
-    f.prepare(QStringLiteral("SELECT path FROM files WHERE record_id = ? ORDER BY rowid"));
-    f.addBindValue(qlonglong(r.id));
-    if (f.exec())
-        while (f.next()) r.files.push_back(str(f.value(0)));
+void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& chosen,
+                             const QVariantList& binds) {
+    // One query for the angles and one for the files of all of them, not two for each record:
+    // a long history would otherwise cost thousands of queries.
+    std::unordered_map<qint64, CheckRecord*> byId;
+    for (CheckRecord& r : records) byId.emplace(r.id, &r);
+    const auto run = [&](const QString& sql, const auto& take) {
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
+                  QStringLiteral(") ORDER BY rowid"));
+        for (const QVariant& v : binds) q.addBindValue(v);
+        if (!q.exec()) return;
+        while (q.next())
+            if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
+                take(*at->second, q);
+    };
+    run(QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e FROM angles"),
+        [](CheckRecord& r, const QSqlQuery& q) {
+            const int a = q.value(1).toInt();
+            if (a < 0 || a >= kAngleCount) return;
+            r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
+                           real(q.value(5)),
+                           real(q.value(6))};
+        });
+    run(QStringLiteral("SELECT record_id, path FROM files"),
+        [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); });
 }
 
 namespace {
@@ -325,15 +336,18 @@ std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const st
                                              int limit) {
     std::vector<CheckRecord> out;
     if (!open_) return out;
+    const QString chosen = QStringLiteral(
+        "SELECT id FROM records WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC "
+        "LIMIT ?");
+    const QVariantList binds{text(serial), text(since), limit};
     QSqlQuery q(db_);
+    q.setForwardOnly(true);
     q.prepare(QString::fromLatin1(kRecordColumns) +
               QStringLiteral("WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC LIMIT ?"));
-    q.addBindValue(text(serial));
-    q.addBindValue(text(since));
-    q.addBindValue(limit);
+    for (const QVariant& v : binds) q.addBindValue(v);
     if (!q.exec()) return out;
     while (q.next()) out.push_back(fromRow(q));
-    for (CheckRecord& r : out) readAngles(r);
+    readDetails(out, chosen, binds);
     return out;
 }
 
@@ -343,9 +357,9 @@ std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
     q.prepare(QString::fromLatin1(kRecordColumns) + QStringLiteral("WHERE id = ?"));
     q.addBindValue(qlonglong(id));
     if (!q.exec() || !q.next()) return std::nullopt;
-    CheckRecord r = fromRow(q);
-    readAngles(r);
-    return r;
+    std::vector<CheckRecord> one{fromRow(q)};
+    readDetails(one, QStringLiteral("SELECT ?"), {qlonglong(id)});
+    return one.front();
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,7 +61,9 @@ private:
     void moveAside();
     void tell(const std::string& what);
     std::optional<std::int64_t> insert(const CheckRecord& record, const std::string& digest);
-    void readAngles(CheckRecord& r);
+    // Fills in the angles and files of `records`, whose ids the query `chosen` selects.
+    void readDetails(std::vector<CheckRecord>& records, const QString& chosen,
+                     const QVariantList& binds);
 
     std::string path_;
     QString connection_;
