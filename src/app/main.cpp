@@ -131,5 +131,6 @@ int main(int argc, char** argv) {
         qv::CInstErrorConfirmationDlg dialog(context, correction, parent);
         dialog.exec();
     };
+    if (logbook && logbook->isOpen()) tasks.logbook = logbook.get();
     return qv::runDesktopProgram(context, std::move(tasks));
 }

@@ -4,7 +4,6 @@
 
 #include "cli/session.h"
 #include "cli/verbs.h"
-#include "core/coeff/file_choice.h"
 #include "core/log/cgats_export.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
@@ -13,13 +12,6 @@
 namespace qv::cli {
 
 namespace {
-
-// Beside the result file, under its own name: "Judgement_20261207_150405.cgats.txt".
-QString defaultOutput(const QString& file) {
-    QString stem = file;
-    if (stem.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) stem.chop(4);
-    return stem + QStringLiteral(".cgats.txt");
-}
 
 int runExport(const QStringList& arguments) {
     Options o;
@@ -48,24 +40,16 @@ int runExport(const QStringList& arguments) {
     const QString file = parser.value(QStringLiteral("cgats"));
     if (file.isEmpty() || !parser.positionalArguments().isEmpty())
         return failed(o, "give --cgats FILE");
-    const QString out = parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
-                                                            : defaultOutput(file);
+    const QString out = parser.isSet(QStringLiteral("out"))
+                            ? parser.value(QStringLiteral("out"))
+                            : QString::fromStdString(cgatsPathBeside(file.toStdString()));
     // The header keys and block titles are the string table's.
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
     AtomicFileStore files;
-    std::string text;
-    if (!files.readAll(file.toStdString(), kMaxChosenFileBytes, text))
-        return failed(o, "cannot read " + file.toStdString());
-    const CgatsExport cgats = exportSpectra(text, userNumberFormat(), *texts);
-    if (!cgats.ok())
-        return failed(
-            o, file.toStdString() + " is not a result file the export reads: " + cgats.problem);
-    const NewFileResult saved = files.saveNew(out.toStdString(), cgats.text);
-    if (saved.kind != NewFileResult::Kind::Saved)
-        return failed(o, out.toStdString() + (saved.kind == NewFileResult::Kind::Exists
-                                                  ? " exists already; it is left alone"
-                                                  : " could not be written: " + saved.error));
+    const std::string problem =
+        exportSpectraFile(files, file.toStdString(), out.toStdString(), userNumberFormat(), *texts);
+    if (!problem.empty()) return failed(o, problem);
     QTextStream(stdout) << out << "\n";
     return kExitPassed;
 }

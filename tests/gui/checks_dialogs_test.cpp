@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include "gui/checks/instr_stability_dlg.h"
 #include "gui/checks/threshold_diff_dlg.h"
 #include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
 
 namespace qv {
 namespace {
@@ -108,6 +110,43 @@ TEST_F(ChecksDialogs, VerdictWindowShowsTextsPictureAndValues) {
     EXPECT_EQ(fail.exec(), QDialog::Accepted);
     EXPECT_EQ(shownThreshold, QStringLiteral("0.15"));
     EXPECT_DOUBLE_EQ(state.defThreshold, 0.15);
+}
+
+TEST_F(ChecksDialogs, VerdictOffersTheCertificateOnlyOfTheCheckTheLogbookRecorded) {
+    const auto button = [](CInstrStabilityDlg& d) {
+        return d.findChild<QPushButton*>(QStringLiteral("certificateButton"));
+    };
+    state.repeatPassed = state.interInstPassed = true;
+    state.strDataFolder = home.path();
+    CInstrStabilityDlg noLogbook(context);
+    noLogbook.prepare(false);
+    EXPECT_TRUE(button(noLogbook)->isHidden());
+
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    context.logbook = &logbook;
+    CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 4, 5});
+    r.serial = "L70S-200002";
+    r.passed = true;
+    logbook.record(r);
+    CInstrStabilityDlg inter(context);
+    inter.prepare(false);
+    ASSERT_FALSE(button(inter)->isHidden());
+    // Another kind of check, or the same kind with another verdict, is not this check.
+    CInstrStabilityDlg repeat(context);
+    repeat.prepare(true);
+    EXPECT_TRUE(button(repeat)->isHidden());
+    state.interInstPassed = false;
+    CInstrStabilityDlg failed(context);
+    failed.prepare(false);
+    EXPECT_TRUE(button(failed)->isHidden());
+
+    const std::string pdf = home.path() + "/verdict.pdf";
+    prompter.saveFiles.push_back(pdf);
+    button(inter)->click();
+    QFile file(QString::fromStdString(pdf));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(5), "%PDF-");
+    EXPECT_TRUE(prompter.asked.empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -131,6 +132,38 @@ TEST_F(MainWindow, StatusAndConnectionDialogNameThePortActuallyOpen) {
     EXPECT_FALSE(closed.findChild<QLabel*>(QStringLiteral("portLabel"))
                      ->text()
                      .contains(QStringLiteral("ttyS9")));
+}
+
+TEST_F(MainWindow, LogbookMenuImportsTheDataFolderAndExportsSpectraBesideAFile) {
+    CBrenmoorDlg without(context, TaskDialogs{});
+    EXPECT_FALSE(without.historyAction()->isEnabled());
+    EXPECT_FALSE(without.importAction()->isEnabled());
+    EXPECT_TRUE(without.exportAction()->isEnabled());
+
+    state.strDataFolder = home.path() + "/Data";
+    std::filesystem::create_directories(state.strDataFolder);
+    const std::string result = state.strDataFolder + "/Judgement_20261207_150405.csv";
+    std::filesystem::copy_file(QV_SOURCE_DIR "/tests/data/validation_files/judgement_point.csv",
+                               result);
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    TaskDialogs tasks;
+    tasks.logbook = &logbook;
+    CBrenmoorDlg w(context, tasks);
+    w.importAction()->trigger();
+    w.importAction()->trigger();  // the same file is recorded once
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{kStrFilesImported, kStrFilesImported}));
+    EXPECT_EQ(prompter.asked[0].suffix, "\n1 imported, 0 already recorded, 0 skipped");
+    EXPECT_EQ(prompter.asked[1].suffix, "\n0 imported, 1 already recorded, 0 skipped");
+    EXPECT_EQ(logbook.instruments().size(), 1u);
+
+    prompter.files = {result, result};
+    w.exportAction()->trigger();
+    const std::string cgats = state.strDataFolder + "/Judgement_20261207_150405.cgats.txt";
+    EXPECT_TRUE(std::filesystem::exists(cgats));
+    EXPECT_EQ(prompter.ids().back(), kStrSpectraExported);
+    EXPECT_EQ(prompter.asked.back().suffix, "\n" + cgats);
+    w.exportAction()->trigger();  // never over the first export
+    EXPECT_EQ(prompter.ids().back(), kStrSpectraNotExported);
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // offscreen platform, against a simulated instrument in a temporary home.
 //   qvl70s-screenshots <output folder>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
@@ -26,6 +28,7 @@
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/certificate.h"
+#include "gui/log/history_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
@@ -37,6 +40,7 @@
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"
+#include "platform/log/sql_logbook.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -312,6 +316,71 @@ void certificateScreenshots() {
     }
 }
 
+// A logbook of a few weeks: one instrument checked against the reference twice a day, some
+// checks failing and corrected, its repeatability now and then; a second instrument's few.
+void fillHistory(qv::SqlLogbook& logbook) {
+    const qint64 start = QDateTime(QDate(2026, 11, 9), QTime(8, 30)).toSecsSinceEpoch();
+    for (int i = 0; i < 40; ++i) {
+        const bool repeat = i % 6 == 5;
+        const bool verification = i % 9 == 4;
+        qv::CheckRecord r =
+            qv::emptyRecord(repeat         ? qv::RecordKind::Repeatability
+                            : verification ? qv::RecordKind::Verification
+                                           : qv::RecordKind::InterInstrument,
+                            qv::localTimeOf(start + i * 13 * 3600 + (i % 3) * 1700));
+        r.serial = "L70S-200002";
+        r.instrumentType = "53";
+        r.referenceSerial = repeat ? "" : "L70S-100001";
+        r.operatorName = "operator";
+        r.threshold = repeat ? 0.2 : (i < 24 ? 0.5 : 0.6);
+        r.formula = "dE00";
+        const double drift =
+            repeat ? 0.02 * (i % 4) : 0.18 + 0.03 * (i % 7) + (i % 9 == 3 ? 0.35 : 0);
+        for (int a = 0; a < qv::kAngleCount; ++a)
+            r.angles[a] = {{52.31 - 8 * a, 38.47 - 5 * a, 21.05 - 3 * a},
+                           drift * (1.0 + 0.25 * a),
+                           verification ? 0.7 + 0.1 * a : NAN};
+        r.passed = r.angles[2].deltaE < r.threshold;
+        r.files = {"/home/operator/Documents/VARNHOLT/QV-L70s/Data/" +
+                   std::string(repeat ? "Repeatability_" : "Judgement_") +
+                   qv::resultTimestamp(r.time) + ".csv"};
+        logbook.record(r);
+    }
+    for (int i = 0; i < 3; ++i) {
+        qv::CheckRecord r =
+            qv::emptyRecord(qv::RecordKind::Repeatability, qv::localTimeOf(start + i * 86400 * 5));
+        r.serial = "L70S-000001";
+        r.instrumentType = "40";
+        r.threshold = 0.2;
+        r.passed = true;
+        for (auto& a : r.angles) a.deltaE = 0.04 + 0.02 * i;
+        logbook.record(r);
+    }
+}
+
+void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
+                        const std::string& folder) {
+    qv::SqlLogbook logbook(folder + "/history.sqlite");
+    fillHistory(logbook);
+    {
+        qv::CHistoryDlg history(context, logbook);
+        history.findChild<QTableView*>(QStringLiteral("recordTable"))->selectRow(8);
+        save(history, "history_window");
+    }
+    // The check the verdict closes was recorded just before it opened.
+    qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
+    r.passed = state.interInstPassed = true;
+    state.interInstMaxDeltaE = 0.4567;
+    logbook.record(r);
+    context.logbook = &logbook;
+    {
+        qv::CInstrStabilityDlg verdict(context);
+        verdict.prepare(false);
+        save(verdict, "verdict_with_certificate");
+    }
+    context.logbook = nullptr;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -439,5 +508,6 @@ int main(int argc, char** argv) {
         save(busy, "message_port_busy");
     }
     certificateScreenshots();
+    historyScreenshots(context, state, home.path());
     return g_failures == 0 ? 0 : 1;
 }

@@ -20,6 +20,15 @@ std::optional<std::string> ScriptedPrompter::askOpenFile(const std::string&, con
     return f;
 }
 
+std::optional<std::string> ScriptedPrompter::askSaveFile(const std::string& startPath,
+                                                         const std::string&) {
+    offeredSavePaths.push_back(startPath);
+    if (saveFiles.empty()) return std::nullopt;
+    auto f = saveFiles.front();
+    saveFiles.pop_front();
+    return f;
+}
+
 std::vector<int> ScriptedPrompter::ids() const {
     std::vector<int> out;
     for (const Message& m : asked) out.push_back(m.stringId);

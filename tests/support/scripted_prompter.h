@@ -17,9 +17,14 @@ public:
     Answer ask(const Message& message) override;
     std::optional<std::string> askOpenFile(const std::string& startPath,
                                            const std::string& filter) override;
+    std::optional<std::string> askSaveFile(const std::string& startPath,
+                                           const std::string& filter) override;
 
     std::deque<Answer> answers;
     std::deque<std::optional<std::string>> files;
+    // The answers to save-file questions, and the paths each question offered.
+    std::deque<std::optional<std::string>> saveFiles;
+    std::vector<std::string> offeredSavePaths;
     std::vector<Message> asked;
     // Called with each message as it is asked, before it is answered.
     std::function<void(const Message&)> onAsk;

@@ -31,6 +31,12 @@ public:
     // Asks for a file to open; nothing when the operator cancels.
     virtual std::optional<std::string> askOpenFile(const std::string& startPath,
                                                    const std::string& filter) = 0;
+    // Asks where to save a new file, offering `startPath`; nothing when the operator cancels
+    // or the program has no way to ask.
+    virtual std::optional<std::string> askSaveFile(const std::string& /*startPath*/,
+                                                   const std::string& /*filter*/) {
+        return std::nullopt;
+    }
 };
 
 }  // namespace qv

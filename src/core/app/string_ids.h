@@ -122,6 +122,12 @@ inline constexpr int kStrBeforeCorrection = 230;
 inline constexpr int kStrTileOtherInstrument = 231;
 inline constexpr int kStrLogbookProblem = 232;
 inline constexpr int kStrTileSetRefused = 233;
+// The logbook's commands: a certificate not saved, the spectra exported or not, the result
+// files imported.
+inline constexpr int kStrCertificateNotSaved = 234;
+inline constexpr int kStrSpectraExported = 235;
+inline constexpr int kStrSpectraNotExported = 236;
+inline constexpr int kStrFilesImported = 237;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

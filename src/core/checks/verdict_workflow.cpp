@@ -10,6 +10,22 @@
 
 namespace qv {
 
+namespace {
+
+// The check has recorded itself before its verdict opens, so the record added last is this
+// check's when it is of this kind and verdict; a check that could not be recorded leaves none.
+std::optional<CheckRecord> recordOfCheck(VerdictMode mode, bool passed, const Logbook* logbook) {
+    if (!logbook || !logbook->lastRecorded()) return std::nullopt;
+    const CheckRecord& r = *logbook->lastRecorded();
+    const bool kind = mode == VerdictMode::Repeatability ? r.kind == RecordKind::Repeatability
+                                                         : r.kind == RecordKind::InterInstrument ||
+                                                               r.kind == RecordKind::Verification;
+    if (!kind || r.passed != passed) return std::nullopt;
+    return r;
+}
+
+}  // namespace
+
 VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel) {
     SharedState& state = seams.state;
     ProfileStore& profile = seams.profile;
@@ -39,6 +55,7 @@ VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string&
     v.thresholdText = format.general(v.thresholdValue);
     v.formulaLabel =
         formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;
+    v.record = recordOfCheck(mode, v.passed, seams.logbook);
     return v;
 }
 

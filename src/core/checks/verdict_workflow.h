@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/app/seams.h"
@@ -30,6 +31,9 @@ struct VerdictView {
     std::string measuredText;  // up to 15 significant digits, the user's decimal separator
     std::string thresholdText;
     std::string formulaLabel;  // the colour-difference formula both values are in
+    // The logbook's record of this check, whose certificate the window offers; none when the
+    // check was not recorded.
+    std::optional<CheckRecord> record;
 };
 
 // Re-reads the mode's threshold from the profile (a threshold changed since the check counts

@@ -1,10 +1,12 @@
 #include "core/log/cgats_export.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <vector>
 
 #include "core/app/string_ids.h"
+#include "core/coeff/file_choice.h"
 #include "core/coeff/file_lines.h"
 #include "core/colour/spectrum.h"
 
@@ -216,6 +218,36 @@ CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& forma
         return {{}, std::move(problem)};
     if (contents.samples.empty()) return {{}, "the file holds no spectrum"};
     return {cgatsText(contents), {}};
+}
+
+std::string cgatsPathBeside(const std::string& resultFile) {
+    std::string stem = resultFile;
+    const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
+    if (stem.size() >= 4) {
+        std::string ending = stem.substr(stem.size() - 4);
+        std::transform(ending.begin(), ending.end(), ending.begin(), lower);
+        if (ending == ".csv") stem.resize(stem.size() - 4);
+    }
+    return stem + ".cgats.txt";
+}
+
+std::string exportSpectraFile(FileStore& files, const std::string& resultFile,
+                              const std::string& out, const NumberFormat& format,
+                              const StringTable& texts) {
+    std::string text;
+    if (!files.readAll(resultFile, kMaxChosenFileBytes, text)) return "cannot read " + resultFile;
+    const CgatsExport cgats = exportSpectra(text, format, texts);
+    if (!cgats.ok()) return resultFile + " is not a result file the export reads: " + cgats.problem;
+    const NewFileResult saved = files.saveNew(out, cgats.text);
+    switch (saved.kind) {
+        case NewFileResult::Kind::Saved:
+            return {};
+        case NewFileResult::Kind::Exists:
+            return out + " exists already; it is left alone";
+        case NewFileResult::Kind::Failed:
+            break;
+    }
+    return out + " could not be written: " + saved.error;
 }
 
 }  // namespace qv

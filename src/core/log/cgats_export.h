@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/app/csv.h"
+#include "core/app/file_store.h"
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 
@@ -26,5 +27,15 @@ struct CgatsExport {
 // titles from `texts`) and writes its spectra. Files are untrusted: anything else is refused.
 CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& format,
                           const StringTable& texts, const CsvLimits& limits = {});
+
+// Where an export goes when no other name is given: beside the result file under its own name,
+// "Judgement_20261207_150405.csv" -> "Judgement_20261207_150405.cgats.txt".
+std::string cgatsPathBeside(const std::string& resultFile);
+
+// Reads the result file at `resultFile`, exports its spectra and saves them as the new file
+// `out`, never over an existing one. Empty when written; otherwise why not, naming the file.
+std::string exportSpectraFile(FileStore& files, const std::string& resultFile,
+                              const std::string& out, const NumberFormat& format,
+                              const StringTable& texts);
 
 }  // namespace qv

@@ -1,19 +1,25 @@
 #include "gui/app/brenmoor_dlg.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QMenuBar>
 
+#include "core/app/message_box.h"
 #include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
+#include "core/app/string_ids.h"
 #include "core/app/string_table.h"
-#include "gui/kit/dialog_size.h"
-#include "gui/kit/gui_context.h"
+#include "core/log/cgats_export.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/threshold_diff_dlg.h"
+#include "gui/kit/dialog_size.h"
+#include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
+#include "gui/log/history_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/resource_file.h"
+#include "platform/log/import_folder.h"
 #include "ui_brenmoor_dlg.h"
 
 namespace qv {
@@ -64,6 +70,7 @@ void CBrenmoorDlg::buildMenu() {
     settings->addSeparator();
     exitAction_ = settings->addAction(tr("E&xit"), this, &QDialog::accept);
     exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    buildLogbookMenu();
     QMenu* help = menuBar_->addMenu(tr("&Help"));
     QString about = QString::fromStdString(context_.strings.text(kAboutStringId));
     if (about.isEmpty()) about = tr("&About QV-L70s...");
@@ -72,6 +79,21 @@ void CBrenmoorDlg::buildMenu() {
     for (QAction* a :
          {settingsAction_, connectAction_, thresholdsAction_, exitAction_, aboutAction_})
         a->setShortcutContext(Qt::WindowShortcut);
+}
+
+void CBrenmoorDlg::buildLogbookMenu() {
+    QMenu* logbook = menuBar_->addMenu(tr("&Logbook"));
+    historyAction_ = logbook->addAction(tr("&History..."), this, &CBrenmoorDlg::onHistory);
+    historyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    importAction_ =
+        logbook->addAction(tr("&Import result files..."), this, &CBrenmoorDlg::onImport);
+    exportAction_ =
+        logbook->addAction(tr("&Export spectra..."), this, &CBrenmoorDlg::onExportSpectra);
+    for (QAction* a : {historyAction_, importAction_}) {
+        a->setEnabled(tasks_.logbook != nullptr);
+        if (!tasks_.logbook) a->setToolTip(tr("The logbook cannot be opened."));
+    }
+    historyAction_->setShortcutContext(Qt::WindowShortcut);
 }
 
 void CBrenmoorDlg::OnInitDialog() {
@@ -159,6 +181,36 @@ void CBrenmoorDlg::onThresholds() {
 void CBrenmoorDlg::onAbout() {
     context_.state.bAboutMode = true;
     CSplashWnd::ShowSplashWnd(this, context_);
+}
+
+void CBrenmoorDlg::onHistory() {
+    if (!tasks_.logbook) return;
+    CHistoryDlg dialog(context_, *tasks_.logbook, this);
+    dialog.exec();
+}
+
+void CBrenmoorDlg::onImport() {
+    if (!tasks_.logbook) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto files = importFolder(context_.state.dataFolder(), *tasks_.logbook, context_.format,
+                                    context_.strings);
+    QApplication::restoreOverrideCursor();
+    Message m = messageBox(kStrFilesImported, Icon::Information);
+    m.suffix = "\n" + importSummary(files);
+    context_.prompter.ask(m);
+}
+
+void CBrenmoorDlg::onExportSpectra() {
+    const auto file = context_.prompter.askOpenFile(context_.state.dataFolder(),
+                                                    "Result files (*.csv);;All files (*)");
+    if (!file) return;
+    const std::string out = cgatsPathBeside(*file);
+    const std::string problem =
+        exportSpectraFile(context_.files, *file, out, context_.format, context_.strings);
+    Message m = problem.empty() ? messageBox(kStrSpectraExported, Icon::Information)
+                                : messageBox(kStrSpectraNotExported, Icon::Exclamation);
+    m.suffix = "\n" + (problem.empty() ? out : problem);
+    context_.prompter.ask(m);
 }
 
 }  // namespace qv

@@ -16,6 +16,7 @@ class CBrenmoorDlg;
 namespace qv {
 
 struct GuiContext;
+class SqlLogbook;
 
 // The task dialogs the main window opens, each run modally with the main window as parent.
 // A task left empty has no dialog in this program: its button stays disabled.
@@ -23,10 +24,12 @@ struct TaskDialogs {
     std::function<void(QWidget* parent)> repeatability;
     std::function<void(QWidget* parent)> interInstrument;
     std::function<void(QWidget* parent)> coeffFile;
+    // The logbook the history window reads and the import adds to; none: both stay disabled.
+    SqlLogbook* logbook = nullptr;
 };
 
-// The main window: the three task buttons, the settings and help menu, and the state of the
-// port and instrument.
+// The main window: the three task buttons, the settings, logbook and help menus, and the state
+// of the port and instrument.
 class CBrenmoorDlg : public QDialog {
     Q_OBJECT
 public:
@@ -42,10 +45,14 @@ public:
     QAction* connectAction() const { return connectAction_; }
     QAction* thresholdsAction() const { return thresholdsAction_; }
     QAction* aboutAction() const { return aboutAction_; }
+    QAction* historyAction() const { return historyAction_; }
+    QAction* importAction() const { return importAction_; }
+    QAction* exportAction() const { return exportAction_; }
     QAction* exitAction() const { return exitAction_; }
 
 private:
     void buildMenu();
+    void buildLogbookMenu();
     void updateButtons();
     void updateStatus();
     void onRepeatability();
@@ -55,6 +62,9 @@ private:
     void onConnect();
     void onThresholds();
     void onAbout();
+    void onHistory();
+    void onImport();
+    void onExportSpectra();
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
     GuiContext& context_;
@@ -66,6 +76,9 @@ private:
     QAction* thresholdsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* exitAction_ = nullptr;
+    QAction* historyAction_ = nullptr;
+    QAction* importAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
 };
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/pictures.h"
+#include "gui/log/certificate.h"
 #include "ui_instr_stability_dlg.h"
 
 namespace qv {
@@ -15,6 +16,12 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
     connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     ui_->buttonBox->button(QDialogButtonBox::Ok)->setDefault(true);
     ui_->buttonBox->button(QDialogButtonBox::Ok)->setFocus();
+    certificateButton_ =
+        ui_->buttonBox->addButton(tr("Save &certificate..."), QDialogButtonBox::ActionRole);
+    certificateButton_->setObjectName(QStringLiteral("certificateButton"));
+    certificateButton_->setAutoDefault(false);
+    connect(certificateButton_, &QPushButton::clicked, this,
+            &CInstrStabilityDlg::onSaveCertificate);
 }
 
 CInstrStabilityDlg::~CInstrStabilityDlg() = default;
@@ -33,6 +40,11 @@ int CInstrStabilityDlg::exec() {
     return QDialog::exec();
 }
 
+void CInstrStabilityDlg::onSaveCertificate() {
+    if (view_.record)
+        saveCertificateAs(*view_.record, context_.prompter, context_.state.dataFolder());
+}
+
 void CInstrStabilityDlg::render() {
     setWindowTitle(repeatMode_ ? tr("Repeatability verdict") : tr("Inter-instrument verdict"));
     ui_->iconLabel->setPixmap(loadPicture(context_.programFolder, view_.picture,
@@ -44,6 +56,7 @@ void CInstrStabilityDlg::render() {
     ui_->thresholdCaption->setText(tr("Threshold (%1):").arg(unit));
     ui_->measuredEdit->setText(QString::fromStdString(view_.measuredText));
     ui_->thresholdEdit->setText(QString::fromStdString(view_.thresholdText));
+    certificateButton_->setVisible(view_.record.has_value());
     fitHeightToContents(this);
 }
 

@@ -6,6 +6,8 @@
 
 #include "core/checks/verdict_workflow.h"
 
+class QPushButton;
+
 namespace Ui {
 class CInstrStabilityDlg;
 }
@@ -15,8 +17,9 @@ namespace qv {
 struct GuiContext;
 
 // The verdict window at the end of a check: the decisive colour difference beside its
-// threshold, a picture and two lines chosen by the outcome. It only displays; the caller has
-// judged and stored the result in the shared state.
+// threshold, a picture and two lines chosen by the outcome, and the certificate of the check
+// when the logbook recorded it. It only displays; the caller has judged and stored the result in
+// the shared state.
 class CInstrStabilityDlg : public QDialog {
     Q_OBJECT
 public:
@@ -31,12 +34,14 @@ public:
 
 private:
     void render();
+    void onSaveCertificate();
 
     std::unique_ptr<Ui::CInstrStabilityDlg> ui_;
     GuiContext& context_;
     bool repeatMode_ = true;
     std::string formulaLabel_;
     VerdictView view_;
+    QPushButton* certificateButton_ = nullptr;
 };
 
 }  // namespace qv

@@ -76,4 +76,13 @@ std::optional<std::string> GuiPrompter::askOpenFile(const std::string& startPath
     return file.toStdString();
 }
 
+std::optional<std::string> GuiPrompter::askSaveFile(const std::string& startPath,
+                                                    const std::string& filter) {
+    const QString file =
+        QFileDialog::getSaveFileName(currentWindow(), QString(), QString::fromStdString(startPath),
+                                     QString::fromStdString(filter));
+    if (file.isEmpty()) return std::nullopt;
+    return file.toStdString();
+}
+
 }  // namespace qv

@@ -14,6 +14,8 @@ public:
     Answer ask(const Message& message) override;
     std::optional<std::string> askOpenFile(const std::string& startPath,
                                            const std::string& filter) override;
+    std::optional<std::string> askSaveFile(const std::string& startPath,
+                                           const std::string& filter) override;
 
 private:
     const StringTable& strings_;

@@ -6,9 +6,12 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 
+#include "core/app/message_box.h"
+#include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
@@ -36,24 +39,6 @@ const QColor kRuleColour(0x80, 0x80, 0x80);
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
-}
-
-QString kindTitle(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Repeatability:
-            return QStringLiteral("Repeatability check");
-        case RecordKind::InterInstrument:
-            return QStringLiteral("Inter-instrument check");
-        case RecordKind::Verification:
-            return QStringLiteral("Verification of a user calibration");
-        case RecordKind::EntryWrite:
-            return QStringLiteral("User calibration entry written");
-        case RecordKind::EntryDeletion:
-            return QStringLiteral("User calibration entry deleted");
-        case RecordKind::TileSet:
-            return QStringLiteral("Tile set check");
-    }
-    return {};
 }
 
 bool hasReference(const CheckRecord& r) {
@@ -106,7 +91,7 @@ void header(Sheet& s, const CheckRecord& r) {
     s.font(9, false, kRuleColour);
     s.text(kMarginMm, 20, width, QStringLiteral("Logbook record %1").arg(r.id), Qt::AlignRight);
     s.font(14);
-    s.text(kMarginMm, 29, width, kindTitle(r.kind));
+    s.text(kMarginMm, 29, width, recordKindTitle(r.kind));
     s.rule(kDetailsTopMm - 6);
 }
 
@@ -120,7 +105,7 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
         rows.emplace_back(QStringLiteral("Reference instrument"), q(r.referenceSerial));
     rows.emplace_back(QStringLiteral("Date and time"), q(logbookTime(r.time)));
     rows.emplace_back(QStringLiteral("Operator"), q(r.operatorName));
-    rows.emplace_back(QStringLiteral("Kind of check"), kindTitle(r.kind));
+    rows.emplace_back(QStringLiteral("Kind of check"), recordKindTitle(r.kind));
     if (!std::isnan(r.threshold)) {
         rows.emplace_back(QStringLiteral("Threshold"),
                           QStringLiteral("%1 (each angle must lie below it)")
@@ -238,6 +223,24 @@ void paint(QPainter& painter, const CheckRecord& r, int dpi) {
 
 }  // namespace
 
+QString recordKindTitle(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Repeatability:
+            return QStringLiteral("Repeatability check");
+        case RecordKind::InterInstrument:
+            return QStringLiteral("Inter-instrument check");
+        case RecordKind::Verification:
+            return QStringLiteral("Verification of a user calibration");
+        case RecordKind::EntryWrite:
+            return QStringLiteral("User calibration entry written");
+        case RecordKind::EntryDeletion:
+            return QStringLiteral("User calibration entry deleted");
+        case RecordKind::TileSet:
+            return QStringLiteral("Tile set check");
+    }
+    return {};
+}
+
 QImage renderCertificate(const CheckRecord& record, int dpi) {
     if (dpi <= 0) return {};
     const auto pixels = [dpi](double mm) {
@@ -279,6 +282,25 @@ bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString
         *error = saved.kind == NewFileResult::Kind::Exists
                      ? pdfPath + QStringLiteral(" exists already; it is left alone")
                      : pdfPath + QStringLiteral(" could not be written: ") + q(saved.error);
+    return false;
+}
+
+std::string certificateName(const CheckRecord& record) {
+    std::string serial;
+    for (char c : record.serial)
+        serial += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    return "Certificate_" + serial + "_" + resultTimestamp(record.time) + ".pdf";
+}
+
+bool saveCertificateAs(const CheckRecord& record, Prompter& prompter, const std::string& folder) {
+    const auto path =
+        prompter.askSaveFile(folder + "/" + certificateName(record), "PDF documents (*.pdf)");
+    if (!path) return false;
+    QString error;
+    if (writeCertificate(record, q(*path), &error)) return true;
+    Message m = messageBox(kStrCertificateNotSaved, Icon::Exclamation);
+    m.suffix = "\n" + error.toStdString();
+    prompter.ask(m);
     return false;
 }
 

@@ -5,8 +5,10 @@
 
 #include <QImage>
 #include <QString>
+#include <string>
 
 #include "core/app/logbook.h"
+#include "core/app/prompter.h"
 
 namespace qv {
 
@@ -16,5 +18,16 @@ bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString
 
 // The same page as a picture at `dpi` dots per inch, for previews.
 QImage renderCertificate(const CheckRecord& record, int dpi);
+
+// The kind of check in words, as the certificate's heading names it.
+QString recordKindTitle(RecordKind kind);
+
+// The name a certificate is offered under: "Certificate_L70S-200002_20261207_150405.pdf".
+std::string certificateName(const CheckRecord& record);
+
+// Asks the operator where to save the certificate of `record` (offering its name in `folder`)
+// and writes it there; a certificate that cannot be written is told with the reason. False
+// when none was written.
+bool saveCertificateAs(const CheckRecord& record, Prompter& prompter, const std::string& folder);
 
 }  // namespace qv

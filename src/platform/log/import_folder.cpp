@@ -1,6 +1,7 @@
 #include "platform/log/import_folder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "core/log/result_file_import.h"
 #include "platform/app/atomic_file_store.h"
@@ -38,6 +39,22 @@ std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& lo
         out.push_back(importFile(QDir::cleanPath(dir.absoluteFilePath(name)).toStdString(), logbook,
                                  format, texts));
     return out;
+}
+
+std::string importSummary(const std::vector<ImportedFile>& files, std::size_t maxNamed) {
+    std::size_t counts[3] = {};
+    std::string skipped;
+    for (const ImportedFile& f : files) {
+        const auto outcome = static_cast<std::size_t>(f.outcome);
+        if (f.outcome == ImportedFile::Outcome::Skipped && counts[outcome] < maxNamed)
+            skipped += "\n" + QFileInfo(QString::fromStdString(f.path)).fileName().toStdString() +
+                       ": " + f.detail;
+        ++counts[outcome];
+    }
+    std::string text = std::to_string(counts[0]) + " imported, " + std::to_string(counts[1]) +
+                       " already recorded, " + std::to_string(counts[2]) + " skipped";
+    if (counts[2] > maxNamed) skipped += "\n...";
+    return text + skipped;
 }
 
 }  // namespace qv

@@ -28,4 +28,8 @@ struct ImportedFile {
 std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& logbook,
                                        const NumberFormat& format, const StringTable& texts);
 
+// The outcome in a few lines for the operator: how many files were imported, already on record
+// or skipped, then each skipped file's name with why (the first `maxNamed` of them).
+std::string importSummary(const std::vector<ImportedFile>& files, std::size_t maxNamed = 10);
+
 }  // namespace qv

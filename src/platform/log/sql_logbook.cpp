@@ -152,6 +152,9 @@ bool SqlLogbook::openFile() {
     }
     exec(db_, QStringLiteral("PRAGMA journal_mode=WAL"));
     exec(db_, QStringLiteral("PRAGMA foreign_keys=ON"));
+    // Room for the pages of a long history (SQLite keeps 2 MiB), so that reading it again costs
+    // no file reads.
+    exec(db_, QStringLiteral("PRAGMA cache_size=-16384"));
     open_ = migrate();
     if (!open_) db_.close();
     return open_;

@@ -1,0 +1,253 @@
+#include "gui/log/history_dlg.h"
+
+#include <QAbstractTableModel>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QUrl>
+#include <cmath>
+
+#include "gui/kit/gui_context.h"
+#include "gui/log/certificate.h"
+#include "platform/log/sql_logbook.h"
+#include "ui_history_dlg.h"
+
+namespace qv {
+
+namespace {
+
+enum Column { kTime, kKind, kVerdict, kDeltaE25, kDeltaE75 = kDeltaE25 + 2, kThreshold, kEntry };
+constexpr int kColumnCount = kEntry + 1;
+const QColor kFailedColour(0xb3, 0x1b, 0x1b);
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QString kindShort(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Repeatability:
+            return QStringLiteral("Repeatability");
+        case RecordKind::InterInstrument:
+            return QStringLiteral("Inter-instrument");
+        case RecordKind::Verification:
+            return QStringLiteral("Verification");
+        case RecordKind::EntryWrite:
+            return QStringLiteral("Entry written");
+        case RecordKind::EntryDeletion:
+            return QStringLiteral("Entry deleted");
+        case RecordKind::TileSet:
+            return QStringLiteral("Tile set");
+    }
+    return {};
+}
+
+QString verdictText(const CheckRecord& r) {
+    if (!r.passed) return {};
+    return *r.passed ? QStringLiteral("passed") : QStringLiteral("failed");
+}
+
+QString entryText(const CheckRecord& r) {
+    if (r.kind != RecordKind::EntryWrite && r.kind != RecordKind::EntryDeletion) return {};
+    return r.comment.empty() ? QString::number(r.entry)
+                             : QStringLiteral("%1: %2").arg(r.entry).arg(q(r.comment));
+}
+
+// A verification shows the difference before the correction and after it.
+QString angleLine(int angle, const AngleRecord& g, const NumberFormat& f) {
+    const QString dE =
+        std::isnan(g.beforeDeltaE)
+            ? q(f.display(g.deltaE))
+            : QStringLiteral("%1 → %2").arg(q(f.display(g.beforeDeltaE)), q(f.display(g.deltaE)));
+    return QStringLiteral("%1°: L* %2  a* %3  b* %4  dE %5")
+        .arg(kAngleDegrees[angle])
+        .arg(q(f.display(g.lab[0])), q(f.display(g.lab[1])), q(f.display(g.lab[2])), dE);
+}
+
+// Everything the record holds, one value a line.
+QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
+    QStringList lines{QStringLiteral("%1, record %2").arg(recordKindTitle(r.kind)).arg(r.id),
+                      QStringLiteral("Time: ") + q(logbookTime(r.time)),
+                      QStringLiteral("Instrument: %1, type %2")
+                          .arg(q(r.serial), r.instrumentType.empty() ? QStringLiteral("not known")
+                                                                     : q(r.instrumentType))};
+    if (!r.referenceSerial.empty())
+        lines << QStringLiteral("Reference instrument: ") + q(r.referenceSerial);
+    lines << QStringLiteral("Operator: ") + q(r.operatorName);
+    if (!std::isnan(r.threshold))
+        lines << QStringLiteral("Threshold: %1 %2").arg(q(f.display(r.threshold)), q(r.formula));
+    if (r.passed) lines << QStringLiteral("Verdict: ") + verdictText(r);
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleRecord& g = r.angles[a];
+        if (!std::isnan(g.deltaE) || !std::isnan(g.lab[0])) lines << angleLine(a, g, f);
+    }
+    if (const QString entry = entryText(r); !entry.isEmpty())
+        lines << QStringLiteral("Entry: ") + entry;
+    lines << (r.files.empty() ? QStringLiteral("Files: none") : QStringLiteral("Files:"));
+    for (const std::string& file : r.files) lines << QStringLiteral("  ") + q(file);
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+// The records of one instrument as table rows; cells are made only when the view shows them,
+// so a long history opens as fast as a short one.
+class RecordTableModel : public QAbstractTableModel {
+public:
+    RecordTableModel(const NumberFormat& format, QObject* parent)
+        : QAbstractTableModel(parent), format_(format) {}
+
+    void setRecords(std::vector<CheckRecord> records) {
+        beginResetModel();
+        records_ = std::move(records);
+        endResetModel();
+    }
+    const std::vector<CheckRecord>& records() const { return records_; }
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(records_.size());
+    }
+    int columnCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : kColumnCount;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        static const char* const kHeads[kColumnCount] = {"Time",      "Kind",           "Verdict",
+                                                         "dE 25°",    "dE 45°",         "dE 75°",
+                                                         "Threshold", "Entry / comment"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+            section >= kColumnCount)
+            return {};
+        return QString::fromUtf8(kHeads[section]);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount({})) return {};
+        const CheckRecord& r = records_[static_cast<std::size_t>(index.row())];
+        const int c = index.column();
+        if (role == Qt::ForegroundRole && c == kVerdict && r.passed == false) return kFailedColour;
+        if (role == Qt::TextAlignmentRole && c >= kDeltaE25 && c <= kThreshold)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole) return {};
+        return cell(r, c);
+    }
+
+private:
+    QString cell(const CheckRecord& r, int c) const {
+        switch (c) {
+            case kTime:
+                return q(logbookTime(r.time));
+            case kKind:
+                return kindShort(r.kind);
+            case kVerdict:
+                return verdictText(r);
+            case kThreshold:
+                return std::isnan(r.threshold) ? QString() : q(format_.display(r.threshold));
+            case kEntry:
+                return entryText(r);
+            default:
+                break;
+        }
+        const double dE = r.angles[static_cast<std::size_t>(c - kDeltaE25)].deltaE;
+        return std::isnan(dE) ? QString() : q(format_.display(dE));
+    }
+
+    NumberFormat format_;
+    std::vector<CheckRecord> records_;
+};
+
+CHistoryDlg::CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CHistoryDlg>()),
+      context_(context),
+      logbook_(logbook) {
+    ui_->setupUi(this);
+    model_ = new RecordTableModel(context_.format, this);
+    ui_->recordTable->setModel(model_);
+    ui_->recordTable->verticalHeader()->hide();
+    ui_->recordTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui_->recordTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    ui_->recordTable->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the rows in sight, not from every row of a long history.
+    ui_->recordTable->horizontalHeader()->setResizeContentsPrecision(20);
+    ui_->trendKindCombo->addItem(tr("Inter-instrument checks and verifications"),
+                                 int(TrendKind::InterInstrument));
+    ui_->trendKindCombo->addItem(tr("Repeatability series"), int(TrendKind::Repeatability));
+    ui_->trendKindCombo->addItem(tr("Tile sets"), int(TrendKind::TileSet));
+    ui_->mainSplitter->setSizes({340, 800});
+    ui_->recordSplitter->setSizes({330, 330});
+    ui_->lowerSplitter->setSizes({400, 420});
+    connect(ui_->instrumentList, &QTreeWidget::currentItemChanged, this,
+            &CHistoryDlg::onInstrument);
+    connect(ui_->recordTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &CHistoryDlg::onRecord);
+    connect(ui_->trendKindCombo, &QComboBox::activated, this, &CHistoryDlg::drawTrend);
+    connect(ui_->openFolderButton, &QPushButton::clicked, this, &CHistoryDlg::onOpenFolder);
+    connect(ui_->certificateButton, &QPushButton::clicked, this, &CHistoryDlg::onSaveCertificate);
+    connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    onRecord({});
+    fillInstruments();
+}
+
+CHistoryDlg::~CHistoryDlg() = default;
+
+void CHistoryDlg::fillInstruments() {
+    QTreeWidgetItem* latest = nullptr;
+    for (const SqlLogbook::Instrument& i : logbook_.instruments()) {
+        auto* item = new QTreeWidgetItem(
+            ui_->instrumentList,
+            {q(i.serial), q(i.type), QString::number(i.records), q(i.lastTime)});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        // The logbook's times sort as text.
+        if (!latest || item->text(3) > latest->text(3)) latest = item;
+    }
+    for (int c = 0; c < ui_->instrumentList->columnCount(); ++c)
+        ui_->instrumentList->resizeColumnToContents(c);
+    if (latest) ui_->instrumentList->setCurrentItem(latest);
+}
+
+void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
+    model_->setRecords(item ? logbook_.records(item->text(0).toStdString())
+                            : std::vector<CheckRecord>{});
+    ui_->recordTable->resizeColumnsToContents();
+    // The trend of the newest check that has one.
+    for (const CheckRecord& r : model_->records()) {
+        if (const auto kind = trendKindOf(r.kind)) {
+            ui_->trendKindCombo->setCurrentIndex(ui_->trendKindCombo->findData(int(*kind)));
+            break;
+        }
+    }
+    drawTrend();
+    onRecord({});
+}
+
+void CHistoryDlg::drawTrend() {
+    const auto kind = static_cast<TrendKind>(ui_->trendKindCombo->currentData().toInt());
+    ui_->trendChart->setRecords(model_->records(), kind);
+}
+
+const CheckRecord* CHistoryDlg::selected() const {
+    const QModelIndex index = ui_->recordTable->currentIndex();
+    if (!index.isValid()) return nullptr;
+    return &model_->records()[static_cast<std::size_t>(index.row())];
+}
+
+void CHistoryDlg::onRecord(const QModelIndex& index) {
+    const CheckRecord* r =
+        index.isValid() ? &model_->records()[static_cast<std::size_t>(index.row())] : nullptr;
+    ui_->detailsText->setPlainText(r ? recordDetails(*r, context_.format)
+                                     : tr("Choose a record to see all its values."));
+    ui_->openFolderButton->setEnabled(r && !r->files.empty());
+    ui_->certificateButton->setEnabled(r != nullptr);
+}
+
+void CHistoryDlg::onOpenFolder() {
+    const CheckRecord* r = selected();
+    if (!r || r->files.empty()) return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(q(r->files.front())).absolutePath()));
+}
+
+void CHistoryDlg::onSaveCertificate() {
+    if (const CheckRecord* r = selected())
+        saveCertificateAs(*r, context_.prompter, context_.state.dataFolder());
+}
+
+}  // namespace qv

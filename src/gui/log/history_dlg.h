@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "core/app/logbook.h"
+
+class QModelIndex;
+class QTreeWidgetItem;
+
+namespace Ui {
+class CHistoryDlg;
+}
+
+namespace qv {
+
+struct GuiContext;
+class RecordTableModel;
+class SqlLogbook;
+
+// The logbook read back: the instruments on record; for the one chosen, its records newest
+// first and the trend of its colour differences against their threshold; for the record
+// chosen, all its values, its folder and its certificate. It only reads the logbook.
+class CHistoryDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Opens on the instrument checked last.
+    CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* parent = nullptr);
+    ~CHistoryDlg() override;
+
+private:
+    void fillInstruments();
+    void onInstrument(QTreeWidgetItem* item);
+    void onRecord(const QModelIndex& index);
+    void drawTrend();
+    void onOpenFolder();
+    void onSaveCertificate();
+    const CheckRecord* selected() const;
+
+    std::unique_ptr<Ui::CHistoryDlg> ui_;
+    GuiContext& context_;
+    SqlLogbook& logbook_;
+    RecordTableModel* model_ = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,190 @@
+#include "gui/log/trend_chart.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsLayout>
+#include <QLegend>
+#include <QLineSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace qv {
+namespace {
+
+const std::array<QColor, kAngleCount> kAngleColours = {QColor(31, 90, 180), QColor(225, 115, 20),
+                                                       QColor(40, 150, 70)};
+const QColor kThresholdColour(210, 30, 30);
+// Beyond this many checks the markers would only blur the lines.
+constexpr int kMarkedPointsMax = 200;
+constexpr qint64 kMsPerDay = 24 * 3600 * 1000;
+
+QFont scaledFont(QFont font, double pointSize) {
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+// Local times as milliseconds since the epoch. Qt converts a local time with a time-zone lookup
+// of some microseconds, too slow for a long history; but a history has few distinct days, and
+// within a day without a clock change the offset from UTC stays the same.
+class EpochClock {
+public:
+    std::optional<double> ms(const LocalTime& t) {
+        const QDate date(t.year, t.month, t.day);
+        const QTime time(t.hour, t.minute, t.second);
+        if (!date.isValid() || !time.isValid()) return std::nullopt;
+        if (date != day_) {
+            day_ = date;
+            const int start = QDateTime(date, QTime(0, 0)).offsetFromUtc();
+            const int end = QDateTime(date, QTime(23, 59, 59)).offsetFromUtc();
+            offsetS_ = start == end ? std::optional<int>(start) : std::nullopt;
+        }
+        if (!offsetS_) return static_cast<double>(QDateTime(date, time).toMSecsSinceEpoch());
+        constexpr qint64 kEpochJulianDay = 2440588;
+        return static_cast<double>((date.toJulianDay() - kEpochJulianDay) * kMsPerDay +
+                                   time.msecsSinceStartOfDay()) -
+               *offsetS_ * 1000.0;
+    }
+
+private:
+    QDate day_;
+    std::optional<int> offsetS_;
+};
+
+QLineSeries* addLine(QChart& chart, const QString& name, const QPen& pen) {
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->setPen(pen);
+    chart.addSeries(series);
+    for (QAbstractAxis* axis : chart.axes()) series->attachAxis(axis);
+    return series;
+}
+
+}  // namespace
+
+std::optional<TrendKind> trendKindOf(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Repeatability:
+            return TrendKind::Repeatability;
+        case RecordKind::InterInstrument:
+        case RecordKind::Verification:
+            return TrendKind::InterInstrument;
+        case RecordKind::TileSet:
+            return TrendKind::TileSet;
+        case RecordKind::EntryWrite:
+        case RecordKind::EntryDeletion:
+            break;
+    }
+    return std::nullopt;
+}
+
+TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
+    const QFont base = font();
+    chart_ = new QChart;
+    chart_->setBackgroundRoundness(0);
+    chart_->setMargins(QMargins(2, 2, 2, 2));
+    chart_->layout()->setContentsMargins(0, 0, 0, 0);
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->legend()->setFont(scaledFont(base, 8.0));
+    timeAxis_ = new QDateTimeAxis;
+    timeAxis_->setFormat(QStringLiteral("yyyy-MM-dd"));
+    timeAxis_->setTickCount(5);
+    valueAxis_ = new QValueAxis;
+    valueAxis_->setLabelFormat(QStringLiteral("%.2f"));
+    valueAxis_->setTitleText(QStringLiteral("colour difference"));
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(timeAxis_), static_cast<QAbstractAxis*>(valueAxis_)}) {
+        axis->setLabelsFont(scaledFont(base, 7.0));
+        axis->setTitleFont(scaledFont(base, 7.0));
+    }
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    chart_->addAxis(valueAxis_, Qt::AlignLeft);
+    for (int a = 0; a < kAngleCount; ++a)
+        angles_[a] = addLine(*chart_, QStringLiteral("%1°").arg(kAngleDegrees[a]),
+                             QPen(kAngleColours[a], 1.6));
+    threshold_ =
+        addLine(*chart_, QStringLiteral("threshold"), QPen(kThresholdColour, 1.2, Qt::DashLine));
+    auto* view = new QChartView(chart_);
+    view->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    fitAxes(0.0, 0.0, 0.0);
+}
+
+void TrendChart::setRecords(const std::vector<CheckRecord>& records, TrendKind kind) {
+    std::array<QList<QPointF>, kAngleCount> angles;
+    QList<QPointF> threshold;
+    double first = std::numeric_limits<double>::infinity();
+    double last = -first;
+    double top = 0.0;
+    double thresholdEndMs = 0.0;
+    EpochClock clock;
+    // The logbook hands them out newest first; the lines run forward in time.
+    for (auto r = records.rbegin(); r != records.rend(); ++r) {
+        if (trendKindOf(r->kind) != kind) continue;
+        const std::optional<double> ms = clock.ms(r->time);
+        if (!ms) continue;
+        bool plotted = false;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const double v = r->angles[a].deltaE;
+            if (!std::isfinite(v)) continue;
+            angles[a].append({*ms, v});
+            top = std::max(top, v);
+            plotted = true;
+        }
+        if (!plotted) continue;
+        first = std::min(first, *ms);
+        last = std::max(last, *ms);
+        if (!std::isfinite(r->threshold)) continue;
+        top = std::max(top, r->threshold);
+        // Only where the threshold changes (a step) and its two ends.
+        if (threshold.isEmpty() || threshold.back().y() != r->threshold) {
+            if (!threshold.isEmpty()) threshold.append({*ms, threshold.back().y()});
+            threshold.append({*ms, r->threshold});
+        }
+        thresholdEndMs = *ms;
+    }
+    if (!threshold.isEmpty() && threshold.back().x() < thresholdEndMs)
+        threshold.append({thresholdEndMs, threshold.back().y()});
+    for (int a = 0; a < kAngleCount; ++a) {
+        angles_[a]->setPointsVisible(angles[a].size() <= kMarkedPointsMax);
+        angles_[a]->replace(angles[a]);
+    }
+    threshold_->replace(threshold);
+    fitAxes(first, last, top);
+}
+
+void TrendChart::fitAxes(double firstMs, double lastMs, double maxValue) {
+    if (!(firstMs <= lastMs)) {
+        // Nothing plotted: the last month up to today.
+        lastMs = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+        firstMs = lastMs - 30.0 * kMsPerDay;
+    }
+    // A single day of checks still gets a readable time axis.
+    const double pad = std::max((lastMs - firstMs) * 0.03, 0.5 * kMsPerDay);
+    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(firstMs - pad)),
+                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lastMs + pad)));
+    valueAxis_->setRange(0.0, std::max(maxValue * 1.15, 0.1));
+    valueAxis_->setTickCount(6);
+    valueAxis_->applyNiceNumbers();
+}
+
+QList<QPointF> TrendChart::points(int angle) const {
+    if (angle < 0 || angle >= kAngleCount) return {};
+    return angles_[static_cast<std::size_t>(angle)]->points();
+}
+
+QList<QPointF> TrendChart::thresholdPoints() const {
+    return threshold_->points();
+}
+
+QSize TrendChart::sizeHint() const {
+    return {560, 280};
+}
+
+}  // namespace qv

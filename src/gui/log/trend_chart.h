@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QWidget>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "core/app/logbook.h"
+#include "core/colour/spectrum.h"
+
+QT_BEGIN_NAMESPACE
+class QChart;
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
+QT_END_NAMESPACE
+
+namespace qv {
+
+// Checks whose colour differences are judged against one threshold and so share one trend:
+// repeatability series; inter-instrument checks with their verifications; tile sets.
+enum class TrendKind { Repeatability, InterInstrument, TileSet };
+std::optional<TrendKind> trendKindOf(RecordKind kind);
+
+// One instrument's colour differences over time, per angle, against the threshold they were
+// judged by (drawn as steps where it changed).
+class TrendChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit TrendChart(QWidget* parent = nullptr);
+
+    // The records of `kind` with colour differences, newest first as the logbook hands them
+    // out; the others are left out.
+    void setRecords(const std::vector<CheckRecord>& records, TrendKind kind);
+
+    // What is plotted: x in milliseconds since the epoch, y the colour difference.
+    QList<QPointF> points(int angle) const;
+    QList<QPointF> thresholdPoints() const;
+
+    QSize sizeHint() const override;
+
+private:
+    void fitAxes(double firstMs, double lastMs, double maxValue);
+
+    QChart* chart_ = nullptr;
+    QDateTimeAxis* timeAxis_ = nullptr;
+    QValueAxis* valueAxis_ = nullptr;
+    std::array<QLineSeries*, kAngleCount> angles_{};
+    QLineSeries* threshold_ = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,124 @@
+#include <QDateTime>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+#include <cmath>
+#include <ctime>
+
+#include "gui/log/history_dlg.h"
+#include "gui/log/trend_chart.h"
+#include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv {
+namespace {
+
+struct HistoryWindow : test::GuiFixture {
+    // A zone away from UTC, so that the trend's times are truly converted.
+    HistoryWindow() : savedZone(qgetenv("TZ")) {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+    ~HistoryWindow() override {
+        if (savedZone.isEmpty())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", savedZone);
+        tzset();
+    }
+    QByteArray savedZone;
+    SqlLogbook logbook{home.path() + "/logbook.sqlite"};
+
+    void add(RecordKind kind, const char* serial, LocalTime time, double threshold, bool passed,
+             double dE) {
+        CheckRecord r = emptyRecord(kind, time);
+        r.serial = serial;
+        r.threshold = threshold;
+        r.formula = "dE00";
+        r.passed = passed;
+        if (kind == RecordKind::InterInstrument || kind == RecordKind::Verification)
+            r.referenceSerial = "L70S-100001";
+        for (int a = 0; a < kAngleCount; ++a) r.angles[a] = {{50.0, 10.0, 5.0}, dE + 0.1 * a, NAN};
+        r.files = {home.path() + "/Data/Judgement_" + resultTimestamp(time) + ".csv"};
+        logbook.record(r);
+    }
+};
+
+TEST_F(HistoryWindow, ShowsTheChosenInstrumentNewestFirstWithItsTrendAndSavesACertificate) {
+    ASSERT_TRUE(logbook.isOpen());
+    add(RecordKind::Repeatability, "L70S-000001", {2026, 12, 1, 9, 0, 0}, 0.2, true, 0.05);
+    add(RecordKind::InterInstrument, "L70S-200002", {2026, 12, 2, 9, 0, 0}, 0.5, false, 0.7);
+    CheckRecord write = emptyRecord(RecordKind::EntryWrite, {2026, 12, 2, 9, 30, 0});
+    write.serial = "L70S-200002";
+    write.entry = 12;
+    write.comment = "LAB 1";
+    logbook.record(write);
+    add(RecordKind::Verification, "L70S-200002", {2026, 12, 2, 10, 0, 0}, 0.5, true, 0.2);
+    // The threshold was raised since: the trend steps up with it.
+    add(RecordKind::InterInstrument, "L70S-200002", {2026, 12, 5, 14, 0, 0}, 0.6, true, 0.3);
+    state.strDataFolder = home.path();
+
+    CHistoryDlg dialog(context, logbook);
+    auto* instruments = dialog.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
+    auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
+    auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
+    ASSERT_TRUE(instruments && table && trend);
+    ASSERT_EQ(instruments->topLevelItemCount(), 2);
+    instruments->setCurrentItem(instruments->topLevelItem(0));
+    EXPECT_EQ(table->model()->rowCount(), 1);
+    instruments->setCurrentItem(instruments->topLevelItem(1));
+
+    const QAbstractItemModel& rows = *table->model();
+    ASSERT_EQ(rows.rowCount(), 4);
+    const auto cell = [&](int row, int column) {
+        return rows.data(rows.index(row, column)).toString();
+    };
+    EXPECT_EQ(cell(0, 0), QStringLiteral("2026-12-05 14:00:00"));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("Inter-instrument"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("passed"));
+    EXPECT_EQ(cell(0, 3), QStringLiteral("0.30"));
+    EXPECT_EQ(cell(0, 5), QStringLiteral("0.50"));
+    EXPECT_EQ(cell(0, 6), QStringLiteral("0.60"));
+    EXPECT_EQ(cell(2, 7), QStringLiteral("12: LAB 1"));
+    EXPECT_TRUE(cell(2, 3).isEmpty());  // a write has no colour difference
+
+    // The entry write has no place on the trend; the threshold is a step, not a zigzag.
+    EXPECT_EQ(trend->points(2).size(), 3);
+    EXPECT_DOUBLE_EQ(trend->points(0).front().x(),
+                     double(QDateTime(QDate(2026, 12, 2), QTime(9, 0)).toMSecsSinceEpoch()));
+    EXPECT_DOUBLE_EQ(trend->points(2).back().y(), 0.5);
+    const QList<QPointF> threshold = trend->thresholdPoints();
+    ASSERT_EQ(threshold.size(), 3);
+    EXPECT_DOUBLE_EQ(threshold[1].x(), threshold[2].x());
+    EXPECT_DOUBLE_EQ(threshold[1].y(), 0.5);
+    EXPECT_DOUBLE_EQ(threshold[2].y(), 0.6);
+
+    auto* certificate = dialog.findChild<QPushButton*>(QStringLiteral("certificateButton"));
+    EXPECT_FALSE(certificate->isEnabled());
+    table->selectRow(3);
+    const QString details =
+        dialog.findChild<QPlainTextEdit*>(QStringLiteral("detailsText"))->toPlainText();
+    EXPECT_TRUE(details.contains(QStringLiteral("Reference instrument: L70S-100001")));
+    EXPECT_TRUE(details.contains(QStringLiteral("Judgement_20261202_090000.csv")));
+    EXPECT_TRUE(certificate->isEnabled());
+
+    const std::string pdf = home.path() + "/chosen.pdf";
+    prompter.saveFiles.push_back(pdf);
+    certificate->click();
+    ASSERT_EQ(prompter.offeredSavePaths.size(), 1u);
+    EXPECT_EQ(prompter.offeredSavePaths[0],
+              home.path() + "/Certificate_L70S-200002_20261202_090000.pdf");
+    QFile file(QString::fromStdString(pdf));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(5), "%PDF-");
+    // Saved again over the same name: the file stays and the operator learns why.
+    prompter.saveFiles.push_back(pdf);
+    certificate->click();
+    ASSERT_EQ(prompter.ids(), std::vector<int>{kStrCertificateNotSaved});
+    EXPECT_NE(prompter.asked[0].suffix.find("exists already"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv
