@@ -167,7 +167,6 @@ int runAgreement(const QStringList& arguments) {
         "file for write-entry --from. The set's result file goes to the data folder.\n"
         "Exit status: 0 passed, 1 failed, 2 a file could not be read or written (the reason is "
         "printed)."));
-    parser.addHelpOption();
     parser.addOption({QStringLiteral("tiles"), QStringLiteral("The tiles' names, comma-separated."),
                       QStringLiteral("NAMES")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
@@ -175,13 +174,9 @@ int runAgreement(const QStringList& arguments) {
                       QStringLiteral("Write the fitted correction to this new file."),
                       QStringLiteral("OUT.csv")});
     parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
-    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText().replace(
-            0, parser.helpText().indexOf(QLatin1Char('\n')),
-            QStringLiteral("Usage: qvl70s-cli agreement [options] FILES..."));
-        return kExitPassed;
-    }
+    if (const auto code = parseVerb(
+            parser, arguments, o, QStringLiteral("Usage: qvl70s-cli agreement [options] FILES...")))
+        return *code;
     const QStringList files = parser.positionalArguments();
     if (!parser.isSet(QStringLiteral("tiles")) || files.isEmpty())
         return failed(o, "give --tiles NAMES and one judgement file per tile");

@@ -21,18 +21,14 @@ int runCertificate(const QStringList& arguments) {
         "kind of check, threshold and formula, per-angle values and the verdict) as a one-page "
         "A4 PDF. An existing file is never overwritten.\nExit status: 0 written, 2 no such "
         "record or the file could not be written (the reason is printed)."));
-    parser.addHelpOption();
     parser.addOption(
         {QStringLiteral("record"), QStringLiteral("The record's number."), QStringLiteral("ID")});
     parser.addOption(
         {QStringLiteral("out"), QStringLiteral("The new PDF file."), QStringLiteral("FILE.pdf")});
-    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText().replace(
-            0, parser.helpText().indexOf(QLatin1Char('\n')),
-            QStringLiteral("Usage: qvl70s-cli certificate --record ID --out FILE.pdf"));
-        return kExitPassed;
-    }
+    if (const auto code =
+            parseVerb(parser, arguments, o,
+                      QStringLiteral("Usage: qvl70s-cli certificate --record ID --out FILE.pdf")))
+        return *code;
     bool isNumber = false;
     const qlonglong id = parser.value(QStringLiteral("record")).toLongLong(&isNumber);
     const QString out = parser.value(QStringLiteral("out"));

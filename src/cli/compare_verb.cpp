@@ -22,6 +22,13 @@
 
 namespace qv::cli {
 
+void printRow(QTextStream& out, const QString& label, const std::array<double, 3>& byAngle,
+              int labelWidth) {
+    out << label.leftJustified(labelWidth);
+    for (double v : byAngle) out << number(v, 2).rightJustified(10);
+    out << "\n";
+}
+
 namespace {
 
 using Lab = std::array<double, 3>;
@@ -111,12 +118,6 @@ bool registerTarget(Session& s, const Seams& seams, const Options& o,
     check.endRegistration();
     targetFile.path = targetFile.name = o.referenceFile.toStdString();
     return true;
-}
-
-void printRow(QTextStream& out, const QString& label, const Lab& byAngle) {
-    out << label.leftJustified(16);
-    for (double v : byAngle) out << number(v, 2).rightJustified(10);
-    out << "\n";
 }
 
 QString fileText(const SavedFile& file) {

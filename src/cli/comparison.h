@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QTextStream>
+#include <array>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,10 @@ bool measureHere(const Seams& seams, const Options& o, const Instrument& instrum
 // code when it could not be judged (the reason is printed).
 std::optional<int> measureAndJudge(Session& s, const Seams& seams, const Options& o,
                                    InterInstrumentWorkflow& check, SavedFile& targetFile);
+
+// One row of a table by angle: the label, then the three values with two decimals.
+void printRow(QTextStream& out, const QString& label, const std::array<double, 3>& byAngle,
+              int labelWidth = 16);
 
 // Serials, coordinates, differences, verdict and the files, as a table.
 void printComparison(QTextStream& out, const SharedState& st, const Judgement& j,

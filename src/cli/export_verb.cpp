@@ -24,19 +24,15 @@ int runExport(const QStringList& arguments) {
         "the serials and the file's time in the header. An existing file is never "
         "overwritten.\nExit status: 0 written, 2 the file is not one of the program's result "
         "files or the export could not be written (the reason is printed)."));
-    parser.addHelpOption();
     parser.addOption({QStringLiteral("cgats"), QStringLiteral("The result file to export."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("out"),
                       QStringLiteral("The new file (default: FILE with .cgats.txt for .csv)."),
                       QStringLiteral("OUT")});
-    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText().replace(
-            0, parser.helpText().indexOf(QLatin1Char('\n')),
-            QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--out OUT]"));
-        return kExitPassed;
-    }
+    if (const auto code =
+            parseVerb(parser, arguments, o,
+                      QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--out OUT]")))
+        return *code;
     const QString file = parser.value(QStringLiteral("cgats"));
     if (file.isEmpty() || !parser.positionalArguments().isEmpty())
         return failed(o, "give --cgats FILE");

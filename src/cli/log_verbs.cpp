@@ -24,17 +24,6 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Parses; an exit code when the verb is to end at once (help shown, or the options wrong).
-std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
-                             const Options& o, const QString& usage) {
-    parser.addHelpOption();
-    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
-    if (!parser.isSet(QStringLiteral("help"))) return std::nullopt;
-    QString help = parser.helpText();
-    QTextStream(stdout) << help.replace(0, help.indexOf(QLatin1Char('\n')), usage);
-    return kExitPassed;
-}
-
 // The logbook every program writes; nothing when it cannot be had (the reason printed).
 std::unique_ptr<SqlLogbook> openLogbook(const Options& o) {
     const std::string path = logbookPath();

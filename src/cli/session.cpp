@@ -16,11 +16,9 @@ namespace qv::cli {
 namespace {
 
 // --help names the program only; the verb belongs in the usage line too.
-void printHelp(const QCommandLineParser& parser, const QString& verb) {
+void printHelp(const QCommandLineParser& parser, const QString& usage) {
     QString help = parser.helpText();
-    help.replace(0, help.indexOf(QLatin1Char('\n')),
-                 QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(verb));
-    QTextStream(stdout) << help;
+    QTextStream(stdout) << help.replace(0, help.indexOf(QLatin1Char('\n')), usage);
 }
 
 std::optional<int> readAverage(const QCommandLineParser& parser, const QString& name, Options& o) {
@@ -43,6 +41,15 @@ Answer PrintingPrompter::ask(const Message& message) {
         QTextStream(stderr) << " (" << QString::fromStdString(message.detail) << ")";
     QTextStream(stderr) << "\n";
     return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
+                             const Options& o, const QString& usage) {
+    parser.addHelpOption();
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (!parser.isSet(QStringLiteral("help"))) return std::nullopt;
+    printHelp(parser, usage);
+    return kExitPassed;
 }
 
 std::optional<int> parse(const QStringList& arguments, const QString& description,
@@ -106,7 +113,7 @@ std::optional<int> parse(const QStringList& arguments, const QString& descriptio
         return kExitFailed;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        printHelp(parser, o.verb);
+        printHelp(parser, QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(o.verb));
         return 0;
     }
     const bool referenceMissing =

@@ -3,6 +3,7 @@
 // What the verbs that talk to an instrument share: the process's seams, the common options,
 // opening the port and connecting the instrument as the desktop program does.
 
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -90,6 +91,11 @@ struct Options {
 // Parses the verb's options; an exit code when the verb is to end at once.
 std::optional<int> parse(const QStringList& arguments, const QString& description,
                          const OptionSet& accepted, Options& o);
+
+// For verbs with options of their own: adds --help and parses; an exit code when the verb is to
+// end at once (help shown under `usage`, or the options wrong).
+std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
+                             const Options& o, const QString& usage);
 
 // Opens `port` (--port when not given) into the session's shared state, replacing and so
 // closing the port that was open there.

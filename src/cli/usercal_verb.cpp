@@ -15,12 +15,6 @@ namespace qv::cli {
 
 namespace {
 
-void printDeltaE(QTextStream& out, const QString& label, const std::array<double, 3>& dE) {
-    out << label.leftJustified(24);
-    for (double v : dE) out << number(v, 2).rightJustified(10);
-    out << "\n";
-}
-
 // Before and after the correction, angle by angle; the exit code of the verification.
 int printVerification(QTextStream& out, const Options& o, const Judgement& after,
                       const std::string& label) {
@@ -28,8 +22,8 @@ int printVerification(QTextStream& out, const Options& o, const Judgement& after
     const QString dE = QString::fromStdString(label);
     out << QStringLiteral("angle (degrees)").leftJustified(24)
         << "        25        45        75\n";
-    printDeltaE(out, dE + " before correction", v.beforeDeltaE);
-    printDeltaE(out, dE + " after correction", after.deltaE);
+    printRow(out, dE + " before correction", v.beforeDeltaE, 24);
+    printRow(out, dE + " after correction", after.deltaE, 24);
     out << "verdict before " << (v.beforePassed ? "PASSED" : "FAILED") << ", after "
         << (after.passed ? "PASSED" : "FAILED") << "\n";
     if (v.unchanged) out << "the instrument does not apply the entry yet\n";
