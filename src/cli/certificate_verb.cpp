@@ -6,6 +6,9 @@
 #include "cli/session.h"
 #include "cli/verbs.h"
 #include "gui/log/certificate.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/resource_file.h"
 #include "platform/log/sql_logbook.h"
 
 namespace qv::cli {
@@ -18,8 +21,9 @@ int runCertificate(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes the certificate of one record of the logbook (the instrument, time, operator, "
-        "kind of check, threshold and formula, per-angle values and the verdict) as a one-page "
-        "A4 PDF. An existing file is never overwritten.\nExit status: 0 written, 2 no such "
+        "kind of check, threshold and formula, per-angle values and the verdict; both instruments' "
+        "spectra for an inter-instrument check) as a one-page A4 PDF. An existing file is never "
+        "overwritten.\nExit status: 0 written, 2 no such "
         "record or the file could not be written (the reason is printed)."));
     parser.addOption(
         {QStringLiteral("record"), QStringLiteral("The record's number."), QStringLiteral("ID")});
@@ -42,8 +46,15 @@ int runCertificate(const QStringList& arguments) {
     });
     const auto record = logbook.recordById(id);
     if (!record) return failed(o, "the logbook " + path + " holds no record " + std::to_string(id));
+    const auto texts = loadResourceStrings();
+    if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
+    AtomicFileStore files;
+    const RecordSpectra spectra = recordSpectra(*record, files, userNumberFormat(), *texts);
+    if (!spectra.problem.empty())
+        QTextStream(stderr) << "Spectra not shown: " << QString::fromStdString(spectra.problem)
+                            << "\n";
     QString error;
-    if (!writeCertificate(*record, out, &error)) return failed(o, error.toStdString());
+    if (!writeCertificate(*record, spectra, out, &error)) return failed(o, error.toStdString());
     QTextStream(stdout) << out << "\n";
     return kExitPassed;
 }

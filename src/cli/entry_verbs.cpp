@@ -35,16 +35,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
         return {kExitCheckFailed};
     }
     CoefficientWriteWorkflow w(seams);
-    w.writeRecord = [&s, &seams](const EntryContents& c) {
-        const CoefficientRecord record{localTimeOf(s.clock.calendarSeconds()),
-                                       s.state.sampleSerial,
-                                       c.comment,
-                                       c.blocks,
-                                       s.state.repeatSpectrum,
-                                       s.state.targetSpectrum,
-                                       s.state.sampleSpectrum};
-        return writeRecordFile(s.files, s.state.dataFolder(), record, s.strings(), seams.format);
-    };
+    w.writeRecord = recordFileHook(seams);
     if (!w.open()) return {kExitFailed};
     w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
     if (!w.listDone(false, {})) return {kExitFailed};

@@ -1,11 +1,20 @@
 // The certificate of a logbook record as a PDF, through the command line: the logbook found
-// where the programs keep it, the page painted without a screen, no file written over.
+// where the programs keep it, the page painted without a screen, no file written over; the
+// spectra of an inter-instrument check drawn from its judgement file.
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <fstream>
+
+#include "core/checks/validation_files.h"
+#include "gui/log/certificate.h"
+#include "gui/log/certificate_chart.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/locale_format.h"
 
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
+#include "support/project_strings.h"
 #include "support/temp_home.h"
 
 namespace qv {
@@ -43,6 +52,63 @@ TEST(Certificate, ARecordOfTheLogbookBecomesAPdfThatIsNeverWrittenOver) {
         test::runCli({"certificate", "--record", QString::number(id + 1), "--out", out + "2"});
     EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.err.find("holds no record"), std::string::npos) << missing.err;
+}
+
+// Bluish pixels: nothing else on the page but the target's curves is drawn in blue.
+int targetPixels(const QImage& page) {
+    int count = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            count += c.blue() - c.red() > 60;
+        }
+    return count;
+}
+
+TEST(Certificate, AnInterInstrumentCheckShowsBothSpectraFromItsJudgementFile) {
+    const test::TempHome home;
+    ThreeAngles target, sample;
+    for (int a = 0; a < kAngleCount; ++a) {
+        target[a] = AngleSpectrum(kSpectrumPoints, 40.0 - 10 * a);
+        sample[a] = AngleSpectrum(kSpectrumPoints, 41.0 - 10 * a);
+    }
+    const std::string file = home.path() + "/Judgement_20261207_150405.csv";
+    std::ofstream(file, std::ios::binary)
+        << formatJudgementFile(target, sample, "L70S-100001", "L70S-200002",
+                               {2026, 12, 7, 15, 4, 5}, test::projectStrings(), userNumberFormat());
+    CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 4, 5});
+    r.serial = "L70S-200002";
+    r.referenceSerial = "L70S-100001";
+    r.files = {file};
+    std::int64_t id = 0;
+    {
+        SqlLogbook logbook(logbookPath());
+        logbook.record(r);
+        id = logbook.records(r.serial).at(0).id;
+    }
+    const QString out = QString::fromStdString(home.path() + "/inter.pdf");
+    const test::CliRun run =
+        test::runCli({"certificate", "--record", QString::number(id), "--out", out});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Spectra not shown"), std::string::npos) << run.err;
+
+    AtomicFileStore files;
+    const RecordSpectra spectra =
+        recordSpectra(r, files, userNumberFormat(), test::projectStrings());
+    ASSERT_TRUE(spectra.spectra) << spectra.problem;
+    EXPECT_GT(targetPixels(renderCertificate(r, spectra, 100)), 100);
+    EXPECT_EQ(targetPixels(renderCertificate(r, RecordSpectra{{}, "moved"}, 100)), 0);
+}
+
+TEST(Certificate, ReflectanceAxesEndOnARoundValueInAtMostFiveSteps) {
+    const std::pair<double, AxisScale> cases[] = {{0.0, {1, 1}},      {4.5, {5, 1}},
+                                                  {5.5, {6, 2}},      {75.0, {80, 20}},
+                                                  {101.0, {125, 25}}, {140.0, {150, 50}}};
+    for (const auto& [largest, scale] : cases) {
+        const AxisScale got = reflectanceScale(largest);
+        EXPECT_EQ(got.top, scale.top) << largest;
+        EXPECT_EQ(got.step, scale.step) << largest;
+    }
 }
 
 }  // namespace

@@ -257,6 +257,20 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     save(dialog, "tile_set_verified");
 }
 
+// A red specimen as the reference instrument reads it, and as an instrument reads it whose
+// scale is `gain` times too high at each angle.
+qv::TileSpectra redPair(std::array<double, qv::kAngleCount> gain) {
+    qv::TileSpectra pair;
+    for (int a = 0; a < qv::kAngleCount; ++a)
+        for (int i = 0; i < qv::kSpectrumPoints; ++i) {
+            const double x = i / 30.0;
+            const double target = (5 + 70 / (1 + std::exp(-(x - 0.6) * 25))) * (1.0 - 0.3 * a);
+            pair.target[a].push_back(target);
+            pair.sample[a].push_back(target * gain[a]);
+        }
+    return pair;
+}
+
 // One certificate of each kind, as the logbook would hand them out.
 void certificateScreenshots() {
     constexpr int kPreviewDpi = 100;
@@ -299,15 +313,37 @@ void certificateScreenshots() {
     write.entry = 12;
     write.comment = "LAB 1";
     write.files = {std::string(data) + "Coefficients_20261207_150405.csv"};
-    const std::pair<const qv::CheckRecord*, const char*> shots[] = {
-        {&repeat, "certificate_repeatability"},
-        {&inter, "certificate_inter_instrument"},
-        {&verified, "certificate_verification"},
-        {&write, "certificate_entry_write"}};
-    for (const auto& [r, name] : shots) {
+    qv::CheckRecord deletion = write;
+    deletion.kind = qv::RecordKind::EntryDeletion;
+    deletion.comment.clear();
+    deletion.files.clear();
+    qv::CheckRecord set = inter;
+    set.kind = qv::RecordKind::TileSet;
+    set.comment = "Lab set";
+    set.files = {std::string(data) + "TileSet_20261207_150405.csv"};
+    for (int a = 0; a < qv::kAngleCount; ++a) {
+        set.angles[a].lab = {NAN, NAN, NAN};
+        set.angles[a].beforeDeltaE = 1.04 + 0.3 * a;
+        set.angles[a].deltaE = 0.42 + 0.06 * a;
+    }
+    set.passed = true;
+    const qv::RecordSpectra none;
+    const qv::RecordSpectra before{redPair({1.02, 1.035, 1.05}), {}};
+    const qv::RecordSpectra after{redPair({1.002, 1.004, 1.006}), {}};
+    const struct {
+        const qv::CheckRecord* record;
+        const qv::RecordSpectra* spectra;
+        const char* name;
+    } shots[] = {{&repeat, &none, "certificate_repeatability"},
+                 {&inter, &before, "certificate_inter_instrument"},
+                 {&verified, &after, "certificate_verification"},
+                 {&write, &none, "certificate_entry_write"},
+                 {&deletion, &none, "certificate_entry_deletion"},
+                 {&set, &none, "certificate_tile_set"}};
+    for (const auto& [r, spectra, name] : shots) {
         const QString path =
             g_folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
-        if (!qv::renderCertificate(*r, kPreviewDpi).save(path)) {
+        if (!qv::renderCertificate(*r, *spectra, kPreviewDpi).save(path)) {
             std::fprintf(stderr, "qvl70s-screenshots: cannot write %s\n", qPrintable(path));
             ++g_failures;
             continue;

@@ -113,4 +113,18 @@ SavedFile writeRecordFile(FileStore& files, const std::string& dataFolder,
                           formatRecordFile(record, texts, format));
 }
 
+std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams) {
+    return [seams](const EntryContents& c) {
+        const SharedState& s = seams.state;
+        const CoefficientRecord record{localTimeOf(seams.clock.calendarSeconds()),
+                                       s.sampleSerial,
+                                       c.comment,
+                                       c.blocks,
+                                       s.repeatSpectrum,
+                                       s.targetSpectrum,
+                                       s.sampleSpectrum};
+        return writeRecordFile(seams.files, s.dataFolder(), record, seams.strings, seams.format);
+    };
+}
+
 }  // namespace qv

@@ -82,10 +82,10 @@ std::optional<LocalTime> timestampOf(std::string_view s) {
     return valid ? std::optional(t) : std::nullopt;
 }
 
-// The separators the file was written with: its list separator follows the date key on the
-// first line. The user's own when they agree; otherwise the pair that goes with it.
-std::optional<NumberFormat> formatOf(std::string_view text, const NumberFormat& user,
-                                     const StringTable& texts) {
+}  // namespace
+
+std::optional<NumberFormat> resultFileFormat(std::string_view text, const NumberFormat& user,
+                                             const StringTable& texts) {
     for (const std::string& key : {texts.text(kStrDateLabel), std::string(kDateKey)}) {
         if (key.empty() || text.size() <= key.size() || !text.starts_with(key)) continue;
         const char separator = text[key.size()];
@@ -95,6 +95,8 @@ std::optional<NumberFormat> formatOf(std::string_view text, const NumberFormat& 
     }
     return std::nullopt;
 }
+
+namespace {
 
 // One angle's row: its label, then numbers, each followed by the separator (the last may
 // stand alone). Nothing when a field is no number or fewer than `least` are there.
@@ -288,7 +290,7 @@ ResultFileRead tileSet(const Lines& lines, CheckRecord r, const NumberFormat& fo
 ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& userFormat,
                                     const StringTable& texts) {
     if (text.empty()) return notOurs(1, "the file is empty");
-    const auto format = formatOf(text, userFormat, texts);
+    const auto format = resultFileFormat(text, userFormat, texts);
     if (!format) return notOurs(1, "not the date line of a result file");
     const CsvReadResult csv = readCsv(text, format->listSeparator);
     if (!csv.ok())

@@ -32,6 +32,12 @@ struct ResultFileRead {
 ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& format,
                                     const StringTable& texts);
 
+// The separators a result file was written with: its list separator follows the date key on the
+// first line. The user's own when they agree; otherwise the pair that goes with it; nothing
+// when the first line is no date line.
+std::optional<NumberFormat> resultFileFormat(std::string_view text, const NumberFormat& user,
+                                             const StringTable& texts);
+
 // A 64-bit digest of the bytes (FNV-1a) as 16 hexadecimal digits: the same contents, under
 // whatever name, are recorded once.
 std::string contentDigest(std::string_view bytes);

@@ -41,8 +41,7 @@ int CInstrStabilityDlg::exec() {
 }
 
 void CInstrStabilityDlg::onSaveCertificate() {
-    if (view_.record)
-        saveCertificateAs(*view_.record, context_.prompter, context_.state.dataFolder());
+    if (view_.record) saveCertificateAs(*view_.record, context_);
 }
 
 void CInstrStabilityDlg::render() {

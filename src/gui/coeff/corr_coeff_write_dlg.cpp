@@ -32,18 +32,7 @@ CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent), context_(context), workflow_(context) {
     setObjectName(QStringLiteral("CCorrCoeffWriteDlg"));
     setWindowTitle(QString::fromStdString(context.strings.text(kStrWriteTitle)));
-    workflow_.writeRecord = [&context](const EntryContents& c) {
-        const SharedState& s = context.state;
-        const CoefficientRecord record{localTimeOf(context.clock.calendarSeconds()),
-                                       s.sampleSerial,
-                                       c.comment,
-                                       c.blocks,
-                                       s.repeatSpectrum,
-                                       s.targetSpectrum,
-                                       s.sampleSpectrum};
-        return writeRecordFile(context.files, s.dataFolder(), record, context.strings,
-                               context.format);
-    };
+    workflow_.writeRecord = recordFileHook(context);
     build();
 }
 

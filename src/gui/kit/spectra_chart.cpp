@@ -18,8 +18,6 @@
 namespace qv {
 namespace {
 
-const QColor kTargetColour(31, 90, 180);
-const QColor kSampleColour(225, 115, 20);
 const QColor kRatioColour(60, 60, 60);
 const QColor kBandColour(205, 238, 205);
 const QColor kFailureColour(210, 30, 30);
@@ -175,8 +173,8 @@ SpectraChart::SpectraChart(QWidget* parent) : QWidget(parent) {
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(4, 0, 8, 2);
     footer->setSpacing(12);
-    footer->addWidget(legendEntry(kTargetColour, QStringLiteral("Target"), small));
-    footer->addWidget(legendEntry(kSampleColour, QStringLiteral("Sample"), small));
+    footer->addWidget(legendEntry(kTargetCurveColour, QStringLiteral("Target"), small));
+    footer->addWidget(legendEntry(kSampleCurveColour, QStringLiteral("Sample"), small));
     caption_ = new QLabel;
     caption_->setFont(small);
     caption_->setStyleSheet(QStringLiteral("color: %1").arg(kFailureColour.name()));
@@ -193,8 +191,8 @@ QChart* SpectraChart::makeSpectraChart(int angle) {
     addAxis(*chart, Qt::AlignBottom, kStartNm, kEndNm, 4, "%d", base);
     column.reflectanceAxis = addAxis(*chart, Qt::AlignLeft, 0.0, 100.0, 6, "%g", base);
     if (angle == 0) column.reflectanceAxis->setTitleText(QStringLiteral("R %"));
-    column.target = curve(*chart, kTargetColour, 1.6);
-    column.sample = curve(*chart, kSampleColour, 1.6);
+    column.target = curve(*chart, kTargetCurveColour, 1.6);
+    column.sample = curve(*chart, kSampleCurveColour, 1.6);
     column.target->setName(QStringLiteral("Target"));
     column.sample->setName(QStringLiteral("Sample"));
     return chart;

@@ -13,6 +13,7 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
+#include "gui/log/certificate_chart.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
@@ -33,12 +34,19 @@ constexpr double kRowMm = 7.0;
 constexpr double kDetailsTopMm = 45.0;
 constexpr double kSignatureLeftMm = 120.0;
 constexpr double kMmPerInch = 25.4;
+// A chart squeezed smaller than this would not be read; it then overlaps the verdict's margin.
+constexpr double kLeastChartMm = 45.0;
 const QColor kPassedColour(0x1b, 0x7f, 0x3b);
 const QColor kFailedColour(0xb3, 0x1b, 0x1b);
 const QColor kRuleColour(0x80, 0x80, 0x80);
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// Where the signature line stands.
+double footerTop() {
+    return kPageHeightMm - kMarginMm - 3 * kRowMm;
 }
 
 bool hasReference(const CheckRecord& r) {
@@ -108,13 +116,17 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     rows.emplace_back(QStringLiteral("Kind of check"), recordKindTitle(r.kind));
     if (!std::isnan(r.threshold)) {
         rows.emplace_back(QStringLiteral("Threshold"),
-                          QStringLiteral("%1 (each angle must lie below it)")
-                              .arg(q(format.display(r.threshold))));
+                          QStringLiteral("%1 (%2 must lie below it)")
+                              .arg(q(format.display(r.threshold)),
+                                   r.kind == RecordKind::TileSet
+                                       ? QStringLiteral("each angle's mean over the set")
+                                       : QStringLiteral("each angle")));
         rows.emplace_back(QStringLiteral("Colour-difference formula"), q(r.formula));
     }
     if (isEntryChange(r)) rows.emplace_back(QStringLiteral("Entry"), QString::number(r.entry));
     if (r.kind == RecordKind::EntryWrite)
         rows.emplace_back(QStringLiteral("Comment"), q(r.comment));
+    if (r.kind == RecordKind::TileSet) rows.emplace_back(QStringLiteral("Tile set"), q(r.comment));
     for (const std::string& file : r.files)
         rows.emplace_back(QStringLiteral("Result file"), QFileInfo(q(file)).fileName());
     double y = kDetailsTopMm;
@@ -128,15 +140,20 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     return y + kRowMm;
 }
 
-// Per angle L*, a*, b*, the colour difference (before and after for a verification) and
-// whether it lies below the threshold.
+// Per angle L*, a*, b* (when recorded), the colour difference (before and after for a
+// verification or a corrected tile set; the mean over the tiles for a set) and whether it lies
+// below the threshold.
 double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, double y) {
-    const bool verification = r.kind == RecordKind::Verification;
-    const QString dE = q(r.formula.empty() ? std::string("dE") : r.formula);
-    QStringList heads{QStringLiteral("Angle"), QStringLiteral("L*"), QStringLiteral("a*"),
-                      QStringLiteral("b*")};
-    if (verification)
-        heads << dE + QStringLiteral(" before") << dE + QStringLiteral(" after");
+    const auto any = [&r](auto has) { return std::any_of(r.angles.begin(), r.angles.end(), has); };
+    const bool withLab = any([](const AngleRecord& g) { return !std::isnan(g.lab[0]); });
+    const bool withBefore = r.kind == RecordKind::Verification ||
+                            any([](const AngleRecord& g) { return !std::isnan(g.beforeDeltaE); });
+    QString dE = q(r.formula.empty() ? std::string("dE") : r.formula);
+    if (r.kind == RecordKind::TileSet) dE = QStringLiteral("mean ") + dE;
+    QStringList heads{QStringLiteral("Angle")};
+    if (withLab) heads << QStringLiteral("L*") << QStringLiteral("a*") << QStringLiteral("b*");
+    if (withBefore)
+        heads << dE + QStringLiteral("\nbefore") << dE + QStringLiteral("\nafter");
     else
         heads << dE;
     heads << QStringLiteral("Verdict");
@@ -150,8 +167,9 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleRecord& g = r.angles[a];
         QStringList cells{QStringLiteral("%1°").arg(kAngleDegrees[a])};
-        for (double v : g.lab) cells << q(format.display(v));
-        if (verification) cells << q(format.display(g.beforeDeltaE));
+        if (withLab)
+            for (double v : g.lab) cells << q(format.display(v));
+        if (withBefore) cells << q(format.display(g.beforeDeltaE));
         cells << q(format.display(g.deltaE));
         const bool judged = !std::isnan(r.threshold);
         const bool passed = passesThreshold(g.deltaE, r.threshold);
@@ -169,8 +187,9 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
     return y + 2 * kRowMm;
 }
 
-// The verdict in a framed box, or what an entry change did.
-void verdict(Sheet& s, const CheckRecord& r, double y) {
+// The verdict in a framed box, or what an entry change did; returns where the next section
+// begins.
+double verdict(Sheet& s, const CheckRecord& r, double y) {
     const double width = kPageWidthMm - 2 * kMarginMm;
     if (!r.passed) {
         const QString what = r.kind == RecordKind::EntryWrite
@@ -181,7 +200,7 @@ void verdict(Sheet& s, const CheckRecord& r, double y) {
         s.font(12);
         s.text(kMarginMm, y, width,
                isEntryChange(r) ? what : QStringLiteral("No verdict recorded."));
-        return;
+        return y + 2 * kRowMm;
     }
     const QColor colour = *r.passed ? kPassedColour : kFailedColour;
     s.painter().setPen(QPen(colour, s.px(0.8)));
@@ -190,11 +209,30 @@ void verdict(Sheet& s, const CheckRecord& r, double y) {
     s.font(22, true, colour);
     s.painter().drawText(s.box(kMarginMm, y, width, 3 * kRowMm), Qt::AlignCenter,
                          *r.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"));
+    return y + 4 * kRowMm;
+}
+
+// Both instruments' spectra, between `y` and the signature; why not, when they cannot be read.
+void spectraSection(Sheet& s, const CheckRecord& r, const RecordSpectra& spectra, double y) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double bottom = footerTop() - kRowMm;
+    if (!spectra.spectra) {
+        if (spectra.problem.empty()) return;
+        s.font(9, false, kRuleColour);
+        s.text(kMarginMm, y, width, QStringLiteral("Spectra not shown: ") + q(spectra.problem),
+               Qt::AlignLeft, 2 * kRowMm);
+        return;
+    }
+    if (bottom - y < kLeastChartMm) y = bottom - kLeastChartMm;
+    paintSpectraChart(s.painter(), s.box(kMarginMm, y, width, bottom - y), s.px(1.0),
+                      *spectra.spectra,
+                      QStringLiteral("Target: reference instrument %1").arg(q(r.referenceSerial)),
+                      QStringLiteral("Sample: instrument %1").arg(q(r.serial)));
 }
 
 void footer(Sheet& s) {
     const double width = kPageWidthMm - 2 * kMarginMm;
-    const double y = kPageHeightMm - kMarginMm - 3 * kRowMm;
+    const double y = footerTop();
     s.painter().setPen(QPen(Qt::black, s.px(0.3)));
     s.painter().drawLine(QPointF(s.px(kSignatureLeftMm), s.px(y)),
                          QPointF(s.px(kPageWidthMm - kMarginMm), s.px(y)));
@@ -208,7 +246,7 @@ void footer(Sheet& s) {
         QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
 }
 
-void paint(QPainter& painter, const CheckRecord& r, int dpi) {
+void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra, int dpi) {
     Sheet s(painter, dpi);
     const NumberFormat format = userNumberFormat();
     header(s, r);
@@ -217,7 +255,8 @@ void paint(QPainter& painter, const CheckRecord& r, int dpi) {
         return !std::isnan(g.deltaE) || !std::isnan(g.lab[0]);
     });
     if (anyValue) y = angleTable(s, r, format, y);
-    verdict(s, r, y);
+    y = verdict(s, r, y);
+    spectraSection(s, r, spectra, y);
     footer(s);
 }
 
@@ -241,7 +280,7 @@ QString recordKindTitle(RecordKind kind) {
     return {};
 }
 
-QImage renderCertificate(const CheckRecord& record, int dpi) {
+QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi) {
     if (dpi <= 0) return {};
     const auto pixels = [dpi](double mm) {
         return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
@@ -253,11 +292,12 @@ QImage renderCertificate(const CheckRecord& record, int dpi) {
     image.setDotsPerMeterY(dotsPerMetre);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paint(painter, record, dpi);
+    paint(painter, record, spectra, dpi);
     return image;
 }
 
-bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString* error) {
+bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
+                      const QString& pdfPath, QString* error) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -273,7 +313,7 @@ bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString
             if (error) *error = QStringLiteral("the PDF could not be painted");
             return false;
         }
-        paint(painter, record, kPdfDpi);
+        paint(painter, record, spectra, kPdfDpi);
     }
     AtomicFileStore files;
     const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
@@ -292,12 +332,14 @@ std::string certificateName(const CheckRecord& record) {
     return "Certificate_" + serial + "_" + resultTimestamp(record.time) + ".pdf";
 }
 
-bool saveCertificateAs(const CheckRecord& record, Prompter& prompter, const std::string& folder) {
-    const auto path =
-        prompter.askSaveFile(folder + "/" + certificateName(record), "PDF documents (*.pdf)");
+bool saveCertificateAs(const CheckRecord& record, const Seams& seams) {
+    Prompter& prompter = seams.prompter;
+    const auto path = prompter.askSaveFile(seams.state.dataFolder() + "/" + certificateName(record),
+                                           "PDF documents (*.pdf)");
     if (!path) return false;
     QString error;
-    if (writeCertificate(record, q(*path), &error)) return true;
+    const RecordSpectra spectra = recordSpectra(record, seams.files, seams.format, seams.strings);
+    if (writeCertificate(record, spectra, q(*path), &error)) return true;
     Message m = messageBox(kStrCertificateNotSaved, Icon::Exclamation);
     m.suffix = "\n" + error.toStdString();
     prompter.ask(m);

@@ -1,23 +1,27 @@
 #pragma once
 
 // The certificate of one check of the logbook: an A4 page naming the instrument, when, by whom
-// and against what the check was made, the per-angle values and the verdict.
+// and against what the check was made, the per-angle values and the verdict; for an
+// inter-instrument check or its verification, both instruments' spectra as well.
 
 #include <QImage>
 #include <QString>
 #include <string>
 
 #include "core/app/logbook.h"
-#include "core/app/prompter.h"
+#include "core/app/seams.h"
+#include "core/log/record_spectra.h"
 
 namespace qv {
 
 // Writes the certificate as a one-page PDF at `pdfPath`, complete or not at all and never over
-// an existing file; false with the reason in `error` otherwise. Needs a QGuiApplication.
-bool writeCertificate(const CheckRecord& record, const QString& pdfPath, QString* error);
+// an existing file; false with the reason in `error` otherwise. `spectra` as `recordSpectra`
+// read them for the record: drawn, or why not named. Needs a QGuiApplication.
+bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
+                      const QString& pdfPath, QString* error);
 
 // The same page as a picture at `dpi` dots per inch, for previews.
-QImage renderCertificate(const CheckRecord& record, int dpi);
+QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi);
 
 // The kind of check in words, as the certificate's heading names it.
 QString recordKindTitle(RecordKind kind);
@@ -25,9 +29,9 @@ QString recordKindTitle(RecordKind kind);
 // The name a certificate is offered under: "Certificate_L70S-200002_20261207_150405.pdf".
 std::string certificateName(const CheckRecord& record);
 
-// Asks the operator where to save the certificate of `record` (offering its name in `folder`)
-// and writes it there; a certificate that cannot be written is told with the reason. False
-// when none was written.
-bool saveCertificateAs(const CheckRecord& record, Prompter& prompter, const std::string& folder);
+// Asks the operator where to save the certificate of `record` (offering its name in the data
+// folder) and writes it there, with the spectra read through the seams' files; a certificate
+// that cannot be written is told with the reason. False when none was written.
+bool saveCertificateAs(const CheckRecord& record, const Seams& seams);
 
 }  // namespace qv

@@ -246,8 +246,7 @@ void CHistoryDlg::onOpenFolder() {
 }
 
 void CHistoryDlg::onSaveCertificate() {
-    if (const CheckRecord* r = selected())
-        saveCertificateAs(*r, context_.prompter, context_.state.dataFolder());
+    if (const CheckRecord* r = selected()) saveCertificateAs(*r, context_);
 }
 
 }  // namespace qv

@@ -189,17 +189,7 @@ TEST(FileRoads, ATargetFileRegistersAndTheRecordOfAWriteLoadsAgain) {
     rig.control("plug DUT");
     take(rig, check, ValidationRole::Sample);
     CoefficientWriteWorkflow w(rig.seams());
-    w.writeRecord = [&rig](const EntryContents& c) {
-        const CoefficientRecord record{localTimeOf(rig.clock.calendarSeconds()),
-                                       rig.state.sampleSerial,
-                                       c.comment,
-                                       c.blocks,
-                                       rig.state.repeatSpectrum,
-                                       rig.state.targetSpectrum,
-                                       rig.state.sampleSpectrum};
-        return writeRecordFile(rig.files, rig.state.dataFolder(), record, rig.seams().strings,
-                               rig.seams().format);
-    };
+    w.writeRecord = recordFileHook(rig.seams());
     listed(rig, w);
     w.select(0);
     w.setComment("FROM FILE");

@@ -12,8 +12,10 @@
 
 #include "core/checks/validation_files.h"
 #include "core/coeff/record_file.h"
+#include "core/log/record_spectra.h"
 #include "core/log/result_file_import.h"
 #include "core/tiles/set_files.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/log/import_folder.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
@@ -179,6 +181,43 @@ TEST(ResultFileImport, DamagedFilesAreNamedAtTheirLineAndNeverHalfRead) {
     EXPECT_FALSE(read(std::string(1, '\0') + whole).record);
     EXPECT_NE(contentDigest(whole), contentDigest(garbled));
     EXPECT_EQ(contentDigest(""), "cbf29ce484222325");
+}
+
+// A certificate draws the spectra from the judgement file its record names, written on a
+// machine with other separators; a file moved, cut short or holding other instruments is
+// refused with the reason, never drawn half.
+TEST(RecordSpectra, AreReadFromTheRecordsJudgementFileOrRefusedWithTheReason) {
+    const test::TempHome home;
+    const std::string path = home.path() + "/Judgement_1.csv";
+    put(path, judgementText(kWritten));
+    CheckRecord r = emptyRecord(RecordKind::InterInstrument, at(1));
+    r.serial = kSerial;
+    r.referenceSerial = kReference;
+    r.files = {path};
+    AtomicFileStore files;
+    const auto problem = [&] {
+        const RecordSpectra read = recordSpectra(r, files, kUser, test::projectStrings());
+        EXPECT_FALSE(read.spectra);
+        return read.problem;
+    };
+    const RecordSpectra whole = recordSpectra(r, files, kUser, test::projectStrings());
+    ASSERT_TRUE(whole.spectra) << whole.problem;
+    for (int a = 0; a < kAngleCount; ++a) {
+        EXPECT_EQ(whole.spectra->target[a], AngleSpectrum(kSpectrumPoints, 30.0 + a));
+        EXPECT_EQ(whole.spectra->sample[a], AngleSpectrum(kSpectrumPoints, 31.0 + a));
+    }
+    r.serial = "L70S-999999";
+    EXPECT_NE(problem().find("not those of the record"), std::string::npos);
+    r.serial = kSerial;
+    const std::string text = judgementText(kWritten);
+    std::size_t cut = 0;
+    for (int line = 0; line < 7; ++line) cut = text.find('\n', cut) + 1;
+    put(path, text.substr(0, cut));  // ends before the target's 75° line
+    EXPECT_EQ(problem().rfind("Judgement_1.csv, line 8", 0), 0U) << problem();
+    fs::remove(path);
+    EXPECT_NE(problem().find("cannot be read"), std::string::npos);
+    r.kind = RecordKind::Repeatability;
+    EXPECT_EQ(problem(), "");
 }
 
 TEST(LogVerbs, ImportTheDataFolderThenReadTheHistory) {
