@@ -315,7 +315,6 @@ void certificateScreenshots() {
     write.files = {std::string(data) + "Coefficients_20261207_150405.csv"};
     qv::CheckRecord deletion = write;
     deletion.kind = qv::RecordKind::EntryDeletion;
-    deletion.comment.clear();
     deletion.files.clear();
     qv::CheckRecord set = inter;
     set.kind = qv::RecordKind::TileSet;

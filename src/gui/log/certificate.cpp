@@ -196,7 +196,11 @@ double verdict(Sheet& s, const CheckRecord& r, double y) {
                                  ? QStringLiteral("Entry %1 was written with the comment \"%2\".")
                                        .arg(r.entry)
                                        .arg(q(r.comment))
-                                 : QStringLiteral("Entry %1 was emptied.").arg(r.entry);
+                             : r.comment.empty()
+                                 ? QStringLiteral("Entry %1 was emptied.").arg(r.entry)
+                                 : QStringLiteral("Entry %1, which held \"%2\", was emptied.")
+                                       .arg(r.entry)
+                                       .arg(q(r.comment));
         s.font(12);
         s.text(kMarginMm, y, width,
                isEntryChange(r) ? what : QStringLiteral("No verdict recorded."));
