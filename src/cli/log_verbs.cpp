@@ -120,10 +120,12 @@ QJsonObject recordJson(const CheckRecord& r) {
 }
 
 void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
-    out << QStringLiteral("time").leftJustified(21) << QStringLiteral("kind").leftJustified(18)
-        << QStringLiteral("verdict").leftJustified(9) << "   dE 25   dE 45   dE 75  files\n";
+    // The record's number first: the certificate verb takes it.
+    out << QStringLiteral("record").leftJustified(8) << QStringLiteral("time").leftJustified(21)
+        << QStringLiteral("kind").leftJustified(18) << QStringLiteral("verdict").leftJustified(9)
+        << "   dE 25   dE 45   dE 75  files\n";
     for (const CheckRecord& r : records) {
-        out << qs(logbookTime(r.time)).leftJustified(21)
+        out << QString::number(r.id).leftJustified(8) << qs(logbookTime(r.time)).leftJustified(21)
             << qs(std::string(kindName(r.kind))).leftJustified(18) << verdict(r).leftJustified(9);
         for (const AngleRecord& g : r.angles)
             out << (std::isnan(g.deltaE) ? QStringLiteral("---") : number(g.deltaE, 2))
