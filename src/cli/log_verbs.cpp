@@ -48,7 +48,8 @@ int runImport(const QStringList& arguments) {
         "repeatability, judgement, coefficient record and tile-set files, each known by its "
         "contents and recorded once however often it is imported. Target files and files of "
         "other programs are named and skipped.\n"
-        "Exit status: 0 done, 2 the folder or the logbook cannot be used."));
+        "Exit status: 0 done, 2 the folder or the logbook cannot be used, or a file could not be "
+        "recorded."));
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to read."));
     const QString usage = QStringLiteral("Usage: qvl70s-cli import [options] [FOLDER]");
     if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
@@ -61,10 +62,9 @@ int runImport(const QStringList& arguments) {
     if (!logbook) return kExitFailed;
     Session s;
     const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
-    int counts[3] = {};
     QTextStream out(stdout);
+    bool refused = false;
     for (const ImportedFile& f : files) {
-        ++counts[static_cast<int>(f.outcome)];
         const QString name = QDir(qs(folder)).relativeFilePath(qs(f.path));
         switch (f.outcome) {
             case ImportedFile::Outcome::Imported:
@@ -76,11 +76,14 @@ int runImport(const QStringList& arguments) {
             case ImportedFile::Outcome::Skipped:
                 out << "skipped " << name << ": " << qs(f.detail) << "\n";
                 break;
+            case ImportedFile::Outcome::NotRecorded:
+                out << "not recorded " << name << ": " << qs(f.detail) << "\n";
+                refused = true;
+                break;
         }
     }
-    out << counts[0] << " imported, " << counts[1] << " already recorded, " << counts[2]
-        << " skipped\n";
-    return kExitPassed;
+    out << qs(importCounts(files)) << "\n";
+    return refused ? kExitFailed : kExitPassed;
 }
 
 QJsonValue orNull(double v) {
@@ -108,6 +111,7 @@ QJsonObject recordJson(const CheckRecord& r) {
             {"time", qs(logbookTime(r.time))},
             {"kind", qs(std::string(kindName(r.kind)))},
             {"serial", qs(r.serial)},
+            {"instrumentType", qs(r.instrumentType)},
             {"referenceSerial", qs(r.referenceSerial)},
             {"operator", qs(r.operatorName)},
             {"threshold", orNull(r.threshold)},
@@ -161,7 +165,7 @@ int runHistory(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Without --serial, the instruments in the logbook with their number of records and the "
-        "time of the last; with it, that instrument's records, newest first: time, kind, "
+        "time of the last; with it, that instrument's records, newest first: number, time, kind, "
         "verdict, the colour difference per angle and the files.\n"
         "Exit status: 0 done, 2 the options are wrong or the logbook cannot be opened."));
     parser.addOption(

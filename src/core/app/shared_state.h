@@ -43,6 +43,9 @@ struct SharedState {
     ThreeAngles sampleSpectrum;
     std::string targetSerial;
     std::string sampleSerial;
+    // The type code ("53", "40") of the instrument that measured the sample; empty when the
+    // sample came from a file.
+    std::string sampleType;
     bool targetMeasured = false;
     bool sampleMeasured = false;
     bool measureTarget = false;

@@ -133,6 +133,7 @@ void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
         emptyRecord(j.verification ? RecordKind::Verification : RecordKind::InterInstrument,
                     localTimeOf(s_.clock.calendarSeconds()));
     r.serial = st.sampleSerial;
+    r.instrumentType = st.sampleType;
     r.referenceSerial = st.targetSerial;
     r.threshold = st.instThreshold;
     r.formula = colour_->deltaELabel();

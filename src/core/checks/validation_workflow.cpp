@@ -44,6 +44,7 @@ bool ValidationWorkflow::measure() {
         return false;
     }
     type53_ = taken.id().type53();
+    if (!target()) s_.state.sampleType = taken.id().modelCode();
     lastFailure_.clear();
     commit(std::move(taken.outcome().spectra), measuredSerial(taken.id()));
     exchangeDone();

@@ -37,6 +37,7 @@ bool CoefficientFileWorkflow::browse() {
         return refuse(kStrCoeffFileRefused,
                       "line " + std::to_string(read.csvErrorLine) + " is too long");
     if (read.sampleSerial) s_.state.sampleSerial = *read.sampleSerial;
+    s_.state.sampleType.clear();
     if (read.comment) s_.state.coeffFileComment = *read.comment;
     s_.state.targetSpectrum = read.target;
     s_.state.sampleSpectrum = read.sample;

@@ -11,6 +11,8 @@
 namespace qv {
 
 namespace {
+// Only a type-53 instrument takes entries (the list checks it before anything is written).
+const std::string kWritingType = "53";
 // A sample spectrum needs more than this many values: its reflectances and its coordinates.
 constexpr std::size_t kShortSample = 30;
 
@@ -147,7 +149,12 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
     if (!written.ok()) {
         s_.state.bConnected = false;
         Message m = lostLinkMessage(written);
-        if (emptied) m = withSuffix(kStrEntryEmptied, Icon::Stop, " " + describe(written) + ".");
+        if (emptied) {
+            m = withSuffix(kStrEntryEmptied, Icon::Stop, " " + describe(written) + ".");
+            // What the instrument held is gone although nothing new went in: on record as such.
+            recordEntryChange(s_, RecordKind::EntryDeletion, contents.serial, kWritingType,
+                              row.entry, present);
+        }
         s_.prompter.ask(m);
         return WriteOutcome::Closes;
     }
@@ -155,8 +162,8 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
         recordFile_ = writeRecord(contents);
         if (!recordFile_.ok()) reportUnsavedFile(s_.prompter, recordFile_);
     }
-    recordEntryChange(s_, RecordKind::EntryWrite, contents.serial, contents.entry, contents.comment,
-                      recordFile_.path);
+    recordEntryChange(s_, RecordKind::EntryWrite, contents.serial, kWritingType, contents.entry,
+                      contents.comment, recordFile_.path);
     s_.prompter.ask(messageBox(kStrEntryWritten, Icon::Information));
     return WriteOutcome::Written;
 }

@@ -25,7 +25,8 @@ bool DeleteEntryWorkflow::confirm() {
         return false;
     }
     s_.state.coeffEntryDeleted = true;
-    recordEntryChange(s_, RecordKind::EntryDeletion, connectedSerial(id), entry_, comment_);
+    recordEntryChange(s_, RecordKind::EntryDeletion, connectedSerial(id), id.modelCode(), entry_,
+                      comment_);
     s_.prompter.ask(messageBox(kStrEntryDeleted, Icon::Information));
     return true;
 }

@@ -82,14 +82,15 @@ std::optional<std::string> unsendableSerial(std::string_view serial) {
     return std::nullopt;
 }
 
-void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial, int entry,
-                       const std::string& comment, const std::string& file) {
+void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial,
+                       const std::string& type, int entry, const std::string& comment,
+                       const std::string& file) {
     if (!seams.logbook) return;
     CheckRecord r = emptyRecord(kind, localTimeOf(seams.clock.calendarSeconds()));
     r.serial = serial;
-    r.instrumentType = "53";  // only type 53 instruments take entries
+    r.instrumentType = type;
     r.entry = entry;
-    r.comment = comment;
+    r.comment = trimmed(comment);  // as the list shows it, without the reply's line end
     if (!file.empty()) r.files.push_back(file);
     seams.logbook->record(r);
 }

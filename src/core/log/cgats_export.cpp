@@ -9,6 +9,7 @@
 #include "core/coeff/file_choice.h"
 #include "core/coeff/file_lines.h"
 #include "core/colour/spectrum.h"
+#include "core/log/result_file_import.h"
 
 namespace qv {
 
@@ -213,7 +214,9 @@ std::string cgatsText(const Contents& c) {
 CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& format,
                           const StringTable& texts, const CsvLimits& limits) {
     Contents contents;
-    if (std::string problem = readContents(resultFile, format, texts, limits, contents);
+    // A file from a machine with other separators is read with the ones it was written with.
+    const NumberFormat written = resultFileFormat(resultFile, format, texts).value_or(format);
+    if (std::string problem = readContents(resultFile, written, texts, limits, contents);
         !problem.empty())
         return {{}, std::move(problem)};
     if (contents.samples.empty()) return {{}, "the file holds no spectrum"};

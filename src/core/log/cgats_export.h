@@ -22,9 +22,9 @@ struct CgatsExport {
     bool ok() const { return problem.empty(); }
 };
 
-// Reads a target, judgement, repeatability or coefficient record file (numbers with `format`'s
-// decimal separator or a point, fields split at its list separator, header keys and block
-// titles from `texts`) and writes its spectra. Files are untrusted: anything else is refused.
+// Reads a target, judgement, repeatability or coefficient record file (with the separators its
+// date line shows, `format`'s when it shows none; header keys and block titles from `texts`)
+// and writes its spectra. Files are untrusted: anything else is refused.
 CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& format,
                           const StringTable& texts, const CsvLimits& limits = {});
 

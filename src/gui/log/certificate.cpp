@@ -58,6 +58,11 @@ bool isEntryChange(const CheckRecord& r) {
     return r.kind == RecordKind::EntryWrite || r.kind == RecordKind::EntryDeletion;
 }
 
+// A record file keeps no entry number: an imported write does not know it.
+QString entryNumber(const CheckRecord& r) {
+    return r.entry > 0 ? QString::number(r.entry) : QStringLiteral("not known");
+}
+
 // Paints in millimetres from the page's top left corner, text sizes in points.
 class Sheet {
 public:
@@ -112,7 +117,9 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     if (hasReference(r))
         rows.emplace_back(QStringLiteral("Reference instrument"), q(r.referenceSerial));
     rows.emplace_back(QStringLiteral("Date and time"), q(logbookTime(r.time)));
-    rows.emplace_back(QStringLiteral("Operator"), q(r.operatorName));
+    // A file imported from before the logbook does not say who made the check.
+    rows.emplace_back(QStringLiteral("Operator"),
+                      r.operatorName.empty() ? QStringLiteral("not known") : q(r.operatorName));
     rows.emplace_back(QStringLiteral("Kind of check"), recordKindTitle(r.kind));
     if (!std::isnan(r.threshold)) {
         rows.emplace_back(QStringLiteral("Threshold"),
@@ -123,7 +130,7 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
                                        : QStringLiteral("each angle")));
         rows.emplace_back(QStringLiteral("Colour-difference formula"), q(r.formula));
     }
-    if (isEntryChange(r)) rows.emplace_back(QStringLiteral("Entry"), QString::number(r.entry));
+    if (isEntryChange(r)) rows.emplace_back(QStringLiteral("Entry"), entryNumber(r));
     if (r.kind == RecordKind::EntryWrite)
         rows.emplace_back(QStringLiteral("Comment"), q(r.comment));
     if (r.kind == RecordKind::TileSet) rows.emplace_back(QStringLiteral("Tile set"), q(r.comment));
@@ -156,7 +163,10 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
         heads << dE + QStringLiteral("\nbefore") << dE + QStringLiteral("\nafter");
     else
         heads << dE;
-    heads << QStringLiteral("Verdict");
+    // A set's verdict weighs more than each angle's mean (its largest difference too): only
+    // the set's own verdict is shown.
+    const bool perAngle = r.kind != RecordKind::TileSet;
+    if (perAngle) heads << QStringLiteral("Verdict");
     const double width = (kPageWidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
     s.painter().fillRect(s.box(kMarginMm, y, kPageWidthMm - 2 * kMarginMm, kHeadingRowMm),
                          QColor(0xe8, 0xe8, 0xe8));
@@ -173,11 +183,12 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
         cells << q(format.display(g.deltaE));
         const bool judged = !std::isnan(r.threshold);
         const bool passed = passesThreshold(g.deltaE, r.threshold);
-        cells << (!judged  ? QStringLiteral("-")
-                  : passed ? QStringLiteral("passed")
-                           : QStringLiteral("failed"));
+        if (perAngle)
+            cells << (!judged  ? QStringLiteral("-")
+                      : passed ? QStringLiteral("passed")
+                               : QStringLiteral("failed"));
         for (int c = 0; c < cells.size(); ++c) {
-            const bool verdictCell = c + 1 == cells.size() && judged;
+            const bool verdictCell = perAngle && c + 1 == cells.size() && judged;
             s.font(10, false, verdictCell ? (passed ? kPassedColour : kFailedColour) : Qt::black);
             s.text(kMarginMm + c * width, y, width, cells[c], Qt::AlignCenter);
         }
@@ -194,8 +205,7 @@ double verdict(Sheet& s, const CheckRecord& r, double y) {
     if (!r.passed) {
         const QString what = r.kind == RecordKind::EntryWrite
                                  ? QStringLiteral("Entry %1 was written with the comment \"%2\".")
-                                       .arg(r.entry)
-                                       .arg(q(r.comment))
+                                       .arg(entryNumber(r), q(r.comment))
                              : r.comment.empty()
                                  ? QStringLiteral("Entry %1 was emptied.").arg(r.entry)
                                  : QStringLiteral("Entry %1, which held \"%2\", was emptied.")

@@ -25,7 +25,7 @@ ImportedFile importFile(const std::string& path, SqlLogbook& logbook, const Numb
     read.record->files = {path};
     const std::string kind(kindName(read.record->kind));
     if (logbook.recordImported(*read.record, digest)) return {path, Outcome::Imported, kind};
-    return {path, Outcome::Skipped, "the logbook could not record it"};
+    return {path, Outcome::NotRecorded, "the logbook could not record it"};
 }
 
 }  // namespace
@@ -41,20 +41,28 @@ std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& lo
     return out;
 }
 
-std::string importSummary(const std::vector<ImportedFile>& files, std::size_t maxNamed) {
-    std::size_t counts[3] = {};
-    std::string skipped;
-    for (const ImportedFile& f : files) {
-        const auto outcome = static_cast<std::size_t>(f.outcome);
-        if (f.outcome == ImportedFile::Outcome::Skipped && counts[outcome] < maxNamed)
-            skipped += "\n" + QFileInfo(QString::fromStdString(f.path)).fileName().toStdString() +
-                       ": " + f.detail;
-        ++counts[outcome];
-    }
+std::string importCounts(const std::vector<ImportedFile>& files) {
+    std::size_t counts[4] = {};
+    for (const ImportedFile& f : files) ++counts[static_cast<std::size_t>(f.outcome)];
     std::string text = std::to_string(counts[0]) + " imported, " + std::to_string(counts[1]) +
                        " already recorded, " + std::to_string(counts[2]) + " skipped";
-    if (counts[2] > maxNamed) skipped += "\n...";
-    return text + skipped;
+    if (counts[3] > 0) text += ", " + std::to_string(counts[3]) + " not recorded";
+    return text;
+}
+
+std::string importSummary(const std::vector<ImportedFile>& files, std::size_t maxNamed) {
+    std::string named;
+    std::size_t count = 0;
+    for (const ImportedFile& f : files) {
+        if (f.outcome != ImportedFile::Outcome::Skipped &&
+            f.outcome != ImportedFile::Outcome::NotRecorded)
+            continue;
+        if (count++ < maxNamed)
+            named += "\n" + QFileInfo(QString::fromStdString(f.path)).fileName().toStdString() +
+                     ": " + f.detail;
+    }
+    if (count > maxNamed) named += "\n...";
+    return importCounts(files) + named;
 }
 
 }  // namespace qv

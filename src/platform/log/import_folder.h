@@ -17,7 +17,8 @@ namespace qv {
 inline constexpr std::size_t kMaxImportBytes = 4 * 1024 * 1024;
 
 struct ImportedFile {
-    enum class Outcome { Imported, AlreadyRecorded, Skipped };
+    // NotRecorded: one of ours, but the logbook could not take it (its file is fine).
+    enum class Outcome { Imported, AlreadyRecorded, Skipped, NotRecorded };
     std::string path;
     Outcome outcome = Outcome::Skipped;
     std::string detail;  // imported: the record's kind; skipped: why
@@ -28,8 +29,11 @@ struct ImportedFile {
 std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& logbook,
                                        const NumberFormat& format, const StringTable& texts);
 
-// The outcome in a few lines for the operator: how many files were imported, already on record
-// or skipped, then each skipped file's name with why (the first `maxNamed` of them).
+// How many files were imported, already on record, skipped and not recorded, in one line.
+std::string importCounts(const std::vector<ImportedFile>& files);
+
+// The outcome in a few lines for the operator: the counts, then each skipped or unrecorded
+// file's name with why (the first `maxNamed` of them).
 std::string importSummary(const std::vector<ImportedFile>& files, std::size_t maxNamed = 10);
 
 }  // namespace qv

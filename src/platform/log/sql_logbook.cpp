@@ -14,7 +14,10 @@
 
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
+#include "core/log/result_file_import.h"
+#include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
+#include "platform/log/import_folder.h"
 
 namespace qv {
 
@@ -42,6 +45,10 @@ const std::vector<std::vector<const char*>>& migrations() {
             "ALTER TABLE files ADD COLUMN digest TEXT",
             "CREATE UNIQUE INDEX files_by_digest ON files(digest) WHERE digest IS NOT NULL",
         },
+        {
+            // 3: a file looked up by its path without reading every file on record.
+            "CREATE INDEX files_by_path ON files(path)",
+        },
     };
     return all;
 }
@@ -60,6 +67,15 @@ QString text(const std::string& s) {
 
 std::string str(const QVariant& v) {
     return v.toString().toStdString();
+}
+
+// Only SQLite's own word that a file is no database or is corrupt makes it damaged.
+bool saysDamaged(const QSqlError& error) {
+    constexpr int kCorrupt = 11;  // SQLITE_CORRUPT
+    constexpr int kNotADb = 26;   // SQLITE_NOTADB
+    bool isNumber = false;
+    const int code = error.nativeErrorCode().toInt(&isNumber) & 0xff;  // the primary code
+    return isNumber && (code == kCorrupt || code == kNotADb);
 }
 
 bool exec(QSqlDatabase& db, const QString& sql) {
@@ -110,17 +126,19 @@ SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::st
     : path_(path), tell_(std::move(notify)) {
     static std::atomic<int> counter{0};
     connection_ = QStringLiteral("logbook-%1").arg(counter++);
-    if (openFile()) return;
-    // Not a logbook this program can use: kept aside as it is, and a new one begun.
-    if (!open_ && QFile::exists(text(path_)) && setAside_.empty()) {
+    const Opened opened = openFile();
+    if (opened == Opened::Yes) return;
+    // Not a logbook at all, or a damaged one: kept aside as it is, and a new one begun. A
+    // logbook that is only locked, read-only or on a full disk stays where it is.
+    if (opened == Opened::Damaged && QFile::exists(text(path_))) {
         moveAside();
-        if (!setAside_.empty() && openFile()) {
+        if (!setAside_.empty() && openFile() == Opened::Yes) {
             tell("The logbook " + path_ + " could not be read; it was kept as " + setAside_ +
                  " and a new one begun.");
             return;
         }
     }
-    tell("The logbook " + path_ + " cannot be used (" + db_.lastError().text().toStdString() +
+    tell("The logbook " + path_ + " cannot be used (" + why_.toStdString() +
          "); checks are not recorded in it.");
 }
 
@@ -136,20 +154,25 @@ void SqlLogbook::tell(const std::string& what) {
     tell_(what);
 }
 
-bool SqlLogbook::openFile() {
+SqlLogbook::Opened SqlLogbook::openFile() {
     db_.close();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection_);
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db_.setDatabaseName(text(path_));
-    if (!db_.open()) return false;
+    const auto fail = [this](const QSqlError& error, Opened how) {
+        why_ = error.text();
+        db_.close();
+        return how;
+    };
+    if (!db_.open()) return fail(db_.lastError(), Opened::Unusable);
     QSqlQuery check(db_);
     // A file that is not a database fails here; a damaged one fails the quick check.
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
-        check.value(0).toString() != QStringLiteral("ok")) {
-        db_.close();
-        return false;
-    }
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next())
+        return fail(check.lastError(),
+                    saysDamaged(check.lastError()) ? Opened::Damaged : Opened::Unusable);
+    if (check.value(0).toString() != QStringLiteral("ok"))
+        return fail(QSqlError(check.value(0).toString()), Opened::Damaged);
     exec(db_, QStringLiteral("PRAGMA journal_mode=WAL"));
     exec(db_, QStringLiteral("PRAGMA foreign_keys=ON"));
     // Room for the pages of a long history (SQLite keeps 2 MiB), so that reading it again costs
@@ -157,12 +180,17 @@ bool SqlLogbook::openFile() {
     exec(db_, QStringLiteral("PRAGMA cache_size=-16384"));
     open_ = migrate();
     if (!open_) db_.close();
-    return open_;
+    return open_ ? Opened::Yes : Opened::Unusable;
 }
 
 bool SqlLogbook::migrate() {
     QSqlQuery q(db_);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return false;
+    const auto step = [this, &q](const QString& sql) {
+        if (q.exec(sql)) return true;
+        why_ = q.lastError().text();
+        return false;
+    };
+    if (!step(QStringLiteral("PRAGMA user_version")) || !q.next()) return false;
     const int version = q.value(0).toInt();
     if (version > kSchemaVersion) {
         // Written by a newer program: left exactly as it is.
@@ -173,11 +201,14 @@ bool SqlLogbook::migrate() {
         return false;
     }
     for (int v = version; v < kSchemaVersion; ++v) {
-        if (!db_.transaction()) return false;
+        if (!db_.transaction()) {
+            why_ = db_.lastError().text();
+            return false;
+        }
         bool ok = true;
         for (const char* sql : migrations()[static_cast<std::size_t>(v)])
-            ok = ok && exec(db_, QString::fromLatin1(sql));
-        ok = ok && exec(db_, QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
+            ok = ok && step(QString::fromLatin1(sql));
+        ok = ok && step(QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
         if (!ok || !db_.commit()) {
             db_.rollback();
             return false;
@@ -211,8 +242,7 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
           QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
           QVariant(text(logbookTime(r.time))), real(r.threshold), QVariant(text(r.formula)),
           r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
-          QVariant(text(r.comment)),
-          QVariant(text(r.operatorName.empty() ? operatorName() : r.operatorName))})
+          QVariant(text(r.comment)), QVariant(text(r.operatorName))})
         q.addBindValue(v);
     bool ok = q.exec();
     const std::int64_t id = q.lastInsertId().toLongLong();
@@ -239,18 +269,29 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
     return std::nullopt;
 }
 
-void SqlLogbook::record(const CheckRecord& r) {
+void SqlLogbook::record(const CheckRecord& check) {
     // A record that fails must not leave an earlier check's record standing for this one.
     last_.reset();
     if (!open_) return;
-    if (const auto id = insert(r, {})) {
-        last_ = r;
+    CheckRecord r = check;
+    if (r.operatorName.empty()) r.operatorName = operatorName();
+    if (const auto id = insert(r, newDigestOf(r.files))) {
+        last_ = std::move(r);
         last_->id = *id;
-        if (last_->operatorName.empty()) last_->operatorName = operatorName();
         return;
     }
     tell("A check could not be recorded in the logbook " + path_ + " (" +
          db_.lastError().text().toStdString() + "); its result files were written.");
+}
+
+std::string SqlLogbook::newDigestOf(const std::vector<std::string>& files) {
+    // The written file known by its contents too: a copy imported later under another name or
+    // from another folder is this check, not a new one.
+    std::string contents;
+    if (files.empty() || !AtomicFileStore().readAll(files.front(), kMaxImportBytes, contents))
+        return {};
+    const std::string digest = contentDigest(contents);
+    return knowsDigest(digest) ? std::string() : digest;
 }
 
 bool SqlLogbook::knowsDigest(const std::string& digest) {

@@ -21,7 +21,7 @@ namespace qv {
 // Either way the operator is told once, and checks go on.
 class SqlLogbook : public Logbook {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // `notify` receives what the operator should learn (once per logbook).
     explicit SqlLogbook(const std::string& path,
@@ -36,11 +36,13 @@ public:
     const std::string& path() const { return path_; }
 
     void record(const CheckRecord& record) override;
-    // As record(), for an imported file: false when a file with this digest is on record
+    // As record(), for an imported file, whose operator stays as the file tells (none: not
+    // known, never whoever imports it): false when a file with this digest is on record
     // already (nothing added) or the record could not be added.
     bool recordImported(const CheckRecord& record, const std::string& digest);
     bool knowsDigest(const std::string& digest);
-    // Whether a record names the file at `path` (a check recorded as it wrote the file).
+    // Whether a record names the file at `path` (a check recorded as it wrote the file, before
+    // its contents were known too).
     bool knowsFile(const std::string& path);
 
     struct Instrument {
@@ -56,11 +58,14 @@ public:
     std::optional<CheckRecord> recordById(std::int64_t id);
 
 private:
-    bool openFile();
+    enum class Opened { Yes, Damaged, Unusable };
+    Opened openFile();
     bool migrate();
     void moveAside();
     void tell(const std::string& what);
     std::optional<std::int64_t> insert(const CheckRecord& record, const std::string& digest);
+    // The digest of the first file, or empty when it cannot be read or is on record already.
+    std::string newDigestOf(const std::vector<std::string>& files);
     // Fills in the angles and files of `records`, whose ids the query `chosen` selects.
     void readDetails(std::vector<CheckRecord>& records, const QString& chosen,
                      const QVariantList& binds);
@@ -70,6 +75,7 @@ private:
     QSqlDatabase db_;
     bool open_ = false;
     bool told_ = false;
+    QString why_;  // why the file could not be used
     std::string setAside_;
     std::function<void(const std::string&)> tell_;
 };

@@ -13,7 +13,9 @@
 #include "core/coeff/delete_entry_workflow.h"
 #include "core/coeff/record_file.h"
 #include "core/coeff/registration_workflow.h"
+#include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
+#include "support/temp_home.h"
 #include "unit/measure/series_rig.h"
 
 namespace qv {
@@ -112,7 +114,11 @@ TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
         first.setComment("FIRST");
         ASSERT_EQ(first.write(), WriteOutcome::Written);
     }
-    CoefficientWriteWorkflow w(rig.seams());
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    Seams recorded = rig.seams();
+    recorded.logbook = &logbook;
+    CoefficientWriteWorkflow w(recorded);
     listed(rig, w);
     EXPECT_EQ(w.view().rows[2].comment, "FIRST");
     w.select(2);
@@ -126,6 +132,11 @@ TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
     EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,3"), std::string::npos)
         << rig.prompter.asked[1].suffix;
     EXPECT_FALSE(rig.state.bConnected);
+    // What the entry held is gone although nothing new went in: on record as a deletion.
+    ASSERT_TRUE(logbook.lastRecorded());
+    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
+    EXPECT_EQ(logbook.lastRecorded()->comment, "FIRST");
+    EXPECT_EQ(logbook.lastRecorded()->entry, 3);
 
     // A refused comment or a type-40 instrument sends no entry command.
     rig.control("clear");

@@ -197,12 +197,14 @@ TEST(CgatsExport, EveryResultFileKindNamesItsSamplesAndOthersAreRefused) {
     damaged.insert(damaged.find("\r\n45,") + 5, "x");  // a reflectance that is no number
     for (const std::string& foreign :
          {std::string(), std::string("CTI3\r\nBEGIN_DATA\r\n"), std::string(5000, 'x'),
-          std::string("Date,20261207_150405\r\nTile set,A\r\n"), truncated, damaged,
-          judgementFile(0, {',', ";"})}) {
+          std::string("Date,20261207_150405\r\nTile set,A\r\n"), truncated, damaged}) {
         const CgatsExport e = exportSpectra(foreign, point, texts);
         EXPECT_FALSE(e.ok());
         EXPECT_TRUE(e.text.empty());
     }
+    // Written where the decimal separator is a comma, read where it is a point: the same spectra.
+    EXPECT_EQ(exportSpectra(judgementFile(0, {',', ";"}), point, texts).text,
+              exportSpectra(judgementFile(0, point), point, texts).text);
 }
 
 TEST(CgatsExport, TheCommandLineNeverWritesOverAnExistingFile) {

@@ -109,7 +109,8 @@ TEST(ResultFileImport, EveryKindIsRecordedOnceWithWhatItsFileSays) {
     CheckRecord live = emptyRecord(RecordKind::Repeatability, at(5));
     live.serial = kSerial;
     live.files = {folder + "/Repeatability_2.csv"};
-    put(live.files[0], "recorded when it was written");
+    put(live.files[0], formatJudgementFile(angles(30, {}), angles(32, 0.5), kReference, kSerial,
+                                           at(5), test::projectStrings(), kWritten));
     logbook.record(live);
 
     std::map<std::string, ImportedFile> first;
@@ -150,11 +151,18 @@ TEST(ResultFileImport, EveryKindIsRecordedOnceWithWhatItsFileSays) {
     EXPECT_NEAR(series.angles[2].deltaE, 0.4, 1e-9);  // measurement 3's difference, the larger
     EXPECT_NEAR(series.angles[1].lab[0], 61.0, 1e-9);
     EXPECT_EQ(series.files, std::vector<std::string>{folder + "/Repeatability_1.csv"});
+    // Who imported the files did not make the checks; who made the live one did.
+    EXPECT_EQ(series.operatorName, "");
+    EXPECT_NE(records[0].operatorName, "");
 
-    // Again, and a copy under another name: nothing added.
+    // Again, a copy under another name, and the live check's file gathered from elsewhere:
+    // nothing added.
     fs::copy_file(folder + "/Judgement_1.csv", folder + "/Copy.csv");
-    for (const auto& f : importFolder(folder, logbook, kUser, test::projectStrings()))
-        EXPECT_NE(f.outcome, Outcome::Imported) << f.path;
+    fs::create_directories(home.path() + "/Gathered");
+    fs::copy_file(live.files[0], home.path() + "/Gathered/FromLab2.csv");
+    for (const std::string& from : {folder, home.path() + "/Gathered"})
+        for (const auto& f : importFolder(from, logbook, kUser, test::projectStrings()))
+            EXPECT_NE(f.outcome, Outcome::Imported) << f.path;
     EXPECT_EQ(logbook.records(kSerial).size(), 6u);
 }
 

@@ -33,6 +33,30 @@ CheckRecord verification() {
     return r;
 }
 
+// A logbook as the first version of the program left it: one repeatability check.
+void writeVersionOne(const std::string& path) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "v1");
+        db.setDatabaseName(QString::fromStdString(path));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE records(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, serial TEXT NOT "
+              "NULL, instrument_type TEXT NOT NULL DEFAULT '', reference_serial TEXT NOT NULL "
+              "DEFAULT '', time TEXT NOT NULL, threshold REAL, formula TEXT NOT NULL DEFAULT '', "
+              "passed INTEGER, entry INTEGER NOT NULL DEFAULT 0, comment TEXT NOT NULL DEFAULT '')",
+              "CREATE TABLE angles(record_id INTEGER NOT NULL, angle INTEGER NOT NULL, l REAL, a "
+              "REAL, b REAL, delta_e REAL, before_delta_e REAL, PRIMARY KEY(record_id, angle))",
+              "CREATE TABLE files(record_id INTEGER NOT NULL, path TEXT NOT NULL)",
+              "INSERT INTO records(kind, serial, time, threshold, passed) VALUES('repeatability', "
+              "'L70S-000042', '2026-03-14 09:15:02', 0.2, 1)",
+              "PRAGMA user_version=1"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("v1");
+}
+
 struct LogbookFile : ::testing::Test {
     std::string path() const { return home.path() + "/logbook.sqlite"; }
     std::vector<std::string> told;
@@ -73,26 +97,7 @@ TEST_F(LogbookFile, ARecordReadsBackAsItWasKept) {
 }
 
 TEST_F(LogbookFile, AVersionOneLogbookIsCarriedForward) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "v1");
-        db.setDatabaseName(QString::fromStdString(path()));
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(db);
-        for (const char* sql :
-             {"CREATE TABLE records(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, serial TEXT NOT "
-              "NULL, instrument_type TEXT NOT NULL DEFAULT '', reference_serial TEXT NOT NULL "
-              "DEFAULT '', time TEXT NOT NULL, threshold REAL, formula TEXT NOT NULL DEFAULT '', "
-              "passed INTEGER, entry INTEGER NOT NULL DEFAULT 0, comment TEXT NOT NULL DEFAULT '')",
-              "CREATE TABLE angles(record_id INTEGER NOT NULL, angle INTEGER NOT NULL, l REAL, a "
-              "REAL, b REAL, delta_e REAL, before_delta_e REAL, PRIMARY KEY(record_id, angle))",
-              "CREATE TABLE files(record_id INTEGER NOT NULL, path TEXT NOT NULL)",
-              "INSERT INTO records(kind, serial, time, threshold, passed) VALUES('repeatability', "
-              "'L70S-000042', '2026-03-14 09:15:02', 0.2, 1)",
-              "PRAGMA user_version=1"})
-            ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("v1");
+    writeVersionOne(path());
     SqlLogbook log(path(), tell);
     ASSERT_TRUE(log.isOpen()) << (told.empty() ? "" : told[0]);
     const auto old = log.records("L70S-000042");
@@ -149,6 +154,28 @@ TEST_F(LogbookFile, ALogbookOfANewerProgramIsLeftAlone) {
     EXPECT_NE(told[0].find("newer version"), std::string::npos);
     log.record(verification());  // nothing happens, nothing breaks
     EXPECT_TRUE(std::filesystem::exists(path()));
+}
+
+// Another program holding the logbook locked while it must be carried forward is no damage:
+// the file stays where it is, whole, and is carried forward once the lock is gone.
+TEST_F(LogbookFile, ALockedLogbookIsLeftWhereItIs) {
+    writeVersionOne(path());
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(QString::fromStdString(path()));
+        ASSERT_TRUE(other.open());
+        ASSERT_TRUE(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        SqlLogbook log(path(), tell);  // waits SQLite's busy time, then gives up
+        EXPECT_FALSE(log.isOpen());
+        EXPECT_TRUE(log.setAside().empty());
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("cannot be used"), std::string::npos) << told[0];
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other");
+    SqlLogbook log(path(), tell);
+    ASSERT_TRUE(log.isOpen());
+    EXPECT_EQ(log.records("L70S-000042").size(), 1u);
 }
 
 // The whole road on the command line: a check made while the logbook is damaged still ends by

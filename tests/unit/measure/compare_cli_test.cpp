@@ -146,6 +146,25 @@ TEST_F(CompareCli, UsercalWritesTheEntryAndProvesTheCorrection) {
     const CliRun again = test::runCli(usercal);
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find("no correction is needed"), std::string::npos) << again.out;
+
+    // Every step on record, newest first, naming the instrument under correction.
+    const QString port = QString::fromStdString(drifted.port());
+    ASSERT_EQ(test::runCli({"delete-entry", "--port", port, "--entry", "9", "--yes"}).exitCode, 0);
+    const CliRun history = test::runCli({"history", "--serial", "L70S-200002", "--json"});
+    const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
+                                   .object()["records"]
+                                   .toArray();
+    QStringList kinds;
+    for (const auto& record : records) kinds << record.toObject()["kind"].toString();
+    ASSERT_EQ(kinds.join(' '),
+              "entry-deletion inter-instrument verification entry-write inter-instrument")
+        << history.out;
+    const auto at = [&records](int i, const char* key) { return records[i].toObject().value(key); };
+    EXPECT_EQ(at(0, "comment").toString(), "AFTER SERVICE");
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(at(i, "instrumentType").toString(), "53") << i;
+    EXPECT_EQ(at(2, "referenceSerial").toString(), "L70S-100001");
+    for (int a = 0; a < 3; ++a)
+        EXPECT_EQ(at(2, "angles")[a]["beforeDeltaE"], at(4, "angles")[a]["deltaE"]) << a;
 }
 
 }  // namespace
