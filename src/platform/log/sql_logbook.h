@@ -16,9 +16,10 @@
 namespace qv {
 
 // The logbook in an SQLite file (write-ahead logging, one transaction per record, a schema
-// version with forward migrations). A file that cannot be read as a logbook is moved aside,
-// never overwritten, and a new one begun; when no logbook can be had at all, recording is off.
-// Either way the operator is told once, and checks go on.
+// version with forward migrations). A file SQLite calls corrupt or no database is moved aside,
+// never overwritten, and a new one begun; one that is only locked, read-only or of a newer
+// program stays as it is and recording is off for this run. Either way the operator is told
+// once, and checks go on.
 class SqlLogbook : public Logbook {
 public:
     static constexpr int kSchemaVersion = 3;
