@@ -437,10 +437,7 @@ int main(int argc, char** argv) {
     profile.write(qv::key::kComPort, sim.port());
     state.commPort->open(sim.port());
     qv::AtomicFileStore files;
-    // The seams first: built inside the context's braces, GCC's optimiser takes their format
-    // for uninitialised on the path where the port list would throw.
-    const qv::Seams seams{state, clock, prompter, profile, files, *strings, {}};
-    qv::GuiContext context{seams,
+    qv::GuiContext context{{state, clock, prompter, profile, files, *strings, {}},
                            [] {
                                return std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"};
                            },
