@@ -1,6 +1,5 @@
 // The certificate of one check of the logbook, as a PDF.
 #include <QCommandLineParser>
-#include <QFile>
 #include <QTextStream>
 
 #include "cli/session.h"
@@ -37,15 +36,12 @@ int runCertificate(const QStringList& arguments) {
     const qlonglong id = parser.value(QStringLiteral("record")).toLongLong(&isNumber);
     const QString out = parser.value(QStringLiteral("out"));
     if (!isNumber || out.isEmpty()) return failed(o, "give --record ID and --out FILE.pdf");
-    const std::string path = logbookPath();
-    // Opening a logbook that is not there would begin a new, empty one.
-    if (path.empty() || !QFile::exists(QString::fromStdString(path)))
-        return failed(o, "there is no logbook" + (path.empty() ? "" : " at " + path));
-    SqlLogbook logbook(path, [](const std::string& what) {
-        QTextStream(stderr) << QString::fromStdString(what) << "\n";
-    });
-    const auto record = logbook.recordById(id);
-    if (!record) return failed(o, "the logbook " + path + " holds no record " + std::to_string(id));
+    const auto logbook = openVerbLogbook(o, true);
+    if (!logbook) return kExitFailed;
+    const auto record = logbook->recordById(id);
+    if (!record)
+        return failed(o,
+                      "the logbook " + logbook->path() + " holds no record " + std::to_string(id));
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
     AtomicFileStore files;

@@ -24,21 +24,6 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// The logbook every program writes; nothing when it cannot be had (the reason printed).
-std::unique_ptr<SqlLogbook> openLogbook(const Options& o) {
-    const std::string path = logbookPath();
-    if (path.empty()) {
-        failed(o, "there is no documents folder for the logbook");
-        return nullptr;
-    }
-    auto logbook = std::make_unique<SqlLogbook>(path, [&o](const std::string& what) {
-        QTextStream(stderr) << o.verb << ": " << qs(what) << "\n";
-    });
-    if (logbook->isOpen()) return logbook;
-    failed(o, "the logbook " + path + " cannot be opened");
-    return nullptr;
-}
-
 int runImport(const QStringList& arguments) {
     Options o;
     o.verb = arguments.value(0);
@@ -58,7 +43,7 @@ int runImport(const QStringList& arguments) {
         positional.isEmpty() ? setUpDataFolder() : positional.front().toStdString();
     if (folder.empty() || !QDir(qs(folder)).exists())
         return failed(o, "no folder " + (folder.empty() ? std::string("to import") : folder));
-    const auto logbook = openLogbook(o);
+    const auto logbook = openVerbLogbook(o);
     if (!logbook) return kExitFailed;
     Session s;
     const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
@@ -179,7 +164,7 @@ int runHistory(const QStringList& arguments) {
     static const QRegularExpression kDay(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
     if (!since.isEmpty() && !kDay.match(since).hasMatch())
         return failed(o, "--since takes a day as YYYY-MM-DD");
-    const auto logbook = openLogbook(o);
+    const auto logbook = openVerbLogbook(o);
     if (!logbook) return kExitFailed;
     QTextStream out(stdout);
     const bool json = parser.isSet(QStringLiteral("json"));

@@ -2,6 +2,7 @@
 #include "cli/session.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QTextStream>
 #include <tuple>
 
@@ -170,6 +171,24 @@ bool openPort(Session& s, const Options& o, const QString& port) {
 int failed(const Options& o, const std::string& reason) {
     QTextStream(stderr) << o.verb << ": " << QString::fromStdString(reason) << "\n";
     return kExitFailed;
+}
+
+std::unique_ptr<SqlLogbook> openVerbLogbook(const Options& o, bool mustExist) {
+    const std::string path = logbookPath();
+    if (path.empty()) {
+        failed(o, "there is no documents folder for the logbook");
+        return nullptr;
+    }
+    if (mustExist && !QFile::exists(QString::fromStdString(path))) {
+        failed(o, "there is no logbook at " + path);
+        return nullptr;
+    }
+    auto logbook = std::make_unique<SqlLogbook>(path, [&o](const std::string& what) {
+        QTextStream(stderr) << o.verb << ": " << QString::fromStdString(what) << "\n";
+    });
+    if (logbook->isOpen()) return logbook;
+    failed(o, "the logbook " + path + " cannot be opened");
+    return nullptr;
 }
 
 bool connectInstrument(Session& s, const Options& o, const std::string& which) {

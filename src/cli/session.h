@@ -107,6 +107,10 @@ inline bool openPort(Session& s, const Options& o) {
 // Prints "VERB: reason" on standard error; returns kExitFailed.
 int failed(const Options& o, const std::string& reason);
 
+// The logbook every program writes, for a verb that reads it; nothing when it cannot be had
+// (the reason printed). `mustExist`: a verb that only reads must not begin an empty logbook.
+std::unique_ptr<SqlLogbook> openVerbLogbook(const Options& o, bool mustExist = false);
+
 // The desktop program measures only after Connect, which also resets the settings of a
 // type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first. `which`
 // starts each reason when the verb talks to more than one instrument.

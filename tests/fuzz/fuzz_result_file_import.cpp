@@ -13,23 +13,13 @@
 
 namespace {
 
-// The block headings besides the header keys, as the program's string table has them.
+// The headings only these files have, besides the shared keys and block titles.
 class ResultFileTexts : public qv::fuzz::FileKeyTexts {
 public:
     std::string text(int id) const override {
         switch (id) {
-            case 189:
-                return "Measurement 1";
-            case 191:
-                return "Measurement 2";
             case 192:
                 return "dE";
-            case 193:
-                return "Measurement 3";
-            case 197:
-                return "Target";
-            case 198:
-                return "Sample";
             case 205:
                 return "Sample reflectance in percent used for the coefficients";
             case 230:
