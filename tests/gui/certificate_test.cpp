@@ -109,6 +109,9 @@ TEST(Certificate, ReflectanceAxesEndOnARoundValueInAtMostFiveSteps) {
         EXPECT_EQ(got.top, scale.top) << largest;
         EXPECT_EQ(got.step, scale.step) << largest;
     }
+    // A file's absurd reflectance still gives a few ticks, not a loop without end.
+    const AxisScale absurd = reflectanceScale(1.7e308);
+    EXPECT_LE(absurd.top / absurd.step, 5.0);
 }
 
 }  // namespace

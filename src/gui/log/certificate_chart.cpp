@@ -112,11 +112,14 @@ void keyEntry(QPainter& p, double mm, double x, double y, const QColor& colour, 
 }  // namespace
 
 AxisScale reflectanceScale(double largest) {
-    for (const double step : {1.0, 2.0, 5.0, 10.0, 20.0, 25.0}) {
+    // A file may hold any number; beyond this the curves are clipped at the axis's end.
+    largest = std::min(largest, 1e6);
+    for (const double step : {1.0, 2.0, 5.0, 10.0, 20.0, 25.0, 50.0}) {
         const double top = std::max(1.0, std::ceil(largest / step - 1e-9)) * step;
         if (top / step <= 5.0) return {top, step};
     }
-    return {std::ceil(largest / 50.0) * 50.0, 50.0};
+    const double step = std::pow(10.0, std::ceil(std::log10(largest / 5.0)));
+    return {std::ceil(largest / step) * step, step};
 }
 
 void paintSpectraChart(QPainter& painter, const QRectF& area, double pxPerMm,

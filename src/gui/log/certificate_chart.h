@@ -19,7 +19,7 @@ void paintSpectraChart(QPainter& painter, const QRectF& area, double pxPerMm,
                        const QString& sampleName);
 
 // The upper end of a reflectance axis holding `largest` and the step of its ticks: at most
-// five steps of 1, 2, 5, 10, 20 or 25 percent.
+// five steps of 1, 2, 5, 10, 20, 25 or 50 percent, or of a power of ten beyond.
 struct AxisScale {
     double top;
     double step;

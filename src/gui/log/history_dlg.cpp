@@ -73,7 +73,8 @@ QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
                                                                      : q(r.instrumentType))};
     if (!r.referenceSerial.empty())
         lines << QStringLiteral("Reference instrument: ") + q(r.referenceSerial);
-    lines << QStringLiteral("Operator: ") + q(r.operatorName);
+    lines << QStringLiteral("Operator: ") +
+                 (r.operatorName.empty() ? QStringLiteral("not known") : q(r.operatorName));
     if (!std::isnan(r.threshold))
         lines << QStringLiteral("Threshold: %1 %2").arg(q(f.display(r.threshold)), q(r.formula));
     if (r.passed) lines << QStringLiteral("Verdict: ") + verdictText(r);

@@ -380,18 +380,16 @@ std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const st
                                              int limit) {
     std::vector<CheckRecord> out;
     if (!open_) return out;
-    const QString chosen = QStringLiteral(
-        "SELECT id FROM records WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC "
-        "LIMIT ?");
+    const QString which =
+        QStringLiteral("WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC LIMIT ?");
     const QVariantList binds{text(serial), text(since), limit};
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(QString::fromLatin1(kRecordColumns) +
-              QStringLiteral("WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC LIMIT ?"));
+    q.prepare(QString::fromLatin1(kRecordColumns) + which);
     for (const QVariant& v : binds) q.addBindValue(v);
     if (!q.exec()) return out;
     while (q.next()) out.push_back(fromRow(q));
-    readDetails(out, chosen, binds);
+    readDetails(out, QStringLiteral("SELECT id FROM records ") + which, binds);
     return out;
 }
 
