@@ -10,6 +10,7 @@
 #include "core/app/thresholds.h"
 #include "core/coeff/file_lines.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/tiles/set_files.h"
 
 namespace qv {
 
@@ -17,14 +18,6 @@ namespace {
 
 using Fields = std::vector<std::string>;
 using Rows = std::array<std::vector<double>, kAngleCount>;
-
-// The tile-set file writes its keys in English whatever the string table holds.
-constexpr std::string_view kDateKey = "Date";
-constexpr std::string_view kSetKey = "Tile set";
-constexpr std::string_view kReferenceKey = "Reference instrument";
-constexpr std::string_view kUnderCorrectionKey = "Instrument under correction";
-constexpr std::string_view kFormulaKey = "Colour difference";
-constexpr std::string_view kMeanThresholdKey = "Mean threshold";
 
 // "YYYYMMDD_hhmmss" has this many characters, the blank between date and time at kTimeMark.
 constexpr std::size_t kTimestampChars = 15;
@@ -86,7 +79,7 @@ std::optional<LocalTime> timestampOf(std::string_view s) {
 
 std::optional<NumberFormat> resultFileFormat(std::string_view text, const NumberFormat& user,
                                              const StringTable& texts) {
-    for (const std::string& key : {texts.text(kStrDateLabel), std::string(kDateKey)}) {
+    for (const std::string& key : {texts.text(kStrDateLabel), std::string(set_key::kDate)}) {
         if (key.empty() || text.size() <= key.size() || !text.starts_with(key)) continue;
         const char separator = text[key.size()];
         if (!user.listSeparator.empty() && separator == user.listSeparator.front()) return user;
@@ -213,11 +206,11 @@ std::string setHeader(const Lines& lines, std::size_t& line, CheckRecord& r,
     for (line = 2; line <= lines.count() && !lines.blank(line); ++line) {
         const std::string_view key = lines.field(line, 0);
         const std::string_view value = lines.field(line, 1);
-        if (key == kSetKey) r.comment = std::string(value);
-        if (key == kReferenceKey) r.referenceSerial = trimmedSerial(value);
-        if (key == kUnderCorrectionKey) r.serial = trimmedSerial(value);
-        if (key == kFormulaKey) r.formula = std::string(value);
-        if (key == kMeanThresholdKey) r.threshold = format.readFile(value).value_or(kNone);
+        if (key == set_key::kSet) r.comment = std::string(value);
+        if (key == set_key::kReference) r.referenceSerial = trimmedSerial(value);
+        if (key == set_key::kUnderCorrection) r.serial = trimmedSerial(value);
+        if (key == set_key::kFormula) r.formula = std::string(value);
+        if (key == set_key::kMeanThreshold) r.threshold = format.readFile(value).value_or(kNone);
     }
     if (r.serial.empty() || std::isnan(r.threshold))
         return "line " + std::to_string(line) +
@@ -311,7 +304,7 @@ ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& u
     if (lines.keyed(2, texts, kStrInstrumentLabel))
         return lines.keyed(3, texts, kStrCommentLabel) ? recordFile(lines, r, texts)
                                                        : repeatability(lines, r, texts, *format);
-    if (lines.field(2, 0) == kSetKey) return tileSet(lines, r, *format);
+    if (lines.field(2, 0) == set_key::kSet) return tileSet(lines, r, *format);
     return notOurs(2, "no header key of a result file of this program");
 }
 

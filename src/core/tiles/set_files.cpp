@@ -41,12 +41,12 @@ bool spectrumLine(const std::vector<std::string>& fields, int angle, const Numbe
 }
 
 void header(CsvWriter& w, const SetReport& r) {
-    w.field("Date").last(resultTimestamp(r.time)).endLine();
-    w.field("Tile set").last(r.set.name).endLine();
-    w.field("Reference instrument").last(r.targetSerial).endLine();
-    w.field("Instrument under correction").last(r.sampleSerial).endLine();
-    w.field("Colour difference").last(r.deltaELabel).endLine();
-    w.field("Mean threshold").number(r.limits.meanThreshold, 2).endLine();
+    w.field(set_key::kDate).last(resultTimestamp(r.time)).endLine();
+    w.field(set_key::kSet).last(r.set.name).endLine();
+    w.field(set_key::kReference).last(r.targetSerial).endLine();
+    w.field(set_key::kUnderCorrection).last(r.sampleSerial).endLine();
+    w.field(set_key::kFormula).last(r.deltaELabel).endLine();
+    w.field(set_key::kMeanThreshold).number(r.limits.meanThreshold, 2).endLine();
     w.field("Largest threshold").number(r.limits.largestThreshold, 2).endLine();
     if (r.limits.productTolerance)
         w.field("Product tolerance").number(*r.limits.productTolerance, 2).endLine();

@@ -59,6 +59,16 @@ struct SetReport {
     std::optional<SetAgreement> after;
 };
 
+// The header keys of the set's file, in English whatever the string table holds.
+namespace set_key {
+inline constexpr std::string_view kDate = "Date";
+inline constexpr std::string_view kSet = "Tile set";
+inline constexpr std::string_view kReference = "Reference instrument";
+inline constexpr std::string_view kUnderCorrection = "Instrument under correction";
+inline constexpr std::string_view kFormula = "Colour difference";
+inline constexpr std::string_view kMeanThreshold = "Mean threshold";
+}  // namespace set_key
+
 // Header lines (date, set, serials, formula, limits), a blank line, one row per tile and angle,
 // a blank line, one summary row per angle, a blank line and the set's verdict. CR LF, the
 // user's separators, every number followed by the separator.

@@ -169,7 +169,8 @@ void TrendChart::fitAxes(double firstMs, double lastMs, double maxValue) {
     const double pad = std::max((lastMs - firstMs) * 0.03, 0.5 * kMsPerDay);
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(firstMs - pad)),
                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lastMs + pad)));
-    valueAxis_->setRange(0.0, std::max(maxValue * 1.15, 0.1));
+    // An imported file may hold any number; the axis stays finite whatever it says.
+    valueAxis_->setRange(0.0, std::clamp(maxValue * 1.15, 0.1, 1e6));
     valueAxis_->setTickCount(6);
     valueAxis_->applyNiceNumbers();
 }
