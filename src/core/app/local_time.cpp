@@ -20,4 +20,24 @@ std::string resultTimestamp(const LocalTime& t) {
     return buffer;
 }
 
+std::optional<LocalTime> fromResultTimestamp(std::string_view s) {
+    constexpr std::size_t kChars = 15;
+    constexpr std::size_t kTimeMark = 8;  // the '_' between date and time
+    if (s.size() != kChars || s[kTimeMark] != '_') return std::nullopt;
+    const auto number = [s](std::size_t at, std::size_t digits) {
+        int v = 0;
+        for (std::size_t i = at; i < at + digits; ++i) {
+            if (s[i] < '0' || s[i] > '9') return -1;
+            v = 10 * v + (s[i] - '0');
+        }
+        return v;
+    };
+    const LocalTime t{number(0, 4), number(4, 2),  number(6, 2),
+                      number(9, 2), number(11, 2), number(13, 2)};
+    const bool valid = t.year >= 1 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+                       t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
+                       t.second >= 0 && t.second <= 59;
+    return valid ? std::optional(t) : std::nullopt;
+}
+
 }  // namespace qv

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace qv {
 
@@ -19,5 +21,7 @@ LocalTime localTimeOf(std::int64_t calendarSeconds);
 // "20260314_091502": year, month, day, hour, minute, second, as result file names and
 // headings carry it.
 std::string resultTimestamp(const LocalTime& time);
+// And back: nothing unless it is a valid time in that form.
+std::optional<LocalTime> fromResultTimestamp(std::string_view stamp);
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -79,14 +80,12 @@ const Layout* layoutOf(const CsvTable& t, const StringTable& texts) {
 
 // "20261207_150405" as CGATS wants a time: "2026-12-07T15:04:05".
 std::optional<std::string> createdTime(std::string_view stamp) {
-    constexpr std::size_t kStampLength = 15;
-    constexpr std::size_t kDateDigits = 8;
-    if (stamp.size() != kStampLength || stamp[kDateDigits] != '_') return std::nullopt;
-    for (std::size_t i = 0; i < kStampLength; ++i)
-        if (i != kDateDigits && (stamp[i] < '0' || stamp[i] > '9')) return std::nullopt;
-    const std::string s(stamp);
-    return s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + "T" + s.substr(9, 2) +
-           ":" + s.substr(11, 2) + ":" + s.substr(13, 2);
+    const auto t = fromResultTimestamp(stamp);
+    if (!t) return std::nullopt;
+    char out[64];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", t->year, t->month, t->day,
+                  t->hour, t->minute, t->second);
+    return out;
 }
 
 // A CGATS string is quoted: a quote or a control character inside it becomes a blank.

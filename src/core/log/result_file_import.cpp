@@ -19,9 +19,6 @@ namespace {
 using Fields = std::vector<std::string>;
 using Rows = std::array<std::vector<double>, kAngleCount>;
 
-// "YYYYMMDD_hhmmss" has this many characters, the blank between date and time at kTimeMark.
-constexpr std::size_t kTimestampChars = 15;
-constexpr std::size_t kTimeMark = 8;
 // A row of measurements 2 and 3 or of the sample holds at least the colour difference.
 constexpr std::size_t kWithDifference = kDifferenceElement + 1;
 constexpr std::size_t kWithCoordinates = kCoordinateElement + 3;
@@ -55,24 +52,6 @@ ResultFileRead notOurs(std::size_t line, const std::string& what) {
 
 ResultFileRead check(CheckRecord record) {
     return {std::move(record), true, {}};
-}
-
-std::optional<LocalTime> timestampOf(std::string_view s) {
-    if (s.size() != kTimestampChars || s[kTimeMark] != '_') return std::nullopt;
-    const auto number = [s](std::size_t at, std::size_t digits) {
-        int v = 0;
-        for (std::size_t i = at; i < at + digits; ++i) {
-            if (s[i] < '0' || s[i] > '9') return -1;
-            v = 10 * v + (s[i] - '0');
-        }
-        return v;
-    };
-    const LocalTime t{number(0, 4), number(4, 2),  number(6, 2),
-                      number(9, 2), number(11, 2), number(13, 2)};
-    const bool valid = t.year >= 1 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
-                       t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
-                       t.second >= 0 && t.second <= 59;
-    return valid ? std::optional(t) : std::nullopt;
 }
 
 }  // namespace
@@ -290,7 +269,7 @@ ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& u
         return notOurs(csv.errorLine,
                        "more or longer lines than a result file of this program has");
     const Lines lines(csv.table);
-    const auto time = timestampOf(lines.field(1, 1));
+    const auto time = fromResultTimestamp(lines.field(1, 1));
     if (!time || lines.at(1).size() != 2) return notOurs(1, "not the date line of a result file");
     const CheckRecord r = emptyRecord(RecordKind::Repeatability, *time);
     if (lines.keyed(2, texts, kStrTargetSerialLabel)) {
