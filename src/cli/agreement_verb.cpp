@@ -210,7 +210,8 @@ int runAgreement(const QStringList& arguments) {
                            limits,
                            now,
                            fit,
-                           std::nullopt};
+                           std::nullopt,
+                           {}};  // read from files: the type is not known
     const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
     if (s.logbook) s.logbook->record(setRecord(report, saved));
     int code = now.passed ? kExitPassed : kExitCheckFailed;

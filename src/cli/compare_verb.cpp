@@ -39,37 +39,35 @@ Lab coordinatesOf(const AngleSpectrum& spectrum) {
 }
 
 // The average measurement as the validation dialog opens it; `why` tells a failure.
-bool measureAverage(const Seams& seams, ValidationWorkflow& validation, EvaluateHueControl& colour,
-                    int n, std::string& why) {
+std::optional<Measurement> measureAverage(const Seams& seams, ValidationWorkflow& validation,
+                                          EvaluateHueControl& colour, int n, std::string& why) {
     AverageWorkflow average(seams, colour, validation.beginAverage());
     for (int i = 0; i < n && !average.view().closed; ++i) {
         if (average.measure()) continue;
         why = average.lastFailure();
         average.cancel();
-        validation.endAverage();
-        return false;
+        return std::nullopt;
     }
     average.finish();
-    if (validation.endAverage()) return true;
-    why = "the average was not completed";
-    return false;
+    auto taken = validation.endAverage(average);
+    if (!taken) why = "the average was not completed";
+    return taken;
 }
 
 }  // namespace
 
-bool measureHere(const Seams& seams, const Options& o, const Instrument& instrument,
-                 InterInstrumentWorkflow& check, SavedFile& targetFile) {
-    check.beginMeasurement(instrument.role);
-    ValidationWorkflow validation(seams, check.colour(), instrument.role);
+std::optional<Measurement> measureHere(const Seams& seams, const Options& o,
+                                       const Instrument& instrument, EvaluateHueControl& colour,
+                                       SavedFile& targetFile) {
+    ValidationWorkflow validation(seams, colour, instrument.role);
     std::string why;
-    bool taken = false;
+    std::optional<Measurement> taken;
     if (o.average > 0) {
-        taken = measureAverage(seams, validation, check.colour(), o.average, why);
+        taken = measureAverage(seams, validation, colour, o.average, why);
     } else {
         taken = validation.measure();
         why = validation.lastFailure();
     }
-    check.endMeasurement(instrument.role);
     if (instrument.role == ValidationRole::Target) targetFile = validation.resultFile();
     if (!taken)
         failed(o, std::string(instrument.name) + " on " + instrument.port.toStdString() +
@@ -86,7 +84,9 @@ bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrumen
     const std::string which = std::string(instrument.name) + " on " + instrument.port.toStdString();
     s.state.commPort.reset();
     if (!openPort(s, o, instrument.port) || !connectInstrument(s, o, which + ": ")) return false;
-    return measureHere(seams, o, instrument, check, targetFile);
+    const auto taken = measureHere(seams, o, instrument, check.colour(), targetFile);
+    if (taken) check.take(instrument.role, *taken);
+    return taken.has_value();
 }
 
 // The registration dialog's file choice answered with the file of the command line.
@@ -226,7 +226,10 @@ std::optional<int> measureAndJudge(Session& s, const Seams& seams, const Options
     if (!measureOn(s, seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
                    check, targetFile))
         return kExitFailed;
-    if (!check.judge() || !check.judgement()) return failed(o, "a spectrum is missing");
+    if (!check.judge() || !check.judgement())
+        return failed(o,
+                      "the pair was not judged (a spectrum is missing, or both come from one "
+                      "instrument and --yes was not given)");
     return std::nullopt;
 }
 

@@ -19,10 +19,12 @@ struct Instrument {
     ValidationRole role;
 };
 
-// Measures the specimen on the instrument whose port is open and connected; a target
-// measurement leaves its file in `targetFile`. A failure is printed.
-bool measureHere(const Seams& seams, const Options& o, const Instrument& instrument,
-                 InterInstrumentWorkflow& check, SavedFile& targetFile);
+// Measures the specimen on the instrument whose port is open and connected, evaluated with
+// the check's `colour`; a target measurement leaves its file in `targetFile`. A failure is
+// printed.
+std::optional<Measurement> measureHere(const Seams& seams, const Options& o,
+                                       const Instrument& instrument, EvaluateHueControl& colour,
+                                       SavedFile& targetFile);
 
 // The target (measured on --reference-port, or registered from --reference-file), then the
 // sample on --port, judged; the port of the instrument under correction stays open. An exit

@@ -95,7 +95,7 @@ bool measureAverage(Session& s, EvaluateHueControl& engine, int n, MeasuredSpect
     AverageWorkflow average(s.seams(), engine, AverageSetup{});
     for (int i = 0; i < n; ++i)
         if (!average.measure()) return why = average.lastFailure(), false;
-    m.id = s.state.measureTarget ? s.state.targetSerial : s.state.sampleSerial;
+    m.id = average.serial();
     m.count = n;
     m.spectra = average.average();
     m.lab = average.averageCoordinates();

@@ -79,11 +79,11 @@ int runUsercal(const QStringList& arguments) {
     out << "--- the specimen again on the instrument under correction\n";
     out.flush();
     SavedFile unused;
-    if (!measureHere(seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
-                     check, unused))
-        return kExitFailed;
-    if (!check.judge() || !check.judgement()->verification)
-        return failed(o, "the verification could not be judged");
+    const auto again =
+        measureHere(seams, o, {"instrument under correction", o.port, ValidationRole::Sample},
+                    check.colour(), unused);
+    if (!again) return kExitFailed;
+    if (!check.verifyCorrection(*again)) return failed(o, "the verification was not judged");
     const int verified =
         printVerification(out, o, *check.judgement(), check.colour().deltaELabel());
     // The entry is in the instrument either way; a missing record file still fails the road.

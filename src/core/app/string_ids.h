@@ -128,6 +128,8 @@ inline constexpr int kStrCertificateNotSaved = 234;
 inline constexpr int kStrSpectraExported = 235;
 inline constexpr int kStrSpectraNotExported = 236;
 inline constexpr int kStrFilesImported = 237;
+// Target and sample carry the same serial: judge them anyway?
+inline constexpr int kStrSameInstrument = 250;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

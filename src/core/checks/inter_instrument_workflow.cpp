@@ -9,6 +9,7 @@
 #include "core/checks/validation_files.h"
 #include "core/colour/evaluated_spectrum.h"
 #include "core/colour/items.h"
+#include "core/link/identify.h"
 
 namespace qv {
 
@@ -39,17 +40,30 @@ InterInstrumentWorkflow::InterInstrumentWorkflow(const Seams& seams)
 
 InterInstrumentWorkflow::~InterInstrumentWorkflow() = default;
 
-void InterInstrumentWorkflow::beginMeasurement(ValidationRole role) {
-    s_.state.measureTarget = role == ValidationRole::Target;
+void InterInstrumentWorkflow::take(ValidationRole role, const Measurement& m) {
+    SharedState& st = s_.state;
+    const bool target = role == ValidationRole::Target;
+    (target ? st.targetSpectrum : st.sampleSpectrum) = m.spectra;
+    (target ? st.targetSerial : st.sampleSerial) = m.serial;
+    (target ? st.targetMeasured : st.sampleMeasured) = true;
+    if (!target) st.sampleType = m.type;
+    if (!target && before_) resampled_ = true;
+    // A verification already judged belongs to the pair before this measurement.
+    if (!before_) view_.correction = InterInstrumentView::Correction::None;
     view_.displayMode = static_cast<int>(role);
+    showSpectrum(target ? view_.target : view_.sample, m.spectra);
+    clearJudgement();
+    updateJudgeAvailability();
 }
 
-void InterInstrumentWorkflow::endMeasurement(ValidationRole role) {
-    if (role == ValidationRole::Target && s_.state.targetMeasured)
-        showSpectrum(view_.target, s_.state.targetSpectrum);
-    if (role == ValidationRole::Sample && s_.state.sampleMeasured)
-        showSpectrum(view_.sample, s_.state.sampleSpectrum);
-    updateJudgeAvailability();
+bool InterInstrumentWorkflow::verifyCorrection(const Measurement& sample) {
+    if (!before_) return false;
+    take(ValidationRole::Sample, sample);
+    return judge() && judgement_ && judgement_->verification;
+}
+
+void InterInstrumentWorkflow::thresholdsChanged() {
+    showFormula();
 }
 
 void InterInstrumentWorkflow::endRegistration() {
@@ -69,12 +83,14 @@ void InterInstrumentWorkflow::connectionChanged() {
 
 void InterInstrumentWorkflow::reset() {
     before_.reset();
+    resampled_ = false;
     view_.beforeDeltaE = {};
     view_.correction = InterInstrumentView::Correction::None;
     clearFields();
     emptySpectra();
     judgement_.reset();
     view_.writeEnabled = view_.judgeEnabled = false;
+    showFormula();
 }
 
 bool InterInstrumentWorkflow::allSpectraPresent() const {
@@ -83,20 +99,49 @@ bool InterInstrumentWorkflow::allSpectraPresent() const {
     return true;
 }
 
+// After a correction only a sample measured since verifies it: the pair before it would compare
+// the old sample with itself and claim the instrument ignores the entry.
+bool InterInstrumentWorkflow::judgeable() const {
+    return allSpectraPresent() && (!before_ || resampled_);
+}
+
 void InterInstrumentWorkflow::updateJudgeAvailability() {
-    view_.judgeEnabled = allSpectraPresent();
+    view_.judgeEnabled = judgeable();
     if (!view_.judgeEnabled) view_.writeEnabled = false;
+}
+
+// A cable left on the reference judges it against itself, and the pair passes. A target
+// registered from an earlier file of the same instrument is legitimate: asked, not refused.
+bool InterInstrumentWorkflow::confirmDistinctInstruments() {
+    const SharedState& st = s_.state;
+    if (st.targetSerial.empty() || st.targetSerial == kThreeFieldSerialText ||
+        st.targetSerial != st.sampleSerial)
+        return true;
+    Message m = messageBox(kStrSameInstrument, Icon::Question, Buttons::YesNo);
+    m.suffix = " " + st.targetSerial;
+    return s_.prompter.ask(m) == Answer::Yes;
+}
+
+// A verification is judged in the formula of the check it verifies, so that before and after
+// stand in one unit; otherwise the formula chosen with the thresholds counts from now on.
+DeltaEFormula InterInstrumentWorkflow::formulaToJudge() {
+    return before_ ? before_->formula : formulaFromProfile(s_.profile);
+}
+
+void InterInstrumentWorkflow::showFormula() {
+    colour_->setDeltaEFormula(judgement_ ? judgement_->formula : formulaToJudge());
+    view_.deltaELabel = colour_->deltaELabel();
 }
 
 bool InterInstrumentWorkflow::judge() {
     applyStandardViewing(*colour_);
-    if (!allSpectraPresent()) return false;
-    // The formula chosen with the thresholds counts from this judgement on.
-    colour_->setDeltaEFormula(formulaFromProfile(s_.profile));
+    if (!judgeable() || !confirmDistinctInstruments()) return false;
+    Judgement j;
+    j.formula = formulaToJudge();
+    colour_->setDeltaEFormula(j.formula);
     view_.deltaELabel = colour_->deltaELabel();
     requests_.prepareDifferences();
 
-    Judgement j;
     SharedState& st = s_.state;
     for (int a = 0; a < kAngleCount; ++a) {
         requests_.setTarget(a, st.targetSpectrum[a]);
@@ -150,9 +195,11 @@ void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
 void InterInstrumentWorkflow::correctionWritten() {
     if (!judgement_) return;
     before_ = judgement_;
+    resampled_ = false;
     for (int a = 0; a < kAngleCount; ++a)
         view_.beforeDeltaE[a] = s_.format.display(asFloat(before_->deltaE[a]));
     view_.correction = InterInstrumentView::Correction::Written;
+    updateJudgeAvailability();
 }
 
 void InterInstrumentWorkflow::verify(Judgement& j) {
@@ -168,6 +215,7 @@ void InterInstrumentWorkflow::verify(Judgement& j) {
                                    : InterInstrumentView::Correction::Verified;
     // One verification per correction; a later judgement stands on its own.
     before_.reset();
+    resampled_ = false;
 }
 
 void InterInstrumentWorkflow::computeDifferences(Judgement& j) {
@@ -213,6 +261,14 @@ void InterInstrumentWorkflow::clearFields() {
     for (CoordinateTexts* rows : {&view_.target, &view_.sample, &view_.difference})
         for (auto& row : *rows) row.fill(kEmptyField);
     view_.deltaE.fill(kEmptyField);
+}
+
+void InterInstrumentWorkflow::clearJudgement() {
+    judgement_.reset();
+    for (auto& row : view_.difference) row.fill(kEmptyField);
+    view_.deltaE.fill(kEmptyField);
+    view_.writeEnabled = false;
+    showFormula();
 }
 
 void InterInstrumentWorkflow::emptySpectra() {

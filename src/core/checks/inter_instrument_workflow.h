@@ -21,7 +21,9 @@ struct InterInstrumentView {
     CoordinateTexts sample;      // of the sample
     CoordinateTexts difference;  // dL*, da*, db* sample minus target
     std::array<std::string, kAngleCount> deltaE;
-    std::string deltaELabel;  // the formula of the last judgement (or the chosen one)
+    // The formula of the values shown: of the last judgement, of the check a pending
+    // verification verifies, or else the one chosen with the thresholds.
+    std::string deltaELabel;
     std::string instrumentId = "-----";
     int displayMode = -1;         // -1 nothing shown yet, 1 target values shown, 0 sample values
     bool measureEnabled = false;  // target and sample
@@ -45,6 +47,7 @@ struct Verification {
 
 // The outcome of the last judgement.
 struct Judgement {
+    DeltaEFormula formula = DeltaEFormula::Cie76;
     std::array<double, kAngleCount> deltaE{};
     // Sample minus target, [angle][coordinate], as single precision.
     std::array<std::array<double, 3>, kAngleCount> difference{};
@@ -69,13 +72,18 @@ public:
     // the verdict window here), before the plausibility check.
     void onVerdict(std::function<void()> handler) { onVerdict_ = std::move(handler); }
 
-    // A measurement for `role` is about to be taken, then has been (its dialog closed).
-    void beginMeasurement(ValidationRole role);
-    void endMeasurement(ValidationRole role);
-    // A correction was written on the strength of the last judgement: the next judgement of a
-    // sample measured again verifies it.
+    // A measurement of the specimen for `role`: it replaces that side of the pair, and the
+    // judgement made before it no longer stands.
+    void take(ValidationRole role, const Measurement& m);
+    // A correction was written on the strength of the last judgement: the next judgement,
+    // once the sample has been measured again, verifies it.
     void correctionWritten();
     bool verifying() const { return before_.has_value(); }
+    // The sample measured again after the correction, taken and judged as its verification.
+    // False when nothing was judged.
+    bool verifyCorrection(const Measurement& sample);
+    // The thresholds dialog closed: the formula it chose names the empty columns.
+    void thresholdsChanged();
     // Reference data were registered from a file.
     void endRegistration();
     // After the connection dialog.
@@ -91,6 +99,10 @@ public:
 private:
     void updateJudgeAvailability();
     bool allSpectraPresent() const;
+    bool judgeable() const;
+    bool confirmDistinctInstruments();
+    DeltaEFormula formulaToJudge();
+    void showFormula();
     void computeDifferences(Judgement& j);
     void storeDifferences(const Judgement& j);
     void checkPlausibility(Judgement& j);
@@ -98,6 +110,7 @@ private:
     void recordJudgement(const Judgement& j);
     void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
     void clearFields();
+    void clearJudgement();
     void emptySpectra();
 
     Seams s_;
@@ -105,6 +118,7 @@ private:
     ColourRequests requests_;
     std::optional<Judgement> judgement_;
     std::optional<Judgement> before_;
+    bool resampled_ = false;  // the sample was measured again since the correction
     std::function<void()> onVerdict_;
     InterInstrumentView view_;
 };

@@ -11,28 +11,13 @@ namespace qv {
 
 ValidationWorkflow::ValidationWorkflow(const Seams& seams, EvaluateHueControl& colour,
                                        ValidationRole role)
-    : s_(seams), colour_(colour), role_(role) {
-    // The average measurement and every later step read the role from here.
-    s_.state.measureTarget = target();
-}
+    : s_(seams), colour_(colour), role_(role) {}
 
 int ValidationWorkflow::headingId() const {
     return target() ? kStrTargetHeading : kStrSampleHeading;
 }
 
-ThreeAngles& ValidationWorkflow::spectra() {
-    return target() ? s_.state.targetSpectrum : s_.state.sampleSpectrum;
-}
-
-bool& ValidationWorkflow::measuredFlag() {
-    return target() ? s_.state.targetMeasured : s_.state.sampleMeasured;
-}
-
-std::string& ValidationWorkflow::serial() {
-    return target() ? s_.state.targetSerial : s_.state.sampleSerial;
-}
-
-bool ValidationWorkflow::measure() {
+std::optional<Measurement> ValidationWorkflow::measure() {
     resultFile_ = {};
     Acquisition taken(
         s_.state.commPort.get(), s_.clock,
@@ -41,21 +26,21 @@ bool ValidationWorkflow::measure() {
         lastFailure_ = describe(taken.error());
         exchangeDone();
         s_.prompter.ask(lostLinkMessage(taken.error()));
-        return false;
+        return std::nullopt;
     }
     type53_ = taken.id().type53();
-    if (!target()) s_.state.sampleType = taken.id().modelCode();
     lastFailure_.clear();
-    commit(std::move(taken.outcome().spectra), measuredSerial(taken.id()));
+    Measurement m = evaluated(std::move(taken.outcome().spectra), measuredSerial(taken.id()),
+                              taken.id().modelCode());
     exchangeDone();
     s_.prompter.ask(messageBox(kStrMeasurementFinished, Icon::Information));
-    if (target()) writeTargetFile();
+    if (target()) writeTargetFile(m);
     // A type-40 instrument needs its rest before the next measurement.
     if (!type53_) s_.clock.sleepMs(kType40ButtonPauseMs);
-    return true;
+    return m;
 }
 
-void ValidationWorkflow::commit(ThreeAngles taken, const std::string& measuredBy) {
+Measurement ValidationWorkflow::evaluated(ThreeAngles taken, std::string serial, std::string type) {
     for (int a = 0; a < kAngleCount; ++a) {
         if (target())
             colour_.setTarget(a, taken[a]);
@@ -63,37 +48,27 @@ void ValidationWorkflow::commit(ThreeAngles taken, const std::string& measuredBy
             colour_.setSample(a, taken[a]);
         appendCoordinates(taken[a], colour_.coordinates(target() ? kTargetMode : kSampleMode));
     }
-    spectra() = std::move(taken);
-    serial() = measuredBy;
-    measuredFlag() = true;
+    return {std::move(taken), std::move(serial), std::move(type)};
 }
 
 AverageSetup ValidationWorkflow::beginAverage() {
     resultFile_ = {};
-    s_.state.validationAverageDone = false;
-    serialBeforeAverage_ = serial();
     AverageSetup setup;
     setup.dataRole = target() ? 1 : 0;
     return setup;
 }
 
-bool ValidationWorkflow::endAverage() {
-    if (!s_.state.validationAverageDone) {
-        // Nothing was taken: the serial of an instrument identified meanwhile does not belong
-        // to the spectra that stay.
-        serial() = serialBeforeAverage_;
-        return false;
-    }
-    // The average has put its spectra in place; they get their coordinates here.
-    commit(spectra(), serial());
-    if (target()) writeTargetFile();
-    return true;
+std::optional<Measurement> ValidationWorkflow::endAverage(const AverageWorkflow& average) {
+    if (!average.view().finished) return std::nullopt;
+    Measurement m = evaluated(average.average(), average.serial(), average.modelCode());
+    if (target()) writeTargetFile(m);
+    return m;
 }
 
-void ValidationWorkflow::writeTargetFile() {
-    resultFile_ = qv::writeTargetFile(
-        s_.files, s_.state.dataFolder(), s_.state.targetSpectrum, s_.state.targetSerial,
-        localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format);
+void ValidationWorkflow::writeTargetFile(const Measurement& m) {
+    resultFile_ =
+        qv::writeTargetFile(s_.files, s_.state.dataFolder(), m.spectra, m.serial,
+                            localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format);
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "core/app/file_store.h"
@@ -15,8 +16,8 @@ enum class ValidationRole { Sample = 0, Target = 1 };
 
 // One measurement of the specimen for the inter-instrument check, on the reference instrument
 // (the target) or on the instrument under correction (the sample), taken directly or handed
-// to the average measurement. A measurement counts as a whole: until it has succeeded the
-// earlier spectra, serial and presence flag stay exactly as they were.
+// to the average measurement. A measurement counts as a whole: it is handed back with its
+// coordinates appended only once it has succeeded, and the check that asked for it takes it.
 class ValidationWorkflow {
 public:
     ValidationWorkflow(const Seams& seams, EvaluateHueControl& colour, ValidationRole role);
@@ -25,11 +26,12 @@ public:
     // cursor here.
     void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
 
-    // Identification and one measurement. True when the spectra were taken.
-    bool measure();
-    // The average measurement: the setup to open it with, then its outcome.
+    // Identification and one measurement; nothing when it failed (the operator was told).
+    std::optional<Measurement> measure();
+    // The average measurement: the setup to open it with, then what it handed over (nothing
+    // when it was cancelled).
     AverageSetup beginAverage();
-    bool endAverage();
+    std::optional<Measurement> endAverage(const AverageWorkflow& average);
 
     ValidationRole role() const { return role_; }
     EvaluateHueControl& colour() { return colour_.engine(); }
@@ -42,12 +44,9 @@ public:
 
 private:
     bool target() const { return role_ == ValidationRole::Target; }
-    ThreeAngles& spectra();
-    bool& measuredFlag();
-    std::string& serial();
-    // Evaluates the new spectra and makes them the shared state's, with their serial.
-    void commit(ThreeAngles taken, const std::string& serial);
-    void writeTargetFile();
+    // The spectra with their coordinates appended, as the check takes them.
+    Measurement evaluated(ThreeAngles taken, std::string serial, std::string type);
+    void writeTargetFile(const Measurement& m);
     void exchangeDone();
 
     Seams s_;
@@ -56,7 +55,6 @@ private:
     bool type53_ = true;
     SavedFile resultFile_;
     std::string lastFailure_;
-    std::string serialBeforeAverage_;
     std::function<void()> onExchangeDone_;
 };
 

@@ -56,8 +56,11 @@ bool AverageWorkflow::acquire(ThreeAngles& spectra) {
     const bool identified = taken.identify();
     if (identified) {
         type53_ = taken.id().type53();
-        (s_.state.measureTarget ? s_.state.targetSerial : s_.state.sampleSerial) =
-            measuredSerial(taken.id());
+        serial_ = measuredSerial(taken.id());
+        // The repeatability series reads its instrument from the shared state; the validation
+        // measurement takes the serial with the average.
+        if (setup_.fromRepeatability)
+            (s_.state.measureTarget ? s_.state.targetSerial : s_.state.sampleSerial) = serial_;
     }
     if (!identified || !taken.measure()) {
         fail(taken.error());
@@ -136,11 +139,6 @@ bool& AverageWorkflow::doneFlag() {
 void AverageWorkflow::finish() {
     if (view_.closed || !view_.finishEnabled) return;
     doneFlag() = true;
-    if (!setup_.fromRepeatability && (setup_.dataRole == 0 || setup_.dataRole == 1)) {
-        ThreeAngles& destination =
-            setup_.dataRole == 1 ? s_.state.targetSpectrum : s_.state.sampleSpectrum;
-        destination = average_;
-    }
     view_.closed = true;
     view_.finished = true;
 }

@@ -60,6 +60,9 @@ public:
     }
     // Standard deviations [angle][coordinate]; NaN before the second measurement.
     const std::array<std::array<double, 3>, kAngleCount>& deviations() const { return sd_; }
+    // The instrument of the last measurement taken: its serial and its type code.
+    const std::string& serial() const { return serial_; }
+    std::string modelCode() const { return type53_ ? "53" : "40"; }
     // Why the last measurement failed, in English ("no reply to MES").
     const std::string& lastFailure() const { return lastFailure_; }
 
@@ -76,6 +79,7 @@ private:
     ColourRequests colour_;
     AverageSetup setup_;
     bool type53_ = true;
+    std::string serial_;
     int count_ = 0;
     std::map<int, SpectralMeasurement> measurements_;
     // Per measurement: 75° L*, a*, b*, then 45°, then 25°, each cut to two decimals.

@@ -28,6 +28,15 @@ struct MeasureOutcome {
     bool ok() const { return error.ok(); }
 };
 
+// A measurement of the specimen as a task hands it back to the check that asked for it: the
+// spectra in angle order (reflectances in percent, then what the task appended), the serial of
+// the instrument that took them and its type code ("53", "40").
+struct Measurement {
+    ThreeAngles spectra;
+    std::string serial;
+    std::string type;
+};
+
 // Runs one measurement (after identification has chosen the timing variant): optional
 // type-40 preamble, MES, three data lines each with its companion line, and on a type-53
 // instrument one more line. Stops at the first failure; nothing is retried.

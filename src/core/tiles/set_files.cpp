@@ -152,6 +152,7 @@ SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetRep
 CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
     CheckRecord c = emptyRecord(RecordKind::TileSet, r.time);
     c.serial = r.sampleSerial;
+    c.instrumentType = r.sampleType;
     c.referenceSerial = r.targetSerial;
     c.threshold = r.limits.meanThreshold;
     c.formula = r.deltaELabel;

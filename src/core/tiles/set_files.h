@@ -57,6 +57,8 @@ struct SetReport {
     SetAgreement measured;
     std::optional<SetAgreement> predicted;
     std::optional<SetAgreement> after;
+    // The type code of the instrument under correction, for the logbook; empty when not known.
+    std::string sampleType;
 };
 
 // The header keys of the set's file, in English whatever the string table holds.

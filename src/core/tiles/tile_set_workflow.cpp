@@ -88,14 +88,6 @@ void TileSetWorkflow::select(int row) {
     render();
 }
 
-void TileSetWorkflow::beginMeasurement(ValidationRole role) {
-    // Emptied first, so that only a measurement that succeeds is taken for the tile.
-    SharedState& st = s_.state;
-    st.measureTarget = role == ValidationRole::Target;
-    st.targetMeasured = st.sampleMeasured = false;
-    pending_ = {view_.selected, role};
-}
-
 bool TileSetWorkflow::sameInstrument(const std::string& serial, const std::string& setSerial,
                                      bool anyRead) {
     if (!anyRead || serial == setSerial) return true;
@@ -105,31 +97,30 @@ bool TileSetWorkflow::sameInstrument(const std::string& serial, const std::strin
     return false;
 }
 
-void TileSetWorkflow::endMeasurement(ValidationRole role) {
-    const SharedState& st = s_.state;
-    const Pending pending = std::exchange(pending_, {});
-    if (pending.tile < 0 || pending.role != role) return;
-    const auto i = static_cast<std::size_t>(pending.tile);
+void TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
+    if (view_.selected < 0) return;
+    const auto i = static_cast<std::size_t>(view_.selected);
     TileRow& row = view_.rows[i];
     const bool anyTarget = std::any_of(view_.rows.begin(), view_.rows.end(),
                                        [&](const TileRow& r) { return &r != &row && r.target; });
     const bool anySample = std::any_of(view_.rows.begin(), view_.rows.end(),
                                        [&](const TileRow& r) { return &r != &row && r.sample; });
-    if (role == ValidationRole::Target && st.targetMeasured && !view_.verifying) {
-        if (!sameInstrument(st.targetSerial, targetSerial_, anyTarget)) return;
-        tiles_[i].target = st.targetSpectrum;
-        targetSerial_ = st.targetSerial;
+    if (role == ValidationRole::Target && !view_.verifying) {
+        if (!sameInstrument(m.serial, targetSerial_, anyTarget)) return;
+        tiles_[i].target = m.spectra;
+        targetSerial_ = m.serial;
         row.target = true;
         now_.reset();  // a reading taken anew makes the judgement stale
-    } else if (role == ValidationRole::Sample && st.sampleMeasured) {
-        if (!sameInstrument(st.sampleSerial, sampleSerial_, anySample || view_.verifying)) return;
-        sampleSerial_ = st.sampleSerial;
+    } else if (role == ValidationRole::Sample) {
+        if (!sameInstrument(m.serial, sampleSerial_, anySample || view_.verifying)) return;
+        sampleSerial_ = m.serial;
+        sampleType_ = m.type;
         if (view_.verifying) {
-            afterSamples_[i] = st.sampleSpectrum;
+            afterSamples_[i] = m.spectra;
             row.after = true;
             after_.reset();
         } else {
-            tiles_[i].sample = st.sampleSpectrum;
+            tiles_[i].sample = m.spectra;
             row.sample = true;
             now_.reset();
         }
@@ -176,7 +167,8 @@ void TileSetWorkflow::judged() {
                            limits_,
                            *now_,
                            fitted_,
-                           after_};
+                           after_,
+                           sampleType_};
     resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
     if (s_.logbook) s_.logbook->record(setRecord(report, resultFile_));

@@ -65,9 +65,8 @@ public:
     void setChanged();
     void select(int row);
 
-    // Around the measurement dialog for the selected tile (the validation dialog for `role`).
-    void beginMeasurement(ValidationRole role);
-    void endMeasurement(ValidationRole role);
+    // A reading of the selected tile for `role`, as the validation measurement hands it back.
+    void take(ValidationRole role, const Measurement& m);
 
     // The set judged (or, after a correction, judged again) and its result file written; false
     // when a tile lacks a reading.
@@ -98,11 +97,6 @@ private:
         std::string targetSerial, sampleSerial;
         bool targetMeasured = false, sampleMeasured = false, measureTarget = false;
     };
-    // The measurement under way: for which tile and role.
-    struct Pending {
-        int tile = -1;
-        ValidationRole role = ValidationRole::Sample;
-    };
     bool sameInstrument(const std::string& serial, const std::string& setSerial, bool anyRead);
     void keepPair();
     void restorePair();
@@ -122,11 +116,11 @@ private:
     std::vector<TileSpectra> tiles_;
     std::vector<ThreeAngles> afterSamples_;
     std::string targetSerial_, sampleSerial_;
+    std::string sampleType_;  // of the instrument under correction, for the logbook
     std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;
     AngleFactors factors_{};
     SavedFile resultFile_;
     Kept kept_;
-    Pending pending_;
     TileSetView view_;
 };
 

@@ -179,12 +179,11 @@ void CTileSetDlg::onSelection() {
 }
 
 void CTileSetDlg::onMeasure(ValidationRole role) {
-    workflow_.beginMeasurement(role);
     {
         CValidationDlg validation(context_, workflow_.colour(), role, this);
         validation.exec();
+        if (validation.measurement()) workflow_.take(role, *validation.measurement());
     }
-    workflow_.endMeasurement(role);
     render();
 }
 

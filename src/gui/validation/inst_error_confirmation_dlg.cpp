@@ -79,13 +79,14 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
 
 CInstErrorConfirmationDlg::~CInstErrorConfirmationDlg() = default;
 
+std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole role) {
+    CValidationDlg validation(context_, workflow_.colour(), role, this);
+    validation.exec();
+    return validation.measurement();
+}
+
 void CInstErrorConfirmationDlg::onMeasure(ValidationRole role) {
-    workflow_.beginMeasurement(role);
-    {
-        CValidationDlg validation(context_, workflow_.colour(), role, this);
-        validation.exec();
-    }
-    workflow_.endMeasurement(role);
+    if (const auto taken = measure(role)) workflow_.take(role, *taken);
     render();
 }
 
@@ -105,8 +106,9 @@ void CInstErrorConfirmationDlg::onWrite() {
     if (context_.prompter.ask(messageBox(kStrVerifyCorrection, Icon::Question, Buttons::YesNo)) !=
         Answer::Yes)
         return;
-    onMeasure(ValidationRole::Sample);
-    if (workflow_.view().judgeEnabled) onJudge();
+    // Cancelled or failed: nothing is judged; the correction waits for its sample.
+    if (const auto again = measure(ValidationRole::Sample)) workflow_.verifyCorrection(*again);
+    render();
 }
 
 void CInstErrorConfirmationDlg::onTileSet() {
@@ -130,8 +132,12 @@ void CInstErrorConfirmationDlg::onCalibrate() {
 }
 
 void CInstErrorConfirmationDlg::onThresholds() {
-    CThresholdDiffDlg thresholds(context_, this);
-    thresholds.exec();
+    {
+        CThresholdDiffDlg thresholds(context_, this);
+        thresholds.exec();
+    }
+    workflow_.thresholdsChanged();
+    render();
 }
 
 void CInstErrorConfirmationDlg::onJudge() {
@@ -181,9 +187,9 @@ void CInstErrorConfirmationDlg::renderCorrection() {
         QString::fromStdString(v.deltaE[0] + " / " + v.deltaE[1] + " / " + v.deltaE[2]);
     QString text;
     if (v.correction == Correction::Written)
-        text = tr("Correction written. Before it: %1 (25° / 45° / 75°). Measure the sample "
+        text = tr("Correction written. Before it: %1 %2 (25° / 45° / 75°). Measure the sample "
                   "again to verify.")
-                   .arg(before);
+                   .arg(QString::fromStdString(v.deltaELabel), before);
     else if (v.correction == Correction::Verified)
         text = tr("%1 at 25° / 45° / 75°\nBefore correction: %2\nAfter correction: %3 (%4)")
                    .arg(QString::fromStdString(v.deltaELabel), before, after,

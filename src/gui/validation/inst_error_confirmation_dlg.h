@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "core/checks/inter_instrument_workflow.h"
 #include "gui/kit/result_fields.h"
@@ -42,6 +43,8 @@ public:
     SpectraChart* chart() const { return chart_; }
 
 private:
+    // The validation dialog for `role`; what it took.
+    std::optional<Measurement> measure(ValidationRole role);
     void onMeasure(ValidationRole role);
     void onRegister();
     void onWrite();

@@ -36,7 +36,7 @@ void CValidationDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
     ui_->averageButton->setEnabled(false);
     busy_.emplace();
-    workflow_.measure();
+    measurement_ = workflow_.measure();
     busy_.reset();
     finish();
 }
@@ -46,8 +46,8 @@ void CValidationDlg::onAverage() {
     {
         CAverageMeasurementDlg average(context_, workflow_.colour(), setup, this);
         average.exec();
+        measurement_ = workflow_.endAverage(average.workflow());
     }
-    workflow_.endAverage();
     finish();
 }
 

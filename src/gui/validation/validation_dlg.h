@@ -28,6 +28,8 @@ public:
     // Enter must not end the dialog without a measurement.
     void accept() override {}
     const ValidationWorkflow& workflow() const { return workflow_; }
+    // What the dialog took; nothing when it was cancelled or the measurement failed.
+    const std::optional<Measurement>& measurement() const { return measurement_; }
 
 private:
     void onMeasure();
@@ -38,6 +40,7 @@ private:
     GuiContext& context_;
     ValidationWorkflow workflow_;
     std::optional<BusyCursor> busy_;
+    std::optional<Measurement> measurement_;
 };
 
 }  // namespace qv

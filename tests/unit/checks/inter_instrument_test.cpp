@@ -8,7 +8,9 @@
 #include "core/checks/inter_instrument_workflow.h"
 #include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
+#include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
+#include "support/temp_home.h"
 #include "unit/measure/series_rig.h"
 
 namespace qv {
@@ -18,11 +20,10 @@ using test::SeriesRig;
 
 // Measures the role's spectra on the instrument plugged in now.
 bool take(SeriesRig& rig, InterInstrumentWorkflow& w, ValidationRole role) {
-    w.beginMeasurement(role);
     ValidationWorkflow v(rig.seams(), w.colour(), role);
-    const bool ok = v.measure();
-    w.endMeasurement(role);
-    return ok;
+    const auto taken = v.measure();
+    if (taken) w.take(role, *taken);
+    return taken.has_value();
 }
 
 std::string readFile(const std::string& path) {
@@ -126,6 +127,128 @@ TEST(InterInstrument, AnImplausiblePairIsNamedAndAnUnwritableFileIsTold) {
     EXPECT_EQ(implausible->angle, 2);
     EXPECT_NE(rig.prompter.asked.back().suffix.find("75°, 400 nm"), std::string::npos);
     EXPECT_FALSE(w.view().writeEnabled);
+}
+
+// A correction is verified only on a sample measured after it: judging before that would set
+// the old sample against itself and claim the instrument ignores the entry.
+TEST(InterInstrument, AVerificationWaitsForTheSampleMeasuredAfterTheCorrection) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    Seams seams = rig.seams();
+    seams.logbook = &logbook;
+    InterInstrumentWorkflow w(seams);
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    rig.control("plug DUT");
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
+    ASSERT_TRUE(w.judge());
+    const Judgement before = *w.judgement();
+    w.correctionWritten();
+    // The formula changed after the check still judges its verification in the check's.
+    rig.profile.write(key::kDeltaEFormula, profileText(DeltaEFormula::Ciede2000));
+    const std::size_t files = rig.dataFiles().size();
+    const auto recorded = logbook.lastRecorded()->id;
+    EXPECT_FALSE(w.view().judgeEnabled);
+    EXPECT_FALSE(w.judge());
+    EXPECT_EQ(rig.dataFiles().size(), files);
+    EXPECT_EQ(logbook.lastRecorded()->id, recorded);
+    EXPECT_EQ(w.view().correction, InterInstrumentView::Correction::Written);
+
+    ValidationWorkflow again(rig.seams(), w.colour(), ValidationRole::Sample);
+    const auto sample = again.measure();
+    ASSERT_TRUE(sample);
+    ASSERT_TRUE(w.verifyCorrection(*sample));
+    const Judgement& after = *w.judgement();
+    EXPECT_EQ(after.formula, before.formula);
+    EXPECT_EQ(w.view().deltaELabel, "dE*ab");
+    ASSERT_TRUE(after.verification);
+    EXPECT_TRUE(after.verification->unchanged);  // nothing was written into the simulator
+    EXPECT_EQ(rig.prompter.ids().back(), kStrCorrectionNotApplied);
+    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::Verification);
+    EXPECT_EQ(logbook.lastRecorded()->formula, "dE*ab");
+}
+
+// A forgotten cable move measures the reference twice, and the pair passes against itself.
+TEST(InterInstrument, ATargetAndSampleOfOneInstrumentAreJudgedOnlyWhenTheOperatorSaysSo) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow w(rig.seams());
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));  // still on REF
+    rig.prompter.asked.clear();
+    rig.prompter.answers = {Answer::No};
+    EXPECT_FALSE(w.judge());
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrSameInstrument});
+    EXPECT_EQ(rig.prompter.asked[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(rig.prompter.asked[0].suffix, " L70S-100001");
+    EXPECT_FALSE(w.judgement());
+    EXPECT_EQ(rig.dataFiles().size(), 1u);  // the target file only
+    rig.prompter.answers = {Answer::Yes};
+    EXPECT_TRUE(w.judge());
+    EXPECT_TRUE(rig.state.interInstPassed);
+}
+
+// A new measurement makes the judgement stale: its marker, differences and the way to write
+// factors go until the pair is judged again; the caption follows the formula chosen meanwhile.
+TEST(InterInstrument, ANewMeasurementDropsTheJudgementOfThePairBefore) {
+    SeriesRig rig(test::referenceAndCorrected({1.0, 1.0, 2.1}));
+    InterInstrumentWorkflow w(rig.seams());
+    rig.profile.write(key::kDeltaEFormula, profileText(DeltaEFormula::Ciede2000));
+    w.thresholdsChanged();
+    EXPECT_EQ(w.view().deltaELabel, "dE00");
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    rig.control("plug DUT");
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
+    ASSERT_TRUE(w.judge());
+    ASSERT_TRUE(w.judgement()->implausible);
+    rig.profile.write(key::kDeltaEFormula, profileText(DeltaEFormula::Cie76));
+    w.thresholdsChanged();
+    EXPECT_EQ(w.view().deltaELabel, "dE00");  // the values shown are in it
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
+    EXPECT_FALSE(w.judgement());
+    EXPECT_EQ(w.view().deltaE[2], "---");
+    EXPECT_EQ(w.view().deltaELabel, "dE*ab");
+    EXPECT_TRUE(w.view().judgeEnabled);
+    EXPECT_FALSE(w.view().writeEnabled);
+}
+
+TEST(InterInstrument, AWriteWaitsForTheJudgementOfTheNewPair) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow w(rig.seams());
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    rig.control("plug DUT");
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
+    ASSERT_TRUE(w.judge());
+    ASSERT_TRUE(w.view().writeEnabled);
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    EXPECT_FALSE(w.view().writeEnabled);
+    w.correctionWritten();  // nothing judged: nothing to verify
+    EXPECT_FALSE(w.verifying());
+}
+
+// The average hands its instrument over with its spectra, and the record names its type.
+TEST(InterInstrument, AnAveragedSampleIsRecordedWithItsInstrument) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    Seams seams = rig.seams();
+    seams.logbook = &logbook;
+    InterInstrumentWorkflow w(seams);
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    rig.control("plug DUT");
+    ValidationWorkflow v(rig.seams(), w.colour(), ValidationRole::Sample);
+    AverageWorkflow average(rig.seams(), w.colour(), v.beginAverage());
+    ASSERT_TRUE(average.measure());
+    ASSERT_TRUE(average.measure());
+    average.finish();
+    const auto sample = v.endAverage(average);
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->spectra[0].size(), 34u);
+    w.take(ValidationRole::Sample, *sample);
+    EXPECT_EQ(rig.state.sampleSerial, "L70S-200002");
+    ASSERT_TRUE(w.judge());
+    ASSERT_TRUE(logbook.lastRecorded());
+    EXPECT_EQ(logbook.lastRecorded()->serial, "L70S-200002");
+    EXPECT_EQ(logbook.lastRecorded()->instrumentType, "53");
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ SetReport setReport() {
             {0.3, 0.6, {}},
             measured,
             std::nullopt,
-            after};
+            after,
+            "53"};
 }
 
 // One file of every kind and two that are not ours.

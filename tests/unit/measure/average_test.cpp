@@ -20,11 +20,12 @@ AverageSetup validationRole(int role) {
 
 TEST(Average, RunningMeanAndStandardDeviations) {
     SeriesRig rig;
-    rig.state.measureTarget = true;
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     AverageWorkflow avg(rig.seams(), *engine, validationRole(1));
     ASSERT_TRUE(avg.measure());
-    EXPECT_EQ(rig.state.targetSerial, "L70S-000001");
+    EXPECT_EQ(avg.serial(), "L70S-000001");
+    EXPECT_EQ(avg.modelCode(), "53");
+    EXPECT_TRUE(rig.state.targetSerial.empty());  // handed back, not left in the shared state
     EXPECT_EQ(avg.view().countText, "1");
     EXPECT_TRUE(avg.view().finishEnabled);
     EXPECT_NE(avg.view().coordinate[0][0], "---");
@@ -58,7 +59,7 @@ TEST(Average, RunningMeanAndStandardDeviations) {
     avg.finish();
     EXPECT_TRUE(avg.view().closed && avg.view().finished);
     EXPECT_TRUE(rig.state.validationAverageDone);
-    EXPECT_EQ(rig.state.targetSpectrum, avg.average());
+    EXPECT_TRUE(rig.state.targetSpectrum[0].empty());
     EXPECT_TRUE(rig.state.sampleSpectrum[0].empty());
 }
 
@@ -110,6 +111,7 @@ TEST(Average, CancelHandsNothingOverAndType40PausesAfterTheEvaluation) {
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     AverageWorkflow avg(rig.seams(), *engine, validationRole(1));
     ASSERT_TRUE(avg.measure());
+    EXPECT_EQ(avg.modelCode(), "40");
     const auto sleeps = rig.takeSleeps();
     ASSERT_EQ(sleeps.size(), 11u);  // STR, CPR and MES waits, six lines, the pause
     EXPECT_EQ(sleeps.back(), kType40ButtonPauseMs);

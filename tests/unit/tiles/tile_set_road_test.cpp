@@ -41,10 +41,10 @@ void measureSet(test::SeriesRig& rig, TileSetWorkflow& set, ValidationRole role)
     for (std::size_t i = 0; i < kTiles.size(); ++i) {
         rig.control("specimen " + kTiles[i].second + " all");
         set.select(static_cast<int>(i));
-        set.beginMeasurement(role);
         ValidationWorkflow v(rig.seams(), set.colour(), role);
-        ASSERT_TRUE(v.measure()) << v.lastFailure();
-        set.endMeasurement(role);
+        const auto taken = v.measure();
+        ASSERT_TRUE(taken) << v.lastFailure();
+        set.take(role, *taken);
     }
 }
 
@@ -108,8 +108,9 @@ TEST(TileSetRoad, TheCommandLineJudgesASetFromJudgementFiles) {
             rig.control(i == 0 ? "plug REF" : "plug DUT");
             const auto role = i == 0 ? ValidationRole::Target : ValidationRole::Sample;
             ValidationWorkflow v(rig.seams(), *colour, role);
-            ASSERT_TRUE(v.measure());
-            taken[i] = i == 0 ? rig.state.targetSpectrum : rig.state.sampleSpectrum;
+            const auto measured = v.measure();
+            ASSERT_TRUE(measured);
+            taken[i] = measured->spectra;
         }
         const std::string path = rig.home.path() + "/" + specimen + ".csv";
         std::ofstream(path, std::ios::binary)
