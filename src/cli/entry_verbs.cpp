@@ -15,6 +15,7 @@
 #include "core/coeff/delete_entry_workflow.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/coeff/entry_rules.h"
+#include "core/coeff/entry_state.h"
 #include "core/coeff/file_choice.h"
 #include "core/coeff/record_file.h"
 #include "core/link/commands.h"
@@ -24,24 +25,22 @@
 namespace qv::cli {
 
 EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
-    // The entry is looked at first: only an entry that answers and shows no comment is free.
-    const ExchangeResult query = queryEntry(s.port(), s.clock, o.entry);
-    if (!query.ok()) return {failed(o, "entry " + std::to_string(o.entry) + " cannot be read")};
-    const std::string present = listedEntryComment(query.reply);
-    if (!present.empty() && !o.yes) {
-        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
-                            << QString::fromStdString(present)
-                            << "\"; give --yes to overwrite it\n";
-        return {kExitCheckFailed};
-    }
+    // The write dialog's road with one row: its identification, its questions (answered from
+    // --yes), its commands.
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = recordFileHook(seams);
     if (!w.open()) return {kExitFailed};
-    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), present});
+    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}});
     if (!w.listDone(false, {})) return {kExitFailed};
     w.select(0);
     w.setComment(o.comment.toStdString());
-    if (w.write() != WriteOutcome::Written)
+    const WriteOutcome outcome = w.write();
+    if (w.declined()) {
+        QTextStream(stderr) << o.verb << ": " << QString::fromStdString(describe(*w.entryState()))
+                            << "; give --yes to write over it\n";
+        return {kExitCheckFailed};
+    }
+    if (outcome != WriteOutcome::Written)
         return {s.state.bConnected ? kExitCheckFailed : kExitFailed};
     QTextStream out(stdout);
     out << "entry " << o.entry << " written\n";
@@ -51,23 +50,6 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
 }
 
 namespace {
-
-// The entry's row as the list shows it, with the rest of its header when the reply holds it.
-struct ListedEntry {
-    EntryRow row;
-    std::string timeStamp;
-    std::string serial;
-};
-
-ListedEntry withHeader(const EntryRow& row, Session& s) {
-    ListedEntry e{row, {}, {}};
-    if (row.comment.empty()) return e;
-    const ExchangeResult reply = queryEntry(s.port(), s.clock, row.entry);
-    StringDivision fields(reply.reply);
-    e.timeStamp = QString::fromStdString(fields.GetField(3)).trimmed().toStdString();
-    e.serial = QString::fromStdString(fields.GetField(4)).trimmed().toStdString();
-    return e;
-}
 
 int runEntries(const QStringList& arguments) {
     Options o;
@@ -79,7 +61,7 @@ int runEntries(const QStringList& arguments) {
                                          "printed)."),
                           {.json = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     std::vector<EntryRow> rows;
     const std::atomic<bool> stop{false};
@@ -89,16 +71,23 @@ int runEntries(const QStringList& arguments) {
     QTextStream out(stdout);
     QJsonArray list;
     for (const EntryRow& row : rows) {
-        const ListedEntry e = withHeader(row, s);
+        // The header of an occupied entry (time stamp, serial) in one more query.
+        const EntryState e =
+            row.comment.empty() ? EntryState{} : readEntryState(s.port(), s.clock, row.entry);
         if (o.json) {
-            list.append(QJsonObject{{"entry", row.entry},
-                                    {"comment", QString::fromStdString(row.comment)},
-                                    {"timeStamp", QString::fromStdString(e.timeStamp)},
-                                    {"serial", QString::fromStdString(e.serial)}});
+            QJsonObject entry{{"entry", row.entry},
+                              {"comment", QString::fromStdString(row.comment)},
+                              {"timeStamp", QString::fromStdString(e.timeStamp)},
+                              {"serial", QString::fromStdString(e.serial)}};
+            if (!row.unreadable.empty())
+                entry["unreadable"] = QString::fromStdString(row.unreadable);
+            list.append(entry);
             continue;
         }
         out << QString::fromStdString(row.number) << "  ";
-        if (row.comment.empty())
+        if (!row.unreadable.empty())
+            out << "(not read: " << QString::fromStdString(row.unreadable) << ")";
+        else if (row.comment.empty())
             out << "(free)";
         else
             out << QString::fromStdString(row.comment).leftJustified(18)
@@ -118,17 +107,19 @@ int runDeleteEntry(const QStringList& arguments) {
                                          "without --yes), 2 failed (the reason is printed)."),
                           {.entry = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    const std::string comment = listedEntryComment(queryEntry(s.port(), s.clock, o.entry).reply);
-    if (!comment.empty() && !o.yes) {
-        QTextStream(stderr) << o.verb << ": entry " << o.entry << " holds \""
-                            << QString::fromStdString(comment) << "\"; give --yes to empty it\n";
+    s.useDataFolder();
+    // The deletion's road without its dialog: the entry read, the question answered from
+    // --yes, USD.
+    DeleteEntryWorkflow deletion(s.seams(), o.entry, {});
+    if (!deletion.open()) return kExitFailed;
+    if (!deletion.consent()) {
+        QTextStream(stderr) << o.verb << ": "
+                            << QString::fromStdString(describe(*deletion.entryState()))
+                            << "; give --yes to empty it\n";
         return kExitCheckFailed;
     }
-    // As the deletion dialog does it: the instrument identified, the entry emptied, recorded.
-    s.useDataFolder();
-    DeleteEntryWorkflow deletion(s.seams(), o.entry, comment);
     if (!deletion.confirm())
         return failed(o, "entry " + std::to_string(o.entry) + " was not emptied");
     QTextStream(stdout) << "entry " << o.entry << " emptied\n";
@@ -166,7 +157,7 @@ int runWriteEntry(const QStringList& arguments) {
                                          "failed (the reason is printed)."),
                           {.entry = true, .comment = true, .from = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;

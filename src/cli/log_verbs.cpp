@@ -45,7 +45,7 @@ int runImport(const QStringList& arguments) {
         return failed(o, "no folder " + (folder.empty() ? std::string("to import") : folder));
     const auto logbook = openVerbLogbook(o);
     if (!logbook) return kExitFailed;
-    Session s;
+    Session s(o);
     const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
     QTextStream out(stdout);
     bool refused = false;

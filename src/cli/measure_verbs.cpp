@@ -43,7 +43,7 @@ int runCalibrate(const QStringList& arguments) {
                                  "Exit status: 0 done, 2 failed (the reason is printed)."),
                   {.whiteOnly = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     CalibrationWorkflow calibration(s.seams());
     QTextStream out(stdout);
@@ -166,7 +166,7 @@ int runMeasure(const QStringList& arguments) {
                                          "printed)."),
                           {.average = true, .json = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     auto engine = makeColourEngine(KEY_VERSION3, formulaFromProfile(s.profile));
     MeasuredSpectra m;
@@ -195,7 +195,7 @@ int runRepeatability(const QStringList& arguments) {
                                          "not be written (the reason is printed)."),
                           {.average = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     s.useDataFolder();
     RepeatabilityWorkflow series(s.seams(userNumberFormat()));

@@ -40,8 +40,16 @@ Answer PrintingPrompter::ask(const Message& message) {
                         << QString::fromStdString(message.suffix);
     if (!message.detail.empty())
         QTextStream(stderr) << " (" << QString::fromStdString(message.detail) << ")";
-    QTextStream(stderr) << "\n";
-    return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    if (message.buttons != Buttons::YesNo) {
+        QTextStream(stderr) << "\n";
+        return Answer::Ok;
+    }
+    QTextStream(stderr) << (agreed ? " -- yes (--yes)\n" : " -- no (give --yes to agree)\n");
+    return agreed ? Answer::Yes : Answer::No;
+}
+
+Session::Session(const Options& o) {
+    prompter.agreed = o.yes;
 }
 
 std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,

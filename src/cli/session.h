@@ -25,10 +25,16 @@ inline constexpr int kExitPassed = 0;
 inline constexpr int kExitCheckFailed = 1;
 inline constexpr int kExitFailed = 2;
 
-// Message boxes become lines on standard error; questions take their first button.
+struct Options;
+
+// Message boxes become lines on standard error. A Yes/No question asks for consent to something
+// that cannot be undone (an entry overwritten or emptied, a pair judged against itself): it is
+// answered Yes only when the operator gave --yes, No otherwise. Every other box takes its first
+// button.
 class PrintingPrompter : public Prompter {
 public:
     explicit PrintingPrompter(const StringTable* texts) : texts_(texts) {}
+    bool agreed = false;  // --yes
     Answer ask(const Message& message) override;
     std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
         return std::nullopt;
@@ -40,6 +46,10 @@ private:
 
 // Everything a verb needs: the port, the settings, the texts and the shared state.
 struct Session {
+    Session() = default;
+    // The prompter answers the consent questions from the verb's --yes.
+    explicit Session(const Options& o);
+
     SystemClock clock;
     SharedState state;
     QtProfileStore profile;

@@ -128,6 +128,11 @@ inline constexpr int kStrCertificateNotSaved = 234;
 inline constexpr int kStrSpectraExported = 235;
 inline constexpr int kStrSpectraNotExported = 236;
 inline constexpr int kStrFilesImported = 237;
+// Entries: a write that stopped after the new comment went in, a deletion the instrument did
+// not confirm, the question before an entry is emptied without the deletion dialog.
+inline constexpr int kStrEntryIncomplete = 238;
+inline constexpr int kStrDeletionUnconfirmed = 239;
+inline constexpr int kStrEmptyEntryQuestion = 240;
 // Target and sample carry the same serial: judge them anyway?
 inline constexpr int kStrSameInstrument = 250;
 inline constexpr int kStrCoordinate3Column = 216;

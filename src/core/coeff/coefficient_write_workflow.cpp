@@ -5,6 +5,7 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/coeff/entry_rules.h"
+#include "core/coeff/entry_state.h"
 #include "core/coeff/file_choice.h"
 #include "core/link/identify.h"
 
@@ -80,7 +81,9 @@ void CoefficientWriteWorkflow::showSample() {
 void CoefficientWriteWorkflow::select(int row) {
     if (row >= view_.rowCount) return;
     view_.selected = row < 0 ? -1 : row;
-    view_.deleteEnabled = row >= 0 && !normalisedComment(view_.rows[row].comment).empty();
+    // An entry that could not be read may hold something: it may be emptied, with consent.
+    view_.deleteEnabled = row >= 0 && (!normalisedComment(view_.rows[row].comment).empty() ||
+                                       !view_.rows[row].unreadable.empty());
 }
 
 WriteOutcome CoefficientWriteWorkflow::write() {
@@ -107,20 +110,28 @@ WriteOutcome CoefficientWriteWorkflow::write() {
         s_.prompter.ask(messageBox(kStrCommentCharacters, Icon::Warning));
         return WriteOutcome::Stays;
     }
-    const int entry = view_.rows[view_.selected].entry;
-    const ExchangeResult query = queryEntry(*s_.state.commPort, s_.clock, entry);
-    if (query.reply.empty()) return WriteOutcome::Stays;
-    return writeSelected(presentEntryComment(query.reply));
+    entryState_ = readEntryState(*s_.state.commPort, s_.clock, view_.rows[view_.selected].entry);
+    if (!entryState_->free() && !overwriteAgreed()) {
+        declined_ = true;
+        return WriteOutcome::Closes;
+    }
+    return writeSelected();
 }
 
-WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present) {
+bool CoefficientWriteWorkflow::overwriteAgreed() {
     EntryRow& row = view_.rows[view_.selected];
-    if (!present.empty()) {
-        row.comment = present;
-        if (s_.prompter.ask(messageBox(kStrOverwriteEntry, Icon::Information, Buttons::YesNo)) ==
-            Answer::No)
-            return WriteOutcome::Closes;
-    }
+    row.comment = entryState_->comment;
+    row.unreadable = entryState_->reason;
+    // The list shows what is about to be overwritten before the question is asked.
+    if (onViewChanged) onViewChanged();
+    Message question = messageBox(kStrOverwriteEntry, Icon::Information, Buttons::YesNo);
+    question.detail = describe(*entryState_) + ". The new entry is about to be written on " +
+                      "instrument " + connectedSerial_ + " (type " + kWritingType + ").";
+    return s_.prompter.ask(question) == Answer::Yes;
+}
+
+WriteOutcome CoefficientWriteWorkflow::writeSelected() {
+    EntryRow& row = view_.rows[view_.selected];
     const BlocksResult blocks =
         buildCoefficientBlocks(s_.state.targetSpectrum, s_.state.sampleSpectrum);
     if (!blocks.ok()) {
@@ -128,34 +139,25 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
             withSuffix(kStrFactorsRefused, Icon::Stop, "\n" + describe(*blocks.outOfRange)));
         return WriteOutcome::Stays;
     }
-    EntryContents contents{row.entry, writtenComment(view_.comment),
-                           entryTimeStamp(localTimeOf(s_.clock.calendarSeconds())),
-                           connectedSerial_, blocks.blocks};
+    const EntryContents contents{row.entry, writtenComment(view_.comment),
+                                 entryTimeStamp(localTimeOf(s_.clock.calendarSeconds())),
+                                 connectedSerial_, blocks.blocks};
     if (const auto why = unsendableSerial(contents.serial)) {
         s_.prompter.ask(withSuffix(kStrEntryNotWritten, Icon::Stop, " " + *why + "."));
         return WriteOutcome::Stays;
     }
-    bool emptied = false;
-    // The instrument takes a new entry only where none is; the old one goes first.
-    if (!present.empty() && deleteEntry(*s_.state.commPort, s_.clock, row.entry).ok()) {
-        row.comment.clear();
-        view_.deleteEnabled = false;
-        emptied = true;
+    // Every command is built before the first one goes out.
+    const EntryWritePlanResult planned = planEntryWrite(contents, !entryState_->free());
+    if (!planned.plan) {
+        s_.prompter.ask(withSuffix(kStrEntryNotWritten, Icon::Stop, " " + planned.refusal + "."));
+        return WriteOutcome::Stays;
     }
     row.comment = view_.comment;
-    // Stamped when the entry is written, after any deletion.
-    contents.timeStamp = entryTimeStamp(localTimeOf(s_.clock.calendarSeconds()));
-    const LinkError written = writeEntry(*s_.state.commPort, s_.clock, contents);
-    if (!written.ok()) {
-        s_.state.bConnected = false;
-        Message m = lostLinkMessage(written);
-        if (emptied) {
-            m = withSuffix(kStrEntryEmptied, Icon::Stop, " " + describe(written) + ".");
-            // What the instrument held is gone although nothing new went in: on record as such.
-            recordEntryChange(s_, RecordKind::EntryDeletion, contents.serial, kWritingType,
-                              row.entry, present);
-        }
-        s_.prompter.ask(m);
+    row.unreadable.clear();
+    const EntryWriteProgress progress = writeEntry(*s_.state.commPort, s_.clock, *planned.plan);
+    if (progress.emptied) view_.deleteEnabled = false;
+    if (!progress.complete()) {
+        reportUnfinishedWrite(progress, contents);
         return WriteOutcome::Closes;
     }
     if (writeRecord) {
@@ -166,6 +168,51 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected(const std::string& present)
                       contents.comment, recordFile_.path);
     s_.prompter.ask(messageBox(kStrEntryWritten, Icon::Information));
     return WriteOutcome::Written;
+}
+
+void CoefficientWriteWorkflow::reportUnfinishedWrite(const EntryWriteProgress& p,
+                                                     const EntryContents& contents) {
+    s_.state.bConnected = false;
+    EntryRow& row = view_.rows[view_.selected];
+    const std::string failure = describe(p.failure);
+    if (p.headerWritten) {
+        // The instrument lists the entry under its new comment with factors missing.
+        const std::string from = std::to_string(kAngleDegrees[p.blocksWritten]);
+        Message m = withSuffix(kStrEntryIncomplete, Icon::Stop,
+                               " " + from + "\xC2\xB0 on. Write the entry again, or delete it.");
+        m.detail = failure;
+        s_.prompter.ask(m);
+        CheckRecord r = entryRecord(s_, RecordKind::EntryWrite, contents.serial, kWritingType,
+                                    contents.entry, contents.comment);
+        r.passed = false;  // on record as written, and as unusable
+        if (s_.logbook) s_.logbook->record(r);
+        return;
+    }
+    row.comment = p.emptied ? std::string() : entryState_->comment;
+    row.unreadable = p.emptied          ? std::string()
+                     : !p.emptying.ok() ? describe(p.emptying)
+                                        : entryState_->reason;
+    if (p.emptied) {
+        // What the instrument held is gone although nothing new went in: on record as such.
+        s_.prompter.ask(withSuffix(kStrEntryEmptied, Icon::Stop, " " + failure + "."));
+        recordEntryChange(s_, RecordKind::EntryDeletion, contents.serial, kWritingType,
+                          contents.entry, entryState_->comment);
+        return;
+    }
+    if (p.emptying.ok()) {
+        s_.prompter.ask(lostLinkMessage(p.failure));
+        return;
+    }
+    // The old entry was to go first, and the instrument did not confirm that it went: what it
+    // holds now is not known.
+    Message m = withSuffix(kStrEntryNotWritten, Icon::Stop,
+                           " " + failure +
+                               ". The instrument did not confirm that the old entry "
+                               "was deleted (" +
+                               describe(p.emptying) +
+                               "); list the entries to see "
+                               "what it holds.");
+    s_.prompter.ask(m);
 }
 
 bool CoefficientWriteWorkflow::beginDelete() {
@@ -179,6 +226,7 @@ bool CoefficientWriteWorkflow::beginDelete() {
 void CoefficientWriteWorkflow::endDelete() {
     if (!s_.state.coeffEntryDeleted || view_.selected < 0) return;
     view_.rows[view_.selected].comment = " ";
+    view_.rows[view_.selected].unreadable.clear();
     view_.deleteEnabled = false;
 }
 

@@ -9,6 +9,7 @@
 #include "core/app/seams.h"
 #include "core/coeff/coefficient_blocks.h"
 #include "core/coeff/entry_exchanges.h"
+#include "core/coeff/entry_state.h"
 #include "core/link/commands.h"
 #include "core/measure/average_workflow.h"
 
@@ -52,6 +53,12 @@ public:
 
     const CoefficientWriteView& view() const { return view_; }
     const SavedFile& recordFile() const { return recordFile_; }
+    // What the selected entry held when the last write looked at it.
+    const std::optional<EntryState>& entryState() const { return entryState_; }
+    // The operator (or the command line without --yes) declined to overwrite it.
+    bool declined() const { return declined_; }
+    // Runs when the view changed in the middle of a step, before a question is asked.
+    std::function<void()> onViewChanged;
     // The record file is written through this (the coefficient files know its layout).
     std::function<SavedFile(const EntryContents&)> writeRecord;
 
@@ -59,12 +66,16 @@ private:
     bool typeCheck();
     void reportLinkLost(const LinkError& error);
     void showSample();
-    WriteOutcome writeSelected(const std::string& present);
+    bool overwriteAgreed();
+    WriteOutcome writeSelected();
+    void reportUnfinishedWrite(const EntryWriteProgress& progress, const EntryContents& contents);
 
     Seams s_;
     CoefficientWriteView view_;
     std::string connectedSerial_;
     SavedFile recordFile_;
+    std::optional<EntryState> entryState_;
+    bool declined_ = false;
 };
 
 }  // namespace qv

@@ -82,17 +82,23 @@ std::optional<std::string> unsendableSerial(std::string_view serial) {
     return std::nullopt;
 }
 
-void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial,
-                       const std::string& type, int entry, const std::string& comment,
-                       const std::string& file) {
-    if (!seams.logbook) return;
+CheckRecord entryRecord(const Seams& seams, RecordKind kind, const std::string& serial,
+                        const std::string& type, int entry, const std::string& comment,
+                        const std::string& file) {
     CheckRecord r = emptyRecord(kind, localTimeOf(seams.clock.calendarSeconds()));
     r.serial = serial;
     r.instrumentType = type;
     r.entry = entry;
     r.comment = trimmed(comment);  // as the list shows it, without the reply's line end
     if (!file.empty()) r.files.push_back(file);
-    seams.logbook->record(r);
+    return r;
+}
+
+void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& serial,
+                       const std::string& type, int entry, const std::string& comment,
+                       const std::string& file) {
+    if (seams.logbook)
+        seams.logbook->record(entryRecord(seams, kind, serial, type, entry, comment, file));
 }
 
 }  // namespace qv

@@ -42,6 +42,10 @@ std::string connectedSerial(const IdentifyResult& id);
 // can.
 std::optional<std::string> unsendableSerial(std::string_view serial);
 
+// The logbook record of a write or a deletion, for a change that needs more said of it.
+CheckRecord entryRecord(const Seams& seams, RecordKind kind, const std::string& serial,
+                        const std::string& type, int entry, const std::string& comment,
+                        const std::string& file = {});
 // Puts a write or a deletion of `entry` on record in the seams' logbook, when there is one:
 // the instrument's serial and type code ("53", "40"), the entry's comment (the deleted one's
 // for a deletion) and the record file of a write.

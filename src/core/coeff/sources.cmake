@@ -6,6 +6,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/delete_entry_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entry_exchanges.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entry_rules.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/entry_state.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_choice.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_lines.cpp
     ${CMAKE_CURRENT_LIST_DIR}/record_file.cpp

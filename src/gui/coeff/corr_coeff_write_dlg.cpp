@@ -1,5 +1,6 @@
 #include "gui/coeff/corr_coeff_write_dlg.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -33,6 +34,8 @@ CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
     setObjectName(QStringLiteral("CCorrCoeffWriteDlg"));
     setWindowTitle(QString::fromStdString(context.strings.text(kStrWriteTitle)));
     workflow_.writeRecord = recordFileHook(context);
+    // The list shows the entry about to be overwritten before the question comes.
+    workflow_.onViewChanged = [this] { render(); };
     build();
 }
 
@@ -122,8 +125,10 @@ bool CCorrCoeffWriteDlg::loadEntries() {
     }
     EntryListWorker worker(*context_.state.commPort);
     connect(&worker, &EntryListWorker::rowRead, this,
-            [this](int entry, const QString& number, const QString& comment) {
-                workflow_.addRow({entry, number.toStdString(), comment.toStdString()});
+            [this](int entry, const QString& number, const QString& comment,
+                   const QString& unreadable) {
+                workflow_.addRow(
+                    {entry, number.toStdString(), comment.toStdString(), unreadable.toStdString()});
             });
     CLoadCoeff loading(context_, worker, this);
     QTimer::singleShot(0, &worker, [&worker] { worker.start(); });
@@ -153,6 +158,8 @@ void CCorrCoeffWriteDlg::onWrite() {
 }
 
 void CCorrCoeffWriteDlg::onDelete() {
+    // What the operator typed is kept through the deletion.
+    workflow_.setComment(comment_->text().toStdString());
     if (!workflow_.beginDelete()) return;
     const EntryRow& row = workflow_.view().rows[workflow_.view().selected];
     {
@@ -167,16 +174,21 @@ void CCorrCoeffWriteDlg::render() {
     const CoefficientWriteView& v = workflow_.view();
     list_->setRowCount(v.rowCount);
     for (int i = 0; i < v.rowCount; ++i) {
-        list_->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(v.rows[i].number)));
-        list_->setItem(i, 1, new QTableWidgetItem(QString::fromStdString(v.rows[i].comment)));
+        const EntryRow& row = v.rows[i];
+        list_->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(row.number)));
+        // An entry that did not answer is shown as such, never as free.
+        auto* comment = new QTableWidgetItem(
+            row.unreadable.empty()
+                ? QString::fromStdString(row.comment)
+                : tr("(not read: %1)").arg(QString::fromStdString(row.unreadable)));
+        if (!row.unreadable.empty()) comment->setForeground(QColor(0xa0, 0x50, 0x00));
+        list_->setItem(i, 1, comment);
     }
     if (v.selected >= 0 && list_->currentRow() != v.selected) list_->selectRow(v.selected);
-    // Typing stops at 16 characters; a longer comment proposed by a file is shown whole (only
-    // its first 16 are written).
-    const QString comment = QString::fromStdString(v.comment);
-    comment_->setMaxLength(
-        static_cast<int>(std::max<qsizetype>(qsizetype(kMaxEntryComment), comment.size())));
-    comment_->setText(comment);
+    // Typing stops at 16 characters; a longer comment proposed by a file shows the 16 that are
+    // written.
+    comment_->setMaxLength(static_cast<int>(kMaxEntryComment));
+    comment_->setText(QString::fromStdString(v.comment));
     for (int c = 0; c < 3; ++c) showRow(sampleFields_[c], v.sample[c]);
     deleteButton_->setEnabled(v.deleteEnabled);
     const SharedState& s = context_.state;

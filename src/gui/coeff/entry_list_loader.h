@@ -27,7 +27,7 @@ public:
     const LinkError& error() const { return error_; }
 
 signals:
-    void rowRead(int entry, QString number, QString comment);
+    void rowRead(int entry, QString number, QString comment, QString unreadable);
 
 protected:
     void run() override;

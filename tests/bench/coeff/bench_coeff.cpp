@@ -53,12 +53,14 @@ void BM_WriteEntryHostTime(benchmark::State& state) {
         block.assign(16, 42.0);
         block.resize(32, 0.98);
     }
+    const auto planned = qv::planEntryWrite(contents, false);
+    if (!planned.plan) return state.SkipWithError(planned.refusal.c_str());
     double totalHostMs = 0.0;
     int exchanges = 0;
     for (auto _ : state) {
         sim.simulator().clearLog();
         const std::int64_t start = nowUs();
-        if (!qv::writeEntry(*port, clock, contents).ok())
+        if (!qv::writeEntry(*port, clock, *planned.plan).complete())
             return state.SkipWithError("the entry could not be written");
         const std::int64_t end = nowUs();
         totalHostMs += hostMs(sim.simulator().log(), start, end, 0.0);

@@ -31,7 +31,9 @@ struct CoeffDialogs : test::GuiFixture {
         for (ValidationRole role : {ValidationRole::Target, ValidationRole::Sample}) {
             if (role == ValidationRole::Sample) sim.control("plug DUT");
             ValidationWorkflow v(context, check.colour(), role);
-            ASSERT_TRUE(v.measure());
+            const std::optional<Measurement> m = v.measure();
+            ASSERT_TRUE(m);
+            check.take(role, *m);
         }
         ASSERT_TRUE(check.judge());
         prompter.asked.clear();

@@ -23,11 +23,15 @@ namespace {
 
 using test::SeriesRig;
 
-void take(SeriesRig& rig, InterInstrumentWorkflow& check, ValidationRole role) {
-    check.beginMeasurement(role);
+Measurement measured(SeriesRig& rig, InterInstrumentWorkflow& check, ValidationRole role) {
     ValidationWorkflow v(rig.seams(), check.colour(), role);
-    ASSERT_TRUE(v.measure());
-    check.endMeasurement(role);
+    const std::optional<Measurement> m = v.measure();
+    EXPECT_TRUE(m);
+    return m.value_or(Measurement{});
+}
+
+void take(SeriesRig& rig, InterInstrumentWorkflow& check, ValidationRole role) {
+    check.take(role, measured(rig, check, role));
 }
 
 // Target on REF, sample on DUT, judged; DUT stays plugged in.
@@ -67,21 +71,19 @@ TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
     ASSERT_EQ(w.write(), WriteOutcome::Written);
     EXPECT_EQ(w.view().comment, "AB:1");
     const std::vector<std::string> sent = rig.takeCommands();
-    ASSERT_EQ(sent.size(), 8u);  // IDR twice, UCR, USD, four UCS
+    ASSERT_EQ(sent.size(), 7u);  // IDR twice, UCR, four UCS
     EXPECT_EQ(sent[2], "UCR,1,007\\r\\n");
-    // A free entry answers its status, a comma and the line end: that line end counts as a
-    // comment, so the operator is asked and the entry emptied before it is written.
-    EXPECT_EQ(sent[3], "USD,007\\r\\n");
-    EXPECT_EQ(sent[4].rfind("UCS,1,007,AB:1,", 0), 0u) << sent[4];
-    EXPECT_NE(sent[4].find(",L70S-200002\\r\\n"), std::string::npos) << sent[4];
-    EXPECT_EQ(sent[5].rfind("UCS,2,007,", 0), 0u);
-    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryWritten}));
+    // A free entry answers its status, a comma and the line end: nothing to ask about, nothing
+    // to empty first.
+    EXPECT_EQ(sent[3].rfind("UCS,1,007,AB:1,", 0), 0u) << sent[3];
+    EXPECT_NE(sent[3].find(",L70S-200002\\r\\n"), std::string::npos) << sent[3];
+    EXPECT_EQ(sent[4].rfind("UCS,2,007,", 0), 0u);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrEntryWritten}));
 
     // The instrument now applies the entry: the sample measured again agrees with the target,
     // and the judgement file shows both.
     check.correctionWritten();
-    take(rig, check, ValidationRole::Sample);
-    ASSERT_TRUE(check.judge());
+    ASSERT_TRUE(check.verifyCorrection(measured(rig, check, ValidationRole::Sample)));
     EXPECT_LT(rig.state.interInstMaxDeltaE, before / 4) << before;
     EXPECT_TRUE(rig.state.interInstPassed);
     const Judgement& verified = *check.judgement();
@@ -95,15 +97,61 @@ TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
 
     // Verifying again without a new correction finds the difference unchanged and says so.
     check.correctionWritten();
-    take(rig, check, ValidationRole::Sample);
+    const Measurement again = measured(rig, check, ValidationRole::Sample);
     rig.prompter.asked.clear();
-    ASSERT_TRUE(check.judge());
+    ASSERT_TRUE(check.verifyCorrection(again));
     EXPECT_TRUE(check.judgement()->verification->unchanged);
     EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrCorrectionNotApplied});
     EXPECT_FALSE(check.verifying());
 }
 
-TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
+// A rewrite that stops says how far it got: emptied only, or listed under its new comment with
+// factors missing; the logbook records what the entry now holds.
+TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow check(rig.seams());
+    judgedPair(rig, check);
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    Seams recorded = rig.seams();
+    recorded.logbook = &logbook;
+    const auto rewrite = [&](const std::string& comment, const std::string& fault) {
+        CoefficientWriteWorkflow w(recorded);
+        listed(rig, w);
+        w.select(2);
+        w.setComment(comment);
+        if (!fault.empty()) rig.control(fault);
+        rig.prompter.asked.clear();
+        rig.prompter.answers = {Answer::Yes};
+        const WriteOutcome outcome = w.write();
+        rig.control("clear");
+        rig.state.bConnected = true;
+        return outcome;
+    };
+    ASSERT_EQ(rewrite("FIRST", ""), WriteOutcome::Written);
+
+    EXPECT_EQ(rewrite("SECOND", "fault UCS silence occurrence=3"), WriteOutcome::Closes);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryIncomplete}));
+    EXPECT_NE(rig.prompter.asked[0].detail.find("entry 003 holds \"FIRST\""), std::string::npos)
+        << rig.prompter.asked[0].detail;
+    EXPECT_NE(rig.prompter.asked[0].detail.find("instrument L70S-200002"), std::string::npos);
+    EXPECT_EQ(rig.prompter.asked[1].suffix.rfind(" 45\xC2\xB0 on.", 0), 0u);
+    EXPECT_NE(rig.prompter.asked[1].detail.find("UCS,3"), std::string::npos);
+    ASSERT_TRUE(logbook.lastRecorded());
+    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryWrite);
+    EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
+    EXPECT_EQ(logbook.lastRecorded()->passed, std::optional<bool>(false));
+
+    // The header refused after the old entry went: the entry is empty, on record as deleted.
+    EXPECT_EQ(rewrite("THIRD", "fault UCS reply ER02 occurrence=1"), WriteOutcome::Closes);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryEmptied}));
+    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,1"), std::string::npos);
+    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
+    EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
+    EXPECT_EQ(logbook.lastRecorded()->entry, 3);
+}
+
+TEST(EntryWrite, ACommandThatCannotBeSentIsRefusedBeforeTheEntryIsTouched) {
     SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
     InterInstrumentWorkflow check(rig.seams());
     judgedPair(rig, check);
@@ -114,33 +162,29 @@ TEST(EntryWrite, AnOccupiedEntryIsAskedAboutAndAFailedRewriteSaysItIsNowEmpty) {
         first.setComment("FIRST");
         ASSERT_EQ(first.write(), WriteOutcome::Written);
     }
-    const test::TempHome home;
-    SqlLogbook logbook(home.path() + "/logbook.sqlite");
-    Seams recorded = rig.seams();
-    recorded.logbook = &logbook;
-    CoefficientWriteWorkflow w(recorded);
+    // Reflectances of 1e300 % make a block far longer than the instrument's line.
+    for (auto& angle : rig.state.sampleSpectrum) std::fill_n(angle.begin(), 31, 1e300);
+    for (auto& angle : rig.state.targetSpectrum) std::fill_n(angle.begin(), 31, 1e300);
+    CoefficientWriteWorkflow w(rig.seams());
     listed(rig, w);
-    EXPECT_EQ(w.view().rows[2].comment, "FIRST");
     w.select(2);
-    EXPECT_TRUE(w.view().deleteEnabled);
     w.setComment("SECOND");
-    rig.control("fault UCS silence occurrence=3");  // the 45° block of the rewrite
+    rig.takeCommands();
     rig.prompter.asked.clear();
     rig.prompter.answers = {Answer::Yes};
-    EXPECT_EQ(w.write(), WriteOutcome::Closes);
-    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryEmptied}));
-    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,3"), std::string::npos)
-        << rig.prompter.asked[1].suffix;
-    EXPECT_FALSE(rig.state.bConnected);
-    // What the entry held is gone although nothing new went in: on record as a deletion.
-    ASSERT_TRUE(logbook.lastRecorded());
-    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
-    EXPECT_EQ(logbook.lastRecorded()->comment, "FIRST");
-    EXPECT_EQ(logbook.lastRecorded()->entry, 3);
+    EXPECT_EQ(w.write(), WriteOutcome::Stays);
+    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryNotWritten}));
+    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,2"), std::string::npos);
+    for (const std::string& c : rig.takeCommands()) {
+        EXPECT_NE(c.rfind("USD", 0), 0u) << c;
+        EXPECT_NE(c.rfind("UCS", 0), 0u) << c;
+    }
+}
 
-    // A refused comment or a type-40 instrument sends no entry command.
-    rig.control("clear");
-    rig.state.bConnected = true;
+TEST(EntryWrite, RefusedCommentsAndAClearedSelectionSendNothing) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    InterInstrumentWorkflow check(rig.seams());
+    judgedPair(rig, check);
     CoefficientWriteWorkflow again(rig.seams());
     listed(rig, again);
     again.select(0);
@@ -163,10 +207,13 @@ TEST(EntryDelete, AConfirmedDeleteEmptiesTheEntryAndARefusalIsTold) {
     EXPECT_TRUE(d.confirm());
     EXPECT_EQ(rig.takeCommands(), (std::vector<std::string>{"IDR\\r\\n", "USD,012\\r\\n"}));
     EXPECT_TRUE(rig.state.coeffEntryDeleted);
+    // Unconfirmed: said so, without blaming the cable or dropping the connection.
     rig.control("fault USD reply ER02");
     rig.prompter.asked.clear();
     EXPECT_FALSE(d.confirm());
-    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrLinkLost});
+    EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrDeletionUnconfirmed});
+    EXPECT_EQ(rig.prompter.asked[0].detail, "unrecognised reply to USD \"ER02\"");
+    EXPECT_TRUE(rig.state.bConnected);
     d.cancel();
     EXPECT_FALSE(rig.state.coeffEntryDeleted);
 }
@@ -180,9 +227,10 @@ namespace {
 TEST(FileRoads, ATargetFileRegistersAndTheRecordOfAWriteLoadsAgain) {
     SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
     InterInstrumentWorkflow check(rig.seams());
-    check.beginMeasurement(ValidationRole::Target);
     ValidationWorkflow target(rig.seams(), check.colour(), ValidationRole::Target);
-    ASSERT_TRUE(target.measure());
+    const std::optional<Measurement> taken = target.measure();
+    ASSERT_TRUE(taken);
+    check.take(ValidationRole::Target, *taken);
     const ThreeAngles measured = rig.state.targetSpectrum;
     for (auto& s : rig.state.targetSpectrum) s.clear();
 

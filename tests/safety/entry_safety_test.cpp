@@ -1,0 +1,268 @@
+// The instrument-safety matrix: every road that can send USD or UCS, against every answer an
+// entry query can get, on every kind of instrument. What may never happen: a destructive command
+// without the operator's consent, or any entry command to an instrument that keeps no entries.
+// The desktop roads run their workflows in process (the dialogs are thin over them); the
+// command-line roads run the real program, whose prompter answers from --yes.
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/coeff/coefficient_write_workflow.h"
+#include "core/coeff/delete_entry_workflow.h"
+#include "core/coeff/record_file.h"
+#include "core/link/exchange.h"
+#include "support/cli_run.h"
+#include "support/project_strings.h"
+#include "support/sim_instrument.h"
+#include "unit/measure/series_rig.h"
+
+namespace qv {
+namespace {
+
+// How the instrument answers the query of entry 4.
+struct Outcome {
+    const char* name;
+    const char* fault;  // a control line for the simulator; empty: entry 4's own answer
+    bool occupied;      // entry 4 holds "LAB 1" beforehand
+};
+constexpr std::array<Outcome, 6> kOutcomes{{
+    {"free", "", false},
+    {"occupied", "", true},
+    {"refused", "fault UCR reply ER02", true},
+    {"unanswered", "fault UCR silence", true},
+    {"garbage", "fault UCR reply \\x01\\x7Fjunk", true},
+    {"hang-up", "fault UCR hangup", true},
+}};
+constexpr std::array<const char*, 3> kTypes{"53", "40", "three-field"};
+constexpr const char* kSerial = "L70S-000042";
+
+// What the instrument received of the entry commands, as "UCR UCS UCS USD".
+std::string entryCommands(const std::vector<std::string>& received) {
+    std::string out;
+    for (const std::string& c : received)
+        for (const char* m : {"UCR", "UCS", "USD"})
+            if (c.rfind(m, 0) == 0) out += (out.empty() ? "" : " ") + std::string(m);
+    return out;
+}
+bool destructive(const std::string& commands) {
+    return commands.find("USD") != std::string::npos || commands.find("UCS") != std::string::npos;
+}
+
+// One row of the printed matrix.
+struct Cell {
+    std::string road, type, outcome, sent, asked, told;
+};
+std::vector<Cell>& matrix() {
+    static std::vector<Cell> cells;
+    return cells;
+}
+
+// The rules every cell must keep, whatever the road.
+void expectSafe(const Cell& c, bool consent) {
+    SCOPED_TRACE(c.road + " / " + c.type + " / " + c.outcome);
+    if (c.type != "53") {
+        EXPECT_EQ(c.sent, "") << "an instrument without entries got commands";
+    }
+    if (c.type == "53" && c.outcome != "free" && !consent) {
+        EXPECT_FALSE(destructive(c.sent)) << c.sent;
+    }
+    matrix().push_back(c);
+}
+
+void preset(test::MeasureRig& rig, const Outcome& o, const std::string& type) {
+    if (o.occupied && type == "53") {
+        const ExchangeResult r = exchange(rig.port(), rig.clock,
+                                          std::string_view("UCS,1,004,LAB 1,06.12.2026 05:28:35," +
+                                                           std::string(kSerial) + "\r\n"),
+                                          5);
+        ASSERT_TRUE(r.ok());
+    }
+    if (*o.fault) rig.control(o.fault);
+    rig.takeCommands();
+}
+
+sim::Options one(const std::string& type) {
+    sim::InstrumentConfig c;
+    c.type = type;
+    c.idText = kSerial;
+    sim::Options o;
+    o.instruments.push_back(c);
+    return o;
+}
+
+void fillPair(SharedState& state) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        state.targetSpectrum[a].assign(34, 41.0);
+        state.sampleSpectrum[a].assign(34, 40.0);
+    }
+    state.sampleSerial = kSerial;
+}
+
+std::string idsText(const std::vector<int>& ids) {
+    std::string out;
+    for (int id : ids) out += (out.empty() ? "" : " ") + std::to_string(id);
+    return out;
+}
+
+// The write dialog's road: Write pressed on entry 4, the operator answering `answer`.
+Cell desktopWrite(const std::string& type, const Outcome& o, Answer answer) {
+    test::SeriesRig rig(one(type));
+    fillPair(rig.state);
+    preset(rig, o, type);
+    CoefficientWriteWorkflow w(rig.seams());
+    rig.prompter.answers = {answer};
+    if (w.open()) {
+        w.addRow({4, "004", o.occupied ? "LAB 1" : "", {}});
+        w.listDone(false, {});
+        w.select(0);
+        w.setComment("NEW");
+        w.write();
+    }
+    return {answer == Answer::Yes ? "desktop write, Yes" : "desktop write, No",
+            type,
+            o.name,
+            entryCommands(rig.takeCommands()),
+            idsText(rig.prompter.ids()),
+            ""};
+}
+
+// The write dialog's Delete, confirmed in the deletion dialog (that dialog is the consent).
+Cell desktopDelete(const std::string& type, const Outcome& o) {
+    test::SeriesRig rig(one(type));
+    fillPair(rig.state);
+    preset(rig, o, type);
+    CoefficientWriteWorkflow w(rig.seams());
+    w.addRow({4, "004", "LAB 1", {}});
+    w.select(0);
+    if (w.beginDelete()) DeleteEntryWorkflow(rig.seams(), 4, "LAB 1").confirm();
+    return {"desktop delete, confirmed", type, o.name, entryCommands(rig.takeCommands()),
+            idsText(rig.prompter.ids()), ""};
+}
+
+TEST(EntrySafety, DesktopRoadsSendNothingDestructiveWithoutConsentAndNothingToType40) {
+    for (const char* type : kTypes)
+        for (const Outcome& o : kOutcomes) {
+            const Cell no = desktopWrite(type, o, Answer::No);
+            expectSafe(no, false);
+            const Cell yes = desktopWrite(type, o, Answer::Yes);
+            expectSafe(yes, true);
+            expectSafe(desktopDelete(type, o), true);
+            if (std::string(type) != "53") continue;
+            // A free entry is written without a question; any other is asked about first.
+            const bool free = std::string(o.name) == "free";
+            EXPECT_EQ(no.asked.find("123") != std::string::npos, !free) << o.name << no.asked;
+            if (free) {
+                EXPECT_EQ(no.sent, "UCR UCS UCS UCS UCS") << o.name;
+            }
+            // Consent given: the entry is emptied first and written, unless the line is gone.
+            if (!free && std::string(o.name) != "hang-up") {
+                EXPECT_EQ(yes.sent, "UCR USD UCS UCS UCS UCS") << o.name;
+            }
+        }
+}
+
+// The command-line roads: the real program, without --yes.
+struct CliCell {
+    int exitCode;
+    Cell cell;
+};
+
+std::string coefficientFile(const std::string& folder) {
+    CoefficientRecord record;
+    record.sampleSerial = kSerial;
+    record.comment = "FROM FILE";
+    for (int a = 0; a < kAngleCount; ++a) {
+        record.target[a].assign(34, 41.0);
+        record.sample[a].assign(35, 40.0);
+        record.coefficients[a].assign(32, 1.0);
+    }
+    const std::string file = folder + "/coefficients.csv";
+    std::ofstream(file, std::ios::binary) << formatRecordFile(record, test::projectStrings(), {});
+    return file;
+}
+
+CliCell cliRoad(const std::string& verb, const std::string& type, const Outcome& o,
+                const QStringList& more) {
+    const test::TempHome home;
+    test::SimInstrument sim(one(type));
+    if (o.occupied && type == "53") {
+        test::SimLine line(sim.port());
+        line.ask("UCS,1,004,LAB 1,06.12.2026 05:28:35," + std::string(kSerial) + "\r\n");
+    }
+    if (*o.fault) sim.control(o.fault);
+    const std::size_t before = sim.received().size();
+    QStringList args{QString::fromStdString(verb), "--port", QString::fromStdString(sim.port()),
+                     "--entry", "4"};
+    if (verb == "write-entry")
+        args << "--comment"
+             << "NEW"
+             << "--from" << QString::fromStdString(coefficientFile(home.path()));
+    const test::CliRun run = test::runCli(args << more, {}, 60000);
+    std::vector<std::string> received = sim.received();
+    received.erase(received.begin(), received.begin() + static_cast<long>(before));
+    std::string told = run.err;
+    std::replace(told.begin(), told.end(), '\n', ' ');
+    return {run.exitCode,
+            {verb + (more.isEmpty() ? "" : " --yes"), type, o.name, entryCommands(received),
+             "exit " + std::to_string(run.exitCode), told}};
+}
+
+TEST(EntrySafety, CommandLineRoadsRefuseWithoutYesAndNeverTouchType40) {
+    for (const char* type : kTypes)
+        for (const Outcome& o : kOutcomes) {
+            // The outcome of the query matters only where a query may go out.
+            if (std::string(type) != "53" && std::string(o.name) != "occupied") continue;
+            for (const char* verb : {"write-entry", "delete-entry"}) {
+                const CliCell c = cliRoad(verb, type, o, {});
+                expectSafe(c.cell, false);
+                const bool free = std::string(o.name) == "free";
+                if (std::string(type) != "53") {
+                    EXPECT_EQ(c.exitCode, 2) << verb << " " << type;
+                    continue;
+                }
+                if (free) {
+                    EXPECT_EQ(c.exitCode, 0) << verb << c.cell.told;
+                } else if (std::string(o.name) == "occupied") {
+                    EXPECT_EQ(c.exitCode, 1) << verb << c.cell.told;
+                    EXPECT_NE(c.cell.told.find("holds \"LAB 1\""), std::string::npos)
+                        << c.cell.told;
+                } else if (std::string(o.name) != "hang-up") {
+                    EXPECT_EQ(c.exitCode, 1) << verb << c.cell.told;
+                    EXPECT_NE(c.cell.told.find("the state of entry 4 could not be read: "),
+                              std::string::npos)
+                        << c.cell.told;
+                }
+            }
+        }
+    // With --yes, an entry that cannot be read is written over as an occupied one.
+    const CliCell yes = cliRoad("write-entry", "53", kOutcomes[2], {"--yes"});
+    EXPECT_EQ(yes.exitCode, 0) << yes.cell.told;
+    EXPECT_EQ(yes.cell.sent, "UCR USD UCS UCS UCS UCS");
+    expectSafe(yes.cell, true);
+}
+
+// Printed once at the end: the matrix as a table, for the record.
+class PrintMatrix : public ::testing::Environment {
+public:
+    void TearDown() override {
+        std::printf("%-28s %-12s %-11s %-26s %-10s %s\n", "road", "type", "entry query", "sent",
+                    "asked", "told");
+        for (const Cell& c : matrix())
+            std::printf("%-28s %-12s %-11s %-26s %-10s %.90s\n", c.road.c_str(), c.type.c_str(),
+                        c.outcome.c_str(), c.sent.empty() ? "-" : c.sent.c_str(),
+                        c.asked.empty() ? "-" : c.asked.c_str(), c.told.c_str());
+    }
+};
+const auto* const kPrinter = ::testing::AddGlobalTestEnvironment(new PrintMatrix);
+
+}  // namespace
+}  // namespace qv
