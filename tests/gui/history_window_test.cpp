@@ -1,5 +1,6 @@
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -118,6 +119,24 @@ TEST_F(HistoryWindow, ShowsTheChosenInstrumentNewestFirstWithItsTrendAndSavesACe
     certificate->click();
     ASSERT_EQ(prompter.ids(), std::vector<int>{kStrCertificateNotSaved});
     EXPECT_NE(prompter.asked[0].suffix.find("exists already"), std::string::npos);
+}
+
+// A logbook without records says how earlier checks get in, and draws no axis at the epoch.
+TEST_F(HistoryWindow, AnEmptyLogbookSaysHowToImportEarlierChecks) {
+    CHistoryDlg dialog(context, logbook);
+    auto* empty = dialog.findChild<QLabel*>(QStringLiteral("emptyLabel"));
+    auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
+    ASSERT_TRUE(empty && trend);
+    EXPECT_TRUE(empty->isVisibleTo(&dialog));
+    EXPECT_FALSE(trend->isVisibleTo(&dialog));
+    EXPECT_TRUE(empty->text().contains(QStringLiteral("qvl70s-cli import")));
+    EXPECT_TRUE(empty->text().contains(QStringLiteral("Import result files")));
+    const double year2000Ms = 946684800000.0;
+    EXPECT_GT(trend->timeRangeMs().first, year2000Ms);
+
+    add(RecordKind::Repeatability, "L70S-000001", {2026, 12, 1, 9, 0, 0}, 0.2, true, 0.05);
+    CHistoryDlg filled(context, logbook);
+    EXPECT_FALSE(filled.findChild<QLabel*>(QStringLiteral("emptyLabel"))->isVisibleTo(&filled));
 }
 
 }  // namespace

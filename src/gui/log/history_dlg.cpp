@@ -186,6 +186,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* pare
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     onRecord({});
     fillInstruments();
+    if (!ui_->instrumentList->currentItem()) onInstrument(nullptr);
 }
 
 CHistoryDlg::~CHistoryDlg() = default;
@@ -216,6 +217,15 @@ void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
             break;
         }
     }
+    // Nothing on record: say how earlier checks get in rather than draw an empty trend.
+    const bool none = model_->records().empty();
+    ui_->emptyLabel->setText(
+        none ? tr("No check is recorded yet. Checks are recorded as they are made; result files "
+                  "of earlier checks are taken in with Logbook > Import result files... (from "
+                  "the data folder) or on the command line with qvl70s-cli import.")
+             : QString());
+    ui_->emptyLabel->setVisible(none);
+    ui_->trendChart->setVisible(!none);
     drawTrend();
     onRecord({});
 }

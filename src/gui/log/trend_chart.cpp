@@ -113,7 +113,9 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
-    fitAxes(0.0, 0.0, 0.0);
+    // Nothing plotted yet: no time of its own, so not the epoch either.
+    const double none = std::numeric_limits<double>::infinity();
+    fitAxes(none, -none, 0.0);
 }
 
 void TrendChart::setRecords(const std::vector<CheckRecord>& records, TrendKind kind) {
@@ -182,6 +184,11 @@ QList<QPointF> TrendChart::points(int angle) const {
 
 QList<QPointF> TrendChart::thresholdPoints() const {
     return threshold_->points();
+}
+
+std::pair<double, double> TrendChart::timeRangeMs() const {
+    return {static_cast<double>(timeAxis_->min().toMSecsSinceEpoch()),
+            static_cast<double>(timeAxis_->max().toMSecsSinceEpoch())};
 }
 
 QSize TrendChart::sizeHint() const {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "core/app/logbook.h"
@@ -38,6 +39,8 @@ public:
     // What is plotted: x in milliseconds since the epoch, y the colour difference.
     QList<QPointF> points(int angle) const;
     QList<QPointF> thresholdPoints() const;
+    // The span of the time axis, in milliseconds since the epoch.
+    std::pair<double, double> timeRangeMs() const;
 
     QSize sizeHint() const override;
 

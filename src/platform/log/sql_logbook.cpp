@@ -12,6 +12,9 @@
 #include <limits>
 #include <unordered_map>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/log/result_file_import.h"
@@ -116,7 +119,12 @@ std::unique_ptr<SqlLogbook> openLogbook(Prompter& prompter) {
     });
 }
 
+// The account's own login name; the environment only where the system knows none (a desktop
+// session or a service may run without USER set).
 std::string operatorName() {
+    if (const passwd* account = getpwuid(geteuid());
+        account && account->pw_name && account->pw_name[0] != '\0')
+        return account->pw_name;
     for (const char* name : {"USER", "LOGNAME", "USERNAME"})
         if (const QString v = qEnvironmentVariable(name); !v.isEmpty()) return v.toStdString();
     return "unknown";

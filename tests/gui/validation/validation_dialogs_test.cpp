@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -105,6 +106,88 @@ TEST_F(ValidationDialogs, TheTileSetOpensWithTheChecksColourEngine) {
     ASSERT_TRUE(enabled(dialog, "tileSetButton"));
     click(dialog, "tileSetButton");
     EXPECT_EQ(opened, &const_cast<InterInstrumentWorkflow&>(dialog.workflow()).colour());
+}
+
+// After a write the operator agrees to measure again but cancels, or the measurement fails:
+// nothing is judged until a sample measured after the correction is there.
+TEST_F(ValidationDialogs, AVerificationIsJudgedOnlyOnASampleMeasuredAfterTheCorrection) {
+    state.bConnected = true;
+    int writes = 0;
+    CorrectionDialogs correction;
+    correction.writeCoefficients = [&](QWidget*, EvaluateHueControl&) { return ++writes > 0; };
+    CInstErrorConfirmationDlg dialog(context, correction);
+    measureWith(dialog, "targetButton", 179);
+    sim.control("plug DUT");
+    measureWith(dialog, "sampleButton", 180);
+    test::onNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+    click(dialog, "judgeButton");
+    ASSERT_TRUE(enabled(dialog, "writeButton"));
+    const auto dataFiles = [&] {
+        return std::distance(std::filesystem::directory_iterator(state.strDataFolder), {});
+    };
+    const auto judged = dataFiles();
+    prompter.asked.clear();
+    prompter.answers = {Answer::Yes};
+    test::onNextModal([](QWidget* d) { click(*d, "cancelButton"); });
+    click(dialog, "writeButton");
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrVerifyCorrection});
+    EXPECT_FALSE(enabled(dialog, "judgeButton"));
+    EXPECT_FALSE(enabled(dialog, "writeButton"));
+    click(dialog, "judgeButton");  // disabled: nothing happens
+    sim.control("unplug");
+    measureWith(dialog, "sampleButton", 180);
+    EXPECT_FALSE(enabled(dialog, "judgeButton"));
+    EXPECT_EQ(dataFiles(), judged);
+    EXPECT_TRUE(child<QLabel>(dialog, "correctionLabel")->text().contains("Correction written"));
+
+    sim.control("plug DUT");
+    measureWith(dialog, "sampleButton", 180);
+    ASSERT_TRUE(enabled(dialog, "judgeButton"));
+    test::onNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+    click(dialog, "judgeButton");
+    EXPECT_EQ(prompter.ids().back(), kStrCorrectionNotApplied);  // the simulator holds no entry
+    EXPECT_EQ(dataFiles(), judged + 1);
+    EXPECT_TRUE(child<QLabel>(dialog, "correctionLabel")->text().contains("Before correction"));
+}
+
+// A new measurement after an implausible judgement clears its marker and the way to write.
+TEST_F(ValidationDialogs, ANewMeasurementClearsTheJudgementOfThePairBefore) {
+    test::SimInstrument implausible{test::referenceAndCorrected({1.0, 1.0, 2.1})};
+    state.commPort->close();
+    ASSERT_TRUE(state.commPort->open(implausible.port()));
+    clock.rawReadSource = state.commPort.get();
+    state.bConnected = true;
+    CInstErrorConfirmationDlg dialog(context);
+    measureWith(dialog, "targetButton", 179);
+    implausible.control("plug DUT");
+    measureWith(dialog, "sampleButton", 180);
+    test::onNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+    click(dialog, "judgeButton");
+    ASSERT_TRUE(dialog.chart()->failureLineNm(2));
+    measureWith(dialog, "sampleButton", 180);
+    EXPECT_FALSE(dialog.chart()->failureLineNm(2));
+    EXPECT_EQ(child(dialog, "dE75Field")->text(), QStringLiteral("---"));
+    EXPECT_FALSE(dialog.workflow().view().writeEnabled);
+}
+
+// Enter in the measurement dialog starts nothing: a measurement is a deliberate press.
+TEST_F(ValidationDialogs, EnterDoesNotStartAMeasurement) {
+    InterInstrumentWorkflow check(context);
+    CValidationDlg dialog(context, check.colour(), ValidationRole::Sample);
+    dialog.show();
+    for (const char* name : {"measureButton", "averageButton", "cancelButton"}) {
+        auto* button = child<QPushButton>(dialog, name);
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << name;
+        button->setFocus();
+        for (QWidget* target : {static_cast<QWidget*>(button), static_cast<QWidget*>(&dialog)}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(target, &press);
+        }
+    }
+    EXPECT_FALSE(dialog.measurement());
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -94,6 +97,30 @@ TEST_F(LogbookFile, ARecordReadsBackAsItWasKept) {
     EXPECT_FALSE(v.operatorName.empty());
     EXPECT_EQ(log.records("L70S-200002", "2026-12-08").size(), 0u);
     EXPECT_TRUE(told.empty());
+}
+
+// A session without USER in its environment still names its operator: the account's own.
+TEST_F(LogbookFile, TheOperatorIsTheAccountsLoginNameWhateverTheEnvironmentSays) {
+    const passwd* account = getpwuid(geteuid());
+    if (!account) GTEST_SKIP() << "the account is not in the password database";
+    const std::string login = account->pw_name;
+    const char* names[] = {"USER", "LOGNAME", "USERNAME"};
+    std::vector<QByteArray> saved;
+    for (const char* name : names) {
+        saved.push_back(qgetenv(name));
+        qputenv(name, "someone-else");
+    }
+    qunsetenv("USER");
+    {
+        SqlLogbook log(path(), tell);
+        log.record(verification());
+    }
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
+    SqlLogbook log(path(), tell);
+    const auto records = log.records("L70S-200002");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].operatorName, login);
 }
 
 TEST_F(LogbookFile, AVersionOneLogbookIsCarriedForward) {
