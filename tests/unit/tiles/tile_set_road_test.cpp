@@ -14,8 +14,10 @@
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/tiles/tile_set_workflow.h"
+#include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
+#include "support/temp_home.h"
 #include "unit/measure/series_rig.h"
 
 namespace qv {
@@ -55,8 +57,12 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
     rig.profile.write(key::kTileSetTiles, names);
     const ThreeAngles single = rig.state.targetSpectrum;  // the one-specimen pair, kept aside
     auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    Seams recorded = rig.seams();
+    recorded.logbook = &logbook;
     {
-        TileSetWorkflow set(rig.seams(), *colour);
+        TileSetWorkflow set(recorded, *colour);
         ASSERT_EQ(set.view().rows.size(), kTiles.size());
         measureSet(rig, set, ValidationRole::Target);
         EXPECT_FALSE(set.view().judgeEnabled);
@@ -67,6 +73,8 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
         ASSERT_TRUE(set.view().correctEnabled);
         EXPECT_EQ(set.view().lightestTile, "white");
         EXPECT_TRUE(set.resultFile().ok());
+        ASSERT_TRUE(logbook.lastRecorded());
+        EXPECT_EQ(logbook.lastRecorded()->instrumentType, "53");  // of the instrument measured
 
         // The correction goes through the one write path, into entry 4.
         ASSERT_TRUE(set.prepareCorrection());
