@@ -4,7 +4,7 @@
 
 #include "cli/session.h"
 #include "cli/verbs.h"
-#include "gui/log/certificate.h"
+#include "report/log/certificate.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"

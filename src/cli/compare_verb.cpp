@@ -250,7 +250,7 @@ int runCompare(const QStringList& arguments) {
                            "is printed)."),
             {.average = true, .json = true, .referencePort = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     // Created first: it empties the spectra, and both measurements evaluate with its engine.

@@ -54,7 +54,7 @@ int runUsercal(const QStringList& arguments) {
                 "printed)."),
             {.average = true, .referencePort = true, .entry = true, .comment = true}, o))
         return *code;
-    Session s;
+    Session s(o);
     s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
     InterInstrumentWorkflow check(seams);

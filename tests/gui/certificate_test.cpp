@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "core/checks/validation_files.h"
-#include "gui/log/certificate.h"
-#include "gui/log/certificate_chart.h"
+#include "report/log/certificate.h"
+#include "report/log/certificate_chart.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 

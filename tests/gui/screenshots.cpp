@@ -27,7 +27,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
-#include "gui/log/certificate.h"
+#include "report/log/certificate.h"
 #include "gui/log/history_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"

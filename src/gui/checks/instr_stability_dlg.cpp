@@ -5,7 +5,7 @@
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/pictures.h"
-#include "gui/log/certificate.h"
+#include "report/log/certificate.h"
 #include "ui_instr_stability_dlg.h"
 
 namespace qv {

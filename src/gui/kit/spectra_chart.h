@@ -10,6 +10,7 @@
 
 #include "core/checks/plausibility.h"
 #include "core/colour/spectrum.h"
+#include "report/kit/curve_colours.h"
 
 QT_BEGIN_NAMESPACE
 class QChart;
@@ -20,10 +21,6 @@ class QValueAxis;
 QT_END_NAMESPACE
 
 namespace qv {
-
-// The target's and the sample's curves, wherever spectra of a pair are drawn.
-inline const QColor kTargetCurveColour(31, 90, 180);
-inline const QColor kSampleCurveColour(225, 115, 20);
 
 // A target and a sample spectrum by angle: above, both reflectance curves; below, their ratio
 // target / sample against the plausible band, with the first failing wavelength marked.

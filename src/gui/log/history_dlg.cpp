@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "gui/kit/gui_context.h"
-#include "gui/log/certificate.h"
+#include "report/log/certificate.h"
 #include "platform/log/sql_logbook.h"
 #include "ui_history_dlg.h"
 

@@ -1,9 +1,5 @@
-# What the logbook hands out: the certificate of a check, and the history window with its trend.
+# The history window with its trend (the certificates it offers are painted in report/log).
 target_sources(qvgui PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/certificate.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/certificate.h
-    ${CMAKE_CURRENT_LIST_DIR}/certificate_chart.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/certificate_chart.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.ui

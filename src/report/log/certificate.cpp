@@ -1,4 +1,4 @@
-#include "gui/log/certificate.h"
+#include "report/log/certificate.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -13,7 +13,7 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
-#include "gui/log/certificate_chart.h"
+#include "report/log/certificate_chart.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"

@@ -1,4 +1,4 @@
-#include "gui/log/certificate_chart.h"
+#include "report/log/certificate_chart.h"
 
 #include <QPainterPath>
 #include <algorithm>
@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "core/colour/spectrum.h"
-#include "gui/kit/spectra_chart.h"
+#include "report/kit/curve_colours.h"
 
 namespace qv {
 

@@ -60,12 +60,58 @@ TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
     dialog.exec();
     EXPECT_EQ(rows, 30);
     EXPECT_TRUE(dialog.written());
-    EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryWritten}));
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrEntryWritten});  // a free entry: no question
     EXPECT_TRUE(dialog.workflow().recordFile().ok());
     const auto received = sim.received();
     EXPECT_NE(std::find_if(received.begin(), received.end(),
                            [](const std::string& c) { return c.rfind("UCS,4,005,", 0) == 0; }),
               received.end());
+}
+
+// The operator's comment survives a deletion, typing stops at 16 characters whatever a file
+// proposed, and the list shows what is about to be overwritten when the question comes.
+TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwritten) {
+    {
+        test::SimLine line(sim.port());
+        for (const char* entry : {"003", "004"})
+            ASSERT_EQ(line.ask(std::string("UCS,1,") + entry +
+                               ",OLD,06.12.2026 05:28:35,L70S-200002\r\n"),
+                      "OK00\r\n");
+    }
+    state.coeffFileComment = "A PROPOSED COMMENT LONGER THAN SIXTEEN";
+    CCorrCoeffWriteDlg dialog(context);
+    QString commentAfterDelete;
+    int maxLength = 0;
+    QString listedAtQuestion;
+    prompter.onAsk = [&](const Message& m) {
+        if (m.stringId != kStrOverwriteEntry) return;
+        auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("entryList"));
+        listedAtQuestion = list->item(3, 1)->text();
+    };
+    const auto work = [&](QWidget* d) {
+        auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
+        auto* edit = d->findChild<QLineEdit*>(QStringLiteral("commentEdit"));
+        maxLength = edit->maxLength();
+        edit->setText(QStringLiteral("MY TYPED"));
+        list->selectRow(2);
+        test::onNextModal([](QWidget* confirm) {
+            confirm->findChild<QPushButton*>(QStringLiteral("deleteButton"))->click();
+        });
+        d->findChild<QPushButton*>(QStringLiteral("deleteButton"))->click();
+        commentAfterDelete = edit->text();
+        // Entry 4 now: listed as the list was read, then asked about.
+        list->item(3, 1)->setText(QString());
+        list->selectRow(3);
+        prompter.answers = {Answer::No};
+        d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+    };
+    test::onNextModal([&](QWidget* loading) { test::onNextModal(work, loading, 10000); });
+    dialog.exec();
+    EXPECT_EQ(maxLength, 16);
+    EXPECT_EQ(commentAfterDelete, QStringLiteral("MY TYPED"));
+    EXPECT_EQ(listedAtQuestion, QStringLiteral("OLD"));
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrEntryDeleted, kStrOverwriteEntry}));
+    EXPECT_FALSE(dialog.written());
 }
 
 TEST_F(CoeffDialogs, EscapeInTheLoadingWindowStopsTheListAndTheDialogEnds) {
