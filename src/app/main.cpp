@@ -3,10 +3,14 @@
 #include <QIcon>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
 #include "gui/app/desktop_start.h"
+#include "gui/checks/inst_error_confirmation_dlg.h"
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/gui_clock.h"
@@ -14,7 +18,6 @@
 #include "gui/kit/gui_prompter.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
-#include "gui/validation/inst_error_confirmation_dlg.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/instance_lock.h"
@@ -50,9 +53,11 @@ The operator's account must be in group dialout to open the serial port.
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    // Before the window system or the data folder is touched: help2man and a terminal without a
-    // display ask these too.
+namespace {
+
+// --help and --version are answered before the window system or the data folder is touched:
+// help2man and a terminal without a display ask them too.
+std::optional<int> answeredBeforeStart(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kHelp, stdout);
@@ -63,6 +68,46 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    return std::nullopt;
+}
+
+// The task dialogs of the checks and of user calibration, plugged into the main window.
+qv::TaskDialogs taskDialogs(qv::GuiContext& context, qv::SqlLogbook* logbook) {
+    qv::TaskDialogs tasks;
+    tasks.repeatability = [&context](QWidget* parent) {
+        qv::CReproducibleMeasurementDlg dialog(context, parent);
+        dialog.exec();
+    };
+    qv::CorrectionDialogs correction;
+    correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
+        qv::CCorrCoeffWriteDlg dialog(context, parent);
+        dialog.exec();
+        return dialog.written();
+    };
+    correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
+        qv::CDataRegUsingFileDlg dialog(context, colour, parent);
+        dialog.exec();
+    };
+    correction.tileSet = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
+        qv::CTileSetDlg dialog(context, colour, parent);
+        dialog.exec();
+    };
+    tasks.coeffFile = [&context](QWidget* parent) {
+        qv::CCoeffReadWriteDlg dialog(context, parent);
+        dialog.exec();
+    };
+    tasks.interInstrument = [&context, correction](QWidget* parent) {
+        qv::CInstErrorConfirmationDlg dialog(context, correction, parent);
+        dialog.exec();
+    };
+    if (logbook && logbook->isOpen()) tasks.logbook = logbook;
+    return tasks;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const auto code = answeredBeforeStart(argc, argv)) return *code;
 
     std::string dataFolder;
     const std::string resources = qv::resourceFilePath();
@@ -103,34 +148,5 @@ int main(int argc, char** argv) {
         {state, clock, prompter, profile, files, *strings, qv::userNumberFormat(), logbook.get()},
         [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
         qv::resourceFolder()};
-    // The task dialogs of the checks and of user calibration plug in here as they are built.
-    qv::TaskDialogs tasks;
-    tasks.repeatability = [&context](QWidget* parent) {
-        qv::CReproducibleMeasurementDlg dialog(context, parent);
-        dialog.exec();
-    };
-    qv::CorrectionDialogs correction;
-    correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
-        qv::CCorrCoeffWriteDlg dialog(context, parent);
-        dialog.exec();
-        return dialog.written();
-    };
-    correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
-        qv::CDataRegUsingFileDlg dialog(context, colour, parent);
-        dialog.exec();
-    };
-    correction.tileSet = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
-        qv::CTileSetDlg dialog(context, colour, parent);
-        dialog.exec();
-    };
-    tasks.coeffFile = [&context](QWidget* parent) {
-        qv::CCoeffReadWriteDlg dialog(context, parent);
-        dialog.exec();
-    };
-    tasks.interInstrument = [&context, correction](QWidget* parent) {
-        qv::CInstErrorConfirmationDlg dialog(context, correction, parent);
-        dialog.exec();
-    };
-    if (logbook && logbook->isOpen()) tasks.logbook = logbook.get();
-    return qv::runDesktopProgram(context, std::move(tasks));
+    return qv::runDesktopProgram(context, taskDialogs(context, logbook.get()));
 }

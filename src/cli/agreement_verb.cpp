@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <optional>
 #include <vector>
 
 #include "cli/session.h"
@@ -154,10 +155,9 @@ int writeCoefficients(Session& s, const Options& o, const QString& path, const S
                                                : " could not be written: " + saved.error));
 }
 
-int runAgreement(const QStringList& arguments) {
-    Options o;
-    o.verb = arguments.value(0);
-    QCommandLineParser parser;
+// The verb's own options: the tile names into `run.set`, the judgement files into `files`.
+std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList& arguments,
+                                  const Options& o, SetRun& run, QStringList& files) {
     parser.setApplicationDescription(QStringLiteral(
         "Judges the agreement of two instruments over a tile set from the judgement files that "
         "compare wrote, one per tile, in the order of --tiles: per tile and angle the colour "
@@ -176,11 +176,10 @@ int runAgreement(const QStringList& arguments) {
     parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
     if (const auto code = parseVerb(
             parser, arguments, o, QStringLiteral("Usage: qvl70s-cli agreement [options] FILES...")))
-        return *code;
-    const QStringList files = parser.positionalArguments();
+        return code;
+    files = parser.positionalArguments();
     if (!parser.isSet(QStringLiteral("tiles")) || files.isEmpty())
         return failed(o, "give --tiles NAMES and one judgement file per tile");
-    SetRun run;
     for (const QString& name : parser.value(QStringLiteral("tiles")).split(QLatin1Char(',')))
         run.set.tiles.push_back(name.toStdString());
     run.set = trimmedTileSet(run.set);
@@ -189,6 +188,16 @@ int runAgreement(const QStringList& arguments) {
     if (static_cast<std::size_t>(files.size()) != run.set.tiles.size())
         return failed(o, "--tiles names " + std::to_string(run.set.tiles.size()) + " tiles for " +
                              std::to_string(files.size()) + " files");
+    return std::nullopt;
+}
+
+int runAgreement(const QStringList& arguments) {
+    Options o;
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    SetRun run;
+    QStringList files;
+    if (const auto code = parseAgreement(parser, arguments, o, run, files)) return *code;
     Session s;
     const NumberFormat format = userNumberFormat();
     if (!readTiles(s, o, files, format, run)) return kExitFailed;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/port_options.h"
+#include "cli/session.h"
 #include "cli/verbs.h"
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
@@ -16,13 +17,12 @@ namespace qv::cli {
 
 namespace {
 
-constexpr int kExitFailed = 2;
-
 // The port's failure is told in one line of its own; no message box text is added to it.
 class SilentPrompter : public Prompter {
 public:
     Answer ask(const Message& message) override {
-        return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+        // Opening a port asks no consent; a question would be answered No.
+        return message.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
     std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
         return std::nullopt;
@@ -74,47 +74,16 @@ QString resetFailureText(const SettingsResetResult& reset) {
         .arg(QString::fromStdString(describe(reset.error)));
 }
 
-int runIdentify(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral(
-            "Asks the instrument on PORT to identify itself (IDR) and prints its type and\n"
-            "identification text. PORT is a device name under /dev (ttyUSB0) or a path.\n"
-            "Exit status: 0 identified, 2 failed (the reason is printed).\n") +
-        QLatin1String(kSavedLineSettingsHelp));
-    parser.addHelpOption();
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Serial port of the instrument."),
-                                        QStringLiteral("PORT"));
-    const QCommandLineOption resetOption(
-        QStringLiteral("reset"),
-        QStringLiteral("Also reset the settings of a type 53 instrument (CPR, CPS, USR, USS)."));
-    parser.addOption(portOption);
-    parser.addOption(resetOption);
+// Identifies the instrument on `portName` and prints what it said; resets its settings when
+// asked to.
+int identifyOn(const QString& portName, bool reset) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!parser.parse(arguments)) {
-        err << "identify: " << parser.errorText() << "\n";
-        return kExitFailed;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        // The parser names the program only; the verb belongs there too.
-        QString help = parser.helpText();
-        help.replace(0, help.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: qvl70s-cli identify [options]"));
-        out << help;
-        return 0;
-    }
-    if (!parser.isSet(portOption)) {
-        err << "identify: --port PORT is required\n";
-        return kExitFailed;
-    }
     SystemClock clock;
     SharedState state;
     QtProfileStore profile;
     SilentPrompter prompter;
-    if (!openPortWithSavedSettings(QStringLiteral("identify"), parser.value(portOption), state,
-                                   profile, prompter))
+    if (!openPortWithSavedSettings(QStringLiteral("identify"), portName, state, profile, prompter))
         return kExitFailed;
     SerialChannel& port = *state.commPort;
     const IdentifyResult id = IdentifyInstrument(port, clock);
@@ -126,16 +95,41 @@ int runIdentify(const QStringList& arguments) {
         id.outcome == IdentifyOutcome::ThreeField ? std::string(kThreeFieldIdText) : id.idText;
     out << "type " << typeText(id) << "\n";
     out << "identification " << visible(idText) << "\n";
-    if (parser.isSet(resetOption) && id.type53()) {
+    if (reset && id.type53()) {
         out.flush();
-        const SettingsResetResult reset = runSettingsReset(port, clock);
-        if (!reset.ok()) {
-            err << "identify: " << resetFailureText(reset) << "\n";
+        const SettingsResetResult done = runSettingsReset(port, clock);
+        if (!done.ok()) {
+            err << "identify: " << resetFailureText(done) << "\n";
             return kExitFailed;
         }
         out << "settings reset\n";
     }
     return 0;
+}
+
+int runIdentify(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Asks the instrument on PORT to identify itself (IDR) and prints its type and\n"
+            "identification text. PORT is a device name under /dev (ttyUSB0) or a path.\n"
+            "Exit status: 0 identified, 2 failed (the reason is printed).\n") +
+        QLatin1String(kSavedLineSettingsHelp));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Serial port of the instrument."),
+                                        QStringLiteral("PORT"));
+    const QCommandLineOption resetOption(
+        QStringLiteral("reset"),
+        QStringLiteral("Also reset the settings of a type 53 instrument (CPR, CPS, USR, USS)."));
+    parser.addOption(portOption);
+    parser.addOption(resetOption);
+    Options o;
+    o.verb = QStringLiteral("identify");
+    if (const auto code =
+            parseVerb(parser, arguments, o, QStringLiteral("Usage: qvl70s-cli identify [options]")))
+        return *code;
+    if (!parser.isSet(portOption)) return failed(o, "--port PORT is required");
+    return identifyOn(parser.value(portOption), parser.isSet(resetOption));
 }
 
 }  // namespace

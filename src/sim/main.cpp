@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,10 +132,35 @@ void printPort(const std::string& path) {
     [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, line.data(), line.size());
 }
 
-}  // namespace
+// One option with its value into the options or the defaults of every instrument; false and
+// the reason when it is not known or its value is wrong.
+bool applyOption(const std::string& key, const std::string& value, qv::sim::Options& options,
+                 qv::sim::InstrumentConfig& defaults, std::vector<std::string>& specs,
+                 std::string& error) {
+    if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
+        key == "gain" || key == "offset" || key == "shift" || key == "linearity")
+        return qv::sim::applySetting(defaults, key, value, error);
+    if (key == "instrument")
+        specs.push_back(value);
+    else if (key == "link")
+        options.linkPath = value;
+    else if (key == "control")
+        options.controlPath = value;
+    else if (key == "state")
+        options.stateFile = value;
+    else if (key == "log")
+        options.logFile = value;
+    else if (key == "fault")
+        options.faults.push_back(value);
+    else {
+        error = "unknown option --" + key;
+        return false;
+    }
+    return true;
+}
 
-int main(int argc, char** argv) {
-    qv::sim::Options options;
+// The command line into `options`; an exit code when the program ends at once.
+std::optional<int> parseArguments(int argc, char** argv, qv::sim::Options& options) {
     qv::sim::InstrumentConfig defaults;
     std::vector<std::string> specs;
     std::string error;
@@ -156,25 +182,8 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc) return usageError(name + " needs a value");
             value = argv[++i];
         }
-        const std::string key = name.substr(2);
-        if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
-            key == "gain" || key == "offset" || key == "shift" || key == "linearity") {
-            if (!qv::sim::applySetting(defaults, key, value, error)) return usageError(error);
-        } else if (key == "instrument") {
-            specs.push_back(value);
-        } else if (key == "link") {
-            options.linkPath = value;
-        } else if (key == "control") {
-            options.controlPath = value;
-        } else if (key == "state") {
-            options.stateFile = value;
-        } else if (key == "log") {
-            options.logFile = value;
-        } else if (key == "fault") {
-            options.faults.push_back(value);
-        } else {
-            return usageError("unknown option " + name);
-        }
+        if (!applyOption(name.substr(2), value, options, defaults, specs, error))
+            return usageError(error);
     }
     for (const std::string& spec : specs) {
         qv::sim::InstrumentConfig c = defaults;
@@ -183,6 +192,14 @@ int main(int argc, char** argv) {
         options.instruments.push_back(c);
     }
     if (options.instruments.empty()) options.instruments.push_back(defaults);
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qv::sim::Options options;
+    if (const auto code = parseArguments(argc, argv, options)) return *code;
     options.portReopened = printPort;
     options.warning = printWarning;
 

@@ -91,12 +91,7 @@ void preset(test::MeasureRig& rig, const Outcome& o, const std::string& type) {
 }
 
 sim::Options one(const std::string& type) {
-    sim::InstrumentConfig c;
-    c.type = type;
-    c.idText = kSerial;
-    sim::Options o;
-    o.instruments.push_back(c);
-    return o;
+    return test::oneInstrument(type, kSerial);
 }
 
 void fillPair(SharedState& state) {

@@ -13,6 +13,13 @@
 namespace qv::test {
 namespace {
 
+std::int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 sim::Options oneInstrument(const std::string& type, const std::string& idText,
                            const std::string& specimen) {
     sim::Options o;
@@ -23,13 +30,6 @@ sim::Options oneInstrument(const std::string& type, const std::string& idText,
     o.instruments.push_back(c);
     return o;
 }
-
-std::int64_t nowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 sim::Options referenceAndCorrected(std::array<double, 3> gain) {
     sim::InstrumentConfig reference;

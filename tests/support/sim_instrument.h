@@ -13,6 +13,10 @@
 
 namespace qv::test {
 
+// One instrument "A" of the given kind ("53", "40" or "three-field").
+sim::Options oneInstrument(const std::string& type, const std::string& idText,
+                           const std::string& specimen = "white");
+
 // A reference instrument "REF" (L70S-100001, plugged in first) and an instrument under
 // correction "DUT" (L70S-200002) that reads with `gain` per angle, behind one port.
 sim::Options referenceAndCorrected(std::array<double, 3> gain);

@@ -116,6 +116,20 @@ int CDib::parseHeader(std::string_view file) {
     if (available < needed) return kStrBitmapUnreadable;
     m_lpImage.assign(f + offset, f + offset + std::min<std::uint64_t>(m_dwSizeImage, available));
 
+    if (const int message = takeColourTable(tableStart, coloursUsed, bits)) return message;
+
+    width_ = width;
+    height_ = static_cast<int>(rows);
+    topDown_ = height < 0;
+    bitCount_ = bits;
+    stride_ = static_cast<std::uint32_t>(stride);
+    m_nColorTableEntries = static_cast<std::int32_t>(coloursUsed);
+    MakePalette();
+    return 0;
+}
+
+int CDib::takeColourTable(std::uint32_t tableStart, std::uint32_t coloursUsed, int bits) {
+    const std::uint8_t* h = m_lpBMIH.data();
     const std::uint32_t room =
         tableStart < m_lpBMIH.size() ? std::uint32_t(m_lpBMIH.size() - tableStart) / 4 : 0;
     if (coloursUsed > kMaxPaletteEntries || coloursUsed > room) return kStrNotABitmap;
@@ -126,14 +140,6 @@ int CDib::parseHeader(std::string_view file) {
         const std::uint8_t* e = h + tableStart + 4 * i;
         table_.push_back(DibColour{e[0], e[1], e[2], e[3]});
     }
-
-    width_ = width;
-    height_ = static_cast<int>(rows);
-    topDown_ = height < 0;
-    bitCount_ = bits;
-    stride_ = static_cast<std::uint32_t>(stride);
-    m_nColorTableEntries = static_cast<std::int32_t>(coloursUsed);
-    MakePalette();
     return 0;
 }
 

@@ -54,6 +54,8 @@ public:
 
 private:
     int parseHeader(std::string_view file);
+    // The colour table after the header (its entries from `tableStart`); 0 or the message.
+    int takeColourTable(std::uint32_t tableStart, std::uint32_t coloursUsed, int bits);
     std::uint32_t pixelAt(const std::uint8_t* row, int x) const;
     std::uint32_t tableColour(std::uint32_t index) const;
 

@@ -11,7 +11,7 @@
 #include "core/app/string_table.h"
 #include "core/log/cgats_export.h"
 #include "gui/app/splash_wnd.h"
-#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"

@@ -41,9 +41,7 @@ CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
 
 CCorrCoeffWriteDlg::~CCorrCoeffWriteDlg() = default;
 
-void CCorrCoeffWriteDlg::build() {
-    auto* heading = new QLabel(windowTitle(), this);
-    heading->setStyleSheet(QStringLiteral("font-size: 13pt; font-weight: bold;"));
+void CCorrCoeffWriteDlg::buildList() {
     list_ = new QTableWidget(0, 2, this);
     list_->setObjectName(QStringLiteral("entryList"));
     list_->setHorizontalHeaderLabels({tr("Write No"), tr("Comment")});
@@ -56,6 +54,9 @@ void CCorrCoeffWriteDlg::build() {
     list_->setMinimumWidth(260);
     comment_ = new QLineEdit(this);
     comment_->setObjectName(QStringLiteral("commentEdit"));
+}
+
+QGridLayout* CCorrCoeffWriteDlg::buildSampleGrid() {
     auto* grid = new QGridLayout;
     const char* rows[3] = {"L*", "a*", "b*"};
     const char* prefixes[3] = {"sampleL", "sampleA", "sampleB"};
@@ -72,6 +73,14 @@ void CCorrCoeffWriteDlg::build() {
                 c + 1, a + 1);
         sampleFields_[c] = angleFields(*this, prefixes[c]);
     }
+    return grid;
+}
+
+void CCorrCoeffWriteDlg::build() {
+    auto* heading = new QLabel(windowTitle(), this);
+    heading->setStyleSheet(QStringLiteral("font-size: 13pt; font-weight: bold;"));
+    buildList();
+    QGridLayout* grid = buildSampleGrid();
     chart_ = new SpectraChart(this);
     darkWarning_ = new QLabel(this);
     darkWarning_->setObjectName(QStringLiteral("darkWarning"));

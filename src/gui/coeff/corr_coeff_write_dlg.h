@@ -6,6 +6,7 @@
 #include "core/coeff/coefficient_write_workflow.h"
 #include "gui/kit/result_fields.h"
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,6 +33,8 @@ public:
 
 private:
     void build();
+    void buildList();
+    QGridLayout* buildSampleGrid();
     bool loadEntries();
     void onWrite();
     void onDelete();

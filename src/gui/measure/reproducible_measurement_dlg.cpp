@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 
 #include "core/app/string_table.h"
-#include "gui/checks/instr_stability_dlg.h"
-#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/pictures.h"

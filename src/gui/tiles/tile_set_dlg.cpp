@@ -14,7 +14,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
-#include "gui/validation/validation_dlg.h"
+#include "gui/checks/validation_dlg.h"
 
 namespace qv {
 

@@ -8,7 +8,7 @@
 #include "core/app/string_table.h"
 #include "core/colour/colour_requests.h"
 #include "core/link/commands.h"
-#include "gui/checks/instr_stability_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"

@@ -1,4 +1,4 @@
-#include "gui/checks/instr_stability_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
 
 #include <QPushButton>
 

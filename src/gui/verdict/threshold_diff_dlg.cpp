@@ -1,4 +1,4 @@
-#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 
 #include "core/app/string_table.h"
 #include "gui/kit/dialog_size.h"

@@ -1,4 +1,4 @@
-#include "gui/validation/validation_dlg.h"
+#include "gui/checks/validation_dlg.h"
 
 #include "core/app/string_table.h"
 #include "gui/kit/gui_context.h"

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "gui/checks/instr_stability_dlg.h"
-#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui_fixture.h"
 #include "platform/log/sql_logbook.h"
 

@@ -1,17 +1,17 @@
-#include "gui/validation/inst_error_confirmation_dlg.h"
+#include "gui/checks/inst_error_confirmation_dlg.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
-#include "gui/checks/instr_stability_dlg.h"
-#include "gui/checks/threshold_diff_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/calibration_dlg.h"
-#include "gui/validation/validation_dlg.h"
+#include "gui/checks/validation_dlg.h"
 #include "ui_inst_error_confirmation_dlg.h"
 
 namespace qv {

@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "core/app/string_table.h"
-#include "gui/checks/instr_stability_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
 #include "gui/kit/spectra_chart.h"
-#include "gui/validation/inst_error_confirmation_dlg.h"
-#include "gui/validation/validation_dlg.h"
+#include "gui/checks/inst_error_confirmation_dlg.h"
+#include "gui/checks/validation_dlg.h"
 #include "gui_fixture.h"
 #include "support/sim_instrument.h"
 

@@ -1,4 +1,0 @@
-# The inter-instrument dialogs against two simulated instruments behind one port.
-qv_add_test(NAME test_gui_validation GUI LIBS qvgui SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/validation_dialogs_test.cpp)
-target_include_directories(test_gui_validation PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
