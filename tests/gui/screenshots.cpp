@@ -14,33 +14,35 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/app/message_box.h"
 #include "core/app/shared_state.h"
 #include "core/colour/colour_requests.h"
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
-#include "gui/verdict/instr_stability_dlg.h"
-#include "gui/verdict/threshold_diff_dlg.h"
+#include "gui/checks/inst_error_confirmation_dlg.h"
+#include "gui/checks/validation_dlg.h"
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/delete_coeff_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/gui_prompter.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
-#include "report/log/certificate.h"
 #include "gui/log/history_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
-#include "gui/checks/inst_error_confirmation_dlg.h"
-#include "gui/checks/validation_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
 #include "platform/link/posix_serial_channel.h"
 #include "platform/log/sql_logbook.h"
+#include "report/log/certificate.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -183,7 +185,12 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
         if (auto* judge = dialog.findChild<QPushButton*>(QStringLiteral("judgeButton")))
             judge->click();
         save(dialog, shots[i]);
-        if (i == 1) writeDialogScreenshot(context);
+        if (i == 1) {
+            // One entry that does not answer its query: the list says so instead of "free".
+            pair.control("fault UCR reply ER02 occurrence=6");
+            writeDialogScreenshot(context);
+            pair.control("clear");
+        }
     }
     verifiedScreenshot(context, pair);
 }
@@ -541,6 +548,32 @@ int main(int argc, char** argv) {
             QString::fromStdString(strings->text(224) + "\nIn use by: minicom (process 4242)"),
             QMessageBox::Ok);
         save(busy, "message_port_busy");
+        // The entries: the question before an entry is overwritten, a write that stopped part
+        // way, a deletion the instrument did not confirm.
+        qv::Message overwrite =
+            qv::messageBox(qv::kStrOverwriteEntry, qv::Icon::Information, qv::Buttons::YesNo);
+        overwrite.detail =
+            "entry 004 holds \"LAB 1\" (written 06.12.2026 05:28:35 for L70S-200002). The new "
+            "entry is about to be written on instrument L70S-200002 (type 53).";
+        qv::Message unread = overwrite;
+        unread.detail =
+            "the state of entry 4 could not be read: no reply to UCR,1. The new entry is about "
+            "to be written on instrument L70S-200002 (type 53).";
+        qv::Message incomplete = qv::messageBox(qv::kStrEntryIncomplete, qv::Icon::Stop);
+        incomplete.suffix = " 45\xC2\xB0 on. Write the entry again, or delete it.";
+        incomplete.detail = "no reply to UCS,3";
+        qv::Message unconfirmed = qv::messageBox(qv::kStrDeletionUnconfirmed, qv::Icon::Warning);
+        unconfirmed.detail = "unrecognised reply to USD \"ER02\"";
+        const std::pair<const qv::Message*, const char*> boxes[] = {
+            {&overwrite, "message_overwrite_entry"},
+            {&unread, "message_overwrite_unread_entry"},
+            {&incomplete, "message_entry_incomplete"},
+            {&unconfirmed, "message_deletion_unconfirmed"}};
+        for (const auto& [message, name] : boxes) {
+            QMessageBox shown;
+            qv::composeMessageBox(shown, *message, *strings);
+            save(shown, name);
+        }
     }
     certificateScreenshots();
     historyScreenshots(context, state, home.path());

@@ -31,13 +31,19 @@ QWidget* currentWindow() {
 }
 }  // namespace
 
-Answer GuiPrompter::ask(const Message& message) {
+void composeMessageBox(QMessageBox& box, const Message& message, const StringTable& strings) {
     const QString caption = message.captionId == kCaptionApplicationName
                                 ? QStringLiteral("QV-L70s")
-                                : QString::fromStdString(strings_.text(message.captionId));
-    const QString text = QString::fromStdString(strings_.text(message.stringId) + message.suffix);
-    QMessageBox box(boxIcon(message.icon), caption, text, QMessageBox::NoButton, currentWindow());
-    if (!message.detail.empty()) box.setDetailedText(QString::fromStdString(message.detail));
+                                : QString::fromStdString(strings.text(message.captionId));
+    box.setIcon(boxIcon(message.icon));
+    box.setWindowTitle(caption);
+    box.setText(QString::fromStdString(strings.text(message.stringId) + message.suffix));
+    // A question asks for consent: what it is about is shown with it, not behind a button.
+    const QString detail = QString::fromStdString(message.detail);
+    if (!detail.isEmpty() && message.buttons == Buttons::YesNo)
+        box.setInformativeText(detail);
+    else if (!detail.isEmpty())
+        box.setDetailedText(detail);
     switch (message.buttons) {
         case Buttons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
@@ -47,8 +53,14 @@ Answer GuiPrompter::ask(const Message& message) {
             break;
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
             break;
     }
+}
+
+Answer GuiPrompter::ask(const Message& message) {
+    QMessageBox box(currentWindow());
+    composeMessageBox(box, message, strings_);
     // The operator answers with the arrow even while an exchange shows the wait cursor.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);

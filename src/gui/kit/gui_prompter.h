@@ -2,9 +2,14 @@
 
 #include "core/app/prompter.h"
 
+class QMessageBox;
+
 namespace qv {
 
 class StringTable;
+
+// The message box ask() shows for `message` (the screenshots render the same).
+void composeMessageBox(QMessageBox& box, const Message& message, const StringTable& strings);
 
 // Message boxes of the desktop program: the text of the message's string, its suffix, the
 // caption string (111 unless the message says otherwise), icon and buttons.
