@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/repeatability_file.h"
 #include "core/link/connection_workflow.h"
 #include "core/link/identify.h"
 #include "core/link/receive_line.h"
@@ -16,7 +17,6 @@
 #include "core/measure/calibration.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"
-#include "core/measure/result_file.h"
 #include "fault/fault_rig.h"
 #include "fault/matrix_table.h"
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/coeff/coefficient_file.h"
+#include "core/files/coefficient_file.h"
 #include "fuzz_check.h"
 #include "fuzz_file_texts.h"
 

@@ -14,8 +14,8 @@
 #include "core/app/string_table_text.h"
 #include "core/colour/colour_requests.h"
 #include "core/colour/items.h"
+#include "core/files/repeatability_file.h"
 #include "core/measure/data_line.h"
-#include "core/measure/result_file.h"
 #include "fuzz_check.h"
 
 namespace {

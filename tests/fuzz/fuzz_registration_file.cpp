@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/coeff/registration_file.h"
+#include "core/files/registration_file.h"
 #include "fuzz_check.h"
 #include "fuzz_file_texts.h"
 

@@ -6,11 +6,11 @@
 #include <QFile>
 #include <fstream>
 
-#include "core/checks/validation_files.h"
-#include "report/log/certificate.h"
-#include "report/log/certificate_chart.h"
+#include "core/files/validation_files.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
+#include "report/log/certificate.h"
+#include "report/log/certificate_chart.h"
 
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"

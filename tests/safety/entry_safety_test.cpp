@@ -18,7 +18,7 @@
 
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/delete_entry_workflow.h"
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
 #include "core/link/exchange.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"

@@ -6,9 +6,9 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
-#include "core/checks/validation_files.h"
 #include "core/colour/evaluated_spectrum.h"
 #include "core/colour/items.h"
+#include "core/files/validation_files.h"
 #include "core/link/identify.h"
 
 namespace qv {

@@ -2,8 +2,8 @@
 
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
-#include "core/checks/validation_files.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/validation_files.h"
 #include "core/link/commands.h"
 #include "core/link/link_failure.h"
 

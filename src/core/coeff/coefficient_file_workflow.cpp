@@ -2,8 +2,8 @@
 
 #include "core/app/message_box.h"
 #include "core/app/profile_store.h"
-#include "core/coeff/coefficient_file.h"
 #include "core/coeff/entry_rules.h"
+#include "core/files/coefficient_file.h"
 #include "core/link/identify.h"
 
 namespace qv {

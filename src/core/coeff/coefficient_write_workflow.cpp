@@ -7,6 +7,7 @@
 #include "core/coeff/entry_rules.h"
 #include "core/coeff/entry_state.h"
 #include "core/coeff/file_choice.h"
+#include "core/files/record_file.h"
 #include "core/link/identify.h"
 
 namespace qv {
@@ -228,6 +229,20 @@ void CoefficientWriteWorkflow::endDelete() {
     view_.rows[view_.selected].comment = " ";
     view_.rows[view_.selected].unreadable.clear();
     view_.deleteEnabled = false;
+}
+
+std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams) {
+    return [seams](const EntryContents& c) {
+        const SharedState& s = seams.state;
+        const CoefficientRecord record{localTimeOf(seams.clock.calendarSeconds()),
+                                       s.sampleSerial,
+                                       c.comment,
+                                       c.blocks,
+                                       s.repeatSpectrum,
+                                       s.targetSpectrum,
+                                       s.sampleSpectrum};
+        return writeRecordFile(seams.files, s.dataFolder(), record, seams.strings, seams.format);
+    };
 }
 
 }  // namespace qv

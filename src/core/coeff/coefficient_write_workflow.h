@@ -78,4 +78,8 @@ private:
     bool declined_ = false;
 };
 
+// The record file of a write made through `seams`: the entry's contents with the shared
+// state's series, target and sample, saved in the data folder at the clock's time.
+std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams);
+
 }  // namespace qv

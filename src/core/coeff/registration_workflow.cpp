@@ -2,8 +2,8 @@
 
 #include "core/app/message_box.h"
 #include "core/app/profile_store.h"
-#include "core/coeff/registration_file.h"
 #include "core/colour/colour_requests.h"
+#include "core/files/registration_file.h"
 
 namespace qv {
 

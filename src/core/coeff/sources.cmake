@@ -1,6 +1,5 @@
 target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/coefficient_blocks.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/coefficient_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/coefficient_file_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/coefficient_write_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/delete_entry_workflow.cpp
@@ -8,7 +7,4 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/entry_rules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entry_state.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_choice.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/file_lines.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/record_file.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/registration_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/registration_workflow.cpp)

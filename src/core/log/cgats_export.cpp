@@ -8,8 +8,8 @@
 
 #include "core/app/string_ids.h"
 #include "core/coeff/file_choice.h"
-#include "core/coeff/file_lines.h"
 #include "core/colour/spectrum.h"
+#include "core/files/file_lines.h"
 #include "core/log/result_file_import.h"
 
 namespace qv {

@@ -8,8 +8,8 @@
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
-#include "core/coeff/file_lines.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/file_lines.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {

@@ -7,8 +7,8 @@
 #include "core/app/number_format.h"
 #include "core/app/thresholds.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/repeatability_file.h"
 #include "core/link/commands.h"
-#include "core/measure/result_file.h"
 
 namespace qv {
 

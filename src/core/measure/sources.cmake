@@ -3,5 +3,4 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/calibration.cpp
     ${CMAKE_CURRENT_LIST_DIR}/data_line.cpp
     ${CMAKE_CURRENT_LIST_DIR}/measurement_exchange.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/repeatability_workflow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/result_file.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/repeatability_workflow.cpp)

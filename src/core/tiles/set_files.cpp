@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/app/string_ids.h"
-#include "core/coeff/file_lines.h"
-#include "core/coeff/record_file.h"
+#include "core/files/file_lines.h"
+#include "core/files/record_file.h"
 
 namespace qv {
 

@@ -16,7 +16,7 @@
 #include "core/app/string_ids.h"
 #include "core/app/string_table.h"
 #include "core/coeff/entry_rules.h"
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
 #include "gui/coeff/delete_coeff_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
 #include "gui/kit/gui_clock.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/checks/validation_files.h"
+#include "core/files/validation_files.h"
 #include "platform/log/import_folder.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"

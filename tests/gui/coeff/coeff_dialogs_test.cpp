@@ -7,9 +7,9 @@
 
 #include "core/app/profile_store.h"
 #include "core/checks/inter_instrument_workflow.h"
-#include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
+#include "core/files/validation_files.h"
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/entry_list_loader.h"

@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "core/checks/inter_instrument_workflow.h"
-#include "core/checks/validation_files.h"
 #include "core/checks/validation_workflow.h"
+#include "core/files/validation_files.h"
 #include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"

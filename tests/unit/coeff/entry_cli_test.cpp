@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
 #include "support/sim_instrument.h"

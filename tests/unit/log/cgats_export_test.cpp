@@ -13,10 +13,10 @@
 #include <map>
 #include <sstream>
 
-#include "core/checks/validation_files.h"
-#include "core/coeff/record_file.h"
 #include "core/colour/colour_requests.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/record_file.h"
+#include "core/files/validation_files.h"
 #include "core/log/cgats_export.h"
 #include "platform/app/locale_format.h"
 #include "support/cli_run.h"

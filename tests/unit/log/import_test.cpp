@@ -10,8 +10,8 @@
 #include <fstream>
 #include <map>
 
-#include "core/checks/validation_files.h"
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
+#include "core/files/validation_files.h"
 #include "core/log/record_spectra.h"
 #include "core/log/result_file_import.h"
 #include "core/tiles/set_files.h"

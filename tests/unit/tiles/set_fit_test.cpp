@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "core/checks/validation_files.h"
-#include "core/coeff/coefficient_file.h"
 #include "core/colour/colour_requests.h"
+#include "core/files/coefficient_file.h"
+#include "core/files/validation_files.h"
 #include "core/tiles/set_files.h"
 #include "core/tiles/set_fit.h"
 #include "support/project_strings.h"

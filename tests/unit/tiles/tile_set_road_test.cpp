@@ -10,9 +10,9 @@
 #include <fstream>
 
 #include "core/app/profile_store.h"
-#include "core/checks/validation_files.h"
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/entry_exchanges.h"
+#include "core/files/validation_files.h"
 #include "core/tiles/tile_set_workflow.h"
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"

@@ -1,5 +1,5 @@
 // String-table texts are written as fields, never used as formats.
-#include "core/checks/validation_files.h"
+#include "core/files/validation_files.h"
 
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"

@@ -1,4 +1,4 @@
-#include "core/coeff/file_lines.h"
+#include "core/files/file_lines.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "core/coeff/coefficient_file.h"
+#include "core/files/coefficient_file.h"
 
 #include <algorithm>
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "core/checks/validation_files.h"
-#include "core/coeff/registration_file.h"
+#include "core/files/registration_file.h"
+#include "core/files/validation_files.h"
 #include "support/project_strings.h"
-#include "unit/coeff/file_text.h"
+#include "unit/files/file_text.h"
 
 namespace qv {
 namespace {

@@ -1,6 +1,6 @@
 // The repeatability result file. String-table texts are written as fields (never used as format
 // strings, so a '%' in a translation cannot garble the file).
-#include "core/measure/result_file.h"
+#include "core/files/repeatability_file.h"
 
 #include "core/app/csv.h"
 

@@ -8,7 +8,7 @@
 
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"
-#include "core/checks/validation_files.h"
+#include "core/files/validation_files.h"
 #include "platform/app/atomic_file_store.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"

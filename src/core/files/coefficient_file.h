@@ -13,8 +13,8 @@
 #include "core/app/csv.h"
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
-#include "core/coeff/file_lines.h"
 #include "core/colour/spectrum.h"
+#include "core/files/file_lines.h"
 
 namespace qv {
 

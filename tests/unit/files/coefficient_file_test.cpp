@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "core/coeff/coefficient_file.h"
+#include "core/files/coefficient_file.h"
 #include "support/project_strings.h"
-#include "unit/coeff/file_text.h"
+#include "unit/files/file_text.h"
 
 namespace qv {
 namespace {

@@ -1,7 +1,7 @@
 // String-table texts are written as fields, never used as formats. Numbers are written as
 // printf's "%4.2lf" and "%4.3lf" would write them with the user's decimal separator: a finite
 // value always fills the width of four, and the sign of "-0.00" is kept, as in every file.
-#include "core/coeff/record_file.h"
+#include "core/files/record_file.h"
 
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"
@@ -111,20 +111,6 @@ SavedFile writeRecordFile(FileStore& files, const std::string& dataFolder,
     return saveResultFile(files, dataFolder,
                           texts.text(kStrRecordFilePrefix) + resultTimestamp(record.time),
                           formatRecordFile(record, texts, format));
-}
-
-std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams) {
-    return [seams](const EntryContents& c) {
-        const SharedState& s = seams.state;
-        const CoefficientRecord record{localTimeOf(seams.clock.calendarSeconds()),
-                                       s.sampleSerial,
-                                       c.comment,
-                                       c.blocks,
-                                       s.repeatSpectrum,
-                                       s.targetSpectrum,
-                                       s.sampleSpectrum};
-        return writeRecordFile(seams.files, s.dataFolder(), record, seams.strings, seams.format);
-    };
 }
 
 }  // namespace qv

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/app/string_table_text.h"
-#include "core/measure/result_file.h"
+#include "core/files/repeatability_file.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "support/project_strings.h"

@@ -7,9 +7,9 @@
 #include <iterator>
 
 #include "core/app/string_ids.h"
-#include "core/coeff/coefficient_file.h"
-#include "core/coeff/record_file.h"
-#include "core/coeff/registration_file.h"
+#include "core/files/coefficient_file.h"
+#include "core/files/record_file.h"
+#include "core/files/registration_file.h"
 #include "platform/app/atomic_file_store.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"

@@ -6,17 +6,14 @@
 // serial is written under string 188, which shares its text with the reader's key 210: a
 // record file can be loaded again as a coefficient file.
 
-#include <functional>
 #include <string>
 
 #include "core/app/file_store.h"
 #include "core/app/local_time.h"
 #include "core/app/number_format.h"
-#include "core/app/seams.h"
 #include "core/app/string_table.h"
-#include "core/coeff/entry_exchanges.h"
 #include "core/colour/spectrum.h"
-#include "core/measure/result_file.h"
+#include "core/files/repeatability_file.h"
 
 namespace qv {
 
@@ -41,9 +38,5 @@ std::string formatRecordFile(const CoefficientRecord& record, const StringTable&
 SavedFile writeRecordFile(FileStore& files, const std::string& dataFolder,
                           const CoefficientRecord& record, const StringTable& texts,
                           const NumberFormat& format);
-
-// The record file of a write made through `seams`: the entry's contents with the shared
-// state's series, target and sample, saved in the data folder at the clock's time.
-std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams);
 
 }  // namespace qv

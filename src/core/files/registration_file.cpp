@@ -1,4 +1,4 @@
-#include "core/coeff/registration_file.h"
+#include "core/files/registration_file.h"
 
 #include <algorithm>
 
