@@ -9,7 +9,6 @@
 #include "cli/entry_write.h"
 #include "cli/session.h"
 #include "cli/verbs.h"
-#include "core/app/string_division.h"
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/delete_entry_workflow.h"
 #include "core/coeff/entry_exchanges.h"
@@ -30,7 +29,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = recordFileHook(seams);
     if (!w.open()) return {kExitFailed};
-    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}});
+    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}, {}, {}});
     if (!w.listDone(false, {})) return {kExitFailed};
     w.select(0);
     w.setComment(o.comment.toStdString());
@@ -71,14 +70,11 @@ int runEntries(const QStringList& arguments) {
     QTextStream out(stdout);
     QJsonArray list;
     for (const EntryRow& row : rows) {
-        // The header of an occupied entry (time stamp, serial) in one more query.
-        const EntryState e =
-            row.comment.empty() ? EntryState{} : readEntryState(s.port(), s.clock, row.entry);
         if (o.json) {
             QJsonObject entry{{"entry", row.entry},
                               {"comment", QString::fromStdString(row.comment)},
-                              {"timeStamp", QString::fromStdString(e.timeStamp)},
-                              {"serial", QString::fromStdString(e.serial)}};
+                              {"timeStamp", QString::fromStdString(row.timeStamp)},
+                              {"serial", QString::fromStdString(row.serial)}};
             if (!row.unreadable.empty())
                 entry["unreadable"] = QString::fromStdString(row.unreadable);
             list.append(entry);
@@ -91,7 +87,8 @@ int runEntries(const QStringList& arguments) {
             out << "(free)";
         else
             out << QString::fromStdString(row.comment).leftJustified(18)
-                << QString::fromStdString(e.timeStamp) << "  " << QString::fromStdString(e.serial);
+                << QString::fromStdString(row.timeStamp) << "  "
+                << QString::fromStdString(row.serial);
         out << "\n";
     }
     if (o.json) out << QJsonDocument(list).toJson(QJsonDocument::Indented);

@@ -116,7 +116,7 @@ Cell desktopWrite(const std::string& type, const Outcome& o, Answer answer) {
     CoefficientWriteWorkflow w(rig.seams());
     rig.prompter.answers = {answer};
     if (w.open()) {
-        w.addRow({4, "004", o.occupied ? "LAB 1" : "", {}});
+        w.addRow({4, "004", o.occupied ? "LAB 1" : "", {}, {}, {}});
         w.listDone(false, {});
         w.select(0);
         w.setComment("NEW");
@@ -136,7 +136,7 @@ Cell desktopDelete(const std::string& type, const Outcome& o) {
     fillPair(rig.state);
     preset(rig, o, type);
     CoefficientWriteWorkflow w(rig.seams());
-    w.addRow({4, "004", "LAB 1", {}});
+    w.addRow({4, "004", "LAB 1", {}, {}, {}});
     w.select(0);
     if (w.beginDelete()) DeleteEntryWorkflow(rig.seams(), 4, "LAB 1").confirm();
     return {"desktop delete, confirmed", type, o.name, entryCommands(rig.takeCommands()),

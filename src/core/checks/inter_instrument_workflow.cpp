@@ -258,15 +258,19 @@ void InterInstrumentWorkflow::showSpectrum(CoordinateTexts& fields, const ThreeA
 }
 
 void InterInstrumentWorkflow::clearFields() {
-    for (CoordinateTexts* rows : {&view_.target, &view_.sample, &view_.difference})
+    for (CoordinateTexts* rows : {&view_.target, &view_.sample})
         for (auto& row : *rows) row.fill(kEmptyField);
+    clearJudgementFields();
+}
+
+void InterInstrumentWorkflow::clearJudgementFields() {
+    for (auto& row : view_.difference) row.fill(kEmptyField);
     view_.deltaE.fill(kEmptyField);
 }
 
 void InterInstrumentWorkflow::clearJudgement() {
     judgement_.reset();
-    for (auto& row : view_.difference) row.fill(kEmptyField);
-    view_.deltaE.fill(kEmptyField);
+    clearJudgementFields();
     view_.writeEnabled = false;
     showFormula();
 }

@@ -111,6 +111,7 @@ private:
     void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
     void clearFields();
     void clearJudgement();
+    void clearJudgementFields();
     void emptySpectra();
 
     Seams s_;

@@ -15,7 +15,8 @@ LinkError readEntryList(SerialChannel& port, Clock& clock, const std::atomic<boo
     for (int entry = kFirstEntry; entry <= kLastEntry; ++entry) {
         if (stop.load()) break;
         const EntryState state = readEntryState(port, clock, entry);
-        onRow(EntryRow{entry, entryNumberText(entry).value_or(""), state.comment, state.reason});
+        onRow(EntryRow{entry, entryNumberText(entry).value_or(""), state.comment, state.reason,
+                       state.timeStamp, state.serial});
     }
     return {};
 }

@@ -22,6 +22,8 @@ struct EntryRow {
     std::string number;      // "001" to "030"
     std::string comment;     // empty: a free entry, unless it could not be read
     std::string unreadable;  // why the entry's state is not known; empty when it was read
+    std::string timeStamp;   // of an occupied entry, as the instrument keeps it
+    std::string serial;      // the instrument an occupied entry was made for
 };
 
 // Identifies the instrument (type 53 only), then reads the state of entries 1 to 30,

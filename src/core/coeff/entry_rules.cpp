@@ -2,24 +2,18 @@
 
 #include <cstdio>
 
-#include "core/app/string_division.h"
-
 namespace qv {
 
 namespace {
 constexpr std::string_view kWhiteSpace = " \t\r\n";
 constexpr std::string_view kCommentCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ1234567890:. ";
-// "OK00," before an entry's fields.
-constexpr std::size_t kStatusAndComma = 5;
-// A UCR reply needs more than this to hold a comment.
-constexpr std::size_t kFreeEntryReplyLength = 6;
+}  // namespace
 
 std::string_view trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(kWhiteSpace);
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
 }
-}  // namespace
 
 std::string normalisedComment(std::string_view typed) {
     std::string out(trimmed(typed));
@@ -43,18 +37,6 @@ std::string entryTimeStamp(const LocalTime& t) {
     std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year,
                   t.hour, t.minute, t.second);
     return text;
-}
-
-std::string listedEntryComment(std::string_view reply) {
-    if (reply.size() <= kFreeEntryReplyLength) return {};
-    StringDivision fields(reply);
-    return std::string(trimmed(fields.GetField(2)));
-}
-
-std::string presentEntryComment(std::string_view reply) {
-    if (reply.size() <= kStatusAndComma) return {};
-    const std::string_view rest = reply.substr(kStatusAndComma);
-    return std::string(rest.substr(0, rest.find(',')));
 }
 
 bool isKnownInstrument(const IdentifyResult& id) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The rules around the instrument's user-calibration entries: comments, time stamps, what an
-// entry reply says, and which instruments may be written to.
+// The rules around the instrument's user-calibration entries: comments, time stamps and which
+// instruments may be written to (what an entry's reply says is judged in entry_state).
 
 #include <optional>
 #include <string>
@@ -15,6 +15,8 @@ namespace qv {
 
 inline constexpr std::size_t kMaxEntryComment = 16;
 
+// Blanks, tabs and line ends removed from both ends.
+std::string_view trimmed(std::string_view text);
 // A typed comment made ready: blanks around it removed, upper case.
 std::string normalisedComment(std::string_view typed);
 // The first character outside "A-Z 0-9 : . blank"; nothing when every one is allowed.
@@ -24,13 +26,6 @@ std::string writtenComment(std::string_view comment);
 
 // "dd.mm.yyyy hh:mm:ss", as the instrument keeps an entry's time.
 std::string entryTimeStamp(const LocalTime& time);
-
-// The comment the entry list shows: field 2 of the UCR reply, white space removed; a reply of
-// six characters or fewer is a free entry.
-std::string listedEntryComment(std::string_view reply);
-// The comment that decides whether a write asks first: the reply after its status and comma
-// up to the next comma, taken as it stands (a kept carriage return counts).
-std::string presentEntryComment(std::string_view reply);
 
 // Which identifications let the entries be used: any known instrument may have one deleted,
 // only a type-53 instrument takes new entries or lists them.

@@ -2,20 +2,17 @@
 
 #include "core/app/string_division.h"
 #include "core/coeff/entry_exchanges.h"
+#include "core/coeff/entry_rules.h"
 #include "core/link/commands.h"
 #include "core/link/reply_judgement.h"
 
 namespace qv {
 
 namespace {
-constexpr std::string_view kWhiteSpace = " \t\r\n";
 constexpr std::string_view kAnswered = "OK00";
 
 std::string trimmedField(StringDivision& fields, int n) {
-    const std::string field = fields.GetField(n);
-    const std::size_t first = field.find_first_not_of(kWhiteSpace);
-    if (first == std::string::npos) return {};
-    return field.substr(first, field.find_last_not_of(kWhiteSpace) - first + 1);
+    return std::string(trimmed(fields.GetField(n)));
 }
 }  // namespace
 

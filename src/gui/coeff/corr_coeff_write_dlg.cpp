@@ -136,8 +136,12 @@ bool CCorrCoeffWriteDlg::loadEntries() {
     connect(&worker, &EntryListWorker::rowRead, this,
             [this](int entry, const QString& number, const QString& comment,
                    const QString& unreadable) {
-                workflow_.addRow(
-                    {entry, number.toStdString(), comment.toStdString(), unreadable.toStdString()});
+                workflow_.addRow({entry,
+                                  number.toStdString(),
+                                  comment.toStdString(),
+                                  unreadable.toStdString(),
+                                  {},
+                                  {}});
             });
     CLoadCoeff loading(context_, worker, this);
     QTimer::singleShot(0, &worker, [&worker] { worker.start(); });

@@ -4,6 +4,7 @@
 
 #include "core/coeff/coefficient_blocks.h"
 #include "core/coeff/entry_rules.h"
+#include "core/coeff/entry_state.h"
 #include "core/link/identify.h"
 
 namespace qv {
@@ -18,20 +19,36 @@ TEST(EntryRules, CommentsAreTrimmedUpperCasedCheckedAndCut) {
     EXPECT_EQ(entryTimeStamp({2026, 12, 6, 5, 28, 35}), "06.12.2026 05:28:35");
 }
 
-TEST(EntryRules, TheListAndTheWriteReadAnEntryReplyEachByItsOwnRule) {
+// Only a reply that begins "OK00," says what the entry holds; anything else leaves it unknown,
+// and an unknown entry is never written over or emptied without the operator's consent.
+TEST(EntryState, OnlyAReadableReplySaysWhetherTheEntryIsFree) {
+    const auto ok = LinkFailure::None;
     const struct {
+        LinkFailure failure;
         const char* reply;
-        const char* listed;
-        const char* present;
-    } rows[] = {{"", "", ""},
-                {"OK00,\r", "", "\r"},  // a free row that a write still asks about
-                {"OK00,X", "", "X"},
-                {"OK00, AB:1 ,06.12.2026 05:28:35,L70S-1\r", "AB:1", " AB:1 "},
-                {"OK00,,06.12.2026\r", "", ""}};
+        EntryHolds holds;
+        const char* comment;
+    } rows[] = {{ok, "OK00,\r", EntryHolds::Free, ""},  // the line end is no comment
+                {ok, "OK00,,06.12.2026\r", EntryHolds::Free, ""},
+                {ok, "OK00, AB:1 ,06.12.2026 05:28:35,L70S-1\r", EntryHolds::Occupied, "AB:1"},
+                {ok, "OK00", EntryHolds::Unknown, ""},
+                {ok, "OK00X,A", EntryHolds::Unknown, ""},
+                {ok, "\x01junk", EntryHolds::Unknown, ""},
+                {LinkFailure::Refused, "ER11\r", EntryHolds::Unknown, ""},
+                {LinkFailure::NoReply, "", EntryHolds::Unknown, ""},
+                {LinkFailure::HungUp, "", EntryHolds::Unknown, ""}};
     for (const auto& r : rows) {
-        EXPECT_EQ(listedEntryComment(r.reply), r.listed) << r.reply;
-        EXPECT_EQ(presentEntryComment(r.reply), r.present) << r.reply;
+        const EntryState s = judgeEntryReply(4, ExchangeResult{r.failure, r.reply});
+        EXPECT_EQ(s.holds, r.holds) << r.reply;
+        EXPECT_EQ(s.comment, r.comment) << r.reply;
+        EXPECT_EQ(s.reason.empty(), r.holds != EntryHolds::Unknown) << r.reply;
     }
+    const EntryState occupied =
+        judgeEntryReply(4, {ok, "OK00,LAB 1,06.12.2026 05:28:35,L70S-000042\r"});
+    EXPECT_EQ(describe(occupied),
+              "entry 004 holds \"LAB 1\" (written 06.12.2026 05:28:35 for L70S-000042)");
+    EXPECT_EQ(describe(judgeEntryReply(4, {LinkFailure::NoReply, ""})),
+              "the state of entry 4 could not be read: no reply to UCR,1");
 }
 
 TEST(EntryRules, OnlyType53WritesAndTheSerialIsFreeOfTheLineEnd) {
