@@ -191,14 +191,16 @@ std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList&
     return std::nullopt;
 }
 
-int runAgreement(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runAgreement(const QStringList& arguments, Io& io) {
+    Options o{io};
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     SetRun run;
     QStringList files;
     if (const auto code = parseAgreement(parser, arguments, o, run, files)) return *code;
-    Session s;
+    Session s(o);
     const NumberFormat format = userNumberFormat();
     if (!readTiles(s, o, files, format, run)) return kExitFailed;
 
@@ -229,14 +231,14 @@ int runAgreement(const QStringList& arguments) {
     const QString coefficients = parser.value(QStringLiteral("coefficients"));
     bool coefficientsWritten = false;
     if (!coefficients.isEmpty() && now.passed) {
-        QTextStream(stderr) << o.verb << ": the set passed; no correction is written\n";
+        o.io.err << o.verb << ": the set passed; no correction is written\n";
     } else if (!coefficients.isEmpty()) {
         const int written = writeCoefficients(s, o, coefficients, run, *engine, fitted, format);
         coefficientsWritten = written == kExitPassed;
         if (!coefficientsWritten && code != kExitFailed) code = written;
     }
 
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonObject root = toJson(run, now, single, fit);
         root.insert("resultFile",
@@ -251,12 +253,5 @@ int runAgreement(const QStringList& arguments) {
     if (saved.ok()) out << "result file " << QString::fromStdString(saved.path) << "\n";
     return code;
 }
-
-}  // namespace
-
-static const bool agreementRegistered =
-    (registerVerb(
-         {"agreement", "A tile set's agreement from compare's judgement files", &runAgreement}),
-     true);
 
 }  // namespace qv::cli

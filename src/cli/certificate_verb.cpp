@@ -4,18 +4,16 @@
 
 #include "cli/session.h"
 #include "cli/verbs.h"
-#include "report/log/certificate.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
 #include "platform/log/sql_logbook.h"
+#include "report/log/certificate.h"
 
 namespace qv::cli {
 
-namespace {
-
-int runCertificate(const QStringList& arguments) {
-    Options o;
+int runCertificate(const QStringList& arguments, Io& io) {
+    Options o{io};
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -47,19 +45,11 @@ int runCertificate(const QStringList& arguments) {
     AtomicFileStore files;
     const RecordSpectra spectra = recordSpectra(*record, files, userNumberFormat(), *texts);
     if (!spectra.problem.empty())
-        QTextStream(stderr) << "Spectra not shown: " << QString::fromStdString(spectra.problem)
-                            << "\n";
+        o.io.err << "Spectra not shown: " << QString::fromStdString(spectra.problem) << "\n";
     QString error;
     if (!writeCertificate(*record, spectra, out, &error)) return failed(o, error.toStdString());
-    QTextStream(stdout) << out << "\n";
+    o.io.out << out << "\n";
     return kExitPassed;
 }
-
-}  // namespace
-
-static const bool certificateRegistered =
-    (registerVerb(
-         {"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true}),
-     true);
 
 }  // namespace qv::cli

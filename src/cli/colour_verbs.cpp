@@ -1,23 +1,14 @@
 // qvl70s-cli colour: spectra to L*a*b* and colour differences from text tables.
 #include <QCommandLineParser>
 #include <QFile>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <string>
 
-#include "cli/verbs.h"
+#include "cli/options.h"
 #include "core/checks/colour_rows.h"
 
 namespace qv::cli {
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitBadData = 1;
-constexpr int kExitUsage = 2;
 
 const char* const kGroupUsage =
     "Usage: qvl70s-cli colour lab [options] [FILE|-]\n"
@@ -38,90 +29,61 @@ const char* const kTableHelp =
     "line number, gives no output line, and makes the exit status 1. FILE '-' or no FILE\n"
     "reads standard input.";
 
-void writeErr(const std::string& text) {
-    std::fputs(text.c_str(), stderr);
-}
-
-// The parser's own help, with our verb in the usage line.
-void printHelp(const QCommandLineParser& parser, const QString& usage) {
-    QString help = parser.helpText();
-    const qsizetype firstBreak = help.indexOf(QLatin1Char('\n'));
-    help = usage + QLatin1Char('\n') + (firstBreak < 0 ? QString() : help.mid(firstBreak));
-    std::fputs(help.toLocal8Bit().constData(), stdout);
-}
-
 // Reads the table line by line, prints results, reports bad rows; returns the exit status.
-int convert(const QString& path, ColourRowConverter& converter, const std::string& who) {
+int convert(Io& io, const QString& path, ColourRowConverter& converter, const QString& who) {
     const bool fromStdin = path.isEmpty() || path == QLatin1String("-");
-    const std::string shown = fromStdin ? "<stdin>" : path.toStdString();
-    std::ifstream file;
-    if (!fromStdin) {
-        file.open(QFile::encodeName(path).toStdString(), std::ios::binary);
-        if (!file) {
-            writeErr(who + ": cannot read " + shown + ": " + std::strerror(errno) + "\n");
-            return kExitBadData;
-        }
+    const QString shown = fromStdin ? QStringLiteral("<stdin>") : path;
+    QFile file(path);
+    if (!fromStdin && !file.open(QIODevice::ReadOnly)) {
+        io.err << who << ": cannot read " << shown << ": " << file.errorString() << "\n";
+        return kExitCheckFailed;
     }
-    std::istream& in = fromStdin ? std::cin : file;
-    std::string line;
-    while (std::getline(in, line)) {
-        const RowOutcome row = converter.feed(line);
-        if (row.kind == RowOutcome::Kind::Result) {
-            std::fputs((row.text + "\n").c_str(), stdout);
-        } else if (row.kind == RowOutcome::Kind::Error) {
-            writeErr(who + ": " + shown + ": " + row.text + "\n");
-        }
+    QIODevice& in = fromStdin ? io.in : file;
+    // A line ends in a line feed; only the end of the input gives nothing (on a pipe too,
+    // where the end is not known before it is read).
+    for (QByteArray line = in.readLine(); !line.isEmpty(); line = in.readLine()) {
+        if (line.endsWith('\n')) line.chop(1);
+        const RowOutcome row = converter.feed(line.toStdString());
+        if (row.kind == RowOutcome::Kind::Result)
+            io.out << QString::fromStdString(row.text) << "\n";
+        else if (row.kind == RowOutcome::Kind::Error)
+            io.err << who << ": " << shown << ": " << QString::fromStdString(row.text) << "\n";
     }
-    if (in.bad()) {
-        writeErr(who + ": " + shown + ": read error\n");
-        return kExitBadData;
-    }
-    if (converter.badRows() > 0) return kExitBadData;
+    if (converter.badRows() > 0) return kExitCheckFailed;
     if (converter.resultRows() == 0) {
-        writeErr(who + ": " + shown + ": no data rows\n");
-        return kExitBadData;
+        io.err << who << ": " << shown << ": no data rows\n";
+        return kExitCheckFailed;
     }
-    return kExitOk;
+    return kExitPassed;
 }
 
-// Parses a verb's options; returns the exit status to end with, or -1 to go on.
-int parseVerb(QCommandLineParser& parser, const QStringList& arguments, const QString& usage,
-              const std::string& who) {
+// Parses a sub-verb's options and its one FILE; an exit code when it is to end at once.
+std::optional<int> parseTable(QCommandLineParser& parser, const QStringList& arguments,
+                              const Options& o) {
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("table to read, '-' for "
-                                                "standard input"),
+                                 QStringLiteral("table to read, '-' for standard input"),
                                  QStringLiteral("[FILE|-]"));
-    const QCommandLineOption help = parser.addHelpOption();
-    if (!parser.parse(arguments)) {
-        writeErr(who + ": " + parser.errorText().toStdString() + "\n");
-        return kExitUsage;
-    }
-    if (parser.isSet(help)) {
-        printHelp(parser, usage);
-        return kExitOk;
-    }
-    if (parser.positionalArguments().size() > 1) {
-        writeErr(who + ": give at most one FILE\n");
-        return kExitUsage;
-    }
-    return -1;
+    const QString usage = QStringLiteral("Usage: %1 [options] [FILE|-]").arg(o.verb);
+    if (auto code = parseVerb(parser, arguments, o, usage)) return code;
+    if (parser.positionalArguments().size() > 1) return failed(o, "give at most one FILE");
+    return std::nullopt;
 }
 
-int runLab(const QStringList& arguments) {
-    const std::string who = "qvl70s-cli colour lab";
+int runLab(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = QStringLiteral("qvl70s-cli colour lab");
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Converts reflectance spectra to CIELAB (D65, 10-degree observer).\n") +
         QLatin1String(kTableHelp));
-    const int done = parseVerb(
-        parser, arguments, QStringLiteral("Usage: qvl70s-cli colour lab [options] [FILE|-]"), who);
-    if (done >= 0) return done;
+    if (auto code = parseTable(parser, arguments, o)) return *code;
     ColourRowConverter converter(ColourTable::Spectra);
-    return convert(parser.positionalArguments().value(0), converter, who);
+    return convert(io, parser.positionalArguments().value(0), converter, o.verb);
 }
 
-int runDiff(const QStringList& arguments) {
-    const std::string who = "qvl70s-cli colour diff";
+int runDiff(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = QStringLiteral("qvl70s-cli colour diff");
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Colour difference of L2 a2 b2 against the reference L1 a1 b1.\n") +
@@ -132,37 +94,28 @@ int runDiff(const QStringList& arguments) {
                        "(CMC 1:1)"),
         QStringLiteral("formula"), QStringLiteral("de76"));
     parser.addOption(formulaOption);
-    const int done = parseVerb(
-        parser, arguments, QStringLiteral("Usage: qvl70s-cli colour diff [options] [FILE|-]"), who);
-    if (done >= 0) return done;
+    if (auto code = parseTable(parser, arguments, o)) return *code;
     const QString name = parser.value(formulaOption);
     const auto formula = formulaFromText(name.toStdString());
-    if (!formula) {
-        writeErr(who + ": unknown formula '" + name.toStdString() +
-                 "' (de76, de94, de00 or cmc)\n");
-        return kExitUsage;
-    }
+    if (!formula)
+        return failed(o, "unknown formula '" + name.toStdString() + "' (de76, de94, de00 or cmc)");
     ColourRowConverter converter(ColourTable::LabPairs, *formula);
-    return convert(parser.positionalArguments().value(0), converter, who);
-}
-
-int runColour(const QStringList& arguments) {
-    const QString verb = arguments.value(1);
-    if (verb == QLatin1String("lab")) return runLab(arguments.mid(1));
-    if (verb == QLatin1String("diff")) return runDiff(arguments.mid(1));
-    if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) {
-        std::fputs(kGroupUsage, stdout);
-        return kExitOk;
-    }
-    if (!verb.isEmpty()) writeErr("qvl70s-cli colour: unknown verb '" + verb.toStdString() + "'\n");
-    writeErr(kGroupUsage);
-    return kExitUsage;
+    return convert(io, parser.positionalArguments().value(0), converter, o.verb);
 }
 
 }  // namespace
 
-[[maybe_unused]] static const bool registered =
-    (qv::cli::registerVerb({"colour", "spectra to L*a*b* and colour differences", &runColour}),
-     true);
+int runColour(const QStringList& arguments, Io& io) {
+    const QString verb = arguments.value(1);
+    if (verb == QLatin1String("lab")) return runLab(arguments.mid(1), io);
+    if (verb == QLatin1String("diff")) return runDiff(arguments.mid(1), io);
+    if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) {
+        io.out << kGroupUsage;
+        return kExitPassed;
+    }
+    if (!verb.isEmpty()) io.err << "qvl70s-cli colour: unknown verb '" << verb << "'\n";
+    io.err << kGroupUsage;
+    return kExitFailed;
+}
 
 }  // namespace qv::cli

@@ -89,28 +89,13 @@ bool measureOn(Session& s, const Seams& seams, const Options& o, const Instrumen
     return taken.has_value();
 }
 
-// The registration dialog's file choice answered with the file of the command line.
-class GivenFile : public PrintingPrompter {
-public:
-    GivenFile(const StringTable* texts, std::string path)
-        : PrintingPrompter(texts), path_(std::move(path)) {}
-    std::optional<std::string> askOpenFile(const std::string&, const std::string&) override {
-        return path_;
-    }
-
-private:
-    std::string path_;
-};
-
 // The target from a registration file instead of a measurement; the file stands in for the
 // target result file.
 bool registerTarget(Session& s, const Seams& seams, const Options& o,
                     InterInstrumentWorkflow& check, SavedFile& targetFile) {
-    GivenFile prompter(s.texts.get(), o.referenceFile.toStdString());
-    RegistrationWorkflow registration(
-        Seams{seams.state, seams.clock, prompter, seams.profile, seams.files, seams.strings,
-              seams.format, seams.logbook},
-        check.colour());
+    // The registration dialog's file choice is answered with the file of the command line.
+    s.prompter.givenFile = o.referenceFile.toStdString();
+    RegistrationWorkflow registration(seams, check.colour());
     if (!registration.browse() || !registration.registerTarget()) {
         failed(o, "the reference file " + o.referenceFile.toStdString() + " was not registered");
         return false;
@@ -233,10 +218,8 @@ std::optional<int> measureAndJudge(Session& s, const Seams& seams, const Options
     return std::nullopt;
 }
 
-namespace {
-
-int runCompare(const QStringList& arguments) {
-    Options o;
+int runCompare(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(
             arguments,
             QStringLiteral("Runs the inter-instrument check: the specimen is measured on the "
@@ -258,7 +241,7 @@ int runCompare(const QStringList& arguments) {
     SavedFile targetFile;
     if (auto code = measureAndJudge(s, seams, o, check, targetFile)) return *code;
     const Judgement& j = *check.judgement();
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     if (o.json)
         printJson(out, s.state, j, check.colour().deltaELabel(), targetFile);
     else
@@ -266,13 +249,5 @@ int runCompare(const QStringList& arguments) {
     out.flush();
     return comparisonExitCode(o, j, targetFile);
 }
-
-}  // namespace
-
-static const bool compareRegistered =
-    (registerVerb({"compare",
-                   "The inter-instrument check: reference and instrument under correction",
-                   &runCompare}),
-     true);
 
 }  // namespace qv::cli

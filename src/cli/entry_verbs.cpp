@@ -9,6 +9,7 @@
 #include "cli/entry_write.h"
 #include "cli/session.h"
 #include "cli/verbs.h"
+#include "core/coeff/coefficient_file_workflow.h"
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/delete_entry_workflow.h"
 #include "core/coeff/entry_exchanges.h"
@@ -35,23 +36,21 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     w.setComment(o.comment.toStdString());
     const WriteOutcome outcome = w.write();
     if (w.declined()) {
-        QTextStream(stderr) << o.verb << ": " << QString::fromStdString(describe(*w.entryState()))
-                            << "; give --yes to write over it\n";
+        o.io.err << o.verb << ": " << QString::fromStdString(describe(*w.entryState()))
+                 << "; give --yes to write over it\n";
         return {kExitCheckFailed};
     }
     if (outcome != WriteOutcome::Written)
         return {s.state.bConnected ? kExitCheckFailed : kExitFailed};
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
     return {w.recordFile().ok() ? kExitPassed : kExitFailed, true};
 }
 
-namespace {
-
-int runEntries(const QStringList& arguments) {
-    Options o;
+int runEntries(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(arguments,
                           QStringLiteral("Lists the 30 user-calibration entries of the type 53 "
                                          "instrument on PORT: number, comment and, for an "
@@ -67,7 +66,7 @@ int runEntries(const QStringList& arguments) {
     const LinkError error = readEntryList(s.port(), s.clock, stop,
                                           [&rows](const EntryRow& row) { rows.push_back(row); });
     if (!error.ok()) return failed(o, "the entries cannot be read: " + describe(error));
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     QJsonArray list;
     for (const EntryRow& row : rows) {
         if (o.json) {
@@ -95,8 +94,8 @@ int runEntries(const QStringList& arguments) {
     return kExitPassed;
 }
 
-int runDeleteEntry(const QStringList& arguments) {
-    Options o;
+int runDeleteEntry(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(arguments,
                           QStringLiteral("Empties user-calibration entry N of the instrument on "
                                          "PORT (USD). An occupied entry is emptied only with "
@@ -112,37 +111,32 @@ int runDeleteEntry(const QStringList& arguments) {
     DeleteEntryWorkflow deletion(s.seams(), o.entry, {});
     if (!deletion.open()) return kExitFailed;
     if (!deletion.consent()) {
-        QTextStream(stderr) << o.verb << ": "
-                            << QString::fromStdString(describe(*deletion.entryState()))
-                            << "; give --yes to empty it\n";
+        o.io.err << o.verb << ": " << QString::fromStdString(describe(*deletion.entryState()))
+                 << "; give --yes to empty it\n";
         return kExitCheckFailed;
     }
     if (!deletion.confirm())
         return failed(o, "entry " + std::to_string(o.entry) + " was not emptied");
-    QTextStream(stdout) << "entry " << o.entry << " emptied\n";
+    o.io.out << "entry " << o.entry << " emptied\n";
     return kExitPassed;
 }
 
-// Target, sample and the sample's serial from a coefficient file into the shared state.
-bool loadCoefficientFile(Session& s, const Options& o, const NumberFormat& format) {
-    std::string text;
-    if (!s.files.readAll(o.from.toStdString(), kMaxChosenFileBytes, text)) {
-        failed(o, "cannot read " + o.from.toStdString());
-        return false;
-    }
-    const CoefficientFileRead read = readCoefficientFile(text, format, s.strings());
-    if (!read.accepted) {
-        failed(o, o.from.toStdString() + " is not a complete coefficient file");
-        return false;
-    }
-    s.state.sampleSerial = read.sampleSerial.value_or("");
-    s.state.targetSpectrum = read.target;
-    s.state.sampleSpectrum = read.sample;
-    return true;
+namespace {
+
+// The coefficient file dialog's road: the file --from names read into the pair, or refused
+// with the dialog's reason.
+bool loadCoefficientFile(Session& s, const Seams& seams, const Options& o) {
+    s.prompter.givenFile = o.from.toStdString();
+    CoefficientFileWorkflow file(seams);
+    if (file.browse()) return true;
+    failed(o, o.from.toStdString() + " is not a complete coefficient file");
+    return false;
 }
 
-int runWriteEntry(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runWriteEntry(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(arguments,
                           QStringLiteral("Writes correction factors (target / sample at 16 "
                                          "wavelengths per angle) from a coefficient file into "
@@ -157,21 +151,9 @@ int runWriteEntry(const QStringList& arguments) {
     Session s(o);
     s.useDataFolder();
     const Seams seams = s.seams(userNumberFormat());
-    if (!loadCoefficientFile(s, o, seams.format)) return kExitFailed;
+    if (!loadCoefficientFile(s, seams, o)) return kExitFailed;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     return writeIntoEntry(s, seams, o).code;
 }
-
-}  // namespace
-
-static const bool writeEntryRegistered =
-    (registerVerb({"write-entry", "Writes correction factors from a coefficient file into an entry",
-                   &runWriteEntry}),
-     true);
-static const bool entriesRegistered =
-    (registerVerb({"entries", "The 30 user-calibration entries of the instrument", &runEntries}),
-     true);
-static const bool deleteEntryRegistered =
-    (registerVerb({"delete-entry", "Empties one user-calibration entry", &runDeleteEntry}), true);
 
 }  // namespace qv::cli

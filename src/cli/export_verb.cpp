@@ -11,10 +11,8 @@
 
 namespace qv::cli {
 
-namespace {
-
-int runExport(const QStringList& arguments) {
-    Options o;
+int runExport(const QStringList& arguments, Io& io) {
+    Options o{io};
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -46,14 +44,8 @@ int runExport(const QStringList& arguments) {
     const std::string problem =
         exportSpectraFile(files, file.toStdString(), out.toStdString(), userNumberFormat(), *texts);
     if (!problem.empty()) return failed(o, problem);
-    QTextStream(stdout) << out << "\n";
+    o.io.out << out << "\n";
     return kExitPassed;
 }
-
-}  // namespace
-
-static const bool exportRegistered =
-    (registerVerb({"export", "A result file's spectra as CGATS text for colour tools", &runExport}),
-     true);
 
 }  // namespace qv::cli

@@ -76,15 +76,14 @@ QString resetFailureText(const SettingsResetResult& reset) {
 
 // Identifies the instrument on `portName` and prints what it said; resets its settings when
 // asked to.
-int identifyOn(const QString& portName, bool reset) {
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+int identifyOn(const Options& o, const QString& portName, bool reset) {
+    QTextStream& out = o.io.out;
+    QTextStream& err = o.io.err;
     SystemClock clock;
     SharedState state;
     QtProfileStore profile;
     SilentPrompter prompter;
-    if (!openPortWithSavedSettings(QStringLiteral("identify"), portName, state, profile, prompter))
-        return kExitFailed;
+    if (!openPortWithSavedSettings(o, portName, state, profile, prompter)) return kExitFailed;
     SerialChannel& port = *state.commPort;
     const IdentifyResult id = IdentifyInstrument(port, clock);
     if (!id.ok()) {
@@ -107,7 +106,9 @@ int identifyOn(const QString& portName, bool reset) {
     return 0;
 }
 
-int runIdentify(const QStringList& arguments) {
+}  // namespace
+
+int runIdentify(const QStringList& arguments, Io& io) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral(
@@ -123,18 +124,13 @@ int runIdentify(const QStringList& arguments) {
         QStringLiteral("Also reset the settings of a type 53 instrument (CPR, CPS, USR, USS)."));
     parser.addOption(portOption);
     parser.addOption(resetOption);
-    Options o;
+    Options o{io};
     o.verb = QStringLiteral("identify");
     if (const auto code =
             parseVerb(parser, arguments, o, QStringLiteral("Usage: qvl70s-cli identify [options]")))
         return *code;
     if (!parser.isSet(portOption)) return failed(o, "--port PORT is required");
-    return identifyOn(parser.value(portOption), parser.isSet(resetOption));
+    return identifyOn(o, parser.value(portOption), parser.isSet(resetOption));
 }
-
-}  // namespace
-
-static const bool registered =
-    (registerVerb({"identify", "identify the instrument on a serial port", &runIdentify}), true);
 
 }  // namespace qv::cli

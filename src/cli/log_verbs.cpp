@@ -24,8 +24,10 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-int runImport(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runImport(const QStringList& arguments, Io& io) {
+    Options o{io};
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -47,7 +49,7 @@ int runImport(const QStringList& arguments) {
     if (!logbook) return kExitFailed;
     Session s(o);
     const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     bool refused = false;
     for (const ImportedFile& f : files) {
         const QString name = QDir(qs(folder)).relativeFilePath(qs(f.path));
@@ -70,6 +72,8 @@ int runImport(const QStringList& arguments) {
     out << qs(importCounts(files)) << "\n";
     return refused ? kExitFailed : kExitPassed;
 }
+
+namespace {
 
 QJsonValue orNull(double v) {
     return std::isnan(v) ? QJsonValue() : QJsonValue(v);
@@ -144,8 +148,10 @@ int printInstruments(QTextStream& out, SqlLogbook& logbook, bool json) {
     return kExitPassed;
 }
 
-int runHistory(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runHistory(const QStringList& arguments, Io& io) {
+    Options o{io};
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -166,7 +172,7 @@ int runHistory(const QStringList& arguments) {
         return failed(o, "--since takes a day as YYYY-MM-DD");
     const auto logbook = openVerbLogbook(o);
     if (!logbook) return kExitFailed;
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     const bool json = parser.isSet(QStringLiteral("json"));
     if (!parser.isSet(QStringLiteral("serial"))) return printInstruments(out, *logbook, json);
     const QString serial = parser.value(QStringLiteral("serial"));
@@ -181,12 +187,5 @@ int runHistory(const QStringList& arguments) {
                .toJson(QJsonDocument::Indented);
     return kExitPassed;
 }
-
-}  // namespace
-
-static const bool logRegistered =
-    (registerVerb({"import", "Earlier result files taken into the logbook", &runImport}),
-     registerVerb({"history", "An instrument's checks and writes from the logbook", &runHistory}),
-     true);
 
 }  // namespace qv::cli

@@ -34,8 +34,10 @@ QString stepText(const CalibrationStepResult& step) {
     return what + QStringLiteral(" calibration: ") + reply;
 }
 
-int runCalibrate(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runCalibrate(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code =
             parse(arguments,
                   QStringLiteral("Runs the zero calibration (UZC) and the white calibration "
@@ -46,7 +48,7 @@ int runCalibrate(const QStringList& arguments) {
     Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     CalibrationWorkflow calibration(s.seams());
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     if (o.whiteOnly) {
         calibration.skipZero();
     } else {
@@ -63,6 +65,8 @@ int runCalibrate(const QStringList& arguments) {
     out << stepText(white) << "\n";
     return kExitPassed;
 }
+
+namespace {
 
 // --- measure -----------------------------------------------------------------------------
 
@@ -156,8 +160,10 @@ void printJson(QTextStream& out, const MeasuredSpectra& m, const std::string& fo
     out << QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-int runMeasure(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runMeasure(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(arguments,
                           QStringLiteral("Takes one measurement on PORT (or the average of N) and "
                                          "prints the three spectra (percent reflectance) with "
@@ -174,7 +180,7 @@ int runMeasure(const QStringList& arguments) {
     const bool ok = o.average > 0 ? measureAverage(s, *engine, o.average, m, why)
                                   : measureDirect(s, *engine, m, why);
     if (!ok) return failed(o, why);
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     if (o.json)
         printJson(out, m, engine->deltaELabel());
     else
@@ -182,10 +188,14 @@ int runMeasure(const QStringList& arguments) {
     return kExitPassed;
 }
 
+namespace {
+
 // --- repeatability -----------------------------------------------------------------------
 
-int runRepeatability(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runRepeatability(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(arguments,
                           QStringLiteral("Runs the repeatability check on PORT: three measurements "
                                          "of one specimen (each direct, or the average of N), "
@@ -202,19 +212,19 @@ int runRepeatability(const QStringList& arguments) {
     series.setAskBeforeMeasuring(false);
     bool judged = false;
     series.onVerdict([&judged] { judged = true; });
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     for (int k = 1; k <= kSeriesLength; ++k) {
         if (o.average > 0) {
             AverageWorkflow average(s.seams(), series.colour(), series.beginAverage());
             for (int i = 0; i < o.average && !average.view().closed; ++i)
                 if (!average.measure()) {
                     average.cancel();
-                    series.endAverage();
+                    series.endAverage(average);
                     return failed(
                         o, "measurement " + std::to_string(k) + ": " + average.lastFailure());
                 }
             average.finish();
-            series.endAverage();
+            series.endAverage(average);
         } else if (series.measure() != MeasureResult::Taken) {
             return failed(o, "measurement " + std::to_string(k) + ": " + series.lastFailure());
         }
@@ -244,18 +254,5 @@ int runRepeatability(const QStringList& arguments) {
                              : "the result file could not be written in " + s.state.strDataFolder);
     return s.state.repeatPassed ? kExitPassed : kExitCheckFailed;
 }
-
-}  // namespace
-
-static const bool calibrateRegistered =
-    (registerVerb({"calibrate", "Zero and white calibration of the instrument", &runCalibrate}),
-     true);
-static const bool measureRegistered =
-    (registerVerb({"measure", "One measurement (or an average) with L*, a*, b*", &runMeasure}),
-     true);
-static const bool repeatabilityRegistered =
-    (registerVerb({"repeatability", "The repeatability check: three measurements and the verdict",
-                   &runRepeatability}),
-     true);
 
 }  // namespace qv::cli

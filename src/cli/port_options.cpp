@@ -4,6 +4,7 @@
 #include <QTextStream>
 #include <memory>
 
+#include "cli/options.h"
 #include "core/app/port_open_message.h"
 #include "core/app/profile_store.h"
 #include "core/app/shared_state.h"
@@ -45,11 +46,12 @@ QString savedText(ProfileStore& profile, std::string_view key) {
 
 }  // namespace
 
-bool openPortWithSavedSettings(const QString& verb, const QString& portName, SharedState& state,
+bool openPortWithSavedSettings(const Options& o, const QString& portName, SharedState& state,
                                ProfileStore& profile, Prompter& prompter) {
+    const QString& verb = o.verb;
     state.commPort = std::make_unique<PosixSerialChannel>();
     PortOverride settings(profile, portName.toStdString());
-    QTextStream err(stderr);
+    QTextStream& err = o.io.err;
     switch (connectWithSavedSettings(state, settings, prompter)) {
         case StartupPort::Opened:
             return true;

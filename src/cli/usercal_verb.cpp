@@ -38,8 +38,10 @@ int printVerification(QTextStream& out, const Options& o, const Judgement& after
     return after.passed && !v.unchanged ? kExitPassed : kExitCheckFailed;
 }
 
-int runUsercal(const QStringList& arguments) {
-    Options o;
+}  // namespace
+
+int runUsercal(const QStringList& arguments, Io& io) {
+    Options o{io};
     if (auto code = parse(
             arguments,
             QStringLiteral(
@@ -60,7 +62,7 @@ int runUsercal(const QStringList& arguments) {
     InterInstrumentWorkflow check(seams);
     SavedFile targetFile;
     if (auto code = measureAndJudge(s, seams, o, check, targetFile)) return *code;
-    QTextStream out(stdout);
+    QTextStream& out = o.io.out;
     out << "--- the check\n";
     printComparison(out, s.state, *check.judgement(), check.colour().deltaELabel(), targetFile);
     out.flush();
@@ -68,7 +70,7 @@ int runUsercal(const QStringList& arguments) {
     if (checked == kExitPassed) out << "the instruments agree: no correction is needed\n";
     if (checked != kExitCheckFailed) return checked;
     if (!check.view().writeEnabled) {
-        QTextStream(stderr) << o.verb << ": no correction is written for this pair (see above)\n";
+        o.io.err << o.verb << ": no correction is written for this pair (see above)\n";
         return kExitCheckFailed;
     }
     out << "--- the correction\n";
@@ -89,12 +91,5 @@ int runUsercal(const QStringList& arguments) {
     // The entry is in the instrument either way; a missing record file still fails the road.
     return write.code != kExitPassed ? write.code : verified;
 }
-
-}  // namespace
-
-static const bool usercalRegistered =
-    (registerVerb(
-         {"usercal", "Check, correct and verify: compare, write-entry and the proof", &runUsercal}),
-     true);
 
 }  // namespace qv::cli

@@ -201,7 +201,7 @@ CliCell cliRoad(const std::string& verb, const std::string& type, const Outcome&
         args << "--comment"
              << "NEW"
              << "--from" << QString::fromStdString(coefficientFile(home.path()));
-    const test::CliRun run = test::runCli(args << more, {}, 60000);
+    const test::CliRun run = test::runCli(args << more);
     std::vector<std::string> received = sim.received();
     received.erase(received.begin(), received.begin() + static_cast<long>(before));
     std::string told = run.err;

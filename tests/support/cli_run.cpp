@@ -1,10 +1,30 @@
 #include "support/cli_run.h"
 
+#include <QBuffer>
 #include <QProcess>
+#include <QTextStream>
+
+#include "cli/verbs.h"
 
 namespace qv::test {
 
-CliRun runCli(const QStringList& args, const QByteArray& input, int timeoutMs) {
+CliRun runCli(const QStringList& args, const QByteArray& input) {
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    QByteArray inBytes = input;
+    QBuffer in(&inBytes);
+    in.open(QIODevice::ReadOnly);
+    cli::Io io{outStream, errStream, in};
+    CliRun r;
+    r.exitCode = cli::run(QStringList{QStringLiteral("qvl70s-cli")} + args, io);
+    outStream.flush();
+    errStream.flush();
+    r.out = out.toStdString();
+    r.err = err.toStdString();
+    return r;
+}
+
+CliRun runCliProcess(const QStringList& args, const QByteArray& input, int timeoutMs) {
     QProcess p;
     p.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), args);
     CliRun r;

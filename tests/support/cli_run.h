@@ -14,8 +14,11 @@ struct CliRun {
     std::string err;
 };
 
-// Runs qvl70s-cli with `args`, `input` on its standard input; a run that outlives `timeoutMs`
-// is killed.
-CliRun runCli(const QStringList& args, const QByteArray& input = {}, int timeoutMs = 20000);
+// Runs the verb `args` in this process, as qvl70s-cli would, `input` as its standard input.
+CliRun runCli(const QStringList& args, const QByteArray& input = {});
+
+// Runs the program qvl70s-cli itself: the process's own streams, application and exit code. A
+// run that outlives `timeoutMs` is killed.
+CliRun runCliProcess(const QStringList& args, const QByteArray& input = {}, int timeoutMs = 20000);
 
 }  // namespace qv::test

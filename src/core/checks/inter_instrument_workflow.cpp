@@ -10,6 +10,7 @@
 #include "core/colour/items.h"
 #include "core/files/validation_files.h"
 #include "core/link/identify.h"
+#include "core/measure/measured_pair.h"
 
 namespace qv {
 
@@ -41,12 +42,8 @@ InterInstrumentWorkflow::InterInstrumentWorkflow(const Seams& seams)
 InterInstrumentWorkflow::~InterInstrumentWorkflow() = default;
 
 void InterInstrumentWorkflow::take(ValidationRole role, const Measurement& m) {
-    SharedState& st = s_.state;
     const bool target = role == ValidationRole::Target;
-    (target ? st.targetSpectrum : st.sampleSpectrum) = m.spectra;
-    (target ? st.targetSerial : st.sampleSerial) = m.serial;
-    (target ? st.targetMeasured : st.sampleMeasured) = true;
-    if (!target) st.sampleType = m.type;
+    placeMeasurement(s_.state, target ? PairSide::Target : PairSide::Sample, m);
     if (!target && before_) resampled_ = true;
     // A verification already judged belongs to the pair before this measurement.
     if (!before_) view_.correction = InterInstrumentView::Correction::None;
@@ -276,9 +273,7 @@ void InterInstrumentWorkflow::clearJudgement() {
 }
 
 void InterInstrumentWorkflow::emptySpectra() {
-    for (AngleSpectrum& s : s_.state.targetSpectrum) s.clear();
-    for (AngleSpectrum& s : s_.state.sampleSpectrum) s.clear();
-    s_.state.targetMeasured = s_.state.sampleMeasured = false;
+    emptyPair(s_.state);
 }
 
 }  // namespace qv

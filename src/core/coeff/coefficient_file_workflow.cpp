@@ -5,6 +5,7 @@
 #include "core/coeff/entry_rules.h"
 #include "core/files/coefficient_file.h"
 #include "core/link/identify.h"
+#include "core/measure/measured_pair.h"
 
 namespace qv {
 
@@ -20,8 +21,8 @@ CoefficientFileWorkflow::CoefficientFileWorkflow(const Seams& seams)
 }
 
 void CoefficientFileWorkflow::emptySpectra() {
-    for (AngleSpectrum& s : s_.state.targetSpectrum) s.clear();
-    for (AngleSpectrum& s : s_.state.sampleSpectrum) s.clear();
+    placeSpectra(s_.state, PairSide::Target, {});
+    placeSpectra(s_.state, PairSide::Sample, {});
 }
 
 bool CoefficientFileWorkflow::browse() {
@@ -36,11 +37,12 @@ bool CoefficientFileWorkflow::browse() {
     if (read.csvError != CsvError::None)
         return refuse(kStrCoeffFileRefused,
                       "line " + std::to_string(read.csvErrorLine) + " is too long");
-    if (read.sampleSerial) s_.state.sampleSerial = *read.sampleSerial;
-    s_.state.sampleType.clear();
+    if (read.sampleSerial) placeSerial(s_.state, PairSide::Sample, *read.sampleSerial);
+    // A sample from a file has no instrument type.
+    placeSampleType(s_.state, {});
     if (read.comment) s_.state.coeffFileComment = *read.comment;
-    s_.state.targetSpectrum = read.target;
-    s_.state.sampleSpectrum = read.sample;
+    placeSpectra(s_.state, PairSide::Target, read.target);
+    placeSpectra(s_.state, PairSide::Sample, read.sample);
     if (!read.accepted) return refuse(kStrCoeffFileRefused, {});
     fileLoaded_ = true;
     sample_ = coordinateTexts(read.sample, s_.format);

@@ -4,6 +4,7 @@
 #include "core/app/profile_store.h"
 #include "core/colour/colour_requests.h"
 #include "core/files/registration_file.h"
+#include "core/measure/measured_pair.h"
 
 namespace qv {
 
@@ -29,11 +30,11 @@ bool RegistrationWorkflow::browse() {
         return refuse(kStrSampleIncomplete,
                       "line " + std::to_string(read.csvErrorLine) + " is too long");
     // The serial counts from the moment it is read, as the reference instrument's.
-    if (read.targetSerial) s_.state.targetSerial = *read.targetSerial;
+    if (read.targetSerial) placeSerial(s_.state, PairSide::Target, *read.targetSerial);
     if (!read.accepted) return refuse(kStrSampleIncomplete, {});
     work_ = read.spectra;
     fileLoaded_ = true;
-    s_.state.targetMeasured = true;
+    markMeasured(s_.state, PairSide::Target, true);
     completeCoordinates();
     target_ = coordinateTexts(work_, s_.format);
     return true;
@@ -69,14 +70,14 @@ bool RegistrationWorkflow::registerTarget() {
         s_.prompter.ask(messageBox(kStrChooseRegistration, Icon::Warning));
         return false;
     }
-    s_.state.targetSpectrum = work_;
+    placeSpectra(s_.state, PairSide::Target, work_);
     s_.prompter.ask(messageBox(kStrTargetRegistered, Icon::Information));
     return true;
 }
 
 void RegistrationWorkflow::cancel() {
     if (fileLoaded_) work_ = {};
-    s_.state.targetMeasured = false;
+    markMeasured(s_.state, PairSide::Target, false);
 }
 
 }  // namespace qv

@@ -57,10 +57,6 @@ bool AverageWorkflow::acquire(ThreeAngles& spectra) {
     if (identified) {
         type53_ = taken.id().type53();
         serial_ = measuredSerial(taken.id());
-        // The repeatability series reads its instrument from the shared state; the validation
-        // measurement takes the serial with the average.
-        if (setup_.fromRepeatability)
-            (s_.state.measureTarget ? s_.state.targetSerial : s_.state.sampleSerial) = serial_;
     }
     if (!identified || !taken.measure()) {
         fail(taken.error());
@@ -98,8 +94,6 @@ void AverageWorkflow::updateAverage() {
             for (int j = 0; j < kSpectrumPoints; ++j) sum[j] += m.spectra[a][j];
         for (double& v : sum) v /= count_;
         average_[a] = std::move(sum);
-        if (setup_.fromRepeatability && setup_.repeatSlot >= 0 && setup_.repeatSlot <= 2)
-            s_.state.repeatSpectrum[3 * setup_.repeatSlot + a] = average_[a];
     }
 }
 

@@ -130,8 +130,11 @@ AverageSetup RepeatabilityWorkflow::beginAverage() {
     return setup;
 }
 
-void RepeatabilityWorkflow::endAverage() {
+void RepeatabilityWorkflow::endAverage(const AverageWorkflow& average) {
     if (s_.state.repeatAverageDone) {
+        if (measuredCount_ >= 0 && measuredCount_ < kSeriesLength)
+            for (int a = 0; a < kAngleCount; ++a)
+                s_.state.repeatSpectrum[3 * measuredCount_ + a] = average.average()[a];
         showCounter(measuredCount_ + 1);
         ++measuredCount_;
         slotIndex_ += kAngleCount;
@@ -139,8 +142,7 @@ void RepeatabilityWorkflow::endAverage() {
         if (measuredCount_ > 1) {
             view_.instructionId =
                 measuredCount_ == 2 ? kStrSecondInstruction : kStrThirdInstruction;
-            // The average wrote the identification where the measurement's role says.
-            instrumentId_ = s_.state.measureTarget ? s_.state.targetSerial : s_.state.sampleSerial;
+            instrumentId_ = average.serial();
         }
         afterMeasurement();
     }

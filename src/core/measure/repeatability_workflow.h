@@ -58,7 +58,7 @@ public:
     MeasureResult measure();
     // The average measurement: the setup to open it with, then its outcome.
     AverageSetup beginAverage();
-    void endAverage();
+    void endAverage(const AverageWorkflow& average);
     void close();
     // True when the dialog closes.
     bool cancel();

@@ -11,6 +11,7 @@
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
+#include "core/measure/measured_pair.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {
@@ -26,20 +27,12 @@ TileSetWorkflow::~TileSetWorkflow() {
 }
 
 void TileSetWorkflow::keepPair() {
-    const SharedState& st = s_.state;
-    kept_ = {st.targetSpectrum, st.sampleSpectrum, st.targetSerial, st.sampleSerial,
-             st.targetMeasured, st.sampleMeasured, st.measureTarget};
+    kept_ = {currentPair(s_.state), s_.state.measureTarget};
 }
 
 void TileSetWorkflow::restorePair() {
-    SharedState& st = s_.state;
-    st.targetSpectrum = kept_.target;
-    st.sampleSpectrum = kept_.sample;
-    st.targetSerial = kept_.targetSerial;
-    st.sampleSerial = kept_.sampleSerial;
-    st.targetMeasured = kept_.targetMeasured;
-    st.sampleMeasured = kept_.sampleMeasured;
-    st.measureTarget = kept_.measureTarget;
+    placePair(s_.state, kept_.pair);
+    s_.state.measureTarget = kept_.measureTarget;
 }
 
 void TileSetWorkflow::setChanged() {
@@ -191,12 +184,9 @@ bool TileSetWorkflow::prepareCorrection() {
         s_.prompter.ask(m);
         return false;
     }
-    SharedState& st = s_.state;
-    st.targetSpectrum = pair.target;
-    st.sampleSpectrum = pair.sample;
-    st.targetSerial = targetSerial_;
-    st.sampleSerial = sampleSerial_;
-    st.targetMeasured = st.sampleMeasured = true;
+    // The fitted pair stands where a measured pair would, for the write path.
+    placeMeasurement(s_.state, PairSide::Target, {pair.target, targetSerial_, {}});
+    placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, s_.state.sampleType});
     return true;
 }
 

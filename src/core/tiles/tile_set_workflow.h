@@ -8,6 +8,7 @@
 #include "core/app/file_store.h"
 #include "core/app/seams.h"
 #include "core/checks/validation_workflow.h"
+#include "core/measure/measured_pair.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/set_fit.h"
 #include "core/tiles/tile_set.h"
@@ -93,9 +94,8 @@ public:
 
 private:
     struct Kept {
-        ThreeAngles target, sample;
-        std::string targetSerial, sampleSerial;
-        bool targetMeasured = false, sampleMeasured = false, measureTarget = false;
+        MeasuredPair pair;
+        bool measureTarget = false;
     };
     bool sameInstrument(const std::string& serial, const std::string& setSerial, bool anyRead);
     void keepPair();

@@ -3,14 +3,14 @@
 #include <QCloseEvent>
 
 #include "core/app/string_table.h"
-#include "gui/verdict/instr_stability_dlg.h"
-#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/pictures.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "ui_reproducible_measurement_dlg.h"
 
 namespace qv {
@@ -66,8 +66,8 @@ void CReproducibleMeasurementDlg::onAverage() {
     {
         CAverageMeasurementDlg average(context_, workflow_.colour(), setup, this);
         average.exec();
+        workflow_.endAverage(average.workflow());
     }
-    workflow_.endAverage();
     render();
 }
 

@@ -1,4 +1,4 @@
-// qvl70s-cli calibrate, measure and repeatability as a separate process against the simulated
+// qvl70s-cli calibrate, measure and repeatability in process against the simulated
 // instrument, with settings and files in a temporary home.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// qvl70s-cli colour lab / diff, run as a separate process on real files and standard input.
+// qvl70s-cli colour lab / diff in process, on real files and on standard input.
 #include <gtest/gtest.h>
 
 #include <QFile>

@@ -1,4 +1,4 @@
-// qvl70s-cli entries and delete-entry as a separate process against the simulated instrument.
+// qvl70s-cli entries, delete-entry and write-entry in process against the simulated instrument.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -77,6 +77,18 @@ TEST(EntryCli, WriteEntryTakesTheFactorsFromACoefficientFile) {
     EXPECT_NE(listed.out.find("005  LAB 2"), std::string::npos) << listed.out;
     EXPECT_EQ(write({}).exitCode, 1);  // occupied now
     EXPECT_EQ(write({"--yes"}).exitCode, 0);
+
+    // A damaged file is refused as the coefficient file dialog refuses it, before the port is
+    // opened: the entry keeps what it holds.
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << formatRecordFile(record, test::projectStrings(), {}).substr(0, 400);
+    }
+    const test::CliRun damaged = write({"--yes"});
+    EXPECT_EQ(damaged.exitCode, 2);
+    EXPECT_NE(damaged.err.find("is not a complete coefficient file"), std::string::npos)
+        << damaged.err;
+    EXPECT_EQ(sim.received().back().substr(0, 3), "UCS");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// qvl70s-cli compare as a separate process against two simulated instruments, each on a port
+// qvl70s-cli compare and usercal in process against two simulated instruments, each on a port
 // of its own, with settings and files in a temporary home.
 #include <gtest/gtest.h>
 

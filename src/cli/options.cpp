@@ -1,0 +1,150 @@
+// The options every verb shares, parsed in one place.
+#include "cli/options.h"
+
+#include <tuple>
+
+#include "cli/port_options.h"
+#include "core/measure/average_workflow.h"
+
+namespace qv::cli {
+
+namespace {
+
+std::optional<int> readAverage(const QCommandLineParser& parser, const QString& name, Options& o) {
+    if (!parser.isSet(name)) return std::nullopt;
+    bool ok = false;
+    o.average = parser.value(name).toInt(&ok);
+    if (ok && o.average >= 1 && o.average <= kMaxAverageMeasurements) return std::nullopt;
+    o.io.err << o.verb << ": --average takes a number from 1 to 30\n";
+    return kExitFailed;
+}
+
+}  // namespace
+
+void printHelp(QTextStream& out, const QCommandLineParser& parser, const QString& usage) {
+    QString help = parser.helpText();
+    out << help.replace(0, help.indexOf(QLatin1Char('\n')), usage);
+}
+
+std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
+                             const Options& o, const QString& usage) {
+    parser.addHelpOption();
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (!parser.isSet(QStringLiteral("help"))) return std::nullopt;
+    printHelp(o.io.out, parser, usage);
+    return kExitPassed;
+}
+
+namespace {
+
+// The option names the shared parser knows.
+const QString kPort = QStringLiteral("port");
+const QString kAverage = QStringLiteral("average");
+const QString kJson = QStringLiteral("json");
+const QString kWhiteOnly = QStringLiteral("white-only");
+const QString kReference = QStringLiteral("reference-port");
+const QString kReferenceFile = QStringLiteral("reference-file");
+const QString kEntry = QStringLiteral("entry");
+const QString kYes = QStringLiteral("yes");
+const QString kComment = QStringLiteral("comment");
+const QString kFrom = QStringLiteral("from");
+
+void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
+    parser.addHelpOption();
+    parser.addOption({kPort,
+                      accepted.referencePort
+                          ? QStringLiteral("Serial port of the instrument under correction.")
+                          : QStringLiteral("Serial port of the instrument."),
+                      QStringLiteral("PORT")});
+    if (accepted.referencePort) {
+        parser.addOption({kReference, QStringLiteral("Serial port of the reference instrument."),
+                          QStringLiteral("PORT")});
+        parser.addOption({kReferenceFile,
+                          QStringLiteral("Instead of a reference port: a registration file of "
+                                         "the reference instrument (a target result file is "
+                                         "one)."),
+                          QStringLiteral("FILE")});
+    }
+    if (accepted.average)
+        parser.addOption({kAverage,
+                          QStringLiteral("Take each measurement as the average of N (1 to 30)."),
+                          QStringLiteral("N")});
+    if (accepted.json) parser.addOption({kJson, QStringLiteral("Print JSON.")});
+    if (accepted.whiteOnly)
+        parser.addOption({kWhiteOnly, QStringLiteral("Skip the zero calibration.")});
+    if (accepted.entry) {
+        parser.addOption(
+            {kEntry, QStringLiteral("The user-calibration entry, 1 to 30."), QStringLiteral("N")});
+        parser.addOption({kYes, QStringLiteral("Go on also when the entry is occupied.")});
+    }
+    if (accepted.comment)
+        parser.addOption({kComment,
+                          QStringLiteral("The entry's comment: A-Z, 0-9, colon, full stop, "
+                                         "blank; 16 characters are written."),
+                          QStringLiteral("TEXT")});
+    if (accepted.from)
+        parser.addOption({kFrom, QStringLiteral("The coefficient file with target and sample."),
+                          QStringLiteral("FILE")});
+}
+
+// The parsed options into `o`; an exit code when one is missing or out of range.
+std::optional<int> readOptions(const QCommandLineParser& parser, const OptionSet& accepted,
+                               Options& o) {
+    const bool referenceMissing =
+        accepted.referencePort && parser.isSet(kReference) == parser.isSet(kReferenceFile);
+    if (parser.isSet(kPort) && referenceMissing)
+        return failed(o, "give either --reference-port PORT or --reference-file FILE");
+    if (!parser.isSet(kPort)) return failed(o, "--port PORT is required");
+    o.port = parser.value(kPort);
+    if (accepted.referencePort) {
+        o.referencePort = parser.value(kReference);
+        o.referenceFile = parser.value(kReferenceFile);
+    }
+    if (accepted.average)
+        if (auto code = readAverage(parser, kAverage, o)) return code;
+    if (accepted.entry) {
+        bool ok = false;
+        o.entry = parser.value(kEntry).toInt(&ok);
+        if (!ok || o.entry < 1 || o.entry > 30)
+            return failed(o, "--entry takes a number from 1 to 30");
+        o.yes = parser.isSet(kYes);
+    }
+    for (const auto& [wanted, name, value] :
+         {std::tuple{accepted.comment, kComment, "TEXT"}, std::tuple{accepted.from, kFrom, "FILE"}})
+        if (wanted && !parser.isSet(name))
+            return failed(o, "--" + name.toStdString() + " " + value + " is required");
+    o.comment = accepted.comment ? parser.value(kComment) : QString();
+    o.from = accepted.from ? parser.value(kFrom) : QString();
+    o.json = accepted.json && parser.isSet(kJson);
+    o.whiteOnly = accepted.whiteOnly && parser.isSet(kWhiteOnly);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> parse(const QStringList& arguments, const QString& description,
+                         const OptionSet& accepted, Options& o) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        description + QLatin1Char('\n') + QLatin1String(kSavedLineSettingsHelp) +
+        (accepted.referencePort ? QStringLiteral("\nEach instrument")
+                                : QStringLiteral("\nThe instrument")) +
+        QStringLiteral(" is connected first, as the Connect button does it "
+                       "(identification, and the settings reset of a type 53 instrument)."));
+    addOptions(parser, accepted);
+    o.verb = arguments.value(0);
+    if (!parser.parse(arguments)) return failed(o, parser.errorText().toStdString());
+    if (parser.isSet(QStringLiteral("help"))) {
+        printHelp(o.io.out, parser, QStringLiteral("Usage: qvl70s-cli %1 [options]").arg(o.verb));
+        return kExitPassed;
+    }
+    return readOptions(parser, accepted, o);
+}
+
+int failed(const Options& o, const std::string& reason) {
+    o.io.err << o.verb << ": " << QString::fromStdString(reason) << "\n";
+    o.io.err.flush();
+    return kExitFailed;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,59 @@
+#pragma once
+
+// The options every verb shares, parsed in one place, and the help and failure lines.
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "cli/verbs.h"
+
+namespace qv::cli {
+
+// Which options a verb takes besides --port and --help.
+struct OptionSet {
+    bool average = false;
+    bool json = false;
+    bool whiteOnly = false;
+    // Then --port is the instrument under correction, and the target comes from
+    // --reference-port or --reference-file.
+    bool referencePort = false;
+    bool entry = false;    // --entry N (1 to 30), required, and --yes
+    bool comment = false;  // --comment TEXT, required
+    bool from = false;     // --from FILE, required
+};
+
+struct Options {
+    explicit Options(Io& streams) : io(streams) {}
+    Io& io;
+    QString verb;
+    QString port;
+    QString referencePort;
+    QString referenceFile;
+    bool json = false;
+    bool whiteOnly = false;
+    int average = 0;   // 0: direct measurements
+    int entry = 0;     // a user-calibration entry, 1 to 30
+    bool yes = false;  // an occupied entry may be overwritten or emptied
+    QString comment;
+    QString from;
+};
+
+// Parses the verb's options; an exit code when the verb is to end at once.
+std::optional<int> parse(const QStringList& arguments, const QString& description,
+                         const OptionSet& accepted, Options& o);
+
+// For verbs with options of their own: adds --help and parses; an exit code when the verb is to
+// end at once (help shown under `usage`, or the options wrong).
+std::optional<int> parseVerb(QCommandLineParser& parser, const QStringList& arguments,
+                             const Options& o, const QString& usage);
+
+// --help names the program only; the verb belongs in the usage line too.
+void printHelp(QTextStream& out, const QCommandLineParser& parser, const QString& usage);
+
+// Prints "VERB: reason" on the verb's error stream; returns kExitFailed.
+int failed(const Options& o, const std::string& reason);
+
+}  // namespace qv::cli

@@ -1,0 +1,71 @@
+// The verbs of qvl70s-cli and the dispatch to them.
+#include <array>
+
+#include "cli/verbs.h"
+#include "platform/app/resource_file.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr std::array kVerbs{
+    Verb{"colour", "spectra to L*a*b* and colour differences", &runColour},
+    Verb{"identify", "identify the instrument on a serial port", &runIdentify},
+    Verb{"calibrate", "Zero and white calibration of the instrument", &runCalibrate},
+    Verb{"measure", "One measurement (or an average) with L*, a*, b*", &runMeasure},
+    Verb{"repeatability", "The repeatability check: three measurements and the verdict",
+         &runRepeatability},
+    Verb{"compare", "The inter-instrument check: reference and instrument under correction",
+         &runCompare},
+    Verb{"write-entry", "Writes correction factors from a coefficient file into an entry",
+         &runWriteEntry},
+    Verb{"entries", "The 30 user-calibration entries of the instrument", &runEntries},
+    Verb{"delete-entry", "Empties one user-calibration entry", &runDeleteEntry},
+    Verb{"usercal", "Check, correct and verify: compare, write-entry and the proof", &runUsercal},
+    Verb{"agreement", "A tile set's agreement from compare's judgement files", &runAgreement},
+    Verb{"import", "Earlier result files taken into the logbook", &runImport},
+    Verb{"history", "An instrument's checks and writes from the logbook", &runHistory},
+    Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
+    Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
+};
+
+int usage(QTextStream& out, int code) {
+    out << "Usage: qvl70s-cli VERB [options]\n\nVerbs:\n";
+    // Two blanks at least after the longest verb, so help2man reads the list as two columns.
+    for (const Verb& v : kVerbs)
+        out << "  " << QString::fromLatin1(v.name).leftJustified(15) << v.summary << "\n";
+    out << "\nqvl70s-cli VERB --help describes a verb; qvl70s-cli --version prints the version.\n";
+    return code;
+}
+
+}  // namespace
+
+std::span<const Verb> verbTable() {
+    return kVerbs;
+}
+
+const Verb* findVerb(const QString& name) {
+    for (const Verb& v : kVerbs)
+        if (name == QLatin1String(v.name)) return &v;
+    return nullptr;
+}
+
+int run(const QStringList& arguments, Io& io) {
+    if (arguments.size() < 2) return usage(io.err, kExitFailed);
+    const QString verb = arguments.at(1);
+    if (verb == QLatin1String("--help") || verb == QLatin1String("-h")) return usage(io.out, 0);
+    if (verb == QLatin1String("--version")) {
+        io.out << "qvl70s-cli " << QString::fromStdString(programVersion()) << "\n";
+        return kExitPassed;
+    }
+    if (const Verb* v = findVerb(verb)) {
+        const int code = v->run(arguments.mid(1), io);
+        io.out.flush();
+        io.err.flush();
+        return code;
+    }
+    io.err << "qvl70s-cli: unknown verb '" << verb << "'\n";
+    return usage(io.err, kExitFailed);
+}
+
+}  // namespace qv::cli
