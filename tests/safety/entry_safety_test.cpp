@@ -1,8 +1,9 @@
 // The instrument-safety matrix: every road that can send USD or UCS, against every answer an
 // entry query can get, on every kind of instrument. What may never happen: a destructive command
 // without the operator's consent, or any entry command to an instrument that keeps no entries.
-// The desktop roads run their workflows in process (the dialogs are thin over them); the
-// command-line roads run the real program, whose prompter answers from --yes.
+// The desktop roads run their workflows in process (the dialogs are thin over them), the tile
+// set's correction among them (it opens the same write dialog); the command-line roads run the
+// verbs in process, whose prompter answers from --yes.
 #include <gtest/gtest.h>
 
 #include <QStringList>
@@ -165,7 +166,7 @@ TEST(EntrySafety, DesktopRoadsSendNothingDestructiveWithoutConsentAndNothingToTy
         }
 }
 
-// The command-line roads: the real program, without --yes.
+// The command-line roads, without --yes.
 struct CliCell {
     int exitCode;
     Cell cell;
@@ -243,6 +244,47 @@ TEST(EntrySafety, CommandLineRoadsRefuseWithoutYesAndNeverTouchType40) {
     EXPECT_EQ(yes.exitCode, 0) << yes.cell.told;
     EXPECT_EQ(yes.cell.sent, "UCR USD UCS UCS UCS UCS");
     expectSafe(yes.cell, true);
+}
+
+// usercal: the check against a reference, then the write, on an instrument that reads 1 to 5 %
+// high, so the check fails and a correction is due.
+CliCell usercalRoad(const std::string& type, const Outcome& o) {
+    const test::TempHome home;
+    test::SimInstrument reference(one("53"));
+    sim::Options drifted = test::oneInstrument(type, "L70S-200002");
+    drifted.instruments.front().gain = {1.01, 1.03, 1.05};
+    test::SimInstrument sim(drifted);
+    if (o.occupied && type == "53") {
+        test::SimLine line(sim.port());
+        line.ask("UCS,1,004,LAB 1,06.12.2026 05:28:35,L70S-200002\r\n");
+    }
+    if (*o.fault) sim.control(o.fault);
+    const std::size_t before = sim.received().size();
+    const test::CliRun run = test::runCli(
+        {"usercal", "--reference-port", QString::fromStdString(reference.port()), "--port",
+         QString::fromStdString(sim.port()), "--entry", "4", "--comment", "NEW"});
+    std::vector<std::string> received = sim.received();
+    received.erase(received.begin(), received.begin() + static_cast<long>(before));
+    std::string told = run.err;
+    std::replace(told.begin(), told.end(), '\n', ' ');
+    return {run.exitCode,
+            {"usercal", type, o.name, entryCommands(received),
+             "exit " + std::to_string(run.exitCode), told}};
+}
+
+TEST(EntrySafety, UsercalWritesOnlyAFreeEntryWithoutYes) {
+    for (const char* type : kTypes)
+        for (const Outcome& o : kOutcomes) {
+            if (std::string(type) != "53" && std::string(o.name) != "occupied") continue;
+            const CliCell c = usercalRoad(type, o);
+            expectSafe(c.cell, false);
+            if (std::string(type) == "53" && std::string(o.name) == "free") {
+                EXPECT_EQ(c.exitCode, 0) << c.cell.told;
+                EXPECT_EQ(c.cell.sent, "UCR UCS UCS UCS UCS");
+            } else {
+                EXPECT_NE(c.exitCode, 0) << type << " " << o.name;
+            }
+        }
 }
 
 // Printed once at the end: the matrix as a table, for the record.
