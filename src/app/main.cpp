@@ -16,6 +16,7 @@
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "platform/app/atomic_file_store.h"
@@ -144,9 +145,10 @@ int main(int argc, char** argv) {
     qv::AtomicFileStore files;
     // A logbook that cannot be had costs no check: its problem is told once, here or later.
     const std::unique_ptr<qv::SqlLogbook> logbook = qv::openLogbook(prompter);
-    qv::GuiContext context{
-        {state, clock, prompter, profile, files, *strings, qv::userNumberFormat(), logbook.get()},
-        [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
-        qv::resourceFolder()};
+    qv::GuiActivity activity;
+    qv::GuiContext context{{state, clock, prompter, profile, files, *strings,
+                            qv::userNumberFormat(), logbook.get(), &activity},
+                           [] { return qv::listSerialPorts(std::string(qv::kNotSet)); },
+                           qv::resourceFolder()};
     return qv::runDesktopProgram(context, taskDialogs(context, logbook.get()));
 }

@@ -11,6 +11,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/string_table_text.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/instrument_strip.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
@@ -31,9 +32,10 @@ struct GuiFixture : ::testing::Test {
     QtProfileStore profile;
     SharedState state{std::make_unique<PosixSerialChannel>()};
     std::unique_ptr<ResourceStringTable> strings = loadResourceStrings(QV_BIN_DIR "/VNBRMRes.rcc");
-    std::vector<std::string> ports;
+    std::vector<PortEntry> ports;
     AtomicFileStore files;
-    GuiContext context{{state, clock, prompter, profile, files, *strings, {}},
+    GuiActivity activity;
+    GuiContext context{{state, clock, prompter, profile, files, *strings, {}, nullptr, &activity},
                        [this] { return ports; },
                        QV_BIN_DIR};
 };

@@ -3,6 +3,7 @@
 // The one bundle of seams every workflow takes, built once by the composition root (the
 // desktop program, the command line, or a test) and lent to each task for its run.
 
+#include "core/app/activity.h"
 #include "core/app/clock.h"
 #include "core/app/file_store.h"
 #include "core/app/logbook.h"
@@ -27,6 +28,9 @@ struct Seams {
     // Where completed checks and writes are recorded; none in programs and tests that keep no
     // logbook.
     Logbook* logbook = nullptr;
+    // Told which instrument answered and what each exchange is doing; none where nobody
+    // watches.
+    Activity* activity = nullptr;
 };
 
 }  // namespace qv

@@ -37,6 +37,10 @@ struct SharedState {
     double repeatMaxDeltaE = 0.0;
     bool repeatPassed = false;
     bool repeatAverageDone = false;
+    // The instrument the last series was measured on: serial and type code. A pass unlocks the
+    // inter-instrument check, which asks when it is about another instrument.
+    std::string repeatSerial;
+    std::string repeatType;
 
     // Inter-instrument check and validation.
     ThreeAngles targetSpectrum;

@@ -135,6 +135,7 @@ inline constexpr int kStrDeletionUnconfirmed = 239;
 inline constexpr int kStrEmptyEntryQuestion = 240;
 // Target and sample carry the same serial: judge them anyway?
 inline constexpr int kStrSameInstrument = 250;
+inline constexpr int kStrOtherRepeatable = 251;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

@@ -45,6 +45,9 @@ void InterInstrumentWorkflow::take(ValidationRole role, const Measurement& m) {
     const bool target = role == ValidationRole::Target;
     placeMeasurement(s_.state, target ? PairSide::Target : PairSide::Sample, m);
     if (!target && before_) resampled_ = true;
+    const std::string who = m.serial + (m.type.empty() ? "" : ", type " + m.type);
+    view_.instrumentId = who;
+    (target ? view_.targetInstrument : view_.sampleInstrument) = who;
     // A verification already judged belongs to the pair before this measurement.
     if (!before_) view_.correction = InterInstrumentView::Correction::None;
     view_.displayMode = static_cast<int>(role);
@@ -65,6 +68,7 @@ void InterInstrumentWorkflow::thresholdsChanged() {
 
 void InterInstrumentWorkflow::endRegistration() {
     if (s_.state.targetMeasured) {
+        view_.targetInstrument = s_.state.targetSerial + " (file)";
         view_.displayMode = 1;
         showSpectrum(view_.target, s_.state.targetSpectrum);
     }
@@ -116,6 +120,15 @@ bool InterInstrumentWorkflow::confirmDistinctInstruments() {
         return true;
     Message m = messageBox(kStrSameInstrument, Icon::Question, Buttons::YesNo);
     m.suffix = " " + st.targetSerial;
+    return s_.prompter.ask(m) == Answer::Yes;
+}
+
+bool InterInstrumentWorkflow::confirmRepeatableInstrument(const Measurement& sample) {
+    const SharedState& st = s_.state;
+    if (!st.repeatPassed || st.repeatSerial.empty() || sample.serial == st.repeatSerial)
+        return true;
+    Message m = messageBox(kStrOtherRepeatable, Icon::Question, Buttons::YesNo);
+    m.suffix = " " + st.repeatSerial + " (this sample: " + sample.serial + ")";
     return s_.prompter.ask(m) == Answer::Yes;
 }
 

@@ -24,7 +24,11 @@ struct InterInstrumentView {
     // The formula of the values shown: of the last judgement, of the check a pending
     // verification verifies, or else the one chosen with the thresholds.
     std::string deltaELabel;
+    // The instrument that answered last (at Connect, then with each measurement), and the one
+    // behind each side of the pair.
     std::string instrumentId = "-----";
+    std::string targetInstrument = "-----";
+    std::string sampleInstrument = "-----";
     int displayMode = -1;         // -1 nothing shown yet, 1 target values shown, 0 sample values
     bool measureEnabled = false;  // target and sample
     bool calibrateEnabled = false;
@@ -75,6 +79,9 @@ public:
     // A measurement of the specimen for `role`: it replaces that side of the pair, and the
     // judgement made before it no longer stands.
     void take(ValidationRole role, const Measurement& m);
+    // A sample from another instrument than the one whose repeatability passed is asked about
+    // (Yes keeps it); one flag unlocks the check, so the question says which instrument passed.
+    bool confirmRepeatableInstrument(const Measurement& sample);
     // A correction was written on the strength of the last judgement: the next judgement,
     // once the sample has been measured again, verifies it.
     void correctionWritten();

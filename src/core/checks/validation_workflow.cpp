@@ -21,7 +21,8 @@ std::optional<Measurement> ValidationWorkflow::measure() {
     resultFile_ = {};
     Acquisition taken(
         s_.state.commPort.get(), s_.clock,
-        target() ? MeasureVariant::ValidationTarget : MeasureVariant::ValidationSample);
+        target() ? MeasureVariant::ValidationTarget : MeasureVariant::ValidationSample,
+        s_.activity);
     if (!taken.run()) {
         lastFailure_ = describe(taken.error());
         exchangeDone();

@@ -24,6 +24,19 @@ std::optional<CheckRecord> recordOfCheck(VerdictMode mode, bool passed, const Lo
     return r;
 }
 
+std::string typed(const std::string& serial, const std::string& type) {
+    if (serial.empty()) return "(not identified)";
+    return type.empty() ? serial : serial + " (type " + type + ")";
+}
+
+std::string instrumentLine(bool repeat, bool passed, const SharedState& state) {
+    if (repeat)
+        return "Instrument " + typed(state.repeatSerial, state.repeatType) +
+               (passed ? " passed" : " failed") + " the repeatability check";
+    return "Reference " + typed(state.targetSerial, {}) + ", under correction " +
+           typed(state.sampleSerial, state.sampleType);
+}
+
 }  // namespace
 
 VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel) {
@@ -42,6 +55,7 @@ VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string&
         v.line2 = v.passed ? " " : strings.text(kStrInstFailedLine2);
     }
     v.picture = v.passed ? kPassPicture : kFailPicture;
+    v.instrumentLine = instrumentLine(repeat, v.passed, state);
 
     double& threshold = repeat ? state.defThreshold : state.instThreshold;
     threshold = thresholdFromProfile(profile, repeat);

@@ -31,6 +31,9 @@ struct VerdictView {
     std::string measuredText;  // up to 15 significant digits, the user's decimal separator
     std::string thresholdText;
     std::string formulaLabel;  // the colour-difference formula both values are in
+    // Which instrument the verdict is about: "Instrument L70S-000042 (type 53) passed" for a
+    // series; the reference and the instrument under correction for a pair.
+    std::string instrumentLine;
     // The logbook's record of this check, whose certificate the window offers; none when the
     // check was not recorded.
     std::optional<CheckRecord> record;

@@ -45,6 +45,7 @@ bool CoefficientWriteWorkflow::typeCheck() {
         return false;
     }
     const IdentifyResult id = IdentifyInstrument(*s_.state.commPort, s_.clock);
+    tellIdentified(s_.activity, id);
     if (isType53Instrument(id)) return true;
     reportLinkLost(id.ok() ? LinkError{LinkFailure::Unrecognised, "IDR", -1, "type 40"} : id.error);
     return false;
@@ -93,7 +94,9 @@ WriteOutcome CoefficientWriteWorkflow::write() {
         s_.prompter.ask(messageBox(kStrFactorsRefused, Icon::Stop));
         return WriteOutcome::Closes;
     }
-    connectedSerial_ = connectedSerial(IdentifyInstrument(*s_.state.commPort, s_.clock));
+    const IdentifyResult connected = IdentifyInstrument(*s_.state.commPort, s_.clock);
+    tellIdentified(s_.activity, connected);
+    connectedSerial_ = connectedSerial(connected);
     if (connectedSerial_ != s_.state.sampleSerial) {
         s_.prompter.ask(messageBox(kStrOtherInstrument, Icon::Warning));
         return WriteOutcome::Closes;

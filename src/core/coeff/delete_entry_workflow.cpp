@@ -13,6 +13,7 @@ DeleteEntryWorkflow::DeleteEntryWorkflow(const Seams& seams, int entry, std::str
 std::optional<IdentifyResult> DeleteEntryWorkflow::identifyType53() {
     SerialChannel* port = s_.state.commPort.get();
     const IdentifyResult id = port ? IdentifyInstrument(*port, s_.clock) : IdentifyResult{};
+    tellIdentified(s_.activity, id);
     // Only a type-53 instrument keeps entries: no other is ever sent USD.
     if (isType53Instrument(id)) return id;
     s_.state.bConnected = false;

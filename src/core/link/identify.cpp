@@ -77,6 +77,10 @@ std::string measuredSerial(const IdentifyResult& id) {
                                                      : id.idText;
 }
 
+void tellIdentified(Activity* activity, const IdentifyResult& id) {
+    if (activity && id.ok()) activity->identified(measuredSerial(id), id.modelCode());
+}
+
 std::optional<std::string> buildCpsCommand(std::string_view cprReply) {
     std::string command = replaceAll(cprReply, kAcceptedStatus, "CPS");
     // The command buffer holds 49 characters.

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/app/activity.h"
 #include "core/app/serial_channel.h"
 #include "core/link/exchange.h"
 #include "core/link/link_failure.h"
@@ -46,6 +47,9 @@ IdentifyResult IdentifyInstrument(SerialChannel& port, Clock& clock);
 // The serial a measurement is recorded under: the identification text, or the row of dashes of
 // the three-field form.
 std::string measuredSerial(const IdentifyResult& id);
+
+// Tells `activity` (may be null) which instrument answered, when one did.
+void tellIdentified(Activity* activity, const IdentifyResult& id);
 
 // The CPS command built from a CPR reply: every "OK00" becomes "CPS", offsets 12 and 13
 // become " 0", offset 5 becomes "0". Nothing when the reply does not fit the 50-byte command

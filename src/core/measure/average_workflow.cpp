@@ -52,7 +52,7 @@ bool AverageWorkflow::measure() {
 }
 
 bool AverageWorkflow::acquire(ThreeAngles& spectra) {
-    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Average);
+    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Average, s_.activity);
     const bool identified = taken.identify();
     if (identified) {
         type53_ = taken.id().type53();

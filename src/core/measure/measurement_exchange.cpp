@@ -18,14 +18,18 @@ constexpr std::string_view kFinalLineStep = "final line";
 
 class Sequence {
 public:
-    Sequence(SerialChannel& port, Clock& clock, MeasureVariant variant, bool type53)
-        : port_(port), clock_(clock), variant_(variant), type53_(type53) {}
+    Sequence(SerialChannel& port, Clock& clock, MeasureVariant variant, bool type53,
+             Activity* activity)
+        : port_(port), clock_(clock), variant_(variant), type53_(type53), activity_(activity) {}
 
     MeasureOutcome run() {
+        if (!type53_) tellStep(activity_, "Preparing the instrument");
         if (!type53_ && !preamble()) return out_;
+        tellStep(activity_, "Measuring");
         if (!step(kMesCommand, kMeasureReplyTimeoutS, "MES")) return out_;
         for (int a = 0; a < kAngleCount; ++a) {
             std::string line;
+            tellStep(activity_, angleStep(a));
             if (!dataLine(a, line)) return out_;
             out_.spectra[a] = parseDataLine(line);
             if (!step(kNextLineCommand, kDataReplyTimeoutS, kCompanionLineStep, a)) return out_;
@@ -35,6 +39,15 @@ public:
     }
 
 private:
+    // The 45° line of a target measurement is read once after a fixed wait, which the operator
+    // should see as a wait.
+    std::string angleStep(int angle) const {
+        const std::string degrees = std::to_string(kAngleDegrees[angle]) + "°";
+        if (variant_ == MeasureVariant::ValidationTarget && angle == 1)
+            return "Measuring: waiting for the " + degrees + " reading";
+        return "Measuring: reading the " + degrees + " spectrum";
+    }
+
     bool preamble() {
         if (variant_ == MeasureVariant::Average) {
             clock_.sleepMs(kType40PreambleWaitMs);
@@ -99,23 +112,27 @@ private:
     Clock& clock_;
     MeasureVariant variant_;
     bool type53_;
+    Activity* activity_;
     MeasureOutcome out_;
 };
 
 }  // namespace
 
 MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVariant variant,
-                                  bool type53) {
-    return Sequence(port, clock, variant, type53).run();
+                                  bool type53, Activity* activity) {
+    return Sequence(port, clock, variant, type53, activity).run();
 }
 
 bool Acquisition::identify() {
+    tellStep(activity_, "Identifying the instrument");
     id_ = port_ != nullptr ? IdentifyInstrument(*port_, clock_) : IdentifyResult{};
+    tellIdentified(activity_, id_);
     return id_.ok();
 }
 
 bool Acquisition::measure() {
-    outcome_ = acquireMeasurement(*port_, clock_, variant_, id_.type53());
+    outcome_ = acquireMeasurement(*port_, clock_, variant_, id_.type53(), activity_);
+    tellStep(activity_, {});
     return outcome_.ok();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/app/activity.h"
 #include "core/app/clock.h"
 #include "core/app/serial_channel.h"
 #include "core/colour/spectrum.h"
@@ -40,16 +41,21 @@ struct Measurement {
 // Runs one measurement (after identification has chosen the timing variant): optional
 // type-40 preamble, MES, three data lines each with its companion line, and on a type-53
 // instrument one more line. Stops at the first failure; nothing is retried.
+// `activity` (may be null) is told each step as it begins.
 MeasureOutcome acquireMeasurement(SerialChannel& port, Clock& clock, MeasureVariant variant,
-                                  bool type53);
+                                  bool type53, Activity* activity = nullptr);
 
 // What a measuring dialog does on each press: identify the instrument (which chooses the timing
 // variant), then take the measurement; a dialog may ask the operator in between. Without a port
 // the identification fails as a command that could not be sent.
 class Acquisition {
 public:
-    Acquisition(SerialChannel* port, Clock& clock, MeasureVariant variant)
-        : port_(port), clock_(clock), variant_(variant) {}
+    Acquisition(SerialChannel* port, Clock& clock, MeasureVariant variant,
+                Activity* activity = nullptr)
+        : port_(port), clock_(clock), variant_(variant), activity_(activity) {}
+    ~Acquisition() { tellStep(activity_, {}); }
+    Acquisition(const Acquisition&) = delete;
+    Acquisition& operator=(const Acquisition&) = delete;
 
     bool identify();
     // After a successful identify().
@@ -65,6 +71,7 @@ private:
     SerialChannel* port_;
     Clock& clock_;
     MeasureVariant variant_;
+    Activity* activity_;
     IdentifyResult id_;
     MeasureOutcome outcome_;
 };

@@ -42,7 +42,8 @@ MeasureResult RepeatabilityWorkflow::measure() {
     measuring_ = true;
     viewChanged();
 
-    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Repeatability);
+    Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Repeatability,
+                      s_.activity);
     if (!taken.identify()) return failSeries(taken.error());
     type53_ = taken.id().type53();
     instrumentId_ = taken.id().outcome == IdentifyOutcome::ThreeField
@@ -90,6 +91,9 @@ void RepeatabilityWorkflow::afterMeasurement() {
         clearDifferences();
         evaluateLater(measuredCount_);
     }
+    // The instruction names the next step as soon as this one is done.
+    if (measuredCount_ == 1 || measuredCount_ == 2)
+        view_.instructionId = measuredCount_ == 1 ? kStrSecondInstruction : kStrThirdInstruction;
     if (measuredCount_ == kSeriesLength) {
         view_.instructionId = kStrSeriesDone;
         measuredCount_ = 0;
@@ -139,11 +143,7 @@ void RepeatabilityWorkflow::endAverage(const AverageWorkflow& average) {
         ++measuredCount_;
         slotIndex_ += kAngleCount;
         seriesValid_ = true;
-        if (measuredCount_ > 1) {
-            view_.instructionId =
-                measuredCount_ == 2 ? kStrSecondInstruction : kStrThirdInstruction;
-            instrumentId_ = average.serial();
-        }
+        instrumentId_ = average.serial();
         afterMeasurement();
     }
     averaging_ = false;
@@ -213,6 +213,8 @@ void RepeatabilityWorkflow::judgeSeries() {
         for (int a = 0; a < kAngleCount; ++a) all[k * kAngleCount + std::size_t(a)] = deltaE_[k][a];
     s_.state.repeatMaxDeltaE = decisiveDifference(all);
     s_.state.repeatPassed = passesThreshold(s_.state.repeatMaxDeltaE, s_.state.defThreshold);
+    s_.state.repeatSerial = instrumentId_;
+    s_.state.repeatType = type53_ ? "53" : "40";
     recordSeries();
     if (onVerdict_) onVerdict_();
 }

@@ -5,13 +5,14 @@
 
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
-#include "gui/verdict/instr_stability_dlg.h"
-#include "gui/verdict/threshold_diff_dlg.h"
+#include "gui/checks/validation_dlg.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/calibration_dlg.h"
-#include "gui/checks/validation_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "ui_inst_error_confirmation_dlg.h"
 
 namespace qv {
@@ -53,6 +54,14 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     correctionLabel_->setObjectName(QStringLiteral("correctionLabel"));
     correctionLabel_->setWordWrap(true);
     ui_->valuesColumn->insertWidget(2, correctionLabel_);
+    pairLabel_ = new QLabel(this);
+    pairLabel_->setObjectName(QStringLiteral("pairLabel"));
+    ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->instructionLabel) + 1, pairLabel_);
+    addInstrumentStrip(context, ui_->mainLayout);
+    // The connected instrument is the one that answered last, also in the middle of a
+    // measurement after the cable was moved.
+    if (auto* activity = dynamic_cast<GuiActivity*>(context.activity))
+        connect(activity, &GuiActivity::instrumentChanged, ui_->instrumentLabel, &QLabel::setText);
     workflow_.onVerdict([this] { showVerdict(); });
     connect(ui_->targetButton, &QPushButton::clicked, this,
             [this] { onMeasure(ValidationRole::Target); });
@@ -86,7 +95,10 @@ std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole rol
 }
 
 void CInstErrorConfirmationDlg::onMeasure(ValidationRole role) {
-    if (const auto taken = measure(role)) workflow_.take(role, *taken);
+    const auto taken = measure(role);
+    const bool keep =
+        taken && (role == ValidationRole::Target || workflow_.confirmRepeatableInstrument(*taken));
+    if (keep) workflow_.take(role, *taken);
     render();
 }
 
@@ -166,7 +178,15 @@ void CInstErrorConfirmationDlg::render() {
     }
     showRow(deltaEFields_, v.deltaE);
     ui_->deltaECaption->setText(QString::fromStdString(v.deltaELabel));
-    ui_->instrumentLabel->setText(QString::fromStdString(v.instrumentId));
+    // The instrument that answered last, also when its measurement was not kept.
+    const auto* activity = dynamic_cast<const GuiActivity*>(context_.activity);
+    const bool answered =
+        activity && !activity->instrument().isEmpty() && context_.state.bConnected;
+    ui_->instrumentLabel->setText(answered ? activity->instrument()
+                                           : QString::fromStdString(v.instrumentId));
+    pairLabel_->setText(tr("Reference (target): %1      Under correction (sample): %2")
+                            .arg(QString::fromStdString(v.targetInstrument),
+                                 QString::fromStdString(v.sampleInstrument)));
     ui_->targetButton->setEnabled(v.measureEnabled);
     ui_->sampleButton->setEnabled(v.measureEnabled);
     ui_->calibrateButton->setEnabled(v.calibrateEnabled);

@@ -64,6 +64,7 @@ private:
     CorrectionDialogs correction_;
     InterInstrumentWorkflow workflow_;
     SpectraChart* chart_ = nullptr;
+    QLabel* pairLabel_ = nullptr;
     QLabel* correctionLabel_ = nullptr;
     std::array<AngleFields, 3> targetFields_{};
     std::array<AngleFields, 3> sampleFields_{};

@@ -24,6 +24,7 @@ CValidationDlg::CValidationDlg(GuiContext& context, EvaluateHueControl& colour, 
                                                   : tr("Sample measurement"));
     ui_->pictureLabel->setPixmap(loadPicture(context.programFolder, kPicture, kPictureSize));
     ui_->headingLabel->setText(QString::fromStdString(context.strings.text(workflow_.headingId())));
+    addInstrumentStrip(context, ui_->workColumn);
     workflow_.onExchangeDone([this] { busy_.reset(); });
     connect(ui_->measureButton, &QPushButton::clicked, this, &CValidationDlg::onMeasure);
     connect(ui_->averageButton, &QPushButton::clicked, this, &CValidationDlg::onAverage);
@@ -35,7 +36,7 @@ CValidationDlg::~CValidationDlg() = default;
 void CValidationDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
     ui_->averageButton->setEnabled(false);
-    busy_.emplace();
+    busy_.emplace(*this);
     measurement_ = workflow_.measure();
     busy_.reset();
     finish();

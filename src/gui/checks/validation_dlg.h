@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/checks/validation_workflow.h"
-#include "gui/kit/gui_clock.h"
+#include "gui/kit/instrument_strip.h"
 
 namespace Ui {
 class CValidationDlg;
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<Ui::CValidationDlg> ui_;
     GuiContext& context_;
     ValidationWorkflow workflow_;
-    std::optional<BusyCursor> busy_;
+    std::optional<ExchangeGuard> busy_;
     std::optional<Measurement> measurement_;
 };
 

@@ -21,6 +21,7 @@
 #include "gui/coeff/entry_list_loader.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/spectra_chart.h"
 
 namespace qv {
@@ -114,6 +115,7 @@ void CCorrCoeffWriteDlg::build() {
     layout->addWidget(heading);
     layout->addLayout(columns, 1);
     layout->addLayout(buttons);
+    layout->addWidget(new InstrumentStrip(context_, this));
     resize(1100, 620);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CCorrCoeffWriteDlg::onSelection);
     connect(writeButton_, &QPushButton::clicked, this, &CCorrCoeffWriteDlg::onWrite);
@@ -162,7 +164,7 @@ void CCorrCoeffWriteDlg::onWrite() {
     workflow_.setComment(comment_->text().toStdString());
     WriteOutcome outcome;
     {
-        BusyCursor busy;
+        const ExchangeGuard exchanging(*this);
         outcome = workflow_.write();
     }
     written_ = outcome == WriteOutcome::Written;

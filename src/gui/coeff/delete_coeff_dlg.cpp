@@ -10,6 +10,7 @@
 #include "core/link/commands.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/pictures.h"
 
 namespace qv {
@@ -50,6 +51,7 @@ CDeleteCoeffDlg::CDeleteCoeffDlg(GuiContext& context, int entry, const std::stri
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
+    layout->addWidget(new InstrumentStrip(context, this));
     connect(remove, &QPushButton::clicked, this, &CDeleteCoeffDlg::onDelete);
     connect(cancel, &QPushButton::clicked, this, &CDeleteCoeffDlg::reject);
 }
@@ -57,7 +59,7 @@ CDeleteCoeffDlg::CDeleteCoeffDlg(GuiContext& context, int entry, const std::stri
 void CDeleteCoeffDlg::onDelete() {
     bool deleted = false;
     {
-        BusyCursor busy;
+        const ExchangeGuard exchanging(*this);
         deleted = workflow_.confirm();
     }
     if (deleted) QDialog::accept();

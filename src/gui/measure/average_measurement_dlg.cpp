@@ -1,5 +1,6 @@
 #include "gui/measure/average_measurement_dlg.h"
 
+#include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "ui_average_measurement_dlg.h"
@@ -18,11 +19,13 @@ CAverageMeasurementDlg::CAverageMeasurementDlg(GuiContext& context, EvaluateHueC
         coordinateFields_[c] = angleFields(*this, coordinates[c]);
         deviationFields_[c] = angleFields(*this, deviations[c]);
     }
+    addInstrumentStrip(context, ui_->mainLayout);
     workflow_.onExchangeDone([this] { busy_.reset(); });
     connect(ui_->measureButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::onMeasure);
     connect(ui_->finishButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::onFinish);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CAverageMeasurementDlg::reject);
     render();
+    holdMinimumSize(this, width());
 }
 
 CAverageMeasurementDlg::~CAverageMeasurementDlg() = default;
@@ -30,7 +33,7 @@ CAverageMeasurementDlg::~CAverageMeasurementDlg() = default;
 void CAverageMeasurementDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
     ui_->finishButton->setEnabled(false);
-    busy_.emplace();
+    busy_.emplace(*this);
     workflow_.measure();
     busy_.reset();
     render();

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/measure/average_workflow.h"
-#include "gui/kit/gui_clock.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/result_fields.h"
 
 namespace Ui {
@@ -38,7 +38,7 @@ private:
     std::unique_ptr<Ui::CAverageMeasurementDlg> ui_;
     AverageWorkflow workflow_;
     // Shown while a measurement talks to the instrument; gone before its evaluation.
-    std::optional<BusyCursor> busy_;
+    std::optional<ExchangeGuard> busy_;
     std::array<AngleFields, 3> coordinateFields_{};
     std::array<AngleFields, 3> deviationFields_{};
 };

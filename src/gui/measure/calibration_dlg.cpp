@@ -3,6 +3,7 @@
 #include "core/app/string_table.h"
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/pictures.h"
 #include "ui_calibration_dlg.h"
 
@@ -20,6 +21,7 @@ CCalibrationDlg::CCalibrationDlg(GuiContext& context, QWidget* parent)
       context_(context),
       workflow_(context) {
     ui_->setupUi(this);
+    addInstrumentStrip(context, ui_->mainLayout);
     zeroCaption_ = windowTitle();
     zeroInstruction_ = ui_->instructionLabel->text();
     connect(ui_->okButton, &QPushButton::clicked, this, &CCalibrationDlg::onOk);
@@ -33,7 +35,7 @@ CCalibrationDlg::~CCalibrationDlg() = default;
 void CCalibrationDlg::onOk() {
     ui_->okButton->setEnabled(false);
     {
-        BusyCursor busy;
+        const ExchangeGuard exchanging(*this);
         workflow_.confirm();
     }
     ui_->okButton->setEnabled(true);

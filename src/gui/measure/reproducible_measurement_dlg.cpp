@@ -33,6 +33,7 @@ CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QW
     const char* differences[4] = {"dl", "da", "db", "dE"};
     for (int c = 0; c < 3; ++c) coordinateFields_[c] = angleFields(*this, coordinates[c]);
     for (int r = 0; r < 4; ++r) differenceFields_[r] = angleFields(*this, differences[r]);
+    addInstrumentStrip(context, ui_->workColumn);
     workflow_.onExchangeDone([this] { busy_.reset(); });
     workflow_.onViewChanged([this] { render(); });
     workflow_.onVerdict([this] { showVerdict(); });
@@ -55,7 +56,7 @@ CReproducibleMeasurementDlg::~CReproducibleMeasurementDlg() = default;
 
 void CReproducibleMeasurementDlg::onMeasure() {
     ui_->measureButton->setEnabled(false);
-    busy_.emplace();
+    busy_.emplace(*this);
     workflow_.measure();
     busy_.reset();
     render();

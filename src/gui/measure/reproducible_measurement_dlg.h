@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "core/measure/repeatability_workflow.h"
-#include "gui/kit/gui_clock.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/kit/result_fields.h"
 
 namespace Ui {
@@ -46,7 +46,7 @@ private:
     GuiContext& context_;
     RepeatabilityWorkflow workflow_;
     // Shown while a measurement talks to the instrument; gone before its evaluation.
-    std::optional<BusyCursor> busy_;
+    std::optional<ExchangeGuard> busy_;
     QString firstInstruction_;
     std::array<AngleFields, 3> coordinateFields_{};
     std::array<AngleFields, 4> differenceFields_{};

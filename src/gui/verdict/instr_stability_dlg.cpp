@@ -1,5 +1,6 @@
 #include "gui/verdict/instr_stability_dlg.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 #include "gui/kit/dialog_size.h"
@@ -19,6 +20,10 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
     certificateButton_ =
         ui_->buttonBox->addButton(tr("Save &certificate..."), QDialogButtonBox::ActionRole);
     certificateButton_->setObjectName(QStringLiteral("certificateButton"));
+    instrumentLabel_ = new QLabel(this);
+    instrumentLabel_->setObjectName(QStringLiteral("instrumentLabel"));
+    instrumentLabel_->setWordWrap(true);
+    ui_->textColumn->insertWidget(2, instrumentLabel_);
     certificateButton_->setAutoDefault(false);
     connect(certificateButton_, &QPushButton::clicked, this,
             &CInstrStabilityDlg::onSaveCertificate);
@@ -50,6 +55,7 @@ void CInstrStabilityDlg::render() {
                                           QSize(kVerdictPictureSize, kVerdictPictureSize)));
     ui_->line1Label->setText(QString::fromStdString(view_.line1));
     ui_->line2Label->setText(QString::fromStdString(view_.line2));
+    instrumentLabel_->setText(QString::fromStdString(view_.instrumentLine));
     const QString unit = QString::fromStdString(view_.formulaLabel);
     ui_->measuredCaption->setText(tr("Largest colour difference (%1):").arg(unit));
     ui_->thresholdCaption->setText(tr("Threshold (%1):").arg(unit));

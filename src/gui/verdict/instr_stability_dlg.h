@@ -6,6 +6,7 @@
 
 #include "core/checks/verdict_workflow.h"
 
+class QLabel;
 class QPushButton;
 
 namespace Ui {
@@ -42,6 +43,7 @@ private:
     std::string formulaLabel_;
     VerdictView view_;
     QPushButton* certificateButton_ = nullptr;
+    QLabel* instrumentLabel_ = nullptr;
 };
 
 }  // namespace qv

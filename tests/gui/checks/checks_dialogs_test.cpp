@@ -3,13 +3,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <filesystem>
 
 #include "core/app/string_table.h"
-#include "gui/verdict/instr_stability_dlg.h"
-#include "gui/kit/spectra_chart.h"
 #include "gui/checks/inst_error_confirmation_dlg.h"
 #include "gui/checks/validation_dlg.h"
+#include "gui/kit/spectra_chart.h"
+#include "gui/verdict/instr_stability_dlg.h"
 #include "gui_fixture.h"
 #include "support/sim_instrument.h"
 
@@ -188,6 +189,78 @@ TEST_F(ValidationDialogs, EnterDoesNotStartAMeasurement) {
     EXPECT_FALSE(dialog.measurement());
     EXPECT_TRUE(prompter.asked.empty());
     EXPECT_TRUE(dialog.isVisible());
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// What the measuring dialog in front showed at each step of an exchange: its instrument line,
+// its step line and whether its Cancel could be pressed.
+struct SeenAtStep {
+    QString instrument, step;
+    bool cancelEnabled = true;
+};
+
+TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove) {
+    std::vector<SeenAtStep> seen;
+    QObject::connect(&activity, &GuiActivity::stepChanged, [&seen](const QString& step) {
+        auto* modal = dynamic_cast<CValidationDlg*>(QApplication::activeModalWidget());
+        if (!modal || step.isEmpty()) return;
+        auto* strip = modal->findChild<InstrumentStrip*>();
+        seen.push_back({strip ? strip->instrumentText() : QString(), step,
+                        modal->findChild<QPushButton*>("cancelButton")->isEnabled()});
+    });
+    // The repeatability check of this session was passed by the reference.
+    state.repeatPassed = true;
+    state.repeatSerial = "L70S-100001";
+    CInstErrorConfirmationDlg dialog(context);
+    test::onNextModal([](QWidget* d) { click(*d, "connectButton"); });
+    click(dialog, "connectButton");
+    measureWith(dialog, "targetButton", 179);
+    ASSERT_FALSE(seen.empty());
+    for (const SeenAtStep& s : seen) {
+        EXPECT_FALSE(s.cancelEnabled) << s.step.toStdString();
+        if (s.step.startsWith("Measuring")) {
+            EXPECT_EQ(s.instrument, QStringLiteral("Instrument: L70S-100001, type 53"));
+        }
+    }
+    EXPECT_EQ(seen.back().step, QStringLiteral("Measuring: reading the 75° spectrum"));
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const SeenAtStep& s) {
+        return s.step == QStringLiteral("Measuring: waiting for the 45° reading");
+    }));
+
+    // The cable goes to the instrument under correction: every line follows it.
+    sim.control("plug DUT");
+    seen.clear();
+    prompter.answers = {Answer::Ok, Answer::No};  // measurement finished; not this sample
+    measureWith(dialog, "sampleButton", 180);
+    EXPECT_EQ(prompter.ids().back(), 251);
+    EXPECT_EQ(child<QLabel>(dialog, "instrumentLabel")->text(),
+              QStringLiteral("L70S-200002, type 53"));
+    for (const SeenAtStep& s : seen) {
+        if (s.step.startsWith("Measuring")) {
+            EXPECT_EQ(s.instrument, QStringLiteral("Instrument: L70S-200002, type 53"));
+        }
+    }
+    EXPECT_EQ(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
+    prompter.answers = {Answer::Ok, Answer::Yes};
+    measureWith(dialog, "sampleButton", 180);
+    EXPECT_NE(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
+    EXPECT_TRUE(child<QLabel>(dialog, "pairLabel")->text().contains("L70S-100001"));
+    EXPECT_TRUE(child<QLabel>(dialog, "pairLabel")->text().contains("L70S-200002, type 53"));
+
+    // The verdict says which two instruments it is about.
+    QString about;
+    test::onNextModal([&](QWidget* d) {
+        about = child<QLabel>(*d, "instrumentLabel")->text();
+        static_cast<QDialog*>(d)->accept();
+    });
+    click(dialog, "judgeButton");
+    EXPECT_EQ(about,
+              QStringLiteral("Reference L70S-100001, under correction L70S-200002 (type 53)"));
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include "core/app/string_table.h"
 #include "core/colour/colour_requests.h"
 #include "core/link/commands.h"
-#include "gui/verdict/instr_stability_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/verdict/instr_stability_dlg.h"
 #include "gui_fixture.h"
 #include "support/sim_instrument.h"
 
@@ -70,10 +70,12 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     click(dialog, "measureButton");
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
     EXPECT_FALSE(rowEmpty(dialog, "l"));
+    // The instruction names the next measurement as soon as this one is in.
+    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(172));
     EXPECT_TRUE(rowEmpty(dialog, "dE"));
     click(dialog, "measureButton");
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("2/3"));
-    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(172));
+    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(173));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));
 
     // A formula chosen mid-series counts from the next series: the verdict names the one the
@@ -81,9 +83,11 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     profile.write(key::kDeltaEFormula, "DE00");
     bool verdictShown = false;
     QString verdictCaption;
+    QString verdictInstrument;
     test::onNextModal([&](QWidget* d) {
         verdictShown = dynamic_cast<CInstrStabilityDlg*>(d) != nullptr;
         verdictCaption = child<QLabel>(*d, "measuredCaption")->text();
+        verdictInstrument = child<QLabel>(*d, "instrumentLabel")->text();
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // the busy cursor ended before
         EXPECT_TRUE(rowEmpty(dialog, "dE"));  // measurement 3's differences come afterwards
         static_cast<QDialog*>(d)->accept();
@@ -96,6 +100,8 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));
     EXPECT_TRUE(state.repeatPassed);  // the same specimen without noise
+    EXPECT_EQ(verdictInstrument.toStdString(),
+              "Instrument " + state.repeatSerial + " (type 53) passed the repeatability check");
     EXPECT_EQ(prompter.ids(), (std::vector<int>{174, 174}));
     EXPECT_TRUE(std::filesystem::exists(dialog.workflow().resultFile()));
 
@@ -154,7 +160,8 @@ TEST_F(MeasureDialogs, AverageDialogEndsTheWaitCursorWithTheExchange) {
         }
         std::vector<std::pair<std::uint32_t, bool>> pauses;
     } cursorClock;
-    GuiContext withClock{{state, cursorClock, prompter, profile, files, *strings, {}}, {}, QV_BIN_DIR};
+    GuiContext withClock{
+        {state, cursorClock, prompter, profile, files, *strings, {}}, {}, QV_BIN_DIR};
     ASSERT_EQ(sim.control("set A:type=40"), "ok");  // pauses in and after the exchange
     const auto colour = makeColourEngine(KEY_VERSION3, DeltaEFormula::Cie76);
     CAverageMeasurementDlg dialog(withClock, *colour, AverageSetup{});

@@ -52,7 +52,8 @@ TEST(Repeatability, ThreeDirectMeasurementsWriteTheFileAndJudge) {
 
     ASSERT_EQ(w.measure(), MeasureResult::Taken);
     EXPECT_EQ(w.view().counterText, "2/3");
-    EXPECT_EQ(w.view().instructionId, kStrSecondInstruction);
+    // The instruction already names the next measurement.
+    EXPECT_EQ(w.view().instructionId, kStrThirdInstruction);
     for (int a = 0; a < 3; ++a) {
         ASSERT_EQ(rig.state.repeatSpectrum[3 + a].size(), 35u);
         EXPECT_EQ(rig.state.repeatSpectrum[3 + a][34], asFloat(w.deltaE()[0][a]));
@@ -187,7 +188,7 @@ TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
     EXPECT_EQ(w.measuredCount(), 2);
     EXPECT_EQ(w.slotIndex(), 6);
     EXPECT_EQ(w.view().counterText, "2/3");
-    EXPECT_EQ(w.view().instructionId, kStrSecondInstruction);
+    EXPECT_EQ(w.view().instructionId, kStrThirdInstruction);
     EXPECT_EQ(w.instrumentId(), "L70S-000001");
     for (int a = 0; a < 3; ++a) {
         ASSERT_EQ(rig.state.repeatSpectrum[3 + a].size(), 35u);

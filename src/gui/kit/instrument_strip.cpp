@@ -1,0 +1,79 @@
+#include "gui/kit/instrument_strip.h"
+
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QLabel>
+
+#include "gui/kit/gui_context.h"
+
+namespace qv {
+
+void GuiActivity::identified(const std::string& serial, const std::string& typeCode) {
+    instrument_ = QString::fromStdString(serial) + QStringLiteral(", type ") +
+                  QString::fromStdString(typeCode);
+    emit instrumentChanged(instrument_);
+}
+
+void GuiActivity::step(const std::string& what) {
+    step_ = QString::fromStdString(what);
+    emit stepChanged(step_);
+}
+
+InstrumentStrip::InstrumentStrip(GuiContext& context, QWidget* parent)
+    : QFrame(parent), instrument_(new QLabel(this)), step_(new QLabel(this)) {
+    setObjectName(QStringLiteral("instrumentStrip"));
+    setFrameShape(QFrame::StyledPanel);
+    instrument_->setObjectName(QStringLiteral("instrumentLabel"));
+    step_->setObjectName(QStringLiteral("exchangeStepLabel"));
+    step_->setStyleSheet(QStringLiteral("color: #1f4e8c;"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(6, 3, 6, 3);
+    row->addWidget(instrument_);
+    row->addStretch(1);
+    row->addWidget(step_);
+    auto* activity = dynamic_cast<GuiActivity*>(context.activity);
+    if (!activity) {
+        showInstrument(QString::fromStdString(context.state.instrumentId()));
+        return;
+    }
+    showInstrument(activity->instrument().isEmpty()
+                       ? QString::fromStdString(context.state.instrumentId())
+                       : activity->instrument());
+    step_->setText(activity->currentStep());
+    connect(activity, &GuiActivity::instrumentChanged, this, &InstrumentStrip::showInstrument);
+    connect(activity, &GuiActivity::stepChanged, step_, &QLabel::setText);
+}
+
+QString InstrumentStrip::instrumentText() const {
+    return instrument_->text();
+}
+
+QString InstrumentStrip::stepText() const {
+    return step_->text();
+}
+
+void InstrumentStrip::showInstrument(const QString& instrument) {
+    instrument_->setText(instrument.isEmpty() ? tr("Instrument: none identified yet")
+                                              : tr("Instrument: %1").arg(instrument));
+}
+
+InstrumentStrip* addInstrumentStrip(GuiContext& context, QBoxLayout* layout, int index) {
+    auto* strip = new InstrumentStrip(context, layout->parentWidget());
+    layout->insertWidget(index, strip);
+    return strip;
+}
+
+ExchangeGuard::ExchangeGuard(QWidget& dialog) {
+    for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>()) {
+        if (!b->isEnabled()) continue;
+        b->setEnabled(false);
+        disabled_.emplace_back(b);
+    }
+}
+
+ExchangeGuard::~ExchangeGuard() {
+    for (const QPointer<QAbstractButton>& b : disabled_)
+        if (b) b->setEnabled(true);
+}
+
+}  // namespace qv
