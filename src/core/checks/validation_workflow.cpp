@@ -34,7 +34,10 @@ std::optional<Measurement> ValidationWorkflow::measure() {
     Measurement m = evaluated(std::move(taken.outcome().spectra), measuredSerial(taken.id()),
                               taken.id().modelCode());
     exchangeDone();
-    s_.prompter.ask(messageBox(kStrMeasurementFinished, Icon::Information));
+    if (boxWhenFinished_)
+        s_.prompter.ask(messageBox(kStrMeasurementFinished, Icon::Information));
+    else
+        tellStep(s_.activity, s_.strings.text(kStrMeasurementFinished));
     if (target()) writeTargetFile(m);
     // A type-40 instrument needs its rest before the next measurement.
     if (!type53_) s_.clock.sleepMs(kType40ButtonPauseMs);

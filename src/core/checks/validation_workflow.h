@@ -28,6 +28,9 @@ public:
 
     // Identification and one measurement; nothing when it failed (the operator was told).
     std::optional<Measurement> measure();
+    // The measurement that proves a correction is not acknowledged in a box of its own: the
+    // judgement follows at once, and the status line says it was taken.
+    void acknowledgeInStatusLine() { boxWhenFinished_ = false; }
     // The average measurement: the setup to open it with, then what it handed over (nothing
     // when it was cancelled).
     AverageSetup beginAverage();
@@ -53,6 +56,7 @@ private:
     ColourRequests colour_;
     ValidationRole role_;
     bool type53_ = true;
+    bool boxWhenFinished_ = true;
     SavedFile resultFile_;
     std::string lastFailure_;
     std::function<void()> onExchangeDone_;

@@ -127,6 +127,7 @@ bool Acquisition::identify() {
     tellStep(activity_, "Identifying the instrument");
     id_ = port_ != nullptr ? IdentifyInstrument(*port_, clock_) : IdentifyResult{};
     tellIdentified(activity_, id_);
+    if (!id_.ok()) tellStep(activity_, {});
     return id_.ok();
 }
 

@@ -53,9 +53,6 @@ public:
     Acquisition(SerialChannel* port, Clock& clock, MeasureVariant variant,
                 Activity* activity = nullptr)
         : port_(port), clock_(clock), variant_(variant), activity_(activity) {}
-    ~Acquisition() { tellStep(activity_, {}); }
-    Acquisition(const Acquisition&) = delete;
-    Acquisition& operator=(const Acquisition&) = delete;
 
     bool identify();
     // After a successful identify().

@@ -88,8 +88,9 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
 
 CInstErrorConfirmationDlg::~CInstErrorConfirmationDlg() = default;
 
-std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole role) {
+std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole role, bool proof) {
     CValidationDlg validation(context_, workflow_.colour(), role, this);
+    if (proof) validation.workflow().acknowledgeInStatusLine();
     validation.exec();
     return validation.measurement();
 }
@@ -119,7 +120,8 @@ void CInstErrorConfirmationDlg::onWrite() {
         Answer::Yes)
         return;
     // Cancelled or failed: nothing is judged; the correction waits for its sample.
-    if (const auto again = measure(ValidationRole::Sample)) workflow_.verifyCorrection(*again);
+    if (const auto again = measure(ValidationRole::Sample, true))
+        workflow_.verifyCorrection(*again);
     render();
 }
 

@@ -44,7 +44,9 @@ public:
 
 private:
     // The validation dialog for `role`; what it took.
-    std::optional<Measurement> measure(ValidationRole role);
+    // `proof`: the sample that verifies a correction, judged at once, so its measurement is
+    // acknowledged in the status line rather than a box.
+    std::optional<Measurement> measure(ValidationRole role, bool proof = false);
     void onMeasure(ValidationRole role);
     void onRegister();
     void onWrite();

@@ -28,6 +28,7 @@ public:
     // Enter must not end the dialog without a measurement.
     void accept() override {}
     const ValidationWorkflow& workflow() const { return workflow_; }
+    ValidationWorkflow& workflow() { return workflow_; }
     // What the dialog took; nothing when it was cancelled or the measurement failed.
     const std::optional<Measurement>& measurement() const { return measurement_; }
 

@@ -265,3 +265,38 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// The sample that proves a correction is judged at once: its measurement is acknowledged in
+// the status line, not in one more box.
+TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
+    state.bConnected = true;
+    CorrectionDialogs correction;
+    correction.writeCoefficients = [](QWidget*, EvaluateHueControl&) { return true; };
+    CInstErrorConfirmationDlg dialog(context, correction);
+    measureWith(dialog, "targetButton", 179);
+    sim.control("plug DUT");
+    measureWith(dialog, "sampleButton", 180);
+    test::onNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+    click(dialog, "judgeButton");
+    prompter.asked.clear();
+    prompter.answers = {Answer::Yes};
+    int verdicts = 0;
+    test::onNextModal([&](QWidget* d) {
+        click(*d, "measureButton");
+        test::onNextModal([&](QWidget* v) {
+            verdicts += dynamic_cast<CInstrStabilityDlg*>(v) != nullptr;
+            static_cast<QDialog*>(v)->accept();
+        });
+    });
+    click(dialog, "writeButton");
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrVerifyCorrection, kStrCorrectionNotApplied}));
+    EXPECT_EQ(verdicts, 1);
+    EXPECT_EQ(dialog.findChild<InstrumentStrip*>()->stepText().toStdString(),
+              strings->text(kStrMeasurementFinished));
+}
+
+}  // namespace
+}  // namespace qv
