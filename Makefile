@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 600
 PACKAGE_DIR ?= build-package
 
 .PHONY: all deps configure build test bench demo clean format check-asan check-tsan fuzz fuzz-build \
-	fault-matrix screenshots asan-build check-deps check-fresh package check-package
+	fault-matrix screenshots guide-pictures asan-build check-deps check-fresh package check-package
 
 all: build
 
@@ -42,6 +42,12 @@ demo: deps
 screenshots: deps
 	$(MAKE) build
 	$(BUILD_DIR)/bin/qvl70s-screenshots $(BUILD_DIR)/screenshots
+
+# The operator's guide's pictures taken anew from the screenshots, scaled to 800 pixels, into
+# resources/guide/images (commit them).
+guide-pictures: deps
+	$(MAKE) build
+	cmake --build $(BUILD_DIR) --target guide-pictures
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,7 +2,8 @@
 # checked, each with the folders it knows and what each may include (its own folder always):
 #   the top level of src   (core < platform < report < gui < cli, app; sim uses core alone)
 #   src/core               (colour < app < files < link < measure < checks, coeff < tiles < log)
-#   src/gui                (kit < link, log < verdict < measure, coeff < checks < tiles < app)
+#   src/gui                (kit < link, log, help < verdict < measure, coeff < checks < tiles
+#                           < app)
 # Each README's "may depend on" line says the same in words. Run with -DSRC=<the src folder>.
 
 # house: the folder under SRC ("" for the top level), the include prefix that names a folder of
@@ -57,10 +58,10 @@ check_house("core" "core/"
     "tiles:colour,app,files,link,measure,checks,coeff"
     "log:colour,app,files,link,measure,checks,coeff,tiles")
 check_house("gui" "gui/"
-    "kit" "link:kit" "log:kit" "verdict:kit" "measure:kit,link,verdict"
+    "kit" "link:kit" "log:kit" "help:kit" "verdict:kit" "measure:kit,link,verdict"
     "coeff:kit,link" "checks:kit,link,verdict,measure,coeff"
     "tiles:kit,link,verdict,measure,coeff,checks"
-    "app:kit,link,log,verdict,measure,coeff,checks,tiles")
+    "app:kit,link,log,help,verdict,measure,coeff,checks,tiles")
 if(offenders)
     list(JOIN offenders "\n  " text)
     message(FATAL_ERROR "folders depend one way:\n  ${text}")

@@ -61,7 +61,6 @@ TEST_F(MainWindow, NextCheckOpensOnlyAfterAPassedSeries) {
 TEST_F(MainWindow, MenuCommandsHaveShortcutsAndExitEndsTheWindow) {
     CBrenmoorDlg w(context, TaskDialogs{});
     EXPECT_EQ(w.settingsAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
-    EXPECT_EQ(w.aboutAction()->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(w.exitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_EQ(w.aboutAction()->text().toStdString(), strings->text(101));
 

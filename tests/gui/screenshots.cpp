@@ -25,6 +25,8 @@
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/delete_coeff_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
+#include "gui/help/help_wnd.h"
+#include "gui/help/operator_guide.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/link/comm_setting_dlg.h"
@@ -423,6 +425,15 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
     context.logbook = nullptr;
 }
 
+// The operator's guide as the Help menu and F1 show it: the contents, and one road's page.
+void guideScreenshots() {
+    qv::CHelpWnd help(qv::guideFolder(QV_BIN_DIR));
+    help.showContents();
+    save(help, "help_index");
+    help.showPage(QStringLiteral("repeatability.html"));
+    save(help, "help_repeatability");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -577,5 +588,6 @@ int main(int argc, char** argv) {
     }
     certificateScreenshots();
     historyScreenshots(context, state, home.path());
+    guideScreenshots();
     return g_failures == 0 ? 0 : 1;
 }

@@ -72,12 +72,15 @@ void CBrenmoorDlg::buildMenu() {
     exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     buildLogbookMenu();
     QMenu* help = menuBar_->addMenu(tr("&Help"));
+    // F1 is the program's own (the guide's page of the window in front, wherever it is
+    // pressed), so the menu only names it.
+    guideAction_ = help->addAction(tr("&Operator's guide") + QStringLiteral("\tF1"), this,
+                                   &CBrenmoorDlg::onGuide);
+    guideAction_->setEnabled(bool(tasks_.guide));
     QString about = QString::fromStdString(context_.strings.text(kAboutStringId));
     if (about.isEmpty()) about = tr("&About QV-L70s...");
     aboutAction_ = help->addAction(about, this, &CBrenmoorDlg::onAbout);
-    aboutAction_->setShortcut(QKeySequence(Qt::Key_F1));
-    for (QAction* a :
-         {settingsAction_, connectAction_, thresholdsAction_, exitAction_, aboutAction_})
+    for (QAction* a : {settingsAction_, connectAction_, thresholdsAction_, exitAction_})
         a->setShortcutContext(Qt::WindowShortcut);
 }
 
@@ -181,6 +184,10 @@ void CBrenmoorDlg::onThresholds() {
 void CBrenmoorDlg::onAbout() {
     context_.state.bAboutMode = true;
     CSplashWnd::ShowSplashWnd(this, context_);
+}
+
+void CBrenmoorDlg::onGuide() {
+    if (tasks_.guide) tasks_.guide(this);
 }
 
 void CBrenmoorDlg::onHistory() {

@@ -26,6 +26,9 @@ struct TaskDialogs {
     std::function<void(QWidget* parent)> coeffFile;
     // The logbook the history window reads and the import adds to; none: both stay disabled.
     SqlLogbook* logbook = nullptr;
+    // Opens the operator's guide at its contents, beside `from`; none: the menu item stays
+    // disabled.
+    std::function<void(QWidget* from)> guide = {};
 };
 
 // The main window: the three task buttons, the settings, logbook and help menus, and the state
@@ -45,6 +48,7 @@ public:
     QAction* connectAction() const { return connectAction_; }
     QAction* thresholdsAction() const { return thresholdsAction_; }
     QAction* aboutAction() const { return aboutAction_; }
+    QAction* guideAction() const { return guideAction_; }
     QAction* historyAction() const { return historyAction_; }
     QAction* importAction() const { return importAction_; }
     QAction* exportAction() const { return exportAction_; }
@@ -62,6 +66,7 @@ private:
     void onConnect();
     void onThresholds();
     void onAbout();
+    void onGuide();
     void onHistory();
     void onImport();
     void onExportSpectra();
@@ -75,6 +80,7 @@ private:
     QAction* connectAction_ = nullptr;
     QAction* thresholdsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
+    QAction* guideAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* historyAction_ = nullptr;
     QAction* importAction_ = nullptr;
