@@ -142,8 +142,28 @@ Answer Instrument::setUserSetting(const std::vector<std::string_view>& f) {
     return reply(kOk);
 }
 
-double Instrument::bent(double reading) const {
-    return reading + config_.linearity * reading * (1.0 - reading / 100.0);
+double Instrument::bent(double reading, int angle) const {
+    const double k = config_.linearity[static_cast<std::size_t>(angle)];
+    return reading + k * reading * (1.0 - reading / 100.0);
+}
+
+AngleSpectra Instrument::photometric(AngleSpectra values) const {
+    for (int a = 0; a < kAngleCount; ++a) {
+        const std::size_t i = static_cast<std::size_t>(a);
+        for (int j = 0; j < kSpectrumPoints; ++j) {
+            const double tilt =
+                1.0 + config_.gainTilt[i] * (kStartNm + kStepNm * j - 550.0) / 100.0;
+            values[i][j] = bent(config_.gain[i] * tilt * values[i][j] + config_.offset[i], a);
+        }
+    }
+    return values;
+}
+
+AngleSpectra Instrument::truthSeen() const {
+    AngleWavelengthErrors errors{};
+    for (std::size_t a = 0; a < errors.size(); ++a)
+        errors[a] = {config_.shiftNm[a], config_.scaleError[a], config_.bandwidthNm2[a]};
+    return photometric(specimenSpectra(config_.specimen, errors).value_or(AngleSpectra{}));
 }
 
 double Instrument::gaussianNoise() {
@@ -154,12 +174,11 @@ double Instrument::gaussianNoise() {
 }
 
 Answer Instrument::measure() {
-    AngleSpectra values =
-        specimenSpectra(config_.specimen, config_.shiftNm).value_or(AngleSpectra{});
+    AngleSpectra values = truthSeen();
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            double v = bent(config_.gain[a] * values[a][j] + config_.offset[a]);
+            double v = values[a][j];
             if (config_.noise > 0.0) v += config_.noise * gaussianNoise();
             if (factors) v *= (*factors)[a][j];
             values[a][j] = v;
@@ -258,12 +277,10 @@ std::optional<AngleSpectra> Instrument::correctionFactors() const {
 }
 
 AngleSpectra Instrument::expectedReading() const {
-    AngleSpectra values =
-        specimenSpectra(config_.specimen, config_.shiftNm).value_or(AngleSpectra{});
+    AngleSpectra values = truthSeen();
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            values[a][j] = bent(config_.gain[a] * values[a][j] + config_.offset[a]);
             if (factors) values[a][j] *= (*factors)[a][j];
         }
     }

@@ -57,8 +57,12 @@ private:
     Answer setConditions(std::string_view command);
     Answer setUserSetting(const std::vector<std::string_view>& f);
     double gaussianNoise();
-    // The reading through the instrument's photometric non-linearity.
-    double bent(double reading) const;
+    // The reading through the instrument's photometric non-linearity at one angle.
+    double bent(double reading, int angle) const;
+    // Gain with its tilt, offset and non-linearity, angle by angle.
+    AngleSpectra photometric(AngleSpectra values) const;
+    // The specimen as this instrument reads it, before noise and correction.
+    AngleSpectra truthSeen() const;
 
     InstrumentConfig config_;
     EntryTable entries_{};

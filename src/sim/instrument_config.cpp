@@ -37,6 +37,12 @@ bool parseTriple(std::string_view text, std::array<double, 3>& out) {
     return true;
 }
 
+bool within(const PerAngle& v, double low, double high) {
+    for (double x : v.at)
+        if (!(x >= low && x <= high)) return false;
+    return true;
+}
+
 bool validName(std::string_view name) {
     if (name.empty() || name.size() > 32) return false;
     for (char c : name) {
@@ -72,9 +78,15 @@ bool applySetting(InstrumentConfig& config, std::string_view key, std::string_vi
     } else if (key == "offset") {
         ok = parseTriple(value, c.offset);
     } else if (key == "shift") {
-        ok = parseDouble(value, c.shiftNm) && std::abs(c.shiftNm) <= 20.0;
+        ok = parseTriple(value, c.shiftNm.at) && within(c.shiftNm, -20.0, 20.0);
     } else if (key == "linearity") {
-        ok = parseDouble(value, c.linearity) && std::abs(c.linearity) <= 0.5;
+        ok = parseTriple(value, c.linearity.at) && within(c.linearity, -0.5, 0.5);
+    } else if (key == "scale") {
+        ok = parseTriple(value, c.scaleError.at) && within(c.scaleError, -0.05, 0.05);
+    } else if (key == "bandwidth") {
+        ok = parseTriple(value, c.bandwidthNm2.at) && within(c.bandwidthNm2, 0.0, 50.0);
+    } else if (key == "tilt") {
+        ok = parseTriple(value, c.gainTilt.at) && within(c.gainTilt, -0.05, 0.05);
     } else {
         error = "unknown instrument setting '" + std::string(key) + "'";
         return false;

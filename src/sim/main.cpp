@@ -29,17 +29,25 @@ Instrument (the defaults for every instrument; alone they describe the one instr
   --id TEXT          identification text at offset 12 of the IDR reply, also the serial
                      stored with written entries; printable, no comma   (default L70S-000001)
   --specimen NAME    white, lightgrey, midgrey, darkgrey, black, red, yellow, green,
-                     blue or silver                                     (default white)
+                     blue, orange, violet or silver                     (default white)
   --noise SD         standard deviation of the reading noise, % reflectance (default 0)
   --seed N           seed of the noise; the same seed repeats the same readings (default 1)
   --gain G           reading = G * true + offset; one value or G25/G45/G75 (default 1)
   --offset O         % reflectance added; one value or O25/O45/O75       (default 0)
-  --shift NM         the wavelength scale off by NM (-20 to 20)         (default 0)
+  --shift NM         the wavelength scale off by NM: reports at L what lies at L - NM
+                     (-20 to 20); one value or S25/S45/S75              (default 0)
+  --scale E          the wavelength scale off by E nm per nm away from 550 nm
+                     (-0.05 to 0.05); one value or three                (default 0)
+  --bandwidth B      a Gaussian bandpass of variance 2 * B nm^2 (0 to 50); one or three
+                                                                        (default 0)
+  --tilt T           the gain tilted by T % per nm away from 550 nm (-0.05 to 0.05); one
+                     value or three                                     (default 0)
   --linearity K      the photometric scale bent: reading + K * reading * (1 - reading/100),
-                     K from -0.5 to 0.5                                 (default 0)
+                     K from -0.5 to 0.5; one value or three             (default 0)
   --instrument NAME:key=value,...
                      one more instrument behind the same port (repeatable); keys type, id,
-                     specimen, noise, seed, gain, offset, shift, linearity as above (gain=1.02/1/0.98). The
+                     specimen, noise, seed, gain, offset, shift, scale, bandwidth, tilt,
+                     linearity as above (gain=1.02/1/0.98). The
                      first one given is plugged in at start.
 
 Line and files:
@@ -138,7 +146,8 @@ bool applyOption(const std::string& key, const std::string& value, qv::sim::Opti
                  qv::sim::InstrumentConfig& defaults, std::vector<std::string>& specs,
                  std::string& error) {
     if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
-        key == "gain" || key == "offset" || key == "shift" || key == "linearity")
+        key == "gain" || key == "offset" || key == "shift" || key == "linearity" ||
+        key == "scale" || key == "bandwidth" || key == "tilt")
         return qv::sim::applySetting(defaults, key, value, error);
     if (key == "instrument")
         specs.push_back(value);

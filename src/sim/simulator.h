@@ -13,6 +13,15 @@
 namespace qv::sim {
 
 // One simulated instrument. Several may sit behind one port; `plug` chooses which answers.
+// One value per angle (25, 45, 75 degrees); a plain number sets all three.
+struct PerAngle {
+    PerAngle() = default;
+    PerAngle(double all) { at.fill(all); }  // NOLINT: a plain number is meant for every angle
+    double operator[](std::size_t angle) const { return at[angle]; }
+    double& operator[](std::size_t angle) { return at[angle]; }
+    std::array<double, 3> at{};
+};
+
 struct InstrumentConfig {
     std::string name = "A";
     // "53", "40" or "three-field" (the 14-character "OK00, 0, 0, 1" answer).
@@ -24,11 +33,17 @@ struct InstrumentConfig {
     std::uint32_t seed = 1;
     std::array<double, 3> gain{1.0, 1.0, 1.0};    // per angle: reading = gain * true + offset
     std::array<double, 3> offset{0.0, 0.0, 0.0};  // per angle, % reflectance
-    // Errors no single factor per wavelength removes: the wavelength scale off by `shiftNm`
-    // (the instrument reports at 500 nm what lies at 500 - shift), and a photometric scale
-    // bent by `linearity` (reading + linearity * reading * (1 - reading / 100)).
-    double shiftNm = 0.0;
-    double linearity = 0.0;
+    // Errors no single factor per wavelength removes, per angle (a plain number sets all
+    // three). The wavelength scale off by `shiftNm` and by `scaleError` nm per nm away from
+    // 550 nm (the instrument reports at 500 nm what lies at 500 - shift - scale * (500 - 550)),
+    // a bandpass wider than an ideal one by `bandwidthNm2` (half its variance, nm^2), a gain
+    // that tilts by `gainTilt` % per nm away from 550 nm, and a photometric scale bent by
+    // `linearity` (reading + linearity * reading * (1 - reading / 100)).
+    PerAngle shiftNm;
+    PerAngle linearity;
+    PerAngle scaleError;
+    PerAngle bandwidthNm2;
+    PerAngle gainTilt;
 };
 
 struct LogEntry {

@@ -60,6 +60,16 @@ double greenBase(double nm) {
     return 5.0 + 32.0 * gaussian(nm, 525.0, 40.0) + 6.0 * sigmoid((nm - 685.0) / 10.0);
 }
 
+// A saturated orange: dark below 540 nm, a steep edge near 575 nm.
+double orangeBase(double nm) {
+    return 5.0 + 70.0 * sigmoid((nm - 575.0) / 9.0);
+}
+
+// A violet: a peak in the violet falling steeply near 460 nm, a steep rise above 640 nm.
+double violetBase(double nm) {
+    return 4.0 + 30.0 * sigmoid((460.0 - nm) / 8.0) + 45.0 * sigmoid((nm - 650.0) / 9.0);
+}
+
 struct Specimen {
     std::string name;
     std::function<double(double)> base;
@@ -80,19 +90,53 @@ const std::vector<Specimen>& specimens() {
         {"red", redBase, {1.12, 1.0, 0.86}, {0.6, 0.0, -0.2}},
         {"blue", blueBase, {1.08, 1.0, 0.9}, {0.3, 0.0, -0.1}},
         {"black", blackBase, {1.25, 1.0, 0.9}, {0.2, 0.0, 0.0}},
+        {"orange", orangeBase, {1.1, 1.0, 0.88}, {0.5, 0.0, -0.2}},
+        {"violet", violetBase, {1.1, 1.0, 0.9}, {0.4, 0.0, -0.1}},
     };
     return all;
+}
+
+// Fine enough that a sampled Gaussian keeps its variance for every bandpass worth simulating.
+constexpr double kBandpassStepNm = 0.25;
+
+// The specimen at nominal wavelength `nm` as an instrument with `e` sees it. The specimens are
+// functions of wavelength, so the fine-grained spectrum is evaluated, not interpolated; without
+// a bandpass it is the one value at the displaced wavelength.
+double seen(const Specimen& s, int angle, double nm, const WavelengthErrors& e) {
+    const double centre = nm - e.shiftNm - e.scaleError * (nm - 550.0);
+    double value = s.base(centre);
+    if (e.bandwidthNm2 > 0.0) {
+        const double variance = 2.0 * e.bandwidthNm2;
+        const int half = static_cast<int>(std::ceil(5.0 * std::sqrt(variance) / kBandpassStepNm));
+        double sum = 0.0;
+        double weights = 0.0;
+        for (int k = -half; k <= half; ++k) {
+            const double u = k * kBandpassStepNm;
+            const double w = std::exp(-u * u / (2.0 * variance));
+            sum += w * s.base(centre + u);
+            weights += w;
+        }
+        value = sum / weights;
+    }
+    return s.scale[angle] * value + s.shift[angle];
 }
 
 }  // namespace
 
 std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftNm) {
+    AngleWavelengthErrors errors{};
+    for (WavelengthErrors& e : errors) e.shiftNm = shiftNm;
+    return specimenSpectra(name, errors);
+}
+
+std::optional<AngleSpectra> specimenSpectra(std::string_view name,
+                                            const AngleWavelengthErrors& errors) {
     for (const Specimen& s : specimens()) {
         if (s.name != name) continue;
         AngleSpectra out{};
         for (int a = 0; a < kAngleCount; ++a) {
             for (int j = 0; j < kSpectrumPoints; ++j) {
-                out[a][j] = s.scale[a] * s.base(wavelengthNm(j) - shiftNm) + s.shift[a];
+                out[a][j] = seen(s, a, wavelengthNm(j), errors[a]);
             }
         }
         return out;

@@ -17,9 +17,22 @@ namespace qv::sim {
 using Spectrum31 = std::array<double, kSpectrumPoints>;
 using AngleSpectra = std::array<Spectrum31, kAngleCount>;
 
+// How an instrument's wavelength axis and bandpass differ from an ideal one at one angle: it
+// reports at nominal wavelength L what lies at L - shiftNm - scaleError * (L - 550 nm), seen
+// through a Gaussian bandpass of variance 2 * bandwidthNm2.
+struct WavelengthErrors {
+    double shiftNm = 0.0;
+    double scaleError = 0.0;    // nm per nm
+    double bandwidthNm2 = 0.0;  // 0 or more
+};
+using AngleWavelengthErrors = std::array<WavelengthErrors, kAngleCount>;
+
 // The reflectances of a named specimen, angle by angle; nothing when the name is unknown.
 // With `shiftNm`, as an instrument whose wavelength scale is off by that much reads them.
 std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftNm = 0.0);
+// As an instrument with these wavelength errors reads them.
+std::optional<AngleSpectra> specimenSpectra(std::string_view name,
+                                            const AngleWavelengthErrors& errors);
 
 // Every specimen name, for help texts and error messages.
 const std::vector<std::string>& specimenNames();
