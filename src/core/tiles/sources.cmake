@@ -1,4 +1,5 @@
 target_sources(qvcore PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/diagnosis.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_agreement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_fit.cpp
