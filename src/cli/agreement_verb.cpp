@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/session.h"
+#include "cli/tile_files.h"
 #include "cli/verbs.h"
 #include "core/app/thresholds.h"
 #include "core/coeff/file_choice.h"
@@ -21,41 +22,6 @@
 namespace qv::cli {
 
 namespace {
-
-struct SetRun {
-    TileSet set;
-    std::vector<TileSpectra> tiles;
-    std::string targetSerial;
-    std::string sampleSerial;
-};
-
-// Reads every file as one tile; the first problem ends the run with its reason.
-bool readTiles(Session& s, const Options& o, const QStringList& files, const NumberFormat& format,
-               SetRun& run) {
-    for (const QString& file : files) {
-        const std::string path = file.toStdString();
-        std::string text;
-        if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
-            failed(o, "cannot read " + path);
-            return false;
-        }
-        const JudgementFileRead read = readJudgementFile(text, format, s.strings());
-        if (!read.ok()) {
-            failed(o, path + " is not a judgement file the set reads: " + read.problem);
-            return false;
-        }
-        if (run.tiles.empty()) {
-            run.targetSerial = read.targetSerial;
-            run.sampleSerial = read.sampleSerial;
-        } else if (read.targetSerial != run.targetSerial || read.sampleSerial != run.sampleSerial) {
-            failed(o, path + " compares " + read.targetSerial + " with " + read.sampleSerial +
-                          ", the first file " + run.targetSerial + " with " + run.sampleSerial);
-            return false;
-        }
-        run.tiles.push_back(read.spectra);
-    }
-    return true;
-}
 
 void printAngles(QTextStream& out, const QString& label, const SetAgreement& g,
                  const TileSet& set) {
@@ -167,28 +133,14 @@ std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList&
         "file for write-entry --from. The set's result file goes to the data folder.\n"
         "Exit status: 0 passed, 1 failed, 2 a file could not be read or written (the reason is "
         "printed)."));
-    parser.addOption({QStringLiteral("tiles"), QStringLiteral("The tiles' names, comma-separated."),
-                      QStringLiteral("NAMES")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    addTileOptions(parser);
     parser.addOption({QStringLiteral("coefficients"),
                       QStringLiteral("Write the fitted correction to this new file."),
                       QStringLiteral("OUT.csv")});
-    parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
     if (const auto code = parseVerb(
             parser, arguments, o, QStringLiteral("Usage: qvl70s-cli agreement [options] FILES...")))
         return code;
-    files = parser.positionalArguments();
-    if (!parser.isSet(QStringLiteral("tiles")) || files.isEmpty())
-        return failed(o, "give --tiles NAMES and one judgement file per tile");
-    for (const QString& name : parser.value(QStringLiteral("tiles")).split(QLatin1Char(',')))
-        run.set.tiles.push_back(name.toStdString());
-    run.set = trimmedTileSet(run.set);
-    if (const TileSetProblem p = checkTileSet(run.set); !p.ok())
-        return failed(o, describe(p, run.set));
-    if (static_cast<std::size_t>(files.size()) != run.set.tiles.size())
-        return failed(o, "--tiles names " + std::to_string(run.set.tiles.size()) + " tiles for " +
-                             std::to_string(files.size()) + " files");
-    return std::nullopt;
+    return takeTiles(parser, o, run, files);
 }
 
 }  // namespace

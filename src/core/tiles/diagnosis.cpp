@@ -131,6 +131,16 @@ Solution solveLeastSquares(Design d) {
     return s;
 }
 
+constexpr std::size_t kShiftIndex = static_cast<std::size_t>(Term::Shift);
+constexpr std::size_t kBandwidthIndex = static_cast<std::size_t>(Term::Bandwidth);
+
+// A shift b moves a reading by b R' + b^2/2 R'' to second order: the curvature column takes
+// the second part, which is the shift's, not a bandwidth.
+double shiftCurvature(const TermEstimates& terms) {
+    const TermEstimate& shift = terms[kShiftIndex];
+    return shift.identified ? shift.value * shift.value / 2.0 : 0.0;
+}
+
 struct Rows {
     std::vector<std::array<double, kTermCount>> x;
     std::vector<double> y;  // T - R, % reflectance
@@ -220,6 +230,7 @@ AngleSpectrum modelDifference(const TermEstimates& terms, const AngleSpectrum& r
         const auto row = termRow(reference, j);
         for (std::size_t t = 0; t < kTermCount; ++t)
             if (terms[t].identified) out[j] += terms[t].value * row[t];
+        out[j] += shiftCurvature(terms) * row[kBandwidthIndex];
     }
     return out;
 }
@@ -250,6 +261,8 @@ std::optional<TermFit> fitTerms(const std::vector<TileSpectra>& tiles, int angle
             record(s, active, std::max(residualSd, differenceErrorFloor()), fit.terms);
         if (!worst) {
             fit.residualSd = residualSd;
+            if (fit.terms[kBandwidthIndex].identified)
+                fit.terms[kBandwidthIndex].value -= shiftCurvature(fit.terms);
             return fit;
         }
         active.erase(active.begin() + static_cast<std::ptrdiff_t>(*worst));

@@ -73,7 +73,8 @@ struct TermFit {
 
 // The regressors of one wavelength (index 0..30) of a reference reading, in the order of Term.
 std::array<double, kTermCount> termRow(const AngleSpectrum& reference, int j);
-// The difference T - R the identified terms predict for a reference reading (31 values).
+// The difference T - R the identified terms predict for a reference reading (31 values), the
+// shift with its second-order part b4^2/2 R'' (which the bandwidth reported leaves out).
 AngleSpectrum modelDifference(const TermEstimates& terms, const AngleSpectrum& reference);
 
 // Fitted over every tile at `angle`, leaving out tile `skip` when given. Nothing without at

@@ -1,0 +1,160 @@
+// What kind of error separates the instrument under correction from the reference over a tile
+// set, from the judgement files that compare wrote for its tiles: the physical terms per angle
+// and whether factors are the right correction.
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <cmath>
+#include <optional>
+
+#include "cli/session.h"
+#include "cli/tile_files.h"
+#include "cli/verbs.h"
+#include "core/app/number_format.h"
+#include "core/app/thresholds.h"
+#include "core/colour/colour_requests.h"
+#include "core/tiles/diagnosis.h"
+#include "platform/app/locale_format.h"
+
+namespace qv::cli {
+
+namespace {
+
+QJsonValue finite(double v) {
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+QJsonObject termsJson(const TermFit& fit) {
+    QJsonObject terms;
+    for (std::size_t k = 0; k < kTermCount; ++k) {
+        const TermInfo& info = termInfo(static_cast<Term>(k));
+        const TermEstimate& e = fit.terms[k];
+        terms.insert(
+            QString::fromLatin1(info.key.data(), static_cast<qsizetype>(info.key.size())),
+            QJsonObject{{"value", finite(e.value)},
+                        {"standardError", finite(e.standardError)},
+                        {"identified", e.identified},
+                        {"unit", QString::fromLatin1(info.unit.data(),
+                                                     static_cast<qsizetype>(info.unit.size()))}});
+    }
+    return terms;
+}
+
+QString key(Recommendation r) {
+    const std::string_view k = recommendationKey(r);
+    return QString::fromLatin1(k.data(), static_cast<qsizetype>(k.size()));
+}
+
+QJsonObject toJson(const Diagnosis& d, const SetRun& run, const SetAgreement& now) {
+    QJsonArray angles;
+    for (const AngleDiagnosis& a : d.angles)
+        angles.append(
+            QJsonObject{{"angle", a.angleDegrees},
+                        {"terms", termsJson(a.fit)},
+                        {"residualSd", finite(a.fit.residualSd)},
+                        {"recommendation", key(a.recommendation)},
+                        {"reason", QString::fromStdString(a.reason)},
+                        {"meanBefore", finite(a.meanBefore)},
+                        {"meanAfterFactors", finite(a.meanAfterFactors)},
+                        {"meanAfterModel", finite(a.meanAfterModel)},
+                        {"largestBefore", finite(a.largestBefore)},
+                        {"largestAfterFactors", finite(a.largestAfterFactors)},
+                        {"largestAfterModel", finite(a.largestAfterModel)},
+                        {"leaveOneOut", QJsonObject{{"factors", finite(a.leaveOneOutFactors)},
+                                                    {"model", finite(a.leaveOneOutModel)}}}});
+    QJsonArray tiles;
+    for (std::size_t t = 0; t < run.tiles.size(); ++t)
+        tiles.append(QJsonObject{
+            {"name", QString::fromStdString(run.set.tiles[t])},
+            {"deltaE", QJsonArray{now.deltaE[t][0], now.deltaE[t][1], now.deltaE[t][2]}}});
+    return {{"angles", angles},
+            {"tiles", tiles},
+            {"recommendation", key(d.overall)},
+            {"referenceInstrument", QString::fromStdString(run.targetSerial)},
+            {"instrument", QString::fromStdString(run.sampleSerial)}};
+}
+
+QString termText(const TermEstimate& e, const TermInfo& info) {
+    if (!e.identified) return QStringLiteral("not identified");
+    const QString unit =
+        QString::fromLatin1(info.unit.data(), static_cast<qsizetype>(info.unit.size()));
+    // Two decimals below the identification limit's first significant digit.
+    const int decimals = 2 + static_cast<int>(std::ceil(-std::log10(info.limit)));
+    return QString::fromStdString(formatFixed(e.value, decimals) + " +- " +
+                                  formatFixed(e.standardError, decimals)) +
+           (unit.isEmpty() ? QString() : " " + unit);
+}
+
+void printText(QTextStream& out, const Diagnosis& d, const SetRun& run) {
+    out << "reference instrument " << QString::fromStdString(run.targetSerial) << "\n";
+    out << "instrument under correction " << QString::fromStdString(run.sampleSerial) << "\n";
+    for (const AngleDiagnosis& a : d.angles) {
+        out << a.angleDegrees << " degrees\n";
+        for (std::size_t k = 0; k < kTermCount; ++k) {
+            const TermInfo& info = termInfo(static_cast<Term>(k));
+            out << "  "
+                << QString::fromLatin1(info.key.data(), static_cast<qsizetype>(info.key.size()))
+                       .leftJustified(14)
+                << termText(a.fit.terms[k], info) << "\n";
+        }
+        out << "  mean dE before " << number(a.meanBefore, 2) << ", after factors "
+            << number(a.meanAfterFactors, 2) << ", after the errors removed "
+            << number(a.meanAfterModel, 2) << "\n";
+        out << "  largest dE before " << number(a.largestBefore, 2) << ", after factors "
+            << number(a.largestAfterFactors, 2) << "\n";
+        out << "  each tile from the others: factors " << number(a.leaveOneOutFactors, 2)
+            << ", errors removed " << number(a.leaveOneOutModel, 2) << "\n";
+        out << "  " << key(a.recommendation) << ": " << QString::fromStdString(a.reason) << "\n";
+    }
+    out << "recommendation " << key(d.overall) << "\n";
+}
+
+std::optional<int> parseDiagnose(QCommandLineParser& parser, const QStringList& arguments,
+                                 const Options& o, SetRun& run, QStringList& files) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Diagnoses the instrument under correction against the reference over a tile set, from "
+        "the judgement files that compare wrote, one per tile, in the order of --tiles: per "
+        "angle the offset, gain, gain tilt, linearity, wavelength shift and scale error and "
+        "bandwidth that explain the differences, each with its standard error or 'not "
+        "identified' when the set cannot tell it; the colour differences before, after the "
+        "fitted factors and after the errors removed; and whether to write factors or call "
+        "service, with the reason.\n"
+        "Exit status: 0 no correction needed or factors to be written, 1 factors help only "
+        "partly or the instrument needs service, 2 a file could not be read (the reason is "
+        "printed)."));
+    addTileOptions(parser);
+    if (const auto code = parseVerb(
+            parser, arguments, o, QStringLiteral("Usage: qvl70s-cli diagnose [options] FILES...")))
+        return code;
+    return takeTiles(parser, o, run, files);
+}
+
+}  // namespace
+
+int runDiagnose(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    SetRun run;
+    QStringList files;
+    if (const auto code = parseDiagnose(parser, arguments, o, run, files)) return *code;
+    Session s(o);
+    if (!readTiles(s, o, files, userNumberFormat(), run)) return kExitFailed;
+
+    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
+    const SetLimits limits = setLimitsFromProfile(s.profile);
+    const std::optional<Diagnosis> d = diagnose(*engine, run.tiles, limits);
+    const std::optional<SetAgreement> now = judgeSet(*engine, run.tiles, limits);
+    if (!d || !now) return failed(o, "the judgement files hold no complete readings");
+    if (parser.isSet(QStringLiteral("json")))
+        o.io.out << QJsonDocument(toJson(*d, run, *now)).toJson(QJsonDocument::Indented);
+    else
+        printText(o.io.out, *d, run);
+    const bool factorsDo = d->overall == Recommendation::NoCorrectionNeeded ||
+                           d->overall == Recommendation::WriteFactors;
+    return factorsDo ? kExitPassed : kExitCheckFailed;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+// A tile set as the verbs over it take it: the tiles' names and one judgement file of compare
+// per tile, read as the set reads them. Shared by agreement and diagnose.
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "cli/session.h"
+#include "core/app/number_format.h"
+#include "core/tiles/set_agreement.h"
+#include "core/tiles/tile_set.h"
+
+namespace qv::cli {
+
+struct SetRun {
+    TileSet set;
+    std::vector<TileSpectra> tiles;
+    std::string targetSerial;
+    std::string sampleSerial;
+};
+
+// Adds --tiles NAMES, --json and the FILES argument.
+void addTileOptions(QCommandLineParser& parser);
+
+// After parsing: the names into `run.set` and the judgement files into `files`; an exit code
+// (with its reason printed) when they are missing, break the name rules or do not pair up.
+std::optional<int> takeTiles(const QCommandLineParser& parser, const Options& o, SetRun& run,
+                             QStringList& files);
+
+// Reads every file as one tile; the first problem ends the run with its reason (false).
+bool readTiles(Session& s, const Options& o, const QStringList& files, const NumberFormat& format,
+               SetRun& run);
+
+}  // namespace qv::cli

@@ -1,0 +1,122 @@
+// qvl70s-cli diagnose in process, on judgement files written from the simulator's instrument
+// model: the remedy and its exit code, the JSON read back, and files it cannot read.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <cmath>
+#include <string>
+
+#include "core/files/validation_files.h"
+#include "sim/instrument.h"
+#include "support/cli_run.h"
+#include "support/project_strings.h"
+
+namespace qv {
+namespace {
+
+const QStringList kTiles = {"white", "lightgrey", "midgrey", "darkgrey", "yellow",
+                            "green", "red",       "blue",    "orange",   "violet"};
+
+// The readings as the instrument sends them: two decimals.
+ThreeAngles read(sim::InstrumentConfig c, const QString& specimen) {
+    c.specimen = specimen.toStdString();
+    const sim::AngleSpectra truth = sim::Instrument(c).expectedReading();
+    ThreeAngles out;
+    for (int a = 0; a < kAngleCount; ++a)
+        for (double v : truth[a]) out[a].push_back(std::round(v * 100.0) / 100.0);
+    return out;
+}
+
+// One judgement file per tile in `dir`, the instrument under correction as `dut` reads.
+QStringList judgementFiles(const QTemporaryDir& dir, const sim::InstrumentConfig& dut) {
+    QStringList files;
+    for (const QString& tile : kTiles) {
+        const QString path = dir.filePath(tile + ".csv");
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(
+            formatJudgementFile(read({}, tile), read(dut, tile), "L70S-100001", "L70S-200002",
+                                {2026, 12, 8, 9, 0, 0}, test::projectStrings(), {})));
+        files << path;
+    }
+    return files;
+}
+
+test::CliRun diagnose(const QStringList& files, bool json = true) {
+    QStringList args = {"diagnose", "--tiles", kTiles.join(',')};
+    if (json) args << "--json";
+    return test::runCli(args + files);
+}
+
+TEST(DiagnoseCli, AGainCallsForFactorsAndTheJsonReadsBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    sim::InstrumentConfig dut;
+    dut.gain.fill(1.02);
+    const test::CliRun run = diagnose(judgementFiles(dir, dut));
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_EQ(root["recommendation"].toString(), "write-factors");
+    EXPECT_EQ(root["instrument"].toString(), "L70S-200002");
+    ASSERT_EQ(root["tiles"].toArray().size(), kTiles.size());
+    EXPECT_EQ(root["tiles"].toArray()[6].toObject()["name"].toString(), "red");
+    const QJsonArray angles = root["angles"].toArray();
+    ASSERT_EQ(angles.size(), 3);
+    for (int a = 0; a < 3; ++a) {
+        const QJsonObject angle = angles[a].toObject();
+        EXPECT_EQ(angle["angle"].toInt(), kAngleDegrees[a]);
+        EXPECT_EQ(angle["recommendation"].toString(), "write-factors") << a;
+        const QJsonObject gain = angle["terms"].toObject()["gain"].toObject();
+        EXPECT_TRUE(gain["identified"].toBool());
+        EXPECT_NEAR(gain["value"].toDouble(), 2.0, 0.05);
+        EXPECT_EQ(gain["unit"].toString(), "%");
+        EXPECT_GT(gain["standardError"].toDouble(), 0.0);
+        EXPECT_EQ(angle["terms"].toObject().size(), 7);
+        EXPECT_LT(angle["meanAfterFactors"].toDouble(), angle["meanBefore"].toDouble());
+        EXPECT_LT(angle["largestAfterFactors"].toDouble(), angle["largestBefore"].toDouble());
+        EXPECT_TRUE(angle["leaveOneOut"].toObject()["model"].isDouble());
+        EXPECT_TRUE(angle["meanAfterModel"].isDouble());
+    }
+}
+
+TEST(DiagnoseCli, AShiftCallsForServiceAndNamesIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    sim::InstrumentConfig dut;
+    dut.shiftNm = 1.0;  // its scale reads 1 nm long
+    const test::CliRun run = diagnose(judgementFiles(dir, dut), false);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.out.find("service: wavelength calibration: the instrument reads 1.0 nm long"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("recommendation service"), std::string::npos) << run.out;
+}
+
+TEST(DiagnoseCli, AMissingOrDamagedFileEndsWithItsReason) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList files = judgementFiles(dir, {});
+    files[3] = dir.filePath("none.csv");
+    const test::CliRun missing = diagnose(files);
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("cannot read"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.out, "");
+
+    QFile damaged(dir.filePath("damaged.csv"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("Date;8.12.2026\r\nno serials here\r\n\x01\x02;;;\r\n");
+    damaged.close();
+    files[3] = damaged.fileName();
+    const test::CliRun bad = diagnose(files);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("damaged.csv is not a judgement file"), std::string::npos) << bad.err;
+    EXPECT_EQ(diagnose(files.mid(1)).exitCode, 2);  // ten names, nine files
+}
+
+}  // namespace
+}  // namespace qv
