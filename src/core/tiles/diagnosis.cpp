@@ -305,22 +305,102 @@ std::vector<TileSpectra> withoutTerms(std::vector<TileSpectra> tiles, const Angl
     return tiles;
 }
 
+// The normal equations of one tile at one angle, so that a fit without that tile is the set's
+// sums less the tile's. For the held-out predictions only: the reported terms come from the QR.
+struct Gram {
+    std::array<double, kTermCount * kTermCount> xtx{};
+    std::array<double, kTermCount> xty{};
+};
+
+Gram tileGram(const TileSpectra& tile, int angle) {
+    Gram g;
+    for (int j = 0; j < kSpectrumPoints; ++j) {
+        const auto row = termRow(tile.target[angle], j);
+        const double y = tile.sample[angle][j] - tile.target[angle][j];
+        for (std::size_t r = 0; r < kTermCount; ++r) {
+            g.xty[r] += row[r] * y;
+            for (std::size_t c = 0; c < kTermCount; ++c)
+                g.xtx[r * kTermCount + c] += row[r] * row[c];
+        }
+    }
+    return g;
+}
+
+// The identified terms of `fit` refitted from `g` (Cholesky on the system scaled to a unit
+// diagonal); `fit` as it is when the system is not positive definite.
+TermEstimates refit(const Gram& g, const TermEstimates& fit) {
+    std::vector<std::size_t> on;
+    for (std::size_t k = 0; k < kTermCount; ++k)
+        if (fit[k].identified) on.push_back(k);
+    const std::size_t p = on.size();
+    std::vector<double> a(p * p), b(p), d(p);
+    for (std::size_t r = 0; r < p; ++r) d[r] = std::sqrt(g.xtx[on[r] * kTermCount + on[r]]);
+    for (std::size_t r = 0; r < p; ++r) {
+        b[r] = g.xty[on[r]] / d[r];
+        for (std::size_t c = 0; c < p; ++c)
+            a[r * p + c] = g.xtx[on[r] * kTermCount + on[c]] / (d[r] * d[c]);
+    }
+    for (std::size_t k = 0; k < p; ++k) {  // a = L L', L in the lower triangle
+        for (std::size_t m = 0; m < k; ++m) a[k * p + k] -= a[k * p + m] * a[k * p + m];
+        if (!(a[k * p + k] > kDegenerateColumn)) return fit;
+        a[k * p + k] = std::sqrt(a[k * p + k]);
+        for (std::size_t r = k + 1; r < p; ++r) {
+            for (std::size_t m = 0; m < k; ++m) a[r * p + k] -= a[r * p + m] * a[k * p + m];
+            a[r * p + k] /= a[k * p + k];
+        }
+    }
+    for (std::size_t r = 0; r < p; ++r) {  // L z = b, then L' x = z
+        for (std::size_t m = 0; m < r; ++m) b[r] -= a[r * p + m] * b[m];
+        b[r] /= a[r * p + r];
+    }
+    for (std::size_t r = p; r-- > 0;) {
+        for (std::size_t m = r + 1; m < p; ++m) b[r] -= a[m * p + r] * b[m];
+        b[r] /= a[r * p + r];
+    }
+    TermEstimates out = fit;
+    for (std::size_t r = 0; r < p; ++r) out[on[r]].value = b[r] / d[r];
+    if (out[kBandwidthIndex].identified) out[kBandwidthIndex].value -= shiftCurvature(out);
+    return out;
+}
+
+// Every tile's model refitted from the other tiles, with the terms the whole set identifies.
+std::vector<AngleFits> heldOutFits(const std::vector<TileSpectra>& tiles, const AngleFits& fits) {
+    std::vector<AngleFits> out(tiles.size(), fits);
+    for (int a = 0; a < kAngleCount; ++a) {
+        std::vector<Gram> grams;
+        Gram total;
+        for (const TileSpectra& t : tiles) {
+            grams.push_back(tileGram(t, a));
+            for (std::size_t i = 0; i < total.xtx.size(); ++i) total.xtx[i] += grams.back().xtx[i];
+            for (std::size_t i = 0; i < kTermCount; ++i) total.xty[i] += grams.back().xty[i];
+        }
+        for (std::size_t k = 0; k < tiles.size(); ++k) {
+            Gram rest = total;
+            for (std::size_t i = 0; i < rest.xtx.size(); ++i) rest.xtx[i] -= grams[k].xtx[i];
+            for (std::size_t i = 0; i < kTermCount; ++i) rest.xty[i] -= grams[k].xty[i];
+            out[k][a].terms = refit(rest, fits[a].terms);
+        }
+    }
+    return out;
+}
+
 // Each tile corrected by what the other tiles alone say, judged together: per angle the mean.
+// With `fits` the tile's errors are removed, without them the factors are applied.
 std::array<double, kAngleCount> heldOutMeans(EvaluateHueControl& engine,
                                              const std::vector<TileSpectra>& tiles,
-                                             const SetLimits& limits, bool model) {
+                                             const SetLimits& limits, const AngleFits* fits) {
     std::array<double, kAngleCount> out;
     out.fill(std::numeric_limits<double>::quiet_NaN());
     if (tiles.size() < 2) return out;
+    const std::vector<AngleFits> models =
+        fits ? heldOutFits(tiles, *fits) : std::vector<AngleFits>{};
+    TermMask all;
+    all.fill(true);
     std::vector<TileSpectra> heldOut;
     for (std::size_t k = 0; k < tiles.size(); ++k) {
         TileSpectra tile = tiles[k];
-        if (model) {
-            AngleFits fits;
-            for (int a = 0; a < kAngleCount; ++a) fits[a] = *fitTerms(tiles, a, k);
-            TermMask all;
-            all.fill(true);
-            tile = withoutTerms({tile}, fits, all).front();
+        if (fits) {
+            tile = withoutTerms({tile}, models[k], all).front();
         } else {
             std::vector<TileSpectra> others = tiles;
             others.erase(others.begin() + static_cast<std::ptrdiff_t>(k));
@@ -422,8 +502,8 @@ std::optional<Diagnosis> diagnose(EvaluateHueControl& engine, const std::vector<
     TermMask all;
     all.fill(true);
     const auto afterModel = judgeSet(engine, withoutTerms(tiles, fits, all), limits);
-    const auto looFactors = heldOutMeans(engine, tiles, limits, false);
-    const auto looModel = heldOutMeans(engine, tiles, limits, true);
+    const auto looFactors = heldOutMeans(engine, tiles, limits, nullptr);
+    const auto looModel = heldOutMeans(engine, tiles, limits, &fits);
     std::array<std::array<double, kTermCount>, kAngleCount> shares{};
     for (std::size_t k = 0; k < kTermCount; ++k) {
         TermMask one{};

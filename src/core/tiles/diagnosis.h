@@ -96,7 +96,8 @@ struct AngleDiagnosis {
     double largestAfterFactors = 0.0;
     double meanAfterModel = 0.0;
     double largestAfterModel = 0.0;
-    // The mean colour difference of each tile predicted from the others alone.
+    // The mean colour difference of each tile predicted from the others alone (the model with
+    // the terms the whole set identifies, refitted without the tile).
     double leaveOneOutFactors = 0.0;
     double leaveOneOutModel = 0.0;
     // The share of the mean colour difference that removing each identified term alone takes

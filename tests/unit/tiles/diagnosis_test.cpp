@@ -195,11 +195,16 @@ TEST(Diagnosis, AShiftCallsForServiceAndAGainForFactors) {
         EXPECT_EQ(at45.recommendation, Recommendation::Service) << at45.reason;
         EXPECT_NE(at45.reason.find("wavelength calibration"), std::string::npos) << at45.reason;
         EXPECT_LT(at45.meanAfterModel, at45.meanAfterFactors);
+        // Each tile predicted from the others: the errors removed hold, factors do not.
+        EXPECT_LT(at45.leaveOneOutModel, 0.5 * at45.leaveOneOutFactors);
+        EXPECT_LT(at45.leaveOneOutModel, 1.5 * at45.meanAfterModel + 0.05);
 
         const auto gained = diagnoseSet({0.0, 2.0, 0.0, 0.0}, rng, 0.1);
         ASSERT_TRUE(gained);
         EXPECT_EQ(gained->overall, Recommendation::WriteFactors) << gained->angles[1].reason;
         EXPECT_GT(gained->angles[1].meanBefore, SetLimits{}.meanThreshold);
+        EXPECT_LT(gained->angles[1].leaveOneOutFactors, SetLimits{}.meanThreshold);
+        EXPECT_LT(gained->angles[1].leaveOneOutModel, SetLimits{}.meanThreshold);
 
         // Two equal instruments that repeat well pass; with 0.1 % noise the dark tiles at 75
         // degrees alone already fail the largest-difference limit.
