@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "gui/log/history_dlg.h"
+#include "gui/log/time_axis.h"
 #include "gui/log/trend_chart.h"
 #include "gui_fixture.h"
 #include "platform/log/sql_logbook.h"
@@ -137,6 +138,82 @@ TEST_F(HistoryWindow, AnEmptyLogbookSaysHowToImportEarlierChecks) {
     add(RecordKind::Repeatability, "L70S-000001", {2026, 12, 1, 9, 0, 0}, 0.2, true, 0.05);
     CHistoryDlg filled(context, logbook);
     EXPECT_FALSE(filled.findChild<QLabel*>(QStringLiteral("emptyLabel"))->isVisibleTo(&filled));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+using Unit = TimeStep::Unit;
+
+TEST(TimeAxis, TheStepFollowsTheSpanAndTheRoomForLabels) {
+    constexpr qint64 kMinute = 60 * 1000;
+    constexpr qint64 kHour = 60 * kMinute;
+    constexpr qint64 kDay = 24 * kHour;
+    const struct {
+        qint64 spanMs;
+        int maxTicks;
+        TimeStep step;
+    } cases[] = {
+        {2 * kHour, 6, {Unit::Minute, 30, "HH:mm"}},
+        {8 * kHour, 6, {Unit::Hour, 2, "HH:mm"}},
+        {8 * kHour, 3, {Unit::Hour, 3, "HH:mm"}},
+        {30 * kHour, 6, {Unit::Hour, 6, "MM-dd HH:mm"}},  // across days each tick needs its day
+        {10 * kDay, 6, {Unit::Day, 2, "yyyy-MM-dd"}},
+        {60 * kDay, 6, {Unit::Day, 14, "yyyy-MM-dd"}},
+        {200 * kDay, 6, {Unit::Month, 2, "yyyy-MM"}},
+        {3000 * kDay, 6, {Unit::Year, 2, "yyyy"}},
+        {0, 6, {Unit::Minute, 1, "HH:mm"}},
+    };
+    for (const auto& c : cases) {
+        const TimeStep step = timeStepFor(c.spanMs, c.maxTicks);
+        EXPECT_EQ(step, c.step) << c.spanMs << " ms, " << c.maxTicks
+                                << " ticks: " << static_cast<int>(step.unit) << " x" << step.count;
+    }
+}
+
+TEST(TimeAxis, TicksFallOnWholeStepsOfTheCalendar) {
+    const auto at = [](int y, int mo, int d, int h, int mi) {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi));
+    };
+    const auto labels = [](const QList<QDateTime>& ticks, const QString& format) {
+        QStringList out;
+        for (const QDateTime& t : ticks) out << t.toString(format);
+        return out.join(QLatin1Char(' '));
+    };
+    EXPECT_EQ(
+        labels(timeTicks(at(2026, 11, 28, 9, 10), at(2026, 11, 28, 11, 50), {Unit::Minute, 30, {}}),
+               "HH:mm"),
+        "09:30 10:00 10:30 11:00 11:30");
+    EXPECT_EQ(labels(timeTicks(at(2026, 11, 28, 9, 0), at(2026, 12, 3, 0, 0), {Unit::Day, 1, {}}),
+                     "MM-dd"),
+              "11-29 11-30 12-01 12-02 12-03");
+    EXPECT_EQ(labels(timeTicks(at(2026, 1, 15, 0, 0), at(2026, 8, 1, 0, 0), {Unit::Month, 2, {}}),
+                     "yyyy-MM"),
+              "2026-03 2026-05 2026-07");
+    EXPECT_TRUE(timeTicks(QDateTime(), at(2026, 1, 1, 0, 0), {Unit::Day, 1, {}}).isEmpty());
+}
+
+TEST(TimeAxis, OneDaysChecksSpreadOutByTheirTimes) {
+    TrendChart chart;
+    chart.resize(560, 280);
+    std::vector<CheckRecord> records;
+    for (const int hour : {15, 11, 9}) {  // newest first, as the logbook hands them out
+        CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 11, 28, hour, 30, 0});
+        for (int a = 0; a < kAngleCount; ++a) r.angles[a].deltaE = 0.2 + 0.1 * a;
+        r.threshold = 0.5;
+        records.push_back(r);
+    }
+    chart.setRecords(records, TrendKind::InterInstrument);
+    const auto [from, to] = chart.timeRangeMs();
+    const double hourMs = 3600.0 * 1000;
+    EXPECT_LT(to - from, 8 * hourMs);  // the six hours between the checks fill the axis
+    EXPECT_GT(to - from, 6 * hourMs);
+    EXPECT_EQ(chart.timeLabels(), (QStringList{"09:00", "10:00", "11:00", "12:00", "13:00", "14:00",
+                                               "15:00", "16:00"}));
+    EXPECT_EQ(chart.timeTitle(), QStringLiteral("2026-11-28"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -65,6 +66,15 @@ void save(QWidget& w, const char* name) {
         return;
     }
     std::printf("%s\n", qPrintable(path));
+}
+
+// The window made as small as it goes, as on a crowded 1366 x 768 laptop screen; then back.
+void saveSmallest(QWidget& w, const char* name) {
+    const QSize was = w.size();
+    w.show();
+    w.resize(1, 1);
+    save(w, name);
+    w.resize(was);
 }
 
 // The instrument under correction in three states against one reference: close enough, a
@@ -187,6 +197,7 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
         if (auto* judge = dialog.findChild<QPushButton*>(QStringLiteral("judgeButton")))
             judge->click();
         save(dialog, shots[i]);
+        if (i == 1) saveSmallest(dialog, "inter_instrument_failed_smallest");
         if (i == 1) {
             // One entry that does not answer its query: the list says so instead of "free".
             pair.control("fault UCR reply ER02 occurrence=6");
@@ -213,6 +224,8 @@ void readTiles(QWidget& dialog, qv::test::SimInstrument& pair, const qv::TileSet
             clickThrough(dialog, "targetButton", "measureButton");
         }
         pair.control("plug DUT");
+        // The dialog moves on after each reading; this road reads both on one tile first.
+        table->selectRow(static_cast<int>(i));
         clickThrough(dialog, "sampleButton", "measureButton");
     }
     dialog.findChild<QPushButton*>(QStringLiteral("judgeButton"))->click();
@@ -252,6 +265,7 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     qv::CTileSetDlg dialog(context, colour);
     readTiles(dialog, pair, set, false);
     save(dialog, "tile_set_judged");
+    saveSmallest(dialog, "tile_set_judged_smallest");
     QTimer writer;
     QObject::connect(&writer, &QTimer::timeout, [&writer] {
         auto* write = qobject_cast<qv::CCorrCoeffWriteDlg*>(QApplication::activeModalWidget());
@@ -410,6 +424,7 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
         qv::CHistoryDlg history(context, logbook);
         history.findChild<QTableView*>(QStringLiteral("recordTable"))->selectRow(8);
         save(history, "history_window");
+        saveSmallest(history, "history_window_smallest");
     }
     // The check the verdict closes was recorded just before it opened.
     qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
@@ -437,7 +452,15 @@ void guideScreenshots() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen of 1366 x 768, the smallest the program is made for: windows open as there.
+    const QString screen = QDir::temp().filePath(
+        QStringLiteral("qvl70s-screen-%1.json").arg(QCoreApplication::applicationPid()));
+    QFile config(screen);
+    if (config.open(QIODevice::WriteOnly))
+        config.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366,
+                         "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screen));
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     g_folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
@@ -589,5 +612,6 @@ int main(int argc, char** argv) {
     certificateScreenshots();
     historyScreenshots(context, state, home.path());
     guideScreenshots();
+    QFile::remove(screen);
     return g_failures == 0 ? 0 : 1;
 }

@@ -131,3 +131,48 @@ TEST(SpectraChart, MarksTheFirstFailingRatioUntilReplacedOrCleared) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(SpectraChart, TheRatioAxisShowsTheDisagreementOnRoundSteps) {
+    const struct {
+        double lo, hi;
+        double min, max, step;
+        int decimals;
+    } cases[] = {
+        {1.0, 1.0, 0.98, 1.02, 0.01, 2},      // equal spectra: a flat line, not a flat axis
+        {0.95, 0.98, 0.94, 1.02, 0.02, 2},    // 2 to 5 % apart; 1 stays in sight
+        {1.003, 1.004, 0.99, 1.02, 0.01, 2},  // narrower than 0.02: widened about the ratios
+        {1.0, 1.6, 0.8, 1.8, 0.2, 1},
+        {0.5, 1.5, 0.0, 2.0, 0.5, 1},  // nothing to compare: the plausible band
+        {0.0, 2.0, 0.0, 2.0, 0.5, 1},  // ratios at the edges stay within 0 to 2
+        {0.996, 1.0, 0.98, 1.01, 0.01, 2},
+    };
+    for (const auto& c : cases) {
+        const AxisScale s = SpectraChart::ratioScale(c.lo, c.hi);
+        EXPECT_NEAR(s.min, c.min, 1e-9) << c.lo << ".." << c.hi;
+        EXPECT_NEAR(s.max, c.max, 1e-9) << c.lo << ".." << c.hi;
+        EXPECT_NEAR(s.step, c.step, 1e-12) << c.lo << ".." << c.hi;
+        EXPECT_EQ(s.decimals, c.decimals) << c.lo << ".." << c.hi;
+    }
+}
+
+TEST(SpectraChart, TheRatioChartFitsEachAngleSRatios) {
+    SpectraChart chart;
+    EXPECT_EQ(chart.ratioAxisRange(1), (std::pair<double, double>{0.0, 2.0}));
+    // An instrument reading 2 %, 3 % and 5 % high: each axis spans a few percent, not 0 to 2.
+    ThreeAngles target{flat(40.0), flat(40.0), flat(40.0)};
+    const ThreeAngles sample{flat(40.8), flat(41.2), flat(42.0)};
+    chart.setSpectra(target, sample, std::nullopt);
+    for (int a = 0; a < kAngleCount; ++a) {
+        const auto [lo, hi] = chart.ratioAxisRange(a);
+        const double ratio = chart.points(a, Curve::Ratio).front().y();
+        EXPECT_LT(lo, ratio) << a;
+        EXPECT_GE(hi, 1.0) << a;
+        EXPECT_LT(hi - lo, 0.15) << a;
+    }
+}
+
+}  // namespace
+}  // namespace qv

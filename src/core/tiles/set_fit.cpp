@@ -65,6 +65,14 @@ std::optional<SetAgreement> predictedAgreement(EvaluateHueControl& engine,
     return judgeSet(engine, corrected, limits);
 }
 
+bool sameWrittenFactors(const AngleFactors& a, const AngleFactors& b) {
+    for (int angle = 0; angle < kAngleCount; ++angle)
+        for (int k = 0; k < kBlockWavelengths; ++k)
+            if (roundedToTwoDecimals(a[angle][k]) != roundedToTwoDecimals(b[angle][k]))
+                return false;
+    return true;
+}
+
 std::size_t lightestTile(const std::vector<TileSpectra>& tiles) {
     constexpr int k45 = 1;
     std::size_t best = 0;

@@ -34,6 +34,9 @@ std::optional<SetAgreement> predictedAgreement(EvaluateHueControl& engine,
                                                const AngleFactors& factors,
                                                const SetLimits& limits);
 
+// True when both sets of factors are the same once rounded as an entry keeps them.
+bool sameWrittenFactors(const AngleFactors& a, const AngleFactors& b);
+
 // The tile whose sample reads lightest: the highest mean reflectance at 45°.
 std::size_t lightestTile(const std::vector<TileSpectra>& tiles);
 

@@ -143,9 +143,7 @@ SetLimits setLimitsFromProfile(ProfileStore& profile) {
 }
 
 bool saveSetLimits(ProfileStore& profile, const SetLimits& limits) {
-    for (const double v : {limits.meanThreshold, limits.largestThreshold,
-                           limits.productTolerance.value_or(kMinThreshold)})
-        if (!limitInput(formatFixed(v, 2), '.')) return false;
+    if (!checkSetLimits(limits).ok()) return false;
     profile.write(key::kTileMeanThreshold, formatFixed(limits.meanThreshold, 2));
     profile.write(key::kTileLargestThreshold, formatFixed(limits.largestThreshold, 2));
     profile.write(key::kProductTolerance, limits.productTolerance
@@ -161,6 +159,64 @@ std::optional<double> limitInput(std::string_view text, char decimal) {
     const auto v = wholeNumber(t, decimal);
     if (!v || *v < kMinThreshold || *v > kMaxThreshold) return std::nullopt;
     return roundedToTwoDecimals(*v);
+}
+
+std::string limitFieldName(LimitField field) {
+    switch (field) {
+        case LimitField::Mean:
+            return "Mean below";
+        case LimitField::Largest:
+            return "Largest below";
+        case LimitField::ProductTolerance:
+            return "Product tolerance";
+    }
+    return {};
+}
+
+LimitsProblem checkSetLimits(const SetLimits& limits) {
+    using Kind = LimitsProblem::Kind;
+    const auto isLimit = [](double v) { return limitInput(formatFixed(v, 2), '.').has_value(); };
+    if (!isLimit(limits.meanThreshold)) return {Kind::NotALimit, LimitField::Mean};
+    if (!isLimit(limits.largestThreshold)) return {Kind::NotALimit, LimitField::Largest};
+    if (limits.productTolerance && !isLimit(*limits.productTolerance))
+        return {Kind::NotALimit, LimitField::ProductTolerance};
+    if (limits.meanThreshold > limits.largestThreshold)
+        return {Kind::MeanAboveLargest, LimitField::Mean};
+    return {};
+}
+
+std::string describe(const LimitsProblem& problem) {
+    const std::string field = "\"" + limitFieldName(problem.field) + "\"";
+    switch (problem.kind) {
+        case LimitsProblem::Kind::None:
+            return {};
+        case LimitsProblem::Kind::NotALimit:
+            return field + " takes a value from " + formatFixed(kMinThreshold, 2) + " to " +
+                   formatFixed(kMaxThreshold, 2);
+        case LimitsProblem::Kind::MeanAboveLargest:
+            return field + " lies above \"" + limitFieldName(LimitField::Largest) +
+                   "\": the mean of the differences never exceeds their largest. Lower the "
+                   "mean limit or raise the largest";
+    }
+    return {};
+}
+
+LimitsReading readSetLimits(const TypedLimits& typed, char decimal) {
+    using Kind = LimitsProblem::Kind;
+    LimitsReading r;
+    const auto mean = limitInput(typed.mean, decimal);
+    if (!mean) return {{}, {Kind::NotALimit, LimitField::Mean}};
+    const auto largest = limitInput(typed.largest, decimal);
+    if (!largest) return {{}, {Kind::NotALimit, LimitField::Largest}};
+    r.limits.meanThreshold = *mean;
+    r.limits.largestThreshold = *largest;
+    if (!trimmed(typed.tolerance).empty()) {
+        r.limits.productTolerance = limitInput(typed.tolerance, decimal);
+        if (!r.limits.productTolerance)
+            return {{}, {Kind::NotALimit, LimitField::ProductTolerance}};
+    }
+    r.problem = checkSetLimits(r.limits);
+    return r;
 }
 
 }  // namespace qv

@@ -61,11 +61,43 @@ struct SetLimits {
     std::optional<double> productTolerance;
 };
 SetLimits setLimitsFromProfile(ProfileStore& profile);
-// False (nothing saved) when a limit breaks the input rules below.
+// False (nothing saved) when a limit breaks the input rules below or the limits contradict
+// each other.
 bool saveSetLimits(ProfileStore& profile, const SetLimits& limits);
 
 // A limit typed by the operator as the threshold dialog takes one: a whole number of at most
 // four characters, the user's decimal separator or a point, from 0.01 to 5.00.
 std::optional<double> limitInput(std::string_view text, char decimal);
+
+// The three limits as the settings dialog labels them.
+enum class LimitField { Mean, Largest, ProductTolerance };
+std::string limitFieldName(LimitField field);
+
+// Why limits cannot be kept, and which field is at fault. The mean of the differences never
+// exceeds their largest, so a mean limit above the largest one says two things at once: the
+// largest limit would always decide first.
+struct LimitsProblem {
+    enum class Kind { None, NotALimit, MeanAboveLargest };
+    Kind kind = Kind::None;
+    LimitField field = LimitField::Mean;
+    bool ok() const { return kind == Kind::None; }
+};
+LimitsProblem checkSetLimits(const SetLimits& limits);
+// In English, naming the field as the dialog labels it.
+std::string describe(const LimitsProblem& problem);
+
+// The limits as typed in the settings dialog; an empty tolerance means none.
+struct TypedLimits {
+    std::string mean;
+    std::string largest;
+    std::string tolerance;
+};
+struct LimitsReading {
+    SetLimits limits;  // meaningful only when the problem is none
+    LimitsProblem problem;
+};
+// Every field read as `limitInput` reads it, then the limits checked together; the first
+// field at fault in the order of the dialog.
+LimitsReading readSetLimits(const TypedLimits& typed, char decimal);
 
 }  // namespace qv

@@ -62,6 +62,12 @@ void TileSetWorkflow::setChanged() {
         }
     }
     view_.selected = std::min(view_.selected, static_cast<int>(tiles_.size()) - 1);
+    if (view_.selected < 0) {
+        // The operator starts at the first tile that lacks a reading.
+        advance(&TileRow::target, &TileRow::sample);
+        if (view_.selected < 0 && !tiles_.empty()) view_.selected = 0;
+    }
+    refreshDifferences();
     if (set_.tiles != before) {
         // Another set: its judgement (and any correction under way) no longer applies.
         view_.verifying = false;
@@ -90,8 +96,8 @@ bool TileSetWorkflow::sameInstrument(const std::string& serial, const std::strin
     return false;
 }
 
-void TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
-    if (view_.selected < 0) return;
+bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
+    if (view_.selected < 0) return false;
     const auto i = static_cast<std::size_t>(view_.selected);
     TileRow& row = view_.rows[i];
     const bool anyTarget = std::any_of(view_.rows.begin(), view_.rows.end(),
@@ -99,26 +105,71 @@ void TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
     const bool anySample = std::any_of(view_.rows.begin(), view_.rows.end(),
                                        [&](const TileRow& r) { return &r != &row && r.sample; });
     if (role == ValidationRole::Target && !view_.verifying) {
-        if (!sameInstrument(m.serial, targetSerial_, anyTarget)) return;
+        if (!sameInstrument(m.serial, targetSerial_, anyTarget)) return false;
         tiles_[i].target = m.spectra;
         targetSerial_ = m.serial;
         row.target = true;
         now_.reset();  // a reading taken anew makes the judgement stale
+        advance(&TileRow::target, &TileRow::sample);
     } else if (role == ValidationRole::Sample) {
-        if (!sameInstrument(m.serial, sampleSerial_, anySample || view_.verifying)) return;
+        if (!sameInstrument(m.serial, sampleSerial_, anySample || view_.verifying)) return false;
         sampleSerial_ = m.serial;
         sampleType_ = m.type;
         if (view_.verifying) {
             afterSamples_[i] = m.spectra;
             row.after = true;
             after_.reset();
+            tileAfterDeltaE_[i] = differences({tiles_[i].target, afterSamples_[i]});
+            advance(&TileRow::after, nullptr);
         } else {
             tiles_[i].sample = m.spectra;
             row.sample = true;
             now_.reset();
+            advance(&TileRow::sample, &TileRow::target);
+        }
+    } else {
+        return false;  // targets stay as the correction was fitted on them
+    }
+    lastRole_ = role;
+    if (row.target && row.sample) tileDeltaE_[i] = differences(tiles_[i]);
+    render();
+    return true;
+}
+
+TileSetWorkflow::Differences TileSetWorkflow::differences(const TileSpectra& tile) {
+    applyStandardViewing(colour_);
+    colour_.setDeltaEFormula(formulaFromProfile(s_.profile));
+    const std::optional<SetAgreement> one = judgeSet(colour_, {tile}, limits_);
+    if (!one) return std::nullopt;
+    return one->deltaE.front();
+}
+
+void TileSetWorkflow::refreshDifferences() {
+    tileDeltaE_.assign(tiles_.size(), std::nullopt);
+    tileAfterDeltaE_.assign(tiles_.size(), std::nullopt);
+    for (std::size_t i = 0; i < tiles_.size(); ++i) {
+        const TileRow& row = view_.rows[i];
+        if (row.target && row.sample) tileDeltaE_[i] = differences(tiles_[i]);
+        if (row.target && row.after)
+            tileAfterDeltaE_[i] = differences({tiles_[i].target, afterSamples_[i]});
+    }
+}
+
+void TileSetWorkflow::advance(bool TileRow::*read, bool TileRow::*other) {
+    const int n = static_cast<int>(view_.rows.size());
+    for (bool TileRow::*flag : {read, other}) {
+        if (!flag) continue;
+        // The same instrument from the tile after the selected one round to the selected one
+        // itself; the other instrument from the first tile.
+        const int from = flag == read ? std::max(view_.selected, -1) : -1;
+        for (int k = 1; k <= n; ++k) {
+            const int j = (from + k) % n;
+            if (!(view_.rows[static_cast<std::size_t>(j)].*flag)) {
+                view_.selected = j;
+                return;
+            }
         }
     }
-    render();
 }
 
 std::vector<TileSpectra> TileSetWorkflow::afterSet() const {
@@ -194,8 +245,10 @@ void TileSetWorkflow::correctionDone(bool written) {
     if (!written || !now_) return;
     view_.verifying = true;
     afterSamples_.assign(tiles_.size(), {});
+    tileAfterDeltaE_.assign(tiles_.size(), std::nullopt);
     for (TileRow& row : view_.rows) row.after = false;
     after_.reset();
+    view_.selected = tiles_.empty() ? -1 : 0;
     render();
 }
 
@@ -219,9 +272,12 @@ void TileSetWorkflow::render() {
         TileRow& row = view_.rows[i];
         row.deltaE.fill(kEmptyField);
         row.afterDeltaE.fill(kEmptyField);
+        // The judgement's own figures once there is one (the same formula, the same readings).
+        const Differences now = now_ ? Differences(now_->deltaE[i]) : tileDeltaE_[i];
+        const Differences after = after_ ? Differences(after_->deltaE[i]) : tileAfterDeltaE_[i];
         for (int a = 0; a < kAngleCount; ++a) {
-            if (now_) row.deltaE[a] = s_.format.display(now_->deltaE[i][a]);
-            if (after_) row.afterDeltaE[a] = s_.format.display(after_->deltaE[i][a]);
+            if (now) row.deltaE[a] = s_.format.display((*now)[a]);
+            if (after) row.afterDeltaE[a] = s_.format.display((*after)[a]);
         }
     }
     view_.judgeEnabled = view_.verifying
@@ -236,6 +292,66 @@ void TileSetWorkflow::render() {
     view_.fitted = summary(now_ ? fitted_ : std::nullopt);
     view_.after = summary(after_);
     view_.lightestTile = tiles_.empty() || !now_ ? std::string() : set_.tiles[lightestTile(tiles_)];
+    view_.instruction = instruction();
+    view_.predictionsAlike = predictionsAlike();
+}
+
+std::string TileSetWorkflow::tileName(int row) const {
+    return "tile " + std::to_string(row + 1) + " '" + set_.tiles[static_cast<std::size_t>(row)] +
+           "'";
+}
+
+std::string TileSetWorkflow::instruction() const {
+    if (view_.verifying) {
+        if (after_) return "The set is read again after the correction: see \"After correction\".";
+        if (everyTile(&TileRow::after)) return "Every tile is read again: press Judge.";
+    } else if (now_) {
+        return now_->passed ? "The set passes: the instruments agree within the limits."
+                            : "The set fails. Press Correct... to write the correction fitted over "
+                              "the set into the instrument under correction, then read the set "
+                              "again on it.";
+    } else if (everyTile(&TileRow::target) && everyTile(&TileRow::sample)) {
+        return "Every tile is read on both instruments: press Judge.";
+    }
+    return measureInstruction();
+}
+
+std::string TileSetWorkflow::measureInstruction() const {
+    if (view_.selected < 0) return "Choose a tile in the table.";
+    const TileRow& row = view_.rows[static_cast<std::size_t>(view_.selected)];
+    const std::string tile = tileName(view_.selected);
+    const std::string sample =
+        "Place " + tile +
+        (view_.verifying ? " on the corrected instrument" : " on the instrument under correction") +
+        " and press Measure sample.";
+    const std::string target = "Place " + tile +
+                               " on the reference instrument and press "
+                               "Measure target.";
+    const std::string done = "T" + tile.substr(1) + " is read";
+    if (view_.verifying)
+        return row.after ? done + " again: choose a tile without a mark under \"Again\"." : sample;
+    // A tile that lacks both readings is asked for on the instrument read last.
+    const bool sampleFirst = lastRole_ == ValidationRole::Sample;
+    if (!row.target && !(sampleFirst && !row.sample)) return target;
+    if (!row.sample) return sample;
+    return done + " on both instruments: choose a tile that lacks a mark.";
+}
+
+std::string TileSetWorkflow::predictionsAlike() const {
+    if (!now_ || !lightestOnly_ || !fitted_) return {};
+    const SetSummary lightest = summary(lightestOnly_);
+    const SetSummary fit = summary(fitted_);
+    if (lightest.mean != fit.mean || lightest.largest != fit.largest) return {};
+    const std::string light = "'" + set_.tiles[lightestTile(tiles_)] + "'";
+    if (tiles_.size() == 1)
+        return "Both predictions are alike: with one tile, the fit over the set is that tile's "
+               "own correction.";
+    if (sameWrittenFactors(factors_, ratioFactors(tiles_[lightestTile(tiles_)])))
+        return "Both predictions are alike: every tile reads in the same proportion on the two "
+               "instruments, so the fit over the set comes out as " +
+               light + "'s own factors (to the two decimals an entry keeps).";
+    return "Both predictions are alike: the two corrections differ too little to change any "
+           "difference in its second decimal.";
 }
 
 }  // namespace qv

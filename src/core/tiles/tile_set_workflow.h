@@ -47,6 +47,10 @@ struct TileSetView {
     SetSummary fitted;        // predicted with the factors fitted over the set
     SetSummary after;         // the set read again after the correction
     std::string lightestTile;
+    // What the operator does next, naming the tile and the instrument.
+    std::string instruction;
+    // Why the two predictions read the same, when they do; empty otherwise.
+    std::string predictionsAlike;
 };
 
 // The inter-instrument check over a tile set: each tile read on the reference instrument and on
@@ -67,7 +71,11 @@ public:
     void select(int row);
 
     // A reading of the selected tile for `role`, as the validation measurement hands it back.
-    void take(ValidationRole role, const Measurement& m);
+    // The tile's differences show as soon as both its readings are in, and the selection
+    // moves on to the next tile that lacks a reading for the same instrument (then to the first
+    // that lacks one for the other), so a set is read through without choosing each tile.
+    // False when the reading was refused (the operator was told why).
+    bool take(ValidationRole role, const Measurement& m);
 
     // The set judged (or, after a correction, judged again) and its result file written; false
     // when a tile lacks a reading.
@@ -78,6 +86,9 @@ public:
     // The write dialog closed; `written` when an entry was written. Then the samples read
     // from now on are the set's "after".
     void correctionDone(bool written);
+
+    // "tile 3 'green'", as the instruction names it.
+    std::string tileName(int row) const;
 
     EvaluateHueControl& colour() { return colour_; }
     const TileSet& set() const { return set_; }
@@ -97,7 +108,16 @@ private:
         MeasuredPair pair;
         bool measureTarget = false;
     };
+    using Differences = std::optional<std::array<double, kAngleCount>>;
     bool sameInstrument(const std::string& serial, const std::string& setSerial, bool anyRead);
+    // One tile's differences, with the formula the set is judged by.
+    Differences differences(const TileSpectra& tile);
+    void refreshDifferences();
+    // Selects the tile after the selected one lacking `read`, else the first lacking `other`.
+    void advance(bool TileRow::*read, bool TileRow::*other);
+    std::string instruction() const;
+    std::string measureInstruction() const;
+    std::string predictionsAlike() const;
     void keepPair();
     void restorePair();
     void judged();
@@ -115,6 +135,10 @@ private:
     SetLimits limits_;
     std::vector<TileSpectra> tiles_;
     std::vector<ThreeAngles> afterSamples_;
+    // Each tile's differences once both its readings are in, before and after the correction.
+    std::vector<Differences> tileDeltaE_, tileAfterDeltaE_;
+    // The instrument the operator read last: the next tile is asked for on the same one.
+    ValidationRole lastRole_ = ValidationRole::Target;
     std::string targetSerial_, sampleSerial_;
     std::string sampleType_;  // of the instrument under correction, for the logbook
     std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;

@@ -21,6 +21,8 @@ namespace {
 const QColor kRatioColour(60, 60, 60);
 const QColor kBandColour(205, 238, 205);
 const QColor kFailureColour(210, 30, 30);
+// The smallest reflectance and ratio charts that keep every axis label.
+const std::array<QSize, 2> kChartMinimumPx = {QSize(180, 160), QSize(180, 150)};
 
 // Only the reflectances: evaluated spectra carry colour values after them.
 int reflectanceCount(const AngleSpectrum& s) {
@@ -41,8 +43,8 @@ QList<QPointF> reflectancePoints(const AngleSpectrum& s) {
     return points;
 }
 
-// 0/0 has no ratio and is left out; anything off the fixed axis, infinities included, is drawn
-// on its edge.
+// 0/0 has no ratio and is left out; anything beyond 0 to the axis's largest, infinities
+// included, is drawn on that edge.
 QList<QPointF> ratioPoints(const AngleSpectrum& target, const AngleSpectrum& sample) {
     QList<QPointF> points;
     const int n = std::min(reflectanceCount(target), reflectanceCount(sample));
@@ -71,6 +73,32 @@ void fitReflectanceAxis(QValueAxis& axis, const QList<QPointF>& a, const QList<Q
     axis.setRange(bottom, hi->y() + margin);
     axis.setTickCount(5);
     axis.applyNiceNumbers();
+}
+
+// The round step (1, 2 or 5 times a power of ten) that divides `span` into at most four.
+double roundStep(double span) {
+    const double raw = span / 4.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double m : {1.0, 2.0, 5.0})
+        if (m * power >= raw * (1 - 1e-9)) return m * power;
+    return 10.0 * power;
+}
+
+// Decimals enough to tell the ticks apart, and no more.
+int decimalsOf(double step) {
+    for (int d = 0; d < 6; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::abs(scaled - std::round(scaled)) < 1e-6) return d;
+    }
+    return 6;
+}
+
+void applyScale(QValueAxis& axis, const AxisScale& scale) {
+    axis.setRange(scale.min, scale.max);
+    axis.setTickType(QValueAxis::TicksDynamic);
+    axis.setTickAnchor(scale.min);
+    axis.setTickInterval(scale.step);
+    axis.setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
 }
 
 QFont scaledFont(QFont font, double pointSize, bool bold = false) {
@@ -162,7 +190,8 @@ SpectraChart::SpectraChart(QWidget* parent) : QWidget(parent) {
         for (int row = 0; row < 2; ++row) {
             auto* view = new QChartView(rows[static_cast<std::size_t>(row)]);
             view->setRenderHint(QPainter::Antialiasing);
-            view->setMinimumSize(180, 100);
+            // Smaller, and the axes trade their labels for dots.
+            view->setMinimumSize(kChartMinimumPx[static_cast<std::size_t>(row)]);
             grid->addWidget(view, row, a);
         }
     }
@@ -205,6 +234,8 @@ QChart* SpectraChart::makeRatioChart(int angle) {
     QValueAxis* nm = addAxis(*chart, Qt::AlignBottom, kStartNm, kEndNm, 4, "%d", base);
     nm->setTitleText(QStringLiteral("nm"));
     QValueAxis* ratio = addAxis(*chart, Qt::AlignLeft, 0.0, kRatioAxisMax, 5, "%.1f", base);
+    column.ratioAxis = ratio;
+    applyScale(*ratio, ratioScale(kMinPlausibleRatio, kMaxPlausibleRatio));
     if (angle == 0) ratio->setTitleText(QStringLiteral("target / sample"));
     plausibleBand(*chart);
     column.ratioLine = curve(*chart, kRatioColour, 1.4);
@@ -225,9 +256,49 @@ void SpectraChart::setSpectra(const ThreeAngles& target, const ThreeAngles& samp
         column.target->replace(t);
         column.sample->replace(s);
         fitReflectanceAxis(*column.reflectanceAxis, t, s);
-        column.ratioLine->replace(ratioPoints(target[a], sample[a]));
+        const QList<QPointF> ratios = ratioPoints(target[a], sample[a]);
+        column.ratioLine->replace(ratios);
+        // Nothing to compare yet: the band alone.
+        double lo = ratios.isEmpty() ? kMinPlausibleRatio : kRatioAxisMax;
+        double hi = ratios.isEmpty() ? kMaxPlausibleRatio : 0.0;
+        for (const QPointF& p : ratios) {
+            lo = std::min(lo, p.y());
+            hi = std::max(hi, p.y());
+        }
+        if (failure && failure->angle == static_cast<int>(a) && !std::isnan(failure->ratio)) {
+            lo = std::min(lo, std::clamp(failure->ratio, 0.0, kRatioAxisMax));
+            hi = std::max(hi, std::clamp(failure->ratio, 0.0, kRatioAxisMax));
+        }
+        applyScale(*column.ratioAxis, ratioScale(lo, hi));
     }
     showFailure(failure);
+}
+
+AxisScale SpectraChart::ratioScale(double lo, double hi) {
+    constexpr double kNarrowest = 0.02;
+    constexpr double kMarginShare = 0.1;
+    lo = std::clamp(std::min(lo, 1.0), 0.0, kRatioAxisMax);
+    hi = std::clamp(std::max(hi, 1.0), 0.0, kRatioAxisMax);
+    if (hi - lo < kNarrowest) {
+        const double middle = (lo + hi) / 2;
+        lo = middle - kNarrowest / 2;
+        hi = middle + kNarrowest / 2;
+    }
+    const double margin = (hi - lo) * kMarginShare;
+    lo = std::max(0.0, lo - margin);
+    hi = std::min(kRatioAxisMax, hi + margin);
+    AxisScale scale;
+    scale.step = roundStep(hi - lo);
+    scale.min = std::floor(lo / scale.step + 1e-9) * scale.step;
+    scale.max = std::ceil(hi / scale.step - 1e-9) * scale.step;
+    scale.decimals = decimalsOf(scale.step);
+    return scale;
+}
+
+std::pair<double, double> SpectraChart::ratioAxisRange(int angle) const {
+    if (angle < 0 || angle >= kAngleCount) return {};
+    const QValueAxis* axis = columns_[static_cast<std::size_t>(angle)].ratioAxis;
+    return {axis->min(), axis->max()};
 }
 
 void SpectraChart::clear() {
@@ -244,7 +315,7 @@ void SpectraChart::showFailure(const std::optional<ImplausibleRatio>& failure) {
     const auto angle = static_cast<std::size_t>(failure->angle);
     const double nm = failure->wavelengthNm;
     Column& column = columns_[angle];
-    column.failureLine->replace({{nm, 0.0}, {nm, kRatioAxisMax}});
+    column.failureLine->replace({{nm, column.ratioAxis->min()}, {nm, column.ratioAxis->max()}});
     // A missing value has no ratio to place; the line alone marks it.
     if (!std::isnan(failure->ratio))
         column.failurePoint->append(nm, std::clamp(failure->ratio, 0.0, kRatioAxisMax));

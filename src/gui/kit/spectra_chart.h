@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "core/checks/plausibility.h"
 #include "core/colour/spectrum.h"
@@ -22,13 +23,27 @@ QT_END_NAMESPACE
 
 namespace qv {
 
+// A value axis on round steps: from `min` to `max` every `step`, labelled with `decimals`.
+struct AxisScale {
+    double min = 0.0;
+    double max = 1.0;
+    double step = 0.25;
+    int decimals = 2;
+};
+
 // A target and a sample spectrum by angle: above, both reflectance curves; below, their ratio
 // target / sample against the plausible band, with the first failing wavelength marked.
 class SpectraChart : public QWidget {
     Q_OBJECT
 public:
-    // The ratio axis is fixed; ratios beyond it are drawn at its edge.
+    // Ratios are drawn between 0 and this; beyond it, on the edge.
     static constexpr double kRatioAxisMax = 2.0;
+
+    // The ratio axis for ratios from `lo` to `hi`: the disagreement being corrected is a few
+    // percent, so the axis fits the ratios (with 1, agreement, always in sight) and the
+    // plausible band stays behind them as context, cut off where the axis ends. Never narrower
+    // than 0.02, so equal spectra draw a flat line on a readable axis.
+    static AxisScale ratioScale(double lo, double hi);
 
     enum class Curve { Target, Sample, Ratio, FailurePoint };
 
@@ -41,6 +56,8 @@ public:
 
     // What is plotted on one angle's charts (0 = 25°).
     QList<QPointF> points(int angle, Curve curve) const;
+    // The range of that angle's ratio axis.
+    std::pair<double, double> ratioAxisRange(int angle) const;
     // The wavelength of the vertical failure line on that angle's ratio chart, if drawn.
     std::optional<double> failureLineNm(int angle) const;
     QString failureCaption() const;
@@ -50,6 +67,7 @@ public:
 private:
     struct Column {
         QValueAxis* reflectanceAxis = nullptr;
+        QValueAxis* ratioAxis = nullptr;
         QLineSeries* target = nullptr;
         QLineSeries* sample = nullptr;
         QLineSeries* ratioLine = nullptr;

@@ -3,5 +3,7 @@ target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.ui
+    ${CMAKE_CURRENT_LIST_DIR}/time_axis.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/time_axis.h
     ${CMAKE_CURRENT_LIST_DIR}/trend_chart.cpp
     ${CMAKE_CURRENT_LIST_DIR}/trend_chart.h)

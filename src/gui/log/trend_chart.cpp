@@ -1,9 +1,10 @@
 #include "gui/log/trend_chart.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
-#include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+#include "gui/log/time_axis.h"
 
 namespace qv {
 namespace {
@@ -22,6 +25,13 @@ const QColor kThresholdColour(210, 30, 30);
 // Beyond this many checks the markers would only blur the lines.
 constexpr int kMarkedPointsMax = 200;
 constexpr qint64 kMsPerDay = 24 * 3600 * 1000;
+// Room around the checks, and at least this much, so that one day's checks spread out by
+// their times and a single check stands clear of the edges.
+constexpr double kTimePadShare = 0.04;
+constexpr double kTimePadMinMs = 30.0 * 60 * 1000;
+// Room between two tick labels, and the most ticks however wide the chart.
+constexpr int kTimeLabelGapPx = 24;
+constexpr int kTimeTicksMax = 8;
 
 QFont scaledFont(QFont font, double pointSize) {
     font.setPointSizeF(pointSize);
@@ -90,9 +100,8 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     chart_->layout()->setContentsMargins(0, 0, 0, 0);
     chart_->legend()->setAlignment(Qt::AlignBottom);
     chart_->legend()->setFont(scaledFont(base, 8.0));
-    timeAxis_ = new QDateTimeAxis;
-    timeAxis_->setFormat(QStringLiteral("yyyy-MM-dd"));
-    timeAxis_->setTickCount(5);
+    timeAxis_ = new QCategoryAxis;
+    timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     valueAxis_ = new QValueAxis;
     valueAxis_->setLabelFormat(QStringLiteral("%.2f"));
     valueAxis_->setTitleText(QStringLiteral("colour difference"));
@@ -167,10 +176,9 @@ void TrendChart::fitAxes(double firstMs, double lastMs, double maxValue) {
         lastMs = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
         firstMs = lastMs - 30.0 * kMsPerDay;
     }
-    // A single day of checks still gets a readable time axis.
-    const double pad = std::max((lastMs - firstMs) * 0.03, 0.5 * kMsPerDay);
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(firstMs - pad)),
-                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lastMs + pad)));
+    const double pad = std::max((lastMs - firstMs) * kTimePadShare, kTimePadMinMs);
+    timeAxis_->setRange(firstMs - pad, lastMs + pad);
+    placeTimeTicks();
     // An imported file may hold any number; the axis stays finite whatever it says.
     valueAxis_->setRange(0.0, std::clamp(maxValue * 1.15, 0.1, 1e6));
     valueAxis_->setTickCount(6);
@@ -186,9 +194,53 @@ QList<QPointF> TrendChart::thresholdPoints() const {
     return threshold_->points();
 }
 
+void TrendChart::placeTimeTicks() {
+    for (const QString& label : timeAxis_->categoriesLabels()) timeAxis_->remove(label);
+    const double lo = timeAxis_->min();
+    const double hi = timeAxis_->max();
+    const auto span = static_cast<qint64>(hi - lo);
+    // As many ticks as their labels leave room for; a finer step has longer labels.
+    const QFontMetrics metrics(timeAxis_->labelsFont());
+    int ticks = kTimeTicksMax;
+    TimeStep step = timeStepFor(span, ticks);
+    for (;;) {
+        const int labelPx = metrics.horizontalAdvance(
+            QDateTime(QDate(2000, 12, 31), QTime(23, 59)).toString(step.format));
+        const int room = std::max(2, width() / (labelPx + kTimeLabelGapPx));
+        if (room >= ticks) break;
+        ticks = room;
+        step = timeStepFor(span, ticks);
+    }
+    const QDateTime first = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(lo));
+    const QDateTime last = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(hi));
+    timeAxis_->setStartValue(lo);
+    for (const QDateTime& tick : timeTicks(first, last, step))
+        timeAxis_->append(tick.toString(step.format),
+                          static_cast<double>(tick.toMSecsSinceEpoch()));
+    // Hours alone need the day they are on.
+    const bool hours = step.unit == TimeStep::Unit::Minute || step.unit == TimeStep::Unit::Hour;
+    const QString from = first.toString(QStringLiteral("yyyy-MM-dd"));
+    const QString to = last.toString(QStringLiteral("yyyy-MM-dd"));
+    timeAxis_->setTitleText(!hours       ? QString()
+                            : from == to ? from
+                                         : from + QStringLiteral(" – ") + to);
+}
+
+void TrendChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeTimeTicks();
+}
+
+QStringList TrendChart::timeLabels() const {
+    return timeAxis_->categoriesLabels();
+}
+
+QString TrendChart::timeTitle() const {
+    return timeAxis_->titleText();
+}
+
 std::pair<double, double> TrendChart::timeRangeMs() const {
-    return {static_cast<double>(timeAxis_->min().toMSecsSinceEpoch()),
-            static_cast<double>(timeAxis_->max().toMSecsSinceEpoch())};
+    return {timeAxis_->min(), timeAxis_->max()};
 }
 
 QSize TrendChart::sizeHint() const {

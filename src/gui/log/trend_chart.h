@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -12,8 +13,8 @@
 #include "core/colour/spectrum.h"
 
 QT_BEGIN_NAMESPACE
+class QCategoryAxis;
 class QChart;
-class QDateTimeAxis;
 class QLineSeries;
 class QValueAxis;
 QT_END_NAMESPACE
@@ -42,13 +43,24 @@ public:
     // The span of the time axis, in milliseconds since the epoch.
     std::pair<double, double> timeRangeMs() const;
 
+    // The labels of the time axis's ticks, oldest first, and the axis's title.
+    QStringList timeLabels() const;
+    QString timeTitle() const;
+
     QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fitAxes(double firstMs, double lastMs, double maxValue);
+    // Ticks on whole hours, days or months as the span asks, as many as the width holds.
+    void placeTimeTicks();
 
     QChart* chart_ = nullptr;
-    QDateTimeAxis* timeAxis_ = nullptr;
+    // A value axis in milliseconds since the epoch whose ticks are labelled as times: a date
+    // axis only divides its range evenly, so its ticks would fall on odd times.
+    QCategoryAxis* timeAxis_ = nullptr;
     QValueAxis* valueAxis_ = nullptr;
     std::array<QLineSeries*, kAngleCount> angles_{};
     QLineSeries* threshold_ = nullptr;

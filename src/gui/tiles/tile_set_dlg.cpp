@@ -10,11 +10,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/app/string_table.h"
+#include "gui/checks/validation_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
+#include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
-#include "gui/checks/validation_dlg.h"
 
 namespace qv {
 
@@ -35,6 +37,11 @@ const QString kMark = QStringLiteral("\u2713");
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+QString sentence(QString s) {
+    if (!s.isEmpty()) s[0] = s[0].toUpper();
+    return s;
 }
 
 QLabel* summaryCell(QWidget* parent, const QString& name, Qt::Alignment alignment) {
@@ -62,9 +69,15 @@ CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidge
     heading_->setStyleSheet(QStringLiteral("font-size: 13pt; font-weight: bold;"));
     limits_ = new QLabel(this);
     limits_->setObjectName(QStringLiteral("limitsLabel"));
+    limits_->setWordWrap(true);
     instruction_ = new QLabel(this);
     instruction_->setObjectName(QStringLiteral("instructionLabel"));
     instruction_->setWordWrap(true);
+    instruction_->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLabel"));
+    status_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     buildTable();
     chart_ = new SpectraChart(this);
     auto* left = new QVBoxLayout;
@@ -80,7 +93,10 @@ CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidge
     layout->addWidget(instruction_);
     layout->addLayout(columns, 1);
     layout->addLayout(buildButtons());
-    resize(1440, 720);
+    layout->addWidget(status_);
+    holdMinimumSize(this, 0);
+    // As much as a 1366 × 768 laptop offers, less on a smaller screen.
+    resizeWithinScreen(this, smallScreenClientArea());
     render();
 }
 
@@ -93,7 +109,8 @@ void CTileSetDlg::buildTable() {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // On a small screen the columns after a correction scroll rather than squeeze.
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     QHeaderView* header = table_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Fixed);
@@ -114,7 +131,7 @@ QWidget* CTileSetDlg::buildSummary() {
         new QGroupBox(tr("Over the set: mean and largest colour difference per angle"), this);
     box->setObjectName(QStringLiteral("summaryBox"));
     auto* grid = new QGridLayout(box);
-    grid->setHorizontalSpacing(14);
+    grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(4);
     for (int a = 0; a < kAngleCount; ++a) {
         grid->addWidget(new QLabel(QStringLiteral("<b>%1°</b>").arg(kAngleDegrees[a]), box), 0,
@@ -134,6 +151,8 @@ QWidget* CTileSetDlg::buildSummary() {
                                       Qt::AlignRight);
             row.largest[a] = summaryCell(
                 box, QLatin1String(names[r]) + QStringLiteral("Largest") + angle, Qt::AlignLeft);
+            // A long tile name goes on a second line rather than widen the window.
+            row.largest[a]->setWordWrap(true);
             grid->addWidget(row.mean[a], 2 + r, 1 + 2 * a);
             grid->addWidget(row.largest[a], 2 + r, 2 + 2 * a);
         }
@@ -141,6 +160,15 @@ QWidget* CTileSetDlg::buildSummary() {
             summaryCell(box, QLatin1String(names[r]) + QStringLiteral("Verdict"), Qt::AlignLeft);
         grid->addWidget(row.verdict, 2 + r, 1 + 2 * kAngleCount);
     }
+    // Room for a value and a short tile name on one line; a longer name wraps.
+    // (A wrapping label wants a little more than its text.)
+    const int largestPx =
+        box->fontMetrics().horizontalAdvance(QStringLiteral("0.00 (light grey)")) + 8;
+    for (int a = 0; a < kAngleCount; ++a) grid->setColumnMinimumWidth(2 + 2 * a, largestPx);
+    alike_ = new QLabel(box);
+    alike_->setObjectName(QStringLiteral("predictionsAlikeLabel"));
+    alike_->setWordWrap(true);
+    grid->addWidget(alike_, 6, 0, 1, 3 + 2 * kAngleCount);
     grid->setColumnStretch(2 + 2 * kAngleCount, 1);
     summary_[0].caption->setText(tr("Now"));
     summary_[2].caption->setText(tr("Predicted, fitted over the set"));
@@ -179,12 +207,35 @@ void CTileSetDlg::onSelection() {
 }
 
 void CTileSetDlg::onMeasure(ValidationRole role) {
+    const int tile = workflow_.view().selected;
+    if (tile < 0) return;
+    const QString name = text(workflow_.tileName(tile));
+    const bool target = role == ValidationRole::Target;
+    status_->clear();
+    std::optional<Measurement> taken;
     {
         CValidationDlg validation(context_, workflow_.colour(), role, this);
+        validation.setWindowTitle(target ? tr("Target measurement: %1").arg(name)
+                                         : tr("Sample measurement: %1").arg(name));
+        // A set of nine tiles read before and after a correction would otherwise ask 27 times
+        // to acknowledge a measurement that went as it should; a failure is still told.
+        validation.workflow().acknowledgeInStatusLine();
         validation.exec();
-        if (validation.measurement()) workflow_.take(role, *validation.measurement());
+        taken = validation.measurement();
+    }
+    if (taken && workflow_.take(role, *taken)) {
+        const QString on = target                       ? tr("the reference instrument")
+                           : workflow_.view().verifying ? tr("the corrected instrument")
+                                                        : tr("the instrument under correction");
+        status_->setText(tr("%1 %2 read on %3 (%4).")
+                             .arg(text(context_.strings.text(kStrMeasurementFinished)),
+                                  sentence(name), on, text(taken->serial)));
     }
     render();
+}
+
+QString CTileSetDlg::statusText() const {
+    return status_->text();
 }
 
 void CTileSetDlg::onJudge() {
@@ -236,13 +287,7 @@ void CTileSetDlg::renderHeading() {
         limits +=
             tr(" Product tolerance: %1.").arg(text(context_.format.display(*l.productTolerance)));
     limits_->setText(limits);
-    instruction_->setText(
-        workflow_.view().verifying
-            ? tr("Correction written. Measure each tile's sample again on the corrected "
-                 "instrument, then press Judge.")
-            : tr("Choose a tile and measure it on the reference instrument (target) and on the "
-                 "instrument under correction (sample). When every tile is read on both, press "
-                 "Judge."));
+    instruction_->setText(text(workflow_.view().instruction));
 }
 
 void CTileSetDlg::renderTable() {
@@ -300,6 +345,8 @@ void CTileSetDlg::renderSummary() {
                 ? QString()
                 : QStringLiteral("font-weight: bold; color: %1;").arg(QLatin1String(colour)));
     }
+    alike_->setText(text(v.predictionsAlike));
+    alike_->setVisible(!v.predictionsAlike.empty());
 }
 
 void CTileSetDlg::renderChart() {

@@ -25,6 +25,8 @@ public:
     ~CTileSetDlg() override;
 
     const TileSetWorkflow& workflow() const { return workflow_; }
+    // The line that acknowledges what went as it should (a tile measured).
+    QString statusText() const;
     SpectraChart* chart() const { return chart_; }
 
 private:
@@ -55,6 +57,8 @@ private:
     QLabel* heading_ = nullptr;
     QLabel* limits_ = nullptr;
     QLabel* instruction_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* alike_ = nullptr;
     QTableWidget* table_ = nullptr;
     SpectraChart* chart_ = nullptr;
     std::array<SummaryRow, 4> summary_{};

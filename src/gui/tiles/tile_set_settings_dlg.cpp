@@ -20,6 +20,8 @@ namespace qv {
 
 namespace {
 constexpr int kLimitChars = 4;
+// A field the limits were refused for.
+const QString kRefusedStyle = QStringLiteral("QLineEdit { border: 2px solid #b42318; }");
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -70,6 +72,14 @@ void CTileSetSettingsDlg::build() {
     limitRow(tr("&Mean below:"), meanEdit_, unit + tr(" at every angle"));
     limitRow(tr("&Largest below:"), largestEdit_, unit + tr(" at every angle"));
     limitRow(tr("&Product tolerance:"), toleranceEdit_, unit + tr(" (empty: none)"));
+    // The tolerance is no limit: it only shows how much of it the disagreement takes.
+    auto* toleranceNote =
+        new QLabel(tr("For scale only: the result file gives each mean as a share of it."), this);
+    toleranceNote->setObjectName(QStringLiteral("toleranceNote"));
+    toleranceNote->setWordWrap(true);
+    form->addRow(toleranceNote);
+    for (QLineEdit* edit : {meanEdit_, largestEdit_, toleranceEdit_})
+        connect(edit, &QLineEdit::textEdited, edit, [edit] { edit->setStyleSheet(QString()); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
     auto* layout = new QVBoxLayout(this);
@@ -155,14 +165,24 @@ void CTileSetSettingsDlg::tell(int stringId, const std::string& suffix) {
     context_.prompter.ask(m);
 }
 
-std::optional<double> CTileSetSettingsDlg::limitOf(QLineEdit* edit) {
-    const auto value = limitInput(edit->text().toStdString(), context_.format.decimalSeparator);
-    if (!value) {
-        tell(kStrThresholdRange, {});
-        edit->setFocus();
-        edit->selectAll();
+QLineEdit* CTileSetSettingsDlg::fieldOf(LimitField field) const {
+    switch (field) {
+        case LimitField::Mean:
+            return meanEdit_;
+        case LimitField::Largest:
+            return largestEdit_;
+        case LimitField::ProductTolerance:
+            return toleranceEdit_;
     }
-    return value;
+    return meanEdit_;
+}
+
+void CTileSetSettingsDlg::refuse(const LimitsProblem& problem) {
+    QLineEdit* edit = fieldOf(problem.field);
+    edit->setStyleSheet(kRefusedStyle);
+    tell(kStrTileSetRefused, " " + describe(problem) + ".");
+    edit->setFocus();
+    edit->selectAll();
 }
 
 void CTileSetSettingsDlg::accept() {
@@ -173,19 +193,13 @@ void CTileSetSettingsDlg::accept() {
         tileList_->setFocus();
         return;
     }
-    SetLimits limits;
-    const auto mean = limitOf(meanEdit_);
-    if (!mean) return;
-    const auto largest = limitOf(largestEdit_);
-    if (!largest) return;
-    limits.meanThreshold = *mean;
-    limits.largestThreshold = *largest;
-    if (!toleranceEdit_->text().trimmed().isEmpty()) {
-        limits.productTolerance = limitOf(toleranceEdit_);
-        if (!limits.productTolerance) return;
-    }
+    const LimitsReading limits =
+        readSetLimits({meanEdit_->text().toStdString(), largestEdit_->text().toStdString(),
+                       toleranceEdit_->text().toStdString()},
+                      context_.format.decimalSeparator);
+    if (!limits.problem.ok()) return refuse(limits.problem);
     saveTileSet(context_.profile, set);
-    saveSetLimits(context_.profile, limits);
+    saveSetLimits(context_.profile, limits.limits);
     QDialog::accept();
 }
 

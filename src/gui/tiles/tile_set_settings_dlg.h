@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <optional>
 #include <string>
 
 #include "core/tiles/tile_set.h"
@@ -35,8 +34,9 @@ private:
     void onRemove();
     void onMove(int step);
     TileSet editedSet() const;
-    // The limit typed into `edit`; told and focused when it is not one.
-    std::optional<double> limitOf(QLineEdit* edit);
+    QLineEdit* fieldOf(LimitField field) const;
+    // Tells why the limits cannot be kept, marks the field at fault and puts the cursor there.
+    void refuse(const LimitsProblem& problem);
     void tell(int stringId, const std::string& suffix);
 
     GuiContext& context_;

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
+#include <functional>
 
 #include "core/colour/colour_requests.h"
 #include "core/tiles/tile_set.h"
@@ -49,16 +50,60 @@ struct TileSetDialogs : test::GuiFixture {
         button(dialog, measure)->click();
     }
 
+    // Every tile of `set` read on `instrument` as the dialog asks for them, tile after tile,
+    // counting the presses; `afterTile` looks at the dialog after each.
+    void readEvery(QWidget& dialog, const TileSet& set, const char* instrument, const char* measure,
+                   const std::function<void(int)>& afterTile) {
+        sim.control(std::string("plug ") + instrument);
+        auto* table = child<QTableWidget>(dialog, "tileTable");
+        for (int i = 0; i < static_cast<int>(set.tiles.size()); ++i) {
+            ASSERT_EQ(table->currentRow(), i) << measure;
+            std::string specimen = set.tiles[static_cast<std::size_t>(i)];
+            std::erase(specimen, ' ');
+            sim.control("specimen " + specimen + " all");
+            test::onNextModal([this](QWidget* d) {
+                titles << d->windowTitle();
+                ++clicks;
+                button(*d, "measureButton")->click();
+            });
+            ++clicks;
+            button(dialog, measure)->click();
+            afterTile(i);
+        }
+    }
+    // The fitted factors into entry 3 of the instrument under correction.
+    static void writeCorrection(QWidget& dialog) {
+        test::onNextModal([](QWidget* loading) {
+            test::onNextModal(
+                [](QWidget* d) {
+                    child<QTableWidget>(*d, "entryList")->selectRow(2);
+                    child<QLineEdit>(*d, "commentEdit")->setText(QStringLiteral("TILES"));
+                    button(*d, "writeButton")->click();
+                },
+                loading, 10000);
+        });
+        button(dialog, "correctButton")->click();
+    }
+    static bool filled(QTableWidget* table, int row, int column) {
+        return table->item(row, column)->text() != QStringLiteral("---");
+    }
+
     test::SimInstrument sim{test::referenceAndCorrected({1.02, 1.03, 1.05})};
     std::unique_ptr<EvaluateHueControl> colour =
         makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    int clicks = 0;
+    QStringList titles;
 };
 
 TEST_F(TileSetDialogs, ASetJudgedCorrectedAndReadAgainAgreesBetter) {
     CTileSetDlg dialog(context, *colour);
     auto* table = child<QTableWidget>(dialog, "tileTable");
     ASSERT_EQ(table->rowCount(), 2);
-    EXPECT_FALSE(button(dialog, "targetButton")->isEnabled());
+    // It opens on the first tile, ready for its target.
+    EXPECT_TRUE(button(dialog, "targetButton")->isEnabled());
+    EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(),
+              QStringLiteral("Place tile 1 'white' on the reference instrument and press Measure "
+                             "target."));
     for (int row : {0, 1}) {
         read(dialog, row, "REF", "targetButton");
         read(dialog, row, "DUT", "sampleButton");
@@ -78,18 +123,8 @@ TEST_F(TileSetDialogs, ASetJudgedCorrectedAndReadAgainAgreesBetter) {
     EXPECT_EQ(child<QLabel>(dialog, "nowVerdict")->text(), QStringLiteral("FAILED"));
     EXPECT_TRUE(table->isColumnHidden(kAfterColumn));
 
-    // The fitted factors into entry 3 of the instrument under correction.
     ASSERT_TRUE(button(dialog, "correctButton")->isEnabled());
-    test::onNextModal([](QWidget* loading) {
-        test::onNextModal(
-            [](QWidget* d) {
-                child<QTableWidget>(*d, "entryList")->selectRow(2);
-                child<QLineEdit>(*d, "commentEdit")->setText(QStringLiteral("TILES"));
-                button(*d, "writeButton")->click();
-            },
-            loading, 10000);
-    });
-    button(dialog, "correctButton")->click();
+    writeCorrection(dialog);
     ASSERT_TRUE(v.verifying);
     EXPECT_FALSE(button(dialog, "correctButton")->isEnabled());
     EXPECT_FALSE(table->isColumnHidden(kAfterColumn));
@@ -109,7 +144,70 @@ TEST_F(TileSetDialogs, ASetJudgedCorrectedAndReadAgainAgreesBetter) {
     EXPECT_EQ(child<QLabel>(dialog, "nowVerdict")->text(), QStringLiteral("FAILED"));
 }
 
-TEST_F(TileSetDialogs, TheSettingsKeepNoSetWithATileNamedTwiceNorAnUnreadableLimit) {
+// The built-in set of nine tiles read through as an operator reads it: every target on the
+// reference, every sample on the instrument under correction, judged, corrected, every sample
+// read again and judged. The dialog moves on to each next tile itself, shows a tile's
+// differences as soon as both its readings are in, and acknowledges a reading in its status
+// line, so the whole road takes one press in the window and one in the measurement per reading
+// and asks no message box but the correction's own.
+TEST_F(TileSetDialogs, NineTilesAreReadThroughWithoutChoosingATileOrAcknowledgingAReading) {
+    const TileSet set = defaultTileSet();
+    ASSERT_EQ(set.tiles.size(), 9u);
+    ASSERT_TRUE(saveTileSet(profile, set));
+    CTileSetDlg dialog(context, *colour);
+    auto* table = child<QTableWidget>(dialog, "tileTable");
+    auto* instruction = child<QLabel>(dialog, "instructionLabel");
+    const auto tile = [&set](int i) {
+        return QStringLiteral("tile %1 '%2'")
+            .arg(i + 1)
+            .arg(QString::fromStdString(set.tiles[static_cast<std::size_t>(i)]));
+    };
+
+    readEvery(dialog, set, "REF", "targetButton", [&](int i) {
+        EXPECT_FALSE(filled(table, i, kDeltaEColumn)) << i;  // one reading is no difference
+        if (i < 8) {
+            EXPECT_EQ(instruction->text(), QStringLiteral("Place %1 on the reference instrument "
+                                                          "and press Measure target.")
+                                               .arg(tile(i + 1)));
+        }
+    });
+    EXPECT_EQ(titles.at(2), QStringLiteral("Target measurement: tile 3 'mid grey'"));
+    readEvery(dialog, set, "DUT", "sampleButton", [&](int i) {
+        for (int a = 0; a < kAngleCount; ++a) EXPECT_TRUE(filled(table, i, kDeltaEColumn + a));
+        if (i < 8) {
+            EXPECT_FALSE(filled(table, i + 1, kDeltaEColumn)) << i;
+        }
+        EXPECT_EQ(dialog.statusText(), QStringLiteral("Measurement finished. T%1 read on the "
+                                                      "instrument under correction (L70S-200002).")
+                                           .arg(tile(i).mid(1)));
+    });
+    EXPECT_EQ(instruction->text(),
+              QStringLiteral("Every tile is read on both instruments: press Judge."));
+    const QString shownBefore = table->item(4, kDeltaEColumn + 2)->text();
+    ++clicks;
+    button(dialog, "judgeButton")->click();
+    EXPECT_EQ(table->item(4, kDeltaEColumn + 2)->text(), shownBefore);
+    EXPECT_EQ(child<QLabel>(dialog, "nowVerdict")->text(), QStringLiteral("FAILED"));
+    EXPECT_TRUE(prompter.asked.empty());
+
+    writeCorrection(dialog);
+    ASSERT_TRUE(dialog.workflow().view().verifying);
+    const std::size_t correctionBoxes = prompter.asked.size();
+    readEvery(dialog, set, "DUT", "sampleButton",
+              [&](int i) { EXPECT_TRUE(filled(table, i, kAfterColumn + 1)) << i; });
+    ++clicks;
+    button(dialog, "judgeButton")->click();
+    EXPECT_EQ(child<QLabel>(dialog, "afterVerdict")->text(), QStringLiteral("PASSED"));
+
+    // 27 readings of two presses each and two judgements; the 27 "measurement finished" boxes
+    // and the 27 choices of a tile are gone.
+    EXPECT_EQ(clicks, 27 * 2 + 2);
+    EXPECT_EQ(prompter.asked.size(), correctionBoxes);
+    for (int id : prompter.ids()) EXPECT_NE(id, kStrMeasurementFinished);
+}
+
+TEST_F(TileSetDialogs,
+       TheSettingsKeepNoSetWithATileNamedTwiceNorLimitsThatCannotHoldAndNameTheField) {
     CTileSetSettingsDlg settings(context);
     auto* tiles = child<QListWidget>(settings, "tileList");
     ASSERT_EQ(tiles->count(), 2);
@@ -121,17 +219,36 @@ TEST_F(TileSetDialogs, TheSettingsKeepNoSetWithATileNamedTwiceNorAnUnreadableLim
     EXPECT_EQ(tiles->currentRow(), 1);
 
     tiles->item(1)->setText(QStringLiteral("mid grey"));
-    child<QLineEdit>(settings, "toleranceEdit")->setText(QStringLiteral("1,5"));
+    auto* tolerance = child<QLineEdit>(settings, "toleranceEdit");
+    tolerance->setText(QStringLiteral("1,5"));
     settings.accept();
     EXPECT_NE(settings.result(), QDialog::Accepted);
-    EXPECT_EQ(prompter.ids().back(), kStrThresholdRange);
+    EXPECT_EQ(prompter.ids().back(), kStrTileSetRefused);
+    EXPECT_EQ(prompter.asked.back().suffix,
+              " \"Product tolerance\" takes a value from 0.01 to 5.00.");
+    EXPECT_FALSE(tolerance->styleSheet().isEmpty());  // the field at fault is marked
     EXPECT_EQ(tileSetFromProfile(profile).tiles, (std::vector<std::string>{"white", "red"}));
 
-    child<QLineEdit>(settings, "toleranceEdit")->setText(QStringLiteral("1.5"));
+    // A mean limit above the largest: refused, naming the field, and nothing kept.
+    tolerance->setText(QString());
+    auto* mean = child<QLineEdit>(settings, "meanEdit");
+    mean->setText(QStringLiteral("0.70"));
+    child<QLineEdit>(settings, "largestEdit")->setText(QStringLiteral("0.60"));
+    settings.accept();
+    EXPECT_NE(settings.result(), QDialog::Accepted);
+    EXPECT_EQ(prompter.asked.back().suffix.rfind(" \"Mean below\" lies above \"Largest below\"", 0),
+              0u)
+        << prompter.asked.back().suffix;
+    EXPECT_FALSE(mean->styleSheet().isEmpty());
+    EXPECT_EQ(setLimitsFromProfile(profile).meanThreshold, 0.3);
+    mean->setText(QStringLiteral("0.5"));
+
+    tolerance->setText(QStringLiteral("1.5"));
     settings.accept();
     EXPECT_EQ(settings.result(), QDialog::Accepted);
     EXPECT_EQ(tileSetFromProfile(profile).tiles, (std::vector<std::string>{"white", "mid grey"}));
     EXPECT_EQ(setLimitsFromProfile(profile).productTolerance, 1.5);
+    EXPECT_EQ(setLimitsFromProfile(profile).meanThreshold, 0.5);
 }
 
 }  // namespace

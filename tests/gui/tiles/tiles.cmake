@@ -2,3 +2,8 @@
 qv_add_test(NAME test_gui_tiles GUI LIBS qvgui SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tile_set_dialogs_test.cpp)
 target_include_directories(test_gui_tiles PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
+
+# Every window of the program on a 1366 x 768 screen, at its smallest size.
+qv_add_test(NAME test_gui_sizes GUI LIBS qvgui SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/../window_sizes_test.cpp)
+target_include_directories(test_gui_sizes PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
