@@ -19,6 +19,8 @@
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/delete_coeff_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
+#include "gui/help/help_wnd.h"
+#include "gui/help/operator_guide.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
@@ -57,7 +59,13 @@ QStringList cutCaptions(QWidget& window) {
         const bool wrapped = label->wordWrap();
         const int needHeight = wrapped ? label->heightForWidth(label->width()) : need.height();
         if ((!wrapped && label->width() < need.width()) || label->height() < needHeight)
-            cut << where(*label) + QStringLiteral(": ") + label->text().left(40) + QStringLiteral(" %1x%2 need %3x%4 min %5").arg(label->width()).arg(label->height()).arg(need.width()).arg(needHeight).arg(label->minimumSizeHint().width());
+            cut << where(*label) + QStringLiteral(": ") + label->text().left(40) +
+                       QStringLiteral(" %1x%2 need %3x%4 min %5")
+                           .arg(label->width())
+                           .arg(label->height())
+                           .arg(need.width())
+                           .arg(needHeight)
+                           .arg(label->minimumSizeHint().width());
     }
     for (const QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
         if (!visible(b) || b->text().isEmpty()) continue;
@@ -105,9 +113,9 @@ struct WindowSizes : test::GuiFixture {
         EXPECT_LE(window.width(), budget.width()) << name << " cannot be made narrow enough";
         EXPECT_LE(window.height(), budget.height()) << name << " cannot be made low enough";
         const QStringList cut = cutCaptions(window);
-        EXPECT_TRUE(cut.isEmpty()) << name << " at " << window.width() << " x "
-                                   << window.height() << " cuts:\n  "
-                                   << cut.join(QStringLiteral("\n  ")).toStdString();
+        EXPECT_TRUE(cut.isEmpty())
+            << name << " at " << window.width() << " x " << window.height() << " cuts:\n  "
+            << cut.join(QStringLiteral("\n  ")).toStdString();
         window.hide();
     }
 
@@ -163,6 +171,12 @@ TEST_F(WindowSizes, TheCheckingAndCorrectingWindowsFit) {
     check(file, "coefficient file");
     CDataRegUsingFileDlg registration(context, *colour);
     check(registration, "registration");
+}
+
+TEST_F(WindowSizes, TheGuideFits) {
+    CHelpWnd guide(guideFolder(QV_BIN_DIR));
+    guide.showContents();
+    check(guide, "operator's guide");
 }
 
 TEST_F(WindowSizes, TheHistoryFits) {

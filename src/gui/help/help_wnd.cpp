@@ -11,13 +11,15 @@
 #include <QVBoxLayout>
 
 #include "gui/help/help_topics.h"
+#include "gui/kit/dialog_size.h"
 
 namespace qv {
 
 namespace {
-// Wide enough for a picture of 800 pixels beside the list of pages.
+// Wide enough for a picture of 800 pixels beside the list of pages, and within a 1366 x 768
+// laptop's screen.
 constexpr int kWidthPx = 1100;
-constexpr int kHeightPx = 780;
+constexpr int kHeightPx = 690;
 constexpr int kPageListPx = 200;
 constexpr qint64 kMaxPageBytes = 1 << 20;
 
@@ -61,7 +63,7 @@ CHelpWnd::CHelpWnd(std::string guideFolder, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addLayout(columns, 1);
-    resize(kWidthPx, kHeightPx);
+    resizeWithinScreen(this, QSize(kWidthPx, kHeightPx));
     backButton_->setEnabled(false);
     forwardButton_->setEnabled(false);
     connect(backButton_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
