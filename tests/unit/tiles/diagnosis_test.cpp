@@ -284,5 +284,30 @@ TEST(Diagnosis, AShiftCallsForServiceAndAGainForFactors) {
     }
 }
 
+TEST(Diagnosis, ErrorsFactorsCannotRemoveAreNamed) {
+    struct Row {
+        Injected error;
+        Recommendation expected;
+        const char* named;
+    };
+    const Row rows[] = {
+        {{0.6, 0.0, 0.0, 0.0}, Recommendation::Service, "zero calibration: 0.60 % added"},
+        {{-0.6, 0.0, 0.0, 0.0}, Recommendation::Service, "missing from every reading"},
+        {{0.0, 0.0, 0.04, 0.0}, Recommendation::Service, "photometric linearity"},
+        {{0.0, 0.0, 0.0, 0.8}, Recommendation::Service, "reads 0.8 nm short"},
+        {{0.0, 0.0, 0.0, -0.8}, Recommendation::Service, "reads 0.8 nm long"},
+        {{0.0, 1.5, 0.0, 0.0}, Recommendation::WriteFactors, "within its limits"},
+        {{0.0, 0.5, 0.0, 0.0}, Recommendation::NoCorrectionNeeded, "passes"},
+    };
+    std::mt19937 rng(5);
+    for (const Row& r : rows) {
+        const auto d = diagnoseSet(r.error, rng, 0.02);
+        ASSERT_TRUE(d);
+        const AngleDiagnosis& at45 = d->angles[1];
+        EXPECT_EQ(at45.recommendation, r.expected) << at45.reason;
+        EXPECT_NE(at45.reason.find(r.named), std::string::npos) << at45.reason;
+    }
+}
+
 }  // namespace
 }  // namespace qv
