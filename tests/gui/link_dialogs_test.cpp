@@ -60,6 +60,44 @@ TEST_F(LinkDialogs, PortSettingsShowTheChoiceAndSaveItOnOk) {
     EXPECT_TRUE(locked.findChild<QLabel*>(QStringLiteral("connectedNote"))->isVisibleTo(&locked));
 }
 
+TEST_F(LinkDialogs, AdaptersAreShownByWhatTheyAreAndSavedByTheirStableName) {
+    test::SimInstrument sim;
+    // The simulator's line stands in for an adapter's /dev/serial/by-id link.
+    PortEntry adapter;
+    adapter.name = sim.port();
+    adapter.device = "ttyUSB1";
+    adapter.label = portLabel("ttyUSB1", "FT232R USB UART", "A50285BI");
+    ports = {adapter, "ttyS0"};
+    CCommSettingDlg dialog(context);
+    auto* port = dialog.findChild<QComboBox*>(QStringLiteral("portCombo"));
+    ASSERT_EQ(port->count(), 2);
+    EXPECT_EQ(port->itemText(0), QStringLiteral("ttyS0"));
+    EXPECT_EQ(port->itemText(1), QStringLiteral("FT232R USB UART, serial A50285BI (ttyUSB1)"));
+    EXPECT_EQ(port->itemData(1, Qt::ToolTipRole).toString().toStdString(), sim.port());
+    port->setCurrentIndex(1);
+    EXPECT_EQ(dialog.chosenPort(), sim.port());
+    test::onNextModal([](QWidget* d) {
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.lastResult(), CommSettingsResult::Saved);
+    EXPECT_EQ(profile.read(key::kComPort), sim.port());
+    EXPECT_EQ(state.commPort->portName(), sim.port());
+
+    // Opened again, the adapter saved is chosen and shown by what it is.
+    CCommSettingDlg again(context);
+    auto* shown = again.findChild<QComboBox*>(QStringLiteral("portCombo"));
+    EXPECT_EQ(shown->currentText(), QStringLiteral("FT232R USB UART, serial A50285BI (ttyUSB1)"));
+    EXPECT_EQ(again.chosenPort(), sim.port());
+    // Typed by hand: a listed name stays itself, anything else is taken as typed.
+    shown->setEditText(QStringLiteral("ttyS0"));
+    EXPECT_EQ(again.chosenPort(), "ttyS0");
+    shown->setEditText(QStringLiteral(" /dev/ttyUSB9 "));
+    EXPECT_EQ(again.chosenPort(), "/dev/ttyUSB9");
+    shown->setEditText(QStringLiteral("COM3"));
+    EXPECT_EQ(again.chosenPort(), "COM3");
+}
+
 TEST_F(LinkDialogs, Type53IsIdentifiedResetAndConnected) {
     test::SimInstrument sim("53", "L70S-004711");
     ASSERT_TRUE(state.commPort->open(sim.port()));

@@ -1,19 +1,26 @@
 // qvl70s-screenshots: renders every dialog of the desktop program to PNG files, on Qt's
 // offscreen platform, against a simulated instrument in a temporary home.
 //   qvl70s-screenshots <output folder>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
@@ -30,6 +37,7 @@
 #include "gui/help/operator_guide.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
+#include "gui/kit/instrument_strip.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
@@ -43,6 +51,7 @@
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
+#include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
@@ -449,6 +458,112 @@ void guideScreenshots() {
     save(help, "help_repeatability");
 }
 
+// The ports of a machine with two serial ports built in and two USB adapters, listed as the
+// port list lists them: each adapter under its /dev/serial/by-id link (made here, in a folder
+// of the temporary home laid out as udev lays it out), shown by its description and serial
+// number.
+std::vector<qv::PortEntry> adapterPorts(const std::string& root) {
+    namespace fs = std::filesystem;
+    const fs::path dev = fs::path(root) / "dev";
+    const fs::path byId = dev / "serial" / "by-id";
+    fs::create_directories(byId);
+    const struct {
+        const char* device;
+        const char* link;  // empty: built in, no link
+        const char* description;
+        const char* serial;
+    } reported[] = {
+        {"ttyS0", "", "", ""},
+        {"ttyS1", "", "", ""},
+        {"ttyUSB0", "usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0",
+         "USB-Serial Controller D", ""},
+        {"ttyUSB1", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "FT232R USB UART", "A50285BI"},
+    };
+    std::vector<qv::PortEntry> ports;
+    for (const auto& r : reported) {
+        std::ofstream(dev / r.device) << "";
+        std::error_code ec;
+        if (*r.link) fs::create_symlink(fs::path("../..") / r.device, byId / r.link, ec);
+        ports.push_back(qv::reportedPortEntry(r.device, (dev / r.device).string(), r.description,
+                                              r.serial, byId.string()));
+    }
+    return ports;
+}
+
+// The dialog with the port list dropped down over it, as the operator sees it when choosing.
+void savePortList(qv::CCommSettingDlg& dialog, const char* name) {
+    dialog.show();
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("portCombo"));
+    combo->showPopup();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    QPixmap picture = dialog.grab();
+    QWidget* popup = combo->view()->window();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(dialog.mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+    }
+    combo->hidePopup();
+    const QString path = g_folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "qvl70s-screenshots: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+// The port settings with the adapters of `adapterPorts`, the FTDI adapter saved.
+void portSettingsScreenshots(qv::GuiContext& context, qv::ProfileStore& profile,
+                             const std::string& root) {
+    const std::vector<qv::PortEntry> ports = adapterPorts(root);
+    const auto listPorts = context.listPorts;
+    context.listPorts = [ports] { return ports; };
+    const std::string saved = profile.read(qv::key::kComPort);
+    profile.write(qv::key::kComPort, ports.back().name);
+    {
+        qv::CCommSettingDlg settings(context);
+        save(settings, "port_settings");
+        savePortList(settings, "port_settings_list");
+    }
+    profile.write(qv::key::kComPort, saved);
+    context.listPorts = listPorts;
+}
+
+// The adapter pulled out while the instrument was connected: the main window and the connection
+// dialog after the hang-up. The instrument sits behind a link named as its by-id link (the
+// temporary home's path as long as /dev/serial/by-id) that the simulator moves to its new line,
+// as udev does when the adapter is plugged in again; the settings are saved, so Connect would
+// open it again.
+void hangUpScreenshots(qv::GuiContext& context, qv::SharedState& state, qv::ProfileStore& profile,
+                       const std::string& root) {
+    qv::sim::Options options = qv::test::oneInstrument("53", "L70S-000001");
+    options.linkPath = root + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    qv::test::SimInstrument pulled(options);
+    const std::string saved = profile.read(qv::key::kComPort);
+    profile.write(qv::key::kComPort, options.linkPath);
+    for (auto [key, value] : {std::pair{qv::key::kBaudRate, "9600"},
+                              {qv::key::kDataLength, "8 bits"},
+                              {qv::key::kParity, "0 None"},
+                              {qv::key::kStopBits, "1 bit"}})
+        profile.write(key, value);
+    state.commPort->open(options.linkPath);
+    state.bConnected = true;
+    const std::string line = pulled.port();
+    pulled.control("hangup");
+    for (int i = 0; i < 3000 && pulled.port() == line; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    {
+        qv::CBrenmoorDlg main(context, qv::TaskDialogs{[](QWidget*) {}, {}, {}});
+        save(main, "main_window_hung_up");
+        qv::CConnInstDlg connect(context);
+        save(connect, "connect_instrument_hung_up");
+    }
+    profile.write(qv::key::kComPort, saved);
+    state.commPort->open(saved);
+    state.bConnected = true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -478,11 +593,13 @@ int main(int argc, char** argv) {
     profile.write(qv::key::kComPort, sim.port());
     state.commPort->open(sim.port());
     qv::AtomicFileStore files;
-    qv::GuiContext context{{state, clock, prompter, profile, files, *strings, {}},
-                           [] {
-                               return std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"};
-                           },
-                           QV_BIN_DIR};
+    qv::GuiActivity activity;
+    qv::GuiContext context{
+        {state, clock, prompter, profile, files, *strings, {}, nullptr, &activity},
+        [] {
+            return std::vector<qv::PortEntry>{"ttyS0", "ttyS1", "ttyUSB0"};
+        },
+        QV_BIN_DIR};
 
     {
         state.bAboutMode = false;
@@ -498,10 +615,7 @@ int main(int argc, char** argv) {
         qv::CBrenmoorDlg main(context, qv::TaskDialogs{[](QWidget*) {}, {}, {}});
         save(main, "main_window_unconnected");
     }
-    {
-        qv::CCommSettingDlg settings(context);
-        save(settings, "port_settings");
-    }
+    portSettingsScreenshots(context, profile, home.path());
     {
         qv::CConnInstDlg connect(context);
         save(connect, "connect_instrument");
@@ -514,6 +628,7 @@ int main(int argc, char** argv) {
         qv::CCommSettingDlg locked(context);
         save(locked, "port_settings_connected");
     }
+    hangUpScreenshots(context, state, profile, home.path());
     {
         qv::CThresholdDiffDlg thresholds(context);
         save(thresholds, "thresholds");

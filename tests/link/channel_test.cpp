@@ -20,7 +20,6 @@
 #include "link/pty_pair.h"
 #include "platform/app/system_clock.h"
 #include "platform/link/line_settings.h"
-#include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
 
 namespace qv {
@@ -326,20 +325,57 @@ TEST(ChannelHangUp, AHungUpLineEndsTheWaitAtOnceAndThePortReopens) {
     EXPECT_FALSE(port.pollInput(1000));
     EXPECT_LT(secondsSince(start), 0.6);
     EXPECT_TRUE(port.hungUp());
+    // The port is closed by the hang-up itself, and says so under the name it was opened by.
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.portState(), PortState::ClosedAfterHangUp);
+    EXPECT_EQ(port.portName(), link);
+    EXPECT_EQ(port.checkLine(), PortState::ClosedAfterHangUp);
 
     // The cable comes back (here: a new terminal behind the same link).
     PtyPair second;
     ASSERT_TRUE(second.ok());
     std::filesystem::remove(link);
     std::filesystem::create_symlink(second.slavePath(), link);
-    port.close();
     ASSERT_TRUE(port.open(link));
     EXPECT_FALSE(port.hungUp());
+    EXPECT_EQ(port.portState(), PortState::Open);
     ASSERT_TRUE(port.send("IDR\r\n"));
     EXPECT_EQ(second.read(), "IDR\r\n");
     second.write("OK00,53\r\n");
     EXPECT_EQ(port.receiveLine(clock, 1), "OK00,53\r");
+    port.close();
+    EXPECT_EQ(port.portState(), PortState::NotOpen);
+    EXPECT_EQ(port.portName(), "");
     std::filesystem::remove(link);
+}
+
+TEST(ChannelHangUp, ALineThatHungUpWhileNobodyTalkedIsFoundWithoutReadingAWaitingByte) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixSerialChannel port;
+    ASSERT_TRUE(port.open(pty.slavePath()));
+    EXPECT_EQ(port.checkLine(), PortState::Open);
+    pty.write("OK00\r\n");  // a reply nobody asked for yet stays waiting
+    ASSERT_TRUE(port.pollInput(1000));
+    EXPECT_EQ(port.checkLine(), PortState::Open);
+    EXPECT_EQ(port.readAvailable(64), "OK00\r\n");
+
+    pty.hangUp();
+    EXPECT_EQ(port.checkLine(), PortState::ClosedAfterHangUp);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.portName(), pty.slavePath());
+    EXPECT_FALSE(port.send("IDR\r\n"));
+    EXPECT_EQ(port.portState(), PortState::ClosedAfterHangUp);
+}
+
+TEST(ChannelHangUp, AWriteIntoADeadLineClosesThePortToo) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixSerialChannel port;
+    ASSERT_TRUE(port.open(pty.slavePath()));
+    pty.hangUp();
+    EXPECT_FALSE(port.send("IDR\r\n"));
+    EXPECT_EQ(port.portState(), PortState::ClosedAfterHangUp);
 }
 
 TEST(ChannelRealTime, ASilentInstrumentReturnsControlWithinTheTimeOutPlusOneSecond) {
@@ -386,15 +422,6 @@ TEST(ChannelRealTime, AReplyIsTakenAsSoonAsItArrives) {
     const double p90 = latenciesMs[latenciesMs.size() * 9 / 10];
     EXPECT_LT(p90, 5.0);
     RecordProperty("reply_latency_p90_us", static_cast<int>(p90 * 1000));
-}
-
-TEST(PortList, OffersTheSavedPortInNaturalOrder) {
-    const auto ports = listSerialPorts("/tmp/qv-sim-port");
-    EXPECT_NE(std::find(ports.begin(), ports.end(), "/tmp/qv-sim-port"), ports.end());
-    EXPECT_TRUE(std::is_sorted(ports.begin(), ports.end(),
-                               [](const auto& a, const auto& b) { return naturalLess(a, b); }));
-    const auto unsaved = listSerialPorts("---");
-    EXPECT_EQ(std::find(unsaved.begin(), unsaved.end(), "---"), unsaved.end());
 }
 
 }  // namespace

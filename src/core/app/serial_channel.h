@@ -32,6 +32,10 @@ struct PortOpenError {
     std::string detail;  // the system's own words
 };
 
+// The port as the operator is told of it. A channel that sees its line hang up (the adapter
+// pulled, the cable gone) closes the port itself and says so until it is closed or opened again.
+enum class PortState { NotOpen, Open, ClosedAfterHangUp };
+
 // Parity codes as the settings store them: the leading number of the parity entry.
 enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
 
@@ -46,9 +50,14 @@ public:
     virtual bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // The port held open, as the operator would recognise it; empty when closed or when the
-    // channel cannot say.
+    // The port held open, or the one that hung up while it was held, as the operator would
+    // recognise it; empty otherwise or when the channel cannot say.
     virtual std::string portName() const { return {}; }
+    virtual PortState portState() const { return isOpen() ? PortState::Open : PortState::NotOpen; }
+    // Looks at the line without reading from it: a line that hung up since the last exchange
+    // (nobody was talking when the adapter was pulled) is closed now, as an exchange would have
+    // closed it. Returns the state afterwards.
+    virtual PortState checkLine() { return portState(); }
     // Writes the text as it stands; the caller includes the terminator.
     virtual bool send(std::string_view command) = 0;
     // One reply line with a time-out in whole seconds (see core/link/receive_line.h for the

@@ -1,8 +1,5 @@
 #include "core/app/startup_workflow.h"
 
-#include <cstdint>
-#include <string>
-
 #include "core/app/number_format.h"
 #include "core/app/port_open_message.h"
 #include "core/app/profile_store.h"
@@ -28,8 +25,7 @@ ProgramStart startProgram(const ProgramStartSteps& steps) {
     return ProgramStart::Run;
 }
 
-StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
-                                     Prompter& prompter) {
+std::optional<SavedPortSettings> savedPortSettings(ProfileStore& profile) {
     const std::string port = profile.read(key::kComPort);
     const std::string baud = profile.read(key::kBaudRate);
     const std::string dataLength = profile.read(key::kDataLength);
@@ -37,17 +33,24 @@ StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
     const std::string stopBits = profile.read(key::kStopBits);
     const bool complete = port != kNotSet && baud != kNotSet && dataLength != kNotSet &&
                           parity != kNotSet && stopBits != kNotSet;
-    if (!complete) {
+    if (!complete) return std::nullopt;
+    return SavedPortSettings{port, clampedTo<std::uint32_t>(leadingInt(baud)),
+                             clampedTo<std::uint8_t>(leadingInt(dataLength)),
+                             clampedTo<std::uint8_t>(leadingInt(parity))};
+}
+
+StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile,
+                                     Prompter& prompter) {
+    const std::optional<SavedPortSettings> saved = savedPortSettings(profile);
+    if (!saved) {
         if (state.commPort) state.commPort->close();
         return StartupPort::NotSaved;
     }
     bool ok = false;
     if (state.commPort) {
         state.commPort->close();
-        ok = state.commPort->open(port) &&
-             state.commPort->setParams(clampedTo<std::uint32_t>(leadingInt(baud)),
-                                       clampedTo<std::uint8_t>(leadingInt(dataLength)),
-                                       clampedTo<std::uint8_t>(leadingInt(parity)));
+        ok = state.commPort->open(saved->port) &&
+             state.commPort->setParams(saved->baudRate, saved->dataBits, saved->parity);
     }
     if (ok) return StartupPort::Opened;
     prompter.ask(

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "core/app/string_ids.h"
 
@@ -30,8 +33,19 @@ enum class StartupPort {
     NotSaved,  // no complete saved settings: the caller opens the port settings dialog
 };
 
-// Reopens the serial port with the settings saved last time. The stop-bits setting is read
-// but not applied: the line always uses one stop bit.
+// The port and line settings saved last time, as they are applied: the leading numbers of the
+// baud rate, data length and parity texts. Nothing unless all five keys are saved.
+struct SavedPortSettings {
+    std::string port;
+    std::uint32_t baudRate = 0;
+    std::uint8_t dataBits = 0;
+    std::uint8_t parity = 0;
+};
+std::optional<SavedPortSettings> savedPortSettings(ProfileStore& profile);
+
+// Reopens the serial port with the settings saved last time: at start, and when Connect finds
+// the port closed (after a hang-up). The stop-bits setting is read but not applied: the line
+// always uses one stop bit.
 StartupPort connectWithSavedSettings(SharedState& state, ProfileStore& profile, Prompter& prompter);
 
 // Which of the main window's task buttons may be pressed. A task whose dialog is not built

@@ -9,6 +9,7 @@
 #include "core/app/prompter.h"
 #include "core/app/shared_state.h"
 #include "core/app/startup_workflow.h"
+#include "core/link/connection_workflow.h"
 #include "core/link/port_names.h"
 
 namespace qv {
@@ -23,14 +24,14 @@ int indexOf(const std::vector<std::string>& entries, const std::string& text) {
 }
 
 // The listed port the saved one stands for: the list holds "ttyUSB0" once whether it was saved
-// as that or as "/dev/ttyUSB0", so the exact text comes first, then the same device.
-int savedPortIndex(const std::vector<std::string>& ports, const std::string& savedPort) {
-    const int exact = indexOf(ports, savedPort);
-    if (exact >= 0) return exact;
-    const std::string device = portDevicePath(savedPort);
-    const auto it = std::find_if(ports.begin(), ports.end(), [&](const std::string& port) {
-        return portDevicePath(port) == device;
-    });
+// as that or as "/dev/ttyUSB0", and an adapter listed by its stable name is still found by the
+// system name saved before; so the exact name comes first, then the same device.
+int savedPortIndex(const std::vector<PortEntry>& ports, const std::string& savedPort) {
+    auto it = std::find_if(ports.begin(), ports.end(),
+                           [&](const PortEntry& port) { return port.name == savedPort; });
+    if (it == ports.end())
+        it = std::find_if(ports.begin(), ports.end(),
+                          [&](const PortEntry& port) { return entryStandsFor(port, savedPort); });
     return it == ports.end() ? -1 : static_cast<int>(it - ports.begin());
 }
 
@@ -79,11 +80,12 @@ std::string stopBitsText(int index) {
 CommSettingsWorkflow::CommSettingsWorkflow(const Seams& seams)
     : state_(seams.state), profile_(seams.profile), prompter_(seams.prompter) {}
 
-const CommSettingsView& CommSettingsWorkflow::open(std::vector<std::string> reportedPorts) {
+const CommSettingsView& CommSettingsWorkflow::open(std::vector<PortEntry> reportedPorts) {
     const std::string savedPort = profile_.read(key::kComPort);
     view_ = CommSettingsView{};
+    checkPort(state_);
     view_.editable = !state_.bConnected;
-    view_.ports = orderPortList(std::move(reportedPorts), savedPort);
+    view_.ports = orderPortEntries(std::move(reportedPorts), savedPort);
     view_.portIndex = view_.ports.empty() ? -1 : 0;
     if (savedPort != kNotSet) {
         const int saved = savedPortIndex(view_.ports, savedPort);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/app/seams.h"
+#include "core/link/port_names.h"
 
 namespace qv {
 
@@ -25,14 +26,14 @@ std::string stopBitsText(int index);
 
 // What the dialog shows.
 struct CommSettingsView {
-    std::vector<std::string> ports;
+    std::vector<PortEntry> ports;
     int portIndex = -1;  // -1: no port listed
     std::array<int, kLineListCount> lineIndex{};
     // False while an instrument is connected: the settings are shown but cannot be changed.
     bool editable = true;
 };
 
-// What the operator chose. The port is the text of the port entry, which may be a device path
+// What the operator chose. The port is the name of the listed port chosen, or a device path
 // typed by hand.
 struct CommSettingsChoice {
     std::string port;
@@ -47,8 +48,9 @@ class CommSettingsWorkflow {
 public:
     explicit CommSettingsWorkflow(const Seams& seams);
 
-    // `reportedPorts`: the serial ports the system reports, in any order.
-    const CommSettingsView& open(std::vector<std::string> reportedPorts);
+    // `reportedPorts`: the serial ports the system reports, in any order. Looks at the port
+    // first (see checkPort): an instrument whose line hung up no longer locks the settings.
+    const CommSettingsView& open(std::vector<PortEntry> reportedPorts);
     CommSettingsResult ok(const CommSettingsChoice& choice);
     const CommSettingsView& view() const { return view_; }
 

@@ -32,7 +32,24 @@ bool samePort(std::string_view a, std::string_view b) {
     return portDevicePath(a) == portDevicePath(b);
 }
 
+const std::string& sortKey(const PortEntry& e) {
+    return e.device.empty() ? e.name : e.device;
+}
+
 }  // namespace
+
+std::string portLabel(const std::string& device, const std::string& description,
+                      const std::string& serialNumber) {
+    std::string label = description;
+    if (!serialNumber.empty()) label += (label.empty() ? "serial " : ", serial ") + serialNumber;
+    if (label.empty()) return device;
+    return label + " (" + device + ")";
+}
+
+bool entryStandsFor(const PortEntry& entry, const std::string& portName) {
+    return samePort(entry.name, portName) ||
+           (!entry.device.empty() && samePort(entry.device, portName));
+}
 
 std::string portDevicePath(std::string_view portName) {
     if (portName.find('/') != std::string_view::npos) return std::string(portName);
@@ -58,16 +75,27 @@ bool naturalLess(std::string_view a, std::string_view b) {
     return a < b;
 }
 
-std::vector<std::string> orderPortList(std::vector<std::string> reported,
-                                       const std::string& savedPort) {
+std::vector<PortEntry> orderPortEntries(std::vector<PortEntry> reported,
+                                        const std::string& savedPort) {
     const bool saved = !savedPort.empty() && savedPort != "---";
     if (saved && std::none_of(reported.begin(), reported.end(),
-                              [&](const std::string& p) { return samePort(p, savedPort); })) {
-        reported.push_back(savedPort);
+                              [&](const PortEntry& e) { return entryStandsFor(e, savedPort); })) {
+        reported.emplace_back(savedPort);
     }
-    std::stable_sort(reported.begin(), reported.end(),
-                     [](const std::string& a, const std::string& b) { return naturalLess(a, b); });
+    // By the system's names, so that ttyS ports come together and before the USB adapters.
+    std::stable_sort(reported.begin(), reported.end(), [](const PortEntry& a, const PortEntry& b) {
+        return naturalLess(sortKey(a), sortKey(b));
+    });
     return reported;
+}
+
+std::vector<std::string> orderPortList(std::vector<std::string> reported,
+                                       const std::string& savedPort) {
+    std::vector<PortEntry> entries(reported.begin(), reported.end());
+    std::vector<std::string> names;
+    for (PortEntry& e : orderPortEntries(std::move(entries), savedPort))
+        names.push_back(std::move(e.name));
+    return names;
 }
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "gui/app/brenmoor_dlg.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QMenuBar>
 
@@ -9,6 +10,7 @@
 #include "core/app/shared_state.h"
 #include "core/app/string_ids.h"
 #include "core/app/string_table.h"
+#include "core/link/connection_workflow.h"
 #include "core/log/cgats_export.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/verdict/threshold_diff_dlg.h"
@@ -114,6 +116,16 @@ int CBrenmoorDlg::runModal() {
     return exec();
 }
 
+void CBrenmoorDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Back at the window (a dialog of any menu closed, or the operator returns after plugging
+    // the adapter in again): the state shown is looked at anew. Never while a dialog above it
+    // may be talking to the instrument.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        QApplication::activeModalWidget() == this)
+        updateStatus();
+}
+
 void CBrenmoorDlg::updateButtons() {
     const struct {
         QPushButton* button;
@@ -130,13 +142,29 @@ void CBrenmoorDlg::updateButtons() {
 }
 
 void CBrenmoorDlg::updateStatus() {
-    const SharedState& s = context_.state;
-    const bool open = s.commPort && s.commPort->isOpen();
+    SharedState& s = context_.state;
     // The port actually held, which need not be the one saved (a choice whose line settings
-    // were refused leaves its port open unsaved).
-    const std::string port = open ? s.commPort->portName() : std::string();
-    ui_->portStatusLabel->setText(open ? QString::fromStdString(port) + tr("  (open)")
-                                       : tr("not open - choose it under Settings > Port settings"));
+    // were refused leaves its port open unsaved); its line is looked at first, so a pulled
+    // adapter shows as such, and no instrument counts as connected on a closed port.
+    const PortStatus port = checkPort(s);
+    const QString name = QString::fromStdString(port.port);
+    switch (port.state) {
+        case PortState::Open:
+            ui_->portStatusLabel->setText(name + tr("  (open)"));
+            break;
+        case PortState::ClosedAfterHangUp:
+            // Connect opens the saved port again; without saved settings it cannot.
+            ui_->portStatusLabel->setText(
+                name + (savedPortSettings(context_.profile)
+                            ? tr("\nclosed after a hang-up - Connect opens it again")
+                            : tr("\nclosed after a hang-up - choose it under Settings > Port "
+                                 "settings")));
+            break;
+        case PortState::NotOpen:
+            ui_->portStatusLabel->setText(
+                tr("not open - choose it under Settings > Port settings"));
+            break;
+    }
     ui_->instrumentStatusLabel->setText(s.bConnected ? QString::fromStdString(s.instrumentId()) +
                                                            tr("  (connected)")
                                                      : tr("not connected"));
@@ -179,6 +207,7 @@ void CBrenmoorDlg::onConnect() {
 void CBrenmoorDlg::onThresholds() {
     CThresholdDiffDlg dialog(context_, this);
     dialog.exec();
+    updateStatus();
 }
 
 void CBrenmoorDlg::onAbout() {
@@ -194,6 +223,7 @@ void CBrenmoorDlg::onHistory() {
     if (!tasks_.logbook) return;
     CHistoryDlg dialog(context_, *tasks_.logbook, this);
     dialog.exec();
+    updateStatus();
 }
 
 void CBrenmoorDlg::onImport() {
@@ -205,6 +235,7 @@ void CBrenmoorDlg::onImport() {
     Message m = messageBox(kStrFilesImported, Icon::Information);
     m.suffix = "\n" + importSummary(files);
     context_.prompter.ask(m);
+    updateStatus();
 }
 
 void CBrenmoorDlg::onExportSpectra() {
@@ -218,6 +249,7 @@ void CBrenmoorDlg::onExportSpectra() {
                                 : messageBox(kStrSpectraNotExported, Icon::Exclamation);
     m.suffix = "\n" + (problem.empty() ? out : problem);
     context_.prompter.ask(m);
+    updateStatus();
 }
 
 }  // namespace qv

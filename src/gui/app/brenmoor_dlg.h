@@ -54,6 +54,9 @@ public:
     QAction* exportAction() const { return exportAction_; }
     QAction* exitAction() const { return exitAction_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void buildMenu();
     void buildLogbookMenu();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/app/seams.h"
+#include "core/link/port_names.h"
 
 namespace qv {
 
@@ -14,12 +15,12 @@ namespace qv {
 struct GuiContext : Seams {
     // A constructor, not aggregate braces: GCC's optimiser takes a braced base's members for
     // uninitialised on the path where a later member's construction throws.
-    GuiContext(const Seams& seams, std::function<std::vector<std::string>()> ports = {},
+    GuiContext(const Seams& seams, std::function<std::vector<PortEntry>()> ports = {},
                std::string folder = {})
         : Seams(seams), listPorts(std::move(ports)), programFolder(std::move(folder)) {}
 
     // The serial ports the system reports.
-    std::function<std::vector<std::string>()> listPorts;
+    std::function<std::vector<PortEntry>()> listPorts;
     // Where the pictures lie ("Splash", "PIC/...").
     std::string programFolder;
 };

@@ -18,15 +18,25 @@ CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
     ui_->setupUi(this);
     ui_->iconLabel->setPixmap(
         loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
-    const bool open = context.state.commPort && context.state.commPort->isOpen();
-    ui_->portLabel->setText(open ? QString::fromStdString(context.state.commPort->portName())
-                                 : tr("not open"));
+    ui_->portLabel->setText(portText(checkPort(context.state)));
     connect(ui_->connectButton, &QPushButton::clicked, this, &CConnInstDlg::onConnect);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     fitHeightToContents(this);
 }
 
 CConnInstDlg::~CConnInstDlg() = default;
+
+QString CConnInstDlg::portText(const PortStatus& status) const {
+    if (status.state == PortState::Open) return QString::fromStdString(status.port);
+    // Connect opens the saved port first: name it, so the operator knows which.
+    const QString saved = QString::fromStdString(workflow_.portToConnect());
+    if (status.state == PortState::ClosedAfterHangUp)
+        return saved.isEmpty() ? QString::fromStdString(status.port) +
+                                     tr("\nclosed after a hang-up; choose it under Settings > "
+                                        "Port settings")
+                               : saved + tr("\nclosed after a hang-up; Connect opens it again");
+    return saved.isEmpty() ? tr("not open") : saved + tr("\nnot open; Connect opens it");
+}
 
 void CConnInstDlg::onConnect() {
     ui_->connectButton->setEnabled(false);

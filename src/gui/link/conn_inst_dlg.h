@@ -13,9 +13,9 @@ namespace qv {
 
 struct GuiContext;
 
-// Identifies the instrument on the open port and marks it connected. The dialog ends itself
-// after one attempt; the caller reads the connected flag and identification from the shared
-// state.
+// Identifies the instrument and marks it connected, opening the saved port first when the port
+// is not open (closed after a hang-up). The dialog ends itself after one attempt; the caller
+// reads the connected flag and identification from the shared state.
 class CConnInstDlg : public QDialog {
     Q_OBJECT
 public:
@@ -26,6 +26,7 @@ public:
 
 private:
     void onConnect();
+    QString portText(const PortStatus& status) const;
 
     std::unique_ptr<Ui::CConnInstDlg> ui_;
     ConnectionWorkflow workflow_;

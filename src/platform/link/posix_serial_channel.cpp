@@ -53,7 +53,6 @@ bool PosixSerialChannel::open(const std::string& portName) {
         return refuseOpen(fd, errno == EWOULDBLOCK ? EBUSY : errno, path);
     fd_ = fd;
     path_ = path;
-    hungUp_ = false;
     if (!applyLineDefaults()) {
         close();
         openError_ = {PortOpenFailure::Refused, {}, "the line settings were refused"};
@@ -112,8 +111,33 @@ void PosixSerialChannel::close() {
         ::close(fd_);  // releases the flock
     }
     fd_ = -1;
-    hungUp_ = false;
     path_.clear();
+    hungUpPath_.clear();
+}
+
+void PosixSerialChannel::closeAfterHangUp() {
+    std::string port = path_;
+    close();
+    hungUpPath_ = std::move(port);
+}
+
+PortState PosixSerialChannel::portState() const {
+    if (fd_ >= 0) return PortState::Open;
+    return hungUpPath_.empty() ? PortState::NotOpen : PortState::ClosedAfterHangUp;
+}
+
+PortState PosixSerialChannel::checkLine() {
+    if (fd_ >= 0) {
+        // A terminal that hung up reports POLLHUP (with POLLIN, so that a reader sees the end);
+        // a live line never does, and its waiting bytes stay where they are.
+        pollfd p{fd_, POLLIN, 0};
+        int r = 0;
+        do {
+            r = poll(&p, 1, 0);
+        } while (r < 0 && errno == EINTR);
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) closeAfterHangUp();
+    }
+    return portState();
 }
 
 bool PosixSerialChannel::send(std::string_view command) {
@@ -130,7 +154,7 @@ bool PosixSerialChannel::send(std::string_view command) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
-            hungUp_ = hungUp_ || errno == EIO;
+            if (errno == EIO) closeAfterHangUp();
             return false;
         }
         const std::int64_t leftMs = limitMs - msSince(start);
@@ -138,7 +162,7 @@ bool PosixSerialChannel::send(std::string_view command) {
         pollfd p{fd_, POLLOUT, 0};
         if (poll(&p, 1, static_cast<int>(leftMs)) < 0 && errno != EINTR) return false;
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            hungUp_ = true;
+            closeAfterHangUp();
             return false;
         }
     }
@@ -161,13 +185,13 @@ std::string PosixSerialChannel::readAvailable(std::size_t maxBytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return {};
         // End of file (a hung-up terminal) or EIO (the other side of the line is gone).
-        hungUp_ = true;
+        closeAfterHangUp();
         return {};
     }
 }
 
 bool PosixSerialChannel::pollInput(std::uint32_t ms) {
-    if (fd_ < 0 || hungUp_) return false;
+    if (fd_ < 0) return false;
     const auto start = SteadyClock::now();
     for (;;) {
         const std::int64_t leftMs = static_cast<std::int64_t>(ms) - msSince(start);
@@ -177,7 +201,7 @@ bool PosixSerialChannel::pollInput(std::uint32_t ms) {
         if (r <= 0) return false;
         if (p.revents & POLLIN) return true;
         // No data and a dead line: end the wait now rather than let the caller spin.
-        hungUp_ = true;
+        closeAfterHangUp();
         return false;
     }
 }

@@ -10,7 +10,9 @@ namespace qv {
 
 // The serial channel over a termios device. The port is held exclusively (TIOCEXCL and an
 // flock, so neither another program nor a second channel of this one shares it), runs raw
-// with the line defaults 9600 8N1 and RTS on, and always with one stop bit.
+// with the line defaults 9600 8N1 and RTS on, and always with one stop bit. A line that hangs
+// up is closed at once, whoever was reading or writing: the descriptor of a pulled USB adapter
+// would otherwise keep its device number taken, so that the adapter came back under another.
 class PosixSerialChannel : public SerialChannel {
 public:
     PosixSerialChannel() = default;
@@ -27,14 +29,17 @@ public:
     bool setParams(std::uint32_t baudRate, std::uint8_t dataBits, std::uint8_t parity) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
-    std::string portName() const override { return path_; }
+    std::string portName() const override { return fd_ >= 0 ? path_ : hungUpPath_; }
+    PortState portState() const override;
+    PortState checkLine() override;
     // Writes every byte within 3 s plus 100 ms per byte; false otherwise.
     bool send(std::string_view command) override;
     std::string receiveLine(Clock& clock, int timeoutS) override;
 
     std::string readAvailable(std::size_t maxBytes) override;
     bool pollInput(std::uint32_t ms) override;
-    bool hungUp() const override { return fd_ < 0 || hungUp_; }
+    // Also true when nothing is open: no input can come.
+    bool hungUp() const override { return fd_ < 0; }
 
     // The device path of the open port (empty when closed).
     const std::string& devicePath() const { return path_; }
@@ -42,10 +47,12 @@ public:
 private:
     bool applyLineDefaults();
     bool refuseOpen(int fd, int err, const std::string& path);
+    // The one reaction to a hang-up, wherever it was seen: close, and remember the port.
+    void closeAfterHangUp();
 
     int fd_ = -1;
-    bool hungUp_ = false;
     std::string path_;
+    std::string hungUpPath_;  // the port that hung up; empty once closed or opened again
     PortOpenError openError_;
 };
 

@@ -57,7 +57,8 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
     test::onNextModal([](QWidget* d) { click(*d, "connectButton"); });
     click(dialog, "connectButton");
     ASSERT_TRUE(state.bConnected);
-    EXPECT_EQ(child<QLabel>(dialog, "instrumentLabel")->text(), QStringLiteral("L70S-100001"));
+    EXPECT_EQ(child<QLabel>(dialog, "instrumentLabel")->text(),
+              QStringLiteral("L70S-100001, type 53"));
     EXPECT_FALSE(enabled(dialog, "judgeButton"));
 
     measureWith(dialog, "targetButton", 179);

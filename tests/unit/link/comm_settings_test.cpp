@@ -31,6 +31,21 @@ public:
     std::vector<std::string> keys;
 };
 
+std::vector<std::string> names(const std::vector<PortEntry>& ports) {
+    std::vector<std::string> out;
+    for (const PortEntry& p : ports) out.push_back(p.name);
+    return out;
+}
+
+// An adapter as the platform lists it: under its stable name, shown by what it is.
+PortEntry adapter(const std::string& stable, const std::string& device) {
+    PortEntry e;
+    e.name = "/dev/serial/by-id/" + stable;
+    e.device = device;
+    e.label = portLabel(device, "FT232R USB UART", stable.substr(0, 4));
+    return e;
+}
+
 struct CommSettings : ::testing::Test {
     test::TempHome home;
     test::VirtualClock clock;
@@ -44,7 +59,7 @@ struct CommSettings : ::testing::Test {
 
 TEST_F(CommSettings, NothingSavedListsPortsInNaturalOrderWithTheLineDefaults) {
     const auto& view = workflow.open({"ttyS10", "ttyUSB0", "ttyS2", "ttyS1"});
-    EXPECT_EQ(view.ports, (std::vector<std::string>{"ttyS1", "ttyS2", "ttyS10", "ttyUSB0"}));
+    EXPECT_EQ(names(view.ports), (std::vector<std::string>{"ttyS1", "ttyS2", "ttyS10", "ttyUSB0"}));
     EXPECT_EQ(view.portIndex, 0);
     EXPECT_EQ(lineEntries(LineList::BaudRate)[std::size_t(view.lineIndex[0])], "9600");
     EXPECT_EQ(lineEntries(LineList::DataLength)[std::size_t(view.lineIndex[1])], "8 bits");
@@ -72,7 +87,7 @@ TEST_F(CommSettings, OkOpensThePortAndSavesTheFiveKeysInOrder) {
     // the system does not report it.
     const auto& view = workflow.open({"ttyS0"});
     ASSERT_EQ(view.ports.size(), 2u);
-    EXPECT_EQ(view.ports[std::size_t(view.portIndex)], sim.port());
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].name, sim.port());
     EXPECT_EQ(view.lineIndex, (std::array<int, 4>{4, 1, 2, 1}));
 }
 
@@ -81,11 +96,51 @@ TEST_F(CommSettings, ASavedDevicePathSelectsTheListedPortItStandsFor) {
     // the first port (OK would then open and save the wrong one).
     profile.write(key::kComPort, "/dev/ttyUSB0");
     auto view = workflow.open({"ttyS0", "ttyUSB0", "ttyS1"});
-    EXPECT_EQ(view.ports, (std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}));
+    EXPECT_EQ(names(view.ports), (std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}));
     EXPECT_EQ(view.portIndex, 2);
     profile.write(key::kComPort, "ttyS1");
     view = workflow.open({"/dev/ttyS0", "/dev/ttyS1"});
-    EXPECT_EQ(view.ports[std::size_t(view.portIndex)], "/dev/ttyS1");
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].name, "/dev/ttyS1");
+}
+
+TEST_F(CommSettings, AdaptersAreListedByTheirDevicesAndFoundByTheirStableOrOldNames) {
+    // Two adapters that came back in the other order: the list follows the system's names,
+    // the saved stable name still finds its adapter.
+    const std::vector<PortEntry> reported = {adapter("usb-FTDI_B-if00-port0", "ttyUSB0"), "ttyS0",
+                                             adapter("usb-FTDI_A-if00-port0", "ttyUSB1")};
+    profile.write(key::kComPort, "/dev/serial/by-id/usb-FTDI_A-if00-port0");
+    auto view = workflow.open(reported);
+    ASSERT_EQ(view.ports.size(), 3u);
+    EXPECT_EQ(view.ports[0].name, "ttyS0");
+    EXPECT_EQ(view.ports[0].label, "ttyS0");
+    EXPECT_EQ(view.ports[1].label, "FT232R USB UART, serial usb- (ttyUSB0)");
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].name,
+              "/dev/serial/by-id/usb-FTDI_A-if00-port0");
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].device, "ttyUSB1");
+
+    // Saved before stable names were offered: the adapter on that device now is chosen, listed
+    // once, and OK would save its stable name.
+    profile.write(key::kComPort, "/dev/ttyUSB0");
+    view = workflow.open(reported);
+    EXPECT_EQ(view.ports.size(), 3u);
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].name,
+              "/dev/serial/by-id/usb-FTDI_B-if00-port0");
+
+    // The adapter saved is unplugged: its stable name stays offered as it is.
+    profile.write(key::kComPort, "/dev/serial/by-id/usb-FTDI_C-if00-port0");
+    view = workflow.open(reported);
+    ASSERT_EQ(view.ports.size(), 4u);
+    EXPECT_EQ(view.ports[std::size_t(view.portIndex)].label,
+              "/dev/serial/by-id/usb-FTDI_C-if00-port0");
+}
+
+TEST(PortLabel, DescriptionAndSerialNumberComeFirstTheDeviceLast) {
+    EXPECT_EQ(portLabel("ttyUSB0", "FT232R USB UART", "A50285BI"),
+              "FT232R USB UART, serial A50285BI (ttyUSB0)");
+    EXPECT_EQ(portLabel("ttyACM0", "Pico", ""), "Pico (ttyACM0)");
+    EXPECT_EQ(portLabel("ttyUSB3", "", "0001"), "serial 0001 (ttyUSB3)");
+    EXPECT_EQ(portLabel("ttyS0", "", ""), "ttyS0");
+    EXPECT_EQ(portLabel("COM3", "USB Serial Port", ""), "USB Serial Port (COM3)");
 }
 
 TEST_F(CommSettings, AFailedOpenIsToldAndKeepsTheSavedSettings) {
