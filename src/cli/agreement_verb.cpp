@@ -174,7 +174,8 @@ int runAgreement(const QStringList& arguments, Io& io) {
                            now,
                            fit,
                            std::nullopt,
-                           {}};  // read from files: the type is not known
+                           {},  // read from files: the type is not known
+                           diagnose(*engine, run.tiles, limits)};
     const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
     if (s.logbook) s.logbook->record(setRecord(report, saved));
     int code = now.passed ? kExitPassed : kExitCheckFailed;

@@ -15,6 +15,7 @@
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 #include "core/coeff/coefficient_blocks.h"
+#include "core/tiles/diagnosis.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/tile_set.h"
 
@@ -59,6 +60,8 @@ struct SetReport {
     std::optional<SetAgreement> after;
     // The type code of the instrument under correction, for the logbook; empty when not known.
     std::string sampleType;
+    // What separates the two instruments over the set, as read before any correction.
+    std::optional<Diagnosis> diagnosis;
 };
 
 // The header keys of the set's file, in English whatever the string table holds.

@@ -73,10 +73,12 @@ void TileSetWorkflow::setChanged() {
         view_.verifying = false;
         now_.reset();
         after_.reset();
+        diagnosis_.reset();
     } else if (now_) {
         // New limits only: the same readings judged against them, nothing written.
         now_ = judgeSet(colour_, tiles_, limits_);
         predict();
+        diagnosis_ = diagnose(colour_, tiles_, limits_);
         if (after_) after_ = judgeSet(colour_, afterSet(), limits_);
     }
     render();
@@ -110,6 +112,7 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
         targetSerial_ = m.serial;
         row.target = true;
         now_.reset();  // a reading taken anew makes the judgement stale
+        diagnosis_.reset();
         advance(&TileRow::target, &TileRow::sample);
     } else if (role == ValidationRole::Sample) {
         if (!sameInstrument(m.serial, sampleSerial_, anySample || view_.verifying)) return false;
@@ -125,6 +128,7 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
             tiles_[i].sample = m.spectra;
             row.sample = true;
             now_.reset();
+            diagnosis_.reset();
             advance(&TileRow::sample, &TileRow::target);
         }
     } else {
@@ -195,6 +199,7 @@ bool TileSetWorkflow::judge() {
         if (!now_) return false;  // a reading lacks reflectances
         factors_ = fitFactors(tiles_);
         predict();
+        diagnosis_ = diagnose(colour_, tiles_, limits_);
     }
     if (!after_ && view_.verifying) return false;
     judged();
@@ -212,7 +217,8 @@ void TileSetWorkflow::judged() {
                            *now_,
                            fitted_,
                            after_,
-                           sampleType_};
+                           sampleType_,
+                           diagnosis_};
     resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
     if (s_.logbook) s_.logbook->record(setRecord(report, resultFile_));

@@ -9,6 +9,7 @@
 #include "core/app/seams.h"
 #include "core/checks/validation_workflow.h"
 #include "core/measure/measured_pair.h"
+#include "core/tiles/diagnosis.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/set_fit.h"
 #include "core/tiles/tile_set.h"
@@ -101,6 +102,9 @@ public:
     const std::optional<SetAgreement>& lightestOnly() const { return lightestOnly_; }
     const std::optional<SetAgreement>& fitted() const { return fitted_; }
     const std::optional<SetAgreement>& after() const { return after_; }
+    // The physical terms per angle and the remedy, from the readings before the correction;
+    // nothing before the set is judged.
+    const std::optional<Diagnosis>& diagnosis() const { return diagnosis_; }
     const SavedFile& resultFile() const { return resultFile_; }
 
 private:
@@ -142,6 +146,7 @@ private:
     std::string targetSerial_, sampleSerial_;
     std::string sampleType_;  // of the instrument under correction, for the logbook
     std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;
+    std::optional<Diagnosis> diagnosis_;
     AngleFactors factors_{};
     SavedFile resultFile_;
     Kept kept_;

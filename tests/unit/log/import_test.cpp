@@ -73,7 +73,8 @@ SetReport setReport() {
             measured,
             std::nullopt,
             after,
-            "53"};
+            "53",
+            std::nullopt};
 }
 
 // One file of every kind and two that are not ours.
