@@ -63,6 +63,10 @@ public:
     // Adds the record. A failure is the logbook's own business (it tells the operator once);
     // the caller goes on whatever happens.
     virtual void record(const CheckRecord& record) = 0;
+    // The instrument's records, newest first; `since` "YYYY-MM-DD" or empty for all, `limit`
+    // negative for no limit. Nothing when the logbook cannot be read.
+    virtual std::vector<CheckRecord> records(const std::string& serial,
+                                             const std::string& since = {}, int limit = -1) = 0;
     // The record added by the last call of record() in this run, with its id (the verdict
     // window offers its certificate); nothing before the first or when that call failed.
     const std::optional<CheckRecord>& lastRecorded() const { return last_; }

@@ -55,7 +55,7 @@ public:
     std::vector<Instrument> instruments();
     // Newest first; `since` "YYYY-MM-DD" or empty for all.
     std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
-                                     int limit = -1);
+                                     int limit = -1) override;
     std::optional<CheckRecord> recordById(std::int64_t id);
 
 private:
