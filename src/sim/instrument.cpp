@@ -259,6 +259,7 @@ Answer Instrument::deleteEntry(const std::vector<std::string_view>& f) {
 }
 
 std::optional<AngleSpectra> Instrument::correctionFactors() const {
+    if (config_.entryRule == InstrumentConfig::EntryRule::None) return std::nullopt;
     const UserEntry* latest = nullptr;
     for (const UserEntry& e : entries_) {
         if (!e.complete() || e.serial != config_.idText) continue;

@@ -87,6 +87,10 @@ bool applySetting(InstrumentConfig& config, std::string_view key, std::string_vi
         ok = parseTriple(value, c.bandwidthNm2.at) && within(c.bandwidthNm2, 0.0, 50.0);
     } else if (key == "tilt") {
         ok = parseTriple(value, c.gainTilt.at) && within(c.gainTilt, -0.05, 0.05);
+    } else if (key == "entries") {
+        ok = value == "last" || value == "none";
+        c.entryRule = value == "none" ? InstrumentConfig::EntryRule::None
+                                      : InstrumentConfig::EntryRule::LastWritten;
     } else {
         error = "unknown instrument setting '" + std::string(key) + "'";
         return false;

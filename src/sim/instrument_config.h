@@ -11,8 +11,9 @@
 namespace qv::sim {
 
 // Applies one "key=value" (type, id, specimen, noise, seed, gain, offset, shift, linearity,
-// scale, bandwidth, tilt) to `config`. The per-angle errors take one value for all angles or
-// three as v25/v45/v75. False with a reason.
+// scale, bandwidth, tilt, entries) to `config`. The per-angle errors take one value for all angles
+// or three as v25/v45/v75; `entries` is "last" (the entry written last applies) or "none". False
+// with a reason.
 bool applySetting(InstrumentConfig& config, std::string_view key, std::string_view value,
                   std::string& error);
 

@@ -44,10 +44,12 @@ Instrument (the defaults for every instrument; alone they describe the one instr
                      value or three                                     (default 0)
   --linearity K      the photometric scale bent: reading + K * reading * (1 - reading/100),
                      K from -0.5 to 0.5; one value or three             (default 0)
+  --entries RULE     which user-calibration entry corrects the readings: "last" (the
+                     complete entry written last for the instrument) or "none" (default last)
   --instrument NAME:key=value,...
                      one more instrument behind the same port (repeatable); keys type, id,
                      specimen, noise, seed, gain, offset, shift, scale, bandwidth, tilt,
-                     linearity as above (gain=1.02/1/0.98). The
+                     linearity, entries as above (gain=1.02/1/0.98). The
                      first one given is plugged in at start.
 
 Line and files:
@@ -147,7 +149,7 @@ bool applyOption(const std::string& key, const std::string& value, qv::sim::Opti
                  std::string& error) {
     if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
         key == "gain" || key == "offset" || key == "shift" || key == "linearity" ||
-        key == "scale" || key == "bandwidth" || key == "tilt")
+        key == "scale" || key == "bandwidth" || key == "tilt" || key == "entries")
         return qv::sim::applySetting(defaults, key, value, error);
     if (key == "instrument")
         specs.push_back(value);

@@ -44,6 +44,11 @@ struct InstrumentConfig {
     PerAngle scaleError;
     PerAngle bandwidthNm2;
     PerAngle gainTilt;
+    // Which entry corrects the readings: the complete entry written last for this instrument,
+    // or none at all (as while a connection reset keeps the entries out of force). Real
+    // instruments differ here, and the program must find out rather than assume.
+    enum class EntryRule { LastWritten, None };
+    EntryRule entryRule = EntryRule::LastWritten;
 };
 
 struct LogEntry {

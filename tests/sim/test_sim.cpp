@@ -383,6 +383,23 @@ TEST(SimEntries, LatestEntryForThisSerialCorrectsTheReading) {
     expectNear(measure(line), corrected, 0.001);
 }
 
+// An instrument whose entries are out of force reads the same whatever is written; the rule
+// changed while the entry stays brings the entry in.
+TEST(SimEntries, NoEntryAppliesUnderTheRuleNone) {
+    SimInstrument sim("53", "L70S-000001", "red");
+    SimLine line(sim.port());
+    ASSERT_EQ(sim.control("set A:entries=none"), "ok");
+    const Reading before = measure(line);
+    writeEntry(line, "002", "L70S-000001", flatFactors(1.1, 1.1, 1.1));
+    expectNear(measure(line), before, 0.001);
+    ASSERT_EQ(sim.control("set A:entries=last"), "ok");
+    Reading scaled{};
+    for (int a = 0; a < 3; ++a)
+        for (int j = 0; j < 31; ++j) scaled[a][j] = before[a][j] * 1.1;
+    expectNear(measure(line), scaled, 0.02);
+    EXPECT_NE(sim.control("set A:entries=first").find("error"), std::string::npos);
+}
+
 TEST(SimEntries, StateFileKeepsEntriesAcrossRuns) {
     TempDir dir;
     const std::string state = dir.path + "/state";
