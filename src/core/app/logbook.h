@@ -37,6 +37,26 @@ struct AngleRecord {
     double beforeDeltaE = 0.0;    // a verification: the difference before the correction
 };
 
+// One physical term of a tile set's instrument diagnosis, as the logbook keeps it.
+struct TermRecord {
+    std::string key;             // "offset", "gain", ... as the diagnosis names it
+    double value = 0.0;          // NaN when not known
+    double standardError = 0.0;  // infinite when the set could not tell the term at all
+    bool identified = false;
+};
+
+// What the diagnosis of one angle decided, and why.
+struct AngleDiagnosisRecord {
+    std::string decision;  // "write-factors", "service", ...
+    std::string reason;
+    // The mean colour difference predicted after the fitted factors and after every identified
+    // term removed; NaN when not known.
+    double meanAfterFactors = 0.0;
+    double meanAfterModel = 0.0;
+    std::vector<TermRecord> terms;
+};
+using DiagnosisRecord = std::array<AngleDiagnosisRecord, kAngleCount>;
+
 struct CheckRecord {
     std::int64_t id = 0;  // given by the logbook
     RecordKind kind = RecordKind::Repeatability;
@@ -49,9 +69,10 @@ struct CheckRecord {
     std::string formula;     // "dE*ab", ...
     std::optional<bool> passed;
     std::array<AngleRecord, kAngleCount> angles{};
-    std::vector<std::string> files;  // result and record files written by the check
-    int entry = 0;                   // a write or deletion: the entry, 1 to 30
-    std::string comment;             // a write: the entry's comment
+    std::vector<std::string> files;            // result and record files written by the check
+    int entry = 0;                             // a write or deletion: the entry, 1 to 30
+    std::string comment;                       // a write: the entry's comment; a tile set: the set
+    std::optional<DiagnosisRecord> diagnosis;  // a tile set diagnosed when it was judged
 };
 
 // A record with every number NaN, the kind and time set.

@@ -5,6 +5,7 @@
 #include "core/app/string_ids.h"
 #include "core/files/file_lines.h"
 #include "core/files/record_file.h"
+#include "core/tiles/diagnosis_record.h"
 
 namespace qv {
 
@@ -163,6 +164,7 @@ CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
         if (r.after) c.angles[a].beforeDeltaE = r.measured.angles[a].mean;
     }
     c.comment = r.set.name;
+    if (r.diagnosis) c.diagnosis = diagnosisRecord(*r.diagnosis);
     if (file.ok()) c.files.push_back(file.path);
     return c;
 }

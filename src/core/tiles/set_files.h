@@ -84,7 +84,7 @@ SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetRep
 
 // What the logbook keeps of a judged set: per angle the mean colour difference (of the set
 // read again after a correction, when there is one; then the measured mean is the "before")
-// against the mean threshold.
+// against the mean threshold, and the set's diagnosis when it has one.
 CheckRecord setRecord(const SetReport& report, const SavedFile& file);
 
 }  // namespace qv

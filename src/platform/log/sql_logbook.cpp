@@ -52,6 +52,17 @@ const std::vector<std::vector<const char*>>& migrations() {
             // 3: a file looked up by its path without reading every file on record.
             "CREATE INDEX files_by_path ON files(path)",
         },
+        {
+            // 4: a tile set's diagnosis, per angle its decision and its physical terms.
+            "CREATE TABLE diagnoses(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
+            "CASCADE, angle INTEGER NOT NULL, decision TEXT NOT NULL, reason TEXT NOT NULL, "
+            "mean_after_factors DOUBLE PRECISION, mean_after_model DOUBLE PRECISION, PRIMARY "
+            "KEY(record_id, angle))",
+            "CREATE TABLE diagnosis_terms(record_id INTEGER NOT NULL REFERENCES records(id) ON "
+            "DELETE CASCADE, angle INTEGER NOT NULL, position INTEGER NOT NULL, term TEXT NOT "
+            "NULL, estimate DOUBLE PRECISION, standard_error DOUBLE PRECISION, identified "
+            "INTEGER NOT NULL, PRIMARY KEY(record_id, angle, position))",
+        },
     };
     return all;
 }
@@ -62,6 +73,16 @@ QVariant real(double v) {
 
 double real(const QVariant& v) {
     return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
+}
+
+// Not every database keeps an infinity: NULL stands for any number that is not finite.
+QVariant finite(double v) {
+    return std::isfinite(v) ? QVariant(v) : QVariant();
+}
+
+// A standard error not kept is one the set could not tell.
+double errorOrInfinite(const QVariant& v) {
+    return v.isNull() ? std::numeric_limits<double>::infinity() : v.toDouble();
 }
 
 QString text(const std::string& s) {
@@ -264,6 +285,7 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
             angle.addBindValue(v);
         ok = angle.exec();
     }
+    ok = ok && (!r.diagnosis || insertDiagnosis(id, *r.diagnosis));
     for (std::size_t i = 0; ok && i < r.files.size(); ++i) {
         QSqlQuery file(db_);
         file.prepare(QStringLiteral("INSERT INTO files(record_id, path, digest) VALUES(?,?,?)"));
@@ -275,6 +297,32 @@ std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::
     if (ok && db_.commit()) return id;
     db_.rollback();
     return std::nullopt;
+}
+
+bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis) {
+    const auto run = [this](const QString& sql, const QVariantList& values) {
+        QSqlQuery q(db_);
+        q.prepare(sql);
+        for (const QVariant& v : values) q.addBindValue(v);
+        return q.exec();
+    };
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleDiagnosisRecord& d = diagnosis[a];
+        if (!run(QStringLiteral("INSERT INTO diagnoses(record_id, angle, decision, reason, "
+                                "mean_after_factors, mean_after_model) VALUES(?,?,?,?,?,?)"),
+                 {qlonglong(id), a, text(d.decision), text(d.reason), finite(d.meanAfterFactors),
+                  finite(d.meanAfterModel)}))
+            return false;
+        for (std::size_t k = 0; k < d.terms.size(); ++k) {
+            const TermRecord& t = d.terms[k];
+            if (!run(QStringLiteral("INSERT INTO diagnosis_terms(record_id, angle, position, term, "
+                                    "estimate, standard_error, identified) VALUES(?,?,?,?,?,?,?)"),
+                     {qlonglong(id), a, int(k), text(t.key), finite(t.value),
+                      finite(t.standardError), int(t.identified)}))
+                return false;
+        }
+    }
+    return true;
 }
 
 void SqlLogbook::record(const CheckRecord& check) {
@@ -339,11 +387,12 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& c
     // a long history would otherwise cost thousands of queries.
     std::unordered_map<qint64, CheckRecord*> byId;
     for (CheckRecord& r : records) byId.emplace(r.id, &r);
-    const auto run = [&](const QString& sql, const auto& take) {
+    const auto run = [&](const QString& sql, const auto& take,
+                         const QString& order = QStringLiteral("rowid")) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
         q.prepare(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
-                  QStringLiteral(") ORDER BY rowid"));
+                  QStringLiteral(") ORDER BY ") + order);
         for (const QVariant& v : binds) q.addBindValue(v);
         if (!q.exec()) return;
         while (q.next())
@@ -360,6 +409,31 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& c
         });
     run(QStringLiteral("SELECT record_id, path FROM files"),
         [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); });
+    run(
+        QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
+                       "mean_after_model FROM diagnoses"),
+        [](CheckRecord& r, const QSqlQuery& q) {
+            const int a = q.value(1).toInt();
+            if (a < 0 || a >= kAngleCount) return;
+            if (!r.diagnosis) r.diagnosis.emplace();
+            AngleDiagnosisRecord& d = (*r.diagnosis)[a];
+            d.decision = str(q.value(2));
+            d.reason = str(q.value(3));
+            d.meanAfterFactors = real(q.value(4));
+            d.meanAfterModel = real(q.value(5));
+        },
+        QStringLiteral("record_id, angle"));
+    run(
+        QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified FROM "
+                       "diagnosis_terms"),
+        [](CheckRecord& r, const QSqlQuery& q) {
+            const int a = q.value(1).toInt();
+            if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
+            (*r.diagnosis)[a].terms.push_back({str(q.value(2)), real(q.value(3)),
+                                               errorOrInfinite(q.value(4)),
+                                               q.value(5).toInt() != 0});
+        },
+        QStringLiteral("record_id, angle, position"));
 }
 
 namespace {

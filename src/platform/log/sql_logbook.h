@@ -22,7 +22,7 @@ namespace qv {
 // once, and checks go on.
 class SqlLogbook : public Logbook {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     // `notify` receives what the operator should learn (once per logbook).
     explicit SqlLogbook(const std::string& path,
@@ -65,9 +65,10 @@ private:
     void moveAside();
     void tell(const std::string& what);
     std::optional<std::int64_t> insert(const CheckRecord& record, const std::string& digest);
+    bool insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis);
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
-    // Fills in the angles and files of `records`, whose ids the query `chosen` selects.
+    // Fills in the angles, files and diagnoses of `records`, whose ids the query `chosen` selects.
     void readDetails(std::vector<CheckRecord>& records, const QString& chosen,
                      const QVariantList& binds);
 

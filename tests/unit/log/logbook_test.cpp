@@ -60,6 +60,55 @@ void writeVersionOne(const std::string& path) {
     QSqlDatabase::removeDatabase("v1");
 }
 
+// Version 1's logbook carried forward to version 3 by hand, with a tile set of that time.
+void writeVersionThree(const std::string& path) {
+    writeVersionOne(path);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "v3");
+        db.setDatabaseName(QString::fromStdString(path));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"ALTER TABLE records ADD COLUMN operator TEXT NOT NULL DEFAULT ''",
+              "ALTER TABLE files ADD COLUMN digest TEXT",
+              "CREATE UNIQUE INDEX files_by_digest ON files(digest) WHERE digest IS NOT NULL",
+              "CREATE INDEX files_by_path ON files(path)",
+              "INSERT INTO records(kind, serial, time, threshold, passed, comment) "
+              "VALUES('tile-set', 'L70S-200002', '2026-12-01 10:00:00', 0.5, 0, 'LAB SET')",
+              "PRAGMA user_version=3"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("v3");
+}
+
+// A diagnosed set: a term the set could not tell at all, a mean that was not known.
+CheckRecord diagnosedSet() {
+    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 7, 11, 0, 0});
+    r.serial = "L70S-200002";
+    r.comment = "LAB SET";
+    DiagnosisRecord d;
+    for (int a = 0; a < kAngleCount; ++a) {
+        d[a] = {a == 1 ? "service" : "write-factors",
+                "reason " + std::to_string(a),
+                0.3 + a,
+                a == 2 ? NAN : 0.1 * a,
+                {}};
+        d[a].terms = {{"offset", 0.12 * (a + 1), 0.01, true},
+                      {"shift", -0.4, INFINITY, false},
+                      {"bandwidth", NAN, 3.5, false}};
+    }
+    r.diagnosis = d;
+    return r;
+}
+
+void expectSameNumber(double got, double kept, const std::string& what) {
+    if (std::isnan(kept))
+        EXPECT_TRUE(std::isnan(got)) << what << ": " << got;
+    else
+        EXPECT_EQ(got, kept) << what;
+}
+
 struct LogbookFile : ::testing::Test {
     std::string path() const { return home.path() + "/logbook.sqlite"; }
     std::vector<std::string> told;
@@ -133,6 +182,44 @@ TEST_F(LogbookFile, AVersionOneLogbookIsCarriedForward) {
     EXPECT_EQ(old[0].operatorName, "");  // unknown before version 2
     log.record(verification());
     EXPECT_EQ(log.records("L70S-200002").size(), 1u);
+    EXPECT_TRUE(told.empty());
+}
+
+TEST_F(LogbookFile, AVersionThreeLogbookIsCarriedForwardAndKeepsASetsDiagnosis) {
+    writeVersionThree(path());
+    {
+        SqlLogbook log(path(), tell);
+        ASSERT_TRUE(log.isOpen()) << (told.empty() ? "" : told[0]);
+        log.record(diagnosedSet());
+    }
+    SqlLogbook log(path(), tell);
+    const auto records = log.records("L70S-200002");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].comment, "LAB SET");
+    EXPECT_FALSE(records[1].diagnosis);  // judged before sets were diagnosed
+    const auto byId = log.recordById(records[0].id);
+    ASSERT_TRUE(byId);
+    const DiagnosisRecord kept = *diagnosedSet().diagnosis;
+    for (const CheckRecord& r : {records[0], *byId}) {
+        ASSERT_TRUE(r.diagnosis);
+        for (int a = 0; a < kAngleCount; ++a) {
+            const AngleDiagnosisRecord& got = (*r.diagnosis)[a];
+            const AngleDiagnosisRecord& want = kept[a];
+            const std::string at = "angle " + std::to_string(a);
+            EXPECT_EQ(got.decision, want.decision) << at;
+            EXPECT_EQ(got.reason, want.reason) << at;
+            expectSameNumber(got.meanAfterFactors, want.meanAfterFactors, at);
+            expectSameNumber(got.meanAfterModel, want.meanAfterModel, at);
+            ASSERT_EQ(got.terms.size(), want.terms.size()) << at;
+            for (std::size_t k = 0; k < got.terms.size(); ++k) {
+                EXPECT_EQ(got.terms[k].key, want.terms[k].key) << at;
+                expectSameNumber(got.terms[k].value, want.terms[k].value, want.terms[k].key);
+                EXPECT_EQ(got.terms[k].standardError, want.terms[k].standardError)
+                    << want.terms[k].key;
+                EXPECT_EQ(got.terms[k].identified, want.terms[k].identified) << at;
+            }
+        }
+    }
     EXPECT_TRUE(told.empty());
 }
 

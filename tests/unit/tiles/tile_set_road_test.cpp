@@ -75,6 +75,9 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
         EXPECT_TRUE(set.resultFile().ok());
         ASSERT_TRUE(logbook.lastRecorded());
         EXPECT_EQ(logbook.lastRecorded()->instrumentType, "53");  // of the instrument measured
+        const auto kept = logbook.recordById(logbook.lastRecorded()->id);
+        ASSERT_TRUE(kept && kept->diagnosis);  // the set's diagnosis is on record with it
+        EXPECT_EQ((*kept->diagnosis)[2].terms.size(), kTermCount);
 
         // The correction goes through the one write path, into entry 4.
         ASSERT_TRUE(set.prepareCorrection());
