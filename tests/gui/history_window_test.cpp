@@ -1,3 +1,4 @@
+#include <QComboBox>
 #include <QDateTime>
 #include <QFile>
 #include <QLabel>
@@ -120,6 +121,69 @@ TEST_F(HistoryWindow, ShowsTheChosenInstrumentNewestFirstWithItsTrendAndSavesACe
     certificate->click();
     ASSERT_EQ(prompter.ids(), std::vector<int>{kStrCertificateNotSaved});
     EXPECT_NE(prompter.asked[0].suffix.find("exists already"), std::string::npos);
+}
+
+// A term's trend plots what the diagnosed sets recorded, leaving out where a set could not tell
+// the term; the table and the details name each set's decision.
+TEST_F(HistoryWindow, ATermsTrendPlotsTheRecordedValuesOfTheDiagnosedSets) {
+    const auto set = [&](LocalTime time, double gain, bool identified, const char* decision) {
+        CheckRecord r = emptyRecord(RecordKind::TileSet, time);
+        r.serial = "L70S-200002";
+        r.threshold = 0.5;
+        r.passed = false;
+        for (AngleRecord& g : r.angles) g.deltaE = 0.7;
+        DiagnosisRecord d;
+        for (int a = 0; a < kAngleCount; ++a)
+            d[a] = {decision,
+                    "because",
+                    0.3,
+                    0.2,
+                    {{"offset", 0.05, 0.01, true}, {"gain", gain + a, 0.02, identified}}};
+        r.diagnosis = d;
+        logbook.record(r);
+    };
+    set({2026, 12, 1, 9, 0, 0}, 1.25, true, "write-factors");
+    set({2026, 12, 2, 9, 0, 0}, 9.0, false, "service");  // not identified: no point
+    set({2026, 12, 3, 9, 0, 0}, -0.5, true, "write-factors");
+    add(RecordKind::Repeatability, "L70S-200002", {2026, 12, 4, 9, 0, 0}, 0.2, true, 0.05);
+
+    CHistoryDlg dialog(context, logbook);
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("trendKindCombo"));
+    auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
+    auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
+    ASSERT_TRUE(combo && trend && table);
+    const int gain = combo->findText(QStringLiteral("Diagnosis: gain"));
+    ASSERT_GE(gain, 0);
+    EXPECT_GE(combo->findText(QStringLiteral("Diagnosis: wavelength shift")), 0);
+    combo->setCurrentIndex(gain);
+    emit combo->activated(gain);
+    const QList<QPointF> at45 = trend->points(1);
+    ASSERT_EQ(at45.size(), 2);
+    EXPECT_DOUBLE_EQ(at45[0].y(), 2.25);  // oldest first
+    EXPECT_DOUBLE_EQ(at45[1].y(), 0.5);
+    EXPECT_DOUBLE_EQ(at45[1].x(),
+                     double(QDateTime(QDate(2026, 12, 3), QTime(9, 0)).toMSecsSinceEpoch()));
+    EXPECT_TRUE(trend->thresholdPoints().isEmpty());
+    EXPECT_EQ(trend->valueTitle(), QStringLiteral("gain (%)"));
+
+    const QAbstractItemModel& rows = *table->model();
+    EXPECT_EQ(rows.data(rows.index(1, rows.columnCount() - 1)).toString(),
+              QStringLiteral("write factors"));
+    EXPECT_EQ(rows.data(rows.index(2, rows.columnCount() - 1)).toString(),
+              QStringLiteral("service"));
+    EXPECT_TRUE(rows.data(rows.index(0, rows.columnCount() - 1)).toString().isEmpty());
+    table->selectRow(1);
+    const QString details =
+        dialog.findChild<QPlainTextEdit*>(QStringLiteral("detailsText"))->toPlainText();
+    EXPECT_TRUE(details.contains(QStringLiteral("Diagnosis 75°: write factors (because)")))
+        << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("gain 1.500 +- 0.020 %"))) << details.toStdString();
+
+    const int colour = combo->findData(int(TrendKind::TileSet));
+    combo->setCurrentIndex(colour);
+    emit combo->activated(colour);
+    EXPECT_EQ(trend->points(0).size(), 3);
+    EXPECT_EQ(trend->valueTitle(), QStringLiteral("colour difference"));
 }
 
 // A logbook without records says how earlier checks get in, and draws no axis at the epoch.

@@ -7,17 +7,29 @@
 #include <QUrl>
 #include <cmath>
 
+#include "core/tiles/diagnosis_record.h"
 #include "gui/kit/gui_context.h"
-#include "report/log/certificate.h"
 #include "platform/log/sql_logbook.h"
+#include "report/log/certificate.h"
 #include "ui_history_dlg.h"
 
 namespace qv {
 
 namespace {
 
-enum Column { kTime, kKind, kVerdict, kDeltaE25, kDeltaE75 = kDeltaE25 + 2, kThreshold, kEntry };
-constexpr int kColumnCount = kEntry + 1;
+enum Column {
+    kTime,
+    kKind,
+    kVerdict,
+    kDeltaE25,
+    kDeltaE75 = kDeltaE25 + 2,
+    kThreshold,
+    kEntry,
+    kDecision
+};
+constexpr int kColumnCount = kDecision + 1;
+// The trend chooser's data: a TrendKind, or this plus a Term for the term's trend.
+constexpr int kTermTrend = 100;
 const QColor kFailedColour(0xb3, 0x1b, 0x1b);
 
 QString q(const std::string& s) {
@@ -45,6 +57,25 @@ QString kindShort(RecordKind kind) {
 QString verdictText(const CheckRecord& r) {
     if (!r.passed) return {};
     return *r.passed ? QStringLiteral("passed") : QStringLiteral("failed");
+}
+
+QString decisionText(const CheckRecord& r) {
+    return r.diagnosis ? q(decisionTitle(gravestDecision(*r.diagnosis))) : QString();
+}
+
+// Per angle the decision, its reason and the terms the set identified.
+void diagnosisLines(QStringList& lines, const DiagnosisRecord& d) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        lines << QStringLiteral("Diagnosis %1°: %2 (%3)")
+                     .arg(kAngleDegrees[a])
+                     .arg(q(decisionTitle(d[a].decision)), q(d[a].reason));
+        QStringList terms;
+        for (const TermRecord& t : d[a].terms)
+            if (const auto term = termFromKey(t.key); term && t.identified)
+                terms << q(std::string(termTitle(*term))) + QLatin1Char(' ') + q(termText(t));
+        lines << QStringLiteral("  ") + (terms.isEmpty() ? QStringLiteral("no term identified")
+                                                         : terms.join(QStringLiteral(", ")));
+    }
 }
 
 QString entryText(const CheckRecord& r) {
@@ -84,6 +115,7 @@ QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
     }
     if (const QString entry = entryText(r); !entry.isEmpty())
         lines << QStringLiteral("Entry: ") + entry;
+    if (r.diagnosis) diagnosisLines(lines, *r.diagnosis);
     lines << (r.files.empty() ? QStringLiteral("Files: none") : QStringLiteral("Files:"));
     for (const std::string& file : r.files) lines << QStringLiteral("  ") + q(file);
     return lines.join(QLatin1Char('\n'));
@@ -112,9 +144,9 @@ public:
         return parent.isValid() ? 0 : kColumnCount;
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        static const char* const kHeads[kColumnCount] = {"Time",      "Kind",           "Verdict",
-                                                         "dE 25°",    "dE 45°",         "dE 75°",
-                                                         "Threshold", "Entry / comment"};
+        static const char* const kHeads[kColumnCount] = {
+            "Time",   "Kind",      "Verdict",         "dE 25°",  "dE 45°",
+            "dE 75°", "Threshold", "Entry / comment", "Decision"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
             section >= kColumnCount)
             return {};
@@ -144,6 +176,8 @@ private:
                 return std::isnan(r.threshold) ? QString() : q(format_.display(r.threshold));
             case kEntry:
                 return entryText(r);
+            case kDecision:
+                return decisionText(r);
             default:
                 break;
         }
@@ -173,6 +207,10 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* pare
                                  int(TrendKind::InterInstrument));
     ui_->trendKindCombo->addItem(tr("Repeatability series"), int(TrendKind::Repeatability));
     ui_->trendKindCombo->addItem(tr("Tile sets"), int(TrendKind::TileSet));
+    for (std::size_t k = 0; k < kTermCount; ++k)
+        ui_->trendKindCombo->addItem(
+            tr("Diagnosis: %1").arg(q(std::string(termTitle(static_cast<Term>(k))))),
+            kTermTrend + int(k));
     ui_->mainSplitter->setSizes({340, 800});
     ui_->recordSplitter->setSizes({330, 330});
     ui_->lowerSplitter->setSizes({400, 420});
@@ -231,8 +269,11 @@ void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
 }
 
 void CHistoryDlg::drawTrend() {
-    const auto kind = static_cast<TrendKind>(ui_->trendKindCombo->currentData().toInt());
-    ui_->trendChart->setRecords(model_->records(), kind);
+    const int chosen = ui_->trendKindCombo->currentData().toInt();
+    if (chosen >= kTermTrend)
+        ui_->trendChart->setTermRecords(model_->records(), static_cast<Term>(chosen - kTermTrend));
+    else
+        ui_->trendChart->setRecords(model_->records(), static_cast<TrendKind>(chosen));
 }
 
 const CheckRecord* CHistoryDlg::selected() const {

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/tiles/diagnosis_record.h"
 #include "gui/log/time_axis.h"
 
 namespace qv {
@@ -32,6 +33,7 @@ constexpr double kTimePadMinMs = 30.0 * 60 * 1000;
 // Room between two tick labels, and the most ticks however wide the chart.
 constexpr int kTimeLabelGapPx = 24;
 constexpr int kTimeTicksMax = 8;
+constexpr double kFarValue = 1e6;
 
 QFont scaledFont(QFont font, double pointSize) {
     font.setPointSizeF(pointSize);
@@ -64,6 +66,27 @@ private:
     QDate day_;
     std::optional<int> offsetS_;
 };
+
+QString latin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// "gain tilt (%/nm)", "bandwidth (nm²)", "linearity".
+QString termAxisTitle(Term term) {
+    const std::string_view unit = termInfo(term).unit;
+    const QString name = latin1(termTitle(term));
+    if (unit.empty()) return name;
+    QString u = latin1(unit);
+    if (u.endsWith(QLatin1Char('2'))) u = u.chopped(1) + QChar(0x00b2);
+    return QStringLiteral("%1 (%2)").arg(name, u);
+}
+
+// The value of the term with `key` at one angle of a diagnosis, when the set identified it.
+std::optional<double> identifiedValue(const AngleDiagnosisRecord& d, std::string_view key) {
+    for (const TermRecord& t : d.terms)
+        if (t.key == key && t.identified && std::isfinite(t.value)) return t.value;
+    return std::nullopt;
+}
 
 QLineSeries* addLine(QChart& chart, const QString& name, const QPen& pen) {
     auto* series = new QLineSeries;
@@ -124,7 +147,7 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     layout->addWidget(view);
     // Nothing plotted yet: no time of its own, so not the epoch either.
     const double none = std::numeric_limits<double>::infinity();
-    fitAxes(none, -none, 0.0);
+    fitAxes(none, -none, 0.0, 0.1);
 }
 
 void TrendChart::setRecords(const std::vector<CheckRecord>& records, TrendKind kind) {
@@ -162,15 +185,61 @@ void TrendChart::setRecords(const std::vector<CheckRecord>& records, TrendKind k
     }
     if (!threshold.isEmpty() && threshold.back().x() < thresholdEndMs)
         threshold.append({thresholdEndMs, threshold.back().y()});
+    showAngles(angles);
+    threshold_->replace(threshold);
+    threshold_->setVisible(true);
+    valueAxis_->setTitleText(QStringLiteral("colour difference"));
+    valueAxis_->setLabelFormat(QStringLiteral("%.2f"));
+    // An imported file may hold any number; the axis stays finite whatever it says.
+    fitAxes(first, last, 0.0, std::clamp(top * 1.15, 0.1, kFarValue));
+}
+
+void TrendChart::setTermRecords(const std::vector<CheckRecord>& records, Term term) {
+    std::array<QList<QPointF>, kAngleCount> angles;
+    double first = std::numeric_limits<double>::infinity();
+    double last = -first;
+    double low = 0.0;
+    double high = 0.0;
+    EpochClock clock;
+    const std::string_view key = termInfo(term).key;
+    for (auto r = records.rbegin(); r != records.rend(); ++r) {
+        if (r->kind != RecordKind::TileSet || !r->diagnosis) continue;
+        const std::optional<double> ms = clock.ms(r->time);
+        if (!ms) continue;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const std::optional<double> v = identifiedValue((*r->diagnosis)[a], key);
+            if (!v) continue;
+            angles[a].append({*ms, *v});
+            low = std::min(low, *v);
+            high = std::max(high, *v);
+            first = std::min(first, *ms);
+            last = std::max(last, *ms);
+        }
+    }
+    showAngles(angles);
+    threshold_->clear();
+    threshold_->setVisible(false);
+    valueAxis_->setTitleText(termAxisTitle(term));
+    // A term's values span powers of ten from one term to the next.
+    valueAxis_->setLabelFormat(QStringLiteral("%.3g"));
+    // Room beyond the values on the side they lie, zero always in sight; a span about zero
+    // when nothing is plotted.
+    const double pad = 0.15 * (high - low);
+    if (pad > 0.0)
+        fitAxes(first, last, std::max(low < 0.0 ? low - pad : 0.0, -kFarValue),
+                std::min(high > 0.0 ? high + pad : 0.0, kFarValue));
+    else
+        fitAxes(first, last, -1.0, 1.0);
+}
+
+void TrendChart::showAngles(const std::array<QList<QPointF>, kAngleCount>& angles) {
     for (int a = 0; a < kAngleCount; ++a) {
         angles_[a]->setPointsVisible(angles[a].size() <= kMarkedPointsMax);
         angles_[a]->replace(angles[a]);
     }
-    threshold_->replace(threshold);
-    fitAxes(first, last, top);
 }
 
-void TrendChart::fitAxes(double firstMs, double lastMs, double maxValue) {
+void TrendChart::fitAxes(double firstMs, double lastMs, double low, double high) {
     if (!(firstMs <= lastMs)) {
         // Nothing plotted: the last month up to today.
         lastMs = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
@@ -179,8 +248,7 @@ void TrendChart::fitAxes(double firstMs, double lastMs, double maxValue) {
     const double pad = std::max((lastMs - firstMs) * kTimePadShare, kTimePadMinMs);
     timeAxis_->setRange(firstMs - pad, lastMs + pad);
     placeTimeTicks();
-    // An imported file may hold any number; the axis stays finite whatever it says.
-    valueAxis_->setRange(0.0, std::clamp(maxValue * 1.15, 0.1, 1e6));
+    valueAxis_->setRange(low, high);
     valueAxis_->setTickCount(6);
     valueAxis_->applyNiceNumbers();
 }
@@ -237,6 +305,10 @@ QStringList TrendChart::timeLabels() const {
 
 QString TrendChart::timeTitle() const {
     return timeAxis_->titleText();
+}
+
+QString TrendChart::valueTitle() const {
+    return valueAxis_->titleText();
 }
 
 std::pair<double, double> TrendChart::timeRangeMs() const {

@@ -11,6 +11,7 @@
 
 #include "core/app/logbook.h"
 #include "core/colour/spectrum.h"
+#include "core/tiles/diagnosis.h"
 
 QT_BEGIN_NAMESPACE
 class QCategoryAxis;
@@ -27,7 +28,8 @@ enum class TrendKind { Repeatability, InterInstrument, TileSet };
 std::optional<TrendKind> trendKindOf(RecordKind kind);
 
 // One instrument's colour differences over time, per angle, against the threshold they were
-// judged by (drawn as steps where it changed).
+// judged by (drawn as steps where it changed); or one physical term of its tile sets'
+// diagnoses.
 class TrendChart : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +38,9 @@ public:
     // The records of `kind` with colour differences, newest first as the logbook hands them
     // out; the others are left out.
     void setRecords(const std::vector<CheckRecord>& records, TrendKind kind);
+    // The value of `term` per angle from the diagnosed tile sets among `records`, newest first;
+    // where the set could not identify it there is no point.
+    void setTermRecords(const std::vector<CheckRecord>& records, Term term);
 
     // What is plotted: x in milliseconds since the epoch, y the colour difference.
     QList<QPointF> points(int angle) const;
@@ -46,6 +51,7 @@ public:
     // The labels of the time axis's ticks, oldest first, and the axis's title.
     QStringList timeLabels() const;
     QString timeTitle() const;
+    QString valueTitle() const;
 
     QSize sizeHint() const override;
 
@@ -53,7 +59,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void fitAxes(double firstMs, double lastMs, double maxValue);
+    void showAngles(const std::array<QList<QPointF>, kAngleCount>& angles);
+    void fitAxes(double firstMs, double lastMs, double low, double high);
     // Ticks on whole hours, days or months as the span asks, as many as the width holds.
     void placeTimeTicks();
 
