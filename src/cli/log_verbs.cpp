@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cmath>
+#include <optional>
 
 #include "cli/session.h"
 #include "cli/verbs.h"
@@ -84,6 +85,33 @@ QString verdict(const CheckRecord& r) {
                     : QStringLiteral("---");
 }
 
+// Any number that is not finite as null: JSON has no infinity.
+QJsonValue finiteOrNull(double v) {
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+// Per angle the decision, its reason, the predicted means and the terms by their keys, as the
+// diagnose verb prints them; null for a record without a diagnosis.
+QJsonValue diagnosisJson(const std::optional<DiagnosisRecord>& d) {
+    if (!d) return {};
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleDiagnosisRecord& g = (*d)[a];
+        QJsonObject terms;
+        for (const TermRecord& t : g.terms)
+            terms.insert(qs(t.key), QJsonObject{{"value", finiteOrNull(t.value)},
+                                                {"standardError", finiteOrNull(t.standardError)},
+                                                {"identified", t.identified}});
+        angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
+                                  {"recommendation", qs(g.decision)},
+                                  {"reason", qs(g.reason)},
+                                  {"meanAfterFactors", finiteOrNull(g.meanAfterFactors)},
+                                  {"meanAfterModel", finiteOrNull(g.meanAfterModel)},
+                                  {"terms", terms}});
+    }
+    return angles;
+}
+
 QJsonObject recordJson(const CheckRecord& r) {
     QJsonArray angles;
     for (int a = 0; a < kAngleCount; ++a) {
@@ -109,7 +137,8 @@ QJsonObject recordJson(const CheckRecord& r) {
             {"entry", r.entry},
             {"comment", qs(r.comment)},
             {"angles", angles},
-            {"files", files}};
+            {"files", files},
+            {"diagnosis", diagnosisJson(r.diagnosis)}};
 }
 
 void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
@@ -125,6 +154,10 @@ void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
                        .rightJustified(8);
         for (const std::string& f : r.files) out << "  " << qs(f);
         out << "\n";
+        if (!r.diagnosis) continue;
+        for (int a = 0; a < kAngleCount; ++a)
+            out << "        " << kAngleDegrees[a] << " degrees: " << qs((*r.diagnosis)[a].decision)
+                << ": " << qs((*r.diagnosis)[a].reason) << "\n";
     }
 }
 
@@ -157,7 +190,8 @@ int runHistory(const QStringList& arguments, Io& io) {
     parser.setApplicationDescription(QStringLiteral(
         "Without --serial, the instruments in the logbook with their number of records and the "
         "time of the last; with it, that instrument's records, newest first: number, time, kind, "
-        "verdict, the colour difference per angle and the files.\n"
+        "verdict, the colour difference per angle and the files; under a diagnosed tile set, "
+        "each angle's decision and its reason.\n"
         "Exit status: 0 done, 2 the options are wrong or the logbook cannot be opened."));
     parser.addOption(
         {QStringLiteral("serial"), QStringLiteral("The instrument."), QStringLiteral("S")});

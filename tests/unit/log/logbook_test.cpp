@@ -223,6 +223,27 @@ TEST_F(LogbookFile, AVersionThreeLogbookIsCarriedForwardAndKeepsASetsDiagnosis) 
     EXPECT_TRUE(told.empty());
 }
 
+TEST_F(LogbookFile, TheHistoryVerbTellsEachAnglesDecisionAndItsJsonTheTerms) {
+    {
+        SqlLogbook log(logbookPath());
+        log.record(diagnosedSet());
+    }
+    const test::CliRun text = test::runCli({"history", "--serial", "L70S-200002"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("45 degrees: service: reason 1\n"), std::string::npos) << text.out;
+    const test::CliRun json = test::runCli({"history", "--serial", "L70S-200002", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const QJsonArray records =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["records"].toArray();
+    ASSERT_EQ(records.size(), 1);
+    const QJsonObject at75 = records[0]["diagnosis"][2].toObject();
+    EXPECT_EQ(at75["recommendation"].toString(), "write-factors");
+    EXPECT_TRUE(at75["meanAfterModel"].isNull());
+    EXPECT_DOUBLE_EQ(at75["terms"]["offset"]["value"].toDouble(), 0.36);
+    EXPECT_TRUE(at75["terms"]["shift"]["standardError"].isNull());  // never a bare Infinity
+    EXPECT_FALSE(at75["terms"]["shift"]["identified"].toBool(true));
+}
+
 TEST_F(LogbookFile, ADamagedOrForeignFileIsKeptAsideAndANewLogbookBegun) {
     {
         SqlLogbook log(path(), tell);
