@@ -16,6 +16,9 @@ constexpr double kCentreNm = 550.0;
 // A column that keeps less than this share of its length once the columns before it are
 // projected out says nothing the others do not.
 constexpr double kDegenerateColumn = 1e-9;
+// A column whose root mean square lies below this holds nothing but the arithmetic's rounding:
+// the mean of two straight readings curves by about 1e-16 % per nm^2.
+constexpr double kNegligibleColumn = 1e-12;
 
 constexpr std::array<TermInfo, kTermCount> kTerms = {{
     {"offset", "%", 0.05, false},
@@ -50,7 +53,7 @@ bool scaleColumns(Design& d, std::vector<double>& scale, Solution& s) {
         double sum = 0.0;
         for (std::size_t i = 0; i < n; ++i) sum += col[i] * col[i];
         scale[c] = std::sqrt(sum);
-        if (!(scale[c] > 0.0)) {
+        if (!(scale[c] > kNegligibleColumn * std::sqrt(static_cast<double>(n)))) {
             s.degenerate = c;
             return false;
         }
@@ -134,11 +137,52 @@ Solution solveLeastSquares(Design d) {
 constexpr std::size_t kShiftIndex = static_cast<std::size_t>(Term::Shift);
 constexpr std::size_t kBandwidthIndex = static_cast<std::size_t>(Term::Bandwidth);
 
-// A shift b moves a reading by b R' + b^2/2 R'' to second order: the curvature column takes
-// the second part, which is the shift's, not a bandwidth.
+// A shift b moves a reading by b R' + b^2/2 R'' to second order. A fit on the mean's slope
+// needs no second part; a prediction from the reference alone does, and it is the shift's,
+// not a bandwidth.
 double shiftCurvature(const TermEstimates& terms) {
     const TermEstimate& shift = terms[kShiftIndex];
     return shift.identified ? shift.value * shift.value / 2.0 : 0.0;
+}
+
+// The photometric terms read the reference's value; the slope and curvature are taken from
+// `m`, which for a fit is the mean of the two instruments' readings.
+std::array<double, kTermCount> regressors(const AngleSpectrum& r, const AngleSpectrum& m, int j) {
+    const int last = kSpectrumPoints - 1;
+    const double step = kStepNm;
+    double slope = 0.0;
+    if (j == 0)
+        slope = (m[1] - m[0]) / step;
+    else if (j == last)
+        slope = (m[last] - m[last - 1]) / step;
+    else if (j == 1 || j == last - 1)
+        slope = (m[j + 1] - m[j - 1]) / (2.0 * step);
+    else
+        slope = (8.0 * (m[j + 1] - m[j - 1]) - (m[j + 2] - m[j - 2])) / (12.0 * step);
+    const int c = std::clamp(j, 1, last - 1);
+    double curvature = (m[c + 1] - 2.0 * m[c] + m[c - 1]) / (step * step);
+    if (c == j && j > 1 && j < last - 1)
+        curvature = (16.0 * (m[j + 1] + m[j - 1]) - 30.0 * m[j] - (m[j + 2] + m[j - 2])) /
+                    (12.0 * step * step);
+    const double x = kStartNm + kStepNm * j - kCentreNm;
+    const double v = r[j];
+    return {1.0, v / 100.0, x * v / 100.0, v * (1.0 - v / 100.0), slope, x * slope, curvature};
+}
+
+// The shape the derivative columns of a fit are taken from. A reading's noise e enters T - R
+// as -e_R; the reference's own slope and curvature carry e_R too, the curvature with weight
+// -2 at the same wavelength, so that the two correlate and the fit reads the noise as a wider
+// bandpass. In the mean of both readings the reference's part of that correlation cancels the
+// instrument's when both read equally noisily (mean of as many readings, same resolution).
+// It is also the midpoint of a shift: T - R = b4 M' up to third order, with no b4^2/2 R''
+// term, so the curvature column holds the bandwidth alone. The photometric columns keep the
+// reference: the mean would scale a gain by 1/(1 + g/2), and their noise is negligible
+// against their spread over a set.
+AngleSpectrum meanShape(const TileSpectra& tile, int angle) {
+    AngleSpectrum m(kSpectrumPoints);
+    for (int j = 0; j < kSpectrumPoints; ++j)
+        m[j] = (tile.target[angle][j] + tile.sample[angle][j]) / 2.0;
+    return m;
 }
 
 struct Rows {
@@ -155,8 +199,9 @@ Rows collectRows(const std::vector<TileSpectra>& tiles, int angle,
     Rows rows;
     for (std::size_t t = 0; t < tiles.size(); ++t) {
         if (t == skip) continue;
+        const AngleSpectrum shape = meanShape(tiles[t], angle);
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            rows.x.push_back(termRow(tiles[t].target[angle], j));
+            rows.x.push_back(regressors(tiles[t].target[angle], shape, j));
             rows.y.push_back(tiles[t].sample[angle][j] - tiles[t].target[angle][j]);
         }
     }
@@ -206,22 +251,7 @@ double differenceErrorFloor() {
 }
 
 std::array<double, kTermCount> termRow(const AngleSpectrum& r, int j) {
-    const int last = kSpectrumPoints - 1;
-    const double step = kStepNm;
-    double slope = 0.0;
-    if (j == 0)
-        slope = (r[1] - r[0]) / step;
-    else if (j == last)
-        slope = (r[last] - r[last - 1]) / step;
-    else if (j == 1 || j == last - 1)
-        slope = (r[j + 1] - r[j - 1]) / (2.0 * step);
-    else
-        slope = (8.0 * (r[j + 1] - r[j - 1]) - (r[j + 2] - r[j - 2])) / (12.0 * step);
-    const int c = std::clamp(j, 1, last - 1);
-    const double curvature = (r[c + 1] - 2.0 * r[c] + r[c - 1]) / (step * step);
-    const double x = kStartNm + kStepNm * j - kCentreNm;
-    const double v = r[j];
-    return {1.0, v / 100.0, x * v / 100.0, v * (1.0 - v / 100.0), slope, x * slope, curvature};
+    return regressors(r, r, j);
 }
 
 AngleSpectrum modelDifference(const TermEstimates& terms, const AngleSpectrum& reference) {
@@ -261,8 +291,6 @@ std::optional<TermFit> fitTerms(const std::vector<TileSpectra>& tiles, int angle
             record(s, active, std::max(residualSd, differenceErrorFloor()), fit.terms);
         if (!worst) {
             fit.residualSd = residualSd;
-            if (fit.terms[kBandwidthIndex].identified)
-                fit.terms[kBandwidthIndex].value -= shiftCurvature(fit.terms);
             return fit;
         }
         active.erase(active.begin() + static_cast<std::ptrdiff_t>(*worst));
@@ -314,8 +342,9 @@ struct Gram {
 
 Gram tileGram(const TileSpectra& tile, int angle) {
     Gram g;
+    const AngleSpectrum shape = meanShape(tile, angle);
     for (int j = 0; j < kSpectrumPoints; ++j) {
-        const auto row = termRow(tile.target[angle], j);
+        const auto row = regressors(tile.target[angle], shape, j);
         const double y = tile.sample[angle][j] - tile.target[angle][j];
         for (std::size_t r = 0; r < kTermCount; ++r) {
             g.xty[r] += row[r] * y;
@@ -359,7 +388,6 @@ TermEstimates refit(const Gram& g, const TermEstimates& fit) {
     }
     TermEstimates out = fit;
     for (std::size_t r = 0; r < p; ++r) out[on[r]].value = b[r] / d[r];
-    if (out[kBandwidthIndex].identified) out[kBandwidthIndex].value -= shiftCurvature(out);
     return out;
 }
 

@@ -15,12 +15,15 @@
 //         + b6 * R''              bandwidth, nm^2: half the difference of the bandpasses'
 //                                 variances
 //
-// R' and R'' are central differences of the reference's 10 nm readings (one-sided at 400 and
-// 700 nm). The slope takes five points where it can: the three-point difference misreads a
-// steep edge's slope by several per cent, which biased a shift beyond its standard error in
-// one trial in six. A term counts only when its standard error lies below its limit; a term that
-// does not is dropped and the fit repeated, so that a set without steep edges reports a shift as
-// not identified rather than as 0.0 nm.
+// R' and R'' are central differences of the 10 nm readings (one-sided at 400 and 700 nm); the
+// fit takes them from the mean of both instruments' readings, whose noise does not correlate
+// with that of T - R, and where a shift needs no second-order term. The slope takes five points
+// where it can: the three-point difference misreads a steep edge's slope by several per cent,
+// which biased a shift beyond its standard error in one trial in six; so does the curvature,
+// whose three-point difference reads a steep edge's about 6 % short, a bandwidth 6 % wide. A
+// term counts only when its standard error lies below its limit; a term that does not is
+// dropped and the fit repeated, so that a set without steep edges reports a shift as not
+// identified rather than as 0.0 nm.
 
 #include <array>
 #include <cstddef>
@@ -71,7 +74,9 @@ struct TermFit {
     std::size_t points = 0;
 };
 
-// The regressors of one wavelength (index 0..30) of a reference reading, in the order of Term.
+// The regressors of one wavelength (index 0..30) of a reference reading alone, in the order of
+// Term: what a prediction from the reference takes (the fit's slope and curvature differ from
+// these by the noise and by half the difference itself).
 std::array<double, kTermCount> termRow(const AngleSpectrum& reference, int j);
 // The difference T - R the identified terms predict for a reference reading (31 values), the
 // shift with its second-order part b4^2/2 R'' (which the bandwidth reported leaves out).
