@@ -136,6 +136,9 @@ inline constexpr int kStrEmptyEntryQuestion = 240;
 // Target and sample carry the same serial: judge them anyway?
 inline constexpr int kStrSameInstrument = 250;
 inline constexpr int kStrOtherRepeatable = 251;
+// Factors fitted over a tile set that the diagnosis says cannot correct the instrument: write
+// them anyway?
+inline constexpr int kStrCorrectionDoubtful = 252;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

@@ -12,6 +12,7 @@
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
 #include "core/measure/measured_pair.h"
+#include "core/tiles/diagnosis_view.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {
@@ -231,6 +232,15 @@ void TileSetWorkflow::predict() {
     fitted_ = predictedAgreement(colour_, tiles_, factors_, limits_);
 }
 
+bool TileSetWorkflow::confirmCorrection() {
+    if (!diagnosis_ || !fitted_) return true;
+    const std::string doubt = correctionDoubt(*diagnosis_, *fitted_, limits_, s_.format);
+    if (doubt.empty()) return true;
+    Message m = messageBox(kStrCorrectionDoubtful, Icon::Question, Buttons::YesNo);
+    m.suffix = doubt;
+    return s_.prompter.ask(m) == Answer::Yes;
+}
+
 bool TileSetWorkflow::prepareCorrection() {
     if (!now_ || now_->passed) return false;
     const TileSpectra pair = correctionPair(colour_, tiles_, factors_);
@@ -241,6 +251,7 @@ bool TileSetWorkflow::prepareCorrection() {
         s_.prompter.ask(m);
         return false;
     }
+    if (!confirmCorrection()) return false;
     // The fitted pair stands where a measured pair would, for the write path.
     placeMeasurement(s_.state, PairSide::Target, {pair.target, targetSerial_, {}});
     placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, s_.state.sampleType});

@@ -122,6 +122,9 @@ private:
     std::string instruction() const;
     std::string measureInstruction() const;
     std::string predictionsAlike() const;
+    // Asks before factors are written that the diagnosis says cannot correct the instrument, or
+    // with which the set is still predicted beyond its limits; true to write them.
+    bool confirmCorrection();
     void keepPair();
     void restorePair();
     void judged();

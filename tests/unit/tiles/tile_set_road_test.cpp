@@ -107,6 +107,43 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
     EXPECT_EQ(rig.state.targetSpectrum, single);  // back as it was
 }
 
+// An offset and a shifted wavelength scale, which factors cannot remove: Correct... asks first,
+// naming the cause and what the factors would leave, and No places nothing for the write.
+TEST(TileSetRoad, FactorsTheDiagnosisDoubtsAreWrittenOnlyWhenTheOperatorSaysSo) {
+    test::SeriesRig rig(pair());
+    rig.control("set DUT:offset=0.3,shift=0.6,linearity=0");
+    std::string names;
+    for (const auto& t : kTiles) names += (names.empty() ? "" : "|") + t.first;
+    rig.profile.write(key::kTileSetTiles, names);
+    auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    TileSetWorkflow set(rig.seams(), *colour);
+    measureSet(rig, set, ValidationRole::Target);
+    measureSet(rig, set, ValidationRole::Sample);
+    ASSERT_TRUE(set.judge());
+    ASSERT_TRUE(set.diagnosis());
+    EXPECT_EQ(set.diagnosis()->overall, Recommendation::Service);
+    const ThreeAngles single = rig.state.targetSpectrum;
+
+    rig.prompter.asked.clear();  // the measurements' acknowledgements
+    rig.prompter.answers = {Answer::No};
+    EXPECT_FALSE(set.prepareCorrection());
+    ASSERT_EQ(rig.prompter.ids(), std::vector<int>{kStrCorrectionDoubtful});
+    const std::string& suffix = rig.prompter.asked[0].suffix;
+    EXPECT_NE(suffix.find("Service: zero calibration: 0,30 % added"), std::string::npos) << suffix;
+    EXPECT_NE(suffix.find("Predicted with the fitted factors (limits: mean below 0,30"),
+              std::string::npos)
+        << suffix;
+    EXPECT_NE(
+        suffix.find("75\u00b0 mean " + rig.seams().format.display(set.fitted()->angles[2].mean)),
+        std::string::npos)
+        << suffix;
+    EXPECT_EQ(rig.state.targetSpectrum, single);  // nothing placed for the write dialog
+
+    EXPECT_TRUE(set.prepareCorrection());  // Yes
+    EXPECT_EQ(rig.prompter.asked.size(), 2u);
+    EXPECT_NE(rig.state.targetSpectrum, single);
+}
+
 TEST(TileSetRoad, TheCommandLineJudgesASetFromJudgementFiles) {
     test::SeriesRig rig(pair());
     auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
