@@ -293,26 +293,44 @@ TEST(Diagnosis, AShiftCallsForServiceAndAGainForFactors) {
 TEST(Diagnosis, ErrorsFactorsCannotRemoveAreNamed) {
     struct Row {
         Injected error;
+        double noise;
         Recommendation expected;
         const char* named;
     };
     const Row rows[] = {
-        {{0.6, 0.0, 0.0, 0.0}, Recommendation::Service, "zero calibration: 0.60 % added"},
-        {{-0.6, 0.0, 0.0, 0.0}, Recommendation::Service, "missing from every reading"},
-        {{0.0, 0.0, 0.04, 0.0}, Recommendation::Service, "photometric linearity"},
-        {{0.0, 0.0, 0.0, 0.8}, Recommendation::Service, "reads 0.8 nm short"},
-        {{0.0, 0.0, 0.0, -0.8}, Recommendation::Service, "reads 0.8 nm long"},
-        {{0.0, 1.5, 0.0, 0.0}, Recommendation::WriteFactors, "within its limits"},
-        {{0.0, 0.5, 0.0, 0.0}, Recommendation::NoCorrectionNeeded, "passes"},
+        {{0.6, 0.0, 0.0, 0.0}, 0.02, Recommendation::Service, "zero calibration: 0.60 % added"},
+        {{-0.6, 0.0, 0.0, 0.0}, 0.02, Recommendation::Service, "missing from every reading"},
+        {{0.0, 0.0, 0.04, 0.0}, 0.02, Recommendation::Service, "photometric linearity"},
+        {{0.0, 0.0, 0.0, 0.8}, 0.02, Recommendation::Service, "reads 0.8 nm short"},
+        {{0.0, 0.0, 0.0, -0.8}, 0.02, Recommendation::Service, "reads 0.8 nm long"},
+        {{0.0, 1.5, 0.0, 0.0}, 0.02, Recommendation::WriteFactors, "within its limits"},
+        {{0.0, 0.5, 0.0, 0.0}, 0.02, Recommendation::NoCorrectionNeeded, "passes"},
+        // Instruments that repeat to 0.5 %: factors take the gain away, the scatter stays.
+        {{0.0, 2.0, 0.0, 0.0}, 0.5, Recommendation::FactorsPartly, "not within the set's limits"},
     };
     std::mt19937 rng(5);
     for (const Row& r : rows) {
-        const auto d = diagnoseSet(r.error, rng, 0.02);
+        const auto d = diagnoseSet(r.error, rng, r.noise);
         ASSERT_TRUE(d);
         const AngleDiagnosis& at45 = d->angles[1];
         EXPECT_EQ(at45.recommendation, r.expected) << at45.reason;
         EXPECT_NE(at45.reason.find(r.named), std::string::npos) << at45.reason;
     }
+}
+
+TEST(Diagnosis, ANoisySetIsNotBlamedOnAnErrorByChance) {
+    // A gain read through 0.3 % scatter: factors bring some sets within the limits, not others;
+    // an offset or shift fitted to the scatter is no cause for service.
+    constexpr int kTrials = 100;
+    std::mt19937 rng(99);
+    int service = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const auto d = diagnoseSet({0.0, 2.0, 0.0, 0.0}, rng, 0.3);
+        ASSERT_TRUE(d);
+        service += d->angles[1].recommendation == Recommendation::Service;
+    }
+    std::printf("service for a noisy gain in %d of %d sets\n", service, kTrials);
+    EXPECT_LE(service, 4);
 }
 
 }  // namespace
