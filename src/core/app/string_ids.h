@@ -139,6 +139,13 @@ inline constexpr int kStrOtherRepeatable = 251;
 // Factors fitted over a tile set that the diagnosis says cannot correct the instrument: write
 // them anyway?
 inline constexpr int kStrCorrectionDoubtful = 252;
+// What new factors stand on when the instrument holds entries: computed on top of the entry
+// written last; asked whether the readings pass through it; entries that do not apply; an
+// entry written last whose factors are not known.
+inline constexpr int kStrOnTopOfEntry = 253;
+inline constexpr int kStrEntryBeneathQuestion = 254;
+inline constexpr int kStrEntriesIgnored = 255;
+inline constexpr int kStrEntriesHeld = 256;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

@@ -115,7 +115,8 @@ WriteOutcome CoefficientWriteWorkflow::write() {
         return WriteOutcome::Stays;
     }
     entryState_ = readEntryState(*s_.state.commPort, s_.clock, view_.rows[view_.selected].entry);
-    if (!entryState_->free() && !overwriteAgreed()) {
+    // Consent to overwrite first; then what the factors stand on.
+    if ((!entryState_->free() && !overwriteAgreed()) || !basisAgreed()) {
         declined_ = true;
         return WriteOutcome::Closes;
     }
@@ -134,10 +135,54 @@ bool CoefficientWriteWorkflow::overwriteAgreed() {
     return s_.prompter.ask(question) == Answer::Yes;
 }
 
+bool CoefficientWriteWorkflow::basisAgreed() {
+    beneath_.reset();
+    beneathEntry_.clear();
+    onTopOf_.clear();
+    const std::vector<EntryRow> rows(view_.rows.begin(), view_.rows.begin() + view_.rowCount);
+    const EntryBasis basis =
+        findEntryBasis(rows, connectedSerial_, {s_.logbook, s_.files, s_.format, s_.strings});
+    if (basis.held.empty()) return true;
+    const EntriesApply applies = entriesApply(s_.profile, connectedSerial_);
+    if (applies == EntriesApply::DoNotApply) {
+        Message q = messageBox(kStrEntriesIgnored, Icon::Question, Buttons::YesNo);
+        q.detail = describeHeld(basis);
+        return s_.prompter.ask(q) == Answer::Yes;
+    }
+    if (!basis.lastFactors) {
+        Message m = messageBox(kStrEntriesHeld, Icon::Information);
+        m.detail = describeHeld(basis);
+        s_.prompter.ask(m);
+        return true;
+    }
+    return onTopAgreed(basis, applies);
+}
+
+bool CoefficientWriteWorkflow::onTopAgreed(const EntryBasis& basis, EntriesApply applies) {
+    const HeldEntry& last = basis.held[*basis.last];
+    const bool unknown = applies == EntriesApply::Unknown;
+    Message m = unknown ? messageBox(kStrEntryBeneathQuestion, Icon::Question, Buttons::YesNo)
+                        : messageBox(kStrOnTopOfEntry, Icon::Information);
+    m.suffix = " " + describe(last);
+    m.detail = describeHeld(basis);
+    // Not knowing, the readings are taken as they are unless the operator says otherwise.
+    if (s_.prompter.ask(m) != Answer::Yes && unknown) return true;
+    beneath_ = basis.lastFactors;
+    beneathEntry_ = last.row.number;
+    return true;
+}
+
 WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     EntryRow& row = view_.rows[view_.selected];
-    const BlocksResult blocks =
-        buildCoefficientBlocks(s_.state.targetSpectrum, s_.state.sampleSpectrum);
+    // On top of the entry beneath: factors against the readings without it, so that the new
+    // entry, which takes its place, gives its factors x the ratio measured now.
+    ThreeAngles sample = s_.state.sampleSpectrum;
+    if (beneath_) {
+        sample = withoutFactors(sample, *beneath_);
+        for (AngleSpectrum& angle : sample)
+            angle.resize(std::min<std::size_t>(angle.size(), kSpectrumPoints));
+    }
+    const BlocksResult blocks = buildCoefficientBlocks(s_.state.targetSpectrum, sample);
     if (!blocks.ok()) {
         s_.prompter.ask(
             withSuffix(kStrFactorsRefused, Icon::Stop, "\n" + describe(*blocks.outOfRange)));
@@ -164,13 +209,17 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
         reportUnfinishedWrite(progress, contents);
         return WriteOutcome::Closes;
     }
+    onTopOf_ = beneathEntry_;
     if (writeRecord) {
-        recordFile_ = writeRecord(contents);
+        recordFile_ = writeRecord(contents, sample);
         if (!recordFile_.ok()) reportUnsavedFile(s_.prompter, recordFile_);
     }
     recordEntryChange(s_, RecordKind::EntryWrite, contents.serial, kWritingType, contents.entry,
                       contents.comment, recordFile_.path);
-    s_.prompter.ask(messageBox(kStrEntryWritten, Icon::Information));
+    Message done = messageBox(kStrEntryWritten, Icon::Information);
+    if (!onTopOf_.empty())
+        done.suffix = " The factors were computed on top of entry " + onTopOf_ + "'s.";
+    s_.prompter.ask(done);
     return WriteOutcome::Written;
 }
 
@@ -234,8 +283,9 @@ void CoefficientWriteWorkflow::endDelete() {
     view_.deleteEnabled = false;
 }
 
-std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams) {
-    return [seams](const EntryContents& c) {
+std::function<SavedFile(const EntryContents&, const ThreeAngles&)> recordFileHook(
+    const Seams& seams) {
+    return [seams](const EntryContents& c, const ThreeAngles& sample) {
         const SharedState& s = seams.state;
         const CoefficientRecord record{localTimeOf(seams.clock.calendarSeconds()),
                                        s.sampleSerial,
@@ -243,7 +293,7 @@ std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams
                                        c.blocks,
                                        s.repeatSpectrum,
                                        s.targetSpectrum,
-                                       s.sampleSpectrum};
+                                       sample};
         return writeRecordFile(seams.files, s.dataFolder(), record, seams.strings, seams.format);
     };
 }

@@ -8,6 +8,7 @@
 #include "core/app/file_store.h"
 #include "core/app/seams.h"
 #include "core/coeff/coefficient_blocks.h"
+#include "core/coeff/entry_basis.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/coeff/entry_state.h"
 #include "core/link/commands.h"
@@ -59,14 +60,21 @@ public:
     bool declined() const { return declined_; }
     // Runs when the view changed in the middle of a step, before a question is asked.
     std::function<void()> onViewChanged;
-    // The record file is written through this (the coefficient files know its layout).
-    std::function<SavedFile(const EntryContents&)> writeRecord;
+    // The entry the last write computed its factors on top of ("003"); empty when none.
+    const std::string& onTopOf() const { return onTopOf_; }
+    // The record file is written through this (the coefficient files know its layout), with
+    // the sample the factors were computed from.
+    std::function<SavedFile(const EntryContents&, const ThreeAngles& sample)> writeRecord;
 
 private:
     bool typeCheck();
     void reportLinkLost(const LinkError& error);
     void showSample();
     bool overwriteAgreed();
+    // Looks at the entries the instrument holds and settles what the factors stand on; false
+    // when the operator declined to write.
+    bool basisAgreed();
+    bool onTopAgreed(const EntryBasis& basis, EntriesApply applies);
     WriteOutcome writeSelected();
     void reportUnfinishedWrite(const EntryWriteProgress& progress, const EntryContents& contents);
 
@@ -76,10 +84,15 @@ private:
     SavedFile recordFile_;
     std::optional<EntryState> entryState_;
     bool declined_ = false;
+    // The factors of the entry the readings pass through, when the new ones go on top.
+    std::optional<ThreeAngles> beneath_;
+    std::string beneathEntry_, onTopOf_;
 };
 
 // The record file of a write made through `seams`: the entry's contents with the shared
-// state's series, target and sample, saved in the data folder at the clock's time.
-std::function<SavedFile(const EntryContents&)> recordFileHook(const Seams& seams);
+// state's series and target and the sample the factors came from, saved in the data folder at
+// the clock's time.
+std::function<SavedFile(const EntryContents&, const ThreeAngles&)> recordFileHook(
+    const Seams& seams);
 
 }  // namespace qv

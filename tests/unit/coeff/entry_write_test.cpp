@@ -131,12 +131,14 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
     ASSERT_EQ(rewrite("FIRST", ""), WriteOutcome::Written);
 
     EXPECT_EQ(rewrite("SECOND", "fault UCS silence occurrence=3"), WriteOutcome::Closes);
-    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryIncomplete}));
+    // The instrument holds an entry whose factors went unrecorded: said after the consent.
+    EXPECT_EQ(rig.prompter.ids(),
+              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryIncomplete}));
     EXPECT_NE(rig.prompter.asked[0].detail.find("entry 003 holds \"FIRST\""), std::string::npos)
         << rig.prompter.asked[0].detail;
     EXPECT_NE(rig.prompter.asked[0].detail.find("instrument L70S-200002"), std::string::npos);
-    EXPECT_EQ(rig.prompter.asked[1].suffix.rfind(" 45\xC2\xB0 on.", 0), 0u);
-    EXPECT_NE(rig.prompter.asked[1].detail.find("UCS,3"), std::string::npos);
+    EXPECT_EQ(rig.prompter.asked[2].suffix.rfind(" 45\xC2\xB0 on.", 0), 0u);
+    EXPECT_NE(rig.prompter.asked[2].detail.find("UCS,3"), std::string::npos);
     ASSERT_TRUE(logbook.lastRecorded());
     EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryWrite);
     EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
@@ -144,8 +146,9 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
 
     // The header refused after the old entry went: the entry is empty, on record as deleted.
     EXPECT_EQ(rewrite("THIRD", "fault UCS reply ER02 occurrence=1"), WriteOutcome::Closes);
-    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryEmptied}));
-    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,1"), std::string::npos);
+    EXPECT_EQ(rig.prompter.ids(),
+              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryEmptied}));
+    EXPECT_NE(rig.prompter.asked[2].suffix.find("UCS,1"), std::string::npos);
     EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
     EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
     EXPECT_EQ(logbook.lastRecorded()->entry, 3);
@@ -173,8 +176,9 @@ TEST(EntryWrite, ACommandThatCannotBeSentIsRefusedBeforeTheEntryIsTouched) {
     rig.prompter.asked.clear();
     rig.prompter.answers = {Answer::Yes};
     EXPECT_EQ(w.write(), WriteOutcome::Stays);
-    EXPECT_EQ(rig.prompter.ids(), (std::vector<int>{kStrOverwriteEntry, kStrEntryNotWritten}));
-    EXPECT_NE(rig.prompter.asked[1].suffix.find("UCS,2"), std::string::npos);
+    EXPECT_EQ(rig.prompter.ids(),
+              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryNotWritten}));
+    EXPECT_NE(rig.prompter.asked[2].suffix.find("UCS,2"), std::string::npos);
     for (const std::string& c : rig.takeCommands()) {
         EXPECT_NE(c.rfind("USD", 0), 0u) << c;
         EXPECT_NE(c.rfind("UCS", 0), 0u) << c;
