@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/files/validation_files.h"
+#include "core/tiles/diagnosis.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "report/log/certificate.h"
@@ -98,6 +99,69 @@ TEST(Certificate, AnInterInstrumentCheckShowsBothSpectraFromItsJudgementFile) {
     ASSERT_TRUE(spectra.spectra) << spectra.problem;
     EXPECT_GT(targetPixels(renderCertificate(r, spectra, 100)), 100);
     EXPECT_EQ(targetPixels(renderCertificate(r, RecordSpectra{{}, "moved"}, 100)), 0);
+}
+
+// A set diagnosed with every term identified and long reasons, the most a page must hold.
+CheckRecord diagnosedSet(const std::string& folder) {
+    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 7, 15, 4, 5});
+    r.serial = "L70S-200002";
+    r.instrumentType = "53";
+    r.referenceSerial = "L70S-100001";
+    r.operatorName = "lab";
+    r.threshold = 0.5;
+    r.formula = "dE00";
+    r.passed = false;
+    r.comment = "TWELVE TILES OF THE LAB";
+    r.files = {folder + "/TileSet_20261207_150405.csv"};
+    for (AngleRecord& g : r.angles) g = {{NAN, NAN, NAN}, 0.41, 0.93};
+    DiagnosisRecord d;
+    for (int a = 0; a < kAngleCount; ++a) {
+        d[a] = {a == 0 ? "write-factors" : "service",
+                "wavelength shift: the instrument's scale reads short at " +
+                    std::to_string(kAngleDegrees[a]) +
+                    " degrees (-0.42 nm), which factors cannot remove; it explains 87 % of the "
+                    "mean colour difference",
+                0.61,
+                0.12,
+                {}};
+        for (std::size_t k = 0; k < kTermCount; ++k) {
+            const TermInfo& info = termInfo(static_cast<Term>(k));
+            d[a].terms.push_back({std::string(info.key),
+                                  -info.limit * (3.7 + static_cast<double>(k)), info.limit / 3,
+                                  k != 3 || a != 1});
+        }
+    }
+    r.diagnosis = d;
+    return r;
+}
+
+// Whether every pixel of the box (in millimetres) is white.
+bool blank(const QImage& page, double x, double y, double w, double h, int dpi) {
+    const auto px = [dpi](double mm) { return static_cast<int>(mm * dpi / 25.4); };
+    for (int j = px(y); j < px(y + h); ++j)
+        for (int i = px(x); i < px(x + w); ++i)
+            if (page.pixel(i, j) != qRgb(255, 255, 255)) return false;
+    return true;
+}
+
+// The diagnosis fits the one page above the signature, however much it holds.
+TEST(Certificate, ASetsDiagnosisFitsItsOnePageAboveTheSignature) {
+    const test::TempHome home;
+    const CheckRecord r = diagnosedSet(home.path());
+    const QString pdfPath = QString::fromStdString(home.path() + "/set.pdf");
+    QString error;
+    ASSERT_TRUE(writeCertificate(r, {}, pdfPath, &error)) << error.toStdString();
+    QFile pdf(pdfPath);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pdf.readAll().count("/Type /Page\n"), 1);
+
+    constexpr int kDpi = 100;
+    const QImage page = renderCertificate(r, {}, kDpi);
+    // Left of the signature, from just above its line to the footer's rule: nothing drawn.
+    EXPECT_TRUE(blank(page, 20.0, 250.0, 98.0, 19.0, kDpi));
+    CheckRecord without = r;
+    without.diagnosis.reset();
+    EXPECT_NE(page, renderCertificate(without, {}, kDpi));
 }
 
 TEST(Certificate, ReflectanceAxesEndOnARoundValueInAtMostFiveSteps) {

@@ -152,9 +152,9 @@ TEST_F(HistoryWindow, ATermsTrendPlotsTheRecordedValuesOfTheDiagnosedSets) {
     auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
     auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
     ASSERT_TRUE(combo && trend && table);
-    const int gain = combo->findText(QStringLiteral("Diagnosis: gain"));
+    const int gain = combo->findText(QStringLiteral("Diagnosis: Gain"));
     ASSERT_GE(gain, 0);
-    EXPECT_GE(combo->findText(QStringLiteral("Diagnosis: wavelength shift")), 0);
+    EXPECT_GE(combo->findText(QStringLiteral("Diagnosis: Wavelength shift")), 0);
     combo->setCurrentIndex(gain);
     emit combo->activated(gain);
     const QList<QPointF> at45 = trend->points(1);
@@ -164,20 +164,20 @@ TEST_F(HistoryWindow, ATermsTrendPlotsTheRecordedValuesOfTheDiagnosedSets) {
     EXPECT_DOUBLE_EQ(at45[1].x(),
                      double(QDateTime(QDate(2026, 12, 3), QTime(9, 0)).toMSecsSinceEpoch()));
     EXPECT_TRUE(trend->thresholdPoints().isEmpty());
-    EXPECT_EQ(trend->valueTitle(), QStringLiteral("gain (%)"));
+    EXPECT_EQ(trend->valueTitle(), QStringLiteral("Gain (%)"));
 
     const QAbstractItemModel& rows = *table->model();
     EXPECT_EQ(rows.data(rows.index(1, rows.columnCount() - 1)).toString(),
-              QStringLiteral("write factors"));
+              QStringLiteral("Write factors"));
     EXPECT_EQ(rows.data(rows.index(2, rows.columnCount() - 1)).toString(),
-              QStringLiteral("service"));
+              QStringLiteral("Service"));
     EXPECT_TRUE(rows.data(rows.index(0, rows.columnCount() - 1)).toString().isEmpty());
     table->selectRow(1);
     const QString details =
         dialog.findChild<QPlainTextEdit*>(QStringLiteral("detailsText"))->toPlainText();
-    EXPECT_TRUE(details.contains(QStringLiteral("Diagnosis 75°: write factors (because)")))
+    EXPECT_TRUE(details.contains(QStringLiteral("Diagnosis 75°: Write factors (because)")))
         << details.toStdString();
-    EXPECT_TRUE(details.contains(QStringLiteral("gain 1.500 +- 0.020 %"))) << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("Gain 1.500 ± 0.020 %"))) << details.toStdString();
 
     const int colour = combo->findData(int(TrendKind::TileSet));
     combo->setCurrentIndex(colour);

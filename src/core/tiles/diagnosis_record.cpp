@@ -1,24 +1,14 @@
 #include "core/tiles/diagnosis_record.h"
 
 #include <array>
-#include <cmath>
-
-#include "core/app/number_format.h"
 
 namespace qv {
 
 namespace {
 
-// From the least grave to the gravest.
-constexpr std::array<Recommendation, 4> kByGravity = {
+constexpr std::array<Recommendation, 4> kRecommendations = {
     Recommendation::NoCorrectionNeeded, Recommendation::WriteFactors, Recommendation::FactorsPartly,
     Recommendation::Service};
-
-int gravity(std::string_view key) {
-    for (std::size_t i = 0; i < kByGravity.size(); ++i)
-        if (recommendationKey(kByGravity[i]) == key) return static_cast<int>(i);
-    return -1;
-}
 
 }  // namespace
 
@@ -46,52 +36,22 @@ std::optional<Term> termFromKey(std::string_view key) {
     return std::nullopt;
 }
 
-std::string_view termTitle(Term term) {
-    switch (term) {
-        case Term::Offset:
-            return "offset";
-        case Term::Gain:
-            return "gain";
-        case Term::GainTilt:
-            return "gain tilt";
-        case Term::Linearity:
-            return "linearity";
-        case Term::Shift:
-            return "wavelength shift";
-        case Term::ScaleError:
-            return "wavelength scale error";
-        case Term::Bandwidth:
-            return "bandwidth";
-    }
-    return {};
+std::optional<Recommendation> recommendationFromKey(std::string_view key) {
+    for (const Recommendation r : kRecommendations)
+        if (recommendationKey(r) == key) return r;
+    return std::nullopt;
 }
 
-std::string termText(const TermRecord& t) {
-    const std::optional<Term> term = termFromKey(t.key);
-    if (!t.identified || !term || !std::isfinite(t.value)) return "not identified";
-    const TermInfo& info = termInfo(*term);
-    // Two decimals below the identification limit's first significant digit.
-    const int decimals = 2 + static_cast<int>(std::ceil(-std::log10(info.limit)));
-    std::string out = formatFixed(t.value, decimals);
-    if (std::isfinite(t.standardError)) out += " +- " + formatFixed(t.standardError, decimals);
-    if (!info.unit.empty()) out += " " + std::string(info.unit);
-    return out;
+TermEstimate estimateOf(const TermRecord& t) {
+    return {t.value, t.standardError, t.identified};
 }
 
-std::string gravestDecision(const DiagnosisRecord& d) {
-    std::string out;
+std::optional<Recommendation> gravestDecision(const DiagnosisRecord& d) {
+    // The recommendations run from the least grave to the gravest.
+    std::optional<Recommendation> out;
     for (const AngleDiagnosisRecord& a : d)
-        if (!a.decision.empty() && (out.empty() || gravity(a.decision) > gravity(out)))
-            out = a.decision;
+        if (const auto r = recommendationFromKey(a.decision); r && (!out || *r > *out)) out = r;
     return out;
-}
-
-std::string decisionTitle(std::string_view key) {
-    if (key == recommendationKey(Recommendation::NoCorrectionNeeded)) return "no correction needed";
-    if (key == recommendationKey(Recommendation::WriteFactors)) return "write factors";
-    if (key == recommendationKey(Recommendation::FactorsPartly)) return "factors help only partly";
-    if (key == recommendationKey(Recommendation::Service)) return "service";
-    return std::string(key);
 }
 
 }  // namespace qv

@@ -1,7 +1,7 @@
 #pragma once
 
-// The instrument diagnosis as the logbook keeps it (plain keys and numbers, so that the logbook
-// need not know the diagnosis), and the words its records are shown with.
+// The instrument diagnosis as the logbook keeps it: plain keys and numbers, so that the logbook
+// need not know the diagnosis. What a record holds is shown with the diagnosis view's words.
 
 #include <optional>
 #include <string>
@@ -14,16 +14,14 @@ namespace qv {
 
 DiagnosisRecord diagnosisRecord(const Diagnosis& diagnosis);
 
-// The term a record's key names; nothing for a key this program does not know.
+// The term a record's key names, and the decision; nothing for a key this program does not
+// know.
 std::optional<Term> termFromKey(std::string_view key);
-// In words: "offset", "gain tilt", "wavelength shift", ...
-std::string_view termTitle(Term term);
-// The term's value with its standard error and unit ("0.120 +- 0.010 %"), or "not identified".
-std::string termText(const TermRecord& term);
+std::optional<Recommendation> recommendationFromKey(std::string_view key);
+// The recorded term as the diagnosis gave it.
+TermEstimate estimateOf(const TermRecord& term);
 
-// The gravest decision over the angles, service first; empty when no angle has one.
-std::string gravestDecision(const DiagnosisRecord& diagnosis);
-// A decision in words ("write factors", "service", ...); an unknown key as it is.
-std::string decisionTitle(std::string_view key);
+// The gravest decision over the angles, service first; nothing when no angle has a known one.
+std::optional<Recommendation> gravestDecision(const DiagnosisRecord& diagnosis);
 
 }  // namespace qv

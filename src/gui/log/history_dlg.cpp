@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "core/tiles/diagnosis_record.h"
+#include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
@@ -60,19 +61,22 @@ QString verdictText(const CheckRecord& r) {
 }
 
 QString decisionText(const CheckRecord& r) {
-    return r.diagnosis ? q(decisionTitle(gravestDecision(*r.diagnosis))) : QString();
+    const auto gravest = r.diagnosis ? gravestDecision(*r.diagnosis) : std::nullopt;
+    return gravest ? q(recommendationText(*gravest)) : QString();
 }
 
 // Per angle the decision, its reason and the terms the set identified.
-void diagnosisLines(QStringList& lines, const DiagnosisRecord& d) {
+void diagnosisLines(QStringList& lines, const DiagnosisRecord& d, const NumberFormat& f) {
     for (int a = 0; a < kAngleCount; ++a) {
+        const auto decision = recommendationFromKey(d[a].decision);
         lines << QStringLiteral("Diagnosis %1°: %2 (%3)")
                      .arg(kAngleDegrees[a])
-                     .arg(q(decisionTitle(d[a].decision)), q(d[a].reason));
+                     .arg(decision ? q(recommendationText(*decision)) : q(d[a].decision),
+                          q(d[a].reason));
         QStringList terms;
         for (const TermRecord& t : d[a].terms)
             if (const auto term = termFromKey(t.key); term && t.identified)
-                terms << q(std::string(termTitle(*term))) + QLatin1Char(' ') + q(termText(t));
+                terms << q(termName(*term) + " " + termText(estimateOf(t), *term, f));
         lines << QStringLiteral("  ") + (terms.isEmpty() ? QStringLiteral("no term identified")
                                                          : terms.join(QStringLiteral(", ")));
     }
@@ -115,7 +119,7 @@ QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
     }
     if (const QString entry = entryText(r); !entry.isEmpty())
         lines << QStringLiteral("Entry: ") + entry;
-    if (r.diagnosis) diagnosisLines(lines, *r.diagnosis);
+    if (r.diagnosis) diagnosisLines(lines, *r.diagnosis, f);
     lines << (r.files.empty() ? QStringLiteral("Files: none") : QStringLiteral("Files:"));
     for (const std::string& file : r.files) lines << QStringLiteral("  ") + q(file);
     return lines.join(QLatin1Char('\n'));
@@ -208,9 +212,8 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* pare
     ui_->trendKindCombo->addItem(tr("Repeatability series"), int(TrendKind::Repeatability));
     ui_->trendKindCombo->addItem(tr("Tile sets"), int(TrendKind::TileSet));
     for (std::size_t k = 0; k < kTermCount; ++k)
-        ui_->trendKindCombo->addItem(
-            tr("Diagnosis: %1").arg(q(std::string(termTitle(static_cast<Term>(k))))),
-            kTermTrend + int(k));
+        ui_->trendKindCombo->addItem(tr("Diagnosis: %1").arg(q(termName(static_cast<Term>(k)))),
+                                     kTermTrend + int(k));
     ui_->mainSplitter->setSizes({340, 800});
     ui_->recordSplitter->setSizes({330, 330});
     ui_->lowerSplitter->setSizes({400, 420});

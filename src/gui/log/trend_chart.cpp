@@ -14,7 +14,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/tiles/diagnosis_record.h"
+#include "core/tiles/diagnosis_view.h"
 #include "gui/log/time_axis.h"
 
 namespace qv {
@@ -67,18 +67,11 @@ private:
     std::optional<int> offsetS_;
 };
 
-QString latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// "gain tilt (%/nm)", "bandwidth (nm²)", "linearity".
+// "Gain tilt (%/nm)", "Bandwidth (nm²)", "Linearity".
 QString termAxisTitle(Term term) {
-    const std::string_view unit = termInfo(term).unit;
-    const QString name = latin1(termTitle(term));
-    if (unit.empty()) return name;
-    QString u = latin1(unit);
-    if (u.endsWith(QLatin1Char('2'))) u = u.chopped(1) + QChar(0x00b2);
-    return QStringLiteral("%1 (%2)").arg(name, u);
+    const QString name = QString::fromStdString(termName(term));
+    const std::string unit = termUnit(term);
+    return unit.empty() ? name : QStringLiteral("%1 (%2)").arg(name, QString::fromStdString(unit));
 }
 
 // The value of the term with `key` at one angle of a diagnosis, when the set identified it.

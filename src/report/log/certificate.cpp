@@ -13,11 +13,13 @@
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
-#include "report/log/certificate_chart.h"
+#include "core/tiles/diagnosis_record.h"
+#include "core/tiles/diagnosis_view.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
 #include "platform/log/sql_logbook.h"
+#include "report/log/certificate_chart.h"
 
 namespace qv {
 
@@ -85,6 +87,16 @@ public:
     void text(double x, double y, double w, const QString& t, Qt::Alignment align = Qt::AlignLeft,
               double h = kRowMm) {
         p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter | Qt::TextWordWrap, t);
+    }
+    // The height of `t` wrapped `w` wide in the font set, and `t` drawn so.
+    double heightOf(double w, const QString& t) {
+        return p_.boundingRect(box(0, 0, w, kPageHeightMm), Qt::TextWordWrap, t).height() /
+               pxPerMm_;
+    }
+    double paragraph(double x, double y, double w, const QString& t) {
+        const double h = heightOf(w, t);
+        p_.drawText(box(x, y, w, h), Qt::AlignLeft | Qt::TextWordWrap, t);
+        return h;
     }
     void rule(double y) {
         p_.setPen(QPen(kRuleColour, px(0.3)));
@@ -198,9 +210,9 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
     return y + 2 * kRowMm;
 }
 
-// The verdict in a framed box, or what an entry change did; returns where the next section
-// begins.
-double verdict(Sheet& s, const CheckRecord& r, double y) {
+// The verdict in a framed box (`compact`: a lower one), or what an entry change did; returns
+// where the next section begins.
+double verdict(Sheet& s, const CheckRecord& r, double y, bool compact) {
     const double width = kPageWidthMm - 2 * kMarginMm;
     if (!r.passed) {
         const QString what = r.kind == RecordKind::EntryWrite
@@ -219,11 +231,90 @@ double verdict(Sheet& s, const CheckRecord& r, double y) {
     const QColor colour = *r.passed ? kPassedColour : kFailedColour;
     s.painter().setPen(QPen(colour, s.px(0.8)));
     s.painter().setBrush(Qt::NoBrush);
-    s.painter().drawRect(s.box(kMarginMm, y, width, 3 * kRowMm));
-    s.font(22, true, colour);
-    s.painter().drawText(s.box(kMarginMm, y, width, 3 * kRowMm), Qt::AlignCenter,
+    const double rows = compact ? 2.0 : 3.0;
+    s.painter().drawRect(s.box(kMarginMm, y, width, rows * kRowMm));
+    s.font(compact ? 18 : 22, true, colour);
+    s.painter().drawText(s.box(kMarginMm, y, width, rows * kRowMm), Qt::AlignCenter,
                          *r.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"));
-    return y + 4 * kRowMm;
+    return y + (rows + 1) * kRowMm;
+}
+
+// The rows of a set's diagnosis table: the terms identified at any angle, each angle's value
+// with its standard error, then each angle's decision.
+std::vector<QStringList> diagnosisRows(const DiagnosisRecord& d, const NumberFormat& format) {
+    std::vector<QStringList> rows;
+    for (std::size_t k = 0; k < d[0].terms.size(); ++k) {
+        const auto term = termFromKey(d[0].terms[k].key);
+        if (!term) continue;
+        QStringList row{q(termName(*term))};
+        bool any = false;
+        for (const AngleDiagnosisRecord& a : d) {
+            const bool known = k < a.terms.size() && a.terms[k].key == d[0].terms[k].key;
+            any = any || (known && a.terms[k].identified);
+            row << (known && a.terms[k].identified
+                        ? q(termText(estimateOf(a.terms[k]), *term, format))
+                        : QStringLiteral("-"));
+        }
+        if (any) rows.push_back(row);
+    }
+    QStringList decision{QStringLiteral("Decision")};
+    for (const AngleDiagnosisRecord& a : d) {
+        const auto r = recommendationFromKey(a.decision);
+        decision << (r ? q(recommendationText(*r)) : q(a.decision));
+    }
+    rows.push_back(decision);
+    return rows;
+}
+
+constexpr double kDiagnosisLineMm = 4.5;
+constexpr double kDiagnosisPt = 8.0;
+constexpr double kTermLabelMm = 28.0;
+
+// The table of a set's diagnosis, its lines `line` high and its text `scale` times the usual
+// size; returns where it ends.
+double diagnosisTable(Sheet& s, const std::vector<QStringList>& rows, double y, double line,
+                      double scale) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double column = (width - kTermLabelMm) / kAngleCount;
+    s.painter().fillRect(s.box(kMarginMm, y, width, line), QColor(0xe8, 0xe8, 0xe8));
+    QStringList heads{QStringLiteral("Term")};
+    for (int a = 0; a < kAngleCount; ++a) heads << QStringLiteral("%1°").arg(kAngleDegrees[a]);
+    std::vector<QStringList> all{heads};
+    all.insert(all.end(), rows.begin(), rows.end());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        // The heading and the decisions stand out.
+        s.font(kDiagnosisPt * scale, i == 0 || i + 1 == all.size());
+        s.text(kMarginMm, y, kTermLabelMm, all[i][0], Qt::AlignLeft, line);
+        for (int a = 0; a < kAngleCount; ++a)
+            s.text(kMarginMm + kTermLabelMm + a * column, y, column, all[i][a + 1], Qt::AlignCenter,
+                   line);
+        y += line;
+        if (i > 0) s.rule(y);
+    }
+    return y;
+}
+
+// A set's diagnosis between `y` and `bottom`: per angle the identified terms with their
+// standard errors and the decision, then each decision's reason. A diagnosis with many terms
+// and long reasons is drawn smaller rather than over the signature.
+double diagnosisSection(Sheet& s, const DiagnosisRecord& d, const NumberFormat& format, double y,
+                        double bottom) {
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    const std::vector<QStringList> rows = diagnosisRows(d, format);
+    QStringList reasons;
+    for (int a = 0; a < kAngleCount; ++a)
+        reasons << QStringLiteral("%1°: %2").arg(kAngleDegrees[a]).arg(q(d[a].reason));
+    s.font(kDiagnosisPt);
+    double needed = (3.0 + static_cast<double>(rows.size())) * kDiagnosisLineMm;
+    for (const QString& reason : reasons) needed += s.heightOf(width, reason);
+    const double scale = std::clamp((bottom - y) / needed, 0.6, 1.0);
+    const double line = kDiagnosisLineMm * scale;
+    s.font(11.0 * scale, true);
+    s.text(kMarginMm, y, width, QStringLiteral("Instrument diagnosis"), Qt::AlignLeft, 1.5 * line);
+    y = diagnosisTable(s, rows, y + 1.5 * line, line, scale) + 0.5 * line;
+    s.font(kDiagnosisPt * scale);
+    for (const QString& reason : reasons) y += s.paragraph(kMarginMm, y, width, reason);
+    return y + line;
 }
 
 // Both instruments' spectra, between `y` and the signature; why not, when they cannot be read.
@@ -268,8 +359,11 @@ void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra
     const bool anyValue = std::any_of(r.angles.begin(), r.angles.end(), [](const AngleRecord& g) {
         return !std::isnan(g.deltaE) || !std::isnan(g.lab[0]);
     });
-    if (anyValue) y = angleTable(s, r, format, y);
-    y = verdict(s, r, y);
+    // A diagnosed set needs the room below: the verdict closer to the values and framed lower.
+    const bool compact = r.diagnosis.has_value();
+    if (anyValue) y = angleTable(s, r, format, y) - (compact ? kRowMm : 0.0);
+    y = verdict(s, r, y, compact);
+    if (r.diagnosis) y = diagnosisSection(s, *r.diagnosis, format, y, footerTop() - kRowMm);
     spectraSection(s, r, spectra, y);
     footer(s);
 }

@@ -2,7 +2,8 @@
 
 // The certificate of one check of the logbook: an A4 page naming the instrument, when, by whom
 // and against what the check was made, the per-angle values and the verdict; for an
-// inter-instrument check or its verification, both instruments' spectra as well.
+// inter-instrument check or its verification, both instruments' spectra as well; for a
+// diagnosed tile set, per angle the terms identified, the decision and its reason.
 
 #include <QImage>
 #include <QString>
