@@ -21,9 +21,9 @@
 // where it can: the three-point difference misreads a steep edge's slope by several per cent,
 // which biased a shift beyond its standard error in one trial in six; so does the curvature,
 // whose three-point difference reads a steep edge's about 6 % short, a bandwidth 6 % wide. A
-// term counts only when its standard error lies below its limit; a term that does not is
-// dropped and the fit repeated, so that a set without steep edges reports a shift as not
-// identified rather than as 0.0 nm.
+// term counts only when its standard error lies below its limit or its value lies three
+// standard errors from zero; a term that does neither is dropped and the fit repeated, so that
+// a set without steep edges reports a shift as not identified rather than as 0.0 nm.
 
 #include <array>
 #include <cstddef>
@@ -44,10 +44,10 @@ inline constexpr std::size_t kTermCount = 7;
 struct TermInfo {
     std::string_view key;   // as the JSON names it
     std::string_view unit;  // "%", "%/nm", "", "nm", "nm/nm", "nm2"
-    // A term counts as identified only with a standard error below this. Offset, gain,
-    // linearity and shift are set by what a correction must resolve; a gain tilt of 0.002 %/nm
-    // and a scale error of 0.002 nm/nm are 0.3 % and 0.3 nm at the ends of the range; 2 nm^2 of
-    // bandwidth moves a steep edge's readings by about 0.1 %.
+    // A term counts as identified with a standard error below this, or lying three standard
+    // errors from zero. Offset, gain, linearity and shift are set by what a correction must
+    // resolve; a gain tilt of 0.002 %/nm and a scale error of 0.002 nm/nm are 0.3 % and 0.3 nm
+    // at the ends of the range; 2 nm^2 of bandwidth moves a steep edge's readings by 0.1 %.
     double limit;
     // Factors per wavelength remove this term (gain and its tilt); the others need service.
     bool factorsRemove;
