@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
@@ -241,8 +242,9 @@ void readTiles(QWidget& dialog, qv::test::SimInstrument& pair, const qv::TileSet
 }
 
 // The tile-set dialog as it opens with the built-in set; the settings with a short set; the
-// short set judged against an instrument with a gain and a bent photometric scale, which no
-// single tile's factors correct; and the set read again after the fitted correction.
+// short set judged against an instrument with a gain, an offset and a shifted wavelength scale,
+// which factors correct only in part: its diagnosis, its tiles, the write dialog naming the
+// tiles the pair was fitted over; and the set read again after the fitted correction.
 void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
                         qv::test::VirtualClock& clock) {
     qv::sim::InstrumentConfig reference;
@@ -252,7 +254,8 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     corrected.name = "DUT";
     corrected.idText = "L70S-200002";
     corrected.gain = {1.01, 1.015, 1.02};
-    corrected.linearity = 0.06;
+    corrected.offset = {0.3, 0.3, 0.3};
+    corrected.shiftNm = 0.6;
     qv::sim::Options options;
     options.instruments = {reference, corrected};
     qv::test::SimInstrument pair(options);
@@ -275,11 +278,14 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     readTiles(dialog, pair, set, false);
     save(dialog, "tile_set_judged");
     saveSmallest(dialog, "tile_set_judged_smallest");
+    dialog.tabs()->setCurrentIndex(0);
+    save(dialog, "tile_set_judged_tiles");
     QTimer writer;
     QObject::connect(&writer, &QTimer::timeout, [&writer] {
         auto* write = qobject_cast<qv::CCorrCoeffWriteDlg*>(QApplication::activeModalWidget());
         if (!write) return;
         writer.stop();
+        save(*write, "tile_set_write");
         write->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("TILES");
         write->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
     });

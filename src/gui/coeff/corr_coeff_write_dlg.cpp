@@ -99,7 +99,13 @@ void CCorrCoeffWriteDlg::build() {
     left->addWidget(
         new QLabel(tr("Comment (A-Z, 0-9, colon, full stop, blank; 16 at most):"), this));
     left->addWidget(comment_);
+    pairLabel_ = new QLabel(this);
+    pairLabel_->setObjectName(QStringLiteral("pairLabel"));
+    pairLabel_->setWordWrap(true);
+    pairLabel_->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    pairLabel_->hide();
     auto* right = new QVBoxLayout;
+    right->addWidget(pairLabel_);
     right->addLayout(grid);
     right->addWidget(chart_, 1);
     right->addWidget(darkWarning_);
@@ -121,6 +127,11 @@ void CCorrCoeffWriteDlg::build() {
     connect(writeButton_, &QPushButton::clicked, this, &CCorrCoeffWriteDlg::onWrite);
     connect(deleteButton_, &QPushButton::clicked, this, &CCorrCoeffWriteDlg::onDelete);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CCorrCoeffWriteDlg::setPairDescription(const QString& text) {
+    pairLabel_->setText(text);
+    pairLabel_->setVisible(!text.isEmpty());
 }
 
 int CCorrCoeffWriteDlg::exec() {

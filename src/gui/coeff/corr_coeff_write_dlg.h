@@ -30,6 +30,9 @@ public:
     int exec() override;
     const CoefficientWriteWorkflow& workflow() const { return workflow_; }
     bool written() const { return written_; }
+    // What the pair on screen stands for when it is not one measured specimen (a correction
+    // fitted over a tile set); empty hides the line.
+    void setPairDescription(const QString& text);
 
 private:
     void build();
@@ -49,6 +52,7 @@ private:
     QPushButton* deleteButton_ = nullptr;
     QPushButton* writeButton_ = nullptr;
     QLabel* darkWarning_ = nullptr;
+    QLabel* pairLabel_ = nullptr;
     SpectraChart* chart_ = nullptr;
     std::array<AngleFields, 3> sampleFields_{};
 };

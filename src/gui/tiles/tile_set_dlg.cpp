@@ -7,15 +7,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "core/app/string_table.h"
+#include "core/tiles/diagnosis_view.h"
 #include "gui/checks/validation_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/spectra_chart.h"
+#include "gui/tiles/diagnosis_panel.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
 
 namespace qv {
@@ -83,15 +86,30 @@ CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidge
     auto* left = new QVBoxLayout;
     left->addWidget(table_, 1);
     left->addWidget(buildSummary());
-    auto* columns = new QHBoxLayout;
+    auto* tiles = new QWidget(this);
+    auto* columns = new QHBoxLayout(tiles);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(10);
+    left->setSpacing(10);
     columns->addLayout(left);
     columns->addWidget(chart_, 1);
+    diagnosis_ = new DiagnosisPanel(this);
+    connect(diagnosis_, &DiagnosisPanel::tileChosen, this, [this](int row) {
+        workflow_.select(row);
+        render();
+    });
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tileSetTabs"));
+    // The tab's pages keep the window's own background.
+    tabs_->setDocumentMode(true);
+    tabs_->addTab(tiles, tr("Tiles"));
+    tabs_->addTab(diagnosis_, tr("Diagnosis"));
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(10);
     layout->addWidget(heading_);
     layout->addWidget(limits_);
     layout->addWidget(instruction_);
-    layout->addLayout(columns, 1);
+    layout->addWidget(tabs_, 1);
     layout->addLayout(buildButtons());
     layout->addWidget(status_);
     holdMinimumSize(this, 0);
@@ -171,6 +189,8 @@ QWidget* CTileSetDlg::buildSummary() {
     grid->addWidget(alike_, 6, 0, 1, 3 + 2 * kAngleCount);
     grid->setColumnStretch(2 + 2 * kAngleCount, 1);
     summary_[0].caption->setText(tr("Now"));
+    // As it reads before a judgement, so that the smallest size holds it.
+    summary_[1].caption->setText(tr("Predicted, the lightest tile alone"));
     summary_[2].caption->setText(tr("Predicted, fitted over the set"));
     summary_[3].caption->setText(tr("After correction"));
     return box;
@@ -239,8 +259,11 @@ QString CTileSetDlg::statusText() const {
 }
 
 void CTileSetDlg::onJudge() {
-    workflow_.judge();
+    const bool judged = workflow_.judge();
     render();
+    // A set judged before a correction: what kind of error it is comes first.
+    if (judged && !workflow_.view().verifying && workflow_.diagnosis())
+        tabs_->setCurrentWidget(diagnosis_);
 }
 
 void CTileSetDlg::onCorrect() {
@@ -248,6 +271,7 @@ void CTileSetDlg::onCorrect() {
     bool written = false;
     {
         CCorrCoeffWriteDlg write(context_, this);
+        write.setPairDescription(fittedPairText());
         write.exec();
         written = write.written();
     }
@@ -268,6 +292,7 @@ void CTileSetDlg::render() {
     renderTable();
     renderSummary();
     renderChart();
+    renderDiagnosis();
     targetButton_->setEnabled(v.targetEnabled);
     sampleButton_->setEnabled(v.sampleEnabled);
     judgeButton_->setEnabled(v.judgeEnabled);
@@ -358,6 +383,30 @@ void CTileSetDlg::renderChart() {
     const ThreeAngles& after = workflow_.afterSamples()[i];
     const bool again = workflow_.view().rows[i].after;
     chart_->setSpectra(tile.target, again ? after : tile.sample, std::nullopt);
+}
+
+void CTileSetDlg::renderDiagnosis() {
+    const std::optional<Diagnosis>& d = workflow_.diagnosis();
+    diagnosis_->setDiagnosis(d ? &*d : nullptr, context_.format);
+    const TileSetView& v = workflow_.view();
+    std::vector<std::string> names;
+    for (const TileRow& row : v.rows) names.push_back(row.name);
+    const bool paired = v.selected >= 0 && v.rows[static_cast<std::size_t>(v.selected)].target &&
+                        v.rows[static_cast<std::size_t>(v.selected)].sample;
+    diagnosis_->setTile(
+        names, v.selected,
+        paired ? &workflow_.tiles()[static_cast<std::size_t>(v.selected)] : nullptr);
+    tabs_->setTabText(
+        tabs_->indexOf(diagnosis_),
+        d ? tr("Diagnosis: %1").arg(text(recommendationText(d->overall))) : tr("Diagnosis"));
+}
+
+QString CTileSetDlg::fittedPairText() const {
+    QStringList names;
+    for (const std::string& tile : workflow_.set().tiles) names << text(tile);
+    const QString list = names.join(QStringLiteral(", "));
+    return names.size() == 1 ? tr("Fitted over 1 tile: %1").arg(list)
+                             : tr("Fitted over %1 tiles: %2").arg(names.size()).arg(list);
 }
 
 }  // namespace qv

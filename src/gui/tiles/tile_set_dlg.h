@@ -8,11 +8,13 @@
 class QLabel;
 class QLayout;
 class QPushButton;
+class QTabWidget;
 class QTableWidget;
 
 namespace qv {
 
 struct GuiContext;
+class DiagnosisPanel;
 class SpectraChart;
 
 // The inter-instrument check over a tile set: each tile read on the reference instrument
@@ -28,6 +30,8 @@ public:
     // The line that acknowledges what went as it should (a tile measured).
     QString statusText() const;
     SpectraChart* chart() const { return chart_; }
+    DiagnosisPanel* diagnosisPanel() const { return diagnosis_; }
+    QTabWidget* tabs() const { return tabs_; }
 
 private:
     // One summary line: mean and largest per angle, and the verdict.
@@ -51,6 +55,9 @@ private:
     void renderTable();
     void renderSummary();
     void renderChart();
+    void renderDiagnosis();
+    // "Fitted over 4 tiles: white, mid grey, ...", as the write dialog names its pair.
+    QString fittedPairText() const;
 
     GuiContext& context_;
     TileSetWorkflow workflow_;
@@ -61,6 +68,8 @@ private:
     QLabel* alike_ = nullptr;
     QTableWidget* table_ = nullptr;
     SpectraChart* chart_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    DiagnosisPanel* diagnosis_ = nullptr;
     std::array<SummaryRow, 4> summary_{};
     QPushButton* targetButton_ = nullptr;
     QPushButton* sampleButton_ = nullptr;

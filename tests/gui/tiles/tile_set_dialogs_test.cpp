@@ -1,14 +1,19 @@
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <filesystem>
 #include <functional>
 
 #include "core/colour/colour_requests.h"
+#include "core/tiles/diagnosis_view.h"
 #include "core/tiles/tile_set.h"
 #include "gui/kit/spectra_chart.h"
+#include "gui/tiles/diagnosis_panel.h"
+#include "gui/tiles/difference_chart.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui_fixture.h"
@@ -204,6 +209,72 @@ TEST_F(TileSetDialogs, NineTilesAreReadThroughWithoutChoosingATileOrAcknowledgin
     EXPECT_EQ(clicks, 27 * 2 + 2);
     EXPECT_EQ(prompter.asked.size(), correctionBoxes);
     for (int id : prompter.ids()) EXPECT_NE(id, kStrMeasurementFinished);
+}
+
+// An offset and a shifted wavelength scale beside the gains: once judged the diagnosis shows
+// each term in its unit, the decision and its reason, and draws the chosen tile's difference
+// with the terms that make it up; Correct... asks first, and the write dialog names the tiles.
+TEST_F(TileSetDialogs, TheDiagnosisShowsTheTermsTheDecisionAndATilesDifference) {
+    sim.control("set DUT:offset=0.3,shift=0.6");
+    CTileSetDlg dialog(context, *colour);
+    DiagnosisPanel* panel = dialog.diagnosisPanel();
+    EXPECT_TRUE(child<QLabel>(*panel, "diagnosisPlaceholder")->isVisibleTo(panel));
+    for (int row : {0, 1}) {
+        read(dialog, row, "REF", "targetButton");
+        read(dialog, row, "DUT", "sampleButton");
+    }
+    button(dialog, "judgeButton")->click();
+    ASSERT_TRUE(dialog.workflow().diagnosis());
+    const Diagnosis& d = *dialog.workflow().diagnosis();
+    EXPECT_EQ(dialog.tabs()->currentWidget(), panel);
+    EXPECT_FALSE(child<QLabel>(*panel, "diagnosisPlaceholder")->isVisibleTo(panel));
+    QTableWidget* table = panel->table();
+    ASSERT_EQ(table->rowCount(), static_cast<int>(kTermCount) + 5);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Offset"));
+    ASSERT_TRUE(d.angles[0].fit.terms[0].identified);
+    EXPECT_TRUE(table->item(0, 1)->text().endsWith(QStringLiteral(" %")));
+    EXPECT_TRUE(table->item(0, 1)->text().contains(QStringLiteral(" \u00b1 ")));
+    EXPECT_TRUE(table->item(0, 2)->text().endsWith(QStringLiteral(" %")));  // its share
+    const int decision = table->rowCount() - 1;
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_EQ(table->item(decision, 1 + 2 * a)->text().toStdString(),
+                  recommendationText(d.angles[a].recommendation));
+    ASSERT_NE(d.overall, Recommendation::WriteFactors);
+    EXPECT_TRUE(child<QLabel>(*panel, "diagnosisReasons")
+                    ->text()
+                    .contains(QString::fromStdString(d.angles[2].reason.substr(1))));
+
+    // The chosen tile at 75°: the measured difference and the identified terms adding up to it.
+    panel->setAngle(2);
+    child<QComboBox>(*panel, "diagnosisTile")->activated(1);
+    EXPECT_EQ(dialog.workflow().view().selected, 1);
+    const DifferenceChart* chart = panel->chart();
+    const QStringList curves = chart->curveNames();
+    EXPECT_TRUE(curves.contains(QStringLiteral("Offset"))) << curves.join(',').toStdString();
+    EXPECT_TRUE(curves.contains(QStringLiteral("Wavelength shift")));
+    const QList<QPointF> measured = chart->points(DifferenceChart::measuredName());
+    const QList<QPointF> sum = chart->points(DifferenceChart::sumName());
+    ASSERT_EQ(measured.size(), kSpectrumPoints);
+    ASSERT_EQ(sum.size(), kSpectrumPoints);
+    const TileSpectra& red = dialog.workflow().tiles()[1];
+    EXPECT_DOUBLE_EQ(measured[20].y(), red.sample[2][20] - red.target[2][20]);
+    for (int i = 0; i < kSpectrumPoints; ++i) EXPECT_NEAR(sum[i].y(), measured[i].y(), 0.05) << i;
+
+    prompter.answers = {Answer::No};
+    button(dialog, "correctButton")->click();  // no write dialog follows
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrCorrectionDoubtful});
+    EXPECT_FALSE(dialog.workflow().view().verifying);
+    QString pair;
+    test::onNextModal([&pair](QWidget* loading) {
+        test::onNextModal(
+            [&pair](QWidget* write) {
+                pair = child<QLabel>(*write, "pairLabel")->text();
+                button(*write, "closeButton")->click();
+            },
+            loading, 10000);
+    });
+    button(dialog, "correctButton")->click();
+    EXPECT_EQ(pair, QStringLiteral("Fitted over 2 tiles: white, red"));
 }
 
 TEST_F(TileSetDialogs,

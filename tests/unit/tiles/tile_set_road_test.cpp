@@ -129,7 +129,7 @@ TEST(TileSetRoad, FactorsTheDiagnosisDoubtsAreWrittenOnlyWhenTheOperatorSaysSo) 
     EXPECT_FALSE(set.prepareCorrection());
     ASSERT_EQ(rig.prompter.ids(), std::vector<int>{kStrCorrectionDoubtful});
     const std::string& suffix = rig.prompter.asked[0].suffix;
-    EXPECT_NE(suffix.find("Service: zero calibration: 0,30 % added"), std::string::npos) << suffix;
+    EXPECT_NE(suffix.find("Service: zero calibration: 0.30 % added"), std::string::npos) << suffix;
     EXPECT_NE(suffix.find("Predicted with the fitted factors (limits: mean below 0,30"),
               std::string::npos)
         << suffix;
