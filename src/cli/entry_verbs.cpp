@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -25,14 +26,27 @@
 namespace qv::cli {
 
 EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
-    // The write dialog's road with one row: its identification, its questions (answered from
-    // --yes), its commands.
+    // The write dialog's road: its identification, the entry list (what the instrument holds
+    // decides what the factors stand on), its questions (answered from --yes), its commands.
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = recordFileHook(seams);
     if (!w.open()) return {kExitFailed};
-    w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}, {}, {}});
-    if (!w.listDone(false, {})) return {kExitFailed};
-    w.select(0);
+    // Nobody is there to press Stop: the list ends at the first entry that cannot be read, as an
+    // instrument that does not answer would keep the command line 5 s per entry. The chosen
+    // entry is queried again before anything is written, whatever the list says.
+    std::atomic<bool> stop{false};
+    bool chosenListed = false;
+    const LinkError listed = readEntryList(s.port(), s.clock, stop, [&](const EntryRow& row) {
+        w.addRow(row);
+        chosenListed = chosenListed || row.entry == o.entry;
+        if (!row.unreadable.empty()) stop = true;
+    });
+    if (!chosenListed) w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}, {}, {}});
+    if (!w.listDone(false, listed)) return {kExitFailed};
+    const auto& rows = w.view().rows;
+    const auto chosen = std::find_if(rows.begin(), rows.begin() + w.view().rowCount,
+                                     [&o](const EntryRow& row) { return row.entry == o.entry; });
+    w.select(static_cast<int>(chosen - rows.begin()));
     w.setComment(o.comment.toStdString());
     const WriteOutcome outcome = w.write();
     if (w.declined()) {

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
@@ -18,10 +19,12 @@ namespace {
 using test::CliRun;
 using test::SimInstrument;
 
-sim::Options instrument(const std::string& id, std::array<double, 3> gain) {
+sim::Options instrument(const std::string& id, std::array<double, 3> gain,
+                        sim::InstrumentConfig::EntryRule rule = {}) {
     sim::InstrumentConfig c;
     c.idText = id;
     c.gain = gain;
+    c.entryRule = rule;
     sim::Options o;
     o.instruments.push_back(c);
     return o;
@@ -165,6 +168,74 @@ TEST_F(CompareCli, UsercalWritesTheEntryAndProvesTheCorrection) {
     EXPECT_EQ(at(2, "referenceSerial").toString(), "L70S-100001");
     for (int a = 0; a < 3; ++a)
         EXPECT_EQ(at(2, "angles")[a]["beforeDeltaE"], at(4, "angles")[a]["deltaE"]) << a;
+}
+
+// The colour differences a usercal run printed on the line that starts with `label`.
+std::array<double, 3> row(const std::string& out, const std::string& label) {
+    std::array<double, 3> v{-1, -1, -1};
+    const auto at = out.find(label);
+    if (at == std::string::npos) return v;
+    std::istringstream line(out.substr(at + label.size(), out.find('\n', at) - at));
+    for (double& x : v) line >> x;
+    return v;
+}
+
+QStringList usercalInto(const SimInstrument& reference, const SimInstrument& sample, int entry) {
+    return {"usercal",
+            "--reference-port",
+            QString::fromStdString(reference.port()),
+            "--port",
+            QString::fromStdString(sample.port()),
+            "--entry",
+            QString::number(entry),
+            "--comment",
+            QStringLiteral("pass %1").arg(entry),
+            "--yes"};
+}
+
+// An instrument that applies the entry written last and drifts after its first correction: the
+// second correction goes on top of the first entry, so the two converge instead of the second
+// undoing the first.
+TEST_F(CompareCli, ASecondCorrectionGoesOnTopOfTheFirst) {
+    SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
+    const CliRun first = test::runCli(usercalInto(reference, drifted, 9));
+    ASSERT_EQ(first.exitCode, 0) << first.err << first.out;
+    const auto firstAfter = row(first.out, "dE*ab after correction");
+    // The drift puts the new factors (1/gain) on the two decimals an entry keeps, so that what
+    // remains is the computation on top, not the rounding.
+    ASSERT_EQ(drifted.control("set A:gain=1.0309/1.0417/1.0753"), "ok");
+    const CliRun second = test::runCli(usercalInto(reference, drifted, 10));
+    ASSERT_EQ(second.exitCode, 0) << second.err << second.out;
+    EXPECT_NE(second.err.find("computed on top of its factors"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("009 \"PASS 9\""), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("on top of entry 009's"), std::string::npos) << second.err;
+    const auto secondAfter = row(second.out, "dE*ab after correction");
+
+    for (int a = 0; a < 3; ++a) {
+        // The prediction of a single-specimen correction is the target itself.
+        EXPECT_LE(secondAfter[a], firstAfter[a]) << a << second.out;
+        EXPECT_LT(secondAfter[a], 0.03) << a;
+    }
+}
+
+// Entries out of force: the first verification finds the readings unchanged and keeps that;
+// the next correction says a written entry will not change what is measured, and without
+// --yes nothing is written.
+TEST_F(CompareCli, AnInstrumentThatIgnoresItsEntriesIsToldBeforeTheNextWrite) {
+    SimInstrument ignoring(
+        instrument("L70S-300003", {1.01, 1.03, 1.05}, sim::InstrumentConfig::EntryRule::None));
+    const CliRun first = test::runCli(usercalInto(reference, ignoring, 4));
+    EXPECT_EQ(first.exitCode, 1) << first.err << first.out;
+    EXPECT_NE(first.out.find("does not apply the entry"), std::string::npos) << first.out;
+    QStringList again = usercalInto(reference, ignoring, 5);
+    again.removeLast();  // no --yes
+    const CliRun second = test::runCli(again);
+    EXPECT_EQ(second.exitCode, 1) << second.err << second.out;
+    EXPECT_NE(second.err.find("will not change what this program measures"), std::string::npos)
+        << second.err;
+    const CliRun listed =
+        test::runCli({"entries", "--port", QString::fromStdString(ignoring.port())});
+    EXPECT_EQ(listed.out.find("005  PASS 5"), std::string::npos) << listed.out;
 }
 
 }  // namespace

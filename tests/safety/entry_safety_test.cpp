@@ -46,12 +46,21 @@ constexpr std::array<Outcome, 6> kOutcomes{{
 constexpr std::array<const char*, 3> kTypes{"53", "40", "three-field"};
 constexpr const char* kSerial = "L70S-000042";
 
-// What the instrument received of the entry commands, as "UCR UCS UCS USD".
+// What the instrument received of the entry commands, as "UCR UCS UCS USD"; a run of queries
+// (a list, then the entry's own) as "UCR×n".
 std::string entryCommands(const std::vector<std::string>& received) {
-    std::string out;
+    std::vector<std::string> names;
     for (const std::string& c : received)
         for (const char* m : {"UCR", "UCS", "USD"})
-            if (c.rfind(m, 0) == 0) out += (out.empty() ? "" : " ") + std::string(m);
+            if (c.rfind(m, 0) == 0) names.emplace_back(m);
+    std::string out;
+    for (std::size_t i = 0; i < names.size();) {
+        std::size_t n = 1;
+        while (names[i] == "UCR" && i + n < names.size() && names[i + n] == "UCR") ++n;
+        out += (out.empty() ? "" : " ") + names[i] +
+               (n > 1 ? "\xC3\x97" + std::to_string(n) : std::string());
+        i += n;
+    }
     return out;
 }
 bool destructive(const std::string& commands) {
@@ -242,7 +251,10 @@ TEST(EntrySafety, CommandLineRoadsRefuseWithoutYesAndNeverTouchType40) {
     // With --yes, an entry that cannot be read is written over as an occupied one.
     const CliCell yes = cliRoad("write-entry", "53", kOutcomes[2], {"--yes"});
     EXPECT_EQ(yes.exitCode, 0) << yes.cell.told;
-    EXPECT_EQ(yes.cell.sent, "UCR USD UCS UCS UCS UCS");
+    // The list stops at the entry that cannot be read; the entry's own query follows.
+    EXPECT_EQ(yes.cell.sent,
+              "UCR\xC3\x97"
+              "2 USD UCS UCS UCS UCS");
     expectSafe(yes.cell, true);
 }
 
@@ -280,7 +292,9 @@ TEST(EntrySafety, UsercalWritesOnlyAFreeEntryWithoutYes) {
             expectSafe(c.cell, false);
             if (std::string(type) == "53" && std::string(o.name) == "free") {
                 EXPECT_EQ(c.exitCode, 0) << c.cell.told;
-                EXPECT_EQ(c.cell.sent, "UCR UCS UCS UCS UCS");
+                EXPECT_EQ(c.cell.sent,
+                          "UCR\xC3\x97"
+                          "31 UCS UCS UCS UCS");
             } else {
                 EXPECT_NE(c.exitCode, 0) << type << " " << o.name;
             }

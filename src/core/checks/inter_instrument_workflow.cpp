@@ -10,6 +10,7 @@
 #include "core/colour/items.h"
 #include "core/files/validation_files.h"
 #include "core/link/identify.h"
+#include "core/measure/entries_apply.h"
 #include "core/measure/measured_pair.h"
 
 namespace qv {
@@ -221,6 +222,11 @@ void InterInstrumentWorkflow::verify(Judgement& j) {
     for (int a = 0; a < kAngleCount; ++a)
         v.unchanged = v.unchanged && std::abs(j.deltaE[a] - before_->deltaE[a]) < repeatThreshold;
     j.verification = v;
+    // Whether this instrument's readings follow its entries, for the corrections to come: the
+    // factors were to bring the sample onto the target.
+    const std::array<double, kAngleCount> predicted{};
+    if (const auto found = judgeEntryEffect(before_->deltaE, predicted, j.deltaE, repeatThreshold))
+        rememberEntriesApply(s_.profile, s_.state.sampleSerial, *found);
     view_.correction = v.unchanged ? InterInstrumentView::Correction::NotApplied
                                    : InterInstrumentView::Correction::Verified;
     // One verification per correction; a later judgement stands on its own.

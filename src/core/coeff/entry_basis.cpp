@@ -13,9 +13,6 @@ namespace qv {
 
 namespace {
 
-constexpr std::string_view kSection = "EntriesApply";
-constexpr std::string_view kApply = "apply";
-constexpr std::string_view kDoNotApply = "do-not-apply";
 // A write goes on record within moments of the time stamp it sends.
 constexpr long long kSameWriteSeconds = 120;
 // Record files are small; anything larger is not ours.
@@ -54,8 +51,8 @@ bool sameWrite(const EntryRow& row, const CheckRecord& r) {
     return entry && recorded && std::llabs(*entry - *recorded) <= kSameWriteSeconds;
 }
 
-// The factors of a record file at 31 wavelengths: target / sample at the 16 written ones,
-// interpolated linearly between.
+// The factors of a record file at 31 wavelengths: target / sample at the 16 written ones as
+// the entry keeps them, interpolated linearly between.
 std::optional<ThreeAngles> recordFactors(const CheckRecord& r, const BasisSources& s) {
     std::string text;
     if (r.files.empty() || !s.files.readAll(r.files.front(), kMaxRecordFileBytes, text))
@@ -66,7 +63,10 @@ std::optional<ThreeAngles> recordFactors(const CheckRecord& r, const BasisSource
     if (!blocks.ok()) return std::nullopt;
     ThreeAngles f;
     for (int a = 0; a < kAngleCount; ++a) {
-        const double* k = blocks.blocks[a].data() + kBlockWavelengths;
+        // The instrument keeps each factor to two decimals, and applies them so.
+        std::array<double, kBlockWavelengths> k{};
+        for (int i = 0; i < kBlockWavelengths; ++i)
+            k[i] = roundedToTwoDecimals(blocks.blocks[a][kBlockWavelengths + i]);
         f[a].resize(kSpectrumPoints);
         for (int j = 0; j < kSpectrumPoints; ++j)
             f[a][j] = j % 2 == 0 ? k[j / 2] : (k[j / 2] + k[j / 2 + 1]) / 2.0;
@@ -75,41 +75,6 @@ std::optional<ThreeAngles> recordFactors(const CheckRecord& r, const BasisSource
 }
 
 }  // namespace
-
-EntriesApply entriesApply(ProfileStore& profile, const std::string& serial) {
-    const std::string v = profile.read(kSection, serial, kNotSet);
-    if (v == kApply) return EntriesApply::Apply;
-    if (v == kDoNotApply) return EntriesApply::DoNotApply;
-    return EntriesApply::Unknown;
-}
-
-void rememberEntriesApply(ProfileStore& profile, const std::string& serial, EntriesApply found) {
-    if (serial.empty()) return;
-    profile.write(kSection, serial,
-                  found == EntriesApply::Apply        ? kApply
-                  : found == EntriesApply::DoNotApply ? kDoNotApply
-                                                      : kNotSet);
-}
-
-std::optional<EntriesApply> judgeEntryEffect(const std::array<double, kAngleCount>& before,
-                                             const std::array<double, kAngleCount>& predicted,
-                                             const std::array<double, kAngleCount>& after,
-                                             double noise) {
-    int a = -1;
-    double expected = 0.0;
-    for (int i = 0; i < kAngleCount; ++i) {
-        const double change = std::abs(before[i] - predicted[i]);
-        if (std::isfinite(change) && std::isfinite(after[i]) && change > expected) {
-            expected = change;
-            a = i;
-        }
-    }
-    if (a < 0 || expected <= 2.0 * noise) return std::nullopt;
-    if (std::abs(after[a] - predicted[a]) < expected / 2.0) return EntriesApply::Apply;
-    if (std::abs(after[a] - before[a]) < std::max(noise, expected / 4.0))
-        return EntriesApply::DoNotApply;
-    return std::nullopt;
-}
 
 EntryBasis findEntryBasis(const std::vector<EntryRow>& rows, const std::string& serial,
                           const BasisSources& sources) {

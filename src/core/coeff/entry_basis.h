@@ -1,12 +1,10 @@
 #pragma once
 
 // What new correction factors stand on. An instrument under correction often holds entries
-// already, and how it applies them (the one written last, one chosen on the instrument, none
-// while the connection reset is in force) is not something the program can ask. So it keeps,
-// per instrument, what the verification after a write showed (entries apply, do not apply, or
-// not yet known), and before a write it looks at the entries held: where the readings pass
-// through an entry this program wrote, new factors are computed on top of that entry's (new =
-// its factors x the ratio measured now), since the new entry takes its place.
+// already; before a write the program looks at the entries held, and where the readings pass
+// through an entry this program wrote (see entries_apply.h), new factors are computed on top of
+// that entry's (new = its factors x the ratio measured now), since the new entry takes its
+// place.
 
 #include <array>
 #include <optional>
@@ -16,27 +14,12 @@
 #include "core/app/file_store.h"
 #include "core/app/logbook.h"
 #include "core/app/number_format.h"
-#include "core/app/profile_store.h"
 #include "core/app/string_table.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/colour/spectrum.h"
+#include "core/measure/entries_apply.h"
 
 namespace qv {
-
-enum class EntriesApply { Unknown, Apply, DoNotApply };
-
-// As the verifications found it for the instrument `serial` (kept in the settings).
-EntriesApply entriesApply(ProfileStore& profile, const std::string& serial);
-void rememberEntriesApply(ProfileStore& profile, const std::string& serial, EntriesApply found);
-
-// What a verification shows, from the colour differences to the reference per angle before
-// the write, as predicted after it and as measured after it: the angle where the factors were
-// to change most decides. Nothing when the expected change is within twice `noise` (nothing to
-// tell by) or the readings moved part of the way.
-std::optional<EntriesApply> judgeEntryEffect(const std::array<double, kAngleCount>& before,
-                                             const std::array<double, kAngleCount>& predicted,
-                                             const std::array<double, kAngleCount>& after,
-                                             double noise);
 
 // An occupied entry of the list, and whether this program wrote it (its write on record in
 // the logbook, under the same number and comment, at the entry's own time stamp).

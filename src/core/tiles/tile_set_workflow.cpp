@@ -11,6 +11,7 @@
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
+#include "core/measure/entries_apply.h"
 #include "core/measure/measured_pair.h"
 #include "core/tiles/diagnosis_view.h"
 #include "core/tiles/set_files.h"
@@ -194,6 +195,7 @@ bool TileSetWorkflow::judge() {
     if (view_.verifying) {
         if (!everyTile(&TileRow::after) || !now_) return false;
         after_ = judgeSet(colour_, afterSet(), limits_);
+        if (after_ && fitted_) rememberEffect();
     } else {
         if (!everyTile(&TileRow::target) || !everyTile(&TileRow::sample)) return false;
         now_ = judgeSet(colour_, tiles_, limits_);
@@ -205,6 +207,18 @@ bool TileSetWorkflow::judge() {
     if (!after_ && view_.verifying) return false;
     judged();
     return true;
+}
+
+void TileSetWorkflow::rememberEffect() {
+    std::array<double, kAngleCount> before{}, predicted{}, measured{};
+    for (int a = 0; a < kAngleCount; ++a) {
+        before[a] = now_->angles[a].mean;
+        predicted[a] = fitted_->angles[a].mean;
+        measured[a] = after_->angles[a].mean;
+    }
+    const double noise = thresholdFromProfile(s_.profile, true);
+    if (const auto found = judgeEntryEffect(before, predicted, measured, noise))
+        rememberEntriesApply(s_.profile, sampleSerial_, *found);
 }
 
 void TileSetWorkflow::judged() {

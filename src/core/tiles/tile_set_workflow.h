@@ -128,6 +128,8 @@ private:
     void keepPair();
     void restorePair();
     void judged();
+    // What the set read again shows of whether the instrument applies its entries.
+    void rememberEffect();
     // What a correction from the lightest tile alone and the fitted one would leave.
     void predict();
     SetSummary summary(const std::optional<SetAgreement>& g) const;
