@@ -26,6 +26,7 @@
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
 #include "core/colour/colour_requests.h"
+#include "core/tiles/diagnosis.h"
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/inst_error_confirmation_dlg.h"
@@ -309,6 +310,29 @@ qv::TileSpectra redPair(std::array<double, qv::kAngleCount> gain) {
     return pair;
 }
 
+// A tile set's diagnosis as the logbook keeps it: an offset at every angle and a wavelength
+// shift that grows with `shift`, the rest not seen.
+qv::DiagnosisRecord diagnosisRecord(double offset, double shift) {
+    qv::DiagnosisRecord d;
+    for (int a = 0; a < qv::kAngleCount; ++a) {
+        qv::AngleDiagnosisRecord& angle = d[static_cast<std::size_t>(a)];
+        angle.decision = "service";
+        angle.reason = "Zero calibration: " + std::to_string(offset).substr(0, 4) +
+                       " % added to every reading at " + std::to_string(qv::kAngleDegrees[a]) +
+                       " degrees; it explains 40 % of the mean colour difference.";
+        angle.meanAfterFactors = 0.7 + 0.05 * a;
+        angle.meanAfterModel = 0.01;
+        for (std::size_t k = 0; k < qv::kTermCount; ++k) {
+            const auto term = static_cast<qv::Term>(k);
+            qv::TermRecord t{std::string(qv::termInfo(term).key), 0.0, 0.005, false};
+            if (term == qv::Term::Offset) t = {t.key, offset + 0.002 * a, 0.006, true};
+            if (term == qv::Term::Gain) t = {t.key, 0.5 * (a + 1), 0.008, true};
+            if (term == qv::Term::Shift) t = {t.key, shift - 0.01 * a, 0.011, true};
+            angle.terms.push_back(t);
+        }
+    }
+    return d;
+}
 // One certificate of each kind, as the logbook would hand them out.
 void certificateScreenshots() {
     constexpr int kPreviewDpi = 100;
@@ -364,6 +388,7 @@ void certificateScreenshots() {
         set.angles[a].deltaE = 0.42 + 0.06 * a;
     }
     set.passed = true;
+    set.diagnosis = diagnosisRecord(0.30, -0.61);
     const qv::RecordSpectra none;
     const qv::RecordSpectra before{redPair({1.02, 1.035, 1.05}), {}};
     const qv::RecordSpectra after{redPair({1.002, 1.004, 1.006}), {}};
@@ -419,6 +444,22 @@ void fillHistory(qv::SqlLogbook& logbook) {
                    qv::resultTimestamp(r.time) + ".csv"};
         logbook.record(r);
     }
+    // A tile set every few days, its wavelength scale drifting.
+    for (int i = 0; i < 6; ++i) {
+        qv::CheckRecord r =
+            qv::emptyRecord(qv::RecordKind::TileSet, qv::localTimeOf(start + i * 86400 * 4 + 7200));
+        r.serial = "L70S-200002";
+        r.instrumentType = "53";
+        r.referenceSerial = "L70S-100001";
+        r.operatorName = "operator";
+        r.threshold = 0.6;
+        r.formula = "dE00";
+        r.comment = "Lab tiles";
+        for (int a = 0; a < qv::kAngleCount; ++a) r.angles[a].deltaE = 0.5 + 0.08 * i + 0.1 * a;
+        r.passed = r.angles[2].deltaE < r.threshold;
+        r.diagnosis = diagnosisRecord(0.30, -0.15 * (i + 1));
+        logbook.record(r);
+    }
     for (int i = 0; i < 3; ++i) {
         qv::CheckRecord r =
             qv::emptyRecord(qv::RecordKind::Repeatability, qv::localTimeOf(start + i * 86400 * 5));
@@ -440,6 +481,17 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
         history.findChild<QTableView*>(QStringLiteral("recordTable"))->selectRow(8);
         save(history, "history_window");
         saveSmallest(history, "history_window_smallest");
+        // The wavelength shift over the diagnosed tile sets, the latest set chosen.
+        auto* trend = history.findChild<QComboBox*>(QStringLiteral("trendKindCombo"));
+        trend->setCurrentIndex(trend->findText(QStringLiteral("Diagnosis: Wavelength shift")));
+        emit trend->activated(trend->currentIndex());
+        auto* table = history.findChild<QTableView*>(QStringLiteral("recordTable"));
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, 1).data().toString() == QStringLiteral("Tile set")) {
+                table->selectRow(row);
+                break;
+            }
+        save(history, "history_window_diagnosis");
     }
     // The check the verdict closes was recorded just before it opened.
     qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
@@ -719,7 +771,20 @@ int main(int argc, char** argv) {
         incomplete.detail = "no reply to UCS,3";
         qv::Message unconfirmed = qv::messageBox(qv::kStrDeletionUnconfirmed, qv::Icon::Warning);
         unconfirmed.detail = "unrecognised reply to USD \"ER02\"";
+        // What a new entry's factors stand on, as the write asks it before it goes out.
+        const std::string held =
+            "The instrument holds:\n  entry 003 \"SILVER\" (06.12.2026 05:28:35, written by this "
+            "program)\n  entry 011 \"LAB 2\" (02.11.2026 09:14:02, not written by this program)";
+        qv::Message beneath =
+            qv::messageBox(qv::kStrEntryBeneathQuestion, qv::Icon::Question, qv::Buttons::YesNo);
+        beneath.suffix = " 003 \"SILVER\" (06.12.2026 05:28:35, written by this program)";
+        beneath.detail = held;
+        qv::Message ignored =
+            qv::messageBox(qv::kStrEntriesIgnored, qv::Icon::Question, qv::Buttons::YesNo);
+        ignored.detail = held;
         const std::pair<const qv::Message*, const char*> boxes[] = {
+            {&beneath, "message_entry_beneath"},
+            {&ignored, "message_entries_ignored"},
             {&overwrite, "message_overwrite_entry"},
             {&unread, "message_overwrite_unread_entry"},
             {&incomplete, "message_entry_incomplete"},

@@ -310,7 +310,9 @@ double diagnosisSection(Sheet& s, const DiagnosisRecord& d, const NumberFormat& 
     const double scale = std::clamp((bottom - y) / needed, 0.6, 1.0);
     const double line = kDiagnosisLineMm * scale;
     s.font(11.0 * scale, true);
-    s.text(kMarginMm, y, width, QStringLiteral("Instrument diagnosis"), Qt::AlignLeft, 1.5 * line);
+    s.text(kMarginMm, y, width,
+           QStringLiteral("Instrument diagnosis (from the readings before any correction)"),
+           Qt::AlignLeft, 1.5 * line);
     y = diagnosisTable(s, rows, y + 1.5 * line, line, scale) + 0.5 * line;
     s.font(kDiagnosisPt * scale);
     for (const QString& reason : reasons) y += s.paragraph(kMarginMm, y, width, reason);
