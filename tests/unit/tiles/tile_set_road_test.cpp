@@ -13,6 +13,7 @@
 #include "core/coeff/coefficient_write_workflow.h"
 #include "core/coeff/entry_exchanges.h"
 #include "core/files/validation_files.h"
+#include "core/measure/entries_apply.h"
 #include "core/tiles/tile_set_workflow.h"
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
@@ -50,11 +51,27 @@ void measureSet(test::SeriesRig& rig, TileSetWorkflow& set, ValidationRole role)
     }
 }
 
-TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
-    test::SeriesRig rig(pair());
+// The write dialog's road for the correction the set placed: the list, entry `row` + 1.
+void writeIntoEntry(test::SeriesRig& rig, int row, const std::string& comment) {
+    CoefficientWriteWorkflow w(rig.seams());
+    ASSERT_TRUE(w.open());
+    std::atomic<bool> stop{false};
+    ASSERT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
+                                                [&](const EntryRow& r) { w.addRow(r); })));
+    w.select(row);
+    w.setComment(comment);
+    ASSERT_EQ(w.write(), WriteOutcome::Written);
+}
+
+void nameTiles(test::SeriesRig& rig) {
     std::string names;
     for (const auto& t : kTiles) names += (names.empty() ? "" : "|") + t.first;
     rig.profile.write(key::kTileSetTiles, names);
+}
+
+TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
+    test::SeriesRig rig(pair());
+    nameTiles(rig);
     const ThreeAngles single = rig.state.targetSpectrum;  // the one-specimen pair, kept aside
     auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     const test::TempHome home;
@@ -81,14 +98,7 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
 
         // The correction goes through the one write path, into entry 4.
         ASSERT_TRUE(set.prepareCorrection());
-        CoefficientWriteWorkflow w(rig.seams());
-        ASSERT_TRUE(w.open());
-        std::atomic<bool> stop{false};
-        ASSERT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
-                                                    [&](const EntryRow& r) { w.addRow(r); })));
-        w.select(3);
-        w.setComment("TILE SET");
-        ASSERT_EQ(w.write(), WriteOutcome::Written);
+        writeIntoEntry(rig, 3, "TILE SET");
         set.correctionDone(true);
 
         measureSet(rig, set, ValidationRole::Sample);
@@ -107,14 +117,46 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
     EXPECT_EQ(rig.state.targetSpectrum, single);  // back as it was
 }
 
+// A plain gain error: the diagnosis says the factors will do, nothing is asked, and the set read
+// again after the write lands where the diagnosis said it would; the instrument is then known
+// to follow its entries.
+TEST(TileSetRoad, AGainOfTwoPerCentIsCorrectedAsTheDiagnosisPredicts) {
+    test::SeriesRig rig(test::referenceAndCorrected({1.02, 1.02, 1.02}));
+    nameTiles(rig);
+    auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    TileSetWorkflow set(rig.seams(), *colour);
+    measureSet(rig, set, ValidationRole::Target);
+    measureSet(rig, set, ValidationRole::Sample);
+    ASSERT_TRUE(set.judge());
+    ASSERT_TRUE(set.diagnosis());
+    const Diagnosis diagnosis = *set.diagnosis();
+    ASSERT_EQ(diagnosis.overall, Recommendation::WriteFactors) << diagnosis.angles[1].reason;
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Unknown);
+
+    rig.prompter.asked.clear();
+    ASSERT_TRUE(set.prepareCorrection());
+    EXPECT_TRUE(rig.prompter.asked.empty());  // nothing to doubt
+    writeIntoEntry(rig, 5, "GAIN 2");
+    set.correctionDone(true);
+
+    measureSet(rig, set, ValidationRole::Sample);
+    ASSERT_TRUE(set.judge());
+    ASSERT_TRUE(set.after());
+    EXPECT_TRUE(set.after()->passed);
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleDiagnosis& d = diagnosis.angles[a];
+        EXPECT_GT(d.meanBefore, SetLimits{}.meanThreshold) << a;
+        EXPECT_NEAR(set.after()->angles[a].mean, d.meanAfterFactors, 0.03) << a;
+    }
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Apply);
+}
+
 // An offset and a shifted wavelength scale, which factors cannot remove: Correct... asks first,
 // naming the cause and what the factors would leave, and No places nothing for the write.
 TEST(TileSetRoad, FactorsTheDiagnosisDoubtsAreWrittenOnlyWhenTheOperatorSaysSo) {
     test::SeriesRig rig(pair());
     rig.control("set DUT:offset=0.3,shift=0.6,linearity=0");
-    std::string names;
-    for (const auto& t : kTiles) names += (names.empty() ? "" : "|") + t.first;
-    rig.profile.write(key::kTileSetTiles, names);
+    nameTiles(rig);
     auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     TileSetWorkflow set(rig.seams(), *colour);
     measureSet(rig, set, ValidationRole::Target);
