@@ -16,6 +16,7 @@
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
 #include "core/tiles/diagnosis.h"
+#include "core/tiles/diagnosis_view.h"
 #include "platform/app/locale_format.h"
 
 namespace qv::cli {
@@ -76,17 +77,6 @@ QJsonObject toJson(const Diagnosis& d, const SetRun& run, const SetAgreement& no
             {"instrument", QString::fromStdString(run.sampleSerial)}};
 }
 
-QString termText(const TermEstimate& e, const TermInfo& info) {
-    if (!e.identified) return QStringLiteral("not identified");
-    const QString unit =
-        QString::fromLatin1(info.unit.data(), static_cast<qsizetype>(info.unit.size()));
-    // Two decimals below the identification limit's first significant digit.
-    const int decimals = 2 + static_cast<int>(std::ceil(-std::log10(info.limit)));
-    return QString::fromStdString(formatFixed(e.value, decimals) + " +- " +
-                                  formatFixed(e.standardError, decimals)) +
-           (unit.isEmpty() ? QString() : " " + unit);
-}
-
 void printText(QTextStream& out, const Diagnosis& d, const SetRun& run) {
     out << "reference instrument " << QString::fromStdString(run.targetSerial) << "\n";
     out << "instrument under correction " << QString::fromStdString(run.sampleSerial) << "\n";
@@ -97,7 +87,9 @@ void printText(QTextStream& out, const Diagnosis& d, const SetRun& run) {
             out << "  "
                 << QString::fromLatin1(info.key.data(), static_cast<qsizetype>(info.key.size()))
                        .leftJustified(14)
-                << termText(a.fit.terms[k], info) << "\n";
+                << QString::fromStdString(
+                       termText(a.fit.terms[k], static_cast<Term>(k), NumberFormat(), " +- "))
+                << "\n";
         }
         out << "  mean dE before " << number(a.meanBefore, 2) << ", after factors "
             << number(a.meanAfterFactors, 2) << ", after the errors removed "
