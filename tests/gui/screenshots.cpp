@@ -27,6 +27,7 @@
 #include "core/app/shared_state.h"
 #include "core/colour/colour_requests.h"
 #include "core/tiles/diagnosis.h"
+#include "core/tiles/diagnosis_view.h"
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/checks/inst_error_confirmation_dlg.h"
@@ -279,6 +280,16 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     readTiles(dialog, pair, set, false);
     save(dialog, "tile_set_judged");
     saveSmallest(dialog, "tile_set_judged_smallest");
+    {
+        // The question Correct... asks before factors the diagnosis doubts, in its real words.
+        const qv::TileSetWorkflow& w = dialog.workflow();
+        qv::Message doubt =
+            qv::messageBox(qv::kStrCorrectionDoubtful, qv::Icon::Question, qv::Buttons::YesNo);
+        doubt.suffix = qv::correctionDoubt(*w.diagnosis(), *w.fitted(), w.limits(), context.format);
+        QMessageBox shown;
+        qv::composeMessageBox(shown, doubt, context.strings);
+        save(shown, "message_correction_doubtful");
+    }
     dialog.tabs()->setCurrentIndex(0);
     save(dialog, "tile_set_judged_tiles");
     QTimer writer;
