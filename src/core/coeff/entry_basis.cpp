@@ -7,6 +7,7 @@
 
 #include "core/coeff/coefficient_blocks.h"
 #include "core/coeff/entry_rules.h"
+#include "core/coeff/file_choice.h"
 #include "core/files/coefficient_file.h"
 
 namespace qv {
@@ -15,8 +16,6 @@ namespace {
 
 // A write goes on record within moments of the time stamp it sends.
 constexpr long long kSameWriteSeconds = 120;
-// Record files are small; anything larger is not ours.
-constexpr std::size_t kMaxRecordFileBytes = 64 * 1024;
 
 long long daysFromCivil(int y, int m, int d) {
     y -= m <= 2;
@@ -55,7 +54,7 @@ bool sameWrite(const EntryRow& row, const CheckRecord& r) {
 // the entry keeps them, interpolated linearly between.
 std::optional<ThreeAngles> recordFactors(const CheckRecord& r, const BasisSources& s) {
     std::string text;
-    if (r.files.empty() || !s.files.readAll(r.files.front(), kMaxRecordFileBytes, text))
+    if (r.files.empty() || !s.files.readAll(r.files.front(), kMaxChosenFileBytes, text))
         return std::nullopt;
     const CoefficientFileRead read = readCoefficientFile(text, s.format, s.strings);
     if (!read.accepted) return std::nullopt;
@@ -79,11 +78,16 @@ std::optional<ThreeAngles> recordFactors(const CheckRecord& r, const BasisSource
 EntryBasis findEntryBasis(const std::vector<EntryRow>& rows, const std::string& serial,
                           const BasisSources& sources) {
     EntryBasis basis;
+    const auto occupied = [](const EntryRow& row) {
+        return !normalisedComment(row.comment).empty() || !row.unreadable.empty();
+    };
+    // The instrument's history is read only when there is an entry to look it up for.
+    if (std::none_of(rows.begin(), rows.end(), occupied)) return basis;
     const std::vector<CheckRecord> records =
         sources.logbook ? sources.logbook->records(serial) : std::vector<CheckRecord>{};
     std::optional<long long> lastTime;
     for (const EntryRow& row : rows) {
-        if (normalisedComment(row.comment).empty() && row.unreadable.empty()) continue;
+        if (!occupied(row)) continue;
         HeldEntry held{row, std::nullopt};
         // Newest first: the latest write of this entry at its time stamp.
         const auto it = std::find_if(records.begin(), records.end(),

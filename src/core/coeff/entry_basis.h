@@ -6,7 +6,6 @@
 // that entry's (new = its factors x the ratio measured now), since the new entry takes its
 // place.
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
