@@ -87,10 +87,10 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${QV_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${QV_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends from the libraries the programs link, as dpkg-shlibdeps finds them, and the SQLite
-# driver of Qt SQL, which the logbook loads as a plug-in (no program links it).
+# Depends from the libraries the programs link, as dpkg-shlibdeps finds them, and the SQLite and
+# PostgreSQL drivers of Qt SQL, which the logbook loads as plug-ins (no program links them).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_STRIP_FILES ON)
