@@ -27,7 +27,7 @@
 #include "platform/app/resource_file.h"
 #include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
-#include "platform/log/sql_logbook.h"
+#include "platform/log/fleet_logbook.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ std::optional<int> answeredBeforeStart(int argc, char** argv) {
 }
 
 // The task dialogs of the checks and of user calibration, plugged into the main window.
-qv::TaskDialogs taskDialogs(qv::GuiContext& context, qv::SqlLogbook* logbook) {
+qv::TaskDialogs taskDialogs(qv::GuiContext& context, qv::LogbookStore* logbook) {
     qv::TaskDialogs tasks;
     tasks.repeatability = [&context](QWidget* parent) {
         qv::CReproducibleMeasurementDlg dialog(context, parent);
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     qv::GuiPrompter prompter(*strings);
     qv::AtomicFileStore files;
     // A logbook that cannot be had costs no check: its problem is told once, here or later.
-    const std::unique_ptr<qv::SqlLogbook> logbook = qv::openLogbook(prompter);
+    const std::unique_ptr<qv::LogbookStore> logbook = qv::openLogbook(prompter, profile);
     qv::GuiActivity activity;
     qv::GuiContext context{{state, clock, prompter, profile, files, *strings,
                             qv::userNumberFormat(), logbook.get(), &activity},

@@ -39,7 +39,7 @@ int runCertificate(const QStringList& arguments, Io& io) {
     const auto record = logbook->recordById(id);
     if (!record)
         return failed(o,
-                      "the logbook " + logbook->path() + " holds no record " + std::to_string(id));
+                      "the logbook " + logbook->where() + " holds no record " + std::to_string(id));
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
     AtomicFileStore files;

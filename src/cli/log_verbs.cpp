@@ -2,6 +2,7 @@
 // instrument's history read from it.
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,15 +15,41 @@
 #include "cli/verbs.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/locale_format.h"
+#include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
-#include "platform/log/sql_logbook.h"
 
 namespace qv::cli {
 
 namespace {
 
+int printImported(const Options& o, const std::string& folder,
+                  const std::vector<ImportedFile>& files);
+
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+}  // namespace
+
+namespace {
+
+// Another workstation's logbook file sent to the server, each record once.
+int importLogbookFile(const Options& o, const std::string& file) {
+    const auto target = openVerbLogbook(o);
+    if (!target) return kExitFailed;
+    auto* fleet = dynamic_cast<FleetLogbook*>(target.get());
+    SqlLogbook* server = fleet ? fleet->server() : nullptr;
+    if (!server)
+        return failed(o, fleet ? "the logbook server " + fleet->where() +
+                                     " cannot be used: " + describe(fleet->problem())
+                               : std::string("a logbook file is imported into a logbook server; "
+                                             "set QV_LOGBOOK or give --logbook server"));
+    SqlLogbook from(file, [&o](const std::string& what) { failed(o, what); });
+    if (!from.isOpen()) return kExitFailed;
+    const LogbookImport done = importLogbook(from, *server);
+    o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", not sent "
+             << done.failed << "\n";
+    return done.failed == 0 ? kExitPassed : kExitFailed;
 }
 
 }  // namespace
@@ -35,21 +62,31 @@ int runImport(const QStringList& arguments, Io& io) {
         "Takes the result files in FOLDER (the data folder when not given) into the logbook: "
         "repeatability, judgement, coefficient record and tile-set files, each known by its "
         "contents and recorded once however often it is imported. Target files and files of "
-        "other programs are named and skipped.\n"
+        "other programs are named and skipped. Given a logbook file (logbook.sqlite) instead, "
+        "sends its records to the logbook server, each once.\n"
         "Exit status: 0 done, 2 the folder or the logbook cannot be used, or a file could not be "
         "recorded."));
-    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to read."));
-    const QString usage = QStringLiteral("Usage: qvl70s-cli import [options] [FOLDER]");
+    parser.addPositionalArgument(QStringLiteral("FOLDER"),
+                                 QStringLiteral("The folder to read, or a logbook file."));
+    const QString usage = QStringLiteral("Usage: qvl70s-cli import [options] [FOLDER|LOGBOOK]");
     if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
     const QStringList positional = parser.positionalArguments();
     const std::string folder =
         positional.isEmpty() ? setUpDataFolder() : positional.front().toStdString();
+    if (!folder.empty() && QFileInfo(qs(folder)).isFile()) return importLogbookFile(o, folder);
     if (folder.empty() || !QDir(qs(folder)).exists())
         return failed(o, "no folder " + (folder.empty() ? std::string("to import") : folder));
     const auto logbook = openVerbLogbook(o);
     if (!logbook) return kExitFailed;
     Session s(o);
     const auto files = importFolder(folder, *logbook, userNumberFormat(), s.strings());
+    return printImported(o, folder, files);
+}
+
+namespace {
+
+int printImported(const Options& o, const std::string& folder,
+                  const std::vector<ImportedFile>& files) {
     QTextStream& out = o.io.out;
     bool refused = false;
     for (const ImportedFile& f : files) {
@@ -72,6 +109,44 @@ int runImport(const QStringList& arguments, Io& io) {
     }
     out << qs(importCounts(files)) << "\n";
     return refused ? kExitFailed : kExitPassed;
+}
+
+}  // namespace
+
+int runLogbook(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "sync: sends the records that wait on this workstation for the logbook server, oldest "
+        "first, each once. where: names the logbook in force and how many records wait.\n"
+        "Exit status: 0 done (nothing left waiting), 2 the server cannot be used or records are "
+        "still waiting."));
+    parser.addPositionalArgument(QStringLiteral("ACTION"), QStringLiteral("sync or where."));
+    const QString usage = QStringLiteral("Usage: qvl70s-cli logbook [options] sync|where");
+    if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
+    const QString action = parser.positionalArguments().value(0);
+    if (action != QLatin1String("sync") && action != QLatin1String("where"))
+        return failed(o, "give sync or where");
+    const auto logbook = openVerbLogbook(o);
+    if (!logbook) return kExitFailed;
+    auto* fleet = dynamic_cast<FleetLogbook*>(logbook.get());
+    if (!fleet) {
+        o.io.out << "logbook: " << qs(logbook->where()) << " (this workstation)\n";
+        return kExitPassed;
+    }
+    const FleetLogbook::Synced done =
+        action == QLatin1String("sync")
+            ? fleet->sync()
+            : FleetLogbook::Synced{0, 0, int(fleet->local().waiting().size())};
+    o.io.out << "logbook: " << qs(fleet->where()) << " ("
+             << (fleet->serverOpen() ? QStringLiteral("connected")
+                                     : qs(describe(fleet->problem()) + ": " + fleet->why()))
+             << ")\n";
+    if (action == QLatin1String("sync"))
+        o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", ";
+    o.io.out << "waiting " << done.left << "\n";
+    return fleet->serverOpen() && done.left == 0 ? kExitPassed : kExitFailed;
 }
 
 namespace {
@@ -131,6 +206,8 @@ QJsonObject recordJson(const CheckRecord& r) {
             {"instrumentType", qs(r.instrumentType)},
             {"referenceSerial", qs(r.referenceSerial)},
             {"operator", qs(r.operatorName)},
+            {"workstation", qs(r.workstation)},
+            {"uuid", qs(r.uuid)},
             {"threshold", orNull(r.threshold)},
             {"formula", qs(r.formula)},
             {"passed", r.passed ? QJsonValue(*r.passed) : QJsonValue()},
@@ -145,13 +222,15 @@ void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
     // The record's number first: the certificate verb takes it.
     out << QStringLiteral("record").leftJustified(8) << QStringLiteral("time").leftJustified(21)
         << QStringLiteral("kind").leftJustified(18) << QStringLiteral("verdict").leftJustified(9)
-        << "   dE 25   dE 45   dE 75  files\n";
+        << "   dE 25   dE 45   dE 75  workstation  files\n";
     for (const CheckRecord& r : records) {
         out << QString::number(r.id).leftJustified(8) << qs(logbookTime(r.time)).leftJustified(21)
             << qs(std::string(kindName(r.kind))).leftJustified(18) << verdict(r).leftJustified(9);
         for (const AngleRecord& g : r.angles)
             out << (std::isnan(g.deltaE) ? QStringLiteral("---") : number(g.deltaE, 2))
                        .rightJustified(8);
+        out << "  "
+            << qs(r.workstation.empty() ? std::string("---") : r.workstation).leftJustified(11);
         for (const std::string& f : r.files) out << "  " << qs(f);
         out << "\n";
         if (!r.diagnosis) continue;
@@ -161,7 +240,7 @@ void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
     }
 }
 
-int printInstruments(QTextStream& out, SqlLogbook& logbook, bool json) {
+int printInstruments(QTextStream& out, LogbookStore& logbook, bool json) {
     const auto instruments = logbook.instruments();
     if (json) {
         QJsonArray all;
@@ -191,12 +270,16 @@ int runHistory(const QStringList& arguments, Io& io) {
         "Without --serial, the instruments in the logbook with their number of records and the "
         "time of the last; with it, that instrument's records, newest first: number, time, kind, "
         "verdict, the colour difference per angle and the files; under a diagnosed tile set, "
-        "each angle's decision and its reason.\n"
+        "each angle's decision and its reason. The records of every workstation are shown, "
+        "with the workstation that made each.\n"
         "Exit status: 0 done, 2 the options are wrong or the logbook cannot be opened."));
     parser.addOption(
         {QStringLiteral("serial"), QStringLiteral("The instrument."), QStringLiteral("S")});
     parser.addOption({QStringLiteral("since"), QStringLiteral("Records from this day on."),
                       QStringLiteral("YYYY-MM-DD")});
+    parser.addOption({QStringLiteral("workstation"),
+                      QStringLiteral("Only the records made at this workstation."),
+                      QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
     const QString usage = QStringLiteral("Usage: qvl70s-cli history [options]");
     if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
@@ -210,7 +293,11 @@ int runHistory(const QStringList& arguments, Io& io) {
     const bool json = parser.isSet(QStringLiteral("json"));
     if (!parser.isSet(QStringLiteral("serial"))) return printInstruments(out, *logbook, json);
     const QString serial = parser.value(QStringLiteral("serial"));
-    const auto records = logbook->records(serial.toStdString(), since.toStdString());
+    auto records = logbook->records(serial.toStdString(), since.toStdString());
+    if (parser.isSet(QStringLiteral("workstation"))) {
+        const std::string only = parser.value(QStringLiteral("workstation")).toStdString();
+        std::erase_if(records, [&only](const CheckRecord& r) { return r.workstation != only; });
+    }
     if (!json) {
         printRecords(out, records);
         return kExitPassed;

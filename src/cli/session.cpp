@@ -11,6 +11,7 @@
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "platform/app/data_folder.h"
+#include "platform/log/fleet_logbook.h"
 
 namespace qv::cli {
 
@@ -36,32 +37,44 @@ std::optional<std::string> PrintingPrompter::askOpenFile(const std::string&, con
     return givenFile;
 }
 
-Session::Session(const Options& o) : prompter(texts.get(), o.io.err) {
+Session::Session(const Options& o) : prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook) {
     prompter.agreed = o.yes;
 }
 
 void Session::useDataFolder() {
     state.strDataFolder = setUpDataFolder();
     ensureFolder(state.strDataFolder);
-    logbook = openLogbook(prompter);
+    logbook = openLogbook(prompter, profile, logbookChoice);
 }
 
 bool openPort(Session& s, const Options& o, const QString& port) {
     return openPortWithSavedSettings(o, port, s.state, s.profile, s.prompter);
 }
 
-std::unique_ptr<SqlLogbook> openVerbLogbook(const Options& o, bool mustExist) {
+std::unique_ptr<LogbookStore> openVerbLogbook(const Options& o, bool mustExist) {
+    std::string why;
+    QtProfileStore profile;
+    const auto location = chosenLogbookLocation(profile, o.io.logbook, &why);
+    if (!location) {
+        failed(o, why);
+        return nullptr;
+    }
     const std::string path = logbookPath();
     if (path.empty()) {
         failed(o, "there is no documents folder for the logbook");
         return nullptr;
     }
+    const auto tell = [&o](const std::string& what) { failed(o, what); };
+    if (location->isServer()) {
+        // The server's problem is told by the logbook itself; its own records wait here.
+        return std::make_unique<FleetLogbook>(*location, std::make_unique<SqlLogbook>(path, tell),
+                                              tell);
+    }
     if (mustExist && !QFile::exists(QString::fromStdString(path))) {
         failed(o, "there is no logbook at " + path);
         return nullptr;
     }
-    auto logbook =
-        std::make_unique<SqlLogbook>(path, [&o](const std::string& what) { failed(o, what); });
+    auto logbook = std::make_unique<SqlLogbook>(path, tell);
     if (logbook->isOpen()) return logbook;
     failed(o, "the logbook " + path + " cannot be opened");
     return nullptr;

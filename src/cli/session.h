@@ -53,7 +53,8 @@ struct Session {
 
     AtomicFileStore files;
     // Opened by verbs that complete a check: they record it there.
-    std::unique_ptr<SqlLogbook> logbook;
+    std::unique_ptr<LogbookStore> logbook;
+    LogbookChoice logbookChoice = LogbookChoice::InForce;
 
     const StringTable& strings() const { return texts ? *texts : noTexts; }
     SerialChannel& port() { return *state.commPort; }
@@ -74,7 +75,7 @@ inline bool openPort(Session& s, const Options& o) {
 
 // The logbook every program writes, for a verb that reads it; nothing when it cannot be had
 // (the reason printed). `mustExist`: a verb that only reads must not begin an empty logbook.
-std::unique_ptr<SqlLogbook> openVerbLogbook(const Options& o, bool mustExist = false);
+std::unique_ptr<LogbookStore> openVerbLogbook(const Options& o, bool mustExist = false);
 
 // The desktop program measures only after Connect, which also resets the settings of a
 // type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first. `which`

@@ -27,16 +27,45 @@ constexpr std::array kVerbs{
          &runDiagnose},
     Verb{"import", "Earlier result files taken into the logbook", &runImport},
     Verb{"history", "An instrument's checks and writes from the logbook", &runHistory},
+    Verb{"logbook", "The logbook's records waiting for the server sent, or where it is",
+         &runLogbook},
     Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
     Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
 };
+
+// Takes --logbook WHERE (or --logbook=WHERE) out of a verb's arguments, as every verb knows it;
+// false when WHERE is neither "local" nor "server".
+bool takeLogbookChoice(QStringList& arguments, Io& io) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        QString value;
+        if (arguments[i] == QLatin1String("--logbook") && i + 1 < arguments.size()) {
+            value = arguments[i + 1];
+            arguments.remove(i, 2);
+        } else if (arguments[i].startsWith(QLatin1String("--logbook="))) {
+            value = arguments[i].mid(10);
+            arguments.remove(i);
+        } else {
+            continue;
+        }
+        if (value != QLatin1String("local") && value != QLatin1String("server")) {
+            io.err << arguments[0] << ": --logbook takes local or server\n";
+            return false;
+        }
+        io.logbook = value == QLatin1String("local") ? LogbookChoice::Local : LogbookChoice::Server;
+        --i;
+    }
+    return true;
+}
 
 int usage(QTextStream& out, int code) {
     out << "Usage: qvl70s-cli VERB [options]\n\nVerbs:\n";
     // Two blanks at least after the longest verb, so help2man reads the list as two columns.
     for (const Verb& v : kVerbs)
         out << "  " << QString::fromLatin1(v.name).leftJustified(15) << v.summary << "\n";
-    out << "\nqvl70s-cli VERB --help describes a verb; qvl70s-cli --version prints the version.\n";
+    out << "\nEvery verb takes --logbook local|server: the logbook on this workstation, or the "
+           "server\n(QV_LOGBOOK, a postgresql:// URI, or the desktop program's setting). "
+           "Without it,\nQV_LOGBOOK goes before the setting.\n"
+           "\nqvl70s-cli VERB --help describes a verb; qvl70s-cli --version prints the version.\n";
     return code;
 }
 
@@ -61,7 +90,9 @@ int run(const QStringList& arguments, Io& io) {
         return kExitPassed;
     }
     if (const Verb* v = findVerb(verb)) {
-        const int code = v->run(arguments.mid(1), io);
+        QStringList own = arguments.mid(1);
+        if (!takeLogbookChoice(own, io)) return kExitFailed;
+        const int code = v->run(own, io);
         io.out.flush();
         io.err.flush();
         return code;

@@ -5,6 +5,8 @@
 #include <QTextStream>
 #include <span>
 
+#include "platform/log/logbook_location.h"
+
 namespace qv::cli {
 
 // Where a verb reads and writes: the process's standard streams in qvl70s-cli, buffers in the
@@ -13,6 +15,8 @@ struct Io {
     QTextStream& out;
     QTextStream& err;
     QIODevice& in;
+    // --logbook local|server, which every verb takes.
+    LogbookChoice logbook = LogbookChoice::InForce;
 };
 
 // The one exit-code rule every verb follows.
@@ -53,6 +57,7 @@ int runAgreement(const QStringList& arguments, Io& io);
 int runDiagnose(const QStringList& arguments, Io& io);
 int runImport(const QStringList& arguments, Io& io);
 int runHistory(const QStringList& arguments, Io& io);
+int runLogbook(const QStringList& arguments, Io& io);
 int runExport(const QStringList& arguments, Io& io);
 int runCertificate(const QStringList& arguments, Io& io);
 

@@ -58,7 +58,11 @@ struct AngleDiagnosisRecord {
 using DiagnosisRecord = std::array<AngleDiagnosisRecord, kAngleCount>;
 
 struct CheckRecord {
-    std::int64_t id = 0;  // given by the logbook
+    std::int64_t id = 0;  // given by the logbook; one logbook's own number, not the record's identity
+    // The record's identity wherever it is kept (made when it is first recorded), so that a server
+    // takes a record sent twice only once; empty before it is recorded.
+    std::string uuid;
+    std::string workstation;  // the host that recorded it; empty when not known
     RecordKind kind = RecordKind::Repeatability;
     std::string serial;           // the instrument checked (under correction)
     std::string instrumentType;   // "53", "40"; empty when not known

@@ -16,7 +16,7 @@ class CBrenmoorDlg;
 namespace qv {
 
 struct GuiContext;
-class SqlLogbook;
+class LogbookStore;
 
 // The task dialogs the main window opens, each run modally with the main window as parent.
 // A task left empty has no dialog in this program: its button stays disabled.
@@ -25,7 +25,7 @@ struct TaskDialogs {
     std::function<void(QWidget* parent)> interInstrument;
     std::function<void(QWidget* parent)> coeffFile;
     // The logbook the history window reads and the import adds to; none: both stay disabled.
-    SqlLogbook* logbook = nullptr;
+    LogbookStore* logbook = nullptr;
     // Opens the operator's guide at its contents, beside `from`; none: the menu item stays
     // disabled.
     std::function<void(QWidget* from)> guide = {};

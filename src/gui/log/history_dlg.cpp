@@ -193,7 +193,7 @@ private:
     std::vector<CheckRecord> records_;
 };
 
-CHistoryDlg::CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* parent)
+CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CHistoryDlg>()),
       context_(context),
@@ -234,7 +234,7 @@ CHistoryDlg::~CHistoryDlg() = default;
 
 void CHistoryDlg::fillInstruments() {
     QTreeWidgetItem* latest = nullptr;
-    for (const SqlLogbook::Instrument& i : logbook_.instruments()) {
+    for (const LogbookStore::Instrument& i : logbook_.instruments()) {
         auto* item = new QTreeWidgetItem(
             ui_->instrumentList,
             {q(i.serial), q(i.type), QString::number(i.records), q(i.lastTime)});

@@ -16,7 +16,7 @@ namespace qv {
 
 struct GuiContext;
 class RecordTableModel;
-class SqlLogbook;
+class LogbookStore;
 
 // The logbook read back: the instruments on record; for the one chosen, its records newest
 // first and the trend of its colour differences against their threshold; for the record
@@ -25,7 +25,7 @@ class CHistoryDlg : public QDialog {
     Q_OBJECT
 public:
     // Opens on the instrument checked last.
-    CHistoryDlg(GuiContext& context, SqlLogbook& logbook, QWidget* parent = nullptr);
+    CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent = nullptr);
     ~CHistoryDlg() override;
 
 private:
@@ -39,7 +39,7 @@ private:
 
     std::unique_ptr<Ui::CHistoryDlg> ui_;
     GuiContext& context_;
-    SqlLogbook& logbook_;
+    LogbookStore& logbook_;
     RecordTableModel* model_ = nullptr;
 };
 

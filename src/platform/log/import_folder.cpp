@@ -10,7 +10,7 @@ namespace qv {
 
 namespace {
 
-ImportedFile importFile(const std::string& path, SqlLogbook& logbook, const NumberFormat& format,
+ImportedFile importFile(const std::string& path, LogbookStore& logbook, const NumberFormat& format,
                         const StringTable& texts) {
     using Outcome = ImportedFile::Outcome;
     std::string text;
@@ -30,7 +30,7 @@ ImportedFile importFile(const std::string& path, SqlLogbook& logbook, const Numb
 
 }  // namespace
 
-std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& logbook,
+std::vector<ImportedFile> importFolder(const std::string& folder, LogbookStore& logbook,
                                        const NumberFormat& format, const StringTable& texts) {
     const QDir dir(QString::fromStdString(folder));
     std::vector<ImportedFile> out;

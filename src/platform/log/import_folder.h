@@ -26,7 +26,7 @@ struct ImportedFile {
 
 // Every "*.csv" directly in `folder`, in the order of their names. A file the logbook holds
 // already (the same contents, or a record naming this path) adds nothing.
-std::vector<ImportedFile> importFolder(const std::string& folder, SqlLogbook& logbook,
+std::vector<ImportedFile> importFolder(const std::string& folder, LogbookStore& logbook,
                                        const NumberFormat& format, const StringTable& texts);
 
 // How many files were imported, already on record, skipped and not recorded, in one line.

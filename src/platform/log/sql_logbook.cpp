@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 #include <atomic>
 #include <cmath>
@@ -25,47 +26,6 @@
 namespace qv {
 
 namespace {
-
-// Each schema version's statements, applied in order from the file's version up.
-const std::vector<std::vector<const char*>>& migrations() {
-    static const std::vector<std::vector<const char*>> all = {
-        {
-            // 1: records, their angles and their files.
-            "CREATE TABLE records(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, serial TEXT NOT "
-            "NULL, instrument_type TEXT NOT NULL DEFAULT '', reference_serial TEXT NOT NULL "
-            "DEFAULT '', time TEXT NOT NULL, threshold REAL, formula TEXT NOT NULL DEFAULT '', "
-            "passed INTEGER, entry INTEGER NOT NULL DEFAULT 0, comment TEXT NOT NULL DEFAULT '')",
-            "CREATE TABLE angles(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
-            "CASCADE, angle INTEGER NOT NULL, l REAL, a REAL, b REAL, delta_e REAL, "
-            "before_delta_e REAL, PRIMARY KEY(record_id, angle))",
-            "CREATE TABLE files(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
-            "CASCADE, path TEXT NOT NULL)",
-            "CREATE INDEX records_by_serial ON records(serial, time)",
-        },
-        {
-            // 2: who made the check, and imported files known by their contents.
-            "ALTER TABLE records ADD COLUMN operator TEXT NOT NULL DEFAULT ''",
-            "ALTER TABLE files ADD COLUMN digest TEXT",
-            "CREATE UNIQUE INDEX files_by_digest ON files(digest) WHERE digest IS NOT NULL",
-        },
-        {
-            // 3: a file looked up by its path without reading every file on record.
-            "CREATE INDEX files_by_path ON files(path)",
-        },
-        {
-            // 4: a tile set's diagnosis, per angle its decision and its physical terms.
-            "CREATE TABLE diagnoses(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE "
-            "CASCADE, angle INTEGER NOT NULL, decision TEXT NOT NULL, reason TEXT NOT NULL, "
-            "mean_after_factors DOUBLE PRECISION, mean_after_model DOUBLE PRECISION, PRIMARY "
-            "KEY(record_id, angle))",
-            "CREATE TABLE diagnosis_terms(record_id INTEGER NOT NULL REFERENCES records(id) ON "
-            "DELETE CASCADE, angle INTEGER NOT NULL, position INTEGER NOT NULL, term TEXT NOT "
-            "NULL, estimate DOUBLE PRECISION, standard_error DOUBLE PRECISION, identified "
-            "INTEGER NOT NULL, PRIMARY KEY(record_id, angle, position))",
-        },
-    };
-    return all;
-}
 
 QVariant real(double v) {
     return std::isnan(v) ? QVariant() : QVariant(v);
@@ -130,16 +90,6 @@ std::string logbookPath() {
     return QFileInfo(QString::fromStdString(data)).path().toStdString() + "/logbook.sqlite";
 }
 
-std::unique_ptr<SqlLogbook> openLogbook(Prompter& prompter) {
-    const std::string path = logbookPath();
-    if (path.empty()) return nullptr;
-    return std::make_unique<SqlLogbook>(path, [&prompter](const std::string& what) {
-        Message m = messageBox(kStrLogbookProblem, Icon::Exclamation);
-        m.suffix = "\n" + what;
-        prompter.ask(m);
-    });
-}
-
 // The account's own login name; the environment only where the system knows none (a desktop
 // session or a service may run without USER set).
 std::string operatorName() {
@@ -169,6 +119,137 @@ SqlLogbook::SqlLogbook(const std::string& path, std::function<void(const std::st
     }
     tell("The logbook " + path_ + " cannot be used (" + why_.toStdString() +
          "); checks are not recorded in it.");
+}
+
+SqlLogbook::SqlLogbook(const LogbookLocation& location,
+                       std::function<void(const std::string&)> notify)
+    : engine_(LogbookEngine::PostgreSQL), path_(location.name()), tell_(std::move(notify)) {
+    static std::atomic<int> counter{0};
+    connection_ = QStringLiteral("logbook-server-%1").arg(counter++);
+    if (openServer(location)) return;
+    tell("The logbook server " + path_ + " cannot be used (" + describe(problem_) + ": " +
+         why_.toStdString() + "); checks are not recorded in it.");
+}
+
+namespace {
+
+// libpq's words for what went wrong, in the order that tells them apart: a refusal by the
+// server's host rules mentions TLS too, and is the server refusing the user.
+ServerProblem classify(const QString& error) {
+    const QString e = error.toLower();
+    const auto says = [&e](std::initializer_list<const char*> words) {
+        for (const char* w : words)
+            if (e.contains(QLatin1String(w))) return true;
+        return false;
+    };
+    if (says({"could not translate host name", "no route to host", "network is unreachable",
+              "timeout expired", "timed out", "name or service not known"}))
+        return ServerProblem::Unreachable;
+    if (says({"connection refused"})) return ServerProblem::Refused;
+    if (says({"password", "authentication", "pg_hba.conf", "role \"", "permission denied"}))
+        return ServerProblem::Authentication;
+    if (says({"ssl", "tls", "certificate"})) return ServerProblem::Tls;
+    if (says({"database \"", "does not exist"})) return ServerProblem::NoDatabase;
+    return ServerProblem::Other;
+}
+
+// libpq's parameters, quoted as its connection strings want them.
+QString connectOptions(const LogbookLocation& l) {
+    std::vector<std::pair<std::string, std::string>> all = {
+        {"sslmode", l.tlsMode}, {"application_name", "QV-L70s"}, {"connect_timeout", "5"}};
+    if (!l.service.empty()) all.emplace_back("service", l.service);
+    for (const auto& [key, value] : l.options) {
+        if (key == "connect_timeout")
+            all[2].second = value;
+        else
+            all.emplace_back(key, value);
+    }
+    QStringList out;
+    // Qt hands the options on as they are; a value with a space or quote would end it early.
+    for (const auto& [key, value] : all) {
+        QString v = QString::fromStdString(value);
+        v.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('\''), QLatin1String("\\'"));
+        v.remove(QLatin1Char(';'));
+        out << QString::fromStdString(key) + QStringLiteral("='") + v + QLatin1Char('\'');
+    }
+    return out.join(QLatin1Char(';'));
+}
+
+}  // namespace
+
+SqlLogbook::ServerTry SqlLogbook::tryServer(const LogbookLocation& location) {
+    SqlLogbook probe;
+    probe.path_ = location.name();
+    static std::atomic<int> counter{0};
+    probe.connection_ = QStringLiteral("logbook-try-%1").arg(counter++);
+    ServerTry result;
+    if (probe.connectServer(location)) {
+        if (const std::optional<int> version = probe.schemaVersion()) {
+            result.version = *version;
+            if (*version > kSchemaVersion) probe.problem_ = ServerProblem::NewerSchema;
+        } else if (probe.problem_ == ServerProblem::None) {
+            probe.problem_ = ServerProblem::WrongSchema;
+        }
+    }
+    result.problem = probe.problem_;
+    result.detail = probe.why_.toStdString();
+    return result;
+}
+
+std::string describe(ServerProblem problem) {
+    switch (problem) {
+        case ServerProblem::None:
+            return "no problem";
+        case ServerProblem::Unreachable:
+            return "the server cannot be reached";
+        case ServerProblem::Refused:
+            return "the server refused the connection";
+        case ServerProblem::Authentication:
+            return "the user or its password was not accepted";
+        case ServerProblem::Tls:
+            return "the TLS connection failed";
+        case ServerProblem::NoDatabase:
+            return "the database does not exist";
+        case ServerProblem::WrongSchema:
+            return "the database does not hold a logbook this program can use";
+        case ServerProblem::NewerSchema:
+            return "the logbook was written by a newer version of the program";
+        case ServerProblem::Other:
+            break;
+    }
+    return "the server could not be used";
+}
+
+bool SqlLogbook::connectServer(const LogbookLocation& l) {
+    db_ = QSqlDatabase::addDatabase(QString::fromLatin1(sqlDriver(engine_)), connection_);
+    if (!db_.isValid()) {
+        problem_ = ServerProblem::Other;
+        why_ = QStringLiteral("Qt SQL's PostgreSQL driver (QPSQL) is not installed");
+        return false;
+    }
+    // Only what is given goes to libpq, which takes the rest from a service file, PGHOST and the
+    // like, and the password from PostgreSQL's password file.
+    if (!l.host.empty()) db_.setHostName(text(l.host));
+    db_.setPort(l.port);
+    if (!l.database.empty()) db_.setDatabaseName(text(l.database));
+    if (!l.user.empty()) db_.setUserName(text(l.user));
+    if (!l.password.empty()) db_.setPassword(text(l.password));
+    db_.setConnectOptions(connectOptions(l));
+    if (db_.open()) return true;
+    why_ = db_.lastError().text().trimmed();
+    problem_ = classify(why_);
+    return false;
+}
+
+bool SqlLogbook::openServer(const LogbookLocation& l) {
+    if (!connectServer(l)) return false;
+    open_ = migrate();
+    if (!open_) {
+        if (problem_ == ServerProblem::None) problem_ = classify(why_);
+        db_.close();
+    }
+    return open_;
 }
 
 SqlLogbook::~SqlLogbook() {
@@ -212,36 +293,75 @@ SqlLogbook::Opened SqlLogbook::openFile() {
     return open_ ? Opened::Yes : Opened::Unusable;
 }
 
-bool SqlLogbook::migrate() {
+std::optional<int> SqlLogbook::schemaVersion() {
+    const SchemaProbe probe = schemaProbe(engine_);
     QSqlQuery q(db_);
-    const auto step = [this, &q](const QString& sql) {
-        if (q.exec(sql)) return true;
+    if (!q.exec(QString::fromStdString(probe.tables)) || !q.next()) {
+        why_ = q.lastError().text();
+        return std::nullopt;
+    }
+    const bool keepsVersion = q.value(0).toBool(), hasRecords = q.value(1).toBool();
+    if (!keepsVersion) {
+        if (!hasRecords) return 0;
+        // Someone else's table of that name: nothing of ours is added beside it.
+        problem_ = ServerProblem::WrongSchema;
+        why_ = QStringLiteral("the database holds a table \"records\" that is not this logbook's");
+        return std::nullopt;
+    }
+    if (!q.exec(QString::fromStdString(probe.version)) || !q.next()) {
+        why_ = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
+}
+
+bool SqlLogbook::migrateTo(int version) {
+    if (!db_.transaction()) {
+        why_ = db_.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db_);
+    const auto step = [this, &q](const std::string& sql) {
+        if (sql.empty() || q.exec(QString::fromStdString(sql))) return true;
         why_ = q.lastError().text();
         return false;
     };
-    if (!step(QStringLiteral("PRAGMA user_version")) || !q.next()) return false;
-    const int version = q.value(0).toInt();
-    if (version > kSchemaVersion) {
+    // Under the lock, another workstation may have brought the logbook this far already.
+    bool ok = step(schemaProbe(engine_).lock);
+    const std::optional<int> now = ok ? schemaVersion() : std::nullopt;
+    ok = ok && now;
+    if (ok && *now < version)
+        for (const std::string& sql : migrationTo(version, engine_)) ok = ok && step(sql);
+    if (ok && db_.commit()) return true;
+    db_.rollback();
+    return false;
+}
+
+bool SqlLogbook::migrate() {
+    const std::optional<int> version = schemaVersion();
+    if (!version) return false;
+    if (*version > kSchemaVersion) {
         // Written by a newer program: left exactly as it is.
         setAside_ = "-";
+        problem_ = ServerProblem::NewerSchema;
+        why_ = QStringLiteral("written by a newer version of the program");
         tell("The logbook " + path_ +
              " was written by a newer version of the program; checks "
              "are not recorded in it.");
         return false;
     }
-    for (int v = version; v < kSchemaVersion; ++v) {
-        if (!db_.transaction()) {
-            why_ = db_.lastError().text();
-            return false;
+    for (int v = *version + 1; v <= kSchemaVersion; ++v) {
+        if (migrateTo(v)) continue;
+        // A workstation's user may add records but not tables: the owner brings it up to date.
+        if (engine_ == LogbookEngine::PostgreSQL && problem_ == ServerProblem::None) {
+            problem_ = ServerProblem::WrongSchema;
+            why_ =
+                QStringLiteral("the logbook is of version %1 and could not be brought to %2 (%3)")
+                    .arg(*version)
+                    .arg(kSchemaVersion)
+                    .arg(why_);
         }
-        bool ok = true;
-        for (const char* sql : migrations()[static_cast<std::size_t>(v)])
-            ok = ok && step(QString::fromLatin1(sql));
-        ok = ok && step(QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
-        if (!ok || !db_.commit()) {
-            db_.rollback();
-            return false;
-        }
+        return false;
     }
     return true;
 }
@@ -260,43 +380,73 @@ void SqlLogbook::moveAside() {
     setAside_ = aside.toStdString();
 }
 
-std::optional<std::int64_t> SqlLogbook::insert(const CheckRecord& r, const std::string& digest) {
-    if (!open_ || !db_.transaction()) return std::nullopt;
+SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string& digest,
+                                        const std::string& waitingFor) {
+    if (!open_ || !db_.transaction()) return {};
     QSqlQuery q(db_);
+    // A record the logbook holds already (by its identity) is left as it is: a record sent twice
+    // is recorded once.
     q.prepare(QStringLiteral(
         "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
-        "formula, passed, entry, comment, operator) VALUES(?,?,?,?,?,?,?,?,?,?,?)"));
+        "formula, passed, entry, comment, operator, uuid, workstation) "
+        "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO NOTHING RETURNING id"));
     for (const QVariant& v :
          {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
           QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
           QVariant(text(logbookTime(r.time))), real(r.threshold), QVariant(text(r.formula)),
           r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
-          QVariant(text(r.comment)), QVariant(text(r.operatorName))})
+          QVariant(text(r.comment)), QVariant(text(r.operatorName)),
+          r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation))})
         q.addBindValue(v);
     bool ok = q.exec();
-    const std::int64_t id = q.lastInsertId().toLongLong();
+    if (ok && !q.next()) {
+        db_.rollback();
+        return {Sent::AlreadyThere, 0};
+    }
+    const std::int64_t id = ok ? q.value(0).toLongLong() : 0;
+    q.finish();
+    ok = ok && insertRows(id, r, digest);
+    if (ok && !waitingFor.empty()) {
+        QSqlQuery wait(db_);
+        wait.prepare(QStringLiteral("INSERT INTO unsent(record_id, server) VALUES(?,?)"));
+        wait.addBindValue(qlonglong(id));
+        wait.addBindValue(text(waitingFor));
+        ok = wait.exec();
+    }
+    if (ok && db_.commit()) return {Sent::Added, id};
+    why_ = db_.lastError().text().isEmpty() ? q.lastError().text() : db_.lastError().text();
+    db_.rollback();
+    return {};
+}
+
+bool SqlLogbook::insertRows(std::int64_t id, const CheckRecord& r, const std::string& digest) {
+    bool ok = true;
     for (int a = 0; ok && a < kAngleCount; ++a) {
         const AngleRecord& g = r.angles[a];
         QSqlQuery angle(db_);
-        angle.prepare(QStringLiteral("INSERT INTO angles VALUES(?,?,?,?,?,?,?)"));
+        angle.prepare(
+            QStringLiteral("INSERT INTO angles(record_id, angle, l, a, b, delta_e, "
+                           "before_delta_e) VALUES(?,?,?,?,?,?,?)"));
         for (const QVariant& v :
              {QVariant(qlonglong(id)), QVariant(a), real(g.lab[0]), real(g.lab[1]), real(g.lab[2]),
               real(g.deltaE), real(g.beforeDeltaE)})
             angle.addBindValue(v);
         ok = angle.exec();
+        if (!ok) why_ = angle.lastError().text();
     }
     ok = ok && (!r.diagnosis || insertDiagnosis(id, *r.diagnosis));
     for (std::size_t i = 0; ok && i < r.files.size(); ++i) {
         QSqlQuery file(db_);
-        file.prepare(QStringLiteral("INSERT INTO files(record_id, path, digest) VALUES(?,?,?)"));
+        file.prepare(
+            QStringLiteral("INSERT INTO files(record_id, path, digest, position) VALUES(?,?,?,?)"));
         file.addBindValue(qlonglong(id));
         file.addBindValue(text(r.files[i]));
         file.addBindValue(i == 0 && !digest.empty() ? QVariant(text(digest)) : QVariant());
+        file.addBindValue(int(i));
         ok = file.exec();
+        if (!ok) why_ = file.lastError().text();
     }
-    if (ok && db_.commit()) return id;
-    db_.rollback();
-    return std::nullopt;
+    return ok;
 }
 
 bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis) {
@@ -325,29 +475,87 @@ bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnos
     return true;
 }
 
+CheckRecord completed(CheckRecord r) {
+    if (r.operatorName.empty()) r.operatorName = operatorName();
+    if (r.uuid.empty()) r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    if (r.workstation.empty()) r.workstation = workstationName();
+    return r;
+}
+
 void SqlLogbook::record(const CheckRecord& check) {
     // A record that fails must not leave an earlier check's record standing for this one.
     last_.reset();
     if (!open_) return;
-    CheckRecord r = check;
-    if (r.operatorName.empty()) r.operatorName = operatorName();
-    if (const auto id = insert(r, newDigestOf(r.files))) {
+    CheckRecord r = completed(check);
+    if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added) {
         last_ = std::move(r);
-        last_->id = *id;
+        last_->id = added.id;
         return;
     }
-    tell("A check could not be recorded in the logbook " + path_ + " (" +
-         db_.lastError().text().toStdString() + "); its result files were written.");
+    tell("A check could not be recorded in the logbook " + path_ + " (" + why_.toStdString() +
+         "); its result files were written.");
+}
+
+bool SqlLogbook::recordWaiting(const CheckRecord& check, const std::string& server) {
+    last_.reset();
+    if (!open_) return false;
+    CheckRecord r = completed(check);
+    const Inserted added = insert(r, newDigestOf(r.files), server);
+    if (added.outcome != Sent::Added) return false;
+    last_ = std::move(r);
+    last_->id = added.id;
+    return true;
+}
+
+SqlLogbook::Sent SqlLogbook::send(const CheckRecord& r, const std::string& digest) {
+    // The same file may have reached the server another way (imported from a folder): the
+    // record still goes, without the digest the server knows already.
+    const bool known = !digest.empty() && knowsDigest(digest);
+    const Inserted added = insert(r, known ? std::string() : digest);
+    last_.reset();
+    if (added.outcome == Sent::Added) {
+        last_ = r;
+        last_->id = added.id;
+    }
+    return added.outcome;
+}
+
+std::vector<std::int64_t> SqlLogbook::waiting() {
+    std::vector<std::int64_t> out;
+    QSqlQuery q(db_);
+    if (!open_ || !q.exec(QStringLiteral("SELECT record_id FROM unsent ORDER BY record_id")))
+        return out;
+    while (q.next()) out.push_back(q.value(0).toLongLong());
+    return out;
+}
+
+bool SqlLogbook::markSent(std::int64_t id) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("DELETE FROM unsent WHERE record_id = ?"));
+    q.addBindValue(qlonglong(id));
+    return open_ && q.exec();
+}
+
+std::string SqlLogbook::digestOf(std::int64_t id) {
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT digest FROM files WHERE record_id = ? AND digest IS NOT NULL"));
+    q.addBindValue(qlonglong(id));
+    return open_ && q.exec() && q.next() ? str(q.value(0)) : std::string();
+}
+
+std::string firstFileDigest(const std::vector<std::string>& files) {
+    std::string contents;
+    if (files.empty() || !AtomicFileStore().readAll(files.front(), kMaxImportBytes, contents))
+        return {};
+    return contentDigest(contents);
 }
 
 std::string SqlLogbook::newDigestOf(const std::vector<std::string>& files) {
     // The written file known by its contents too: a copy imported later under another name or
     // from another folder is this check, not a new one.
-    std::string contents;
-    if (files.empty() || !AtomicFileStore().readAll(files.front(), kMaxImportBytes, contents))
-        return {};
-    const std::string digest = contentDigest(contents);
-    return knowsDigest(digest) ? std::string() : digest;
+    const std::string digest = firstFileDigest(files);
+    return digest.empty() || knowsDigest(digest) ? std::string() : digest;
 }
 
 bool SqlLogbook::knowsDigest(const std::string& digest) {
@@ -366,10 +574,13 @@ bool SqlLogbook::knowsFile(const std::string& path) {
 
 bool SqlLogbook::recordImported(const CheckRecord& r, const std::string& digest) {
     if (!open_ || knowsDigest(digest)) return false;
-    return insert(r, digest).has_value();
+    CheckRecord own = r;
+    if (own.uuid.empty())
+        own.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    return insert(own, digest).outcome == Sent::Added;
 }
 
-std::vector<SqlLogbook::Instrument> SqlLogbook::instruments() {
+std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     std::vector<Instrument> out;
     QSqlQuery q(db_);
     if (!open_ || !q.exec(QStringLiteral(
@@ -387,8 +598,7 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& c
     // a long history would otherwise cost thousands of queries.
     std::unordered_map<qint64, CheckRecord*> byId;
     for (CheckRecord& r : records) byId.emplace(r.id, &r);
-    const auto run = [&](const QString& sql, const auto& take,
-                         const QString& order = QStringLiteral("rowid")) {
+    const auto run = [&](const QString& sql, const auto& take, const QString& order) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
         q.prepare(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
@@ -399,16 +609,20 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& c
             if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
                 take(*at->second, q);
     };
-    run(QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e FROM angles"),
+    run(
+        QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e FROM angles"),
         [](CheckRecord& r, const QSqlQuery& q) {
             const int a = q.value(1).toInt();
             if (a < 0 || a >= kAngleCount) return;
             r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
                            real(q.value(5)),
                            real(q.value(6))};
-        });
-    run(QStringLiteral("SELECT record_id, path FROM files"),
-        [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); });
+        },
+        QStringLiteral("record_id, angle"));
+    run(
+        QStringLiteral("SELECT record_id, path FROM files"),
+        [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); },
+        QStringLiteral("record_id, ") + QString::fromStdString(fileOrder(engine_)));
     run(
         QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
                        "mean_after_model FROM diagnoses"),
@@ -439,7 +653,7 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& c
 namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
-    "passed, entry, comment, operator FROM records ";
+    "passed, entry, comment, operator, uuid, workstation FROM records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -454,17 +668,16 @@ CheckRecord fromRow(const QSqlQuery& q) {
     r.entry = q.value(9).toInt();
     r.comment = str(q.value(10));
     r.operatorName = str(q.value(11));
+    r.uuid = str(q.value(12));
+    r.workstation = str(q.value(13));
     return r;
 }
 }  // namespace
 
-std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
-                                             int limit) {
+std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
+                                                   const QVariantList& binds) {
     std::vector<CheckRecord> out;
     if (!open_) return out;
-    const QString which =
-        QStringLiteral("WHERE serial = ? AND time >= ? ORDER BY time DESC, id DESC LIMIT ?");
-    const QVariantList binds{text(serial), text(since), limit};
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.prepare(QString::fromLatin1(kRecordColumns) + which);
@@ -475,14 +688,32 @@ std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const st
     return out;
 }
 
+namespace {
+// One instrument's records since a day, newest first; a limit where one is asked for (engines
+// disagree on what a negative one means).
+QString instrumentRecords(int limit, const QString& extra = {}) {
+    return QStringLiteral("WHERE serial = ? AND time >= ? ") + extra +
+           QStringLiteral("ORDER BY time DESC, id DESC") +
+           (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString());
+}
+}  // namespace
+
+std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
+                                             int limit) {
+    return selectRecords(instrumentRecords(limit), {text(serial), text(since)});
+}
+
+std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
+                                                    const std::string& since, int limit) {
+    return selectRecords(
+        instrumentRecords(limit, QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")),
+        {text(serial), text(since)});
+}
+
 std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
-    if (!open_) return std::nullopt;
-    QSqlQuery q(db_);
-    q.prepare(QString::fromLatin1(kRecordColumns) + QStringLiteral("WHERE id = ?"));
-    q.addBindValue(qlonglong(id));
-    if (!q.exec() || !q.next()) return std::nullopt;
-    std::vector<CheckRecord> one{fromRow(q)};
-    readDetails(one, QStringLiteral("SELECT ?"), {qlonglong(id)});
+    std::vector<CheckRecord> one =
+        selectRecords(QStringLiteral("WHERE id = ?"), {QVariant(qlonglong(id))});
+    if (one.empty()) return std::nullopt;
     return one.front();
 }
 

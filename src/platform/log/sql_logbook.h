@@ -10,77 +10,135 @@
 #include <string>
 #include <vector>
 
-#include "core/app/logbook.h"
 #include "core/app/prompter.h"
+#include "platform/log/logbook_location.h"
+#include "platform/log/logbook_schema.h"
+#include "platform/log/logbook_store.h"
 
 namespace qv {
 
-// The logbook in an SQLite file (write-ahead logging, one transaction per record, a schema
-// version with forward migrations). A file SQLite calls corrupt or no database is moved aside,
-// never overwritten, and a new one begun; one that is only locked, read-only or of a newer
-// program stays as it is and recording is off for this run. Either way the operator is told
-// once, and checks go on.
-class SqlLogbook : public Logbook {
-public:
-    static constexpr int kSchemaVersion = 4;
+// Why a logbook server could not be used.
+enum class ServerProblem {
+    None,
+    Unreachable,     // no such host, no route, no answer in time
+    Refused,         // the host answers, but nothing listens on the port
+    Authentication,  // the user or its password was not accepted
+    Tls,             // the TLS mode asked for could not be had
+    NoDatabase,
+    WrongSchema,  // the database holds something else, or a logbook we may not bring up to date
+    NewerSchema,  // written by a newer version of the program
+    Other
+};
 
-    // `notify` receives what the operator should learn (once per logbook).
+// The problem in a few words for the operator ("the password was not accepted").
+std::string describe(ServerProblem problem);
+
+// The logbook in one database: an SQLite file (write-ahead logging) or a PostgreSQL server; one
+// transaction per record, a schema version with forward migrations. A file SQLite calls corrupt
+// or no database is moved aside, never overwritten, and a new one begun; one that is only
+// locked, read-only or of a newer program stays as it is and recording is off for this run.
+// Either way the operator is told once, and checks go on. Records are only ever added.
+class SqlLogbook : public LogbookStore {
+public:
+    static constexpr int kSchemaVersion = kLogbookSchemaVersion;
+
+    // The SQLite file at `path`; `notify` receives what the operator should learn (once).
     explicit SqlLogbook(const std::string& path,
                         std::function<void(const std::string&)> notify = {});
+    // The server at `location`, brought up to date when older and the user may.
+    explicit SqlLogbook(const LogbookLocation& location,
+                        std::function<void(const std::string&)> notify = {});
     ~SqlLogbook() override;
+
+    // What the Try button says of a server: connected and its logbook's version read, nothing
+    // changed on it. `version` is 0 for a database that holds no logbook yet.
+    struct ServerTry {
+        ServerProblem problem = ServerProblem::None;
+        std::string detail;  // the server's own words
+        int version = 0;
+    };
+    static ServerTry tryServer(const LogbookLocation& location);
     SqlLogbook(const SqlLogbook&) = delete;
     SqlLogbook& operator=(const SqlLogbook&) = delete;
 
-    bool isOpen() const { return open_; }
+    bool isOpen() const override { return open_; }
+    std::string where() const override { return path_; }
     // Where a damaged file was moved; empty when none was.
     const std::string& setAside() const { return setAside_; }
     const std::string& path() const { return path_; }
+    // Why a server could not be used, and the server's own words.
+    ServerProblem problem() const { return problem_; }
+    std::string why() const { return why_.toStdString(); }
 
     void record(const CheckRecord& record) override;
-    // As record(), for an imported file, whose operator stays as the file tells (none: not
-    // known, never whoever imports it): false when a file with this digest is on record
-    // already (nothing added) or the record could not be added.
-    bool recordImported(const CheckRecord& record, const std::string& digest);
-    bool knowsDigest(const std::string& digest);
-    // Whether a record names the file at `path` (a check recorded as it wrote the file, before
-    // its contents were known too).
-    bool knowsFile(const std::string& path);
-
-    struct Instrument {
-        std::string serial;
-        std::string type;
-        int records = 0;
-        std::string lastTime;  // "YYYY-MM-DD hh:mm:ss"
-    };
-    std::vector<Instrument> instruments();
+    bool recordImported(const CheckRecord& record, const std::string& digest) override;
+    bool knowsDigest(const std::string& digest) override;
+    bool knowsFile(const std::string& path) override;
+    std::vector<Instrument> instruments() override;
     // Newest first; `since` "YYYY-MM-DD" or empty for all.
     std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
                                      int limit = -1) override;
-    std::optional<CheckRecord> recordById(std::int64_t id);
+    std::optional<CheckRecord> recordById(std::int64_t id) override;
+
+    // A record sent on from elsewhere, as it is: its identity, workstation and operator kept.
+    enum class Sent { Added, AlreadyThere, Failed };
+    Sent send(const CheckRecord& record, const std::string& digest);
+    // Records the check here, marked as waiting for the server named `server`; false when it
+    // could not be. The record is completed (identity, workstation, operator) as record() does.
+    bool recordWaiting(const CheckRecord& record, const std::string& server);
+    // The records waiting for a server, oldest first, and one taken off that list once sent.
+    std::vector<std::int64_t> waiting();
+    bool markSent(std::int64_t id);
+    // The digest kept with a record's first file, empty when none.
+    std::string digestOf(std::int64_t id);
+    // The waiting records of one instrument, as records() gives them.
+    std::vector<CheckRecord> waitingRecords(const std::string& serial, const std::string& since,
+                                            int limit);
 
 private:
+    SqlLogbook() = default;  // a connection only, for tryServer()
     enum class Opened { Yes, Damaged, Unusable };
     Opened openFile();
+    bool connectServer(const LogbookLocation& location);
+    bool openServer(const LogbookLocation& location);
     bool migrate();
+    std::optional<int> schemaVersion();
+    bool migrateTo(int version);
     void moveAside();
     void tell(const std::string& what);
-    std::optional<std::int64_t> insert(const CheckRecord& record, const std::string& digest);
+    struct Inserted {
+        Sent outcome = Sent::Failed;
+        std::int64_t id = 0;
+    };
+    Inserted insert(const CheckRecord& record, const std::string& digest,
+                    const std::string& waitingFor = {});
+    bool insertRows(std::int64_t id, const CheckRecord& record, const std::string& digest);
     bool insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis);
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
+    std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds);
     // Fills in the angles, files and diagnoses of `records`, whose ids the query `chosen` selects.
     void readDetails(std::vector<CheckRecord>& records, const QString& chosen,
                      const QVariantList& binds);
 
+    LogbookEngine engine_ = LogbookEngine::SQLite;
     std::string path_;
     QString connection_;
     QSqlDatabase db_;
     bool open_ = false;
     bool told_ = false;
-    QString why_;  // why the file could not be used
+    QString why_;  // why the logbook could not be used
+    ServerProblem problem_ = ServerProblem::None;
     std::string setAside_;
     std::function<void(const std::string&)> tell_;
 };
+
+// A record as this workstation adds it: its identity, workstation and operator filled in where
+// they are not known yet.
+CheckRecord completed(CheckRecord record);
+
+// The digest a record's first file is known by; empty when it cannot be read.
+std::string firstFileDigest(const std::vector<std::string>& files);
 
 // "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
 std::string logbookTime(const LocalTime& time);
@@ -89,9 +147,6 @@ LocalTime fromLogbookTime(const std::string& text);
 // Where every program keeps the logbook: beside the data folder, in the program's own folder
 // of the documents; empty when there is no documents folder.
 std::string logbookPath();
-
-// A logbook at logbookPath() that tells its problems through message 232 of `prompter`.
-std::unique_ptr<SqlLogbook> openLogbook(Prompter& prompter);
 
 // The login name of whoever runs the program.
 std::string operatorName();

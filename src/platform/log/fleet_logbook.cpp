@@ -1,0 +1,216 @@
+#include "platform/log/fleet_logbook.h"
+
+#include <QCryptographicHash>
+#include <QUuid>
+#include <algorithm>
+
+#include "core/app/message_box.h"
+#include "core/app/profile_store.h"
+#include "core/app/string_ids.h"
+
+namespace qv {
+
+namespace {
+
+// How long a workstation leaves an unreachable server alone before reading from it again.
+constexpr std::chrono::seconds kRetryAfter{30};
+
+// A record kept on this workstation goes by the negative of its id there, so that it is never
+// taken for one of the server's.
+CheckRecord localised(CheckRecord r) {
+    r.id = -r.id;
+    return r;
+}
+
+}  // namespace
+
+FleetLogbook::FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
+                           std::function<void(const std::string&)> notify)
+    : location_(std::move(server)), local_(std::move(local)), tell_(std::move(notify)) {
+    // At start: what waits from an earlier run goes now, if it can.
+    if (reach(true)) sync();
+}
+
+bool FleetLogbook::isOpen() const {
+    return serverOpen() || (local_ && local_->isOpen());
+}
+
+void FleetLogbook::lost(const std::string& why) {
+    server_.reset();
+    failedAt_ = std::chrono::steady_clock::now();
+    why_ = why;
+}
+
+bool FleetLogbook::reach(bool now) {
+    if (serverOpen()) return true;
+    if (!now && failedAt_ && std::chrono::steady_clock::now() - *failedAt_ < kRetryAfter)
+        return false;
+    server_ = std::make_unique<SqlLogbook>(location_);
+    if (server_->isOpen()) {
+        failedAt_.reset();
+        problem_ = ServerProblem::None;
+        return true;
+    }
+    problem_ = server_->problem();
+    lost(server_->why());
+    return false;
+}
+
+void FleetLogbook::tellAway() {
+    if (told_ || !tell_) return;
+    told_ = true;
+    tell_("The logbook server " + location_.name() + " cannot be used (" + describe(problem_) +
+          ": " + why_ + "). Checks are recorded on this workstation and sent when it is back.");
+}
+
+void FleetLogbook::record(const CheckRecord& check) {
+    last_.reset();
+    const CheckRecord r = completed(check);
+    if (reach(true)) {
+        sync();
+        if (serverOpen() && server_->send(r, firstFileDigest(r.files)) == SqlLogbook::Sent::Added) {
+            last_ = server_->lastRecorded();
+            return;
+        }
+        if (serverOpen()) lost(server_->why());
+        if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
+    }
+    tellAway();
+    if (local_->recordWaiting(r, location_.name())) last_ = localised(*local_->lastRecorded());
+}
+
+FleetLogbook::Synced FleetLogbook::sync() {
+    Synced done;
+    const std::vector<std::int64_t> waiting = local_->waiting();
+    done.left = static_cast<int>(waiting.size());
+    if (waiting.empty() || !reach(true)) return done;
+    for (const std::int64_t id : waiting) {
+        const std::optional<CheckRecord> r = local_->recordById(id);
+        if (!r) break;
+        // Marked here only once the server holds it: a send cut short is sent again, and the
+        // server knows it by its identity.
+        const SqlLogbook::Sent sent = server_->send(*r, local_->digestOf(id));
+        if (sent == SqlLogbook::Sent::Failed) {
+            lost(server_->why());
+            break;
+        }
+        if (!local_->markSent(id)) break;
+        ++(sent == SqlLogbook::Sent::Added ? done.sent : done.already);
+        --done.left;
+    }
+    return done;
+}
+
+SqlLogbook* FleetLogbook::server() {
+    return reach(true) ? server_.get() : nullptr;
+}
+
+std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const std::string& since,
+                                               int limit) {
+    std::vector<CheckRecord> out;
+    if (!reach(false)) {
+        for (CheckRecord& r : local_->records(serial, since, limit))
+            out.push_back(localised(std::move(r)));
+        return out;
+    }
+    out = server_->records(serial, since, limit);
+    for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
+        out.push_back(localised(std::move(r)));
+    std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
+        return logbookTime(a.time) > logbookTime(b.time);
+    });
+    if (limit >= 0 && out.size() > static_cast<std::size_t>(limit))
+        out.resize(static_cast<std::size_t>(limit));
+    return out;
+}
+
+std::vector<LogbookStore::Instrument> FleetLogbook::instruments() {
+    return reach(false) ? server_->instruments() : local_->instruments();
+}
+
+std::optional<CheckRecord> FleetLogbook::recordById(std::int64_t id) {
+    if (id < 0) {
+        auto r = local_->recordById(-id);
+        return r ? std::optional<CheckRecord>(localised(*r)) : std::nullopt;
+    }
+    return reach(false) ? server_->recordById(id) : std::nullopt;
+}
+
+bool FleetLogbook::recordImported(const CheckRecord& record, const std::string& digest) {
+    return reach(true) && server_->recordImported(record, digest);
+}
+
+bool FleetLogbook::knowsDigest(const std::string& digest) {
+    return reach(false) ? server_->knowsDigest(digest) : local_->knowsDigest(digest);
+}
+
+bool FleetLogbook::knowsFile(const std::string& path) {
+    return reach(false) ? server_->knowsFile(path) : local_->knowsFile(path);
+}
+
+namespace {
+
+// A record's identity made from what it says, the same on every import of the same file.
+std::string contentIdentity(const CheckRecord& r) {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    const auto add = [&h](const std::string& s) {
+        h.addData(QByteArray::fromStdString(s));
+        h.addData(QByteArrayView("\x1f", 1));
+    };
+    for (const std::string& s :
+         {std::string(kindName(r.kind)), r.serial, r.referenceSerial, logbookTime(r.time),
+          r.operatorName, r.comment, std::to_string(r.entry)})
+        add(s);
+    for (const std::string& f : r.files) add(f);
+    for (const AngleRecord& a : r.angles)
+        for (double v : {a.lab[0], a.lab[1], a.lab[2], a.deltaE, a.beforeDeltaE})
+            add(std::to_string(v));
+    static const QUuid kSpace =
+        QUuid::fromString(QStringLiteral("6d1c7a52-6f53-4c8e-9d0b-5a1c2e6f4b10"));
+    return QUuid::createUuidV5(kSpace, h.result()).toString(QUuid::WithoutBraces).toStdString();
+}
+
+}  // namespace
+
+LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to) {
+    LogbookImport done;
+    for (const LogbookStore::Instrument& i : from.instruments()) {
+        std::vector<CheckRecord> all = from.records(i.serial);
+        // Oldest first, as they were recorded.
+        for (auto r = all.rbegin(); r != all.rend(); ++r) {
+            CheckRecord sent = *r;
+            if (sent.uuid.empty()) sent.uuid = contentIdentity(sent);
+            switch (to.send(sent, from.digestOf(r->id))) {
+                case SqlLogbook::Sent::Added:
+                    ++done.sent;
+                    break;
+                case SqlLogbook::Sent::AlreadyThere:
+                    ++done.already;
+                    break;
+                case SqlLogbook::Sent::Failed:
+                    ++done.failed;
+                    break;
+            }
+        }
+    }
+    return done;
+}
+
+std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& profile,
+                                          LogbookChoice choice) {
+    const std::string path = logbookPath();
+    if (path.empty()) return nullptr;
+    const auto tell = [&prompter](const std::string& what) {
+        Message m = messageBox(kStrLogbookProblem, Icon::Exclamation);
+        m.suffix = "\n" + what;
+        prompter.ask(m);
+    };
+    std::string why;
+    const std::optional<LogbookLocation> location = chosenLogbookLocation(profile, choice, &why);
+    if (!location) tell(why + "; checks are recorded on this workstation.");
+    auto local = std::make_unique<SqlLogbook>(path, tell);
+    if (!location || !location->isServer()) return local;
+    return std::make_unique<FleetLogbook>(*location, std::move(local), tell);
+}
+
+}  // namespace qv

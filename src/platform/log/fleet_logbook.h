@@ -1,0 +1,93 @@
+#pragma once
+
+// The logbook of a lab's fleet: the records go to a PostgreSQL server that every workstation
+// shares; while the server cannot be reached they wait in this workstation's own logbook, and
+// are sent on, oldest first and each once, when it can again (at the next check, at start, and
+// when the operator asks).
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/prompter.h"
+#include "platform/log/logbook_location.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv {
+
+class ProfileStore;
+
+class FleetLogbook : public LogbookStore {
+public:
+    // `local` keeps what waits for the server; `notify` learns, once, that the server cannot be
+    // had and why.
+    FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
+                 std::function<void(const std::string&)> notify = {});
+
+    bool isOpen() const override;
+    std::string where() const override { return location_.name(); }
+    // Whether the server is connected now; what was wrong the last time it could not be.
+    bool serverOpen() const { return server_ && server_->isOpen(); }
+    ServerProblem problem() const { return problem_; }
+    const std::string& why() const { return why_; }
+
+    void record(const CheckRecord& record) override;
+    // The server's records with this workstation's waiting ones, newest first; this
+    // workstation's own logbook while the server is away. A record kept here has a negative id.
+    std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
+                                     int limit = -1) override;
+    std::vector<Instrument> instruments() override;
+    std::optional<CheckRecord> recordById(std::int64_t id) override;
+    // Imports go to the server only: false when it cannot be reached.
+    bool recordImported(const CheckRecord& record, const std::string& digest) override;
+    bool knowsDigest(const std::string& digest) override;
+    bool knowsFile(const std::string& path) override;
+
+    struct Synced {
+        int sent = 0;     // added on the server
+        int already = 0;  // the server had them (a send cut short before it was marked here)
+        int left = 0;     // still waiting
+    };
+    // Sends the waiting records, oldest first; stops at the first the server does not take.
+    Synced sync();
+    // The server, connected now or never; nothing when it cannot be reached.
+    SqlLogbook* server();
+    SqlLogbook& local() { return *local_; }
+
+private:
+    // Connects when not connected; tries again no sooner than a little while after a failure,
+    // unless `now` (a check waits to be recorded).
+    bool reach(bool now);
+    void lost(const std::string& why);
+    void tellAway();
+
+    LogbookLocation location_;
+    std::unique_ptr<SqlLogbook> local_;
+    std::unique_ptr<SqlLogbook> server_;
+    std::function<void(const std::string&)> tell_;
+    bool told_ = false;
+    ServerProblem problem_ = ServerProblem::None;
+    std::string why_;
+    std::optional<std::chrono::steady_clock::time_point> failedAt_;
+};
+
+// The records of `from` (another workstation's logbook file, say) sent to `to`, each once: a
+// record without an identity of its own gets one made from its contents, so that a second
+// import finds it there.
+struct LogbookImport {
+    int sent = 0;
+    int already = 0;
+    int failed = 0;
+};
+LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to);
+
+// The logbook in force (QV_LOGBOOK, then the settings, unless `choice` says otherwise), telling
+// its problems through message 232 of `prompter`; nothing when there is no documents folder.
+std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& profile,
+                                          LogbookChoice choice = LogbookChoice::InForce);
+
+}  // namespace qv
