@@ -80,7 +80,7 @@ void FleetLogbook::record(const CheckRecord& check) {
 }
 
 FleetLogbook::Synced FleetLogbook::sync() {
-    Synced done;
+    Synced& done = synced_;
     const std::vector<std::int64_t> waiting = local_->waiting();
     done.left = static_cast<int>(waiting.size());
     if (waiting.empty() || !reach(true)) return done;

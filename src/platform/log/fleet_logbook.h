@@ -53,6 +53,7 @@ public:
         int left = 0;     // still waiting
     };
     // Sends the waiting records, oldest first; stops at the first the server does not take.
+    // What this logbook sent since it was opened (at start too), and what still waits.
     Synced sync();
     // The server, connected now or never; nothing when it cannot be reached.
     SqlLogbook* server();
@@ -73,6 +74,7 @@ private:
     ServerProblem problem_ = ServerProblem::None;
     std::string why_;
     std::optional<std::chrono::steady_clock::time_point> failedAt_;
+    Synced synced_;
 };
 
 // The records of `from` (another workstation's logbook file, say) sent to `to`, each once: a

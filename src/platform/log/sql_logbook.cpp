@@ -180,6 +180,7 @@ QString connectOptions(const LogbookLocation& l) {
 
 SqlLogbook::ServerTry SqlLogbook::tryServer(const LogbookLocation& location) {
     SqlLogbook probe;
+    probe.engine_ = LogbookEngine::PostgreSQL;
     probe.path_ = location.name();
     static std::atomic<int> counter{0};
     probe.connection_ = QStringLiteral("logbook-try-%1").arg(counter++);

@@ -1,0 +1,241 @@
+// The logbook a lab's workstations share on a PostgreSQL server: brought up to date from any
+// earlier version, written by several workstations at once, and never losing or doubling a
+// record while the server goes away and comes back, even when a send is killed half way.
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QtGlobal>
+
+#include <chrono>
+#include <csignal>
+#include <set>
+#include <thread>
+
+#include "platform/log/fleet_logbook.h"
+#include "support/cli_run.h"
+#include "support/pg_server.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+using test::PgServer;
+
+// QV_LOGBOOK for the life of the object.
+class LogbookEnv {
+public:
+    explicit LogbookEnv(const std::string& uri) {
+        qputenv("QV_LOGBOOK", QByteArray::fromStdString(uri));
+    }
+    ~LogbookEnv() { qunsetenv("QV_LOGBOOK"); }
+};
+
+LogbookLocation at(const PgServer& server, const std::string& database,
+                   const std::string& password = {}) {
+    const auto l =
+        locationFromUri(server.uri(server.adminUser(),
+                                   password.empty() ? server.adminPassword() : password, database),
+                        nullptr);
+    EXPECT_TRUE(l);
+    return l.value_or(LogbookLocation{});
+}
+
+CheckRecord check(const std::string& serial, int n) {
+    CheckRecord r = emptyRecord(RecordKind::Repeatability, {2026, 12, 8, 9, n / 60 % 60, n % 60});
+    r.serial = serial;
+    r.comment = std::to_string(n);
+    r.angles[1].deltaE = 0.01 * n;
+    return r;
+}
+
+// The records of `serial` on the server, and how many different identities they carry.
+std::pair<std::size_t, std::size_t> onServer(const PgServer& server, const std::string& database,
+                                             const std::string& serial) {
+    SqlLogbook logbook(at(server, database));
+    std::set<std::string> identities;
+    const auto records = logbook.records(serial);
+    for (const CheckRecord& r : records) identities.insert(r.uuid);
+    return {records.size(), identities.size()};
+}
+
+TEST(FleetLogbook, AServerIsSetUpFromNothingAndBroughtForwardFromTheFirstVersion) {
+    PgServer server;
+    const std::string fresh = server.createDatabase("fresh");
+    EXPECT_EQ(SqlLogbook::tryServer(at(server, fresh)).version, 0);
+    {
+        SqlLogbook logbook(at(server, fresh));
+        ASSERT_TRUE(logbook.isOpen()) << logbook.why();
+    }
+    EXPECT_EQ(SqlLogbook::tryServer(at(server, fresh)).version, kLogbookSchemaVersion);
+
+    // A logbook of the first version, with a record in it, as the first program left it.
+    const std::string old = server.createDatabase("old");
+    std::string statements;
+    for (const std::string& sql : migrationTo(1, LogbookEngine::PostgreSQL))
+        statements += sql + ";\n";
+    statements +=
+        "INSERT INTO records(kind, serial, time, threshold, passed) VALUES('repeatability', "
+        "'S1', '2026-03-01 08:00:00', 0.5, 1);\n"
+        "INSERT INTO angles VALUES(1, 0, 90.5, 0.1, -0.2, 0.05, NULL);\n"
+        "INSERT INTO files VALUES(1, '/data/first.csv');\n";
+    std::string error;
+    ASSERT_TRUE(server.sql(statements, old, &error)) << error;
+
+    SqlLogbook logbook(at(server, old));
+    ASSERT_TRUE(logbook.isOpen()) << logbook.why();
+    CheckRecord r = check("S1", 1);
+    r.files = {"/data/b.csv", "/data/a.csv"};
+    logbook.record(r);
+    const auto records = logbook.records("S1");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].files, (std::vector<std::string>{"/data/b.csv", "/data/a.csv"}));
+    EXPECT_FALSE(records[0].uuid.empty());
+    EXPECT_EQ(records[1].files, std::vector<std::string>{"/data/first.csv"});
+    EXPECT_DOUBLE_EQ(records[1].angles[0].lab[0], 90.5);
+    EXPECT_EQ(records[1].passed, true);
+    EXPECT_EQ(SqlLogbook::tryServer(at(server, old)).version, kLogbookSchemaVersion);
+}
+
+TEST(FleetLogbook, TwoWorkstationsRecordingAtOnceLoseNothingAndDoubleNothing) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }  // the owner sets it up once
+    std::vector<std::unique_ptr<test::TempHome>> homes;
+    std::vector<std::unique_ptr<QProcess>> workstations;
+    for (const char* name : {"ws-1", "ws-2"}) {
+        homes.push_back(std::make_unique<test::TempHome>());
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QV_WORKSTATION", name);
+        env.insert("XDG_DOCUMENTS_DIR", QString::fromStdString(homes.back()->documents()));
+        p->setProcessEnvironment(env);
+        p->start(
+            QStringLiteral(QV_BIN_DIR "/fleet_recorder"),
+            {QString::fromStdString(server.uri(server.adminUser(), server.adminPassword(), db)),
+             "200", "SHARED"});
+        workstations.push_back(std::move(p));
+    }
+    for (auto& p : workstations) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        EXPECT_EQ(p->readAllStandardOutput().trimmed(), "200");  // every one on the server
+    }
+    const auto [records, identities] = onServer(server, db, "SHARED");
+    EXPECT_EQ(records, 400u);
+    EXPECT_EQ(identities, 400u);
+    SqlLogbook logbook(at(server, db));
+    std::map<std::string, int> per;
+    for (const CheckRecord& r : logbook.records("SHARED")) ++per[r.workstation];
+    EXPECT_EQ(per, (std::map<std::string, int>{{"ws-1", 200}, {"ws-2", 200}}));
+}
+
+TEST(FleetLogbook, ChecksGoOnWhileTheServerIsAwayAndTheirRecordsAreSentOnceWhenItIsBack) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    std::vector<std::string> told;
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()),
+                             [&told](const std::string& what) { told.push_back(what); });
+        for (int n = 0; n < 10; ++n) {
+            if (n == 4) server.stop();
+            logbook.record(check("AWAY", n));
+            ASSERT_TRUE(logbook.lastRecorded()) << n;
+            EXPECT_EQ(logbook.lastRecorded()->id > 0, n < 4) << n;
+        }
+        // Told once, however many checks wait.
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("sent when it is back"), std::string::npos) << told[0];
+        // While the server is away its history is this workstation's.
+        EXPECT_EQ(logbook.records("AWAY").size(), 6u);
+    }
+    server.start();
+    const test::CliRun first = test::runCli({"logbook", "sync"});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_NE(first.out.find("sent 6, already on the server 0, waiting 0"), std::string::npos)
+        << first.out;
+    const test::CliRun second = test::runCli({"logbook", "sync"});
+    EXPECT_NE(second.out.find("sent 0, already on the server 0, waiting 0"), std::string::npos)
+        << second.out;
+    const auto [records, identities] = onServer(server, db, "AWAY");
+    EXPECT_EQ(records, 10u);
+    EXPECT_EQ(identities, 10u);
+    // In the order they were made: the history reads them back newest first.
+    const auto history = test::runCli({"history", "--serial", "AWAY"});
+    EXPECT_LT(history.out.find("09:00:09"), history.out.find("09:00:00")) << history.out;
+}
+
+TEST(FleetLogbook, ASyncKilledHalfWayLeavesEachRecordOnTheServerOnce) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    constexpr int kWaiting = 600;
+    server.stop();
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()));
+        for (int n = 0; n < kWaiting; ++n) logbook.record(check("KILLED", n));
+        ASSERT_EQ(logbook.local().waiting().size(), std::size_t(kWaiting));
+    }
+    server.start();
+    QProcess sync;
+    sync.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), {"logbook", "sync"});
+    ASSERT_TRUE(sync.waitForStarted());
+    std::size_t sentWhenKilled = 0;
+    for (int i = 0; i < 2000 && sentWhenKilled == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (const auto n = onServer(server, db, "KILLED").first; n >= 50) sentWhenKilled = n;
+    }
+    ::kill(static_cast<pid_t>(sync.processId()), SIGKILL);
+    sync.waitForFinished();
+    ASSERT_GT(sentWhenKilled, 0u);
+    const std::size_t afterKill = onServer(server, db, "KILLED").first;
+    EXPECT_LT(afterKill, std::size_t(kWaiting)) << "the send was not cut short";
+
+    const test::CliRun again = test::runCli({"logbook", "sync"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    const auto [records, identities] = onServer(server, db, "KILLED");
+    EXPECT_EQ(records, std::size_t(kWaiting));
+    EXPECT_EQ(identities, std::size_t(kWaiting));
+}
+
+TEST(FleetLogbook, EachServerProblemIsToldInItsOwnWordsAndCostsNoCheck) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    const std::string newer = server.createDatabase("newer");
+    { SqlLogbook made(at(server, newer)); }
+    ASSERT_TRUE(server.sql("INSERT INTO schema_version VALUES(99)", newer));
+    test::TempHome home;
+    LogbookLocation tls = at(server, db);
+    tls.tlsMode = "require";  // the test's server offers no TLS
+    LogbookLocation nowhere = at(server, db);
+    nowhere.host = "no-such-host.invalid";
+    struct Case {
+        const char* what;
+        LogbookLocation location;
+        ServerProblem problem;
+    };
+    for (const Case& c :
+         {Case{"wrong password", at(server, db, "not-the-password"), ServerProblem::Authentication},
+          Case{"TLS refused", tls, ServerProblem::Tls},
+          Case{"unreachable", nowhere, ServerProblem::Unreachable},
+          Case{"newer schema", at(server, newer), ServerProblem::NewerSchema}}) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(SqlLogbook::tryServer(c.location).problem, c.problem)
+            << SqlLogbook::tryServer(c.location).detail;
+        std::vector<std::string> told;
+        FleetLogbook logbook(c.location, std::make_unique<SqlLogbook>(logbookPath()),
+                             [&told](const std::string& what) { told.push_back(what); });
+        logbook.record(check(c.what, 1));
+        ASSERT_TRUE(logbook.lastRecorded());
+        EXPECT_LT(logbook.lastRecorded()->id, 0);  // waiting on this workstation
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find(describe(c.problem)), std::string::npos) << told[0];
+    }
+    // Nothing reached the newer logbook, which is left as it was.
+    EXPECT_EQ(SqlLogbook::tryServer(at(server, newer)).version, 99);
+}
+
+}  // namespace
+}  // namespace qv
