@@ -172,13 +172,12 @@ TEST(FleetLogbook, ASyncKilledHalfWayLeavesEachRecordOnTheServerOnce) {
     test::TempHome home;
     LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
     constexpr int kWaiting = 600;
-    server.stop();
     {
-        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()));
-        for (int n = 0; n < kWaiting; ++n) logbook.record(check("KILLED", n));
-        ASSERT_EQ(logbook.local().waiting().size(), std::size_t(kWaiting));
+        // As checks made while the server was away leave them.
+        SqlLogbook local(logbookPath());
+        for (int n = 0; n < kWaiting; ++n) local.recordWaiting(check("KILLED", n), "away");
+        ASSERT_EQ(local.waiting().size(), std::size_t(kWaiting));
     }
-    server.start();
     QProcess sync;
     sync.start(QStringLiteral(QV_BIN_DIR "/qvl70s-cli"), {"logbook", "sync"});
     ASSERT_TRUE(sync.waitForStarted());
