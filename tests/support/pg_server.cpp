@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -363,8 +364,14 @@ PgServer::Result PgServer::run(const std::string& tool, const std::vector<std::s
     QStringList arguments;
     QString program = QString::fromStdString(tool);
     if (asServerUser && switchUser_) {
-        arguments << QStringLiteral("--reuid=%1").arg(uid_)
-                  << QStringLiteral("--regid=%1").arg(gid_) << "--clear-groups"
+        // By name: setpriv looks a number up as a name first, and a name not in /etc/passwd
+        // sends the lookup on to whatever else the system's name service asks.
+        const group* primary = ::getgrgid(gid_);
+        arguments << QStringLiteral("--reuid=postgres")
+                  << QStringLiteral("--regid=%1")
+                         .arg(primary ? QString::fromLocal8Bit(primary->gr_name)
+                                      : QString::number(gid_))
+                  << "--clear-groups"
                   << "--" << program;
         program = "setpriv";
     }
