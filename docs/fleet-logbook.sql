@@ -1,0 +1,78 @@
+-- A lab's shared logbook on a PostgreSQL server (10 or newer: records are numbered by identity
+-- columns), set up once by an administrator:
+--
+--     sudo -u postgres psql -v ON_ERROR_STOP=1 -f docs/fleet-logbook.sql
+--
+-- It makes the database qv_logbook and four kinds of role:
+--
+--   qv_owner        owns the database and, once the program has made them, its tables. Only the
+--                   program run as this role creates the tables or brings them to a newer
+--                   version; its password stays with the administrator, never on a workstation.
+--   qv_workstation  a group: may read the logbook and add records, never change or remove one.
+--   qv_auditor      may only read.
+--   ws_plant1, ...  one login per workstation, each a member of qv_workstation.
+--
+-- No password is in this file. Give each login role one afterwards, in psql (it asks twice and
+-- sends the server only a SCRAM hash, never the password itself):
+--
+--     \password qv_owner
+--     \password ws_plant1
+--
+-- Then make the tables once, as the owner, from any machine that has the program:
+--
+--     QV_LOGBOOK=postgresql://qv_owner@dbhost/qv_logbook qvl70s-cli logbook where
+--
+-- The same run as the owner brings the tables up to date after a program update; a workstation
+-- cannot, and says so until it is done.
+
+-- The roles. The group roles cannot log in; members use their rights as their own.
+CREATE ROLE qv_owner LOGIN;
+CREATE ROLE qv_workstation NOLOGIN;
+CREATE ROLE qv_auditor NOLOGIN;
+
+-- One login per workstation, named as the lab likes (the records carry the workstation's own
+-- name, QV_WORKSTATION or its host name, whoever logs in). Add one line per workstation, then
+-- give it a password with \password. An auditor logs in as a member of qv_auditor.
+CREATE ROLE ws_plant1 LOGIN IN ROLE qv_workstation;
+CREATE ROLE ws_plant2 LOGIN IN ROLE qv_workstation;
+CREATE ROLE audit_quality LOGIN IN ROLE qv_auditor;
+
+CREATE DATABASE qv_logbook OWNER qv_owner ENCODING 'UTF8' TEMPLATE template0;
+
+-- Only the logbook's own roles may connect (the owner always may): every role is a member of
+-- PUBLIC, which may connect to any new database unless this is taken back.
+REVOKE ALL ON DATABASE qv_logbook FROM PUBLIC;
+GRANT CONNECT ON DATABASE qv_logbook TO qv_workstation, qv_auditor;
+
+-- Everything below happens inside the new database, as a schema's rights and default privileges
+-- are kept per database, and may be run again at any time to put the rights back as they
+-- should be.
+\connect qv_logbook
+
+-- The tables go into the schema public. Before PostgreSQL 15 everybody (PUBLIC) may create
+-- tables there and the superuser owns it; from 15 on it belongs to the database's owner and
+-- PUBLIC only looks it up. Handing it to qv_owner and taking every right of PUBLIC back makes
+-- both the same: only the owner creates, only the logbook's roles look tables up, and a role
+-- outside them finds nothing here even if it is let in later.
+ALTER SCHEMA public OWNER TO qv_owner;
+REVOKE ALL ON SCHEMA public FROM PUBLIC;
+GRANT USAGE ON SCHEMA public TO qv_workstation, qv_auditor;
+
+-- The tables do not exist yet: the program makes them as qv_owner. Default privileges give each
+-- table and sequence qv_owner creates here, now or in a later migration, its rights as it is
+-- made. A workstation reads and adds; UPDATE, DELETE and TRUNCATE are never granted, so a
+-- record once on the server stays as it was recorded. A new record's number comes from its
+-- table's identity column, which needs no right on the sequence behind it; USAGE on the
+-- sequences is for a tool that asks one for a number itself.
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
+    GRANT SELECT, INSERT ON TABLES TO qv_workstation;
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
+    GRANT USAGE ON SEQUENCES TO qv_workstation;
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
+    GRANT SELECT ON TABLES TO qv_auditor;
+
+-- Tables made before these lines ran (when they are run again) get the same rights now; on a
+-- fresh database they touch nothing.
+GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA public TO qv_workstation;
+GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO qv_workstation;
+GRANT SELECT ON ALL TABLES IN SCHEMA public TO qv_auditor;

@@ -1,0 +1,189 @@
+// The server set up exactly as docs/fleet-logbook.sql tells an administrator to: the program
+// makes the tables as their owner; a workstation's login adds and reads records, but the server
+// itself refuses it any change to one; an auditor only reads; a role outside the logbook is not
+// let in at all. The script is the one shipped, run as psql runs it.
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "platform/log/sql_logbook.h"
+#include "support/pg_server.h"
+
+namespace qv {
+namespace {
+
+using test::PgServer;
+
+constexpr const char* kDatabase = "qv_logbook";
+
+// A session of one role, outside the program, to try what the program never does.
+class Session {
+public:
+    Session(const PgServer& server, const std::string& user, const std::string& password) {
+        static int serial = 0;
+        name_ = QStringLiteral("fleet-roles-%1").arg(++serial);
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name_);
+        db.setHostName(QString::fromStdString(server.host()));
+        db.setPort(server.port());
+        db.setDatabaseName(kDatabase);
+        db.setUserName(QString::fromStdString(user));
+        db.setPassword(QString::fromStdString(password));
+        db.setConnectOptions("connect_timeout=5");
+        open_ = db.open();
+        error_ = db.lastError().text().toStdString();
+    }
+    ~Session() {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool open() const { return open_; }
+    const std::string& error() const { return error_; }
+    // Empty when the server ran the statement, else its words.
+    std::string refusal(const std::string& statement) const {
+        QSqlQuery q(QSqlDatabase::database(name_, false));
+        if (q.exec(QString::fromStdString(statement))) return {};
+        const std::string why = q.lastError().text().toStdString();
+        return why.empty() ? "refused without a reason" : why;
+    }
+    std::string value(const std::string& statement) const {
+        QSqlQuery q(QSqlDatabase::database(name_, false));
+        if (!q.exec(QString::fromStdString(statement)) || !q.next()) return "(failed)";
+        return q.value(0).toString().toStdString();
+    }
+
+private:
+    QString name_;
+    bool open_ = false;
+    std::string error_;
+};
+
+LogbookLocation as(const PgServer& server, const std::string& user, const std::string& password) {
+    std::string why;
+    const auto location = locationFromUri(server.uri(user, password, kDatabase), &why);
+    EXPECT_TRUE(location) << why;
+    return location.value_or(LogbookLocation{});
+}
+
+// A diagnosed tile set: the one kind of record that fills every table a record has.
+CheckRecord tileSetCheck() {
+    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 8, 10, 15, 0});
+    r.serial = "L70S-300003";
+    r.referenceSerial = "L70S-100001";
+    r.instrumentType = "53";
+    r.threshold = 0.5;
+    r.formula = "dE*ab";
+    r.passed = false;
+    r.comment = "white,mid grey";
+    for (int a = 0; a < kAngleCount; ++a) r.angles[a] = {{80.0 - a, 0.5, -1.0}, 0.3 + a, NAN};
+    r.files = {"/data/TileSet_20261208_101500.csv", "/data/Judgement_20261208_101400.csv"};
+    DiagnosisRecord diagnosis;
+    for (AngleDiagnosisRecord& d : diagnosis)
+        d = {"service",
+             "the linearity cannot be removed by factors",
+             0.4,
+             0.05,
+             {{"gain", 1.02, 0.001, true}, {"linearity", 0.06, 0.01, true}}};
+    r.diagnosis = diagnosis;
+    return r;
+}
+
+std::string script() {
+    std::ifstream in(QV_SOURCE_DIR "/docs/fleet-logbook.sql");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool refusedForLackOfRights(const std::string& refusal) {
+    return refusal.find("permission denied") != std::string::npos;
+}
+
+TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) {
+    PgServer server;
+    const std::string setup = script();
+    ASSERT_NE(setup.find("qv_workstation"), std::string::npos) << "the script was not found";
+    std::string error;
+    ASSERT_TRUE(server.sql(setup, &error)) << error;
+    // What the administrator gives with \password afterwards; one role the script never names.
+    ASSERT_TRUE(
+        server.sql("ALTER ROLE qv_owner PASSWORD 'owner-pw';\n"
+                   "ALTER ROLE ws_plant1 PASSWORD 'plant1-pw';\n"
+                   "ALTER ROLE audit_quality PASSWORD 'audit-pw';\n"
+                   "CREATE ROLE outsider LOGIN PASSWORD 'outsider-pw';",
+                   &error))
+        << error;
+
+    // Before the owner has run the program, a workstation can make nothing of its own there.
+    {
+        SqlLogbook early(as(server, "ws_plant1", "plant1-pw"));
+        EXPECT_FALSE(early.isOpen());
+        EXPECT_EQ(early.problem(), ServerProblem::WrongSchema) << early.why();
+    }
+    {
+        SqlLogbook owner(as(server, "qv_owner", "owner-pw"));
+        ASSERT_TRUE(owner.isOpen()) << owner.why();
+    }
+
+    const CheckRecord check = tileSetCheck();
+    std::string uuid;
+    {
+        SqlLogbook workstation(as(server, "ws_plant1", "plant1-pw"));
+        ASSERT_TRUE(workstation.isOpen()) << workstation.why();
+        workstation.record(check);
+        const auto back = workstation.records(check.serial);
+        ASSERT_EQ(back.size(), 1u) << workstation.why() << server.log();
+        EXPECT_EQ(back[0].files, check.files);
+        EXPECT_DOUBLE_EQ(back[0].angles[2].deltaE, 2.3);
+        ASSERT_TRUE(back[0].diagnosis);
+        EXPECT_EQ((*back[0].diagnosis)[1].terms.size(), 2u);
+        uuid = back[0].uuid;
+        // A record sent again is recognised with the rights to add alone.
+        EXPECT_EQ(workstation.send(back[0], {}), SqlLogbook::Sent::AlreadyThere);
+    }
+
+    Session plant1(server, "ws_plant1", "plant1-pw");
+    ASSERT_TRUE(plant1.open()) << plant1.error();
+    for (const char* statement :
+         {"UPDATE records SET comment = 'changed'", "UPDATE angles SET delta_e = 0",
+          "UPDATE files SET path = '/elsewhere'", "UPDATE diagnoses SET decision = 'write-factors'",
+          "UPDATE schema_version SET version = 99", "DELETE FROM records", "DELETE FROM angles",
+          "DELETE FROM files", "DELETE FROM diagnoses", "DELETE FROM diagnosis_terms",
+          "DELETE FROM unsent", "DELETE FROM schema_version", "TRUNCATE records CASCADE",
+          "DROP TABLE angles", "ALTER TABLE records ADD COLUMN note TEXT",
+          "CREATE TABLE records_copy(id BIGINT)"}) {
+        const std::string refusal = plant1.refusal(statement);
+        EXPECT_TRUE(refusedForLackOfRights(refusal) ||
+                    refusal.find("must be owner") != std::string::npos)
+            << statement << ": " << (refusal.empty() ? "the server ran it" : refusal);
+    }
+    EXPECT_EQ(plant1.value("SELECT comment || ' ' || uuid FROM records"),
+              check.comment + " " + uuid);
+    EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM angles"), "3");
+
+    Session auditor(server, "audit_quality", "audit-pw");
+    ASSERT_TRUE(auditor.open()) << auditor.error();
+    EXPECT_EQ(auditor.value("SELECT COUNT(*) FROM diagnosis_terms"), "6");
+    EXPECT_TRUE(refusedForLackOfRights(auditor.refusal(
+        "INSERT INTO records(kind, serial, time) VALUES('repeatability', 'X', '2026-12-08')")));
+    {
+        SqlLogbook reading(as(server, "audit_quality", "audit-pw"));
+        ASSERT_TRUE(reading.isOpen()) << reading.why();
+        EXPECT_EQ(reading.records(check.serial).size(), 1u);
+    }
+
+    Session outsider(server, "outsider", "outsider-pw");
+    EXPECT_FALSE(outsider.open());
+    EXPECT_TRUE(refusedForLackOfRights(outsider.error())) << outsider.error();
+}
+
+}  // namespace
+}  // namespace qv
