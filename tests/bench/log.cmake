@@ -5,3 +5,6 @@ target_link_libraries(bench_log PRIVATE qvplatform)
 # the offscreen platform.
 qv_add_bench(bench_history ${CMAKE_CURRENT_LIST_DIR}/log/bench_history.cpp)
 target_link_libraries(bench_history PRIVATE qvgui)
+# The lab's shared logbook on a PostgreSQL server of its own: recording one check, and one
+# instrument's history out of 100,000 records.
+qv_add_bench(bench_fleet_logbook ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_logbook.cpp)

@@ -1,0 +1,165 @@
+// The lab's shared logbook on a PostgreSQL server of the benchmark's own (on the loopback, so
+// a real network adds its round trips to these figures): recording one check as a workstation
+// does, and reading one instrument's history out of a lab's years of records, 100,000 records
+// of 50 instruments from 10 workstations. Goals: a check recorded in under 20 ms, the history
+// read in under 200 ms.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <cmath>
+#include <exception>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/log/fleet_logbook.h"
+#include "support/pg_server.h"
+#include "support/temp_home.h"
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kInstruments = 50;
+constexpr int kWorkstations = 10;
+// One of the 50: L70S-200000 + 7.
+constexpr const char* kHistorySerial = "L70S-200007";
+
+// The lab's logbook as the program leaves it after years of checks, ten minutes apart: mostly
+// inter-instrument checks, some verifications and repeatability series, now and then one
+// failing, each with its three angles and its two result files, the first known by its digest.
+// Made by the server in one statement per table rather than 100,000 trips through the program.
+constexpr const char* kFill = R"SQL(
+INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, formula,
+                    passed, entry, comment, operator, uuid, workstation)
+SELECT CASE WHEN i % 10 = 0 THEN 'repeatability' WHEN i % 7 = 0 THEN 'verification'
+            ELSE 'inter-instrument' END,
+       'L70S-' || (200000 + i % 50), '53',
+       CASE WHEN i % 10 = 0 THEN '' ELSE 'L70S-100001' END,
+       to_char(timestamp '2026-12-07 15:00:00' - i * interval '10 minutes',
+               'YYYY-MM-DD HH24:MI:SS'),
+       CASE WHEN i % 10 = 0 THEN 0.2 ELSE 0.5 END, 'dE00', (i % 13 < 9)::int, 0, '',
+       'operator' || (i % 23), md5('record' || i)::uuid::text, 'bench-' || (i % 10)
+FROM generate_series(1, 100000) AS i;
+INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e)
+SELECT id, angle, 52.3 - 8 * angle, 38.5 - 5 * angle, 21.1 - 3 * angle,
+       0.1 + 0.05 * (id % 13) + 0.05 * angle,
+       CASE WHEN kind = 'verification' THEN 0.6 + 0.1 * angle END
+FROM records, generate_series(0, 2) AS angle;
+INSERT INTO files(record_id, path, digest, position)
+SELECT id, '/home/operator/Documents/VARNHOLT/QV-L70s/Data/' ||
+           CASE WHEN position = 0 THEN 'Judgement_' ELSE 'Target_' END ||
+           translate(time, ' -:', '_') || '.csv',
+       CASE WHEN position = 0 THEN md5('file' || id) END, position
+FROM records, generate_series(0, 1) AS position;
+ANALYZE;
+)SQL";
+
+// The server and its logbook, made once for every benchmark of the run.
+struct Lab {
+    std::unique_ptr<qv::test::PgServer> server;
+    qv::LogbookLocation location;
+    std::string problem;
+
+    Lab() {
+        try {
+            server = std::make_unique<qv::test::PgServer>();
+            server->createDatabase("lab");
+        } catch (const std::exception& e) {
+            problem = e.what();
+            return;
+        }
+        std::string why;
+        const auto at = qv::locationFromUri(
+            server->uri(server->adminUser(), server->adminPassword(), "lab"), &why);
+        if (!at) {
+            problem = why;
+            return;
+        }
+        location = *at;
+        {
+            // The tables as the program makes them.
+            qv::SqlLogbook schema(location);
+            if (!schema.isOpen()) {
+                problem = schema.why();
+                return;
+            }
+        }
+        if (!server->sql(kFill, "lab", &why)) problem = why;
+    }
+};
+
+std::unique_ptr<Lab> made;
+
+Lab& lab() {
+    if (!made) made = std::make_unique<Lab>();
+    return *made;
+}
+
+// The workstation's side: the server, and its own file for records waiting for it.
+std::unique_ptr<qv::FleetLogbook> workstation(const qv::test::TempHome& home) {
+    return std::make_unique<qv::FleetLogbook>(
+        lab().location, std::make_unique<qv::SqlLogbook>(home.path() + "/logbook.sqlite"));
+}
+
+void BM_FleetRecordOneCheck(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home);
+    if (!logbook->serverOpen()) return state.SkipWithError("the server cannot be reached");
+    qv::CheckRecord r = qv::emptyRecord(qv::RecordKind::InterInstrument, {2026, 12, 8, 9, 0, 0});
+    r.serial = "L70S-900009";
+    r.instrumentType = "53";
+    r.referenceSerial = "L70S-100001";
+    r.threshold = 0.5;
+    r.formula = "dE00";
+    r.passed = true;
+    for (int a = 0; a < qv::kAngleCount; ++a)
+        r.angles[a] = {{52.3 - 8 * a, 38.5 - 5 * a, 21.1 - 3 * a}, 0.1 + 0.05 * a, NAN};
+    r.files = {home.path() + "/Judgement.csv", home.path() + "/Target.csv"};
+    long n = 0;
+    for (auto _ : state) {
+        // Each check writes files of its own, of a judgement file's size: the first is read for
+        // its digest, which the server keeps once.
+        state.PauseTiming();
+        std::ofstream(r.files[0], std::ios::binary) << ++n << std::string(4096, '1');
+        state.ResumeTiming();
+        logbook->record(r);
+    }
+    if (!logbook->serverOpen() || logbook->records(r.serial, {}, 1).empty() ||
+        !logbook->local().waiting().empty())
+        state.SkipWithError("the checks did not all reach the server");
+    state.counters["goal_ms"] = 20;
+}
+BENCHMARK(BM_FleetRecordOneCheck)->Unit(benchmark::kMillisecond);
+
+void BM_FleetHistoryOfOneInstrument(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home);
+    if (!logbook->serverOpen()) return state.SkipWithError("the server cannot be reached");
+    std::size_t read = 0;
+    for (auto _ : state) {
+        const std::vector<qv::CheckRecord> history = logbook->records(kHistorySerial);
+        read = history.size();
+        benchmark::DoNotOptimize(history.data());
+    }
+    if (read != kRecords / kInstruments) state.SkipWithError("the history is not the whole one");
+    state.counters["records"] = static_cast<double>(kRecords);
+    state.counters["of_instrument"] = static_cast<double>(read);
+    state.counters["workstations"] = kWorkstations;
+    state.counters["goal_ms"] = 200;
+}
+BENCHMARK(BM_FleetHistoryOfOneInstrument)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    QCoreApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    made.reset();  // the server stopped while Qt is still there to run pg_ctl
+    return 0;
+}
