@@ -1,7 +1,7 @@
 -- A lab's shared logbook on a PostgreSQL server (10 or newer: records are numbered by identity
 -- columns), set up once by an administrator:
 --
---     sudo -u postgres psql -v ON_ERROR_STOP=1 -f docs/fleet-logbook.sql
+--     sudo -u postgres psql -v ON_ERROR_STOP=1 < docs/fleet-logbook.sql
 --
 -- It makes the database qv_logbook and four kinds of role:
 --
