@@ -13,6 +13,7 @@
 #include "gui/log/time_axis.h"
 #include "gui/log/trend_chart.h"
 #include "gui_fixture.h"
+#include "platform/log/fleet_logbook.h"
 #include "platform/log/sql_logbook.h"
 
 namespace qv {
@@ -184,6 +185,75 @@ TEST_F(HistoryWindow, ATermsTrendPlotsTheRecordedValuesOfTheDiagnosedSets) {
     emit combo->activated(colour);
     EXPECT_EQ(trend->points(0).size(), 3);
     EXPECT_EQ(trend->valueTitle(), QStringLiteral("colour difference"));
+}
+
+// A shared logbook's records name their workstations: the filter narrows the table and the
+// trend to one, and stays on it for the next instrument that has its records; a record kept on
+// this workstation for the server is marked.
+TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
+    const auto at = [&](const char* serial, int day, const char* workstation) {
+        CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 12, day, 9, 0, 0});
+        r.serial = serial;
+        r.workstation = workstation;
+        r.threshold = 0.5;
+        for (AngleRecord& g : r.angles) g.deltaE = 0.1 * day;
+        logbook.record(r);
+    };
+    at("L70S-200002", 1, "LAB-1");
+    at("L70S-200002", 2, "LAB-2");
+    at("L70S-200002", 3, "LAB-1");
+    at("L70S-000001", 4, "LAB-1");
+
+    CHistoryDlg dialog(context, logbook);
+    auto* instruments = dialog.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
+    auto* filter = dialog.findChild<QComboBox*>(QStringLiteral("workstationCombo"));
+    auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
+    auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
+    ASSERT_TRUE(instruments && filter && table && trend);
+    const auto choose = [](QComboBox* combo, const QString& text) {
+        combo->setCurrentIndex(combo->findText(text));
+        emit combo->activated(combo->currentIndex());
+    };
+    instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-200002"), {})[0]);
+    ASSERT_EQ(filter->count(), 3);
+    EXPECT_EQ(filter->itemText(0), QStringLiteral("All workstations"));
+    EXPECT_EQ(table->model()->rowCount(), 3);
+
+    choose(filter, QStringLiteral("LAB-1"));
+    const QAbstractItemModel& rows = *table->model();
+    ASSERT_EQ(rows.rowCount(), 2);
+    int column = 0;
+    while (rows.headerData(column, Qt::Horizontal).toString() != QStringLiteral("Workstation"))
+        ASSERT_LT(++column, rows.columnCount());
+    EXPECT_EQ(rows.data(rows.index(1, column)).toString(), QStringLiteral("LAB-1"));
+    EXPECT_EQ(trend->points(0).size(), 2);
+    // The other instrument was checked at LAB-1 only: the filter stays.
+    instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-000001"), {})[0]);
+    EXPECT_EQ(filter->currentText(), QStringLiteral("LAB-1"));
+    EXPECT_EQ(table->model()->rowCount(), 1);
+    instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-200002"), {})[0]);
+    choose(filter, QStringLiteral("LAB-2"));
+    EXPECT_EQ(table->model()->rowCount(), 1);
+    choose(filter, QStringLiteral("All workstations"));
+    EXPECT_EQ(trend->points(0).size(), 3);
+
+    // Recorded while the server is away (nothing listens on port 1): kept here, and marked.
+    LogbookLocation away;
+    away.kind = LogbookLocation::Kind::Server;
+    away.host = "127.0.0.1";
+    away.port = 1;
+    FleetLogbook fleet(away, std::make_unique<SqlLogbook>(home.path() + "/own.sqlite"));
+    CheckRecord waiting = emptyRecord(RecordKind::Repeatability, {2026, 12, 5, 9, 0, 0});
+    waiting.serial = "L70S-000001";
+    waiting.workstation = "LAB-3";
+    fleet.record(waiting);
+    CHistoryDlg fleetHistory(context, fleet);
+    const QAbstractItemModel& kept =
+        *fleetHistory.findChild<QTableView*>(QStringLiteral("recordTable"))->model();
+    ASSERT_EQ(kept.rowCount(), 1);
+    EXPECT_EQ(kept.data(kept.index(0, column)).toString(),
+              QStringLiteral("LAB-3 (on this workstation)"));
+    EXPECT_FALSE(kept.data(kept.index(0, column), Qt::ToolTipRole).toString().isEmpty());
 }
 
 // A logbook without records says how earlier checks get in, and draws no axis at the epoch.

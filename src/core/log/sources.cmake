@@ -1,4 +1,5 @@
 target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/cgats_export.cpp
     ${CMAKE_CURRENT_LIST_DIR}/record_spectra.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/result_file_import.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/result_file_import.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/workstations.cpp)

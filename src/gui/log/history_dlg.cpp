@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
+#include "core/log/workstations.h"
 #include "core/tiles/diagnosis_record.h"
 #include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
@@ -26,6 +28,7 @@ enum Column {
     kDeltaE75 = kDeltaE25 + 2,
     kThreshold,
     kEntry,
+    kWorkstation,
     kDecision
 };
 constexpr int kColumnCount = kDecision + 1;
@@ -82,6 +85,16 @@ void diagnosisLines(QStringList& lines, const DiagnosisRecord& d, const NumberFo
     }
 }
 
+// A record kept in this workstation's own logbook goes by a negative id (see FleetLogbook).
+bool keptHere(const CheckRecord& r) {
+    return r.id < 0;
+}
+
+QString workstationText(const CheckRecord& r) {
+    const QString name = r.workstation.empty() ? QStringLiteral("not known") : q(r.workstation);
+    return keptHere(r) ? name + QStringLiteral(" (on this workstation)") : name;
+}
+
 QString entryText(const CheckRecord& r) {
     if (r.kind != RecordKind::EntryWrite && r.kind != RecordKind::EntryDeletion) return {};
     return r.comment.empty() ? QString::number(r.entry)
@@ -113,6 +126,7 @@ QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
     if (!std::isnan(r.threshold))
         lines << QStringLiteral("Threshold: %1 %2").arg(q(f.display(r.threshold)), q(r.formula));
     if (r.passed) lines << QStringLiteral("Verdict: ") + verdictText(r);
+    lines << QStringLiteral("Workstation: ") + workstationText(r);
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleRecord& g = r.angles[a];
         if (!std::isnan(g.deltaE) || !std::isnan(g.lab[0])) lines << angleLine(a, g, f);
@@ -149,8 +163,8 @@ public:
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
         static const char* const kHeads[kColumnCount] = {
-            "Time",   "Kind",      "Verdict",         "dE 25°",  "dE 45°",
-            "dE 75°", "Threshold", "Entry / comment", "Decision"};
+            "Time",   "Kind",      "Verdict",         "dE 25°",      "dE 45°",
+            "dE 75°", "Threshold", "Entry / comment", "Workstation", "Decision"};
         if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
             section >= kColumnCount)
             return {};
@@ -163,6 +177,11 @@ public:
         if (role == Qt::ForegroundRole && c == kVerdict && r.passed == false) return kFailedColour;
         if (role == Qt::TextAlignmentRole && c >= kDeltaE25 && c <= kThreshold)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ToolTipRole && c == kWorkstation && keptHere(r))
+            return QStringLiteral(
+                "Kept in this workstation's own logbook: recorded while the logbook server could "
+                "not be reached, and sent to it when it can be. While the server is away, the "
+                "history shows this workstation's own records.");
         if (role != Qt::DisplayRole) return {};
         return cell(r, c);
     }
@@ -180,6 +199,8 @@ private:
                 return std::isnan(r.threshold) ? QString() : q(format_.display(r.threshold));
             case kEntry:
                 return entryText(r);
+            case kWorkstation:
+                return workstationText(r);
             case kDecision:
                 return decisionText(r);
             default:
@@ -214,7 +235,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     for (std::size_t k = 0; k < kTermCount; ++k)
         ui_->trendKindCombo->addItem(tr("Diagnosis: %1").arg(q(termName(static_cast<Term>(k)))),
                                      kTermTrend + int(k));
-    ui_->mainSplitter->setSizes({340, 800});
+    ui_->mainSplitter->setSizes({340, 860});
     ui_->recordSplitter->setSizes({330, 330});
     ui_->lowerSplitter->setSizes({400, 420});
     connect(ui_->instrumentList, &QTreeWidget::currentItemChanged, this,
@@ -222,6 +243,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     connect(ui_->recordTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &CHistoryDlg::onRecord);
     connect(ui_->trendKindCombo, &QComboBox::activated, this, &CHistoryDlg::drawTrend);
+    connect(ui_->workstationCombo, &QComboBox::activated, this, &CHistoryDlg::showRecords);
     connect(ui_->openFolderButton, &QPushButton::clicked, this, &CHistoryDlg::onOpenFolder);
     connect(ui_->certificateButton, &QPushButton::clicked, this, &CHistoryDlg::onSaveCertificate);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -248,16 +270,39 @@ void CHistoryDlg::fillInstruments() {
 }
 
 void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
-    model_->setRecords(item ? logbook_.records(item->text(0).toStdString())
-                            : std::vector<CheckRecord>{});
-    ui_->recordTable->resizeColumnsToContents();
+    all_ = item ? logbook_.records(item->text(0).toStdString()) : std::vector<CheckRecord>{};
+    fillWorkstations();
     // The trend of the newest check that has one.
-    for (const CheckRecord& r : model_->records()) {
+    for (const CheckRecord& r : all_) {
         if (const auto kind = trendKindOf(r.kind)) {
             ui_->trendKindCombo->setCurrentIndex(ui_->trendKindCombo->findData(int(*kind)));
             break;
         }
     }
+    showRecords();
+}
+
+// The workstations of the instrument's records; the one chosen stays chosen while the next
+// instrument has records of it too.
+void CHistoryDlg::fillWorkstations() {
+    QComboBox* combo = ui_->workstationCombo;
+    const int was = combo->currentIndex();
+    const QVariant chosen = was > 0 ? combo->itemData(was) : QVariant();
+    combo->clear();
+    combo->addItem(tr("All workstations"));
+    for (const std::string& name : workstationsOf(all_))
+        combo->addItem(name.empty() ? tr("not known") : q(name), q(name));
+    const int again = chosen.isValid() ? combo->findData(chosen) : -1;
+    combo->setCurrentIndex(std::max(again, 0));
+}
+
+void CHistoryDlg::showRecords() {
+    const int chosen = ui_->workstationCombo->currentIndex();
+    model_->setRecords(
+        chosen > 0
+            ? recordsOf(all_, ui_->workstationCombo->itemData(chosen).toString().toStdString())
+            : all_);
+    ui_->recordTable->resizeColumnsToContents();
     // Nothing on record: say how earlier checks get in rather than draw an empty trend.
     const bool none = model_->records().empty();
     ui_->emptyLabel->setText(

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 #include "core/app/logbook.h"
 
@@ -19,8 +20,9 @@ class RecordTableModel;
 class LogbookStore;
 
 // The logbook read back: the instruments on record; for the one chosen, its records newest
-// first and the trend of its colour differences against their threshold; for the record
-// chosen, all its values, its folder and its certificate. It only reads the logbook.
+// first (of every workstation, or of the one chosen) and the trend of its colour differences
+// against their threshold; for the record chosen, all its values, its folder and its certificate.
+// It only reads the logbook.
 class CHistoryDlg : public QDialog {
     Q_OBJECT
 public:
@@ -31,6 +33,9 @@ public:
 private:
     void fillInstruments();
     void onInstrument(QTreeWidgetItem* item);
+    void fillWorkstations();
+    // The chosen instrument's records of the chosen workstation, in the table and the trend.
+    void showRecords();
     void onRecord(const QModelIndex& index);
     void drawTrend();
     void onOpenFolder();
@@ -41,6 +46,7 @@ private:
     GuiContext& context_;
     LogbookStore& logbook_;
     RecordTableModel* model_ = nullptr;
+    std::vector<CheckRecord> all_;  // the chosen instrument's records, of every workstation
 };
 
 }  // namespace qv
