@@ -25,6 +25,7 @@ set(QV_GUIDE_FILES
     guide/index.html guide/connecting.html guide/repeatability.html guide/inter-instrument.html
     guide/tile-set.html guide/command-line.html
     guide/images/main_window_connected.png guide/images/history_window.png
+    guide/images/logbook_location.png
     guide/images/port_settings.png guide/images/message_port_no_permission.png
     guide/images/connect_instrument.png guide/images/calibration.png guide/images/thresholds.png
     guide/images/repeatability.png guide/images/average_measurement.png

@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -44,6 +46,7 @@
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
+#include "gui/log/logbook_location_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
@@ -441,6 +444,8 @@ void fillHistory(qv::SqlLogbook& logbook) {
         r.instrumentType = "53";
         r.referenceSerial = repeat ? "" : "L70S-100001";
         r.operatorName = "operator";
+        // Two workstations of the lab share the logbook.
+        r.workstation = i % 4 == 3 ? "LAB-2" : "LAB-1";
         r.threshold = repeat ? 0.2 : (i < 24 ? 0.5 : 0.6);
         r.formula = "dE00";
         const double drift =
@@ -466,6 +471,7 @@ void fillHistory(qv::SqlLogbook& logbook) {
         r.threshold = 0.6;
         r.formula = "dE00";
         r.comment = "Lab tiles";
+        r.workstation = "LAB-1";
         for (int a = 0; a < qv::kAngleCount; ++a) r.angles[a].deltaE = 0.5 + 0.08 * i + 0.1 * a;
         r.passed = r.angles[2].deltaE < r.threshold;
         r.diagnosis = diagnosisRecord(0.30, -0.15 * (i + 1));
@@ -476,6 +482,7 @@ void fillHistory(qv::SqlLogbook& logbook) {
             qv::emptyRecord(qv::RecordKind::Repeatability, qv::localTimeOf(start + i * 86400 * 5));
         r.serial = "L70S-000001";
         r.instrumentType = "40";
+        r.workstation = "LAB-2";
         r.threshold = 0.2;
         r.passed = true;
         for (auto& a : r.angles) a.deltaE = 0.04 + 0.02 * i;
@@ -503,6 +510,14 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
                 break;
             }
         save(history, "history_window_diagnosis");
+        // One workstation's checks only.
+        auto* workstation = history.findChild<QComboBox*>(QStringLiteral("workstationCombo"));
+        workstation->setCurrentIndex(workstation->findText(QStringLiteral("LAB-2")));
+        emit workstation->activated(workstation->currentIndex());
+        trend->setCurrentIndex(0);
+        emit trend->activated(0);
+        table->selectRow(0);
+        save(history, "history_window_workstation");
     }
     // The check the verdict closes was recorded just before it opened.
     qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
@@ -516,6 +531,20 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
         save(verdict, "verdict_with_certificate");
     }
     context.logbook = nullptr;
+}
+
+// The logbook on a server, as entered, after a try that found nothing listening on the port
+// (port 1 of this machine, so the words are the same on every machine).
+void logbookLocationScreenshot(qv::GuiContext& context) {
+    qv::CLogbookLocationDlg location(context);
+    location.findChild<QRadioButton*>(QStringLiteral("serverRadio"))->setChecked(true);
+    const std::pair<const char*, const char*> fields[] = {
+        {"hostEdit", "127.0.0.1"}, {"databaseEdit", "lab"}, {"userEdit", "qv"}};
+    for (const auto& [name, text] : fields)
+        location.findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
+    location.findChild<QSpinBox*>(QStringLiteral("portSpin"))->setValue(1);
+    location.tryLocation();
+    save(location, "logbook_location");
 }
 
 // The operator's guide as the Help menu and F1 show it: the contents, and one road's page.
@@ -808,6 +837,7 @@ int main(int argc, char** argv) {
     }
     certificateScreenshots();
     historyScreenshots(context, state, home.path());
+    logbookLocationScreenshot(context);
     guideScreenshots();
     QFile::remove(screen);
     return g_failures == 0 ? 0 : 1;

@@ -6,6 +6,9 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <filesystem>
 #include <functional>
@@ -25,6 +28,7 @@
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
+#include "gui/log/logbook_location_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
@@ -190,6 +194,23 @@ TEST_F(WindowSizes, TheHistoryFits) {
     logbook.record(r);
     CHistoryDlg history(context, logbook);
     check(history, "history");
+}
+
+// With everything it may say: QV_LOGBOOK's note on top and a failed try's words.
+TEST_F(WindowSizes, TheLogbookLocationFits) {
+    const QByteArray was = qgetenv("QV_LOGBOOK");
+    qputenv("QV_LOGBOOK", "postgresql://qv@logbook.lab.example:5432/lab?sslmode=require");
+    CLogbookLocationDlg location(context);
+    location.findChild<QRadioButton*>(QStringLiteral("serverRadio"))->setChecked(true);
+    location.findChild<QLineEdit*>(QStringLiteral("hostEdit"))
+        ->setText(QStringLiteral("127.0.0.1"));
+    location.findChild<QSpinBox*>(QStringLiteral("portSpin"))->setValue(1);  // refused at once
+    location.tryLocation();
+    check(location, "logbook location");
+    if (was.isEmpty())
+        qunsetenv("QV_LOGBOOK");
+    else
+        qputenv("QV_LOGBOOK", was);
 }
 
 }  // namespace

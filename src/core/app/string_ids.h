@@ -146,6 +146,11 @@ inline constexpr int kStrOnTopOfEntry = 253;
 inline constexpr int kStrEntryBeneathQuestion = 254;
 inline constexpr int kStrEntriesIgnored = 255;
 inline constexpr int kStrEntriesHeld = 256;
+// The logbook server: another workstation's logbook file sent to it or not; a new location saved
+// for the next start.
+inline constexpr int kStrLogbookFileSent = 257;
+inline constexpr int kStrLogbookFileNotSent = 258;
+inline constexpr int kStrLogbookLocationSaved = 259;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

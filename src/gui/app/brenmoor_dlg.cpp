@@ -13,15 +13,18 @@
 #include "core/link/connection_workflow.h"
 #include "core/log/cgats_export.h"
 #include "gui/app/splash_wnd.h"
-#include "gui/verdict/threshold_diff_dlg.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
+#include "gui/log/logbook_location_dlg.h"
+#include "gui/verdict/threshold_diff_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/resource_file.h"
+#include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/logbook_server_tasks.h"
 #include "ui_brenmoor_dlg.h"
 
 namespace qv {
@@ -92,6 +95,12 @@ void CBrenmoorDlg::buildLogbookMenu() {
     historyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     importAction_ =
         logbook->addAction(tr("&Import result files..."), this, &CBrenmoorDlg::onImport);
+    sendLogbookAction_ = logbook->addAction(tr("&Send a logbook file to the server..."), this,
+                                            &CBrenmoorDlg::onSendLogbook);
+    // Only a server logbook has somewhere to send another workstation's file to.
+    sendLogbookAction_->setEnabled(dynamic_cast<FleetLogbook*>(tasks_.logbook) != nullptr);
+    if (!sendLogbookAction_->isEnabled())
+        sendLogbookAction_->setToolTip(tr("The logbook in force is not on a server."));
     exportAction_ =
         logbook->addAction(tr("&Export spectra..."), this, &CBrenmoorDlg::onExportSpectra);
     for (QAction* a : {historyAction_, importAction_}) {
@@ -99,6 +108,9 @@ void CBrenmoorDlg::buildLogbookMenu() {
         if (!tasks_.logbook) a->setToolTip(tr("The logbook cannot be opened."));
     }
     historyAction_->setShortcutContext(Qt::WindowShortcut);
+    logbook->addSeparator();
+    locationAction_ =
+        logbook->addAction(tr("Logbook &location..."), this, &CBrenmoorDlg::onLocation);
 }
 
 void CBrenmoorDlg::OnInitDialog() {
@@ -249,6 +261,29 @@ void CBrenmoorDlg::onExportSpectra() {
                                 : messageBox(kStrSpectraNotExported, Icon::Exclamation);
     m.suffix = "\n" + (problem.empty() ? out : problem);
     context_.prompter.ask(m);
+    updateStatus();
+}
+
+void CBrenmoorDlg::onSendLogbook() {
+    auto* fleet = dynamic_cast<FleetLogbook*>(tasks_.logbook);
+    if (!fleet) return;
+    const auto file = context_.prompter.askOpenFile(context_.state.dataFolder(),
+                                                    "Logbook files (*.sqlite);;All files (*)");
+    if (!file) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const SentFile sent = sendLogbookFile(*fleet, *file);
+    QApplication::restoreOverrideCursor();
+    const bool done = sent.outcome == SentFile::Outcome::Sent;
+    Message m = done ? messageBox(kStrLogbookFileSent, Icon::Information)
+                     : messageBox(kStrLogbookFileNotSent, Icon::Exclamation);
+    m.suffix = "\n" + *file + "\n" + (done ? sentSummary(sent.counts) : sent.why);
+    context_.prompter.ask(m);
+    updateStatus();
+}
+
+void CBrenmoorDlg::onLocation() {
+    CLogbookLocationDlg dialog(context_, this);
+    dialog.exec();
     updateStatus();
 }
 

@@ -52,6 +52,8 @@ public:
     QAction* historyAction() const { return historyAction_; }
     QAction* importAction() const { return importAction_; }
     QAction* exportAction() const { return exportAction_; }
+    QAction* sendLogbookAction() const { return sendLogbookAction_; }
+    QAction* locationAction() const { return locationAction_; }
     QAction* exitAction() const { return exitAction_; }
 
 protected:
@@ -73,6 +75,8 @@ private:
     void onHistory();
     void onImport();
     void onExportSpectra();
+    void onSendLogbook();
+    void onLocation();
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
     GuiContext& context_;
@@ -88,6 +92,8 @@ private:
     QAction* historyAction_ = nullptr;
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
+    QAction* sendLogbookAction_ = nullptr;
+    QAction* locationAction_ = nullptr;
 };
 
 }  // namespace qv

@@ -12,6 +12,7 @@ namespace {
 constexpr HelpTopic kTopics[] = {
     {"CBrenmoorDlg", nullptr, "index.html", ""},
     {"CHistoryDlg", nullptr, "index.html", "results"},
+    {"CLogbookLocationDlg", nullptr, "index.html", "logbook-location"},
     {"CCommSettingDlg", nullptr, "connecting.html", "port-settings"},
     {"CConnInstDlg", nullptr, "connecting.html", "connect"},
     {"CCalibrationDlg", nullptr, "connecting.html", "calibrate"},

@@ -1,8 +1,12 @@
-# The history window with its trend (the certificates it offers are painted in report/log).
+# The history window with its trend and the logbook location dialog (the certificates the
+# history offers are painted in report/log).
 target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.ui
+    ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.ui
     ${CMAKE_CURRENT_LIST_DIR}/time_axis.cpp
     ${CMAKE_CURRENT_LIST_DIR}/time_axis.h
     ${CMAKE_CURRENT_LIST_DIR}/trend_chart.cpp
