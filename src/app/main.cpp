@@ -144,7 +144,14 @@ int main(int argc, char** argv) {
     qv::GuiPrompter prompter(*strings);
     qv::AtomicFileStore files;
     // A logbook that cannot be had costs no check: its problem is told once, here or later.
-    const std::unique_ptr<qv::LogbookStore> logbook = qv::openLogbook(prompter, profile);
+    const std::unique_ptr<qv::LogbookStore> logbook = qv::openLogbook(
+        prompter, profile, qv::LogbookChoice::InForce, qv::FleetLogbook::Sending::ByOthers);
+    // Records that wait for the server are sent from a thread, so that no window waits for it.
+    std::unique_ptr<qv::WaitingSender> sender;
+    if (auto* fleet = dynamic_cast<qv::FleetLogbook*>(logbook.get())) {
+        sender = std::make_unique<qv::WaitingSender>(fleet->location(), qv::logbookPath());
+        fleet->sendWaitingWith([&sender] { sender->poke(); });
+    }
     qv::GuiActivity activity;
     qv::GuiContext context{{state, clock, prompter, profile, files, *strings,
                             qv::userNumberFormat(), logbook.get(), &activity},

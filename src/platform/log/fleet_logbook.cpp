@@ -26,9 +26,16 @@ CheckRecord localised(CheckRecord r) {
 
 FleetLogbook::FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
                            std::function<void(const std::string&)> notify)
-    : location_(std::move(server)), local_(std::move(local)), tell_(std::move(notify)) {
+    : FleetLogbook(std::move(server), std::move(local), std::move(notify), Sending::Itself) {}
+
+FleetLogbook::FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
+                           std::function<void(const std::string&)> notify, Sending sending)
+    : location_(std::move(server)),
+      local_(std::move(local)),
+      tell_(std::move(notify)),
+      sending_(sending) {
     // At start: what waits from an earlier run goes now, if it can.
-    if (reach(true)) sync();
+    if (reach(true) && sending_ == Sending::Itself) sync();
 }
 
 bool FleetLogbook::isOpen() const {
@@ -67,7 +74,7 @@ void FleetLogbook::record(const CheckRecord& check) {
     last_.reset();
     const CheckRecord r = completed(check);
     if (reach(true)) {
-        sync();
+        if (sending_ == Sending::Itself) sync();
         if (serverOpen() && server_->send(r, firstFileDigest(r.files)) == SqlLogbook::Sent::Added) {
             last_ = server_->lastRecorded();
             return;
@@ -77,6 +84,7 @@ void FleetLogbook::record(const CheckRecord& check) {
     }
     tellAway();
     if (local_->recordWaiting(r, location_.name())) last_ = localised(*local_->lastRecorded());
+    if (poke_) poke_();
 }
 
 FleetLogbook::Synced FleetLogbook::sync() {
@@ -196,8 +204,48 @@ LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to) {
     return done;
 }
 
+WaitingSender::WaitingSender(LogbookLocation server, std::string localPath)
+    : server_(std::move(server)), localPath_(std::move(localPath)), thread_([this] { run(); }) {}
+
+WaitingSender::~WaitingSender() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void WaitingSender::poke() {
+    {
+        const std::lock_guard lock(mutex_);
+        poked_ = true;
+    }
+    wake_.notify_all();
+}
+
+void WaitingSender::run() {
+    // While records wait, the server is asked again now and then even if no check pokes.
+    constexpr std::chrono::minutes kRetryEvery{2};
+    std::unique_ptr<FleetLogbook> logbook;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, kRetryEvery, [this] { return poked_ || stop_; });
+            if (stop_) return;
+            poked_ = false;
+        }
+        // Made here: a database connection belongs to the thread that opened it.
+        if (!logbook)
+            logbook =
+                std::make_unique<FleetLogbook>(server_, std::make_unique<SqlLogbook>(localPath_),
+                                               nullptr, FleetLogbook::Sending::ByOthers);
+        logbook->sync();
+    }
+}
+
 std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& profile,
-                                          LogbookChoice choice) {
+                                          LogbookChoice choice, FleetLogbook::Sending sending) {
     const std::string path = logbookPath();
     if (path.empty()) return nullptr;
     const auto tell = [&prompter](const std::string& what) {
@@ -210,7 +258,7 @@ std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& prof
     if (!location) tell(why + "; checks are recorded on this workstation.");
     auto local = std::make_unique<SqlLogbook>(path, tell);
     if (!location || !location->isServer()) return local;
-    return std::make_unique<FleetLogbook>(*location, std::move(local), tell);
+    return std::make_unique<FleetLogbook>(*location, std::move(local), tell, sending);
 }
 
 }  // namespace qv

@@ -6,11 +6,14 @@
 // when the operator asks).
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/app/prompter.h"
@@ -24,12 +27,20 @@ class ProfileStore;
 class FleetLogbook : public LogbookStore {
 public:
     // `local` keeps what waits for the server; `notify` learns, once, that the server cannot be
-    // had and why.
+    // had and why. The logbook sends what waits itself, at start and before each record, unless
+    // a sender of its own (a thread, so that the window never waits for it) is handed the task
+    // with sendWaitingWith().
     FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
                  std::function<void(const std::string&)> notify = {});
+    // A program whose sender does the sending: this logbook then only pokes it after each check.
+    enum class Sending { Itself, ByOthers };
+    FleetLogbook(LogbookLocation server, std::unique_ptr<SqlLogbook> local,
+                 std::function<void(const std::string&)> notify, Sending sending);
+    void sendWaitingWith(std::function<void()> poke) { poke_ = std::move(poke); }
 
     bool isOpen() const override;
     std::string where() const override { return location_.name(); }
+    const LogbookLocation& location() const { return location_; }
     // Whether the server is connected now; what was wrong the last time it could not be.
     bool serverOpen() const { return server_ && server_->isOpen(); }
     ServerProblem problem() const { return problem_; }
@@ -75,6 +86,31 @@ private:
     std::string why_;
     std::optional<std::chrono::steady_clock::time_point> failedAt_;
     Synced synced_;
+    Sending sending_ = Sending::Itself;
+    std::function<void()> poke_;
+};
+
+// Sends the records waiting on this workstation from a thread of its own, with connections of
+// its own: at start, whenever poked, and every few minutes while any wait.
+class WaitingSender {
+public:
+    WaitingSender(LogbookLocation server, std::string localPath);
+    // Lets a send under way finish its record (a connection attempt ends within its time-out).
+    ~WaitingSender();
+    WaitingSender(const WaitingSender&) = delete;
+    WaitingSender& operator=(const WaitingSender&) = delete;
+    void poke();
+
+private:
+    void run();
+
+    LogbookLocation server_;
+    std::string localPath_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool poked_ = true;
+    bool stop_ = false;
+    std::thread thread_;
 };
 
 // The records of `from` (another workstation's logbook file, say) sent to `to`, each once: a
@@ -89,7 +125,8 @@ LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to);
 
 // The logbook in force (QV_LOGBOOK, then the settings, unless `choice` says otherwise), telling
 // its problems through message 232 of `prompter`; nothing when there is no documents folder.
-std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& profile,
-                                          LogbookChoice choice = LogbookChoice::InForce);
+std::unique_ptr<LogbookStore> openLogbook(
+    Prompter& prompter, ProfileStore& profile, LogbookChoice choice = LogbookChoice::InForce,
+    FleetLogbook::Sending sending = FleetLogbook::Sending::Itself);
 
 }  // namespace qv

@@ -54,6 +54,7 @@ const std::vector<std::vector<const char*>>& steps() {
             "ALTER TABLE records ADD COLUMN workstation TEXT NOT NULL DEFAULT ''",
             "CREATE UNIQUE INDEX records_by_uuid ON records(uuid)",
             "ALTER TABLE files ADD COLUMN position INTEGER NOT NULL DEFAULT 0",
+            "CREATE INDEX files_by_record ON files(record_id)",
             "CREATE TABLE unsent(record_id BIGINT PRIMARY KEY REFERENCES records(id) ON DELETE "
             "CASCADE, server TEXT NOT NULL)",
         },

@@ -593,19 +593,23 @@ std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     return out;
 }
 
-void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& chosen,
-                             const QVariantList& binds) {
+void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
     // One query for the angles and one for the files of all of them, not two for each record:
-    // a long history would otherwise cost thousands of queries.
+    // a long history would otherwise cost thousands of queries. The ids are named, not selected
+    // again: a server then reads each table by its index instead of all of it.
+    if (records.empty()) return;
     std::unordered_map<qint64, CheckRecord*> byId;
-    for (CheckRecord& r : records) byId.emplace(r.id, &r);
+    QString chosen;
+    for (CheckRecord& r : records) {
+        byId.emplace(r.id, &r);
+        chosen += (chosen.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(r.id);
+    }
     const auto run = [&](const QString& sql, const auto& take, const QString& order) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
-        q.prepare(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
-                  QStringLiteral(") ORDER BY ") + order);
-        for (const QVariant& v : binds) q.addBindValue(v);
-        if (!q.exec()) return;
+        if (!q.exec(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
+                    QStringLiteral(") ORDER BY ") + order))
+            return;
         while (q.next())
             if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
                 take(*at->second, q);
@@ -685,7 +689,7 @@ std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
     for (const QVariant& v : binds) q.addBindValue(v);
     if (!q.exec()) return out;
     while (q.next()) out.push_back(fromRow(q));
-    readDetails(out, QStringLiteral("SELECT id FROM records ") + which, binds);
+    readDetails(out);
     return out;
 }
 

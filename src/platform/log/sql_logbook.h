@@ -117,9 +117,8 @@ private:
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
     std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds);
-    // Fills in the angles, files and diagnoses of `records`, whose ids the query `chosen` selects.
-    void readDetails(std::vector<CheckRecord>& records, const QString& chosen,
-                     const QVariantList& binds);
+    // Fills in the angles, files and diagnoses of `records`.
+    void readDetails(std::vector<CheckRecord>& records);
 
     LogbookEngine engine_ = LogbookEngine::SQLite;
     std::string path_;
