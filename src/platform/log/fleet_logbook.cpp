@@ -77,6 +77,8 @@ void FleetLogbook::record(const CheckRecord& check) {
         if (sending_ == Sending::Itself) sync();
         if (serverOpen() && server_->send(r, firstFileDigest(r.files)) == SqlLogbook::Sent::Added) {
             last_ = server_->lastRecorded();
+            // The server is back: what waits from before goes too.
+            if (poke_) poke_();
             return;
         }
         if (serverOpen()) lost(server_->why());

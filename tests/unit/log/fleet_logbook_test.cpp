@@ -238,3 +238,34 @@ TEST(FleetLogbook, EachServerProblemIsToldInItsOwnWordsAndCostsNoCheck) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(FleetLogbook, TheDesktopsSenderSendsWhatWaitsFromItsOwnThread) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    test::TempHome home;
+    server.stop();
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr,
+                         FleetLogbook::Sending::ByOthers);
+    for (int n = 0; n < 5; ++n) logbook.record(check("SENDER", n));
+    {
+        WaitingSender sender(at(server, db), logbookPath());
+        // Its first try finds the server still away.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server.start();
+        // The next check pokes it; the window never waits for the send.
+        logbook.sendWaitingWith([&sender] { sender.poke(); });
+        logbook.record(check("SENDER", 5));
+        for (int i = 0; i < 200 && onServer(server, db, "SENDER").first < 6; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        logbook.sendWaitingWith({});
+    }
+    EXPECT_EQ(onServer(server, db, "SENDER"), std::make_pair(std::size_t(6), std::size_t(6)));
+    EXPECT_TRUE(logbook.local().waiting().empty());
+}
+
+}  // namespace
+}  // namespace qv
