@@ -2,6 +2,9 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
 
 #include <arpa/inet.h>
@@ -13,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -401,6 +405,39 @@ PgServer::Result PgServer::run(const std::string& tool, const std::vector<std::s
     }
     result.output += process.readAll().toStdString();
     return result;
+}
+
+PgSession::PgSession(const PgServer& server, const std::string& user, const std::string& password,
+                     const std::string& database) {
+    static std::atomic<int> serial{0};
+    name_ = QStringLiteral("pg-session-%1").arg(++serial);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+    db.setHostName(QString::fromStdString(server.host()));
+    db.setPort(server.port());
+    db.setDatabaseName(QString::fromStdString(database));
+    db.setUserName(QString::fromStdString(user));
+    db.setPassword(QString::fromStdString(password));
+    db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+    open_ = db.open();
+    error_ = db.lastError().text().toStdString();
+}
+
+PgSession::~PgSession() {
+    QSqlDatabase::database(name_, false).close();
+    QSqlDatabase::removeDatabase(name_);
+}
+
+std::string PgSession::value(const std::string& statement) const {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (!q.exec(QString::fromStdString(statement)) || !q.next()) return {};
+    return q.value(0).toString().toStdString();
+}
+
+std::string PgSession::refusal(const std::string& statement) const {
+    QSqlQuery q(QSqlDatabase::database(name_, false));
+    if (q.exec(QString::fromStdString(statement))) return {};
+    const std::string why = q.lastError().text().toStdString();
+    return why.empty() ? "refused without a reason" : why;
 }
 
 }  // namespace qv::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,29 @@ private:
     bool switchUser_ = false;
     unsigned uid_ = 0;
     unsigned gid_ = 0;
+};
+
+// One role's own session through Qt SQL's PostgreSQL driver, outside the program: for what the
+// program never does and what only the server can refuse.
+class PgSession {
+public:
+    PgSession(const PgServer& server, const std::string& user, const std::string& password,
+              const std::string& database);
+    ~PgSession();
+    PgSession(const PgSession&) = delete;
+    PgSession& operator=(const PgSession&) = delete;
+
+    bool open() const { return open_; }
+    const std::string& error() const { return error_; }
+    // The first column of the first row; empty when the statement fails.
+    std::string value(const std::string& statement) const;
+    // Empty when the server ran the statement, else its words.
+    std::string refusal(const std::string& statement) const;
+
+private:
+    QString name_;
+    bool open_ = false;
+    std::string error_;
 };
 
 }  // namespace qv::test

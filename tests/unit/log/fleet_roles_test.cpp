@@ -19,52 +19,9 @@ namespace qv {
 namespace {
 
 using test::PgServer;
+using test::PgSession;
 
 constexpr const char* kDatabase = "qv_logbook";
-
-// A session of one role, outside the program, to try what the program never does.
-class Session {
-public:
-    Session(const PgServer& server, const std::string& user, const std::string& password) {
-        static int serial = 0;
-        name_ = QStringLiteral("fleet-roles-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name_);
-        db.setHostName(QString::fromStdString(server.host()));
-        db.setPort(server.port());
-        db.setDatabaseName(kDatabase);
-        db.setUserName(QString::fromStdString(user));
-        db.setPassword(QString::fromStdString(password));
-        db.setConnectOptions("connect_timeout=5");
-        open_ = db.open();
-        error_ = db.lastError().text().toStdString();
-    }
-    ~Session() {
-        QSqlDatabase::database(name_, false).close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    bool open() const { return open_; }
-    const std::string& error() const { return error_; }
-    // Empty when the server ran the statement, else its words.
-    std::string refusal(const std::string& statement) const {
-        QSqlQuery q(QSqlDatabase::database(name_, false));
-        if (q.exec(QString::fromStdString(statement))) return {};
-        const std::string why = q.lastError().text().toStdString();
-        return why.empty() ? "refused without a reason" : why;
-    }
-    std::string value(const std::string& statement) const {
-        QSqlQuery q(QSqlDatabase::database(name_, false));
-        if (!q.exec(QString::fromStdString(statement)) || !q.next()) return "(failed)";
-        return q.value(0).toString().toStdString();
-    }
-
-private:
-    QString name_;
-    bool open_ = false;
-    std::string error_;
-};
 
 LogbookLocation as(const PgServer& server, const std::string& user, const std::string& password) {
     std::string why;
@@ -150,7 +107,7 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
         EXPECT_EQ(workstation.send(back[0], {}), SqlLogbook::Sent::AlreadyThere);
     }
 
-    Session plant1(server, "ws_plant1", "plant1-pw");
+    PgSession plant1(server, "ws_plant1", "plant1-pw", kDatabase);
     ASSERT_TRUE(plant1.open()) << plant1.error();
     for (const char* statement :
          {"UPDATE records SET comment = 'changed'", "UPDATE angles SET delta_e = 0",
@@ -169,7 +126,7 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
               check.comment + " " + uuid);
     EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM angles"), "3");
 
-    Session auditor(server, "audit_quality", "audit-pw");
+    PgSession auditor(server, "audit_quality", "audit-pw", kDatabase);
     ASSERT_TRUE(auditor.open()) << auditor.error();
     EXPECT_EQ(auditor.value("SELECT COUNT(*) FROM diagnosis_terms"), "6");
     EXPECT_TRUE(refusedForLackOfRights(auditor.refusal(
@@ -180,7 +137,7 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
         EXPECT_EQ(reading.records(check.serial).size(), 1u);
     }
 
-    Session outsider(server, "outsider", "outsider-pw");
+    PgSession outsider(server, "outsider", "outsider-pw", kDatabase);
     EXPECT_FALSE(outsider.open());
     EXPECT_TRUE(refusedForLackOfRights(outsider.error())) << outsider.error();
 }

@@ -20,45 +20,6 @@
 namespace qv::test {
 namespace {
 
-// One named driver connection, removed from Qt SQL's registry when the test is done with it.
-class Connection {
-public:
-    Connection(const PgServer& server, const std::string& user, const std::string& password,
-               const std::string& database) {
-        static int serial = 0;
-        name_ = QStringLiteral("pg-server-test-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name_);
-        db.setHostName(QString::fromStdString(server.host()));
-        db.setPort(server.port());
-        db.setDatabaseName(QString::fromStdString(database));
-        db.setUserName(QString::fromStdString(user));
-        db.setPassword(QString::fromStdString(password));
-        db.setConnectOptions("connect_timeout=5");
-        open_ = db.open();
-        error_ = db.lastError().text().toStdString();
-    }
-    ~Connection() {
-        QSqlDatabase::database(name_, false).close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-
-    bool open() const { return open_; }
-    const std::string& error() const { return error_; }
-    // The first column of the first row, or an empty string when the query fails.
-    std::string value(const QString& statement) const {
-        QSqlQuery query(QSqlDatabase::database(name_, false));
-        if (!query.exec(statement) || !query.next()) return {};
-        return query.value(0).toString().toStdString();
-    }
-
-private:
-    QString name_;
-    bool open_ = false;
-    std::string error_;
-};
-
 // Gone, or a zombie waiting for a parent that is not this process: the postmaster runs
 // detached, and its last moments may outlast the removal of its pid file a little.
 bool gone(long pid) {
@@ -80,7 +41,7 @@ TEST(PgServer, TheDriverReachesTheServerAndLosesItWhileItIsAway) {
     const std::string db = server.createDatabase("fleet");
     ASSERT_TRUE(server.sql("GRANT ALL ON DATABASE fleet TO station;", &error)) << error;
 
-    Connection before(server, "station", "station-pw", db);
+    PgSession before(server, "station", "station-pw", db);
     ASSERT_TRUE(before.open()) << before.error() << server.log();
     EXPECT_EQ(before.value("SELECT 1"), "1");
     EXPECT_EQ(before.value("SELECT current_user"), "station");
@@ -88,11 +49,11 @@ TEST(PgServer, TheDriverReachesTheServerAndLosesItWhileItIsAway) {
     server.stop();
     EXPECT_FALSE(server.running());
     EXPECT_EQ(before.value("SELECT 1"), "") << "the open session outlived its server";
-    Connection during(server, "station", "station-pw", db);
+    PgSession during(server, "station", "station-pw", db);
     EXPECT_FALSE(during.open());
 
     server.start();
-    Connection after(server, "station", "station-pw", db);
+    PgSession after(server, "station", "station-pw", db);
     ASSERT_TRUE(after.open()) << after.error() << server.log();
     EXPECT_EQ(after.value("SELECT 1"), "1");
 }
@@ -109,11 +70,11 @@ TEST(PgServer, RefusesWrongPasswordsAndReportsFailedStatements) {
                    &error))
         << error;
 
-    EXPECT_TRUE(Connection(server, "odd user", password, "second").open());
-    const Connection wrong(server, "odd user", "guess", "second");
+    EXPECT_TRUE(PgSession(server, "odd user", password, "second").open());
+    const PgSession wrong(server, "odd user", "guess", "second");
     EXPECT_FALSE(wrong.open());
     EXPECT_NE(wrong.error().find("password"), std::string::npos) << wrong.error();
-    EXPECT_FALSE(Connection(server, server.adminUser(), "guess", "postgres").open());
+    EXPECT_FALSE(PgSession(server, server.adminUser(), "guess", "postgres").open());
 
     EXPECT_FALSE(
         server.sql("SELECT 1;\nSELECT * FROM no_such_table;\nCREATE DATABASE late;", &error));
