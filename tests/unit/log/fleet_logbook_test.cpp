@@ -2,6 +2,9 @@
 // earlier version, written by several workstations at once, and never losing or doubling a
 // record while the server goes away and comes back, even when a send is killed half way.
 #include <gtest/gtest.h>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtGlobal>
 
@@ -13,6 +16,7 @@
 #include "platform/log/fleet_logbook.h"
 #include "support/cli_run.h"
 #include "support/pg_server.h"
+#include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
 namespace qv {
@@ -265,6 +269,42 @@ TEST(FleetLogbook, TheDesktopsSenderSendsWhatWaitsFromItsOwnThread) {
     }
     EXPECT_EQ(onServer(server, db, "SENDER"), std::make_pair(std::size_t(6), std::size_t(6)));
     EXPECT_TRUE(logbook.local().waiting().empty());
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The whole road on the command line: a check made while the server is away ends by its
+// verdict, says once where its record went, and reaches the server with the next run.
+TEST(FleetLogbookRoad, ACheckMadeWhileTheServerIsAwayIsRecordedOnTheServerLater) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    test::SimInstrument sim("53", "L70S-000077");
+    server.stop();
+    const test::CliRun check =
+        test::runCli({"repeatability", "--port", QString::fromStdString(sim.port())});
+    ASSERT_EQ(check.exitCode, 0) << check.err;
+    EXPECT_NE(check.out.find("verdict PASSED"), std::string::npos) << check.out;
+    const auto told = check.err.find("sent when it is back");
+    EXPECT_NE(told, std::string::npos) << check.err;
+    EXPECT_EQ(told, check.err.rfind("sent when it is back")) << "told once: " << check.err;
+
+    server.start();
+    const test::CliRun history = test::runCli({"history", "--serial", "L70S-000077", "--json"});
+    ASSERT_EQ(history.exitCode, 0) << history.err;
+    const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
+                                   .object()["records"]
+                                   .toArray();
+    ASSERT_EQ(records.size(), 1) << history.out;
+    EXPECT_GT(records[0]["id"].toInteger(), 0) << "read from the server";
+    EXPECT_EQ(records[0]["workstation"].toString().toStdString(), workstationName());
+    EXPECT_EQ(records[0]["files"].toArray().size(), 1);
+    EXPECT_EQ(onServer(server, db, "L70S-000077").first, 1u);
 }
 
 }  // namespace
