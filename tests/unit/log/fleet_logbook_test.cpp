@@ -305,6 +305,11 @@ TEST(FleetLogbookRoad, ACheckMadeWhileTheServerIsAwayIsRecordedOnTheServerLater)
     EXPECT_EQ(records[0]["workstation"].toString().toStdString(), workstationName());
     EXPECT_EQ(records[0]["files"].toArray().size(), 1);
     EXPECT_EQ(onServer(server, db, "L70S-000077").first, 1u);
+    // The record went with its file's digest: importing the data folder adds nothing.
+    const test::CliRun imported = test::runCli({"import"});
+    EXPECT_NE(imported.out.find("already recorded Repeatability_"), std::string::npos)
+        << imported.out << imported.err;
+    EXPECT_EQ(onServer(server, db, "L70S-000077").first, 1u);
 }
 
 }  // namespace
