@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QUuid>
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/app/message_box.h"
 #include "core/app/profile_store.h"
@@ -124,8 +125,11 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
         return out;
     }
     out = server_->records(serial, since, limit);
+    // A record being sent at this moment may be on both sides for a while: it is shown once.
+    std::unordered_set<std::string> onServer;
+    for (const CheckRecord& r : out) onServer.insert(r.uuid);
     for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
-        out.push_back(localised(std::move(r)));
+        if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
     std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
         return logbookTime(a.time) > logbookTime(b.time);
     });
