@@ -99,6 +99,8 @@ int SimLine::fill(int timeoutMs) {
     if (r < 0) return errno == EINTR ? 0 : -1;
     char buf[4096];
     const ssize_t n = (p.revents & POLLIN) ? ::read(fd_, buf, sizeof buf) : -1;
+    // A terminal may wake a poll with nothing to read after all: that is no hang-up.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
     if (n <= 0) return -1;
     buffered_.append(buf, static_cast<std::size_t>(n));
     return 1;
