@@ -238,7 +238,9 @@ bool SqlLogbook::connectServer(const LogbookLocation& l) {
     if (!l.password.empty()) db_.setPassword(text(l.password));
     db_.setConnectOptions(connectOptions(l));
     if (db_.open()) return true;
-    why_ = db_.lastError().text().trimmed();
+    // libpq's own words on one line; Qt's "unable to connect" adds nothing to them.
+    const QSqlError error = db_.lastError();
+    why_ = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).simplified();
     problem_ = classify(why_);
     return false;
 }
