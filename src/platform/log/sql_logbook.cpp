@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QUuid>
 #include <QVariant>
 #include <atomic>
@@ -240,7 +241,11 @@ bool SqlLogbook::connectServer(const LogbookLocation& l) {
     if (db_.open()) return true;
     // libpq's own words on one line; Qt's "unable to connect" adds nothing to them.
     const QSqlError error = db_.lastError();
-    why_ = (error.databaseText().isEmpty() ? error.text() : error.databaseText()).simplified();
+    QStringList lines =
+        (error.databaseText().isEmpty() ? error.text() : error.databaseText()).split(u'\n');
+    for (QString& line : lines) line = line.simplified();
+    lines.removeAll(QString());
+    why_ = lines.join(QStringLiteral("; "));
     problem_ = classify(why_);
     return false;
 }
