@@ -72,12 +72,17 @@ TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
 // proposed, and the list shows what is about to be overwritten when the question comes.
 TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwritten) {
     {
+        // The program holds its port exclusively, which only root may open again: the test's own
+        // line takes the port while it occupies two entries, then hands it back.
+        state.commPort->close();
         test::SimLine line(sim.port());
+        ASSERT_TRUE(line.isOpen());
         for (const char* entry : {"003", "004"})
             ASSERT_EQ(line.ask(std::string("UCS,1,") + entry +
                                ",OLD,06.12.2026 05:28:35,L70S-200002\r\n"),
                       "OK00\r\n");
     }
+    ASSERT_TRUE(state.commPort->open(sim.port()));
     state.coeffFileComment = "A PROPOSED COMMENT LONGER THAN SIXTEEN";
     CCorrCoeffWriteDlg dialog(context);
     QString commentAfterDelete;
