@@ -64,18 +64,14 @@ std::unique_ptr<LogbookStore> openVerbLogbook(const Options& o, bool mustExist) 
         failed(o, "there is no documents folder for the logbook");
         return nullptr;
     }
-    const auto tell = [&o](const std::string& what) { failed(o, what); };
-    if (location->isServer()) {
-        // The server's problem is told by the logbook itself; its own records wait here.
-        return std::make_unique<FleetLogbook>(*location, std::make_unique<SqlLogbook>(path, tell),
-                                              tell);
-    }
-    if (mustExist && !QFile::exists(QString::fromStdString(path))) {
+    // A server's problem is told by the logbook itself, and its records wait here meanwhile.
+    if (!location->isServer() && mustExist && !QFile::exists(QString::fromStdString(path))) {
         failed(o, "there is no logbook at " + path);
         return nullptr;
     }
-    auto logbook = std::make_unique<SqlLogbook>(path, tell);
-    if (logbook->isOpen()) return logbook;
+    auto logbook =
+        openLogbookAt(*location, path, [&o](const std::string& what) { failed(o, what); });
+    if (location->isServer() || logbook->isOpen()) return logbook;
     failed(o, "the logbook " + path + " cannot be opened");
     return nullptr;
 }

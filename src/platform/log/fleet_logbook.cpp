@@ -250,6 +250,15 @@ void WaitingSender::run() {
     }
 }
 
+std::unique_ptr<LogbookStore> openLogbookAt(const LogbookLocation& location,
+                                            const std::string& path,
+                                            const std::function<void(const std::string&)>& tell,
+                                            FleetLogbook::Sending sending) {
+    auto local = std::make_unique<SqlLogbook>(path, tell);
+    if (!location.isServer()) return local;
+    return std::make_unique<FleetLogbook>(location, std::move(local), tell, sending);
+}
+
 std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& profile,
                                           LogbookChoice choice, FleetLogbook::Sending sending) {
     const std::string path = logbookPath();
@@ -262,9 +271,7 @@ std::unique_ptr<LogbookStore> openLogbook(Prompter& prompter, ProfileStore& prof
     std::string why;
     const std::optional<LogbookLocation> location = chosenLogbookLocation(profile, choice, &why);
     if (!location) tell(why + "; checks are recorded on this workstation.");
-    auto local = std::make_unique<SqlLogbook>(path, tell);
-    if (!location || !location->isServer()) return local;
-    return std::make_unique<FleetLogbook>(*location, std::move(local), tell, sending);
+    return openLogbookAt(location.value_or(LogbookLocation{}), path, tell, sending);
 }
 
 }  // namespace qv

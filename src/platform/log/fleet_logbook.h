@@ -123,6 +123,12 @@ struct LogbookImport {
 };
 LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to);
 
+// The logbook at `location`: the file at `path`, or the server with that file keeping what waits.
+std::unique_ptr<LogbookStore> openLogbookAt(
+    const LogbookLocation& location, const std::string& path,
+    const std::function<void(const std::string&)>& tell,
+    FleetLogbook::Sending sending = FleetLogbook::Sending::Itself);
+
 // The logbook in force (QV_LOGBOOK, then the settings, unless `choice` says otherwise), telling
 // its problems through message 232 of `prompter`; nothing when there is no documents folder.
 std::unique_ptr<LogbookStore> openLogbook(

@@ -483,9 +483,16 @@ bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnos
     return true;
 }
 
+namespace {
+// A new record's identity, random: two workstations never make the same.
+std::string newIdentity() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+}
+}  // namespace
+
 CheckRecord completed(CheckRecord r) {
     if (r.operatorName.empty()) r.operatorName = operatorName();
-    if (r.uuid.empty()) r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    if (r.uuid.empty()) r.uuid = newIdentity();
     if (r.workstation.empty()) r.workstation = workstationName();
     return r;
 }
@@ -583,8 +590,7 @@ bool SqlLogbook::knowsFile(const std::string& path) {
 bool SqlLogbook::recordImported(const CheckRecord& r, const std::string& digest) {
     if (!open_ || knowsDigest(digest)) return false;
     CheckRecord own = r;
-    if (own.uuid.empty())
-        own.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    if (own.uuid.empty()) own.uuid = newIdentity();
     return insert(own, digest).outcome == Sent::Added;
 }
 
