@@ -5,13 +5,14 @@
 namespace qv {
 
 namespace {
-constexpr std::array<std::pair<RecordKind, std::string_view>, 6> kNames = {{
+constexpr std::array<std::pair<RecordKind, std::string_view>, 7> kNames = {{
     {RecordKind::Repeatability, "repeatability"},
     {RecordKind::InterInstrument, "inter-instrument"},
     {RecordKind::Verification, "verification"},
     {RecordKind::EntryWrite, "entry-write"},
     {RecordKind::EntryDeletion, "entry-deletion"},
     {RecordKind::TileSet, "tile-set"},
+    {RecordKind::ExtendedRepeatability, "extended-repeatability"},
 }};
 }  // namespace
 
@@ -33,7 +34,7 @@ CheckRecord emptyRecord(RecordKind kind, const LocalTime& time) {
     r.kind = kind;
     r.time = time;
     r.threshold = kNone;
-    for (AngleRecord& a : r.angles) a = {{kNone, kNone, kNone}, kNone, kNone};
+    for (AngleRecord& a : r.angles) a = {{kNone, kNone, kNone}, kNone, kNone, {kNone, kNone, kNone}, kNone};
     return r;
 }
 

@@ -23,7 +23,8 @@ enum class RecordKind {
     Verification,
     EntryWrite,
     EntryDeletion,
-    TileSet
+    TileSet,
+    ExtendedRepeatability
 };
 
 // The kind as the logbook stores it ("repeatability", "inter-instrument", ...), and back.
@@ -35,6 +36,10 @@ struct AngleRecord {
     std::array<double, 3> lab{};  // the checked instrument's L*, a*, b*
     double deltaE = 0.0;          // the decisive colour difference at this angle
     double beforeDeltaE = 0.0;    // a verification: the difference before the correction
+    // An extended repeatability check: the standard deviations of L*, a*, b* and the largest
+    // difference from the mean (its mean difference, the MCDM, is `deltaE`).
+    std::array<double, 3> sd{};
+    double largest = 0.0;
 };
 
 // One physical term of a tile set's instrument diagnosis, as the logbook keeps it.
@@ -77,6 +82,11 @@ struct CheckRecord {
     int entry = 0;                             // a write or deletion: the entry, 1 to 30
     std::string comment;                       // a write: the entry's comment; a tile set: the set
     std::optional<DiagnosisRecord> diagnosis;  // a tile set diagnosed when it was judged
+    // An extended repeatability check: how many readings, whether the specimen was lifted and
+    // placed again between them, and the specimen's name as the operator gave it.
+    int readings = 0;
+    bool handling = false;
+    std::string specimen;
 };
 
 // A record with every number NaN, the kind and time set.

@@ -12,4 +12,5 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/evaluate_hue_control.cpp
     ${CMAKE_CURRENT_LIST_DIR}/evaluated_spectrum.cpp
     ${CMAKE_CURRENT_LIST_DIR}/items.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/spread.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tristimulus.cpp)

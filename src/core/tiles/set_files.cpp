@@ -164,6 +164,7 @@ CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
         if (r.after) c.angles[a].beforeDeltaE = r.measured.angles[a].mean;
     }
     c.comment = r.set.name;
+    c.readings = static_cast<int>(r.measured.deltaE.size());  // tiles behind the means
     if (r.diagnosis) c.diagnosis = diagnosisRecord(*r.diagnosis);
     if (file.ok()) c.files.push_back(file.path);
     return c;

@@ -54,6 +54,8 @@ QString kindShort(RecordKind kind) {
             return QStringLiteral("Entry deleted");
         case RecordKind::TileSet:
             return QStringLiteral("Tile set");
+        case RecordKind::ExtendedRepeatability:
+            return QStringLiteral("Repeatability (extended)");
     }
     return {};
 }

@@ -103,6 +103,7 @@ std::optional<TrendKind> trendKindOf(RecordKind kind) {
             return TrendKind::TileSet;
         case RecordKind::EntryWrite:
         case RecordKind::EntryDeletion:
+        case RecordKind::ExtendedRepeatability:
             break;
     }
     return std::nullopt;

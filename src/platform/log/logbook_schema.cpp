@@ -58,6 +58,18 @@ const std::vector<std::vector<const char*>>& steps() {
             "CREATE TABLE unsent(record_id BIGINT PRIMARY KEY REFERENCES records(id) ON DELETE "
             "CASCADE, server TEXT NOT NULL)",
         },
+        {
+            // 6: repeatability over many readings: their number, whether the specimen was
+            // handled between them, its name, and per angle the spread of each coordinate and
+            // the largest difference from the mean.
+            "ALTER TABLE records ADD COLUMN readings INTEGER NOT NULL DEFAULT 0",
+            "ALTER TABLE records ADD COLUMN handling INTEGER NOT NULL DEFAULT 0",
+            "ALTER TABLE records ADD COLUMN specimen TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE angles ADD COLUMN sd_l DOUBLE PRECISION",
+            "ALTER TABLE angles ADD COLUMN sd_a DOUBLE PRECISION",
+            "ALTER TABLE angles ADD COLUMN sd_b DOUBLE PRECISION",
+            "ALTER TABLE angles ADD COLUMN largest DOUBLE PRECISION",
+        },
     };
     return all;
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QUuid>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -396,15 +397,17 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
     // is recorded once.
     q.prepare(QStringLiteral(
         "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
-        "formula, passed, entry, comment, operator, uuid, workstation) "
-        "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO NOTHING RETURNING id"));
+        "formula, passed, entry, comment, operator, uuid, workstation, readings, handling, "
+        "specimen) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO NOTHING "
+        "RETURNING id"));
     for (const QVariant& v :
          {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
           QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
           QVariant(text(logbookTime(r.time))), real(r.threshold), QVariant(text(r.formula)),
           r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
           QVariant(text(r.comment)), QVariant(text(r.operatorName)),
-          r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation))})
+          r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation)),
+          QVariant(r.readings), QVariant(int(r.handling)), QVariant(text(r.specimen))})
         q.addBindValue(v);
     bool ok = q.exec();
     if (ok && !q.next()) {
@@ -434,10 +437,12 @@ bool SqlLogbook::insertRows(std::int64_t id, const CheckRecord& r, const std::st
         QSqlQuery angle(db_);
         angle.prepare(
             QStringLiteral("INSERT INTO angles(record_id, angle, l, a, b, delta_e, "
-                           "before_delta_e) VALUES(?,?,?,?,?,?,?)"));
+                           "before_delta_e, sd_l, sd_a, sd_b, largest) "
+                           "VALUES(?,?,?,?,?,?,?,?,?,?,?)"));
         for (const QVariant& v :
              {QVariant(qlonglong(id)), QVariant(a), real(g.lab[0]), real(g.lab[1]), real(g.lab[2]),
-              real(g.deltaE), real(g.beforeDeltaE)})
+              real(g.deltaE), real(g.beforeDeltaE), real(g.sd[0]), real(g.sd[1]), real(g.sd[2]),
+              real(g.largest)})
             angle.addBindValue(v);
         ok = angle.exec();
         if (!ok) why_ = angle.lastError().text();
@@ -628,13 +633,16 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
                 take(*at->second, q);
     };
     run(
-        QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e FROM angles"),
+        QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, "
+                       "sd_b, largest FROM angles"),
         [](CheckRecord& r, const QSqlQuery& q) {
             const int a = q.value(1).toInt();
             if (a < 0 || a >= kAngleCount) return;
             r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
                            real(q.value(5)),
-                           real(q.value(6))};
+                           real(q.value(6)),
+                           {real(q.value(7)), real(q.value(8)), real(q.value(9))},
+                           real(q.value(10))};
         },
         QStringLiteral("record_id, angle"));
     run(
@@ -671,7 +679,8 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
 namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
-    "passed, entry, comment, operator, uuid, workstation FROM records ";
+    "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen FROM "
+    "records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -688,6 +697,9 @@ CheckRecord fromRow(const QSqlQuery& q) {
     r.operatorName = str(q.value(11));
     r.uuid = str(q.value(12));
     r.workstation = str(q.value(13));
+    r.readings = std::clamp(q.value(14).toInt(), 0, 1000);
+    r.handling = q.value(15).toInt() != 0;
+    r.specimen = str(q.value(16));
     return r;
 }
 }  // namespace

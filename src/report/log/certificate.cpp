@@ -386,6 +386,8 @@ QString recordKindTitle(RecordKind kind) {
             return QStringLiteral("User calibration entry deleted");
         case RecordKind::TileSet:
             return QStringLiteral("Tile set check");
+        case RecordKind::ExtendedRepeatability:
+            return QStringLiteral("Repeatability over many readings");
     }
     return {};
 }
