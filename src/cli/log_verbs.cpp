@@ -188,44 +188,56 @@ QJsonValue diagnosisJson(const std::optional<DiagnosisRecord>& d) {
 }
 
 QJsonObject recordJson(const CheckRecord& r) {
+    const bool extended = r.kind == RecordKind::ExtendedRepeatability;
     QJsonArray angles;
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleRecord& g = r.angles[a];
-        angles.append(
-            QJsonObject{{"angle", kAngleDegrees[a]},
-                        {"lab", QJsonArray{orNull(g.lab[0]), orNull(g.lab[1]), orNull(g.lab[2])}},
-                        {"deltaE", orNull(g.deltaE)},
-                        {"beforeDeltaE", orNull(g.beforeDeltaE)}});
+        QJsonObject angle{{"angle", kAngleDegrees[a]},
+                          {"lab", QJsonArray{orNull(g.lab[0]), orNull(g.lab[1]), orNull(g.lab[2])}},
+                          {"deltaE", orNull(g.deltaE)},
+                          {"beforeDeltaE", orNull(g.beforeDeltaE)}};
+        // Over many readings: the mean as lab, the MCDM as deltaE, and the spread.
+        if (extended) {
+            angle.insert("sd", QJsonArray{orNull(g.sd[0]), orNull(g.sd[1]), orNull(g.sd[2])});
+            angle.insert("largest", orNull(g.largest));
+        }
+        angles.append(angle);
     }
     QJsonArray files;
     for (const std::string& f : r.files) files.append(qs(f));
-    return {{"id", qint64(r.id)},
-            {"time", qs(logbookTime(r.time))},
-            {"kind", qs(std::string(kindName(r.kind)))},
-            {"serial", qs(r.serial)},
-            {"instrumentType", qs(r.instrumentType)},
-            {"referenceSerial", qs(r.referenceSerial)},
-            {"operator", qs(r.operatorName)},
-            {"workstation", qs(r.workstation)},
-            {"uuid", qs(r.uuid)},
-            {"threshold", orNull(r.threshold)},
-            {"formula", qs(r.formula)},
-            {"passed", r.passed ? QJsonValue(*r.passed) : QJsonValue()},
-            {"entry", r.entry},
-            {"comment", qs(r.comment)},
-            {"angles", angles},
-            {"files", files},
-            {"diagnosis", diagnosisJson(r.diagnosis)}};
+    QJsonObject record{{"id", qint64(r.id)},
+                       {"time", qs(logbookTime(r.time))},
+                       {"kind", qs(std::string(kindName(r.kind)))},
+                       {"serial", qs(r.serial)},
+                       {"instrumentType", qs(r.instrumentType)},
+                       {"referenceSerial", qs(r.referenceSerial)},
+                       {"operator", qs(r.operatorName)},
+                       {"workstation", qs(r.workstation)},
+                       {"uuid", qs(r.uuid)},
+                       {"threshold", orNull(r.threshold)},
+                       {"formula", qs(r.formula)},
+                       {"passed", r.passed ? QJsonValue(*r.passed) : QJsonValue()},
+                       {"entry", r.entry},
+                       {"comment", qs(r.comment)},
+                       {"angles", angles},
+                       {"files", files},
+                       {"diagnosis", diagnosisJson(r.diagnosis)}};
+    if (extended) {
+        record.insert("readings", r.readings);
+        record.insert("handling", r.handling);
+        record.insert("specimen", qs(r.specimen));
+    }
+    return record;
 }
 
 void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
     // The record's number first: the certificate verb takes it.
     out << QStringLiteral("record").leftJustified(8) << QStringLiteral("time").leftJustified(21)
-        << QStringLiteral("kind").leftJustified(18) << QStringLiteral("verdict").leftJustified(9)
+        << QStringLiteral("kind").leftJustified(24) << QStringLiteral("verdict").leftJustified(9)
         << "   dE 25   dE 45   dE 75  workstation  files\n";
     for (const CheckRecord& r : records) {
         out << QString::number(r.id).leftJustified(8) << qs(logbookTime(r.time)).leftJustified(21)
-            << qs(std::string(kindName(r.kind))).leftJustified(18) << verdict(r).leftJustified(9);
+            << qs(std::string(kindName(r.kind))).leftJustified(24) << verdict(r).leftJustified(9);
         for (const AngleRecord& g : r.angles)
             out << (std::isnan(g.deltaE) ? QStringLiteral("---") : number(g.deltaE, 2))
                        .rightJustified(8);

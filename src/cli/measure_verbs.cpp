@@ -1,8 +1,10 @@
-// Measurement verbs: calibrate, measure and run the repeatability check without a window.
+// Measurement verbs: calibrate, measure and run the repeatability check (of three or of many
+// readings) without a window.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -13,6 +15,7 @@
 #include "core/link/identify.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/calibration.h"
+#include "core/measure/extended_repeatability.h"
 #include "core/measure/measurement_exchange.h"
 #include "core/measure/repeatability_workflow.h"
 #include "platform/app/data_folder.h"
@@ -192,6 +195,85 @@ namespace {
 
 // --- repeatability -----------------------------------------------------------------------
 
+QJsonValue finite(double v) {
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+void printSpreadJson(QTextStream& out, const ExtendedReport& r, const std::string& file) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleSpread& s = r.spread[a];
+        angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
+                                  {"mcdm", finite(s.mcdm)},
+                                  {"sdL", finite(s.sd[0])},
+                                  {"sda", finite(s.sd[1])},
+                                  {"sdb", finite(s.sd[2])},
+                                  {"largest", finite(s.largest)}});
+    }
+    const QJsonObject root{{"readings", r.readings},
+                           {"formula", QString::fromStdString(r.formula)},
+                           {"angles", angles},
+                           {"resultFile", QString::fromStdString(file)},
+                           {"instrument", QString::fromStdString(r.serial)},
+                           {"handling", r.handling},
+                           {"specimen", QString::fromStdString(r.specimen)}};
+    out << QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+void printSpreadTable(QTextStream& out, const ExtendedReport& r, const std::string& file) {
+    out << "instrument " << QString::fromStdString(r.serial) << "\n";
+    out << "readings " << r.readings
+        << (r.handling ? ", the specimen lifted and placed again before each"
+                       : ", the specimen left in place")
+        << "\n";
+    if (!r.specimen.empty()) out << "specimen " << QString::fromStdString(r.specimen) << "\n";
+    out << "spread about the mean (" << QString::fromStdString(r.formula) << "):\n";
+    out << QStringLiteral("angle (degrees)").leftJustified(16)
+        << "    MCDM   sd L*   sd a*   sd b* largest\n";
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleSpread& s = r.spread[a];
+        out << QString::number(kAngleDegrees[a]).leftJustified(16);
+        for (double v : {s.mcdm, s.sd[0], s.sd[1], s.sd[2], s.largest})
+            out << (std::isfinite(v) ? number(v, 2) : QStringLiteral("---")).rightJustified(8);
+        out << "\n";
+    }
+    if (!file.empty()) out << "result file " << QString::fromStdString(file) << "\n";
+}
+
+// N readings of one specimen and their spread; no verdict.
+int runExtendedRepeatability(Options& o) {
+    Session s(o);
+    if (o.handling && !o.yes) s.prompter.okCancelFrom = &o.io.in;
+    if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
+    s.useDataFolder();
+    ExtendedRepeatabilityWorkflow series(s.seams(userNumberFormat()));
+    // Under --json the standard output carries the document only.
+    QTextStream& progress = o.json ? o.io.err : o.io.out;
+    series.onProgress([&progress](int k, int n) {
+        progress << "reading " << k << " of " << n << "\n";
+        progress.flush();
+    });
+    const ExtendedSetup setup{o.readings, o.handling, o.specimen.toStdString()};
+    switch (series.run(setup)) {
+        case SeriesOutcome::Completed:
+            break;
+        case SeriesOutcome::Declined:
+        case SeriesOutcome::Stopped:
+            return failed(o, "the series was stopped; nothing was recorded");
+        case SeriesOutcome::Failed:
+            return failed(o, series.lastFailure() + "; nothing was recorded");
+    }
+    const ExtendedReport& r = *series.result();
+    if (o.json)
+        printSpreadJson(o.io.out, r, series.resultFile());
+    else
+        printSpreadTable(o.io.out, r, series.resultFile());
+    o.io.out.flush();
+    if (series.resultFile().empty())
+        return failed(o, "the result file could not be written in " + s.state.strDataFolder);
+    return kExitPassed;
+}
+
 }  // namespace
 
 int runRepeatability(const QStringList& arguments, Io& io) {
@@ -200,11 +282,17 @@ int runRepeatability(const QStringList& arguments, Io& io) {
                           QStringLiteral("Runs the repeatability check on PORT: three measurements "
                                          "of one specimen (each direct, or the average of N), "
                                          "the result file in the data folder and the verdict.\n"
-                                         "Exit status: 0 passed, 1 failed the threshold, 2 the "
-                                         "instrument or the port failed or the result file could "
-                                         "not be written (the reason is printed)."),
-                          {.average = true}, o))
+                                         "With --readings N: N direct readings of one specimen "
+                                         "and, per angle, their mean colour difference from the "
+                                         "mean (MCDM), the standard deviations of L*, a*, b* and "
+                                         "the largest difference; no verdict.\n"
+                                         "Exit status: 0 passed (or the readings taken), 1 failed "
+                                         "the threshold, 2 the instrument or the port failed, the "
+                                         "series was stopped or the result file could not be "
+                                         "written (the reason is printed)."),
+                          {.average = true, .json = true, .readings = true}, o))
         return *code;
+    if (o.readings > 0) return runExtendedRepeatability(o);
     Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
     s.useDataFolder();

@@ -5,6 +5,7 @@
 
 #include "cli/port_options.h"
 #include "core/measure/average_workflow.h"
+#include "core/measure/extended_repeatability.h"
 
 namespace qv::cli {
 
@@ -48,6 +49,43 @@ const QString kEntry = QStringLiteral("entry");
 const QString kYes = QStringLiteral("yes");
 const QString kComment = QStringLiteral("comment");
 const QString kFrom = QStringLiteral("from");
+const QString kReadings = QStringLiteral("readings");
+const QString kHandling = QStringLiteral("handling");
+const QString kSpecimen = QStringLiteral("specimen");
+
+void addReadingsOptions(QCommandLineParser& parser) {
+    parser.addOption({kReadings,
+                      QStringLiteral("Instead of three measurements: N readings (10 to 30) of one "
+                                     "specimen and their spread about the mean per angle."),
+                      QStringLiteral("N")});
+    parser.addOption({kHandling, QStringLiteral("With --readings: lift the specimen and place it "
+                                                "again before each reading after the first (asked "
+                                                "each time; Enter goes on).")});
+    parser.addOption({kSpecimen, QStringLiteral("With --readings: the specimen's name."),
+                      QStringLiteral("NAME")});
+    parser.addOption({kYes, QStringLiteral("With --handling: go on without waiting.")});
+}
+
+// --readings and what goes with it; an exit code when they are wrong.
+std::optional<int> readReadings(const QCommandLineParser& parser, Options& o) {
+    const bool others = parser.isSet(kHandling) || parser.isSet(kSpecimen) || parser.isSet(kYes) ||
+                        parser.isSet(kJson);
+    if (!parser.isSet(kReadings)) {
+        if (others)
+            return failed(o, "--handling, --specimen, --yes and --json go with --readings N");
+        return std::nullopt;
+    }
+    bool ok = false;
+    o.readings = parser.value(kReadings).toInt(&ok);
+    if (!ok || o.readings < kMinExtendedReadings || o.readings > kMaxExtendedReadings)
+        return failed(o, "--readings takes a number from " + std::to_string(kMinExtendedReadings) +
+                             " to " + std::to_string(kMaxExtendedReadings));
+    if (parser.isSet(kAverage)) return failed(o, "--readings takes direct readings, not --average");
+    o.handling = parser.isSet(kHandling);
+    o.specimen = parser.value(kSpecimen);
+    o.yes = parser.isSet(kYes);
+    return std::nullopt;
+}
 
 void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
     parser.addHelpOption();
@@ -82,6 +120,7 @@ void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
                           QStringLiteral("The entry's comment: A-Z, 0-9, colon, full stop, "
                                          "blank; 16 characters are written."),
                           QStringLiteral("TEXT")});
+    if (accepted.readings) addReadingsOptions(parser);
     if (accepted.from)
         parser.addOption({kFrom, QStringLiteral("The coefficient file with target and sample."),
                           QStringLiteral("FILE")});
@@ -115,6 +154,8 @@ std::optional<int> readOptions(const QCommandLineParser& parser, const OptionSet
             return failed(o, "--" + name.toStdString() + " " + value + " is required");
     o.comment = accepted.comment ? parser.value(kComment) : QString();
     o.from = accepted.from ? parser.value(kFrom) : QString();
+    if (accepted.readings)
+        if (auto code = readReadings(parser, o)) return code;
     o.json = accepted.json && parser.isSet(kJson);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(kWhiteOnly);
     return std::nullopt;

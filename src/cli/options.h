@@ -23,6 +23,9 @@ struct OptionSet {
     bool entry = false;    // --entry N (1 to 30), required, and --yes
     bool comment = false;  // --comment TEXT, required
     bool from = false;     // --from FILE, required
+    // --readings N, --handling, --specimen NAME and --yes: the repeatability check over many
+    // readings.
+    bool readings = false;
 };
 
 struct Options {
@@ -39,6 +42,9 @@ struct Options {
     bool yes = false;  // an occupied entry may be overwritten or emptied
     QString comment;
     QString from;
+    int readings = 0;  // 0: the three-reading repeatability check
+    bool handling = false;
+    QString specimen;
 };
 
 // Parses the verb's options; an exit code when the verb is to end at once.

@@ -15,6 +15,19 @@
 
 namespace qv::cli {
 
+namespace {
+
+// The operator's answer to an OK/Cancel question on the command line.
+Answer waitForLine(QIODevice& in, QTextStream& err) {
+    err << " -- Enter goes on, any other text then Enter stops: ";
+    err.flush();
+    // The end of the input (no line at all) stops too: nobody is there to place the specimen.
+    const QByteArray line = in.readLine();
+    return !line.isEmpty() && line.trimmed().isEmpty() ? Answer::Ok : Answer::Cancel;
+}
+
+}  // namespace
+
 Answer PrintingPrompter::ask(const Message& message) {
     QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
     if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
@@ -26,6 +39,9 @@ Answer PrintingPrompter::ask(const Message& message) {
     if (message.buttons == Buttons::YesNo) {
         err << (agreed ? " -- yes (--yes)" : " -- no (give --yes to agree)");
         answer = agreed ? Answer::Yes : Answer::No;
+    } else if (message.buttons == Buttons::OkCancel && okCancelFrom) {
+        answer = agreed ? Answer::Ok : waitForLine(*okCancelFrom, err);
+        if (agreed) err << " -- ok (--yes)";
     }
     err << "\n";
     err.flush();

@@ -24,12 +24,16 @@ namespace qv::cli {
 // Message boxes become lines on the verb's error stream. A Yes/No question asks for consent to
 // something that cannot be undone (an entry overwritten or emptied, a pair judged against
 // itself): it is answered Yes only when the operator gave --yes, No otherwise. Every other box
-// takes its first button. A file chooser is answered with the file the command line named.
+// takes its first button, unless a verb lets the operator answer OK/Cancel (okCancelFrom). A
+// file chooser is answered with the file the command line named.
 class PrintingPrompter : public Prompter {
 public:
     PrintingPrompter(const StringTable* texts, QTextStream& err) : texts_(texts), err_(&err) {}
     bool agreed = false;    // --yes
     std::string givenFile;  // --from, --reference-file
+    // When set, an OK/Cancel question waits for the operator's line from it: an empty line
+    // goes on, anything else or the end of the input cancels. With --yes it goes on at once.
+    QIODevice* okCancelFrom = nullptr;
     Answer ask(const Message& message) override;
     std::optional<std::string> askOpenFile(const std::string&, const std::string&) override;
 

@@ -151,6 +151,8 @@ inline constexpr int kStrEntriesHeld = 256;
 inline constexpr int kStrLogbookFileSent = 257;
 inline constexpr int kStrLogbookFileNotSent = 258;
 inline constexpr int kStrLogbookLocationSaved = 259;
+// Before each reading of a series over many readings with handling.
+inline constexpr int kStrLiftSpecimen = 260;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

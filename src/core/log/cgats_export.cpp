@@ -9,6 +9,7 @@
 #include "core/app/string_ids.h"
 #include "core/coeff/file_choice.h"
 #include "core/colour/spectrum.h"
+#include "core/files/extended_repeatability_file.h"
 #include "core/files/file_lines.h"
 #include "core/log/result_file_import.h"
 
@@ -50,6 +51,7 @@ const Layout kRecordFile{"Coefficient record file",
                           {32, kStrTargetBlock, "target"},
                           {36, kStrSampleBlock, "sample"}},
                          39};
+const Layout kExtendedFile{"Repeatability file over many readings", {}, 0};
 
 struct Sample {
     std::string name;
@@ -164,6 +166,32 @@ std::string readContents(std::string_view file, const NumberFormat& format,
     return {};
 }
 
+// The series over many readings, read whole by its own reader: one sample per reading and
+// angle. False when the file is not laid out as one.
+bool isExtendedFile(std::string_view file, const NumberFormat& format) {
+    const CsvReadResult head = readLeadingLines(file, 2, format, {});
+    return head.ok() && head.table.at(1, 0) == extended_key::kReadings;
+}
+
+std::string readExtended(std::string_view file, const NumberFormat& format, const CsvLimits& limits,
+                         Contents& out) {
+    const ExtendedFileRead read = readExtendedFile(file, format, limits);
+    if (!read.report) return read.problem;
+    const ExtendedReport& r = *read.report;
+    out.layout = &kExtendedFile;
+    out.created = createdTime(resultTimestamp(r.time)).value_or("");
+    out.instrumentation = r.serial;
+    for (std::size_t k = 0; k < r.spectra.size(); ++k)
+        for (int a = 0; a < kAngleCount; ++a) {
+            const AngleSpectrum& s = r.spectra[k][a];
+            out.samples.push_back(
+                {"reading " + std::to_string(k + 1) + " " + std::to_string(kAngleDegrees[a]),
+                 {s.begin(),
+                  s.begin() + std::min<std::ptrdiff_t>(kSpectrumPoints, std::ssize(s))}});
+        }
+    return {};
+}
+
 void line(std::string& out, std::string_view text) {
     out += text;
     out += kCrLf;
@@ -215,9 +243,10 @@ CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& forma
     Contents contents;
     // A file from a machine with other separators is read with the ones it was written with.
     const NumberFormat written = resultFileFormat(resultFile, format, texts).value_or(format);
-    if (std::string problem = readContents(resultFile, written, texts, limits, contents);
-        !problem.empty())
-        return {{}, std::move(problem)};
+    const std::string problem = isExtendedFile(resultFile, written)
+                                    ? readExtended(resultFile, written, limits, contents)
+                                    : readContents(resultFile, written, texts, limits, contents);
+    if (!problem.empty()) return {{}, std::move(problem)};
     if (contents.samples.empty()) return {{}, "the file holds no spectrum"};
     return {cgatsText(contents), {}};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The spectra of a result file as CGATS text, for colour tools that read spectral data: one
-// sample per angle and spectrum, named after what the file holds ("target 25",
+// sample per angle and spectrum, named after what the file holds ("target 25", "reading 7 45",
 // "measurement 2 75"), the 31 reflectances in percent as the file keeps them.
 
 #include <string>
@@ -22,9 +22,9 @@ struct CgatsExport {
     bool ok() const { return problem.empty(); }
 };
 
-// Reads a target, judgement, repeatability or coefficient record file (with the separators its
-// date line shows, `format`'s when it shows none; header keys and block titles from `texts`)
-// and writes its spectra. Files are untrusted: anything else is refused.
+// Reads a target, judgement, repeatability (of three or of many readings) or coefficient record
+// file (with the separators its date line shows, `format`'s when it shows none; header keys and
+// block titles from `texts`) and writes its spectra. Files are untrusted: anything else is refused.
 CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& format,
                           const StringTable& texts, const CsvLimits& limits = {});
 

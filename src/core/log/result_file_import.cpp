@@ -9,6 +9,7 @@
 #include "core/app/string_ids.h"
 #include "core/app/thresholds.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/extended_repeatability_file.h"
 #include "core/files/file_lines.h"
 #include "core/tiles/set_files.h"
 
@@ -257,6 +258,14 @@ ResultFileRead tileSet(const Lines& lines, CheckRecord r, const NumberFormat& fo
     return check(std::move(r));
 }
 
+// The series over many readings is read whole by its own reader; the record is the one the
+// check makes.
+ResultFileRead extendedRepeatability(std::string_view text, const NumberFormat& format) {
+    ExtendedFileRead read = readExtendedFile(text, format);
+    if (!read.report) return {std::nullopt, false, read.problem};
+    return check(extendedRecord(*read.report, {}));
+}
+
 }  // namespace
 
 ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& userFormat,
@@ -284,6 +293,7 @@ ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& u
         return lines.keyed(3, texts, kStrCommentLabel) ? recordFile(lines, r, texts)
                                                        : repeatability(lines, r, texts, *format);
     if (lines.field(2, 0) == set_key::kSet) return tileSet(lines, r, *format);
+    if (lines.field(2, 0) == extended_key::kReadings) return extendedRepeatability(text, *format);
     return notOurs(2, "no header key of a result file of this program");
 }
 
