@@ -159,11 +159,16 @@ AngleSpectra Instrument::photometric(AngleSpectra values) const {
     return values;
 }
 
-AngleSpectra Instrument::truthSeen() const {
+AngleWavelengthErrors Instrument::wavelengthErrors() const {
     AngleWavelengthErrors errors{};
     for (std::size_t a = 0; a < errors.size(); ++a)
         errors[a] = {config_.shiftNm[a], config_.scaleError[a], config_.bandwidthNm2[a]};
-    return photometric(specimenSpectra(config_.specimen, errors).value_or(AngleSpectra{}));
+    return errors;
+}
+
+AngleSpectra Instrument::truthSeen() const {
+    return photometric(
+        specimenSpectra(config_.specimen, wavelengthErrors()).value_or(AngleSpectra{}));
 }
 
 double Instrument::gaussianNoise() {
@@ -277,8 +282,7 @@ std::optional<AngleSpectra> Instrument::correctionFactors() const {
     return f;
 }
 
-AngleSpectra Instrument::expectedReading() const {
-    AngleSpectra values = truthSeen();
+AngleSpectra Instrument::corrected(AngleSpectra values) const {
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
@@ -286,6 +290,14 @@ AngleSpectra Instrument::expectedReading() const {
         }
     }
     return values;
+}
+
+AngleSpectra Instrument::expectedReading() const {
+    return corrected(truthSeen());
+}
+
+AngleSpectra Instrument::expectedReadingOf(const AngleSpectra& truth) const {
+    return corrected(photometric(spectraSeen(truth, wavelengthErrors())));
 }
 
 }  // namespace qv::sim

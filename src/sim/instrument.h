@@ -44,6 +44,10 @@ public:
     // The reflectances (%) a measurement would report now, before noise: the specimen through
     // gain and offset, then the correction of the latest complete entry for this serial.
     AngleSpectra expectedReading() const;
+    // The same for any spectrum under the aperture instead of the configured specimen: its
+    // true reflectances (%) through the instrument's wavelength errors, gain and offset, then
+    // the latest entry's correction.
+    AngleSpectra expectedReadingOf(const AngleSpectra& truth) const;
     // The 31 correction factors per angle that apply now; nothing when no entry applies.
     std::optional<AngleSpectra> correctionFactors() const;
 
@@ -63,6 +67,9 @@ private:
     AngleSpectra photometric(AngleSpectra values) const;
     // The specimen as this instrument reads it, before noise and correction.
     AngleSpectra truthSeen() const;
+    AngleWavelengthErrors wavelengthErrors() const;
+    // The readings multiplied by the factors of the entry that applies now.
+    AngleSpectra corrected(AngleSpectra values) const;
 
     InstrumentConfig config_;
     EntryTable entries_{};

@@ -1,5 +1,6 @@
 #include "sim/specimens.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -99,12 +100,13 @@ const std::vector<Specimen>& specimens() {
 // Fine enough that a sampled Gaussian keeps its variance for every bandpass worth simulating.
 constexpr double kBandpassStepNm = 0.25;
 
-// The specimen at nominal wavelength `nm` as an instrument with `e` sees it. The specimens are
-// functions of wavelength, so the fine-grained spectrum is evaluated, not interpolated; without
-// a bandpass it is the one value at the displaced wavelength.
-double seen(const Specimen& s, int angle, double nm, const WavelengthErrors& e) {
+// A spectrum, a function of wavelength, at nominal wavelength `nm` as an instrument with `e`
+// sees it. The fine-grained spectrum is evaluated, not interpolated; without a bandpass it is
+// the one value at the displaced wavelength.
+template <typename Spectrum>
+double seenThrough(const Spectrum& base, double nm, const WavelengthErrors& e) {
     const double centre = nm - e.shiftNm - e.scaleError * (nm - 550.0);
-    double value = s.base(centre);
+    double value = base(centre);
     if (e.bandwidthNm2 > 0.0) {
         const double variance = 2.0 * e.bandwidthNm2;
         const int half = static_cast<int>(std::ceil(5.0 * std::sqrt(variance) / kBandpassStepNm));
@@ -113,13 +115,59 @@ double seen(const Specimen& s, int angle, double nm, const WavelengthErrors& e) 
         for (int k = -half; k <= half; ++k) {
             const double u = k * kBandpassStepNm;
             const double w = std::exp(-u * u / (2.0 * variance));
-            sum += w * s.base(centre + u);
+            sum += w * base(centre + u);
             weights += w;
         }
         value = sum / weights;
     }
-    return s.scale[angle] * value + s.shift[angle];
+    return value;
 }
+
+double seen(const Specimen& s, int angle, double nm, const WavelengthErrors& e) {
+    return s.scale[angle] * seenThrough(s.base, nm, e) + s.shift[angle];
+}
+
+// A spectrum known at the 31 wavelengths as a function of wavelength: the natural cubic spline
+// through them, continued straight beyond 400 and 700 nm with its end slopes (a spline's
+// curvature is zero there, so the continuation does not kink).
+class SplineSpectrum {
+public:
+    explicit SplineSpectrum(const Spectrum31& y) : y_(y) {
+        // M[i-1] + 4 M[i] + M[i+1] = 6 (y[i+1] - 2 y[i] + y[i-1]) / h^2, M[0] = M[30] = 0,
+        // solved by the Thomas algorithm.
+        const double h2 = kStepNm * kStepNm;
+        std::array<double, kSpectrumPoints> c{}, d{};
+        for (int i = 1; i < kSpectrumPoints - 1; ++i) {
+            const double rhs = 6.0 * (y[i + 1] - 2.0 * y[i] + y[i - 1]) / h2;
+            const double denominator = 4.0 - c[i - 1];
+            c[i] = 1.0 / denominator;
+            d[i] = (rhs - d[i - 1]) / denominator;
+        }
+        for (int i = kSpectrumPoints - 2; i > 0; --i) m_[i] = d[i] - c[i] * m_[i + 1];
+    }
+    double operator()(double nm) const {
+        const double h = kStepNm;
+        const int last = kSpectrumPoints - 1;
+        if (nm <= kStartNm) return y_[0] + (nm - kStartNm) * slope(0, 0.0);
+        if (nm >= kEndNm) return y_[last] + (nm - kEndNm) * slope(last - 1, 1.0);
+        const int i = std::min(last - 1, static_cast<int>((nm - kStartNm) / h));
+        const double t = (nm - wavelengthNm(i)) / h;
+        const double u = 1.0 - t;
+        return u * y_[i] + t * y_[i + 1] +
+               h * h / 6.0 * ((u * u * u - u) * m_[i] + (t * t * t - t) * m_[i + 1]);
+    }
+
+private:
+    // The slope of segment i at its fraction t.
+    double slope(int i, double t) const {
+        const double h = kStepNm;
+        const double u = 1.0 - t;
+        return (y_[i + 1] - y_[i]) / h +
+               h / 6.0 * (-(3.0 * u * u - 1.0) * m_[i] + (3.0 * t * t - 1.0) * m_[i + 1]);
+    }
+    Spectrum31 y_;
+    std::array<double, kSpectrumPoints> m_{};
+};
 
 }  // namespace
 
@@ -142,6 +190,16 @@ std::optional<AngleSpectra> specimenSpectra(std::string_view name,
         return out;
     }
     return std::nullopt;
+}
+
+AngleSpectra spectraSeen(const AngleSpectra& truth, const AngleWavelengthErrors& errors) {
+    AngleSpectra out{};
+    for (int a = 0; a < kAngleCount; ++a) {
+        const SplineSpectrum spectrum(truth[a]);
+        for (int j = 0; j < kSpectrumPoints; ++j)
+            out[a][j] = seenThrough(spectrum, wavelengthNm(j), errors[a]);
+    }
+    return out;
 }
 
 const std::vector<std::string>& specimenNames() {

@@ -34,6 +34,11 @@ std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftN
 std::optional<AngleSpectra> specimenSpectra(std::string_view name,
                                             const AngleWavelengthErrors& errors);
 
+// Any spectrum, given at the 31 wavelengths, as an instrument with these wavelength errors
+// reads it: between the wavelengths the spectrum is the natural cubic spline through them.
+// Without errors each reading is the value given.
+AngleSpectra spectraSeen(const AngleSpectra& truth, const AngleWavelengthErrors& errors);
+
 // Every specimen name, for help texts and error messages.
 const std::vector<std::string>& specimenNames();
 

@@ -87,5 +87,30 @@ TEST(SimErrors, EachErrorTakesOneValueOrOnePerAngleWithinItsRange) {
     EXPECT_EQ(c.bandwidthNm2[2], 2.0);
 }
 
+TEST(SimErrors, AnySpectrumIsReadAsTheSpecimenWhoseValuesItHolds) {
+    // A specimen given only at its 31 wavelengths reads, through the same errors, within a
+    // little of the specimen itself: the spline between them follows a smooth spectrum.
+    AngleWavelengthErrors e{};
+    e[0] = {1.0, 0.0, 0.0};
+    e[1] = {-0.7, 0.003, 1.5};
+    e[2] = {0.0, 0.0, 3.0};
+    for (const std::string name : {"white", "green", "orange", "violet"}) {
+        const AngleSpectra given = *specimenSpectra(name);
+        EXPECT_EQ(spectraSeen(given, AngleWavelengthErrors{}), given) << name;
+        const AngleSpectra fine = *specimenSpectra(name, e);
+        const AngleSpectra spline = spectraSeen(given, e);
+        for (int a = 0; a < kAngleCount; ++a)
+            for (int j = 0; j < kSpectrumPoints; ++j)
+                EXPECT_NEAR(spline[a][j], fine[a][j], 0.03) << name << " " << a << " " << j;
+    }
+    // Through the instrument: the photometric errors and the entry apply as to a specimen.
+    InstrumentConfig c;
+    c.specimen = "green";
+    c.offset = {0.4, 0.0, -0.2};
+    c.linearity = 0.02;
+    EXPECT_EQ(Instrument(c).expectedReadingOf(*specimenSpectra("green")),
+              Instrument(c).expectedReading());
+}
+
 }  // namespace
 }  // namespace qv::sim

@@ -1,0 +1,295 @@
+// How far an entry holds: the residual predicted from a tile set's diagnosis against the one
+// the simulated instrument leaves once the entry is written into it, over many directions,
+// distances and seeds; the colours near a specimen; the radius search on known cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "core/colour/colour_requests.h"
+#include "core/colour/tristimulus.h"
+#include "core/tiles/diagnosis_record.h"
+#include "core/tiles/entry_validity.h"
+#include "sim/instrument.h"
+
+namespace qv {
+namespace {
+
+const std::vector<std::string> kSet = {"white", "lightgrey", "midgrey", "darkgrey", "yellow",
+                                       "green", "red",       "blue",    "orange",   "violet"};
+
+sim::AngleSpectra asSim(const ThreeAngles& s) {
+    sim::AngleSpectra out{};
+    for (int a = 0; a < kAngleCount; ++a)
+        std::copy_n(s[a].begin(), kSpectrumPoints, out[a].begin());
+    return out;
+}
+
+// The mean of three readings with reading noise and the instrument's two decimals, as the
+// diagnosis tests read a set.
+ThreeAngles meanOfThree(sim::InstrumentConfig c, const std::string& specimen, std::mt19937& rng,
+                        double noise) {
+    c.specimen = specimen;
+    const sim::AngleSpectra truth = sim::Instrument(c).expectedReading();
+    std::normal_distribution<double> n(0.0, noise);
+    ThreeAngles out;
+    for (int a = 0; a < kAngleCount; ++a) {
+        out[a].assign(kSpectrumPoints, 0.0);
+        for (int r = 0; r < 3; ++r)
+            for (int j = 0; j < kSpectrumPoints; ++j)
+                out[a][j] += std::round((truth[a][j] + n(rng)) * 100.0) / 100.0 / 3.0;
+    }
+    return out;
+}
+
+// An offset, a wavelength scale reading about 1 nm short and a slightly bent photometric
+// scale: nothing factors remove away from the specimen.
+sim::InstrumentConfig underCorrection() {
+    sim::InstrumentConfig c;
+    c.offset = {0.3, 0.25, 0.2};
+    // The simulator's shift is how far its scale reads long: the opposite of the model's.
+    c.shiftNm.at = {-1.0, -0.8, -1.2};
+    c.linearity = 0.01;
+    return c;
+}
+
+// The entry as the write sends it: per angle 16 reflectances of the sample and 16 factors, two
+// decimals each.
+void writeEntry(sim::Instrument& t, const ThreeAngles& sample, const AngleFactors& factors) {
+    auto ok = [&](const std::string& command) {
+        ASSERT_EQ(t.answer(command).line, "OK00") << command;
+    };
+    ok("UCS,1,001,VALIDITY,08.12.2026 20:00:00," + t.config().idText);
+    for (int a = 0; a < kAngleCount; ++a) {
+        std::string command = "UCS," + std::to_string(a + 2) + ",001";
+        for (int k = 0; k < kBlockWavelengths; ++k)
+            command += "," + formatFixed(sample[a][2 * k], 2);
+        for (int k = 0; k < kBlockWavelengths; ++k) command += "," + formatFixed(factors[a][k], 2);
+        ok(command);
+    }
+}
+
+double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+constexpr std::array<double, 3> kChecked = {2.0, 3.5, 7.0};
+
+Lab labOf(const AngleSpectrum& s) {
+    return spectrumToLab(SpectrumView(s.data(), kColourPoints));
+}
+
+using Deviations = std::array<std::vector<double>, kChecked.size()>;
+
+// One trial: the set read on both instruments and diagnosed, an entry computed on `specimen`
+// and written into the instrument under correction; per checked distance, for every colour
+// near the specimen at every angle, how far the predicted residual lies from the one the
+// instrument leaves (read without noise).
+void trial(std::mt19937& rng, double noise, const std::string& specimen, Deviations& out) {
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Ciede2000);
+    const sim::InstrumentConfig r{}, t = underCorrection();
+    std::vector<TileSpectra> tiles;
+    for (const std::string& name : kSet)
+        tiles.push_back({meanOfThree(r, name, rng, noise), meanOfThree(t, name, rng, noise)});
+    const auto diagnosis = diagnose(*engine, tiles, SetLimits{});
+    ASSERT_TRUE(diagnosis);
+    const TileSpectra pair{meanOfThree(r, specimen, rng, noise),
+                           meanOfThree(t, specimen, rng, noise)};
+    // The terms as the logbook gives them back.
+    const ValidityBasis basis{termsFromRecord(diagnosisRecord(*diagnosis)), pair.target,
+                              writtenFactors(ratioFactors(pair)), DeltaEFormula::Ciede2000, 0.5};
+    sim::Instrument instrument(t);
+    writeEntry(instrument, pair.sample, basis.factors);
+    if (const auto v = entryValidity(basis))
+        std::printf("tile noise %.2f %%, %-9s radius %5.2f / %5.2f / %5.2f dE00\n", noise,
+                    specimen.c_str(), (*v)[0].radius, (*v)[1].radius, (*v)[2].radius);
+    for (int a = 0; a < kAngleCount; ++a)
+        for (std::size_t d = 0; d < kChecked.size(); ++d)
+            for (std::size_t k = 0; k < kNearDirections; ++k) {
+                const auto colour = colourAt(pair.target[a], k, kChecked[d]);
+                if (!colour) continue;
+                sim::AngleSpectra truth = asSim(pair.target);
+                std::copy_n(colour->begin(), kSpectrumPoints, truth[a].begin());
+                const sim::AngleSpectra read = instrument.expectedReadingOf(truth);
+                const AngleSpectrum measured(read[a].begin(), read[a].end());
+                const double left = deltaE2000(labOf(*colour), labOf(measured));
+                out[d].push_back(std::abs(predictedResidual(basis, a, *colour) - left));
+            }
+}
+
+Deviations deviationsAt(double noise) {
+    constexpr int kSeeds = 16;
+    const std::vector<std::string> specimens = {"lightgrey", "green", "midgrey", "blue"};
+    Deviations out;
+    for (int seed = 1; seed <= kSeeds; ++seed) {
+        std::mt19937 rng(static_cast<std::uint32_t>(seed));
+        trial(rng, noise, specimens[static_cast<std::size_t>(seed) % specimens.size()], out);
+    }
+    for (std::size_t d = 0; d < kChecked.size(); ++d)
+        std::printf(
+            "tile noise %.2f %%, at %.1f dE00: %zu colours, deviation 95th percentile %.4f, "
+            "largest %.4f\n",
+            noise, kChecked[d], out[d].size(), percentile(out[d], 0.95),
+            *std::max_element(out[d].begin(), out[d].end()));
+    return out;
+}
+
+TEST(EntryValidity, ThePredictedResidualIsWhatTheSimulatedInstrumentLeaves) {
+    // Readings without noise (two decimals only): what is left is the model's own error.
+    for (const auto& d : deviationsAt(0.0)) {
+        EXPECT_GT(d.size(), 16u * kAngleCount * 15u);
+        EXPECT_LE(*std::max_element(d.begin(), d.end()), 0.01);
+    }
+    // Instruments that repeat to 0.02 %: every colour within 0.03.
+    for (const auto& d : deviationsAt(0.02)) EXPECT_LE(*std::max_element(d.begin(), d.end()), 0.03);
+    // At 0.1 % the terms themselves are that uncertain: the dark specimen's colours move most.
+    for (const auto& d : deviationsAt(0.1)) EXPECT_LE(percentile(d, 0.95), 0.03);
+}
+
+// The reference's reading of a named specimen, as the simulator's ideal instrument gives it.
+ThreeAngles specimenReading(const std::string& name) {
+    sim::InstrumentConfig c;
+    c.specimen = name;
+    const sim::AngleSpectra s = sim::Instrument(c).expectedReading();
+    ThreeAngles out;
+    for (int a = 0; a < kAngleCount; ++a) out[a].assign(s[a].begin(), s[a].end());
+    return out;
+}
+
+TEST(EntryValidity, ColoursNearASpecimenLieAtTheDistanceAskedAndWithinTheRange) {
+    // The silver reads above 100 % at 25 degrees; the black barely above nothing.
+    for (const std::string name : {"white", "blue", "black", "silver", "yellow"}) {
+        const ThreeAngles s = specimenReading(name);
+        for (int a = 0; a < kAngleCount; ++a) {
+            const double ceiling = std::max(100.0, *std::max_element(s[a].begin(), s[a].end()));
+            std::size_t reached = 0;
+            for (std::size_t k = 0; k < kNearDirections; ++k)
+                for (double d : {0.25, 3.5, 20.0}) {
+                    const auto c = colourAt(s[a], k, d);
+                    if (!c) continue;
+                    ++reached;
+                    EXPECT_NEAR(deltaE2000(labOf(s[a]), labOf(*c)), d, 1e-6)
+                        << name << " " << directionName(k);
+                    for (double v : *c) {
+                        EXPECT_GE(v, 0.0);
+                        EXPECT_LE(v, ceiling);
+                    }
+                }
+            // Darker always reaches 20; a light specimen is not 20 from everything.
+            EXPECT_GE(reached, 2u * kNearDirections) << name << " " << a;
+        }
+    }
+    AngleSpectrum broken(kSpectrumPoints, 50.0);
+    broken[7] = NAN;
+    EXPECT_FALSE(colourAt(broken, 0, 1.0));
+    EXPECT_FALSE(colourAt(AngleSpectrum(12, 50.0), 0, 1.0));
+    EXPECT_FALSE(colourAt(AngleSpectrum(kSpectrumPoints, 50.0), kNearDirections, 1.0));
+}
+
+// Terms at every angle alike: the offset (%), the gain (%) and the shift (nm) of the model.
+AngleTerms termsOf(double offset, double gain, double shift) {
+    TermEstimates t{};
+    t[static_cast<std::size_t>(Term::Offset)] = {offset, 0.01, offset != 0.0};
+    t[static_cast<std::size_t>(Term::Gain)] = {gain, 0.01, gain != 0.0};
+    t[static_cast<std::size_t>(Term::Shift)] = {shift, 0.01, shift != 0.0};
+    return {t, t, t};
+}
+
+// An entry computed on `specimen` without noise: the factors that bring the instrument's
+// reading of it onto the reference's, as the entry keeps them.
+ValidityBasis exactEntry(const std::string& specimen, const AngleTerms& terms) {
+    ValidityBasis b{terms, specimenReading(specimen), {}, DeltaEFormula::Ciede2000, 0.5};
+    TileSpectra pair{b.specimen, b.specimen};
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleSpectrum d = modelDifference(terms[a], b.specimen[a]);
+        for (int j = 0; j < kSpectrumPoints; ++j) pair.sample[a][j] += d[j];
+    }
+    b.factors = writtenFactors(ratioFactors(pair));
+    return b;
+}
+
+TEST(EntryValidity, TheRadiusIsSearchedOutToItsBoundsAndStatedAsSuch) {
+    struct Row {
+        const char* name;
+        ValidityBasis basis;
+        RadiusBound bound;
+        double least, most;  // the radius at 45 degrees
+        const char* text;
+    };
+    ValidityBasis wrong = exactEntry("white", termsOf(0.0, 0.0, 0.0));
+    for (auto& angle : wrong.factors) angle.fill(1.05);  // 5 % high even on the specimen
+    const Row rows[] = {
+        // Factors remove a gain wherever the colour lies.
+        {"gain", exactEntry("white", termsOf(0.0, 3.0, 0.0)), RadiusBound::BeyondLargest, 20, 20,
+         "Within 20 dE00 of the specimen and beyond"},
+        {"no difference", exactEntry("green", termsOf(0.0, 0.0, 0.0)), RadiusBound::BeyondLargest,
+         20, 20, "beyond"},
+        // 3 % added to every reading: factors on a mid grey take 3 % of its 30 % off, and
+        // darker colours keep the rest. On a white 0.2 % stays below any threshold.
+        {"large offset", exactEntry("midgrey", termsOf(3.0, 0.0, 0.0)), RadiusBound::Within, 0.25,
+         5.0, "Within "},
+        {"medium offset", exactEntry("midgrey", termsOf(1.0, 0.0, 0.0)), RadiusBound::Within, 5.0,
+         20.0, "Within "},
+        {"small offset", exactEntry("white", termsOf(0.2, 0.0, 0.0)), RadiusBound::BeyondLargest,
+         20.0, 20.0, "beyond"},
+        {"shift", exactEntry("green", termsOf(0.0, 0.0, 1.0)), RadiusBound::Within, 0.25, 20.0,
+         "Within "},
+        {"wrong factors", wrong, RadiusBound::BelowLeast, 0.25, 0.25, "Even within 0,25 dE00"},
+    };
+    const NumberFormat format{','};
+    for (const Row& r : rows) {
+        const auto v = entryValidity(r.basis);
+        ASSERT_TRUE(v) << r.name;
+        const AngleValidity& at45 = (*v)[1];
+        std::printf("%-14s radius at 25/45/75 degrees: %s / %s / %s\n", r.name,
+                    radiusText((*v)[0], format).c_str(), radiusText(at45, format).c_str(),
+                    radiusText((*v)[2], format).c_str());
+        EXPECT_EQ(at45.bound, r.bound) << r.name;
+        EXPECT_GE(at45.radius, r.least) << r.name;
+        EXPECT_LE(at45.radius, r.most) << r.name;
+        const std::string sentence = validitySentence(at45, 0.5, "dE00", format);
+        EXPECT_NE(sentence.find(r.text), std::string::npos) << sentence;
+        EXPECT_NE(sentence.find("threshold 0,50 dE00"), std::string::npos) << sentence;
+        ASSERT_EQ(at45.rows.size(), validityDistances().size());
+        for (double d : kChecked) EXPECT_TRUE(rowAt(at45, d)) << d;
+        if (at45.bound != RadiusBound::Within) continue;
+        // Below the radius every row passes; the row just past it fails.
+        for (const ValidityRow& row : at45.rows) {
+            if (row.distance <= at45.radius) {
+                EXPECT_LT(row.worst, 0.5) << r.name;
+            }
+            EXPECT_LE(row.mean, row.worst);
+        }
+        const auto past = std::find_if(at45.rows.begin(), at45.rows.end(),
+                                       [&](const ValidityRow& row) { return row.worst >= 0.5; });
+        ASSERT_NE(past, at45.rows.end());
+        EXPECT_LT(past->distance - at45.radius, 2.6) << r.name;
+    }
+    ValidityBasis broken = exactEntry("white", termsOf(0.0, 0.0, 0.0));
+    broken.factors[2][4] = NAN;
+    EXPECT_FALSE(entryValidity(broken));
+    broken = exactEntry("white", termsOf(0.0, 0.0, 0.0));
+    broken.specimen[0].resize(20);
+    EXPECT_FALSE(entryValidity(broken));
+}
+
+TEST(EntryValidity, OnlyIdentifiedTermsOfARecordCount) {
+    AngleDiagnosisRecord a;
+    a.terms = {{"offset", 0.4, 0.01, true},
+               {"shift", 0.9, 0.5, false},
+               {"gain", NAN, 0.1, true},
+               {"colour", 3.0, 0.1, true}};
+    const TermEstimates t = termsFromRecord(a);
+    EXPECT_TRUE(t[static_cast<std::size_t>(Term::Offset)].identified);
+    EXPECT_EQ(t[static_cast<std::size_t>(Term::Offset)].value, 0.4);
+    EXPECT_FALSE(t[static_cast<std::size_t>(Term::Shift)].identified);
+    EXPECT_FALSE(t[static_cast<std::size_t>(Term::Gain)].identified);
+    EXPECT_EQ(std::count_if(t.begin(), t.end(), [](const TermEstimate& e) { return e.identified; }),
+              1);
+}
+
+}  // namespace
+}  // namespace qv
