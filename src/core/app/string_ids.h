@@ -153,6 +153,8 @@ inline constexpr int kStrLogbookFileNotSent = 258;
 inline constexpr int kStrLogbookLocationSaved = 259;
 // Before each reading of a series over many readings with handling.
 inline constexpr int kStrLiftSpecimen = 260;
+// A performance statement that could not be written, with the reason after it.
+inline constexpr int kStrPerformanceNotSaved = 261;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

@@ -1,0 +1,81 @@
+#pragma once
+
+// What the operator sets for an instrument's performance statement, kept beside the tile set's
+// limits: per angle the product tolerance and the reference's expanded uncertainty, the
+// reference's certificate, the period and specimen of the long-term repeatability. Read as the
+// set's limits are read, so that one field refused names itself; and the statement made from
+// an instrument's records with them, as the command line and the history window make it.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/log/performance.h"
+
+namespace qv {
+
+class ProfileStore;
+
+namespace key {
+inline constexpr std::array<std::string_view, kAngleCount> kPerformanceTolerance = {
+    "PERF_TOLERANCE_25", "PERF_TOLERANCE_45", "PERF_TOLERANCE_75"};
+inline constexpr std::array<std::string_view, kAngleCount> kPerformanceReference = {
+    "PERF_REF_UNCERTAINTY_25", "PERF_REF_UNCERTAINTY_45", "PERF_REF_UNCERTAINTY_75"};
+inline constexpr std::string_view kPerformanceCertificate = "PERF_REF_CERTIFICATE";
+inline constexpr std::string_view kPerformanceDays = "PERF_LONG_TERM_DAYS";
+inline constexpr std::string_view kPerformanceSpecimen = "PERF_LONG_TERM_SPECIMEN";
+}  // namespace key
+
+inline constexpr int kDefaultLongTermDays = 90;
+inline constexpr int kMaxLongTermDays = 3650;
+// The texts end up on a one-page statement and in the settings.
+inline constexpr std::size_t kMaxCertificateChars = 60;
+inline constexpr std::size_t kMaxSpecimenChars = 40;
+
+// As kept: a tolerance left empty is absent.
+PerformanceSettings savedPerformanceSettings(ProfileStore& profile);
+// For a statement: an angle without a tolerance of its own takes the tile set's product
+// tolerance. Whatever the settings hold that is no value reads as not set.
+PerformanceSettings performanceSettingsFromProfile(ProfileStore& profile);
+void savePerformanceSettings(ProfileStore& profile, const PerformanceSettings& settings);
+
+// The fields as the settings dialog labels them.
+enum class PerformanceField { Tolerance, Reference, Certificate, Days, Specimen };
+std::string performanceFieldName(PerformanceField field);
+
+struct PerformanceProblem {
+    PerformanceField field = PerformanceField::Tolerance;
+    int angle = 0;  // the angle's index, for the per-angle fields
+};
+// In English, naming the field (and the angle) as the dialog labels it.
+std::string describe(const PerformanceProblem& problem);
+
+// The fields as typed; an empty per-angle field means none, an empty period the default.
+struct TypedPerformance {
+    std::array<std::string, kAngleCount> tolerance;
+    std::array<std::string, kAngleCount> reference;
+    std::string certificate;
+    std::string days;
+    std::string specimen;
+};
+struct PerformanceReading {
+    PerformanceSettings settings;  // meaningful only without a problem
+    std::optional<PerformanceProblem> problem;
+};
+// Each value as `limitInput` reads a limit (the user's decimal separator or a point), the
+// period a whole number of days from 0 (every record) to kMaxLongTermDays, the texts on one
+// line; the first field at fault in the order of the dialog.
+PerformanceReading readPerformanceSettings(const TypedPerformance& typed, char decimal);
+
+// "T" for every angle or "T/T/T" for 25, 45 and 75 degrees, each read as a limit.
+std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view text, char decimal);
+
+// The statement of the instrument `serial` from all its records in `logbook`, in the formula
+// of the thresholds in `profile`; nothing when the logbook holds no record of it.
+std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const std::string& serial,
+                                                        const PerformanceSettings& settings,
+                                                        ProfileStore& profile,
+                                                        const LocalTime& now);
+
+}  // namespace qv
