@@ -31,6 +31,8 @@ constexpr std::array kVerbs{
          &runLogbook},
     Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
     Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
+    Verb{"performance", "An instrument's performance statement from the logbook (and as a PDF)",
+         &runPerformance, true},
 };
 
 // Takes --logbook WHERE (or --logbook=WHERE) out of a verb's arguments, as every verb knows it;

@@ -60,5 +60,6 @@ int runHistory(const QStringList& arguments, Io& io);
 int runLogbook(const QStringList& arguments, Io& io);
 int runExport(const QStringList& arguments, Io& io);
 int runCertificate(const QStringList& arguments, Io& io);
+int runPerformance(const QStringList& arguments, Io& io);
 
 }  // namespace qv::cli

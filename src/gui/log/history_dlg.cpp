@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/app/thresholds.h"
+#include "core/log/performance_settings.h"
 #include "core/log/workstations.h"
 #include "core/tiles/diagnosis_record.h"
 #include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
+#include "report/log/performance_sheet.h"
 #include "ui_history_dlg.h"
 
 namespace qv {
@@ -34,6 +37,7 @@ enum Column {
 constexpr int kColumnCount = kDecision + 1;
 // The trend chooser's data: a TrendKind, or this plus a Term for the term's trend.
 constexpr int kTermTrend = 100;
+constexpr int kLongTermTrend = 50;
 const QColor kFailedColour(0xb3, 0x1b, 0x1b);
 
 QString q(const std::string& s) {
@@ -234,6 +238,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
                                  int(TrendKind::InterInstrument));
     ui_->trendKindCombo->addItem(tr("Repeatability series"), int(TrendKind::Repeatability));
     ui_->trendKindCombo->addItem(tr("Tile sets"), int(TrendKind::TileSet));
+    ui_->trendKindCombo->addItem(tr("Long-term repeatability"), kLongTermTrend);
     for (std::size_t k = 0; k < kTermCount; ++k)
         ui_->trendKindCombo->addItem(tr("Diagnosis: %1").arg(q(termName(static_cast<Term>(k)))),
                                      kTermTrend + int(k));
@@ -248,6 +253,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     connect(ui_->workstationCombo, &QComboBox::activated, this, &CHistoryDlg::showRecords);
     connect(ui_->openFolderButton, &QPushButton::clicked, this, &CHistoryDlg::onOpenFolder);
     connect(ui_->certificateButton, &QPushButton::clicked, this, &CHistoryDlg::onSaveCertificate);
+    connect(ui_->performanceButton, &QPushButton::clicked, this, &CHistoryDlg::onSavePerformance);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     onRecord({});
     fillInstruments();
@@ -314,13 +320,16 @@ void CHistoryDlg::showRecords() {
              : QString());
     ui_->emptyLabel->setVisible(none);
     ui_->trendChart->setVisible(!none);
+    ui_->performanceButton->setEnabled(!all_.empty());
     drawTrend();
     onRecord({});
 }
 
 void CHistoryDlg::drawTrend() {
     const int chosen = ui_->trendKindCombo->currentData().toInt();
-    if (chosen >= kTermTrend)
+    if (chosen == kLongTermTrend)
+        drawLongTermTrend();
+    else if (chosen >= kTermTrend)
         ui_->trendChart->setTermRecords(model_->records(), static_cast<Term>(chosen - kTermTrend));
     else
         ui_->trendChart->setRecords(model_->records(), static_cast<TrendKind>(chosen));
@@ -349,6 +358,54 @@ void CHistoryDlg::onOpenFolder() {
 
 void CHistoryDlg::onSaveCertificate() {
     if (const CheckRecord* r = selected()) saveCertificateAs(*r, context_);
+}
+
+namespace {
+
+// The first day of the long-term period as of `now`; empty for every record.
+std::string periodStart(const LocalTime& now, int days) {
+    if (days <= 0) return {};
+    return QDate(now.year, now.month, now.day)
+        .addDays(-days)
+        .toString(QStringLiteral("yyyy-MM-dd"))
+        .toStdString();
+}
+
+}  // namespace
+
+void CHistoryDlg::drawLongTermTrend() {
+    const PerformanceSettings settings = performanceSettingsFromProfile(context_.profile);
+    const LocalTime now = localTimeOf(context_.clock.calendarSeconds());
+    const std::vector<CheckRecord> chosen = longTermRecords(
+        model_->records(), settings.specimen, periodStart(now, settings.longTermDays));
+    const DeltaEFormula formula = formulaFromProfile(context_.profile);
+    const auto mcdm = longTermMcdm(chosen, formula);
+    QStringList perAngle;
+    for (int a = 0; a < kAngleCount; ++a)
+        perAngle << QStringLiteral("%1° %2")
+                        .arg(kAngleDegrees[a])
+                        .arg(q(context_.format.fixed(mcdm[a], 3)));
+    // A three-reading check is taken by its colour and may carry no name.
+    const auto named = std::find_if(chosen.begin(), chosen.end(),
+                                    [](const CheckRecord& r) { return !r.specimen.empty(); });
+    const std::string specimen = named == chosen.end() ? std::string() : named->specimen;
+    const QString title =
+        chosen.empty()
+            ? tr("Long-term repeatability: no repeatability check of the specimen on record")
+            : tr("Long-term repeatability%1, %2 checks: MCDM %3 %4")
+                  .arg(specimen.empty() ? QString() : QStringLiteral(" of ") + q(specimen))
+                  .arg(chosen.size())
+                  .arg(perAngle.join(QStringLiteral(", ")), q(displayLabel(formula)));
+    ui_->trendChart->setLongTermRecords(chosen, formula, title);
+}
+
+void CHistoryDlg::onSavePerformance() {
+    QTreeWidgetItem* item = ui_->instrumentList->currentItem();
+    if (!item) return;
+    const auto statement = instrumentStatement(
+        logbook_, item->text(0).toStdString(), performanceSettingsFromProfile(context_.profile),
+        context_.profile, localTimeOf(context_.clock.calendarSeconds()));
+    if (statement) savePerformanceSheetAs(*statement, context_);
 }
 
 }  // namespace qv

@@ -40,6 +40,10 @@ private:
     void drawTrend();
     void onOpenFolder();
     void onSaveCertificate();
+    void onSavePerformance();
+    // The long-term repeatability of the specimen the performance settings name (or of the
+    // latest extended check's) among the records shown.
+    void drawLongTermTrend();
     const CheckRecord* selected() const;
 
     std::unique_ptr<Ui::CHistoryDlg> ui_;

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/log/long_term_trend.h"
 #include "core/tiles/diagnosis_view.h"
 #include "gui/log/time_axis.h"
 
@@ -117,6 +118,7 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     chart_->layout()->setContentsMargins(0, 0, 0, 0);
     chart_->legend()->setAlignment(Qt::AlignBottom);
     chart_->legend()->setFont(scaledFont(base, 8.0));
+    chart_->setTitleFont(scaledFont(base, 8.0));
     timeAxis_ = new QCategoryAxis;
     timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     valueAxis_ = new QValueAxis;
@@ -226,7 +228,37 @@ void TrendChart::setTermRecords(const std::vector<CheckRecord>& records, Term te
         fitAxes(first, last, -1.0, 1.0);
 }
 
+void TrendChart::setLongTermRecords(const std::vector<CheckRecord>& chosen, DeltaEFormula formula,
+                                    const QString& title) {
+    const auto differences = differencesFromMean(chosen, formula);
+    std::array<QList<QPointF>, kAngleCount> angles;
+    double first = std::numeric_limits<double>::infinity();
+    double last = -first;
+    double top = 0.0;
+    EpochClock clock;
+    for (std::size_t i = chosen.size(); i-- > 0;) {
+        const std::optional<double> ms = clock.ms(chosen[i].time);
+        if (!ms) continue;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const double v = differences[a][i];
+            if (!std::isfinite(v)) continue;
+            angles[a].append({*ms, v});
+            top = std::max(top, v);
+            first = std::min(first, *ms);
+            last = std::max(last, *ms);
+        }
+    }
+    showAngles(angles);
+    chart_->setTitle(title);
+    threshold_->clear();
+    threshold_->setVisible(false);
+    valueAxis_->setTitleText(QStringLiteral("difference from the mean"));
+    valueAxis_->setLabelFormat(QStringLiteral("%.3f"));
+    fitAxes(first, last, 0.0, std::clamp(top * 1.15, 0.01, kFarValue));
+}
+
 void TrendChart::showAngles(const std::array<QList<QPointF>, kAngleCount>& angles) {
+    chart_->setTitle(QString());
     for (int a = 0; a < kAngleCount; ++a) {
         angles_[a]->setPointsVisible(angles[a].size() <= kMarkedPointsMax);
         angles_[a]->replace(angles[a]);
@@ -303,6 +335,10 @@ QString TrendChart::timeTitle() const {
 
 QString TrendChart::valueTitle() const {
     return valueAxis_->titleText();
+}
+
+QString TrendChart::title() const {
+    return chart_->title();
 }
 
 std::pair<double, double> TrendChart::timeRangeMs() const {

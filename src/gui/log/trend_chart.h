@@ -41,6 +41,10 @@ public:
     // The value of `term` per angle from the diagnosed tile sets among `records`, newest first;
     // where the set could not identify it there is no point.
     void setTermRecords(const std::vector<CheckRecord>& records, Term term);
+    // The long-term repeatability: per angle each of `chosen` records' colour difference from
+    // the mean colour of them all, in `formula`, under `title`.
+    void setLongTermRecords(const std::vector<CheckRecord>& chosen, DeltaEFormula formula,
+                            const QString& title);
 
     // What is plotted: x in milliseconds since the epoch, y the colour difference.
     QList<QPointF> points(int angle) const;
@@ -52,6 +56,7 @@ public:
     QStringList timeLabels() const;
     QString timeTitle() const;
     QString valueTitle() const;
+    QString title() const;
 
     QSize sizeHint() const override;
 

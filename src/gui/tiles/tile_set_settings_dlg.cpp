@@ -2,6 +2,8 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +22,7 @@ namespace qv {
 
 namespace {
 constexpr int kLimitChars = 4;
+constexpr int kDaysChars = 4;
 // A field the limits were refused for.
 const QString kRefusedStyle = QStringLiteral("QLineEdit { border: 2px solid #b42318; }");
 
@@ -43,6 +46,7 @@ CTileSetSettingsDlg::CTileSetSettingsDlg(GuiContext& context, QWidget* parent)
     setWindowTitle(tr("Tile set settings"));
     build();
     fill(tileSetFromProfile(context.profile), setLimitsFromProfile(context.profile));
+    fillPerformance(savedPerformanceSettings(context.profile));
     resize(460, 0);
     fitHeightToContents(this);
 }
@@ -78,7 +82,8 @@ void CTileSetSettingsDlg::build() {
     toleranceNote->setObjectName(QStringLiteral("toleranceNote"));
     toleranceNote->setWordWrap(true);
     form->addRow(toleranceNote);
-    for (QLineEdit* edit : {meanEdit_, largestEdit_, toleranceEdit_})
+    form->addRow(buildPerformance(unit));
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
         connect(edit, &QLineEdit::textEdited, edit, [edit] { edit->setStyleSheet(QString()); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
@@ -125,6 +130,80 @@ void CTileSetSettingsDlg::fill(const TileSet& set, const SetLimits& limits) {
     toleranceEdit_->setText(limits.productTolerance
                                 ? text(context_.format.display(*limits.productTolerance))
                                 : QString());
+}
+
+// Per angle the tolerance and the reference's uncertainty, three fields a row under the angles;
+// then the reference's certificate and the long-term repeatability's period and specimen.
+QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
+    auto* box = new QGroupBox(tr("Performance statement"), this);
+    box->setObjectName(QStringLiteral("performanceBox"));
+    auto* grid = new QGridLayout(box);
+    for (int a = 0; a < kAngleCount; ++a) {
+        grid->addWidget(new QLabel(QStringLiteral("%1°").arg(kAngleDegrees[a]), box), 0, a + 1,
+                        Qt::AlignCenter);
+        const QString degrees = QString::number(kAngleDegrees[a]);
+        angleToleranceEdits_[a] = limitEdit(box, qPrintable("tolerance" + degrees + "Edit"));
+        referenceEdits_[a] = limitEdit(box, qPrintable("reference" + degrees + "Edit"));
+        grid->addWidget(angleToleranceEdits_[a], 1, a + 1);
+        grid->addWidget(referenceEdits_[a], 2, a + 1);
+    }
+    certificateEdit_ = new QLineEdit(box);
+    certificateEdit_->setObjectName(QStringLiteral("certificateEdit"));
+    certificateEdit_->setMaxLength(static_cast<int>(kMaxCertificateChars));
+    daysEdit_ = limitEdit(box, "daysEdit");
+    daysEdit_->setMaxLength(kDaysChars);
+    specimenEdit_ = new QLineEdit(box);
+    specimenEdit_->setObjectName(QStringLiteral("specimenEdit"));
+    specimenEdit_->setMaxLength(static_cast<int>(kMaxSpecimenChars));
+    specimenEdit_->setPlaceholderText(tr("that of the latest extended check"));
+    const auto caption = [box, grid](int row, const QString& text, QWidget* buddy) {
+        auto* label = new QLabel(text, box);
+        label->setBuddy(buddy);
+        grid->addWidget(label, row, 0);
+    };
+    const auto note = [box, grid](int row, int column, const QString& text) {
+        auto* label = new QLabel(text, box);
+        label->setWordWrap(true);
+        grid->addWidget(label, row, column, 1, 4 - column + 1);
+    };
+    caption(1, tr("&Tolerance:"), angleToleranceEdits_[0]);
+    note(1, 4, unit + tr(" (empty: the set's)"));
+    caption(2, tr("Reference U (&k = 2):"), referenceEdits_[0]);
+    note(2, 4, unit + tr(" (its certificate)"));
+    caption(3, tr("C&ertificate:"), certificateEdit_);
+    grid->addWidget(certificateEdit_, 3, 1, 1, 4);
+    caption(4, tr("Lon&g-term period:"), daysEdit_);
+    grid->addWidget(daysEdit_, 4, 1);
+    note(4, 2, tr("days (0: every record)"));
+    caption(5, tr("Long-term spec&imen:"), specimenEdit_);
+    grid->addWidget(specimenEdit_, 5, 1, 1, 4);
+    grid->setColumnStretch(4, 1);
+    return box;
+}
+
+void CTileSetSettingsDlg::fillPerformance(const PerformanceSettings& settings) {
+    const auto shown = [this](const std::optional<double>& v) {
+        return v ? text(context_.format.display(*v)) : QString();
+    };
+    for (int a = 0; a < kAngleCount; ++a) {
+        angleToleranceEdits_[a]->setText(shown(settings.tolerance[a]));
+        referenceEdits_[a]->setText(shown(settings.referenceExpanded[a]));
+    }
+    certificateEdit_->setText(text(settings.referenceCertificate));
+    daysEdit_->setText(QString::number(settings.longTermDays));
+    specimenEdit_->setText(text(settings.specimen));
+}
+
+TypedPerformance CTileSetSettingsDlg::typedPerformance() const {
+    TypedPerformance typed;
+    for (int a = 0; a < kAngleCount; ++a) {
+        typed.tolerance[a] = angleToleranceEdits_[a]->text().toStdString();
+        typed.reference[a] = referenceEdits_[a]->text().toStdString();
+    }
+    typed.certificate = certificateEdit_->text().toStdString();
+    typed.days = daysEdit_->text().toStdString();
+    typed.specimen = specimenEdit_->text().toStdString();
+    return typed;
 }
 
 QListWidgetItem* CTileSetSettingsDlg::addTile(const QString& name) {
@@ -177,10 +256,30 @@ QLineEdit* CTileSetSettingsDlg::fieldOf(LimitField field) const {
     return meanEdit_;
 }
 
+QLineEdit* CTileSetSettingsDlg::fieldOf(const PerformanceProblem& problem) const {
+    const auto angle = static_cast<std::size_t>(std::clamp(problem.angle, 0, kAngleCount - 1));
+    switch (problem.field) {
+        case PerformanceField::Tolerance:
+            return angleToleranceEdits_[angle];
+        case PerformanceField::Reference:
+            return referenceEdits_[angle];
+        case PerformanceField::Certificate:
+            return certificateEdit_;
+        case PerformanceField::Days:
+            return daysEdit_;
+        case PerformanceField::Specimen:
+            return specimenEdit_;
+    }
+    return certificateEdit_;
+}
+
 void CTileSetSettingsDlg::refuse(const LimitsProblem& problem) {
-    QLineEdit* edit = fieldOf(problem.field);
+    refuse(fieldOf(problem.field), describe(problem));
+}
+
+void CTileSetSettingsDlg::refuse(QLineEdit* edit, const std::string& why) {
     edit->setStyleSheet(kRefusedStyle);
-    tell(kStrTileSetRefused, " " + describe(problem) + ".");
+    tell(kStrTileSetRefused, " " + why + ".");
     edit->setFocus();
     edit->selectAll();
 }
@@ -198,8 +297,13 @@ void CTileSetSettingsDlg::accept() {
                        toleranceEdit_->text().toStdString()},
                       context_.format.decimalSeparator);
     if (!limits.problem.ok()) return refuse(limits.problem);
+    const PerformanceReading performance =
+        readPerformanceSettings(typedPerformance(), context_.format.decimalSeparator);
+    if (performance.problem)
+        return refuse(fieldOf(*performance.problem), describe(*performance.problem));
     saveTileSet(context_.profile, set);
     saveSetLimits(context_.profile, limits.limits);
+    savePerformanceSettings(context_.profile, performance.settings);
     QDialog::accept();
 }
 

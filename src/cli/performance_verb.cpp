@@ -1,0 +1,227 @@
+// An instrument's performance statement from the logbook: per angle each contribution, the
+// combined and expanded uncertainty and the share of the product tolerance; as a PDF too.
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <cmath>
+#include <ctime>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "core/log/performance_settings.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/qt_profile_store.h"
+#include "platform/log/sql_logbook.h"
+#include "report/log/performance_sheet.h"
+
+namespace qv::cli {
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QJsonValue finiteOrNull(double v) {
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+QJsonValue optionalJson(const std::optional<double>& v) {
+    return v ? finiteOrNull(*v) : QJsonValue();
+}
+
+QJsonValue timeJson(const std::optional<LocalTime>& t) {
+    return t ? QJsonValue(qs(logbookTime(*t))) : QJsonValue();
+}
+
+QJsonObject contributionJson(const Contribution& c) {
+    return {{"kind", qs(std::string(contributionKey(c.kind)))},
+            {"available", c.available},
+            {"standard", finiteOrNull(c.standard)},
+            {"figure", finiteOrNull(c.figure)},
+            {"readings", c.readings},
+            {"from", timeJson(c.from)},
+            {"date", timeJson(c.date)},
+            {"record", qint64(c.record)},
+            {"source", qs(c.source)}};
+}
+
+// The share in per cent, as the table and the page give it.
+QJsonObject angleJson(const AngleBudget& b) {
+    QJsonArray contributions;
+    for (const Contribution& c : b.contributions) contributions.append(contributionJson(c));
+    return {{"angle", b.angleDegrees},
+            {"contributions", contributions},
+            {"standard", finiteOrNull(b.standard)},
+            {"expanded", finiteOrNull(b.expanded)},
+            {"tolerance", optionalJson(b.tolerance)},
+            {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},
+            {"band", b.band ? QJsonValue(qs(std::string(bandName(*b.band)))) : QJsonValue()}};
+}
+
+QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
+    QJsonArray angles;
+    for (const AngleBudget& b : st.angles) angles.append(angleJson(b));
+    QJsonArray missing;
+    for (const std::string& m : st.missing) missing.append(qs(m));
+    return {{"serial", qs(st.serial)},
+            {"instrumentType", qs(st.instrumentType)},
+            {"referenceSerial", qs(st.referenceSerial)},
+            {"formula", qs(st.formula)},
+            {"specimen", qs(st.specimen)},
+            {"made", qs(logbookTime(st.made))},
+            {"angles", angles},
+            {"missing", missing},
+            {"pdf", pdf.isEmpty() ? QJsonValue() : QJsonValue(pdf)}};
+}
+
+QString cell(double v, int decimals, int width) {
+    return (std::isfinite(v) ? number(v, decimals) : QStringLiteral("---")).rightJustified(width);
+}
+
+QString dates(const Contribution& c) {
+    const QString to = c.date ? qs(logbookTime(*c.date)).left(10) : QStringLiteral("---");
+    const QString from = c.from ? qs(logbookTime(*c.from)).left(10) : QString();
+    return from.isEmpty() || from == to ? to : from + QStringLiteral("..") + to;
+}
+
+void printAngle(QTextStream& out, const AngleBudget& b) {
+    out << "\n" << b.angleDegrees << " degrees\n";
+    out << "  " << QStringLiteral("contribution").leftJustified(27)
+        << QStringLiteral("figure").rightJustified(8)
+        << QStringLiteral("readings").rightJustified(10) << "  "
+        << QStringLiteral("date").leftJustified(22) << QStringLiteral("u").rightJustified(7)
+        << "\n";
+    for (const Contribution& c : b.contributions) {
+        out << "  " << qs(std::string(contributionName(c.kind))).leftJustified(27)
+            << cell(c.available ? c.figure : NAN, 3, 8)
+            << (c.readings > 0 ? QString::number(c.readings) : QStringLiteral("---"))
+                   .rightJustified(10)
+            << "  " << dates(c).leftJustified(22)
+            << (c.available ? cell(c.standard, 3, 7) : QStringLiteral("missing").rightJustified(7))
+            << "\n";
+    }
+    out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = 2) " << cell(b.expanded, 3, 0)
+        << ", tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
+        << ", share "
+        << (b.share ? cell(*b.share * 100.0, 1, 0) + QStringLiteral(" %") : QStringLiteral("---"))
+        << (b.band ? QStringLiteral(" (") + qs(std::string(bandName(*b.band))) + ")" : QString())
+        << "\n";
+}
+
+void printStatement(QTextStream& out, const PerformanceStatement& st) {
+    out << "performance statement of " << qs(st.serial);
+    if (!st.instrumentType.empty()) out << " (type " << qs(st.instrumentType) << ")";
+    out << ", reference "
+        << (st.referenceSerial.empty() ? QStringLiteral("---") : qs(st.referenceSerial)) << ", "
+        << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << "\n";
+    for (const AngleBudget& b : st.angles) printAngle(out, b);
+    if (!st.missing.empty()) out << "\nmissing:\n";
+    for (const std::string& m : st.missing) out << "  " << qs(m) << "\n";
+}
+
+void addOptions(QCommandLineParser& parser) {
+    parser.addOption(
+        {QStringLiteral("serial"), QStringLiteral("The instrument."), QStringLiteral("S")});
+    parser.addOption({QStringLiteral("out"), QStringLiteral("Also the new PDF file."),
+                      QStringLiteral("FILE.pdf")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    parser.addOption({QStringLiteral("tolerance"),
+                      QStringLiteral("The product tolerance, one for every angle or one per "
+                                     "angle (25/45/75)."),
+                      QStringLiteral("T[/T/T]")});
+    parser.addOption({QStringLiteral("reference-uncertainty"),
+                      QStringLiteral("The reference's expanded uncertainty (k = 2) from its "
+                                     "certificate, one or one per angle."),
+                      QStringLiteral("U[/U/U]")});
+    parser.addOption({QStringLiteral("specimen"),
+                      QStringLiteral("The specimen of the long-term repeatability."),
+                      QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("days"),
+                      QStringLiteral("The long-term period in days (0: every record)."),
+                      QStringLiteral("D")});
+}
+
+// The settings with what the command line gives put before them; a reason when it is wrong.
+std::optional<std::string> applyOptions(const QCommandLineParser& parser,
+                                        PerformanceSettings& settings) {
+    const char decimal = userNumberFormat().decimalSeparator;
+    for (const auto& [name, into] :
+         {std::pair{QStringLiteral("tolerance"), &settings.tolerance},
+          std::pair{QStringLiteral("reference-uncertainty"), &settings.referenceExpanded}}) {
+        if (!parser.isSet(name)) continue;
+        const auto values = perAngleInput(parser.value(name).toStdString(), decimal);
+        if (!values)
+            return "--" + name.toStdString() +
+                   " takes one value or three joined by / (25/45/75), " + "each from 0.01 to 5.00";
+        for (int a = 0; a < kAngleCount; ++a) (*into)[a] = (*values)[a];
+    }
+    TypedPerformance typed;
+    typed.days = parser.value(QStringLiteral("days")).toStdString();
+    typed.specimen = parser.value(QStringLiteral("specimen")).toStdString();
+    const PerformanceReading read = readPerformanceSettings(typed, decimal);
+    if (read.problem && read.problem->field == PerformanceField::Days)
+        return "--days takes a whole number of days from 0 (every record) to " +
+               std::to_string(kMaxLongTermDays);
+    if (read.problem)
+        return "--specimen takes one line of at most " + std::to_string(kMaxSpecimenChars) +
+               " characters";
+    if (parser.isSet(QStringLiteral("days"))) settings.longTermDays = read.settings.longTermDays;
+    if (parser.isSet(QStringLiteral("specimen"))) settings.specimen = read.settings.specimen;
+    return std::nullopt;
+}
+
+LocalTime now() {
+    return localTimeOf(static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+}  // namespace
+
+int runPerformance(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The performance statement of an instrument from its records in the logbook: per angle "
+        "the short-term repeatability (the latest extended check), the long-term repeatability "
+        "(the checks of one specimen over the period), the agreement with the reference (the "
+        "latest diagnosed tile set), the reference's own uncertainty and the reading step, "
+        "each as a standard uncertainty u along one direction of colour space in the formula "
+        "of the thresholds; combined as a root sum of squares, expanded with k = 2, and put in "
+        "proportion to the product tolerance (share in per cent: up to 10, 25, 30 or above). "
+        "The settings of the tile set give the tolerance, the reference's uncertainty, the "
+        "specimen and the period; the options go before them. What is not on record is "
+        "named.\nExit status: 0 a statement was made (even with parts missing), 2 the "
+        "instrument has no records, the options are wrong or the PDF cannot be written."));
+    addOptions(parser);
+    const QString usage = QStringLiteral(
+        "Usage: qvl70s-cli performance --serial S [--out FILE.pdf] [--json] [options]");
+    if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
+    const QString serial = parser.value(QStringLiteral("serial"));
+    if (serial.isEmpty()) return failed(o, "give --serial S");
+    QtProfileStore profile;
+    PerformanceSettings settings = performanceSettingsFromProfile(profile);
+    if (const auto wrong = applyOptions(parser, settings)) return failed(o, *wrong);
+    const auto logbook = openVerbLogbook(o, true);
+    if (!logbook) return kExitFailed;
+    const auto statement =
+        instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    if (!statement)
+        return failed(
+            o, "the logbook " + logbook->where() + " holds no record of " + serial.toStdString());
+    const QString out = parser.value(QStringLiteral("out"));
+    QString error;
+    if (!out.isEmpty() && !writePerformanceSheet(*statement, out, &error))
+        return failed(o, error.toStdString());
+    if (parser.isSet(QStringLiteral("json"))) {
+        io.out << QJsonDocument(statementJson(*statement, out)).toJson(QJsonDocument::Indented);
+        return kExitPassed;
+    }
+    printStatement(io.out, *statement);
+    if (!out.isEmpty()) io.out << "pdf: " << out << "\n";
+    return kExitPassed;
+}
+
+}  // namespace qv::cli

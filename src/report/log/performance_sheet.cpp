@@ -1,0 +1,437 @@
+#include "report/log/performance_sheet.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <vector>
+
+#include "core/app/message_box.h"
+#include "core/app/string_ids.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/app/locale_format.h"
+#include "platform/app/resource_file.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kPdfDpi = 300;
+constexpr double kMmPerInch = 25.4;
+constexpr double kPageWidthMm = 210.0;
+constexpr double kPageHeightMm = 297.0;
+constexpr double kMarginMm = 18.0;
+constexpr double kWidthMm = kPageWidthMm - 2 * kMarginMm;
+constexpr double kTopMm = 16.0;
+constexpr double kLabelColumnMm = 46.0;
+constexpr double kDetailRowMm = 5.5;
+constexpr double kAngleHeadMm = 5.5;
+constexpr double kRowMm = 4.5;
+constexpr double kBarRowMm = 9.0;
+constexpr double kAngleGapMm = 3.0;
+constexpr double kFooterMm = kPageHeightMm - 12.0;
+// Contribution, figure, what is behind it, its dates, its standard uncertainty.
+constexpr std::array<double, 5> kColumnsMm = {46.0, 24.0, 30.0, 50.0, 24.0};
+// The bands of the share, in per cent, and the least span of the bar's scale.
+constexpr std::array<double, 3> kBandMarks = {10.0, 25.0, 30.0};
+constexpr double kLeastScalePercent = 40.0;
+// Long notes are drawn smaller down to this share of their size, then cut.
+constexpr double kLeastTextScale = 0.6;
+const QColor kGreen(0x1b, 0x7f, 0x3b);
+const QColor kAmber(0xd9, 0x8c, 0x00);
+const QColor kRed(0xb3, 0x1b, 0x1b);
+const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kShade(0xe8, 0xe8, 0xe8);
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QString day(const std::optional<LocalTime>& t) {
+    return t ? q(logbookTime(*t)).left(10) : QString();
+}
+
+// Paints in millimetres from the page's top left corner, text sizes in points.
+class Page {
+public:
+    Page(QPainter& painter, int dpi) : p_(painter), pxPerMm_(dpi / kMmPerInch) {
+        p_.setRenderHint(QPainter::Antialiasing);
+        p_.setRenderHint(QPainter::TextAntialiasing);
+    }
+    double px(double mm) const { return mm * pxPerMm_; }
+    QRectF box(double x, double y, double w, double h) const {
+        return {px(x), px(y), px(w), px(h)};
+    }
+    void font(double points, bool bold = false, const QColor& colour = Qt::black) {
+        QFont f = p_.font();
+        f.setPointSizeF(points);
+        f.setBold(bold);
+        p_.setFont(f);
+        p_.setPen(colour);
+    }
+    // One line in a box, cut with an ellipsis where it is too long.
+    void line(double x, double y, double w, double h, const QString& t,
+              Qt::Alignment align = Qt::AlignLeft) {
+        const QString shown =
+            QFontMetricsF(p_.font(), p_.device()).elidedText(t, Qt::ElideRight, px(w) - px(0.6));
+        p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter, shown);
+    }
+    double heightOf(double w, const QString& t) {
+        return p_.boundingRect(box(0, 0, w, kPageHeightMm), Qt::TextWordWrap, t).height() /
+               pxPerMm_;
+    }
+    double paragraph(double x, double y, double w, const QString& t) {
+        const double h = heightOf(w, t);
+        p_.drawText(box(x, y, w, h), Qt::AlignLeft | Qt::TextWordWrap, t);
+        return h;
+    }
+    void fill(double x, double y, double w, double h, const QColor& c) {
+        p_.fillRect(box(x, y, w, h), c);
+    }
+    void rule(double y, const QColor& c = kGrey, double x = kMarginMm, double w = kWidthMm) {
+        p_.setPen(QPen(c, px(0.25)));
+        p_.drawLine(QPointF(px(x), px(y)), QPointF(px(x + w), px(y)));
+    }
+    QPainter& painter() { return p_; }
+
+private:
+    QPainter& p_;
+    double pxPerMm_;
+};
+
+QColor bandColour(ToleranceBand band) {
+    switch (band) {
+        case ToleranceBand::UpTo10:
+            return kGreen;
+        case ToleranceBand::UpTo25:
+        case ToleranceBand::UpTo30:
+            return kAmber;
+        case ToleranceBand::Above30:
+            return kRed;
+    }
+    return kRed;
+}
+
+QString number(const NumberFormat& f, double v, int decimals) {
+    return std::isfinite(v) ? q(f.fixed(v, decimals)) : QStringLiteral("-");
+}
+
+// What the figure is, with it: each kind records a different one.
+QString figureText(const Contribution& c, const NumberFormat& f) {
+    if (!c.available || !std::isfinite(c.figure)) return QStringLiteral("-");
+    switch (c.kind) {
+        case ContributionKind::ShortTerm:
+        case ContributionKind::LongTerm:
+            return QStringLiteral("MCDM ") + number(f, c.figure, 3);
+        case ContributionKind::Agreement:
+            return QStringLiteral("mean ") + number(f, c.figure, 2);
+        case ContributionKind::Reference:
+            return QStringLiteral("U ") + number(f, c.figure, 3);
+        case ContributionKind::Resolution:
+            return QStringLiteral("step ") + number(f, c.figure, 2) + QStringLiteral(" %");
+    }
+    return {};
+}
+
+QString behindText(const Contribution& c) {
+    if (!c.available || c.readings <= 0) return c.available ? QString() : QStringLiteral("-");
+    switch (c.kind) {
+        case ContributionKind::ShortTerm:
+            return QStringLiteral("%1 readings").arg(c.readings);
+        case ContributionKind::LongTerm:
+            return QStringLiteral("%1 records").arg(c.readings);
+        case ContributionKind::Agreement:
+            return QStringLiteral("%1 tiles").arg(c.readings);
+        case ContributionKind::Reference:
+        case ContributionKind::Resolution:
+            break;
+    }
+    return QString::number(c.readings);
+}
+
+QString datesText(const Contribution& c) {
+    const QString to = day(c.date);
+    const QString from = day(c.from);
+    if (!from.isEmpty() && from != to) return from + QStringLiteral(" – ") + to;
+    return to;
+}
+
+void header(Page& s, const PerformanceStatement& st) {
+    s.font(20, true);
+    s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
+    s.font(9, false, kGrey);
+    s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Made ") + q(logbookTime(st.made)),
+           Qt::AlignRight);
+    const QString type = st.instrumentType.empty() ? QStringLiteral("type not known")
+                                                   : QStringLiteral("type ") + q(st.instrumentType);
+    const std::pair<QString, QString> rows[] = {
+        {QStringLiteral("Instrument"), q(st.serial) + QStringLiteral(", ") + type},
+        {QStringLiteral("Reference instrument"),
+         st.referenceSerial.empty() ? QStringLiteral("none on record") : q(st.referenceSerial)},
+        {QStringLiteral("Colour-difference formula"), q(st.formula)},
+        {QStringLiteral("Repeatability specimen"),
+         st.specimen.empty() ? QStringLiteral("none on record") : q(st.specimen)},
+        {QStringLiteral("Made"), q(logbookTime(st.made))}};
+    double y = kTopMm + 13;
+    for (const auto& [label, value] : rows) {
+        s.font(9.5, true);
+        s.line(kMarginMm, y, kLabelColumnMm, kDetailRowMm, label);
+        s.font(9.5);
+        s.line(kMarginMm + kLabelColumnMm, y, kWidthMm - kLabelColumnMm, kDetailRowMm, value);
+        y += kDetailRowMm;
+    }
+    s.rule(y + 1.5);
+}
+
+// The cells of one table row, left to right.
+void row(Page& s, double y, const QStringList& cells, double points, bool bold,
+         const QColor& last = Qt::black) {
+    double x = kMarginMm;
+    for (int c = 0; c < cells.size() && c < static_cast<int>(kColumnsMm.size()); ++c) {
+        const bool isLast = c + 1 == static_cast<int>(kColumnsMm.size());
+        s.font(points, bold, isLast ? last : QColor(Qt::black));
+        s.line(x + 1, y, kColumnsMm[c] - 1, kRowMm, cells[c],
+               c == 0 ? Qt::AlignLeft : Qt::AlignRight);
+        x += kColumnsMm[c];
+    }
+}
+
+// The summary in the angle's heading: u, U, the tolerance and the share.
+QString summaryText(const AngleBudget& b, const NumberFormat& f) {
+    QString t = QStringLiteral("u %1   U (k = 2) %2")
+                    .arg(number(f, b.standard, 3), number(f, b.expanded, 3));
+    t += b.tolerance ? QStringLiteral("   tolerance %1").arg(number(f, *b.tolerance, 2))
+                     : QStringLiteral("   no tolerance");
+    if (b.share && b.band)
+        t += QStringLiteral("   %1 % of it (%2)")
+                 .arg(number(f, *b.share * 100.0, 1), q(std::string(bandName(*b.band))));
+    return t;
+}
+
+// The share of the tolerance as a bar against the bands' marks; or why there is none.
+void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
+    s.font(8, true);
+    s.line(kMarginMm + 1, y, kLabelColumnMm - 1, kBarRowMm, QStringLiteral("Share of tolerance"));
+    const double left = kMarginMm + kLabelColumnMm;
+    const double width = kWidthMm - kLabelColumnMm - 22.0;
+    if (!b.share || !b.band || !std::isfinite(*b.share)) {
+        s.font(8, false, kGrey);
+        s.line(left, y, kWidthMm - kLabelColumnMm, kBarRowMm,
+               !std::isfinite(b.expanded) ? QStringLiteral("none: the uncertainty is not known")
+                                          : QStringLiteral("none: no product tolerance is set"));
+        return;
+    }
+    const double percent = std::max(*b.share * 100.0, 0.0);
+    // Whole tens, at least the red band in sight, at most ten times the tolerance.
+    const double top =
+        std::min(std::ceil(std::max(percent * 1.1, kLeastScalePercent) / 10.0) * 10.0, 1000.0);
+    const double barTop = y + 1.5;
+    const double barHigh = 3.5;
+    s.fill(left, barTop, width, barHigh, kShade);
+    s.fill(left, barTop, width * std::min(percent, top) / top, barHigh, bandColour(*b.band));
+    for (double mark : kBandMarks) {
+        const double x = left + width * mark / top;
+        s.painter().setPen(QPen(Qt::black, s.px(0.3)));
+        s.painter().drawLine(QPointF(s.px(x), s.px(barTop - 0.8)),
+                             QPointF(s.px(x), s.px(barTop + barHigh + 0.8)));
+        s.font(6, false, kGrey);
+        s.line(x - 5, barTop + barHigh + 0.6, 10, 2.6, QStringLiteral("%1 %").arg(mark),
+               Qt::AlignHCenter);
+    }
+    s.font(8.5, true, bandColour(*b.band));
+    s.line(left + width + 1, y, 21, kBarRowMm, number(f, percent, 1) + QStringLiteral(" %"),
+           Qt::AlignRight);
+}
+
+// One angle's table: each contribution, the combined and expanded uncertainty, the bar.
+double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
+    s.fill(kMarginMm, y, kWidthMm, kAngleHeadMm, kShade);
+    s.font(10, true);
+    s.line(kMarginMm + 1, y, 20, kAngleHeadMm, QStringLiteral("%1°").arg(b.angleDegrees));
+    s.font(8.5);
+    s.line(kMarginMm + 16, y, kWidthMm - 17, kAngleHeadMm, summaryText(b, f), Qt::AlignRight);
+    y += kAngleHeadMm;
+    row(s, y,
+        {QStringLiteral("Contribution"), QStringLiteral("Figure"), QStringLiteral("Behind it"),
+         QStringLiteral("Date"), QStringLiteral("u")},
+        7.5, true);
+    y += kRowMm;
+    for (const Contribution& c : b.contributions) {
+        row(s, y,
+            {q(std::string(contributionName(c.kind))), figureText(c, f), behindText(c),
+             datesText(c), c.available ? number(f, c.standard, 3) : QStringLiteral("missing")},
+            8, false, c.available ? QColor(Qt::black) : kRed);
+        y += kRowMm;
+        s.rule(y, kShade);
+    }
+    row(s, y,
+        {QStringLiteral("Combined standard uncertainty u"), {}, {}, {}, number(f, b.standard, 3)},
+        8, true);
+    y += kRowMm;
+    row(s, y,
+        {QStringLiteral("Expanded uncertainty U (k = 2)"), {}, {}, {}, number(f, b.expanded, 3)}, 8,
+        true);
+    y += kRowMm;
+    shareBar(s, b, f, y);
+    return y + kBarRowMm + kAngleGapMm;
+}
+
+// Where each contribution comes from, once when every angle has the same source.
+QStringList sourceLines(const PerformanceStatement& st) {
+    QStringList lines;
+    for (std::size_t k = 0; k < kContributionCount; ++k) {
+        QStringList sources;
+        for (const AngleBudget& b : st.angles)
+            if (!b.contributions[k].source.empty()) sources << q(b.contributions[k].source);
+        sources.removeDuplicates();
+        if (sources.isEmpty()) continue;
+        QString text = sources.front();
+        if (sources.size() > 1) {
+            text.clear();
+            for (const AngleBudget& b : st.angles)
+                text += QStringLiteral("%1%2°: %3")
+                            .arg(text.isEmpty() ? QString() : QStringLiteral("; "))
+                            .arg(b.angleDegrees)
+                            .arg(q(b.contributions[k].source));
+        }
+        lines << q(std::string(contributionName(static_cast<ContributionKind>(k)))) +
+                     QStringLiteral(": ") + text;
+    }
+    return lines;
+}
+
+QString methodText() {
+    return QStringLiteral(
+        "Method: every contribution is a standard uncertainty u along one direction of colour "
+        "space, in the colour-difference formula above; they are combined as the root of the "
+        "sum of their squares, and the expanded uncertainty U = 2 u (k = 2) covers about 95 % "
+        "of checks along the direction in which a product differs from its standard. The share "
+        "is U divided by the product tolerance: up to 10 % green, up to 25 % and 30 % amber, "
+        "above 30 % red.");
+}
+
+// The missing parts and the method with each source, between `y` and the footer; drawn
+// smaller when they are long, and cut rather than drawn over the footer.
+void notes(Page& s, const PerformanceStatement& st, double y) {
+    QStringList missing;
+    for (const std::string& m : st.missing) missing << QStringLiteral("• ") + q(m);
+    const QStringList sources = sourceLines(st);
+    const double bottom = kFooterMm - 5.0;
+    const auto height = [&](double scale) {
+        s.font(8 * scale);
+        double h = missing.isEmpty() ? 0.0 : 5.0 * scale + 1.0;
+        for (const QString& m : missing) h += s.heightOf(kWidthMm, m);
+        s.font(7 * scale);
+        h += s.heightOf(kWidthMm, methodText()) + 1.0;
+        for (const QString& line : sources) h += s.heightOf(kWidthMm, line);
+        return h;
+    };
+    double scale = 1.0;
+    while (scale > kLeastTextScale && height(scale) > bottom - y) scale -= 0.05;
+    s.painter().save();
+    s.painter().setClipRect(s.box(0, y, kPageWidthMm, bottom - y));
+    if (!missing.isEmpty()) {
+        s.font(9 * scale, true);
+        s.line(kMarginMm, y, kWidthMm, 5.0 * scale, QStringLiteral("Not on record"));
+        y += 5.0 * scale;
+        s.font(8 * scale, false, kRed);
+        for (const QString& m : missing) y += s.paragraph(kMarginMm, y, kWidthMm, m);
+        y += 1.0;
+    }
+    s.font(7 * scale, false, kGrey);
+    y += s.paragraph(kMarginMm, y, kWidthMm, methodText()) + 1.0;
+    for (const QString& line : sources) y += s.paragraph(kMarginMm, y, kWidthMm, line);
+    s.painter().restore();
+}
+
+void footer(Page& s) {
+    s.rule(kFooterMm);
+    s.font(7.5, false, kGrey);
+    s.line(
+        kMarginMm, kFooterMm + 0.5, kWidthMm, 4,
+        QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
+}
+
+void paint(QPainter& painter, const PerformanceStatement& st, int dpi) {
+    Page s(painter, dpi);
+    const NumberFormat format = userNumberFormat();
+    header(s, st);
+    double y = kTopMm + 13 + 5 * kDetailRowMm + 4.0;
+    for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
+    notes(s, st, y);
+    footer(s);
+}
+
+}  // namespace
+
+QImage renderPerformanceSheet(const PerformanceStatement& statement, int dpi) {
+    if (dpi <= 0) return {};
+    const auto pixels = [dpi](double mm) {
+        return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
+    };
+    QImage image(pixels(kPageWidthMm), pixels(kPageHeightMm), QImage::Format_RGB32);
+    // Point sizes follow the picture's resolution, as they follow the PDF's.
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / kMmPerInch * 1000.0));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter, statement, dpi);
+    return image;
+}
+
+bool writePerformanceSheet(const PerformanceStatement& statement, const QString& pdfPath,
+                           QString* error) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        // Painted into memory first: the file is then saved whole or not at all.
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(kPdfDpi);
+        pdf.setCreator(QStringLiteral("QV-L70s"));
+        pdf.setTitle(QStringLiteral("Performance statement %1").arg(q(statement.serial)));
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            if (error) *error = QStringLiteral("the PDF could not be painted");
+            return false;
+        }
+        paint(painter, statement, kPdfDpi);
+    }
+    AtomicFileStore files;
+    const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
+    if (saved.kind == NewFileResult::Kind::Saved) return true;
+    if (error)
+        *error = saved.kind == NewFileResult::Kind::Exists
+                     ? pdfPath + QStringLiteral(" exists already; it is left alone")
+                     : pdfPath + QStringLiteral(" could not be written: ") + q(saved.error);
+    return false;
+}
+
+std::string performanceSheetName(const PerformanceStatement& statement) {
+    std::string serial;
+    for (char c : statement.serial)
+        serial += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    return "Performance_" + serial + "_" + resultTimestamp(statement.made) + ".pdf";
+}
+
+bool savePerformanceSheetAs(const PerformanceStatement& statement, const Seams& seams) {
+    Prompter& prompter = seams.prompter;
+    const auto path = prompter.askSaveFile(
+        seams.state.dataFolder() + "/" + performanceSheetName(statement), "PDF documents (*.pdf)");
+    if (!path) return false;
+    QString error;
+    if (writePerformanceSheet(statement, q(*path), &error)) return true;
+    Message m = messageBox(kStrPerformanceNotSaved, Icon::Exclamation);
+    m.suffix = "\n" + error.toStdString();
+    prompter.ask(m);
+    return false;
+}
+
+}  // namespace qv

@@ -1,0 +1,299 @@
+// The performance statement, reached from every side: the verb over a logbook file seeded as a
+// laboratory would fill it, the one-page PDF however long its texts, the settings dialog's
+// fields kept and shown again, the history window's button and long-term trend.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <cmath>
+
+#include "core/app/string_ids.h"
+#include "core/log/performance_settings.h"
+#include "gui/log/history_dlg.h"
+#include "gui/log/trend_chart.h"
+#include "gui/tiles/tile_set_settings_dlg.h"
+#include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
+#include "report/log/performance_sheet.h"
+#include "support/cli_run.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kSerial = "L70S-200002";
+
+CheckRecord seeded(RecordKind kind, LocalTime time) {
+    CheckRecord r = emptyRecord(kind, time);
+    r.serial = kSerial;
+    r.instrumentType = "53";
+    r.formula = "dE*ab";
+    return r;
+}
+
+// An extended check of the grey tile, five three-reading checks of it before, a tile set
+// diagnosed and its factors written after it.
+void seed(Logbook& logbook) {
+    CheckRecord set = seeded(RecordKind::TileSet, {2026, 11, 15, 9, 0, 0});
+    set.referenceSerial = "L70S-100001";
+    set.comment = "Lab tiles";
+    DiagnosisRecord d;
+    for (int a = 0; a < kAngleCount; ++a) {
+        set.angles[a].deltaE = 0.40;
+        d[a] = {"write-factors", "gain", 0.20 + 0.02 * a, 0.10, {}};
+    }
+    set.diagnosis = d;
+    logbook.record(set);
+    CheckRecord write = seeded(RecordKind::EntryWrite, {2026, 11, 15, 9, 30, 0});
+    write.entry = 3;
+    logbook.record(write);
+    for (int i = 0; i < 5; ++i) {
+        CheckRecord r = seeded(RecordKind::Repeatability, {2026, 11, 20 + 2 * i, 8, 0, 0});
+        for (int a = 0; a < kAngleCount; ++a) {
+            r.angles[a].lab = {50.0 - 5 * a + 0.05 * (i - 2), 1.0 + 0.02 * (i % 2), -2.0};
+            r.angles[a].deltaE = 0.03;
+        }
+        logbook.record(r);
+    }
+    CheckRecord ext = seeded(RecordKind::ExtendedRepeatability, {2026, 12, 1, 10, 0, 0});
+    ext.readings = 20;
+    ext.specimen = "grey tile";
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleRecord& g = ext.angles[a];
+        g.lab = {50.0 - 5 * a, 1.0, -2.0};
+        g.deltaE = 0.02 + 0.01 * a;
+        g.sd = {0.01, 0.01, 0.01};
+        g.largest = 0.05;
+    }
+    logbook.record(ext);
+}
+
+QJsonObject json(const test::CliRun& run) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+}
+
+int pages(const QString& path) {
+    QFile pdf(path);
+    if (!pdf.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray data = pdf.readAll();
+    return data.startsWith("%PDF-") ? static_cast<int>(data.count("/Type /Page\n")) : 0;
+}
+
+// Every contribution of one angle as the seeded logbook holds it.
+void expectContributions(const QJsonArray& c, int a) {
+    ASSERT_EQ(c.size(), 5);
+    const char* const keys[] = {"shortTerm", "longTerm", "agreement", "reference", "resolution"};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(c[k]["kind"].toString(), QLatin1String(keys[k]));
+        EXPECT_TRUE(c[k]["available"].toBool()) << keys[k];
+        EXPECT_GT(c[k]["standard"].toDouble(), 0.0) << keys[k];
+        EXPECT_FALSE(c[k]["source"].toString().isEmpty()) << keys[k];
+    }
+    EXPECT_DOUBLE_EQ(c[0]["figure"].toDouble(), 0.02 + 0.01 * a);
+    EXPECT_EQ(c[0]["readings"].toInt(), 20);
+    EXPECT_EQ(c[0]["date"].toString(), QStringLiteral("2026-12-01 10:00:00"));
+    EXPECT_EQ(c[1]["readings"].toInt(), 6);  // the extended check and the five before it
+    EXPECT_EQ(c[1]["from"].toString(), QStringLiteral("2026-11-20 08:00:00"));
+    // The factors were written after the set: its prediction after them counts.
+    EXPECT_DOUBLE_EQ(c[2]["figure"].toDouble(), 0.20 + 0.02 * a);
+    EXPECT_TRUE(c[2]["source"].toString().contains(QStringLiteral("after the factors")));
+    EXPECT_DOUBLE_EQ(c[3]["figure"].toDouble(), 0.10 + 0.02 * a);
+    EXPECT_DOUBLE_EQ(c[3]["standard"].toDouble(), (0.10 + 0.02 * a) / 2);
+    EXPECT_TRUE(c[3]["date"].isNull());
+    EXPECT_DOUBLE_EQ(c[4]["figure"].toDouble(), 0.01);
+}
+
+TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
+    const test::TempHome home;
+    {
+        SqlLogbook logbook(logbookPath());
+        ASSERT_TRUE(logbook.isOpen());
+        seed(logbook);
+        QtProfileStore profile;
+        ASSERT_TRUE(saveSetLimits(profile, {0.3, 0.6, 1.0}));
+        PerformanceSettings settings;
+        settings.tolerance[1] = 0.5;  // 25° and 75° keep the set's
+        savePerformanceSettings(profile, settings);
+    }
+    const QString out = QString::fromStdString(home.path() + "/statement.pdf");
+    const QStringList args{"performance",   "--serial", kSerial,
+                           "--json",        "--days",   "0",
+                           "--out",         out,        "--reference-uncertainty",
+                           "0.10/0.12/0.14"};
+    const test::CliRun run = test::runCli(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject st = json(run);
+    EXPECT_EQ(st["serial"].toString(), QLatin1String(kSerial));
+    EXPECT_EQ(st["formula"].toString(), QStringLiteral("dE*ab"));
+    EXPECT_FALSE(st["made"].toString().isEmpty());
+    EXPECT_EQ(st["pdf"].toString(), out);
+    EXPECT_TRUE(st["missing"].toArray().isEmpty()) << run.out;
+    const QJsonArray angles = st["angles"].toArray();
+    ASSERT_EQ(angles.size(), kAngleCount);
+    const double tolerances[] = {1.0, 0.5, 1.0};
+    for (int a = 0; a < kAngleCount; ++a) {
+        const QJsonObject g = angles[a].toObject();
+        EXPECT_EQ(g["angle"].toInt(), kAngleDegrees[a]);
+        const QJsonArray c = g["contributions"].toArray();
+        expectContributions(c, a);
+        double sum = 0.0;
+        for (const QJsonValue& v : c) sum += std::pow(v["standard"].toDouble(), 2);
+        EXPECT_NEAR(g["standard"].toDouble(), std::sqrt(sum), 1e-12);
+        EXPECT_NEAR(g["expanded"].toDouble(), 2 * g["standard"].toDouble(), 1e-12);
+        EXPECT_DOUBLE_EQ(g["tolerance"].toDouble(), tolerances[a]);
+        const double share = g["share"].toDouble();
+        EXPECT_NEAR(share, 100 * g["expanded"].toDouble() / tolerances[a], 1e-9);
+        EXPECT_EQ(g["band"].toString(), share <= 10   ? QStringLiteral("up to 10 %")
+                                        : share <= 25 ? QStringLiteral("up to 25 %")
+                                        : share <= 30 ? QStringLiteral("up to 30 %")
+                                                      : QStringLiteral("above 30 %"));
+    }
+    EXPECT_EQ(pages(out), 1);
+    const test::CliRun again = test::runCli(args);
+    EXPECT_EQ(again.exitCode, 2);
+    EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
+}
+
+TEST(PerformanceVerb, OneCheckSaysWhatIsMissingAndAnUnknownInstrumentOrBadValueFails) {
+    const test::TempHome home;
+    {
+        SqlLogbook logbook(logbookPath());
+        CheckRecord r = seeded(RecordKind::Repeatability, {2026, 12, 1, 8, 0, 0});
+        for (AngleRecord& g : r.angles) {
+            g.lab = {50.0, 1.0, -2.0};
+            g.deltaE = 0.03;
+        }
+        logbook.record(r);
+    }
+    const test::CliRun text = test::runCli({"performance", "--serial", kSerial});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_NE(text.out.find("missing:\n  No extended repeatability check"), std::string::npos)
+        << text.out;
+    const QJsonObject st = json(test::runCli({"performance", "--serial", kSerial, "--json"}));
+    EXPECT_GE(st["missing"].toArray().size(), 3);
+    for (const QJsonValue& g : st["angles"].toArray()) {
+        EXPECT_TRUE(g["standard"].isNull());
+        EXPECT_FALSE(g["contributions"][0]["available"].toBool());
+        EXPECT_TRUE(g["share"].isNull());
+    }
+    const test::CliRun unknown = test::runCli({"performance", "--serial", "L70S-999999"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("holds no record of L70S-999999"), std::string::npos);
+    for (const char* option : {"--tolerance", "--days"}) {
+        const test::CliRun bad = test::runCli({"performance", "--serial", kSerial, option, "x"});
+        EXPECT_EQ(bad.exitCode, 2) << option;
+        EXPECT_NE(bad.err.find(option), std::string::npos) << bad.err;
+    }
+}
+
+// Whether every pixel of the box (in millimetres) is white.
+bool blank(const QImage& page, double x, double y, double w, double h, int dpi) {
+    const auto px = [dpi](double mm) { return static_cast<int>(mm * dpi / 25.4); };
+    for (int j = px(y); j < px(y + h); ++j)
+        for (int i = px(x); i < px(x + w); ++i)
+            if (page.pixel(i, j) != qRgb(255, 255, 255)) return false;
+    return true;
+}
+
+TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {
+    const test::TempHome home;
+    PerformanceStatement st = performanceStatement({}, {}, DeltaEFormula::Cmc, {2026, 12, 8});
+    st.serial = std::string(80, 'S');
+    st.specimen = std::string(200, 'n');
+    for (AngleBudget& b : st.angles)
+        for (Contribution& c : b.contributions) c.source = std::string(400, 'w') + " source";
+    for (int i = 0; i < 12; ++i) st.missing.push_back(std::string(300, 'm') + " and more");
+    constexpr int kDpi = 100;
+    const QImage page = renderPerformanceSheet(st, kDpi);
+    // Between the notes' last line and the footer's rule nothing is drawn, however much they hold.
+    EXPECT_TRUE(blank(page, 18.0, 280.3, 174.0, 4.2, kDpi));
+    const QString pdf = QString::fromStdString(home.path() + "/long.pdf");
+    QString error;
+    ASSERT_TRUE(writePerformanceSheet(st, pdf, &error)) << error.toStdString();
+    EXPECT_EQ(pages(pdf), 1);
+}
+
+struct PerformanceWindows : test::GuiFixture {
+    template <typename T>
+    static T* child(QWidget& w, const char* name) {
+        T* found = w.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+};
+
+TEST_F(PerformanceWindows, TheSettingsDialogKeepsTheStatementsFieldsAndShowsThemAgain) {
+    {
+        CTileSetSettingsDlg dialog(context);
+        child<QLineEdit>(dialog, "tolerance25Edit")->setText(QStringLiteral("0.8"));
+        child<QLineEdit>(dialog, "tolerance75Edit")->setText(QStringLiteral("1.2"));
+        child<QLineEdit>(dialog, "reference45Edit")->setText(QStringLiteral("0.12"));
+        child<QLineEdit>(dialog, "certificateEdit")->setText(QStringLiteral("CAL 2026-117"));
+        child<QLineEdit>(dialog, "daysEdit")->setText(QStringLiteral("30"));
+        child<QLineEdit>(dialog, "specimenEdit")->setText(QStringLiteral("grey tile"));
+        auto* reference = child<QLineEdit>(dialog, "reference75Edit");
+        reference->setText(QStringLiteral("0.1.2"));
+        dialog.accept();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(prompter.asked[0].suffix.rfind(" \"Reference uncertainty\" at 75 degrees", 0),
+                  0u);
+        EXPECT_FALSE(reference->styleSheet().isEmpty());
+        EXPECT_FALSE(savedPerformanceSettings(profile).tolerance[0]);  // nothing kept
+        reference->clear();
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    const PerformanceSettings kept = savedPerformanceSettings(profile);
+    EXPECT_EQ(kept.tolerance[0], 0.8);
+    EXPECT_FALSE(kept.tolerance[1]);
+    EXPECT_EQ(kept.referenceExpanded[1], 0.12);
+    EXPECT_EQ(kept.referenceCertificate, "CAL 2026-117");
+    EXPECT_EQ(kept.longTermDays, 30);
+    CTileSetSettingsDlg again(context);
+    EXPECT_EQ(child<QLineEdit>(again, "tolerance75Edit")->text(), QStringLiteral("1.20"));
+    EXPECT_TRUE(child<QLineEdit>(again, "tolerance45Edit")->text().isEmpty());
+    EXPECT_EQ(child<QLineEdit>(again, "specimenEdit")->text(), QStringLiteral("grey tile"));
+    EXPECT_EQ(child<QLineEdit>(again, "daysEdit")->text(), QStringLiteral("30"));
+}
+
+TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeatability) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    seed(logbook);
+    state.strDataFolder = home.path();
+    PerformanceSettings settings;
+    settings.longTermDays = 0;
+    savePerformanceSettings(profile, settings);
+    CHistoryDlg dialog(context, logbook);
+    auto* trend = child<TrendChart>(dialog, "trendChart");
+    auto* kinds = child<QComboBox>(dialog, "trendKindCombo");
+    kinds->setCurrentIndex(kinds->findText(QStringLiteral("Long-term repeatability")));
+    emit kinds->activated(kinds->currentIndex());
+    for (int a = 0; a < kAngleCount; ++a) EXPECT_EQ(trend->points(a).size(), 6) << a;
+    EXPECT_TRUE(trend->title().contains(QStringLiteral("of grey tile, 6 checks: MCDM 25° 0.")))
+        << trend->title().toStdString();
+    EXPECT_TRUE(trend->thresholdPoints().isEmpty());
+    // Another trend takes the title away again.
+    kinds->setCurrentIndex(kinds->findText(QStringLiteral("Repeatability series")));
+    emit kinds->activated(kinds->currentIndex());
+    EXPECT_TRUE(trend->title().isEmpty());
+
+    const std::string pdf = home.path() + "/chosen.pdf";
+    prompter.saveFiles.push_back(pdf);
+    child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_EQ(prompter.offeredSavePaths.size(), 1u);
+    EXPECT_EQ(prompter.offeredSavePaths[0].rfind(home.path() + "/Performance_L70S-200002_", 0), 0u);
+    EXPECT_EQ(pages(QString::fromStdString(pdf)), 1);
+    // Saved again over the same name: the file stays and the operator learns why.
+    prompter.saveFiles.push_back(pdf);
+    child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_EQ(prompter.ids(), std::vector<int>{kStrPerformanceNotSaved});
+}
+
+}  // namespace
+}  // namespace qv
