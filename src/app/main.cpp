@@ -17,6 +17,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/kit/instrument_strip.h"
+#include "gui/measure/extended_repeatability_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "platform/app/atomic_file_store.h"
@@ -77,6 +78,10 @@ qv::TaskDialogs taskDialogs(qv::GuiContext& context, qv::LogbookStore* logbook) 
     qv::TaskDialogs tasks;
     tasks.repeatability = [&context](QWidget* parent) {
         qv::CReproducibleMeasurementDlg dialog(context, parent);
+        dialog.exec();
+    };
+    tasks.extendedRepeatability = [&context](QWidget* parent) {
+        qv::CExtendedRepeatabilityDlg dialog(context, parent);
         dialog.exec();
     };
     qv::CorrectionDialogs correction;

@@ -234,7 +234,7 @@ void printSpreadTable(QTextStream& out, const ExtendedReport& r, const std::stri
         const AngleSpread& s = r.spread[a];
         out << QString::number(kAngleDegrees[a]).leftJustified(16);
         for (double v : {s.mcdm, s.sd[0], s.sd[1], s.sd[2], s.largest})
-            out << (std::isfinite(v) ? number(v, 2) : QStringLiteral("---")).rightJustified(8);
+            out << (std::isfinite(v) ? number(v, 3) : QStringLiteral("---")).rightJustified(8);
         out << "\n";
     }
     if (!file.empty()) out << "result file " << QString::fromStdString(file) << "\n";

@@ -75,6 +75,13 @@ void CBrenmoorDlg::buildMenu() {
     settings->addSeparator();
     exitAction_ = settings->addAction(tr("E&xit"), this, &QDialog::accept);
     exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The repeatability checks: of three readings (as its button) and of many.
+    QMenu* checks = menuBar_->addMenu(tr("&Checks"));
+    checks->addAction(tr("&Repeatability check..."), this, &CBrenmoorDlg::onRepeatability)
+        ->setEnabled(bool(tasks_.repeatability));
+    extendedRepeatabilityAction_ = checks->addAction(tr("Repeatability over &many readings..."),
+                                                     this, &CBrenmoorDlg::onExtendedRepeatability);
+    extendedRepeatabilityAction_->setEnabled(bool(tasks_.extendedRepeatability));
     buildLogbookMenu();
     QMenu* help = menuBar_->addMenu(tr("&Help"));
     // F1 is the program's own (the guide's page of the window in front, wherever it is
@@ -187,6 +194,12 @@ void CBrenmoorDlg::onRepeatability() {
     tasks_.repeatability(this);
     buttons_.repeatabilityClosed(context_.state.repeatPassed);
     updateButtons();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onExtendedRepeatability() {
+    if (!tasks_.extendedRepeatability) return;
+    tasks_.extendedRepeatability(this);
     updateStatus();
 }
 

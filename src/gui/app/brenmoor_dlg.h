@@ -24,6 +24,8 @@ struct TaskDialogs {
     std::function<void(QWidget* parent)> repeatability;
     std::function<void(QWidget* parent)> interInstrument;
     std::function<void(QWidget* parent)> coeffFile;
+    // The repeatability check over many readings, from the Checks menu.
+    std::function<void(QWidget* parent)> extendedRepeatability = {};
     // The logbook the history window reads and the import adds to; none: both stay disabled.
     LogbookStore* logbook = nullptr;
     // Opens the operator's guide at its contents, beside `from`; none: the menu item stays
@@ -31,8 +33,8 @@ struct TaskDialogs {
     std::function<void(QWidget* from)> guide = {};
 };
 
-// The main window: the three task buttons, the settings, logbook and help menus, and the state
-// of the port and instrument.
+// The main window: the three task buttons, the settings, checks, logbook and help menus, and the
+// state of the port and instrument.
 class CBrenmoorDlg : public QDialog {
     Q_OBJECT
 public:
@@ -55,6 +57,7 @@ public:
     QAction* sendLogbookAction() const { return sendLogbookAction_; }
     QAction* locationAction() const { return locationAction_; }
     QAction* exitAction() const { return exitAction_; }
+    QAction* extendedRepeatabilityAction() const { return extendedRepeatabilityAction_; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -65,6 +68,7 @@ private:
     void updateButtons();
     void updateStatus();
     void onRepeatability();
+    void onExtendedRepeatability();
     void onInterInstrument();
     void onCoeffFile();
     void onSettings();
@@ -94,6 +98,7 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* sendLogbookAction_ = nullptr;
     QAction* locationAction_ = nullptr;
+    QAction* extendedRepeatabilityAction_ = nullptr;
 };
 
 }  // namespace qv
