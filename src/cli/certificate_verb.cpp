@@ -46,8 +46,11 @@ int runCertificate(const QStringList& arguments, Io& io) {
     const RecordSpectra spectra = recordSpectra(*record, files, userNumberFormat(), *texts);
     if (!spectra.problem.empty())
         o.io.err << "Spectra not shown: " << QString::fromStdString(spectra.problem) << "\n";
+    const RecordValidity validity =
+        recordValidity(*record, *logbook, files, userNumberFormat(), *texts);
     QString error;
-    if (!writeCertificate(*record, spectra, out, &error)) return failed(o, error.toStdString());
+    if (!writeCertificate(*record, spectra, out, &error, validity))
+        return failed(o, error.toStdString());
     o.io.out << out << "\n";
     return kExitPassed;
 }

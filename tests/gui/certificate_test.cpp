@@ -6,6 +6,7 @@
 #include <QFile>
 #include <fstream>
 
+#include "core/files/record_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/diagnosis.h"
 #include "platform/app/atomic_file_store.h"
@@ -162,6 +163,170 @@ TEST(Certificate, ASetsDiagnosisFitsItsOnePageAboveTheSignature) {
     CheckRecord without = r;
     without.diagnosis.reset();
     EXPECT_NE(page, renderCertificate(without, {}, kDpi));
+}
+
+// A light specimen as both instruments read it at every angle: the one under correction
+// 1 % too high at every wavelength, the written factors taking it off.
+CoefficientRecord writtenOnALightSpecimen() {
+    ThreeAngles target, sample;
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j) {
+            target[a].push_back(78.0 - 6.0 * a + 0.02 * j);
+            sample[a].push_back(std::round(target[a].back() * 101.0) / 100.0);
+        }
+    return {{2026, 12, 7, 15, 4, 5}, "L70S-200002", "LAB", {}, {}, target, sample};
+}
+
+// A tile set of the pair, diagnosed with one term at every angle.
+CheckRecord diagnosedWith(const std::string& key, double value, const LocalTime& time,
+                          const std::string& reference) {
+    CheckRecord r = emptyRecord(RecordKind::TileSet, time);
+    r.serial = "L70S-200002";
+    r.referenceSerial = reference;
+    r.threshold = 0.3;
+    r.formula = "dE00";
+    r.comment = "LAB TILES";
+    DiagnosisRecord d;
+    for (AngleDiagnosisRecord& a : d)
+        a = {"service", "an offset", 0.4, 0.1, {{key, value, 0.01, true}}};
+    r.diagnosis = d;
+    return r;
+}
+
+struct WrittenEntry {
+    CheckRecord write;
+    std::int64_t setId = 0;
+};
+
+// The logbook with `sets`, an inter-instrument check of the pair with its threshold, and the
+// write (recorded last), its record file beside it.
+WrittenEntry recordWrite(const test::TempHome& home, const std::vector<CheckRecord>& sets) {
+    const std::string file = home.path() + "/Coefficients_20261207_150405.csv";
+    std::ofstream(file, std::ios::binary)
+        << formatRecordFile(writtenOnALightSpecimen(), test::projectStrings(), userNumberFormat());
+    CheckRecord check = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 0, 0});
+    check.serial = "L70S-200002";
+    check.referenceSerial = "L70S-100001";
+    check.threshold = 0.5;
+    check.formula = "dE00";
+    CheckRecord write = emptyRecord(RecordKind::EntryWrite, {2026, 12, 7, 15, 4, 5});
+    write.serial = "L70S-200002";
+    write.instrumentType = "53";
+    write.referenceSerial = "L70S-100001";
+    write.entry = 3;
+    write.comment = "LAB";
+    write.files = {file};
+    SqlLogbook logbook(logbookPath());
+    WrittenEntry out;
+    for (const CheckRecord& set : sets) {
+        logbook.record(set);
+        if (!out.setId) out.setId = logbook.lastRecorded()->id;
+    }
+    logbook.record(check);
+    logbook.record(write);
+    out.write = *logbook.lastRecorded();
+    return out;
+}
+
+RecordValidity validityOf(const CheckRecord& write) {
+    SqlLogbook logbook(logbookPath());
+    AtomicFileStore files;
+    return recordValidity(write, logbook, files, userNumberFormat(), test::projectStrings());
+}
+
+// The diagnosis before the write, of the same pair, decides; the text says which it is and how
+// far the entry holds at each angle; the page stays one page with its signature free.
+TEST(Certificate, AnEntryWrittenStatesHowFarFromItsSpecimenItHolds) {
+    const test::TempHome home;
+    // A gain the factors remove, diagnosed after the write; an offset they cannot, before it;
+    // a set of another reference in between.
+    const WrittenEntry w =
+        recordWrite(home, {diagnosedWith("offset", 1.5, {2026, 12, 7, 14, 0, 0}, "L70S-100001"),
+                           diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 30, 0}, "L70S-100009"),
+                           diagnosedWith("gain", 1.0, {2026, 12, 7, 16, 0, 0}, "L70S-100001")});
+    const RecordValidity v = validityOf(w.write);
+    ASSERT_TRUE(v.validity) << v.problem;
+    ASSERT_TRUE(v.set);
+    EXPECT_EQ(v.set->id, w.setId);
+    const QStringList text = validityParagraphs(v, userNumberFormat());
+    ASSERT_EQ(text.size(), 1 + kAngleCount);
+    EXPECT_TRUE(text[0].startsWith(
+        QStringLiteral("Predicted from the diagnosis of tile-set record %1 of 2026-12-07 14:00")
+            .arg(w.setId)))
+        << text[0].toStdString();
+    EXPECT_TRUE(text[0].contains(QStringLiteral("inter-instrument check, record")))
+        << text[0].toStdString();
+    for (int a = 0; a < kAngleCount; ++a) {
+        const QString& angle = text[1 + a];
+        EXPECT_TRUE(angle.startsWith(QStringLiteral("%1°: Within ").arg(kAngleDegrees[a])))
+            << angle.toStdString();
+        EXPECT_TRUE(angle.contains(QStringLiteral(
+            "dE00 of the specimen the predicted residual stays below the inter-instrument "
+            "threshold 0.50 dE00. Predicted residual at 2, 3.5 and 7 dE00 from the specimen: ")))
+            << angle.toStdString();
+        // 1.5 % added to every reading does not hold far from a light specimen.
+        EXPECT_EQ((*v.validity)[a].bound, RadiusBound::Within);
+        EXPECT_LT((*v.validity)[a].radius, 20.0);
+    }
+
+    const QString pdfPath = QString::fromStdString(home.path() + "/entry.pdf");
+    QString error;
+    ASSERT_TRUE(writeCertificate(w.write, {}, pdfPath, &error, v)) << error.toStdString();
+    QFile pdf(pdfPath);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pdf.readAll().count("/Type /Page\n"), 1);
+    constexpr int kDpi = 100;
+    const QImage page = renderCertificate(w.write, {}, kDpi, v);
+    EXPECT_TRUE(blank(page, 20.0, 250.0, 98.0, 19.0, kDpi));
+    EXPECT_NE(page, renderCertificate(w.write, {}, kDpi));
+
+    // The verb finds the same diagnosis in the logbook.
+    const QString out = QString::fromStdString(home.path() + "/entry-cli.pdf");
+    const test::CliRun run =
+        test::runCli({"certificate", "--record", QString::number(w.write.id), "--out", out});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
+TEST(Certificate, AnEntryWithoutADiagnosisOfItsPairSaysItsValidityIsNotKnown) {
+    struct Row {
+        const char* name;
+        std::vector<CheckRecord> sets;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"no set", {}, "no tile set of instrument L70S-200002 and reference L70S-100001"},
+        {"only after the write",
+         {diagnosedWith("offset", 1.5, {2026, 12, 7, 16, 0, 0}, "L70S-100001")},
+         "diagnosed before the write is on record"},
+        {"another reference",
+         {diagnosedWith("offset", 1.5, {2026, 12, 7, 14, 0, 0}, "L70S-100009")},
+         "and reference L70S-100001"},
+    };
+    for (const Row& r : rows) {
+        const test::TempHome home;
+        const WrittenEntry w = recordWrite(home, r.sets);
+        const RecordValidity v = validityOf(w.write);
+        EXPECT_FALSE(v.validity) << r.name;
+        const QStringList text = validityParagraphs(v, userNumberFormat());
+        ASSERT_EQ(text.size(), 1) << r.name;
+        EXPECT_TRUE(text[0].startsWith(QStringLiteral("Not known: "))) << text[0].toStdString();
+        EXPECT_TRUE(text[0].contains(QLatin1String(r.why))) << text[0].toStdString();
+    }
+    // A pure gain on record: the factors hold everywhere. Without the record file, not known.
+    const test::TempHome home;
+    WrittenEntry w =
+        recordWrite(home, {diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 0, 0}, "L70S-100001")});
+    const QStringList beyond = validityParagraphs(validityOf(w.write), userNumberFormat());
+    ASSERT_EQ(beyond.size(), 1 + kAngleCount);
+    EXPECT_TRUE(beyond[2].contains(QStringLiteral("Within 20 dE00 of the specimen and beyond")))
+        << beyond[2].toStdString();
+    w.write.files = {home.path() + "/moved.csv"};
+    const QStringList moved = validityParagraphs(validityOf(w.write), userNumberFormat());
+    ASSERT_EQ(moved.size(), 1);
+    EXPECT_EQ(moved[0], QStringLiteral("Not known: moved.csv cannot be read (moved or deleted?)."));
+    // Other kinds of record say nothing of it.
+    EXPECT_TRUE(
+        validityParagraphs(validityOf(diagnosedSet(home.path())), userNumberFormat()).isEmpty());
 }
 
 TEST(Certificate, ReflectanceAxesEndOnARoundValueInAtMostFiveSteps) {

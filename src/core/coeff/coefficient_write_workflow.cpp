@@ -214,8 +214,12 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
         recordFile_ = writeRecord(contents, sample);
         if (!recordFile_.ok()) reportUnsavedFile(s_.prompter, recordFile_);
     }
-    recordEntryChange(s_, RecordKind::EntryWrite, contents.serial, kWritingType, contents.entry,
-                      contents.comment, recordFile_.path);
+    CheckRecord written = entryRecord(s_, RecordKind::EntryWrite, contents.serial, kWritingType,
+                                      contents.entry, contents.comment, recordFile_.path);
+    // The instrument the factors bring this one onto: the entry's certificate looks for the
+    // diagnosis of this pair.
+    written.referenceSerial = s_.state.targetSerial;
+    if (s_.logbook) s_.logbook->record(written);
     Message done = messageBox(kStrEntryWritten, Icon::Information);
     if (!onTopOf_.empty())
         done.suffix = " The factors were computed on top of entry " + onTopOf_ + "'s.";

@@ -124,7 +124,7 @@ double predictedResidual(const ValidityBasis& basis, int angle, const AngleSpect
     for (int j = 0; j < kSpectrumPoints; ++j) read[angle][j] += difference[j];
     const AngleSpectrum corrected = applyFactors(read, basis.factors)[angle];
     if (!isSpectrum(corrected)) return kNaN;
-    return deltaE(basis.formula, labOf(c), labOf(corrected));
+    return deltaE(basis.formula, labOf(c), labOf(corrected), basis.parameters);
 }
 
 std::string directionName(std::size_t direction) {

@@ -42,6 +42,7 @@ struct ValidityBasis {
     AngleFactors factors;  // as the entry holds them: two decimals
     DeltaEFormula formula = DeltaEFormula::Cie76;  // the threshold's
     double threshold = 0.0;
+    DeltaEParameters parameters;
 };
 
 // The factors rounded as an entry keeps them.

@@ -53,7 +53,8 @@ double footerTop() {
 
 bool hasReference(const CheckRecord& r) {
     return r.kind == RecordKind::InterInstrument || r.kind == RecordKind::Verification ||
-           r.kind == RecordKind::TileSet;
+           r.kind == RecordKind::TileSet ||
+           (r.kind == RecordKind::EntryWrite && !r.referenceSerial.empty());
 }
 
 bool isEntryChange(const CheckRecord& r) {
@@ -337,6 +338,19 @@ void spectraSection(Sheet& s, const CheckRecord& r, const RecordSpectra& spectra
                       QStringLiteral("Sample: instrument %1").arg(q(r.serial)));
 }
 
+// How far an entry written holds, between `y` and the signature.
+double validitySection(Sheet& s, const QStringList& paragraphs, double y) {
+    if (paragraphs.isEmpty()) return y;
+    const double width = kPageWidthMm - 2 * kMarginMm;
+    s.font(11, true);
+    s.text(kMarginMm, y, width, QStringLiteral("Validity of the entry near its specimen"));
+    y += kRowMm;
+    s.font(9);
+    for (const QString& paragraph : paragraphs)
+        y += s.paragraph(kMarginMm, y, width, paragraph) + 1.5;
+    return y + kRowMm;
+}
+
 void footer(Sheet& s) {
     const double width = kPageWidthMm - 2 * kMarginMm;
     const double y = footerTop();
@@ -353,7 +367,8 @@ void footer(Sheet& s) {
         QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
 }
 
-void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra, int dpi) {
+void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra, int dpi,
+           const RecordValidity& validity) {
     Sheet s(painter, dpi);
     const NumberFormat format = userNumberFormat();
     header(s, r);
@@ -366,6 +381,8 @@ void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra
     if (anyValue) y = angleTable(s, r, format, y) - (compact ? kRowMm : 0.0);
     y = verdict(s, r, y, compact);
     if (r.diagnosis) y = diagnosisSection(s, *r.diagnosis, format, y, footerTop() - kRowMm);
+    if (r.kind == RecordKind::EntryWrite)
+        y = validitySection(s, validityParagraphs(validity, format), y);
     spectraSection(s, r, spectra, y);
     footer(s);
 }
@@ -392,7 +409,60 @@ QString recordKindTitle(RecordKind kind) {
     return {};
 }
 
-QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi) {
+// Where the prediction comes from and what the residual is judged against.
+QString validitySource(const RecordValidity& v, const NumberFormat& format) {
+    const CheckRecord& set = *v.set;
+    QString out = QStringLiteral(
+                      "Predicted from the diagnosis of tile-set record %1 of %2 (set \"%3\", "
+                      "reference %4) for colours near the specimen the entry was computed on, "
+                      "made lighter, darker, greyer or with a broad band added; at each distance "
+                      "the worst of them counts. ")
+                      .arg(set.id)
+                      .arg(q(logbookTime(set.time)), q(set.comment), q(set.referenceSerial));
+    if (v.check)
+        return out + QStringLiteral(
+                         "Threshold and formula of the inter-instrument check, record "
+                         "%1 of %2: %3 %4.")
+                         .arg(v.check->id)
+                         .arg(q(logbookTime(v.check->time)), q(format.display(v.threshold)),
+                              q(v.formula));
+    return out + QStringLiteral(
+                     "No inter-instrument check of this pair before the write is on "
+                     "record: the built-in threshold %1 %2.")
+                     .arg(q(format.display(v.threshold)), q(v.formula));
+}
+
+// "25°: Within 2.37 dE00 ... Predicted residual at 2, 3.5 and 7 dE00: 0.12, 0.20 and 0.41."
+QString angleValidity(const RecordValidity& v, int angle, const NumberFormat& format) {
+    const AngleValidity& at = (*v.validity)[angle];
+    QStringList residuals;
+    QStringList distances;
+    for (double d : {2.0, 3.5, 7.0}) {
+        const auto row = rowAt(at, d);
+        residuals << (row && row->colours > 0 ? q(format.display(row->worst))
+                                              : QStringLiteral("-"));
+        distances << q(format.general(d));
+    }
+    return QStringLiteral(
+               "%1°: %2 Predicted residual at %3, %4 and %5 dE00 from the specimen: "
+               "%6, %7 and %8 %9.")
+        .arg(kAngleDegrees[angle])
+        .arg(q(validitySentence(at, v.threshold, v.formula, format)), distances[0], distances[1],
+             distances[2], residuals[0], residuals[1], residuals[2], q(v.formula));
+}
+
+QStringList validityParagraphs(const RecordValidity& v, const NumberFormat& format) {
+    if (!v.validity) {
+        if (v.problem.empty()) return {};
+        return {QStringLiteral("Not known: %1.").arg(q(v.problem))};
+    }
+    QStringList out{validitySource(v, format)};
+    for (int a = 0; a < kAngleCount; ++a) out << angleValidity(v, a, format);
+    return out;
+}
+
+QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi,
+                         const RecordValidity& validity) {
     if (dpi <= 0) return {};
     const auto pixels = [dpi](double mm) {
         return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
@@ -404,12 +474,12 @@ QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra
     image.setDotsPerMeterY(dotsPerMetre);
     image.fill(Qt::white);
     QPainter painter(&image);
-    paint(painter, record, spectra, dpi);
+    paint(painter, record, spectra, dpi, validity);
     return image;
 }
 
 bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
-                      const QString& pdfPath, QString* error) {
+                      const QString& pdfPath, QString* error, const RecordValidity& validity) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -425,7 +495,7 @@ bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
             if (error) *error = QStringLiteral("the PDF could not be painted");
             return false;
         }
-        paint(painter, record, spectra, kPdfDpi);
+        paint(painter, record, spectra, kPdfDpi, validity);
     }
     AtomicFileStore files;
     const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
@@ -451,7 +521,11 @@ bool saveCertificateAs(const CheckRecord& record, const Seams& seams) {
     if (!path) return false;
     QString error;
     const RecordSpectra spectra = recordSpectra(record, seams.files, seams.format, seams.strings);
-    if (writeCertificate(record, spectra, q(*path), &error)) return true;
+    const RecordValidity validity =
+        seams.logbook
+            ? recordValidity(record, *seams.logbook, seams.files, seams.format, seams.strings)
+            : RecordValidity{};
+    if (writeCertificate(record, spectra, q(*path), &error, validity)) return true;
     Message m = messageBox(kStrCertificateNotSaved, Icon::Exclamation);
     m.suffix = "\n" + error.toStdString();
     prompter.ask(m);

@@ -3,7 +3,8 @@
 // The certificate of one check of the logbook: an A4 page naming the instrument, when, by whom
 // and against what the check was made, the per-angle values and the verdict; for an
 // inter-instrument check or its verification, both instruments' spectra as well; for a
-// diagnosed tile set, per angle the terms identified, the decision and its reason.
+// diagnosed tile set, per angle the terms identified, the decision and its reason; for an entry
+// written, how far from its specimen it holds (or why that is not known).
 
 #include <QImage>
 #include <QString>
@@ -12,17 +13,25 @@
 #include "core/app/logbook.h"
 #include "core/app/seams.h"
 #include "core/log/record_spectra.h"
+#include "core/log/record_validity.h"
 
 namespace qv {
 
 // Writes the certificate as a one-page PDF at `pdfPath`, complete or not at all and never over
 // an existing file; false with the reason in `error` otherwise. `spectra` as `recordSpectra`
-// read them for the record: drawn, or why not named. Needs a QGuiApplication.
+// read them for the record: drawn, or why not named; `validity` as `recordValidity` found it
+// for an entry written. Needs a QGuiApplication.
 bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
-                      const QString& pdfPath, QString* error);
+                      const QString& pdfPath, QString* error, const RecordValidity& validity = {});
 
 // The same page as a picture at `dpi` dots per inch, for previews.
-QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi);
+QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi,
+                         const RecordValidity& validity = {});
+
+// What the certificate of an entry written says of its validity, paragraph by paragraph: where
+// the prediction comes from (or why the validity is not known), then per angle the radius and
+// the residual at 2, 3.5 and 7 dE00. Nothing for a record of another kind.
+QStringList validityParagraphs(const RecordValidity& validity, const NumberFormat& format);
 
 // The kind of check in words, as the certificate's heading names it.
 QString recordKindTitle(RecordKind kind);

@@ -99,8 +99,12 @@ void trial(std::mt19937& rng, double noise, const std::string& specimen, Deviati
     const TileSpectra pair{meanOfThree(r, specimen, rng, noise),
                            meanOfThree(t, specimen, rng, noise)};
     // The terms as the logbook gives them back.
-    const ValidityBasis basis{termsFromRecord(diagnosisRecord(*diagnosis)), pair.target,
-                              writtenFactors(ratioFactors(pair)), DeltaEFormula::Ciede2000, 0.5};
+    const ValidityBasis basis{termsFromRecord(diagnosisRecord(*diagnosis)),
+                              pair.target,
+                              writtenFactors(ratioFactors(pair)),
+                              DeltaEFormula::Ciede2000,
+                              0.5,
+                              {}};
     sim::Instrument instrument(t);
     writeEntry(instrument, pair.sample, basis.factors);
     if (const auto v = entryValidity(basis))
@@ -201,7 +205,7 @@ AngleTerms termsOf(double offset, double gain, double shift) {
 // An entry computed on `specimen` without noise: the factors that bring the instrument's
 // reading of it onto the reference's, as the entry keeps them.
 ValidityBasis exactEntry(const std::string& specimen, const AngleTerms& terms) {
-    ValidityBasis b{terms, specimenReading(specimen), {}, DeltaEFormula::Ciede2000, 0.5};
+    ValidityBasis b{terms, specimenReading(specimen), {}, DeltaEFormula::Ciede2000, 0.5, {}};
     TileSpectra pair{b.specimen, b.specimen};
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleSpectrum d = modelDifference(terms[a], b.specimen[a]);
