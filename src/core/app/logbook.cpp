@@ -34,7 +34,7 @@ CheckRecord emptyRecord(RecordKind kind, const LocalTime& time) {
     r.kind = kind;
     r.time = time;
     r.threshold = kNone;
-    for (AngleRecord& a : r.angles) a = {{kNone, kNone, kNone}, kNone, kNone, {kNone, kNone, kNone}, kNone};
+    for (AngleRecord& a : r.angles) a = {{kNone, kNone, kNone}, kNone, kNone, {kNone, kNone, kNone}, kNone, kNone};
     return r;
 }
 

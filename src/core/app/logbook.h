@@ -40,6 +40,9 @@ struct AngleRecord {
     // difference from the mean (its mean difference, the MCDM, is `deltaE`).
     std::array<double, 3> sd{};
     double largest = 0.0;
+    // The root mean square of the differences behind `deltaE` (an extended check: from the
+    // mean; a tile set: the tiles'), which a few large ones weigh more than their mean does.
+    double rms = 0.0;
 };
 
 // One physical term of a tile set's instrument diagnosis, as the logbook keeps it.
@@ -63,7 +66,8 @@ struct AngleDiagnosisRecord {
 using DiagnosisRecord = std::array<AngleDiagnosisRecord, kAngleCount>;
 
 struct CheckRecord {
-    std::int64_t id = 0;  // given by the logbook; one logbook's own number, not the record's identity
+    std::int64_t id =
+        0;  // given by the logbook; one logbook's own number, not the record's identity
     // The record's identity wherever it is kept (made when it is first recorded), so that a server
     // takes a record sent twice only once; empty before it is recorded.
     std::string uuid;

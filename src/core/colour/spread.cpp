@@ -14,7 +14,7 @@ AngleSpread spreadOf(std::span<const LabTriple> readings, DeltaEFormula formula,
     const double nan = std::numeric_limits<double>::quiet_NaN();
     if (readings.size() < 2) {
         s.mean = s.sd = {nan, nan, nan};
-        s.mcdm = s.largest = nan;
+        s.mcdm = s.largest = s.rms = nan;
         return s;
     }
     const double n = static_cast<double>(readings.size());
@@ -27,15 +27,27 @@ AngleSpread spreadOf(std::span<const LabTriple> readings, DeltaEFormula formula,
     for (const LabTriple& r : readings) {
         const double d = deltaE(formula, centre, Lab{r[0], r[1], r[2]}, parameters);
         s.mcdm += d / n;
+        s.rms += d * d / n;
         s.largest = std::max(s.largest, d);
         if (std::isnan(d)) s.largest = nan;
     }
+    s.rms = std::sqrt(s.rms);
     return s;
 }
 
 double directionalSd(double meanDifference, int readings) {
     const double maxwellMean = std::sqrt(8.0 / std::numbers::pi);
     double sd = meanDifference / maxwellMean;
+    if (readings >= 2) sd *= std::sqrt(readings / (readings - 1.0));
+    return sd;
+}
+
+}  // namespace qv
+
+namespace qv {
+
+double directionalSdFromRms(double rmsDifference, int readings) {
+    double sd = rmsDifference / std::sqrt(3.0);
     if (readings >= 2) sd *= std::sqrt(readings / (readings - 1.0));
     return sd;
 }

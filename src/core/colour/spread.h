@@ -20,6 +20,7 @@ struct AngleSpread {
     LabTriple sd{};        // sample standard deviations (n - 1) of L*, a*, b*
     double mcdm = 0.0;     // mean colour difference from the mean, in the formula given
     double largest = 0.0;  // the largest of those differences
+    double rms = 0.0;      // their root mean square
 };
 
 // NaN everywhere with fewer than two readings. Each difference takes the mean as its
@@ -32,5 +33,8 @@ AngleSpread spreadOf(std::span<const LabTriple> readings, DeltaEFormula formula,
 // sqrt(8 / pi) times that standard deviation. A mean taken from the readings' own mean (n
 // readings) lies short by sqrt((n - 1) / n); `readings` 0 means the truth was known.
 double directionalSd(double meanDifference, int readings = 0);
+// The same from the differences' root mean square, whatever their distribution: along a
+// direction drawn at random the square of a difference counts a third.
+double directionalSdFromRms(double rmsDifference, int readings = 0);
 
 }  // namespace qv

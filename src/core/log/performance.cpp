@@ -216,7 +216,9 @@ Contribution shortTerm(const Inputs& in, int a) {
                (r->handling ? " with the specimen placed again each time" : " without handling") +
                (r->specimen.empty() ? std::string() : " of " + r->specimen) + ", record " +
                std::to_string(r->id) + " of " + dateOf(r->time);
-    if (r->formula == in.label || !finite3(g.sd)) {
+    if ((r->formula == in.label || !finite3(g.sd)) && std::isfinite(g.rms)) {
+        c.standard = directionalSdFromRms(g.rms, r->readings);
+    } else if (r->formula == in.label || !finite3(g.sd)) {
         c.standard = directionalSd(g.deltaE, r->readings);
     } else {
         // Judged in another formula: the spread of the coordinates themselves, as dE*ab sees it.
@@ -261,7 +263,7 @@ Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     return c;
 }
 
-Contribution agreement(const Inputs& in, int a) {
+Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
     Contribution c = none(ContributionKind::Agreement);
     const CheckRecord* set = latest(in.records, RecordKind::TileSet);
     if (!set) return c;
@@ -269,10 +271,9 @@ Contribution agreement(const Inputs& in, int a) {
     const AngleRecord& g = set->angles[a];
     const std::string name = "tile set" + (set->comment.empty() ? "" : " " + set->comment) +
                              ", record " + std::to_string(set->id) + " of " + dateOf(set->time);
-    const bool writtenSince = write && write->id != set->id &&
-                              (dateOf(write->time) > dateOf(set->time) ||
-                               (dateOf(write->time) == dateOf(set->time) && write->id > set->id));
-    if (std::isfinite(g.beforeDeltaE) || !writtenSince || !set->diagnosis) {
+    const bool writtenSince = write && resultTimestamp(write->time) >= resultTimestamp(set->time);
+    const bool measured = std::isfinite(g.beforeDeltaE) || !writtenSince || !set->diagnosis;
+    if (measured) {
         c.figure = g.deltaE;
         c.source =
             "mean " + fixed(g.deltaE, 3) + " " + set->formula + " over the " + name +
@@ -285,7 +286,14 @@ Contribution agreement(const Inputs& in, int a) {
     c.readings = set->readings;
     c.date = set->time;
     c.record = set->id;
-    c.standard = directionalSd(c.figure);
+    // The differences' root mean square where the set kept it; a prediction keeps its mean.
+    c.standard =
+        measured && std::isfinite(g.rms) ? directionalSdFromRms(g.rms) : directionalSd(c.figure);
+    // Each tile was read once: its difference holds this instrument's noise, which the
+    // short-term repeatability already counts.
+    if (noise.available)
+        c.standard =
+            std::sqrt(std::max(0.0, c.standard * c.standard - noise.standard * noise.standard));
     c.available = std::isfinite(c.standard);
     return c;
 }
@@ -321,7 +329,7 @@ AngleBudget angleBudget(const Inputs& in, int a) {
     const Contribution noise = shortTerm(in, a);
     const CheckRecord* ext = latest(in.records, RecordKind::ExtendedRepeatability);
     const double lightness = ext ? ext->angles[a].lab[0] : kNaN;
-    b.contributions = {noise, longTerm(in, a, noise), agreement(in, a), reference(in, a),
+    b.contributions = {noise, longTerm(in, a, noise), agreement(in, a, noise), reference(in, a),
                        resolution(in, lightness)};
     double sum = 0.0;
     for (const Contribution& c : b.contributions)

@@ -161,6 +161,7 @@ CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
     c.passed = last.passed;
     for (int a = 0; a < kAngleCount; ++a) {
         c.angles[a].deltaE = last.angles[a].mean;
+        c.angles[a].rms = last.angles[a].rms;
         if (r.after) c.angles[a].beforeDeltaE = r.measured.angles[a].mean;
     }
     c.comment = r.set.name;

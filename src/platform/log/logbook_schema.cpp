@@ -60,8 +60,8 @@ const std::vector<std::vector<const char*>>& steps() {
         },
         {
             // 6: repeatability over many readings: their number, whether the specimen was
-            // handled between them, its name, and per angle the spread of each coordinate and
-            // the largest difference from the mean.
+            // handled between them, its name, and per angle the spread of each coordinate, the
+            // largest difference from the mean and the differences' root mean square.
             "ALTER TABLE records ADD COLUMN readings INTEGER NOT NULL DEFAULT 0",
             "ALTER TABLE records ADD COLUMN handling INTEGER NOT NULL DEFAULT 0",
             "ALTER TABLE records ADD COLUMN specimen TEXT NOT NULL DEFAULT ''",
@@ -69,6 +69,7 @@ const std::vector<std::vector<const char*>>& steps() {
             "ALTER TABLE angles ADD COLUMN sd_a DOUBLE PRECISION",
             "ALTER TABLE angles ADD COLUMN sd_b DOUBLE PRECISION",
             "ALTER TABLE angles ADD COLUMN largest DOUBLE PRECISION",
+            "ALTER TABLE angles ADD COLUMN rms DOUBLE PRECISION",
         },
     };
     return all;

@@ -437,12 +437,12 @@ bool SqlLogbook::insertRows(std::int64_t id, const CheckRecord& r, const std::st
         QSqlQuery angle(db_);
         angle.prepare(
             QStringLiteral("INSERT INTO angles(record_id, angle, l, a, b, delta_e, "
-                           "before_delta_e, sd_l, sd_a, sd_b, largest) "
-                           "VALUES(?,?,?,?,?,?,?,?,?,?,?)"));
+                           "before_delta_e, sd_l, sd_a, sd_b, largest, rms) "
+                           "VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"));
         for (const QVariant& v :
              {QVariant(qlonglong(id)), QVariant(a), real(g.lab[0]), real(g.lab[1]), real(g.lab[2]),
               real(g.deltaE), real(g.beforeDeltaE), real(g.sd[0]), real(g.sd[1]), real(g.sd[2]),
-              real(g.largest)})
+              real(g.largest), real(g.rms)})
             angle.addBindValue(v);
         ok = angle.exec();
         if (!ok) why_ = angle.lastError().text();
@@ -634,7 +634,7 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
     };
     run(
         QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, "
-                       "sd_b, largest FROM angles"),
+                       "sd_b, largest, rms FROM angles"),
         [](CheckRecord& r, const QSqlQuery& q) {
             const int a = q.value(1).toInt();
             if (a < 0 || a >= kAngleCount) return;
@@ -642,7 +642,8 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
                            real(q.value(5)),
                            real(q.value(6)),
                            {real(q.value(7)), real(q.value(8)), real(q.value(9))},
-                           real(q.value(10))};
+                           real(q.value(10)),
+                           real(q.value(11))};
         },
         QStringLiteral("record_id, angle"));
     run(

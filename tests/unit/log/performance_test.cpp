@@ -104,7 +104,10 @@ TEST(PerformanceBudget, ASetReadAgainAfterTheCorrectionGivesTheMeasuredResidual)
                                               extended(5, 17, 0.04, 20)};
     const auto s = performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
     EXPECT_NEAR(s.angles[0].contributions[2].figure, 0.15, 1e-12);
-    EXPECT_NEAR(s.angles[0].contributions[2].standard, 0.15 / kMaxwell, 1e-12);
+    // Less the noise of single readings, which the short-term repeatability counts.
+    const double noise = 0.04 / kMaxwell * std::sqrt(20.0 / 19.0);
+    EXPECT_NEAR(s.angles[0].contributions[2].standard,
+                std::sqrt(std::pow(0.15 / kMaxwell, 2) - noise * noise), 1e-12);
 }
 
 TEST(PerformanceBudget, WithoutAnExtendedCheckNothingIsStatedAndEverythingMissingIsSaid) {
