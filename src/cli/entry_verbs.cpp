@@ -20,10 +20,36 @@
 #include "core/files/coefficient_file.h"
 #include "core/files/record_file.h"
 #include "core/link/commands.h"
+#include "core/log/record_validity.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/locale_format.h"
 
 namespace qv::cli {
+
+namespace {
+
+// How far from its specimen the entry just written holds, when the pair's diagnosis is on
+// record; nothing otherwise (the certificate says why).
+void printValidity(const Seams& seams, QTextStream& out) {
+    if (!seams.logbook || !seams.logbook->lastRecorded()) return;
+    const CheckRecord& written = *seams.logbook->lastRecorded();
+    if (written.kind != RecordKind::EntryWrite) return;
+    const RecordValidity v =
+        recordValidity(written, *seams.logbook, seams.files, seams.format, seams.strings);
+    if (!v.validity) return;
+    out << "entry valid near its specimen (residual below "
+        << QString::fromStdString(seams.format.display(v.threshold) + " " + v.formula)
+        << ", diagnosis of tile-set record " << v.set->id << "):";
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleValidity& at = (*v.validity)[a];
+        out << (a ? ", " : " ") << (at.bound == RadiusBound::Within ? "within " : "")
+            << QString::fromStdString(radiusText(at, seams.format)) << " dE00 at "
+            << kAngleDegrees[a] << " degrees";
+    }
+    out << "\n";
+}
+
+}  // namespace
 
 EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     // The write dialog's road: its identification, the entry list (what the instrument holds
@@ -60,6 +86,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
+    printValidity(seams, out);
     return {w.recordFile().ok() ? kExitPassed : kExitFailed, true};
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -191,6 +192,39 @@ QStringList usercalInto(const SimInstrument& reference, const SimInstrument& sam
             "--comment",
             QStringLiteral("pass %1").arg(entry),
             "--yes"};
+}
+
+// With the pair's diagnosis on record (a gain at every angle, which factors remove wherever a
+// colour lies), the write says how far the entry holds, and its record names the reference.
+TEST_F(CompareCli, UsercalSaysHowFarTheEntryHoldsWhenThePairIsDiagnosed) {
+    {
+        CheckRecord set = emptyRecord(RecordKind::TileSet, {2020, 1, 1, 9, 0, 0});
+        set.serial = "L70S-200002";
+        set.referenceSerial = "L70S-100001";
+        set.formula = "dE00";
+        DiagnosisRecord d;
+        for (int a = 0; a < 3; ++a)
+            d[a] = {"write-factors", "a gain", 0.1, 0.1, {{"gain", 1.0 + 2.0 * a, 0.05, true}}};
+        set.diagnosis = d;
+        SqlLogbook logbook(logbookPath());
+        ASSERT_TRUE(logbook.isOpen());
+        logbook.record(set);
+    }
+    SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
+    const CliRun r = test::runCli(usercalInto(reference, drifted, 4));
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_NE(r.out.find("entry valid near its specimen (residual below 0.50 dE*ab, diagnosis of "
+                         "tile-set record 1): beyond 20 dE00 at 25 degrees, beyond 20 dE00 at 45 "
+                         "degrees, beyond 20 dE00 at 75 degrees\n"),
+              std::string::npos)
+        << r.out;
+    SqlLogbook logbook(logbookPath());
+    const std::vector<CheckRecord> records = logbook.records("L70S-200002");
+    const auto write = std::find_if(records.begin(), records.end(), [](const CheckRecord& c) {
+        return c.kind == RecordKind::EntryWrite;
+    });
+    ASSERT_NE(write, records.end());
+    EXPECT_EQ(write->referenceSerial, "L70S-100001");
 }
 
 // An instrument that applies the entry written last and drifts after its first correction: the
