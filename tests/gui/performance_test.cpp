@@ -275,7 +275,7 @@ TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeata
     kinds->setCurrentIndex(kinds->findText(QStringLiteral("Long-term repeatability")));
     emit kinds->activated(kinds->currentIndex());
     for (int a = 0; a < kAngleCount; ++a) EXPECT_EQ(trend->points(a).size(), 6) << a;
-    EXPECT_TRUE(trend->title().contains(QStringLiteral("of grey tile, 6 checks: MCDM 25° 0.")))
+    EXPECT_TRUE(trend->title().contains(QStringLiteral("of grey tile, 6 checks<br>MCDM 25° 0.")))
         << trend->title().toStdString();
     EXPECT_TRUE(trend->thresholdPoints().isEmpty());
     // Another trend takes the title away again.

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
+#include <QTreeWidget>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -28,6 +29,7 @@
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
 #include "core/colour/colour_requests.h"
+#include "core/log/performance_settings.h"
 #include "core/tiles/diagnosis.h"
 #include "core/tiles/diagnosis_view.h"
 #include "gui/app/brenmoor_dlg.h"
@@ -49,6 +51,7 @@
 #include "gui/log/logbook_location_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
+#include "gui/measure/extended_repeatability_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
@@ -61,6 +64,7 @@
 #include "platform/link/posix_serial_channel.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
+#include "report/log/performance_sheet.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -275,6 +279,12 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     }
     const qv::TileSet set{"Lab tiles", {"white", "mid grey", "red", "green"}};
     qv::saveTileSet(context.profile, set);
+    qv::PerformanceSettings performance;
+    performance.tolerance[2] = 0.5;
+    performance.referenceExpanded = {0.06, 0.07, 0.09};
+    performance.referenceCertificate = "No. 2026-117";
+    performance.specimen = "mid grey tile";
+    qv::savePerformanceSettings(context.profile, performance);
     {
         qv::CTileSetSettingsDlg settings(context);
         save(settings, "tile_set_settings");
@@ -490,10 +500,60 @@ void fillHistory(qv::SqlLogbook& logbook) {
     }
 }
 
+// An instrument's performance statement as a laboratory would have it after some weeks: an
+// extended check, the repeatability checks of its specimen, a tile set corrected by factors;
+// the 75 degree tolerance tight enough to show the red band.
+void performanceScreenshot(qv::SqlLogbook& logbook) {
+    // Before the other instruments' checks: the history still opens on theirs.
+    const qint64 start = QDateTime(QDate(2026, 10, 12), QTime(8, 30)).toSecsSinceEpoch();
+    for (int i = 0; i < 8; ++i) {
+        qv::CheckRecord r = qv::emptyRecord(
+            i == 7 ? qv::RecordKind::ExtendedRepeatability : qv::RecordKind::Repeatability,
+            qv::localTimeOf(start + i * 86400 * 3));
+        r.serial = "L70S-300003";
+        r.instrumentType = "53";
+        r.formula = "dE*ab";
+        r.readings = i == 7 ? 20 : 3;
+        r.specimen = i == 7 ? "mid grey tile" : "";
+        for (int a = 0; a < qv::kAngleCount; ++a) {
+            qv::AngleRecord& g = r.angles[a];
+            g.lab = {50.0 - 6 * a + 0.04 * (1 + a) * std::sin(i), 0.3 + 0.03 * std::cos(i + a),
+                     -1.2 + 0.02 * a * std::sin(2 * i)};
+            g.deltaE = 0.015 + 0.006 * a;
+            if (i == 7) g.sd = {0.01, 0.006, 0.006};
+        }
+        logbook.record(r);
+    }
+    qv::CheckRecord set =
+        qv::emptyRecord(qv::RecordKind::TileSet, qv::localTimeOf(start + 86400 * 10));
+    set.serial = "L70S-300003";
+    set.referenceSerial = "L70S-100001";
+    set.formula = "dE*ab";
+    set.comment = "Lab tiles";
+    for (int a = 0; a < qv::kAngleCount; ++a) set.angles[a].deltaE = 0.12 + 0.04 * a;
+    logbook.record(set);
+    qv::PerformanceSettings settings;
+    settings.tolerance = {0.8, 0.8, 0.5};
+    settings.referenceExpanded = {0.06, 0.07, 0.09};
+    settings.referenceCertificate = "No. 2026-117";
+    settings.longTermDays = 0;
+    const qv::PerformanceStatement statement =
+        qv::performanceStatement(logbook.records("L70S-300003"), settings, qv::DeltaEFormula::Cie76,
+                                 qv::localTimeOf(start + 86400 * 28));
+    const QString path = g_folder + QStringLiteral("/performance_statement.png");
+    if (!qv::renderPerformanceSheet(statement, 100).save(path)) {
+        std::fprintf(stderr, "qvl70s-screenshots: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
 void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
                         const std::string& folder) {
     qv::SqlLogbook logbook(folder + "/history.sqlite");
     fillHistory(logbook);
+    performanceScreenshot(logbook);
     {
         qv::CHistoryDlg history(context, logbook);
         history.findChild<QTableView*>(QStringLiteral("recordTable"))->selectRow(8);
@@ -518,6 +578,14 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
         emit trend->activated(0);
         table->selectRow(0);
         save(history, "history_window_workstation");
+        // The long-term repeatability of the instrument with an extended check.
+        workstation->setCurrentIndex(0);
+        auto* instruments = history.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
+        const auto found = instruments->findItems(QStringLiteral("L70S-300003"), Qt::MatchExactly);
+        if (!found.isEmpty()) instruments->setCurrentItem(found.front());
+        trend->setCurrentIndex(trend->findText(QStringLiteral("Long-term repeatability")));
+        emit trend->activated(trend->currentIndex());
+        save(history, "history_window_long_term");
     }
     // The check the verdict closes was recorded just before it opened.
     qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
@@ -730,6 +798,20 @@ int main(int argc, char** argv) {
     {
         qv::CThresholdDiffDlg thresholds(context);
         save(thresholds, "thresholds");
+    }
+    {
+        // Twenty readings of a red tile, with a little noise, written into the temporary home.
+        sim.control("set A:noise=0.04,specimen=red");
+        const std::string folder = state.strDataFolder;
+        state.strDataFolder = home.path() + "/Data";
+        QDir().mkpath(QString::fromStdString(state.strDataFolder));
+        qv::CExtendedRepeatabilityDlg extended(context);
+        extended.findChild<QLineEdit*>(QStringLiteral("specimenEdit"))->setText("Red tile R-07");
+        extended.show();
+        extended.findChild<QPushButton*>(QStringLiteral("startButton"))->click();
+        save(extended, "extended_repeatability");
+        sim.control("set A:noise=0,specimen=white");
+        state.strDataFolder = folder;
     }
     {
         qv::CReproducibleMeasurementDlg repeatability(context);

@@ -392,7 +392,7 @@ void CHistoryDlg::drawLongTermTrend() {
     const QString title =
         chosen.empty()
             ? tr("Long-term repeatability: no repeatability check of the specimen on record")
-            : tr("Long-term repeatability%1, %2 checks: MCDM %3 %4")
+            : tr("Long-term repeatability%1, %2 checks<br>MCDM %3 %4")
                   .arg(specimen.empty() ? QString() : QStringLiteral(" of ") + q(specimen))
                   .arg(chosen.size())
                   .arg(perAngle.join(QStringLiteral(", ")), q(displayLabel(formula)));

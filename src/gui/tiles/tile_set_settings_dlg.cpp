@@ -23,6 +23,8 @@ namespace qv {
 namespace {
 constexpr int kLimitChars = 4;
 constexpr int kDaysChars = 4;
+// Three angles' fields and their note beside the captions, in the dialog's width.
+constexpr int kAngleFieldPx = 64;
 // A field the limits were refused for.
 const QString kRefusedStyle = QStringLiteral("QLineEdit { border: 2px solid #b42318; }");
 
@@ -47,7 +49,7 @@ CTileSetSettingsDlg::CTileSetSettingsDlg(GuiContext& context, QWidget* parent)
     build();
     fill(tileSetFromProfile(context.profile), setLimitsFromProfile(context.profile));
     fillPerformance(savedPerformanceSettings(context.profile));
-    resize(460, 0);
+    resize(540, 0);
     fitHeightToContents(this);
 }
 
@@ -144,14 +146,18 @@ QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
         const QString degrees = QString::number(kAngleDegrees[a]);
         angleToleranceEdits_[a] = limitEdit(box, qPrintable("tolerance" + degrees + "Edit"));
         referenceEdits_[a] = limitEdit(box, qPrintable("reference" + degrees + "Edit"));
+        for (QLineEdit* edit : {angleToleranceEdits_[a], referenceEdits_[a]})
+            edit->setMaximumWidth(kAngleFieldPx);
         grid->addWidget(angleToleranceEdits_[a], 1, a + 1);
         grid->addWidget(referenceEdits_[a], 2, a + 1);
     }
+    grid->addWidget(new QLabel(unit, box), 0, 4);
     certificateEdit_ = new QLineEdit(box);
     certificateEdit_->setObjectName(QStringLiteral("certificateEdit"));
     certificateEdit_->setMaxLength(static_cast<int>(kMaxCertificateChars));
     daysEdit_ = limitEdit(box, "daysEdit");
     daysEdit_->setMaxLength(kDaysChars);
+    daysEdit_->setMaximumWidth(kAngleFieldPx);
     specimenEdit_ = new QLineEdit(box);
     specimenEdit_->setObjectName(QStringLiteral("specimenEdit"));
     specimenEdit_->setMaxLength(static_cast<int>(kMaxSpecimenChars));
@@ -167,9 +173,9 @@ QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
         grid->addWidget(label, row, column, 1, 4 - column + 1);
     };
     caption(1, tr("&Tolerance:"), angleToleranceEdits_[0]);
-    note(1, 4, unit + tr(" (empty: the set's)"));
+    note(1, 4, tr("empty: the set's"));
     caption(2, tr("Reference U (&k = 2):"), referenceEdits_[0]);
-    note(2, 4, unit + tr(" (its certificate)"));
+    note(2, 4, tr("from its certificate"));
     caption(3, tr("C&ertificate:"), certificateEdit_);
     grid->addWidget(certificateEdit_, 3, 1, 1, 4);
     caption(4, tr("Lon&g-term period:"), daysEdit_);

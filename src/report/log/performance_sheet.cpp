@@ -28,7 +28,7 @@ constexpr double kPageHeightMm = 297.0;
 constexpr double kMarginMm = 18.0;
 constexpr double kWidthMm = kPageWidthMm - 2 * kMarginMm;
 constexpr double kTopMm = 16.0;
-constexpr double kLabelColumnMm = 46.0;
+constexpr double kLabelColumnMm = 54.0;
 constexpr double kDetailRowMm = 5.5;
 constexpr double kAngleHeadMm = 5.5;
 constexpr double kRowMm = 4.5;
@@ -36,7 +36,7 @@ constexpr double kBarRowMm = 9.0;
 constexpr double kAngleGapMm = 3.0;
 constexpr double kFooterMm = kPageHeightMm - 12.0;
 // Contribution, figure, what is behind it, its dates, its standard uncertainty.
-constexpr std::array<double, 5> kColumnsMm = {46.0, 24.0, 30.0, 50.0, 24.0};
+constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
 // The bands of the share, in per cent, and the least span of the bar's scale.
 constexpr std::array<double, 3> kBandMarks = {10.0, 25.0, 30.0};
 constexpr double kLeastScalePercent = 40.0;
@@ -164,9 +164,6 @@ QString datesText(const Contribution& c) {
 void header(Page& s, const PerformanceStatement& st) {
     s.font(20, true);
     s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
-    s.font(9, false, kGrey);
-    s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Made ") + q(logbookTime(st.made)),
-           Qt::AlignRight);
     const QString type = st.instrumentType.empty() ? QStringLiteral("type not known")
                                                    : QStringLiteral("type ") + q(st.instrumentType);
     const std::pair<QString, QString> rows[] = {
@@ -199,6 +196,15 @@ void row(Page& s, double y, const QStringList& cells, double points, bool bold,
                c == 0 ? Qt::AlignLeft : Qt::AlignRight);
         x += kColumnsMm[c];
     }
+}
+
+// A total under the table: its name across the first columns, its value in the last.
+double totalRow(Page& s, double y, const QString& name, const QString& value) {
+    const double last = kColumnsMm.back();
+    s.font(8, true);
+    s.line(kMarginMm + 1, y, kWidthMm - last - 1, kRowMm, name);
+    s.line(kMarginMm + kWidthMm - last + 1, y, last - 1, kRowMm, value, Qt::AlignRight);
+    return y + kRowMm;
 }
 
 // The summary in the angle's heading: u, U, the tolerance and the share.
@@ -269,14 +275,8 @@ double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double
         y += kRowMm;
         s.rule(y, kShade);
     }
-    row(s, y,
-        {QStringLiteral("Combined standard uncertainty u"), {}, {}, {}, number(f, b.standard, 3)},
-        8, true);
-    y += kRowMm;
-    row(s, y,
-        {QStringLiteral("Expanded uncertainty U (k = 2)"), {}, {}, {}, number(f, b.expanded, 3)}, 8,
-        true);
-    y += kRowMm;
+    y = totalRow(s, y, QStringLiteral("Combined standard uncertainty u"), number(f, b.standard, 3));
+    y = totalRow(s, y, QStringLiteral("Expanded uncertainty U (k = 2)"), number(f, b.expanded, 3));
     shareBar(s, b, f, y);
     return y + kBarRowMm + kAngleGapMm;
 }
@@ -315,37 +315,65 @@ QString methodText() {
         "above 30 % red.");
 }
 
-// The missing parts and the method with each source, between `y` and the footer; drawn
-// smaller when they are long, and cut rather than drawn over the footer.
+// The paragraphs of the notes, each with its size in points and colour.
+struct Note {
+    QString text;
+    double points;
+    QColor colour;
+    bool bold = false;
+};
+
+std::vector<Note> noteList(const PerformanceStatement& st) {
+    std::vector<Note> notes;
+    if (!st.missing.empty()) notes.push_back({QStringLiteral("Not on record"), 9, Qt::black, true});
+    for (const std::string& m : st.missing) notes.push_back({QStringLiteral("• ") + q(m), 8, kRed});
+    notes.push_back({methodText(), 7, kGrey});
+    for (const QString& line : sourceLines(st)) notes.push_back({line, 7, kGrey});
+    return notes;
+}
+
+// The missing parts and the method with each source, between `y` and the footer: drawn
+// smaller when they are long; a note that still does not fit is left out and counted, so
+// nothing is drawn over the footer.
 void notes(Page& s, const PerformanceStatement& st, double y) {
-    QStringList missing;
-    for (const std::string& m : st.missing) missing << QStringLiteral("• ") + q(m);
-    const QStringList sources = sourceLines(st);
+    const std::vector<Note> all = noteList(st);
     const double bottom = kFooterMm - 5.0;
     const auto height = [&](double scale) {
-        s.font(8 * scale);
-        double h = missing.isEmpty() ? 0.0 : 5.0 * scale + 1.0;
-        for (const QString& m : missing) h += s.heightOf(kWidthMm, m);
-        s.font(7 * scale);
-        h += s.heightOf(kWidthMm, methodText()) + 1.0;
-        for (const QString& line : sources) h += s.heightOf(kWidthMm, line);
+        double h = 0.0;
+        for (const Note& n : all) {
+            s.font(n.points * scale, n.bold);
+            h += s.heightOf(kWidthMm, n.text);
+        }
         return h;
     };
     double scale = 1.0;
     while (scale > kLeastTextScale && height(scale) > bottom - y) scale -= 0.05;
     s.painter().save();
     s.painter().setClipRect(s.box(0, y, kPageWidthMm, bottom - y));
-    if (!missing.isEmpty()) {
-        s.font(9 * scale, true);
-        s.line(kMarginMm, y, kWidthMm, 5.0 * scale, QStringLiteral("Not on record"));
-        y += 5.0 * scale;
-        s.font(8 * scale, false, kRed);
-        for (const QString& m : missing) y += s.paragraph(kMarginMm, y, kWidthMm, m);
-        y += 1.0;
+    // The method is never the note left out: room is kept for it, and for the line that
+    // counts what was.
+    const auto method =
+        std::find_if(all.begin(), all.end(), [](const Note& n) { return n.text == methodText(); });
+    s.font(method->points * scale);
+    const double methodHeight = s.heightOf(kWidthMm, method->text);
+    int left = 0;
+    for (auto n = all.begin(); n != all.end(); ++n) {
+        s.font(n->points * scale, n->bold, n->colour);
+        const double room = bottom - y - (n < method ? methodHeight : 0.0) -
+                            (left > 0 || n + 1 != all.end() ? 4.0 : 0.0);
+        if (s.heightOf(kWidthMm, n->text) > room) {
+            ++left;
+            continue;
+        }
+        y += s.paragraph(kMarginMm, y, kWidthMm, n->text);
     }
-    s.font(7 * scale, false, kGrey);
-    y += s.paragraph(kMarginMm, y, kWidthMm, methodText()) + 1.0;
-    for (const QString& line : sources) y += s.paragraph(kMarginMm, y, kWidthMm, line);
+    if (left > 0) {
+        s.font(7, true, kGrey);
+        s.line(kMarginMm, y, kWidthMm, 3.5,
+               QStringLiteral("%1 more notes do not fit on the page: qvl70s-cli performance "
+                              "prints them all")
+                   .arg(left));
+    }
     s.painter().restore();
 }
 
