@@ -77,6 +77,9 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
             {"pdf", pdf.isEmpty() ? QJsonValue() : QJsonValue(pdf)}};
 }
 
+// The longest contribution's name and a blank.
+constexpr int kNameWidth = 47;
+
 QString cell(double v, int decimals, int width) {
     return (std::isfinite(v) ? number(v, decimals) : QStringLiteral("---")).rightJustified(width);
 }
@@ -89,13 +92,13 @@ QString dates(const Contribution& c) {
 
 void printAngle(QTextStream& out, const AngleBudget& b) {
     out << "\n" << b.angleDegrees << " degrees\n";
-    out << "  " << QStringLiteral("contribution").leftJustified(27)
+    out << "  " << QStringLiteral("contribution").leftJustified(kNameWidth)
         << QStringLiteral("figure").rightJustified(8)
         << QStringLiteral("readings").rightJustified(10) << "  "
         << QStringLiteral("date").leftJustified(22) << QStringLiteral("u").rightJustified(7)
         << "\n";
     for (const Contribution& c : b.contributions) {
-        out << "  " << qs(std::string(contributionName(c.kind))).leftJustified(27)
+        out << "  " << qs(std::string(contributionName(c.kind))).leftJustified(kNameWidth)
             << cell(c.available ? c.figure : NAN, 3, 8)
             << (c.readings > 0 ? QString::number(c.readings) : QStringLiteral("---"))
                    .rightJustified(10)
