@@ -28,7 +28,8 @@ set(QV_GUIDE_FILES
     guide/images/logbook_location.png
     guide/images/port_settings.png guide/images/message_port_no_permission.png
     guide/images/connect_instrument.png guide/images/calibration.png guide/images/thresholds.png
-    guide/images/repeatability.png guide/images/average_measurement.png
+    guide/images/repeatability.png guide/images/extended_repeatability.png
+    guide/images/average_measurement.png
     guide/images/verdict_repeatability_passed.png guide/images/verdict_repeatability_failed.png
     guide/images/inter_instrument_failed.png guide/images/validation_target.png
     guide/images/verdict_inter_instrument_failed.png guide/images/coefficient_write.png

@@ -11,7 +11,10 @@
 #include <fstream>
 
 #include "core/app/profile_store.h"
+#include "core/files/extended_repeatability_file.h"
+#include "platform/app/locale_format.h"
 #include "platform/app/qt_profile_store.h"
+#include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -90,6 +93,61 @@ TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
 
     r = run({"repeatability", "--average", "31"});
     EXPECT_EQ(r.exitCode, 2);
+}
+
+// Over many readings: the document printed, the result file read back and the logbook's record
+// all tell the same spread.
+TEST(ExtendedRepeatabilityCli, ReadingsPrintedWrittenAndRecordedAgree) {
+    test::TempHome home;
+    sim::Options options = test::oneInstrument("53", "L70S-000001", "red");
+    options.instruments[0].noise = 0.05;
+    test::SimInstrument sim(options);
+    const QString port = QString::fromStdString(sim.port());
+    CliRun r = test::runCli({"repeatability", "--port", port, "--readings", "9"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--readings takes a number from 10 to 30"), std::string::npos) << r.err;
+    r = test::runCli({"repeatability", "--port", port, "--readings", "10", "--handling",
+                      "--specimen", "Red tile", "--json"},
+                     "\n\nstop\n");
+    EXPECT_EQ(r.exitCode, 2);  // the third question answered with text: stopped, nothing kept
+    EXPECT_NE(r.err.find("nothing was recorded"), std::string::npos) << r.err;
+
+    r = test::runCli({"repeatability", "--port", port, "--readings", "10", "--handling", "--yes",
+                      "--specimen", "Red tile", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(json["readings"].toInt(), 10);
+    EXPECT_EQ(json["formula"].toString(), "dE*ab");
+    const QJsonArray angles = json["angles"].toArray();
+    ASSERT_EQ(angles.size(), 3);
+    const std::string file = json["resultFile"].toString().toStdString();
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const ExtendedFileRead back = readExtendedFile(text, userNumberFormat());
+    ASSERT_TRUE(back.report) << back.problem;
+    EXPECT_TRUE(back.report->handling);
+    EXPECT_EQ(back.report->specimen, "Red tile");
+    SqlLogbook logbook(logbookPath());
+    const std::vector<CheckRecord> records = logbook.records("L70S-000001");
+    ASSERT_EQ(records.size(), 1u);  // the stopped series left nothing
+    EXPECT_EQ(records[0].files, std::vector<std::string>{file});
+    for (int a = 0; a < 3; ++a) {
+        const QJsonObject angle = angles[a].toObject();
+        EXPECT_EQ(angle["angle"].toInt(), kAngleDegrees[a]);
+        const AngleSpread& s = back.report->spread[a];
+        const AngleRecord& g = records[0].angles[a];
+        const std::array<std::array<double, 3>, 5> same = {
+            {{angle["mcdm"].toDouble(), s.mcdm, g.deltaE},
+             {angle["sdL"].toDouble(), s.sd[0], g.sd[0]},
+             {angle["sda"].toDouble(), s.sd[1], g.sd[1]},
+             {angle["sdb"].toDouble(), s.sd[2], g.sd[2]},
+             {angle["largest"].toDouble(), s.largest, g.largest}}};
+        for (const auto& [printed, read, recorded] : same) {
+            EXPECT_GT(printed, 0.0);
+            EXPECT_NEAR(read, printed, 1e-6);  // the file keeps six decimals
+            EXPECT_DOUBLE_EQ(recorded, printed);
+        }
+    }
 }
 
 TEST_F(MeasureCli, AFailedSettingsResetIsToldAndTheCheckGoesOn) {

@@ -19,6 +19,7 @@ constexpr HelpTopic kTopics[] = {
     {"CThresholdDiffDlg", nullptr, "connecting.html", "thresholds"},
     {"CReproducibleMeasurementDlg", nullptr, "repeatability.html", ""},
     {"CAverageMeasurementDlg", nullptr, "repeatability.html", "average"},
+    {"CExtendedRepeatabilityDlg", nullptr, "repeatability.html", "many-readings"},
     {"CInstrStabilityDlg", "CReproducibleMeasurementDlg", "repeatability.html", "verdict"},
     {"CInstrStabilityDlg", nullptr, "inter-instrument.html", "verdict"},
     {"CValidationDlg", "CTileSetDlg", "tile-set.html", "measure"},

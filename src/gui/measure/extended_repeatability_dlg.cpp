@@ -79,12 +79,21 @@ void attach(QChart& chart, const std::array<QValueAxis*, 2>& axes,
     (void)chart;
 }
 
-// Symmetric about zero, the mean, with room around the farthest point.
+// Symmetric about zero, the mean: two round steps (1, 2 or 5 times a power of ten) each way,
+// with room around the farthest point.
 void fitAboutZero(QValueAxis& axis, double farthest) {
-    const double half = std::max(farthest * 1.15, 0.02);
-    axis.setRange(-half, half);
+    const double raw = std::max(farthest * 1.1, 0.01) / 2.0;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10.0 * power;
+    for (const double m : {1.0, 2.0, 5.0})
+        if (m * power >= raw) {
+            step = m * power;
+            break;
+        }
+    const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+    axis.setRange(-2.0 * step, 2.0 * step);
     axis.setTickCount(5);
-    axis.setLabelFormat(QStringLiteral("%.3f"));
+    axis.setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
 }
 
 }  // namespace
@@ -109,10 +118,13 @@ void CExtendedRepeatabilityDlg::buildForm() {
     readings_->setObjectName(QStringLiteral("readingsSpin"));
     readings_->setRange(kMinExtendedReadings, kMaxExtendedReadings);
     readings_->setValue(kDefaultExtendedReadings);
+    readings_->setMaximumWidth(readings_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) *
+                               3);
     form->addRow(tr("&Readings:"), readings_);
     specimen_ = new QLineEdit;
     specimen_->setObjectName(QStringLiteral("specimenEdit"));
     specimen_->setPlaceholderText(tr("optional, e.g. the tile's name"));
+    specimen_->setMaximumWidth(specimen_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 24);
     form->addRow(tr("&Specimen:"), specimen_);
     handling_ = new QCheckBox(tr("&Lift and replace the specimen between readings"));
     handling_->setObjectName(QStringLiteral("handlingCheck"));
@@ -137,8 +149,9 @@ void CExtendedRepeatabilityDlg::buildResults() {
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
-                           kAngleCount * table_->verticalHeader()->defaultSectionSize() + 4);
+    // As high as its three rows, no more.
+    table_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    table_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(table_);
     auto* charts = new QHBoxLayout;
     QChart* ab = scatterChart(tr("a*, b* about the mean"), *charts, ab_);
