@@ -1,5 +1,6 @@
-// The repeatability check over many readings: the series against the simulated instrument on a
-// pseudo-terminal, and its standard deviations against the noise the simulator adds.
+// The repeatability check over many readings: a series cut short against the simulated
+// instrument on a pseudo-terminal (the whole road runs in tests/cli), and its standard
+// deviations against the noise the simulator adds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <random>
 
-#include "core/app/local_time.h"
 #include "core/colour/colour_requests.h"
 #include "core/measure/extended_repeatability.h"
 #include "platform/log/sql_logbook.h"
@@ -34,46 +34,6 @@ struct ExtendedSeries : ::testing::Test {
     test::SeriesRig rig;
     SqlLogbook logbook{rig.home.path() + "/logbook.sqlite"};
 };
-
-TEST_F(ExtendedSeries, TenReadingsAreWrittenReadBackAndRecordedAlike) {
-    ExtendedRepeatabilityWorkflow w(seams());
-    std::vector<int> shown;
-    w.onProgress([&](int k, int n) { shown.push_back(k * 100 + n); });
-    ASSERT_EQ(w.run({10, false, "Red; tile"}), SeriesOutcome::Completed) << w.lastFailure();
-    EXPECT_EQ(shown.size(), 10u);
-    EXPECT_EQ(shown.back(), 1010);
-    EXPECT_TRUE(rig.prompter.asked.empty());  // without handling nobody is asked
-    const ExtendedReport& r = *w.result();
-    EXPECT_EQ(r.serial, "L70S-000001");
-    EXPECT_EQ(r.formula, "dE*ab");
-    for (const AngleSpread& s : r.spread) {
-        EXPECT_EQ(s.readings, 10);
-        EXPECT_GT(s.mcdm, 0.0);
-        EXPECT_GE(s.largest, s.mcdm);
-    }
-    ASSERT_EQ(rig.dataFiles(), std::vector<std::string>{w.resultFile()});
-    EXPECT_NE(w.resultFile().find("/ExtendedRepeatability_"), std::string::npos);
-    std::string text;
-    ASSERT_TRUE(rig.files.readAll(w.resultFile(), 1 << 20, text));
-    const ExtendedFileRead back = readExtendedFile(text, rig.seams().format);
-    ASSERT_TRUE(back.report) << back.problem;
-    EXPECT_EQ(back.report->specimen, "Red  tile");  // the list separator cannot split the line
-    for (int a = 0; a < kAngleCount; ++a) {
-        EXPECT_NEAR(back.report->spread[a].mcdm, r.spread[a].mcdm, 1e-6);
-        EXPECT_NEAR(back.report->lab[9][a][2], r.lab[9][a][2], 1e-6);
-        EXPECT_NEAR(back.report->spectra[9][a][30], r.spectra[9][a][30], 1e-6);
-    }
-    const std::vector<CheckRecord> records = logbook.records("L70S-000001");
-    ASSERT_EQ(records.size(), 1u);
-    const CheckRecord& c = records[0];
-    EXPECT_EQ(c.kind, RecordKind::ExtendedRepeatability);
-    EXPECT_EQ(c.readings, 10);
-    EXPECT_FALSE(c.passed.has_value());
-    EXPECT_TRUE(std::isnan(c.threshold));
-    EXPECT_NEAR(c.angles[1].sd[1], r.spread[1].sd[1], 1e-9);
-    EXPECT_NEAR(c.angles[2].lab[0], r.spread[2].mean[0], 1e-9);
-    EXPECT_EQ(c.files, std::vector<std::string>{w.resultFile()});
-}
 
 TEST_F(ExtendedSeries, DecliningToPlaceAgainOrALostReadingLeavesNothingBehind) {
     ExtendedRepeatabilityWorkflow w(seams());
