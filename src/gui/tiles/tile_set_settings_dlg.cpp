@@ -181,7 +181,7 @@ QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
     caption(4, tr("Lon&g-term period:"), daysEdit_);
     grid->addWidget(daysEdit_, 4, 1);
     note(4, 2, tr("days (0: every record)"));
-    caption(5, tr("Long-term spec&imen:"), specimenEdit_);
+    caption(5, tr("Long-term &specimen:"), specimenEdit_);
     grid->addWidget(specimenEdit_, 5, 1, 1, 4);
     grid->setColumnStretch(4, 1);
     return box;
