@@ -414,6 +414,19 @@ void certificateScreenshots() {
     }
     set.passed = true;
     set.diagnosis = diagnosisRecord(0.30, -0.61);
+    qv::CheckRecord spread = repeat;
+    spread.kind = qv::RecordKind::ExtendedRepeatability;
+    spread.threshold = NAN;
+    spread.passed.reset();
+    spread.readings = 20;
+    spread.handling = true;
+    spread.specimen = "Red tile R-07";
+    spread.files = {std::string(data) + "ExtendedRepeatability_20261207_150405.csv"};
+    for (int a = 0; a < qv::kAngleCount; ++a) {
+        spread.angles[a].deltaE = 0.061 + 0.004 * a;
+        spread.angles[a].sd = {0.014, 0.035 + 0.002 * a, 0.062};
+        spread.angles[a].largest = 0.15 - 0.01 * a;
+    }
     const qv::RecordSpectra none;
     const qv::RecordSpectra before{redPair({1.02, 1.035, 1.05}), {}};
     const qv::RecordSpectra after{redPair({1.002, 1.004, 1.006}), {}};
@@ -426,7 +439,8 @@ void certificateScreenshots() {
                  {&verified, &after, "certificate_verification"},
                  {&write, &none, "certificate_entry_write"},
                  {&deletion, &none, "certificate_entry_deletion"},
-                 {&set, &none, "certificate_tile_set"}};
+                 {&set, &none, "certificate_tile_set"},
+                 {&spread, &none, "certificate_extended_repeatability"}};
     for (const auto& [r, spectra, name] : shots) {
         const QString path =
             g_folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");

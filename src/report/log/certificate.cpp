@@ -147,6 +147,16 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     if (r.kind == RecordKind::EntryWrite)
         rows.emplace_back(QStringLiteral("Comment"), q(r.comment));
     if (r.kind == RecordKind::TileSet) rows.emplace_back(QStringLiteral("Tile set"), q(r.comment));
+    if (r.kind == RecordKind::ExtendedRepeatability) {
+        rows.emplace_back(
+            QStringLiteral("Readings"),
+            QStringLiteral("%1, the specimen %2")
+                .arg(r.readings)
+                .arg(r.handling ? QStringLiteral("lifted and placed again before each")
+                                : QStringLiteral("left in place")));
+        if (!r.specimen.empty()) rows.emplace_back(QStringLiteral("Specimen"), q(r.specimen));
+        rows.emplace_back(QStringLiteral("Colour-difference formula"), q(r.formula));
+    }
     for (const std::string& file : r.files)
         rows.emplace_back(QStringLiteral("Result file"), QFileInfo(q(file)).fileName());
     double y = kDetailsTopMm;
@@ -211,6 +221,42 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
     return y + 2 * kRowMm;
 }
 
+// Over many readings: per angle the mean L*, a*, b*, the mean difference from it (MCDM), the
+// standard deviations and the largest difference; no verdict.
+double spreadTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, double y) {
+    const QString dE = q(r.formula.empty() ? std::string("dE") : r.formula);
+    const QStringList heads{QStringLiteral("Angle"),         QStringLiteral("L*\nmean"),
+                            QStringLiteral("a*\nmean"),      QStringLiteral("b*\nmean"),
+                            QStringLiteral("MCDM\n") + dE,   QStringLiteral("sd L*"),
+                            QStringLiteral("sd a*"),         QStringLiteral("sd b*"),
+                            QStringLiteral("largest\n") + dE};
+    const double width = (kPageWidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
+    s.painter().fillRect(s.box(kMarginMm, y, kPageWidthMm - 2 * kMarginMm, kHeadingRowMm),
+                         QColor(0xe8, 0xe8, 0xe8));
+    s.font(9, true);
+    for (int c = 0; c < heads.size(); ++c)
+        s.text(kMarginMm + c * width, y, width, heads[c], Qt::AlignCenter, kHeadingRowMm);
+    y += kHeadingRowMm;
+    // The spread is a few hundredths: one decimal more than the usual two.
+    const auto spread = [&format](double v) {
+        return std::isnan(v) ? QString::fromLatin1(kEmptyField) : q(format.fixed(v, 3));
+    };
+    for (int a = 0; a < kAngleCount; ++a) {
+        const AngleRecord& g = r.angles[a];
+        QStringList cells{QStringLiteral("%1°").arg(kAngleDegrees[a])};
+        for (double v : g.lab) cells << q(format.display(v));
+        cells << spread(g.deltaE);
+        for (double v : g.sd) cells << spread(v);
+        cells << spread(g.largest);
+        s.font(10);  // the rule below each row takes the pen's colour
+        for (int c = 0; c < cells.size(); ++c)
+            s.text(kMarginMm + c * width, y, width, cells[c], Qt::AlignCenter);
+        y += kRowMm;
+        s.rule(y);
+    }
+    return y + 2 * kRowMm;
+}
+
 // The verdict in a framed box (`compact`: a lower one), or what an entry change did; returns
 // where the next section begins.
 double verdict(Sheet& s, const CheckRecord& r, double y, bool compact) {
@@ -226,7 +272,10 @@ double verdict(Sheet& s, const CheckRecord& r, double y, bool compact) {
                                        .arg(q(r.comment));
         s.font(12);
         s.text(kMarginMm, y, width,
-               isEntryChange(r) ? what : QStringLiteral("No verdict recorded."));
+               isEntryChange(r) ? what
+               : r.kind == RecordKind::ExtendedRepeatability
+                   ? QStringLiteral("No verdict: the check states how far the readings spread.")
+                   : QStringLiteral("No verdict recorded."));
         return y + 2 * kRowMm;
     }
     const QColor colour = *r.passed ? kPassedColour : kFailedColour;
@@ -378,7 +427,10 @@ void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra
     });
     // A diagnosed set needs the room below: the verdict closer to the values and framed lower.
     const bool compact = r.diagnosis.has_value();
-    if (anyValue) y = angleTable(s, r, format, y) - (compact ? kRowMm : 0.0);
+    if (r.kind == RecordKind::ExtendedRepeatability)
+        y = spreadTable(s, r, format, y);
+    else if (anyValue)
+        y = angleTable(s, r, format, y) - (compact ? kRowMm : 0.0);
     y = verdict(s, r, y, compact);
     if (r.diagnosis) y = diagnosisSection(s, *r.diagnosis, format, y, footerTop() - kRowMm);
     if (r.kind == RecordKind::EntryWrite)
