@@ -52,7 +52,6 @@
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/extended_repeatability_dlg.h"
-#include "gui/measure/extended_repeatability_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
@@ -813,20 +812,6 @@ int main(int argc, char** argv) {
     {
         qv::CThresholdDiffDlg thresholds(context);
         save(thresholds, "thresholds");
-    }
-    {
-        // Twenty readings of a red tile, with a little noise, written into the temporary home.
-        sim.control("set A:noise=0.04,specimen=red");
-        const std::string folder = state.strDataFolder;
-        state.strDataFolder = home.path() + "/Data";
-        QDir().mkpath(QString::fromStdString(state.strDataFolder));
-        qv::CExtendedRepeatabilityDlg extended(context);
-        extended.findChild<QLineEdit*>(QStringLiteral("specimenEdit"))->setText("Red tile R-07");
-        extended.show();
-        extended.findChild<QPushButton*>(QStringLiteral("startButton"))->click();
-        save(extended, "extended_repeatability");
-        sim.control("set A:noise=0,specimen=white");
-        state.strDataFolder = folder;
     }
     {
         // Twenty readings of a red tile, with a little noise, written into the temporary home.
