@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/files/extended_repeatability_file.h"
 #include "core/log/result_file_import.h"
 #include "fuzz_check.h"
 #include "fuzz_file_texts.h"
@@ -36,12 +37,19 @@ void checkRecord(const qv::CheckRecord& r) {
     FUZZ_CHECK(r.time.year >= 1 && r.time.month >= 1 && r.time.month <= 12 && r.time.day >= 1 &&
                r.time.day <= 31 && r.time.hour >= 0 && r.time.hour <= 23 && r.time.minute >= 0 &&
                r.time.minute <= 59 && r.time.second >= 0 && r.time.second <= 59);
-    const bool judged = r.kind != RecordKind::EntryWrite;
+    // Over many readings a difference may be missing ("---"), never below zero.
+    const bool extended = r.kind == RecordKind::ExtendedRepeatability;
+    const bool judged = r.kind != RecordKind::EntryWrite && !extended;
+    if (extended) FUZZ_CHECK(r.readings >= 2 && r.readings <= qv::kMaxReadingsInFile);
     FUZZ_CHECK(r.kind != RecordKind::EntryDeletion);
     FUZZ_CHECK(std::isfinite(r.threshold) == (r.kind == RecordKind::TileSet));
     FUZZ_CHECK(r.passed.has_value() == (r.kind == RecordKind::TileSet));
     for (const qv::AngleRecord& a : r.angles) {
-        FUZZ_CHECK(std::isfinite(a.deltaE) == judged);
+        if (extended)
+            for (double v : {a.deltaE, a.largest, a.sd[0], a.sd[1], a.sd[2]})
+                FUZZ_CHECK(std::isnan(v) || (std::isfinite(v) && v >= 0.0));
+        else
+            FUZZ_CHECK(std::isfinite(a.deltaE) == judged);
         if (r.kind == RecordKind::Verification) FUZZ_CHECK(std::isfinite(a.beforeDeltaE));
         for (double v : a.lab) FUZZ_CHECK(std::isnan(v) || std::isfinite(v));
     }

@@ -160,8 +160,9 @@ bool readingRow(const Lines& lines, std::size_t line, std::size_t k, int a, Exte
     }
     AngleSpectrum& s = r.spectra[k][a];
     for (std::size_t j = 5; j < kReadingColumns; ++j) {
+        // The instrument's reflectances are always numbers; only a colour may be missing.
         const auto v = lines.number(fields[j]);
-        if (!v) return false;
+        if (!v || !std::isfinite(*v)) return false;
         s.push_back(*v);
     }
     return true;
@@ -194,7 +195,9 @@ std::string readSummary(const Lines& lines, std::size_t& line, ExtendedReport& r
         std::array<double, kSummaryColumns - 1> v{};
         for (std::size_t i = 0; i < v.size(); ++i) {
             const auto x = lines.number(fields[i + 1]);
-            if (!x) return atLine(line, "not a number in column " + std::to_string(i + 2));
+            // Differences and standard deviations are never below zero.
+            if (!x || (i >= 3 && *x < 0.0))
+                return atLine(line, "not a number in column " + std::to_string(i + 2));
             v[i] = *x;
         }
         AngleSpread& s = r.spread[a];
@@ -211,7 +214,7 @@ std::string readSummary(const Lines& lines, std::size_t& line, ExtendedReport& r
 
 ExtendedFileRead readExtendedFile(std::string_view text, const NumberFormat& format,
                                   const CsvLimits& limits) {
-    const CsvReadResult csv = readCsv(text, format.listSeparator, limits);
+    const CsvReadResult csv = readLeadingLines(text, kMaxExtendedFileLines + 1, format, limits);
     if (!csv.ok())
         return {std::nullopt, atLine(csv.errorLine, "more or longer lines than the file has")};
     const Lines lines(csv.table, format);

@@ -5,6 +5,7 @@
 // file is the check's whole record: the logbook's import makes the same record from it.
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +23,10 @@ namespace qv {
 
 // The file's name begins with this, then the time stamp.
 inline constexpr std::string_view kExtendedFilePrefix = "ExtendedRepeatability_";
-// An untrusted file may say it holds at most this many readings.
+// An untrusted file may say it holds at most this many readings; lines after the last one such
+// a file can have are never looked at.
 inline constexpr int kMaxReadingsInFile = 100;
+inline constexpr std::size_t kMaxExtendedFileLines = 7 + 2 + 3 * kMaxReadingsInFile + 2 + 3;
 
 // The header keys, in English whatever the string table holds (as the tile set's file).
 namespace extended_key {
@@ -72,7 +75,8 @@ struct ExtendedFileRead {
 };
 
 // Reads a file laid out as formatExtendedFile writes it, with the separators `format` names
-// (numbers also with a point). Nothing is half read: any line out of place refuses the file.
+// (numbers also with a point). Nothing is half read: any line out of place, a reflectance that
+// is no number or a spread below zero refuses the file.
 ExtendedFileRead readExtendedFile(std::string_view text, const NumberFormat& format,
                                   const CsvLimits& limits = {});
 

@@ -93,6 +93,9 @@ TEST(ExtendedFile, EveryDamageIsRefusedWithItsLine) {
         {"\r\n10,75,", "\r\n11,75,", 39},
         {"\r\n45,", "\r\n45x,", 43},
         {"MCDM", "MCDM,extra", 41},
+        {"0.250000,0.020000", "0.250000,-0.020000", 42},  // a standard deviation below zero
+        {"\r\n1,25,50.000000,0.000000,0.000000,10.000000",
+         "\r\n1,25,50.000000,0.000000,0.000000,---", 10},
     };
     for (const auto& d : damages) {
         std::string text = good;
