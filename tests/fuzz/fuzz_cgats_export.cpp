@@ -1,12 +1,11 @@
 // The export reads result files from wherever the operator keeps them: whatever one holds,
 // it either writes a whole CGATS file with 31 reflectances per sample or says why not,
 // naming a line it looks at.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
-
-#include <algorithm>
 
 #include "core/colour/spectrum.h"
 #include "core/files/extended_repeatability_file.h"
