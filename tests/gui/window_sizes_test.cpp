@@ -31,6 +31,7 @@
 #include "gui/log/logbook_location_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
+#include "gui/measure/extended_repeatability_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
@@ -147,6 +148,8 @@ TEST_F(WindowSizes, TheMainWindowAndTheSettingsFit) {
 TEST_F(WindowSizes, TheMeasuringWindowsFit) {
     CReproducibleMeasurementDlg repeatability(context);
     check(repeatability, "repeatability");
+    CExtendedRepeatabilityDlg extended(context);
+    check(extended, "repeatability over many readings");
     CCalibrationDlg calibration(context);
     check(calibration, "calibration");
     AverageSetup setup;
