@@ -240,6 +240,21 @@ void printSpreadTable(QTextStream& out, const ExtendedReport& r, const std::stri
     if (!file.empty()) out << "result file " << QString::fromStdString(file) << "\n";
 }
 
+QString repeatabilityHelp() {
+    return QStringLiteral(
+        "Runs the repeatability check on PORT: three measurements "
+        "of one specimen (each direct, or the average of N), "
+        "the result file in the data folder and the verdict.\n"
+        "With --readings N: N direct readings of one specimen "
+        "and, per angle, their mean colour difference from the "
+        "mean (MCDM), the standard deviations of L*, a*, b* and "
+        "the largest difference; no verdict.\n"
+        "Exit status: 0 passed (or the readings taken), 1 failed "
+        "the threshold, 2 the instrument or the port failed, the "
+        "series was stopped or the result file could not be "
+        "written (the reason is printed).");
+}
+
 // N readings of one specimen and their spread; no verdict.
 int runExtendedRepeatability(Options& o) {
     Session s(o);
@@ -278,18 +293,7 @@ int runExtendedRepeatability(Options& o) {
 
 int runRepeatability(const QStringList& arguments, Io& io) {
     Options o{io};
-    if (auto code = parse(arguments,
-                          QStringLiteral("Runs the repeatability check on PORT: three measurements "
-                                         "of one specimen (each direct, or the average of N), "
-                                         "the result file in the data folder and the verdict.\n"
-                                         "With --readings N: N direct readings of one specimen "
-                                         "and, per angle, their mean colour difference from the "
-                                         "mean (MCDM), the standard deviations of L*, a*, b* and "
-                                         "the largest difference; no verdict.\n"
-                                         "Exit status: 0 passed (or the readings taken), 1 failed "
-                                         "the threshold, 2 the instrument or the port failed, the "
-                                         "series was stopped or the result file could not be "
-                                         "written (the reason is printed)."),
+    if (auto code = parse(arguments, repeatabilityHelp(),
                           {.average = true, .json = true, .readings = true}, o))
         return *code;
     if (o.readings > 0) return runExtendedRepeatability(o);
