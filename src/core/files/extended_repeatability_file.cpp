@@ -206,6 +206,7 @@ std::string readSummary(const Lines& lines, std::size_t& line, ExtendedReport& r
         s.mcdm = v[3];
         s.sd = {v[4], v[5], v[6]};
         s.largest = v[7];
+        s.rms = std::numeric_limits<double>::quiet_NaN();  // not kept in the file
     }
     return {};
 }
@@ -246,6 +247,7 @@ CheckRecord extendedRecord(const ExtendedReport& report, const std::string& file
         c.angles[a].deltaE = s.mcdm;
         c.angles[a].sd = s.sd;
         c.angles[a].largest = s.largest;
+        c.angles[a].rms = s.rms;
     }
     if (!file.empty()) c.files.push_back(file);
     return c;
