@@ -1,12 +1,8 @@
 #include "report/log/certificate.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -15,19 +11,16 @@
 #include "core/app/thresholds.h"
 #include "core/tiles/diagnosis_record.h"
 #include "core/tiles/diagnosis_view.h"
-#include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
 #include "platform/log/sql_logbook.h"
+#include "report/kit/a4_page.h"
 #include "report/log/certificate_chart.h"
 
 namespace qv {
 
 namespace {
 
-constexpr int kPdfDpi = 300;
-constexpr double kPageWidthMm = 210.0;
-constexpr double kPageHeightMm = 297.0;
 constexpr double kMarginMm = 20.0;
 constexpr double kValueColumnMm = 80.0;
 // Two lines of a column heading ("dE CMC(2:1) before") fit into it.
@@ -48,7 +41,7 @@ QString q(const std::string& s) {
 
 // Where the signature line stands.
 double footerTop() {
-    return kPageHeightMm - kMarginMm - 3 * kRowMm;
+    return kA4HeightMm - kMarginMm - 3 * kRowMm;
 }
 
 bool hasReference(const CheckRecord& r) {
@@ -91,7 +84,7 @@ public:
     }
     // The height of `t` wrapped `w` wide in the font set, and `t` drawn so.
     double heightOf(double w, const QString& t) {
-        return p_.boundingRect(box(0, 0, w, kPageHeightMm), Qt::TextWordWrap, t).height() /
+        return p_.boundingRect(box(0, 0, w, kA4HeightMm), Qt::TextWordWrap, t).height() /
                pxPerMm_;
     }
     double paragraph(double x, double y, double w, const QString& t) {
@@ -101,7 +94,7 @@ public:
     }
     void rule(double y) {
         p_.setPen(QPen(kRuleColour, px(0.3)));
-        p_.drawLine(QPointF(px(kMarginMm), px(y)), QPointF(px(kPageWidthMm - kMarginMm), px(y)));
+        p_.drawLine(QPointF(px(kMarginMm), px(y)), QPointF(px(kA4WidthMm - kMarginMm), px(y)));
     }
     QPainter& painter() { return p_; }
 
@@ -111,7 +104,7 @@ private:
 };
 
 void header(Sheet& s, const CheckRecord& r) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     s.font(20, true);
     s.text(kMarginMm, 20, width, QStringLiteral("Check certificate"));
     s.font(9, false, kRuleColour);
@@ -164,7 +157,7 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
         s.font(10, true);
         s.text(kMarginMm, y, kValueColumnMm - kMarginMm, label);
         s.font(10);
-        s.text(kValueColumnMm, y, kPageWidthMm - kMarginMm - kValueColumnMm, value);
+        s.text(kValueColumnMm, y, kA4WidthMm - kMarginMm - kValueColumnMm, value);
         y += kRowMm;
     }
     return y + kRowMm;
@@ -190,8 +183,8 @@ double angleTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, do
     // the set's own verdict is shown.
     const bool perAngle = r.kind != RecordKind::TileSet;
     if (perAngle) heads << QStringLiteral("Verdict");
-    const double width = (kPageWidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
-    s.painter().fillRect(s.box(kMarginMm, y, kPageWidthMm - 2 * kMarginMm, kHeadingRowMm),
+    const double width = (kA4WidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
+    s.painter().fillRect(s.box(kMarginMm, y, kA4WidthMm - 2 * kMarginMm, kHeadingRowMm),
                          QColor(0xe8, 0xe8, 0xe8));
     s.font(10, true);
     for (int c = 0; c < heads.size(); ++c)
@@ -230,8 +223,8 @@ double spreadTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, d
                             QStringLiteral("MCDM\n") + dE,   QStringLiteral("sd L*"),
                             QStringLiteral("sd a*"),         QStringLiteral("sd b*"),
                             QStringLiteral("largest\n") + dE};
-    const double width = (kPageWidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
-    s.painter().fillRect(s.box(kMarginMm, y, kPageWidthMm - 2 * kMarginMm, kHeadingRowMm),
+    const double width = (kA4WidthMm - 2 * kMarginMm) / static_cast<double>(heads.size());
+    s.painter().fillRect(s.box(kMarginMm, y, kA4WidthMm - 2 * kMarginMm, kHeadingRowMm),
                          QColor(0xe8, 0xe8, 0xe8));
     s.font(9, true);
     for (int c = 0; c < heads.size(); ++c)
@@ -260,7 +253,7 @@ double spreadTable(Sheet& s, const CheckRecord& r, const NumberFormat& format, d
 // The verdict in a framed box (`compact`: a lower one), or what an entry change did; returns
 // where the next section begins.
 double verdict(Sheet& s, const CheckRecord& r, double y, bool compact) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     if (!r.passed) {
         const QString what = r.kind == RecordKind::EntryWrite
                                  ? QStringLiteral("Entry %1 was written with the comment \"%2\".")
@@ -324,7 +317,7 @@ constexpr double kTermLabelMm = 28.0;
 // size; returns where it ends.
 double diagnosisTable(Sheet& s, const std::vector<QStringList>& rows, double y, double line,
                       double scale) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     const double column = (width - kTermLabelMm) / kAngleCount;
     s.painter().fillRect(s.box(kMarginMm, y, width, line), QColor(0xe8, 0xe8, 0xe8));
     QStringList heads{QStringLiteral("Term")};
@@ -349,7 +342,7 @@ double diagnosisTable(Sheet& s, const std::vector<QStringList>& rows, double y, 
 // and long reasons is drawn smaller rather than over the signature.
 double diagnosisSection(Sheet& s, const DiagnosisRecord& d, const NumberFormat& format, double y,
                         double bottom) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     const std::vector<QStringList> rows = diagnosisRows(d, format);
     QStringList reasons;
     for (int a = 0; a < kAngleCount; ++a)
@@ -371,7 +364,7 @@ double diagnosisSection(Sheet& s, const DiagnosisRecord& d, const NumberFormat& 
 
 // Both instruments' spectra, between `y` and the signature; why not, when they cannot be read.
 void spectraSection(Sheet& s, const CheckRecord& r, const RecordSpectra& spectra, double y) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     const double bottom = footerTop() - kRowMm;
     if (!spectra.spectra) {
         if (spectra.problem.empty()) return;
@@ -390,7 +383,7 @@ void spectraSection(Sheet& s, const CheckRecord& r, const RecordSpectra& spectra
 // How far an entry written holds, between `y` and the signature.
 double validitySection(Sheet& s, const QStringList& paragraphs, double y) {
     if (paragraphs.isEmpty()) return y;
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     s.font(11, true);
     s.text(kMarginMm, y, width, QStringLiteral("Validity of the entry near its specimen"));
     y += kRowMm;
@@ -401,13 +394,13 @@ double validitySection(Sheet& s, const QStringList& paragraphs, double y) {
 }
 
 void footer(Sheet& s) {
-    const double width = kPageWidthMm - 2 * kMarginMm;
+    const double width = kA4WidthMm - 2 * kMarginMm;
     const double y = footerTop();
     s.painter().setPen(QPen(Qt::black, s.px(0.3)));
     s.painter().drawLine(QPointF(s.px(kSignatureLeftMm), s.px(y)),
-                         QPointF(s.px(kPageWidthMm - kMarginMm), s.px(y)));
+                         QPointF(s.px(kA4WidthMm - kMarginMm), s.px(y)));
     s.font(9);
-    s.text(kSignatureLeftMm, y, kPageWidthMm - kMarginMm - kSignatureLeftMm,
+    s.text(kSignatureLeftMm, y, kA4WidthMm - kMarginMm - kSignatureLeftMm,
            QStringLiteral("Signature"));
     s.rule(y + 2 * kRowMm);
     s.font(8, false, kRuleColour);
@@ -515,55 +508,19 @@ QStringList validityParagraphs(const RecordValidity& v, const NumberFormat& form
 
 QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi,
                          const RecordValidity& validity) {
-    if (dpi <= 0) return {};
-    const auto pixels = [dpi](double mm) {
-        return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
-    };
-    QImage image(pixels(kPageWidthMm), pixels(kPageHeightMm), QImage::Format_RGB32);
-    // Point sizes follow the picture's resolution, as they follow the PDF's.
-    const int dotsPerMetre = static_cast<int>(std::lround(dpi / kMmPerInch * 1000.0));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter, record, spectra, dpi, validity);
-    return image;
+    return renderA4Page(dpi, [&](QPainter& p, int at) { paint(p, record, spectra, at, validity); });
 }
 
 bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
                       const QString& pdfPath, QString* error, const RecordValidity& validity) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        // Painted into memory first: the file is then saved whole or not at all.
-        QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(kPdfDpi);
-        pdf.setCreator(QStringLiteral("QV-L70s"));
-        pdf.setTitle(QStringLiteral("Check certificate %1").arg(record.id));
-        QPainter painter;
-        if (!painter.begin(&pdf)) {
-            if (error) *error = QStringLiteral("the PDF could not be painted");
-            return false;
-        }
-        paint(painter, record, spectra, kPdfDpi, validity);
-    }
-    AtomicFileStore files;
-    const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
-    if (saved.kind == NewFileResult::Kind::Saved) return true;
-    if (error)
-        *error = saved.kind == NewFileResult::Kind::Exists
-                     ? pdfPath + QStringLiteral(" exists already; it is left alone")
-                     : pdfPath + QStringLiteral(" could not be written: ") + q(saved.error);
-    return false;
+    return writeA4Pdf(
+        pdfPath, QStringLiteral("Check certificate %1").arg(record.id),
+        [&](QPainter& p, int at) { paint(p, record, spectra, at, validity); }, error);
 }
 
 std::string certificateName(const CheckRecord& record) {
-    std::string serial;
-    for (char c : record.serial)
-        serial += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
-    return "Certificate_" + serial + "_" + resultTimestamp(record.time) + ".pdf";
+    return "Certificate_" + fileNameSerial(record.serial) + "_" + resultTimestamp(record.time) +
+           ".pdf";
 }
 
 bool saveCertificateAs(const CheckRecord& record, const Seams& seams) {

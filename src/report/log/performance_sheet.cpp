@@ -1,32 +1,25 @@
 #include "report/log/performance_sheet.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <vector>
 
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
-#include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
 #include "platform/log/sql_logbook.h"
+#include "report/kit/a4_page.h"
 
 namespace qv {
 
 namespace {
 
-constexpr int kPdfDpi = 300;
 constexpr double kMmPerInch = 25.4;
-constexpr double kPageWidthMm = 210.0;
-constexpr double kPageHeightMm = 297.0;
 constexpr double kMarginMm = 18.0;
-constexpr double kWidthMm = kPageWidthMm - 2 * kMarginMm;
+constexpr double kWidthMm = kA4WidthMm - 2 * kMarginMm;
 constexpr double kTopMm = 16.0;
 constexpr double kLabelColumnMm = 54.0;
 constexpr double kDetailRowMm = 5.5;
@@ -34,7 +27,7 @@ constexpr double kAngleHeadMm = 5.5;
 constexpr double kRowMm = 4.5;
 constexpr double kBarRowMm = 9.0;
 constexpr double kAngleGapMm = 3.0;
-constexpr double kFooterMm = kPageHeightMm - 12.0;
+constexpr double kFooterMm = kA4HeightMm - 12.0;
 // Contribution, figure, what is behind it, its dates, its standard uncertainty.
 constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
 // The bands of the share, in per cent, and the least span of the bar's scale.
@@ -82,7 +75,7 @@ public:
         p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter, shown);
     }
     double heightOf(double w, const QString& t) {
-        return p_.boundingRect(box(0, 0, w, kPageHeightMm), Qt::TextWordWrap, t).height() /
+        return p_.boundingRect(box(0, 0, w, kA4HeightMm), Qt::TextWordWrap, t).height() /
                pxPerMm_;
     }
     double paragraph(double x, double y, double w, const QString& t) {
@@ -349,7 +342,7 @@ void notes(Page& s, const PerformanceStatement& st, double y) {
     double scale = 1.0;
     while (scale > kLeastTextScale && height(scale) > bottom - y) scale -= 0.05;
     s.painter().save();
-    s.painter().setClipRect(s.box(0, y, kPageWidthMm, bottom - y));
+    s.painter().setClipRect(s.box(0, y, kA4WidthMm, bottom - y));
     // The method is never the note left out: room is kept for it, and for the line that
     // counts what was.
     const auto method =
@@ -398,55 +391,19 @@ void paint(QPainter& painter, const PerformanceStatement& st, int dpi) {
 }  // namespace
 
 QImage renderPerformanceSheet(const PerformanceStatement& statement, int dpi) {
-    if (dpi <= 0) return {};
-    const auto pixels = [dpi](double mm) {
-        return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
-    };
-    QImage image(pixels(kPageWidthMm), pixels(kPageHeightMm), QImage::Format_RGB32);
-    // Point sizes follow the picture's resolution, as they follow the PDF's.
-    const int dotsPerMetre = static_cast<int>(std::lround(dpi / kMmPerInch * 1000.0));
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paint(painter, statement, dpi);
-    return image;
+    return renderA4Page(dpi, [&](QPainter& p, int at) { paint(p, statement, at); });
 }
 
 bool writePerformanceSheet(const PerformanceStatement& statement, const QString& pdfPath,
                            QString* error) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        // Painted into memory first: the file is then saved whole or not at all.
-        QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(kPdfDpi);
-        pdf.setCreator(QStringLiteral("QV-L70s"));
-        pdf.setTitle(QStringLiteral("Performance statement %1").arg(q(statement.serial)));
-        QPainter painter;
-        if (!painter.begin(&pdf)) {
-            if (error) *error = QStringLiteral("the PDF could not be painted");
-            return false;
-        }
-        paint(painter, statement, kPdfDpi);
-    }
-    AtomicFileStore files;
-    const NewFileResult saved = files.saveNew(pdfPath.toStdString(), buffer.data().toStdString());
-    if (saved.kind == NewFileResult::Kind::Saved) return true;
-    if (error)
-        *error = saved.kind == NewFileResult::Kind::Exists
-                     ? pdfPath + QStringLiteral(" exists already; it is left alone")
-                     : pdfPath + QStringLiteral(" could not be written: ") + q(saved.error);
-    return false;
+    return writeA4Pdf(
+        pdfPath, QStringLiteral("Performance statement %1").arg(q(statement.serial)),
+        [&](QPainter& p, int at) { paint(p, statement, at); }, error);
 }
 
 std::string performanceSheetName(const PerformanceStatement& statement) {
-    std::string serial;
-    for (char c : statement.serial)
-        serial += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
-    return "Performance_" + serial + "_" + resultTimestamp(statement.made) + ".pdf";
+    return "Performance_" + fileNameSerial(statement.serial) + "_" +
+           resultTimestamp(statement.made) + ".pdf";
 }
 
 bool savePerformanceSheetAs(const PerformanceStatement& statement, const Seams& seams) {

@@ -7,4 +7,6 @@ target_sources(qvreport PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/certificate_chart.h
     ${CMAKE_CURRENT_LIST_DIR}/performance_sheet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/performance_sheet.h
+    ${CMAKE_SOURCE_DIR}/src/report/kit/a4_page.cpp
+    ${CMAKE_SOURCE_DIR}/src/report/kit/a4_page.h
     ${CMAKE_SOURCE_DIR}/src/report/kit/curve_colours.h)

@@ -1,0 +1,69 @@
+#include "report/kit/a4_page.h"
+
+#include <QBuffer>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <cctype>
+#include <cmath>
+
+#include "platform/app/atomic_file_store.h"
+
+namespace qv {
+
+namespace {
+constexpr int kPdfDpi = 300;
+constexpr double kMmPerInch = 25.4;
+}  // namespace
+
+QImage renderA4Page(int dpi, const PagePainter& paint) {
+    if (dpi <= 0) return {};
+    const auto pixels = [dpi](double mm) {
+        return static_cast<int>(std::lround(mm * dpi / kMmPerInch));
+    };
+    QImage image(pixels(kA4WidthMm), pixels(kA4HeightMm), QImage::Format_RGB32);
+    // Point sizes follow the picture's resolution, as they follow the PDF's.
+    const int dotsPerMetre = static_cast<int>(std::lround(dpi / kMmPerInch * 1000.0));
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    paint(painter, dpi);
+    return image;
+}
+
+bool writeA4Pdf(const QString& path, const QString& title, const PagePainter& paint,
+                QString* error) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(kPdfDpi);
+        pdf.setCreator(QStringLiteral("QV-L70s"));
+        pdf.setTitle(title);
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            if (error) *error = QStringLiteral("the PDF could not be painted");
+            return false;
+        }
+        paint(painter, kPdfDpi);
+    }
+    AtomicFileStore files;
+    const NewFileResult saved = files.saveNew(path.toStdString(), buffer.data().toStdString());
+    if (saved.kind == NewFileResult::Kind::Saved) return true;
+    if (error)
+        *error = saved.kind == NewFileResult::Kind::Exists
+                     ? path + QStringLiteral(" exists already; it is left alone")
+                     : path + QStringLiteral(" could not be written: ") +
+                           QString::fromStdString(saved.error);
+    return false;
+}
+
+std::string fileNameSerial(const std::string& serial) {
+    std::string out;
+    for (char c : serial) out += std::isalnum(static_cast<unsigned char>(c)) || c == '-' ? c : '_';
+    return out;
+}
+
+}  // namespace qv

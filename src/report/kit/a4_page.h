@@ -1,0 +1,31 @@
+#pragma once
+
+// One A4 page painted twice over: into a PDF for paper and into a picture for the screen and
+// the tests. Whatever paints it takes the painter and the resolution, so point sizes and
+// millimetres come out alike in both.
+
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <functional>
+#include <string>
+
+namespace qv {
+
+inline constexpr double kA4WidthMm = 210.0;
+inline constexpr double kA4HeightMm = 297.0;
+
+using PagePainter = std::function<void(QPainter& painter, int dpi)>;
+
+// White, with the picture's resolution set; empty for a resolution of 0 or less.
+QImage renderA4Page(int dpi, const PagePainter& paint);
+
+// Painted into memory first, then saved as a new file whole or not at all; a file already
+// there is left alone. `error` (may be null) says why nothing was written.
+bool writeA4Pdf(const QString& path, const QString& title, const PagePainter& paint,
+                QString* error);
+
+// A serial as a file name may carry it: letters, digits and '-', anything else '_'.
+std::string fileNameSerial(const std::string& serial);
+
+}  // namespace qv
