@@ -15,6 +15,29 @@ constexpr int kPdfDpi = 300;
 constexpr double kMmPerInch = 25.4;
 }  // namespace
 
+PageCanvas::PageCanvas(QPainter& painter, int dpi) : p_(painter), pxPerMm_(dpi / kMmPerInch) {
+    p_.setRenderHint(QPainter::Antialiasing);
+    p_.setRenderHint(QPainter::TextAntialiasing);
+}
+
+void PageCanvas::font(double points, bool bold, const QColor& colour) {
+    QFont f = p_.font();
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    p_.setFont(f);
+    p_.setPen(colour);
+}
+
+double PageCanvas::heightOf(double w, const QString& t) {
+    return p_.boundingRect(box(0, 0, w, kA4HeightMm), Qt::TextWordWrap, t).height() / pxPerMm_;
+}
+
+double PageCanvas::paragraph(double x, double y, double w, const QString& t) {
+    const double h = heightOf(w, t);
+    p_.drawText(box(x, y, w, h), Qt::AlignLeft | Qt::TextWordWrap, t);
+    return h;
+}
+
 QImage renderA4Page(int dpi, const PagePainter& paint) {
     if (dpi <= 0) return {};
     const auto pixels = [dpi](double mm) {

@@ -17,6 +17,26 @@ inline constexpr double kA4HeightMm = 297.0;
 
 using PagePainter = std::function<void(QPainter& painter, int dpi)>;
 
+// Paints in millimetres from the page's top left corner, text sizes in points.
+class PageCanvas {
+public:
+    PageCanvas(QPainter& painter, int dpi);
+    double px(double mm) const { return mm * pxPerMm_; }
+    QRectF box(double x, double y, double w, double h) const {
+        return {px(x), px(y), px(w), px(h)};
+    }
+    void font(double points, bool bold = false, const QColor& colour = Qt::black);
+    // The height (mm) of `t` wrapped `w` wide in the font set; and `t` drawn so, its height
+    // handed back.
+    double heightOf(double w, const QString& t);
+    double paragraph(double x, double y, double w, const QString& t);
+    QPainter& painter() { return p_; }
+
+protected:
+    QPainter& p_;
+    double pxPerMm_;
+};
+
 // White, with the picture's resolution set; empty for a resolution of 0 or less.
 QImage renderA4Page(int dpi, const PagePainter& paint);
 

@@ -28,7 +28,6 @@ constexpr double kHeadingRowMm = 11.0;
 constexpr double kRowMm = 7.0;
 constexpr double kDetailsTopMm = 45.0;
 constexpr double kSignatureLeftMm = 120.0;
-constexpr double kMmPerInch = 25.4;
 // A chart squeezed smaller than this would not be read; it then overlaps the verdict's margin.
 constexpr double kLeastChartMm = 45.0;
 const QColor kPassedColour(0x1b, 0x7f, 0x3b);
@@ -59,48 +58,19 @@ QString entryNumber(const CheckRecord& r) {
     return r.entry > 0 ? QString::number(r.entry) : QStringLiteral("not known");
 }
 
-// Paints in millimetres from the page's top left corner, text sizes in points.
-class Sheet {
+// The page with what this document draws on it besides text.
+class Sheet : public PageCanvas {
 public:
-    Sheet(QPainter& painter, int dpi) : p_(painter), pxPerMm_(dpi / kMmPerInch) {
-        p_.setRenderHint(QPainter::Antialiasing);
-        p_.setRenderHint(QPainter::TextAntialiasing);
-    }
-    double px(double mm) const { return mm * pxPerMm_; }
-    QRectF box(double x, double y, double w, double h) const {
-        return {px(x), px(y), px(w), px(h)};
-    }
-    void font(double points, bool bold = false, const QColor& colour = Qt::black) {
-        QFont f = p_.font();
-        f.setPointSizeF(points);
-        f.setBold(bold);
-        p_.setFont(f);
-        p_.setPen(colour);
-    }
+    using PageCanvas::PageCanvas;
     // Text in a box `w` wide and `h` high whose top is at `y`.
     void text(double x, double y, double w, const QString& t, Qt::Alignment align = Qt::AlignLeft,
               double h = kRowMm) {
         p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter | Qt::TextWordWrap, t);
     }
-    // The height of `t` wrapped `w` wide in the font set, and `t` drawn so.
-    double heightOf(double w, const QString& t) {
-        return p_.boundingRect(box(0, 0, w, kA4HeightMm), Qt::TextWordWrap, t).height() /
-               pxPerMm_;
-    }
-    double paragraph(double x, double y, double w, const QString& t) {
-        const double h = heightOf(w, t);
-        p_.drawText(box(x, y, w, h), Qt::AlignLeft | Qt::TextWordWrap, t);
-        return h;
-    }
     void rule(double y) {
         p_.setPen(QPen(kRuleColour, px(0.3)));
         p_.drawLine(QPointF(px(kMarginMm), px(y)), QPointF(px(kA4WidthMm - kMarginMm), px(y)));
     }
-    QPainter& painter() { return p_; }
-
-private:
-    QPainter& p_;
-    double pxPerMm_;
 };
 
 void header(Sheet& s, const CheckRecord& r) {

@@ -17,7 +17,6 @@ namespace qv {
 
 namespace {
 
-constexpr double kMmPerInch = 25.4;
 constexpr double kMarginMm = 18.0;
 constexpr double kWidthMm = kA4WidthMm - 2 * kMarginMm;
 constexpr double kTopMm = 16.0;
@@ -49,39 +48,16 @@ QString day(const std::optional<LocalTime>& t) {
     return t ? q(logbookTime(*t)).left(10) : QString();
 }
 
-// Paints in millimetres from the page's top left corner, text sizes in points.
-class Page {
+// The page with what this document draws on it besides text.
+class Page : public PageCanvas {
 public:
-    Page(QPainter& painter, int dpi) : p_(painter), pxPerMm_(dpi / kMmPerInch) {
-        p_.setRenderHint(QPainter::Antialiasing);
-        p_.setRenderHint(QPainter::TextAntialiasing);
-    }
-    double px(double mm) const { return mm * pxPerMm_; }
-    QRectF box(double x, double y, double w, double h) const {
-        return {px(x), px(y), px(w), px(h)};
-    }
-    void font(double points, bool bold = false, const QColor& colour = Qt::black) {
-        QFont f = p_.font();
-        f.setPointSizeF(points);
-        f.setBold(bold);
-        p_.setFont(f);
-        p_.setPen(colour);
-    }
+    using PageCanvas::PageCanvas;
     // One line in a box, cut with an ellipsis where it is too long.
     void line(double x, double y, double w, double h, const QString& t,
               Qt::Alignment align = Qt::AlignLeft) {
         const QString shown =
             QFontMetricsF(p_.font(), p_.device()).elidedText(t, Qt::ElideRight, px(w) - px(0.6));
         p_.drawText(box(x, y, w, h), align | Qt::AlignVCenter, shown);
-    }
-    double heightOf(double w, const QString& t) {
-        return p_.boundingRect(box(0, 0, w, kA4HeightMm), Qt::TextWordWrap, t).height() /
-               pxPerMm_;
-    }
-    double paragraph(double x, double y, double w, const QString& t) {
-        const double h = heightOf(w, t);
-        p_.drawText(box(x, y, w, h), Qt::AlignLeft | Qt::TextWordWrap, t);
-        return h;
     }
     void fill(double x, double y, double w, double h, const QColor& c) {
         p_.fillRect(box(x, y, w, h), c);
@@ -90,11 +66,6 @@ public:
         p_.setPen(QPen(c, px(0.25)));
         p_.drawLine(QPointF(px(x), px(y)), QPointF(px(x + w), px(y)));
     }
-    QPainter& painter() { return p_; }
-
-private:
-    QPainter& p_;
-    double pxPerMm_;
 };
 
 QColor bandColour(ToleranceBand band) {
