@@ -289,6 +289,23 @@ int runExtendedRepeatability(Options& o) {
     return kExitPassed;
 }
 
+// The three-reading check's differences against its first measurement and its largest.
+void printSeries(QTextStream& out, const RepeatabilityWorkflow& series, const SharedState& state) {
+    const std::string label = series.view().deltaELabel;
+    out << "instrument " << QString::fromStdString(series.instrumentId()) << "\n";
+    out << "colour differences (" << QString::fromStdString(label) << ") against measurement 1:\n";
+    out << QStringLiteral("angle (degrees)").leftJustified(16) << "      25      45      75\n";
+    for (int m = 0; m < 2; ++m) {
+        out << QStringLiteral("measurement %1").arg(m + 2).leftJustified(16);
+        for (double dE : series.deltaE()[m]) out << number(dE, 2).rightJustified(8);
+        out << "\n";
+    }
+    out << "largest " << QString::fromStdString(label) << " " << number(state.repeatMaxDeltaE, 2)
+        << ", threshold " << number(state.defThreshold, 2) << "\n";
+    if (!series.resultFile().empty())
+        out << "result file " << QString::fromStdString(series.resultFile()) << "\n";
+}
+
 }  // namespace
 
 int runRepeatability(const QStringList& arguments, Io& io) {
@@ -324,19 +341,7 @@ int runRepeatability(const QStringList& arguments, Io& io) {
         out.flush();
     }
     if (!judged) return failed(o, "the series was not completed");
-    const std::string label = series.view().deltaELabel;
-    out << "instrument " << QString::fromStdString(series.instrumentId()) << "\n";
-    out << "colour differences (" << QString::fromStdString(label) << ") against measurement 1:\n";
-    out << QStringLiteral("angle (degrees)").leftJustified(16) << "      25      45      75\n";
-    for (int m = 0; m < 2; ++m) {
-        out << QStringLiteral("measurement %1").arg(m + 2).leftJustified(16);
-        for (double dE : series.deltaE()[m]) out << number(dE, 2).rightJustified(8);
-        out << "\n";
-    }
-    out << "largest " << QString::fromStdString(label) << " " << number(s.state.repeatMaxDeltaE, 2)
-        << ", threshold " << number(s.state.defThreshold, 2) << "\n";
-    if (!series.resultFile().empty())
-        out << "result file " << QString::fromStdString(series.resultFile()) << "\n";
+    printSeries(out, series, s.state);
     out << "verdict " << (s.state.repeatPassed ? "PASSED" : "FAILED") << "\n";
     out.flush();
     // A check whose record is missing is no success, whatever its verdict.

@@ -611,6 +611,20 @@ std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     return out;
 }
 
+namespace {
+// One row of the angles' table, in the order readDetails selects it.
+void angleRow(CheckRecord& r, const QSqlQuery& q) {
+    const int a = q.value(1).toInt();
+    if (a < 0 || a >= kAngleCount) return;
+    r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
+                   real(q.value(5)),
+                   real(q.value(6)),
+                   {real(q.value(7)), real(q.value(8)), real(q.value(9))},
+                   real(q.value(10)),
+                   real(q.value(11))};
+}
+}  // namespace
+
 void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
     // One query for the angles and one for the files of all of them, not two for each record:
     // a long history would otherwise cost thousands of queries. The ids are named, not selected
@@ -632,20 +646,9 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
             if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
                 take(*at->second, q);
     };
-    run(
-        QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, "
+    run(QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, "
                        "sd_b, largest, rms FROM angles"),
-        [](CheckRecord& r, const QSqlQuery& q) {
-            const int a = q.value(1).toInt();
-            if (a < 0 || a >= kAngleCount) return;
-            r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
-                           real(q.value(5)),
-                           real(q.value(6)),
-                           {real(q.value(7)), real(q.value(8)), real(q.value(9))},
-                           real(q.value(10)),
-                           real(q.value(11))};
-        },
-        QStringLiteral("record_id, angle"));
+        angleRow, QStringLiteral("record_id, angle"));
     run(
         QStringLiteral("SELECT record_id, path FROM files"),
         [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); },
