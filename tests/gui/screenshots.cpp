@@ -544,6 +544,7 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
     set.referenceSerial = "L70S-100001";
     set.formula = "dE*ab";
     set.comment = "Lab tiles";
+    set.readings = 9;  // the tiles behind the means
     for (int a = 0; a < qv::kAngleCount; ++a) set.angles[a].deltaE = 0.12 + 0.04 * a;
     logbook.record(set);
     qv::PerformanceSettings settings;

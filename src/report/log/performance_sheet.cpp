@@ -29,9 +29,10 @@ constexpr double kAngleGapMm = 3.0;
 constexpr double kFooterMm = kA4HeightMm - 12.0;
 // Contribution, figure, what is behind it, its dates, its standard uncertainty.
 constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
-// The bands of the share, in per cent, and the least span of the bar's scale.
+// The bands of the share, in per cent, and the span of the bar's scale: the same on every
+// angle, so that the bars compare and the marks never crowd; a share beyond it fills the bar.
 constexpr std::array<double, 3> kBandMarks = {10.0, 25.0, 30.0};
-constexpr double kLeastScalePercent = 40.0;
+constexpr double kScalePercent = 50.0;
 // Long notes are drawn smaller down to this share of their size, then cut.
 constexpr double kLeastTextScale = 0.6;
 const QColor kGreen(0x1b, 0x7f, 0x3b);
@@ -197,9 +198,7 @@ void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
         return;
     }
     const double percent = std::max(*b.share * 100.0, 0.0);
-    // Whole tens, at least the red band in sight, at most ten times the tolerance.
-    const double top =
-        std::min(std::ceil(std::max(percent * 1.1, kLeastScalePercent) / 10.0) * 10.0, 1000.0);
+    const double top = kScalePercent;
     const double barTop = y + 1.5;
     const double barHigh = 3.5;
     s.fill(left, barTop, width, barHigh, kShade);
