@@ -9,6 +9,7 @@
 #include "core/files/record_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/diagnosis.h"
+#include "gui_fixture.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "report/log/certificate.h"
@@ -21,6 +22,8 @@
 
 namespace qv {
 namespace {
+
+using test::blank;
 
 TEST(Certificate, ARecordOfTheLogbookBecomesAPdfThatIsNeverWrittenOver) {
     const test::TempHome home;
@@ -134,15 +137,6 @@ CheckRecord diagnosedSet(const std::string& folder) {
     }
     r.diagnosis = d;
     return r;
-}
-
-// Whether every pixel of the box (in millimetres) is white.
-bool blank(const QImage& page, double x, double y, double w, double h, int dpi) {
-    const auto px = [dpi](double mm) { return static_cast<int>(mm * dpi / 25.4); };
-    for (int j = px(y); j < px(y + h); ++j)
-        for (int i = px(x); i < px(x + w); ++i)
-            if (page.pixel(i, j) != qRgb(255, 255, 255)) return false;
-    return true;
 }
 
 // The diagnosis fits the one page above the signature, however much it holds.

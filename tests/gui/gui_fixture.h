@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -75,6 +76,15 @@ private:
 inline void onNextModal(std::function<void(QWidget*)> action, QWidget* parent = nullptr,
                         int timeoutMs = 3000) {
     new ModalWatcher(std::move(action), parent, timeoutMs);
+}
+
+// Whether every pixel of the box (in millimetres) of a painted page is white.
+inline bool blank(const QImage& page, double x, double y, double w, double h, int dpi) {
+    const auto px = [dpi](double mm) { return static_cast<int>(mm * dpi / 25.4); };
+    for (int j = px(y); j < px(y + h); ++j)
+        for (int i = px(x); i < px(x + w); ++i)
+            if (page.pixel(i, j) != qRgb(255, 255, 255)) return false;
+    return true;
 }
 
 }  // namespace qv::test

@@ -26,6 +26,8 @@
 namespace qv {
 namespace {
 
+using test::blank;
+
 constexpr const char* kSerial = "L70S-200002";
 
 CheckRecord seeded(RecordKind kind, LocalTime time) {
@@ -189,15 +191,6 @@ TEST(PerformanceVerb, OneCheckSaysWhatIsMissingAndAnUnknownInstrumentOrBadValueF
         EXPECT_EQ(bad.exitCode, 2) << option;
         EXPECT_NE(bad.err.find(option), std::string::npos) << bad.err;
     }
-}
-
-// Whether every pixel of the box (in millimetres) is white.
-bool blank(const QImage& page, double x, double y, double w, double h, int dpi) {
-    const auto px = [dpi](double mm) { return static_cast<int>(mm * dpi / 25.4); };
-    for (int j = px(y); j < px(y + h); ++j)
-        for (int i = px(x); i < px(x + w); ++i)
-            if (page.pixel(i, j) != qRgb(255, 255, 255)) return false;
-    return true;
 }
 
 TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {

@@ -10,10 +10,13 @@
 
 #include "core/colour/colour_requests.h"
 #include "core/tiles/diagnosis.h"
+#include "set_readings.h"
 #include "sim/instrument.h"
 
 namespace qv {
 namespace {
+
+using test::meanOfThree;
 
 constexpr std::size_t kOffset = 0, kGain = 1, kLinearity = 3, kShift = 4, kBandwidth = 6;
 
@@ -89,24 +92,6 @@ sim::InstrumentConfig instrumentWith(const Injected& e) {
     c.gainTilt = e.gainTilt;
     c.scaleError = -e.scaleError;
     return c;
-}
-
-// A tile as the mean of three readings of each instrument, with reading noise and the
-// instrument's two decimals.
-ThreeAngles meanOfThree(const sim::InstrumentConfig& config, const std::string& specimen,
-                        std::mt19937& rng, double noise) {
-    sim::InstrumentConfig c = config;
-    c.specimen = specimen;
-    const sim::AngleSpectra truth = sim::Instrument(c).expectedReading();
-    std::normal_distribution<double> n(0.0, noise);
-    ThreeAngles out;
-    for (int a = 0; a < kAngleCount; ++a) {
-        out[a].assign(kSpectrumPoints, 0.0);
-        for (int r = 0; r < 3; ++r)
-            for (int j = 0; j < kSpectrumPoints; ++j)
-                out[a][j] += std::round((truth[a][j] + n(rng)) * 100.0) / 100.0 / 3.0;
-    }
-    return out;
 }
 
 std::vector<TileSpectra> readSet(const Injected& e, const std::vector<std::string>& specimens,

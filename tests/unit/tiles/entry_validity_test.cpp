@@ -12,10 +12,13 @@
 #include "core/colour/tristimulus.h"
 #include "core/tiles/diagnosis_record.h"
 #include "core/tiles/entry_validity.h"
+#include "set_readings.h"
 #include "sim/instrument.h"
 
 namespace qv {
 namespace {
+
+using test::meanOfThree;
 
 const std::vector<std::string> kSet = {"white", "lightgrey", "midgrey", "darkgrey", "yellow",
                                        "green", "red",       "blue",    "orange",   "violet"};
@@ -24,23 +27,6 @@ sim::AngleSpectra asSim(const ThreeAngles& s) {
     sim::AngleSpectra out{};
     for (int a = 0; a < kAngleCount; ++a)
         std::copy_n(s[a].begin(), kSpectrumPoints, out[a].begin());
-    return out;
-}
-
-// The mean of three readings with reading noise and the instrument's two decimals, as the
-// diagnosis tests read a set.
-ThreeAngles meanOfThree(sim::InstrumentConfig c, const std::string& specimen, std::mt19937& rng,
-                        double noise) {
-    c.specimen = specimen;
-    const sim::AngleSpectra truth = sim::Instrument(c).expectedReading();
-    std::normal_distribution<double> n(0.0, noise);
-    ThreeAngles out;
-    for (int a = 0; a < kAngleCount; ++a) {
-        out[a].assign(kSpectrumPoints, 0.0);
-        for (int r = 0; r < 3; ++r)
-            for (int j = 0; j < kSpectrumPoints; ++j)
-                out[a][j] += std::round((truth[a][j] + n(rng)) * 100.0) / 100.0 / 3.0;
-    }
     return out;
 }
 

@@ -1,0 +1,30 @@
+#pragma once
+
+// How the diagnosis tests read a tile on a simulated instrument.
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "core/colour/spectrum.h"
+#include "sim/instrument.h"
+
+namespace qv::test {
+
+// The mean of three readings with reading noise and the instrument's two decimals.
+inline ThreeAngles meanOfThree(sim::InstrumentConfig c, const std::string& specimen,
+                               std::mt19937& rng, double noise) {
+    c.specimen = specimen;
+    const sim::AngleSpectra truth = sim::Instrument(c).expectedReading();
+    std::normal_distribution<double> n(0.0, noise);
+    ThreeAngles out;
+    for (int a = 0; a < kAngleCount; ++a) {
+        out[a].assign(kSpectrumPoints, 0.0);
+        for (int r = 0; r < 3; ++r)
+            for (int j = 0; j < kSpectrumPoints; ++j)
+                out[a][j] += std::round((truth[a][j] + n(rng)) * 100.0) / 100.0 / 3.0;
+    }
+    return out;
+}
+
+}  // namespace qv::test
