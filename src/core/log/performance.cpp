@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/app/number_format.h"
 #include "core/colour/spread.h"
 #include "core/colour/tristimulus.h"
 
@@ -71,28 +72,6 @@ const CheckRecord* latest(const std::vector<CheckRecord>& records, RecordKind ki
     for (const CheckRecord& r : records)
         if (r.kind == kind) return &r;
     return nullptr;
-}
-
-std::string fixed(double v, int decimals) {
-    char out[32];
-    std::snprintf(out, sizeof out, "%.*f", decimals, v);
-    return out;
-}
-
-// The standard deviation along one direction of the spread of colours about their mean:
-// sqrt(sum dE^2 / (3 (n - 1))); NaN with fewer than two colours.
-double spreadSd(const std::vector<std::array<double, 3>>& colours, DeltaEFormula formula,
-                const DeltaEParameters& parameters) {
-    if (colours.size() < 2) return kNaN;
-    std::array<double, 3> mean{};
-    for (const auto& c : colours)
-        for (int k = 0; k < 3; ++k) mean[k] += c[k] / static_cast<double>(colours.size());
-    double sum = 0.0;
-    for (const auto& c : colours) {
-        const double d = deltaE(formula, labOf(mean), labOf(c), parameters);
-        sum += d * d;
-    }
-    return std::sqrt(sum / (3.0 * static_cast<double>(colours.size() - 1)));
 }
 
 }  // namespace
@@ -199,7 +178,7 @@ struct Inputs {
     DeltaEFormula formula;
     std::string label;
     DeltaEParameters parameters;
-    long today = 0;
+    std::vector<CheckRecord> longTerm;  // the checks of the long term, chosen once
 };
 
 Contribution shortTerm(const Inputs& in, int a) {
@@ -211,7 +190,7 @@ Contribution shortTerm(const Inputs& in, int a) {
     c.readings = r->readings;
     c.date = r->time;
     c.record = r->id;
-    c.source = "MCDM " + fixed(g.deltaE, 3) + " " + r->formula + " over " +
+    c.source = "MCDM " + formatFixed(g.deltaE, 3) + " " + r->formula + " over " +
                std::to_string(r->readings) + " readings" +
                (r->handling ? " with the specimen placed again each time" : " without handling") +
                (r->specimen.empty() ? std::string() : " of " + r->specimen) + ", record " +
@@ -231,13 +210,10 @@ Contribution shortTerm(const Inputs& in, int a) {
 
 Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     Contribution c = none(ContributionKind::LongTerm);
-    const std::string since =
-        in.settings.longTermDays > 0 ? dateText(in.today - in.settings.longTermDays) : "";
-    const std::vector<CheckRecord> chosen =
-        longTermRecords(in.records, in.settings.specimen, since);
+    const std::vector<CheckRecord>& chosen = in.longTerm;
     c.readings = static_cast<int>(chosen.size());
     if (chosen.size() < static_cast<std::size_t>(kLongTermMinimumRecords)) return c;
-    std::vector<std::array<double, 3>> colours;
+    std::vector<LabTriple> colours;
     double noiseShare = 0.0;  // what the checks' own noise adds to their spread
     for (const CheckRecord& r : chosen) {
         if (!finite3(r.angles[a].lab)) continue;
@@ -245,17 +221,18 @@ Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
         if (noise.available)
             noiseShare += noise.standard * noise.standard / std::max(1, r.readings);
     }
-    const double spread = spreadSd(colours, in.formula, in.parameters);
-    if (!std::isfinite(spread)) return c;
+    const AngleSpread spread = spreadOf(colours, in.formula, in.parameters);
+    const double sd = directionalSdFromRms(spread.rms, spread.readings);
+    if (!std::isfinite(sd)) return c;
     noiseShare /= static_cast<double>(colours.size());
-    c.standard = std::sqrt(std::max(0.0, spread * spread - noiseShare));
-    c.figure = longTermMcdm(chosen, in.formula, in.parameters)[a];
+    c.standard = std::sqrt(std::max(0.0, sd * sd - noiseShare));
+    c.figure = spread.mcdm;
     c.date = chosen.front().time;
     c.from = chosen.back().time;
     c.record = chosen.front().id;
     c.available = true;
     const std::string& name = chosen.front().specimen;
-    c.source = "MCDM " + fixed(c.figure, 3) + " " + in.label + " of " +
+    c.source = "MCDM " + formatFixed(c.figure, 3) + " " + in.label + " of " +
                std::to_string(colours.size()) + " checks" +
                (name.empty() ? std::string() : " of " + name) + " from " + dateOf(*c.from) +
                " to " + dateOf(*c.date) +
@@ -276,11 +253,11 @@ Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
     if (measured) {
         c.figure = g.deltaE;
         c.source =
-            "mean " + fixed(g.deltaE, 3) + " " + set->formula + " over the " + name +
+            "mean " + formatFixed(g.deltaE, 3) + " " + set->formula + " over the " + name +
             (std::isfinite(g.beforeDeltaE) ? ", read again after the correction" : ", as read");
     } else {
         c.figure = (*set->diagnosis)[a].meanAfterFactors;
-        c.source = "mean " + fixed(c.figure, 3) + " " + set->formula +
+        c.source = "mean " + formatFixed(c.figure, 3) + " " + set->formula +
                    " predicted after the factors by the diagnosis of the " + name;
     }
     c.readings = set->readings;
@@ -305,7 +282,7 @@ Contribution reference(const Inputs& in, int a) {
     c.figure = *u;
     c.standard = *u / kCoverageFactor;
     c.available = true;
-    c.source = "expanded uncertainty " + fixed(*u, 3) +
+    c.source = "expanded uncertainty " + formatFixed(*u, 3) +
                " (k = 2) from the reference's certificate" +
                (in.settings.referenceCertificate.empty() ? std::string()
                                                          : " " + in.settings.referenceCertificate);
@@ -319,7 +296,7 @@ Contribution resolution(const Inputs& in, double lightness) {
         resolutionSd(std::isfinite(lightness) ? lightness : 50.0, in.formula, in.parameters);
     c.available = true;
     c.source = "readings rounded to 0.01 % reflectance, at L* " +
-               fixed(std::isfinite(lightness) ? lightness : 50.0, 0);
+               formatFixed(std::isfinite(lightness) ? lightness : 50.0, 0);
     return c;
 }
 
@@ -392,8 +369,11 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
         s.referenceSerial = set->referenceSerial;
     if (const CheckRecord* ext = latest(records, RecordKind::ExtendedRepeatability))
         s.specimen = settings.specimen.empty() ? ext->specimen : settings.specimen;
+    const long today = dayNumber(now.year, now.month, now.day);
+    const std::string since =
+        settings.longTermDays > 0 ? dateText(today - settings.longTermDays) : "";
     const Inputs in{records,   settings,   formula,
-                    s.formula, parameters, dayNumber(now.year, now.month, now.day)};
+                    s.formula, parameters, longTermRecords(records, settings.specimen, since)};
     for (int a = 0; a < kAngleCount; ++a) s.angles[a] = angleBudget(in, a);
     noteMissing(s);
     return s;
