@@ -52,15 +52,18 @@ void measureSet(test::SeriesRig& rig, TileSetWorkflow& set, ValidationRole role)
 }
 
 // The write dialog's road for the correction the set placed: the list, entry `row` + 1.
-void writeIntoEntry(test::SeriesRig& rig, int row, const std::string& comment) {
+// What the write changes in the readings; nothing when it was not written.
+std::optional<WrittenCorrection> writeIntoEntry(test::SeriesRig& rig, int row,
+                                                const std::string& comment) {
     CoefficientWriteWorkflow w(rig.seams());
-    ASSERT_TRUE(w.open());
+    EXPECT_TRUE(w.open());
     std::atomic<bool> stop{false};
-    ASSERT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
+    EXPECT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
                                                 [&](const EntryRow& r) { w.addRow(r); })));
     w.select(row);
     w.setComment(comment);
-    ASSERT_EQ(w.write(), WriteOutcome::Written);
+    EXPECT_EQ(w.write(), WriteOutcome::Written);
+    return w.written();
 }
 
 void nameTiles(test::SeriesRig& rig) {
@@ -98,8 +101,7 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
 
         // The correction goes through the one write path, into entry 4.
         ASSERT_TRUE(set.prepareCorrection());
-        writeIntoEntry(rig, 3, "TILE SET");
-        set.correctionDone(true);
+        set.correctionDone(true, writeIntoEntry(rig, 3, "TILE SET"));
 
         measureSet(rig, set, ValidationRole::Sample);
         ASSERT_TRUE(set.judge());
@@ -131,13 +133,12 @@ TEST(TileSetRoad, AGainOfTwoPerCentIsCorrectedAsTheDiagnosisPredicts) {
     ASSERT_TRUE(set.diagnosis());
     const Diagnosis diagnosis = *set.diagnosis();
     ASSERT_EQ(diagnosis.overall, Recommendation::WriteFactors) << diagnosis.angles[1].reason;
-    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Unknown);
+    EXPECT_FALSE(entriesApply(rig.profile, "L70S-200002"));
 
     rig.prompter.asked.clear();
     ASSERT_TRUE(set.prepareCorrection());
     EXPECT_TRUE(rig.prompter.asked.empty());  // nothing to doubt
-    writeIntoEntry(rig, 5, "GAIN 2");
-    set.correctionDone(true);
+    set.correctionDone(true, writeIntoEntry(rig, 5, "GAIN 2"));
 
     measureSet(rig, set, ValidationRole::Sample);
     ASSERT_TRUE(set.judge());
@@ -148,7 +149,9 @@ TEST(TileSetRoad, AGainOfTwoPerCentIsCorrectedAsTheDiagnosisPredicts) {
         EXPECT_GT(d.meanBefore, SetLimits{}.meanThreshold) << a;
         EXPECT_NEAR(set.after()->angles[a].mean, d.meanAfterFactors, 0.03) << a;
     }
-    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Apply);
+    ASSERT_TRUE(entriesApply(rig.profile, "L70S-200002"));
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002")->effect, EntryEffect::Applies);
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002")->entry, 6);
 }
 
 // An offset and a shifted wavelength scale, which factors cannot remove: Correct... asks first,
