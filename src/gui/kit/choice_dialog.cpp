@@ -43,16 +43,22 @@ ChoiceDialog::ChoiceDialog(const Message& question, const std::vector<std::strin
     layout->addWidget(detail);
     layout->addWidget(buttons);
     resize(640, 360);
-    connect(list_, &QListWidget::currentRowChanged, this,
-            [this](int row) { ok_->setEnabled(row >= 0); });
+    // Selected, not merely current: focus makes a row current without the operator's choice.
+    connect(list_, &QListWidget::itemSelectionChanged, this,
+            [this] { ok_->setEnabled(!list_->selectedItems().isEmpty()); });
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
+void ChoiceDialog::accept() {
+    if (!list_->selectedItems().isEmpty()) QDialog::accept();
+}
+
 std::optional<std::size_t> ChoiceDialog::chosen() const {
-    if (result() != QDialog::Accepted || list_->currentRow() < 0) return std::nullopt;
-    return static_cast<std::size_t>(list_->currentRow());
+    const QList<QListWidgetItem*> picked = list_->selectedItems();
+    if (result() != QDialog::Accepted || picked.isEmpty()) return std::nullopt;
+    return static_cast<std::size_t>(list_->row(picked.front()));
 }
 
 }  // namespace qv

@@ -23,6 +23,8 @@ public:
                  const StringTable& strings, QWidget* parent = nullptr);
     // The row picked when the dialog was accepted; nothing otherwise.
     std::optional<std::size_t> chosen() const;
+    // Enter without a choice answers nothing.
+    void accept() override;
 
 private:
     QListWidget* list_ = nullptr;
