@@ -264,7 +264,7 @@ bool TileSetWorkflow::prepareCorrection() {
     if (!confirmCorrection()) return false;
     // The fitted pair stands where a measured pair would, for the write path.
     placeMeasurement(s_.state, PairSide::Target, {pair.target, targetSerial_, {}});
-    placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, s_.state.sampleType});
+    placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, sampleType_});
     return true;
 }
 

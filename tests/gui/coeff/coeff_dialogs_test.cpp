@@ -16,8 +16,8 @@
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
 #include "gui/kit/choice_dialog.h"
-#include "platform/log/sql_logbook.h"
 #include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
