@@ -27,4 +27,21 @@ inline ThreeAngles meanOfThree(sim::InstrumentConfig c, const std::string& speci
     return out;
 }
 
+// The same read as the instrument itself measures: the specimen placed three times, each
+// reading with the instrument's own noise, placement scatter and entry, to two decimals.
+inline ThreeAngles meanOfThree(sim::Instrument& instrument, const std::string& specimen) {
+    sim::InstrumentConfig c = instrument.config();
+    c.specimen = specimen;
+    instrument.reconfigure(c);
+    ThreeAngles out;
+    for (auto& angle : out) angle.assign(kSpectrumPoints, 0.0);
+    for (int r = 0; r < 3; ++r) {
+        const sim::AngleSpectra reading = instrument.takeReading();
+        for (int a = 0; a < kAngleCount; ++a)
+            for (int j = 0; j < kSpectrumPoints; ++j)
+                out[a][j] += std::round(reading[a][j] * 100.0) / 100.0 / 3.0;
+    }
+    return out;
+}
+
 }  // namespace qv::test
