@@ -44,4 +44,18 @@ inline ThreeAngles meanOfThree(sim::Instrument& instrument, const std::string& s
     return out;
 }
 
+// `c` with errors the program's diagnosis has no term for: a bandpass reaching 4 nm below and
+// 6 nm above, a gain rippling by 0.3 % every 60 nm, an S-shaped photometric error of up to
+// 0.5 %, and each placement of a tile off by 0.1 % in gain and 0.02 % in offset.
+inline sim::InstrumentConfig withUnmodelledErrors(sim::InstrumentConfig c) {
+    c.passLeftNm = 4.0;
+    c.passRightNm = 6.0;
+    c.rippleAmplitude = 0.3;
+    c.ripplePeriodNm = 60.0;
+    c.cubic = 0.1;
+    c.placementGainSd = 0.1;
+    c.placementOffsetSd = 0.02;
+    return c;
+}
+
 }  // namespace qv::test
