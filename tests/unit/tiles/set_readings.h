@@ -1,6 +1,7 @@
 #pragma once
 
-// How the diagnosis tests read a tile on a simulated instrument.
+// How tests read a tile on a simulated instrument, and an instrument no model of the
+// program describes.
 
 #include <cmath>
 #include <random>
