@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -64,7 +65,9 @@ struct Road {
         std::string refusal;
         std::optional<WrittenCorrection> written;
     };
-    Write write(int entry, const std::string& comment, std::optional<std::size_t> choice) {
+    // `answers`: the consents, to overwrite by default.
+    Write write(int entry, const std::string& comment, std::optional<std::size_t> choice,
+                std::deque<Answer> answers = {Answer::Yes}) {
         CoefficientWriteWorkflow w(seams());
         EXPECT_TRUE(w.open());
         std::atomic<bool> stop{false};
@@ -76,7 +79,7 @@ struct Road {
         rig.takeCommands();
         rig.prompter.asked.clear();
         rig.prompter.offeredChoices.clear();
-        rig.prompter.answers = {Answer::Yes};  // consent to overwrite, whenever asked
+        rig.prompter.answers = std::move(answers);
         rig.prompter.choices = {choice};
         Write out;
         out.outcome = w.write();
@@ -152,6 +155,36 @@ TEST(EntryBasis, AnswersAreFactsThatDecideTheFactors) {
     EXPECT_EQ(wrong.asked.front(), kStrWhichEntryApplies);
     const auto after = r.verified(wrong);
     EXPECT_GT(*std::max_element(after.begin(), after.end()), r.rig.state.instThreshold);
+}
+
+// An instrument that applies the entry selected on its panel: a new entry does not take the
+// place of the one in use. The verification finds the readings unchanged and says so with the
+// next question, which also asks for consent to write again; once the operator selects the
+// new entry on the instrument, its readings pass through it.
+TEST(EntryBasis, AnInstrumentThatAppliesTheEntrySelectedByNumber) {
+    Road r(sim::InstrumentConfig::EntryRule::ByNumber);  // entry 1 selected
+    firstCorrectionThenDrift(r);
+    const Road::Write second = r.write(2, "SECOND", 1);
+    ASSERT_EQ(second.outcome, WriteOutcome::Written);
+    const auto unchanged = r.verified(second);
+    EXPECT_GT(*std::max_element(unchanged.begin(), unchanged.end()), r.rig.state.instThreshold);
+    const auto found = entriesApply(r.rig.profile, "L70S-200002");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->effect, EntryEffect::DoesNotApply);
+    EXPECT_EQ(found->entry, 2);
+
+    r.judgedPair();
+    const Road::Write third = r.write(3, "THIRD", 1, {Answer::No});
+    EXPECT_TRUE(third.sent.empty());
+    EXPECT_EQ(third.asked, (std::vector<int>{kStrWhichEntryApplies, kStrEntriesIgnored}));
+    EXPECT_NE(r.rig.prompter.asked[0].detail.find("entry 002 does not apply"), std::string::npos)
+        << r.rig.prompter.asked[0].detail;
+
+    r.rig.control("entry 2 DUT");
+    r.reconnect();
+    r.judgedPair();
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_LT(r.check.judgement()->deltaE[a], r.rig.state.instThreshold) << a;
 }
 
 TEST(EntryBasis, EveryUnknownBasisIsARefusalThatSendsNothing) {
