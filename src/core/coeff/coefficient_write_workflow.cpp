@@ -220,8 +220,10 @@ void CoefficientWriteWorkflow::showBasis() {
         view_.basis = "factors from a coefficient file, written as the file has them";
     else if (s_.state.entryBasis && s_.state.entryBasisSerial == s_.state.sampleSerial)
         view_.basis = "the readings passed through " + describe(*s_.state.entryBasis);
+    else if (!heldAtOpening_)
+        view_.basis = "the instrument holds no entry: the factors correct the readings as they are";
     else
-        view_.basis = "what the readings passed through is asked before the write";
+        view_.basis = "which entry the readings passed through is asked before the write";
 }
 
 WriteOutcome CoefficientWriteWorkflow::writeSelected() {

@@ -96,20 +96,7 @@ void correct(Reader& t, Reader& r) {
         const AngleSpectra truth = *sim::specimenSpectra(name);
         tiles.push_back({asThree(r.read(truth)), asThree(t.read(truth))});
     }
-    const AngleFactors f = fitFactors(tiles);
-    sim::EntryTable entries{};
-    sim::UserEntry& e = entries[0];
-    e.written = true;
-    e.serial = t.instrument.config().idText;
-    e.sequence = 1;
-    for (int a = 0; a < kAngleCount; ++a) {
-        e.haveBlock[a] = true;
-        for (int k = 0; k < sim::kBlockPoints; ++k) {
-            e.blocks[a][k] = 50.0;
-            e.blocks[a][sim::kBlockPoints + k] = std::round(f[a][k] * 100.0) / 100.0;
-        }
-    }
-    t.instrument.setEntries(entries);
+    test::writeFactors(t.instrument, fitFactors(tiles));
 }
 
 // What the logbook would hold: the extended check and the set read again after correction.

@@ -88,23 +88,6 @@ TEST(SetFit, TheCorrectionReachesTheEntryThroughTheCoefficientFile) {
 const std::vector<std::string> kSet = {"white", "lightgrey", "midgrey", "darkgrey", "yellow",
                                        "green", "red",       "blue",    "orange",   "violet"};
 
-// The factors, rounded as an entry keeps them, in force on `t` as its entry 1.
-void writeFactors(sim::Instrument& t, const AngleFactors& f) {
-    sim::EntryTable entries{};
-    sim::UserEntry& e = entries[0];
-    e.written = true;
-    e.serial = t.config().idText;
-    e.sequence = 1;
-    for (int a = 0; a < kAngleCount; ++a) {
-        e.haveBlock[a] = true;
-        for (int k = 0; k < sim::kBlockPoints; ++k) {
-            e.blocks[a][k] = 50.0;
-            e.blocks[a][sim::kBlockPoints + k] = std::round(f[a][k] * 100.0) / 100.0;
-        }
-    }
-    t.setEntries(entries);
-}
-
 // Per angle, over 40 pairs of instruments, how far the mean colour difference the set
 // reaches once the fitted entry is written and the set read again lies from the one
 // predicted from the readings the factors were fitted to: the largest and the mean.
@@ -131,7 +114,7 @@ std::array<std::array<double, 2>, kAngleCount> predictionMisses(bool unmodelled)
         const std::vector<TileSpectra> before = readSet();
         const AngleFactors f = fitFactors(before);
         const auto predicted = predictedAgreement(*engine, before, f, SetLimits{});
-        writeFactors(dut, f);
+        test::writeFactors(dut, f);
         const auto reached = judgeSet(*engine, readSet(), SetLimits{});
         if (!predicted || !reached) {
             ADD_FAILURE() << "set not judged";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/colour/spectrum.h"
+#include "core/tiles/set_fit.h"
 #include "sim/instrument.h"
 
 namespace qv::test {
@@ -57,6 +58,23 @@ inline sim::InstrumentConfig withUnmodelledErrors(sim::InstrumentConfig c) {
     c.placementGainSd = 0.1;
     c.placementOffsetSd = 0.02;
     return c;
+}
+
+// The factors, rounded as an entry keeps them, in force on `t` as its entry 1.
+inline void writeFactors(sim::Instrument& t, const AngleFactors& f) {
+    sim::EntryTable entries{};
+    sim::UserEntry& e = entries[0];
+    e.written = true;
+    e.serial = t.config().idText;
+    e.sequence = 1;
+    for (int a = 0; a < kAngleCount; ++a) {
+        e.haveBlock[a] = true;
+        for (int k = 0; k < sim::kBlockPoints; ++k) {
+            e.blocks[a][k] = 50.0;
+            e.blocks[a][sim::kBlockPoints + k] = std::round(f[a][k] * 100.0) / 100.0;
+        }
+    }
+    t.setEntries(entries);
 }
 
 }  // namespace qv::test
