@@ -141,18 +141,19 @@ BasisFactors basisFactors(const EntryBasis& basis, const WriteBasis& answer,
         return {std::nullopt,
                 "Which entry the readings passed through is not known." + kMeasureWithout};
     const std::string name = describe(answer);
+    const std::string atStart = "E" + name.substr(1);  // "Entry 003", opening a sentence
     const HeldEntry* e = basis.find(answer.entry);
     if (!e || !e->row.unreadable.empty())
         return {std::nullopt,
                 "The instrument does not list " + name + " as holding factors." + kMeasureWithout};
     if (e->incomplete)
-        return {std::nullopt, name +
+        return {std::nullopt, atStart +
                                   " is incomplete: a write of this program failed part way, "
-                                  "so the instrument applies no known factors there. Write "
-                                  "it again or delete it." +
+                                  "so what the instrument applies through it is not known. "
+                                  "Write it again or delete it." +
                                   kMeasureWithout};
     if (!e->written)
-        return {std::nullopt, name +
+        return {std::nullopt, atStart +
                                   " was not written by this program (or its write is not in "
                                   "this logbook): its factors are not known." +
                                   kMeasureWithout};

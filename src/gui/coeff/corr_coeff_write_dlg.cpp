@@ -28,6 +28,9 @@ namespace qv {
 
 namespace {
 constexpr int kNumberColumnPx = 70;
+constexpr int kCommentColumnPx = 150;
+constexpr int kStampColumnPx = 140;
+constexpr int kSerialColumnPx = 120;
 }  // namespace
 
 CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
@@ -46,15 +49,17 @@ void CCorrCoeffWriteDlg::buildList() {
     list_ = new QTableWidget(0, 4, this);
     list_->setObjectName(QStringLiteral("entryList"));
     list_->setHorizontalHeaderLabels({tr("Write No"), tr("Comment"), tr("Written"), tr("For")});
+    // Sixteen characters of comment, a time stamp and a serial side by side; a longer text (an
+    // entry that could not be read) shows whole in its tooltip.
     list_->horizontalHeader()->resizeSection(0, kNumberColumnPx);
-    list_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    list_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    list_->horizontalHeader()->resizeSection(1, kCommentColumnPx);
+    list_->horizontalHeader()->resizeSection(2, kStampColumnPx);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setMinimumWidth(440);
+    list_->setMinimumWidth(kNumberColumnPx + kCommentColumnPx + kStampColumnPx + kSerialColumnPx);
     comment_ = new QLineEdit(this);
     comment_->setObjectName(QStringLiteral("commentEdit"));
 }
@@ -212,6 +217,7 @@ void CCorrCoeffWriteDlg::render() {
                 ? QString::fromStdString(row.comment)
                 : tr("(not read: %1)").arg(QString::fromStdString(row.unreadable)));
         if (!row.unreadable.empty()) comment->setForeground(QColor(0xa0, 0x50, 0x00));
+        comment->setToolTip(comment->text());
         list_->setItem(i, 1, comment);
         list_->setItem(i, 2, new QTableWidgetItem(QString::fromStdString(row.timeStamp)));
         list_->setItem(i, 3, new QTableWidgetItem(QString::fromStdString(row.serial)));
