@@ -119,12 +119,16 @@ std::string idsText(const std::vector<int>& ids) {
 }
 
 // The write dialog's road: Write pressed on entry 4, the operator answering `answer`.
-Cell desktopWrite(const std::string& type, const Outcome& o, Answer answer) {
+// `measured`: the pair was read here (a sample with its instrument's type), so the write also
+// asks what the readings passed through, answered "none".
+Cell desktopWrite(const std::string& type, const Outcome& o, Answer answer, bool measured = false) {
     test::SeriesRig rig(one(type));
     fillPair(rig.state);
+    if (measured) rig.state.sampleType = "53";
     preset(rig, o, type);
     CoefficientWriteWorkflow w(rig.seams());
     rig.prompter.answers = {answer};
+    rig.prompter.choices = {0};
     if (w.open()) {
         w.addRow({4, "004", o.occupied ? "LAB 1" : "", {}, {}, {}});
         w.listDone(false, {});
@@ -132,7 +136,8 @@ Cell desktopWrite(const std::string& type, const Outcome& o, Answer answer) {
         w.setComment("NEW");
         w.write();
     }
-    return {answer == Answer::Yes ? "desktop write, Yes" : "desktop write, No",
+    return {std::string(measured ? "desktop write (measured), " : "desktop write, ") +
+                (answer == Answer::Yes ? "Yes" : "No"),
             type,
             o.name,
             entryCommands(rig.takeCommands()),
@@ -171,6 +176,17 @@ TEST(EntrySafety, DesktopRoadsSendNothingDestructiveWithoutConsentAndNothingToTy
             // Consent given: the entry is emptied first and written, unless the line is gone.
             if (!free && std::string(o.name) != "hang-up") {
                 EXPECT_EQ(yes.sent, "UCR USD UCS UCS UCS UCS") << o.name;
+            }
+            // Factors from readings taken here: what they passed through is asked only after
+            // the consent, and a refusal sends nothing.
+            const Cell measuredNo = desktopWrite(type, o, Answer::No, true);
+            expectSafe(measuredNo, false);
+            const Cell measuredYes = desktopWrite(type, o, Answer::Yes, true);
+            expectSafe(measuredYes, true);
+            if (!free && std::string(o.name) != "hang-up") {
+                EXPECT_EQ(measuredNo.asked, "123") << o.name;
+                EXPECT_EQ(measuredYes.asked, "123 262 126") << o.name;
+                EXPECT_EQ(measuredYes.sent, "UCR USD UCS UCS UCS UCS") << o.name;
             }
         }
 }
