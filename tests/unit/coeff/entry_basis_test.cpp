@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -136,7 +137,10 @@ TEST(EntryBasis, ASecondCorrectionOnTopOfTheFirstBringsTheDriftedInstrumentBack)
     EXPECT_NE(second.sent[1].find(",0.97\\r\\n"), std::string::npos) << second.sent[1];
     ASSERT_TRUE(r.logbook->lastRecorded());
     EXPECT_EQ(r.logbook->lastRecorded()->factors.size(), kRecordFactorCount);
+    const auto drifted = r.check.judgement()->deltaE;
     const auto after = r.verified(second);
+    std::printf("drifted %.2f/%.2f/%.2f, on top of entry 001 %.2f/%.2f/%.2f dE*ab\n", drifted[0],
+                drifted[1], drifted[2], after[0], after[1], after[2]);
     for (int a = 0; a < kAngleCount; ++a) EXPECT_LT(after[a], r.rig.state.instThreshold) << a;
     // The verification saw the readings change as the factors said.
     ASSERT_TRUE(entriesApply(r.rig.profile, "L70S-200002"));
@@ -154,6 +158,7 @@ TEST(EntryBasis, AnswersAreFactsThatDecideTheFactors) {
     ASSERT_EQ(wrong.outcome, WriteOutcome::Written);
     EXPECT_EQ(wrong.asked.front(), kStrWhichEntryApplies);
     const auto after = r.verified(wrong);
+    std::printf("answered none: %.2f/%.2f/%.2f dE*ab\n", after[0], after[1], after[2]);
     EXPECT_GT(*std::max_element(after.begin(), after.end()), r.rig.state.instThreshold);
 }
 
