@@ -91,7 +91,8 @@ TEST(DiagnoseCli, AShiftCallsForServiceAndNamesIt) {
     dut.shiftNm = 1.0;  // its scale reads 1 nm long
     const test::CliRun run = diagnose(judgementFiles(dir, dut), false);
     EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_NE(run.out.find("service: wavelength calibration: the instrument reads 1.0 nm long"),
+    EXPECT_NE(run.out.find("service: wavelength calibration: band centres lie 1.0 nm shorter "
+                           "than nominal at 45 degrees (its scale reads 1.0 nm long)"),
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("recommendation service"), std::string::npos) << run.out;

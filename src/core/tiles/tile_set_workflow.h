@@ -105,6 +105,9 @@ public:
     // The physical terms per angle and the remedy, from the readings before the correction;
     // nothing before the set is judged.
     const std::optional<Diagnosis>& diagnosis() const { return diagnosis_; }
+    // Why the judged set was not diagnosed (a reading out of range, naming the tile); empty
+    // otherwise.
+    const std::string& diagnosisRefusal() const { return refusal_; }
     const SavedFile& resultFile() const { return resultFile_; }
 
 private:
@@ -120,6 +123,13 @@ private:
     // Selects the tile after the selected one lacking `read`, else the first lacking `other`.
     void advance(bool TileRow::*read, bool TileRow::*other);
     std::string instruction() const;
+    // A failed set's next step, as its diagnosis advises: service or a tile read again do not
+    // ask for Correct...
+    std::string failedInstruction() const;
+    void rediagnose();
+    // Gain alone explains the difference at every angle that fails (the tiles read in the same
+    // proportion on both instruments).
+    bool gainExplains() const;
     std::string measureInstruction() const;
     std::string predictionsAlike() const;
     // Asks before factors are written that the diagnosis says cannot correct the instrument, or
@@ -152,6 +162,7 @@ private:
     std::string sampleType_;  // of the instrument under correction, for the logbook
     std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;
     std::optional<Diagnosis> diagnosis_;
+    std::string refusal_;
     AngleFactors factors_{};
     SavedFile resultFile_;
     Kept kept_;

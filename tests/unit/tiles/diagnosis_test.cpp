@@ -54,14 +54,22 @@ TEST(Diagnosis, TheLeastSquaresRecoverAHandWorkedCase) {
     EXPECT_NEAR(fit->terms[kShift].value, 0.5, 1e-9);
     EXPECT_NEAR(fit->terms[kLinearity].value, 0.0, 1e-9);
     EXPECT_TRUE(fit->terms[kOffset].identified);
-    EXPECT_TRUE(fit->terms[kShift].identified);
     // An exact fit still carries the error the readings' resolution allows.
     EXPECT_GT(fit->terms[kOffset].standardError, 0.0);
+    EXPECT_NEAR(fit->terms[kOffset].jackknifeError, 0.0, 1e-12);  // the tiles agree exactly
+    // Only the ramp slopes: without it the shift cannot be estimated, so no other tile
+    // confirms it and it is not identified, however exactly it fits.
+    EXPECT_TRUE(std::isinf(fit->terms[kShift].jackknifeError));
+    EXPECT_FALSE(fit->terms[kShift].identified);
+    const std::vector<Term> unseen = unseenTerms(*fit);
+    EXPECT_NE(std::find(unseen.begin(), unseen.end(), Term::Shift), unseen.end());
     EXPECT_FALSE(fit->terms[kBandwidth].identified);
     EXPECT_TRUE(std::isinf(fit->terms[kBandwidth].standardError));
     // From the reference alone the model predicts the ramp's difference back but for the
     // half of the gain the mean's slope carries (0.5 x 0.00125).
-    const AngleSpectrum d = modelDifference(fit->terms, up);
+    TermEstimates all = fit->terms;
+    all[kShift].identified = true;
+    const AngleSpectrum d = modelDifference(all, up);
     EXPECT_NEAR(d[12], upRead[12] - up[12] - 0.000625, 1e-9);
 
     // One flat tile cannot tell an offset from a gain: one of them is dropped, never both kept.
@@ -151,8 +159,10 @@ TEST(Diagnosis, RecoversInjectedErrorsWithHonestStandardErrors) {
             "standard errors %d/%d\n",
             names[i], percentile95(errors[i]), within[i], kTrials, covered[i], kTrials);
         EXPECT_GE(within[i], 950) << names[i];
-        EXPECT_GE(covered[i], 930) << names[i];
-        EXPECT_LE(covered[i], 970) << names[i];
+        // The larger of two errors: a little wide where the readings' noise is all there is
+        // (a jackknife over ten tiles scatters), never narrow.
+        EXPECT_GE(covered[i], 940) << names[i];
+        EXPECT_LE(covered[i], 990) << names[i];
     }
 }
 
@@ -242,7 +252,7 @@ TEST(Diagnosis, NeutralTilesCannotTellAShift) {
 
 std::optional<Diagnosis> diagnoseSet(const Injected& e, std::mt19937& rng, double noise) {
     const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
-    return diagnose(*engine, readSet(e, kChromatic, rng, noise), SetLimits{});
+    return diagnose(*engine, readSet(e, kChromatic, rng, noise), SetLimits{}).diagnosis;
 }
 
 TEST(Diagnosis, AShiftCallsForServiceAndAGainForFactors) {
@@ -306,21 +316,27 @@ TEST(Diagnosis, ErrorsFactorsCannotRemoveAreNamed) {
 TEST(Diagnosis, ANoisySetIsNotBlamedOnAnErrorByChance) {
     // A gain read through 0.3 % scatter: factors bring some sets within the limits, not others;
     // an offset or shift fitted to the scatter is no cause for service. Through 0.8 % the gain
-    // itself is coarser than its limit and must not pass to the terms that resemble it.
+    // itself is coarser than its limit and must not pass to the terms that resemble it; there
+    // the darkest readings of most sets differ by more than the ratio the inter-instrument
+    // check allows, and those are refused, not diagnosed.
     constexpr int kTrials = 100;
     std::mt19937 rng(99);
     for (double noise : {0.3, 0.8}) {
-        int service = 0, gainKept = 0;
+        int service = 0, gainKept = 0, diagnosed = 0;
         for (int trial = 0; trial < kTrials; ++trial) {
             const auto d = diagnoseSet({0.0, 2.0, 0.0, 0.0}, rng, noise);
-            ASSERT_TRUE(d);
+            if (!d) continue;
+            ++diagnosed;
             service += d->angles[1].recommendation == Recommendation::Service;
             gainKept += d->angles[1].fit.terms[kGain].identified;
         }
-        std::printf("a gain read through %.1f %% noise: kept in %d, service in %d of %d sets\n",
-                    noise, gainKept, service, kTrials);
-        EXPECT_LE(service, 4) << noise;
-        EXPECT_GE(gainKept, 96) << noise;
+        std::printf(
+            "a gain read through %.1f %% noise: %d sets diagnosed, the gain kept in %d, "
+            "service in %d\n",
+            noise, diagnosed, gainKept, service);
+        EXPECT_GE(diagnosed, noise < 0.5 ? kTrials : kTrials / 10) << noise;
+        EXPECT_LE(service, diagnosed / 25) << noise;
+        EXPECT_GE(gainKept, diagnosed * 96 / 100) << noise;
     }
 }
 

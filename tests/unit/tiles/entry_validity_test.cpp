@@ -80,7 +80,7 @@ void trial(std::mt19937& rng, double noise, const std::string& specimen, Deviati
     std::vector<TileSpectra> tiles;
     for (const std::string& name : kSet)
         tiles.push_back({meanOfThree(r, name, rng, noise), meanOfThree(t, name, rng, noise)});
-    const auto diagnosis = diagnose(*engine, tiles, SetLimits{});
+    const auto diagnosis = diagnose(*engine, tiles, SetLimits{}).diagnosis;
     ASSERT_TRUE(diagnosis);
     const TileSpectra pair{meanOfThree(r, specimen, rng, noise),
                            meanOfThree(t, specimen, rng, noise)};
