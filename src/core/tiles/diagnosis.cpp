@@ -154,8 +154,8 @@ bool warm(const AngleSpectrum& r) {
     return longMean >= kWarmRatio * std::max(shortMean, 0.0) && longMean > 0.0;
 }
 
-// The evidence at one angle: tiles with a steep edge, and whether an identified shift rests
-// on the warm tiles alone.
+// The evidence at one angle: tiles with a steep edge, and whether a shift found (three errors
+// from nothing) rests on the warm tiles alone.
 void evidence(const std::vector<TileSpectra>& tiles, int a, AngleDiagnosis& d) {
     d.tileCount = tiles.size();
     std::vector<bool> warmTiles;
@@ -164,8 +164,9 @@ void evidence(const std::vector<TileSpectra>& tiles, int a, AngleDiagnosis& d) {
         warmTiles.push_back(warm(t.target[a]));
     }
     const bool anyWarm = std::find(warmTiles.begin(), warmTiles.end(), true) != warmTiles.end();
-    d.shiftOnWarmTilesOnly = d.fit.terms[kShiftIndex].identified && anyWarm &&
-                             restsOn(tiles, a, warmTiles, d.fit, Term::Shift);
+    const TermEstimate& shift = d.fit.terms[kShiftIndex];
+    const bool found = shift.identified && std::abs(shift.value) >= 3.0 * shift.standardError;
+    d.shiftOnWarmTilesOnly = found && anyWarm && restsOn(tiles, a, warmTiles, d.fit, Term::Shift);
 }
 
 // A level of the tile's own, T - R = a + b R, leaves little of its difference.
@@ -214,6 +215,50 @@ std::optional<std::size_t> suspectTile(EvaluateHueControl& engine,
     return k;
 }
 
+// Each tile predicted from the others by the model without each possible cause for service,
+// judged only where one is possible (most sets have none).
+void heldOutWithoutCauses(EvaluateHueControl& engine, const std::vector<TileSpectra>& tiles,
+                          const SetLimits& limits, const AngleFits& fits, Diagnosis& out) {
+    TermMask terms{};
+    std::vector<bool> groups;
+    for (const AngleDiagnosis& d : out.angles) {
+        for (const CauseCandidate& c : inSampleCauses(d)) {
+            if (c.term) terms[static_cast<std::size_t>(*c.term)] = true;
+            if (c.group) {
+                groups.resize(std::max(groups.size(), *c.group + 1), false);
+                groups[*c.group] = true;
+            }
+        }
+    }
+    const auto without = [&](const AngleMasks& off) {
+        AngleFits reduced = fits;
+        for (int a = 0; a < kAngleCount; ++a)
+            for (std::size_t k = 0; k < kTermCount; ++k)
+                reduced[a].terms[k].identified = reduced[a].terms[k].identified && !off[a][k];
+        return heldOut(engine, tiles, limits, &reduced);
+    };
+    for (std::size_t k = 0; k < kTermCount; ++k) {
+        TermMask one{};
+        one[k] = true;
+        if (!terms[k]) continue;
+        const auto judged = without(everyAngle(one));
+        for (int a = 0; a < kAngleCount; ++a)
+            out.angles[a].leaveOneOutWithout[k] = judged ? judged->angles[a].mean : kNaN;
+    }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (!groups[g]) continue;
+        AngleMasks off{};
+        for (int a = 0; a < kAngleCount; ++a)
+            if (g < fits[a].inseparable.size())
+                for (Term t : fits[a].inseparable[g].terms)
+                    off[a][static_cast<std::size_t>(t)] = true;
+        const auto judged = without(off);
+        for (int a = 0; a < kAngleCount; ++a)
+            if (judged && g < out.angles[a].leaveOneOutWithoutGroup.size())
+                out.angles[a].leaveOneOutWithoutGroup[g] = judged->angles[a].mean;
+    }
+}
+
 }  // namespace
 
 DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpectra>& tiles,
@@ -236,7 +281,6 @@ DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpect
     const auto looModel = heldOut(engine, tiles, limits, &fits);
     Diagnosis& out = result.diagnosis.emplace();
     shares(engine, tiles, limits, fits, *before, out);
-    std::map<std::size_t, RestJudged> rests;
     for (int a = 0; a < kAngleCount; ++a) {
         AngleDiagnosis& d = out.angles[a];
         d.angleDegrees = kAngleDegrees[a];
@@ -250,7 +294,13 @@ DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpect
         d.leaveOneOutFactors = looFactors ? looFactors->angles[a].mean : kNaN;
         d.leaveOneOutFactorsLargest = looFactors ? looFactors->angles[a].largest : kNaN;
         d.leaveOneOutModel = looModel ? looModel->angles[a].mean : kNaN;
+        d.leaveOneOutWithoutGroup.assign(d.fit.inseparable.size(), kNaN);
         evidence(tiles, a, d);
+    }
+    heldOutWithoutCauses(engine, tiles, limits, fits, out);
+    std::map<std::size_t, RestJudged> rests;
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleDiagnosis& d = out.angles[a];
         if (looFactors && !before->angles[a].passed && !looFactors->angles[a].passed)
             if (const auto k = suspectTile(engine, tiles, limits, *looFactors, a, rests))
                 d.suspectTiles.push_back(*k);

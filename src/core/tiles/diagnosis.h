@@ -34,6 +34,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,12 @@ struct TermEstimate {
 };
 using TermEstimates = std::array<TermEstimate, kTermCount>;
 
+// How many standard errors from nothing a term must lie to count as found: three, the normal
+// tail of 0.27 %; where the jackknife over `tiles` tiles sets the error, that error is itself
+// estimated from so few tiles, and the same tail lies further out (Student's t with one
+// degree of freedom fewer than tiles: 4.09 for ten tiles).
+double significantErrors(const TermEstimate& e, std::size_t tiles);
+
 // Terms whose estimates correlate beyond kInseparableCorrelation (directly or through another
 // member): the set tells only what they do together.
 struct TermGroup {
@@ -116,12 +123,12 @@ AngleSpectrum modelDifference(const TermEstimates& terms, const AngleSpectrum& r
 // least one tile of 31 readings.
 std::optional<TermFit> fitTerms(const std::vector<TileSpectra>& tiles, int angle,
                                 std::optional<std::size_t> skip = std::nullopt);
-// The terms the set cannot see: not identified (alone or in a group), and either its tiles
-// cannot show them (the least-squares error reaches its limit even with readings as repeatable
-// as differenceErrorFloor allows) or one tile alone carries them (jackknife error infinite).
+// The terms the set cannot see: not identified (alone or in a group), and either its readings
+// through its tiles' spectra cannot show them (least-squares error infinite or at its limit)
+// or one tile alone carries them (jackknife error infinite).
 std::vector<Term> unseenTerms(const TermFit& fit);
-// The terms the set could show but does not resolve, because its readings or its tiles as
-// wholes scatter: not identified, not unseen.
+// The terms the least squares would resolve but the tiles, scattering as wholes, do not: not
+// identified, the jackknife's error at the term's limit.
 std::vector<Term> unresolvedTerms(const TermFit& fit);
 // The group `term` belongs to in `fit`, if any.
 const TermGroup* groupOf(const TermFit& fit, Term term);
@@ -136,6 +143,12 @@ bool restsOn(const std::vector<TileSpectra>& tiles, int angle, const std::vector
 // angle outweighs it.
 enum class Recommendation { NoCorrectionNeeded, WriteFactors, FactorsPartly, Remeasure, Service };
 std::string_view recommendationKey(Recommendation r);  // "write-factors", ...
+
+constexpr std::array<double, kTermCount> notJudged() {
+    std::array<double, kTermCount> out{};
+    for (double& v : out) v = std::numeric_limits<double>::quiet_NaN();
+    return out;
+}
 
 struct AngleDiagnosis {
     int angleDegrees = 0;
@@ -159,11 +172,16 @@ struct AngleDiagnosis {
     std::array<double, kTermCount> share{};
     std::vector<double> groupShare;  // by fit.inseparable
     // The evidence: how many tiles, how many of them chromatic with a steep edge (a slope of
-    // the reference's reading of at least kSteepSlope), whether an identified shift rests on
-    // warm tiles alone.
+    // the reference's reading of at least kSteepSlope), whether a shift found (three errors
+    // from nothing) rests on warm tiles alone: red, orange and yellow, whose edges move with
+    // their temperature (the least-squares error of the shift without them reaches its limit).
     std::size_t tileCount = 0;
     std::size_t steepTiles = 0;
     bool shiftOnWarmTilesOnly = false;
+    // Each tile predicted from the others by the model without a possible cause for service:
+    // by term, and by group of fit.inseparable; NaN where not judged (no such cause).
+    std::array<double, kTermCount> leaveOneOutWithout = notJudged();
+    std::vector<double> leaveOneOutWithoutGroup;
     // Tiles that carry the failure alone (by index into the set).
     std::vector<std::size_t> suspectTiles;
     Recommendation recommendation = Recommendation::NoCorrectionNeeded;
@@ -217,6 +235,18 @@ struct DiagnosisResult {
 // without tiles or with a reading of fewer than 31 reflectances.
 DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpectra>& tiles,
                          const SetLimits& limits, const std::vector<std::string>& names = {});
+
+// A possible cause for service as the fit shows it: a term factors cannot remove, at or above
+// its limit, three errors from nothing, explaining at least a quarter of the mean colour
+// difference; or a group of such terms the set cannot tell apart, jointly significant, one of
+// them at its limit. It names the cause only if each tile is then predicted better from the
+// others with it than without it, and than by the factors of the others.
+struct CauseCandidate {
+    std::optional<Term> term;
+    std::optional<std::size_t> group;  // into fit.inseparable
+    double share = 0.0;
+};
+std::vector<CauseCandidate> inSampleCauses(const AngleDiagnosis& d);
 
 // The decision of one angle from its figures and evidence: recommendation and reason.
 void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::string>& names);

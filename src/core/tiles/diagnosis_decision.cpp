@@ -14,7 +14,6 @@ namespace {
 
 // A cause for service explains at least this share of the mean colour difference.
 constexpr double kCauseShare = 0.25;
-constexpr double kSignificantErrors = 3.0;
 
 // Never "nan" or "inf" in a sentence.
 std::string number(double v, int decimals) {
@@ -92,18 +91,10 @@ std::string groupWords(const TermGroup& g) {
     return joined(names, " or ");
 }
 
-struct Cause {
-    std::optional<Term> term;          // named alone
-    const TermGroup* group = nullptr;  // or together with the terms it cannot tell apart
-    double share = 0.0;
-};
-
-// At or above its limit and three errors from nothing (a group: one member at its limit, the
-// group jointly significant), explaining a quarter of the difference.
 bool termQualifies(const AngleDiagnosis& d, Term t) {
     const TermEstimate& e = d.fit.terms[static_cast<std::size_t>(t)];
     return !termInfo(t).factorsRemove && std::abs(e.value) >= termInfo(t).limit &&
-           std::abs(e.value) >= kSignificantErrors * e.standardError;
+           std::abs(e.value) >= significantErrors(e, d.fit.tiles) * e.standardError;
 }
 
 bool groupQualifies(const TermGroup& g, const AngleDiagnosis& d) {
@@ -116,33 +107,29 @@ bool groupQualifies(const TermGroup& g, const AngleDiagnosis& d) {
     return g.significant && atLimit;
 }
 
-// The cause for service that explains most, if the model held out predicts better than the
-// factors held out.
-std::optional<Cause> strongestCause(const AngleDiagnosis& d) {
+// The candidate that explains most of those confirmed on each tile predicted from the others.
+std::optional<CauseCandidate> strongestCause(const AngleDiagnosis& d) {
     if (!(d.leaveOneOutModel < d.leaveOneOutFactors)) return std::nullopt;
-    std::optional<Cause> best;
-    for (std::size_t k = 0; k < kTermCount; ++k) {
-        const auto t = static_cast<Term>(k);
-        if (groupOf(d.fit, t) || !termQualifies(d, t) || d.share[k] < kCauseShare) continue;
-        if (!best || d.share[k] > best->share) best = Cause{t, nullptr, d.share[k]};
-    }
-    for (std::size_t g = 0; g < d.fit.inseparable.size(); ++g) {
-        const double share = g < d.groupShare.size() ? d.groupShare[g] : 0.0;
-        if (!groupQualifies(d.fit.inseparable[g], d) || share < kCauseShare) continue;
-        if (!best || share > best->share) best = Cause{std::nullopt, &d.fit.inseparable[g], share};
+    std::optional<CauseCandidate> best;
+    for (const CauseCandidate& c : inSampleCauses(d)) {
+        const double without = c.term ? d.leaveOneOutWithout[static_cast<std::size_t>(*c.term)]
+                                      : (*c.group < d.leaveOneOutWithoutGroup.size()
+                                             ? d.leaveOneOutWithoutGroup[*c.group]
+                                             : std::nan(""));
+        if (d.leaveOneOutModel < without && (!best || c.share > best->share)) best = c;
     }
     return best;
 }
 
-std::string causeText(const Cause& c, const AngleDiagnosis& d) {
+std::string causeText(const CauseCandidate& c, const AngleDiagnosis& d) {
     if (c.term)
         return serviceCause(*c.term, d.fit.terms[static_cast<std::size_t>(*c.term)].value,
                             d.angleDegrees) +
                "; it explains " + percentOf(c.share) + " of the mean colour difference";
-    const bool wavelength =
-        std::all_of(c.group->terms.begin(), c.group->terms.end(), wavelengthTerm);
+    const TermGroup& g = d.fit.inseparable[*c.group];
+    const bool wavelength = std::all_of(g.terms.begin(), g.terms.end(), wavelengthTerm);
     return std::string(wavelength ? "wavelength calibration: " : "photometric calibration: ") +
-           groupWords(*c.group) + atAngle(d.angleDegrees) +
+           groupWords(g) + atAngle(d.angleDegrees) +
            ", not separable with this set; together they explain " + percentOf(c.share) +
            " of the mean colour difference";
 }
@@ -181,22 +168,24 @@ std::string unresolvedNote(const AngleDiagnosis& d) {
     std::vector<std::string> names;
     for (Term t : unresolvedTerms(d.fit)) names.push_back(termWords(t));
     if (names.empty()) return {};
-    return "the readings scatter too much to tell " + joined(names, " or ") +
-           ": clean the tiles, place them with care and read the set again";
+    return "the tiles scatter too much, each as a whole, to tell " + joined(names, " or ") +
+           ": clean them, place them with care and read the set again";
 }
 
-std::string groupNotes(const AngleDiagnosis& d, const std::optional<Cause>& cause) {
+std::string groupNotes(const AngleDiagnosis& d, const std::optional<CauseCandidate>& cause) {
     std::string out;
-    for (const TermGroup& g : d.fit.inseparable)
-        if (g.significant && !(cause && cause->group == &g))
-            out += "; " + groupWords(g) + ": not separable with this set";
+    for (std::size_t g = 0; g < d.fit.inseparable.size(); ++g)
+        if (d.fit.inseparable[g].significant && !(cause && cause->group == g))
+            out += "; " + groupWords(d.fit.inseparable[g]) + ": not separable with this set";
     return out;
 }
 
 // The reason's common ending: what the set cannot tell apart or see, and warm tiles.
-std::string notes(const AngleDiagnosis& d, const std::optional<Cause>& cause) {
+std::string notes(const AngleDiagnosis& d, const std::optional<CauseCandidate>& cause) {
     std::string out = groupNotes(d, cause);
-    for (const std::string& note : {unseenNote(d), unresolvedNote(d)})
+    // A tile read wrongly is the scatter's likeliest cause: the set need not be read again.
+    const std::string scatter = d.suspectTiles.empty() ? unresolvedNote(d) : std::string();
+    for (const std::string& note : {unseenNote(d), scatter})
         if (!note.empty()) out += "; " + note;
     if (d.shiftOnWarmTilesOnly)
         out += std::string("; the shift rests on warm tiles (red, orange, yellow) alone, ") +
@@ -313,6 +302,21 @@ std::string describeRefusal(const std::vector<ImplausibleTile>& refused,
                                 : "; read those tiles again on both instruments");
 }
 
+std::vector<CauseCandidate> inSampleCauses(const AngleDiagnosis& d) {
+    std::vector<CauseCandidate> out;
+    for (std::size_t k = 0; k < kTermCount; ++k) {
+        const auto t = static_cast<Term>(k);
+        if (!groupOf(d.fit, t) && termQualifies(d, t) && d.share[k] >= kCauseShare)
+            out.push_back({t, std::nullopt, d.share[k]});
+    }
+    for (std::size_t g = 0; g < d.fit.inseparable.size(); ++g) {
+        const double share = g < d.groupShare.size() ? d.groupShare[g] : 0.0;
+        if (groupQualifies(d.fit.inseparable[g], d) && share >= kCauseShare)
+            out.push_back({std::nullopt, g, share});
+    }
+    return out;
+}
+
 void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::string>& names) {
     const std::string at = atAngle(d.angleDegrees);
     const bool passedBefore = passesThreshold(d.meanBefore, limits.meanThreshold) &&
@@ -324,7 +328,7 @@ void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::s
         d.tileCount >= kMinTilesForFactors && d.steepTiles >= kMinSteepTilesForFactors;
     // Nothing held out with one tile: whether factors help other colours is not known.
     const bool factorsHelp = d.tileCount < 2 || d.leaveOneOutFactors < d.meanBefore;
-    const std::optional<Cause> cause = strongestCause(d);
+    const std::optional<CauseCandidate> cause = strongestCause(d);
     if (passedBefore) {
         d.recommendation = Recommendation::NoCorrectionNeeded;
         d.reason = "the set passes" + at + " as read";
@@ -348,8 +352,8 @@ void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::s
                              "the set's limits";
         if (!enough && d.tileCount >= 2) d.reason += " (" + heldOutText(d) + ")";
     } else if (!unresolvedTerms(d.fit).empty()) {
-        // The readings scatter (tile by tile or wavelength by wavelength) more than the set
-        // can resolve: no fault of the instrument's is shown until the set reads so again.
+        // The tiles disagree with each other as wholes: no fault of the instrument's is shown
+        // until the set reads so again.
         d.recommendation = Recommendation::Remeasure;
         d.reason = "a difference" + at +
                    " that neither factors (each tile corrected by the factors of the others) nor "

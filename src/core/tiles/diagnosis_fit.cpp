@@ -23,6 +23,11 @@ constexpr double kNegligibleColumn = 1e-12;
 // terms per angle tried, a noisy set blames one by chance in about 1 % of sets (two standard
 // errors did in one set in five).
 constexpr double kSignificantErrors = 3.0;
+// The same tail (0.27 % on both sides) of Student's t with 1..30 degrees of freedom.
+constexpr std::array<double, 31> kStudentTail = {0.0,  235.78, 19.21, 9.22, 6.62, 5.51, 4.9,  4.53,
+                                                 4.28, 4.09,   3.96,  3.85, 3.76, 3.69, 3.64, 3.59,
+                                                 3.54, 3.51,   3.48,  3.45, 3.42, 3.4,  3.38, 3.36,
+                                                 3.34, 3.33,   3.32,  3.3,  3.29, 3.28, 3.27};
 // The same tail (0.27 %) for a group of 1..7 terms tested together: chi-square quantiles.
 constexpr std::array<double, kTermCount + 1> kJointlySignificant = {0.0,   9.0,   11.83, 14.16,
                                                                     16.25, 18.21, 20.06, 21.85};
@@ -346,7 +351,13 @@ bool jointlySignificant(const TermGroup& g, const FullModel& m, const TermFit& f
     choleskySolve(v, q, b);
     double wald = 0.0;
     for (std::size_t r = 0; r < q; ++r) wald += beta[r] * b[r];
-    return wald >= kJointlySignificant[std::min(q, kTermCount)];
+    // Where a jackknife sets an error, the tail lies as much further out as for one term.
+    double tail = 1.0;
+    for (Term t : g.terms) {
+        const TermEstimate& e = fit.terms[static_cast<std::size_t>(t)];
+        tail = std::max(tail, significantErrors(e, fit.tiles) / kSignificantErrors);
+    }
+    return wald >= tail * tail * kJointlySignificant[std::min(q, kTermCount)];
 }
 
 void recordEstimates(const FullModel& m, const std::array<double, kTermCount>& jackknife,
@@ -360,7 +371,7 @@ void recordEstimates(const FullModel& m, const std::array<double, kTermCount>& j
         e.jackknifeError = jackknife[k];
         e.standardError = std::max(e.leastSquaresError, e.jackknifeError);
         e.identified = e.standardError < kTerms[k].limit ||
-                       std::abs(e.value) >= kSignificantErrors * e.standardError;
+                       std::abs(e.value) >= significantErrors(e, fit.tiles) * e.standardError;
     }
     groupTerms(m, fit);
     for (TermGroup& g : fit.inseparable) {
@@ -374,6 +385,14 @@ void recordEstimates(const FullModel& m, const std::array<double, kTermCount>& j
 
 const TermInfo& termInfo(Term term) {
     return kTerms[static_cast<std::size_t>(term)];
+}
+
+double significantErrors(const TermEstimate& e, std::size_t tiles) {
+    if (!(e.jackknifeError > e.leastSquaresError) || tiles < 2) return kSignificantErrors;
+    const std::size_t dof = tiles - 1;
+    if (dof < kStudentTail.size()) return kStudentTail[dof];
+    // Cornish-Fisher beyond the table: z + (z^3 + z) / (4 dof).
+    return kSignificantErrors + 7.5 / static_cast<double>(dof);
 }
 
 double differenceErrorFloor() {
@@ -437,12 +456,11 @@ std::optional<TermFit> fitTerms(const std::vector<TileSpectra>& tiles, int angle
 
 namespace {
 
-// Not seen even were the readings as repeatable as the floor allows, or carried by one tile.
+// The least squares alone cannot tell it (the readings through these tiles' spectra), or one
+// tile alone carries it.
 bool unseen(const TermFit& fit, Term t) {
     const TermEstimate& e = fit.terms[static_cast<std::size_t>(t)];
-    const double floor = differenceErrorFloor();
-    const double atFloor = e.leastSquaresError * floor / std::max(fit.residualSd, floor);
-    return !(atFloor < termInfo(t).limit) || !std::isfinite(e.jackknifeError);
+    return !(e.leastSquaresError < termInfo(t).limit) || !std::isfinite(e.jackknifeError);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <random>
 
 #include "core/colour/colour_requests.h"
@@ -327,7 +329,10 @@ TEST(Diagnosis, ANoisySetIsNotBlamedOnAnErrorByChance) {
             const auto d = diagnoseSet({0.0, 2.0, 0.0, 0.0}, rng, noise);
             if (!d) continue;
             ++diagnosed;
-            service += d->angles[1].recommendation == Recommendation::Service;
+            // Service for a difference nothing explains blames no error.
+            const AngleDiagnosis& at45 = d->angles[1];
+            service += at45.recommendation == Recommendation::Service &&
+                       at45.reason.rfind("a difference", 0) != 0;
             gainKept += d->angles[1].fit.terms[kGain].identified;
         }
         std::printf(
@@ -336,8 +341,253 @@ TEST(Diagnosis, ANoisySetIsNotBlamedOnAnErrorByChance) {
             noise, diagnosed, gainKept, service);
         EXPECT_GE(diagnosed, noise < 0.5 ? kTrials : kTrials / 10) << noise;
         EXPECT_LE(service, diagnosed / 25) << noise;
-        EXPECT_GE(gainKept, diagnosed * 96 / 100) << noise;
+        // Ten tiles' jackknife is itself uncertain: the gain must lie further out to count.
+        EXPECT_GE(gainKept, diagnosed * (noise < 0.5 ? 96 : 85) / 100) << noise;
     }
+}
+
+// Tiles that scatter as wholes, as placement does: per tile a gain (sd in %) and an offset (sd
+// in % reflectance) drawn once and laid on the instrument under correction's reading.
+struct Scatter {
+    double gainSd = 0.25;
+    double offsetSd = 0.1;
+    double readingNoise = 0.1;  // each of the three readings a tile's mean is made of
+};
+
+std::vector<TileSpectra> readScattered(const sim::InstrumentConfig& dut,
+                                       const std::vector<std::string>& specimens, std::mt19937& rng,
+                                       const Scatter& scatter = {}) {
+    std::normal_distribution<double> gain(0.0, scatter.gainSd), offset(0.0, scatter.offsetSd);
+    std::vector<TileSpectra> tiles;
+    for (const std::string& s : specimens) {
+        TileSpectra t{meanOfThree({}, s, rng, scatter.readingNoise),
+                      meanOfThree(dut, s, rng, scatter.readingNoise)};
+        const double g = 1.0 + gain(rng) / 100.0, o = offset(rng);
+        for (AngleSpectrum& a : t.sample)
+            for (double& v : a) v = g * v + o;
+        tiles.push_back(std::move(t));
+    }
+    return tiles;
+}
+
+DiagnosisResult diagnoseTiles(const std::vector<TileSpectra>& tiles,
+                              const std::vector<std::string>& names = {}) {
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    return diagnose(*engine, tiles, SetLimits{}, names);
+}
+
+bool names(const AngleDiagnosis& a, const std::string& text) {
+    return a.reason.find(text) != std::string::npos;
+}
+
+// The recommendations over many sets, as "service 1, factors-partly 87, ...".
+struct Tally {
+    std::map<Recommendation, int> counts;
+    void add(Recommendation r) { ++counts[r]; }
+    int operator[](Recommendation r) const {
+        const auto it = counts.find(r);
+        return it == counts.end() ? 0 : it->second;
+    }
+    std::string text() const {
+        std::string out;
+        for (const auto& [r, n] : counts)
+            out += (out.empty() ? "" : ", ") + std::string(recommendationKey(r)) + " " +
+                   std::to_string(n);
+        return out;
+    }
+};
+
+TEST(Diagnosis, AGainReadThroughTileScatterIsNeverSentToService) {
+    // Factors that help only on the tiles they were fitted on are no reason for service
+    // either; a heavy offset scatter (0.25 % on a 3 % tile) is tried beside the usual one.
+    constexpr int kTrials = 100;
+    std::mt19937 rng(2026);
+    std::uniform_real_distribution<double> percent(0.5, 2.0);
+    for (const Scatter scatter : {Scatter{0.25, 0.1}, Scatter{0.25, 0.25}}) {
+        Tally tally;
+        for (int trial = 0; trial < kTrials; ++trial) {
+            sim::InstrumentConfig dut;
+            dut.gain.fill(1.0 + percent(rng) / 100.0);
+            const auto d = diagnoseTiles(readScattered(dut, kChromatic, rng, scatter)).diagnosis;
+            ASSERT_TRUE(d);
+            tally.add(d->overall);
+        }
+        std::printf("a gain through tile scatter %.2f %% / %.2f %%: %s (of %d)\n", scatter.gainSd,
+                    scatter.offsetSd, tally.text().c_str(), kTrials);
+        EXPECT_LE(tally[Recommendation::Service], 2);
+    }
+}
+
+TEST(Diagnosis, AShiftOnAFullSetIsSentToServiceByName) {
+    constexpr int kTrials = 100;
+    std::mt19937 rng(1955);
+    Tally tally;
+    int named = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        sim::InstrumentConfig dut;
+        dut.shiftNm = trial % 2 ? 1.0 : -1.0;
+        const auto d = diagnoseTiles(readScattered(dut, kChromatic, rng)).diagnosis;
+        ASSERT_TRUE(d);
+        tally.add(d->overall);
+        bool each = d->overall == Recommendation::Service;
+        for (const AngleDiagnosis& a : d->angles)
+            if (a.recommendation == Recommendation::Service)
+                each = each && (names(a, "band centres lie") ||
+                                names(a, "a wavelength shift or a wavelength scale error"));
+        named += each;
+    }
+    std::printf(
+        "a 1 nm shift on a full set through tile scatter: %s; every service angle "
+        "naming the shift in %d (of %d)\n",
+        tally.text().c_str(), named, kTrials);
+    EXPECT_GE(named, 95);
+}
+
+TEST(Diagnosis, TwoTilesNeverBlameAScaleErrorOrABandwidthAlone) {
+    // White and red, shifted 1 nm: the stepwise fit once reported 0.019 nm/nm of scale error
+    // and 5.8 nm2 of bandwidth, each with an error forty times too small.
+    constexpr int kTrials = 50;
+    std::mt19937 rng(17);
+    int wrong = 0, service = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        sim::InstrumentConfig dut;
+        dut.shiftNm = 1.0;
+        const auto d = diagnoseTiles(readScattered(dut, {"white", "red"}, rng)).diagnosis;
+        ASSERT_TRUE(d);
+        for (const AngleDiagnosis& a : d->angles) {
+            wrong += names(a, "wavelength scale:") || names(a, "bandwidth:") ||
+                     a.recommendation == Recommendation::WriteFactors;
+            service += a.recommendation == Recommendation::Service;
+        }
+    }
+    std::printf(
+        "white and red shifted 1 nm: a scale error or bandwidth named alone at %d, "
+        "service at %d of %d angles\n",
+        wrong, service, 3 * kTrials);
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Diagnosis, NeutralTilesSayTheyCannotShowAWavelengthError) {
+    // Silver's slope lets a shift and a scale error show together at times, never apart.
+    const std::vector<std::string> six = {"white",    "lightgrey", "midgrey",
+                                          "darkgrey", "black",     "silver"};
+    constexpr int kTrials = 20;
+    std::mt19937 rng(6);
+    int wavelength = 0, said = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        sim::InstrumentConfig dut;
+        dut.shiftNm = 1.5;
+        const auto d = diagnoseTiles(readScattered(dut, six, rng, {0.0, 0.0})).diagnosis;
+        ASSERT_TRUE(d);
+        for (const AngleDiagnosis& a : d->angles) {
+            const std::vector<Term> unseen = unseenTerms(a.fit);
+            const bool shiftUnseen =
+                std::find(unseen.begin(), unseen.end(), Term::Shift) != unseen.end();
+            EXPECT_TRUE(shiftUnseen || groupOf(a.fit, Term::Shift)) << a.reason;
+            EXPECT_FALSE(names(a, "band centres lie")) << a.reason;
+            EXPECT_NE(a.recommendation, Recommendation::WriteFactors) << a.reason;
+            said += names(a, "this set cannot show ") && names(a, ": add red, yellow and blue");
+            wavelength += names(a, "this set cannot show wavelength errors");
+        }
+    }
+    std::printf(
+        "six neutral tiles shifted 1.5 nm: what they cannot show said at %d of %d "
+        "angles, all wavelength errors at %d\n",
+        said, 3 * kTrials, wavelength);
+    EXPECT_EQ(said, 3 * kTrials);
+    EXPECT_GE(wavelength, 3 * kTrials * 9 / 10);
+}
+
+TEST(Diagnosis, OneTileReadHighIsToBeReadAgainByName) {
+    // Equal instruments that repeat well (with 0.1 % noise the darkest tiles at 75 degrees fail
+    // alone); each tile light enough that 3.5 % of it fails the largest limit.
+    const std::vector<std::string> light = {"white", "lightgrey", "midgrey", "yellow",
+                                            "green", "red",       "orange",  "violet"};
+    constexpr int kRounds = 5;
+    std::mt19937 rng(35);
+    int remeasured = 0, trials = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const std::string& tile : light) {
+            std::vector<TileSpectra> tiles = readScattered({}, kChromatic, rng, {0.0, 0.0, 0.02});
+            const auto at = static_cast<std::size_t>(
+                std::find(kChromatic.begin(), kChromatic.end(), tile) - kChromatic.begin());
+            for (AngleSpectrum& a : tiles[at].sample)
+                for (double& v : a) v *= 1.035;
+            const auto d = diagnoseTiles(tiles, kChromatic).diagnosis;
+            ASSERT_TRUE(d);
+            ++trials;
+            bool named = d->overall == Recommendation::Remeasure;
+            for (const AngleDiagnosis& a : d->angles)
+                named = named && a.suspectTiles == std::vector<std::size_t>{at} &&
+                        names(a, "read tile " + std::to_string(at + 1) + " '" + tile + "'");
+            remeasured += named;
+            EXPECT_TRUE(named) << tile << ": " << d->angles[1].reason;
+        }
+    }
+    std::printf(
+        "one tile read 3.5 %% high: to be read again, by name, at every angle in %d of "
+        "%d sets\n",
+        remeasured, trials);
+    EXPECT_GE(remeasured, trials * 95 / 100);
+}
+
+TEST(Diagnosis, OneYellowTileShiftedNeverAsksForFactors) {
+    constexpr int kTrials = 20;
+    std::mt19937 rng(8);
+    for (int trial = 0; trial < kTrials; ++trial) {
+        sim::InstrumentConfig dut;
+        dut.shiftNm = 1.0;
+        const auto d = diagnoseTiles(readScattered(dut, {"yellow"}, rng, {0.0, 0.0})).diagnosis;
+        ASSERT_TRUE(d);
+        for (const AngleDiagnosis& a : d->angles) {
+            EXPECT_NE(a.recommendation, Recommendation::WriteFactors) << a.reason;
+            EXPECT_TRUE(names(a, "too small to show that factors help other colours")) << a.reason;
+        }
+    }
+}
+
+TEST(Diagnosis, ImplausibleReadingsAreRefusedByTile) {
+    std::mt19937 rng(3);
+    const std::vector<TileSpectra> read = readScattered({}, kChromatic, rng, {0.0, 0.0});
+    struct Row {
+        std::size_t tile;
+        bool sample;
+        double value;
+        bool times;  // the reading multiplied by `value`, not replaced
+        const char* said;
+    };
+    const Row rows[] = {
+        {3, true, -50.0, false,
+         "tile 4 'darkgrey': the instrument under correction read -50.00 % at 450 nm, at 45 "
+         "degrees, outside -1 to 200 %"},
+        {0, false, 1e5, false, "tile 1 'white': the reference instrument read 100000.00 %"},
+        {6, true, std::nan(""), false,
+         "tile 7 'red': the instrument under correction read no number"},
+        {9, true, std::numeric_limits<double>::infinity(), false, "read no number"},
+        {2, true, 2.1, true, "a ratio the inter-instrument check refuses (outside 0.5 to 1.5)"},
+    };
+    for (const Row& r : rows) {
+        std::vector<TileSpectra> tiles = read;
+        double& v = (r.sample ? tiles[r.tile].sample : tiles[r.tile].target)[1][5];
+        v = r.times ? v * r.value : r.value;
+        const DiagnosisResult d = diagnoseTiles(tiles, kChromatic);
+        EXPECT_FALSE(d.diagnosis) << r.said;
+        ASSERT_EQ(d.refused.size(), 1u);
+        EXPECT_EQ(d.refused[0].tile, r.tile);
+        EXPECT_NE(d.refusal.find(r.said), std::string::npos) << d.refusal;
+        EXPECT_EQ(d.refusal.find("nan"), std::string::npos) << d.refusal;
+        EXPECT_EQ(d.refusal.find("inf"), std::string::npos) << d.refusal;
+    }
+    // Two tiles at fault: both named; a reading of -1 % itself still counts.
+    std::vector<TileSpectra> tiles = read;
+    tiles[1].sample[0][0] = -1.0;
+    tiles[1].target[0][0] = -1.0;
+    tiles[4].sample[2][30] = 250.0;
+    tiles[8].target[0][3] = 201.0;
+    const DiagnosisResult two = diagnoseTiles(tiles);
+    ASSERT_EQ(two.refused.size(), 2u);
+    EXPECT_NE(two.refusal.find("tile 5:"), std::string::npos) << two.refusal;
+    EXPECT_NE(two.refusal.find("tile 9:"), std::string::npos) << two.refusal;
 }
 
 }  // namespace
