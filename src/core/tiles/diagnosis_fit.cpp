@@ -261,8 +261,9 @@ FullModel fullModel(const Rows& rows, TermFit& fit) {
     return m;
 }
 
-// The jackknife's error of each active term over the tiles that make up `rows`: infinite for a
-// term some tile alone carries (the others cannot estimate it) or with fewer than two tiles.
+// The jackknife's error of each active term over the tiles that make up `rows`: infinite with
+// fewer than two tiles, or when some tile alone carries a term (the others cannot estimate it):
+// the others' fit is then another model, whose every estimate took on the missing term's part.
 std::array<double, kTermCount> jackknifeErrors(const std::vector<TileSpectra>& tiles, int angle,
                                                const Rows& rows, const FullModel& m) {
     std::array<double, kTermCount> out;
@@ -276,17 +277,16 @@ std::array<double, kTermCount> jackknifeErrors(const std::vector<TileSpectra>& t
     Gram total;
     for (std::size_t t : used) total += grams.emplace_back(tileGram(tiles[t], angle));
     std::vector<std::array<double, kTermCount>> values;
-    TermMask carried{};
     for (const Gram& g : grams) {
         Gram rest = total;
         rest -= g;
         const NormalSolution s = solveNormal(rest, on);
-        for (std::size_t k : m.active) carried[k] = carried[k] || !s.estimated[k];
+        for (std::size_t k : m.active)
+            if (!s.estimated[k]) return out;
         values.push_back(s.beta);
     }
     const double n = static_cast<double>(used.size());
     for (std::size_t k : m.active) {
-        if (carried[k]) continue;
         double mean = 0.0, sum = 0.0;
         for (const auto& v : values) mean += v[k] / n;
         for (const auto& v : values) sum += (v[k] - mean) * (v[k] - mean);
@@ -457,10 +457,12 @@ std::optional<TermFit> fitTerms(const std::vector<TileSpectra>& tiles, int angle
 namespace {
 
 // The least squares alone cannot tell it (the readings through these tiles' spectra), or one
-// tile alone carries it.
+// tile alone carries it. Two tiles that disagree say nothing of a set's scatter: each of them
+// alone is a fit of its own.
 bool unseen(const TermFit& fit, Term t) {
     const TermEstimate& e = fit.terms[static_cast<std::size_t>(t)];
-    return !(e.leastSquaresError < termInfo(t).limit) || !std::isfinite(e.jackknifeError);
+    return !(e.leastSquaresError < termInfo(t).limit) || !std::isfinite(e.jackknifeError) ||
+           fit.tiles < kMinTilesForFactors;
 }
 
 }  // namespace

@@ -18,13 +18,6 @@
 
 namespace qv {
 
-namespace {
-
-// A term explains the difference when removing it alone takes at least half of it away.
-constexpr double kExplainsShare = 0.5;
-
-}  // namespace
-
 TileSetWorkflow::TileSetWorkflow(const Seams& seams, EvaluateHueControl& colour)
     : s_(seams), colour_(colour) {
     keepPair();
@@ -383,18 +376,9 @@ void TileSetWorkflow::rediagnose() {
     refusal_ = std::move(r.refusal);
 }
 
-bool TileSetWorkflow::gainExplains() const {
-    if (!diagnosis_) return false;
-    for (const AngleDiagnosis& a : diagnosis_->angles) {
-        const std::size_t gain = static_cast<std::size_t>(Term::Gain);
-        for (std::size_t k = 0; k < kTermCount; ++k)
-            if (k != gain && a.share[k] >= kExplainsShare) return false;
-        const bool passes = passesThreshold(a.meanBefore, limits_.meanThreshold) &&
-                            passesThreshold(a.largestBefore, limits_.largestThreshold);
-        if (!passes && !(a.fit.terms[gain].identified && a.share[gain] >= kExplainsShare))
-            return false;
-    }
-    return true;
+bool TileSetWorkflow::proportional() const {
+    return fitted_ && fitted_->passed &&
+           !(diagnosis_ && diagnosis_->overall == Recommendation::Service);
 }
 
 std::string TileSetWorkflow::measureInstruction() const {
@@ -428,13 +412,13 @@ std::string TileSetWorkflow::predictionsAlike() const {
         return "Both predictions are alike: with one tile, the fit over the set is that tile's "
                "own correction.";
     if (sameWrittenFactors(factors_, ratioFactors(tiles_[lightestTile(tiles_)]))) {
-        if (gainExplains())
+        if (proportional())
             return "Both predictions are alike: every tile reads in the same proportion on the "
                    "two instruments, so the fit over the set comes out as " +
                    light + "'s own factors (to the two decimals an entry keeps).";
         return "Both predictions are alike: the fit over the set comes out as " + light +
                "'s own factors (to the two decimals an entry keeps), which weigh most in it; "
-               "the tiles do not all read in the same proportion (see the Diagnosis tab).";
+               "with them the other tiles still differ (see the Diagnosis tab).";
     }
     return "Both predictions are alike: the two corrections differ too little to change any "
            "difference in its second decimal.";

@@ -127,9 +127,10 @@ private:
     // ask for Correct...
     std::string failedInstruction() const;
     void rediagnose();
-    // Gain alone explains the difference at every angle that fails (the tiles read in the same
-    // proportion on both instruments).
-    bool gainExplains() const;
+    // Every tile reads in the same proportion on both instruments: one factor per wavelength
+    // (gain and its tilt) brings the whole set within its limits, and the diagnosis names no
+    // error beside it.
+    bool proportional() const;
     std::string measureInstruction() const;
     std::string predictionsAlike() const;
     // Asks before factors are written that the diagnosis says cannot correct the instrument, or

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -39,40 +40,48 @@ TEST(Diagnosis, TheLeastSquaresRecoverAHandWorkedCase) {
     // Offset 0.3 %, gain 1 %, shift 0.5 nm: T - R = 0.3 + R/100 + 0.5 M', M the mean of both
     // readings. On the flat tiles at 20 % and 80 % that is 0.5 and 1.1; on a ramp of 0.25 % per
     // nm from 10 %, read with a slope 1 % steeper, M' is 0.25125 and T - R is
-    // 0.3 + R/100 + 0.125625. Nothing curves, so no bandwidth can be told.
+    // 0.3 + R/100 + 0.125625; on one falling 0.2 % per nm from 80 %, 0.3 + R/100 - 0.1005.
+    // Nothing curves, so no bandwidth can be told.
     const AngleSpectrum flat20(kSpectrumPoints, 20.0), flat80(kSpectrumPoints, 80.0);
-    const AngleSpectrum up = ramp(10.0, 0.25);
-    AngleSpectrum upRead = up;
+    const AngleSpectrum up = ramp(10.0, 0.25), down = ramp(80.0, -0.2);
+    AngleSpectrum upRead = up, downRead = down;
     for (double& v : upRead) v += 0.425625 + v / 100.0;
-    const std::vector<TileSpectra> tiles = {
+    for (double& v : downRead) v += 0.1995 + v / 100.0;
+    std::vector<TileSpectra> tiles = {
         sameAtEveryAngle(flat20, AngleSpectrum(kSpectrumPoints, 20.5)),
         sameAtEveryAngle(flat80, AngleSpectrum(kSpectrumPoints, 81.1)),
-        sameAtEveryAngle(up, upRead)};
+        sameAtEveryAngle(up, upRead), sameAtEveryAngle(down, downRead)};
     const auto fit = fitTerms(tiles, 1);
     ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->points, 93u);
+    EXPECT_EQ(fit->points, 124u);
     EXPECT_NEAR(fit->terms[kOffset].value, 0.3, 1e-9);
     EXPECT_NEAR(fit->terms[kGain].value, 1.0, 1e-9);
     EXPECT_NEAR(fit->terms[kShift].value, 0.5, 1e-9);
     EXPECT_NEAR(fit->terms[kLinearity].value, 0.0, 1e-9);
     EXPECT_TRUE(fit->terms[kOffset].identified);
-    // An exact fit still carries the error the readings' resolution allows.
+    EXPECT_TRUE(fit->terms[kShift].identified);
+    // An exact fit still carries the error the readings' resolution allows; each tile left out,
+    // the others say exactly the same.
     EXPECT_GT(fit->terms[kOffset].standardError, 0.0);
-    EXPECT_NEAR(fit->terms[kOffset].jackknifeError, 0.0, 1e-12);  // the tiles agree exactly
-    // Only the ramp slopes: without it the shift cannot be estimated, so no other tile
-    // confirms it and it is not identified, however exactly it fits.
-    EXPECT_TRUE(std::isinf(fit->terms[kShift].jackknifeError));
-    EXPECT_FALSE(fit->terms[kShift].identified);
-    const std::vector<Term> unseen = unseenTerms(*fit);
-    EXPECT_NE(std::find(unseen.begin(), unseen.end(), Term::Shift), unseen.end());
+    EXPECT_NEAR(fit->terms[kShift].jackknifeError, 0.0, 1e-9);
     EXPECT_FALSE(fit->terms[kBandwidth].identified);
     EXPECT_TRUE(std::isinf(fit->terms[kBandwidth].standardError));
     // From the reference alone the model predicts the ramp's difference back but for the
     // half of the gain the mean's slope carries (0.5 x 0.00125).
-    TermEstimates all = fit->terms;
-    all[kShift].identified = true;
-    const AngleSpectrum d = modelDifference(all, up);
+    const AngleSpectrum d = modelDifference(fit->terms, up);
     EXPECT_NEAR(d[12], upRead[12] - up[12] - 0.000625, 1e-9);
+
+    // Without the falling ramp only one tile slopes: the others cannot estimate a shift, so no
+    // tile confirms any term, however exactly the three fit.
+    tiles.pop_back();
+    const auto three = fitTerms(tiles, 1);
+    ASSERT_TRUE(three);
+    EXPECT_NEAR(three->terms[kShift].value, 0.5, 1e-9);
+    for (const TermEstimate& e : three->terms) {
+        EXPECT_TRUE(std::isinf(e.jackknifeError));
+        EXPECT_FALSE(e.identified);
+    }
+    EXPECT_EQ(unseenTerms(*three).size(), kTermCount);
 
     // One flat tile cannot tell an offset from a gain: one of them is dropped, never both kept.
     const auto one = fitTerms({tiles[0]}, 0);
@@ -588,6 +597,150 @@ TEST(Diagnosis, ImplausibleReadingsAreRefusedByTile) {
     ASSERT_EQ(two.refused.size(), 2u);
     EXPECT_NE(two.refusal.find("tile 5:"), std::string::npos) << two.refusal;
     EXPECT_NE(two.refusal.find("tile 9:"), std::string::npos) << two.refusal;
+}
+
+// A failing angle that nothing singles out: ten tiles, four with a steep edge, every term seen
+// and nothing found, the factors held out helping a little, the model held out no better.
+AngleDiagnosis failingAngle() {
+    AngleDiagnosis d;
+    d.angleDegrees = 45;
+    for (TermEstimate& e : d.fit.terms) e = {0.0, 1e-4, true, 1e-4, 1e-4};
+    d.fit.tiles = d.tileCount = 10;
+    d.steepTiles = 4;
+    d.meanBefore = 1.0;
+    d.largestBefore = 2.0;
+    d.leaveOneOutFactors = 0.8;
+    d.leaveOneOutFactorsLargest = 1.5;
+    d.leaveOneOutModel = 0.8;
+    return d;
+}
+
+void found(AngleDiagnosis& d, Term t, double value, double error, double share) {
+    d.fit.terms[static_cast<std::size_t>(t)] = {value, error, true, error, error};
+    d.share[static_cast<std::size_t>(t)] = share;
+}
+
+// A 0.5 nm shift found ten errors out, explaining 60 %, predicting held-out tiles best.
+void shifted(AngleDiagnosis& d) {
+    found(d, Term::Shift, -0.5, 0.05, 0.6);
+    d.leaveOneOutModel = 0.2;
+    d.leaveOneOutWithout[static_cast<std::size_t>(Term::Shift)] = 0.7;
+}
+
+void inseparable(AngleDiagnosis& d, std::vector<Term> terms, bool significant, double share) {
+    d.fit.inseparable.push_back({std::move(terms), significant});
+    d.groupShare.push_back(share);
+    d.leaveOneOutWithoutGroup.push_back(0.7);
+}
+
+TEST(Diagnosis, TheDecisionFollowsItsRulesOnHandMadeFigures) {
+    using R = Recommendation;
+    const auto shift = static_cast<std::size_t>(Term::Shift);
+    struct Row {
+        const char* what;
+        std::function<void(AngleDiagnosis&)> change;
+        Recommendation expected;
+        const char* said;
+    };
+    const Row rows[] = {
+        {"passes as read", [](auto& d) { d.meanBefore = 0.2, d.largestBefore = 0.5; },
+         R::NoCorrectionNeeded, "the set passes at 45 degrees as read"},
+        {"factors held out pass",
+         [](auto& d) {
+             d.leaveOneOutFactors = 0.2;
+             d.leaveOneOutFactorsLargest = 0.5;
+         },
+         R::WriteFactors, "mean 0.20, largest 0.50"},
+        {"factors pass only where fitted",
+         [](auto& d) { d.meanAfterFactors = 0.1, d.largestAfterFactors = 0.2; }, R::FactorsPartly,
+         "from 1.00 to 0.80, each tile corrected by the factors of the others"},
+        {"two tiles",
+         [](auto& d) {
+             d.tileCount = 2, d.leaveOneOutFactors = 0.2, d.leaveOneOutFactorsLargest = 0.5;
+         },
+         R::FactorsPartly,
+         "too small to show that factors help other colours at 45 degrees: 2 tiles"},
+        {"one steep edge",
+         [](auto& d) {
+             d.steepTiles = 1, d.leaveOneOutFactors = 0.2, d.leaveOneOutFactorsLargest = 0.5;
+         },
+         R::FactorsPartly, "1 of them chromatic with a steep edge"},
+        {"one tile, nothing held out",
+         [](auto& d) {
+             d.tileCount = 1;
+             d.leaveOneOutFactors = d.leaveOneOutFactorsLargest = d.leaveOneOutModel = std::nan("");
+         },
+         R::FactorsPartly, "1 tile, 4 of them"},
+        {"a tile alone", [](auto& d) { d.suspectTiles = {2}; }, R::Remeasure,
+         "clean, place again and read tile 3 'red'"},
+        {"a shift", shifted, R::Service,
+         "band centres lie 0.5 nm shorter than nominal at 45 degrees (its scale reads 0.5 nm "
+         "long); it explains 60 %"},
+        {"a shift explaining too little", [](auto& d) { shifted(d), d.share[4] = 0.2; },
+         R::FactorsPartly, "reduce"},
+        {"a shift below its limit",
+         [](auto& d) { shifted(d), found(d, Term::Shift, 0.08, 0.01, 0.6); }, R::FactorsPartly,
+         "reduce"},
+        {"a shift 2.5 errors out",
+         [](auto& d) { shifted(d), found(d, Term::Shift, 0.5, 0.2, 0.6); }, R::FactorsPartly,
+         "reduce"},
+        {"a shift the factors predict as well",
+         [](auto& d) { shifted(d), d.leaveOneOutModel = 0.8; }, R::FactorsPartly, "reduce"},
+        {"a shift that predicts nothing held out",
+         [shift](auto& d) { shifted(d), d.leaveOneOutWithout[shift] = 0.15; }, R::FactorsPartly,
+         "reduce"},
+        {"a shift and scale error together",
+         [](auto& d) {
+             shifted(d);
+             inseparable(d, {Term::Shift, Term::ScaleError}, true, 0.7);
+         },
+         R::Service,
+         "wavelength calibration: a wavelength shift or a wavelength scale error at 45 degrees, "
+         "not separable with this set; together they explain 70 %"},
+        {"a group factors may remove",
+         [](auto& d) {
+             shifted(d);
+             inseparable(d, {Term::Gain, Term::Shift}, true, 0.7);
+         },
+         R::FactorsPartly, "a gain or a wavelength shift: not separable with this set"},
+        {"a shift in a group not found together",
+         [](auto& d) {
+             shifted(d);
+             inseparable(d, {Term::Shift, Term::ScaleError}, false, 0.7);
+         },
+         R::FactorsPartly, "reduce"},
+        {"tiles scattering, nothing explained",
+         [](auto& d) {
+             d.leaveOneOutFactors = 1.1;
+             d.fit.terms[0] = {0.1, 0.1, false, 0.01, 0.1};
+         },
+         R::Remeasure,
+         "read the set again; if it fails the same way, the instrument needs service"},
+        {"nothing explained", [](auto& d) { d.leaveOneOutFactors = 1.1; }, R::Service,
+         "a difference at 45 degrees that neither factors"},
+        {"a shift it cannot see",
+         [shift](auto& d) {
+             d.meanBefore = 0.2, d.largestBefore = 0.5;
+             d.fit.terms[shift] = {0.0, std::numeric_limits<double>::infinity(), false,
+                                   std::numeric_limits<double>::infinity(), 0.1};
+         },
+         R::NoCorrectionNeeded,
+         "passes at 45 degrees as read; this set cannot show a wavelength "
+         "shift: add red, yellow and blue tiles"},
+        {"a shift on warm tiles", [](auto& d) { shifted(d), d.shiftOnWarmTilesOnly = true; },
+         R::Service, "let them reach room temperature"},
+        {"nothing computed",
+         [](auto& d) { d.meanBefore = d.largestBefore = d.leaveOneOutFactors = std::nan(""); },
+         R::Service, "neither factors"},
+    };
+    for (const Row& r : rows) {
+        AngleDiagnosis d = failingAngle();
+        r.change(d);
+        decide(d, SetLimits{}, {"white", "grey", "red"});
+        EXPECT_EQ(d.recommendation, r.expected) << r.what << ": " << d.reason;
+        EXPECT_TRUE(names(d, r.said)) << r.what << ": " << d.reason;
+        EXPECT_FALSE(names(d, "nan") || names(d, "inf")) << r.what << ": " << d.reason;
+    }
 }
 
 }  // namespace

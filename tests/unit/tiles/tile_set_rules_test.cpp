@@ -161,6 +161,19 @@ TEST_F(Guided, AlikePredictionsSayWhy) {
         << set->view().predictionsAlike;
     EXPECT_NE(set->view().predictionsAlike.find("'white'"), std::string::npos);
 
+    // The white tile weighs most in the fit, which comes out as its own factors; the black one
+    // reads in another proportion, which those factors do not remove.
+    use({"white", "black"});
+    target(0, 90);
+    target(1, 5);
+    sample(0, 90, 1.25);
+    sample(1, 5, 1.4);
+    ASSERT_TRUE(set->judge());
+    EXPECT_EQ(set->view().predictionsAlike.find("same proportion"), std::string::npos);
+    EXPECT_NE(set->view().predictionsAlike.find("with them the other tiles still differ"),
+              std::string::npos)
+        << set->view().predictionsAlike;
+
     // Tiles off by different proportions: two different predictions, nothing to explain.
     use({"white", "grey"});
     target(0, 90);
