@@ -33,7 +33,7 @@ set(QV_GUIDE_FILES
     guide/images/verdict_repeatability_passed.png guide/images/verdict_repeatability_failed.png
     guide/images/inter_instrument_failed.png guide/images/validation_target.png
     guide/images/verdict_inter_instrument_failed.png guide/images/coefficient_write.png
-    guide/images/message_overwrite_entry.png guide/images/message_entry_beneath.png
+    guide/images/message_overwrite_entry.png guide/images/choice_entry_basis.png
     guide/images/inter_instrument_verified.png
     guide/images/registration_file.png guide/images/coefficient_file.png
     guide/images/tile_set_judged.png guide/images/tile_set_settings.png

@@ -88,7 +88,7 @@ qv::TaskDialogs taskDialogs(qv::GuiContext& context, qv::LogbookStore* logbook) 
     correction.writeCoefficients = [&context](QWidget* parent, qv::EvaluateHueControl&) {
         qv::CCorrCoeffWriteDlg dialog(context, parent);
         dialog.exec();
-        return dialog.written();
+        return dialog.writtenCorrection();
     };
     correction.registerFromFile = [&context](QWidget* parent, qv::EvaluateHueControl& colour) {
         qv::CDataRegUsingFileDlg dialog(context, colour, parent);

@@ -56,7 +56,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     // decides what the factors stand on), its questions (answered from --yes), its commands.
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = recordFileHook(seams);
-    if (!w.open()) return {kExitFailed};
+    if (!w.open()) return {kExitFailed, false, std::nullopt};
     // Nobody is there to press Stop: the list ends at the first entry that cannot be read, as an
     // instrument that does not answer would keep the command line 5 s per entry. The chosen
     // entry is queried again before anything is written, whatever the list says.
@@ -68,26 +68,35 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
         if (!row.unreadable.empty()) stop = true;
     });
     if (!chosenListed) w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}, {}, {}});
-    if (!w.listDone(false, listed)) return {kExitFailed};
+    if (!w.listDone(false, listed)) return {kExitFailed, false, std::nullopt};
     const auto& rows = w.view().rows;
     const auto chosen = std::find_if(rows.begin(), rows.begin() + w.view().rowCount,
                                      [&o](const EntryRow& row) { return row.entry == o.entry; });
     w.select(static_cast<int>(chosen - rows.begin()));
     w.setComment(o.comment.toStdString());
+    if (const auto basis = parseBasis(o.basis.toStdString())) w.giveBasis(*basis);
     const WriteOutcome outcome = w.write();
+    if (w.basisMissing()) {
+        o.io.err << o.verb << ": " << QString::fromStdString(w.heldEntries()) << "\n"
+                 << o.verb
+                 << ": which of them (if any) the readings passed through cannot be read from "
+                    "the instrument; give --basis none or --basis N (nothing was written)\n";
+        return {kExitFailed, false, std::nullopt};
+    }
+    if (!w.basisRefusal().empty()) return {kExitCheckFailed, false, std::nullopt};
     if (w.declined()) {
         o.io.err << o.verb << ": " << QString::fromStdString(describe(*w.entryState()))
                  << "; give --yes to write over it\n";
-        return {kExitCheckFailed};
+        return {kExitCheckFailed, false, std::nullopt};
     }
     if (outcome != WriteOutcome::Written)
-        return {s.state.bConnected ? kExitCheckFailed : kExitFailed};
+        return {s.state.bConnected ? kExitCheckFailed : kExitFailed, false, std::nullopt};
     QTextStream& out = o.io.out;
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
     printValidity(seams, out);
-    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true};
+    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true, w.written()};
 }
 
 int runEntries(const QStringList& arguments, Io& io) {

@@ -1,6 +1,8 @@
 // The options every verb shares, parsed in one place.
 #include "cli/options.h"
 
+#include "core/coeff/entry_basis.h"
+
 #include <tuple>
 
 #include "cli/port_options.h"
@@ -46,6 +48,7 @@ const QString kWhiteOnly = QStringLiteral("white-only");
 const QString kReference = QStringLiteral("reference-port");
 const QString kReferenceFile = QStringLiteral("reference-file");
 const QString kEntry = QStringLiteral("entry");
+const QString kBasis = QStringLiteral("basis");
 const QString kYes = QStringLiteral("yes");
 const QString kComment = QStringLiteral("comment");
 const QString kFrom = QStringLiteral("from");
@@ -121,6 +124,13 @@ void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
                                          "blank; 16 characters are written."),
                           QStringLiteral("TEXT")});
     if (accepted.readings) addReadingsOptions(parser);
+    if (accepted.basis)
+        parser.addOption(
+            {kBasis,
+             QStringLiteral("What the readings the factors correct passed through: none, or the "
+                            "entry N the instrument applied to them. Required when the "
+                            "instrument holds entries; --yes does not answer it."),
+             QStringLiteral("none|N")});
     if (accepted.from)
         parser.addOption({kFrom, QStringLiteral("The coefficient file with target and sample."),
                           QStringLiteral("FILE")});
@@ -154,6 +164,11 @@ std::optional<int> readOptions(const QCommandLineParser& parser, const OptionSet
             return failed(o, "--" + name.toStdString() + " " + value + " is required");
     o.comment = accepted.comment ? parser.value(kComment) : QString();
     o.from = accepted.from ? parser.value(kFrom) : QString();
+    if (accepted.basis && parser.isSet(kBasis)) {
+        o.basis = parser.value(kBasis);
+        if (!parseBasis(o.basis.toStdString()))
+            return failed(o, "--basis takes none or an entry number from 1 to 30");
+    }
     if (accepted.readings)
         if (auto code = readReadings(parser, o)) return code;
     o.json = accepted.json && parser.isSet(kJson);

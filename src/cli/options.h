@@ -23,6 +23,8 @@ struct OptionSet {
     bool entry = false;    // --entry N (1 to 30), required, and --yes
     bool comment = false;  // --comment TEXT, required
     bool from = false;     // --from FILE, required
+    // --basis none|N: what the readings the factors correct passed through.
+    bool basis = false;
     // --readings N, --handling, --specimen NAME and --yes: the repeatability check over many
     // readings.
     bool readings = false;
@@ -42,6 +44,7 @@ struct Options {
     bool yes = false;  // an occupied entry may be overwritten or emptied
     QString comment;
     QString from;
+    QString basis;     // "none" or an entry number; empty when not given
     int readings = 0;  // 0: the three-reading repeatability check
     bool handling = false;
     QString specimen;

@@ -49,12 +49,16 @@ int runUsercal(const QStringList& arguments, Io& io) {
                 "then, when the instruments disagree, the correction factors written into entry "
                 "N of the instrument under correction on PORT (as write-entry; an occupied entry "
                 "only with --yes), then the specimen measured again there and judged against the "
-                "same target. Prints the check and the differences before and after.\n"
+                "same target. When the instrument holds entries, --basis says which one (or none) "
+                "its "
+                "readings passed through: the new factors are computed on top of that entry's. "
+                "Prints the check and the differences before and after.\n"
                 "Exit status: 0 the instruments agree (after the correction or already before), "
                 "1 they still disagree, the spectra are implausible or the write was refused, 2 a "
                 "port or an instrument failed or a file could not be written (the reason is "
                 "printed)."),
-            {.average = true, .referencePort = true, .entry = true, .comment = true}, o))
+            {.average = true, .referencePort = true, .entry = true, .comment = true, .basis = true},
+            o))
         return *code;
     Session s(o);
     s.useDataFolder();
@@ -77,7 +81,7 @@ int runUsercal(const QStringList& arguments, Io& io) {
     out.flush();
     const EntryWrite write = writeIntoEntry(s, seams, o);
     if (!write.written) return write.code;
-    check.correctionWritten();
+    check.correctionWritten(write.correction);
     out << "--- the specimen again on the instrument under correction\n";
     out.flush();
     SavedFile unused;

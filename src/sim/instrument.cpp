@@ -143,17 +143,27 @@ Answer Instrument::setUserSetting(const std::vector<std::string_view>& f) {
 }
 
 double Instrument::bent(double reading, int angle) const {
-    const double k = config_.linearity[static_cast<std::size_t>(angle)];
-    return reading + k * reading * (1.0 - reading / 100.0);
+    const std::size_t a = static_cast<std::size_t>(angle);
+    const double k = config_.linearity[a];
+    const double c = config_.cubic[a];
+    const double r = reading / 100.0;
+    return reading + k * reading * (1.0 - r) + c * reading * (1.0 - r) * (r - 0.5);
 }
 
 AngleSpectra Instrument::photometric(AngleSpectra values) const {
     for (int a = 0; a < kAngleCount; ++a) {
         const std::size_t i = static_cast<std::size_t>(a);
         for (int j = 0; j < kSpectrumPoints; ++j) {
-            const double tilt =
-                1.0 + config_.gainTilt[i] * (kStartNm + kStepNm * j - 550.0) / 100.0;
-            values[i][j] = bent(config_.gain[i] * tilt * values[i][j] + config_.offset[i], a);
+            const double nm = kStartNm + kStepNm * j;
+            const double tilt = 1.0 + config_.gainTilt[i] * (nm - 550.0) / 100.0;
+            const double amplitude = config_.rippleAmplitude[i] / 100.0;
+            const double ripple =
+                amplitude == 0.0
+                    ? 1.0
+                    : 1.0 + amplitude * std::sin(2.0 * std::numbers::pi * (nm - kStartNm) /
+                                                 config_.ripplePeriodNm[i]);
+            values[i][j] =
+                bent(config_.gain[i] * tilt * ripple * values[i][j] + config_.offset[i], a);
         }
     }
     return values;
@@ -162,13 +172,24 @@ AngleSpectra Instrument::photometric(AngleSpectra values) const {
 AngleWavelengthErrors Instrument::wavelengthErrors() const {
     AngleWavelengthErrors errors{};
     for (std::size_t a = 0; a < errors.size(); ++a)
-        errors[a] = {config_.shiftNm[a], config_.scaleError[a], config_.bandwidthNm2[a]};
+        errors[a] = {config_.shiftNm[a], config_.scaleError[a], config_.bandwidthNm2[a],
+                     config_.passLeftNm[a], config_.passRightNm[a]};
     return errors;
 }
 
+AngleSpectra Instrument::specimenSeen() const {
+    const double warmingNm = config_.thermoNmPerC * (config_.roomC - 23.0);
+    AngleSpectra values =
+        specimenSpectra(config_.specimen, wavelengthErrors(), warmingNm).value_or(AngleSpectra{});
+    if (config_.specimen == config_.dirtySpecimen) {
+        for (Spectrum31& angle : values)
+            for (double& v : angle) v *= config_.dirtyFactor;
+    }
+    return values;
+}
+
 AngleSpectra Instrument::truthSeen() const {
-    return photometric(
-        specimenSpectra(config_.specimen, wavelengthErrors()).value_or(AngleSpectra{}));
+    return photometric(specimenSeen());
 }
 
 double Instrument::gaussianNoise() {
@@ -178,8 +199,25 @@ double Instrument::gaussianNoise() {
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
 }
 
-Answer Instrument::measure() {
-    AngleSpectra values = truthSeen();
+AngleSpectra Instrument::takeReading() {
+    return read(specimenSeen());
+}
+
+AngleSpectra Instrument::takeReadingOf(const AngleSpectra& truth) {
+    return read(spectraSeen(truth, wavelengthErrors()));
+}
+
+AngleSpectra Instrument::read(AngleSpectra seen) {
+    // Drawn only when asked for, so that instruments without placement scatter keep the noise
+    // sequence of their seed.
+    for (std::size_t a = 0; a < seen.size(); ++a) {
+        const double sdGain = config_.placementGainSd[a];
+        const double sdOffset = config_.placementOffsetSd[a];
+        const double gain = sdGain > 0.0 ? 1.0 + sdGain / 100.0 * gaussianNoise() : 1.0;
+        const double offset = sdOffset > 0.0 ? sdOffset * gaussianNoise() : 0.0;
+        for (double& v : seen[a]) v = v * gain + offset;
+    }
+    AngleSpectra values = photometric(seen);
     const auto factors = correctionFactors();
     for (int a = 0; a < kAngleCount; ++a) {
         for (int j = 0; j < kSpectrumPoints; ++j) {
@@ -189,6 +227,11 @@ Answer Instrument::measure() {
             values[a][j] = v;
         }
     }
+    return values;
+}
+
+Answer Instrument::measure() {
+    const AngleSpectra values = takeReading();
     ++measurementCount_;
     stream_.clear();
     streamPos_ = 0;
@@ -263,13 +306,28 @@ Answer Instrument::deleteEntry(const std::vector<std::string_view>& f) {
     return reply(kOk, true);
 }
 
-std::optional<AngleSpectra> Instrument::correctionFactors() const {
-    if (config_.entryRule == InstrumentConfig::EntryRule::None) return std::nullopt;
+const UserEntry* Instrument::applyingEntry() const {
+    switch (config_.entryRule) {
+        case InstrumentConfig::EntryRule::None:
+            return nullptr;
+        case InstrumentConfig::EntryRule::ByNumber: {
+            // The panel's choice applies as it stands, whatever serial it was written for.
+            const UserEntry& e = entries_[static_cast<std::size_t>(config_.entryNumber - 1)];
+            return e.complete() ? &e : nullptr;
+        }
+        case InstrumentConfig::EntryRule::LastWritten:
+            break;
+    }
     const UserEntry* latest = nullptr;
     for (const UserEntry& e : entries_) {
         if (!e.complete() || e.serial != config_.idText) continue;
         if (!latest || e.sequence > latest->sequence) latest = &e;
     }
+    return latest;
+}
+
+std::optional<AngleSpectra> Instrument::correctionFactors() const {
+    const UserEntry* latest = applyingEntry();
     if (!latest) return std::nullopt;
     // Factors sit at every second wavelength; the ones between are interpolated linearly.
     AngleSpectra f{};

@@ -41,13 +41,19 @@ public:
     const EntryTable& entries() const { return entries_; }
     void setEntries(const EntryTable& entries);
 
-    // The reflectances (%) a measurement would report now, before noise: the specimen through
-    // gain and offset, then the correction of the latest complete entry for this serial.
+    // The reflectances (%) a measurement would report now, before noise and placement
+    // scatter: the specimen through every error of the instrument, then the correction of the
+    // entry that applies.
     AngleSpectra expectedReading() const;
     // The same for any spectrum under the aperture instead of the configured specimen: its
     // true reflectances (%) through the instrument's wavelength errors, gain and offset, then
-    // the latest entry's correction.
+    // the entry's correction (the room's warmth and dirt are the configured specimen's).
     AngleSpectra expectedReadingOf(const AngleSpectra& truth) const;
+    // One measurement as MES takes it, not yet rounded to two decimals: the specimen placed
+    // anew (placement scatter), read with noise from the instrument's own stream, corrected.
+    AngleSpectra takeReading();
+    // The same with any spectrum under the aperture, as expectedReadingOf takes it.
+    AngleSpectra takeReadingOf(const AngleSpectra& truth);
     // The 31 correction factors per angle that apply now; nothing when no entry applies.
     std::optional<AngleSpectra> correctionFactors() const;
 
@@ -63,11 +69,16 @@ private:
     double gaussianNoise();
     // The reading through the instrument's photometric non-linearity at one angle.
     double bent(double reading, int angle) const;
-    // Gain with its tilt, offset and non-linearity, angle by angle.
+    // Gain with its tilt and ripple, offset and non-linearity, angle by angle.
     AngleSpectra photometric(AngleSpectra values) const;
+    // The specimen's reflectances through the wavelength errors: warmed by the room, dirty.
+    AngleSpectra specimenSeen() const;
     // The specimen as this instrument reads it, before noise and correction.
     AngleSpectra truthSeen() const;
     AngleWavelengthErrors wavelengthErrors() const;
+    // Reflectances through a fresh placement, the photometric errors, noise and correction.
+    AngleSpectra read(AngleSpectra seen);
+    const UserEntry* applyingEntry() const;
     // The readings multiplied by the factors of the entry that applies now.
     AngleSpectra corrected(AngleSpectra values) const;
 

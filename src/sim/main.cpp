@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -45,11 +46,35 @@ Instrument (the defaults for every instrument; alone they describe the one instr
   --linearity K      the photometric scale bent: reading + K * reading * (1 - reading/100),
                      K from -0.5 to 0.5; one value or three             (default 0)
   --entries RULE     which user-calibration entry corrects the readings: "last" (the
-                     complete entry written last for the instrument) or "none" (default last)
+                     complete entry written last for the instrument), "none", or a number
+                     N from 1 to 30: entry N as selected on the instrument's panel, whatever
+                     serial it holds; an incomplete entry N corrects nothing (default last)
+Errors the program's diagnosis has no term for (all off by default):
+  --bandpass SHAPE   gaussian (only --bandwidth), triangular:H (a triangle reaching H nm
+                     either side) or skewed:L:R (L nm below, R nm above), half-widths 0 to
+                     25 nm, once or per angle (triangular:4/5/6, skewed:3:5/3:6/4:6);
+                     --bandwidth widens a triangle further             (default gaussian)
+  --ripple A         the gain rippling by A % (-5 to 5) as sin(2 pi (L - 400 nm) / P); one
+                     value or three                                     (default 0)
+  --rippleperiod P   its period, 25 to 1000 nm; one value or three      (default 100)
+  --cubic C          the photometric scale bent in an S besides --linearity:
+                     + C * reading * (1 - reading/100) * (reading/100 - 0.5), C from -1 to 1;
+                     one value or three                                 (default 0)
+  --placegain SD     each reading places the specimen anew: its reflectance times a gain
+                     drawn with SD % (0 to 5); one value or three       (default 0)
+  --placeoffset SD   ... plus an offset drawn with SD % reflectance (0 to 5); one or three
+                                                                        (default 0)
+  --thermo K         chromatic specimens' edges move K nm per degree C (-1 to 1) of the room
+                     above 23 C: fully on red and orange, 0.8 on yellow, less on the other
+                     colours, not on white, greys, black or silver     (default 0)
+  --room T           the room's temperature, 0 to 50 C                  (default 23)
+  --dirty NAME/F     specimen NAME reflects F times what it should (0.5 to 1.5), e.g.
+                     yellow/0.965; none                                 (default none)
   --instrument NAME:key=value,...
                      one more instrument behind the same port (repeatable); keys type, id,
                      specimen, noise, seed, gain, offset, shift, scale, bandwidth, tilt,
-                     linearity, entries as above (gain=1.02/1/0.98). The
+                     linearity, entries, bandpass, ripple, rippleperiod, cubic, placegain,
+                     placeoffset, thermo, room, dirty as above (gain=1.02/1/0.98). The
                      first one given is plugged in at start.
 
 Line and files:
@@ -86,8 +111,9 @@ Replies (every reply ends with CR LF):
   USD,nnn    empties entry nnn (001 to 030); OK00
   ER01 unknown command, ER02 bad or missing argument, ER03 no measurement data left.
 A reading is: gain * specimen + offset + noise, multiplied by the correction factors of
-the complete entry (header and three blocks) written last for this instrument's serial,
-interpolated linearly from 400, 420, ..., 700 nm to every 10 nm.
+the entry that applies (by --entries; by default the complete entry, header and three
+blocks, written last for this instrument's serial), interpolated linearly from 400, 420,
+..., 700 nm to every 10 nm.
 
 Control lines (--control pipe, one per line, e.g. echo "plug B" > PATH; the outcome is
 written to the log, and a refused line is also printed on stderr):
@@ -95,6 +121,8 @@ written to the log, and a refused line is also printed on stderr):
   unplug                    no instrument answers (the cable is pulled)
   specimen NAME [INST|all]  put a specimen under the plugged (or named, or every) instrument
   set NAME:key=value,...    change an instrument's settings (keys as --instrument)
+  entry N|last|none [INST]  select entry N (1 to 30) on the plugged (or named) instrument's
+                            panel, as --entries N; last and none as --entries
   fault CMD ACTION... [occurrence=N]
                             alter the answers to CMD (IDR, MES, &, UCS, ... or * for any):
                             every one from now on, or only the Nth after the fault was set.
@@ -147,9 +175,8 @@ void printPort(const std::string& path) {
 bool applyOption(const std::string& key, const std::string& value, qv::sim::Options& options,
                  qv::sim::InstrumentConfig& defaults, std::vector<std::string>& specs,
                  std::string& error) {
-    if (key == "type" || key == "id" || key == "specimen" || key == "noise" || key == "seed" ||
-        key == "gain" || key == "offset" || key == "shift" || key == "linearity" ||
-        key == "scale" || key == "bandwidth" || key == "tilt" || key == "entries")
+    const auto& keys = qv::sim::settingKeys();
+    if (std::find(keys.begin(), keys.end(), key) != keys.end())
         return qv::sim::applySetting(defaults, key, value, error);
     if (key == "instrument")
         specs.push_back(value);

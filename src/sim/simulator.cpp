@@ -571,6 +571,16 @@ std::string Simulator::Impl::controlLocked(const std::vector<std::string>& w) {
         }
         return "ok";
     }
+    if (cmd == "entry" && (w.size() == 2 || w.size() == 3)) {
+        const int i = w.size() == 3 ? findLocked(w[2]) : plugged;
+        if (i < 0)
+            return w.size() == 3 ? "error: no instrument named '" + w[2] + "'"
+                                 : "error: nothing plugged in";
+        InstrumentConfig c = instruments[i].config();
+        if (!applySetting(c, "entries", w[1], why)) return "error: " + why;
+        instruments[i].reconfigure(c);
+        return "ok";
+    }
     if (cmd == "set" && w.size() == 2) {
         const std::string name = w[1].substr(0, w[1].find(':'));
         const int i = findLocked(name);
@@ -596,7 +606,7 @@ std::string Simulator::Impl::controlLocked(const std::vector<std::string>& w) {
     }
     if (cmd == "status" && w.size() == 1) return statusLocked();
     return "error: unknown control command '" + cmd +
-           "' (plug, unplug, specimen, set, fault, clear, hangup, status)";
+           "' (plug, unplug, specimen, entry, set, fault, clear, hangup, status)";
 }
 
 std::string Simulator::Impl::statusLocked() const {

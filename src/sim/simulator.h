@@ -44,11 +44,37 @@ struct InstrumentConfig {
     PerAngle scaleError;
     PerAngle bandwidthNm2;
     PerAngle gainTilt;
+    // Errors the program's diagnosis has no term for, so that it can be tried on instruments
+    // its model does not describe. All off by default.
+    // A triangular bandpass reaching `passLeftNm` below and `passRightNm` above the nominal
+    // wavelength (triangular when equal, skewed when not, none when both are 0); the Gaussian
+    // of `bandwidthNm2` widens it further.
+    PerAngle passLeftNm;
+    PerAngle passRightNm;
+    // The gain rippling by `rippleAmplitude` % as sin(2 pi (L - 400 nm) / `ripplePeriodNm`).
+    PerAngle rippleAmplitude;
+    PerAngle ripplePeriodNm{100.0};
+    // The photometric scale bent in an S besides: + cubic * reading * (1 - reading / 100) *
+    // (reading / 100 - 0.5), no change at 0, 50 and 100 %.
+    PerAngle cubic;
+    // Each reading places the specimen anew: its reflectance times (1 + g / 100) plus o, with
+    // g and o drawn per reading and angle with these standard deviations (%, % reflectance).
+    PerAngle placementGainSd;
+    PerAngle placementOffsetSd;
+    // Chromatic specimens' spectral edges move by `thermoNmPerC` nm per degree of `roomC`
+    // above 23 °C, fully on red and orange, less on the cooler colours, not on neutrals.
+    double thermoNmPerC = 0.0;
+    double roomC = 23.0;
+    // The named specimen reflects `dirtyFactor` times what it should; empty: none is dirty.
+    std::string dirtySpecimen;
+    double dirtyFactor = 1.0;
     // Which entry corrects the readings: the complete entry written last for this instrument,
-    // or none at all (as while a connection reset keeps the entries out of force). Real
-    // instruments differ here, and the program must find out rather than assume.
-    enum class EntryRule { LastWritten, None };
+    // none at all (as while a connection reset keeps the entries out of force), or entry
+    // `entryNumber` (1 to 30) as selected on the instrument's panel, whatever serial it holds.
+    // Real instruments differ here, and the program must find out rather than assume.
+    enum class EntryRule { LastWritten, None, ByNumber };
     EntryRule entryRule = EntryRule::LastWritten;
+    int entryNumber = 1;
 };
 
 struct LogEntry {

@@ -77,22 +77,25 @@ struct Specimen {
     // reading at angle a = scale[a] * base + shift[a]
     std::array<double, kAngleCount> scale;
     std::array<double, kAngleCount> shift;
+    // The share of a warm room's edge shift the specimen takes: the warm colours' pigments
+    // move most, neutrals not at all.
+    double warming;
 };
 
 const std::vector<Specimen>& specimens() {
     static const std::vector<Specimen> all = {
-        {"white", whiteBase, {1.0, 1.0, 1.0}, {0.6, 0.0, -0.8}},
-        {"lightgrey", grey(62.0), {1.0, 1.0, 1.0}, {0.4, 0.0, -0.5}},
-        {"midgrey", grey(30.0), {1.02, 1.0, 0.97}, {0.3, 0.0, -0.2}},
-        {"darkgrey", grey(12.0), {1.04, 1.0, 0.95}, {0.2, 0.0, -0.1}},
-        {"yellow", yellowBase, {1.08, 1.0, 0.9}, {0.5, 0.0, -0.2}},
-        {"green", greenBase, {1.06, 1.0, 0.92}, {0.3, 0.0, -0.1}},
-        {"silver", silverShape, {135.0, 62.0, 24.0}, {0.0, 0.0, 0.0}},
-        {"red", redBase, {1.12, 1.0, 0.86}, {0.6, 0.0, -0.2}},
-        {"blue", blueBase, {1.08, 1.0, 0.9}, {0.3, 0.0, -0.1}},
-        {"black", blackBase, {1.25, 1.0, 0.9}, {0.2, 0.0, 0.0}},
-        {"orange", orangeBase, {1.1, 1.0, 0.88}, {0.5, 0.0, -0.2}},
-        {"violet", violetBase, {1.1, 1.0, 0.9}, {0.4, 0.0, -0.1}},
+        {"white", whiteBase, {1.0, 1.0, 1.0}, {0.6, 0.0, -0.8}, 0.0},
+        {"lightgrey", grey(62.0), {1.0, 1.0, 1.0}, {0.4, 0.0, -0.5}, 0.0},
+        {"midgrey", grey(30.0), {1.02, 1.0, 0.97}, {0.3, 0.0, -0.2}, 0.0},
+        {"darkgrey", grey(12.0), {1.04, 1.0, 0.95}, {0.2, 0.0, -0.1}, 0.0},
+        {"yellow", yellowBase, {1.08, 1.0, 0.9}, {0.5, 0.0, -0.2}, 0.8},
+        {"green", greenBase, {1.06, 1.0, 0.92}, {0.3, 0.0, -0.1}, 0.3},
+        {"silver", silverShape, {135.0, 62.0, 24.0}, {0.0, 0.0, 0.0}, 0.0},
+        {"red", redBase, {1.12, 1.0, 0.86}, {0.6, 0.0, -0.2}, 1.0},
+        {"blue", blueBase, {1.08, 1.0, 0.9}, {0.3, 0.0, -0.1}, 0.2},
+        {"black", blackBase, {1.25, 1.0, 0.9}, {0.2, 0.0, 0.0}, 0.0},
+        {"orange", orangeBase, {1.1, 1.0, 0.88}, {0.5, 0.0, -0.2}, 1.0},
+        {"violet", violetBase, {1.1, 1.0, 0.9}, {0.4, 0.0, -0.1}, 0.3},
     };
     return all;
 }
@@ -100,31 +103,71 @@ const std::vector<Specimen>& specimens() {
 // Fine enough that a sampled Gaussian keeps its variance for every bandpass worth simulating.
 constexpr double kBandpassStepNm = 0.25;
 
-// A spectrum, a function of wavelength, at nominal wavelength `nm` as an instrument with `e`
-// sees it. The fine-grained spectrum is evaluated, not interpolated; without a bandpass it is
-// the one value at the displaced wavelength.
-template <typename Spectrum>
-double seenThrough(const Spectrum& base, double nm, const WavelengthErrors& e) {
-    const double centre = nm - e.shiftNm - e.scaleError * (nm - 550.0);
-    double value = base(centre);
-    if (e.bandwidthNm2 > 0.0) {
-        const double variance = 2.0 * e.bandwidthNm2;
-        const int half = static_cast<int>(std::ceil(5.0 * std::sqrt(variance) / kBandpassStepNm));
-        double sum = 0.0;
-        double weights = 0.0;
-        for (int k = -half; k <= half; ++k) {
-            const double u = k * kBandpassStepNm;
-            const double w = std::exp(-u * u / (2.0 * variance));
-            sum += w * base(centre + u);
-            weights += w;
-        }
-        value = sum / weights;
+// A bandpass as weights at (first + i) * kBandpassStepNm nm from its centre; no weights: the
+// instrument reads at one wavelength.
+struct Bandpass {
+    int first = 0;
+    std::vector<double> weights;
+    double total = 0.0;
+};
+
+Bandpass gaussianBandpass(double bandwidthNm2) {
+    Bandpass b;
+    if (bandwidthNm2 <= 0.0) return b;
+    const double variance = 2.0 * bandwidthNm2;
+    const int half = static_cast<int>(std::ceil(5.0 * std::sqrt(variance) / kBandpassStepNm));
+    b.first = -half;
+    for (int k = -half; k <= half; ++k) {
+        const double u = k * kBandpassStepNm;
+        b.weights.push_back(std::exp(-u * u / (2.0 * variance)));
     }
-    return value;
+    return b;
 }
 
-double seen(const Specimen& s, int angle, double nm, const WavelengthErrors& e) {
-    return s.scale[angle] * seenThrough(s.base, nm, e) + s.shift[angle];
+// Falls linearly from 1 at the centre to 0 at leftNm below and rightNm above it.
+Bandpass triangularBandpass(double leftNm, double rightNm) {
+    Bandpass b;
+    if (leftNm <= 0.0 && rightNm <= 0.0) return b;
+    b.first = -static_cast<int>(std::ceil(leftNm / kBandpassStepNm));
+    const int last = static_cast<int>(std::ceil(rightNm / kBandpassStepNm));
+    for (int k = b.first; k <= last; ++k) {
+        const double u = k * kBandpassStepNm;
+        const double w = u < 0.0 ? 1.0 + u / leftNm : u > 0.0 ? 1.0 - u / rightNm : 1.0;
+        b.weights.push_back(std::max(0.0, w));
+    }
+    return b;
+}
+
+Bandpass bandpassOf(const WavelengthErrors& e) {
+    const Bandpass g = gaussianBandpass(e.bandwidthNm2);
+    const Bandpass t = triangularBandpass(e.leftNm, e.rightNm);
+    Bandpass b = t.weights.empty() ? g : t;
+    if (!t.weights.empty() && !g.weights.empty()) {
+        // The triangle widened by the Gaussian: the two convolved.
+        b.first = t.first + g.first;
+        b.weights.assign(t.weights.size() + g.weights.size() - 1, 0.0);
+        for (std::size_t i = 0; i < t.weights.size(); ++i)
+            for (std::size_t k = 0; k < g.weights.size(); ++k)
+                b.weights[i + k] += t.weights[i] * g.weights[k];
+    }
+    for (double w : b.weights) b.total += w;
+    return b;
+}
+
+// A spectrum, a function of wavelength, at nominal wavelength `nm` as an instrument with `e`
+// and bandpass `band` sees it. The fine-grained spectrum is evaluated, not interpolated;
+// without a bandpass it is the one value at the displaced wavelength.
+template <typename Spectrum>
+double seenThrough(const Spectrum& base, double nm, const WavelengthErrors& e,
+                   const Bandpass& band) {
+    const double centre = nm - e.shiftNm - e.scaleError * (nm - 550.0);
+    if (band.weights.empty()) return base(centre);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < band.weights.size(); ++i) {
+        const double u = (band.first + static_cast<int>(i)) * kBandpassStepNm;
+        sum += band.weights[i] * base(centre + u);
+    }
+    return sum / band.total;
 }
 
 // A spectrum known at the 31 wavelengths as a function of wavelength: the natural cubic spline
@@ -178,13 +221,17 @@ std::optional<AngleSpectra> specimenSpectra(std::string_view name, double shiftN
 }
 
 std::optional<AngleSpectra> specimenSpectra(std::string_view name,
-                                            const AngleWavelengthErrors& errors) {
+                                            const AngleWavelengthErrors& errors, double warmingNm) {
     for (const Specimen& s : specimens()) {
         if (s.name != name) continue;
+        const double moved = s.warming * warmingNm;
+        const auto warmed = [&](double nm) { return s.base(nm - moved); };
         AngleSpectra out{};
         for (int a = 0; a < kAngleCount; ++a) {
+            const Bandpass band = bandpassOf(errors[a]);
             for (int j = 0; j < kSpectrumPoints; ++j) {
-                out[a][j] = seen(s, a, wavelengthNm(j), errors[a]);
+                out[a][j] =
+                    s.scale[a] * seenThrough(warmed, wavelengthNm(j), errors[a], band) + s.shift[a];
             }
         }
         return out;
@@ -196,8 +243,9 @@ AngleSpectra spectraSeen(const AngleSpectra& truth, const AngleWavelengthErrors&
     AngleSpectra out{};
     for (int a = 0; a < kAngleCount; ++a) {
         const SplineSpectrum spectrum(truth[a]);
+        const Bandpass band = bandpassOf(errors[a]);
         for (int j = 0; j < kSpectrumPoints; ++j)
-            out[a][j] = seenThrough(spectrum, wavelengthNm(j), errors[a]);
+            out[a][j] = seenThrough(spectrum, wavelengthNm(j), errors[a], band);
     }
     return out;
 }

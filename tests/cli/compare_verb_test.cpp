@@ -227,10 +227,10 @@ TEST_F(CompareCli, UsercalSaysHowFarTheEntryHoldsWhenThePairIsDiagnosed) {
     EXPECT_EQ(write->referenceSerial, "L70S-100001");
 }
 
-// An instrument that applies the entry written last and drifts after its first correction: the
-// second correction goes on top of the first entry, so the two converge instead of the second
-// undoing the first.
-TEST_F(CompareCli, ASecondCorrectionGoesOnTopOfTheFirst) {
+// An instrument that drifts after its first correction: the second correction names the first
+// entry as what its readings passed through, so the two converge instead of the second undoing
+// the first. Without --basis nothing is written, whatever --yes says.
+TEST_F(CompareCli, ASecondCorrectionGoesOnTopOfTheEntryNamedAsItsBasis) {
     SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
     const CliRun first = test::runCli(usercalInto(reference, drifted, 9));
     ASSERT_EQ(first.exitCode, 0) << first.err << first.out;
@@ -238,13 +238,23 @@ TEST_F(CompareCli, ASecondCorrectionGoesOnTopOfTheFirst) {
     // The drift puts the new factors (1/gain) on the two decimals an entry keeps, so that what
     // remains is the computation on top, not the rounding.
     ASSERT_EQ(drifted.control("set A:gain=1.0309/1.0417/1.0753"), "ok");
-    const CliRun second = test::runCli(usercalInto(reference, drifted, 10));
+    const std::size_t before = drifted.received().size();
+    const CliRun unsaid = test::runCli(usercalInto(reference, drifted, 10));
+    EXPECT_EQ(unsaid.exitCode, 2) << unsaid.err << unsaid.out;
+    EXPECT_NE(unsaid.err.find("009 \"PASS 9\""), std::string::npos) << unsaid.err;
+    EXPECT_NE(unsaid.err.find("give --basis none or --basis N"), std::string::npos) << unsaid.err;
+    const std::vector<std::string> received = drifted.received();
+    for (std::size_t i = before; i < received.size(); ++i) {
+        EXPECT_NE(received[i].rfind("UCS", 0), 0u) << received[i];
+        EXPECT_NE(received[i].rfind("USD", 0), 0u) << received[i];
+    }
+    QStringList onTop = usercalInto(reference, drifted, 10);
+    onTop << "--basis"
+          << "9";
+    const CliRun second = test::runCli(onTop);
     ASSERT_EQ(second.exitCode, 0) << second.err << second.out;
-    EXPECT_NE(second.err.find("computed on top of its factors"), std::string::npos) << second.err;
-    EXPECT_NE(second.err.find("009 \"PASS 9\""), std::string::npos) << second.err;
     EXPECT_NE(second.err.find("on top of entry 009's"), std::string::npos) << second.err;
     const auto secondAfter = row(second.out, "dE*ab after correction");
-
     for (int a = 0; a < 3; ++a) {
         // The prediction of a single-specimen correction is the target itself.
         EXPECT_LE(secondAfter[a], firstAfter[a]) << a << second.out;
@@ -263,9 +273,13 @@ TEST_F(CompareCli, AnInstrumentThatIgnoresItsEntriesIsToldBeforeTheNextWrite) {
     EXPECT_NE(first.out.find("does not apply the entry"), std::string::npos) << first.out;
     QStringList again = usercalInto(reference, ignoring, 5);
     again.removeLast();  // no --yes
+    again << "--basis"
+          << "none";
     const CliRun second = test::runCli(again);
     EXPECT_EQ(second.exitCode, 1) << second.err << second.out;
     EXPECT_NE(second.err.find("will not change what this program measures"), std::string::npos)
+        << second.err;
+    EXPECT_NE(second.err.find("found that entry 004 does not apply"), std::string::npos)
         << second.err;
     const CliRun listed =
         test::runCli({"entries", "--port", QString::fromStdString(ignoring.port())});

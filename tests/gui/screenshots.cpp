@@ -42,6 +42,7 @@
 #include "gui/coeff/entry_list_loader.h"
 #include "gui/help/help_wnd.h"
 #include "gui/help/operator_guide.h"
+#include "gui/kit/choice_dialog.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/gui_prompter.h"
 #include "gui/kit/instrument_strip.h"
@@ -175,7 +176,7 @@ void verifiedScreenshot(qv::GuiContext& context, qv::test::SimInstrument& pair) 
         });
         writer.start(50);
         write.exec();
-        return write.written();
+        return write.writtenCorrection();
     };
     qv::CInstErrorConfirmationDlg dialog(context, correction);
     pair.control("plug REF");
@@ -908,19 +909,39 @@ int main(int argc, char** argv) {
         incomplete.detail = "no reply to UCS,3";
         qv::Message unconfirmed = qv::messageBox(qv::kStrDeletionUnconfirmed, qv::Icon::Warning);
         unconfirmed.detail = "unrecognised reply to USD \"ER02\"";
-        // What a new entry's factors stand on, as the write asks it before it goes out.
+        // What a new entry's factors stand on, as the write asks it before it goes out, and the
+        // refusal when the factors of that entry are not known.
         const std::string held =
-            "The instrument holds:\n  entry 003 \"SILVER\" (06.12.2026 05:28:35, written by this "
-            "program)\n  entry 011 \"LAB 2\" (02.11.2026 09:14:02, not written by this program)";
-        qv::Message beneath =
-            qv::messageBox(qv::kStrEntryBeneathQuestion, qv::Icon::Question, qv::Buttons::YesNo);
-        beneath.suffix = " 003 \"SILVER\" (06.12.2026 05:28:35, written by this program)";
-        beneath.detail = held;
+            "The instrument holds:\n  entry 003 \"SILVER\" (06.12.2026 05:28:35, L70S-200002, "
+            "written by this program)\n  entry 011 \"LAB 2\" (02.11.2026 09:14:02, L70S-200002, "
+            "not written by this program)";
+        qv::Message which =
+            qv::messageBox(qv::kStrWhichEntryApplies, qv::Icon::Question, qv::Buttons::OkCancel);
+        which.suffix = " L70S-200002.";
+        which.detail = "The verification of 06.12.2026 05:31 found that entry 003 applies.";
+        qv::ChoiceDialog choice(
+            which,
+            {"none: the readings passed through no entry",
+             "entry 003 \"SILVER\" (06.12.2026 05:28:35, L70S-200002, written by this program)",
+             "entry 011 \"LAB 2\" (02.11.2026 09:14:02, L70S-200002, not written by this program)",
+             "I do not know"},
+            *strings);
+        save(choice, "choice_entry_basis");
+        qv::Message unknown = qv::messageBox(qv::kStrBasisNotKnown, qv::Icon::Stop);
+        unknown.suffix =
+            " entry 011 was not written by this program (or its write is not in this logbook): "
+            "its factors are not known. Have the instrument apply no entry (choose none on the "
+            "instrument, or delete its entries), measure the specimen again, and say that the "
+            "readings passed through no entry.";
+        unknown.detail = held;
         qv::Message ignored =
             qv::messageBox(qv::kStrEntriesIgnored, qv::Icon::Question, qv::Buttons::YesNo);
-        ignored.detail = held;
+        ignored.detail =
+            "The verification of 06.12.2026 05:31 found that entry 003 does not "
+            "apply (the readings did not change).\n" +
+            held;
         const std::pair<const qv::Message*, const char*> boxes[] = {
-            {&beneath, "message_entry_beneath"},
+            {&unknown, "message_entry_basis_unknown"},
             {&ignored, "message_entries_ignored"},
             {&overwrite, "message_overwrite_entry"},
             {&unread, "message_overwrite_unread_entry"},

@@ -151,6 +151,13 @@ std::array<std::array<double, 16>, 3> flatFactors(double f25, double f45, double
     return f;
 }
 
+Reading scaled(const Reading& r, double factor) {
+    Reading out{};
+    for (int a = 0; a < 3; ++a)
+        for (int j = 0; j < 31; ++j) out[a][j] = r[a][j] * factor;
+    return out;
+}
+
 void expectNear(const Reading& actual, const Reading& expected, double tolerance) {
     for (int a = 0; a < 3; ++a) {
         for (int j = 0; j < 31; ++j)
@@ -398,6 +405,32 @@ TEST(SimEntries, NoEntryAppliesUnderTheRuleNone) {
         for (int j = 0; j < 31; ++j) scaled[a][j] = before[a][j] * 1.1;
     expectNear(measure(line), scaled, 0.02);
     EXPECT_NE(sim.control("set A:entries=first").find("error"), std::string::npos);
+}
+
+// As if chosen on the panel: the entry selected applies, whichever was written last and for
+// whichever serial; an empty one corrects nothing.
+TEST(SimEntries, TheEntrySelectedByNumberApplies) {
+    SimInstrument sim("53", "L70S-000001", "red");
+    SimLine line(sim.port());
+    const Reading before = measure(line);
+    writeEntry(line, "001", "L70S-000001", flatFactors(1.1, 1.1, 1.1));
+    writeEntry(line, "002", "L70S-000001", flatFactors(0.9, 0.9, 0.9));
+    ASSERT_EQ(sim.control("entry 1"), "ok");
+    expectNear(measure(line), scaled(before, 1.1), 0.02);
+    expectNear(sim.simulator().expectedReading("A"), scaled(before, 1.1), 0.006);
+    ASSERT_EQ(sim.control("entry 5 A"), "ok");
+    expectNear(measure(line), before, 0.001);
+    expectNear(sim.simulator().expectedReading("A"), before, 0.006);
+    writeEntry(line, "005", "L70S-999999", flatFactors(1.2, 1.2, 1.2));
+    expectNear(measure(line), scaled(before, 1.2), 0.03);
+    ASSERT_EQ(sim.control("entry last"), "ok");
+    expectNear(measure(line), scaled(before, 0.9), 0.02);
+    ASSERT_EQ(sim.control("set A:entries=1"), "ok");
+    expectNear(measure(line), scaled(before, 1.1), 0.02);
+    for (const char* bad : {"entry 31", "entry 0", "entry 2 B", "entry first", "entry"})
+        EXPECT_EQ(sim.control(bad).rfind("error", 0), 0u) << bad;
+    ASSERT_EQ(sim.control("unplug"), "ok");
+    EXPECT_EQ(sim.control("entry 2"), "error: nothing plugged in");
 }
 
 TEST(SimEntries, StateFileKeepsEntriesAcrossRuns) {
@@ -805,16 +838,26 @@ TEST(SimProgram, HelpDocumentsEveryOptionAndBadOptionsFail) {
     fcntl(help.out, F_SETFL, O_NONBLOCK);
     const std::string text = help.all(100);
     for (const char* word :
-         {"--type",       "--id",     "--specimen", "--noise", "--seed", "--gain",  "--offset",
-          "--instrument", "--link",   "--control",  "--state", "--log",  "--fault", "plug",
-          "unplug",       "specimen", "set",        "silence", "reply",  "delay=",  "chunks=",
-          "nolf",         "prefix=",  "flood",      "hangup",  "clear",  "PORT"}) {
+         {"--type",         "--id",     "--specimen",   "--noise",       "--seed",
+          "--gain",         "--offset", "--instrument", "--link",        "--control",
+          "--state",        "--log",    "--fault",      "plug",          "unplug",
+          "specimen",       "set",      "silence",      "reply",         "delay=",
+          "chunks=",        "nolf",     "prefix=",      "flood",         "hangup",
+          "clear",          "PORT",     "--bandpass",   "skewed:L:R",    "--ripple",
+          "--rippleperiod", "--cubic",  "--placegain",  "--placeoffset", "--thermo",
+          "--room",         "--dirty",  "entry N"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
     Child bad({"--colour", "red"});
     EXPECT_EQ(bad.exitCode(3000), 2);
     Child badInstrument({"--instrument", "A:type=41"});
     EXPECT_EQ(badInstrument.exitCode(3000), 2);
+    Child badShape({"--bandpass", "box:4"});
+    EXPECT_EQ(badShape.exitCode(3000), 2);
+    Child unmodelled({"--bandpass", "skewed:3:6", "--cubic", "0.2", "--entries", "4",
+                      "--instrument", "B:dirty=red/0.9,placegain=0.1"});
+    fcntl(unmodelled.out, F_SETFL, O_NONBLOCK);
+    EXPECT_EQ(unmodelled.line(3000).rfind("PORT ", 0), 0u);
 }
 
 }  // namespace

@@ -29,6 +29,17 @@ std::optional<std::string> ScriptedPrompter::askSaveFile(const std::string& star
     return f;
 }
 
+std::optional<std::size_t> ScriptedPrompter::askChoice(const Message& question,
+                                                       const std::vector<std::string>& offered) {
+    asked.push_back(question);
+    offeredChoices.push_back(offered);
+    if (onAsk) onAsk(question);
+    if (choices.empty()) return std::nullopt;
+    const auto c = choices.front();
+    choices.pop_front();
+    return c;
+}
+
 std::vector<int> ScriptedPrompter::ids() const {
     std::vector<int> out;
     for (const Message& m : asked) out.push_back(m.stringId);

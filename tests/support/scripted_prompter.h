@@ -19,6 +19,9 @@ public:
                                            const std::string& filter) override;
     std::optional<std::string> askSaveFile(const std::string& startPath,
                                            const std::string& filter) override;
+    // Recorded among `asked` like a message; answered from `choices`, none when it runs dry.
+    std::optional<std::size_t> askChoice(const Message& question,
+                                         const std::vector<std::string>& offered) override;
 
     std::deque<Answer> answers;
     std::deque<std::optional<std::string>> files;
@@ -26,6 +29,8 @@ public:
     std::deque<std::optional<std::string>> saveFiles;
     std::vector<std::string> offeredSavePaths;
     std::vector<Message> asked;
+    std::deque<std::optional<std::size_t>> choices;
+    std::vector<std::vector<std::string>> offeredChoices;
     // Called with each message as it is asked, before it is answered.
     std::function<void(const Message&)> onAsk;
 

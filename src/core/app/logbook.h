@@ -91,7 +91,17 @@ struct CheckRecord {
     int readings = 0;
     bool handling = false;
     std::string specimen;
+    // A write: the factors as they were sent, 16 per angle (400 to 700 nm by 20 nm, 25 degrees
+    // first), so that a later correction can be computed on top of them wherever the logbook is
+    // read; empty for other kinds and for writes recorded before the logbook kept them.
+    std::vector<double> factors;
 };
+
+// The factors of a write as the logbook keeps them: the instrument's own texts separated by
+// blanks ("1.03 0.98 ..."), and back; anything but 48 finite numbers reads as none.
+inline constexpr std::size_t kRecordFactorCount = 48;
+std::string factorsText(const std::vector<double>& factors);
+std::vector<double> factorsFromText(std::string_view text);
 
 // A record with every number NaN, the kind and time set.
 CheckRecord emptyRecord(RecordKind kind, const LocalTime& time);

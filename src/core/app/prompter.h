@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/app/string_ids.h"
 
@@ -31,6 +33,12 @@ public:
     // Asks for a file to open; nothing when the operator cancels.
     virtual std::optional<std::string> askOpenFile(const std::string& startPath,
                                                    const std::string& filter) = 0;
+    // Asks a question of fact, offering `choices`; the index chosen, nothing when the operator
+    // cancels or the program has no way to ask (the command line takes such facts as options).
+    virtual std::optional<std::size_t> askChoice(const Message& /*question*/,
+                                                 const std::vector<std::string>& /*choices*/) {
+        return std::nullopt;
+    }
     // Asks where to save a new file, offering `startPath`; nothing when the operator cancels
     // or the program has no way to ask.
     virtual std::optional<std::string> askSaveFile(const std::string& /*startPath*/,

@@ -2,12 +2,23 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/app/serial_channel.h"
 #include "core/colour/spectrum.h"
 
 namespace qv {
+
+// What readings that new factors correct passed through: no entry, entry N, or the operator
+// does not know. A fact about the instrument, asked, never assumed.
+struct WriteBasis {
+    enum class Kind { None, Entry, NotKnown };
+    Kind kind = Kind::NotKnown;
+    int entry = 0;  // 1 to 30 with Kind::Entry
+
+    bool operator==(const WriteBasis&) const = default;
+};
 
 // What the short-lived task dialogs leave for each other. One instance for the process; it
 // owns the serial port and closes it when it goes.
@@ -61,6 +72,11 @@ struct SharedState {
     // User calibration coefficients.
     std::string coeffFileComment;
     bool coeffEntryDeleted = false;
+    // What the connected instrument's readings pass through, as the operator said since it was
+    // connected (for instrument `entryBasisSerial`). A connection's settings reset may change
+    // what applies and a write changes it, so both clear it.
+    std::optional<WriteBasis> entryBasis;
+    std::string entryBasisSerial;
 
     // Window state.
     bool bAboutMode = false;

@@ -139,13 +139,12 @@ inline constexpr int kStrOtherRepeatable = 251;
 // Factors fitted over a tile set that the diagnosis says cannot correct the instrument: write
 // them anyway?
 inline constexpr int kStrCorrectionDoubtful = 252;
-// What new factors stand on when the instrument holds entries: computed on top of the entry
-// written last; asked whether the readings pass through it; entries that do not apply; an
-// entry written last whose factors are not known.
-inline constexpr int kStrOnTopOfEntry = 253;
-inline constexpr int kStrEntryBeneathQuestion = 254;
+// What new factors stand on when the instrument holds entries: entries that did not change the
+// readings when last written; which entry the readings passed through (a question of fact); no
+// write, because the factors of what they passed through are not known.
 inline constexpr int kStrEntriesIgnored = 255;
-inline constexpr int kStrEntriesHeld = 256;
+inline constexpr int kStrWhichEntryApplies = 262;
+inline constexpr int kStrBasisNotKnown = 263;
 // The logbook server: another workstation's logbook file sent to it or not; a new location saved
 // for the next start.
 inline constexpr int kStrLogbookFileSent = 257;

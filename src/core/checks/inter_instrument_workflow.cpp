@@ -203,9 +203,11 @@ void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
     s_.logbook->record(r);
 }
 
-void InterInstrumentWorkflow::correctionWritten() {
+void InterInstrumentWorkflow::correctionWritten(std::optional<WrittenCorrection> written) {
     if (!judgement_) return;
     before_ = judgement_;
+    beforeSample_ = s_.state.sampleSpectrum;
+    written_ = std::move(written);
     resampled_ = false;
     for (int a = 0; a < kAngleCount; ++a)
         view_.beforeDeltaE[a] = s_.format.display(asFloat(before_->deltaE[a]));
@@ -222,15 +224,18 @@ void InterInstrumentWorkflow::verify(Judgement& j) {
     for (int a = 0; a < kAngleCount; ++a)
         v.unchanged = v.unchanged && std::abs(j.deltaE[a] - before_->deltaE[a]) < repeatThreshold;
     j.verification = v;
-    // Whether this instrument's readings follow its entries, for the corrections to come: the
-    // factors were to bring the sample onto the target.
-    const std::array<double, kAngleCount> predicted{};
-    if (const auto found = judgeEntryEffect(before_->deltaE, predicted, j.deltaE, repeatThreshold))
-        rememberEntriesApply(s_.profile, s_.state.sampleSerial, *found);
+    // Whether this instrument's readings follow the entry, for the operator's next answer to
+    // what its readings pass through.
+    if (written_)
+        rememberEntriesApply(
+            s_.profile, s_.state.sampleSerial,
+            judgeEntryEffect({beforeSample_}, {s_.state.sampleSpectrum}, *written_),
+            written_->entry, localTimeOf(s_.clock.calendarSeconds()));
     view_.correction = v.unchanged ? InterInstrumentView::Correction::NotApplied
                                    : InterInstrumentView::Correction::Verified;
     // One verification per correction; a later judgement stands on its own.
     before_.reset();
+    written_.reset();
     resampled_ = false;
 }
 

@@ -12,6 +12,7 @@
 #include "core/checks/validation_workflow.h"
 #include "core/colour/colour_requests.h"
 #include "core/measure/average_workflow.h"
+#include "core/measure/entries_apply.h"
 
 namespace qv {
 
@@ -83,8 +84,9 @@ public:
     // (Yes keeps it); one flag unlocks the check, so the question says which instrument passed.
     bool confirmRepeatableInstrument(const Measurement& sample);
     // A correction was written on the strength of the last judgement: the next judgement,
-    // once the sample has been measured again, verifies it.
-    void correctionWritten();
+    // once the sample has been measured again, verifies it, and with what the write changes it
+    // also finds whether the instrument applies the entry.
+    void correctionWritten(std::optional<WrittenCorrection> written = std::nullopt);
     bool verifying() const { return before_.has_value(); }
     // The sample measured again after the correction, taken and judged as its verification.
     // False when nothing was judged.
@@ -126,6 +128,8 @@ private:
     ColourRequests requests_;
     std::optional<Judgement> judgement_;
     std::optional<Judgement> before_;
+    ThreeAngles beforeSample_;
+    std::optional<WrittenCorrection> written_;
     bool resampled_ = false;  // the sample was measured again since the correction
     std::function<void()> onVerdict_;
     InterInstrumentView view_;

@@ -64,6 +64,12 @@ void CoefficientWriteWorkflow::addRow(const EntryRow& row) {
 bool CoefficientWriteWorkflow::listDone(bool stopped, const LinkError& listError) {
     if (!listError.ok()) reportLinkLost(listError);
     if (stopped || !listError.ok()) return false;
+    // The readings were taken before the list was read: an entry deleted from this dialog may
+    // still be what they passed through.
+    for (int i = 0; i < view_.rowCount; ++i)
+        heldAtOpening_ = heldAtOpening_ || !normalisedComment(view_.rows[i].comment).empty() ||
+                         !view_.rows[i].unreadable.empty();
+    showBasis();
     if (view_.rowCount > 0) select(0);
     showSample();
     return true;
@@ -116,10 +122,11 @@ WriteOutcome CoefficientWriteWorkflow::write() {
     }
     entryState_ = readEntryState(*s_.state.commPort, s_.clock, view_.rows[view_.selected].entry);
     // Consent to overwrite first; then what the factors stand on.
-    if ((!entryState_->free() && !overwriteAgreed()) || !basisAgreed()) {
+    if (!entryState_->free() && !overwriteAgreed()) {
         declined_ = true;
         return WriteOutcome::Closes;
     }
+    if (!basisSettled()) return WriteOutcome::Stays;
     return writeSelected();
 }
 
@@ -135,41 +142,88 @@ bool CoefficientWriteWorkflow::overwriteAgreed() {
     return s_.prompter.ask(question) == Answer::Yes;
 }
 
-bool CoefficientWriteWorkflow::basisAgreed() {
+bool CoefficientWriteWorkflow::basisSettled() {
     beneath_.reset();
     beneathEntry_.clear();
     onTopOf_.clear();
+    basisMissing_ = false;
+    basisRefusal_.clear();
+    const BasisSources sources{s_.logbook, s_.files, s_.format, s_.strings};
     const std::vector<EntryRow> rows(view_.rows.begin(), view_.rows.begin() + view_.rowCount);
-    const EntryBasis basis =
-        findEntryBasis(rows, connectedSerial_, {s_.logbook, s_.files, s_.format, s_.strings});
-    if (basis.held.empty()) return true;
-    const EntriesApply applies = entriesApply(s_.profile, connectedSerial_);
-    if (applies == EntriesApply::DoNotApply) {
-        Message q = messageBox(kStrEntriesIgnored, Icon::Question, Buttons::YesNo);
-        q.detail = describeHeld(basis);
-        return s_.prompter.ask(q) == Answer::Yes;
+    const EntryBasis basis = findEntryBasis(rows, connectedSerial_, sources);
+    heldText_ = describeHeld(basis);
+    const std::optional<WriteBasis> answer = basisAnswer(basis);
+    if (!answer) {
+        basisMissing_ = true;
+        return false;
     }
-    if (!basis.lastFactors) {
-        Message m = messageBox(kStrEntriesHeld, Icon::Information);
+    BasisFactors f = basisFactors(basis, *answer, sources);
+    if (!f.factors) {
+        basisRefusal_ = f.refusal;
+        Message m = withSuffix(kStrBasisNotKnown, Icon::Stop, " " + f.refusal);
         m.detail = describeHeld(basis);
         s_.prompter.ask(m);
-        return true;
+        return false;
     }
-    return onTopAgreed(basis, applies);
+    beneath_ = std::move(f.factors);
+    if (answer->kind == WriteBasis::Kind::Entry)
+        beneathEntry_ = basis.find(answer->entry)->row.number;
+    const auto found = entriesApply(s_.profile, connectedSerial_);
+    if (found && found->effect == EntryEffect::DoesNotApply && !basis.held.empty()) {
+        // A consent, not a fact: the last write did not change the readings.
+        Message q = messageBox(kStrEntriesIgnored, Icon::Question, Buttons::YesNo);
+        q.detail = describe(*found) + "\n" + describeHeld(basis);
+        if (s_.prompter.ask(q) != Answer::Yes) {
+            declined_ = true;
+            return false;
+        }
+    }
+    return true;
 }
 
-bool CoefficientWriteWorkflow::onTopAgreed(const EntryBasis& basis, EntriesApply applies) {
-    const HeldEntry& last = basis.held[*basis.last];
-    const bool unknown = applies == EntriesApply::Unknown;
-    Message m = unknown ? messageBox(kStrEntryBeneathQuestion, Icon::Question, Buttons::YesNo)
-                        : messageBox(kStrOnTopOfEntry, Icon::Information);
-    m.suffix = " " + describe(last);
-    m.detail = describeHeld(basis);
-    // Not knowing, the readings are taken as they are unless the operator says otherwise.
-    if (s_.prompter.ask(m) != Answer::Yes && unknown) return true;
-    beneath_ = basis.lastFactors;
-    beneathEntry_ = last.row.number;
-    return true;
+std::optional<WriteBasis> CoefficientWriteWorkflow::basisAnswer(const EntryBasis& basis) {
+    // Factors from a coefficient file (a sample without an instrument type) are written as the
+    // file has them: they correct no readings taken here.
+    if (s_.state.sampleType.empty()) return WriteBasis{WriteBasis::Kind::None, 0};
+    if (givenBasis_) return givenBasis_;
+    if (s_.state.entryBasis && s_.state.entryBasisSerial == connectedSerial_)
+        return s_.state.entryBasis;
+    if (basis.held.empty() && !heldAtOpening_) return WriteBasis{WriteBasis::Kind::None, 0};
+    const std::optional<WriteBasis> asked = askBasis(basis);
+    if (asked) {
+        s_.state.entryBasis = asked;
+        s_.state.entryBasisSerial = connectedSerial_;
+        showBasis();
+    }
+    return asked;
+}
+
+std::optional<WriteBasis> CoefficientWriteWorkflow::askBasis(const EntryBasis& basis) {
+    std::vector<std::string> choices{"none: the readings passed through no entry"};
+    std::vector<WriteBasis> meaning{{WriteBasis::Kind::None, 0}};
+    for (const HeldEntry& e : basis.held) {
+        choices.push_back("entry " + describe(e));
+        meaning.push_back({WriteBasis::Kind::Entry, e.row.entry});
+    }
+    choices.push_back("I do not know");
+    meaning.push_back({WriteBasis::Kind::NotKnown, 0});
+    Message q = messageBox(kStrWhichEntryApplies, Icon::Question, Buttons::OkCancel);
+    q.suffix = " " + connectedSerial_ + ".";
+    if (const auto found = entriesApply(s_.profile, connectedSerial_)) q.detail = describe(*found);
+    const std::optional<std::size_t> chosen = s_.prompter.askChoice(q, choices);
+    if (!chosen || *chosen >= meaning.size()) return std::nullopt;
+    return meaning[*chosen];
+}
+
+void CoefficientWriteWorkflow::showBasis() {
+    if (s_.state.sampleType.empty())
+        view_.basis = "factors from a coefficient file, written as the file has them";
+    else if (s_.state.entryBasis && s_.state.entryBasisSerial == s_.state.sampleSerial)
+        view_.basis = "the readings passed through " + describe(*s_.state.entryBasis);
+    else if (!heldAtOpening_)
+        view_.basis = "the instrument holds no entry: the factors correct the readings as they are";
+    else
+        view_.basis = "which entry the readings passed through is asked before the write";
 }
 
 WriteOutcome CoefficientWriteWorkflow::writeSelected() {
@@ -177,7 +231,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     // On top of the entry beneath: factors against the readings without it, so that the new
     // entry, which takes its place, gives its factors x the ratio measured now.
     ThreeAngles sample = s_.state.sampleSpectrum;
-    if (beneath_) {
+    if (!beneathEntry_.empty()) {
         sample = withoutFactors(sample, *beneath_);
         for (AngleSpectrum& angle : sample)
             angle.resize(std::min<std::size_t>(angle.size(), kSpectrumPoints));
@@ -210,6 +264,10 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
         return WriteOutcome::Closes;
     }
     onTopOf_ = beneathEntry_;
+    written_ = writtenCorrection(contents);
+    // The instrument changed: what its readings pass through is asked again.
+    s_.state.entryBasis.reset();
+    showBasis();
     if (writeRecord) {
         recordFile_ = writeRecord(contents, sample);
         if (!recordFile_.ok()) reportUnsavedFile(s_.prompter, recordFile_);
@@ -219,6 +277,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     // The instrument the factors bring this one onto: the entry's certificate looks for the
     // diagnosis of this pair.
     written.referenceSerial = s_.state.targetSerial;
+    written.factors = sentFactors(contents.blocks);
     if (s_.logbook) s_.logbook->record(written);
     Message done = messageBox(kStrEntryWritten, Icon::Information);
     if (!onTopOf_.empty())
@@ -227,9 +286,21 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     return WriteOutcome::Written;
 }
 
+std::optional<WrittenCorrection> CoefficientWriteWorkflow::writtenCorrection(
+    const EntryContents& contents) const {
+    auto now = factorsAt31(sentFactors(contents.blocks));
+    if (!now || !beneath_) return std::nullopt;
+    WrittenCorrection w{contents.entry, *now};
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j)
+            if ((*beneath_)[a][j] != 0.0) w.change[a][j] /= (*beneath_)[a][j];
+    return w;
+}
+
 void CoefficientWriteWorkflow::reportUnfinishedWrite(const EntryWriteProgress& p,
                                                      const EntryContents& contents) {
     s_.state.bConnected = false;
+    s_.state.entryBasis.reset();
     EntryRow& row = view_.rows[view_.selected];
     const std::string failure = describe(p.failure);
     if (p.headerWritten) {

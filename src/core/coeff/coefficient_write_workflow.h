@@ -13,6 +13,7 @@
 #include "core/coeff/entry_state.h"
 #include "core/link/commands.h"
 #include "core/measure/average_workflow.h"
+#include "core/measure/entries_apply.h"
 
 namespace qv {
 
@@ -25,6 +26,9 @@ struct CoefficientWriteView {
     CoordinateTexts sample;  // L*, a*, b* of the sample, [coordinate][angle]
     bool deleteEnabled = false;
     bool dataInvalid = false;
+    // What the readings the factors correct passed through, as the operator said for this
+    // connection ("entry 003"), or what the factors come from; empty before it is asked.
+    std::string basis;
 };
 
 // How a write attempt ended for the dialog.
@@ -58,6 +62,18 @@ public:
     const std::optional<EntryState>& entryState() const { return entryState_; }
     // The operator (or the command line without --yes) declined to overwrite it.
     bool declined() const { return declined_; }
+    // What the readings passed through, as the command line's --basis gives it; without it the
+    // operator is asked when the instrument holds entries.
+    void giveBasis(const WriteBasis& basis) { givenBasis_ = basis; }
+    // The instrument holds entries and nobody said what the readings passed through (the
+    // command line without --basis): nothing was written.
+    bool basisMissing() const { return basisMissing_; }
+    // The entries the instrument held when the last write looked, in words.
+    const std::string& heldEntries() const { return heldText_; }
+    // Why no factors could be computed on top of the entry beneath; empty when they could.
+    const std::string& basisRefusal() const { return basisRefusal_; }
+    // What the last write changes in the readings, for the verification.
+    const std::optional<WrittenCorrection>& written() const { return written_; }
     // Runs when the view changed in the middle of a step, before a question is asked.
     std::function<void()> onViewChanged;
     // The entry the last write computed its factors on top of ("003"); empty when none.
@@ -72,9 +88,12 @@ private:
     void showSample();
     bool overwriteAgreed();
     // Looks at the entries the instrument holds and settles what the factors stand on; false
-    // when the operator declined to write.
-    bool basisAgreed();
-    bool onTopAgreed(const EntryBasis& basis, EntriesApply applies);
+    // when nothing may be written (told already).
+    bool basisSettled();
+    std::optional<WriteBasis> basisAnswer(const EntryBasis& basis);
+    std::optional<WriteBasis> askBasis(const EntryBasis& basis);
+    void showBasis();
+    std::optional<WrittenCorrection> writtenCorrection(const EntryContents& contents) const;
     WriteOutcome writeSelected();
     void reportUnfinishedWrite(const EntryWriteProgress& progress, const EntryContents& contents);
 
@@ -84,9 +103,15 @@ private:
     SavedFile recordFile_;
     std::optional<EntryState> entryState_;
     bool declined_ = false;
-    // The factors of the entry the readings pass through, when the new ones go on top.
+    bool heldAtOpening_ = false;
+    std::optional<WriteBasis> givenBasis_;
+    bool basisMissing_ = false;
+    std::string basisRefusal_;
+    std::string heldText_;
+    // The factors of what the readings pass through (ones for none).
     std::optional<ThreeAngles> beneath_;
     std::string beneathEntry_, onTopOf_;
+    std::optional<WrittenCorrection> written_;
 };
 
 // The record file of a write made through `seams`: the entry's contents with the shared

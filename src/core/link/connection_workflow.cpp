@@ -32,6 +32,8 @@ std::string ConnectionWorkflow::portToConnect() const {
 
 bool ConnectionWorkflow::connect() {
     s_.state.bConnected = false;
+    // What the readings pass through may change with the settings reset: asked again.
+    s_.state.entryBasis.reset();
     reset_ = SettingsResetResult{};
     id_ = IdentifyResult{};
     SerialChannel* port = s_.state.commPort.get();

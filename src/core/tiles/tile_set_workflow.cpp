@@ -198,7 +198,7 @@ bool TileSetWorkflow::judge() {
     if (view_.verifying) {
         if (!everyTile(&TileRow::after) || !now_) return false;
         after_ = judgeSet(colour_, afterSet(), limits_);
-        if (after_ && fitted_) rememberEffect();
+        if (after_ && written_) rememberEffect();
     } else {
         if (!everyTile(&TileRow::target) || !everyTile(&TileRow::sample)) return false;
         now_ = judgeSet(colour_, tiles_, limits_);
@@ -213,15 +213,11 @@ bool TileSetWorkflow::judge() {
 }
 
 void TileSetWorkflow::rememberEffect() {
-    std::array<double, kAngleCount> before{}, predicted{}, measured{};
-    for (int a = 0; a < kAngleCount; ++a) {
-        before[a] = now_->angles[a].mean;
-        predicted[a] = fitted_->angles[a].mean;
-        measured[a] = after_->angles[a].mean;
-    }
-    const double noise = thresholdFromProfile(s_.profile, true);
-    if (const auto found = judgeEntryEffect(before, predicted, measured, noise))
-        rememberEntriesApply(s_.profile, sampleSerial_, *found);
+    std::vector<ThreeAngles> before;
+    for (const TileSpectra& t : tiles_) before.push_back(t.sample);
+    rememberEntriesApply(s_.profile, sampleSerial_,
+                         judgeEntryEffect(before, afterSamples_, *written_), written_->entry,
+                         localTimeOf(s_.clock.calendarSeconds()));
 }
 
 void TileSetWorkflow::judged() {
@@ -271,12 +267,13 @@ bool TileSetWorkflow::prepareCorrection() {
     if (!confirmCorrection()) return false;
     // The fitted pair stands where a measured pair would, for the write path.
     placeMeasurement(s_.state, PairSide::Target, {pair.target, targetSerial_, {}});
-    placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, s_.state.sampleType});
+    placeMeasurement(s_.state, PairSide::Sample, {pair.sample, sampleSerial_, sampleType_});
     return true;
 }
 
-void TileSetWorkflow::correctionDone(bool written) {
+void TileSetWorkflow::correctionDone(bool written, std::optional<WrittenCorrection> change) {
     if (!written || !now_) return;
+    written_ = std::move(change);
     view_.verifying = true;
     afterSamples_.assign(tiles_.size(), {});
     tileAfterDeltaE_.assign(tiles_.size(), std::nullopt);

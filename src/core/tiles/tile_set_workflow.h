@@ -8,6 +8,7 @@
 #include "core/app/file_store.h"
 #include "core/app/seams.h"
 #include "core/checks/validation_workflow.h"
+#include "core/measure/entries_apply.h"
 #include "core/measure/measured_pair.h"
 #include "core/tiles/diagnosis.h"
 #include "core/tiles/set_agreement.h"
@@ -84,9 +85,9 @@ public:
     // Puts the fitted correction into the shared state as the write dialog takes it (target
     // and sample with the sample's serial). False, with the reason told, when it may not be.
     bool prepareCorrection();
-    // The write dialog closed; `written` when an entry was written. Then the samples read
-    // from now on are the set's "after".
-    void correctionDone(bool written);
+    // The write dialog closed; `written` when an entry was written, with what it changes in
+    // the readings. Then the samples read from now on are the set's "after".
+    void correctionDone(bool written, std::optional<WrittenCorrection> change = std::nullopt);
 
     // "tile 3 'green'", as the instruction names it.
     std::string tileName(int row) const;
@@ -139,7 +140,7 @@ private:
     void keepPair();
     void restorePair();
     void judged();
-    // What the set read again shows of whether the instrument applies its entries.
+    // What the set read again shows of whether the instrument applies the entry written.
     void rememberEffect();
     // What a correction from the lightest tile alone and the fitted one would leave.
     void predict();
@@ -165,6 +166,7 @@ private:
     std::optional<Diagnosis> diagnosis_;
     std::string refusal_;
     AngleFactors factors_{};
+    std::optional<WrittenCorrection> written_;
     SavedFile resultFile_;
     Kept kept_;
     TileSetView view_;

@@ -112,8 +112,9 @@ void CInstErrorConfirmationDlg::onRegister() {
 
 void CInstErrorConfirmationDlg::onWrite() {
     if (!correction_.writeCoefficients || !workflow_.view().writeEnabled) return;
-    if (!correction_.writeCoefficients(this, workflow_.colour())) return render();
-    workflow_.correctionWritten();
+    const auto written = correction_.writeCoefficients(this, workflow_.colour());
+    if (!written) return render();
+    workflow_.correctionWritten(*written);
     render();
     // The proof: the sample once more on the corrected instrument, judged against the target.
     if (context_.prompter.ask(messageBox(kStrVerifyCorrection, Icon::Question, Buttons::YesNo)) !=

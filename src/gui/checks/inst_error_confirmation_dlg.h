@@ -23,8 +23,9 @@ class SpectraChart;
 // The user-calibration dialogs this check opens, each run modally with the colour engine of
 // the check. A dialog left empty is not in this program yet: its button stays disabled.
 struct CorrectionDialogs {
-    // True when an entry was written.
-    std::function<bool(QWidget* parent, EvaluateHueControl& colour)> writeCoefficients;
+    // What the write changes in the readings when an entry was written; nothing otherwise.
+    std::function<std::optional<WrittenCorrection>(QWidget* parent, EvaluateHueControl& colour)>
+        writeCoefficients;
     std::function<void(QWidget* parent, EvaluateHueControl& colour)> registerFromFile;
     // The check over a tile set, with a correction fitted over the set.
     std::function<void(QWidget* parent, EvaluateHueControl& colour)> tileSet;

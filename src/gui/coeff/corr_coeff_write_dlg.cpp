@@ -28,6 +28,9 @@ namespace qv {
 
 namespace {
 constexpr int kNumberColumnPx = 70;
+constexpr int kCommentColumnPx = 150;
+constexpr int kStampColumnPx = 140;
+constexpr int kSerialColumnPx = 120;
 }  // namespace
 
 CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
@@ -43,16 +46,20 @@ CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
 CCorrCoeffWriteDlg::~CCorrCoeffWriteDlg() = default;
 
 void CCorrCoeffWriteDlg::buildList() {
-    list_ = new QTableWidget(0, 2, this);
+    list_ = new QTableWidget(0, 4, this);
     list_->setObjectName(QStringLiteral("entryList"));
-    list_->setHorizontalHeaderLabels({tr("Write No"), tr("Comment")});
+    list_->setHorizontalHeaderLabels({tr("Write No"), tr("Comment"), tr("Written"), tr("For")});
+    // Sixteen characters of comment, a time stamp and a serial side by side; a longer text (an
+    // entry that could not be read) shows whole in its tooltip.
     list_->horizontalHeader()->resizeSection(0, kNumberColumnPx);
+    list_->horizontalHeader()->resizeSection(1, kCommentColumnPx);
+    list_->horizontalHeader()->resizeSection(2, kStampColumnPx);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setMinimumWidth(260);
+    list_->setMinimumWidth(kNumberColumnPx + kCommentColumnPx + kStampColumnPx + kSerialColumnPx);
     comment_ = new QLineEdit(this);
     comment_->setObjectName(QStringLiteral("commentEdit"));
 }
@@ -99,6 +106,10 @@ void CCorrCoeffWriteDlg::build() {
     left->addWidget(
         new QLabel(tr("Comment (A-Z, 0-9, colon, full stop, blank; 16 at most):"), this));
     left->addWidget(comment_);
+    basisLabel_ = new QLabel(this);
+    basisLabel_->setObjectName(QStringLiteral("basisLabel"));
+    basisLabel_->setWordWrap(true);
+    left->addWidget(basisLabel_);
     pairLabel_ = new QLabel(this);
     pairLabel_->setObjectName(QStringLiteral("pairLabel"));
     pairLabel_->setWordWrap(true);
@@ -148,13 +159,11 @@ bool CCorrCoeffWriteDlg::loadEntries() {
     EntryListWorker worker(*context_.state.commPort);
     connect(&worker, &EntryListWorker::rowRead, this,
             [this](int entry, const QString& number, const QString& comment,
-                   const QString& unreadable) {
-                workflow_.addRow({entry,
-                                  number.toStdString(),
-                                  comment.toStdString(),
-                                  unreadable.toStdString(),
-                                  {},
-                                  {}});
+                   const QString& unreadable, const QString& timeStamp, const QString& serial) {
+                // The time stamp and serial tell this program's own writes from others'.
+                workflow_.addRow({entry, number.toStdString(), comment.toStdString(),
+                                  unreadable.toStdString(), timeStamp.toStdString(),
+                                  serial.toStdString()});
             });
     CLoadCoeff loading(context_, worker, this);
     QTimer::singleShot(0, &worker, [&worker] { worker.start(); });
@@ -208,8 +217,12 @@ void CCorrCoeffWriteDlg::render() {
                 ? QString::fromStdString(row.comment)
                 : tr("(not read: %1)").arg(QString::fromStdString(row.unreadable)));
         if (!row.unreadable.empty()) comment->setForeground(QColor(0xa0, 0x50, 0x00));
+        comment->setToolTip(comment->text());
         list_->setItem(i, 1, comment);
+        list_->setItem(i, 2, new QTableWidgetItem(QString::fromStdString(row.timeStamp)));
+        list_->setItem(i, 3, new QTableWidgetItem(QString::fromStdString(row.serial)));
     }
+    basisLabel_->setText(tr("Basis: %1").arg(QString::fromStdString(v.basis)));
     if (v.selected >= 0 && list_->currentRow() != v.selected) list_->selectRow(v.selected);
     // Typing stops at 16 characters; a longer comment proposed by a file shows the 16 that are
     // written.

@@ -30,6 +30,11 @@ public:
     int exec() override;
     const CoefficientWriteWorkflow& workflow() const { return workflow_; }
     bool written() const { return written_; }
+    // What the write changes in the readings, when an entry was written.
+    std::optional<WrittenCorrection> writtenCorrection() const {
+        if (!written_) return std::nullopt;
+        return workflow_.written().value_or(WrittenCorrection{});
+    }
     // What the pair on screen stands for when it is not one measured specimen (a correction
     // fitted over a tile set); empty hides the line.
     void setPairDescription(const QString& text);
@@ -53,6 +58,7 @@ private:
     QPushButton* writeButton_ = nullptr;
     QLabel* darkWarning_ = nullptr;
     QLabel* pairLabel_ = nullptr;
+    QLabel* basisLabel_ = nullptr;
     SpectraChart* chart_ = nullptr;
     std::array<AngleFields, 3> sampleFields_{};
 };

@@ -21,7 +21,8 @@ void EntryListWorker::run() {
     SystemClock clock;
     error_ = readEntryList(port_, clock, stop_, [this](const EntryRow& row) {
         emit rowRead(row.entry, QString::fromStdString(row.number),
-                     QString::fromStdString(row.comment), QString::fromStdString(row.unreadable));
+                     QString::fromStdString(row.comment), QString::fromStdString(row.unreadable),
+                     QString::fromStdString(row.timeStamp), QString::fromStdString(row.serial));
     });
 }
 

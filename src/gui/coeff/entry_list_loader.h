@@ -27,7 +27,8 @@ public:
     const LinkError& error() const { return error_; }
 
 signals:
-    void rowRead(int entry, QString number, QString comment, QString unreadable);
+    void rowRead(int entry, QString number, QString comment, QString unreadable, QString timeStamp,
+                 QString serial);
 
 protected:
     void run() override;

@@ -6,6 +6,7 @@
 
 #include "core/app/dib.h"
 #include "core/app/string_table.h"
+#include "gui/kit/choice_dialog.h"
 
 namespace qv {
 
@@ -77,6 +78,16 @@ Answer GuiPrompter::ask(const Message& message) {
             break;
     }
     return message.buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+}
+
+std::optional<std::size_t> GuiPrompter::askChoice(const Message& question,
+                                                  const std::vector<std::string>& choices) {
+    ChoiceDialog dialog(question, choices, strings_, currentWindow());
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    dialog.exec();
+    if (busy) QApplication::restoreOverrideCursor();
+    return dialog.chosen();
 }
 
 std::optional<std::string> GuiPrompter::askOpenFile(const std::string& startPath,

@@ -21,6 +21,8 @@ public:
                                            const std::string& filter) override;
     std::optional<std::string> askSaveFile(const std::string& startPath,
                                            const std::string& filter) override;
+    std::optional<std::size_t> askChoice(const Message& question,
+                                         const std::vector<std::string>& choices) override;
 
 private:
     const StringTable& strings_;

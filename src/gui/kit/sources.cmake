@@ -1,6 +1,8 @@
 # What every dialog works with: the context, the clock, the prompter, pictures, sizes, fields,
 # the spectra chart.
 target_sources(qvgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/choice_dialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/choice_dialog.h
     ${CMAKE_CURRENT_LIST_DIR}/dialog_size.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dialog_size.h
     ${CMAKE_CURRENT_LIST_DIR}/gui_clock.cpp

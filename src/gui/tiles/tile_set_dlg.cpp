@@ -268,14 +268,14 @@ void CTileSetDlg::onJudge() {
 
 void CTileSetDlg::onCorrect() {
     if (!workflow_.view().correctEnabled || !workflow_.prepareCorrection()) return render();
-    bool written = false;
+    std::optional<WrittenCorrection> written;
     {
         CCorrCoeffWriteDlg write(context_, this);
         write.setPairDescription(fittedPairText());
         write.exec();
-        written = write.written();
+        written = write.writtenCorrection();
     }
-    workflow_.correctionDone(written);
+    workflow_.correctionDone(written.has_value(), written);
     render();
 }
 

@@ -71,6 +71,11 @@ const std::vector<std::vector<const char*>>& steps() {
             "ALTER TABLE angles ADD COLUMN largest DOUBLE PRECISION",
             "ALTER TABLE angles ADD COLUMN rms DOUBLE PRECISION",
         },
+        {
+            // 7: a write keeps the factors it sent, so that the next correction can be computed
+            // on top of them from the logbook alone.
+            "ALTER TABLE records ADD COLUMN factors TEXT NOT NULL DEFAULT ''",
+        },
     };
     return all;
 }

@@ -11,7 +11,7 @@ namespace qv {
 
 enum class LogbookEngine { SQLite, PostgreSQL };
 
-inline constexpr int kLogbookSchemaVersion = 6;
+inline constexpr int kLogbookSchemaVersion = 7;
 
 // The statements that bring a logbook of version `version - 1` to `version` (1 to
 // kLogbookSchemaVersion), the new version's own mark included.

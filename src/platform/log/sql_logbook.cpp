@@ -398,7 +398,8 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
     q.prepare(QStringLiteral(
         "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
         "formula, passed, entry, comment, operator, uuid, workstation, readings, handling, "
-        "specimen) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO NOTHING "
+        "specimen, factors) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO "
+        "NOTHING "
         "RETURNING id"));
     for (const QVariant& v :
          {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
@@ -407,7 +408,8 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
           r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
           QVariant(text(r.comment)), QVariant(text(r.operatorName)),
           r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation)),
-          QVariant(r.readings), QVariant(int(r.handling)), QVariant(text(r.specimen))})
+          QVariant(r.readings), QVariant(int(r.handling)), QVariant(text(r.specimen)),
+          QVariant(text(factorsText(r.factors)))})
         q.addBindValue(v);
     bool ok = q.exec();
     if (ok && !q.next()) {
@@ -683,8 +685,8 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
 namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
-    "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen FROM "
-    "records ";
+    "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen, "
+    "factors FROM records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -704,6 +706,7 @@ CheckRecord fromRow(const QSqlQuery& q) {
     r.readings = std::clamp(q.value(14).toInt(), 0, 1000);
     r.handling = q.value(15).toInt() != 0;
     r.specimen = str(q.value(16));
+    r.factors = factorsFromText(str(q.value(17)));
     return r;
 }
 }  // namespace

@@ -116,7 +116,10 @@ TEST_F(ValidationDialogs, AVerificationIsJudgedOnlyOnASampleMeasuredAfterTheCorr
     state.bConnected = true;
     int writes = 0;
     CorrectionDialogs correction;
-    correction.writeCoefficients = [&](QWidget*, EvaluateHueControl&) { return ++writes > 0; };
+    correction.writeCoefficients = [&](QWidget*, EvaluateHueControl&) {
+        ++writes;
+        return std::optional<WrittenCorrection>(WrittenCorrection{});
+    };
     CInstErrorConfirmationDlg dialog(context, correction);
     measureWith(dialog, "targetButton", 179);
     sim.control("plug DUT");
@@ -275,7 +278,9 @@ namespace {
 TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
     state.bConnected = true;
     CorrectionDialogs correction;
-    correction.writeCoefficients = [](QWidget*, EvaluateHueControl&) { return true; };
+    correction.writeCoefficients = [](QWidget*, EvaluateHueControl&) {
+        return std::optional<WrittenCorrection>(WrittenCorrection{});
+    };
     CInstErrorConfirmationDlg dialog(context, correction);
     measureWith(dialog, "targetButton", 179);
     sim.control("plug DUT");

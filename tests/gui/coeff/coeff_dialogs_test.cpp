@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
 #include <filesystem>
@@ -13,7 +15,9 @@
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/coeff/entry_list_loader.h"
+#include "gui/kit/choice_dialog.h"
 #include "gui_fixture.h"
+#include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -26,18 +30,21 @@ struct CoeffDialogs : test::GuiFixture {
         state.strDataFolder = home.path() + "/Data";
         std::filesystem::create_directories(state.strDataFolder);
         state.bConnected = true;
-        // Target on the reference, sample on the instrument under correction, judged.
-        InterInstrumentWorkflow check(context);
-        for (ValidationRole role : {ValidationRole::Target, ValidationRole::Sample}) {
-            if (role == ValidationRole::Sample) sim.control("plug DUT");
-            ValidationWorkflow v(context, check.colour(), role);
-            const std::optional<Measurement> m = v.measure();
-            ASSERT_TRUE(m);
-            check.take(role, *m);
-        }
-        ASSERT_TRUE(check.judge());
+        judgedPair(check);
         prompter.asked.clear();
     }
+    // Target on the reference, sample on the instrument under correction, judged.
+    void judgedPair(InterInstrumentWorkflow& pair) {
+        for (ValidationRole role : {ValidationRole::Target, ValidationRole::Sample}) {
+            sim.control(role == ValidationRole::Sample ? "plug DUT" : "plug REF");
+            ValidationWorkflow v(context, pair.colour(), role);
+            const std::optional<Measurement> m = v.measure();
+            ASSERT_TRUE(m);
+            pair.take(role, *m);
+        }
+        ASSERT_TRUE(pair.judge());
+    }
+    InterInstrumentWorkflow check{context};
     test::SimInstrument sim{test::referenceAndCorrected({1.02, 1.03, 1.05})};
 };
 
@@ -66,6 +73,78 @@ TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
     EXPECT_NE(std::find_if(received.begin(), received.end(),
                            [](const std::string& c) { return c.rfind("UCS,4,005,", 0) == 0; }),
               received.end());
+}
+
+// Two corrections in a row through the dialog on an instrument that drifts between them: the
+// list shows when and for which instrument each entry was written, the second asks what the
+// readings passed through, names the first entry, and brings the instrument back.
+TEST_F(CoeffDialogs, ASecondCorrectionThroughTheDialogStandsOnTheFirst) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    context.logbook = &logbook;
+    const auto writeInto = [&](int row, const char* comment) {
+        CCorrCoeffWriteDlg dialog(context);
+        QStringList listed;
+        QString basis;
+        test::onNextModal([&](QWidget* loading) {
+            test::onNextModal(
+                [&](QWidget* d) {
+                    auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
+                    for (int c = 0; c < list->columnCount(); ++c)
+                        listed << (list->item(4, c) ? list->item(4, c)->text() : QString());
+                    list->selectRow(row);
+                    d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(comment);
+                    d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+                    basis = d->findChild<QLabel*>(QStringLiteral("basisLabel"))->text();
+                },
+                loading, 10000);
+        });
+        dialog.exec();
+        EXPECT_TRUE(dialog.written()) << comment;
+        check.correctionWritten(dialog.writtenCorrection());
+        sim.control("plug DUT");
+        ValidationWorkflow again(context, check.colour(), ValidationRole::Sample);
+        const auto m = again.measure();
+        EXPECT_TRUE(m && check.verifyCorrection(*m));
+        return listed;
+    };
+    writeInto(4, "LAB 1");
+    EXPECT_TRUE(check.judgement()->passed);
+    sim.control("set DUT:gain=1.03/1.045/1.062");
+    judgedPair(check);
+    ASSERT_FALSE(check.judgement()->passed);
+    prompter.asked.clear();
+    prompter.choices = {1};
+    const QStringList listed = writeInto(5, "LAB 2");
+    ASSERT_EQ(listed.size(), 4);
+    EXPECT_EQ(listed[1], QStringLiteral("LAB 1"));
+    EXPECT_FALSE(listed[2].isEmpty());  // its time stamp
+    EXPECT_EQ(listed[3], QStringLiteral("L70S-200002"));
+    ASSERT_EQ(prompter.offeredChoices.size(), 1u);
+    EXPECT_NE(prompter.offeredChoices[0][1].find("005 \"LAB 1\""), std::string::npos);
+    EXPECT_EQ(prompter.ids().front(), kStrWhichEntryApplies);
+    EXPECT_NE(prompter.asked[1].suffix.find("on top of entry 005's"), std::string::npos);
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_LT(check.judgement()->deltaE[a], state.instThreshold) << a;
+}
+
+TEST_F(CoeffDialogs, AQuestionOfFactHasNoAnswerChosenBeforehand) {
+    Message q = messageBox(kStrWhichEntryApplies, Icon::Question, Buttons::OkCancel);
+    ChoiceDialog dialog(q, {"none", "entry 001", "I do not know"}, *strings);
+    auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("okButton"));
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("choiceList"));
+    EXPECT_FALSE(ok->isEnabled());
+    test::onNextModal([](QWidget* d) {
+        static_cast<QDialog*>(d)->accept();  // Enter: nothing chosen, nothing happens
+        EXPECT_TRUE(d->isVisible());
+        static_cast<QDialog*>(d)->reject();
+    });
+    dialog.exec();
+    EXPECT_FALSE(dialog.chosen());
+    list->setCurrentRow(1);
+    EXPECT_TRUE(ok->isEnabled());
+    test::onNextModal([&](QWidget*) { ok->click(); });
+    dialog.exec();
+    EXPECT_EQ(dialog.chosen(), std::optional<std::size_t>(1));
 }
 
 // The operator's comment survives a deletion, typing stops at 16 characters whatever a file

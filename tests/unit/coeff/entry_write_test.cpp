@@ -123,6 +123,7 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
         if (!fault.empty()) rig.control(fault);
         rig.prompter.asked.clear();
         rig.prompter.answers = {Answer::Yes};
+        rig.prompter.choices = {0};  // the pair was read through no entry
         const WriteOutcome outcome = w.write();
         rig.control("clear");
         rig.state.bConnected = true;
@@ -131,9 +132,9 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
     ASSERT_EQ(rewrite("FIRST", ""), WriteOutcome::Written);
 
     EXPECT_EQ(rewrite("SECOND", "fault UCS silence occurrence=3"), WriteOutcome::Closes);
-    // The instrument holds an entry whose factors went unrecorded: said after the consent.
+    // What the readings passed through is asked after the consent.
     EXPECT_EQ(rig.prompter.ids(),
-              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryIncomplete}));
+              (std::vector<int>{kStrOverwriteEntry, kStrWhichEntryApplies, kStrEntryIncomplete}));
     EXPECT_NE(rig.prompter.asked[0].detail.find("entry 003 holds \"FIRST\""), std::string::npos)
         << rig.prompter.asked[0].detail;
     EXPECT_NE(rig.prompter.asked[0].detail.find("instrument L70S-200002"), std::string::npos);
@@ -147,7 +148,7 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
     // The header refused after the old entry went: the entry is empty, on record as deleted.
     EXPECT_EQ(rewrite("THIRD", "fault UCS reply ER02 occurrence=1"), WriteOutcome::Closes);
     EXPECT_EQ(rig.prompter.ids(),
-              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryEmptied}));
+              (std::vector<int>{kStrOverwriteEntry, kStrWhichEntryApplies, kStrEntryEmptied}));
     EXPECT_NE(rig.prompter.asked[2].suffix.find("UCS,1"), std::string::npos);
     EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
     EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
@@ -175,9 +176,10 @@ TEST(EntryWrite, ACommandThatCannotBeSentIsRefusedBeforeTheEntryIsTouched) {
     rig.takeCommands();
     rig.prompter.asked.clear();
     rig.prompter.answers = {Answer::Yes};
+    rig.prompter.choices = {0};
     EXPECT_EQ(w.write(), WriteOutcome::Stays);
     EXPECT_EQ(rig.prompter.ids(),
-              (std::vector<int>{kStrOverwriteEntry, kStrEntriesHeld, kStrEntryNotWritten}));
+              (std::vector<int>{kStrOverwriteEntry, kStrWhichEntryApplies, kStrEntryNotWritten}));
     EXPECT_NE(rig.prompter.asked[2].suffix.find("UCS,2"), std::string::npos);
     for (const std::string& c : rig.takeCommands()) {
         EXPECT_NE(c.rfind("USD", 0), 0u) << c;

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "core/colour/colour_requests.h"
 #include "core/files/coefficient_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/set_files.h"
 #include "core/tiles/set_fit.h"
+#include "set_readings.h"
 #include "support/project_strings.h"
 
 namespace qv {
@@ -81,6 +83,69 @@ TEST(SetFit, TheCorrectionReachesTheEntryThroughTheCoefficientFile) {
                                                   "L70S-200002", {}, texts, format);
     ASSERT_TRUE(refused.outOfRange);
     EXPECT_EQ(describe(*refused.outOfRange), "25°, 400 nm: factor 2.000");
+}
+
+const std::vector<std::string> kSet = {"white", "lightgrey", "midgrey", "darkgrey", "yellow",
+                                       "green", "red",       "blue",    "orange",   "violet"};
+
+// Per angle, over 40 pairs of instruments, how far the mean colour difference the set
+// reaches once the fitted entry is written and the set read again lies from the one
+// predicted from the readings the factors were fitted to: the largest and the mean.
+std::array<std::array<double, 2>, kAngleCount> predictionMisses(bool unmodelled) {
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Ciede2000);
+    std::array<std::array<double, 2>, kAngleCount> miss{};
+    constexpr int kPairs = 40;
+    for (int pair = 0; pair < kPairs; ++pair) {
+        sim::InstrumentConfig rc, tc;
+        rc.noise = tc.noise = 0.02;
+        rc.seed = static_cast<std::uint32_t>(10 + pair);
+        tc.seed = static_cast<std::uint32_t>(20 + pair);
+        tc.gain = {1.03, 1.02, 0.985};
+        tc.offset = {0.1, 0.05, 0.1};
+        tc.shiftNm = 0.4;
+        if (unmodelled) tc = test::withUnmodelledErrors(tc);
+        sim::Instrument ref(rc), dut(tc);
+        const auto readSet = [&] {
+            std::vector<TileSpectra> tiles;
+            for (const std::string& name : kSet)
+                tiles.push_back({test::meanOfThree(ref, name), test::meanOfThree(dut, name)});
+            return tiles;
+        };
+        const std::vector<TileSpectra> before = readSet();
+        const AngleFactors f = fitFactors(before);
+        const auto predicted = predictedAgreement(*engine, before, f, SetLimits{});
+        test::writeFactors(dut, f);
+        const auto reached = judgeSet(*engine, readSet(), SetLimits{});
+        if (!predicted || !reached) {
+            ADD_FAILURE() << "set not judged";
+            return miss;
+        }
+        for (int a = 0; a < kAngleCount; ++a) {
+            const double d = std::abs(reached->angles[a].mean - predicted->angles[a].mean);
+            miss[a][0] = std::max(miss[a][0], d);
+            miss[a][1] += d / kPairs;
+        }
+    }
+    for (int a = 0; a < kAngleCount; ++a)
+        std::printf(
+            "%s, %d degrees: reached mean dE00 off the predicted by %.4f at most, %.4f "
+            "on average\n",
+            unmodelled ? "errors the diagnosis does not model" : "modelled errors",
+            kAngleDegrees[a], miss[a][0], miss[a][1]);
+    return miss;
+}
+
+TEST(SetFit, TheAgreementPredictedIsReachedOnceTheEntryIsWritten) {
+    // Tiles read three times at 0.02 % noise move the set's mean difference by a few
+    // thousandths from one reading of the set to the next; a placement scatter of 0.1 % moves
+    // it about as much again. The prediction is to hold to a tenth of the set's 0.3 dE00
+    // threshold in every pair and a thirtieth on average, whether a factor can remove the
+    // instrument's errors or not: they stay in both readings of the set alike.
+    for (bool unmodelled : {false, true})
+        for (const auto& angle : predictionMisses(unmodelled)) {
+            EXPECT_LE(angle[0], 0.03);
+            EXPECT_LE(angle[1], 0.01);
+        }
 }
 
 TEST(SetFiles, AJudgementFileReadsBackAsOneTile) {

@@ -52,15 +52,21 @@ void measureSet(test::SeriesRig& rig, TileSetWorkflow& set, ValidationRole role)
 }
 
 // The write dialog's road for the correction the set placed: the list, entry `row` + 1.
-void writeIntoEntry(test::SeriesRig& rig, int row, const std::string& comment) {
-    CoefficientWriteWorkflow w(rig.seams());
-    ASSERT_TRUE(w.open());
+// What the write changes in the readings; nothing when it was not written.
+std::optional<WrittenCorrection> writeIntoEntry(test::SeriesRig& rig, int row,
+                                                const std::string& comment,
+                                                Logbook* logbook = nullptr) {
+    Seams seams = rig.seams();
+    seams.logbook = logbook;
+    CoefficientWriteWorkflow w(seams);
+    EXPECT_TRUE(w.open());
     std::atomic<bool> stop{false};
-    ASSERT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
+    EXPECT_TRUE(w.listDone(false, readEntryList(rig.port(), rig.clock, stop,
                                                 [&](const EntryRow& r) { w.addRow(r); })));
     w.select(row);
     w.setComment(comment);
-    ASSERT_EQ(w.write(), WriteOutcome::Written);
+    EXPECT_EQ(w.write(), WriteOutcome::Written);
+    return w.written();
 }
 
 void nameTiles(test::SeriesRig& rig) {
@@ -98,8 +104,7 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
 
         // The correction goes through the one write path, into entry 4.
         ASSERT_TRUE(set.prepareCorrection());
-        writeIntoEntry(rig, 3, "TILE SET");
-        set.correctionDone(true);
+        set.correctionDone(true, writeIntoEntry(rig, 3, "TILE SET"));
 
         measureSet(rig, set, ValidationRole::Sample);
         ASSERT_TRUE(set.judge());
@@ -131,13 +136,12 @@ TEST(TileSetRoad, AGainOfTwoPerCentIsCorrectedAsTheDiagnosisPredicts) {
     ASSERT_TRUE(set.diagnosis());
     const Diagnosis diagnosis = *set.diagnosis();
     ASSERT_EQ(diagnosis.overall, Recommendation::WriteFactors) << diagnosis.angles[1].reason;
-    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Unknown);
+    EXPECT_FALSE(entriesApply(rig.profile, "L70S-200002"));
 
     rig.prompter.asked.clear();
     ASSERT_TRUE(set.prepareCorrection());
     EXPECT_TRUE(rig.prompter.asked.empty());  // nothing to doubt
-    writeIntoEntry(rig, 5, "GAIN 2");
-    set.correctionDone(true);
+    set.correctionDone(true, writeIntoEntry(rig, 5, "GAIN 2"));
 
     measureSet(rig, set, ValidationRole::Sample);
     ASSERT_TRUE(set.judge());
@@ -148,7 +152,42 @@ TEST(TileSetRoad, AGainOfTwoPerCentIsCorrectedAsTheDiagnosisPredicts) {
         EXPECT_GT(d.meanBefore, SetLimits{}.meanThreshold) << a;
         EXPECT_NEAR(set.after()->angles[a].mean, d.meanAfterFactors, 0.03) << a;
     }
-    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002"), EntriesApply::Apply);
+    ASSERT_TRUE(entriesApply(rig.profile, "L70S-200002"));
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002")->effect, EntryEffect::Applies);
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002")->entry, 6);
+}
+
+// The instrument drifts after a tile-set correction; the set read again through entry 6 is
+// corrected on top of it (the operator names it), and lands where the second fit predicts.
+TEST(TileSetRoad, ASecondCorrectionOfADriftedInstrumentStandsOnTheFirst) {
+    test::SeriesRig rig(test::referenceAndCorrected({1.02, 1.02, 1.02}));
+    nameTiles(rig);
+    auto colour = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    SqlLogbook logbook(rig.home.path() + "/logbook.sqlite");
+    const auto correct = [&](int row, const char* comment, std::optional<std::size_t> choice) {
+        TileSetWorkflow set(rig.seams(), *colour);
+        measureSet(rig, set, ValidationRole::Target);
+        measureSet(rig, set, ValidationRole::Sample);
+        EXPECT_TRUE(set.judge());
+        EXPECT_FALSE(set.agreement()->passed);
+        EXPECT_TRUE(set.prepareCorrection());
+        rig.prompter.asked.clear();
+        rig.prompter.choices = {choice};
+        set.correctionDone(true, writeIntoEntry(rig, row, comment, &logbook));
+        measureSet(rig, set, ValidationRole::Sample);
+        EXPECT_TRUE(set.judge());
+        return set.after();
+    };
+    ASSERT_TRUE(correct(5, "GAIN 2", std::nullopt)->passed);
+    rig.control("set DUT:gain=1.035/1.03/1.045");
+    const auto after = correct(6, "DRIFT", 1);  // entry 006
+    ASSERT_EQ(rig.prompter.offeredChoices.size(), 1u);
+    EXPECT_NE(rig.prompter.offeredChoices[0][1].find("006 \"GAIN 2\""), std::string::npos);
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(after->passed);
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_LT(after->angles[a].mean, SetLimits{}.meanThreshold / 2) << a;
+    EXPECT_EQ(entriesApply(rig.profile, "L70S-200002")->entry, 7);
 }
 
 // An offset and a shifted wavelength scale, which factors cannot remove: Correct... asks first,
