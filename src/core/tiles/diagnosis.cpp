@@ -165,8 +165,14 @@ void evidence(const std::vector<TileSpectra>& tiles, int a, AngleDiagnosis& d) {
     }
     const bool anyWarm = std::find(warmTiles.begin(), warmTiles.end(), true) != warmTiles.end();
     const TermEstimate& shift = d.fit.terms[kShiftIndex];
-    const bool found = shift.identified && std::abs(shift.value) >= 3.0 * shift.standardError;
-    d.shiftOnWarmTilesOnly = found && anyWarm && restsOn(tiles, a, warmTiles, d.fit, Term::Shift);
+    const TermGroup* group = groupOf(d.fit, Term::Shift);
+    const bool found =
+        shift.identified &&
+        (std::abs(shift.value) >= significantErrors(shift, tiles.size()) * shift.standardError ||
+         (group && group->significant));
+    if (!found || !anyWarm) return;
+    d.shiftOnWarmTilesOnly = restsOn(tiles, a, warmTiles, d.fit, Term::Shift);
+    if (!d.shiftOnWarmTilesOnly) d.warmTiles = warmShift(tiles, a, warmTiles, d.fit);
 }
 
 // A level of the tile's own, T - R = a + b R, leaves little of its difference.
@@ -298,6 +304,9 @@ DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpect
         evidence(tiles, a, d);
     }
     heldOutWithoutCauses(engine, tiles, limits, fits, out);
+    for (const AngleDiagnosis& d : out.angles)
+        if (d.warmTiles.differ && !out.angles[0].warmTilesMovedAt)
+            for (AngleDiagnosis& e : out.angles) e.warmTilesMovedAt = d.angleDegrees;
     std::map<std::size_t, RestJudged> rests;
     for (int a = 0; a < kAngleCount; ++a) {
         AngleDiagnosis& d = out.angles[a];

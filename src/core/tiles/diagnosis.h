@@ -9,8 +9,9 @@
 //         + b1 * R/100            gain, % (1.0: readings 1 % high)
 //         + b2 * x * R/100        gain tilt, % per nm (x = wavelength - 550 nm)
 //         + b3 * R(1 - R/100)     linearity
-//         + b4 * R'               shift, nm: the instrument reads at nominal wavelength what
-//                                 lies b4 nm longer (its scale reads short)
+//         + b4 * R'               shift, nm: the band centres lie b4 nm longer than nominal
+//                                 (the instrument reads at each nominal wavelength what lies
+//                                 b4 nm longer; its scale reads short)
 //         + b5 * x * R'           scale error, nm per nm
 //         + b6 * R''              bandwidth, nm^2: half the difference of the bandpasses'
 //                                 variances
@@ -29,8 +30,9 @@
 // tiles, which sees that tiles scatter as wholes (placement, soiling) and that a term resting on
 // one tile is confirmed by no other. Terms whose estimates correlate beyond 0.9 are reported
 // together, as not separable with this set; a term counts (is identified) when its error lies
-// below its limit or its value three errors from zero, or when its group does jointly. What the
-// set cannot see is said, and the remedy is judged on each tile predicted from the others.
+// below its limit or its value three errors from zero (further where the jackknife over few
+// tiles sets the error), or when its group does jointly. What the set cannot see is said, and
+// the remedy is judged on each tile predicted from the others.
 
 #include <array>
 #include <cstddef>
@@ -138,6 +140,18 @@ const TermGroup* groupOf(const TermFit& fit, Term term);
 bool restsOn(const std::vector<TileSpectra>& tiles, int angle, const std::vector<bool>& leaveOut,
              const TermFit& fit, Term term);
 
+// The shift the warm tiles (marked in `warm`) show beside the one the other tiles show, fitted
+// together with every term of the full model; `differ` when they differ by more than chance.
+// An instrument's wavelength error moves every colour alike; a warm tile's edge moves with its
+// own temperature. NaN where the set cannot tell.
+struct WarmShift {
+    double warm = std::numeric_limits<double>::quiet_NaN();
+    double others = std::numeric_limits<double>::quiet_NaN();
+    bool differ = false;
+};
+WarmShift warmShift(const std::vector<TileSpectra>& tiles, int angle, const std::vector<bool>& warm,
+                    const TermFit& fit);
+
 // Ordered from the least grave; a set's decision is the gravest of its angles'. Reading a tile
 // (or the set) again costs less than service and claims less: a cause for service found at one
 // angle outweighs it.
@@ -178,6 +192,11 @@ struct AngleDiagnosis {
     std::size_t tileCount = 0;
     std::size_t steepTiles = 0;
     bool shiftOnWarmTilesOnly = false;
+    // A shift found whose warm tiles read it otherwise than the other colours: the tiles, not
+    // the instrument, have moved. A tile's temperature is the same at every angle: the first
+    // angle where they were seen to move (degrees; 0: none), on every angle.
+    WarmShift warmTiles;
+    int warmTilesMovedAt = 0;
     // Each tile predicted from the others by the model without a possible cause for service:
     // by term, and by group of fit.inseparable; NaN where not judged (no such cause).
     std::array<double, kTermCount> leaveOneOutWithout = notJudged();

@@ -194,6 +194,26 @@ std::string notes(const AngleDiagnosis& d, const std::optional<CauseCandidate>& 
     return out;
 }
 
+std::string warmElsewhere(const AngleDiagnosis& d) {
+    return "; but at " + std::to_string(d.warmTilesMovedAt) +
+           " degrees the warm tiles (red, orange, yellow) read a shift of their own: let the "
+           "tiles reach room temperature and read them again before the instrument is blamed";
+}
+
+bool blamesShift(const CauseCandidate& c, const AngleDiagnosis& d) {
+    if (c.term) return *c.term == Term::Shift;
+    const std::vector<Term>& terms = d.fit.inseparable[*c.group].terms;
+    return std::find(terms.begin(), terms.end(), Term::Shift) != terms.end();
+}
+
+std::string warmText(const AngleDiagnosis& d) {
+    return "the warm tiles (red, orange, yellow) read as if their band centres lay " +
+           number(d.warmTiles.warm, 2) + " nm off, the other colours " +
+           number(d.warmTiles.others, 2) + " nm" + atAngle(d.angleDegrees) +
+           ": an instrument's wavelength error moves every colour alike, a warm tile's edge "
+           "moves with its temperature; let the tiles reach room temperature and read them again";
+}
+
 std::string remeasureText(const AngleDiagnosis& d, const std::vector<std::string>& names) {
     std::vector<std::string> labels;
     for (std::size_t t : d.suspectTiles) labels.push_back(tileLabel(t, names));
@@ -339,6 +359,12 @@ void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::s
     } else if (!d.suspectTiles.empty()) {
         d.recommendation = Recommendation::Remeasure;
         d.reason = remeasureText(d, names);
+    } else if (d.warmTiles.differ) {
+        d.recommendation = Recommendation::Remeasure;
+        d.reason = warmText(d);
+    } else if (cause && d.warmTilesMovedAt && blamesShift(*cause, d)) {
+        d.recommendation = Recommendation::Remeasure;
+        d.reason = causeText(*cause, d) + warmElsewhere(d);
     } else if (cause) {
         d.recommendation = Recommendation::Service;
         d.reason = causeText(*cause, d);
@@ -360,11 +386,13 @@ void decide(AngleDiagnosis& d, const SetLimits& limits, const std::vector<std::s
                    "a known error explains: read the set again; if it fails the same way, the "
                    "instrument needs service";
     } else {
-        d.recommendation = Recommendation::Service;
+        // Tiles that moved with their temperature may be all there is to it.
+        d.recommendation = d.warmTilesMovedAt ? Recommendation::Remeasure : Recommendation::Service;
         d.reason = "a difference" + at +
                    " that neither factors (each tile corrected by the factors of the others) nor "
                    "a known error explains" +
-                   (enough ? "" : "; the set is too small to tell more");
+                   (enough ? "" : "; the set is too small to tell more") +
+                   (d.warmTilesMovedAt ? warmElsewhere(d) : std::string());
     }
     d.reason += notes(d, cause);
 }

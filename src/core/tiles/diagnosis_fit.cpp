@@ -504,4 +504,110 @@ bool restsOn(const std::vector<TileSpectra>& tiles, int angle, const std::vector
     return sigma * std::sqrt(s.inverseDiagonal[k]) >= kTerms[k].limit;
 }
 
+namespace {
+
+// Normal equations of any width, for the one fit with a column beyond the terms.
+struct WideGram {
+    std::size_t p = 0;
+    std::vector<double> xtx, xty;
+    explicit WideGram(std::size_t width) : p(width), xtx(width * width), xty(width) {}
+    void add(const WideGram& o, double sign) {
+        for (std::size_t i = 0; i < xtx.size(); ++i) xtx[i] += sign * o.xtx[i];
+        for (std::size_t i = 0; i < p; ++i) xty[i] += sign * o.xty[i];
+    }
+};
+
+// The coefficient of the last column and its (X'X)^-1 diagonal; nothing when the system is not
+// positive definite.
+std::optional<std::pair<double, double>> lastCoefficient(const WideGram& g) {
+    const std::size_t p = g.p;
+    std::vector<double> d(p), a(p * p), b(p), e(p, 0.0);
+    for (std::size_t r = 0; r < p; ++r) d[r] = std::sqrt(g.xtx[r * p + r]);
+    for (std::size_t r = 0; r < p; ++r) {
+        if (!(d[r] > 0.0)) return std::nullopt;
+        b[r] = g.xty[r] / d[r];
+        for (std::size_t c = 0; c < p; ++c) a[r * p + c] = g.xtx[r * p + c] / (d[r] * d[c]);
+    }
+    std::size_t failed = 0;
+    if (!cholesky(a, p, kDegenerateColumn, failed)) return std::nullopt;
+    choleskySolve(a, p, b);
+    e[p - 1] = 1.0;
+    choleskySolve(a, p, e);  // the last column of the inverse
+    return std::pair{b[p - 1] / d[p - 1], e[p - 1] / (d[p - 1] * d[p - 1])};
+}
+
+// Per tile, the normal equations of the full model's `active` terms and the slope again on the
+// warm tiles only.
+std::vector<WideGram> warmGrams(const Rows& rows, const std::vector<std::size_t>& active,
+                                const std::vector<bool>& warm, std::size_t tiles) {
+    const std::size_t p = active.size() + 1;
+    std::vector<WideGram> out(tiles, WideGram(p));
+    std::vector<double> x(p);
+    for (std::size_t i = 0; i < rows.y.size(); ++i) {
+        const std::size_t t = rows.tile[i];
+        for (std::size_t c = 0; c + 1 < p; ++c) x[c] = rows.x[i][active[c]];
+        x[p - 1] = t < warm.size() && warm[t] ? rows.x[i][kShiftIndex] : 0.0;
+        WideGram& g = out[t];
+        for (std::size_t r = 0; r < p; ++r) {
+            g.xty[r] += x[r] * rows.y[i];
+            for (std::size_t c = 0; c < p; ++c) g.xtx[r * p + c] += x[r] * x[c];
+        }
+    }
+    return out;
+}
+
+// The jackknife's error of the last coefficient; infinite when a tile alone carries it.
+double wideJackknife(const std::vector<WideGram>& grams, const WideGram& total) {
+    std::vector<double> values;
+    for (const WideGram& g : grams) {
+        WideGram rest = total;
+        rest.add(g, -1.0);
+        const auto c = lastCoefficient(rest);
+        if (!c) return std::numeric_limits<double>::infinity();
+        values.push_back(c->first);
+    }
+    const double n = static_cast<double>(values.size());
+    double mean = 0.0, sum = 0.0;
+    for (double v : values) mean += v / n;
+    for (double v : values) sum += (v - mean) * (v - mean);
+    return std::sqrt((n - 1.0) / n * sum);
+}
+
+}  // namespace
+
+WarmShift warmShift(const std::vector<TileSpectra>& tiles, int angle, const std::vector<bool>& warm,
+                    const TermFit& fit) {
+    std::vector<std::size_t> active;
+    for (std::size_t k = 0; k < kTermCount; ++k)
+        if (std::isfinite(fit.terms[k].leastSquaresError)) active.push_back(k);
+    const auto shift = std::find(active.begin(), active.end(), kShiftIndex);
+    WarmShift out;
+    if (shift == active.end() || tiles.size() < kMinTilesForFactors) return out;
+    const Rows rows = collectRows(tiles, angle, std::nullopt);
+    const std::vector<WideGram> grams = warmGrams(rows, active, warm, tiles.size());
+    WideGram total(active.size() + 1);
+    for (const WideGram& g : grams) total.add(g, 1.0);
+    const auto extra = lastCoefficient(total);
+    if (!extra) return out;
+    // Where the shift was fitted alone, to read it on the other tiles beside the extra column.
+    WideGram others = total;
+    const std::size_t p = total.p, at = static_cast<std::size_t>(shift - active.begin());
+    for (std::size_t r = 0; r < p; ++r)
+        std::swap(others.xtx[r * p + at], others.xtx[r * p + p - 1]);
+    for (std::size_t c = 0; c < p; ++c)
+        std::swap(others.xtx[at * p + c], others.xtx[(p - 1) * p + c]);
+    std::swap(others.xty[at], others.xty[p - 1]);
+    const auto base = lastCoefficient(others);
+    if (!base) return out;
+    const double sigma = std::max(fit.residualSd, differenceErrorFloor());
+    TermEstimate difference{extra->first, 0.0, false, sigma * std::sqrt(extra->second),
+                            wideJackknife(grams, total)};
+    difference.standardError = std::max(difference.leastSquaresError, difference.jackknifeError);
+    out.others = base->first;
+    out.warm = base->first + extra->first;
+    out.differ = std::abs(extra->first) >=
+                 significantErrors(difference, tiles.size()) * difference.standardError;
+    return out;
+}
+
 }  // namespace qv
