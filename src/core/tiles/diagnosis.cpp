@@ -244,9 +244,9 @@ void heldOutWithoutCauses(EvaluateHueControl& engine, const std::vector<TileSpec
         return heldOut(engine, tiles, limits, &reduced);
     };
     for (std::size_t k = 0; k < kTermCount; ++k) {
+        if (!terms[k]) continue;
         TermMask one{};
         one[k] = true;
-        if (!terms[k]) continue;
         const auto judged = without(everyAngle(one));
         for (int a = 0; a < kAngleCount; ++a)
             out.angles[a].leaveOneOutWithout[k] = judged ? judged->angles[a].mean : kNaN;

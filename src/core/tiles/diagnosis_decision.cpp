@@ -127,9 +127,12 @@ std::string causeText(const CauseCandidate& c, const AngleDiagnosis& d) {
                             d.angleDegrees) +
                "; it explains " + percentOf(c.share) + " of the mean colour difference";
     const TermGroup& g = d.fit.inseparable[*c.group];
-    const bool wavelength = std::all_of(g.terms.begin(), g.terms.end(), wavelengthTerm);
-    return std::string(wavelength ? "wavelength calibration: " : "photometric calibration: ") +
-           groupWords(g) + atAngle(d.angleDegrees) +
+    const auto waves = std::count_if(g.terms.begin(), g.terms.end(), wavelengthTerm);
+    const std::string what = waves == 0 ? "photometric"
+                             : waves == static_cast<std::ptrdiff_t>(g.terms.size())
+                                 ? "wavelength"
+                                 : "photometric or wavelength";
+    return what + " calibration: " + groupWords(g) + atAngle(d.angleDegrees) +
            ", not separable with this set; together they explain " + percentOf(c.share) +
            " of the mean colour difference";
 }
@@ -163,13 +166,13 @@ std::string unseenNote(const AngleDiagnosis& d) {
     return "this set cannot show " + joined(names, " or ") + ": add " + joined(add, " and ");
 }
 
-// What the tiles' scatter hides, and what helps.
-std::string unresolvedNote(const AngleDiagnosis& d) {
+// What the tiles' scatter hides, and what helps where the angle fails.
+std::string unresolvedNote(const AngleDiagnosis& d, bool failing) {
     std::vector<std::string> names;
     for (Term t : unresolvedTerms(d.fit)) names.push_back(termWords(t));
     if (names.empty()) return {};
     return "the tiles scatter too much, each as a whole, to tell " + joined(names, " or ") +
-           ": clean them, place them with care and read the set again";
+           (failing ? ": clean them, place them with care and read the set again" : "");
 }
 
 std::string groupNotes(const AngleDiagnosis& d, const std::optional<CauseCandidate>& cause) {
@@ -184,7 +187,8 @@ std::string groupNotes(const AngleDiagnosis& d, const std::optional<CauseCandida
 std::string notes(const AngleDiagnosis& d, const std::optional<CauseCandidate>& cause) {
     std::string out = groupNotes(d, cause);
     // A tile read wrongly is the scatter's likeliest cause: the set need not be read again.
-    const std::string scatter = d.suspectTiles.empty() ? unresolvedNote(d) : std::string();
+    const bool failing = d.recommendation != Recommendation::NoCorrectionNeeded;
+    const std::string scatter = d.suspectTiles.empty() ? unresolvedNote(d, failing) : std::string();
     for (const std::string& note : {unseenNote(d), scatter})
         if (!note.empty()) out += "; " + note;
     if (d.shiftOnWarmTilesOnly)
@@ -207,8 +211,8 @@ bool blamesShift(const CauseCandidate& c, const AngleDiagnosis& d) {
 }
 
 std::string warmText(const AngleDiagnosis& d) {
-    return "the warm tiles (red, orange, yellow) read as if their band centres lay " +
-           number(d.warmTiles.warm, 2) + " nm off, the other colours " +
+    return "the warm tiles (red, orange, yellow) read a wavelength shift of " +
+           number(d.warmTiles.warm, 2) + " nm, the other colours one of " +
            number(d.warmTiles.others, 2) + " nm" + atAngle(d.angleDegrees) +
            ": an instrument's wavelength error moves every colour alike, a warm tile's edge "
            "moves with its temperature; let the tiles reach room temperature and read them again";

@@ -841,7 +841,8 @@ TEST(Diagnosis, TheDecisionFollowsItsRulesOnHandMadeFigures) {
          [](auto& d) {
              shifted(d), d.warmTiles = {-0.5, -0.15, true};
          },
-         R::Remeasure, "lay -0.50 nm off, the other colours -0.15 nm at 45 degrees"},
+         R::Remeasure,
+         "read a wavelength shift of -0.50 nm, the other colours one of -0.15 nm at 45 degrees"},
         {"warm tiles shifted at another angle",
          [](auto& d) { shifted(d), d.warmTilesMovedAt = 25; }, R::Remeasure,
          "explains 60 % of the mean colour difference; but at 25 degrees the warm tiles"},
