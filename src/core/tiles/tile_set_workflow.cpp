@@ -354,8 +354,8 @@ std::string TileSetWorkflow::failedInstruction() const {
                (refusal_.empty() ? correct : "The diagnosis refused the set: " + refusal_ + ".");
     switch (diagnosis_->overall) {
         case Recommendation::Remeasure:
-            return "The set fails because of one tile: see the Diagnosis tab, read that tile "
-                   "again and press Judge.";
+            return "The set fails and the diagnosis asks for tiles to be read again before "
+                   "anything is corrected (see the Diagnosis tab): read them and press Judge.";
         case Recommendation::Service:
             return "The set fails and the diagnosis calls for service (see the Diagnosis tab): "
                    "factors would hide the error, not remove it.";
