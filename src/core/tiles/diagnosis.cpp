@@ -118,6 +118,9 @@ void shares(EvaluateHueControl& engine, const std::vector<TileSpectra>& tiles,
             const SetLimits& limits, const AngleFits& fits, const SetAgreement& before,
             Diagnosis& out) {
     for (std::size_t k = 0; k < kTermCount; ++k) {
+        if (std::none_of(fits.begin(), fits.end(),
+                         [k](const TermFit& f) { return f.terms[k].identified; }))
+            continue;  // nothing to take away: the share stays 0
         TermMask one{};
         one[k] = true;
         const auto s = sharesWithout(engine, tiles, limits, fits, everyAngle(one), before);
