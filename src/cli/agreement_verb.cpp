@@ -175,7 +175,7 @@ int runAgreement(const QStringList& arguments, Io& io) {
                            fit,
                            std::nullopt,
                            {},  // read from files: the type is not known
-                           diagnose(*engine, run.tiles, limits)};
+                           diagnose(*engine, run.tiles, limits, run.set.tiles).diagnosis};
     const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
     if (s.logbook) s.logbook->record(setRecord(report, saved));
     int code = now.passed ? kExitPassed : kExitCheckFailed;

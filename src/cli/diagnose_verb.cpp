@@ -27,44 +27,83 @@ QJsonValue finite(double v) {
     return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
 
+QString latin(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
 QJsonObject termsJson(const TermFit& fit) {
     QJsonObject terms;
     for (std::size_t k = 0; k < kTermCount; ++k) {
         const TermInfo& info = termInfo(static_cast<Term>(k));
         const TermEstimate& e = fit.terms[k];
-        terms.insert(
-            QString::fromLatin1(info.key.data(), static_cast<qsizetype>(info.key.size())),
-            QJsonObject{{"value", finite(e.value)},
-                        {"standardError", finite(e.standardError)},
-                        {"identified", e.identified},
-                        {"unit", QString::fromLatin1(info.unit.data(),
-                                                     static_cast<qsizetype>(info.unit.size()))}});
+        terms.insert(latin(info.key),
+                     QJsonObject{{"value", finite(e.value)},
+                                 {"standardError", finite(e.standardError)},
+                                 {"leastSquaresError", finite(e.leastSquaresError)},
+                                 {"jackknifeError", finite(e.jackknifeError)},
+                                 {"identified", e.identified},
+                                 {"unit", latin(info.unit)},
+                                 {"definition", latin(info.definition)}});
     }
     return terms;
 }
 
+// Per angle: the groups of terms the set cannot tell apart, what it cannot see at all.
+QJsonArray groupsJson(const TermFit& fit) {
+    QJsonArray groups;
+    for (const TermGroup& g : fit.inseparable) {
+        QJsonArray keys;
+        for (Term t : g.terms) keys.append(latin(termInfo(t).key));
+        groups.append(QJsonObject{{"terms", keys}, {"significant", g.significant}});
+    }
+    return groups;
+}
+
+QJsonArray keysJson(const std::vector<Term>& terms) {
+    QJsonArray keys;
+    for (Term t : terms) keys.append(latin(termInfo(t).key));
+    return keys;
+}
+
+QJsonArray suspectsJson(const AngleDiagnosis& a, const SetRun& run) {
+    QJsonArray tiles;
+    for (std::size_t t : a.suspectTiles)
+        tiles.append(QJsonObject{{"index", static_cast<qint64>(t)},
+                                 {"name", QString::fromStdString(run.set.tiles[t])}});
+    return tiles;
+}
+
 QString key(Recommendation r) {
-    const std::string_view k = recommendationKey(r);
-    return QString::fromLatin1(k.data(), static_cast<qsizetype>(k.size()));
+    return latin(recommendationKey(r));
+}
+
+QJsonObject angleJson(const AngleDiagnosis& a, const SetRun& run) {
+    return {{"angle", a.angleDegrees},
+            {"terms", termsJson(a.fit)},
+            {"inseparable", groupsJson(a.fit)},
+            {"unseen", keysJson(unseenTerms(a.fit))},
+            {"unresolved", keysJson(unresolvedTerms(a.fit))},
+            {"suspectTiles", suspectsJson(a, run)},
+            {"residualSd", finite(a.fit.residualSd)},
+            {"recommendation", key(a.recommendation)},
+            {"reason", QString::fromStdString(a.reason)},
+            {"meanBefore", finite(a.meanBefore)},
+            {"meanAfterFactors", finite(a.meanAfterFactors)},
+            {"meanAfterModel", finite(a.meanAfterModel)},
+            {"largestBefore", finite(a.largestBefore)},
+            {"largestAfterFactors", finite(a.largestAfterFactors)},
+            {"largestAfterModel", finite(a.largestAfterModel)},
+            {"leaveOneOut", QJsonObject{{"factors", finite(a.leaveOneOutFactors)},
+                                        {"factorsLargest", finite(a.leaveOneOutFactorsLargest)},
+                                        {"model", finite(a.leaveOneOutModel)}}},
+            {"evidence", QJsonObject{{"tiles", static_cast<qint64>(a.tileCount)},
+                                     {"steepEdgeTiles", static_cast<qint64>(a.steepTiles)},
+                                     {"shiftOnWarmTilesOnly", a.shiftOnWarmTilesOnly}}}};
 }
 
 QJsonObject toJson(const Diagnosis& d, const SetRun& run, const SetAgreement& now) {
     QJsonArray angles;
-    for (const AngleDiagnosis& a : d.angles)
-        angles.append(
-            QJsonObject{{"angle", a.angleDegrees},
-                        {"terms", termsJson(a.fit)},
-                        {"residualSd", finite(a.fit.residualSd)},
-                        {"recommendation", key(a.recommendation)},
-                        {"reason", QString::fromStdString(a.reason)},
-                        {"meanBefore", finite(a.meanBefore)},
-                        {"meanAfterFactors", finite(a.meanAfterFactors)},
-                        {"meanAfterModel", finite(a.meanAfterModel)},
-                        {"largestBefore", finite(a.largestBefore)},
-                        {"largestAfterFactors", finite(a.largestAfterFactors)},
-                        {"largestAfterModel", finite(a.largestAfterModel)},
-                        {"leaveOneOut", QJsonObject{{"factors", finite(a.leaveOneOutFactors)},
-                                                    {"model", finite(a.leaveOneOutModel)}}}});
+    for (const AngleDiagnosis& a : d.angles) angles.append(angleJson(a, run));
     QJsonArray tiles;
     for (std::size_t t = 0; t < run.tiles.size(); ++t)
         tiles.append(QJsonObject{
@@ -84,20 +123,20 @@ void printText(QTextStream& out, const Diagnosis& d, const SetRun& run) {
         out << a.angleDegrees << " degrees\n";
         for (std::size_t k = 0; k < kTermCount; ++k) {
             const TermInfo& info = termInfo(static_cast<Term>(k));
-            out << "  "
-                << QString::fromLatin1(info.key.data(), static_cast<qsizetype>(info.key.size()))
-                       .leftJustified(14)
+            out << "  " << latin(info.key).leftJustified(14)
                 << QString::fromStdString(
                        termText(a.fit.terms[k], static_cast<Term>(k), NumberFormat(), " +- "))
                 << "\n";
         }
-        out << "  mean dE before " << number(a.meanBefore, 2) << ", after factors "
-            << number(a.meanAfterFactors, 2) << ", after the errors removed "
-            << number(a.meanAfterModel, 2) << "\n";
-        out << "  largest dE before " << number(a.largestBefore, 2) << ", after factors "
-            << number(a.largestAfterFactors, 2) << "\n";
-        out << "  each tile from the others: factors " << number(a.leaveOneOutFactors, 2)
-            << ", errors removed " << number(a.leaveOneOutModel, 2) << "\n";
+        const NumberFormat f;
+        out << "  mean dE before " << f.display(a.meanBefore).c_str() << ", after factors "
+            << f.display(a.meanAfterFactors).c_str() << ", after the errors removed "
+            << f.display(a.meanAfterModel).c_str() << "\n";
+        out << "  largest dE before " << f.display(a.largestBefore).c_str() << ", after factors "
+            << f.display(a.largestAfterFactors).c_str() << "\n";
+        out << "  each tile from the others: factors " << f.display(a.leaveOneOutFactors).c_str()
+            << " (largest " << f.display(a.leaveOneOutFactorsLargest).c_str()
+            << "), errors removed " << f.display(a.leaveOneOutModel).c_str() << "\n";
         out << "  " << key(a.recommendation) << ": " << QString::fromStdString(a.reason) << "\n";
     }
     out << "recommendation " << key(d.overall) << "\n";
@@ -111,11 +150,12 @@ std::optional<int> parseDiagnose(QCommandLineParser& parser, const QStringList& 
         "angle the offset, gain, gain tilt, linearity, wavelength shift and scale error and "
         "bandwidth that explain the differences, each with its standard error or 'not "
         "identified' when the set cannot tell it; the colour differences before, after the "
-        "fitted factors and after the errors removed; and whether to write factors or call "
-        "service, with the reason.\n"
+        "fitted factors and after the errors removed, and each tile predicted from the others; "
+        "and whether to write factors, read a tile again or call service, with the reason and "
+        "what the set cannot show.\n"
         "Exit status: 0 no correction needed or factors to be written, 1 factors help only "
-        "partly or the instrument needs service, 2 a file could not be read (the reason is "
-        "printed)."));
+        "partly, a tile is to be read again or the instrument needs service, 2 a file could "
+        "not be read or a reading is implausible (the reason is printed, naming the tile)."));
     addTileOptions(parser);
     if (const auto code = parseVerb(
             parser, arguments, o, QStringLiteral("Usage: qvl70s-cli diagnose [options] FILES...")))
@@ -137,7 +177,9 @@ int runDiagnose(const QStringList& arguments, Io& io) {
 
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const SetLimits limits = setLimitsFromProfile(s.profile);
-    const std::optional<Diagnosis> d = diagnose(*engine, run.tiles, limits);
+    const DiagnosisResult result = diagnose(*engine, run.tiles, limits, run.set.tiles);
+    if (!result.refusal.empty()) return failed(o, result.refusal);
+    const std::optional<Diagnosis>& d = result.diagnosis;
     const std::optional<SetAgreement> now = judgeSet(*engine, run.tiles, limits);
     if (!d || !now) return failed(o, "the judgement files hold no complete readings");
     if (parser.isSet(QStringLiteral("json")))

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include "core/files/validation_files.h"
@@ -32,16 +33,21 @@ ThreeAngles read(sim::InstrumentConfig c, const QString& specimen) {
     return out;
 }
 
-// One judgement file per tile in `dir`, the instrument under correction as `dut` reads.
-QStringList judgementFiles(const QTemporaryDir& dir, const sim::InstrumentConfig& dut) {
+// One judgement file per tile in `dir`, the instrument under correction as `dut` reads, its
+// reading of `changed` changed by `change`.
+QStringList judgementFiles(const QTemporaryDir& dir, const sim::InstrumentConfig& dut,
+                           const QString& changed = {},
+                           const std::function<void(ThreeAngles&)>& change = {}) {
     QStringList files;
     for (const QString& tile : kTiles) {
         const QString path = dir.filePath(tile + ".csv");
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::fromStdString(
-            formatJudgementFile(read({}, tile), read(dut, tile), "L70S-100001", "L70S-200002",
-                                {2026, 12, 8, 9, 0, 0}, test::projectStrings(), {})));
+        ThreeAngles sample = read(dut, tile);
+        if (tile == changed) change(sample);
+        f.write(QByteArray::fromStdString(formatJudgementFile(read({}, tile), sample, "L70S-100001",
+                                                              "L70S-200002", {2026, 12, 8, 9, 0, 0},
+                                                              test::projectStrings(), {})));
         files << path;
     }
     return files;
@@ -80,8 +86,48 @@ TEST(DiagnoseCli, AGainCallsForFactorsAndTheJsonReadsBack) {
         EXPECT_LT(angle["meanAfterFactors"].toDouble(), angle["meanBefore"].toDouble());
         EXPECT_LT(angle["largestAfterFactors"].toDouble(), angle["largestBefore"].toDouble());
         EXPECT_TRUE(angle["leaveOneOut"].toObject()["model"].isDouble());
+        EXPECT_TRUE(angle["leaveOneOut"].toObject()["factorsLargest"].isDouble());
         EXPECT_TRUE(angle["meanAfterModel"].isDouble());
+        EXPECT_GE(gain["standardError"].toDouble(), gain["jackknifeError"].toDouble());
+        EXPECT_GE(gain["standardError"].toDouble(), gain["leastSquaresError"].toDouble());
+        EXPECT_TRUE(angle["terms"]["shift"]["definition"].toString().startsWith(
+            "band centres lie this many nm longer than nominal"));
+        for (const char* list : {"unseen", "unresolved", "inseparable", "suspectTiles"})
+            EXPECT_TRUE(angle[list].isArray()) << list;
+        EXPECT_EQ(angle["evidence"]["tiles"].toInt(), kTiles.size());
     }
+}
+
+// Equal instruments, one tile read 4 % high: read it again, by name; nothing is written.
+TEST(DiagnoseCli, OneTileReadHighIsToBeReadAgain) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const test::CliRun run = diagnose(judgementFiles(dir, {}, "yellow", [](ThreeAngles& sample) {
+        for (AngleSpectrum& a : sample)
+            for (double& v : a) v = std::round(v * 104.0) / 100.0;
+    }));
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_EQ(root["recommendation"].toString(), "remeasure");
+    const QJsonObject at45 = root["angles"].toArray()[1].toObject();
+    ASSERT_EQ(at45["suspectTiles"].toArray().size(), 1);
+    EXPECT_EQ(at45["suspectTiles"][0]["name"].toString(), "yellow");
+    EXPECT_EQ(at45["suspectTiles"][0]["index"].toInt(), 4);
+    EXPECT_TRUE(at45["reason"].toString().contains("clean, place again and read tile 5 'yellow'"));
+}
+
+// A reading of -50 % is no reading: the tile is named and nothing is diagnosed.
+TEST(DiagnoseCli, AnImplausibleReadingIsRefusedNamingItsTile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const test::CliRun run = diagnose(
+        judgementFiles(dir, {}, "darkgrey", [](ThreeAngles& sample) { sample[1][5] = -50.0; }));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("nothing is diagnosed: tile 4 'darkgrey': the instrument under "
+                           "correction read -50.00 % at 450 nm, at 45 degrees"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST(DiagnoseCli, AShiftCallsForServiceAndNamesIt) {
@@ -91,7 +137,8 @@ TEST(DiagnoseCli, AShiftCallsForServiceAndNamesIt) {
     dut.shiftNm = 1.0;  // its scale reads 1 nm long
     const test::CliRun run = diagnose(judgementFiles(dir, dut), false);
     EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_NE(run.out.find("service: wavelength calibration: the instrument reads 1.0 nm long"),
+    EXPECT_NE(run.out.find("service: wavelength calibration: band centres lie 1.0 nm shorter "
+                           "than nominal at 45 degrees (its scale reads 1.0 nm long)"),
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("recommendation service"), std::string::npos) << run.out;

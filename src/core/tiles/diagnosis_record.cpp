@@ -6,9 +6,9 @@ namespace qv {
 
 namespace {
 
-constexpr std::array<Recommendation, 4> kRecommendations = {
+constexpr std::array<Recommendation, 5> kRecommendations = {
     Recommendation::NoCorrectionNeeded, Recommendation::WriteFactors, Recommendation::FactorsPartly,
-    Recommendation::Service};
+    Recommendation::Remeasure, Recommendation::Service};
 
 }  // namespace
 

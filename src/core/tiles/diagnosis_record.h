@@ -21,7 +21,9 @@ std::optional<Recommendation> recommendationFromKey(std::string_view key);
 // The recorded term as the diagnosis gave it.
 TermEstimate estimateOf(const TermRecord& term);
 
-// The gravest decision over the angles, service first; nothing when no angle has a known one.
+// The gravest decision over the angles (service, then reading again, ...); nothing when
+// no angle has a known one. A record keeps the decision as its key: one written before
+// "remeasure" existed reads as it did.
 std::optional<Recommendation> gravestDecision(const DiagnosisRecord& diagnosis);
 
 }  // namespace qv

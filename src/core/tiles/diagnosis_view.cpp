@@ -23,7 +23,8 @@ std::string degrees(int angle) {
 }
 
 bool needsMoreThanFactors(Recommendation r) {
-    return r == Recommendation::Service || r == Recommendation::FactorsPartly;
+    return r == Recommendation::Service || r == Recommendation::FactorsPartly ||
+           r == Recommendation::Remeasure;
 }
 
 DiagnosisRow figureRow(std::string caption, const Diagnosis& d, const NumberFormat& format,
@@ -49,11 +50,15 @@ std::string termUnit(Term term) {
 
 std::string termText(const TermEstimate& e, Term term, const NumberFormat& format,
                      const std::string& plusMinus) {
-    if (!e.identified) return "not identified";
-    const int decimals = 2 + static_cast<int>(std::ceil(-std::log10(termInfo(term).limit)));
-    const std::string unit = termUnit(term);
-    return format.fixed(e.value, decimals) + plusMinus + format.fixed(e.standardError, decimals) +
-           (unit.empty() ? "" : " " + unit);
+    if (!e.identified || !std::isfinite(e.value) || !std::isfinite(e.standardError))
+        return "not identified";
+    // A bend of the photometric scale reads as what it does at 50 % reflectance, R (1 - R/100)
+    // = 25 there.
+    const double scale = term == Term::Linearity ? 25.0 : 1.0;
+    const int decimals = 2 + static_cast<int>(std::ceil(-std::log10(scale * termInfo(term).limit)));
+    const std::string unit = term == Term::Linearity ? "% at 50 %" : termUnit(term);
+    return format.fixed(scale * e.value, decimals) + plusMinus +
+           format.fixed(scale * e.standardError, decimals) + (unit.empty() ? "" : " " + unit);
 }
 
 std::string recommendationText(Recommendation r) {
@@ -66,6 +71,8 @@ std::string recommendationText(Recommendation r) {
             return "Factors help only partly";
         case Recommendation::Service:
             return "Service";
+        case Recommendation::Remeasure:
+            return "Read a tile again";
     }
     return {};
 }

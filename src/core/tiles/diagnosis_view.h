@@ -18,7 +18,8 @@ namespace qv {
 std::string termName(Term term);
 std::string termUnit(Term term);
 // "-0.52 ± 0.03 %" with the user's decimal separator, two decimals below the identification
-// limit's first significant digit; "not identified" when the set cannot tell the term.
+// limit's first significant digit; "not identified" when the set cannot tell the term. The
+// linearity reads as its bend at 50 % reflectance ("0.125 ± 0.020 % at 50 %").
 std::string termText(const TermEstimate& e, Term term, const NumberFormat& format,
                      const std::string& plusMinus = " \u00b1 ");
 std::string recommendationText(Recommendation r);  // "Write factors", ...

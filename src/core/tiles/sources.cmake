@@ -1,5 +1,8 @@
 target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/diagnosis.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/diagnosis_decision.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/diagnosis_fit.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/diagnosis_normal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/diagnosis_view.cpp
     ${CMAKE_CURRENT_LIST_DIR}/diagnosis_record.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entry_validity.cpp

@@ -76,11 +76,12 @@ void TileSetWorkflow::setChanged() {
         now_.reset();
         after_.reset();
         diagnosis_.reset();
+        refusal_.clear();
     } else if (now_) {
         // New limits only: the same readings judged against them, nothing written.
         now_ = judgeSet(colour_, tiles_, limits_);
         predict();
-        diagnosis_ = diagnose(colour_, tiles_, limits_);
+        rediagnose();
         if (after_) after_ = judgeSet(colour_, afterSet(), limits_);
     }
     render();
@@ -115,6 +116,7 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
         row.target = true;
         now_.reset();  // a reading taken anew makes the judgement stale
         diagnosis_.reset();
+        refusal_.clear();
         advance(&TileRow::target, &TileRow::sample);
     } else if (role == ValidationRole::Sample) {
         if (!sameInstrument(m.serial, sampleSerial_, anySample || view_.verifying)) return false;
@@ -131,6 +133,7 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
             row.sample = true;
             now_.reset();
             diagnosis_.reset();
+            refusal_.clear();
             advance(&TileRow::sample, &TileRow::target);
         }
     } else {
@@ -202,7 +205,7 @@ bool TileSetWorkflow::judge() {
         if (!now_) return false;  // a reading lacks reflectances
         factors_ = fitFactors(tiles_);
         predict();
-        diagnosis_ = diagnose(colour_, tiles_, limits_);
+        rediagnose();
     }
     if (!after_ && view_.verifying) return false;
     judged();
@@ -335,13 +338,44 @@ std::string TileSetWorkflow::instruction() const {
         if (everyTile(&TileRow::after)) return "Every tile is read again: press Judge.";
     } else if (now_) {
         return now_->passed ? "The set passes: the instruments agree within the limits."
-                            : "The set fails. Press Correct... to write the correction fitted over "
-                              "the set into the instrument under correction, then read the set "
-                              "again on it.";
+                            : failedInstruction();
     } else if (everyTile(&TileRow::target) && everyTile(&TileRow::sample)) {
         return "Every tile is read on both instruments: press Judge.";
     }
     return measureInstruction();
+}
+
+std::string TileSetWorkflow::failedInstruction() const {
+    const std::string correct =
+        "Press Correct... to write the correction fitted over the set into the instrument under "
+        "correction, then read the set again on it.";
+    if (!diagnosis_)
+        return "The set fails. " +
+               (refusal_.empty() ? correct : "The diagnosis refused the set: " + refusal_ + ".");
+    switch (diagnosis_->overall) {
+        case Recommendation::Remeasure:
+            return "The set fails and the diagnosis asks for tiles to be read again before "
+                   "anything is corrected (see the Diagnosis tab): read them and press Judge.";
+        case Recommendation::Service:
+            return "The set fails and the diagnosis calls for service (see the Diagnosis tab): "
+                   "factors would hide the error, not remove it.";
+        case Recommendation::FactorsPartly:
+            return "The set fails and factors help only in part (see the Diagnosis tab); "
+                   "Correct... still writes them, after asking.";
+        default:
+            return "The set fails. " + correct;
+    }
+}
+
+void TileSetWorkflow::rediagnose() {
+    DiagnosisResult r = diagnose(colour_, tiles_, limits_, set_.tiles);
+    diagnosis_ = std::move(r.diagnosis);
+    refusal_ = std::move(r.refusal);
+}
+
+bool TileSetWorkflow::proportional() const {
+    return fitted_ && fitted_->passed &&
+           !(diagnosis_ && diagnosis_->overall == Recommendation::Service);
 }
 
 std::string TileSetWorkflow::measureInstruction() const {
@@ -374,10 +408,15 @@ std::string TileSetWorkflow::predictionsAlike() const {
     if (tiles_.size() == 1)
         return "Both predictions are alike: with one tile, the fit over the set is that tile's "
                "own correction.";
-    if (sameWrittenFactors(factors_, ratioFactors(tiles_[lightestTile(tiles_)])))
-        return "Both predictions are alike: every tile reads in the same proportion on the two "
-               "instruments, so the fit over the set comes out as " +
-               light + "'s own factors (to the two decimals an entry keeps).";
+    if (sameWrittenFactors(factors_, ratioFactors(tiles_[lightestTile(tiles_)]))) {
+        if (proportional())
+            return "Both predictions are alike: every tile reads in the same proportion on the "
+                   "two instruments, so the fit over the set comes out as " +
+                   light + "'s own factors (to the two decimals an entry keeps).";
+        return "Both predictions are alike: the fit over the set comes out as " + light +
+               "'s own factors (to the two decimals an entry keeps), which weigh most in it; "
+               "with them the other tiles still differ (see the Diagnosis tab).";
+    }
     return "Both predictions are alike: the two corrections differ too little to change any "
            "difference in its second decimal.";
 }

@@ -106,6 +106,9 @@ public:
     // The physical terms per angle and the remedy, from the readings before the correction;
     // nothing before the set is judged.
     const std::optional<Diagnosis>& diagnosis() const { return diagnosis_; }
+    // Why the judged set was not diagnosed (a reading out of range, naming the tile); empty
+    // otherwise.
+    const std::string& diagnosisRefusal() const { return refusal_; }
     const SavedFile& resultFile() const { return resultFile_; }
 
 private:
@@ -121,6 +124,14 @@ private:
     // Selects the tile after the selected one lacking `read`, else the first lacking `other`.
     void advance(bool TileRow::*read, bool TileRow::*other);
     std::string instruction() const;
+    // A failed set's next step, as its diagnosis advises: service or a tile read again do not
+    // ask for Correct...
+    std::string failedInstruction() const;
+    void rediagnose();
+    // Every tile reads in the same proportion on both instruments: one factor per wavelength
+    // (gain and its tilt) brings the whole set within its limits, and the diagnosis names no
+    // error beside it.
+    bool proportional() const;
     std::string measureInstruction() const;
     std::string predictionsAlike() const;
     // Asks before factors are written that the diagnosis says cannot correct the instrument, or
@@ -153,6 +164,7 @@ private:
     std::string sampleType_;  // of the instrument under correction, for the logbook
     std::optional<SetAgreement> now_, lightestOnly_, fitted_, after_;
     std::optional<Diagnosis> diagnosis_;
+    std::string refusal_;
     AngleFactors factors_{};
     std::optional<WrittenCorrection> written_;
     SavedFile resultFile_;

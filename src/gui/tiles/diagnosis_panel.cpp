@@ -33,6 +33,7 @@ QColor decisionColour(Recommendation r) {
         case Recommendation::Service:
             return {180, 35, 24};
         case Recommendation::FactorsPartly:
+        case Recommendation::Remeasure:
             return {160, 80, 0};
         default:
             return {26, 127, 55};
@@ -49,11 +50,8 @@ QTableWidgetItem* cellItem(const QString& s, Qt::Alignment alignment) {
 
 DiagnosisPanel::DiagnosisPanel(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("diagnosisPanel"));
-    auto* placeholder = new QLabel(
-        tr("The diagnosis appears once the set is judged: per angle what kind of error separates "
-           "the instrument under correction from the reference (offset, gain, wavelength, ...), "
-           "and whether factors correct it or the instrument needs service."),
-        this);
+    auto* placeholder = new QLabel(placeholderText(), this);
+    placeholder_ = placeholder;
     placeholder->setObjectName(QStringLiteral("diagnosisPlaceholder"));
     placeholder->setWordWrap(true);
     placeholder->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -143,10 +141,21 @@ void DiagnosisPanel::setAngle(int angle) {
     renderChart();
 }
 
-void DiagnosisPanel::setDiagnosis(const Diagnosis* diagnosis, const NumberFormat& format) {
+QString DiagnosisPanel::placeholderText() {
+    return tr(
+        "The diagnosis appears once the set is judged: per angle what kind of error "
+        "separates the instrument under correction from the reference (offset, gain, "
+        "wavelength, ...), and whether factors correct it, a tile is to be read again or "
+        "the instrument needs service.");
+}
+
+void DiagnosisPanel::setDiagnosis(const Diagnosis* diagnosis, const NumberFormat& format,
+                                  const std::string& refusal) {
     const bool fresh = diagnosis && !diagnosis_;
     diagnosis_ = diagnosis ? std::optional<Diagnosis>(*diagnosis) : std::nullopt;
     pages_->setCurrentIndex(diagnosis ? 1 : 0);
+    placeholder_->setText(refusal.empty() ? placeholderText()
+                                          : tr("The set is not diagnosed: %1.").arg(text(refusal)));
     if (!diagnosis) return;
     const DiagnosisView v = diagnosisView(*diagnosis, format);
     overall_->setText(tr("Decision over the set: %1").arg(text(v.overall)));

@@ -29,8 +29,9 @@ class DiagnosisPanel : public QWidget {
 public:
     explicit DiagnosisPanel(QWidget* parent = nullptr);
 
-    // Nothing: the placeholder.
-    void setDiagnosis(const Diagnosis* diagnosis, const NumberFormat& format);
+    // Nothing: the placeholder, or why the set was refused when `refusal` says.
+    void setDiagnosis(const Diagnosis* diagnosis, const NumberFormat& format,
+                      const std::string& refusal = {});
     // The set's tiles, the one chosen and its readings (nothing when it has no pair yet).
     void setTile(const std::vector<std::string>& names, int selected, const TileSpectra* tile);
 
@@ -46,8 +47,10 @@ private:
     QWidget* buildTable();
     QWidget* buildChart();
     void renderChart();
+    static QString placeholderText();
 
     QStackedLayout* pages_ = nullptr;
+    QLabel* placeholder_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* overall_ = nullptr;
     QLabel* reasons_ = nullptr;

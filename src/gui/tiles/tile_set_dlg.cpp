@@ -387,7 +387,7 @@ void CTileSetDlg::renderChart() {
 
 void CTileSetDlg::renderDiagnosis() {
     const std::optional<Diagnosis>& d = workflow_.diagnosis();
-    diagnosis_->setDiagnosis(d ? &*d : nullptr, context_.format);
+    diagnosis_->setDiagnosis(d ? &*d : nullptr, context_.format, workflow_.diagnosisRefusal());
     const TileSetView& v = workflow_.view();
     std::vector<std::string> names;
     for (const TileRow& row : v.rows) names.push_back(row.name);

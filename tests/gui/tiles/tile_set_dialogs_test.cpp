@@ -214,15 +214,16 @@ TEST_F(TileSetDialogs, NineTilesAreReadThroughWithoutChoosingATileOrAcknowledgin
 // An offset and a shifted wavelength scale beside the gains: once judged the diagnosis shows
 // each term in its unit, the decision and its reason, and draws the chosen tile's difference
 // with the terms that make it up; Correct... asks first, and the write dialog names the tiles.
+// Five tiles, three with steep edges: a term two tiles alone show is confirmed by neither.
 TEST_F(TileSetDialogs, TheDiagnosisShowsTheTermsTheDecisionAndATilesDifference) {
     sim.control("set DUT:offset=0.3,shift=0.6");
+    const TileSet set{"five", {"white", "red", "mid grey", "yellow", "green"}};
+    ASSERT_TRUE(saveTileSet(profile, set));
     CTileSetDlg dialog(context, *colour);
     DiagnosisPanel* panel = dialog.diagnosisPanel();
     EXPECT_TRUE(child<QLabel>(*panel, "diagnosisPlaceholder")->isVisibleTo(panel));
-    for (int row : {0, 1}) {
-        read(dialog, row, "REF", "targetButton");
-        read(dialog, row, "DUT", "sampleButton");
-    }
+    readEvery(dialog, set, "REF", "targetButton", [](int) {});
+    readEvery(dialog, set, "DUT", "sampleButton", [](int) {});
     button(dialog, "judgeButton")->click();
     ASSERT_TRUE(dialog.workflow().diagnosis());
     const Diagnosis& d = *dialog.workflow().diagnosis();
@@ -274,7 +275,7 @@ TEST_F(TileSetDialogs, TheDiagnosisShowsTheTermsTheDecisionAndATilesDifference) 
             loading, 10000);
     });
     button(dialog, "correctButton")->click();
-    EXPECT_EQ(pair, QStringLiteral("Fitted over 2 tiles: white, red"));
+    EXPECT_EQ(pair, QStringLiteral("Fitted over 5 tiles: white, red, mid grey, yellow, green"));
 }
 
 TEST_F(TileSetDialogs,

@@ -43,8 +43,9 @@ TEST(DiagnosisView, TermsReadInTheirUnitsAndTheDecisionsInWords) {
     EXPECT_EQ(v.terms[4].value[1], "not identified");
     EXPECT_EQ(v.terms[4].share[1], kEmptyField);
     EXPECT_EQ(v.terms[6].value[2], "1,50 \u00b1 0,25 nm\u00b2");
+    // The bend at 50 % reflectance: 25 times the coefficient.
     EXPECT_EQ(termText({0.00123, 0.00042, true}, Term::Linearity, NumberFormat()),
-              "0.00123 \u00b1 0.00042");  // dimensionless
+              "0.031 \u00b1 0.011 % at 50 %");
     EXPECT_EQ(v.figures[0].value[0], "1,04 / 1,33");
     EXPECT_EQ(v.figures[3].value[0], "0,00 / ---");  // nothing held out: the empty field
     EXPECT_EQ(v.decision, (std::array<std::string, kAngleCount>{"Service", "Write factors",

@@ -84,7 +84,7 @@ void trial(std::mt19937& rng, double noise, const std::string& specimen,
     std::vector<TileSpectra> tiles;
     for (const std::string& name : kSet)
         tiles.push_back({meanOfThree(r, name, rng, noise), readT(name)});
-    const auto diagnosis = diagnose(*engine, tiles, SetLimits{});
+    const auto diagnosis = diagnose(*engine, tiles, SetLimits{}).diagnosis;
     ASSERT_TRUE(diagnosis);
     const TileSpectra pair{meanOfThree(r, specimen, rng, noise), readT(specimen)};
     // The terms as the logbook gives them back.

@@ -203,6 +203,9 @@ TEST(TileSetRoad, FactorsTheDiagnosisDoubtsAreWrittenOnlyWhenTheOperatorSaysSo) 
     ASSERT_TRUE(set.judge());
     ASSERT_TRUE(set.diagnosis());
     EXPECT_EQ(set.diagnosis()->overall, Recommendation::Service);
+    // Service is not asked for by pressing Correct...
+    EXPECT_EQ(set.view().instruction.find("Press Correct"), std::string::npos);
+    EXPECT_NE(set.view().instruction.find("calls for service"), std::string::npos);
     const ThreeAngles single = rig.state.targetSpectrum;
 
     rig.prompter.asked.clear();  // the measurements' acknowledgements
