@@ -96,7 +96,13 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_TRUE(verdictShown);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(verdictCaption.contains(QStringLiteral("dE*ab"))) << verdictCaption.toStdString();
-    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
+    // The finished series keeps its count and its verdict beside its values.
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("3/3"));
+    auto* verdictLine = child<QLabel>(dialog, "verdictLabel");
+    EXPECT_FALSE(verdictLine->isHidden());
+    EXPECT_TRUE(verdictLine->text().startsWith("Verdict: repeatable"))
+        << verdictLine->text().toStdString();
+    EXPECT_TRUE(verdictLine->styleSheet().contains("#1b6e20"));
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));
     EXPECT_TRUE(state.repeatPassed);  // the same specimen without noise
@@ -105,10 +111,19 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_EQ(prompter.ids(), (std::vector<int>{174, 174}));
     EXPECT_TRUE(std::filesystem::exists(dialog.workflow().resultFile()));
 
+    // The next series starts at 1, and the old verdict goes with it.
+    click(dialog, "measureButton");
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
+    EXPECT_TRUE(verdictLine->isHidden());
+
     dialog.show();
     dialog.close();  // the close box, like Close, keeps the series for the next check
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(state.repeatSpectrum[8].empty());
+
+    // Opened again over the main window's connection: ready to measure at once.
+    CReproducibleMeasurementDlg again(context);
+    EXPECT_TRUE(enabled(again, "measureButton"));
 }
 
 TEST_F(MeasureDialogs, AverageDialogFromTheRepeatabilityCheck) {
