@@ -15,6 +15,7 @@
 #include "gui/app/splash_wnd.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/port_watch.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
@@ -53,6 +54,12 @@ CBrenmoorDlg::CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* pare
          {ui_->repeatabilityButton, ui_->interInstrumentButton, ui_->coeffFileButton})
         b->setAutoDefault(false);
     updateButtons();
+    // A hang-up while nobody talks shows at once, not at the next click.
+    auto* watch = new PortWatch(context_, this);
+    connect(watch, &PortWatch::portChanged, this, [this] {
+        updateButtons();
+        updateStatus();
+    });
     updateStatus();
     fitHeightToContents(this);
 }
