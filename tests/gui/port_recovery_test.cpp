@@ -74,7 +74,7 @@ struct PortRecovery : test::GuiFixture {
 TEST_F(PortRecovery, AHangUpInAnExchangeClosesThePortAndConnectOpensItAgain) {
     CBrenmoorDlg w(context, TaskDialogs{});
     w.OnInitDialog();  // opens the saved port, as at start
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
     connectFrom(w);
     ASSERT_TRUE(state.bConnected);
     EXPECT_EQ(label(w, "instrumentStatusLabel"), QStringLiteral("L70S-004711  (connected)"));
@@ -109,7 +109,7 @@ TEST_F(PortRecovery, AHangUpInAnExchangeClosesThePortAndConnectOpensItAgain) {
     EXPECT_EQ(state.commPort->portName(), link);
     ASSERT_GT(sim.received().size(), before);
     EXPECT_EQ(sim.received()[before], "IDR\\r\\n");
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
     EXPECT_EQ(label(w, "instrumentStatusLabel"), QStringLiteral("L70S-004711  (connected)"));
 }
 
@@ -135,7 +135,7 @@ TEST_F(PortRecovery, AnAdapterPulledWhileNobodyTalksShowsOnceADialogCloses) {
     connectFrom(w);
     EXPECT_TRUE(state.bConnected);
     EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
 }
 
 TEST_F(PortRecovery, ConnectOpensASavedPortThatWasMissingAtStart) {
@@ -159,7 +159,7 @@ TEST_F(PortRecovery, ConnectOpensASavedPortThatWasMissingAtStart) {
     connectFrom(w);
     EXPECT_TRUE(state.bConnected);
     EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
 }
 
 TEST_F(PortRecovery, WithoutSavedSettingsAHungUpPortIsChosenAgainInThePortSettings) {

@@ -218,6 +218,7 @@ namespace {
 struct SeenAtStep {
     QString instrument, step;
     bool cancelEnabled = true;
+    int width = 0;
 };
 
 TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove) {
@@ -226,8 +227,10 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
         auto* modal = dynamic_cast<CValidationDlg*>(QApplication::activeModalWidget());
         if (!modal || step.isEmpty()) return;
         auto* strip = modal->findChild<InstrumentStrip*>();
+        QApplication::processEvents();  // a layout that grew has resized the dialog now
         seen.push_back({strip ? strip->instrumentText() : QString(), step,
-                        modal->findChild<QPushButton*>("cancelButton")->isEnabled()});
+                        modal->findChild<QPushButton*>("cancelButton")->isEnabled(),
+                        modal->width()});
     });
     // The repeatability check of this session was passed by the reference.
     state.repeatPassed = true;
@@ -239,6 +242,7 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
     ASSERT_FALSE(seen.empty());
     for (const SeenAtStep& s : seen) {
         EXPECT_FALSE(s.cancelEnabled) << s.step.toStdString();
+        EXPECT_EQ(s.width, seen.front().width) << s.step.toStdString();  // it does not widen
         if (s.step.startsWith("Measuring")) {
             EXPECT_EQ(s.instrument, QStringLiteral("Instrument: L70S-100001, type 53"));
         }
@@ -363,6 +367,13 @@ TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
     EXPECT_EQ(verdicts, 1);
     EXPECT_EQ(dialog.findChild<InstrumentStrip*>()->stepText().toStdString(),
               strings->text(kStrMeasurementFinished));
+    // What that measurement finished is no news to a window opened afterwards, nor to Judge.
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    CValidationDlg next(context, *engine, ValidationRole::Sample, &dialog);
+    EXPECT_TRUE(next.findChild<InstrumentStrip*>()->stepText().isEmpty());
+    test::onNextModal([](QWidget* v) { static_cast<QDialog*>(v)->accept(); });
+    click(dialog, "judgeButton");
+    EXPECT_TRUE(dialog.findChild<InstrumentStrip*>()->stepText().isEmpty());
 }
 
 }  // namespace

@@ -190,6 +190,7 @@ TEST_F(MeasureDialogs, AverageDialogEndsTheWaitCursorWithTheExchange) {
 }
 
 TEST_F(MeasureDialogs, CalibrationDialogSteps) {
+    state.strInstrumentId = "L70S-000042";
     {
         CCalibrationDlg dialog(context);
         const QString zeroTitle = dialog.windowTitle();
@@ -206,6 +207,9 @@ TEST_F(MeasureDialogs, CalibrationDialogSteps) {
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
     EXPECT_EQ(sim.received(), (std::vector<std::string>{"UZC\\r\\n", "CAL\\r\\n"}));
+    // Confirmed by the instrument, so the main window can say it was done and when.
+    EXPECT_EQ(state.lastCalibration.rfind("L70S-000042 at ", 0), 0u) << state.lastCalibration;
+    EXPECT_EQ(state.lastCalibration.size(), std::string("L70S-000042 at 00:00").size());
     {
         CCalibrationDlg dialog(context);
         click(dialog, "skipZeroButton");
