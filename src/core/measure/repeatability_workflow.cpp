@@ -57,7 +57,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
         view_.instructionId = measuredCount_ == 1 ? kStrSecondInstruction : kStrThirdInstruction;
         viewChanged();
         if (ask_)
-            goOn = s_.prompter.ask(messageBox(kStrConfirmNextMeasurement, Icon::Exclamation,
+            goOn = s_.prompter.ask(messageBox(kStrConfirmNextMeasurement, Icon::Question,
                                               Buttons::OkCancel)) == Answer::Ok;
     }
     seriesValid_ = true;

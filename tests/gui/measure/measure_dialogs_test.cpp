@@ -67,6 +67,9 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     for (const char* b : {"measureButton", "averageButton", "calibrateButton"})
         EXPECT_TRUE(enabled(dialog, b)) << b;
 
+    // While the question before measurements 2 and 3 waits, no step of the exchange shows.
+    QStringList stepsAtQuestion;
+    prompter.onAsk = [&](const Message&) { stepsAtQuestion << activity.currentStep(); };
     click(dialog, "measureButton");
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
     EXPECT_FALSE(rowEmpty(dialog, "l"));
@@ -109,6 +112,8 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_EQ(verdictInstrument.toStdString(),
               "Instrument " + state.repeatSerial + " (type 53) passed the repeatability check");
     EXPECT_EQ(prompter.ids(), (std::vector<int>{174, 174}));
+    EXPECT_EQ(prompter.asked[0].icon, Icon::Question);
+    EXPECT_EQ(stepsAtQuestion, (QStringList{QString(), QString()}));
     EXPECT_TRUE(std::filesystem::exists(dialog.workflow().resultFile()));
 
     // The next series starts at 1, and the old verdict goes with it.

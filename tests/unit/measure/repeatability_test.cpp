@@ -96,7 +96,7 @@ TEST(Repeatability, DecliningTheQuestionSendsNothingAfterIdentification) {
     EXPECT_EQ(w.measure(), MeasureResult::Declined);
     EXPECT_EQ(rig.takeCommands(), Commands{"IDR\\r\\n"});
     EXPECT_EQ(rig.prompter.asked.at(0).buttons, Buttons::OkCancel);
-    EXPECT_EQ(rig.prompter.asked.at(0).icon, Icon::Exclamation);
+    EXPECT_EQ(rig.prompter.asked.at(0).icon, Icon::Question);
     EXPECT_EQ(w.measuredCount(), 1);
     EXPECT_EQ(w.slotIndex(), 3);
     EXPECT_EQ(w.view().counterText, "1/3");
