@@ -102,8 +102,9 @@ std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole rol
     CValidationDlg validation(context_, workflow_.colour(), role, this);
     if (proof) validation.workflow().acknowledgeInStatusLine();
     // Asked once the instrument named itself, so that going back keeps the dialog and the
-    // target: the operator moves the cable and measures again.
-    if (role == ValidationRole::Sample)
+    // target: the operator moves the cable and measures again. The proof of a correction is
+    // measured on the instrument just corrected, which the operator answered for already.
+    if (role == ValidationRole::Sample && !proof)
         validation.workflow().checkBeforeMeasuring([this](const std::string& serial) {
             return workflow_.confirmRepeatableInstrument(serial);
         });

@@ -342,6 +342,10 @@ namespace {
 // the status line, not in one more box.
 TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
     state.bConnected = true;
+    // The reference passed the repeatability check: the sample's instrument is asked about once,
+    // not again for the proof.
+    state.repeatPassed = true;
+    state.repeatSerial = "L70S-100001";
     CorrectionDialogs correction;
     correction.writeCoefficients = [](QWidget*, EvaluateHueControl&) {
         return std::optional<WrittenCorrection>(WrittenCorrection{});
