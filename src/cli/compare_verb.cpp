@@ -231,7 +231,12 @@ int runCompare(const QStringList& arguments, Io& io) {
                            "Exit status: 0 passed, 1 failed the threshold, 2 a port or an "
                            "instrument failed or a result file could not be written (the reason "
                            "is printed)."),
-            {.average = true, .json = true, .referencePort = true}, o))
+            {.average = true,
+             .json = true,
+             .referencePort = true,
+             .yes = "Judge the pair also when target and sample come from one instrument (a "
+                    "target registered from an earlier file of it)."},
+            o))
         return *code;
     Session s(o);
     s.useDataFolder();

@@ -124,6 +124,7 @@ void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
                                          "blank; 16 characters are written."),
                           QStringLiteral("TEXT")});
     if (accepted.readings) addReadingsOptions(parser);
+    if (accepted.yes) parser.addOption({kYes, QString::fromUtf8(accepted.yes)});
     if (accepted.basis)
         parser.addOption(
             {kBasis,
@@ -171,6 +172,7 @@ std::optional<int> readOptions(const QCommandLineParser& parser, const OptionSet
     }
     if (accepted.readings)
         if (auto code = readReadings(parser, o)) return code;
+    if (accepted.yes) o.yes = parser.isSet(kYes);
     o.json = accepted.json && parser.isSet(kJson);
     o.whiteOnly = accepted.whiteOnly && parser.isSet(kWhiteOnly);
     return std::nullopt;

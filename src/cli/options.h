@@ -28,6 +28,8 @@ struct OptionSet {
     // --readings N, --handling, --specimen NAME and --yes: the repeatability check over many
     // readings.
     bool readings = false;
+    // --yes for the question the verb may ask, in these words; null when it asks none.
+    const char* yes = nullptr;
 };
 
 struct Options {

@@ -104,6 +104,18 @@ TEST_F(CompareCli, EqualInstrumentsPassOnAverages) {
     EXPECT_EQ(files("Judgement_").size(), 1u);
 }
 
+// The refusal names --yes, and --yes is what answers it.
+TEST_F(CompareCli, OneInstrumentTwiceIsJudgedOnlyWithYes) {
+    const CliRun refused = compare(reference);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--yes was not given"), std::string::npos) << refused.err;
+    EXPECT_TRUE(files("Judgement_").empty());
+    const CliRun agreed = compare(reference, {"--yes"});
+    EXPECT_EQ(agreed.exitCode, 0) << agreed.err;
+    EXPECT_NE(agreed.out.find("verdict PASSED"), std::string::npos) << agreed.out;
+    EXPECT_EQ(files("Judgement_").size(), 1u);
+}
+
 TEST_F(CompareCli, AnUnpluggedSampleEndsTheCheckWithoutJudgement) {
     SimInstrument sample(instrument("L70S-200002", {1.0, 1.0, 1.0}));
     ASSERT_EQ(sample.control("unplug"), "ok");

@@ -1,7 +1,9 @@
 // The adapter pulled out and put back: the port closes itself, the main window says so, and
 // Connect opens the saved port again and identifies the instrument, without a detour through
 // the port settings.
+#include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <chrono>
@@ -72,7 +74,7 @@ struct PortRecovery : test::GuiFixture {
 TEST_F(PortRecovery, AHangUpInAnExchangeClosesThePortAndConnectOpensItAgain) {
     CBrenmoorDlg w(context, TaskDialogs{});
     w.OnInitDialog();  // opens the saved port, as at start
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
     connectFrom(w);
     ASSERT_TRUE(state.bConnected);
     EXPECT_EQ(label(w, "instrumentStatusLabel"), QStringLiteral("L70S-004711  (connected)"));
@@ -107,7 +109,7 @@ TEST_F(PortRecovery, AHangUpInAnExchangeClosesThePortAndConnectOpensItAgain) {
     EXPECT_EQ(state.commPort->portName(), link);
     ASSERT_GT(sim.received().size(), before);
     EXPECT_EQ(sim.received()[before], "IDR\\r\\n");
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
     EXPECT_EQ(label(w, "instrumentStatusLabel"), QStringLiteral("L70S-004711  (connected)"));
 }
 
@@ -133,7 +135,7 @@ TEST_F(PortRecovery, AnAdapterPulledWhileNobodyTalksShowsOnceADialogCloses) {
     connectFrom(w);
     EXPECT_TRUE(state.bConnected);
     EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
 }
 
 TEST_F(PortRecovery, ConnectOpensASavedPortThatWasMissingAtStart) {
@@ -157,7 +159,7 @@ TEST_F(PortRecovery, ConnectOpensASavedPortThatWasMissingAtStart) {
     connectFrom(w);
     EXPECT_TRUE(state.bConnected);
     EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "  (open)");
+    EXPECT_EQ(label(w, "portStatusLabel"), QString::fromStdString(link) + "\n(open)");
 }
 
 TEST_F(PortRecovery, WithoutSavedSettingsAHungUpPortIsChosenAgainInThePortSettings) {
@@ -184,6 +186,26 @@ TEST_F(PortRecovery, WithoutSavedSettingsAHungUpPortIsChosenAgainInThePortSettin
     EXPECT_EQ(prompter.asked[0].detail, "no port is open");
     EXPECT_EQ(label(w, "portStatusLabel"),
               QStringLiteral("not open - choose it under Settings > Port settings"));
+}
+
+// The main window looks at the idle line on a timer of real time: an adapter pulled while nobody
+// talks is reported within a second, without a click or an exchange.
+using PortRecoveryRealTime = PortRecovery;
+
+TEST_F(PortRecoveryRealTime, AHangUpWhileIdleIsReportedWithinASecond) {
+    CBrenmoorDlg w(context, TaskDialogs{});
+    w.OnInitDialog();
+    connectFrom(w);
+    ASSERT_TRUE(state.bConnected);
+    ASSERT_EQ(sim.control("hangup"), "ok");
+    QElapsedTimer waited;
+    waited.start();
+    while (!label(w, "portStatusLabel").contains("closed after a hang-up") &&
+           waited.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_LT(waited.elapsed(), 1000);
+    EXPECT_EQ(label(w, "instrumentStatusLabel"), QStringLiteral("not connected"));
+    EXPECT_FALSE(state.bConnected);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include "gui/verdict/instr_stability_dlg.h"
 #include "gui/verdict/threshold_diff_dlg.h"
@@ -147,6 +148,12 @@ TEST_F(ChecksDialogs, VerdictOffersTheCertificateOnlyOfTheCheckTheLogbookRecorde
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.read(5), "%PDF-");
     EXPECT_TRUE(prompter.asked.empty());
+    // The window says where it went, with a link to the folder.
+    auto* saved = inter.findChild<QLabel*>(QStringLiteral("savedLabel"));
+    EXPECT_FALSE(saved->isHidden());
+    EXPECT_TRUE(saved->text().contains(QString::fromStdString(pdf)));
+    EXPECT_TRUE(saved->text().contains(
+        QUrl::fromLocalFile(QString::fromStdString(home.path())).toString()));
 }
 
 }  // namespace

@@ -22,6 +22,9 @@ struct Message {
     // What went wrong in technical words, shown on request; empty for most messages.
     std::string detail;
     int captionId = kStrErrorCaption;
+    // Words for the Yes and No buttons of a question whose answers are actions ("Go back");
+    // empty: Yes and No.
+    std::string yesText, noText;
 };
 
 // Everything the workflows ask the operator goes through here: message boxes in the

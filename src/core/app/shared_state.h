@@ -81,6 +81,9 @@ struct SharedState {
     // Window state.
     bool bAboutMode = false;
     bool whiteCalibrationPending = false;
+    // The last calibration that the instrument confirmed: which instrument and when ("04:31");
+    // empty before one.
+    std::string lastCalibration;
     std::string version;
 };
 

@@ -124,12 +124,13 @@ bool InterInstrumentWorkflow::confirmDistinctInstruments() {
     return s_.prompter.ask(m) == Answer::Yes;
 }
 
-bool InterInstrumentWorkflow::confirmRepeatableInstrument(const Measurement& sample) {
+bool InterInstrumentWorkflow::confirmRepeatableInstrument(const std::string& sampleSerial) {
     const SharedState& st = s_.state;
-    if (!st.repeatPassed || st.repeatSerial.empty() || sample.serial == st.repeatSerial)
-        return true;
+    if (!st.repeatPassed || st.repeatSerial.empty() || sampleSerial == st.repeatSerial) return true;
     Message m = messageBox(kStrOtherRepeatable, Icon::Question, Buttons::YesNo);
-    m.suffix = " " + st.repeatSerial + " (this sample: " + sample.serial + ")";
+    m.suffix = " " + st.repeatSerial + " (connected now: " + sampleSerial + ").";
+    m.yesText = "Measure anyway";
+    m.noText = "Go back";
     return s_.prompter.ask(m) == Answer::Yes;
 }
 
@@ -180,6 +181,34 @@ bool InterInstrumentWorkflow::judge() {
     if (j.verification && j.verification->unchanged)
         s_.prompter.ask(messageBox(kStrCorrectionNotApplied, Icon::Exclamation));
     return true;
+}
+
+std::string InterInstrumentWorkflow::instruction() const {
+    using Correction = InterInstrumentView::Correction;
+    const SharedState& st = s_.state;
+    if (view_.correction == Correction::Written)
+        return "Measure the sample again on the corrected instrument to verify the correction.";
+    if (st.targetSpectrum[0].empty())
+        return "Measure the specimen on the reference instrument (Measure target...).";
+    if (st.sampleSpectrum[0].empty())
+        return "Move the cable to the instrument under correction and measure the same spot "
+               "(Measure sample...).";
+    if (!judgement_) return "Press Judge.";
+    if (judgement_->passed) return "The instruments agree: press Close, or measure again.";
+    if (judgement_->implausible)
+        return "The spectra do not fit together: clean the specimen, calibrate both instruments "
+               "and measure again.";
+    return "Write correction factors into the instrument under correction (Write "
+           "coefficients...), or judge over a tile set first (Tile set...).";
+}
+
+std::string InterInstrumentWorkflow::verdictLine() const {
+    if (!judgement_) return {};
+    const std::string figures = "largest " + view_.deltaELabel + " " +
+                                s_.format.display(asFloat(judgement_->maxDeltaE)) + ", threshold " +
+                                s_.format.display(s_.state.instThreshold);
+    return judgement_->passed ? "Verdict: the instruments agree (" + figures + ")."
+                              : "Verdict: the instruments DISAGREE (" + figures + ").";
 }
 
 void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {

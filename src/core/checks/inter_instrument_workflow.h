@@ -80,9 +80,10 @@ public:
     // A measurement of the specimen for `role`: it replaces that side of the pair, and the
     // judgement made before it no longer stands.
     void take(ValidationRole role, const Measurement& m);
-    // A sample from another instrument than the one whose repeatability passed is asked about
-    // (Yes keeps it); one flag unlocks the check, so the question says which instrument passed.
-    bool confirmRepeatableInstrument(const Measurement& sample);
+    // A sample about to be measured on another instrument than the one whose repeatability
+    // passed is asked about before it is measured (Yes measures it, No goes back to move the
+    // cable); one flag unlocks the check, so the question says which instrument passed.
+    bool confirmRepeatableInstrument(const std::string& sampleSerial);
     // A correction was written on the strength of the last judgement: the next judgement,
     // once the sample has been measured again, verifies it, and with what the write changes it
     // also finds whether the instrument applies the entry.
@@ -100,6 +101,12 @@ public:
     void reset();
     // False when a spectrum is missing (nothing judged).
     bool judge();
+
+    // What the operator does next, as the check stands.
+    std::string instruction() const;
+    // The last judgement's verdict in one line, kept in view once its window closed; empty
+    // while nothing stands judged.
+    std::string verdictLine() const;
 
     EvaluateHueControl& colour() { return *colour_; }
     const InterInstrumentView& view() const { return view_; }

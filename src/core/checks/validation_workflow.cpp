@@ -5,6 +5,7 @@
 #include "core/colour/evaluated_spectrum.h"
 #include "core/files/validation_files.h"
 #include "core/link/commands.h"
+#include "core/link/identify.h"
 #include "core/link/link_failure.h"
 
 namespace qv {
@@ -23,7 +24,14 @@ std::optional<Measurement> ValidationWorkflow::measure() {
         s_.state.commPort.get(), s_.clock,
         target() ? MeasureVariant::ValidationTarget : MeasureVariant::ValidationSample,
         s_.activity);
-    if (!taken.run()) {
+    wentBack_ = false;
+    if (taken.identify() && checkBeforeMeasuring_ &&
+        !checkBeforeMeasuring_(measuredSerial(taken.id()))) {
+        wentBack_ = true;
+        exchangeDone();
+        return std::nullopt;
+    }
+    if (!taken.id().ok() || !taken.measure()) {
         lastFailure_ = describe(taken.error());
         exchangeDone();
         s_.prompter.ask(lostLinkMessage(taken.error()));
@@ -64,6 +72,9 @@ AverageSetup ValidationWorkflow::beginAverage() {
 
 std::optional<Measurement> ValidationWorkflow::endAverage(const AverageWorkflow& average) {
     if (!average.view().finished) return std::nullopt;
+    // The average dialog measures on its own; its instrument is asked about once it is known.
+    wentBack_ = checkBeforeMeasuring_ && !checkBeforeMeasuring_(average.serial());
+    if (wentBack_) return std::nullopt;
     Measurement m = evaluated(average.average(), average.serial(), average.modelCode());
     if (target()) writeTargetFile(m);
     return m;

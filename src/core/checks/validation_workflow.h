@@ -26,8 +26,16 @@ public:
     // cursor here.
     void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
 
-    // Identification and one measurement; nothing when it failed (the operator was told).
+    // Asked with the serial of the instrument that identified itself, before it measures;
+    // false: the operator goes back, nothing is measured.
+    void checkBeforeMeasuring(std::function<bool(const std::string&)> check) {
+        checkBeforeMeasuring_ = std::move(check);
+    }
+    // Identification and one measurement; nothing when it failed (the operator was told) or
+    // the operator went back.
     std::optional<Measurement> measure();
+    // The last measure() stopped before measuring at the operator's word.
+    bool wentBack() const { return wentBack_; }
     // The measurement that proves a correction is not acknowledged in a box of its own: the
     // judgement follows at once, and the status line says it was taken.
     void acknowledgeInStatusLine() { boxWhenFinished_ = false; }
@@ -60,6 +68,8 @@ private:
     SavedFile resultFile_;
     std::string lastFailure_;
     std::function<void()> onExchangeDone_;
+    std::function<bool(const std::string&)> checkBeforeMeasuring_;
+    bool wentBack_ = false;
 };
 
 }  // namespace qv

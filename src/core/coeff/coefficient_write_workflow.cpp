@@ -70,7 +70,7 @@ bool CoefficientWriteWorkflow::listDone(bool stopped, const LinkError& listError
         heldAtOpening_ = heldAtOpening_ || !normalisedComment(view_.rows[i].comment).empty() ||
                          !view_.rows[i].unreadable.empty();
     showBasis();
-    if (view_.rowCount > 0) select(0);
+    if (view_.rowCount > 0) select(preselectedRow());
     showSample();
     return true;
 }
@@ -84,6 +84,23 @@ void CoefficientWriteWorkflow::showSample() {
         return;
     }
     view_.sample = coordinateTexts(sample, s_.format);
+}
+
+// The entry the readings passed through is never offered first: writing over the correction in
+// use is a choice the operator makes, not a default. The first free entry is, and else the one
+// after the entry in use; an entry that could not be read counts as held.
+int CoefficientWriteWorkflow::preselectedRow() const {
+    int inUse = -1;
+    const auto& basis = s_.state.entryBasis;
+    if (basis && basis->kind == WriteBasis::Kind::Entry &&
+        s_.state.entryBasisSerial == s_.state.sampleSerial)
+        for (int i = 0; i < view_.rowCount; ++i)
+            if (view_.rows[i].entry == basis->entry) inUse = i;
+    for (int i = 0; i < view_.rowCount; ++i)
+        if (normalisedComment(view_.rows[i].comment).empty() && view_.rows[i].unreadable.empty())
+            return i;
+    if (inUse < 0) return 0;
+    return view_.rowCount > 1 ? (inUse + 1) % view_.rowCount : -1;
 }
 
 void CoefficientWriteWorkflow::select(int row) {
@@ -121,10 +138,11 @@ WriteOutcome CoefficientWriteWorkflow::write() {
         return WriteOutcome::Stays;
     }
     entryState_ = readEntryState(*s_.state.commPort, s_.clock, view_.rows[view_.selected].entry);
-    // Consent to overwrite first; then what the factors stand on.
+    // Consent to overwrite first; then what the factors stand on. A No leaves the dialog open
+    // for another entry, with the comment as typed.
     if (!entryState_->free() && !overwriteAgreed()) {
         declined_ = true;
-        return WriteOutcome::Closes;
+        return WriteOutcome::Stays;
     }
     if (!basisSettled()) return WriteOutcome::Stays;
     return writeSelected();
@@ -136,7 +154,7 @@ bool CoefficientWriteWorkflow::overwriteAgreed() {
     row.unreadable = entryState_->reason;
     // The list shows what is about to be overwritten before the question is asked.
     if (onViewChanged) onViewChanged();
-    Message question = messageBox(kStrOverwriteEntry, Icon::Information, Buttons::YesNo);
+    Message question = messageBox(kStrOverwriteEntry, Icon::Question, Buttons::YesNo);
     question.detail = describe(*entryState_) + ". The new entry is about to be written on " +
                       "instrument " + connectedSerial_ + " (type " + kWritingType + ").";
     return s_.prompter.ask(question) == Answer::Yes;

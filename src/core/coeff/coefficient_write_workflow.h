@@ -86,6 +86,7 @@ private:
     bool typeCheck();
     void reportLinkLost(const LinkError& error);
     void showSample();
+    int preselectedRow() const;
     bool overwriteAgreed();
     // Looks at the entries the instrument holds and settles what the factors stand on; false
     // when nothing may be written (told already).

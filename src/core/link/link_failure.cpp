@@ -7,7 +7,8 @@ namespace qv {
 std::string describe(const LinkError& error) {
     std::string what = error.step;
     if (error.angle >= 0 && error.angle < kAngleCount)
-        what += " at " + std::to_string(kAngleDegrees[error.angle]) + " deg";
+        // "the line hung up at data line (45 deg)": a second "at" would read as a doubled word.
+        what += " (" + std::to_string(kAngleDegrees[error.angle]) + " deg)";
     switch (error.kind) {
         case LinkFailure::None:
             return "ok";

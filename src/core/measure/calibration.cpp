@@ -1,5 +1,8 @@
 #include "core/measure/calibration.h"
 
+#include <cstdio>
+
+#include "core/app/local_time.h"
 #include "core/app/message_box.h"
 #include "core/link/commands.h"
 #include "core/link/exchange.h"
@@ -20,8 +23,15 @@ void CalibrationWorkflow::confirm() {
         return;
     }
     view_.skipVisible = false;
-    s_.state.whiteCalibrationPending =
-        runStep(kWhiteCalibrationCommand) != CalibrationVerdict::Failed;
+    const CalibrationVerdict white = runStep(kWhiteCalibrationCommand);
+    s_.state.whiteCalibrationPending = white != CalibrationVerdict::Failed;
+    // Only a calibration the instrument confirmed is told as done.
+    if (white == CalibrationVerdict::Done) {
+        const LocalTime t = localTimeOf(s_.clock.calendarSeconds());
+        char at[16];
+        std::snprintf(at, sizeof at, "%02d:%02d", t.hour, t.minute);
+        s_.state.lastCalibration = s_.state.instrumentId() + " at " + at;
+    }
     view_.closed = true;
 }
 

@@ -127,7 +127,8 @@ bool Acquisition::identify() {
     tellStep(activity_, "Identifying the instrument");
     id_ = port_ != nullptr ? IdentifyInstrument(*port_, clock_) : IdentifyResult{};
     tellIdentified(activity_, id_);
-    if (!id_.ok()) tellStep(activity_, {});
+    // A dialog may ask the operator before the measurement: no step shows while it waits.
+    tellStep(activity_, {});
     return id_.ok();
 }
 

@@ -25,6 +25,8 @@ RepeatabilityWorkflow::RepeatabilityWorkflow(const Seams& seams)
     view_.deltaELabel = colour_->deltaELabel();
     clearCoordinates();
     clearDifferences();
+    // The main window's connection serves: no Connect of its own first.
+    connectionChanged();
 }
 
 RepeatabilityWorkflow::~RepeatabilityWorkflow() = default;
@@ -55,7 +57,7 @@ MeasureResult RepeatabilityWorkflow::measure() {
         view_.instructionId = measuredCount_ == 1 ? kStrSecondInstruction : kStrThirdInstruction;
         viewChanged();
         if (ask_)
-            goOn = s_.prompter.ask(messageBox(kStrConfirmNextMeasurement, Icon::Exclamation,
+            goOn = s_.prompter.ask(messageBox(kStrConfirmNextMeasurement, Icon::Question,
                                               Buttons::OkCancel)) == Answer::Ok;
     }
     seriesValid_ = true;
@@ -94,12 +96,13 @@ void RepeatabilityWorkflow::afterMeasurement() {
     // The instruction names the next step as soon as this one is done.
     if (measuredCount_ == 1 || measuredCount_ == 2)
         view_.instructionId = measuredCount_ == 1 ? kStrSecondInstruction : kStrThirdInstruction;
+    // A finished series keeps its count beside its values; the next press starts at 1 again.
+    showCounter(measuredCount_);
     if (measuredCount_ == kSeriesLength) {
         view_.instructionId = kStrSeriesDone;
         measuredCount_ = 0;
         slotIndex_ = 0;
     }
-    showCounter(measuredCount_);
 }
 
 MeasureResult RepeatabilityWorkflow::failSeries(const LinkError& error) {
@@ -153,6 +156,7 @@ void RepeatabilityWorkflow::applyFormulaAtSeriesStart() {
     // A formula chosen with the thresholds counts from the next series on: one series is
     // never judged with two formulae.
     if (measuredCount_ != 0) return;
+    view_.verdict.clear();
     colour_->setDeltaEFormula(formulaFromProfile(s_.profile));
     view_.deltaELabel = colour_->deltaELabel();
 }
@@ -215,6 +219,11 @@ void RepeatabilityWorkflow::judgeSeries() {
     s_.state.repeatPassed = passesThreshold(s_.state.repeatMaxDeltaE, s_.state.defThreshold);
     s_.state.repeatSerial = instrumentId_;
     s_.state.repeatType = type53_ ? "53" : "40";
+    view_.verdictPassed = s_.state.repeatPassed;
+    view_.verdict =
+        std::string(view_.verdictPassed ? "Verdict: repeatable" : "Verdict: NOT repeatable") +
+        " (largest " + view_.deltaELabel + " " + display(asFloat(s_.state.repeatMaxDeltaE)) +
+        ", threshold " + display(s_.state.defThreshold) + ").";
     recordSeries();
     if (onVerdict_) onVerdict_();
 }

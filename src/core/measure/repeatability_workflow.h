@@ -28,6 +28,10 @@ struct RepeatView {
     bool averageEnabled = false;
     bool calibrateEnabled = false;
     bool closed = false;
+    // The last series' verdict, kept in view after its window closed until the next series
+    // starts; empty before.
+    std::string verdict;
+    bool verdictPassed = false;
 };
 
 enum class MeasureResult { Taken, Declined, Failed };

@@ -404,7 +404,8 @@ std::string TileSetWorkflow::predictionsAlike() const {
     const SetSummary lightest = summary(lightestOnly_);
     const SetSummary fit = summary(fitted_);
     if (lightest.mean != fit.mean || lightest.largest != fit.largest) return {};
-    const std::string light = "'" + set_.tiles[lightestTile(tiles_)] + "'";
+    // "the factors of 'white'": a possessive after a quoted name reads as "'white''s".
+    const std::string light = "the factors of '" + set_.tiles[lightestTile(tiles_)] + "'";
     if (tiles_.size() == 1)
         return "Both predictions are alike: with one tile, the fit over the set is that tile's "
                "own correction.";
@@ -412,10 +413,10 @@ std::string TileSetWorkflow::predictionsAlike() const {
         if (proportional())
             return "Both predictions are alike: every tile reads in the same proportion on the "
                    "two instruments, so the fit over the set comes out as " +
-                   light + "'s own factors (to the two decimals an entry keeps).";
+                   light + " alone (to the two decimals an entry keeps).";
         return "Both predictions are alike: the fit over the set comes out as " + light +
-               "'s own factors (to the two decimals an entry keeps), which weigh most in it; "
-               "with them the other tiles still differ (see the Diagnosis tab).";
+               " alone (to the two decimals an entry keeps), which weigh most in it; with them "
+               "the other tiles still differ (see the Diagnosis tab).";
     }
     return "Both predictions are alike: the two corrections differ too little to change any "
            "difference in its second decimal.";

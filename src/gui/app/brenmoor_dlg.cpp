@@ -1,5 +1,7 @@
 #include "gui/app/brenmoor_dlg.h"
 
+#include <QLabel>
+
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
@@ -15,6 +17,7 @@
 #include "gui/app/splash_wnd.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/port_watch.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
@@ -52,7 +55,19 @@ CBrenmoorDlg::CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* pare
     for (QPushButton* b :
          {ui_->repeatabilityButton, ui_->interInstrumentButton, ui_->coeffFileButton})
         b->setAutoDefault(false);
+    // The by-id name of an adapter is long: the port line breaks rather than cut it.
+    ui_->portStatusLabel->setWordWrap(true);
+    ui_->portStatusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    calibrationLabel_ = new QLabel(this);
+    calibrationLabel_->setObjectName(QStringLiteral("calibrationStatusLabel"));
+    ui_->linkLayout->addRow(tr("Calibration:"), calibrationLabel_);
     updateButtons();
+    // A hang-up while nobody talks shows at once, not at the next click.
+    auto* watch = new PortWatch(context_, this);
+    connect(watch, &PortWatch::portChanged, this, [this] {
+        updateButtons();
+        updateStatus();
+    });
     updateStatus();
     fitHeightToContents(this);
 }
@@ -169,7 +184,7 @@ void CBrenmoorDlg::updateStatus() {
     const QString name = QString::fromStdString(port.port);
     switch (port.state) {
         case PortState::Open:
-            ui_->portStatusLabel->setText(name + tr("  (open)"));
+            ui_->portStatusLabel->setText(name + tr("\n(open)"));
             break;
         case PortState::ClosedAfterHangUp:
             // Connect opens the saved port again; without saved settings it cannot.
@@ -187,6 +202,10 @@ void CBrenmoorDlg::updateStatus() {
     ui_->instrumentStatusLabel->setText(s.bConnected ? QString::fromStdString(s.instrumentId()) +
                                                            tr("  (connected)")
                                                      : tr("not connected"));
+    calibrationLabel_->setText(
+        s.lastCalibration.empty()
+            ? tr("not calibrated in this session")
+            : tr("calibrated: %1").arg(QString::fromStdString(s.lastCalibration)));
 }
 
 void CBrenmoorDlg::onRepeatability() {

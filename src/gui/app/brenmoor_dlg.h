@@ -7,6 +7,7 @@
 #include "core/app/startup_workflow.h"
 
 class QAction;
+class QLabel;
 class QMenuBar;
 
 namespace Ui {
@@ -83,6 +84,7 @@ private:
     void onLocation();
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
+    QLabel* calibrationLabel_ = nullptr;
     GuiContext& context_;
     TaskDialogs tasks_;
     MainWindowState buttons_;

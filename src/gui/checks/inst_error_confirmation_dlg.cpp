@@ -54,14 +54,24 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     correctionLabel_->setObjectName(QStringLiteral("correctionLabel"));
     correctionLabel_->setWordWrap(true);
     ui_->valuesColumn->insertWidget(2, correctionLabel_);
+    verdictLabel_ = new QLabel(this);
+    verdictLabel_->setObjectName(QStringLiteral("verdictLabel"));
+    verdictLabel_->setWordWrap(true);
+    ui_->valuesColumn->insertWidget(2, verdictLabel_);
     pairLabel_ = new QLabel(this);
     pairLabel_->setObjectName(QStringLiteral("pairLabel"));
     ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->instructionLabel) + 1, pairLabel_);
     addInstrumentStrip(context, ui_->mainLayout);
     // The connected instrument is the one that answered last, also in the middle of a
     // measurement after the cable was moved.
-    if (auto* activity = dynamic_cast<GuiActivity*>(context.activity))
+    if (auto* activity = dynamic_cast<GuiActivity*>(context.activity)) {
         connect(activity, &GuiActivity::instrumentChanged, ui_->instrumentLabel, &QLabel::setText);
+        // A hang-up noticed while the line was idle: the header and the buttons follow it.
+        connect(activity, &GuiActivity::portChanged, this, [this] {
+            workflow_.connectionChanged();
+            render();
+        });
+    }
     workflow_.onVerdict([this] { showVerdict(); });
     connect(ui_->targetButton, &QPushButton::clicked, this,
             [this] { onMeasure(ValidationRole::Target); });
@@ -91,15 +101,19 @@ CInstErrorConfirmationDlg::~CInstErrorConfirmationDlg() = default;
 std::optional<Measurement> CInstErrorConfirmationDlg::measure(ValidationRole role, bool proof) {
     CValidationDlg validation(context_, workflow_.colour(), role, this);
     if (proof) validation.workflow().acknowledgeInStatusLine();
+    // Asked once the instrument named itself, so that going back keeps the dialog and the
+    // target: the operator moves the cable and measures again. The proof of a correction is
+    // measured on the instrument just corrected, which the operator answered for already.
+    if (role == ValidationRole::Sample && !proof)
+        validation.workflow().checkBeforeMeasuring([this](const std::string& serial) {
+            return workflow_.confirmRepeatableInstrument(serial);
+        });
     validation.exec();
     return validation.measurement();
 }
 
 void CInstErrorConfirmationDlg::onMeasure(ValidationRole role) {
-    const auto taken = measure(role);
-    const bool keep =
-        taken && (role == ValidationRole::Target || workflow_.confirmRepeatableInstrument(*taken));
-    if (keep) workflow_.take(role, *taken);
+    if (const auto taken = measure(role)) workflow_.take(role, *taken);
     render();
 }
 
@@ -112,6 +126,7 @@ void CInstErrorConfirmationDlg::onRegister() {
 
 void CInstErrorConfirmationDlg::onWrite() {
     if (!correction_.writeCoefficients || !workflow_.view().writeEnabled) return;
+    tellStep(context_.activity, {});
     const auto written = correction_.writeCoefficients(this, workflow_.colour());
     if (!written) return render();
     workflow_.correctionWritten(*written);
@@ -156,6 +171,7 @@ void CInstErrorConfirmationDlg::onThresholds() {
 }
 
 void CInstErrorConfirmationDlg::onJudge() {
+    tellStep(context_.activity, {});  // what the last measurement finished is no news now
     workflow_.judge();
     render();
 }
@@ -187,6 +203,10 @@ void CInstErrorConfirmationDlg::render() {
         activity && !activity->instrument().isEmpty() && context_.state.bConnected;
     ui_->instrumentLabel->setText(answered ? activity->instrument()
                                            : QString::fromStdString(v.instrumentId));
+    // The header tells the port's state as it is, not as it was when the check opened.
+    ui_->instrumentCaption->setText(context_.state.bConnected
+                                        ? tr("Connected instrument:")
+                                        : tr("Not connected. Last instrument:"));
     pairLabel_->setText(tr("Reference (target): %1      Under correction (sample): %2")
                             .arg(QString::fromStdString(v.targetInstrument),
                                  QString::fromStdString(v.sampleInstrument)));
@@ -197,8 +217,20 @@ void CInstErrorConfirmationDlg::render() {
     ui_->writeButton->setEnabled(v.writeEnabled && bool(correction_.writeCoefficients));
     ui_->registerButton->setEnabled(bool(correction_.registerFromFile));
     ui_->tileSetButton->setEnabled(bool(correction_.tileSet));
+    ui_->instructionLabel->setText(QString::fromStdString(workflow_.instruction()));
+    renderVerdict();
     renderChart();
     renderCorrection();
+}
+
+// The verdict stays in view once its window closed, in the verdict window's colours.
+void CInstErrorConfirmationDlg::renderVerdict() {
+    const std::string line = workflow_.verdictLine();
+    const bool passed = workflow_.judgement() && workflow_.judgement()->passed;
+    verdictLabel_->setText(QString::fromStdString(line));
+    verdictLabel_->setStyleSheet(passed ? QStringLiteral("color: #1b6e20; font-weight: bold;")
+                                        : QStringLiteral("color: #b00020; font-weight: bold;"));
+    verdictLabel_->setVisible(!line.empty());
 }
 
 void CInstErrorConfirmationDlg::renderCorrection() {

@@ -61,6 +61,7 @@ private:
     void render();
     void renderChart();
     void renderCorrection();
+    void renderVerdict();
 
     std::unique_ptr<Ui::CInstErrorConfirmationDlg> ui_;
     GuiContext& context_;
@@ -69,6 +70,7 @@ private:
     SpectraChart* chart_ = nullptr;
     QLabel* pairLabel_ = nullptr;
     QLabel* correctionLabel_ = nullptr;
+    QLabel* verdictLabel_ = nullptr;
     std::array<AngleFields, 3> targetFields_{};
     std::array<AngleFields, 3> sampleFields_{};
     std::array<AngleFields, 3> differenceFields_{};

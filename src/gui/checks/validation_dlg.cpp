@@ -39,6 +39,11 @@ void CValidationDlg::onMeasure() {
     busy_.emplace(*this);
     measurement_ = workflow_.measure();
     busy_.reset();
+    if (workflow_.wentBack()) {
+        ui_->measureButton->setEnabled(true);
+        ui_->averageButton->setEnabled(true);
+        return;
+    }
     finish();
 }
 

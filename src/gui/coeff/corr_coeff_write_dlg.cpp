@@ -22,6 +22,7 @@
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
+#include "gui/kit/port_watch.h"
 #include "gui/kit/spectra_chart.h"
 
 namespace qv {
@@ -165,6 +166,7 @@ bool CCorrCoeffWriteDlg::loadEntries() {
                                   unreadable.toStdString(), timeStamp.toStdString(),
                                   serial.toStdString()});
             });
+    const PortWatch::Hold workerTalks;
     CLoadCoeff loading(context_, worker, this);
     QTimer::singleShot(0, &worker, [&worker] { worker.start(); });
     loading.exec();

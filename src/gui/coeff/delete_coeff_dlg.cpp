@@ -25,8 +25,7 @@ CDeleteCoeffDlg::CDeleteCoeffDlg(GuiContext& context, int entry, const std::stri
     setObjectName(QStringLiteral("CDeleteCoeffDlg"));
     setWindowTitle(tr("Delete entry"));
     auto* icon = new QLabel(this);
-    icon->setPixmap(
-        loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
+    icon->setPixmap(standardPicture(*this, StandardPicture::Warning, kIconPx));
     auto* number = new QLabel(QString::fromStdString(context.strings.text(kStrEntryNumberLabel) +
                                                      entryNumberText(entry).value_or("")),
                               this);

@@ -32,8 +32,7 @@ CLoadCoeff::CLoadCoeff(GuiContext& context, EntryListWorker& worker, QWidget* pa
     setWindowTitle(QString::fromStdString(context.strings.text(kStrEntryListTitle)));
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("iconLabel"));
-    icon->setPixmap(
-        loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
+    icon->setPixmap(standardPicture(*this, StandardPicture::Information, kIconPx));
     status_ = new QLabel(tr("Reading the entries of the instrument. Please wait."), this);
     auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));

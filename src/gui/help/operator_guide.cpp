@@ -1,5 +1,8 @@
 #include "gui/help/operator_guide.h"
 
+#include <QScreen>
+#include <algorithm>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -62,9 +65,24 @@ CHelpWnd& OperatorGuide::present(QWidget* from) {
     window_->winId();  // the native window the transient link needs
     attach(owner && owner != window_.get() ? owner->windowHandle() : nullptr);
     window_->show();
+    keepWithinScreen(*window_);
     window_->raise();
     window_->activateWindow();
     return *window_;
+}
+
+// Placed over a tall window low on the screen (the tile set), the guide would run below the
+// screen's foot: it moves up (and left) until its frame fits.
+void OperatorGuide::keepWithinScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    const int x = std::clamp(frame.left(), available.left(),
+                             std::max(available.left(), available.right() + 1 - frame.width()));
+    const int y = std::clamp(frame.top(), available.top(),
+                             std::max(available.top(), available.bottom() + 1 - frame.height()));
+    if (x != frame.left() || y != frame.top()) window.move(x, y);
 }
 
 // A modal dialog blocks every window that does not descend from it: the help window becomes a

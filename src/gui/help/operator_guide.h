@@ -38,6 +38,7 @@ protected:
 
 private:
     CHelpWnd& present(QWidget* from);
+    static void keepWithinScreen(QWidget& window);
     void attach(QWindow* owner);
     void attachToModal();
     void followModal(QWindow* focused);

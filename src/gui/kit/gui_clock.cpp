@@ -52,6 +52,16 @@ void requireGuiThread() {
         throw std::logic_error("GuiClock used off the user-interface thread");
 }
 
+int waits = 0;
+
+// Counts a pause or a wait of the clock for as long as it lasts.
+struct Waiting {
+    Waiting() { ++waits; }
+    ~Waiting() { --waits; }
+    Waiting(const Waiting&) = delete;
+    Waiting& operator=(const Waiting&) = delete;
+};
+
 void pumpEvents() {
     if (!QCoreApplication::instance()) return;
     InputBlocker blocker;
@@ -61,8 +71,13 @@ void pumpEvents() {
 }
 }  // namespace
 
+bool GuiClock::waiting() {
+    return waits > 0;
+}
+
 void GuiClock::sleepMs(std::uint32_t ms) {
     requireGuiThread();
+    const Waiting counted;
     QElapsedTimer timer;
     timer.start();
     for (;;) {
@@ -75,6 +90,7 @@ void GuiClock::sleepMs(std::uint32_t ms) {
 
 bool GuiClock::waitForInput(ByteSource& source, std::uint32_t ms) {
     requireGuiThread();
+    const Waiting counted;
     QElapsedTimer timer;
     timer.start();
     for (;;) {

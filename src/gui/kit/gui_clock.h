@@ -12,6 +12,9 @@ class GuiClock : public SystemClock {
 public:
     void sleepMs(std::uint32_t ms) override;
     bool waitForInput(ByteSource& source, std::uint32_t ms) override;
+    // An exchange is waiting on this clock (the events pumped meanwhile must not touch the
+    // port).
+    static bool waiting();
 };
 
 // The wait cursor for the life of the object.

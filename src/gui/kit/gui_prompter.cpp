@@ -1,5 +1,6 @@
 #include "gui/kit/gui_prompter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -55,6 +56,10 @@ void composeMessageBox(QMessageBox& box, const Message& message, const StringTab
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::No);
+            if (!message.yesText.empty())
+                box.button(QMessageBox::Yes)->setText(QString::fromStdString(message.yesText));
+            if (!message.noText.empty())
+                box.button(QMessageBox::No)->setText(QString::fromStdString(message.noText));
             break;
     }
 }

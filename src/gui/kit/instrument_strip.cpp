@@ -28,18 +28,23 @@ InstrumentStrip::InstrumentStrip(GuiContext& context, QWidget* parent)
     step_->setStyleSheet(QStringLiteral("color: #1f4e8c;"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 3, 6, 3);
+    // The step takes the room that is left and never asks for more: a dialog must not widen
+    // while an exchange names its steps.
+    step_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    step_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(instrument_);
-    row->addStretch(1);
-    row->addWidget(step_);
+    row->addWidget(step_, 1);
+    // Until this dialog's own exchange identifies the instrument, the cable may lead to another
+    // one than the instrument named last: the strip says it is only the last one known. The
+    // step line starts empty, since what another dialog finished is no news here.
     auto* activity = dynamic_cast<GuiActivity*>(context.activity);
-    if (!activity) {
-        showInstrument(QString::fromStdString(context.state.instrumentId()));
-        return;
-    }
-    showInstrument(activity->instrument().isEmpty()
-                       ? QString::fromStdString(context.state.instrumentId())
-                       : activity->instrument());
-    step_->setText(activity->currentStep());
+    const QString last = activity && !activity->instrument().isEmpty()
+                             ? activity->instrument()
+                             : QString::fromStdString(context.state.instrumentId());
+    instrument_->setText(last.isEmpty() || last == QStringLiteral("-----")
+                             ? tr("Instrument: none identified yet")
+                             : tr("Last identified: %1").arg(last));
+    if (!activity) return;
     connect(activity, &GuiActivity::instrumentChanged, this, &InstrumentStrip::showInstrument);
     connect(activity, &GuiActivity::stepChanged, step_, &QLabel::setText);
 }

@@ -32,6 +32,8 @@ public:
 signals:
     void instrumentChanged(const QString& instrument);
     void stepChanged(const QString& step);
+    // The port hung up or the connection ended while the line was idle (PortWatch).
+    void portChanged();
 
 private:
     QString instrument_;

@@ -1,8 +1,30 @@
 #include "gui/kit/pictures.h"
 
 #include <QPainter>
+#include <QStyle>
 
 namespace qv {
+
+QPixmap standardPicture(const QWidget& widget, StandardPicture kind, int px) {
+    QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
+    switch (kind) {
+        case StandardPicture::Information:
+            break;
+        case StandardPicture::Question:
+            icon = QStyle::SP_MessageBoxQuestion;
+            break;
+        case StandardPicture::Warning:
+            icon = QStyle::SP_MessageBoxWarning;
+            break;
+        case StandardPicture::Error:
+            icon = QStyle::SP_MessageBoxCritical;
+            break;
+    }
+    const QPixmap pixmap = widget.style()->standardIcon(icon, nullptr, &widget).pixmap(px, px);
+    // An icon without a picture of that size hands back a smaller one: the label keeps its size.
+    if (pixmap.isNull() || pixmap.size() == QSize(px, px)) return pixmap;
+    return pixmap.scaled(px, px, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
 
 QPixmap loadPicture(const std::string& programFolder, const std::string& relativePath, QSize size) {
     QPixmap picture(QString::fromStdString(programFolder + "/" + relativePath));

@@ -14,6 +14,11 @@ class Prompter;
 // missing or unreadable (the picture control then stays empty).
 QPixmap loadPicture(const std::string& programFolder, const std::string& relativePath, QSize size);
 
+// The platform's standard icon for `kind` (information, question, warning, error), as the
+// message boxes show it: every window's icon is of one style.
+enum class StandardPicture { Information, Question, Warning, Error };
+QPixmap standardPicture(const QWidget& widget, StandardPicture kind, int px);
+
 // The bitmap as a picture: pixels top to bottom, as CDib decodes them.
 QImage dibImage(const CDib& dib);
 

@@ -16,8 +16,7 @@ constexpr int kIconPx = 35;
 CConnInstDlg::CConnInstDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CConnInstDlg>()), workflow_(context) {
     ui_->setupUi(this);
-    ui_->iconLabel->setPixmap(
-        loadPicture(context.programFolder, "PIC/inf_icon.bmp", QSize(kIconPx, kIconPx)));
+    ui_->iconLabel->setPixmap(standardPicture(*this, StandardPicture::Information, kIconPx));
     ui_->portLabel->setText(portText(checkPort(context.state)));
     connect(ui_->connectButton, &QPushButton::clicked, this, &CConnInstDlg::onConnect);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,6 +1,7 @@
 #include "gui/measure/reproducible_measurement_dlg.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 
 #include "core/app/string_table.h"
 #include "gui/kit/gui_clock.h"
@@ -33,6 +34,11 @@ CReproducibleMeasurementDlg::CReproducibleMeasurementDlg(GuiContext& context, QW
     const char* differences[4] = {"dl", "da", "db", "dE"};
     for (int c = 0; c < 3; ++c) coordinateFields_[c] = angleFields(*this, coordinates[c]);
     for (int r = 0; r < 4; ++r) differenceFields_[r] = angleFields(*this, differences[r]);
+    verdictLabel_ = new QLabel(this);
+    verdictLabel_->setObjectName(QStringLiteral("verdictLabel"));
+    verdictLabel_->setWordWrap(true);
+    ui_->workColumn->insertWidget(ui_->workColumn->indexOf(ui_->instructionLabel) + 1,
+                                  verdictLabel_);
     addInstrumentStrip(context, ui_->workColumn);
     workflow_.onExchangeDone([this] { busy_.reset(); });
     workflow_.onViewChanged([this] { render(); });
@@ -126,6 +132,12 @@ void CReproducibleMeasurementDlg::render() {
     ui_->measureButton->setEnabled(v.measureEnabled);
     ui_->averageButton->setEnabled(v.averageEnabled);
     ui_->calibrateButton->setEnabled(v.calibrateEnabled);
+    // The verdict stays in view once its window closed, in the verdict window's colours.
+    verdictLabel_->setText(QString::fromStdString(v.verdict));
+    verdictLabel_->setStyleSheet(v.verdictPassed
+                                     ? QStringLiteral("color: #1b6e20; font-weight: bold;")
+                                     : QStringLiteral("color: #b00020; font-weight: bold;"));
+    verdictLabel_->setVisible(!v.verdict.empty());
 }
 
 }  // namespace qv

@@ -9,6 +9,8 @@
 #include "gui/kit/instrument_strip.h"
 #include "gui/kit/result_fields.h"
 
+class QLabel;
+
 namespace Ui {
 class CReproducibleMeasurementDlg;
 }
@@ -48,6 +50,7 @@ private:
     // Shown while a measurement talks to the instrument; gone before its evaluation.
     std::optional<ExchangeGuard> busy_;
     QString firstInstruction_;
+    QLabel* verdictLabel_ = nullptr;
     std::array<AngleFields, 3> coordinateFields_{};
     std::array<AngleFields, 4> differenceFields_{};
 };

@@ -197,8 +197,8 @@ QWidget* CTileSetDlg::buildSummary() {
 }
 
 QLayout* CTileSetDlg::buildButtons() {
-    targetButton_ = button(this, tr("Measure &target..."), "targetButton");
-    sampleButton_ = button(this, tr("Measure &sample..."), "sampleButton");
+    targetButton_ = button(this, tr("Measure &target"), "targetButton");
+    sampleButton_ = button(this, tr("Measure &sample"), "sampleButton");
     judgeButton_ = button(this, tr("&Judge"), "judgeButton");
     correctButton_ = button(this, tr("C&orrect..."), "correctButton");
     auto* settings = button(this, tr("S&et..."), "setButton");
@@ -232,16 +232,15 @@ void CTileSetDlg::onMeasure(ValidationRole role) {
     const QString name = text(workflow_.tileName(tile));
     const bool target = role == ValidationRole::Target;
     status_->clear();
+    // One press per reading: the tile is named by the selection and the instruction, so no
+    // window of its own asks for a second press; a set of nine tiles read before and after a
+    // correction would otherwise take 54 presses. A failure is still told in a box.
     std::optional<Measurement> taken;
     {
-        CValidationDlg validation(context_, workflow_.colour(), role, this);
-        validation.setWindowTitle(target ? tr("Target measurement: %1").arg(name)
-                                         : tr("Sample measurement: %1").arg(name));
-        // A set of nine tiles read before and after a correction would otherwise ask 27 times
-        // to acknowledge a measurement that went as it should; a failure is still told.
-        validation.workflow().acknowledgeInStatusLine();
-        validation.exec();
-        taken = validation.measurement();
+        ValidationWorkflow validation(context_, workflow_.colour(), role);
+        validation.acknowledgeInStatusLine();
+        const ExchangeGuard exchanging(*this);
+        taken = validation.measure();
     }
     if (taken && workflow_.take(role, *taken)) {
         const QString on = target                       ? tr("the reference instrument")

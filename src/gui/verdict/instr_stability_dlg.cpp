@@ -1,7 +1,9 @@
 #include "gui/verdict/instr_stability_dlg.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QUrl>
 
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
@@ -24,6 +26,13 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
     instrumentLabel_->setObjectName(QStringLiteral("instrumentLabel"));
     instrumentLabel_->setWordWrap(true);
     ui_->textColumn->insertWidget(2, instrumentLabel_);
+    savedLabel_ = new QLabel(this);
+    savedLabel_->setObjectName(QStringLiteral("savedLabel"));
+    savedLabel_->setWordWrap(true);
+    savedLabel_->setTextFormat(Qt::RichText);
+    savedLabel_->setOpenExternalLinks(true);
+    savedLabel_->hide();
+    ui_->textColumn->addWidget(savedLabel_);
     certificateButton_->setAutoDefault(false);
     connect(certificateButton_, &QPushButton::clicked, this,
             &CInstrStabilityDlg::onSaveCertificate);
@@ -45,14 +54,24 @@ int CInstrStabilityDlg::exec() {
     return QDialog::exec();
 }
 
+// Where the certificate went, with a link that opens its folder: a file saved without a word
+// is a file the operator has to look for.
 void CInstrStabilityDlg::onSaveCertificate() {
-    if (view_.record) saveCertificateAs(*view_.record, context_);
+    std::string path;
+    if (!view_.record || !saveCertificateAs(*view_.record, context_, &path)) return;
+    const QFileInfo saved(QString::fromStdString(path));
+    savedLabel_->setText(tr("Certificate saved: %1 <a href=\"%2\">Open its folder</a>")
+                             .arg(saved.absoluteFilePath().toHtmlEscaped(),
+                                  QUrl::fromLocalFile(saved.absolutePath()).toString()));
+    savedLabel_->show();
+    fitHeightToContents(this);
 }
 
 void CInstrStabilityDlg::render() {
     setWindowTitle(repeatMode_ ? tr("Repeatability verdict") : tr("Inter-instrument verdict"));
-    ui_->iconLabel->setPixmap(loadPicture(context_.programFolder, view_.picture,
-                                          QSize(kVerdictPictureSize, kVerdictPictureSize)));
+    ui_->iconLabel->setPixmap(
+        standardPicture(*this, view_.passed ? StandardPicture::Information : StandardPicture::Error,
+                        kVerdictPictureSize));
     ui_->line1Label->setText(QString::fromStdString(view_.line1));
     ui_->line2Label->setText(QString::fromStdString(view_.line2));
     instrumentLabel_->setText(QString::fromStdString(view_.instrumentLine));

@@ -44,6 +44,7 @@ private:
     VerdictView view_;
     QPushButton* certificateButton_ = nullptr;
     QLabel* instrumentLabel_ = nullptr;
+    QLabel* savedLabel_ = nullptr;
 };
 
 }  // namespace qv

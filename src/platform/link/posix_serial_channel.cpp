@@ -135,7 +135,15 @@ PortState PosixSerialChannel::checkLine() {
         do {
             r = poll(&p, 1, 0);
         } while (r < 0 && errno == EINTR);
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) closeAfterHangUp();
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            closeAfterHangUp();
+        } else {
+            // Some adapters report their removal only to a request: asking for the modem lines
+            // of a vanished device fails with EIO (a terminal without modem lines, such as a
+            // pseudo-terminal, answers otherwise and stays open).
+            int lines = 0;
+            if (ioctl(fd_, TIOCMGET, &lines) < 0 && errno == EIO) closeAfterHangUp();
+        }
     }
     return portState();
 }

@@ -493,7 +493,7 @@ std::string certificateName(const CheckRecord& record) {
            ".pdf";
 }
 
-bool saveCertificateAs(const CheckRecord& record, const Seams& seams) {
+bool saveCertificateAs(const CheckRecord& record, const Seams& seams, std::string* savedTo) {
     Prompter& prompter = seams.prompter;
     const auto path = prompter.askSaveFile(seams.state.dataFolder() + "/" + certificateName(record),
                                            "PDF documents (*.pdf)");
@@ -504,7 +504,10 @@ bool saveCertificateAs(const CheckRecord& record, const Seams& seams) {
         seams.logbook
             ? recordValidity(record, *seams.logbook, seams.files, seams.format, seams.strings)
             : RecordValidity{};
-    if (writeCertificate(record, spectra, q(*path), &error, validity)) return true;
+    if (writeCertificate(record, spectra, q(*path), &error, validity)) {
+        if (savedTo) *savedTo = *path;
+        return true;
+    }
     Message m = messageBox(kStrCertificateNotSaved, Icon::Exclamation);
     m.suffix = "\n" + error.toStdString();
     prompter.ask(m);

@@ -41,7 +41,9 @@ std::string certificateName(const CheckRecord& record);
 
 // Asks the operator where to save the certificate of `record` (offering its name in the data
 // folder) and writes it there, with the spectra read through the seams' files; a certificate
-// that cannot be written is told with the reason. False when none was written.
-bool saveCertificateAs(const CheckRecord& record, const Seams& seams);
+// that cannot be written is told with the reason. False when none was written; `savedTo`, when
+// given, receives the path written.
+bool saveCertificateAs(const CheckRecord& record, const Seams& seams,
+                       std::string* savedTo = nullptr);
 
 }  // namespace qv

@@ -30,7 +30,9 @@ constexpr double kFooterMm = kA4HeightMm - 12.0;
 // Contribution, figure, what is behind it, its dates, its standard uncertainty.
 constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
 // The bands of the share, in per cent, and the span of the bar's scale: the same on every
-// angle, so that the bars compare and the marks never crowd; a share beyond it fills the bar.
+// angle up to it, so that the bars compare and the marks never crowd; a share beyond it widens
+// the scale in steps of the span, with its end written, so that a bar never reads as full
+// when the share is far beyond.
 constexpr std::array<double, 3> kBandMarks = {10.0, 25.0, 30.0};
 constexpr double kScalePercent = 50.0;
 // Long notes are drawn smaller down to this share of their size, then cut.
@@ -198,20 +200,28 @@ void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
         return;
     }
     const double percent = std::max(*b.share * 100.0, 0.0);
-    const double top = kScalePercent;
+    const double top = std::max(kScalePercent, std::ceil(percent / kScalePercent) * kScalePercent);
     const double barTop = y + 1.5;
     const double barHigh = 3.5;
     s.fill(left, barTop, width, barHigh, kShade);
     s.fill(left, barTop, width * std::min(percent, top) / top, barHigh, bandColour(*b.band));
+    double lastLabel = -1e9;
     for (double mark : kBandMarks) {
         const double x = left + width * mark / top;
+        // On a widened scale the marks close up: a label that would touch the one before goes.
+        const bool labelled = x - lastLabel >= 8.0;
+        if (labelled) lastLabel = x;
         s.painter().setPen(QPen(Qt::black, s.px(0.3)));
         s.painter().drawLine(QPointF(s.px(x), s.px(barTop - 0.8)),
                              QPointF(s.px(x), s.px(barTop + barHigh + 0.8)));
+        if (!labelled) continue;
         s.font(6, false, kGrey);
         s.line(x - 5, barTop + barHigh + 0.6, 10, 2.6, QStringLiteral("%1 %").arg(mark),
                Qt::AlignHCenter);
     }
+    s.font(6, false, kGrey);
+    s.line(left + width - 10, barTop + barHigh + 0.6, 10, 2.6, QStringLiteral("%1 %").arg(top),
+           Qt::AlignRight);
     s.font(8.5, true, bandColour(*b.band));
     s.line(left + width + 1, y, 21, kBarRowMm, number(f, percent, 1) + QStringLiteral(" %"),
            Qt::AlignRight);

@@ -61,13 +61,18 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
               QStringLiteral("L70S-100001, type 53"));
     EXPECT_FALSE(enabled(dialog, "judgeButton"));
 
+    const auto instruction = [&] { return child<QLabel>(dialog, "instructionLabel")->text(); };
+    EXPECT_TRUE(instruction().contains("reference instrument"));
     measureWith(dialog, "targetButton", 179);
     EXPECT_NE(child(dialog, "targetL75Field")->text(), QStringLiteral("---"));
     EXPECT_EQ(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
+    EXPECT_TRUE(instruction().contains("instrument under correction"));
     sim.control("plug DUT");
     measureWith(dialog, "sampleButton", 180);
     EXPECT_EQ(prompter.ids(), (std::vector<int>{155, 155}));
     ASSERT_TRUE(enabled(dialog, "judgeButton"));
+    EXPECT_EQ(instruction(), QStringLiteral("Press Judge."));
+    EXPECT_TRUE(child<QLabel>(dialog, "verdictLabel")->isHidden());
 
     QString measured;
     test::onNextModal([&](QWidget* d) {
@@ -81,6 +86,12 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
               context.format.general(roundedToTwoDecimals(state.interInstMaxDeltaE)));
     EXPECT_EQ(child(dialog, "dE75Field")->text().toStdString(),
               context.format.display(static_cast<float>(state.interInstDeltaE[2])));
+    // The verdict stays in view once its window closed, and the instruction moves on.
+    auto* verdict = child<QLabel>(dialog, "verdictLabel");
+    EXPECT_FALSE(verdict->isHidden());
+    EXPECT_TRUE(verdict->text().startsWith("Verdict: the instruments DISAGREE"));
+    EXPECT_TRUE(verdict->styleSheet().contains("#b00020"));
+    EXPECT_TRUE(instruction().contains("Write coefficients..."));
     // Disagreeing, plausible spectra: correction would be next, once its dialog exists.
     EXPECT_TRUE(dialog.workflow().view().writeEnabled);
     EXPECT_FALSE(enabled(dialog, "writeButton"));
@@ -90,6 +101,7 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(state.strDataFolder), {}), 2);
 
     click(dialog, "resetButton");
+    EXPECT_TRUE(verdict->isHidden());
     EXPECT_EQ(child(dialog, "dE75Field")->text(), QStringLiteral("---"));
     EXPECT_FALSE(enabled(dialog, "judgeButton"));
     EXPECT_TRUE(dialog.chart()->points(0, SpectraChart::Curve::Target).isEmpty());
@@ -206,6 +218,7 @@ namespace {
 struct SeenAtStep {
     QString instrument, step;
     bool cancelEnabled = true;
+    int width = 0;
 };
 
 TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove) {
@@ -214,8 +227,10 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
         auto* modal = dynamic_cast<CValidationDlg*>(QApplication::activeModalWidget());
         if (!modal || step.isEmpty()) return;
         auto* strip = modal->findChild<InstrumentStrip*>();
+        QApplication::processEvents();  // a layout that grew has resized the dialog now
         seen.push_back({strip ? strip->instrumentText() : QString(), step,
-                        modal->findChild<QPushButton*>("cancelButton")->isEnabled()});
+                        modal->findChild<QPushButton*>("cancelButton")->isEnabled(),
+                        modal->width()});
     });
     // The repeatability check of this session was passed by the reference.
     state.repeatPassed = true;
@@ -227,6 +242,7 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
     ASSERT_FALSE(seen.empty());
     for (const SeenAtStep& s : seen) {
         EXPECT_FALSE(s.cancelEnabled) << s.step.toStdString();
+        EXPECT_EQ(s.width, seen.front().width) << s.step.toStdString();  // it does not widen
         if (s.step.startsWith("Measuring")) {
             EXPECT_EQ(s.instrument, QStringLiteral("Instrument: L70S-100001, type 53"));
         }
@@ -236,25 +252,74 @@ TEST_F(ValidationDialogs, EachDialogNamesTheInstrumentItTalksToThroughACableMove
         return s.step == QStringLiteral("Measuring: waiting for the 45° reading");
     }));
 
-    // The cable goes to the instrument under correction: every line follows it.
+    // The cable goes to the instrument under correction: every line follows it, and the
+    // question comes once it named itself, before it measures. Go back keeps the sample window
+    // and the target.
     sim.control("plug DUT");
     seen.clear();
-    prompter.answers = {Answer::Ok, Answer::No};  // measurement finished; not this sample
-    measureWith(dialog, "sampleButton", 180);
-    EXPECT_EQ(prompter.ids().back(), 251);
+    const QString target = child(dialog, "targetL75Field")->text();
+    const auto measured = [this] {
+        const auto sent = sim.received();
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const std::string& c) { return c.rfind("MES", 0) == 0; });
+    };
+    const auto before = measured();
+    long measuredAtQuestion = -1;
+    QString stepAtQuestion = QStringLiteral("unset");
+    prompter.onAsk = [&](const Message& m) {
+        if (m.stringId != kStrOtherRepeatable) return;
+        measuredAtQuestion = measured() - before;
+        stepAtQuestion = activity.currentStep();
+        EXPECT_EQ(m.yesText, "Measure anyway");
+        EXPECT_EQ(m.noText, "Go back");
+    };
+    bool stayed = false;
+    prompter.answers = {Answer::No};
+    test::onNextModal([&](QWidget* d) {
+        click(*d, "measureButton");
+        stayed = d->isVisible() && enabled(*d, "measureButton");
+        static_cast<QDialog*>(d)->reject();
+    });
+    click(dialog, "sampleButton");
+    EXPECT_EQ(prompter.ids().back(), kStrOtherRepeatable);
+    EXPECT_EQ(measuredAtQuestion, 0);
+    EXPECT_TRUE(stepAtQuestion.isEmpty()) << stepAtQuestion.toStdString();
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(child(dialog, "targetL75Field")->text(), target);
     EXPECT_EQ(child<QLabel>(dialog, "instrumentLabel")->text(),
               QStringLiteral("L70S-200002, type 53"));
+    EXPECT_EQ(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
+    prompter.answers = {Answer::Yes, Answer::Ok};  // measure anyway; measurement finished
+    measureWith(dialog, "sampleButton", 180);
     for (const SeenAtStep& s : seen) {
         if (s.step.startsWith("Measuring")) {
             EXPECT_EQ(s.instrument, QStringLiteral("Instrument: L70S-200002, type 53"));
         }
     }
-    EXPECT_EQ(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
-    prompter.answers = {Answer::Ok, Answer::Yes};
-    measureWith(dialog, "sampleButton", 180);
     EXPECT_NE(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
     EXPECT_TRUE(child<QLabel>(dialog, "pairLabel")->text().contains("L70S-100001"));
     EXPECT_TRUE(child<QLabel>(dialog, "pairLabel")->text().contains("L70S-200002, type 53"));
+
+    // Back on the reference: a new target window names the instrument under correction only
+    // as the one identified last, and its step line is empty, until its exchange identifies
+    // the reference.
+    sim.control("plug REF");
+    QString footAtOpening, stepAtOpening, footAfter;
+    test::onNextModal([&](QWidget* d) {
+        auto* strip = d->findChild<InstrumentStrip*>();
+        footAtOpening = strip->instrumentText();
+        stepAtOpening = strip->stepText();
+        QObject::connect(&activity, &GuiActivity::instrumentChanged, d,
+                         [&, strip] { footAfter = strip->instrumentText(); });
+        click(*d, "measureButton");
+    });
+    click(dialog, "targetButton");
+    EXPECT_EQ(footAtOpening, QStringLiteral("Last identified: L70S-200002, type 53"));
+    EXPECT_TRUE(stepAtOpening.isEmpty()) << stepAtOpening.toStdString();
+    EXPECT_EQ(footAfter, QStringLiteral("Instrument: L70S-100001, type 53"));
+    sim.control("plug DUT");
+    prompter.answers = {Answer::Yes, Answer::Ok};
+    measureWith(dialog, "sampleButton", 180);
 
     // The verdict says which two instruments it is about.
     QString about;
@@ -277,6 +342,10 @@ namespace {
 // the status line, not in one more box.
 TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
     state.bConnected = true;
+    // The reference passed the repeatability check: the sample's instrument is asked about once,
+    // not again for the proof.
+    state.repeatPassed = true;
+    state.repeatSerial = "L70S-100001";
     CorrectionDialogs correction;
     correction.writeCoefficients = [](QWidget*, EvaluateHueControl&) {
         return std::optional<WrittenCorrection>(WrittenCorrection{});
@@ -302,6 +371,13 @@ TEST_F(ValidationDialogs, TheProofOfACorrectionAsksNoBoxForItsMeasurement) {
     EXPECT_EQ(verdicts, 1);
     EXPECT_EQ(dialog.findChild<InstrumentStrip*>()->stepText().toStdString(),
               strings->text(kStrMeasurementFinished));
+    // What that measurement finished is no news to a window opened afterwards, nor to Judge.
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    CValidationDlg next(context, *engine, ValidationRole::Sample, &dialog);
+    EXPECT_TRUE(next.findChild<InstrumentStrip*>()->stepText().isEmpty());
+    test::onNextModal([](QWidget* v) { static_cast<QDialog*>(v)->accept(); });
+    click(dialog, "judgeButton");
+    EXPECT_TRUE(dialog.findChild<InstrumentStrip*>()->stepText().isEmpty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -166,7 +167,8 @@ TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwr
     CCorrCoeffWriteDlg dialog(context);
     QString commentAfterDelete;
     int maxLength = 0;
-    QString listedAtQuestion;
+    QString listedAtQuestion, commentAfterNo;
+    bool stayedOpen = false;
     prompter.onAsk = [&](const Message& m) {
         if (m.stringId != kStrOverwriteEntry) return;
         auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("entryList"));
@@ -188,6 +190,10 @@ TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwr
         list->selectRow(3);
         prompter.answers = {Answer::No};
         d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+        // No keeps the dialog for another entry, with what was typed.
+        stayedOpen = d->isVisible();
+        commentAfterNo = edit->text();
+        static_cast<QDialog*>(d)->reject();
     };
     test::onNextModal([&](QWidget* loading) { test::onNextModal(work, loading, 10000); });
     dialog.exec();
@@ -195,7 +201,47 @@ TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwr
     EXPECT_EQ(commentAfterDelete, QStringLiteral("MY TYPED"));
     EXPECT_EQ(listedAtQuestion, QStringLiteral("OLD"));
     EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrEntryDeleted, kStrOverwriteEntry}));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(commentAfterNo, QStringLiteral("MY TYPED"));
     EXPECT_FALSE(dialog.written());
+}
+
+// The entry offered first is free, or when none is, the one after the entry in use: a write
+// over the correction in use is never one Enter away.
+TEST_F(CoeffDialogs, TheEntryInUseIsNeverOfferedFirst) {
+    const auto occupy = [&](int from, int to) {
+        state.commPort->close();
+        test::SimLine line(sim.port());
+        ASSERT_TRUE(line.isOpen());
+        for (int e = from; e <= to; ++e) {
+            char number[4];
+            std::snprintf(number, sizeof number, "%03d", e);
+            ASSERT_EQ(line.ask(std::string("UCS,1,") + number +
+                               ",OLD,06.12.2026 05:28:35,L70S-200002\r\n"),
+                      "OK00\r\n");
+        }
+    };
+    const auto offered = [&] {
+        ([&] { ASSERT_TRUE(state.commPort->open(sim.port())); })();
+        CCorrCoeffWriteDlg dialog(context);
+        int row = -2;
+        test::onNextModal([&](QWidget* loading) {
+            test::onNextModal(
+                [&](QWidget* d) {
+                    row = d->findChild<QTableWidget*>(QStringLiteral("entryList"))->currentRow();
+                    static_cast<QDialog*>(d)->reject();
+                },
+                loading, 10000);
+        });
+        dialog.exec();
+        return row;
+    };
+    state.entryBasis = WriteBasis{WriteBasis::Kind::Entry, 1};
+    state.entryBasisSerial = state.sampleSerial;
+    occupy(1, 2);
+    EXPECT_EQ(offered(), 2);
+    occupy(3, 30);
+    EXPECT_EQ(offered(), 1);
 }
 
 TEST_F(CoeffDialogs, EscapeInTheLoadingWindowStopsTheListAndTheDialogEnds) {

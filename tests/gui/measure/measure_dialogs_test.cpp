@@ -67,6 +67,9 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     for (const char* b : {"measureButton", "averageButton", "calibrateButton"})
         EXPECT_TRUE(enabled(dialog, b)) << b;
 
+    // While the question before measurements 2 and 3 waits, no step of the exchange shows.
+    QStringList stepsAtQuestion;
+    prompter.onAsk = [&](const Message&) { stepsAtQuestion << activity.currentStep(); };
     click(dialog, "measureButton");
     EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
     EXPECT_FALSE(rowEmpty(dialog, "l"));
@@ -96,19 +99,36 @@ TEST_F(MeasureDialogs, RepeatabilityDialogRunsASeriesToItsVerdict) {
     EXPECT_TRUE(verdictShown);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(verdictCaption.contains(QStringLiteral("dE*ab"))) << verdictCaption.toStdString();
-    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("0/3"));
+    // The finished series keeps its count and its verdict beside its values.
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("3/3"));
+    auto* verdictLine = child<QLabel>(dialog, "verdictLabel");
+    EXPECT_FALSE(verdictLine->isHidden());
+    EXPECT_TRUE(verdictLine->text().startsWith("Verdict: repeatable"))
+        << verdictLine->text().toStdString();
+    EXPECT_TRUE(verdictLine->styleSheet().contains("#1b6e20"));
     EXPECT_EQ(child<QLabel>(dialog, "instructionLabel")->text(), string(169));
     EXPECT_FALSE(rowEmpty(dialog, "dE"));
     EXPECT_TRUE(state.repeatPassed);  // the same specimen without noise
     EXPECT_EQ(verdictInstrument.toStdString(),
               "Instrument " + state.repeatSerial + " (type 53) passed the repeatability check");
     EXPECT_EQ(prompter.ids(), (std::vector<int>{174, 174}));
+    EXPECT_EQ(prompter.asked[0].icon, Icon::Question);
+    EXPECT_EQ(stepsAtQuestion, (QStringList{QString(), QString()}));
     EXPECT_TRUE(std::filesystem::exists(dialog.workflow().resultFile()));
+
+    // The next series starts at 1, and the old verdict goes with it.
+    click(dialog, "measureButton");
+    EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), QStringLiteral("1/3"));
+    EXPECT_TRUE(verdictLine->isHidden());
 
     dialog.show();
     dialog.close();  // the close box, like Close, keeps the series for the next check
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(state.repeatSpectrum[8].empty());
+
+    // Opened again over the main window's connection: ready to measure at once.
+    CReproducibleMeasurementDlg again(context);
+    EXPECT_TRUE(enabled(again, "measureButton"));
 }
 
 TEST_F(MeasureDialogs, AverageDialogFromTheRepeatabilityCheck) {
@@ -175,6 +195,7 @@ TEST_F(MeasureDialogs, AverageDialogEndsTheWaitCursorWithTheExchange) {
 }
 
 TEST_F(MeasureDialogs, CalibrationDialogSteps) {
+    state.strInstrumentId = "L70S-000042";
     {
         CCalibrationDlg dialog(context);
         const QString zeroTitle = dialog.windowTitle();
@@ -191,6 +212,9 @@ TEST_F(MeasureDialogs, CalibrationDialogSteps) {
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
     EXPECT_EQ(sim.received(), (std::vector<std::string>{"UZC\\r\\n", "CAL\\r\\n"}));
+    // Confirmed by the instrument, so the main window can say it was done and when.
+    EXPECT_EQ(state.lastCalibration.rfind("L70S-000042 at ", 0), 0u) << state.lastCalibration;
+    EXPECT_EQ(state.lastCalibration.size(), std::string("L70S-000042 at 00:00").size());
     {
         CCalibrationDlg dialog(context);
         click(dialog, "skipZeroButton");

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLockFile>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,6 +34,26 @@ TEST(StringTableText, ReadsNumberedLinesAndSkipsTheRest) {
     EXPECT_EQ(table.text(118), "Line one\nline two\tand a tab \\ ");
     EXPECT_EQ(table.text(175), "ends with a blank: ");
     EXPECT_EQ(table.text(12), "");
+}
+
+// What the operator reads is checked for the slips a proofreader misses: a word twice in a row
+// ("at at") and a possessive after a quoted name ("'white''s").
+TEST(StringTableText, TheProgramsTextsHaveNoDoubledWordsNorQuotedPossessives) {
+    TextStringTable table(parseStringTable(readText(QV_SOURCE_DIR "/resources/strings.tsv")));
+    for (int id = 0; id < 1000; ++id) {
+        const std::string text = table.text(id);
+        EXPECT_EQ(text.find("''s"), std::string::npos) << id;
+        std::istringstream words(text);
+        std::string word, previous;
+        while (words >> word) {
+            std::string bare;
+            for (char c : word)
+                if (std::isalpha(static_cast<unsigned char>(c)))
+                    bare += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            EXPECT_TRUE(bare.empty() || bare != previous) << id << ": " << text;
+            previous = bare;
+        }
+    }
 }
 
 TEST(StringTableText, TheProgramsTableHoldsEveryTextTheProgramAsksFor) {

@@ -89,7 +89,7 @@ TEST(Average, AFailureKeepsEarlierMeasurementsButDisablesFinish) {
     const ThreeAngles before = avg.average();
     rig.control("fault & silence occurrence=2");
     EXPECT_FALSE(avg.measure());
-    EXPECT_EQ(avg.lastFailure(), "no reply to companion line at 25 deg");
+    EXPECT_EQ(avg.lastFailure(), "no reply to companion line (25 deg)");
     EXPECT_EQ(rig.prompter.ids(), std::vector<int>{kStrLinkLost});
     EXPECT_FALSE(avg.view().finishEnabled);
     EXPECT_TRUE(avg.view().measureEnabled);

@@ -65,7 +65,7 @@ TEST(Repeatability, ThreeDirectMeasurementsWriteTheFileAndJudge) {
     EXPECT_EQ(verdicts, 1);
     EXPECT_EQ(rig.prompter.ids(),
               (std::vector<int>{kStrConfirmNextMeasurement, kStrConfirmNextMeasurement}));
-    EXPECT_EQ(w.view().counterText, "0/3");
+    EXPECT_EQ(w.view().counterText, "3/3");
     EXPECT_EQ(w.view().instructionId, kStrSeriesDone);
     EXPECT_EQ(w.measuredCount(), 0);
     EXPECT_EQ(w.slotIndex(), 0);
@@ -96,7 +96,7 @@ TEST(Repeatability, DecliningTheQuestionSendsNothingAfterIdentification) {
     EXPECT_EQ(w.measure(), MeasureResult::Declined);
     EXPECT_EQ(rig.takeCommands(), Commands{"IDR\\r\\n"});
     EXPECT_EQ(rig.prompter.asked.at(0).buttons, Buttons::OkCancel);
-    EXPECT_EQ(rig.prompter.asked.at(0).icon, Icon::Exclamation);
+    EXPECT_EQ(rig.prompter.asked.at(0).icon, Icon::Question);
     EXPECT_EQ(w.measuredCount(), 1);
     EXPECT_EQ(w.slotIndex(), 3);
     EXPECT_EQ(w.view().counterText, "1/3");
@@ -196,7 +196,7 @@ TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
         EXPECT_NEAR(w.deltaE()[0][a], 0.0, 1e-9);
     }
     ASSERT_EQ(w.measure(), MeasureResult::Taken);
-    EXPECT_EQ(w.view().counterText, "0/3");
+    EXPECT_EQ(w.view().counterText, "3/3");
     EXPECT_EQ(rig.dataFiles().size(), 1u);
 
     // A cancelled average leaves the series where it was.
