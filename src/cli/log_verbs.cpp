@@ -146,6 +146,12 @@ int runLogbook(const QStringList& arguments, Io& io) {
     if (action == QLatin1String("sync"))
         o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", ";
     o.io.out << "waiting " << done.left << "\n";
+    // Refused records stay on this workstation for someone to look at; they keep no check
+    // behind them waiting.
+    for (const SqlLogbook::RefusedRecord& r : fleet->local().refused())
+        o.io.out << "refused by the server: record " << -r.id << " of "
+                 << qs(r.serial.substr(0, 40)) << (r.serial.size() > 40 ? "..." : "") << " at "
+                 << qs(r.time) << ": " << qs(r.why) << "\n";
     return fleet->serverOpen() && done.left == 0 ? kExitPassed : kExitFailed;
 }
 

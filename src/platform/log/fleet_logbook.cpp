@@ -71,17 +71,34 @@ void FleetLogbook::tellAway() {
           ": " + why_ + "). Checks are recorded on this workstation and sent when it is back.");
 }
 
+void FleetLogbook::keepRefused(const CheckRecord& r, const std::string& why) {
+    const bool kept = local_->recordWaiting(r, location_.name(), why);
+    if (kept) last_ = localised(*local_->lastRecorded());
+    // Told every time: each refused record needs someone to look at it.
+    if (tell_)
+        tell_("The logbook server " + location_.name() + " refused the record of this check (" +
+              why + "). " +
+              (kept ? "It is kept on this workstation and listed by \"logbook where\"."
+                    : "It could not be kept on this workstation either: the check is not "
+                      "recorded."));
+}
+
 void FleetLogbook::record(const CheckRecord& check) {
     last_.reset();
     const CheckRecord r = completed(check);
+    // What the server would refuse is not sent at all; the next check goes as usual.
+    if (const std::string why = whyRefused(r); !why.empty()) return keepRefused(r, why);
     if (reach(true)) {
         if (sending_ == Sending::Itself) sync();
-        if (serverOpen() && server_->send(r, firstFileDigest(r.files)) == SqlLogbook::Sent::Added) {
+        const SqlLogbook::Sent sent =
+            serverOpen() ? server_->send(r, firstFileDigest(r.files)) : SqlLogbook::Sent::Failed;
+        if (sent == SqlLogbook::Sent::Added) {
             last_ = server_->lastRecorded();
             // The server is back: what waits from before goes too.
             if (poke_) poke_();
             return;
         }
+        if (sent == SqlLogbook::Sent::Refused) return keepRefused(r, server_->why());
         if (serverOpen()) lost(server_->why());
         if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
     }
@@ -105,6 +122,13 @@ FleetLogbook::Synced FleetLogbook::sync() {
             lost(server_->why());
             break;
         }
+        // Refused for what it holds: kept here, marked, and the queue goes on with the next.
+        if (sent == SqlLogbook::Sent::Refused) {
+            if (!local_->markRefused(id, server_->why())) break;
+            ++done.refused;
+            --done.left;
+            continue;
+        }
         if (!local_->markSent(id)) break;
         ++(sent == SqlLogbook::Sent::Added ? done.sent : done.already);
         --done.left;
@@ -125,6 +149,9 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
         return out;
     }
     out = server_->records(serial, since, limit);
+    // Numbers at or below zero are this workstation's own: a server row carrying one (written
+    // past the program by someone with more rights) must never be taken for a local record.
+    std::erase_if(out, [](const CheckRecord& r) { return r.id <= 0; });
     // A record being sent at this moment may be on both sides for a while: it is shown once.
     std::unordered_set<std::string> onServer;
     for (const CheckRecord& r : out) onServer.insert(r.uuid);
@@ -202,6 +229,7 @@ LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to) {
                     ++done.already;
                     break;
                 case SqlLogbook::Sent::Failed:
+                case SqlLogbook::Sent::Refused:
                     ++done.failed;
                     break;
             }

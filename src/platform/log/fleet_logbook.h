@@ -62,8 +62,10 @@ public:
         int sent = 0;     // added on the server
         int already = 0;  // the server had them (a send cut short before it was marked here)
         int left = 0;     // still waiting
+        int refused = 0;  // refused by the server for what they hold: kept here, not sent again
     };
-    // Sends the waiting records, oldest first; stops at the first the server does not take.
+    // Sends the waiting records, oldest first; stops when the server is away, goes on past one
+    // it refuses for what the record holds.
     // What this logbook sent since it was opened (at start too), and what still waits.
     Synced sync();
     // The server, connected now or never; nothing when it cannot be reached.
@@ -76,6 +78,7 @@ private:
     bool reach(bool now);
     void lost(const std::string& why);
     void tellAway();
+    void keepRefused(const CheckRecord& record, const std::string& why);
 
     LogbookLocation location_;
     std::unique_ptr<SqlLogbook> local_;

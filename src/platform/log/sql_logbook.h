@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
@@ -14,24 +15,9 @@
 #include "platform/log/logbook_location.h"
 #include "platform/log/logbook_schema.h"
 #include "platform/log/logbook_store.h"
+#include "platform/log/server_problem.h"
 
 namespace qv {
-
-// Why a logbook server could not be used.
-enum class ServerProblem {
-    None,
-    Unreachable,     // no such host, no route, no answer in time
-    Refused,         // the host answers, but nothing listens on the port
-    Authentication,  // the user or its password was not accepted
-    Tls,             // the TLS mode asked for could not be had
-    NoDatabase,
-    WrongSchema,  // the database holds something else, or a logbook we may not bring up to date
-    NewerSchema,  // written by a newer version of the program
-    Other
-};
-
-// The problem in a few words for the operator ("the password was not accepted").
-std::string describe(ServerProblem problem);
 
 // The logbook in one database: an SQLite file (write-ahead logging) or a PostgreSQL server; one
 // transaction per record, a schema version with forward migrations. A file SQLite calls corrupt
@@ -81,14 +67,28 @@ public:
     std::optional<CheckRecord> recordById(std::int64_t id) override;
 
     // A record sent on from elsewhere, as it is: its identity, workstation and operator kept.
-    enum class Sent { Added, AlreadyThere, Failed };
+    // Failed: the logbook could not be reached or written now; Refused: it never takes this
+    // record as it is (too long a text, a value the server's checks refuse), with why().
+    enum class Sent { Added, AlreadyThere, Failed, Refused };
     Sent send(const CheckRecord& record, const std::string& digest);
     // Records the check here, marked as waiting for the server named `server`; false when it
     // could not be. The record is completed (identity, workstation, operator) as record() does.
-    bool recordWaiting(const CheckRecord& record, const std::string& server);
+    // With `refused`, the server's reason for not taking it: kept here, never sent again.
+    bool recordWaiting(const CheckRecord& record, const std::string& server,
+                       const std::string& refused = {});
     // The records waiting for a server, oldest first, and one taken off that list once sent.
     std::vector<std::int64_t> waiting();
     bool markSent(std::int64_t id);
+    // A waiting record the server refused: kept here with the server's reason, and no longer
+    // sent; the list of them, oldest first.
+    bool markRefused(std::int64_t id, const std::string& why);
+    struct RefusedRecord {
+        std::int64_t id = 0;
+        std::string serial;
+        std::string time;
+        std::string why;
+    };
+    std::vector<RefusedRecord> refused();
     // The digest kept with a record's first file, empty when none.
     std::string digestOf(std::int64_t id);
     // The waiting records of one instrument, as records() gives them.
@@ -111,7 +111,10 @@ private:
         std::int64_t id = 0;
     };
     Inserted insert(const CheckRecord& record, const std::string& digest,
-                    const std::string& waitingFor = {});
+                    const std::string& waitingFor = {}, const std::string& refusedFor = {});
+    // A server adds a record through its one function, in one statement.
+    Inserted insertOnServer(const CheckRecord& record, const std::string& digest);
+    bool markUnsent(std::int64_t id, const std::string& server, const std::string& refused);
     bool insertRows(std::int64_t id, const CheckRecord& record, const std::string& digest);
     bool insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis);
     // The digest of the first file, or empty when it cannot be read or is on record already.
@@ -135,6 +138,13 @@ private:
 // A record as this workstation adds it: its identity, workstation and operator filled in where
 // they are not known yet.
 CheckRecord completed(CheckRecord record);
+
+// Why no logbook takes `record` (a text or a list longer than both engines keep); empty when
+// it may be recorded.
+std::string whyRefused(const CheckRecord& record);
+
+// The record as the server's function logbook_add takes it.
+QByteArray serverRecordJson(const CheckRecord& record, const std::string& digest);
 
 // The digest a record's first file is known by; empty when it cannot be read.
 std::string firstFileDigest(const std::vector<std::string>& files);

@@ -169,6 +169,66 @@ TEST(FleetLogbook, ChecksGoOnWhileTheServerIsAwayAndTheirRecordsAreSentOnceWhenI
     EXPECT_LT(history.out.find("09:00:09"), history.out.find("09:00:00")) << history.out;
 }
 
+// A record refused for what it holds (a serial longer than any logbook keeps, a rule the lab
+// added on its server) stays on this workstation, listed, and never stops the checks after it.
+TEST(FleetLogbook, ARefusedRecordIsKeptAndListedAndCostsNoLaterCheck) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    ASSERT_TRUE(
+        server.sql("ALTER TABLE records ADD CONSTRAINT lab_rule CHECK (serial <> 'BANNED')", db));
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    std::vector<std::string> told;
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()),
+                             [&told](const std::string& what) { told.push_back(what); });
+        for (const std::string& serial : {std::string(3000, 'S'), std::string("BANNED")}) {
+            logbook.record(check(serial, 1));
+            ASSERT_TRUE(logbook.lastRecorded()) << serial.substr(0, 8);
+            EXPECT_LT(logbook.lastRecorded()->id, 0);
+        }
+        logbook.record(check("NEXT", 2));
+        ASSERT_TRUE(logbook.lastRecorded());
+        EXPECT_GT(logbook.lastRecorded()->id, 0) << "the next check reached the server";
+        ASSERT_EQ(told.size(), 2u);
+        for (const std::string& t : told) EXPECT_NE(t.find("refused"), std::string::npos) << t;
+    }
+    // Records left waiting while the server was away: the refused one ahead, a good one behind.
+    server.stop();
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+        logbook.record(check("BANNED", 3));
+        logbook.record(check("NEXT", 4));
+    }
+    server.start();
+    const test::CliRun sync = test::runCli({"logbook", "sync"});
+    EXPECT_EQ(sync.exitCode, 0) << sync.out << sync.err;
+    EXPECT_NE(sync.out.find("sent 1, already on the server 0, waiting 0"), std::string::npos)
+        << sync.out;
+    const test::CliRun where = test::runCli({"logbook", "where"});
+    EXPECT_EQ(where.exitCode, 0) << where.out << where.err;
+    std::size_t listed = 0;
+    for (auto at = where.out.find("refused by the server"); at != std::string::npos;
+         at = where.out.find("refused by the server", at + 1))
+        ++listed;
+    EXPECT_EQ(listed, 3u) << where.out;
+    EXPECT_NE(where.out.find("lab_rule"), std::string::npos) << where.out;
+    EXPECT_EQ(onServer(server, db, "NEXT").first, 2u);
+}
+
+// What a failed statement's SQLSTATE means for the record it carried.
+TEST(FleetLogbook, AServerErrorsClassSaysWhetherTheRecordOrTheServerIsAtFault) {
+    for (const char* away : {"", "08006", "08001", "57P01", "57P03", "57014", "53100", "53300",
+                             "55P03", "40001", "40P01", "25P02", "XX000"})
+        EXPECT_EQ(classifySqlState(QString::fromLatin1(away)), SendFailure::Away) << away;
+    for (const char* refused :
+         {"22001", "22023", "22P02", "23502", "23505", "23514", "42501", "42883", "54000", "P0001"})
+        EXPECT_EQ(classifySqlState(QString::fromLatin1(refused)), SendFailure::Refused) << refused;
+    // Not a state at all: a driver's word is no reason to give up on a record.
+    EXPECT_EQ(classifySqlState(QStringLiteral("22")), SendFailure::Away);
+}
+
 TEST(FleetLogbook, ASyncKilledHalfWayLeavesEachRecordOnTheServerOnce) {
     PgServer server;
     const std::string db = server.createDatabase("lab");
