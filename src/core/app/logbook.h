@@ -119,9 +119,13 @@ public:
     // The record added by the last call of record() in this run, with its id (the verdict
     // window offers its certificate); nothing before the first or when that call failed.
     const std::optional<CheckRecord>& lastRecorded() const { return last_; }
+    // How many calls of record() in this run kept nothing (the operator was told each time); a
+    // command line that recorded less than it checked does not end as if all went well.
+    int notRecorded() const { return notRecorded_; }
 
 protected:
     std::optional<CheckRecord> last_;
+    int notRecorded_ = 0;
 };
 
 }  // namespace qv

@@ -73,7 +73,10 @@ void FleetLogbook::tellAway() {
 
 void FleetLogbook::keepRefused(const CheckRecord& r, const std::string& why) {
     const bool kept = local_->recordWaiting(r, location_.name(), why);
-    if (kept) last_ = localised(*local_->lastRecorded());
+    if (kept)
+        last_ = localised(*local_->lastRecorded());
+    else
+        ++notRecorded_;
     // Told every time: each refused record needs someone to look at it.
     if (tell_)
         tell_("The logbook server " + location_.name() + " refused the record of this check (" +
@@ -102,9 +105,23 @@ void FleetLogbook::record(const CheckRecord& check) {
         if (serverOpen()) lost(server_->why());
         if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
     }
-    tellAway();
-    if (local_->recordWaiting(r, location_.name())) last_ = localised(*local_->lastRecorded());
+    if (local_->recordWaiting(r, location_.name())) {
+        last_ = localised(*local_->lastRecorded());
+        tellAway();
+    } else {
+        notKept(local_->why());
+    }
     if (poke_) poke_();
+}
+
+void FleetLogbook::notKept(const std::string& why) {
+    ++notRecorded_;
+    if (!tell_) return;
+    const std::string server =
+        serverOpen() ? std::string("took it not") : "cannot be used (" + describe(problem_) + ")";
+    tell_("This check is not recorded: the logbook server " + location_.name() + " " + server +
+          ", and this workstation's logbook " + local_->path() + " could not keep it (" + why +
+          "). Its result files were written.");
 }
 
 FleetLogbook::Synced FleetLogbook::sync() {

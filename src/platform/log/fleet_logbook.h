@@ -79,6 +79,8 @@ private:
     void lost(const std::string& why);
     void tellAway();
     void keepRefused(const CheckRecord& record, const std::string& why);
+    // Neither the server nor this workstation's logbook took the check: said every time.
+    void notKept(const std::string& why);
 
     LogbookLocation location_;
     std::unique_ptr<SqlLogbook> local_;

@@ -273,15 +273,19 @@ CheckRecord completed(CheckRecord r) {
 void SqlLogbook::record(const CheckRecord& check) {
     // A record that fails must not leave an earlier check's record standing for this one.
     last_.reset();
-    if (!open_) return;
     CheckRecord r = completed(check);
-    if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added) {
-        last_ = std::move(r);
-        last_->id = added.id;
-        return;
+    if (open_) {
+        if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added) {
+            last_ = std::move(r);
+            last_->id = added.id;
+            return;
+        }
     }
-    tell("A check could not be recorded in the logbook " + path_ + " (" + why_.toStdString() +
-         "); its result files were written.");
+    // Told for every check it happens to, not once: each is a check missing from the logbook.
+    ++notRecorded_;
+    if (tell_)
+        tell_("This check is not recorded: the logbook " + path_ + " could not take it (" +
+              why_.toStdString() + "); its result files were written.");
 }
 
 bool SqlLogbook::recordWaiting(const CheckRecord& check, const std::string& server,

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtGlobal>
 
 #include <chrono>
@@ -336,6 +338,34 @@ TEST(FleetLogbook, TheDesktopsSenderSendsWhatWaitsFromItsOwnThread) {
 
 namespace qv {
 namespace {
+
+// With the server away and this workstation's logbook unable to keep anything (here: written
+// by a newer program, which no run changes), a check is never said to be recorded, and the
+// command line does not end as if it were.
+TEST(FleetLogbookRoad, ACheckNeitherTheServerNorTheWorkstationTookIsToldAndFails) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "newer-outbox");
+        file.setDatabaseName(QString::fromStdString(logbookPath()));
+        ASSERT_TRUE(file.open());
+        QSqlQuery(file).exec("PRAGMA user_version=99");
+        file.close();
+    }
+    QSqlDatabase::removeDatabase("newer-outbox");
+    test::SimInstrument sim("53", "L70S-000078");
+    server.stop();
+    for (int n = 0; n < 2; ++n) {
+        const test::CliRun check =
+            test::runCli({"repeatability", "--port", QString::fromStdString(sim.port())});
+        EXPECT_NE(check.exitCode, 0) << check.out << check.err;
+        EXPECT_NE(check.out.find("verdict PASSED"), std::string::npos) << check.out;
+        EXPECT_NE(check.err.find("This check is not recorded"), std::string::npos) << check.err;
+        EXPECT_EQ(check.err.find("recorded on this workstation"), std::string::npos) << check.err;
+    }
+}
 
 // The whole road on the command line: a check made while the server is away ends by its
 // verdict, says once where its record went, and reaches the server with the next run.
