@@ -51,7 +51,11 @@ void FleetLogbook::lost(const std::string& why) {
 
 bool FleetLogbook::reach(bool now) {
     if (serverOpen()) return true;
-    if (!now && failedAt_ && std::chrono::steady_clock::now() - *failedAt_ < kRetryAfter)
+    // A server that did not answer in time costs seconds to try again: even a check waiting to
+    // be recorded does not try it again for a while. A refusal costs nothing and is tried anew.
+    const bool timedOut = problem_ == ServerProblem::Unreachable;
+    if ((!now || timedOut) && failedAt_ &&
+        std::chrono::steady_clock::now() - *failedAt_ < kRetryAfter)
         return false;
     server_ = std::make_unique<SqlLogbook>(location_);
     if (server_->isOpen()) {
@@ -62,6 +66,30 @@ bool FleetLogbook::reach(bool now) {
     problem_ = server_->problem();
     lost(server_->why());
     return false;
+}
+
+bool FleetLogbook::readable() {
+    if (reach(false)) return true;
+    readHere();
+    return false;
+}
+
+void FleetLogbook::readHere() {
+    readLocally_ = true;
+    if (toldReading_ || !tell_) return;
+    toldReading_ = true;
+    tell_("The logbook server " + location_.name() + " cannot be used (" + describe(problem_) +
+          ": " + why_ + "): what is shown is this workstation's records only.");
+}
+
+// A read the server did not answer (gone, a lock or statement time-out): the server is taken as
+// away, and the read is answered here.
+bool FleetLogbook::readFailed() {
+    if (!server_ || !server_->readFailed()) return false;
+    if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
+    lost(server_->why());
+    readHere();
+    return true;
 }
 
 void FleetLogbook::tellAway() {
@@ -160,12 +188,13 @@ SqlLogbook* FleetLogbook::server() {
 std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const std::string& since,
                                                int limit) {
     std::vector<CheckRecord> out;
-    if (!reach(false)) {
+    if (readable()) out = server_->records(serial, since, limit);
+    if (!serverOpen() || readFailed()) {
+        out.clear();
         for (CheckRecord& r : local_->records(serial, since, limit))
             out.push_back(localised(std::move(r)));
         return out;
     }
-    out = server_->records(serial, since, limit);
     // Numbers at or below zero are this workstation's own: a server row carrying one (written
     // past the program by someone with more rights) must never be taken for a local record.
     std::erase_if(out, [](const CheckRecord& r) { return r.id <= 0; });
@@ -183,7 +212,11 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
 }
 
 std::vector<LogbookStore::Instrument> FleetLogbook::instruments() {
-    return reach(false) ? server_->instruments() : local_->instruments();
+    if (readable()) {
+        std::vector<Instrument> out = server_->instruments();
+        if (!readFailed()) return out;
+    }
+    return local_->instruments();
 }
 
 std::optional<CheckRecord> FleetLogbook::recordById(std::int64_t id) {
@@ -191,7 +224,9 @@ std::optional<CheckRecord> FleetLogbook::recordById(std::int64_t id) {
         auto r = local_->recordById(-id);
         return r ? std::optional<CheckRecord>(localised(*r)) : std::nullopt;
     }
-    return reach(false) ? server_->recordById(id) : std::nullopt;
+    if (id == 0 || !readable()) return std::nullopt;
+    std::optional<CheckRecord> r = server_->recordById(id);
+    return readFailed() ? std::nullopt : r;
 }
 
 bool FleetLogbook::recordImported(const CheckRecord& record, const std::string& digest) {

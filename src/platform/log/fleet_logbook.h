@@ -45,6 +45,9 @@ public:
     bool serverOpen() const { return server_ && server_->isOpen(); }
     ServerProblem problem() const { return problem_; }
     const std::string& why() const { return why_; }
+    // Whether a read in this run was answered from this workstation's logbook alone (the server
+    // away): what was shown is not the lab's whole logbook, and the operator was told so.
+    bool readLocally() const { return readLocally_; }
 
     void record(const CheckRecord& record) override;
     // The server's records with this workstation's waiting ones, newest first; this
@@ -78,6 +81,10 @@ private:
     bool reach(bool now);
     void lost(const std::string& why);
     void tellAway();
+    // The server for reading: false, and the operator told once, when it is away.
+    bool readable();
+    void readHere();
+    bool readFailed();
     void keepRefused(const CheckRecord& record, const std::string& why);
     // Neither the server nor this workstation's logbook took the check: said every time.
     void notKept(const std::string& why);
@@ -87,6 +94,8 @@ private:
     std::unique_ptr<SqlLogbook> server_;
     std::function<void(const std::string&)> tell_;
     bool told_ = false;
+    bool toldReading_ = false;
+    bool readLocally_ = false;
     ServerProblem problem_ = ServerProblem::None;
     std::string why_;
     std::optional<std::chrono::steady_clock::time_point> failedAt_;

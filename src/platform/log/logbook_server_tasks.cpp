@@ -14,7 +14,8 @@ std::string remedy(ServerProblem problem, const LogbookLocation& l) {
         case ServerProblem::Unreachable:
             return "Check the host name and that this workstation reaches it on the network.";
         case ServerProblem::Refused:
-            return "Nothing accepts connections on port " + std::to_string(l.port) +
+            return "Nothing accepts connections on port " +
+                   (l.port > 0 ? std::to_string(l.port) : std::string("5432 (or PGPORT)")) +
                    ": check the port, and that the server runs and listens on the network.";
         case ServerProblem::Authentication:
             return "Check the user, and its password in ~/.pgpass or the service file.";

@@ -88,6 +88,7 @@ QString connectOptions(const LogbookLocation& l) {
     };
     if (!l.tlsMode.empty()) all.emplace_back("sslmode", l.tlsMode);
     if (!l.service.empty()) all.emplace_back("service", l.service);
+    if (!l.rootCertificate.empty()) all.emplace_back("sslrootcert", l.rootCertificate);
     for (const auto& [key, value] : l.options) {
         const auto same = [&key](const auto& kv) { return kv.first == key; };
         if (auto at = std::find_if(all.begin(), all.end(), same); at != all.end())

@@ -141,7 +141,7 @@ bool SqlLogbook::connectServer(const LogbookLocation& l) {
     // Only what is given goes to libpq, which takes the rest from a service file, PGHOST and the
     // like, and the password from PostgreSQL's password file.
     if (!l.host.empty()) db_.setHostName(text(l.host));
-    db_.setPort(l.port);
+    db_.setPort(l.port > 0 ? l.port : -1);
     if (!l.database.empty()) db_.setDatabaseName(text(l.database));
     if (!l.user.empty()) db_.setUserName(text(l.user));
     if (!l.password.empty()) db_.setPassword(text(l.password));
@@ -232,6 +232,17 @@ std::optional<int> SqlLogbook::schemaVersion() {
 }
 
 bool SqlLogbook::migrateTo(int version) {
+    // A migration waits for every session reading the tables; behind a transaction left open it
+    // would wait for ever, so it waits for the lock a few seconds at a time, a few times.
+    constexpr int kTries = 3;
+    for (int attempt = 1;; ++attempt) {
+        lockTimedOut_ = false;
+        if (migrateOnce(version)) return true;
+        if (!lockTimedOut_ || attempt == kTries) return false;
+    }
+}
+
+bool SqlLogbook::migrateOnce(int version) {
     if (!db_.transaction()) {
         why_ = db_.lastError().text();
         return false;
@@ -240,6 +251,7 @@ bool SqlLogbook::migrateTo(int version) {
     const auto step = [this, &q](const std::string& sql) {
         if (sql.empty() || q.exec(QString::fromStdString(sql))) return true;
         why_ = q.lastError().text();
+        lockTimedOut_ = q.lastError().nativeErrorCode() == QLatin1String("55P03");
         return false;
     };
     // Under the lock, another workstation may have brought the logbook this far already.

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 #include <cstdint>
@@ -54,6 +55,9 @@ public:
     const std::string& path() const { return path_; }
     // Why a server could not be used, and the server's own words.
     ServerProblem problem() const { return problem_; }
+    // Whether the last read failed (the server went away, a lock or statement time-out): what
+    // it gave is not the logbook's whole answer.
+    bool readFailed() const { return readFailed_; }
     std::string why() const { return why_.toStdString(); }
 
     void record(const CheckRecord& record) override;
@@ -104,6 +108,7 @@ private:
     bool migrate();
     std::optional<int> schemaVersion();
     bool migrateTo(int version);
+    bool migrateOnce(int version);
     void moveAside();
     void tell(const std::string& what);
     struct Inserted {
@@ -120,6 +125,9 @@ private:
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
     std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds);
+    // Marks the read failed, with the server's words, and gives `empty`.
+    template <typename T>
+    T failedRead(const QSqlQuery& q, T empty);
     // Fills in the angles, files and diagnoses of `records`.
     void readDetails(std::vector<CheckRecord>& records);
 
@@ -131,6 +139,8 @@ private:
     bool told_ = false;
     QString why_;  // why the logbook could not be used
     ServerProblem problem_ = ServerProblem::None;
+    bool lockTimedOut_ = false;
+    bool readFailed_ = false;
     std::string setAside_;
     std::function<void(const std::string&)> tell_;
 };

@@ -1,4 +1,5 @@
 // Reading records back: an instrument's history, one record, the instruments on record.
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
@@ -11,13 +12,22 @@ namespace qv {
 
 using namespace sqlvalues;
 
+template <typename T>
+T SqlLogbook::failedRead(const QSqlQuery& q, T empty) {
+    readFailed_ = true;
+    why_ = q.lastError().databaseText().isEmpty() ? q.lastError().text()
+                                                  : q.lastError().databaseText().simplified();
+    return empty;
+}
+
 std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     std::vector<Instrument> out;
     QSqlQuery q(db_);
-    if (!open_ || !q.exec(QStringLiteral(
-                      "SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM records "
-                      "GROUP BY serial ORDER BY serial")))
-        return out;
+    readFailed_ = !open_;
+    if (!open_) return out;
+    if (!q.exec(QStringLiteral("SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM "
+                               "records GROUP BY serial ORDER BY serial")))
+        return failedRead(q, out);
     while (q.next())
         out.push_back({str(q.value(0)), str(q.value(1)), q.value(2).toInt(), str(q.value(3))});
     return out;
@@ -52,8 +62,10 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
         if (!q.exec(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
-                    QStringLiteral(") ORDER BY ") + order))
+                    QStringLiteral(") ORDER BY ") + order)) {
+            failedRead(q, 0);
             return;
+        }
         while (q.next())
             if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
                 take(*at->second, q);
@@ -124,12 +136,13 @@ CheckRecord fromRow(const QSqlQuery& q) {
 std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
                                                    const QVariantList& binds) {
     std::vector<CheckRecord> out;
+    readFailed_ = !open_;
     if (!open_) return out;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.prepare(QString::fromLatin1(kRecordColumns) + which);
     for (const QVariant& v : binds) q.addBindValue(v);
-    if (!q.exec()) return out;
+    if (!q.exec()) return failedRead(q, out);
     while (q.next()) out.push_back(fromRow(q));
     readDetails(out);
     return out;

@@ -219,6 +219,32 @@ TEST(FleetLogbook, ARefusedRecordIsKeptAndListedAndCostsNoLaterCheck) {
     EXPECT_EQ(onServer(server, db, "NEXT").first, 2u);
 }
 
+// The connection's TLS mode is the user's: PGSSLMODE holds when the settings name none, and
+// verify-full refuses a server whose certificate names another host, as psql does.
+TEST(FleetLogbook, TheEnvironmentsTlsModeHoldsAndVerifyFullRefusesAnotherHostsCertificate) {
+    PgServer server;
+    const std::string rootCert = server.useTls("elsewhere.example");
+    const std::string db = server.createDatabase("lab");
+    LogbookLocation l = at(server, db);
+    ASSERT_TRUE(l.tlsMode.empty());
+    l.rootCertificate = rootCert;
+    EXPECT_EQ(SqlLogbook::tryServer(l).problem, ServerProblem::None)
+        << SqlLogbook::tryServer(l).detail;
+    qputenv("PGSSLMODE", "verify-full");
+    const SqlLogbook::ServerTry full = SqlLogbook::tryServer(l);
+    qputenv("PGSSLMODE", "verify-ca");  // the same certificate, its host name not checked
+    const SqlLogbook::ServerTry ca = SqlLogbook::tryServer(l);
+    qunsetenv("PGSSLMODE");
+    EXPECT_EQ(full.problem, ServerProblem::Tls) << full.detail;
+    EXPECT_NE(full.detail.find("elsewhere.example"), std::string::npos) << full.detail;
+    EXPECT_EQ(ca.problem, ServerProblem::None) << ca.detail;
+    // A mode named in the settings goes before the environment's.
+    l.tlsMode = "disable";
+    qputenv("PGSSLMODE", "verify-full");
+    EXPECT_EQ(SqlLogbook::tryServer(l).problem, ServerProblem::None);
+    qunsetenv("PGSSLMODE");
+}
+
 // What a failed statement's SQLSTATE means for the record it carried.
 TEST(FleetLogbook, AServerErrorsClassSaysWhetherTheRecordOrTheServerIsAtFault) {
     for (const char* away : {"", "08006", "08001", "57P01", "57P03", "57014", "53100", "53300",
