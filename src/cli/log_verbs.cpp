@@ -267,7 +267,8 @@ int printInstruments(QTextStream& out, LogbookStore& logbook, bool json) {
                                    {"type", qs(i.type)},
                                    {"records", i.records},
                                    {"lastTime", qs(i.lastTime)}});
-        out << QJsonDocument(QJsonObject{{"instruments", all}}).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(QJsonObject{{"source", qs(readSource(logbook))}, {"instruments", all}})
+                   .toJson(QJsonDocument::Indented);
         return kExitPassed;
     }
     for (const auto& i : instruments)
@@ -322,7 +323,9 @@ int runHistory(const QStringList& arguments, Io& io) {
     }
     QJsonArray all;
     for (const CheckRecord& r : records) all.append(recordJson(r));
-    out << QJsonDocument(QJsonObject{{"serial", serial}, {"records", all}})
+    out << QJsonDocument(QJsonObject{{"serial", serial},
+                                     {"source", qs(readSource(*logbook))},
+                                     {"records", all}})
                .toJson(QJsonDocument::Indented);
     return kExitPassed;
 }

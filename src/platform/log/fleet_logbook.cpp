@@ -241,6 +241,11 @@ bool FleetLogbook::knowsFile(const std::string& path) {
     return reach(false) ? server_->knowsFile(path) : local_->knowsFile(path);
 }
 
+std::string readSource(const LogbookStore& logbook) {
+    const auto* fleet = dynamic_cast<const FleetLogbook*>(&logbook);
+    return fleet && !fleet->readLocally() ? "server" : "this workstation";
+}
+
 namespace {
 
 // A record's identity made from what it says, the same on every import of the same file.

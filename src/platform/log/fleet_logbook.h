@@ -104,6 +104,10 @@ private:
     std::function<void()> poke_;
 };
 
+// Where what a logbook gave in this run came from: "server" when it is a server's logbook and
+// every read reached it, else "this workstation" (a local logbook, or a server away).
+std::string readSource(const LogbookStore& logbook);
+
 // Sends the records waiting on this workstation from a thread of its own, with connections of
 // its own: at start, whenever poked, and every few minutes while any wait.
 class WaitingSender {

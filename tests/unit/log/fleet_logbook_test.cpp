@@ -410,9 +410,31 @@ TEST(FleetLogbookRoad, ACheckMadeWhileTheServerIsAwayIsRecordedOnTheServerLater)
     EXPECT_NE(told, std::string::npos) << check.err;
     EXPECT_EQ(told, check.err.rfind("sent when it is back")) << "told once: " << check.err;
 
+    // Every reading verb says, on standard error and in its JSON, that the server was away.
+    for (const QStringList& verb :
+         {QStringList{"history", "--json"}, QStringList{"history", "--serial", "L70S-000077"},
+          QStringList{"history", "--serial", "L70S-000077", "--json"},
+          QStringList{"performance", "--serial", "L70S-000077", "--json"}}) {
+        const test::CliRun away = test::runCli(verb);
+        EXPECT_EQ(away.exitCode, 0) << verb.join(' ').toStdString() << away.err;
+        EXPECT_NE(away.err.find("this workstation's records only"), std::string::npos)
+            << verb.join(' ').toStdString() << away.err;
+        if (verb.contains("--json")) {
+            EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(away.out))
+                          .object()["source"]
+                          .toString(),
+                      "this workstation")
+                << away.out;
+        }
+    }
+
     server.start();
     const test::CliRun history = test::runCli({"history", "--serial", "L70S-000077", "--json"});
     ASSERT_EQ(history.exitCode, 0) << history.err;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
+                  .object()["source"]
+                  .toString(),
+              "server");
     const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
                                    .object()["records"]
                                    .toArray();
