@@ -203,8 +203,10 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
     for (const CheckRecord& r : out) onServer.insert(r.uuid);
     for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
         if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
+    // By the instant: workstations in other time zones keep their own clocks' times.
     std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
-        return logbookTime(a.time) > logbookTime(b.time);
+        return logbookInstant(a.time, a.utcOffsetMinutes) >
+               logbookInstant(b.time, b.utcOffsetMinutes);
     });
     if (limit >= 0 && out.size() > static_cast<std::size_t>(limit))
         out.resize(static_cast<std::size_t>(limit));

@@ -1,17 +1,21 @@
 #include "platform/log/sql_logbook.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTime>
+#include <QTimeZone>
 #include <QUuid>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <unordered_map>
 
@@ -62,6 +66,42 @@ LocalTime fromLogbookTime(const std::string& s) {
                     &t.second) != 6)
         return {};
     return t;
+}
+
+namespace {
+
+QDateTime dateTimeOf(const LocalTime& t, std::optional<int> offsetMinutes) {
+    const QDate day(t.year, t.month, t.day);
+    const QTime time(std::max(t.hour, 0), std::max(t.minute, 0), std::max(t.second, 0));
+    // An offset no time zone has (more than a day) is no offset at all.
+    if (offsetMinutes && std::abs(*offsetMinutes) <= 24 * 60)
+        return QDateTime(day, time, QTimeZone(*offsetMinutes * 60));
+    return QDateTime(day, time);
+}
+
+}  // namespace
+
+std::optional<int> systemUtcOffset(const LocalTime& t) {
+    const QDateTime at = dateTimeOf(t, std::nullopt);
+    if (!at.isValid()) return std::nullopt;
+    return at.offsetFromUtc() / 60;
+}
+
+std::string logbookInstant(const LocalTime& t, std::optional<int> offsetMinutes) {
+    const QDateTime at = dateTimeOf(t, offsetMinutes);
+    if (!at.isValid()) return logbookTime(t);
+    return at.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+}
+
+std::string sinceInstant(const std::string& day) {
+    if (day.empty()) return {};
+    const QDate d = QDate::fromString(QString::fromStdString(day), Qt::ISODate);
+    if (!d.isValid()) return day;
+    // The day as the reader's clock begins it.
+    return QDateTime(d, QTime(0, 0))
+        .toUTC()
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+        .toStdString();
 }
 
 std::string logbookPath() {
@@ -199,6 +239,8 @@ SqlLogbook::Opened SqlLogbook::openFile() {
                     saysDamaged(check.lastError()) ? Opened::Damaged : Opened::Unusable);
     if (check.value(0).toString() != QStringLiteral("ok"))
         return fail(QSqlError(check.value(0).toString()), Opened::Damaged);
+    // A statement left open keeps SQLite from dropping what a migration drops.
+    check.finish();
     exec(db_, QStringLiteral("PRAGMA journal_mode=WAL"));
     exec(db_, QStringLiteral("PRAGMA foreign_keys=ON"));
     // Room for the pages of a long history (SQLite keeps 2 MiB), so that reading it again costs

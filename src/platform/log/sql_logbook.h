@@ -162,6 +162,13 @@ std::string firstFileDigest(const std::vector<std::string>& files);
 // "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
 std::string logbookTime(const LocalTime& time);
 LocalTime fromLogbookTime(const std::string& text);
+// This system's offset from UTC, in minutes, at that local time; none for no valid time.
+std::optional<int> systemUtcOffset(const LocalTime& time);
+// The instant of a time with its offset (this system's zone when none is known) in UTC, as
+// "YYYY-MM-DD hh:mm:ss": checks of several time zones sort and compare by it.
+std::string logbookInstant(const LocalTime& time, std::optional<int> offsetMinutes);
+// The instant a day ("YYYY-MM-DD") begins on this system's clock; empty for empty.
+std::string sinceInstant(const std::string& day);
 
 // Where every program keeps the logbook: beside the data folder, in the program's own folder
 // of the documents; empty when there is no documents folder.

@@ -108,7 +108,7 @@ namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
     "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen, "
-    "factors FROM records ";
+    "factors, utc_offset FROM records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -129,6 +129,7 @@ CheckRecord fromRow(const QSqlQuery& q) {
     r.handling = q.value(15).toInt() != 0;
     r.specimen = str(q.value(16));
     r.factors = factorsFromText(str(q.value(17)));
+    if (!q.value(18).isNull()) r.utcOffsetMinutes = q.value(18).toInt();
     return r;
 }
 }  // namespace
@@ -152,22 +153,22 @@ namespace {
 // One instrument's records since a day, newest first; a limit where one is asked for (engines
 // disagree on what a negative one means).
 QString instrumentRecords(int limit, const QString& extra = {}) {
-    return QStringLiteral("WHERE serial = ? AND time >= ? ") + extra +
-           QStringLiteral("ORDER BY time DESC, id DESC") +
+    return QStringLiteral("WHERE serial = ? AND instant >= ? ") + extra +
+           QStringLiteral("ORDER BY instant DESC, id DESC") +
            (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString());
 }
 }  // namespace
 
 std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
                                              int limit) {
-    return selectRecords(instrumentRecords(limit), {text(serial), text(since)});
+    return selectRecords(instrumentRecords(limit), {text(serial), text(sinceInstant(since))});
 }
 
 std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
                                                     const std::string& since, int limit) {
     return selectRecords(
         instrumentRecords(limit, QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")),
-        {text(serial), text(since)});
+        {text(serial), text(sinceInstant(since))});
 }
 
 std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {

@@ -79,8 +79,8 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
     q.prepare(QStringLiteral(
         "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
         "formula, passed, entry, comment, operator, uuid, workstation, readings, handling, "
-        "specimen, factors) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT(uuid) DO "
-        "NOTHING RETURNING id"));
+        "specimen, factors, utc_offset, instant) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+        "ON CONFLICT(uuid) DO NOTHING RETURNING id"));
     for (const QVariant& v :
          {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
           QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
@@ -89,7 +89,9 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
           QVariant(text(r.comment)), QVariant(text(r.operatorName)),
           r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation)),
           QVariant(r.readings), QVariant(int(r.handling)), QVariant(text(r.specimen)),
-          QVariant(text(factorsText(r.factors)))})
+          QVariant(text(factorsText(r.factors))),
+          r.utcOffsetMinutes ? QVariant(*r.utcOffsetMinutes) : QVariant(),
+          QVariant(text(logbookInstant(r.time, r.utcOffsetMinutes)))})
         q.addBindValue(v);
     bool ok = q.exec();
     if (ok && !q.next()) {
@@ -160,25 +162,28 @@ QByteArray serverRecordJson(const CheckRecord& r, const std::string& digest) {
                                   {"largest", number(g.largest)},
                                   {"rms", number(g.rms)}});
     for (const std::string& f : r.files) files.append(text(f));
-    QJsonObject o{{"kind", text(std::string(kindName(r.kind)))},
-                  {"serial", text(r.serial)},
-                  {"instrument_type", text(r.instrumentType)},
-                  {"reference_serial", text(r.referenceSerial)},
-                  {"time", text(logbookTime(r.time))},
-                  {"threshold", number(r.threshold)},
-                  {"formula", text(r.formula)},
-                  {"passed", r.passed ? QJsonValue(int(*r.passed)) : QJsonValue()},
-                  {"entry", r.entry},
-                  {"comment", text(r.comment)},
-                  {"operator", text(r.operatorName)},
-                  {"uuid", text(r.uuid)},
-                  {"workstation", text(r.workstation)},
-                  {"readings", r.readings},
-                  {"handling", int(r.handling)},
-                  {"specimen", text(r.specimen)},
-                  {"factors", text(factorsText(r.factors))},
-                  {"angles", angles},
-                  {"files", files}};
+    QJsonObject o{
+        {"kind", text(std::string(kindName(r.kind)))},
+        {"serial", text(r.serial)},
+        {"instrument_type", text(r.instrumentType)},
+        {"reference_serial", text(r.referenceSerial)},
+        {"time", text(logbookTime(r.time))},
+        {"threshold", number(r.threshold)},
+        {"formula", text(r.formula)},
+        {"passed", r.passed ? QJsonValue(int(*r.passed)) : QJsonValue()},
+        {"entry", r.entry},
+        {"comment", text(r.comment)},
+        {"operator", text(r.operatorName)},
+        {"uuid", text(r.uuid)},
+        {"workstation", text(r.workstation)},
+        {"readings", r.readings},
+        {"handling", int(r.handling)},
+        {"specimen", text(r.specimen)},
+        {"factors", text(factorsText(r.factors))},
+        {"utc_offset", r.utcOffsetMinutes ? QJsonValue(*r.utcOffsetMinutes) : QJsonValue()},
+        {"instant", text(logbookInstant(r.time, r.utcOffsetMinutes))},
+        {"angles", angles},
+        {"files", files}};
     if (!digest.empty()) o.insert(QStringLiteral("digest"), text(digest));
     if (r.diagnosis) o.insert(QStringLiteral("diagnoses"), diagnosisJson(*r.diagnosis));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
@@ -267,6 +272,7 @@ CheckRecord completed(CheckRecord r) {
     if (r.operatorName.empty()) r.operatorName = operatorName();
     if (r.uuid.empty()) r.uuid = newIdentity();
     if (r.workstation.empty()) r.workstation = workstationName();
+    if (!r.utcOffsetMinutes) r.utcOffsetMinutes = systemUtcOffset(r.time);
     return r;
 }
 

@@ -245,6 +245,50 @@ TEST(FleetLogbook, TheEnvironmentsTlsModeHoldsAndVerifyFullRefusesAnotherHostsCe
     qunsetenv("PGSSLMODE");
 }
 
+// Workstations in other time zones keep their own clocks' times: the history shows their checks
+// in the order they were made, and --since counts from the reader's midnight, on either engine.
+TEST(FleetLogbook, ChecksOfSeveralTimeZonesAreShownInTheOrderTheyWereMade) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "UTC");  // the reader's clock
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    std::vector<std::unique_ptr<SqlLogbook>> engines;
+    engines.push_back(std::make_unique<SqlLogbook>(at(server, db)));
+    engines.push_back(std::make_unique<SqlLogbook>(logbookPath()));
+    struct Made {
+        const char* where;
+        LocalTime time;
+        int offset;
+    };
+    // 04:30, 09:00 and 10:00 UTC on 8 December.
+    const Made made[] = {{"new-york", {2026, 12, 7, 23, 30, 0}, -300},
+                         {"tokyo", {2026, 12, 8, 18, 0, 0}, 540},
+                         {"new-york", {2026, 12, 8, 5, 0, 0}, -300}};
+    for (auto& logbook : engines) {
+        SCOPED_TRACE(logbook->where());
+        ASSERT_TRUE(logbook->isOpen()) << logbook->why();
+        for (const Made& m : made) {
+            CheckRecord r = check("ZONES", 1);
+            r.time = m.time;
+            r.utcOffsetMinutes = m.offset;
+            r.workstation = m.where;
+            logbook->record(r);
+        }
+        const auto shown = logbook->records("ZONES", "2026-12-08");
+        ASSERT_EQ(shown.size(), 3u);
+        EXPECT_EQ(logbookTime(shown[0].time), "2026-12-08 05:00:00");
+        EXPECT_EQ(logbookTime(shown[1].time), "2026-12-08 18:00:00");
+        EXPECT_EQ(logbookTime(shown[2].time), "2026-12-07 23:30:00");
+        EXPECT_EQ(shown[1].utcOffsetMinutes, 540);
+        EXPECT_TRUE(logbook->records("ZONES", "2026-12-09").empty());
+    }
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+}
+
 // What a failed statement's SQLSTATE means for the record it carried.
 TEST(FleetLogbook, AServerErrorsClassSaysWhetherTheRecordOrTheServerIsAtFault) {
     for (const char* away : {"", "08006", "08001", "57P01", "57P03", "57014", "53100", "53300",
