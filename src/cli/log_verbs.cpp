@@ -17,6 +17,7 @@
 #include "platform/app/locale_format.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/logbook_server_tasks.h"
 
 namespace qv::cli {
 
@@ -44,9 +45,10 @@ int importLogbookFile(const Options& o, const std::string& file) {
                                      " cannot be used: " + describe(fleet->problem())
                                : std::string("a logbook file is imported into a logbook server; "
                                              "set QV_LOGBOOK or give --logbook server"));
-    SqlLogbook from(file, [&o](const std::string& what) { failed(o, what); });
-    if (!from.isOpen()) return kExitFailed;
-    const LogbookImport done = importLogbook(from, *server);
+    std::string why;
+    const auto from = readLogbookFile(file, &why);
+    if (!from) return failed(o, why);
+    const LogbookImport done = importLogbook(*from->logbook, *server);
     o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", not sent "
              << done.failed << "\n";
     return done.failed == 0 ? kExitPassed : kExitFailed;

@@ -146,6 +146,11 @@ BEGIN
            " OR jsonb_array_length(COALESCE(d->'terms', '[]')) > " + terms + R"() THEN
         RAISE EXCEPTION 'a file or diagnosis of the record is too long' USING ERRCODE = '22001';
     END IF;
+    -- A check whose file reached the server before its record did (imported from a folder
+    -- elsewhere) is the record already there: the same file's contents, the same check.
+    IF first_digest IS NOT NULL AND EXISTS (SELECT 1 FROM files WHERE digest = first_digest) THEN
+        RETURN NULL;
+    END IF;
     INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold,
         formula, passed, entry, comment, operator, uuid, workstation, readings, handling,
         specimen, factors, login, received, utc_offset, instant)
@@ -169,10 +174,6 @@ BEGIN
         (g.v->>'sd_a')::float8, (g.v->>'sd_b')::float8, (g.v->>'largest')::float8,
         (g.v->>'rms')::float8
     FROM jsonb_array_elements(COALESCE(r->'angles', '[]')) WITH ORDINALITY g(v, i);
-    -- A file already known by its contents (imported elsewhere) keeps its digest there.
-    IF first_digest IS NOT NULL AND EXISTS (SELECT 1 FROM files WHERE digest = first_digest) THEN
-        first_digest := NULL;
-    END IF;
     INSERT INTO files(record_id, path, digest, position)
     SELECT new_id, f.v #>> '{}', CASE WHEN f.i = 1 THEN first_digest END, f.i - 1
     FROM jsonb_array_elements(COALESCE(r->'files', '[]')) WITH ORDINALITY f(v, i);

@@ -198,6 +198,8 @@ SqlLogbook::Inserted SqlLogbook::insertOnServer(const CheckRecord& r, const std:
         return {Sent::Added, q.value(0).toLongLong()};
     }
     const QSqlError error = q.lastError();
+    // Two workstations sending the same file's check at once: the second finds it there.
+    if (error.nativeErrorCode() == QLatin1String("23505")) return {Sent::AlreadyThere, 0};
     why_ = error.databaseText().isEmpty() ? error.text() : error.databaseText().simplified();
     const bool refused = classifySqlState(error.nativeErrorCode()) == SendFailure::Refused;
     return {refused ? Sent::Refused : Sent::Failed, 0};

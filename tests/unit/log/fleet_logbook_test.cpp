@@ -12,6 +12,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -287,6 +290,71 @@ TEST(FleetLogbook, ChecksOfSeveralTimeZonesAreShownInTheOrderTheyWereMade) {
         qunsetenv("TZ");
     else
         qputenv("TZ", zone);
+}
+
+// A check's file imported on the server by another workstation before the check's own record
+// got there is one check: its record, sent later, finds it and is not added a second time.
+TEST(FleetLogbook, ACheckWhoseFileWasImportedElsewhereFirstIsShownOnce) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    test::TempHome home;
+    const std::string file = home.documents() + "/Repeatability_20261208_090001.csv";
+    std::ofstream(file) << "a result file's contents\n";
+    server.stop();
+    CheckRecord made = check("TWICE", 1);
+    made.files = {file};
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+        logbook.record(made);
+        ASSERT_LT(logbook.lastRecorded()->id, 0);
+    }
+    server.start();
+    {
+        SqlLogbook elsewhere(at(server, db));
+        CheckRecord imported = check("TWICE", 1);
+        imported.files = {"/plant2/import/Repeatability_20261208_090001.csv"};
+        ASSERT_TRUE(elsewhere.recordImported(imported, firstFileDigest({file})));
+    }
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    EXPECT_EQ(logbook.sync().already, 1);
+    EXPECT_EQ(logbook.records("TWICE").size(), 1u);
+    EXPECT_TRUE(logbook.local().waiting().empty());
+}
+
+// A logbook file given to import is only read: a damaged one stays exactly as it was, where it
+// was, and the import says so and fails.
+TEST(FleetLogbook, ImportReadsALogbookFileAndNeverMovesOrChangesIt) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    const std::string given = home.documents() + "/plant2.sqlite";
+    std::string damaged = "SQLite format 3";
+    damaged.push_back('\0');
+    damaged += std::string(4096, '\x5a');
+    std::ofstream(given, std::ios::binary) << damaged;
+    const test::CliRun imported = test::runCli({"import", QString::fromStdString(given)});
+    EXPECT_NE(imported.exitCode, 0) << imported.out << imported.err;
+    EXPECT_NE(imported.err.find("left as it is"), std::string::npos) << imported.err;
+    std::ifstream in(given, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, damaged);
+    for (const auto& entry : std::filesystem::directory_iterator(home.documents()))
+        EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos)
+            << entry.path();
+
+    // A good one is sent, and stays as it was too (no journal left beside it).
+    const std::string good = home.documents() + "/plant3.sqlite";
+    {
+        SqlLogbook plant3(good);
+        plant3.record(check("PLANT3", 1));
+    }
+    const auto size = std::filesystem::file_size(good);
+    const test::CliRun sent = test::runCli({"import", QString::fromStdString(good)});
+    EXPECT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("sent 1"), std::string::npos) << sent.out;
+    EXPECT_EQ(std::filesystem::file_size(good), size);
 }
 
 // What a failed statement's SQLSTATE means for the record it carried.
