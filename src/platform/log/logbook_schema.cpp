@@ -249,7 +249,7 @@ SchemaProbe schemaProbe(LogbookEngine engine) {
 
 std::string fileOrder(LogbookEngine engine) {
     // Files recorded before their place was kept come in the order SQLite stored them.
-    return engine == LogbookEngine::SQLite ? "position, rowid" : "position";
+    return engine == LogbookEngine::SQLite ? "files.position, files.rowid" : "files.position";
 }
 
 const char* sqlDriver(LogbookEngine engine) {

@@ -129,7 +129,9 @@ private:
     template <typename T>
     T failedRead(const QSqlQuery& q, T empty);
     // Fills in the angles, files and diagnoses of `records`.
-    void readDetails(std::vector<CheckRecord>& records);
+    // `which` and `binds` chose them.
+    void readDetails(std::vector<CheckRecord>& records, const QString& which,
+                     const QVariantList& binds);
 
     LogbookEngine engine_ = LogbookEngine::SQLite;
     std::string path_;

@@ -47,22 +47,22 @@ void angleRow(CheckRecord& r, const QSqlQuery& q) {
 }
 }  // namespace
 
-void SqlLogbook::readDetails(std::vector<CheckRecord>& records) {
+void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& which,
+                             const QVariantList& binds) {
     // One query for the angles and one for the files of all of them, not two for each record:
-    // a long history would otherwise cost thousands of queries. The ids are named, not selected
-    // again: a server then reads each table by its index instead of all of it.
+    // a long history would otherwise cost thousands of queries. The records are chosen again
+    // by the same condition, joined: no list of ids is sent, however long the history.
     if (records.empty()) return;
     std::unordered_map<qint64, CheckRecord*> byId;
-    QString chosen;
-    for (CheckRecord& r : records) {
-        byId.emplace(r.id, &r);
-        chosen += (chosen.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(r.id);
-    }
+    for (CheckRecord& r : records) byId.emplace(r.id, &r);
+    const QString chosen = QStringLiteral(" JOIN (SELECT id FROM records ") + which +
+                           QStringLiteral(") chosen ON record_id = chosen.id ORDER BY ");
     const auto run = [&](const QString& sql, const auto& take, const QString& order) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
-        if (!q.exec(sql + QStringLiteral(" WHERE record_id IN (") + chosen +
-                    QStringLiteral(") ORDER BY ") + order)) {
+        q.prepare(sql + chosen + order);
+        for (const QVariant& v : binds) q.addBindValue(v);
+        if (!q.exec()) {
             failedRead(q, 0);
             return;
         }
@@ -145,30 +145,39 @@ std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
     for (const QVariant& v : binds) q.addBindValue(v);
     if (!q.exec()) return failedRead(q, out);
     while (q.next()) out.push_back(fromRow(q));
-    readDetails(out);
+    q.finish();
+    readDetails(out, which, binds);
     return out;
 }
 
 namespace {
-// One instrument's records since a day, newest first; a limit where one is asked for (engines
-// disagree on what a negative one means).
-QString instrumentRecords(int limit, const QString& extra = {}) {
-    return QStringLiteral("WHERE serial = ? AND instant >= ? ") + extra +
+// One instrument's records since an instant, newest first; a limit where one is asked for
+// (engines disagree on what a negative one means).
+QString instrumentRecords(bool since, int limit, const QString& extra = {}) {
+    return QStringLiteral("WHERE serial = ? ") +
+           (since ? QStringLiteral("AND instant >= ? ") : QString()) + extra +
            QStringLiteral("ORDER BY instant DESC, id DESC") +
            (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString());
+}
+
+QVariantList instrumentBinds(const std::string& serial, const std::string& since) {
+    QVariantList binds{text(serial)};
+    if (!since.empty()) binds.append(text(sinceInstant(since)));
+    return binds;
 }
 }  // namespace
 
 std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
                                              int limit) {
-    return selectRecords(instrumentRecords(limit), {text(serial), text(sinceInstant(since))});
+    return selectRecords(instrumentRecords(!since.empty(), limit), instrumentBinds(serial, since));
 }
 
 std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
                                                     const std::string& since, int limit) {
     return selectRecords(
-        instrumentRecords(limit, QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")),
-        {text(serial), text(sinceInstant(since))});
+        instrumentRecords(!since.empty(), limit,
+                          QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")),
+        instrumentBinds(serial, since));
 }
 
 std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {

@@ -41,6 +41,7 @@ SELECT CASE WHEN i % 10 = 0 THEN 'repeatability' WHEN i % 7 = 0 THEN 'verificati
        CASE WHEN i % 10 = 0 THEN 0.2 ELSE 0.5 END, 'dE00', (i % 13 < 9)::int, 0, '',
        'operator' || (i % 23), md5('record' || i)::uuid::text, 'bench-' || (i % 10)
 FROM generate_series(1, 100000) AS i;
+UPDATE records SET instant = time, utc_offset = 0;
 INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e)
 SELECT id, angle, 52.3 - 8 * angle, 38.5 - 5 * angle, 21.1 - 3 * angle,
        0.1 + 0.05 * (id % 13) + 0.05 * angle,
