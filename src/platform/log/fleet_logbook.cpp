@@ -130,6 +130,9 @@ void FleetLogbook::record(const CheckRecord& check) {
             return;
         }
         if (sent == SqlLogbook::Sent::Refused) return keepRefused(r, server_->why());
+        // The server holds this check already (its file imported elsewhere first): nothing is
+        // kept here, and no other record stands in for it.
+        if (sent == SqlLogbook::Sent::AlreadyThere) return;
         if (serverOpen()) lost(server_->why());
         if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
     }
