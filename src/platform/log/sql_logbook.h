@@ -124,7 +124,11 @@ private:
     bool insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis);
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
-    std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds);
+    // `detailsOf` chooses the same records for their rows, when it can do so more simply.
+    std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds,
+                                           const QString& detailsOf = {});
+    std::vector<CheckRecord> instrumentHistory(const std::string& serial, const std::string& since,
+                                               int limit, const QString& extra);
     // Marks the read failed, with the server's words, and gives `empty`.
     template <typename T>
     T failedRead(const QSqlQuery& q, T empty);

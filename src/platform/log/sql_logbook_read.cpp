@@ -134,8 +134,8 @@ CheckRecord fromRow(const QSqlQuery& q) {
 }
 }  // namespace
 
-std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
-                                                   const QVariantList& binds) {
+std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which, const QVariantList& binds,
+                                                   const QString& detailsOf) {
     std::vector<CheckRecord> out;
     readFailed_ = !open_;
     if (!open_) return out;
@@ -146,17 +146,20 @@ std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which,
     if (!q.exec()) return failedRead(q, out);
     while (q.next()) out.push_back(fromRow(q));
     q.finish();
-    readDetails(out, which, binds);
+    readDetails(out, detailsOf.isEmpty() ? which : detailsOf, binds);
     return out;
 }
 
 namespace {
 // One instrument's records since an instant, newest first; a limit where one is asked for
 // (engines disagree on what a negative one means).
-QString instrumentRecords(bool since, int limit, const QString& extra = {}) {
+QString instrumentRecords(bool since, const QString& extra) {
     return QStringLiteral("WHERE serial = ? ") +
-           (since ? QStringLiteral("AND instant >= ? ") : QString()) + extra +
-           QStringLiteral("ORDER BY instant DESC, id DESC") +
+           (since ? QStringLiteral("AND instant >= ? ") : QString()) + extra;
+}
+
+QString newestFirst(int limit) {
+    return QStringLiteral("ORDER BY instant DESC, id DESC") +
            (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString());
 }
 
@@ -169,15 +172,23 @@ QVariantList instrumentBinds(const std::string& serial, const std::string& since
 
 std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
                                              int limit) {
-    return selectRecords(instrumentRecords(!since.empty(), limit), instrumentBinds(serial, since));
+    return instrumentHistory(serial, since, limit, {});
 }
 
 std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
                                                     const std::string& since, int limit) {
-    return selectRecords(
-        instrumentRecords(!since.empty(), limit,
-                          QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")),
-        instrumentBinds(serial, since));
+    return instrumentHistory(serial, since, limit,
+                             QStringLiteral("AND id IN (SELECT record_id FROM unsent) "));
+}
+
+std::vector<CheckRecord> SqlLogbook::instrumentHistory(const std::string& serial,
+                                                       const std::string& since, int limit,
+                                                       const QString& extra) {
+    const QString which = instrumentRecords(!since.empty(), extra);
+    // Without a limit the rows of the same records are chosen by the condition alone, which a
+    // server joins by its indexes; an order inside would only cost a sort.
+    return selectRecords(which + newestFirst(limit), instrumentBinds(serial, since),
+                         limit < 0 ? which : QString());
 }
 
 std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
