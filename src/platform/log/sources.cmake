@@ -7,4 +7,5 @@ target_sources(qvplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/sql_logbook.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sql_logbook_read.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sql_logbook_write.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/server_problem.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/server_problem.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/server_record.cpp)
