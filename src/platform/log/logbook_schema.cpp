@@ -249,7 +249,18 @@ SchemaProbe schemaProbe(LogbookEngine engine) {
 
 std::string fileOrder(LogbookEngine engine) {
     // Files recorded before their place was kept come in the order SQLite stored them.
-    return engine == LogbookEngine::SQLite ? "files.position, files.rowid" : "files.position";
+    return engine == LogbookEngine::SQLite ? "files.position, files.rowid" : "position";
+}
+
+std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
+                          const std::string& records) {
+    if (engine == LogbookEngine::SQLite)
+        return rows + " JOIN (" + records + ") chosen ON record_id = chosen.id";
+    // A server would rather read the whole child table than look each record's rows up by
+    // its index; OFFSET 0 keeps the lookup per record, which a history of a few thousand
+    // records out of a hundred thousand wants.
+    return "SELECT picked.* FROM (" + records + ") chosen CROSS JOIN LATERAL (" + rows +
+           " WHERE record_id = chosen.id OFFSET 0) picked";
 }
 
 const char* sqlDriver(LogbookEngine engine) {

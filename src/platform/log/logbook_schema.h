@@ -41,6 +41,11 @@ SchemaProbe schemaProbe(LogbookEngine engine);
 // The order in which a record's files come back: the order they were recorded in.
 std::string fileOrder(LogbookEngine engine);
 
+// The statement `rows` ("SELECT record_id, ... FROM angles") restricted to the records that
+// `records` ("SELECT id FROM records WHERE ...") chooses, without a list of their ids.
+std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
+                          const std::string& records);
+
 // The Qt SQL driver for the engine.
 const char* sqlDriver(LogbookEngine engine);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/log/logbook_schema.h"
 #include "platform/log/sql_logbook.h"
 #include "platform/log/sql_values.h"
 
@@ -55,12 +56,13 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
     if (records.empty()) return;
     std::unordered_map<qint64, CheckRecord*> byId;
     for (CheckRecord& r : records) byId.emplace(r.id, &r);
-    const QString chosen = QStringLiteral(" JOIN (SELECT id FROM records ") + which +
-                           QStringLiteral(") chosen ON record_id = chosen.id ORDER BY ");
+    const QString chosen = QStringLiteral("SELECT id FROM records ") + which;
     const auto run = [&](const QString& sql, const auto& take, const QString& order) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
-        q.prepare(sql + chosen + order);
+        q.prepare(QString::fromStdString(
+                      rowsOfRecords(engine_, sql.toStdString(), chosen.toStdString())) +
+                  QStringLiteral(" ORDER BY ") + order);
         for (const QVariant& v : binds) q.addBindValue(v);
         if (!q.exec()) {
             failedRead(q, 0);
@@ -74,7 +76,7 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
                        "sd_b, largest, rms FROM angles"),
         angleRow, QStringLiteral("record_id, angle"));
     run(
-        QStringLiteral("SELECT record_id, path FROM files"),
+        QStringLiteral("SELECT record_id, path, position FROM files"),
         [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); },
         QStringLiteral("record_id, ") + QString::fromStdString(fileOrder(engine_)));
     run(
@@ -92,7 +94,8 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
         },
         QStringLiteral("record_id, angle"));
     run(
-        QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified FROM "
+        QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified, "
+                       "position FROM "
                        "diagnosis_terms"),
         [](CheckRecord& r, const QSqlQuery& q) {
             const int a = q.value(1).toInt();
