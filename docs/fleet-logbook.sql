@@ -8,7 +8,9 @@
 --   qv_owner        owns the database and, once the program has made them, its tables. Only the
 --                   program run as this role creates the tables or brings them to a newer
 --                   version; its password stays with the administrator, never on a workstation.
---   qv_workstation  a group: may read the logbook and add records, never change or remove one.
+--   qv_workstation  a group: may read the logbook and add records through the logbook's one
+--                   function logbook_add, never insert into a table itself, nor change or
+--                   remove anything.
 --   qv_auditor      may only read.
 --   ws_plant1, ...  one login per workstation, each a member of qv_workstation.
 --
@@ -59,20 +61,30 @@ REVOKE ALL ON SCHEMA public FROM PUBLIC;
 GRANT USAGE ON SCHEMA public TO qv_workstation, qv_auditor;
 
 -- The tables do not exist yet: the program makes them as qv_owner. Default privileges give each
--- table and sequence qv_owner creates here, now or in a later migration, its rights as it is
--- made. A workstation reads and adds; UPDATE, DELETE and TRUNCATE are never granted, so a
--- record once on the server stays as it was recorded. A new record's number comes from its
--- table's identity column, which needs no right on the sequence behind it; USAGE on the
--- sequences is for a tool that asks one for a number itself.
+-- table qv_owner creates here, now or in a later migration, its rights as it is made. A
+-- workstation only reads the tables: it adds a record through the function logbook_add(jsonb),
+-- which the program makes with the tables and which runs with qv_owner's rights. The function
+-- adds a new record with all its rows in one statement, numbers it itself, sets the login that
+-- sent it and the time the server received it, and refuses an id of the sender's own and texts
+-- longer than the program ever sends. So a workstation can neither add rows to another
+-- workstation's record nor a version to schema_version, and UPDATE, DELETE and TRUNCATE are
+-- never granted: a record once on the server stays as it was recorded.
 ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
-    GRANT SELECT, INSERT ON TABLES TO qv_workstation;
+    GRANT SELECT ON TABLES TO qv_workstation, qv_auditor;
+-- Every new function may be run by PUBLIC unless this is taken back; only workstations may add.
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner REVOKE EXECUTE ON FUNCTIONS FROM PUBLIC;
 ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
-    GRANT USAGE ON SEQUENCES TO qv_workstation;
-ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
-    GRANT SELECT ON TABLES TO qv_auditor;
+    GRANT EXECUTE ON FUNCTIONS TO qv_workstation;
 
--- Tables made before these lines ran (when they are run again) get the same rights now; on a
--- fresh database they touch nothing.
-GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA public TO qv_workstation;
-GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO qv_workstation;
-GRANT SELECT ON ALL TABLES IN SCHEMA public TO qv_auditor;
+-- Tables made before these lines ran (when they are run again) get the same rights now, and
+-- rights an earlier version of this file gave (INSERT on the tables, USAGE on the sequences)
+-- are taken back; on a fresh database they touch nothing.
+REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON ALL TABLES IN SCHEMA public FROM qv_workstation;
+REVOKE USAGE ON ALL SEQUENCES IN SCHEMA public FROM qv_workstation;
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
+    REVOKE INSERT ON TABLES FROM qv_workstation;
+ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
+    REVOKE USAGE ON SEQUENCES FROM qv_workstation;
+GRANT SELECT ON ALL TABLES IN SCHEMA public TO qv_workstation, qv_auditor;
+REVOKE EXECUTE ON ALL FUNCTIONS IN SCHEMA public FROM PUBLIC;
+GRANT EXECUTE ON ALL FUNCTIONS IN SCHEMA public TO qv_workstation;

@@ -17,6 +17,7 @@
 #include "platform/app/locale_format.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/logbook_server_tasks.h"
 
 namespace qv::cli {
 
@@ -44,9 +45,10 @@ int importLogbookFile(const Options& o, const std::string& file) {
                                      " cannot be used: " + describe(fleet->problem())
                                : std::string("a logbook file is imported into a logbook server; "
                                              "set QV_LOGBOOK or give --logbook server"));
-    SqlLogbook from(file, [&o](const std::string& what) { failed(o, what); });
-    if (!from.isOpen()) return kExitFailed;
-    const LogbookImport done = importLogbook(from, *server);
+    std::string why;
+    const auto from = readLogbookFile(file, &why);
+    if (!from) return failed(o, why);
+    const LogbookImport done = importLogbook(*from->logbook, *server);
     o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", not sent "
              << done.failed << "\n";
     return done.failed == 0 ? kExitPassed : kExitFailed;
@@ -146,6 +148,12 @@ int runLogbook(const QStringList& arguments, Io& io) {
     if (action == QLatin1String("sync"))
         o.io.out << "sent " << done.sent << ", already on the server " << done.already << ", ";
     o.io.out << "waiting " << done.left << "\n";
+    // Refused records stay on this workstation for someone to look at; they keep no check
+    // behind them waiting.
+    for (const SqlLogbook::RefusedRecord& r : fleet->local().refused())
+        o.io.out << "refused by the server: record " << -r.id << " of "
+                 << qs(r.serial.substr(0, 40)) << (r.serial.size() > 40 ? "..." : "") << " at "
+                 << qs(r.time) << ": " << qs(r.why) << "\n";
     return fleet->serverOpen() && done.left == 0 ? kExitPassed : kExitFailed;
 }
 
@@ -261,7 +269,8 @@ int printInstruments(QTextStream& out, LogbookStore& logbook, bool json) {
                                    {"type", qs(i.type)},
                                    {"records", i.records},
                                    {"lastTime", qs(i.lastTime)}});
-        out << QJsonDocument(QJsonObject{{"instruments", all}}).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(QJsonObject{{"source", qs(readSource(logbook))}, {"instruments", all}})
+                   .toJson(QJsonDocument::Indented);
         return kExitPassed;
     }
     for (const auto& i : instruments)
@@ -316,7 +325,9 @@ int runHistory(const QStringList& arguments, Io& io) {
     }
     QJsonArray all;
     for (const CheckRecord& r : records) all.append(recordJson(r));
-    out << QJsonDocument(QJsonObject{{"serial", serial}, {"records", all}})
+    out << QJsonDocument(QJsonObject{{"serial", serial},
+                                     {"source", qs(readSource(*logbook))},
+                                     {"records", all}})
                .toJson(QJsonDocument::Indented);
     return kExitPassed;
 }

@@ -13,6 +13,7 @@
 #include "core/log/performance_settings.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/qt_profile_store.h"
+#include "platform/log/fleet_logbook.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/performance_sheet.h"
 
@@ -219,7 +220,9 @@ int runPerformance(const QStringList& arguments, Io& io) {
     if (!out.isEmpty() && !writePerformanceSheet(*statement, out, &error))
         return failed(o, error.toStdString());
     if (parser.isSet(QStringLiteral("json"))) {
-        io.out << QJsonDocument(statementJson(*statement, out)).toJson(QJsonDocument::Indented);
+        QJsonObject json = statementJson(*statement, out);
+        json.insert("source", qs(readSource(*logbook)));
+        io.out << QJsonDocument(json).toJson(QJsonDocument::Indented);
         return kExitPassed;
     }
     printStatement(io.out, *statement);

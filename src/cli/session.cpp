@@ -53,8 +53,13 @@ std::optional<std::string> PrintingPrompter::askOpenFile(const std::string&, con
     return givenFile;
 }
 
-Session::Session(const Options& o) : prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook) {
+Session::Session(const Options& o)
+    : prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook), io_(&o.io) {
     prompter.agreed = o.yes;
+}
+
+Session::~Session() {
+    if (logbook) io_->notRecorded += logbook->notRecorded();
 }
 
 void Session::useDataFolder() {

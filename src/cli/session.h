@@ -47,6 +47,10 @@ struct Session {
     // The prompter writes on the verb's error stream and answers the consent questions from
     // its --yes.
     explicit Session(const Options& o);
+    // Hands the logbook's unrecorded checks to the verb's exit code.
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     SystemClock clock;
     SharedState state;
@@ -68,6 +72,9 @@ struct Session {
     }
     // The data folder for result files, and the logbook beside it.
     void useDataFolder();
+
+private:
+    Io* io_;
 };
 
 // Opens `port` (--port when not given) into the session's shared state, replacing and so

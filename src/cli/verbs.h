@@ -17,6 +17,8 @@ struct Io {
     QIODevice& in;
     // --logbook local|server, which every verb takes.
     LogbookChoice logbook = LogbookChoice::InForce;
+    // Checks the verb's logbook could not record (each told as it happened).
+    int notRecorded = 0;
 };
 
 // The one exit-code rule every verb follows.

@@ -80,7 +80,8 @@ TEST_F(LogbookLocationDialog, OkSavesWhatIsEnteredForTheNextStartAndCancelSavesN
         CLogbookLocationDlg d(context);
         EXPECT_TRUE(child<QRadioButton>(d, "localRadio")->isChecked());
         EXPECT_FALSE(child<QPushButton>(d, "tryButton")->isEnabled());
-        EXPECT_EQ(child<QComboBox>(d, "tlsCombo")->currentText(), QStringLiteral("prefer"));
+        // Nothing set: PGSSLMODE or a service file decides, as for psql.
+        EXPECT_EQ(child<QComboBox>(d, "tlsCombo")->currentText(), QStringLiteral("default"));
         EXPECT_FALSE(child<QLabel>(d, "environmentLabel")->isVisibleTo(&d));
         enter(d, "logbook.lab", 5433, "lab", "qv");
         d.reject();

@@ -285,6 +285,27 @@ void PgServer::startOnFreePort() {
     }
 }
 
+std::string PgServer::useTls(const std::string& hostName) {
+    const std::string cert = dataDir() + "/server.crt", key = dataDir() + "/server.key";
+    // Made by the server's own user, so that the key is its own and no one else's.
+    Result made = run("openssl",
+                      {"req", "-new", "-x509", "-days", "2", "-nodes", "-newkey", "rsa:2048",
+                       "-subj", "/CN=" + hostName, "-keyout", key, "-out", cert},
+                      true);
+    if (made.code != 0) fail("openssl req", made);
+    if (Result locked = run("chmod", {"600", key}, true); locked.code != 0) fail("chmod", locked);
+    std::ofstream(dataDir() + "/postgresql.conf", std::ios::app)
+        << "ssl = on\nssl_cert_file = 'server.crt'\nssl_key_file = 'server.key'\n";
+    stop();
+    start();
+    // A copy the test's own user may read, whoever owns the data folder.
+    const std::string copy = folder_ + "/root.crt";
+    std::error_code ec;
+    fs::copy_file(cert, copy, fs::copy_options::overwrite_existing, ec);
+    if (ec) throw std::runtime_error("cannot copy " + cert + ": " + ec.message());
+    return copy;
+}
+
 void PgServer::start() {
     const Result result =
         run(bindir_ + "/pg_ctl",

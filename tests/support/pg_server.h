@@ -47,6 +47,10 @@ public:
     std::string uri(const std::string& user, const std::string& password,
                     const std::string& database, const std::string& query = {}) const;
 
+    // Turns TLS on with a self-signed certificate made for `hostName` (not the 127.0.0.1 the
+    // tests connect to) and restarts the server; the certificate's file, for sslrootcert.
+    std::string useTls(const std::string& hostName);
+
     std::string log() const;
     const std::string& folder() const { return folder_; }
 

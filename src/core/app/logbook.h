@@ -76,7 +76,10 @@ struct CheckRecord {
     std::string serial;           // the instrument checked (under correction)
     std::string instrumentType;   // "53", "40"; empty when not known
     std::string referenceSerial;  // the reference instrument of an inter-instrument check
-    LocalTime time;
+    LocalTime time;               // the workstation's own clock, as its result files carry it
+    // Minutes east of UTC where and when the check was made, so that checks of workstations in
+    // different time zones sort by the instant; none for records kept before it was.
+    std::optional<int> utcOffsetMinutes;
     std::string operatorName;
     double threshold = 0.0;  // NaN when the kind has none
     std::string formula;     // "dE*ab", ...
@@ -119,9 +122,13 @@ public:
     // The record added by the last call of record() in this run, with its id (the verdict
     // window offers its certificate); nothing before the first or when that call failed.
     const std::optional<CheckRecord>& lastRecorded() const { return last_; }
+    // How many calls of record() in this run kept nothing (the operator was told each time); a
+    // command line that recorded less than it checked does not end as if all went well.
+    int notRecorded() const { return notRecorded_; }
 
 protected:
     std::optional<CheckRecord> last_;
+    int notRecorded_ = 0;
 };
 
 }  // namespace qv

@@ -14,6 +14,7 @@
 #include "core/tiles/diagnosis_record.h"
 #include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
+#include "platform/log/fleet_logbook.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
@@ -256,8 +257,18 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     connect(ui_->performanceButton, &QPushButton::clicked, this, &CHistoryDlg::onSavePerformance);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     onRecord({});
+    title_ = windowTitle();
     fillInstruments();
     if (!ui_->instrumentList->currentItem()) onInstrument(nullptr);
+}
+
+// With the server away the window shows this workstation's records only, and says so where
+// every glance goes.
+void CHistoryDlg::showSource() {
+    setWindowTitle(readSource(logbook_) == "server"
+                       ? title_
+                       : title_ + tr(" (this workstation's records only: the logbook server "
+                                     "cannot be reached)"));
 }
 
 CHistoryDlg::~CHistoryDlg() = default;
@@ -275,10 +286,12 @@ void CHistoryDlg::fillInstruments() {
     for (int c = 0; c < ui_->instrumentList->columnCount(); ++c)
         ui_->instrumentList->resizeColumnToContents(c);
     if (latest) ui_->instrumentList->setCurrentItem(latest);
+    showSource();
 }
 
 void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
     all_ = item ? logbook_.records(item->text(0).toStdString()) : std::vector<CheckRecord>{};
+    showSource();
     fillWorkstations();
     // The trend of the newest check that has one.
     for (const CheckRecord& r : all_) {

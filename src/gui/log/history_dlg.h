@@ -33,6 +33,8 @@ public:
 private:
     void fillInstruments();
     void onInstrument(QTreeWidgetItem* item);
+    // The title names where the records shown came from when it is not the server.
+    void showSource();
     void fillWorkstations();
     // The chosen instrument's records of the chosen workstation, in the table and the trend.
     void showRecords();
@@ -51,6 +53,7 @@ private:
     LogbookStore& logbook_;
     RecordTableModel* model_ = nullptr;
     std::vector<CheckRecord> all_;  // the chosen instrument's records, of every workstation
+    QString title_;
 };
 
 }  // namespace qv

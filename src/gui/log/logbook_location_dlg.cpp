@@ -1,5 +1,7 @@
 #include "gui/log/logbook_location_dlg.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPushButton>
 
@@ -25,7 +27,8 @@ std::string text(const QLineEdit* edit) {
 bool sameLocation(const LogbookLocation& a, const LogbookLocation& b) {
     if (a.isServer() != b.isServer()) return false;
     return !a.isServer() || (a.host == b.host && a.port == b.port && a.database == b.database &&
-                             a.user == b.user && a.tlsMode == b.tlsMode && a.service == b.service);
+                             a.user == b.user && a.tlsMode == b.tlsMode && a.service == b.service &&
+                             a.rootCertificate == b.rootCertificate);
 }
 
 }  // namespace
@@ -36,10 +39,13 @@ CLogbookLocationDlg::CLogbookLocationDlg(GuiContext& context, QWidget* parent)
       context_(context),
       saved_(savedLogbookLocation(context.profile)) {
     ui_->setupUi(this);
-    for (const std::string& mode : tlsModes()) ui_->tlsCombo->addItem(q(mode));
+    // Nothing chosen leaves the mode to PGSSLMODE or a service file, as psql does.
+    ui_->tlsCombo->addItem(tr("default"), QString());
+    for (const std::string& mode : tlsModes()) ui_->tlsCombo->addItem(q(mode), q(mode));
     showEnvironment();
     showLocation(saved_);
-    for (QLineEdit* edit : {ui_->hostEdit, ui_->databaseEdit, ui_->userEdit, ui_->serviceEdit})
+    for (QLineEdit* edit :
+         {ui_->hostEdit, ui_->databaseEdit, ui_->userEdit, ui_->serviceEdit, ui_->rootCertEdit})
         connect(edit, &QLineEdit::textEdited, this, &CLogbookLocationDlg::onChanged);
     connect(ui_->portSpin, &QSpinBox::valueChanged, this, &CLogbookLocationDlg::onChanged);
     connect(ui_->tlsCombo, &QComboBox::activated, this, &CLogbookLocationDlg::onChanged);
@@ -80,8 +86,9 @@ void CLogbookLocationDlg::showLocation(const LogbookLocation& l) {
     ui_->portSpin->setValue(l.port);
     ui_->databaseEdit->setText(q(l.database));
     ui_->userEdit->setText(q(l.user));
-    ui_->tlsCombo->setCurrentText(q(l.tlsMode));
+    ui_->tlsCombo->setCurrentIndex(std::max(0, ui_->tlsCombo->findData(q(l.tlsMode))));
     ui_->serviceEdit->setText(q(l.service));
+    ui_->rootCertEdit->setText(q(l.rootCertificate));
 }
 
 LogbookLocation CLogbookLocationDlg::location() const {
@@ -92,8 +99,9 @@ LogbookLocation CLogbookLocationDlg::location() const {
     l.port = ui_->portSpin->value();
     l.database = text(ui_->databaseEdit);
     l.user = text(ui_->userEdit);
-    l.tlsMode = ui_->tlsCombo->currentText().toStdString();
+    l.tlsMode = ui_->tlsCombo->currentData().toString().toStdString();
     l.service = text(ui_->serviceEdit);
+    l.rootCertificate = text(ui_->rootCertEdit);
     return l;
 }
 

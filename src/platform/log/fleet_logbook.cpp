@@ -51,7 +51,11 @@ void FleetLogbook::lost(const std::string& why) {
 
 bool FleetLogbook::reach(bool now) {
     if (serverOpen()) return true;
-    if (!now && failedAt_ && std::chrono::steady_clock::now() - *failedAt_ < kRetryAfter)
+    // A server that did not answer in time costs seconds to try again: even a check waiting to
+    // be recorded does not try it again for a while. A refusal costs nothing and is tried anew.
+    const bool timedOut = problem_ == ServerProblem::Unreachable;
+    if ((!now || timedOut) && failedAt_ &&
+        std::chrono::steady_clock::now() - *failedAt_ < kRetryAfter)
         return false;
     server_ = std::make_unique<SqlLogbook>(location_);
     if (server_->isOpen()) {
@@ -64,6 +68,30 @@ bool FleetLogbook::reach(bool now) {
     return false;
 }
 
+bool FleetLogbook::readable() {
+    if (reach(false)) return true;
+    readHere();
+    return false;
+}
+
+void FleetLogbook::readHere() {
+    readLocally_ = true;
+    if (toldReading_ || !tell_) return;
+    toldReading_ = true;
+    tell_("The logbook server " + location_.name() + " cannot be used (" + describe(problem_) +
+          ": " + why_ + "): what is shown is this workstation's records only.");
+}
+
+// A read the server did not answer (gone, a lock or statement time-out): the server is taken as
+// away, and the read is answered here.
+bool FleetLogbook::readFailed() {
+    if (!server_ || !server_->readFailed()) return false;
+    if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
+    lost(server_->why());
+    readHere();
+    return true;
+}
+
 void FleetLogbook::tellAway() {
     if (told_ || !tell_) return;
     told_ = true;
@@ -71,23 +99,60 @@ void FleetLogbook::tellAway() {
           ": " + why_ + "). Checks are recorded on this workstation and sent when it is back.");
 }
 
+void FleetLogbook::keepRefused(const CheckRecord& r, const std::string& why) {
+    const bool kept = local_->recordWaiting(r, location_.name(), why);
+    if (kept)
+        last_ = localised(*local_->lastRecorded());
+    else
+        ++notRecorded_;
+    // Told every time: each refused record needs someone to look at it.
+    if (tell_)
+        tell_("The logbook server " + location_.name() + " refused the record of this check (" +
+              why + "). " +
+              (kept ? "It is kept on this workstation and listed by \"logbook where\"."
+                    : "It could not be kept on this workstation either: the check is not "
+                      "recorded."));
+}
+
 void FleetLogbook::record(const CheckRecord& check) {
     last_.reset();
     const CheckRecord r = completed(check);
+    // What the server would refuse is not sent at all; the next check goes as usual.
+    if (const std::string why = whyRefused(r); !why.empty()) return keepRefused(r, why);
     if (reach(true)) {
         if (sending_ == Sending::Itself) sync();
-        if (serverOpen() && server_->send(r, firstFileDigest(r.files)) == SqlLogbook::Sent::Added) {
+        const SqlLogbook::Sent sent =
+            serverOpen() ? server_->send(r, firstFileDigest(r.files)) : SqlLogbook::Sent::Failed;
+        if (sent == SqlLogbook::Sent::Added) {
             last_ = server_->lastRecorded();
             // The server is back: what waits from before goes too.
             if (poke_) poke_();
             return;
         }
+        if (sent == SqlLogbook::Sent::Refused) return keepRefused(r, server_->why());
+        // The server holds this check already (its file imported elsewhere first): nothing is
+        // kept here, and no other record stands in for it.
+        if (sent == SqlLogbook::Sent::AlreadyThere) return;
         if (serverOpen()) lost(server_->why());
         if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
     }
-    tellAway();
-    if (local_->recordWaiting(r, location_.name())) last_ = localised(*local_->lastRecorded());
+    if (local_->recordWaiting(r, location_.name())) {
+        last_ = localised(*local_->lastRecorded());
+        tellAway();
+    } else {
+        notKept(local_->why());
+    }
     if (poke_) poke_();
+}
+
+void FleetLogbook::notKept(const std::string& why) {
+    ++notRecorded_;
+    if (!tell_) return;
+    const std::string server =
+        serverOpen() ? std::string("took it not") : "cannot be used (" + describe(problem_) + ")";
+    tell_("This check is not recorded: the logbook server " + location_.name() + " " + server +
+          ", and this workstation's logbook " + local_->path() + " could not keep it (" + why +
+          "). Its result files were written.");
 }
 
 FleetLogbook::Synced FleetLogbook::sync() {
@@ -105,6 +170,13 @@ FleetLogbook::Synced FleetLogbook::sync() {
             lost(server_->why());
             break;
         }
+        // Refused for what it holds: kept here, marked, and the queue goes on with the next.
+        if (sent == SqlLogbook::Sent::Refused) {
+            if (!local_->markRefused(id, server_->why())) break;
+            ++done.refused;
+            --done.left;
+            continue;
+        }
         if (!local_->markSent(id)) break;
         ++(sent == SqlLogbook::Sent::Added ? done.sent : done.already);
         --done.left;
@@ -119,19 +191,25 @@ SqlLogbook* FleetLogbook::server() {
 std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const std::string& since,
                                                int limit) {
     std::vector<CheckRecord> out;
-    if (!reach(false)) {
+    if (readable()) out = server_->records(serial, since, limit);
+    if (!serverOpen() || readFailed()) {
+        out.clear();
         for (CheckRecord& r : local_->records(serial, since, limit))
             out.push_back(localised(std::move(r)));
         return out;
     }
-    out = server_->records(serial, since, limit);
+    // Numbers at or below zero are this workstation's own: a server row carrying one (written
+    // past the program by someone with more rights) must never be taken for a local record.
+    std::erase_if(out, [](const CheckRecord& r) { return r.id <= 0; });
     // A record being sent at this moment may be on both sides for a while: it is shown once.
     std::unordered_set<std::string> onServer;
     for (const CheckRecord& r : out) onServer.insert(r.uuid);
     for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
         if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
+    // By the instant: workstations in other time zones keep their own clocks' times.
     std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
-        return logbookTime(a.time) > logbookTime(b.time);
+        return logbookInstant(a.time, a.utcOffsetMinutes) >
+               logbookInstant(b.time, b.utcOffsetMinutes);
     });
     if (limit >= 0 && out.size() > static_cast<std::size_t>(limit))
         out.resize(static_cast<std::size_t>(limit));
@@ -139,7 +217,11 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
 }
 
 std::vector<LogbookStore::Instrument> FleetLogbook::instruments() {
-    return reach(false) ? server_->instruments() : local_->instruments();
+    if (readable()) {
+        std::vector<Instrument> out = server_->instruments();
+        if (!readFailed()) return out;
+    }
+    return local_->instruments();
 }
 
 std::optional<CheckRecord> FleetLogbook::recordById(std::int64_t id) {
@@ -147,7 +229,9 @@ std::optional<CheckRecord> FleetLogbook::recordById(std::int64_t id) {
         auto r = local_->recordById(-id);
         return r ? std::optional<CheckRecord>(localised(*r)) : std::nullopt;
     }
-    return reach(false) ? server_->recordById(id) : std::nullopt;
+    if (id == 0 || !readable()) return std::nullopt;
+    std::optional<CheckRecord> r = server_->recordById(id);
+    return readFailed() ? std::nullopt : r;
 }
 
 bool FleetLogbook::recordImported(const CheckRecord& record, const std::string& digest) {
@@ -160,6 +244,11 @@ bool FleetLogbook::knowsDigest(const std::string& digest) {
 
 bool FleetLogbook::knowsFile(const std::string& path) {
     return reach(false) ? server_->knowsFile(path) : local_->knowsFile(path);
+}
+
+std::string readSource(const LogbookStore& logbook) {
+    const auto* fleet = dynamic_cast<const FleetLogbook*>(&logbook);
+    return fleet && !fleet->readLocally() ? "server" : "this workstation";
 }
 
 namespace {
@@ -202,6 +291,7 @@ LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to) {
                     ++done.already;
                     break;
                 case SqlLogbook::Sent::Failed:
+                case SqlLogbook::Sent::Refused:
                     ++done.failed;
                     break;
             }

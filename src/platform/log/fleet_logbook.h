@@ -45,6 +45,9 @@ public:
     bool serverOpen() const { return server_ && server_->isOpen(); }
     ServerProblem problem() const { return problem_; }
     const std::string& why() const { return why_; }
+    // Whether a read in this run was answered from this workstation's logbook alone (the server
+    // away): what was shown is not the lab's whole logbook, and the operator was told so.
+    bool readLocally() const { return readLocally_; }
 
     void record(const CheckRecord& record) override;
     // The server's records with this workstation's waiting ones, newest first; this
@@ -62,8 +65,10 @@ public:
         int sent = 0;     // added on the server
         int already = 0;  // the server had them (a send cut short before it was marked here)
         int left = 0;     // still waiting
+        int refused = 0;  // refused by the server for what they hold: kept here, not sent again
     };
-    // Sends the waiting records, oldest first; stops at the first the server does not take.
+    // Sends the waiting records, oldest first; stops when the server is away, goes on past one
+    // it refuses for what the record holds.
     // What this logbook sent since it was opened (at start too), and what still waits.
     Synced sync();
     // The server, connected now or never; nothing when it cannot be reached.
@@ -76,12 +81,21 @@ private:
     bool reach(bool now);
     void lost(const std::string& why);
     void tellAway();
+    // The server for reading: false, and the operator told once, when it is away.
+    bool readable();
+    void readHere();
+    bool readFailed();
+    void keepRefused(const CheckRecord& record, const std::string& why);
+    // Neither the server nor this workstation's logbook took the check: said every time.
+    void notKept(const std::string& why);
 
     LogbookLocation location_;
     std::unique_ptr<SqlLogbook> local_;
     std::unique_ptr<SqlLogbook> server_;
     std::function<void(const std::string&)> tell_;
     bool told_ = false;
+    bool toldReading_ = false;
+    bool readLocally_ = false;
     ServerProblem problem_ = ServerProblem::None;
     std::string why_;
     std::optional<std::chrono::steady_clock::time_point> failedAt_;
@@ -89,6 +103,10 @@ private:
     Sending sending_ = Sending::Itself;
     std::function<void()> poke_;
 };
+
+// Where what a logbook gave in this run came from: "server" when it is a server's logbook and
+// every read reached it, else "this workstation" (a local logbook, or a server away).
+std::string readSource(const LogbookStore& logbook);
 
 // Sends the records waiting on this workstation from a thread of its own, with connections of
 // its own: at start, whenever poked, and every few minutes while any wait.

@@ -35,6 +35,8 @@ bool takeQuery(const QUrl& url, LogbookLocation& l, std::string* why) {
             l.tlsMode = value;
         } else if (key == "service") {
             l.service = value;
+        } else if (key == "sslrootcert") {
+            l.rootCertificate = value;
         } else {
             l.options.emplace_back(key, value);
         }
@@ -55,7 +57,7 @@ std::string LogbookLocation::name() const {
     QUrl url;
     url.setScheme(QStringLiteral("postgresql"));
     url.setHost(qs(host.empty() ? std::string("localhost") : host));
-    url.setPort(port);
+    if (port > 0) url.setPort(port);
     if (!user.empty()) url.setUserName(qs(user));
     url.setPath(QLatin1Char('/') + qs(database));
     if (!service.empty()) url.setQuery(QStringLiteral("service=") + qs(service));
@@ -73,11 +75,11 @@ std::optional<LogbookLocation> locationFromUri(const std::string& uri, std::stri
     LogbookLocation l;
     l.kind = LogbookLocation::Kind::Server;
     l.host = url.host().toStdString();
-    l.port = url.port(5432);
+    l.port = url.port(0);
     l.user = url.userName().toStdString();
     l.password = url.password().toStdString();
     l.database = url.path().mid(1).toStdString();
-    if (l.port < 1 || l.port > 65535) {
+    if (l.port < 0 || l.port > 65535) {
         fail(why, "the port " + std::to_string(l.port) + " is out of range");
         return std::nullopt;
     }
@@ -97,10 +99,11 @@ LogbookLocation savedLogbookLocation(ProfileStore& profile) {
     l.database = read("Database", "");
     l.user = read("User", "");
     l.service = read("Service", "");
+    l.rootCertificate = read("TlsRootCertificate", "");
     const std::string mode = read("TlsMode", l.tlsMode);
     if (std::find(tlsModes().begin(), tlsModes().end(), mode) != tlsModes().end()) l.tlsMode = mode;
     bool isNumber = false;
-    const int port = qs(read("Port", "5432")).toInt(&isNumber);
+    const int port = qs(read("Port", "")).toInt(&isNumber);
     if (isNumber && port > 0 && port < 65536) l.port = port;
     return l;
 }
@@ -108,11 +111,12 @@ LogbookLocation savedLogbookLocation(ProfileStore& profile) {
 void saveLogbookLocation(ProfileStore& profile, const LogbookLocation& l) {
     profile.write(kSection, "Location", l.isServer() ? "server" : "local");
     profile.write(kSection, "Host", l.host);
-    profile.write(kSection, "Port", std::to_string(l.port));
+    profile.write(kSection, "Port", l.port > 0 ? std::to_string(l.port) : std::string());
     profile.write(kSection, "Database", l.database);
     profile.write(kSection, "User", l.user);
     profile.write(kSection, "TlsMode", l.tlsMode);
     profile.write(kSection, "Service", l.service);
+    profile.write(kSection, "TlsRootCertificate", l.rootCertificate);
 }
 
 std::optional<LogbookLocation> chosenLogbookLocation(ProfileStore& profile, LogbookChoice choice,

@@ -18,12 +18,15 @@ struct LogbookLocation {
     enum class Kind { Local, Server };
     Kind kind = Kind::Local;
     std::string host;
-    int port = 5432;
+    int port = 0;  // 0: not set, so PGPORT, a service file or libpq's own default holds
     std::string database;
     std::string user;
-    std::string tlsMode = "prefer";  // libpq's sslmode: disable, prefer, require, verify-full...
-    std::string service;             // a name in PostgreSQL's service file, or empty
-    std::string password;            // only from a URI; never saved
+    // libpq's sslmode (disable, prefer, require, verify-full...); empty: not set, so PGSSLMODE,
+    // a service file or libpq's own default holds.
+    std::string tlsMode;
+    std::string service;          // a name in PostgreSQL's service file, or empty
+    std::string password;         // only from a URI; never saved
+    std::string rootCertificate;  // libpq's sslrootcert: the CA a verify-full checks against
     // Further libpq parameters a URI gave (sslrootcert, connect_timeout, ...).
     std::vector<std::pair<std::string, std::string>> options;
 

@@ -1,6 +1,7 @@
 #include "platform/log/logbook_schema.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace qv {
 
@@ -76,8 +77,135 @@ const std::vector<std::vector<const char*>>& steps() {
             // on top of them from the logbook alone.
             "ALTER TABLE records ADD COLUMN factors TEXT NOT NULL DEFAULT ''",
         },
+        {
+            // 8: who sent a record (the server's login, not what the record says of itself)
+            // and when the server received it; a record a server refused stays on the
+            // workstation with the server's reason instead of blocking those behind it.
+            "ALTER TABLE records ADD COLUMN login TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE records ADD COLUMN received TEXT",
+            "ALTER TABLE unsent ADD COLUMN refused TEXT",
+            // The time's offset from UTC and the instant in UTC ("YYYY-MM-DD hh:mm:ss"), by
+            // which a history of several time zones sorts and --since compares. A record kept
+            // before has no offset: on a workstation its time was this system's local time, on
+            // a server it is taken as it is. An instrument's history is read by the index
+            // alone, the id included for the newest-first order.
+            "ALTER TABLE records ADD COLUMN utc_offset INTEGER",
+            "ALTER TABLE records ADD COLUMN instant TEXT",
+            "UPDATE records SET instant = {utc_of_time}",
+            "DROP INDEX IF EXISTS records_by_serial",
+            "CREATE INDEX records_by_serial_instant ON records(serial, instant, id)",
+        },
     };
     return all;
+}
+
+// The one way a workstation adds to a server's logbook: a record with all its rows, as one JSON
+// object, in one statement. It runs with its owner's rights (a workstation may insert into no
+// table itself), so it adds only a new record and that record's rows, sets who sent it and when
+// itself, and refuses what the program would never send: an id of its own, a missing identity,
+// texts longer than the program's limits. Its refusals carry SQLSTATE class 22 or 23, which a
+// workstation takes as "this record is refused", not "the server is away".
+std::string addFunction() {
+    const std::string name = std::to_string(kMaxNameChars),
+                      longText = std::to_string(kMaxTextChars),
+                      path = std::to_string(kMaxPathChars), files = std::to_string(kMaxFiles),
+                      terms = std::to_string(kMaxTerms);
+    return R"(CREATE FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
+SECURITY DEFINER SET search_path = public, pg_temp AS $body$
+DECLARE
+    new_id bigint;
+    first_digest text := r->>'digest';
+BEGIN
+    IF jsonb_typeof(r) IS DISTINCT FROM 'object' THEN
+        RAISE EXCEPTION 'a record is a JSON object' USING ERRCODE = '22023';
+    END IF;
+    IF (r->'id') IS NOT NULL THEN
+        RAISE EXCEPTION 'a record is numbered by the server' USING ERRCODE = '22023';
+    END IF;
+    IF COALESCE(r->>'uuid', '') = '' THEN
+        RAISE EXCEPTION 'a record needs its identity' USING ERRCODE = '23502';
+    END IF;
+    IF EXISTS (SELECT 1 FROM jsonb_each(r) e WHERE jsonb_typeof(e.value) = 'string' AND
+               char_length(e.value #>> '{}') > CASE WHEN e.key IN ('comment', 'specimen',
+               'factors') THEN )" +
+           longText + " ELSE " + name + R"( END) THEN
+        RAISE EXCEPTION 'a text of the record is too long' USING ERRCODE = '22001';
+    END IF;
+    IF jsonb_array_length(COALESCE(r->'angles', '[]')) > 3 OR
+       jsonb_array_length(COALESCE(r->'files', '[]')) > )" +
+           files + R"( OR
+       jsonb_array_length(COALESCE(r->'diagnoses', '[]')) > 3 THEN
+        RAISE EXCEPTION 'a record has too many rows' USING ERRCODE = '22023';
+    END IF;
+    IF EXISTS (SELECT 1 FROM jsonb_array_elements(COALESCE(r->'files', '[]')) f
+               WHERE char_length(f #>> '{}') > )" +
+           path + R"() OR
+       EXISTS (SELECT 1 FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) d
+               WHERE char_length(d->>'decision') > )" +
+           longText + " OR char_length(d->>'reason') > " + longText +
+           " OR jsonb_array_length(COALESCE(d->'terms', '[]')) > " + terms + R"() THEN
+        RAISE EXCEPTION 'a file or diagnosis of the record is too long' USING ERRCODE = '22001';
+    END IF;
+    -- A check whose file reached the server before its record did (imported from a folder
+    -- elsewhere) is the record already there: the same file's contents, the same check.
+    IF first_digest IS NOT NULL AND EXISTS (SELECT 1 FROM files WHERE digest = first_digest) THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold,
+        formula, passed, entry, comment, operator, uuid, workstation, readings, handling,
+        specimen, factors, login, received, utc_offset, instant)
+    VALUES (r->>'kind', r->>'serial', COALESCE(r->>'instrument_type', ''),
+        COALESCE(r->>'reference_serial', ''), r->>'time', (r->>'threshold')::float8,
+        COALESCE(r->>'formula', ''), (r->>'passed')::integer,
+        COALESCE((r->>'entry')::integer, 0), COALESCE(r->>'comment', ''),
+        COALESCE(r->>'operator', ''), r->>'uuid', COALESCE(r->>'workstation', ''),
+        COALESCE((r->>'readings')::integer, 0), COALESCE((r->>'handling')::integer, 0),
+        COALESCE(r->>'specimen', ''), COALESCE(r->>'factors', ''), session_user,
+        to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"'),
+        (r->>'utc_offset')::integer, COALESCE(r->>'instant', r->>'time'))
+    ON CONFLICT (uuid) DO NOTHING RETURNING id INTO new_id;
+    IF new_id IS NULL THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, sd_b,
+        largest, rms)
+    SELECT new_id, g.i - 1, (g.v->>'l')::float8, (g.v->>'a')::float8, (g.v->>'b')::float8,
+        (g.v->>'delta_e')::float8, (g.v->>'before_delta_e')::float8, (g.v->>'sd_l')::float8,
+        (g.v->>'sd_a')::float8, (g.v->>'sd_b')::float8, (g.v->>'largest')::float8,
+        (g.v->>'rms')::float8
+    FROM jsonb_array_elements(COALESCE(r->'angles', '[]')) WITH ORDINALITY g(v, i);
+    INSERT INTO files(record_id, path, digest, position)
+    SELECT new_id, f.v #>> '{}', CASE WHEN f.i = 1 THEN first_digest END, f.i - 1
+    FROM jsonb_array_elements(COALESCE(r->'files', '[]')) WITH ORDINALITY f(v, i);
+    INSERT INTO diagnoses(record_id, angle, decision, reason, mean_after_factors,
+        mean_after_model)
+    SELECT new_id, g.i - 1, g.v->>'decision', g.v->>'reason',
+        (g.v->>'mean_after_factors')::float8, (g.v->>'mean_after_model')::float8
+    FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) WITH ORDINALITY g(v, i);
+    INSERT INTO diagnosis_terms(record_id, angle, position, term, estimate, standard_error,
+        identified)
+    SELECT new_id, g.i - 1, t.j - 1, t.w->>'term', (t.w->>'estimate')::float8,
+        (t.w->>'standard_error')::float8, (t.w->>'identified')::integer
+    FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) WITH ORDINALITY g(v, i),
+        jsonb_array_elements(COALESCE(g.v->'terms', '[]')) WITH ORDINALITY t(w, j);
+    RETURN new_id;
+END
+$body$)";
+}
+
+// What a server needs beyond the tables both engines share.
+std::vector<std::string> serverOnly(int version) {
+    if (version != 8) return {};
+    return {
+        addFunction(),
+        "REVOKE ALL ON FUNCTION logbook_add(jsonb) FROM PUBLIC",
+        // A server set up by an earlier docs/fleet-logbook.sql let workstations insert into
+        // every table: from this version on they add through the function only.
+        "DO $grants$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'qv_workstation') "
+        "THEN GRANT EXECUTE ON FUNCTION logbook_add(jsonb) TO qv_workstation; REVOKE INSERT, "
+        "UPDATE, DELETE, TRUNCATE ON ALL TABLES IN SCHEMA public FROM qv_workstation; REVOKE "
+        "USAGE ON ALL SEQUENCES IN SCHEMA public FROM qv_workstation; END IF; END $grants$",
+    };
 }
 
 std::string replaced(std::string sql, const std::string& what, const std::string& by) {
@@ -96,7 +224,10 @@ std::vector<std::string> migrationTo(int version, LogbookEngine engine) {
     const std::string key =
         pg ? "BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY";
     for (const char* sql : steps()[static_cast<std::size_t>(version - 1)])
-        out.push_back(replaced(sql, "{key}", key));
+        out.push_back(replaced(replaced(sql, "{key}", key), "{utc_of_time}",
+                               pg ? "time" : "COALESCE(datetime(time, 'utc'), time)"));
+    if (pg)
+        for (std::string& sql : serverOnly(version)) out.push_back(std::move(sql));
     if (!pg) {
         out.push_back("PRAGMA user_version=" + std::to_string(version));
         return out;
@@ -118,7 +249,18 @@ SchemaProbe schemaProbe(LogbookEngine engine) {
 
 std::string fileOrder(LogbookEngine engine) {
     // Files recorded before their place was kept come in the order SQLite stored them.
-    return engine == LogbookEngine::SQLite ? "position, rowid" : "position";
+    return engine == LogbookEngine::SQLite ? "files.position, files.rowid" : "position";
+}
+
+std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
+                          const std::string& records) {
+    if (engine == LogbookEngine::SQLite)
+        return rows + " JOIN (" + records + ") chosen ON record_id = chosen.id";
+    // A server would rather read the whole child table than look each record's rows up by
+    // its index; OFFSET 0 keeps the lookup per record, which a history of a few thousand
+    // records out of a hundred thousand wants.
+    return "SELECT picked.* FROM (" + records + ") chosen CROSS JOIN LATERAL (" + rows +
+           " WHERE record_id = chosen.id OFFSET 0) picked";
 }
 
 const char* sqlDriver(LogbookEngine engine) {

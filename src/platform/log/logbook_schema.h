@@ -11,7 +11,15 @@ namespace qv {
 
 enum class LogbookEngine { SQLite, PostgreSQL };
 
-inline constexpr int kLogbookSchemaVersion = 7;
+inline constexpr int kLogbookSchemaVersion = 8;
+
+// The longest texts and the most rows a record may carry, the same on both engines: a server
+// indexes the names, and an index entry takes no more than a few kilobytes.
+inline constexpr int kMaxNameChars = 200;   // serial, type, reference, workstation, operator...
+inline constexpr int kMaxTextChars = 4000;  // comment, specimen, factors, a diagnosis's words
+inline constexpr int kMaxPathChars = 4096;
+inline constexpr int kMaxFiles = 64;
+inline constexpr int kMaxTerms = 64;
 
 // The statements that bring a logbook of version `version - 1` to `version` (1 to
 // kLogbookSchemaVersion), the new version's own mark included.
@@ -32,6 +40,11 @@ SchemaProbe schemaProbe(LogbookEngine engine);
 
 // The order in which a record's files come back: the order they were recorded in.
 std::string fileOrder(LogbookEngine engine);
+
+// The statement `rows` ("SELECT record_id, ... FROM angles") restricted to the records that
+// `records` ("SELECT id FROM records WHERE ...") chooses, without a list of their ids.
+std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
+                          const std::string& records);
 
 // The Qt SQL driver for the engine.
 const char* sqlDriver(LogbookEngine engine);

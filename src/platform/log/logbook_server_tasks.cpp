@@ -1,5 +1,7 @@
 #include "platform/log/logbook_server_tasks.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <fstream>
 #include <string_view>
@@ -14,7 +16,8 @@ std::string remedy(ServerProblem problem, const LogbookLocation& l) {
         case ServerProblem::Unreachable:
             return "Check the host name and that this workstation reaches it on the network.";
         case ServerProblem::Refused:
-            return "Nothing accepts connections on port " + std::to_string(l.port) +
+            return "Nothing accepts connections on port " +
+                   (l.port > 0 ? std::to_string(l.port) : std::string("5432 (or PGPORT)")) +
                    ": check the port, and that the server runs and listens on the network.";
         case ServerProblem::Authentication:
             return "Check the user, and its password in ~/.pgpass or the service file.";
@@ -97,14 +100,33 @@ SentFile sendLogbookFile(FleetLogbook& fleet, const std::string& path) {
                   describe(fleet.problem()) + ": " + fleet.why() + ")";
         return out;
     }
-    SqlLogbook from(path);
-    if (!from.isOpen()) {
+    const auto from = readLogbookFile(path, &out.why);
+    if (!from) {
         out.outcome = SentFile::Outcome::NotALogbook;
-        out.why = path + " cannot be read as a logbook (" + from.why() + ")";
         return out;
     }
-    out.counts = importLogbook(from, *server);
+    out.counts = importLogbook(*from->logbook, *server);
     return out;
+}
+
+std::unique_ptr<LogbookFileCopy> readLogbookFile(const std::string& path, std::string* why) {
+    auto copy = std::make_unique<LogbookFileCopy>();
+    const QString given = QString::fromStdString(path);
+    const QString into = copy->folder.filePath(QStringLiteral("logbook.sqlite"));
+    bool copied = copy->folder.isValid() && QFile::copy(given, into);
+    // What the file's own journal holds belongs to it (a logbook still in use elsewhere).
+    if (copied && QFile::exists(given + QStringLiteral("-wal")))
+        copied = QFile::copy(given + QStringLiteral("-wal"), into + QStringLiteral("-wal"));
+    if (!copied) {
+        *why = path + " cannot be read";
+        return nullptr;
+    }
+    copy->logbook = std::make_unique<SqlLogbook>(into.toStdString());
+    if (copy->logbook->isOpen() && copy->logbook->setAside().empty()) return copy;
+    *why = path + " cannot be read as a logbook (" +
+           (copy->logbook->setAside().empty() ? copy->logbook->why() : "it is damaged") +
+           "); it is left as it is";
+    return nullptr;
 }
 
 std::string sentSummary(const LogbookImport& counts) {

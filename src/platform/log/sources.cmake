@@ -4,4 +4,8 @@ target_sources(qvplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/logbook_location.cpp
     ${CMAKE_CURRENT_LIST_DIR}/logbook_server_tasks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/logbook_schema.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/sql_logbook.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/sql_logbook.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sql_logbook_read.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sql_logbook_write.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/server_problem.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/server_record.cpp)

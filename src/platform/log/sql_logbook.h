@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 #include <cstdint>
@@ -14,24 +16,9 @@
 #include "platform/log/logbook_location.h"
 #include "platform/log/logbook_schema.h"
 #include "platform/log/logbook_store.h"
+#include "platform/log/server_problem.h"
 
 namespace qv {
-
-// Why a logbook server could not be used.
-enum class ServerProblem {
-    None,
-    Unreachable,     // no such host, no route, no answer in time
-    Refused,         // the host answers, but nothing listens on the port
-    Authentication,  // the user or its password was not accepted
-    Tls,             // the TLS mode asked for could not be had
-    NoDatabase,
-    WrongSchema,  // the database holds something else, or a logbook we may not bring up to date
-    NewerSchema,  // written by a newer version of the program
-    Other
-};
-
-// The problem in a few words for the operator ("the password was not accepted").
-std::string describe(ServerProblem problem);
 
 // The logbook in one database: an SQLite file (write-ahead logging) or a PostgreSQL server; one
 // transaction per record, a schema version with forward migrations. A file SQLite calls corrupt
@@ -68,6 +55,9 @@ public:
     const std::string& path() const { return path_; }
     // Why a server could not be used, and the server's own words.
     ServerProblem problem() const { return problem_; }
+    // Whether the last read failed (the server went away, a lock or statement time-out): what
+    // it gave is not the logbook's whole answer.
+    bool readFailed() const { return readFailed_; }
     std::string why() const { return why_.toStdString(); }
 
     void record(const CheckRecord& record) override;
@@ -81,14 +71,28 @@ public:
     std::optional<CheckRecord> recordById(std::int64_t id) override;
 
     // A record sent on from elsewhere, as it is: its identity, workstation and operator kept.
-    enum class Sent { Added, AlreadyThere, Failed };
+    // Failed: the logbook could not be reached or written now; Refused: it never takes this
+    // record as it is (too long a text, a value the server's checks refuse), with why().
+    enum class Sent { Added, AlreadyThere, Failed, Refused };
     Sent send(const CheckRecord& record, const std::string& digest);
     // Records the check here, marked as waiting for the server named `server`; false when it
     // could not be. The record is completed (identity, workstation, operator) as record() does.
-    bool recordWaiting(const CheckRecord& record, const std::string& server);
+    // With `refused`, the server's reason for not taking it: kept here, never sent again.
+    bool recordWaiting(const CheckRecord& record, const std::string& server,
+                       const std::string& refused = {});
     // The records waiting for a server, oldest first, and one taken off that list once sent.
     std::vector<std::int64_t> waiting();
     bool markSent(std::int64_t id);
+    // A waiting record the server refused: kept here with the server's reason, and no longer
+    // sent; the list of them, oldest first.
+    bool markRefused(std::int64_t id, const std::string& why);
+    struct RefusedRecord {
+        std::int64_t id = 0;
+        std::string serial;
+        std::string time;
+        std::string why;
+    };
+    std::vector<RefusedRecord> refused();
     // The digest kept with a record's first file, empty when none.
     std::string digestOf(std::int64_t id);
     // The waiting records of one instrument, as records() gives them.
@@ -104,6 +108,7 @@ private:
     bool migrate();
     std::optional<int> schemaVersion();
     bool migrateTo(int version);
+    bool migrateOnce(int version);
     void moveAside();
     void tell(const std::string& what);
     struct Inserted {
@@ -111,14 +116,26 @@ private:
         std::int64_t id = 0;
     };
     Inserted insert(const CheckRecord& record, const std::string& digest,
-                    const std::string& waitingFor = {});
+                    const std::string& waitingFor = {}, const std::string& refusedFor = {});
+    // A server adds a record through its one function, in one statement.
+    Inserted insertOnServer(const CheckRecord& record, const std::string& digest);
+    bool markUnsent(std::int64_t id, const std::string& server, const std::string& refused);
     bool insertRows(std::int64_t id, const CheckRecord& record, const std::string& digest);
     bool insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnosis);
     // The digest of the first file, or empty when it cannot be read or is on record already.
     std::string newDigestOf(const std::vector<std::string>& files);
-    std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds);
+    // `detailsOf` chooses the same records for their rows, when it can do so more simply.
+    std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds,
+                                           const QString& detailsOf = {});
+    std::vector<CheckRecord> instrumentHistory(const std::string& serial, const std::string& since,
+                                               int limit, const QString& extra);
+    // Marks the read failed, with the server's words, and gives `empty`.
+    template <typename T>
+    T failedRead(const QSqlQuery& q, T empty);
     // Fills in the angles, files and diagnoses of `records`.
-    void readDetails(std::vector<CheckRecord>& records);
+    // `which` and `binds` chose them.
+    void readDetails(std::vector<CheckRecord>& records, const QString& which,
+                     const QVariantList& binds);
 
     LogbookEngine engine_ = LogbookEngine::SQLite;
     std::string path_;
@@ -128,6 +145,8 @@ private:
     bool told_ = false;
     QString why_;  // why the logbook could not be used
     ServerProblem problem_ = ServerProblem::None;
+    bool lockTimedOut_ = false;
+    bool readFailed_ = false;
     std::string setAside_;
     std::function<void(const std::string&)> tell_;
 };
@@ -136,12 +155,26 @@ private:
 // they are not known yet.
 CheckRecord completed(CheckRecord record);
 
+// Why no logbook takes `record` (a text or a list longer than both engines keep); empty when
+// it may be recorded.
+std::string whyRefused(const CheckRecord& record);
+
+// The record as the server's function logbook_add takes it.
+QByteArray serverRecordJson(const CheckRecord& record, const std::string& digest);
+
 // The digest a record's first file is known by; empty when it cannot be read.
 std::string firstFileDigest(const std::vector<std::string>& files);
 
 // "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
 std::string logbookTime(const LocalTime& time);
 LocalTime fromLogbookTime(const std::string& text);
+// This system's offset from UTC, in minutes, at that local time; none for no valid time.
+std::optional<int> systemUtcOffset(const LocalTime& time);
+// The instant of a time with its offset (this system's zone when none is known) in UTC, as
+// "YYYY-MM-DD hh:mm:ss": checks of several time zones sort and compare by it.
+std::string logbookInstant(const LocalTime& time, std::optional<int> offsetMinutes);
+// The instant a day ("YYYY-MM-DD") begins on this system's clock; empty for empty.
+std::string sinceInstant(const std::string& day);
 
 // Where every program keeps the logbook: beside the data folder, in the program's own folder
 // of the documents; empty when there is no documents folder.

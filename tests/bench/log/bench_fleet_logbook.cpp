@@ -1,12 +1,13 @@
 // The lab's shared logbook on a PostgreSQL server of the benchmark's own (on the loopback, so
 // a real network adds its round trips to these figures): recording one check as a workstation
 // does, and reading one instrument's history out of a lab's years of records, 100,000 records
-// of 50 instruments from 10 workstations. Goals: a check recorded in under 20 ms, the history
-// read in under 200 ms.
+// of 50 instruments from 10 workstations. Goals: a check recorded in under 5 ms (one call of
+// the server's function), the history read in under 100 ms.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <memory>
@@ -41,6 +42,7 @@ SELECT CASE WHEN i % 10 = 0 THEN 'repeatability' WHEN i % 7 = 0 THEN 'verificati
        CASE WHEN i % 10 = 0 THEN 0.2 ELSE 0.5 END, 'dE00', (i % 13 < 9)::int, 0, '',
        'operator' || (i % 23), md5('record' || i)::uuid::text, 'bench-' || (i % 10)
 FROM generate_series(1, 100000) AS i;
+UPDATE records SET instant = time, utc_offset = 0;
 INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e)
 SELECT id, angle, 52.3 - 8 * angle, 38.5 - 5 * angle, 21.1 - 3 * angle,
        0.1 + 0.05 * (id % 13) + 0.05 * angle,
@@ -99,7 +101,8 @@ Lab& lab() {
 // The workstation's side: the server, and its own file for records waiting for it.
 std::unique_ptr<qv::FleetLogbook> workstation(const qv::test::TempHome& home) {
     return std::make_unique<qv::FleetLogbook>(
-        lab().location, std::make_unique<qv::SqlLogbook>(home.path() + "/logbook.sqlite"));
+        lab().location, std::make_unique<qv::SqlLogbook>(home.path() + "/logbook.sqlite"),
+        [](const std::string& what) { std::fprintf(stderr, "%s\n", what.c_str()); });
 }
 
 void BM_FleetRecordOneCheck(benchmark::State& state) {
@@ -117,7 +120,9 @@ void BM_FleetRecordOneCheck(benchmark::State& state) {
     for (int a = 0; a < qv::kAngleCount; ++a)
         r.angles[a] = {{52.3 - 8 * a, 38.5 - 5 * a, 21.1 - 3 * a}, 0.1 + 0.05 * a, NAN};
     r.files = {home.path() + "/Judgement.csv", home.path() + "/Target.csv"};
-    long n = 0;
+    // Counted across the runs of this benchmark: a file's contents seen before would be taken for
+    // the same check.
+    static long n = 0;
     for (auto _ : state) {
         // Each check writes files of its own, of a judgement file's size: the first is read for
         // its digest, which the server keeps once.
@@ -129,7 +134,7 @@ void BM_FleetRecordOneCheck(benchmark::State& state) {
     if (!logbook->serverOpen() || logbook->records(r.serial, {}, 1).empty() ||
         !logbook->local().waiting().empty())
         state.SkipWithError("the checks did not all reach the server");
-    state.counters["goal_ms"] = 20;
+    state.counters["goal_ms"] = 5;
 }
 BENCHMARK(BM_FleetRecordOneCheck)->Unit(benchmark::kMillisecond);
 
@@ -148,7 +153,7 @@ void BM_FleetHistoryOfOneInstrument(benchmark::State& state) {
     state.counters["records"] = static_cast<double>(kRecords);
     state.counters["of_instrument"] = static_cast<double>(read);
     state.counters["workstations"] = kWorkstations;
-    state.counters["goal_ms"] = 200;
+    state.counters["goal_ms"] = 100;
 }
 BENCHMARK(BM_FleetHistoryOfOneInstrument)->Iterations(20)->Unit(benchmark::kMillisecond);
 

@@ -6,10 +6,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtGlobal>
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -169,6 +174,201 @@ TEST(FleetLogbook, ChecksGoOnWhileTheServerIsAwayAndTheirRecordsAreSentOnceWhenI
     EXPECT_LT(history.out.find("09:00:09"), history.out.find("09:00:00")) << history.out;
 }
 
+// A record refused for what it holds (a serial longer than any logbook keeps, a rule the lab
+// added on its server) stays on this workstation, listed, and never stops the checks after it.
+TEST(FleetLogbook, ARefusedRecordIsKeptAndListedAndCostsNoLaterCheck) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    ASSERT_TRUE(
+        server.sql("ALTER TABLE records ADD CONSTRAINT lab_rule CHECK (serial <> 'BANNED')", db));
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    std::vector<std::string> told;
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()),
+                             [&told](const std::string& what) { told.push_back(what); });
+        for (const std::string& serial : {std::string(3000, 'S'), std::string("BANNED")}) {
+            logbook.record(check(serial, 1));
+            ASSERT_TRUE(logbook.lastRecorded()) << serial.substr(0, 8);
+            EXPECT_LT(logbook.lastRecorded()->id, 0);
+        }
+        logbook.record(check("NEXT", 2));
+        ASSERT_TRUE(logbook.lastRecorded());
+        EXPECT_GT(logbook.lastRecorded()->id, 0) << "the next check reached the server";
+        ASSERT_EQ(told.size(), 2u);
+        for (const std::string& t : told) EXPECT_NE(t.find("refused"), std::string::npos) << t;
+    }
+    // Records left waiting while the server was away: the refused one ahead, a good one behind.
+    server.stop();
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+        logbook.record(check("BANNED", 3));
+        logbook.record(check("NEXT", 4));
+    }
+    server.start();
+    const test::CliRun sync = test::runCli({"logbook", "sync"});
+    EXPECT_EQ(sync.exitCode, 0) << sync.out << sync.err;
+    EXPECT_NE(sync.out.find("sent 1, already on the server 0, waiting 0"), std::string::npos)
+        << sync.out;
+    const test::CliRun where = test::runCli({"logbook", "where"});
+    EXPECT_EQ(where.exitCode, 0) << where.out << where.err;
+    std::size_t listed = 0;
+    for (auto at = where.out.find("refused by the server"); at != std::string::npos;
+         at = where.out.find("refused by the server", at + 1))
+        ++listed;
+    EXPECT_EQ(listed, 3u) << where.out;
+    EXPECT_NE(where.out.find("lab_rule"), std::string::npos) << where.out;
+    EXPECT_EQ(onServer(server, db, "NEXT").first, 2u);
+}
+
+// The connection's TLS mode is the user's: PGSSLMODE holds when the settings name none, and
+// verify-full refuses a server whose certificate names another host, as psql does.
+TEST(FleetLogbook, TheEnvironmentsTlsModeHoldsAndVerifyFullRefusesAnotherHostsCertificate) {
+    PgServer server;
+    const std::string rootCert = server.useTls("elsewhere.example");
+    const std::string db = server.createDatabase("lab");
+    LogbookLocation l = at(server, db);
+    ASSERT_TRUE(l.tlsMode.empty());
+    l.rootCertificate = rootCert;
+    EXPECT_EQ(SqlLogbook::tryServer(l).problem, ServerProblem::None)
+        << SqlLogbook::tryServer(l).detail;
+    qputenv("PGSSLMODE", "verify-full");
+    const SqlLogbook::ServerTry full = SqlLogbook::tryServer(l);
+    qputenv("PGSSLMODE", "verify-ca");  // the same certificate, its host name not checked
+    const SqlLogbook::ServerTry ca = SqlLogbook::tryServer(l);
+    qunsetenv("PGSSLMODE");
+    EXPECT_EQ(full.problem, ServerProblem::Tls) << full.detail;
+    EXPECT_NE(full.detail.find("elsewhere.example"), std::string::npos) << full.detail;
+    EXPECT_EQ(ca.problem, ServerProblem::None) << ca.detail;
+    // A mode named in the settings goes before the environment's.
+    l.tlsMode = "disable";
+    qputenv("PGSSLMODE", "verify-full");
+    EXPECT_EQ(SqlLogbook::tryServer(l).problem, ServerProblem::None);
+    qunsetenv("PGSSLMODE");
+}
+
+// Workstations in other time zones keep their own clocks' times: the history shows their checks
+// in the order they were made, and --since counts from the reader's midnight, on either engine.
+TEST(FleetLogbook, ChecksOfSeveralTimeZonesAreShownInTheOrderTheyWereMade) {
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "UTC");  // the reader's clock
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    std::vector<std::unique_ptr<SqlLogbook>> engines;
+    engines.push_back(std::make_unique<SqlLogbook>(at(server, db)));
+    engines.push_back(std::make_unique<SqlLogbook>(logbookPath()));
+    struct Made {
+        const char* where;
+        LocalTime time;
+        int offset;
+    };
+    // 04:30, 09:00 and 10:00 UTC on 8 December.
+    const Made made[] = {{"new-york", {2026, 12, 7, 23, 30, 0}, -300},
+                         {"tokyo", {2026, 12, 8, 18, 0, 0}, 540},
+                         {"new-york", {2026, 12, 8, 5, 0, 0}, -300}};
+    for (auto& logbook : engines) {
+        SCOPED_TRACE(logbook->where());
+        ASSERT_TRUE(logbook->isOpen()) << logbook->why();
+        for (const Made& m : made) {
+            CheckRecord r = check("ZONES", 1);
+            r.time = m.time;
+            r.utcOffsetMinutes = m.offset;
+            r.workstation = m.where;
+            logbook->record(r);
+        }
+        const auto shown = logbook->records("ZONES", "2026-12-08");
+        ASSERT_EQ(shown.size(), 3u);
+        EXPECT_EQ(logbookTime(shown[0].time), "2026-12-08 05:00:00");
+        EXPECT_EQ(logbookTime(shown[1].time), "2026-12-08 18:00:00");
+        EXPECT_EQ(logbookTime(shown[2].time), "2026-12-07 23:30:00");
+        EXPECT_EQ(shown[1].utcOffsetMinutes, 540);
+        EXPECT_TRUE(logbook->records("ZONES", "2026-12-09").empty());
+    }
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+}
+
+// A check's file imported on the server by another workstation before the check's own record
+// got there is one check: its record, sent later, finds it and is not added a second time.
+TEST(FleetLogbook, ACheckWhoseFileWasImportedElsewhereFirstIsShownOnce) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    test::TempHome home;
+    const std::string file = home.documents() + "/Repeatability_20261208_090001.csv";
+    std::ofstream(file) << "a result file's contents\n";
+    server.stop();
+    CheckRecord made = check("TWICE", 1);
+    made.files = {file};
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+        logbook.record(made);
+        ASSERT_LT(logbook.lastRecorded()->id, 0);
+    }
+    server.start();
+    {
+        SqlLogbook elsewhere(at(server, db));
+        CheckRecord imported = check("TWICE", 1);
+        imported.files = {"/plant2/import/Repeatability_20261208_090001.csv"};
+        ASSERT_TRUE(elsewhere.recordImported(imported, firstFileDigest({file})));
+    }
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    EXPECT_EQ(logbook.sync().already, 1);
+    EXPECT_EQ(logbook.records("TWICE").size(), 1u);
+    EXPECT_TRUE(logbook.local().waiting().empty());
+}
+
+// A logbook file given to import is only read: a damaged one stays exactly as it was, where it
+// was, and the import says so and fails.
+TEST(FleetLogbook, ImportReadsALogbookFileAndNeverMovesOrChangesIt) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    const std::string given = home.documents() + "/plant2.sqlite";
+    std::string damaged = "SQLite format 3";
+    damaged.push_back('\0');
+    damaged += std::string(4096, '\x5a');
+    std::ofstream(given, std::ios::binary) << damaged;
+    const test::CliRun imported = test::runCli({"import", QString::fromStdString(given)});
+    EXPECT_NE(imported.exitCode, 0) << imported.out << imported.err;
+    EXPECT_NE(imported.err.find("left as it is"), std::string::npos) << imported.err;
+    std::ifstream in(given, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, damaged);
+    for (const auto& entry : std::filesystem::directory_iterator(home.documents()))
+        EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos)
+            << entry.path();
+
+    // A good one is sent, and stays as it was too (no journal left beside it).
+    const std::string good = home.documents() + "/plant3.sqlite";
+    {
+        SqlLogbook plant3(good);
+        plant3.record(check("PLANT3", 1));
+    }
+    const auto size = std::filesystem::file_size(good);
+    const test::CliRun sent = test::runCli({"import", QString::fromStdString(good)});
+    EXPECT_EQ(sent.exitCode, 0) << sent.err;
+    EXPECT_NE(sent.out.find("sent 1"), std::string::npos) << sent.out;
+    EXPECT_EQ(std::filesystem::file_size(good), size);
+}
+
+// What a failed statement's SQLSTATE means for the record it carried.
+TEST(FleetLogbook, AServerErrorsClassSaysWhetherTheRecordOrTheServerIsAtFault) {
+    for (const char* away : {"", "08006", "08001", "57P01", "57P03", "57014", "53100", "53300",
+                             "55P03", "40001", "40P01", "25P02", "XX000"})
+        EXPECT_EQ(classifySqlState(QString::fromLatin1(away)), SendFailure::Away) << away;
+    for (const char* refused :
+         {"22001", "22023", "22P02", "23502", "23505", "23514", "42501", "42883", "54000", "P0001"})
+        EXPECT_EQ(classifySqlState(QString::fromLatin1(refused)), SendFailure::Refused) << refused;
+    // Not a state at all: a driver's word is no reason to give up on a record.
+    EXPECT_EQ(classifySqlState(QStringLiteral("22")), SendFailure::Away);
+}
+
 TEST(FleetLogbook, ASyncKilledHalfWayLeavesEachRecordOnTheServerOnce) {
     PgServer server;
     const std::string db = server.createDatabase("lab");
@@ -277,6 +477,34 @@ TEST(FleetLogbook, TheDesktopsSenderSendsWhatWaitsFromItsOwnThread) {
 namespace qv {
 namespace {
 
+// With the server away and this workstation's logbook unable to keep anything (here: written
+// by a newer program, which no run changes), a check is never said to be recorded, and the
+// command line does not end as if it were.
+TEST(FleetLogbookRoad, ACheckNeitherTheServerNorTheWorkstationTookIsToldAndFails) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    LogbookEnv env(server.uri(server.adminUser(), server.adminPassword(), db));
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "newer-outbox");
+        file.setDatabaseName(QString::fromStdString(logbookPath()));
+        ASSERT_TRUE(file.open());
+        QSqlQuery(file).exec("PRAGMA user_version=99");
+        file.close();
+    }
+    QSqlDatabase::removeDatabase("newer-outbox");
+    test::SimInstrument sim("53", "L70S-000078");
+    server.stop();
+    for (int n = 0; n < 2; ++n) {
+        const test::CliRun check =
+            test::runCli({"repeatability", "--port", QString::fromStdString(sim.port())});
+        EXPECT_NE(check.exitCode, 0) << check.out << check.err;
+        EXPECT_NE(check.out.find("verdict PASSED"), std::string::npos) << check.out;
+        EXPECT_NE(check.err.find("This check is not recorded"), std::string::npos) << check.err;
+        EXPECT_EQ(check.err.find("recorded on this workstation"), std::string::npos) << check.err;
+    }
+}
+
 // The whole road on the command line: a check made while the server is away ends by its
 // verdict, says once where its record went, and reaches the server with the next run.
 TEST(FleetLogbookRoad, ACheckMadeWhileTheServerIsAwayIsRecordedOnTheServerLater) {
@@ -294,9 +522,31 @@ TEST(FleetLogbookRoad, ACheckMadeWhileTheServerIsAwayIsRecordedOnTheServerLater)
     EXPECT_NE(told, std::string::npos) << check.err;
     EXPECT_EQ(told, check.err.rfind("sent when it is back")) << "told once: " << check.err;
 
+    // Every reading verb says, on standard error and in its JSON, that the server was away.
+    for (const QStringList& verb :
+         {QStringList{"history", "--json"}, QStringList{"history", "--serial", "L70S-000077"},
+          QStringList{"history", "--serial", "L70S-000077", "--json"},
+          QStringList{"performance", "--serial", "L70S-000077", "--json"}}) {
+        const test::CliRun away = test::runCli(verb);
+        EXPECT_EQ(away.exitCode, 0) << verb.join(' ').toStdString() << away.err;
+        EXPECT_NE(away.err.find("this workstation's records only"), std::string::npos)
+            << verb.join(' ').toStdString() << away.err;
+        if (verb.contains("--json")) {
+            EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(away.out))
+                          .object()["source"]
+                          .toString(),
+                      "this workstation")
+                << away.out;
+        }
+    }
+
     server.start();
     const test::CliRun history = test::runCli({"history", "--serial", "L70S-000077", "--json"});
     ASSERT_EQ(history.exitCode, 0) << history.err;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
+                  .object()["source"]
+                  .toString(),
+              "server");
     const QJsonArray records = QJsonDocument::fromJson(QByteArray::fromStdString(history.out))
                                    .object()["records"]
                                    .toArray();

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/log/sql_logbook.h"
 #include "support/pg_server.h"
@@ -64,20 +65,26 @@ bool refusedForLackOfRights(const std::string& refusal) {
     return refusal.find("permission denied") != std::string::npos;
 }
 
-TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) {
-    PgServer server;
+// The script as shipped, then the passwords the administrator gives with \password, and one role
+// the script never names.
+void setUp(const PgServer& server) {
     const std::string setup = script();
     ASSERT_NE(setup.find("qv_workstation"), std::string::npos) << "the script was not found";
     std::string error;
     ASSERT_TRUE(server.sql(setup, &error)) << error;
-    // What the administrator gives with \password afterwards; one role the script never names.
     ASSERT_TRUE(
         server.sql("ALTER ROLE qv_owner PASSWORD 'owner-pw';\n"
                    "ALTER ROLE ws_plant1 PASSWORD 'plant1-pw';\n"
+                   "ALTER ROLE ws_plant2 PASSWORD 'plant2-pw';\n"
                    "ALTER ROLE audit_quality PASSWORD 'audit-pw';\n"
                    "CREATE ROLE outsider LOGIN PASSWORD 'outsider-pw';",
                    &error))
         << error;
+}
+
+TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) {
+    PgServer server;
+    setUp(server);
 
     // Before the owner has run the program, a workstation can make nothing of its own there.
     {
@@ -131,6 +138,9 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
     EXPECT_EQ(auditor.value("SELECT COUNT(*) FROM diagnosis_terms"), "6");
     EXPECT_TRUE(refusedForLackOfRights(auditor.refusal(
         "INSERT INTO records(kind, serial, time) VALUES('repeatability', 'X', '2026-12-08')")));
+    EXPECT_TRUE(refusedForLackOfRights(auditor.refusal(
+        "SELECT logbook_add('{\"kind\": \"repeatability\", \"serial\": \"X\", \"time\": "
+        "\"2026-12-08 10:00:00\", \"uuid\": \"a\"}')")));
     {
         SqlLogbook reading(as(server, "audit_quality", "audit-pw"));
         ASSERT_TRUE(reading.isOpen()) << reading.why();
@@ -140,6 +150,74 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
     PgSession outsider(server, "outsider", "outsider-pw", kDatabase);
     EXPECT_FALSE(outsider.open());
     EXPECT_TRUE(refusedForLackOfRights(outsider.error())) << outsider.error();
+}
+
+// What a workstation's login tried on a real server: rows added to another workstation's record,
+// a record of its own numbering dated years back in another's name, a version that would take
+// the whole fleet off the server. The only way in is the function, which adds a new record only.
+TEST(FleetRoles, AWorkstationAddsOnlyNewRecordsAndOnlyThroughTheLogbooksFunction) {
+    PgServer server;
+    setUp(server);
+    {
+        SqlLogbook owner(as(server, "qv_owner", "owner-pw"));
+        ASSERT_TRUE(owner.isOpen()) << owner.why();
+    }
+    CheckRecord theirs = tileSetCheck();
+    theirs.workstation = "plant2";
+    {
+        SqlLogbook plant2(as(server, "ws_plant2", "plant2-pw"));
+        ASSERT_TRUE(plant2.isOpen()) << plant2.why();
+        plant2.record(theirs);
+        ASSERT_TRUE(plant2.lastRecorded()) << plant2.why();
+        theirs = *plant2.lastRecorded();
+    }
+    const std::string id = std::to_string(theirs.id);
+
+    PgSession plant1(server, "ws_plant1", "plant1-pw", kDatabase);
+    ASSERT_TRUE(plant1.open()) << plant1.error();
+    for (const std::string& statement : std::vector<std::string>{
+             "INSERT INTO schema_version VALUES (99)",
+             "INSERT INTO files(record_id, path, position) VALUES(" + id + ", '/forged.csv', 9)",
+             "INSERT INTO diagnoses(record_id, angle, decision, reason) VALUES(" + id +
+                 ", 5, 'write-factors', 'forged')",
+             "INSERT INTO records(id, kind, serial, time, workstation) VALUES(-7, "
+             "'repeatability', 'L70S-300003', '2020-01-01 00:00:00', 'plant2')",
+             "INSERT INTO unsent(record_id, server) VALUES(" + id + ", 'x')",
+             "SELECT nextval(pg_get_serial_sequence('records', 'id'))"})
+        EXPECT_TRUE(refusedForLackOfRights(plant1.refusal(statement)))
+            << statement << ": " << plant1.refusal(statement);
+
+    // Through the function: an id of its own, a record without identity, a name longer than
+    // the program sends, each refused with a class a workstation reads as "this record".
+    const std::string base = R"("kind": "repeatability", "serial": "L70S-300003", )"
+                             R"("time": "2020-01-01 00:00:00", "workstation": "plant2")";
+    for (const std::string& json : std::vector<std::string>{
+             "{\"id\": -7, \"uuid\": \"forged-1\", " + base + "}", "{" + base + "}",
+             "{\"uuid\": \"forged-2\", \"serial\": \"" + std::string(3000, 'S') +
+                 "\", \"kind\": \"repeatability\", \"time\": \"2020-01-01 00:00:00\"}",
+             std::string("[1, 2]")}) {
+        const std::string refusal = plant1.refusal("SELECT logbook_add('" + json + "')");
+        EXPECT_FALSE(refusal.empty()) << json.substr(0, 80);
+    }
+    // A record sent again under an existing identity adds nothing to it.
+    EXPECT_EQ(plant1.value("SELECT COALESCE(logbook_add('{\"uuid\": \"" + theirs.uuid + "\", " +
+                           base + ", \"files\": [\"/forged.csv\"]}')::text, 'none')"),
+              "none");
+    EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM files WHERE record_id = " + id), "2");
+    EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM records"), "1");
+    EXPECT_EQ(plant1.value("SELECT MAX(version) FROM schema_version"),
+              std::to_string(kLogbookSchemaVersion));
+
+    // A record added by ws_plant1 in plant2's name carries the login that sent it and the time
+    // the server received it, whatever the record says.
+    const std::string added =
+        plant1.value("SELECT logbook_add('{\"uuid\": \"mine\", " + base + "}')");
+    ASSERT_FALSE(added.empty());
+    EXPECT_GT(std::stoll(added), 0);
+    EXPECT_EQ(plant1.value("SELECT login || ' ' || workstation || ' ' || (received IS NOT NULL) "
+                           "FROM records WHERE id = " +
+                           added),
+              "ws_plant1 plant2 true");
 }
 
 }  // namespace

@@ -1,0 +1,204 @@
+// Reading records back: an instrument's history, one record, the instruments on record.
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <algorithm>
+#include <unordered_map>
+
+#include "platform/log/logbook_schema.h"
+#include "platform/log/sql_logbook.h"
+#include "platform/log/sql_values.h"
+
+namespace qv {
+
+using namespace sqlvalues;
+
+template <typename T>
+T SqlLogbook::failedRead(const QSqlQuery& q, T empty) {
+    readFailed_ = true;
+    why_ = q.lastError().databaseText().isEmpty() ? q.lastError().text()
+                                                  : q.lastError().databaseText().simplified();
+    return empty;
+}
+
+std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
+    std::vector<Instrument> out;
+    QSqlQuery q(db_);
+    readFailed_ = !open_;
+    if (!open_) return out;
+    if (!q.exec(QStringLiteral("SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM "
+                               "records GROUP BY serial ORDER BY serial")))
+        return failedRead(q, out);
+    while (q.next())
+        out.push_back({str(q.value(0)), str(q.value(1)), q.value(2).toInt(), str(q.value(3))});
+    return out;
+}
+
+namespace {
+// One row of the angles' table, in the order readDetails selects it.
+void angleRow(CheckRecord& r, const QSqlQuery& q) {
+    const int a = q.value(1).toInt();
+    if (a < 0 || a >= kAngleCount) return;
+    r.angles[a] = {{real(q.value(2)), real(q.value(3)), real(q.value(4))},
+                   real(q.value(5)),
+                   real(q.value(6)),
+                   {real(q.value(7)), real(q.value(8)), real(q.value(9))},
+                   real(q.value(10)),
+                   real(q.value(11))};
+}
+}  // namespace
+
+void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& which,
+                             const QVariantList& binds) {
+    // One query for the angles and one for the files of all of them, not two for each record:
+    // a long history would otherwise cost thousands of queries. The records are chosen again
+    // by the same condition, joined: no list of ids is sent, however long the history.
+    if (records.empty()) return;
+    std::unordered_map<qint64, CheckRecord*> byId;
+    for (CheckRecord& r : records) byId.emplace(r.id, &r);
+    const QString chosen = QStringLiteral("SELECT id FROM records ") + which;
+    const auto run = [&](const QString& sql, const auto& take, const QString& order) {
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(QString::fromStdString(
+                      rowsOfRecords(engine_, sql.toStdString(), chosen.toStdString())) +
+                  QStringLiteral(" ORDER BY ") + order);
+        for (const QVariant& v : binds) q.addBindValue(v);
+        if (!q.exec()) {
+            failedRead(q, 0);
+            return;
+        }
+        while (q.next())
+            if (const auto at = byId.find(q.value(0).toLongLong()); at != byId.end())
+                take(*at->second, q);
+    };
+    run(QStringLiteral("SELECT record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, "
+                       "sd_b, largest, rms FROM angles"),
+        angleRow, QStringLiteral("record_id, angle"));
+    run(
+        QStringLiteral("SELECT record_id, path, position FROM files"),
+        [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); },
+        QStringLiteral("record_id, ") + QString::fromStdString(fileOrder(engine_)));
+    run(
+        QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
+                       "mean_after_model FROM diagnoses"),
+        [](CheckRecord& r, const QSqlQuery& q) {
+            const int a = q.value(1).toInt();
+            if (a < 0 || a >= kAngleCount) return;
+            if (!r.diagnosis) r.diagnosis.emplace();
+            AngleDiagnosisRecord& d = (*r.diagnosis)[a];
+            d.decision = str(q.value(2));
+            d.reason = str(q.value(3));
+            d.meanAfterFactors = real(q.value(4));
+            d.meanAfterModel = real(q.value(5));
+        },
+        QStringLiteral("record_id, angle"));
+    run(
+        QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified, "
+                       "position FROM "
+                       "diagnosis_terms"),
+        [](CheckRecord& r, const QSqlQuery& q) {
+            const int a = q.value(1).toInt();
+            if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
+            (*r.diagnosis)[a].terms.push_back({str(q.value(2)), real(q.value(3)),
+                                               errorOrInfinite(q.value(4)),
+                                               q.value(5).toInt() != 0});
+        },
+        QStringLiteral("record_id, angle, position"));
+}
+
+namespace {
+constexpr const char* kRecordColumns =
+    "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
+    "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen, "
+    "factors, utc_offset FROM records ";
+
+CheckRecord fromRow(const QSqlQuery& q) {
+    CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
+                                fromLogbookTime(str(q.value(5))));
+    r.id = q.value(0).toLongLong();
+    r.serial = str(q.value(2));
+    r.instrumentType = str(q.value(3));
+    r.referenceSerial = str(q.value(4));
+    r.threshold = real(q.value(6));
+    r.formula = str(q.value(7));
+    if (!q.value(8).isNull()) r.passed = q.value(8).toInt() != 0;
+    r.entry = q.value(9).toInt();
+    r.comment = str(q.value(10));
+    r.operatorName = str(q.value(11));
+    r.uuid = str(q.value(12));
+    r.workstation = str(q.value(13));
+    r.readings = std::clamp(q.value(14).toInt(), 0, 1000);
+    r.handling = q.value(15).toInt() != 0;
+    r.specimen = str(q.value(16));
+    r.factors = factorsFromText(str(q.value(17)));
+    if (!q.value(18).isNull()) r.utcOffsetMinutes = q.value(18).toInt();
+    return r;
+}
+}  // namespace
+
+std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which, const QVariantList& binds,
+                                                   const QString& detailsOf) {
+    std::vector<CheckRecord> out;
+    readFailed_ = !open_;
+    if (!open_) return out;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QString::fromLatin1(kRecordColumns) + which);
+    for (const QVariant& v : binds) q.addBindValue(v);
+    if (!q.exec()) return failedRead(q, out);
+    while (q.next()) out.push_back(fromRow(q));
+    q.finish();
+    readDetails(out, detailsOf.isEmpty() ? which : detailsOf, binds);
+    return out;
+}
+
+namespace {
+// One instrument's records since an instant, newest first; a limit where one is asked for
+// (engines disagree on what a negative one means).
+QString instrumentRecords(bool since, const QString& extra) {
+    return QStringLiteral("WHERE serial = ? ") +
+           (since ? QStringLiteral("AND instant >= ? ") : QString()) + extra;
+}
+
+QString newestFirst(int limit) {
+    return QStringLiteral("ORDER BY instant DESC, id DESC") +
+           (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString());
+}
+
+QVariantList instrumentBinds(const std::string& serial, const std::string& since) {
+    QVariantList binds{text(serial)};
+    if (!since.empty()) binds.append(text(sinceInstant(since)));
+    return binds;
+}
+}  // namespace
+
+std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
+                                             int limit) {
+    return instrumentHistory(serial, since, limit, {});
+}
+
+std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
+                                                    const std::string& since, int limit) {
+    return instrumentHistory(serial, since, limit,
+                             QStringLiteral("AND id IN (SELECT record_id FROM unsent) "));
+}
+
+std::vector<CheckRecord> SqlLogbook::instrumentHistory(const std::string& serial,
+                                                       const std::string& since, int limit,
+                                                       const QString& extra) {
+    const QString which = instrumentRecords(!since.empty(), extra);
+    // Without a limit the rows of the same records are chosen by the condition alone, which a
+    // server joins by its indexes; an order inside would only cost a sort.
+    return selectRecords(which + newestFirst(limit), instrumentBinds(serial, since),
+                         limit < 0 ? which : QString());
+}
+
+std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
+    std::vector<CheckRecord> one =
+        selectRecords(QStringLiteral("WHERE id = ?"), {QVariant(qlonglong(id))});
+    if (one.empty()) return std::nullopt;
+    return one.front();
+}
+
+}  // namespace qv

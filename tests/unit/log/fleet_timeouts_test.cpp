@@ -1,0 +1,103 @@
+// A server that does not answer, and a table another session keeps locked: a check and the
+// history each end within seconds, the check recorded on this workstation and the operator told.
+// These wait on real time (the program's own time-outs), so they run alone.
+#include <gtest/gtest.h>
+#include <QtGlobal>
+
+#include <chrono>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/log/fleet_logbook.h"
+#include "support/cli_run.h"
+#include "support/pg_server.h"
+#include "support/sim_instrument.h"
+#include "support/temp_home.h"
+
+namespace qv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kBound = std::chrono::seconds(20);
+
+// A socket on 127.0.0.1 that listens and never accepts: the system completes each connection
+// and nothing ever answers on it.
+class SilentServer {
+public:
+    SilentServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&a), size) != 0 ||
+            ::listen(fd_, 16) != 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size))
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        port_ = ntohs(a.sin_port);
+    }
+    ~SilentServer() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+class LogbookEnv {
+public:
+    explicit LogbookEnv(const std::string& uri) {
+        qputenv("QV_LOGBOOK", QByteArray::fromStdString(uri));
+    }
+    ~LogbookEnv() { qunsetenv("QV_LOGBOOK"); }
+};
+
+// A check, then the instrument's history: each ends in time, the check kept here.
+void checkThenHistory(const std::string& serial) {
+    test::SimInstrument sim("53", serial);
+    auto began = Clock::now();
+    const test::CliRun check =
+        test::runCli({"repeatability", "--port", QString::fromStdString(sim.port())});
+    EXPECT_LT(Clock::now() - began, kBound);
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    EXPECT_NE(check.err.find("sent when it is back"), std::string::npos) << check.err;
+
+    began = Clock::now();
+    const test::CliRun history =
+        test::runCli({"history", "--serial", QString::fromStdString(serial)});
+    EXPECT_LT(Clock::now() - began, kBound);
+    EXPECT_EQ(history.exitCode, 0) << history.err;
+    EXPECT_NE(history.err.find("this workstation's records only"), std::string::npos)
+        << history.err;
+    EXPECT_NE(history.out.find("PASSED"), std::string::npos) << history.out;
+}
+
+TEST(FleetLogbookTimeouts, AServerThatNeverAnswersCostsACheckAndTheHistorySeconds) {
+    SilentServer silent;
+    test::TempHome home;
+    LogbookEnv env("postgresql://ws@127.0.0.1:" + std::to_string(silent.port()) + "/lab");
+    checkThenHistory("L70S-000091");
+}
+
+TEST(FleetLogbookTimeouts, ATableLockedByAnotherSessionCostsACheckAndTheHistorySeconds) {
+    test::PgServer server;
+    const std::string db = server.createDatabase("lab");
+    const std::string uri = server.uri(server.adminUser(), server.adminPassword(), db);
+    {
+        std::string why;
+        SqlLogbook made(*locationFromUri(uri, &why));
+        ASSERT_TRUE(made.isOpen()) << made.why();
+    }
+    test::PgSession holder(server, server.adminUser(), server.adminPassword(), db);
+    ASSERT_TRUE(holder.open()) << holder.error();
+    ASSERT_EQ(holder.refusal("BEGIN"), "");
+    ASSERT_EQ(holder.refusal("LOCK TABLE records IN ACCESS EXCLUSIVE MODE"), "");
+    test::TempHome home;
+    LogbookEnv env(uri);
+    checkThenHistory("L70S-000092");
+}
+
+}  // namespace
+}  // namespace qv
