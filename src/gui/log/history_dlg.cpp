@@ -232,7 +232,9 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     ui_->recordTable->verticalHeader()->hide();
     ui_->recordTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui_->recordTable->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    ui_->recordTable->horizontalHeader()->setStretchLastSection(true);
+    // Every column keeps the width its contents and its heading need (a narrow window scrolls
+    // rather than cutting "Decision" to "Deci").
+    ui_->recordTable->horizontalHeader()->setStretchLastSection(false);
     // Column widths from the rows in sight, not from every row of a long history.
     ui_->recordTable->horizontalHeader()->setResizeContentsPrecision(20);
     ui_->trendKindCombo->addItem(tr("Inter-instrument checks and verifications"),
