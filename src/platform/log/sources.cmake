@@ -1,4 +1,5 @@
 target_sources(qvplatform PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/fleet_history.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fleet_logbook.cpp
     ${CMAKE_CURRENT_LIST_DIR}/import_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/logbook_location.cpp
