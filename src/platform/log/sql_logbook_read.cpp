@@ -26,8 +26,8 @@ std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     QSqlQuery q(db_);
     readFailed_ = !open_;
     if (!open_) return out;
-    if (!q.exec(QStringLiteral("SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM "
-                               "records GROUP BY serial ORDER BY serial")))
+    if (!q.exec(QStringLiteral("SELECT serial, instrument_type, records, last_time FROM "
+                               "instruments ORDER BY serial")))
         return failedRead(q, out);
     while (q.next())
         out.push_back({str(q.value(0)), str(q.value(1)), q.value(2).toInt(), str(q.value(3))});

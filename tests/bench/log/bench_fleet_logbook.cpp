@@ -191,6 +191,18 @@ void BM_FleetHistoryOfOneInstrument(benchmark::State& state) {
 }
 BENCHMARK(BM_FleetHistoryOfOneInstrument)->Iterations(20)->Unit(benchmark::kMillisecond);
 
+// The instruments' list of the lab, as the history window and verb open on it.
+void BM_FleetInstruments(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home);
+    std::size_t listed = 0;
+    for (auto _ : state) listed = logbook->instruments().size();
+    if (listed != kInstruments) state.SkipWithError("the list is not whole");
+    state.counters["records"] = kRecords;
+}
+BENCHMARK(BM_FleetInstruments)->Unit(benchmark::kMillisecond);
+
 // The largest resident size of this process so far, in MB.
 double peakMegabytes() {
     rusage use{};

@@ -101,6 +101,11 @@ TEST(FleetLogbook, AServerIsSetUpFromNothingAndBroughtForwardFromTheFirstVersion
     EXPECT_EQ(records[1].files, std::vector<std::string>{"/data/first.csv"});
     EXPECT_DOUBLE_EQ(records[1].angles[0].lab[0], 90.5);
     EXPECT_EQ(records[1].passed, true);
+    // The instruments' list counts the records of before its time and those added since.
+    const auto instruments = logbook.instruments();
+    ASSERT_EQ(instruments.size(), 1u);
+    EXPECT_EQ(instruments[0].records, 2);
+    EXPECT_EQ(instruments[0].lastTime, "2026-12-08 09:00:01");
     EXPECT_EQ(SqlLogbook::tryServer(at(server, old)).version, kLogbookSchemaVersion);
 }
 
