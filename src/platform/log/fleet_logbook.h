@@ -78,6 +78,7 @@ public:
     // The server, connected now or never; nothing when it cannot be reached.
     SqlLogbook* server();
     SqlLogbook& local() { return *local_; }
+    const SqlLogbook& local() const { return *local_; }
 
 private:
     friend class FleetHistoryPages;

@@ -53,6 +53,7 @@ public:
     // Where a damaged file was moved; empty when none was.
     const std::string& setAside() const { return setAside_; }
     const std::string& path() const { return path_; }
+    LogbookEngine engine() const { return engine_; }
     // Why a server could not be used, and the server's own words.
     ServerProblem problem() const { return problem_; }
     // Whether the last read failed (the server went away, a lock or statement time-out): what
