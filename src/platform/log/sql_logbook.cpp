@@ -186,7 +186,10 @@ bool SqlLogbook::connectServer(const LogbookLocation& l) {
     if (!l.user.empty()) db_.setUserName(text(l.user));
     if (!l.password.empty()) db_.setPassword(text(l.password));
     db_.setConnectOptions(connectOptions(l));
-    if (db_.open()) return true;
+    if (db_.open()) {
+        watch_ = std::make_unique<ServerWatch>(kServerAnswerLimit);
+        return true;
+    }
     // libpq's own words on one line; Qt's "unable to connect" adds nothing to them.
     const QSqlError error = db_.lastError();
     QStringList lines =
@@ -196,6 +199,19 @@ bool SqlLogbook::connectServer(const LogbookLocation& l) {
     why_ = lines.join(QStringLiteral("; "));
     problem_ = classifyConnectionError(why_);
     return false;
+}
+
+ServerWatch::Armed SqlLogbook::watched() {
+    return watch_ ? watch_->arm(db_) : ServerWatch::Armed(nullptr);
+}
+
+QString SqlLogbook::failure(const QSqlError& error) const {
+    if (watch_ && watch_->cut())
+        return QStringLiteral(
+                   "the server did not answer within %1 seconds; its connection was "
+                   "closed")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(kServerAnswerLimit).count());
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText().simplified();
 }
 
 bool SqlLogbook::openServer(const LogbookLocation& l) {

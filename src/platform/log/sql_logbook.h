@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
@@ -17,6 +18,7 @@
 #include "platform/log/logbook_schema.h"
 #include "platform/log/logbook_store.h"
 #include "platform/log/server_problem.h"
+#include "platform/log/server_watch.h"
 
 namespace qv {
 
@@ -169,6 +171,11 @@ private:
     bool readFailed_ = false;
     std::string setAside_;
     std::function<void(const std::string&)> tell_;
+    // A server's statements are cut when the server holds them past its own time-outs.
+    std::unique_ptr<ServerWatch> watch_;
+    ServerWatch::Armed watched();
+    // The server's words for a failure, or what the watch did when it cut the statement.
+    QString failure(const QSqlError& error) const;
 };
 
 // A record as this workstation adds it: its identity, workstation and operator filled in where

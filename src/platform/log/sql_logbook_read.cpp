@@ -16,8 +16,7 @@ using namespace sqlvalues;
 template <typename T>
 T SqlLogbook::failedRead(const QSqlQuery& q, T empty) {
     readFailed_ = true;
-    why_ = q.lastError().databaseText().isEmpty() ? q.lastError().text()
-                                                  : q.lastError().databaseText().simplified();
+    why_ = failure(q.lastError());
     return empty;
 }
 
@@ -26,6 +25,7 @@ std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     QSqlQuery q(db_);
     readFailed_ = !open_;
     if (!open_) return out;
+    const auto armed = watched();
     if (!q.exec(QStringLiteral("SELECT serial, instrument_type, records, last_time FROM "
                                "instruments ORDER BY serial")))
         return failedRead(q, out);
@@ -143,6 +143,7 @@ std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which, const Q
     std::vector<CheckRecord> out;
     readFailed_ = !open_;
     if (!open_) return out;
+    const auto armed = watched();
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.prepare(QString::fromLatin1(kRecordColumns) + which);

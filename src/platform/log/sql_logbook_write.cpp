@@ -84,6 +84,7 @@ bool SqlLogbook::markUnsent(std::int64_t id, const std::string& server,
 }
 
 SqlLogbook::Inserted SqlLogbook::insertOnServer(const CheckRecord& r, const std::string& digest) {
+    const auto armed = watched();
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT logbook_add(CAST(? AS jsonb))"));
     q.addBindValue(QString::fromUtf8(serverRecordJson(r, digest)));
@@ -94,7 +95,7 @@ SqlLogbook::Inserted SqlLogbook::insertOnServer(const CheckRecord& r, const std:
     const QSqlError error = q.lastError();
     // Two workstations sending the same file's check at once: the second finds it there.
     if (error.nativeErrorCode() == QLatin1String("23505")) return {Sent::AlreadyThere, 0};
-    why_ = error.databaseText().isEmpty() ? error.text() : error.databaseText().simplified();
+    why_ = failure(error);
     const bool refused = classifySqlState(error.nativeErrorCode()) == SendFailure::Refused;
     return {refused ? Sent::Refused : Sent::Failed, 0};
 }
@@ -277,6 +278,7 @@ std::string SqlLogbook::newDigestOf(const std::vector<std::string>& files) {
 }
 
 bool SqlLogbook::knowsDigest(const std::string& digest) {
+    const auto armed = watched();
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT 1 FROM files WHERE digest = ?"));
     q.addBindValue(text(digest));
@@ -284,6 +286,7 @@ bool SqlLogbook::knowsDigest(const std::string& digest) {
 }
 
 bool SqlLogbook::knowsFile(const std::string& path) {
+    const auto armed = watched();
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT 1 FROM files WHERE path = ?"));
     q.addBindValue(text(path));

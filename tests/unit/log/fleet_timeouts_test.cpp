@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <csignal>
 
 #include "platform/log/fleet_logbook.h"
 #include "support/cli_run.h"
@@ -71,6 +72,37 @@ TEST(FleetLogbookTimeouts, ATableLockedByAnotherSessionCostsACheckAndTheHistoryS
     test::TempHome home;
     LogbookEnv env(uri);
     checkThenHistory("L70S-000092");
+}
+
+// The server's process for this workstation stopped under a statement (a debugger, a frozen
+// machine): neither its statement time-out nor the keepalives end the wait; this side does.
+TEST(FleetLogbookTimeouts, AStoppedServerProcessCostsACheckSecondsAndTheCheckIsKeptHere) {
+    test::PgServer server;
+    const std::string db = server.createDatabase("lab");
+    std::string why;
+    const auto at =
+        locationFromUri(server.uri(server.adminUser(), server.adminPassword(), db), &why);
+    ASSERT_TRUE(at) << why;
+    std::string told;
+    test::TempHome home;
+    FleetLogbook logbook(*at, std::make_unique<SqlLogbook>(home.path() + "/own.sqlite"),
+                         [&told](const std::string& what) { told += what; });
+    ASSERT_TRUE(logbook.serverOpen()) << logbook.why();
+    test::PgSession admin(server, server.adminUser(), server.adminPassword(), db);
+    ASSERT_TRUE(admin.open()) << admin.error();
+    const int pid = std::stoi(
+        admin.value("SELECT pid FROM pg_stat_activity WHERE application_name = 'QV-L70s' LIMIT 1"));
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    CheckRecord check = emptyRecord(RecordKind::Repeatability, {2026, 12, 9, 8, 0, 0});
+    check.serial = "L70S-000093";
+    const auto began = Clock::now();
+    logbook.record(check);
+    const auto took = Clock::now() - began;
+    ::kill(pid, SIGCONT);
+    EXPECT_LT(took, kBound);
+    ASSERT_TRUE(logbook.lastRecorded());
+    EXPECT_LT(logbook.lastRecorded()->id, 0);
+    EXPECT_NE(told.find("did not answer within 12 seconds"), std::string::npos) << told;
 }
 
 }  // namespace
