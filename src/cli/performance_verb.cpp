@@ -40,6 +40,8 @@ QJsonValue timeJson(const std::optional<LocalTime>& t) {
 QJsonObject contributionJson(const Contribution& c) {
     return {{"kind", qs(std::string(contributionKey(c.kind)))},
             {"available", c.available},
+            {"essential", c.essential},
+            {"figureName", qs(c.figureName)},
             {"standard", finiteOrNull(c.standard)},
             {"figure", finiteOrNull(c.figure)},
             {"readings", c.readings},
@@ -47,6 +49,31 @@ QJsonObject contributionJson(const Contribution& c) {
             {"date", timeJson(c.date)},
             {"record", qint64(c.record)},
             {"source", qs(c.source)}};
+}
+
+QJsonValue pair(double low, double high) {
+    return QJsonArray{finiteOrNull(low), finiteOrNull(high)};
+}
+
+QJsonValue scopeJson(const AngleScope& s) {
+    if (!s.known) return QJsonValue();
+    QJsonArray unseen;
+    for (const std::string& t : s.unseen) unseen.append(qs(t));
+    return QJsonObject{{"lightness", pair(s.lightnessLow, s.lightnessHigh)},
+                       {"chroma", pair(s.chromaLow, s.chromaHigh)},
+                       {"hue", pair(s.hueFrom, s.hueTo)},
+                       {"unseen", unseen},
+                       {"decision", qs(s.decision)},
+                       {"reason", qs(s.reason)},
+                       {"neutralOnly", s.neutralOnly}};
+}
+
+QJsonValue entryJson(const std::optional<EntryInForce>& e) {
+    if (!e) return QJsonValue();
+    return QJsonObject{{"entry", e->entry ? QJsonValue(e->entry) : QJsonValue()},
+                       {"comment", qs(e->comment)},
+                       {"written", timeJson(e->written)},
+                       {"record", qint64(e->record)}};
 }
 
 // The share in per cent, as the table and the page give it.
@@ -57,6 +84,8 @@ QJsonObject angleJson(const AngleBudget& b) {
             {"contributions", contributions},
             {"standard", finiteOrNull(b.standard)},
             {"expanded", finiteOrNull(b.expanded)},
+            {"complete", b.complete},
+            {"scope", scopeJson(b.scope)},
             {"tolerance", optionalJson(b.tolerance)},
             {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},
             {"band", b.band ? QJsonValue(qs(std::string(bandName(*b.band)))) : QJsonValue()}};
@@ -75,6 +104,10 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
             {"made", qs(logbookTime(st.made))},
             {"angles", angles},
             {"missing", missing},
+            {"entry", entryJson(st.entry)},
+            {"retired", st.retired.empty() ? QJsonValue() : QJsonValue(qs(st.retired))},
+            {"neutralOnly", st.neutralOnly},
+            {"service", st.service},
             {"pdf", pdf.isEmpty() ? QJsonValue() : QJsonValue(pdf)}};
 }
 
@@ -89,6 +122,20 @@ QString dates(const Contribution& c) {
     const QString to = c.date ? qs(logbookTime(*c.date)).left(10) : QStringLiteral("---");
     const QString from = c.from ? qs(logbookTime(*c.from)).left(10) : QString();
     return from.isEmpty() || from == to ? to : from + QStringLiteral("..") + to;
+}
+
+void printScope(QTextStream& out, const AngleScope& s) {
+    if (!s.known) return;
+    out << "  tile set: L* " << cell(s.lightnessLow, 0, 0) << ".." << cell(s.lightnessHigh, 0, 0)
+        << ", C* " << cell(s.chromaLow, 0, 0) << ".." << cell(s.chromaHigh, 0, 0) << ", h "
+        << (std::isfinite(s.hueFrom) ? cell(s.hueFrom, 0, 0) + ".." + cell(s.hueTo, 0, 0)
+                                     : QStringLiteral("none chromatic"))
+        << "; unseen:";
+    for (const std::string& t : s.unseen) out << " " << qs(t);
+    if (s.unseen.empty()) out << " none";
+    out << "; diagnosis " << qs(s.decision) << "\n";
+    if (s.neutralOnly)
+        out << "  the set cannot see wavelength errors: U holds for near-neutral colours only\n";
 }
 
 void printAngle(QTextStream& out, const AngleBudget& b) {
@@ -107,6 +154,11 @@ void printAngle(QTextStream& out, const AngleBudget& b) {
             << (c.available ? cell(c.standard, 3, 7) : QStringLiteral("missing").rightJustified(7))
             << "\n";
     }
+    printScope(out, b.scope);
+    if (!b.complete) {
+        out << "  incomplete budget: not an uncertainty\n";
+        return;
+    }
     out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = 2) " << cell(b.expanded, 3, 0)
         << ", tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
         << ", share "
@@ -121,6 +173,14 @@ void printStatement(QTextStream& out, const PerformanceStatement& st) {
     out << ", reference "
         << (st.referenceSerial.empty() ? QStringLiteral("---") : qs(st.referenceSerial)) << ", "
         << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << "\n";
+    if (st.entry)
+        out << "entry in force: "
+            << (st.entry->entry ? QString::number(st.entry->entry) + " '" + qs(st.entry->comment) +
+                                      "' written " + qs(logbookTime(*st.entry->written))
+                                : QStringLiteral("none written by this program"))
+            << "\n";
+    if (!st.retired.empty()) out << "after correction: retired (" << qs(st.retired) << ")\n";
+    if (st.service) out << "diagnosis: service (the instrument needs service)\n";
     for (const AngleBudget& b : st.angles) printAngle(out, b);
     if (!st.missing.empty()) out << "\nmissing:\n";
     for (const std::string& m : st.missing) out << "  " << qs(m) << "\n";

@@ -47,7 +47,8 @@ void seed(Logbook& logbook) {
     DiagnosisRecord d;
     for (int a = 0; a < kAngleCount; ++a) {
         set.angles[a].deltaE = 0.40;
-        d[a] = {"write-factors", "gain", 0.20 + 0.02 * a, 0.10, {}};
+        d[a] = {"write-factors", "gain", 0.15, 0.10, {}};
+        d[a].heldOutRmsAfterFactors = 0.20 + 0.02 * a;
     }
     set.diagnosis = d;
     logbook.record(set);
@@ -56,6 +57,7 @@ void seed(Logbook& logbook) {
     logbook.record(write);
     for (int i = 0; i < 5; ++i) {
         CheckRecord r = seeded(RecordKind::Repeatability, {2026, 11, 20 + 2 * i, 8, 0, 0});
+        r.specimen = "grey tile";
         for (int a = 0; a < kAngleCount; ++a) {
             r.angles[a].lab = {50.0 - 5 * a + 0.05 * (i - 2), 1.0 + 0.02 * (i % 2), -2.0};
             r.angles[a].deltaE = 0.03;
@@ -101,7 +103,7 @@ void expectContributions(const QJsonArray& c, int a) {
     EXPECT_EQ(c[0]["date"].toString(), QStringLiteral("2026-12-01 10:00:00"));
     EXPECT_EQ(c[1]["readings"].toInt(), 6);  // the extended check and the five before it
     EXPECT_EQ(c[1]["from"].toString(), QStringLiteral("2026-11-20 08:00:00"));
-    // The factors were written after the set: its prediction after them counts.
+    // The factors were written after the set: its prediction for tiles it did not fit counts.
     EXPECT_DOUBLE_EQ(c[2]["figure"].toDouble(), 0.20 + 0.02 * a);
     EXPECT_TRUE(c[2]["source"].toString().contains(QStringLiteral("after the factors")));
     EXPECT_DOUBLE_EQ(c[3]["figure"].toDouble(), 0.10 + 0.02 * a);
@@ -161,27 +163,35 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
     EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
 }
 
-TEST(PerformanceVerb, OneCheckSaysWhatIsMissingAndAnUnknownInstrumentOrBadValueFails) {
+// Reading noise alone is no uncertainty: with only an extended check on record the JSON holds
+// no U, share or band, the text says so, and the page draws no bar.
+TEST(PerformanceVerb, OnlyAnExtendedCheckStatesNoUncertaintyAndAnUnknownInstrumentFails) {
     const test::TempHome home;
     {
         SqlLogbook logbook(logbookPath());
-        CheckRecord r = seeded(RecordKind::Repeatability, {2026, 12, 1, 8, 0, 0});
+        CheckRecord r = seeded(RecordKind::ExtendedRepeatability, {2026, 12, 1, 8, 0, 0});
+        r.readings = 20;
+        r.specimen = "grey tile";
         for (AngleRecord& g : r.angles) {
             g.lab = {50.0, 1.0, -2.0};
             g.deltaE = 0.03;
+            g.sd = {0.01, 0.02, 0.02};
         }
         logbook.record(r);
     }
-    const test::CliRun text = test::runCli({"performance", "--serial", kSerial});
+    const QStringList args{"performance", "--serial", kSerial, "--tolerance", "1"};
+    const test::CliRun text = test::runCli(args);
     ASSERT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_NE(text.out.find("missing:\n  No extended repeatability check"), std::string::npos)
+    EXPECT_NE(text.out.find("incomplete budget: not an uncertainty"), std::string::npos)
         << text.out;
-    const QJsonObject st = json(test::runCli({"performance", "--serial", kSerial, "--json"}));
+    EXPECT_EQ(text.out.find("U (k = 2)"), std::string::npos) << text.out;
+    const QJsonObject st = json(test::runCli(args + QStringList{"--json"}));
     EXPECT_GE(st["missing"].toArray().size(), 3);
     for (const QJsonValue& g : st["angles"].toArray()) {
-        EXPECT_TRUE(g["standard"].isNull());
-        EXPECT_FALSE(g["contributions"][0]["available"].toBool());
-        EXPECT_TRUE(g["share"].isNull());
+        EXPECT_TRUE(g["contributions"][0]["available"].toBool());
+        EXPECT_FALSE(g["complete"].toBool());
+        for (const char* key : {"standard", "expanded", "share", "band"})
+            EXPECT_TRUE(g[key].isNull()) << key;
     }
     const test::CliRun unknown = test::runCli({"performance", "--serial", "L70S-999999"});
     EXPECT_EQ(unknown.exitCode, 2);

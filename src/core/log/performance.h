@@ -5,10 +5,11 @@
 // Every contribution comes from records the logbook already holds (or from what the user
 // typed from the reference's certificate), each as a standard uncertainty along one direction
 // of colour space in the colour-difference formula of the thresholds, the figure behind it
-// and the number of readings behind that figure. They combine as a root sum of squares; the
-// expanded uncertainty takes k = 2. Taken along the direction in which a product differs from
-// its standard, the error of the colour difference is that of one coordinate, so k = 2 covers
-// about 95 % of checks.
+// and the number of readings behind that figure. They combine as a root sum of squares. Taken
+// along the direction in which a product differs from its standard, the error of the colour
+// difference is that of one coordinate. No expanded uncertainty is stated unless the reading
+// noise, the agreement with the reference and the reference's own uncertainty are all known:
+// without any one of them the figure is not an uncertainty of the colour difference at all.
 
 #include <array>
 #include <cstdint>
@@ -23,11 +24,12 @@
 namespace qv {
 
 inline constexpr double kCoverageFactor = 2.0;
-// The long-term repeatability is stated from this many records of one specimen or more.
+// The long-term repeatability is stated from this many records of one specimen or more, taken
+// on this many distinct days spanning this many days at least; fewer is a short period, which
+// shows the noise of a week, not its drift.
 inline constexpr int kLongTermMinimumRecords = 5;
-// A three-reading check with no specimen name counts as the specimen of another record when
-// their colours at 45° lie this close (dE*ab).
-inline constexpr double kSameSpecimenDeltaE = 1.0;
+inline constexpr int kLongTermMinimumDays = 3;
+inline constexpr int kLongTermMinimumSpanDays = 7;
 // The instrument reports reflectances to this step (%); rounding spreads evenly over it.
 inline constexpr double kReadingStepPercent = 0.01;
 
@@ -39,9 +41,14 @@ std::string_view contributionKey(ContributionKind kind);   // "shortTerm", ... (
 struct Contribution {
     ContributionKind kind = ContributionKind::ShortTerm;
     bool available = false;
-    double standard = 0.0;  // along one direction, in the thresholds' formula; NaN when missing
-    double figure = 0.0;    // as recorded: MCDM, mean dE, expanded uncertainty, step (%)
-    int readings = 0;       // readings, tiles or records behind the figure
+    // The short-term repeatability, the agreement and the reference's uncertainty must all be
+    // known before an uncertainty is stated; the long term may be left out (the statement
+    // then speaks of a short period) and the resolution is always known.
+    bool essential = false;
+    double standard = 0.0;   // along one direction, in the thresholds' formula; NaN when missing
+    double figure = 0.0;     // as recorded: MCDM, mean dE, expanded uncertainty, step (%)
+    std::string figureName;  // what the figure is: "MCDM", "RMS", "mean", "U", "step"
+    int readings = 0;        // readings, tiles or records behind the figure
     std::optional<LocalTime> from;  // the oldest record behind it (long-term)
     std::optional<LocalTime> date;  // the newest record behind it
     std::int64_t record = 0;        // that record's id, 0 when none
@@ -53,14 +60,41 @@ enum class ToleranceBand { UpTo10, UpTo25, UpTo30, Above30 };
 std::string_view bandName(ToleranceBand band);
 ToleranceBand bandOf(double share);
 
+// The colours an angle's agreement speaks for: those of the tile set behind it, what the set
+// could not see, and what its diagnosis decided. Wavelength errors (shift, scale, bandwidth)
+// the set cannot see move chromatic colours and leave greys alone: the agreement then holds
+// for near-neutral colours only.
+struct AngleScope {
+    bool known = false;  // a diagnosed tile set keeps it
+    double lightnessLow = 0.0, lightnessHigh = 0.0;
+    double chromaLow = 0.0, chromaHigh = 0.0;
+    double hueFrom = 0.0, hueTo = 0.0;  // degrees, counter-clockwise; NaN: no chromatic tile
+    std::vector<std::string> unseen;    // term keys ("shift", "bandwidth", ...)
+    std::string decision;               // "write-factors", "service", ...
+    std::string reason;
+    bool neutralOnly = false;
+};
+
 struct AngleBudget {
     int angleDegrees = 0;
     std::array<Contribution, kContributionCount> contributions{};  // in the order of the kinds
-    double standard = 0.0;  // combined; NaN when the short-term repeatability is missing
-    double expanded = 0.0;  // k = 2
+    // Combined and expanded; NaN, and no share or band, unless every essential part is known.
+    double standard = 0.0;
+    double expanded = 0.0;
+    bool complete = false;
     std::optional<double> tolerance;
     std::optional<double> share;  // expanded / tolerance
     std::optional<ToleranceBand> band;
+    AngleScope scope;
+};
+
+// The entry the agreement stands on: the one written after the tile set whose factors the
+// diagnosis predicts, or the one the set was read through.
+struct EntryInForce {
+    int entry = 0;  // 0: none written by this program before the set
+    std::string comment;
+    std::optional<LocalTime> written;
+    std::int64_t record = 0;
 };
 
 // What the user sets for a statement: per angle the product tolerance and the reference's
@@ -82,15 +116,23 @@ struct PerformanceStatement {
     std::string specimen;         // of the repeatability
     LocalTime made;
     std::array<AngleBudget, kAngleCount> angles{};
-    std::vector<std::string> missing;  // in English: what is not on record, and what to do
+    std::vector<std::string> missing;   // in English: what is not on record, and what to do
+    std::optional<EntryInForce> entry;  // with a tile set behind the agreement
+    // In English, why the agreement after the correction no longer describes the instrument
+    // (the entry deleted or written over, another written); empty while it does.
+    std::string retired;
+    bool neutralOnly = false;  // at any angle
+    bool service = false;      // the diagnosis sends the instrument to service at any angle
 };
 
 // The records of the long-term repeatability: the instrument's repeatability checks (three
-// readings or extended) of one specimen, by its name or, for a check without a name, by its
-// colour at 45° near that of the specimen's latest named check; since "YYYY-MM-DD" or empty.
-// Newest first, as the logbook gives them.
+// readings or extended) of one specimen by its name (that of the latest extended check when
+// empty), since "YYYY-MM-DD" or empty; newest first, as the logbook gives them. A check
+// without a name is never taken by its colour: a drifting instrument would drop its own
+// drifted checks. `unnamed` counts those left out.
 std::vector<CheckRecord> longTermRecords(const std::vector<CheckRecord>& records,
-                                         const std::string& specimen, const std::string& since);
+                                         const std::string& specimen, const std::string& since,
+                                         int* unnamed = nullptr);
 
 // The long-term spread: per angle the mean colour difference of the records' colours from
 // their mean (MCDM, in `formula`); NaN with fewer than two records.

@@ -91,18 +91,9 @@ QString number(const NumberFormat& f, double v, int decimals) {
 // What the figure is, with it: each kind records a different one.
 QString figureText(const Contribution& c, const NumberFormat& f) {
     if (!c.available || !std::isfinite(c.figure)) return QStringLiteral("-");
-    switch (c.kind) {
-        case ContributionKind::ShortTerm:
-        case ContributionKind::LongTerm:
-            return QStringLiteral("MCDM ") + number(f, c.figure, 3);
-        case ContributionKind::Agreement:
-            return QStringLiteral("mean ") + number(f, c.figure, 2);
-        case ContributionKind::Reference:
-            return QStringLiteral("U ") + number(f, c.figure, 3);
-        case ContributionKind::Resolution:
-            return QStringLiteral("step ") + number(f, c.figure, 2) + QStringLiteral(" %");
-    }
-    return {};
+    const int decimals = c.kind == ContributionKind::Resolution ? 2 : 3;
+    return q(c.figureName) + QStringLiteral(" ") + number(f, c.figure, decimals) +
+           (c.kind == ContributionKind::Resolution ? QStringLiteral(" %") : QString());
 }
 
 QString behindText(const Contribution& c) {
@@ -128,6 +119,20 @@ QString datesText(const Contribution& c) {
     return to;
 }
 
+QString entryText(const PerformanceStatement& st) {
+    if (!st.entry) return QStringLiteral("not known: no tile set on record");
+    const EntryInForce& e = *st.entry;
+    QString t = e.entry == 0 ? QStringLiteral("none written by this program")
+                             : QStringLiteral("%1%2, written %3")
+                                   .arg(e.entry)
+                                   .arg(e.comment.empty() ? QString() : " '" + q(e.comment) + "'")
+                                   .arg(e.written ? q(logbookTime(*e.written)) : QString());
+    if (!st.retired.empty()) t += QStringLiteral("; after correction retired: ") + q(st.retired);
+    return t;
+}
+
+constexpr int kHeaderRows = 6;
+
 void header(Page& s, const PerformanceStatement& st) {
     s.font(20, true);
     s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
@@ -138,6 +143,7 @@ void header(Page& s, const PerformanceStatement& st) {
         {QStringLiteral("Reference instrument"),
          st.referenceSerial.empty() ? QStringLiteral("none on record") : q(st.referenceSerial)},
         {QStringLiteral("Colour-difference formula"), q(st.formula)},
+        {QStringLiteral("Entry in force"), entryText(st)},
         {QStringLiteral("Repeatability specimen"),
          st.specimen.empty() ? QStringLiteral("none on record") : q(st.specimen)},
         {QStringLiteral("Made"), q(logbookTime(st.made))}};
@@ -176,6 +182,7 @@ double totalRow(Page& s, double y, const QString& name, const QString& value) {
 
 // The summary in the angle's heading: u, U, the tolerance and the share.
 QString summaryText(const AngleBudget& b, const NumberFormat& f) {
+    if (!b.complete) return QStringLiteral("incomplete budget: not an uncertainty");
     QString t = QStringLiteral("u %1   U (k = 2) %2")
                     .arg(number(f, b.standard, 3), number(f, b.expanded, 3));
     t += b.tolerance ? QStringLiteral("   tolerance %1").arg(number(f, *b.tolerance, 2))
@@ -192,6 +199,12 @@ void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
     s.line(kMarginMm + 1, y, kLabelColumnMm - 1, kBarRowMm, QStringLiteral("Share of tolerance"));
     const double left = kMarginMm + kLabelColumnMm;
     const double width = kWidthMm - kLabelColumnMm - 22.0;
+    if (!b.complete) {
+        s.font(8, true, kRed);
+        s.line(left, y, kWidthMm - kLabelColumnMm, kBarRowMm,
+               QStringLiteral("none: incomplete budget, not an uncertainty"));
+        return;
+    }
     if (!b.share || !b.band || !std::isfinite(*b.share)) {
         s.font(8, false, kGrey);
         s.line(left, y, kWidthMm - kLabelColumnMm, kBarRowMm,
@@ -227,6 +240,38 @@ void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
            Qt::AlignRight);
 }
 
+QString range(const NumberFormat& f, double low, double high) {
+    return number(f, low, 0) + QStringLiteral("–") + number(f, high, 0);
+}
+
+// The colours the angle's agreement speaks for, and what its tile set could not see.
+double scopeRows(Page& s, const AngleScope& sc, const NumberFormat& f, double y) {
+    s.font(7.5, false, kGrey);
+    if (!sc.known) {
+        s.line(kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+               QStringLiteral("Scope: not known (no diagnosed tile set behind the agreement)"));
+        return y + kRowMm;
+    }
+    QString unseen;
+    for (const std::string& t : sc.unseen) unseen += (unseen.isEmpty() ? "" : ", ") + q(t);
+    const QString hue = std::isfinite(sc.hueFrom) ? range(f, sc.hueFrom, sc.hueTo) + "°"
+                                                  : QStringLiteral("no chromatic tile");
+    s.line(
+        kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+        QStringLiteral("Scope: tile set L* %1, C* %2, h %3; unseen: %4; diagnosis: %5")
+            .arg(range(f, sc.lightnessLow, sc.lightnessHigh), range(f, sc.chromaLow, sc.chromaHigh),
+                 hue, unseen.isEmpty() ? QStringLiteral("none") : unseen, q(sc.decision)));
+    y += kRowMm;
+    if (!sc.neutralOnly && sc.decision != "service") return y;
+    s.font(7.5, true, kRed);
+    s.line(kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+           sc.decision == "service"
+               ? QStringLiteral("Service: ") + q(sc.reason)
+               : QStringLiteral("The set cannot see wavelength errors: U holds for near-neutral "
+                                "colours only"));
+    return y + kRowMm;
+}
+
 // One angle's table: each contribution, the combined and expanded uncertainty, the bar.
 double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
     s.fill(kMarginMm, y, kWidthMm, kAngleHeadMm, kShade);
@@ -235,6 +280,7 @@ double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double
     s.font(8.5);
     s.line(kMarginMm + 16, y, kWidthMm - 17, kAngleHeadMm, summaryText(b, f), Qt::AlignRight);
     y += kAngleHeadMm;
+    y = scopeRows(s, b.scope, f, y);
     row(s, y,
         {QStringLiteral("Contribution"), QStringLiteral("Figure"), QStringLiteral("Behind it"),
          QStringLiteral("Date"), QStringLiteral("u")},
@@ -362,7 +408,7 @@ void paint(QPainter& painter, const PerformanceStatement& st, int dpi) {
     Page s(painter, dpi);
     const NumberFormat format = userNumberFormat();
     header(s, st);
-    double y = kTopMm + 13 + 5 * kDetailRowMm + 4.0;
+    double y = kTopMm + 13 + kHeaderRows * kDetailRowMm + 4.0;
     for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
     notes(s, st, y);
     footer(s);
