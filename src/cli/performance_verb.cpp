@@ -85,6 +85,10 @@ QJsonObject angleJson(const AngleBudget& b) {
             {"standard", finiteOrNull(b.standard)},
             {"expanded", finiteOrNull(b.expanded)},
             {"complete", b.complete},
+            {"coverageFactor", finiteOrNull(b.coverageFactor)},
+            {"effectiveDof", std::isinf(b.effectiveDof) ? QJsonValue(QStringLiteral("infinite"))
+                                                        : finiteOrNull(b.effectiveDof)},
+            {"nearStandard", finiteOrNull(b.nearStandard)},
             {"scope", scopeJson(b.scope)},
             {"tolerance", optionalJson(b.tolerance)},
             {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},
@@ -124,6 +128,10 @@ QString dates(const Contribution& c) {
     return from.isEmpty() || from == to ? to : from + QStringLiteral("..") + to;
 }
 
+QString dofText(double dof) {
+    return std::isinf(dof) ? QStringLiteral("infinite") : cell(dof, 0, 0);
+}
+
 void printScope(QTextStream& out, const AngleScope& s) {
     if (!s.known) return;
     out << "  tile set: L* " << cell(s.lightnessLow, 0, 0) << ".." << cell(s.lightnessHigh, 0, 0)
@@ -159,8 +167,11 @@ void printAngle(QTextStream& out, const AngleBudget& b) {
         out << "  incomplete budget: not an uncertainty\n";
         return;
     }
-    out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = 2) " << cell(b.expanded, 3, 0)
-        << ", tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
+    out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = " << cell(b.coverageFactor, 2, 0)
+        << ", nu_eff " << dofText(b.effectiveDof) << ") " << cell(b.expanded, 3, 0) << "; within "
+        << cell(kNearStandardFactor * b.standard, 3, 0) << " of the standard U "
+        << cell(b.nearStandard, 3, 0) << " (95th percentile)"
+        << "\n  tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
         << ", share "
         << (b.share ? cell(*b.share * 100.0, 1, 0) + QStringLiteral(" %") : QStringLiteral("---"))
         << (b.band ? QStringLiteral(" (") + qs(std::string(bandName(*b.band))) + ")" : QString())
@@ -253,7 +264,9 @@ int runPerformance(const QStringList& arguments, Io& io) {
         "(the checks of one specimen over the period), the agreement with the reference (the "
         "latest diagnosed tile set), the reference's own uncertainty and the reading step, "
         "each as a standard uncertainty u along one direction of colour space in the formula "
-        "of the thresholds; combined as a root sum of squares, expanded with k = 2, and put in "
+        "of the thresholds; combined as a root sum of squares, expanded with Student's k for the "
+        "effective degrees of freedom (near a product's standard: the 95th percentile of the "
+        "difference one reading gives), and put in "
         "proportion to the product tolerance (share in per cent: up to 10, 25, 30 or above). "
         "The settings of the tile set give the tolerance, the reference's uncertainty, the "
         "specimen and the period; the options go before them. What is not on record is "

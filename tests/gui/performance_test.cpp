@@ -44,6 +44,7 @@ void seed(Logbook& logbook) {
     CheckRecord set = seeded(RecordKind::TileSet, {2026, 11, 15, 9, 0, 0});
     set.referenceSerial = "L70S-100001";
     set.comment = "Lab tiles";
+    set.readings = 9;
     DiagnosisRecord d;
     for (int a = 0; a < kAngleCount; ++a) {
         set.angles[a].deltaE = 0.40;
@@ -148,7 +149,10 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
         double sum = 0.0;
         for (const QJsonValue& v : c) sum += std::pow(v["standard"].toDouble(), 2);
         EXPECT_NEAR(g["standard"].toDouble(), std::sqrt(sum), 1e-12);
-        EXPECT_NEAR(g["expanded"].toDouble(), 2 * g["standard"].toDouble(), 1e-12);
+        EXPECT_NEAR(g["expanded"].toDouble(),
+                    g["coverageFactor"].toDouble() * g["standard"].toDouble(), 1e-12);
+        EXPECT_GT(g["coverageFactor"].toDouble(), 2.0);  // nine tiles' worth of freedom
+        EXPECT_GT(g["nearStandard"].toDouble(), 2.0 * g["standard"].toDouble());
         EXPECT_DOUBLE_EQ(g["tolerance"].toDouble(), tolerances[a]);
         const double share = g["share"].toDouble();
         EXPECT_NEAR(share, 100 * g["expanded"].toDouble() / tolerances[a], 1e-9);

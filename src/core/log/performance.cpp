@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 
 #include "core/app/number_format.h"
 #include "core/colour/spread.h"
@@ -16,7 +17,13 @@ namespace qv {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr int kAngle45 = 1;
+// Student's t, 95 % two-sided, for 1 to 30 degrees of freedom.
+constexpr std::array<double, 30> kT95 = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306,
+                                         2.262,  2.228, 2.201, 2.179, 2.160, 2.145, 2.131, 2.120,
+                                         2.110,  2.101, 2.093, 2.086, 2.080, 2.074, 2.069, 2.064,
+                                         2.060,  2.056, 2.052, 2.048, 2.045, 2.042};
 // The step of the numerical derivative of a colour difference along one coordinate.
 constexpr double kGradientStep = 1e-3;
 
@@ -267,6 +274,7 @@ Contribution shortTerm(const Inputs& in, int a) {
     c.figure = g.deltaE;
     c.figureName = "MCDM";
     c.readings = r->readings;
+    c.degreesOfFreedom = r->readings - 1;
     c.date = r->time;
     c.record = r->id;
     c.source = "MCDM " + formatFixed(g.deltaE, 3) + " " + r->formula + " over " +
@@ -325,6 +333,7 @@ Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     if (!std::isfinite(sd)) return c;
     noiseShare /= static_cast<double>(colours.size());
     c.standard = std::sqrt(std::max(0.0, sd * sd - noiseShare));
+    c.degreesOfFreedom = static_cast<double>(colours.size()) - 1.0;
     c.figure = spread.mcdm;
     c.figureName = "MCDM";
     c.date = chosen.front().time;
@@ -382,6 +391,7 @@ Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
     const CheckRecord* set = in.basis.set;
     if (!set) return c;
     c.readings = set->readings;
+    c.degreesOfFreedom = std::max(1, set->readings - 1);
     c.date = set->time;
     c.record = set->id;
     if (!in.basis.retired.empty()) {
@@ -393,11 +403,16 @@ Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
         c.figure = kNaN;
         return c;
     }
-    // Each tile was read once: its difference holds this instrument's noise, which the
-    // short-term repeatability already counts.
-    if (noise.available)
-        c.standard =
-            std::sqrt(std::max(0.0, c.standard * c.standard - noise.standard * noise.standard));
+    // Each tile was read once on each instrument: its difference holds this instrument's
+    // noise, which the short-term repeatability counts, and the reference's, which its
+    // certificate does.
+    double noises = noise.available ? noise.standard * noise.standard : 0.0;
+    const std::optional<double>& theirs = in.settings.referenceNoise[a];
+    if (theirs && std::isfinite(*theirs)) {
+        noises += *theirs * *theirs;
+        c.source += ", less the reference's reading noise";
+    }
+    c.standard = std::sqrt(std::max(0.0, c.standard * c.standard - noises));
     c.available = std::isfinite(c.standard);
     return c;
 }
@@ -408,6 +423,7 @@ Contribution reference(const Inputs& in, int a) {
     if (!u || !std::isfinite(*u) || *u < 0.0) return c;
     c.figure = *u;
     c.figureName = "U";
+    c.degreesOfFreedom = kInfinity;
     c.standard = *u / kCoverageFactor;
     c.available = true;
     c.source = "expanded uncertainty " + formatFixed(*u, 3) +
@@ -421,6 +437,7 @@ Contribution resolution(const Inputs& in, double lightness) {
     Contribution c = none(ContributionKind::Resolution);
     c.figure = kReadingStepPercent;
     c.figureName = "step";
+    c.degreesOfFreedom = kInfinity;
     c.standard =
         resolutionSd(std::isfinite(lightness) ? lightness : 50.0, in.formula, in.parameters);
     c.available = true;
@@ -459,6 +476,61 @@ AngleScope scopeOf(const CheckRecord* set, int a) {
     return s;
 }
 
+double effectiveDof(const std::array<Contribution, kContributionCount>& parts, double standard) {
+    double sum = 0.0;
+    for (const Contribution& c : parts)
+        if (c.available && std::isfinite(c.degreesOfFreedom) && c.degreesOfFreedom > 0.0)
+            sum += std::pow(c.standard, 4) / c.degreesOfFreedom;
+    return sum > 0.0 ? std::pow(standard, 4) / sum : kInfinity;
+}
+
+// Per coordinate of the formula's local metric, the variance of one reading's error: the
+// short-term spread as the extended check saw it in L*, a*, b* (each weighed by the formula
+// there), every other part alike in all three.
+std::array<double, 3> axisVariances(const Inputs& in, int a,
+                                    const std::array<Contribution, kContributionCount>& parts) {
+    std::array<double, 3> v{};
+    for (std::size_t k = 1; k < kContributionCount; ++k)
+        if (parts[k].available)
+            for (double& x : v) x += parts[k].standard * parts[k].standard;
+    const Contribution& noise = parts[0];
+    const CheckRecord* r = latest(in.records, RecordKind::ExtendedRepeatability);
+    const bool perAxis = r && finite3(r->angles[a].sd) && finite3(r->angles[a].lab);
+    std::array<double, 3> share{1.0 / 3, 1.0 / 3, 1.0 / 3};
+    if (perAxis) {
+        double total = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            LabTriple one{};
+            one[static_cast<std::size_t>(i)] = r->angles[a].sd[static_cast<std::size_t>(i)];
+            share[static_cast<std::size_t>(i)] =
+                std::pow(directionalFromAxes(r->angles[a].lab, one, in.formula, in.parameters), 2);
+            total += share[static_cast<std::size_t>(i)];
+        }
+        for (double& x : share) x = total > 0.0 ? x / total : 1.0 / 3;
+    }
+    // The directional variance is a third of the total: each coordinate takes its share of it.
+    for (std::size_t i = 0; i < 3; ++i) v[i] += 3.0 * noise.standard * noise.standard * share[i];
+    return v;
+}
+
+// The length of one reading's error, drawn per coordinate (JCGM 101); with few degrees of
+// freedom behind the variances each draw is scaled as Student's t scales a normal.
+double nearStandard(const std::array<double, 3>& v, double dof, int a) {
+    std::mt19937 rng(static_cast<std::uint32_t>(7 + a));
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::chi_squared_distribution<double> chi(std::isfinite(dof) ? std::max(1.0, dof) : 1.0);
+    std::vector<double> lengths(static_cast<std::size_t>(kNearStandardDraws));
+    for (double& l : lengths) {
+        double sum = 0.0;
+        for (double x : v) sum += x * std::pow(unit(rng), 2);
+        const double scale = std::isfinite(dof) ? std::max(1.0, dof) / chi(rng) : 1.0;
+        l = std::sqrt(sum * scale);
+    }
+    const auto at = lengths.begin() + static_cast<std::ptrdiff_t>(0.95 * kNearStandardDraws);
+    std::nth_element(lengths.begin(), at, lengths.end());
+    return *at;
+}
+
 AngleBudget angleBudget(const Inputs& in, int a) {
     AngleBudget b;
     b.angleDegrees = kAngleDegrees[a];
@@ -475,7 +547,11 @@ AngleBudget angleBudget(const Inputs& in, int a) {
         b.complete = b.complete && (c.available || !c.essential);
     }
     b.standard = b.complete ? std::sqrt(sum) : kNaN;
-    b.expanded = kCoverageFactor * b.standard;
+    b.effectiveDof = b.complete ? effectiveDof(b.contributions, b.standard) : kNaN;
+    b.coverageFactor = b.complete ? studentT95(b.effectiveDof) : kNaN;
+    b.expanded = b.coverageFactor * b.standard;
+    b.axisVariance = axisVariances(in, a, b.contributions);
+    b.nearStandard = b.complete ? nearStandard(b.axisVariance, b.effectiveDof, a) : kNaN;
     b.tolerance = in.settings.tolerance[a];
     if (b.complete && b.tolerance && *b.tolerance > 0.0 && std::isfinite(b.expanded)) {
         b.share = b.expanded / *b.tolerance;
@@ -561,6 +637,29 @@ void describeBasis(PerformanceStatement& s, const Basis& basis) {
 }
 
 }  // namespace
+
+double studentT95(double dof) {
+    if (!(dof >= 1.0)) return kT95[0];
+    if (dof <= 30.0) return kT95[static_cast<std::size_t>(dof) - 1];
+    // Beyond the table the normal's quantile with the first two terms of its expansion in 1/dof.
+    const double n = std::isfinite(dof) ? std::floor(dof) : kInfinity;
+    const double z = 1.959964;
+    return z + (z * z * z + z) / (4.0 * n) +
+           (5.0 * std::pow(z, 5) + 16.0 * z * z * z + 3.0 * z) / (96.0 * n * n);
+}
+
+double expandedFor(const AngleBudget& b, double measuredDeltaE,
+                   const std::optional<LabTriple>& direction) {
+    if (!b.complete) return kNaN;
+    if (measuredDeltaE < kNearStandardFactor * b.standard) return b.nearStandard;
+    const double length =
+        direction ? std::hypot((*direction)[0], (*direction)[1], (*direction)[2]) : 0.0;
+    if (!(length > 0.0)) return b.expanded;
+    double variance = 0.0;
+    for (std::size_t i = 0; i < 3; ++i)
+        variance += std::pow((*direction)[i] / length, 2) * b.axisVariance[i];
+    return b.coverageFactor * std::sqrt(variance);
+}
 
 PerformanceStatement performanceStatement(const std::vector<CheckRecord>& records,
                                           const PerformanceSettings& settings,

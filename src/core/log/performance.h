@@ -20,10 +20,18 @@
 
 #include "core/app/logbook.h"
 #include "core/colour/delta_e.h"
+#include "core/colour/spread.h"
 
 namespace qv {
 
+// The reference's certificate states its uncertainty with this factor.
 inline constexpr double kCoverageFactor = 2.0;
+// A colour difference below this many combined standard uncertainties is not normal: a product
+// equal to its standard reads a difference that is the length of the error vector, never
+// negative. There the 95th percentile of that length is stated instead of k u.
+inline constexpr double kNearStandardFactor = 3.0;
+// Draws of the Monte Carlo of that length (fixed seed: the same records give the same page).
+inline constexpr int kNearStandardDraws = 20000;
 // The long-term repeatability is stated from this many records of one specimen or more, taken
 // on this many distinct days spanning this many days at least; fewer is a short period, which
 // shows the noise of a week, not its drift.
@@ -49,6 +57,7 @@ struct Contribution {
     double figure = 0.0;     // as recorded: MCDM, mean dE, expanded uncertainty, step (%)
     std::string figureName;  // what the figure is: "MCDM", "RMS", "mean", "U", "step"
     int readings = 0;        // readings, tiles or records behind the figure
+    double degreesOfFreedom = 0.0;  // infinite for a figure taken as known
     std::optional<LocalTime> from;  // the oldest record behind it (long-term)
     std::optional<LocalTime> date;  // the newest record behind it
     std::int64_t record = 0;        // that record's id, 0 when none
@@ -80,7 +89,17 @@ struct AngleBudget {
     std::array<Contribution, kContributionCount> contributions{};  // in the order of the kinds
     // Combined and expanded; NaN, and no share or band, unless every essential part is known.
     double standard = 0.0;
-    double expanded = 0.0;
+    double expanded = 0.0;  // k u, for products at least kNearStandardFactor u from their standard
+    double effectiveDof = 0.0;    // Welch-Satterthwaite
+    double coverageFactor = 0.0;  // Student's t at 95 % two-sided for effectiveDof
+    // The 95th percentile of the colour difference one reading of a product equal to its
+    // standard gives, from the spread of each coordinate (Monte Carlo); for products within
+    // kNearStandardFactor u of their standard.
+    double nearStandard = 0.0;
+    // Per coordinate (L*, a*, b*, as the formula weighs them) the variance of one reading's
+    // error: the reading noise as the extended check saw it per coordinate, every other part
+    // alike in all three.
+    std::array<double, 3> axisVariance{};
     bool complete = false;
     std::optional<double> tolerance;
     std::optional<double> share;  // expanded / tolerance
@@ -104,8 +123,12 @@ struct PerformanceSettings {
     std::array<std::optional<double>, kAngleCount> tolerance{};
     std::array<std::optional<double>, kAngleCount> referenceExpanded{};
     std::string referenceCertificate;  // as typed: the certificate's number or date
-    std::string specimen;              // empty: that of the latest extended check
-    int longTermDays = 90;             // 0: every record
+    // The reference's own reading noise along one direction, from its latest extended check:
+    // each tile's difference holds it as well as this instrument's, and the certificate's
+    // uncertainty counts it already. None when the logbook holds no such check of it.
+    std::array<std::optional<double>, kAngleCount> referenceNoise{};
+    std::string specimen;   // empty: that of the latest extended check
+    int longTermDays = 90;  // 0: every record
 };
 
 struct PerformanceStatement {
@@ -144,6 +167,17 @@ std::array<double, kAngleCount> longTermMcdm(const std::vector<CheckRecord>& cho
 // `lightness` (a neutral grey), along one direction in `formula`.
 double resolutionSd(double lightness, DeltaEFormula formula,
                     const DeltaEParameters& parameters = {});
+
+// Student's t, 95 % two-sided, for `dof` degrees of freedom (taken down to a whole number; at
+// least 1; infinite: the normal's 1.96).
+double studentT95(double dof);
+
+// Which expanded uncertainty a measured colour difference takes: nearStandard below
+// kNearStandardFactor u; above, k times the standard uncertainty along the direction of the
+// difference read (dL*, da*, db*) from the per-coordinate variances, or k u without one. NaN
+// for an incomplete budget.
+double expandedFor(const AngleBudget& budget, double measuredDeltaE,
+                   const std::optional<LabTriple>& direction = std::nullopt);
 
 // From the instrument's records (newest first, as the logbook gives them), as of `now`.
 PerformanceStatement performanceStatement(const std::vector<CheckRecord>& records,

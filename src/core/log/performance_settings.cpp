@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/thresholds.h"
+#include "core/colour/spread.h"
 #include "core/tiles/tile_set.h"
 
 namespace qv {
@@ -179,13 +181,43 @@ std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view te
     return values;
 }
 
+namespace {
+
+// One reading's noise along one direction, from the latest extended check of an instrument
+// judged in `formula`; none without one.
+std::array<std::optional<double>, kAngleCount> readingNoise(const std::vector<CheckRecord>& records,
+                                                            const std::string& formula) {
+    std::array<std::optional<double>, kAngleCount> out{};
+    for (const CheckRecord& r : records) {
+        if (r.kind != RecordKind::ExtendedRepeatability || r.readings < 2) continue;
+        if (r.formula != formula) break;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const AngleRecord& g = r.angles[a];
+            const double sd = std::isfinite(g.rms) ? directionalSdFromRms(g.rms, r.readings)
+                                                   : directionalSd(g.deltaE, r.readings);
+            if (std::isfinite(sd)) out[a] = sd;
+        }
+        break;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const std::string& serial,
                                                         const PerformanceSettings& settings,
                                                         ProfileStore& profile,
                                                         const LocalTime& now) {
     const std::vector<CheckRecord> records = logbook.records(serial);
     if (records.empty()) return std::nullopt;
-    return performanceStatement(records, settings, formulaFromProfile(profile), now);
+    PerformanceSettings with = settings;
+    for (const CheckRecord& r : records)
+        if (r.kind == RecordKind::TileSet) {
+            if (!r.referenceSerial.empty())
+                with.referenceNoise = readingNoise(logbook.records(r.referenceSerial), r.formula);
+            break;
+        }
+    return performanceStatement(records, with, formulaFromProfile(profile), now);
 }
 
 }  // namespace qv

@@ -183,8 +183,11 @@ double totalRow(Page& s, double y, const QString& name, const QString& value) {
 // The summary in the angle's heading: u, U, the tolerance and the share.
 QString summaryText(const AngleBudget& b, const NumberFormat& f) {
     if (!b.complete) return QStringLiteral("incomplete budget: not an uncertainty");
-    QString t = QStringLiteral("u %1   U (k = 2) %2")
-                    .arg(number(f, b.standard, 3), number(f, b.expanded, 3));
+    const QString dof =
+        std::isinf(b.effectiveDof) ? QStringLiteral("∞") : number(f, b.effectiveDof, 0);
+    QString t = QStringLiteral("u %1   U (k = %2, ν_eff %3) %4   near standard %5")
+                    .arg(number(f, b.standard, 3), number(f, b.coverageFactor, 2), dof,
+                         number(f, b.expanded, 3), number(f, b.nearStandard, 3));
     t += b.tolerance ? QStringLiteral("   tolerance %1").arg(number(f, *b.tolerance, 2))
                      : QStringLiteral("   no tolerance");
     if (b.share && b.band)
@@ -295,7 +298,15 @@ double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double
         s.rule(y, kShade);
     }
     y = totalRow(s, y, QStringLiteral("Combined standard uncertainty u"), number(f, b.standard, 3));
-    y = totalRow(s, y, QStringLiteral("Expanded uncertainty U (k = 2)"), number(f, b.expanded, 3));
+    y = totalRow(
+        s, y,
+        QStringLiteral("Expanded uncertainty U (k = %1), differences beyond %2")
+            .arg(number(f, b.coverageFactor, 2), number(f, kNearStandardFactor * b.standard, 2)),
+        number(f, b.expanded, 3));
+    y = totalRow(s, y,
+                 QStringLiteral("Within %1 of the standard: 95th percentile of one reading")
+                     .arg(number(f, kNearStandardFactor * b.standard, 2)),
+                 number(f, b.nearStandard, 3));
     shareBar(s, b, f, y);
     return y + kBarRowMm + kAngleGapMm;
 }
@@ -328,10 +339,12 @@ QString methodText() {
     return QStringLiteral(
         "Method: every contribution is a standard uncertainty u along one direction of colour "
         "space, in the colour-difference formula above; they are combined as the root of the "
-        "sum of their squares, and the expanded uncertainty U = 2 u (k = 2) covers about 95 % "
-        "of checks along the direction in which a product differs from its standard. The share "
-        "is U divided by the product tolerance: up to 10 % green, up to 25 % and 30 % amber, "
-        "above 30 % red.");
+        "sum of their squares, and the expanded uncertainty U = k u takes Student's k for the "
+        "effective degrees of freedom (Welch-Satterthwaite): it covers about 95 % of checks of "
+        "products at least 3 u from their standard. Nearer, the difference read is the length "
+        "of the error and never negative: there the 95th percentile of that length, drawn from "
+        "the spread of each coordinate, is stated instead. The share is U divided by the "
+        "product tolerance: up to 10 % green, up to 25 % and 30 % amber, above 30 % red.");
 }
 
 // The paragraphs of the notes, each with its size in points and colour.

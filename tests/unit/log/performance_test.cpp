@@ -80,6 +80,13 @@ TEST(PerformanceBands, ShareFallsIntoTheGaugeBands) {
     for (const auto& [share, band] : table) EXPECT_EQ(bandOf(share), band) << share;
 }
 
+TEST(PerformanceCoverageFactor, StudentsTForTheEffectiveDegreesOfFreedom) {
+    const std::pair<double, double> table[] = {{0.5, 12.706}, {1, 12.706},      {4, 2.776},
+                                               {4.9, 2.776},  {30, 2.042},      {45.7, 2.014},
+                                               {200, 1.972},  {INFINITY, 1.960}};
+    for (const auto& [dof, t] : table) EXPECT_NEAR(studentT95(dof), t, 0.002) << dof;
+}
+
 TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature) {
     // Newest first: the entry was written after the set was read, and the set not read again,
     // so the agreement is the diagnosis' prediction; the older extended check is not used.
@@ -110,7 +117,12 @@ TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature
     for (const Contribution& x : c)
         if (x.available) sum += x.standard * x.standard;
     EXPECT_NEAR(b.standard, std::sqrt(sum), 1e-12);
-    EXPECT_NEAR(b.expanded, 2.0 * b.standard, 1e-12);
+    // Welch-Satterthwaite over the twenty readings and the twelve tiles; the certificate and
+    // the reading step count as known.
+    const double nu = std::pow(b.standard, 4) /
+                      (std::pow(c[0].standard, 4) / 19 + std::pow(c[2].standard, 4) / 11);
+    EXPECT_NEAR(b.effectiveDof, nu, 1e-9);
+    EXPECT_NEAR(b.expanded, studentT95(nu) * b.standard, 1e-12);
     ASSERT_TRUE(b.share);
     EXPECT_NEAR(*b.share, b.expanded / 0.8, 1e-12);
     EXPECT_EQ(*b.band, bandOf(*b.share));
