@@ -14,6 +14,7 @@
 #include "platform/app/locale_format.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/log/fleet_logbook.h"
+#include "platform/log/logbook_location.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/performance_sheet.h"
 
@@ -92,6 +93,8 @@ QJsonObject angleJson(const AngleBudget& b) {
             {"scope", scopeJson(b.scope)},
             {"tolerance", optionalJson(b.tolerance)},
             {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},
+            {"tur", optionalJson(b.testUncertaintyRatio)},
+            {"gaugeShare", b.gaugeShare ? finiteOrNull(*b.gaugeShare * 100.0) : QJsonValue()},
             {"band", b.band ? QJsonValue(qs(std::string(bandName(*b.band)))) : QJsonValue()}};
 }
 
@@ -100,7 +103,13 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
     for (const AngleBudget& b : st.angles) angles.append(angleJson(b));
     QJsonArray missing;
     for (const std::string& m : st.missing) missing.append(qs(m));
-    return {{"serial", qs(st.serial)},
+    return {{"number", qs(st.number)},
+            {"measurand", qs(st.measurand)},
+            {"certificate", qs(st.certificate)},
+            {"validUntil", qs(logbookTime(st.validUntil).substr(0, 10))},
+            {"madeBy", qs(st.madeBy)},
+            {"workstation", qs(st.workstation)},
+            {"serial", qs(st.serial)},
             {"instrumentType", qs(st.instrumentType)},
             {"referenceSerial", qs(st.referenceSerial)},
             {"formula", qs(st.formula)},
@@ -172,18 +181,29 @@ void printAngle(QTextStream& out, const AngleBudget& b) {
         << cell(kNearStandardFactor * b.standard, 3, 0) << " of the standard U "
         << cell(b.nearStandard, 3, 0) << " (95th percentile)"
         << "\n  tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
-        << ", share "
+        << ", U/T "
         << (b.share ? cell(*b.share * 100.0, 1, 0) + QStringLiteral(" %") : QStringLiteral("---"))
+        << (b.testUncertaintyRatio
+                ? QStringLiteral(" (TUR ") + cell(*b.testUncertaintyRatio, 1, 0) + ")"
+                : QString())
+        << ", 6u/T "
+        << (b.gaugeShare ? cell(*b.gaugeShare * 100.0, 1, 0) + QStringLiteral(" %")
+                         : QStringLiteral("---"))
         << (b.band ? QStringLiteral(" (") + qs(std::string(bandName(*b.band))) + ")" : QString())
         << "\n";
 }
 
 void printStatement(QTextStream& out, const PerformanceStatement& st) {
-    out << "performance statement of " << qs(st.serial);
+    out << "performance statement " << qs(st.number) << " of " << qs(st.serial);
     if (!st.instrumentType.empty()) out << " (type " << qs(st.instrumentType) << ")";
     out << ", reference "
         << (st.referenceSerial.empty() ? QStringLiteral("---") : qs(st.referenceSerial)) << ", "
-        << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << "\n";
+        << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << " by " << qs(st.madeBy)
+        << " on " << qs(st.workstation) << ", valid until "
+        << qs(logbookTime(st.validUntil).substr(0, 10)) << "\n"
+        << "measurand: " << qs(st.measurand) << "\n"
+        << "reference certificate: "
+        << (st.certificate.empty() ? QStringLiteral("not given") : qs(st.certificate)) << "\n";
     if (st.entry)
         out << "entry in force: "
             << (st.entry->entry ? QString::number(st.entry->entry) + " '" + qs(st.entry->comment) +
@@ -214,6 +234,13 @@ void addOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("specimen"),
                       QStringLiteral("The specimen of the long-term repeatability."),
                       QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("certificate"),
+                      QStringLiteral("The reference's certificate: number, laboratory, date, due "
+                                     "date, as one line."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("valid-days"),
+                      QStringLiteral("How many days the statement holds (default 180)."),
+                      QStringLiteral("D")});
     parser.addOption({QStringLiteral("days"),
                       QStringLiteral("The long-term period in days (0: every record)."),
                       QStringLiteral("D")});
@@ -236,13 +263,28 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
     TypedPerformance typed;
     typed.days = parser.value(QStringLiteral("days")).toStdString();
     typed.specimen = parser.value(QStringLiteral("specimen")).toStdString();
+    typed.certificate = parser.value(QStringLiteral("certificate")).toStdString();
     const PerformanceReading read = readPerformanceSettings(typed, decimal);
     if (read.problem && read.problem->field == PerformanceField::Days)
         return "--days takes a whole number of days from 0 (every record) to " +
                std::to_string(kMaxLongTermDays);
+    if (read.problem && read.problem->field == PerformanceField::Certificate)
+        return "--certificate takes one line of at most " + std::to_string(kMaxCertificateChars) +
+               " characters";
     if (read.problem)
         return "--specimen takes one line of at most " + std::to_string(kMaxSpecimenChars) +
                " characters";
+    if (parser.isSet(QStringLiteral("certificate")))
+        settings.referenceCertificate = read.settings.referenceCertificate;
+    if (parser.isSet(QStringLiteral("valid-days"))) {
+        TypedPerformance valid;
+        valid.days = parser.value(QStringLiteral("valid-days")).toStdString();
+        const PerformanceReading days = readPerformanceSettings(valid, decimal);
+        if (days.problem || valid.days.empty())
+            return "--valid-days takes a whole number of days from 0 to " +
+                   std::to_string(kMaxLongTermDays);
+        settings.validDays = days.settings.longTermDays;
+    }
     if (parser.isSet(QStringLiteral("days"))) settings.longTermDays = read.settings.longTermDays;
     if (parser.isSet(QStringLiteral("specimen"))) settings.specimen = read.settings.specimen;
     return std::nullopt;
@@ -283,8 +325,11 @@ int runPerformance(const QStringList& arguments, Io& io) {
     if (const auto wrong = applyOptions(parser, settings)) return failed(o, *wrong);
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
-    const auto statement =
-        instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    if (statement) {
+        statement->madeBy = operatorName();
+        statement->workstation = workstationName();
+    }
     if (!statement)
         return failed(
             o, "the logbook " + logbook->where() + " holds no record of " + serial.toStdString());

@@ -126,10 +126,18 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
         savePerformanceSettings(profile, settings);
     }
     const QString out = QString::fromStdString(home.path() + "/statement.pdf");
-    const QStringList args{"performance",   "--serial", kSerial,
-                           "--json",        "--days",   "0",
-                           "--out",         out,        "--reference-uncertainty",
-                           "0.10/0.12/0.14"};
+    const QStringList args{"performance",
+                           "--serial",
+                           kSerial,
+                           "--json",
+                           "--days",
+                           "0",
+                           "--out",
+                           out,
+                           "--reference-uncertainty",
+                           "0.10/0.12/0.14",
+                           "--certificate",
+                           "No. 117, Lab A, 2026-03-01"};
     const test::CliRun run = test::runCli(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject st = json(run);
@@ -137,6 +145,9 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
     EXPECT_EQ(st["formula"].toString(), QStringLiteral("dE*ab"));
     EXPECT_FALSE(st["made"].toString().isEmpty());
     EXPECT_EQ(st["pdf"].toString(), out);
+    EXPECT_EQ(st["certificate"].toString(), QStringLiteral("No. 117, Lab A, 2026-03-01"));
+    EXPECT_TRUE(st["number"].toString().startsWith(QStringLiteral("PS-L70S-200002-")));
+    EXPECT_EQ(st["entry"]["entry"].toInt(), 3);
     EXPECT_TRUE(st["missing"].toArray().isEmpty()) << run.out;
     const QJsonArray angles = st["angles"].toArray();
     ASSERT_EQ(angles.size(), kAngleCount);
@@ -156,9 +167,13 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
         EXPECT_DOUBLE_EQ(g["tolerance"].toDouble(), tolerances[a]);
         const double share = g["share"].toDouble();
         EXPECT_NEAR(share, 100 * g["expanded"].toDouble() / tolerances[a], 1e-9);
-        EXPECT_EQ(g["band"].toString(), share <= 10   ? QStringLiteral("up to 10 %")
-                                        : share <= 25 ? QStringLiteral("up to 25 %")
-                                        : share <= 30 ? QStringLiteral("up to 30 %")
+        EXPECT_NEAR(g["tur"].toDouble(), 100.0 / share, 1e-9);
+        // The gauge bands judge six standard uncertainties, not U.
+        const double gauge = g["gaugeShare"].toDouble();
+        EXPECT_NEAR(gauge, 600 * g["standard"].toDouble() / tolerances[a], 1e-9);
+        EXPECT_EQ(g["band"].toString(), gauge <= 10   ? QStringLiteral("up to 10 %")
+                                        : gauge <= 25 ? QStringLiteral("up to 25 %")
+                                        : gauge <= 30 ? QStringLiteral("up to 30 %")
                                                       : QStringLiteral("above 30 %"));
     }
     EXPECT_EQ(pages(out), 1);
@@ -200,7 +215,7 @@ TEST(PerformanceVerb, OnlyAnExtendedCheckStatesNoUncertaintyAndAnUnknownInstrume
     const test::CliRun unknown = test::runCli({"performance", "--serial", "L70S-999999"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("holds no record of L70S-999999"), std::string::npos);
-    for (const char* option : {"--tolerance", "--days"}) {
+    for (const char* option : {"--tolerance", "--days", "--valid-days"}) {
         const test::CliRun bad = test::runCli({"performance", "--serial", kSerial, option, "x"});
         EXPECT_EQ(bad.exitCode, 2) << option;
         EXPECT_NE(bad.err.find(option), std::string::npos) << bad.err;
@@ -217,8 +232,9 @@ TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {
     for (int i = 0; i < 12; ++i) st.missing.push_back(std::string(300, 'm') + " and more");
     constexpr int kDpi = 100;
     const QImage page = renderPerformanceSheet(st, kDpi);
-    // Between the notes' last line and the footer's rule nothing is drawn, however much they hold.
-    EXPECT_TRUE(blank(page, 18.0, 280.3, 174.0, 4.2, kDpi));
+    // Between the notes' last line and the signature lines nothing is drawn, however much
+    // they hold.
+    EXPECT_TRUE(blank(page, 18.0, 271.2, 174.0, 3.6, kDpi));
     const QString pdf = QString::fromStdString(home.path() + "/long.pdf");
     QString error;
     ASSERT_TRUE(writePerformanceSheet(st, pdf, &error)) << error.toStdString();

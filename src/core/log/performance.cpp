@@ -555,7 +555,9 @@ AngleBudget angleBudget(const Inputs& in, int a) {
     b.tolerance = in.settings.tolerance[a];
     if (b.complete && b.tolerance && *b.tolerance > 0.0 && std::isfinite(b.expanded)) {
         b.share = b.expanded / *b.tolerance;
-        b.band = bandOf(*b.share);
+        if (b.expanded > 0.0) b.testUncertaintyRatio = *b.tolerance / b.expanded;
+        b.gaugeShare = kGaugeSpread * b.standard / *b.tolerance;
+        b.band = bandOf(*b.gaugeShare);
     }
     return b;
 }
@@ -667,6 +669,15 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
                                           const DeltaEParameters& parameters) {
     PerformanceStatement s;
     s.made = now;
+    s.validUntil = now;
+    const long until =
+        dayNumber(now.year, now.month, now.day) + std::clamp(settings.validDays, 0, 3650);
+    const std::string day = dateText(until);
+    s.validUntil.year = std::stoi(day.substr(0, 4));
+    s.validUntil.month = std::stoi(day.substr(5, 2));
+    s.validUntil.day = std::stoi(day.substr(8, 2));
+    s.measurand = settings.measurand;
+    s.certificate = settings.referenceCertificate;
     s.formula = displayLabel(formula, parameters.cmcL, parameters.cmcC);
     if (!records.empty()) {
         s.serial = records.front().serial;
@@ -676,6 +687,7 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
                 break;
             }
     }
+    s.number = "PS-" + s.serial + "-" + resultTimestamp(now);
     if (const CheckRecord* set = latest(records, RecordKind::TileSet))
         s.referenceSerial = set->referenceSerial;
     if (const CheckRecord* ext = latest(records, RecordKind::ExtendedRepeatability))

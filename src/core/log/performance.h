@@ -32,6 +32,8 @@ inline constexpr double kCoverageFactor = 2.0;
 inline constexpr double kNearStandardFactor = 3.0;
 // Draws of the Monte Carlo of that length (fixed seed: the same records give the same page).
 inline constexpr int kNearStandardDraws = 20000;
+// A gauge study's share is six standard deviations over the tolerance.
+inline constexpr double kGaugeSpread = 6.0;
 // The long-term repeatability is stated from this many records of one specimen or more, taken
 // on this many distinct days spanning this many days at least; fewer is a short period, which
 // shows the noise of a week, not its drift.
@@ -102,7 +104,11 @@ struct AngleBudget {
     std::array<double, 3> axisVariance{};
     bool complete = false;
     std::optional<double> tolerance;
-    std::optional<double> share;  // expanded / tolerance
+    std::optional<double> share;  // expanded / tolerance (U/T); at most 25 %: TUR 4 or more
+    std::optional<double> testUncertaintyRatio;  // tolerance / expanded
+    // Six standard uncertainties over the tolerance, as gauge studies judge a measurement
+    // system (up to 10 % acceptable, up to 30 % conditionally, beyond not); the band is its.
+    std::optional<double> gaugeShare;
     std::optional<ToleranceBand> band;
     AngleScope scope;
 };
@@ -129,6 +135,10 @@ struct PerformanceSettings {
     std::array<std::optional<double>, kAngleCount> referenceNoise{};
     std::string specimen;   // empty: that of the latest extended check
     int longTermDays = 90;  // 0: every record
+    int validDays = 180;    // how long after it is made the statement holds
+    // What U is the uncertainty of, as the page states it.
+    std::string measurand =
+        "a product's reading against its numeric standard, on the reference's scale";
 };
 
 struct PerformanceStatement {
@@ -138,6 +148,13 @@ struct PerformanceStatement {
     std::string formula;          // the label of the thresholds' formula ("dE*ab", ...)
     std::string specimen;         // of the repeatability
     LocalTime made;
+    LocalTime validUntil;
+    std::string number;       // "PS-<serial>-<made>": the statement's document number
+    std::string measurand;    // from the settings
+    std::string certificate;  // the reference's, as typed
+    // Who made it, where; filled in by whoever has the platform's names.
+    std::string madeBy;
+    std::string workstation;
     std::array<AngleBudget, kAngleCount> angles{};
     std::vector<std::string> missing;   // in English: what is not on record, and what to do
     std::optional<EntryInForce> entry;  // with a tile set behind the agreement

@@ -71,6 +71,7 @@ PerformanceSettings savedPerformanceSettings(ProfileStore& profile) {
     s.referenceCertificate = savedText(profile, key::kPerformanceCertificate, kMaxCertificateChars);
     s.specimen = savedText(profile, key::kPerformanceSpecimen, kMaxSpecimenChars);
     s.longTermDays = daysInput(profile.read(key::kPerformanceDays)).value_or(kDefaultLongTermDays);
+    s.validDays = daysInput(profile.read(key::kPerformanceValidDays)).value_or(kDefaultValidDays);
     return s;
 }
 
@@ -94,6 +95,8 @@ void savePerformanceSettings(ProfileStore& profile, const PerformanceSettings& s
     text(key::kPerformanceSpecimen, s.specimen);
     profile.write(key::kPerformanceDays,
                   std::to_string(std::clamp(s.longTermDays, 0, kMaxLongTermDays)));
+    profile.write(key::kPerformanceValidDays,
+                  std::to_string(std::clamp(s.validDays, 0, kMaxLongTermDays)));
 }
 
 std::string performanceFieldName(PerformanceField field) {

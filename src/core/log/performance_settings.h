@@ -25,10 +25,12 @@ inline constexpr std::array<std::string_view, kAngleCount> kPerformanceReference
 inline constexpr std::string_view kPerformanceCertificate = "PERF_REF_CERTIFICATE";
 inline constexpr std::string_view kPerformanceDays = "PERF_LONG_TERM_DAYS";
 inline constexpr std::string_view kPerformanceSpecimen = "PERF_LONG_TERM_SPECIMEN";
+inline constexpr std::string_view kPerformanceValidDays = "PERF_VALID_DAYS";
 }  // namespace key
 
 inline constexpr int kDefaultLongTermDays = 90;
 inline constexpr int kMaxLongTermDays = 3650;
+inline constexpr int kDefaultValidDays = 180;
 // The texts end up on a one-page statement and in the settings.
 inline constexpr std::size_t kMaxCertificateChars = 60;
 inline constexpr std::size_t kMaxSpecimenChars = 40;

@@ -15,6 +15,7 @@
 #include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
 #include "platform/log/fleet_logbook.h"
+#include "platform/log/logbook_location.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
@@ -417,10 +418,13 @@ void CHistoryDlg::drawLongTermTrend() {
 void CHistoryDlg::onSavePerformance() {
     QTreeWidgetItem* item = ui_->instrumentList->currentItem();
     if (!item) return;
-    const auto statement = instrumentStatement(
+    auto statement = instrumentStatement(
         logbook_, item->text(0).toStdString(), performanceSettingsFromProfile(context_.profile),
         context_.profile, localTimeOf(context_.clock.calendarSeconds()));
-    if (statement) savePerformanceSheetAs(*statement, context_);
+    if (!statement) return;
+    statement->madeBy = operatorName();
+    statement->workstation = workstationName();
+    savePerformanceSheetAs(*statement, context_);
 }
 
 }  // namespace qv

@@ -125,7 +125,8 @@ TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature
     EXPECT_NEAR(b.expanded, studentT95(nu) * b.standard, 1e-12);
     ASSERT_TRUE(b.share);
     EXPECT_NEAR(*b.share, b.expanded / 0.8, 1e-12);
-    EXPECT_EQ(*b.band, bandOf(*b.share));
+    EXPECT_EQ(*b.band, bandOf(*b.gaugeShare));
+    EXPECT_NEAR(*b.gaugeShare, 6.0 * b.standard / 0.8, 1e-12);
     ASSERT_EQ(s.missing.size(), 1u);  // only the long term
 }
 
