@@ -50,6 +50,10 @@ void seed(Logbook& logbook) {
         set.angles[a].deltaE = 0.40;
         d[a] = {"write-factors", "gain", 0.15, 0.10, {}};
         d[a].heldOutRmsAfterFactors = 0.20 + 0.02 * a;
+        // At 75° the set could not see a wavelength shift.
+        d[a].terms = {{"gain", 1.0, 0.02, true}, {"shift", 0.0, a == 2 ? INFINITY : 0.02, false}};
+        d[a].lightnessLow = 20.0;
+        d[a].lightnessHigh = 95.0;
     }
     set.diagnosis = d;
     logbook.record(set);
@@ -148,6 +152,11 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
     EXPECT_EQ(st["certificate"].toString(), QStringLiteral("No. 117, Lab A, 2026-03-01"));
     EXPECT_TRUE(st["number"].toString().startsWith(QStringLiteral("PS-L70S-200002-")));
     EXPECT_EQ(st["entry"]["entry"].toInt(), 3);
+    EXPECT_TRUE(st["neutralOnly"].toBool());
+    EXPECT_FALSE(st["angles"][0]["scope"]["neutralOnly"].toBool());
+    EXPECT_TRUE(st["angles"][2]["scope"]["neutralOnly"].toBool());
+    EXPECT_EQ(st["angles"][2]["scope"]["unseen"].toArray(), QJsonArray{QStringLiteral("shift")});
+    EXPECT_DOUBLE_EQ(st["angles"][2]["scope"]["lightness"][1].toDouble(), 95.0);
     EXPECT_TRUE(st["missing"].toArray().isEmpty()) << run.out;
     const QJsonArray angles = st["angles"].toArray();
     ASSERT_EQ(angles.size(), kAngleCount);
