@@ -122,7 +122,8 @@ std::string addFunction(bool replace) {
                       longText = std::to_string(kMaxTextChars),
                       path = std::to_string(kMaxPathChars), files = std::to_string(kMaxFiles),
                       terms = std::to_string(kMaxTerms);
-    return std::string(replace ? "CREATE OR REPLACE" : "CREATE") + R"( FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
+    return std::string(replace ? "CREATE OR REPLACE" : "CREATE") +
+           R"( FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
 SECURITY DEFINER SET search_path = public, pg_temp AS $body$
 DECLARE
     new_id bigint;
