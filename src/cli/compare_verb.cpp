@@ -16,7 +16,6 @@
 #include "core/checks/validation_workflow.h"
 #include "core/coeff/registration_workflow.h"
 #include "core/colour/evaluated_spectrum.h"
-#include "core/measure/average_workflow.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/locale_format.h"
 
@@ -38,22 +37,6 @@ Lab coordinatesOf(const AngleSpectrum& spectrum) {
     return storedCoordinates(spectrum).value_or(Lab{kMissing, kMissing, kMissing});
 }
 
-// The average measurement as the validation dialog opens it; `why` tells a failure.
-std::optional<Measurement> measureAverage(const Seams& seams, ValidationWorkflow& validation,
-                                          EvaluateHueControl& colour, int n, std::string& why) {
-    AverageWorkflow average(seams, colour, validation.beginAverage());
-    for (int i = 0; i < n && !average.view().closed; ++i) {
-        if (average.measure()) continue;
-        why = average.lastFailure();
-        average.cancel();
-        return std::nullopt;
-    }
-    average.finish();
-    auto taken = validation.endAverage(average);
-    if (!taken) why = "the average was not completed";
-    return taken;
-}
-
 }  // namespace
 
 std::optional<Measurement> measureHere(const Seams& seams, const Options& o,
@@ -63,7 +46,9 @@ std::optional<Measurement> measureHere(const Seams& seams, const Options& o,
     std::string why;
     std::optional<Measurement> taken;
     if (o.average > 0) {
-        taken = measureAverage(seams, validation, colour, o.average, why);
+        taken = validation.measureAverage(o.average);
+        why = validation.lastFailure().empty() ? "the average was not completed"
+                                               : validation.lastFailure();
     } else {
         taken = validation.measure();
         why = validation.lastFailure();

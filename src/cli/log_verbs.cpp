@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "cli/session.h"
 #include "cli/verbs.h"
@@ -240,11 +241,14 @@ QJsonObject recordJson(const CheckRecord& r) {
     return record;
 }
 
-void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
+void printRecordsHeading(QTextStream& out) {
     // The record's number first: the certificate verb takes it.
     out << QStringLiteral("record").leftJustified(8) << QStringLiteral("time").leftJustified(21)
         << QStringLiteral("kind").leftJustified(24) << QStringLiteral("verdict").leftJustified(9)
         << "   dE 25   dE 45   dE 75  workstation  files\n";
+}
+
+void printRecords(QTextStream& out, const std::vector<CheckRecord>& records) {
     for (const CheckRecord& r : records) {
         out << QString::number(r.id).leftJustified(8) << qs(logbookTime(r.time)).leftJustified(21)
             << qs(std::string(kindName(r.kind))).leftJustified(24) << verdict(r).leftJustified(9);
@@ -283,6 +287,43 @@ int printInstruments(QTextStream& out, LogbookStore& logbook, bool json) {
     return kExitPassed;
 }
 
+// One instrument's records, read and printed a page at a time: a history of any length costs
+// one page's memory. JSON is written as it is read, its "source" last, when it is known.
+int printHistory(QTextStream& out, LogbookStore& logbook, const QString& serial,
+                 const QString& since, const std::optional<QString>& workstation, bool json,
+                 Options& o) {
+    constexpr int kPage = 500;
+    const auto pages = logbook.history(serial.toStdString(), since.toStdString());
+    if (json)
+        out << "{\n    \"serial\": "
+            << QJsonDocument(QJsonArray{serial}).toJson(QJsonDocument::Compact).mid(1).chopped(1)
+            << ",\n    \"records\": [";
+    bool first = true;
+    for (std::vector<CheckRecord> page = pages->next(kPage); !page.empty();
+         page = pages->next(kPage)) {
+        if (workstation)
+            std::erase_if(page, [only = workstation->toStdString()](const CheckRecord& r) {
+                return r.workstation != only;
+            });
+        if (!json) {
+            if (std::exchange(first, false)) printRecordsHeading(out);
+            printRecords(out, page);
+            continue;
+        }
+        for (const CheckRecord& r : page)
+            out << (std::exchange(first, false) ? "\n        " : ",\n        ")
+                << QJsonDocument(recordJson(r)).toJson(QJsonDocument::Compact);
+    }
+    if (json)
+        out << (first ? "]" : "\n    ]") << ",\n    \"source\": \"" << qs(readSource(logbook))
+            << "\"\n}\n";
+    else if (first)
+        printRecordsHeading(out);
+    if (!pages->failed()) return kExitPassed;
+    out.flush();
+    return failed(o, "the logbook stopped answering part way: the history shown is not whole");
+}
+
 }  // namespace
 
 int runHistory(const QStringList& arguments, Io& io) {
@@ -315,23 +356,11 @@ int runHistory(const QStringList& arguments, Io& io) {
     QTextStream& out = o.io.out;
     const bool json = parser.isSet(QStringLiteral("json"));
     if (!parser.isSet(QStringLiteral("serial"))) return printInstruments(out, *logbook, json);
-    const QString serial = parser.value(QStringLiteral("serial"));
-    auto records = logbook->records(serial.toStdString(), since.toStdString());
-    if (parser.isSet(QStringLiteral("workstation"))) {
-        const std::string only = parser.value(QStringLiteral("workstation")).toStdString();
-        std::erase_if(records, [&only](const CheckRecord& r) { return r.workstation != only; });
-    }
-    if (!json) {
-        printRecords(out, records);
-        return kExitPassed;
-    }
-    QJsonArray all;
-    for (const CheckRecord& r : records) all.append(recordJson(r));
-    out << QJsonDocument(QJsonObject{{"serial", serial},
-                                     {"source", qs(readSource(*logbook))},
-                                     {"records", all}})
-               .toJson(QJsonDocument::Indented);
-    return kExitPassed;
+    return printHistory(out, *logbook, parser.value(QStringLiteral("serial")), since,
+                        parser.isSet(QStringLiteral("workstation"))
+                            ? std::optional(parser.value(QStringLiteral("workstation")))
+                            : std::nullopt,
+                        json, o);
 }
 
 }  // namespace qv::cli

@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -13,8 +14,10 @@
 #include "gui/log/time_axis.h"
 #include "gui/log/trend_chart.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/sql_logbook.h"
+#include "support/silent_server.h"
 
 namespace qv {
 namespace {
@@ -65,14 +68,17 @@ TEST_F(HistoryWindow, ShowsTheChosenInstrumentNewestFirstWithItsTrendAndSavesACe
     state.strDataFolder = home.path();
 
     CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
     auto* instruments = dialog.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
     auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
     auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
     ASSERT_TRUE(instruments && table && trend);
     ASSERT_EQ(instruments->topLevelItemCount(), 2);
     instruments->setCurrentItem(instruments->topLevelItem(0));
+    ASSERT_TRUE(test::readThrough(dialog));
     EXPECT_EQ(table->model()->rowCount(), 1);
     instruments->setCurrentItem(instruments->topLevelItem(1));
+    ASSERT_TRUE(test::readThrough(dialog));
 
     const QAbstractItemModel& rows = *table->model();
     ASSERT_EQ(rows.rowCount(), 4);
@@ -149,6 +155,7 @@ TEST_F(HistoryWindow, ATermsTrendPlotsTheRecordedValuesOfTheDiagnosedSets) {
     add(RecordKind::Repeatability, "L70S-200002", {2026, 12, 4, 9, 0, 0}, 0.2, true, 0.05);
 
     CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
     auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("trendKindCombo"));
     auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
     auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
@@ -205,6 +212,7 @@ TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
     at("L70S-000001", 4, "LAB-1");
 
     CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
     auto* instruments = dialog.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
     auto* filter = dialog.findChild<QComboBox*>(QStringLiteral("workstationCombo"));
     auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
@@ -215,6 +223,7 @@ TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
         emit combo->activated(combo->currentIndex());
     };
     instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-200002"), {})[0]);
+    ASSERT_TRUE(test::readThrough(dialog));
     ASSERT_EQ(filter->count(), 3);
     EXPECT_EQ(filter->itemText(0), QStringLiteral("All workstations"));
     EXPECT_EQ(table->model()->rowCount(), 3);
@@ -229,9 +238,11 @@ TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
     EXPECT_EQ(trend->points(0).size(), 2);
     // The other instrument was checked at LAB-1 only: the filter stays.
     instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-000001"), {})[0]);
+    ASSERT_TRUE(test::readThrough(dialog));
     EXPECT_EQ(filter->currentText(), QStringLiteral("LAB-1"));
     EXPECT_EQ(table->model()->rowCount(), 1);
     instruments->setCurrentItem(instruments->findItems(QStringLiteral("L70S-200002"), {})[0]);
+    ASSERT_TRUE(test::readThrough(dialog));
     choose(filter, QStringLiteral("LAB-2"));
     EXPECT_EQ(table->model()->rowCount(), 1);
     choose(filter, QStringLiteral("All workstations"));
@@ -248,6 +259,7 @@ TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
     waiting.workstation = "LAB-3";
     fleet.record(waiting);
     CHistoryDlg fleetHistory(context, fleet);
+    ASSERT_TRUE(test::readThrough(fleetHistory));
     const QAbstractItemModel& kept =
         *fleetHistory.findChild<QTableView*>(QStringLiteral("recordTable"))->model();
     ASSERT_EQ(kept.rowCount(), 1);
@@ -259,6 +271,7 @@ TEST_F(HistoryWindow, TheWorkstationFilterNarrowsTheTableAndTheTrend) {
 // A logbook without records says how earlier checks get in, and draws no axis at the epoch.
 TEST_F(HistoryWindow, AnEmptyLogbookSaysHowToImportEarlierChecks) {
     CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
     auto* empty = dialog.findChild<QLabel*>(QStringLiteral("emptyLabel"));
     auto* trend = dialog.findChild<TrendChart*>(QStringLiteral("trendChart"));
     ASSERT_TRUE(empty && trend);
@@ -271,6 +284,7 @@ TEST_F(HistoryWindow, AnEmptyLogbookSaysHowToImportEarlierChecks) {
 
     add(RecordKind::Repeatability, "L70S-000001", {2026, 12, 1, 9, 0, 0}, 0.2, true, 0.05);
     CHistoryDlg filled(context, logbook);
+    ASSERT_TRUE(test::readThrough(filled));
     EXPECT_FALSE(filled.findChild<QLabel*>(QStringLiteral("emptyLabel"))->isVisibleTo(&filled));
 }
 
@@ -348,6 +362,60 @@ TEST(TimeAxis, OneDaysChecksSpreadOutByTheirTimes) {
     EXPECT_EQ(chart.timeLabels(), (QStringList{"09:00", "10:00", "11:00", "12:00", "13:00", "14:00",
                                                "15:00", "16:00"}));
     EXPECT_EQ(chart.timeTitle(), QStringLiteral("2026-11-28"));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// A history longer than a part: the first part shown at once, the older ones on asking, the
+// table whole and newest first in the end.
+TEST_F(HistoryWindow, ALongHistoryComesAPartAtATimeAndWhole) {
+    constexpr int kRecords = 2001;
+    for (int i = 0; i < kRecords; ++i)
+        add(RecordKind::Repeatability, "L70S-000009", localTimeOf(1'780'000'000 + 600LL * i), 0.2,
+            true, 0.05);
+    CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
+    auto* table = dialog.findChild<QTableView*>(QStringLiteral("recordTable"));
+    auto* older = dialog.findChild<QPushButton*>(QStringLiteral("olderButton"));
+    ASSERT_TRUE(table && older);
+    EXPECT_EQ(table->model()->rowCount(), 2000);
+    ASSERT_FALSE(older->isHidden());
+    older->click();
+    ASSERT_TRUE(test::readThrough(dialog));
+    EXPECT_EQ(table->model()->rowCount(), kRecords);
+    EXPECT_TRUE(older->isHidden());
+    const QAbstractItemModel& rows = *table->model();
+    EXPECT_GT(rows.data(rows.index(1999, 0)).toString(), rows.data(rows.index(2000, 0)).toString());
+}
+
+// A server that takes the connection and never answers: the window opens at once, says it is
+// reading, and shows this workstation's records when the connection gives up, saying so.
+struct HistoryRealTime : HistoryWindow {};
+
+TEST_F(HistoryRealTime, AWindowOnASilentServerOpensAtOnceAndShowsThisWorkstationsRecords) {
+    test::SilentServer silent;
+    LogbookLocation server;
+    server.kind = LogbookLocation::Kind::Server;
+    server.host = "127.0.0.1";
+    server.port = silent.port();
+    FleetLogbook fleet(server, std::make_unique<SqlLogbook>(home.path() + "/own.sqlite"));
+    CheckRecord waiting = emptyRecord(RecordKind::Repeatability, {2026, 12, 5, 9, 0, 0});
+    waiting.serial = "L70S-000001";
+    fleet.record(waiting);
+    QElapsedTimer opened;
+    opened.start();
+    CHistoryDlg dialog(context, fleet);
+    dialog.show();
+    QCoreApplication::processEvents();
+    EXPECT_LT(opened.elapsed(), 1000);
+    EXPECT_TRUE(dialog.reading());
+    ASSERT_TRUE(test::readThrough(dialog));
+    EXPECT_EQ(dialog.findChild<QTableView*>(QStringLiteral("recordTable"))->model()->rowCount(), 1);
+    EXPECT_TRUE(dialog.windowTitle().contains(QStringLiteral("this workstation's records only")));
 }
 
 }  // namespace

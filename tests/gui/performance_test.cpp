@@ -19,6 +19,7 @@
 #include "gui/log/trend_chart.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/performance_sheet.h"
 #include "support/cli_run.h"
@@ -302,6 +303,7 @@ TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeata
     settings.longTermDays = 0;
     savePerformanceSettings(profile, settings);
     CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
     auto* trend = child<TrendChart>(dialog, "trendChart");
     auto* kinds = child<QComboBox>(dialog, "trendKindCombo");
     kinds->setCurrentIndex(kinds->findText(QStringLiteral("Long-term repeatability")));
@@ -318,12 +320,14 @@ TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeata
     const std::string pdf = home.path() + "/chosen.pdf";
     prompter.saveFiles.push_back(pdf);
     child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_TRUE(test::readThrough(dialog));
     ASSERT_EQ(prompter.offeredSavePaths.size(), 1u);
     EXPECT_EQ(prompter.offeredSavePaths[0].rfind(home.path() + "/Performance_L70S-200002_", 0), 0u);
     EXPECT_EQ(pages(QString::fromStdString(pdf)), 1);
     // Saved again over the same name: the file stays and the operator learns why.
     prompter.saveFiles.push_back(pdf);
     child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_TRUE(test::readThrough(dialog));
     ASSERT_EQ(prompter.ids(), std::vector<int>{kStrPerformanceNotSaved});
 }
 

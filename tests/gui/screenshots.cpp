@@ -58,6 +58,7 @@
 #include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui/verdict/instr_stability_dlg.h"
 #include "gui/verdict/threshold_diff_dlg.h"
+#include "history_reads.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
@@ -595,6 +596,7 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
     performanceScreenshot(logbook);
     {
         qv::CHistoryDlg history(context, logbook);
+        qv::test::readThrough(history);
         history.findChild<QTableView*>(QStringLiteral("recordTable"))->selectRow(8);
         save(history, "history_window");
         saveSmallest(history, "history_window_smallest");
@@ -622,6 +624,7 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
         auto* instruments = history.findChild<QTreeWidget*>(QStringLiteral("instrumentList"));
         const auto found = instruments->findItems(QStringLiteral("L70S-300003"), Qt::MatchExactly);
         if (!found.isEmpty()) instruments->setCurrentItem(found.front());
+        qv::test::readThrough(history);
         trend->setCurrentIndex(trend->findText(QStringLiteral("Long-term repeatability")));
         emit trend->activated(trend->currentIndex());
         save(history, "history_window_long_term");

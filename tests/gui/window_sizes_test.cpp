@@ -38,6 +38,7 @@
 #include "gui/verdict/instr_stability_dlg.h"
 #include "gui/verdict/threshold_diff_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
 #include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
@@ -196,6 +197,7 @@ TEST_F(WindowSizes, TheHistoryFits) {
     for (int a = 0; a < kAngleCount; ++a) r.angles[a] = {{50.0, 10.0, 5.0}, 0.2, NAN};
     logbook.record(r);
     CHistoryDlg history(context, logbook);
+    ASSERT_TRUE(test::readThrough(history));
     check(history, "history");
 }
 

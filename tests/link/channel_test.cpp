@@ -368,6 +368,23 @@ TEST(ChannelHangUp, ALineThatHungUpWhileNobodyTalkedIsFoundWithoutReadingAWaitin
     EXPECT_EQ(port.portState(), PortState::ClosedAfterHangUp);
 }
 
+// A cable pulled from an adapter that stays plugged in leaves the tty in place: only the modem
+// lines the instrument raised tell, all down at once. A handshake line held low while another
+// stays up, our own lines (RTS, DTR) and a device that never raised one (a three-wire cable, a
+// pseudo-terminal) say nothing. Pseudo-terminals carry no modem lines, so this is judged here
+// and not on the simulator's line.
+TEST(ChannelModemLines, APulledCableIsEveryLineTheInstrumentRaisedDown) {
+    EXPECT_TRUE(farSideDropped(TIOCM_DSR | TIOCM_CTS, 0));
+    EXPECT_TRUE(farSideDropped(TIOCM_CAR, TIOCM_RTS | TIOCM_DTR));
+    EXPECT_FALSE(farSideDropped(TIOCM_DSR | TIOCM_CTS, TIOCM_DSR));
+    EXPECT_FALSE(farSideDropped(TIOCM_RTS | TIOCM_DTR, 0));
+    EXPECT_FALSE(farSideDropped(0, 0));
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    int lines = 0;
+    EXPECT_LT(ioctl(pty.master(), TIOCMGET, &lines), 0);
+}
+
 TEST(ChannelHangUp, AWriteIntoADeadLineClosesThePortToo) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());

@@ -18,9 +18,7 @@ public:
     virtual void write(std::string_view section, std::string_view key, std::string_view value) = 0;
 
     std::string read(std::string_view key) { return read(kProfileSection, key, kNotSet); }
-    void write(std::string_view key, std::string_view value) {
-        write(kProfileSection, key, value);
-    }
+    void write(std::string_view key, std::string_view value) { write(kProfileSection, key, value); }
 };
 
 // Profile keys, all in section "QV-L70s".
@@ -42,6 +40,8 @@ inline constexpr std::string_view kTileSetTiles = "TILE_SET_TILES";
 inline constexpr std::string_view kTileMeanThreshold = "TILE_MEAN_THLD_VAL";
 inline constexpr std::string_view kTileLargestThreshold = "TILE_MAX_THLD_VAL";
 inline constexpr std::string_view kProductTolerance = "PRODUCT_TOLERANCE";
+// How many readings one press in the tile window averages.
+inline constexpr std::string_view kTileReadings = "TILE_READINGS";
 }  // namespace key
 
 }  // namespace qv

@@ -152,6 +152,8 @@ inline constexpr int kStrLogbookFileNotSent = 258;
 inline constexpr int kStrLogbookLocationSaved = 259;
 // Before each reading of a series over many readings with handling.
 inline constexpr int kStrLiftSpecimen = 260;
+// Between the readings of one averaged press in the tile window, naming the tile and reading.
+inline constexpr int kStrPlaceOnTileAgain = 264;
 // A performance statement that could not be written, with the reason after it.
 inline constexpr int kStrPerformanceNotSaved = 261;
 inline constexpr int kStrCoordinate3Column = 216;

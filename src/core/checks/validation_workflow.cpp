@@ -63,18 +63,36 @@ Measurement ValidationWorkflow::evaluated(ThreeAngles taken, std::string serial,
     return {std::move(taken), std::move(serial), std::move(type)};
 }
 
+std::optional<Measurement> ValidationWorkflow::measureAverage(
+    int readings, const std::function<bool(int)>& beforeReading) {
+    AverageWorkflow average(s_, colour_.engine(), beginAverage());
+    average.onExchangeDone([this] { exchangeDone(); });
+    wentBack_ = false;
+    for (int k = 1; k <= readings && !average.view().closed; ++k) {
+        const bool goOn = k == 1 || !beforeReading || beforeReading(k);
+        if (!goOn || !average.measure()) {
+            wentBack_ = average.wentBack();
+            lastFailure_ = goOn ? average.lastFailure() : std::string();
+            average.cancel();
+            return std::nullopt;
+        }
+    }
+    average.finish();
+    lastFailure_.clear();
+    return endAverage(average);
+}
+
 AverageSetup ValidationWorkflow::beginAverage() {
     resultFile_ = {};
     AverageSetup setup;
     setup.dataRole = target() ? 1 : 0;
+    setup.checkBeforeFirst = checkBeforeMeasuring_;
     return setup;
 }
 
 std::optional<Measurement> ValidationWorkflow::endAverage(const AverageWorkflow& average) {
+    // The instrument was asked about before the average's first reading (see beginAverage).
     if (!average.view().finished) return std::nullopt;
-    // The average dialog measures on its own; its instrument is asked about once it is known.
-    wentBack_ = checkBeforeMeasuring_ && !checkBeforeMeasuring_(average.serial());
-    if (wentBack_) return std::nullopt;
     Measurement m = evaluated(average.average(), average.serial(), average.modelCode());
     if (target()) writeTargetFile(m);
     return m;

@@ -34,6 +34,12 @@ public:
     // Identification and one measurement; nothing when it failed (the operator was told) or
     // the operator went back.
     std::optional<Measurement> measure();
+    // `readings` measurements averaged as the average measurement takes them.
+    // `beforeReading(k)` is asked before each reading from the second on;
+    // false ends the average with nothing. Nothing too when a reading failed (the operator was
+    // told) or the operator went back before the first.
+    std::optional<Measurement> measureAverage(int readings,
+                                              const std::function<bool(int)>& beforeReading = {});
     // The last measure() stopped before measuring at the operator's word.
     bool wentBack() const { return wentBack_; }
     // The measurement that proves a correction is not acknowledged in a box of its own: the

@@ -205,7 +205,25 @@ std::array<std::optional<double>, kAngleCount> readingNoise(const std::vector<Ch
     return out;
 }
 
+const CheckRecord* latestSet(const std::vector<CheckRecord>& records) {
+    for (const CheckRecord& r : records)
+        if (r.kind == RecordKind::TileSet) return &r;
+    return nullptr;
+}
+
 }  // namespace
+
+std::string statementReference(const std::vector<CheckRecord>& records) {
+    const CheckRecord* set = latestSet(records);
+    return set ? set->referenceSerial : std::string();
+}
+
+std::array<std::optional<double>, kAngleCount> referenceReadingNoise(
+    const std::vector<CheckRecord>& records, const std::vector<CheckRecord>& referenceRecords) {
+    const CheckRecord* set = latestSet(records);
+    if (!set) return {};
+    return readingNoise(referenceRecords, set->formula);
+}
 
 std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const std::string& serial,
                                                         const PerformanceSettings& settings,
@@ -214,12 +232,8 @@ std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const 
     const std::vector<CheckRecord> records = logbook.records(serial);
     if (records.empty()) return std::nullopt;
     PerformanceSettings with = settings;
-    for (const CheckRecord& r : records)
-        if (r.kind == RecordKind::TileSet) {
-            if (!r.referenceSerial.empty())
-                with.referenceNoise = readingNoise(logbook.records(r.referenceSerial), r.formula);
-            break;
-        }
+    if (const std::string ref = statementReference(records); !ref.empty())
+        with.referenceNoise = referenceReadingNoise(records, logbook.records(ref));
     return performanceStatement(records, with, formulaFromProfile(profile), now);
 }
 

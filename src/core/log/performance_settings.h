@@ -73,6 +73,15 @@ PerformanceReading readPerformanceSettings(const TypedPerformance& typed, char d
 // "T" for every angle or "T/T/T" for 25, 45 and 75 degrees, each read as a limit.
 std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view text, char decimal);
 
+// The reference instrument of the latest tile set among an instrument's records; empty when
+// none.
+std::string statementReference(const std::vector<CheckRecord>& records);
+// The reference's own reading noise along one direction, per angle, from the latest extended
+// check among `referenceRecords` (those of statementReference), judged in the tile set's
+// formula; none without one.
+std::array<std::optional<double>, kAngleCount> referenceReadingNoise(
+    const std::vector<CheckRecord>& records, const std::vector<CheckRecord>& referenceRecords);
+
 // The statement of the instrument `serial` from all its records in `logbook`, in the formula
 // of the thresholds in `profile`; nothing when the logbook holds no record of it.
 std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const std::string& serial,

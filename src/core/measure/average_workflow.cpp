@@ -32,7 +32,10 @@ bool AverageWorkflow::measure() {
     ThreeAngles spectra;
     const bool acquired = acquire(spectra);
     if (onExchangeDone_) onExchangeDone_();
-    if (!acquired) return false;
+    if (!acquired) {
+        view_.measureEnabled = true;
+        return false;
+    }
 
     SpectralMeasurement record;
     record.spectra.assign(spectra.begin(), spectra.end());
@@ -53,10 +56,17 @@ bool AverageWorkflow::measure() {
 
 bool AverageWorkflow::acquire(ThreeAngles& spectra) {
     Acquisition taken(s_.state.commPort.get(), s_.clock, MeasureVariant::Average, s_.activity);
+    wentBack_ = false;
     const bool identified = taken.identify();
     if (identified) {
         type53_ = taken.id().type53();
         serial_ = measuredSerial(taken.id());
+    }
+    // Whoever opened the average hears which instrument answered before its first reading is
+    // taken, so that going back costs no reading and keeps what the caller holds.
+    if (identified && count_ == 0 && setup_.checkBeforeFirst && !setup_.checkBeforeFirst(serial_)) {
+        wentBack_ = true;
+        return false;
     }
     if (!identified || !taken.measure()) {
         fail(taken.error());

@@ -21,6 +21,9 @@ struct AverageSetup {
     int repeatSlot = 0;
     // For the validation caller: 1 = target data, 0 = sample data.
     int dataRole = -1;
+    // Asked with the serial of the instrument that named itself for the first reading, before
+    // it measures; false: the operator goes back and nothing is measured.
+    std::function<bool(const std::string&)> checkBeforeFirst;
 };
 
 // Three values per angle, indexed [coordinate][angle].
@@ -45,8 +48,11 @@ public:
     // Runs when a measurement's instrument work is over (taken or failed), before the
     // evaluation and the pause: the dialog ends its busy cursor here.
     void onExchangeDone(std::function<void()> handler) { onExchangeDone_ = std::move(handler); }
-    // One measurement. False when it failed (the operator has been told).
+    // One measurement. False when it failed (the operator has been told) or the operator went
+    // back before the first.
     bool measure();
+    // The last measure() stopped before measuring at the operator's word.
+    bool wentBack() const { return wentBack_; }
     void finish();
     void cancel();
 
@@ -88,6 +94,7 @@ private:
     std::array<std::array<double, 3>, kAngleCount> averageLab_{};
     std::array<std::array<double, 3>, kAngleCount> sd_{};
     std::string lastFailure_;
+    bool wentBack_ = false;
     AverageView view_;
     std::function<void()> onExchangeDone_;
 };

@@ -6,6 +6,7 @@
 #include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/thresholds.h"
+#include "core/measure/average_workflow.h"
 
 namespace qv {
 
@@ -132,6 +133,16 @@ bool saveTileSet(ProfileStore& profile, const TileSet& raw) {
     profile.write(key::kTileSetName, set.name);
     profile.write(key::kTileSetTiles, joined);
     return true;
+}
+
+int readingsPerTileFromProfile(ProfileStore& profile) {
+    const long kept = leadingInt(profile.read(key::kTileReadings));
+    return kept >= 1 && kept <= kMaxAverageMeasurements ? static_cast<int>(kept) : 1;
+}
+
+void saveReadingsPerTile(ProfileStore& profile, int readings) {
+    profile.write(key::kTileReadings,
+                  std::to_string(std::clamp(readings, 1, kMaxAverageMeasurements)));
 }
 
 SetLimits setLimitsFromProfile(ProfileStore& profile) {

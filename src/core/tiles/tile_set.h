@@ -53,6 +53,10 @@ TileSet tileSetFromProfile(ProfileStore& profile);
 // False (nothing saved) when the set breaks the rules.
 bool saveTileSet(ProfileStore& profile, const TileSet& set);
 
+// How many readings a press in the tile window averages: 1 to 30, 1 when none is kept.
+int readingsPerTileFromProfile(ProfileStore& profile);
+void saveReadingsPerTile(ProfileStore& profile, int readings);
+
 // The set passes when at every angle the mean and the largest colour difference lie below
 // their thresholds. The product tolerance, when given, only puts the mean in proportion.
 struct SetLimits {

@@ -19,9 +19,22 @@
 namespace qv {
 
 TileSetWorkflow::TileSetWorkflow(const Seams& seams, EvaluateHueControl& colour)
-    : s_(seams), colour_(colour) {
+    : s_(seams), colour_(colour), readings_(readingsPerTileFromProfile(seams.profile)) {
     keepPair();
     setChanged();
+}
+
+void TileSetWorkflow::setReadingsPerTile(int readings) {
+    readings_ = std::clamp(readings, 1, kMaxAverageMeasurements);
+    saveReadingsPerTile(s_.profile, readings_);
+}
+
+bool TileSetWorkflow::placeAgain(int reading) {
+    if (view_.selected < 0) return false;
+    Message m = messageBox(kStrPlaceOnTileAgain, Icon::Information, Buttons::OkCancel);
+    m.suffix = " " + tileName(view_.selected) + ", reading " + std::to_string(reading) + " of " +
+               std::to_string(readings_) + ".";
+    return s_.prompter.ask(m) == Answer::Ok;
 }
 
 TileSetWorkflow::~TileSetWorkflow() {

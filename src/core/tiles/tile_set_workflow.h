@@ -89,6 +89,14 @@ public:
     // the readings. Then the samples read from now on are the set's "after".
     void correctionDone(bool written, std::optional<WrittenCorrection> change = std::nullopt);
 
+    // How many readings one press averages (1: a single reading), as the settings keep it; the
+    // spread of placing the instrument on a tile again is what averaging over a set pays for.
+    int readingsPerTile() const { return readings_; }
+    void setReadingsPerTile(int readings);
+    // Before reading `reading` (from the second on) of an averaged press: the operator lifts
+    // the instrument and places it on the selected tile again. False: the press takes nothing.
+    bool placeAgain(int reading);
+
     // "tile 3 'green'", as the instruction names it.
     std::string tileName(int row) const;
 
@@ -152,6 +160,7 @@ private:
 
     Seams s_;
     EvaluateHueControl& colour_;
+    int readings_ = 1;
     TileSet set_;
     SetLimits limits_;
     std::vector<TileSpectra> tiles_;

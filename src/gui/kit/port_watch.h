@@ -10,9 +10,10 @@ namespace qv {
 struct GuiContext;
 
 // Looks at the idle line a few times a second, so that an adapter pulled while nobody talks is
-// reported at once rather than at the next exchange or click. The look only polls the line
-// (and asks for its modem lines); it is skipped while an exchange runs on this thread or a
-// worker holds the port, since the exchange itself notices a hang-up there.
+// reported at once rather than at the next exchange or click, and a cable pulled from an
+// adapter that stays once the lines the instrument raised drop. The look only polls the line
+// and asks for its modem lines, never sends: it is skipped while an exchange runs on this
+// thread or a worker holds the port, since the exchange itself notices a hang-up there.
 class PortWatch : public QObject {
     Q_OBJECT
 public:

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMetaObject>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "gui/kit/gui_context.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/logbook_location.h"
+#include "platform/log/logbook_reader.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
@@ -222,6 +224,14 @@ private:
     std::vector<CheckRecord> records_;
 };
 
+namespace {
+// Whether what `store` gave came from this workstation alone, its server away.
+bool awayFrom(const LogbookStore* store) {
+    const auto* fleet = dynamic_cast<const FleetLogbook*>(store);
+    return fleet && fleet->readLocally();
+}
+}  // namespace
+
 CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CHistoryDlg>()),
@@ -259,26 +269,42 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
     connect(ui_->certificateButton, &QPushButton::clicked, this, &CHistoryDlg::onSaveCertificate);
     connect(ui_->performanceButton, &QPushButton::clicked, this, &CHistoryDlg::onSavePerformance);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(ui_->olderButton, &QPushButton::clicked, this, &CHistoryDlg::readPage);
     onRecord({});
     title_ = windowTitle();
-    fillInstruments();
-    if (!ui_->instrumentList->currentItem()) onInstrument(nullptr);
+    ui_->olderButton->hide();
+    reader_ = std::make_unique<LogbookReader>(sameLogbook(logbook_));
+    showReading(true);
+    reader_->post([this](LogbookStore* store) {
+        std::vector<LogbookStore::Instrument> list;
+        if (store) list = store->instruments();
+        QMetaObject::invokeMethod(
+            this, [this, list, away = awayFrom(store)] { fillInstruments(list, away); },
+            Qt::QueuedConnection);
+    });
 }
 
 // With the server away the window shows this workstation's records only, and says so where
 // every glance goes.
-void CHistoryDlg::showSource() {
-    setWindowTitle(readSource(logbook_) == "server"
-                       ? title_
-                       : title_ + tr(" (this workstation's records only: the logbook server "
-                                     "cannot be reached)"));
+void CHistoryDlg::showSource(bool away) {
+    setWindowTitle(away ? title_ + tr(" (this workstation's records only: the logbook server "
+                                      "cannot be reached)")
+                        : title_);
+}
+
+void CHistoryDlg::showReading(bool reading) {
+    reading_ = reading;
+    ui_->readingLabel->setText(reading ? tr("Reading the logbook...") : QString());
+    ui_->olderButton->setEnabled(!reading);
 }
 
 CHistoryDlg::~CHistoryDlg() = default;
 
-void CHistoryDlg::fillInstruments() {
+void CHistoryDlg::fillInstruments(const std::vector<LogbookStore::Instrument>& instruments,
+                                  bool away) {
+    showReading(false);
     QTreeWidgetItem* latest = nullptr;
-    for (const LogbookStore::Instrument& i : logbook_.instruments()) {
+    for (const LogbookStore::Instrument& i : instruments) {
         auto* item = new QTreeWidgetItem(
             ui_->instrumentList,
             {q(i.serial), q(i.type), QString::number(i.records), q(i.lastTime)});
@@ -288,16 +314,57 @@ void CHistoryDlg::fillInstruments() {
     }
     for (int c = 0; c < ui_->instrumentList->columnCount(); ++c)
         ui_->instrumentList->resizeColumnToContents(c);
-    if (latest) ui_->instrumentList->setCurrentItem(latest);
-    showSource();
+    showSource(away);
+    if (latest)
+        ui_->instrumentList->setCurrentItem(latest);
+    else
+        onInstrument(nullptr);
 }
 
 void CHistoryDlg::onInstrument(QTreeWidgetItem* item) {
-    all_ = item ? logbook_.records(item->text(0).toStdString()) : std::vector<CheckRecord>{};
-    showSource();
+    ++generation_;
+    all_.clear();
+    serial_ = item ? item->text(0).toStdString() : std::string();
+    pages_ = std::make_shared<std::unique_ptr<HistoryPages>>();
+    ui_->olderButton->hide();
+    if (item) readPage();
+    // The workstation chosen stays chosen while the next instrument's records are read.
+    showRecords();
+}
+
+void CHistoryDlg::readPage() {
+    // A part large enough for a year of checks, small enough to read and chart at once.
+    constexpr int kPage = 2000;
+    showReading(true);
+    reader_->post(
+        [this, generation = generation_, pages = pages_, serial = serial_](LogbookStore* store) {
+            std::vector<CheckRecord> page;
+            bool more = false;
+            if (store) {
+                if (!*pages) *pages = store->history(serial, {});
+                page = (*pages)->next(kPage);
+                more = page.size() == static_cast<std::size_t>(kPage) && !(*pages)->failed();
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, page = std::move(page), more, away = awayFrom(store)]() mutable {
+                    pageRead(generation, std::move(page), more, away);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void CHistoryDlg::pageRead(int generation, std::vector<CheckRecord> page, bool more, bool away) {
+    if (generation != generation_) return;
+    const bool first = all_.empty();
+    all_.insert(all_.end(), std::make_move_iterator(page.begin()),
+                std::make_move_iterator(page.end()));
+    showReading(false);
+    ui_->olderButton->setVisible(more);
+    showSource(away);
     fillWorkstations();
     // The trend of the newest check that has one.
-    for (const CheckRecord& r : all_) {
+    for (const CheckRecord& r : first ? all_ : std::vector<CheckRecord>{}) {
         if (const auto kind = trendKindOf(r.kind)) {
             ui_->trendKindCombo->setCurrentIndex(ui_->trendKindCombo->findData(int(*kind)));
             break;
@@ -330,10 +397,11 @@ void CHistoryDlg::showRecords() {
     // Nothing on record: say how earlier checks get in rather than draw an empty trend.
     const bool none = model_->records().empty();
     ui_->emptyLabel->setText(
-        none ? tr("No check is recorded yet. Checks are recorded as they are made; result files "
-                  "of earlier checks are taken in with Logbook > Import result files... (from "
-                  "the data folder) or on the command line with qvl70s-cli import.")
-             : QString());
+        reading_ ? tr("Reading the logbook...")
+        : none ? tr("No check is recorded yet. Checks are recorded as they are made; result files "
+                    "of earlier checks are taken in with Logbook > Import result files... (from "
+                    "the data folder) or on the command line with qvl70s-cli import.")
+               : QString());
     ui_->emptyLabel->setVisible(none);
     ui_->trendChart->setVisible(!none);
     ui_->performanceButton->setEnabled(!all_.empty());
@@ -416,15 +484,32 @@ void CHistoryDlg::drawLongTermTrend() {
 }
 
 void CHistoryDlg::onSavePerformance() {
-    QTreeWidgetItem* item = ui_->instrumentList->currentItem();
-    if (!item) return;
-    auto statement = instrumentStatement(
-        logbook_, item->text(0).toStdString(), performanceSettingsFromProfile(context_.profile),
-        context_.profile, localTimeOf(context_.clock.calendarSeconds()));
-    if (!statement) return;
-    statement->madeBy = operatorName();
-    statement->workstation = workstationName();
-    savePerformanceSheetAs(*statement, context_);
+    if (serial_.empty()) return;
+    // Every record of the instrument, however many pages the table holds, and those of the
+    // reference behind its agreement, read off this window's thread; the statement is made
+    // from them here.
+    showReading(true);
+    reader_->post([this, serial = serial_](LogbookStore* store) {
+        std::vector<CheckRecord> records, reference;
+        if (store) records = store->records(serial);
+        if (const std::string ref = statementReference(records); store && !ref.empty())
+            reference = store->records(ref);
+        QMetaObject::invokeMethod(
+            this,
+            [this, records = std::move(records), reference = std::move(reference)] {
+                showReading(false);
+                if (records.empty()) return;
+                PerformanceSettings settings = performanceSettingsFromProfile(context_.profile);
+                settings.referenceNoise = referenceReadingNoise(records, reference);
+                PerformanceStatement statement =
+                    performanceStatement(records, settings, formulaFromProfile(context_.profile),
+                                         localTimeOf(context_.clock.calendarSeconds()));
+                statement.madeBy = operatorName();
+                statement.workstation = workstationName();
+                savePerformanceSheetAs(statement, context_);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 }  // namespace qv

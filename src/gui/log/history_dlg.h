@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/app/logbook.h"
+#include "platform/log/logbook_store.h"
 
 class QModelIndex;
 class QTreeWidgetItem;
@@ -17,24 +18,31 @@ namespace qv {
 
 struct GuiContext;
 class RecordTableModel;
-class LogbookStore;
+class LogbookReader;
 
 // The logbook read back: the instruments on record; for the one chosen, its records newest
 // first (of every workstation, or of the one chosen) and the trend of its colour differences
 // against their threshold; for the record chosen, all its values, its folder and its certificate.
-// It only reads the logbook.
+// It only reads the logbook, on a thread and a connection of its own: the window never waits for
+// a server, and a long history comes a part at a time.
 class CHistoryDlg : public QDialog {
     Q_OBJECT
 public:
     // Opens on the instrument checked last.
     CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent = nullptr);
     ~CHistoryDlg() override;
+    // Whether a read of the logbook is under way (what is shown may still change).
+    bool reading() const { return reading_; }
 
 private:
-    void fillInstruments();
+    void fillInstruments(const std::vector<LogbookStore::Instrument>& instruments, bool away);
     void onInstrument(QTreeWidgetItem* item);
-    // The title names where the records shown came from when it is not the server.
-    void showSource();
+    // The next part of the chosen instrument's history, read off this window's thread.
+    void readPage();
+    void pageRead(int generation, std::vector<CheckRecord> page, bool more, bool away);
+    // The title says so when the records shown are this workstation's alone, the server away.
+    void showSource(bool away);
+    void showReading(bool reading);
     void fillWorkstations();
     // The chosen instrument's records of the chosen workstation, in the table and the trend.
     void showRecords();
@@ -54,6 +62,14 @@ private:
     RecordTableModel* model_ = nullptr;
     std::vector<CheckRecord> all_;  // the chosen instrument's records, of every workstation
     QString title_;
+    std::string serial_;  // the chosen instrument
+    // Each choice of instrument starts a new history; a page of an earlier one is dropped.
+    int generation_ = 0;
+    bool reading_ = false;
+    // The chosen instrument's history being read; only the reader's thread touches what it holds.
+    std::shared_ptr<std::unique_ptr<HistoryPages>> pages_;
+    // Last: it finishes the read under way before anything it reports to goes.
+    std::unique_ptr<LogbookReader> reader_;
 };
 
 }  // namespace qv

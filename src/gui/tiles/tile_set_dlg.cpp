@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -204,8 +205,9 @@ QLayout* CTileSetDlg::buildButtons() {
     auto* settings = button(this, tr("S&et..."), "setButton");
     auto* close = button(this, tr("C&lose"), "closeButton");
     auto* row = new QHBoxLayout;
-    for (QPushButton* b : {targetButton_, sampleButton_, judgeButton_, correctButton_})
-        row->addWidget(b);
+    for (QPushButton* b : {targetButton_, sampleButton_}) row->addWidget(b);
+    row->addWidget(buildReadings());
+    for (QPushButton* b : {judgeButton_, correctButton_}) row->addWidget(b);
     row->addStretch(1);
     row->addWidget(settings);
     row->addWidget(close);
@@ -218,6 +220,28 @@ QLayout* CTileSetDlg::buildButtons() {
     connect(settings, &QPushButton::clicked, this, &CTileSetDlg::onSettings);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     return row;
+}
+
+QWidget* CTileSetDlg::buildReadings() {
+    auto* holder = new QWidget(this);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    readings_ = new QSpinBox(holder);
+    readings_->setObjectName(QStringLiteral("readingsSpin"));
+    readings_->setRange(1, kMaxAverageMeasurements);
+    readings_->setSuffix(tr(" readings"));
+    readings_->setSpecialValueText(tr("1 reading"));
+    readings_->setValue(workflow_.readingsPerTile());
+    readings_->setToolTip(
+        tr("Each press of Measure target or Measure sample takes the average "
+           "of this many readings, lifting the instrument between them."));
+    auto* label = new QLabel(tr("A&verage of"), holder);
+    label->setBuddy(readings_);
+    row->addWidget(label);
+    row->addWidget(readings_);
+    connect(readings_, &QSpinBox::valueChanged, this,
+            [this](int n) { workflow_.setReadingsPerTile(n); });
+    return holder;
 }
 
 void CTileSetDlg::onSelection() {
@@ -234,23 +258,36 @@ void CTileSetDlg::onMeasure(ValidationRole role) {
     status_->clear();
     // One press per reading: the tile is named by the selection and the instruction, so no
     // window of its own asks for a second press; a set of nine tiles read before and after a
-    // correction would otherwise take 54 presses. A failure is still told in a box.
-    std::optional<Measurement> taken;
-    {
-        ValidationWorkflow validation(context_, workflow_.colour(), role);
-        validation.acknowledgeInStatusLine();
-        const ExchangeGuard exchanging(*this);
-        taken = validation.measure();
-    }
+    // correction would otherwise take 54 presses. A failure is still told in a box. An average
+    // asks only for the instrument to be placed again between its readings.
+    const int readings = workflow_.readingsPerTile();
+    const std::optional<Measurement> taken = measureSelected(role, readings);
     if (taken && workflow_.take(role, *taken)) {
         const QString on = target                       ? tr("the reference instrument")
                            : workflow_.view().verifying ? tr("the corrected instrument")
                                                         : tr("the instrument under correction");
-        status_->setText(tr("%1 %2 read on %3 (%4).")
-                             .arg(text(context_.strings.text(kStrMeasurementFinished)),
-                                  sentence(name), on, text(taken->serial)));
+        QString read = (readings == 1 ? tr("%1 %2 read on %3 (%4).")
+                                      : tr("%1 %2 read on %3 (%4), the average of %5 readings."))
+                           .arg(text(context_.strings.text(kStrMeasurementFinished)),
+                                sentence(name), on, text(taken->serial));
+        if (readings > 1) read = read.arg(readings);
+        status_->setText(read);
     }
     render();
+}
+
+std::optional<Measurement> CTileSetDlg::measureSelected(ValidationRole role, int readings) {
+    ValidationWorkflow validation(context_, workflow_.colour(), role);
+    validation.acknowledgeInStatusLine();
+    // The buttons rest while the instrument works, not while a question waits for the operator.
+    std::optional<ExchangeGuard> exchanging(std::in_place, *this);
+    validation.onExchangeDone([&exchanging] { exchanging.reset(); });
+    if (readings == 1) return validation.measure();
+    return validation.measureAverage(readings, [&](int reading) {
+        if (!workflow_.placeAgain(reading)) return false;
+        exchanging.emplace(*this);
+        return true;
+    });
 }
 
 QString CTileSetDlg::statusText() const {

@@ -8,6 +8,7 @@
 class QLabel;
 class QLayout;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class QTableWidget;
 
@@ -45,8 +46,13 @@ private:
     void buildTable();
     QWidget* buildSummary();
     QLayout* buildButtons();
+    // How many readings one press averages.
+    QWidget* buildReadings();
     void onSelection();
     void onMeasure(ValidationRole role);
+    // The selected tile read once, or `readings` times and averaged; nothing when a reading
+    // failed (the operator was told) or the operator stopped between readings.
+    std::optional<Measurement> measureSelected(ValidationRole role, int readings);
     void onJudge();
     void onCorrect();
     void onSettings();
@@ -75,6 +81,7 @@ private:
     QPushButton* sampleButton_ = nullptr;
     QPushButton* judgeButton_ = nullptr;
     QPushButton* correctButton_ = nullptr;
+    QSpinBox* readings_ = nullptr;
 };
 
 }  // namespace qv

@@ -28,12 +28,23 @@ constexpr std::int64_t kWriteTimeoutPerByteMs = 100;
 
 using SteadyClock = std::chrono::steady_clock;
 
+// The lines the instrument's side drives.
+constexpr int kFarSideLines = TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
+// How long the raised lines must stay down before a pulled cable is reported: longer than a
+// handshake line's flicker, short enough that the idle watch reports within a second.
+constexpr std::int64_t kLinesDownMs = 200;
+
 std::int64_t msSince(SteadyClock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
         .count();
 }
 
 }  // namespace
+
+bool farSideDropped(int raisedSinceOpen, int linesNow) {
+    const int watched = raisedSinceOpen & kFarSideLines;
+    return watched != 0 && (linesNow & watched) == 0;
+}
 
 PosixSerialChannel::~PosixSerialChannel() {
     close();
@@ -113,6 +124,8 @@ void PosixSerialChannel::close() {
     fd_ = -1;
     path_.clear();
     hungUpPath_.clear();
+    linesRaised_ = 0;
+    linesDownSince_.reset();
 }
 
 void PosixSerialChannel::closeAfterHangUp() {
@@ -135,17 +148,31 @@ PortState PosixSerialChannel::checkLine() {
         do {
             r = poll(&p, 1, 0);
         } while (r < 0 && errno == EINTR);
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
             closeAfterHangUp();
-        } else {
-            // Some adapters report their removal only to a request: asking for the modem lines
-            // of a vanished device fails with EIO (a terminal without modem lines, such as a
-            // pseudo-terminal, answers otherwise and stays open).
-            int lines = 0;
-            if (ioctl(fd_, TIOCMGET, &lines) < 0 && errno == EIO) closeAfterHangUp();
-        }
+        else
+            checkModemLines();
     }
     return portState();
+}
+
+void PosixSerialChannel::checkModemLines() {
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) < 0) {
+        // Some adapters report their removal only to a request: asking for the modem lines of
+        // a vanished device fails with EIO. A terminal without modem lines (a pseudo-terminal)
+        // refuses otherwise and stays open.
+        if (errno == EIO) closeAfterHangUp();
+        return;
+    }
+    if (!farSideDropped(linesRaised_, lines)) {
+        linesRaised_ |= lines & kFarSideLines;
+        linesDownSince_.reset();
+        return;
+    }
+    // The adapter stays and so does its tty; only the lines tell that the cable went.
+    if (!linesDownSince_) linesDownSince_ = SteadyClock::now();
+    if (msSince(*linesDownSince_) >= kLinesDownMs) closeAfterHangUp();
 }
 
 bool PosixSerialChannel::send(std::string_view command) {

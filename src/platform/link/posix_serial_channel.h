@@ -1,12 +1,20 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/app/serial_channel.h"
 
 namespace qv {
+
+// Whether the instrument's end of the cable is gone while the adapter stays: every modem line
+// the instrument was seen to raise since the port opened (`raisedSinceOpen`, TIOCM_DSR,
+// TIOCM_CTS and TIOCM_CAR bits) is down in `linesNow`. A device that never raised one (a
+// three-wire cable, a pseudo-terminal, which has no modem lines) is never judged gone this way.
+bool farSideDropped(int raisedSinceOpen, int linesNow);
 
 // The serial channel over a termios device. The port is held exclusively (TIOCEXCL and an
 // flock, so neither another program nor a second channel of this one shares it), runs raw
@@ -49,11 +57,17 @@ private:
     bool refuseOpen(int fd, int err, const std::string& path);
     // The one reaction to a hang-up, wherever it was seen: close, and remember the port.
     void closeAfterHangUp();
+    // The modem lines of an idle line: a vanished adapter refuses the request, a pulled cable
+    // drops the lines the instrument raised. Closes the port as after a hang-up in both cases.
+    void checkModemLines();
 
     int fd_ = -1;
     std::string path_;
     std::string hungUpPath_;  // the port that hung up; empty once closed or opened again
     PortOpenError openError_;
+    int linesRaised_ = 0;  // modem lines the instrument was seen to raise since the port opened
+    // When the raised lines were first seen down; a drop counts once it outlasts a flicker.
+    std::optional<std::chrono::steady_clock::time_point> linesDownSince_;
 };
 
 }  // namespace qv

@@ -56,6 +56,10 @@ public:
                                      int limit = -1) override;
     std::vector<Instrument> instruments() override;
     std::optional<CheckRecord> recordById(std::int64_t id) override;
+    // As records(), a page at a time; a server that fails before the first page leaves the
+    // history to this workstation's logbook, one that fails later marks it failed.
+    std::unique_ptr<HistoryPages> history(const std::string& serial,
+                                          const std::string& since) override;
     // Imports go to the server only: false when it cannot be reached.
     bool recordImported(const CheckRecord& record, const std::string& digest) override;
     bool knowsDigest(const std::string& digest) override;
@@ -74,8 +78,10 @@ public:
     // The server, connected now or never; nothing when it cannot be reached.
     SqlLogbook* server();
     SqlLogbook& local() { return *local_; }
+    const SqlLogbook& local() const { return *local_; }
 
 private:
+    friend class FleetHistoryPages;
     // Connects when not connected; tries again no sooner than a little while after a failure,
     // unless `now` (a check waits to be recorded).
     bool reach(bool now);

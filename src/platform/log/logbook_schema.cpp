@@ -96,7 +96,15 @@ const std::vector<std::vector<const char*>>& steps() {
             "CREATE INDEX records_by_serial_instant ON records(serial, instant, id)",
         },
         {
-            // 9: a diagnosis keeps what a statement of uncertainty stands on: the tiles'
+            // 9: the instruments on record, kept as each record is added rather than counted
+            // from every record each time the list is shown (the trigger is each engine's own).
+            "CREATE TABLE instruments(serial TEXT PRIMARY KEY, instrument_type TEXT NOT NULL "
+            "DEFAULT '', records BIGINT NOT NULL DEFAULT 0, last_time TEXT NOT NULL DEFAULT '')",
+            "INSERT INTO instruments(serial, instrument_type, records, last_time) SELECT serial, "
+            "MAX(instrument_type), COUNT(*), MAX(time) FROM records GROUP BY serial",
+        },
+        {
+            // 10: a diagnosis keeps what a statement of uncertainty stands on: the tiles'
             // colour difference predicted each from the others (root mean square), and the
             // colours the set spans (L*, C*, the hue arc of its chromatic tiles).
             "ALTER TABLE diagnoses ADD COLUMN held_out_rms DOUBLE PRECISION",
@@ -209,10 +217,33 @@ END
 $body$)";
 }
 
+// The instruments' list brought up to date with each record added, in each engine's words.
+std::vector<std::string> summaryTrigger(LogbookEngine engine) {
+    if (engine == LogbookEngine::SQLite)
+        return {
+            "CREATE TRIGGER records_counted AFTER INSERT ON records BEGIN INSERT INTO "
+            "instruments(serial, instrument_type, records, last_time) VALUES(NEW.serial, "
+            "NEW.instrument_type, 1, NEW.time) ON CONFLICT(serial) DO UPDATE SET records = "
+            "records + 1, instrument_type = MAX(instrument_type, excluded.instrument_type), "
+            "last_time = MAX(last_time, excluded.last_time); END"};
+    // Runs with the rights of whoever adds the record: on a workstation's behalf, the owner's
+    // function logbook_add; a workstation itself can write no table.
+    return {
+        "CREATE FUNCTION logbook_count() RETURNS trigger LANGUAGE plpgsql SET search_path = "
+        "public, pg_temp AS $body$ BEGIN INSERT INTO instruments(serial, instrument_type, "
+        "records, last_time) VALUES(NEW.serial, NEW.instrument_type, 1, NEW.time) ON "
+        "CONFLICT(serial) DO UPDATE SET records = instruments.records + 1, instrument_type = "
+        "GREATEST(instruments.instrument_type, EXCLUDED.instrument_type), last_time = "
+        "GREATEST(instruments.last_time, EXCLUDED.last_time); RETURN NULL; END $body$",
+        "REVOKE ALL ON FUNCTION logbook_count() FROM PUBLIC",
+        "CREATE TRIGGER records_counted AFTER INSERT ON records FOR EACH ROW EXECUTE "
+        "FUNCTION logbook_count()"};
+}
+
 // What a server needs beyond the tables both engines share.
 std::vector<std::string> serverOnly(int version) {
-    // The function's body is read only when it runs: version 8 may name the columns 9 adds.
-    if (version == 9) return {addFunction(true)};
+    // The function's body is read only when it runs: version 8 may name the columns 10 adds.
+    if (version == 10) return {addFunction(true)};
     if (version != 8) return {};
     return {
         addFunction(false),
@@ -244,6 +275,8 @@ std::vector<std::string> migrationTo(int version, LogbookEngine engine) {
     for (const char* sql : steps()[static_cast<std::size_t>(version - 1)])
         out.push_back(replaced(replaced(sql, "{key}", key), "{utc_of_time}",
                                pg ? "time" : "COALESCE(datetime(time, 'utc'), time)"));
+    if (version == 9)
+        for (std::string& sql : summaryTrigger(engine)) out.push_back(std::move(sql));
     if (pg)
         for (std::string& sql : serverOnly(version)) out.push_back(std::move(sql));
     if (!pg) {

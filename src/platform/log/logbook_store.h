@@ -5,6 +5,7 @@
 // server, and a server with the file standing in while the server is away.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,17 @@
 #include "core/app/logbook.h"
 
 namespace qv {
+
+// An instrument's history read a page at a time, newest first: a history of any length costs
+// one page's time and memory per page.
+class HistoryPages {
+public:
+    virtual ~HistoryPages() = default;
+    // Up to `count` further records; fewer only at the end or when a read failed.
+    virtual std::vector<CheckRecord> next(int count) = 0;
+    // Whether a read failed: what was given is not the whole history.
+    virtual bool failed() const = 0;
+};
 
 class LogbookStore : public Logbook {
 public:
@@ -26,6 +38,9 @@ public:
     // The file's path or the server's name, for messages.
     virtual std::string where() const = 0;
     virtual std::vector<Instrument> instruments() = 0;
+    // The instrument's records since the day `since` ("YYYY-MM-DD", empty for all), in pages.
+    virtual std::unique_ptr<HistoryPages> history(const std::string& serial,
+                                                  const std::string& since) = 0;
     virtual std::optional<CheckRecord> recordById(std::int64_t id) = 0;
     // As record(), for an imported file, whose operator stays as the file tells (none: not
     // known, never whoever imports it): false when a file with this digest is on record

@@ -53,6 +53,7 @@ public:
     // Where a damaged file was moved; empty when none was.
     const std::string& setAside() const { return setAside_; }
     const std::string& path() const { return path_; }
+    LogbookEngine engine() const { return engine_; }
     // Why a server could not be used, and the server's own words.
     ServerProblem problem() const { return problem_; }
     // Whether the last read failed (the server went away, a lock or statement time-out): what
@@ -69,6 +70,24 @@ public:
     std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
                                      int limit = -1) override;
     std::optional<CheckRecord> recordById(std::int64_t id) override;
+    std::unique_ptr<HistoryPages> history(const std::string& serial,
+                                          const std::string& since) override;
+
+    // Where a record stands in a history, newest first: a page goes on after the key of the
+    // last record of the one before.
+    struct HistoryKey {
+        std::string instant;
+        std::int64_t id = 0;
+    };
+    // Which of an instrument's records a page is taken from: all, those waiting for a server,
+    // or those numbered above zero (a server's own; a lower number was written past the program).
+    enum class Rows { All, Waiting, Numbered };
+    // Up to `count` of the instrument's records after `after` (from the newest when none), with
+    // their keys.
+    std::vector<CheckRecord> historyPage(const std::string& serial, const std::string& since,
+                                         Rows rows, int count,
+                                         const std::optional<HistoryKey>& after,
+                                         std::vector<HistoryKey>& keys);
 
     // A record sent on from elsewhere, as it is: its identity, workstation and operator kept.
     // Failed: the logbook could not be reached or written now; Refused: it never takes this
@@ -126,7 +145,8 @@ private:
     std::string newDigestOf(const std::vector<std::string>& files);
     // `detailsOf` chooses the same records for their rows, when it can do so more simply.
     std::vector<CheckRecord> selectRecords(const QString& which, const QVariantList& binds,
-                                           const QString& detailsOf = {});
+                                           const QString& detailsOf = {},
+                                           std::vector<HistoryKey>* keys = nullptr);
     std::vector<CheckRecord> instrumentHistory(const std::string& serial, const std::string& since,
                                                int limit, const QString& extra);
     // Marks the read failed, with the server's words, and gives `empty`.

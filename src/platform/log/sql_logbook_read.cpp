@@ -26,8 +26,8 @@ std::vector<LogbookStore::Instrument> SqlLogbook::instruments() {
     QSqlQuery q(db_);
     readFailed_ = !open_;
     if (!open_) return out;
-    if (!q.exec(QStringLiteral("SELECT serial, MAX(instrument_type), COUNT(*), MAX(time) FROM "
-                               "records GROUP BY serial ORDER BY serial")))
+    if (!q.exec(QStringLiteral("SELECT serial, instrument_type, records, last_time FROM "
+                               "instruments ORDER BY serial")))
         return failedRead(q, out);
     while (q.next())
         out.push_back({str(q.value(0)), str(q.value(1)), q.value(2).toInt(), str(q.value(3))});
@@ -119,7 +119,7 @@ namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
     "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen, "
-    "factors, utc_offset FROM records ";
+    "factors, utc_offset, instant FROM records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -146,7 +146,8 @@ CheckRecord fromRow(const QSqlQuery& q) {
 }  // namespace
 
 std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which, const QVariantList& binds,
-                                                   const QString& detailsOf) {
+                                                   const QString& detailsOf,
+                                                   std::vector<HistoryKey>* keys) {
     std::vector<CheckRecord> out;
     readFailed_ = !open_;
     if (!open_) return out;
@@ -155,7 +156,10 @@ std::vector<CheckRecord> SqlLogbook::selectRecords(const QString& which, const Q
     q.prepare(QString::fromLatin1(kRecordColumns) + which);
     for (const QVariant& v : binds) q.addBindValue(v);
     if (!q.exec()) return failedRead(q, out);
-    while (q.next()) out.push_back(fromRow(q));
+    while (q.next()) {
+        out.push_back(fromRow(q));
+        if (keys) keys->push_back({str(q.value(19)), out.back().id});
+    }
     q.finish();
     readDetails(out, detailsOf.isEmpty() ? which : detailsOf, binds);
     return out;
@@ -200,6 +204,60 @@ std::vector<CheckRecord> SqlLogbook::instrumentHistory(const std::string& serial
     // server joins by its indexes; an order inside would only cost a sort.
     return selectRecords(which + newestFirst(limit), instrumentBinds(serial, since),
                          limit < 0 ? which : QString());
+}
+
+std::vector<CheckRecord> SqlLogbook::historyPage(const std::string& serial,
+                                                 const std::string& since, Rows rows, int count,
+                                                 const std::optional<HistoryKey>& after,
+                                                 std::vector<HistoryKey>& keys) {
+    QString extra = rows == Rows::Waiting
+                        ? QStringLiteral("AND id IN (SELECT record_id FROM unsent) ")
+                    : rows == Rows::Numbered ? QStringLiteral("AND id > 0 ")
+                                             : QString();
+    QVariantList binds = instrumentBinds(serial, since);
+    // By the key of the last record given, not by an offset, and as one row value, which both
+    // engines take as a range of the index on serial, instant and id: each page is found
+    // straight away, however deep in a long history it lies.
+    if (after) {
+        extra += QStringLiteral("AND (instant, id) < (?, ?) ");
+        binds << text(after->instant) << QVariant(qlonglong(after->id));
+    }
+    const QString which = instrumentRecords(!since.empty(), extra) + newestFirst(count);
+    keys.clear();
+    return selectRecords(which, binds, {}, &keys);
+}
+
+namespace {
+// An instrument's history of one logbook, page after page.
+class SqlHistoryPages : public HistoryPages {
+public:
+    SqlHistoryPages(SqlLogbook& book, std::string serial, std::string since)
+        : book_(book), serial_(std::move(serial)), since_(std::move(since)) {}
+    std::vector<CheckRecord> next(int count) override {
+        if (done_ || count <= 0) return {};
+        std::vector<SqlLogbook::HistoryKey> keys;
+        std::vector<CheckRecord> page =
+            book_.historyPage(serial_, since_, SqlLogbook::Rows::All, count, after_, keys);
+        failed_ = failed_ || book_.readFailed();
+        done_ = failed_ || page.size() < static_cast<std::size_t>(count);
+        if (!keys.empty()) after_ = keys.back();
+        return page;
+    }
+    bool failed() const override { return failed_; }
+
+private:
+    SqlLogbook& book_;
+    std::string serial_;
+    std::string since_;
+    std::optional<SqlLogbook::HistoryKey> after_;
+    bool done_ = false;
+    bool failed_ = false;
+};
+}  // namespace
+
+std::unique_ptr<HistoryPages> SqlLogbook::history(const std::string& serial,
+                                                  const std::string& since) {
+    return std::make_unique<SqlHistoryPages>(*this, serial, since);
 }
 
 std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {

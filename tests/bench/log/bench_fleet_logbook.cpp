@@ -5,6 +5,7 @@
 // the server's function), the history read in under 100 ms.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
 #include <QCoreApplication>
 #include <cmath>
 #include <cstdio>
@@ -57,37 +58,69 @@ FROM records, generate_series(0, 1) AS position;
 ANALYZE;
 )SQL";
 
-// The server and its logbook, made once for every benchmark of the run.
+// One instrument checked every ten minutes for two years: 100,000 records of its own.
+constexpr const char* kLongSerial = "L70S-300001";
+constexpr int kLongRecords = 100000;
+constexpr const char* kLongFill = R"SQL(
+INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, formula,
+                    passed, entry, comment, operator, uuid, workstation)
+SELECT 'inter-instrument', 'L70S-300001', '53', 'L70S-100001',
+       to_char(timestamp '2026-12-07 15:00:00' - i * interval '10 minutes',
+               'YYYY-MM-DD HH24:MI:SS'),
+       0.5, 'dE00', 1, 0, '', 'operator' || (i % 23), md5('long' || i)::uuid::text,
+       'bench-' || (i % 10)
+FROM generate_series(1, 100000) AS i;
+UPDATE records SET instant = time, utc_offset = 0;
+INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e)
+SELECT id, angle, 52.3 - 8 * angle, 38.5 - 5 * angle, 21.1 - 3 * angle,
+       0.1 + 0.05 * (id % 13) + 0.05 * angle, NULL
+FROM records, generate_series(0, 2) AS angle;
+INSERT INTO files(record_id, path, digest, position)
+SELECT id, '/home/operator/Documents/VARNHOLT/QV-L70s/Data/Judgement_' ||
+           translate(time, ' -:', '_') || '.csv', md5('longfile' || id), 0
+FROM records;
+ANALYZE;
+)SQL";
+
+// The server and its logbooks, made once for every benchmark of the run: the lab's fleet, and
+// one long-serving instrument's.
 struct Lab {
     std::unique_ptr<qv::test::PgServer> server;
     qv::LogbookLocation location;
+    qv::LogbookLocation longLocation;
     std::string problem;
 
     Lab() {
         try {
             server = std::make_unique<qv::test::PgServer>();
             server->createDatabase("lab");
+            server->createDatabase("long");
         } catch (const std::exception& e) {
             problem = e.what();
             return;
         }
+        if (const auto at = made("lab", kFill)) location = *at;
+        if (const auto at = made("long", kLongFill)) longLocation = *at;
+    }
+
+    std::optional<qv::LogbookLocation> made(const char* database, const char* fill) {
         std::string why;
         const auto at = qv::locationFromUri(
-            server->uri(server->adminUser(), server->adminPassword(), "lab"), &why);
+            server->uri(server->adminUser(), server->adminPassword(), database), &why);
         if (!at) {
             problem = why;
-            return;
+            return std::nullopt;
         }
-        location = *at;
         {
             // The tables as the program makes them.
-            qv::SqlLogbook schema(location);
+            qv::SqlLogbook schema(*at);
             if (!schema.isOpen()) {
                 problem = schema.why();
-                return;
+                return std::nullopt;
             }
         }
-        if (!server->sql(kFill, "lab", &why)) problem = why;
+        if (!server->sql(fill, database, &why)) problem = why;
+        return at;
     }
 };
 
@@ -99,9 +132,10 @@ Lab& lab() {
 }
 
 // The workstation's side: the server, and its own file for records waiting for it.
-std::unique_ptr<qv::FleetLogbook> workstation(const qv::test::TempHome& home) {
+std::unique_ptr<qv::FleetLogbook> workstation(const qv::test::TempHome& home,
+                                              const qv::LogbookLocation& at = lab().location) {
     return std::make_unique<qv::FleetLogbook>(
-        lab().location, std::make_unique<qv::SqlLogbook>(home.path() + "/logbook.sqlite"),
+        at, std::make_unique<qv::SqlLogbook>(home.path() + "/logbook.sqlite"),
         [](const std::string& what) { std::fprintf(stderr, "%s\n", what.c_str()); });
 }
 
@@ -156,6 +190,64 @@ void BM_FleetHistoryOfOneInstrument(benchmark::State& state) {
     state.counters["goal_ms"] = 100;
 }
 BENCHMARK(BM_FleetHistoryOfOneInstrument)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// The instruments' list of the lab, as the history window and verb open on it.
+void BM_FleetInstruments(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home);
+    std::size_t listed = 0;
+    for (auto _ : state) listed = logbook->instruments().size();
+    if (listed < kInstruments) state.SkipWithError("the list is not whole");
+    state.counters["records"] = kRecords;
+}
+BENCHMARK(BM_FleetInstruments)->Unit(benchmark::kMillisecond);
+
+// The largest resident size of this process so far, in MB.
+double peakMegabytes() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return static_cast<double>(use.ru_maxrss) / 1024.0;
+}
+
+// One instrument's 100,000 records listed as the history verb lists them, in pages of 500:
+// the first page is what the operator waits for, the whole listing is timed too, and the
+// memory the listing took beyond what the process held before it.
+void BM_FleetLongHistoryFirstPage(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home, lab().longLocation);
+    if (!logbook->serverOpen()) return state.SkipWithError("the server cannot be reached");
+    for (auto _ : state) {
+        const auto pages = logbook->history(kLongSerial, {});
+        const std::vector<qv::CheckRecord> page = pages->next(500);
+        if (page.size() != 500) return state.SkipWithError("the first page is not whole");
+        benchmark::DoNotOptimize(page.data());
+    }
+    state.counters["of_instrument"] = kLongRecords;
+    state.counters["goal_ms"] = 200;
+}
+BENCHMARK(BM_FleetLongHistoryFirstPage)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void BM_FleetLongHistoryAllPages(benchmark::State& state) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    qv::test::TempHome home;
+    const auto logbook = workstation(home, lab().longLocation);
+    if (!logbook->serverOpen()) return state.SkipWithError("the server cannot be reached");
+    const double before = peakMegabytes();
+    std::size_t listed = 0;
+    for (auto _ : state) {
+        const auto pages = logbook->history(kLongSerial, {});
+        listed = 0;
+        for (auto page = pages->next(500); !page.empty(); page = pages->next(500))
+            listed += page.size();
+    }
+    if (listed != kLongRecords) state.SkipWithError("the listing is not the whole history");
+    state.counters["records"] = static_cast<double>(listed);
+    state.counters["added_MB"] = peakMegabytes() - before;
+    state.counters["goal_MB"] = 100;
+}
+BENCHMARK(BM_FleetLongHistoryAllPages)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "core/app/string_table.h"
 #include "gui/checks/inst_error_confirmation_dlg.h"
@@ -186,6 +187,61 @@ TEST_F(ValidationDialogs, ANewMeasurementClearsTheJudgementOfThePairBefore) {
     EXPECT_FALSE(dialog.chart()->failureLineNm(2));
     EXPECT_EQ(child(dialog, "dE75Field")->text(), QStringLiteral("---"));
     EXPECT_FALSE(dialog.workflow().view().writeEnabled);
+}
+
+// An averaged sample is asked about as a direct one: once its instrument named itself for the
+// first reading, before anything is measured. Go back keeps the average window, empty, and the
+// check keeps its target; Measure anyway is asked once and the average goes on.
+TEST_F(ValidationDialogs, AnAveragedSampleIsAskedAboutBeforeItsFirstReading) {
+    state.repeatPassed = true;
+    state.repeatSerial = "L70S-100001";
+    state.bConnected = true;
+    CInstErrorConfirmationDlg dialog(context);
+    measureWith(dialog, "targetButton", 179);
+    const QString target = child(dialog, "targetL75Field")->text();
+    sim.control("plug DUT");
+    const auto measured = [this] {
+        const auto sent = sim.received();
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const std::string& c) { return c.rfind("MES", 0) == 0; });
+    };
+    const auto before = measured();
+    std::vector<long> measuredAtQuestion;
+    prompter.onAsk = [&](const Message& m) {
+        if (m.stringId == kStrOtherRepeatable) measuredAtQuestion.push_back(measured() - before);
+    };
+    // `inAverage` runs in the average window opened from the sample window.
+    const auto average = [&](const std::function<void(QWidget&)>& inAverage) {
+        test::onNextModal([&](QWidget* validation) {
+            test::onNextModal([&](QWidget* d) { inAverage(*d); }, validation);
+            click(*validation, "averageButton");
+        });
+        click(dialog, "sampleButton");
+    };
+    bool stayedEmpty = false;
+    prompter.answers = {Answer::No};
+    average([&](QWidget& d) {
+        click(d, "measureButton");
+        stayedEmpty = d.isVisible() && enabled(d, "measureButton") &&
+                      child(d, "countField")->text() == QStringLiteral("0");
+        click(d, "cancelButton");
+    });
+    EXPECT_EQ(measuredAtQuestion, std::vector<long>{0});
+    EXPECT_TRUE(stayedEmpty);
+    EXPECT_EQ(child(dialog, "targetL75Field")->text(), target);
+    EXPECT_EQ(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
+
+    measuredAtQuestion.clear();
+    prompter.answers = {Answer::Yes};
+    average([&](QWidget& d) {
+        click(d, "measureButton");
+        click(d, "measureButton");
+        click(d, "finishButton");
+    });
+    EXPECT_EQ(measuredAtQuestion, std::vector<long>{0});
+    EXPECT_EQ(measured() - before, 2);
+    EXPECT_EQ(child(dialog, "targetL75Field")->text(), target);
+    EXPECT_NE(child(dialog, "sampleL75Field")->text(), QStringLiteral("---"));
 }
 
 // Enter in the measurement dialog starts nothing: a measurement is a deliberate press.

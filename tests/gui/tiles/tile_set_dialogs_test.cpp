@@ -3,11 +3,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
+#include "core/app/string_ids.h"
 #include "core/colour/colour_requests.h"
 #include "core/tiles/diagnosis_view.h"
 #include "core/tiles/tile_set.h"
@@ -201,6 +204,51 @@ TEST_F(TileSetDialogs, NineTilesAreReadThroughWithoutChoosingATileOrAcknowledgin
     EXPECT_EQ(clicks, 27 + 2);
     EXPECT_EQ(prompter.asked.size(), correctionBoxes);
     for (int id : prompter.ids()) EXPECT_NE(id, kStrMeasurementFinished);
+}
+
+// With an average set, one press takes that many readings of the selected tile, asking between
+// them for the instrument to be placed again, and keeps their mean; Cancel between readings
+// keeps the tile's reading as it was. The number set is kept for the next opening.
+TEST_F(TileSetDialogs, APressTakesTheAverageSetAskingToPlaceTheInstrumentBetweenReadings) {
+    CTileSetDlg dialog(context, *colour);
+    read(dialog, 0, "REF", "targetButton");
+    read(dialog, 1, "REF", "targetButton");
+    const ThreeAngles white = dialog.workflow().tiles()[0].target;
+    const ThreeAngles red = dialog.workflow().tiles()[1].target;
+    child<QSpinBox>(dialog, "readingsSpin")->setValue(3);
+    EXPECT_EQ(readingsPerTileFromProfile(profile), 3);
+    const auto measured = [this] {
+        const auto sent = sim.received();
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const std::string& c) { return c.rfind("MES", 0) == 0; });
+    };
+    auto before = measured();
+    // White under the instrument for the first reading, red for the two after it.
+    sim.control("specimen white all");
+    prompter.onAsk = [this](const Message&) { sim.control("specimen red all"); };
+    child<QTableWidget>(dialog, "tileTable")->selectRow(0);
+    button(dialog, "targetButton")->click();
+    EXPECT_EQ(prompter.ids(), (std::vector<int>{kStrPlaceOnTileAgain, kStrPlaceOnTileAgain}));
+    EXPECT_EQ(prompter.asked.back().suffix, " tile 1 'white', reading 3 of 3.");
+    EXPECT_EQ(measured() - before, 3);
+    const ThreeAngles averaged = dialog.workflow().tiles()[0].target;
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j)
+            EXPECT_NEAR(averaged[a][j], (white[a][j] + 2 * red[a][j]) / 3, 1e-9) << a << " " << j;
+    EXPECT_TRUE(dialog.statusText().endsWith("(L70S-100001), the average of 3 readings."))
+        << dialog.statusText().toStdString();
+
+    before = measured();
+    prompter.answers = {Answer::Ok, Answer::Cancel};
+    child<QTableWidget>(dialog, "tileTable")->selectRow(0);
+    button(dialog, "targetButton")->click();
+    EXPECT_EQ(measured() - before, 2);
+    EXPECT_EQ(dialog.workflow().tiles()[0].target, averaged);
+    EXPECT_TRUE(dialog.statusText().isEmpty());
+    EXPECT_TRUE(button(dialog, "targetButton")->isEnabled());
+
+    CTileSetDlg again(context, *colour);
+    EXPECT_EQ(child<QSpinBox>(again, "readingsSpin")->value(), 3);
 }
 
 // An offset and a shifted wavelength scale beside the gains: once judged the diagnosis shows

@@ -101,6 +101,11 @@ TEST(FleetLogbook, AServerIsSetUpFromNothingAndBroughtForwardFromTheFirstVersion
     EXPECT_EQ(records[1].files, std::vector<std::string>{"/data/first.csv"});
     EXPECT_DOUBLE_EQ(records[1].angles[0].lab[0], 90.5);
     EXPECT_EQ(records[1].passed, true);
+    // The instruments' list counts the records of before its time and those added since.
+    const auto instruments = logbook.instruments();
+    ASSERT_EQ(instruments.size(), 1u);
+    EXPECT_EQ(instruments[0].records, 2);
+    EXPECT_EQ(instruments[0].lastTime, "2026-12-08 09:00:01");
     EXPECT_EQ(SqlLogbook::tryServer(at(server, old)).version, kLogbookSchemaVersion);
 }
 
@@ -290,6 +295,47 @@ TEST(FleetLogbook, ChecksOfSeveralTimeZonesAreShownInTheOrderTheyWereMade) {
         qunsetenv("TZ");
     else
         qputenv("TZ", zone);
+}
+
+// A history read in pages merges the server's records with those waiting here by time, shows a
+// record being sent (on both sides for a moment) once, and says when the server went away part
+// way; a server away from the start leaves the pages to this workstation's records.
+TEST(FleetLogbook, AHistoryReadInPagesIsTheWholeHistoryInOrderEachRecordOnce) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    SqlLogbook direct(at(server, db));
+    ASSERT_TRUE(direct.isOpen()) << direct.why();
+    for (int n : {1, 3, 5, 7, 9}) direct.record(check("PAGED", n));
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    for (int n : {2, 4, 6, 8}) ASSERT_TRUE(logbook.local().recordWaiting(check("PAGED", n), "lab"));
+    ASSERT_EQ(direct.send(*logbook.local().lastRecorded(), {}), SqlLogbook::Sent::Added);
+    const auto comments = [](const std::vector<CheckRecord>& records) {
+        std::string out;
+        for (const CheckRecord& r : records) out += r.comment + (r.id < 0 ? "h " : "s ");
+        return out;
+    };
+    const std::string whole = "9s 8s 7s 6h 5s 4h 3s 2h 1s ";
+    EXPECT_EQ(comments(logbook.records("PAGED")), whole);
+    for (int size : {1, 2, 4, 100}) {
+        const auto pages = logbook.history("PAGED", {});
+        std::vector<CheckRecord> all;
+        for (auto page = pages->next(size); !page.empty(); page = pages->next(size))
+            all.insert(all.end(), page.begin(), page.end());
+        EXPECT_EQ(comments(all), whole) << size;
+        EXPECT_FALSE(pages->failed());
+    }
+    const auto cut = logbook.history("PAGED", {});
+    EXPECT_EQ(comments(cut->next(3)), "9s 8s 7s ");
+    server.stop();
+    while (!cut->next(3).empty()) {
+    }
+    EXPECT_TRUE(cut->failed());
+    FleetLogbook away(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    const auto here = away.history("PAGED", {});
+    const std::string first = comments(here->next(3));
+    EXPECT_EQ(first + comments(here->next(3)), "8h 6h 4h 2h ");
+    EXPECT_EQ(readSource(away), "this workstation");
 }
 
 // A check's file imported on the server by another workstation before the check's own record

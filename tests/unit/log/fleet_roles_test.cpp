@@ -183,6 +183,8 @@ TEST(FleetRoles, AWorkstationAddsOnlyNewRecordsAndOnlyThroughTheLogbooksFunction
              "INSERT INTO records(id, kind, serial, time, workstation) VALUES(-7, "
              "'repeatability', 'L70S-300003', '2020-01-01 00:00:00', 'plant2')",
              "INSERT INTO unsent(record_id, server) VALUES(" + id + ", 'x')",
+             "UPDATE instruments SET records = 0",
+             "INSERT INTO instruments(serial, records) VALUES('L70S-FORGED', 9)",
              "SELECT nextval(pg_get_serial_sequence('records', 'id'))"})
         EXPECT_TRUE(refusedForLackOfRights(plant1.refusal(statement)))
             << statement << ": " << plant1.refusal(statement);
@@ -205,6 +207,7 @@ TEST(FleetRoles, AWorkstationAddsOnlyNewRecordsAndOnlyThroughTheLogbooksFunction
               "none");
     EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM files WHERE record_id = " + id), "2");
     EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM records"), "1");
+    EXPECT_EQ(plant1.value("SELECT records FROM instruments WHERE serial = 'L70S-300003'"), "1");
     EXPECT_EQ(plant1.value("SELECT MAX(version) FROM schema_version"),
               std::to_string(kLogbookSchemaVersion));
 
