@@ -95,6 +95,7 @@ QJsonObject angleJson(const AngleDiagnosis& a, const SetRun& run) {
             {"largestAfterModel", finite(a.largestAfterModel)},
             {"leaveOneOut", QJsonObject{{"factors", finite(a.leaveOneOutFactors)},
                                         {"factorsLargest", finite(a.leaveOneOutFactorsLargest)},
+                                        {"factorsRms", finite(a.leaveOneOutFactorsRms)},
                                         {"model", finite(a.leaveOneOutModel)}}},
             {"evidence", QJsonObject{{"tiles", static_cast<qint64>(a.tileCount)},
                                      {"steepEdgeTiles", static_cast<qint64>(a.steepTiles)},

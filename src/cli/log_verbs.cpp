@@ -186,12 +186,14 @@ QJsonValue diagnosisJson(const std::optional<DiagnosisRecord>& d) {
             terms.insert(qs(t.key), QJsonObject{{"value", finiteOrNull(t.value)},
                                                 {"standardError", finiteOrNull(t.standardError)},
                                                 {"identified", t.identified}});
-        angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
-                                  {"recommendation", qs(g.decision)},
-                                  {"reason", qs(g.reason)},
-                                  {"meanAfterFactors", finiteOrNull(g.meanAfterFactors)},
-                                  {"meanAfterModel", finiteOrNull(g.meanAfterModel)},
-                                  {"terms", terms}});
+        angles.append(
+            QJsonObject{{"angle", kAngleDegrees[a]},
+                        {"recommendation", qs(g.decision)},
+                        {"reason", qs(g.reason)},
+                        {"meanAfterFactors", finiteOrNull(g.meanAfterFactors)},
+                        {"meanAfterModel", finiteOrNull(g.meanAfterModel)},
+                        {"heldOutRmsAfterFactors", finiteOrNull(g.heldOutRmsAfterFactors)},
+                        {"terms", terms}});
     }
     return angles;
 }

@@ -319,6 +319,7 @@ int runRepeatability(const QStringList& arguments, Io& io) {
     s.useDataFolder();
     RepeatabilityWorkflow series(s.seams(userNumberFormat()));
     series.setAskBeforeMeasuring(false);
+    series.setSpecimen(o.specimen.toStdString());
     bool judged = false;
     series.onVerdict([&judged] { judged = true; });
     QTextStream& out = o.io.out;

@@ -64,18 +64,17 @@ void addReadingsOptions(QCommandLineParser& parser) {
     parser.addOption({kHandling, QStringLiteral("With --readings: lift the specimen and place it "
                                                 "again before each reading after the first (asked "
                                                 "each time; Enter goes on).")});
-    parser.addOption({kSpecimen, QStringLiteral("With --readings: the specimen's name."),
+    parser.addOption({kSpecimen, QStringLiteral("The specimen's name, kept with the record."),
                       QStringLiteral("NAME")});
     parser.addOption({kYes, QStringLiteral("With --handling: go on without waiting.")});
 }
 
 // --readings and what goes with it; an exit code when they are wrong.
 std::optional<int> readReadings(const QCommandLineParser& parser, Options& o) {
-    const bool others = parser.isSet(kHandling) || parser.isSet(kSpecimen) || parser.isSet(kYes) ||
-                        parser.isSet(kJson);
+    const bool others = parser.isSet(kHandling) || parser.isSet(kYes) || parser.isSet(kJson);
+    o.specimen = parser.value(kSpecimen);
     if (!parser.isSet(kReadings)) {
-        if (others)
-            return failed(o, "--handling, --specimen, --yes and --json go with --readings N");
+        if (others) return failed(o, "--handling, --yes and --json go with --readings N");
         return std::nullopt;
     }
     bool ok = false;
@@ -85,7 +84,6 @@ std::optional<int> readReadings(const QCommandLineParser& parser, Options& o) {
                              " to " + std::to_string(kMaxExtendedReadings));
     if (parser.isSet(kAverage)) return failed(o, "--readings takes direct readings, not --average");
     o.handling = parser.isSet(kHandling);
-    o.specimen = parser.value(kSpecimen);
     o.yes = parser.isSet(kYes);
     return std::nullopt;
 }

@@ -14,6 +14,7 @@
 #include "platform/app/locale_format.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/log/fleet_logbook.h"
+#include "platform/log/logbook_location.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/performance_sheet.h"
 
@@ -40,6 +41,8 @@ QJsonValue timeJson(const std::optional<LocalTime>& t) {
 QJsonObject contributionJson(const Contribution& c) {
     return {{"kind", qs(std::string(contributionKey(c.kind)))},
             {"available", c.available},
+            {"essential", c.essential},
+            {"figureName", qs(c.figureName)},
             {"standard", finiteOrNull(c.standard)},
             {"figure", finiteOrNull(c.figure)},
             {"readings", c.readings},
@@ -47,6 +50,31 @@ QJsonObject contributionJson(const Contribution& c) {
             {"date", timeJson(c.date)},
             {"record", qint64(c.record)},
             {"source", qs(c.source)}};
+}
+
+QJsonValue pair(double low, double high) {
+    return QJsonArray{finiteOrNull(low), finiteOrNull(high)};
+}
+
+QJsonValue scopeJson(const AngleScope& s) {
+    if (!s.known) return QJsonValue();
+    QJsonArray unseen;
+    for (const std::string& t : s.unseen) unseen.append(qs(t));
+    return QJsonObject{{"lightness", pair(s.lightnessLow, s.lightnessHigh)},
+                       {"chroma", pair(s.chromaLow, s.chromaHigh)},
+                       {"hue", pair(s.hueFrom, s.hueTo)},
+                       {"unseen", unseen},
+                       {"decision", qs(s.decision)},
+                       {"reason", qs(s.reason)},
+                       {"neutralOnly", s.neutralOnly}};
+}
+
+QJsonValue entryJson(const std::optional<EntryInForce>& e) {
+    if (!e) return QJsonValue();
+    return QJsonObject{{"entry", e->entry ? QJsonValue(e->entry) : QJsonValue()},
+                       {"comment", qs(e->comment)},
+                       {"written", timeJson(e->written)},
+                       {"record", qint64(e->record)}};
 }
 
 // The share in per cent, as the table and the page give it.
@@ -57,8 +85,16 @@ QJsonObject angleJson(const AngleBudget& b) {
             {"contributions", contributions},
             {"standard", finiteOrNull(b.standard)},
             {"expanded", finiteOrNull(b.expanded)},
+            {"complete", b.complete},
+            {"coverageFactor", finiteOrNull(b.coverageFactor)},
+            {"effectiveDof", std::isinf(b.effectiveDof) ? QJsonValue(QStringLiteral("infinite"))
+                                                        : finiteOrNull(b.effectiveDof)},
+            {"nearStandard", finiteOrNull(b.nearStandard)},
+            {"scope", scopeJson(b.scope)},
             {"tolerance", optionalJson(b.tolerance)},
             {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},
+            {"tur", optionalJson(b.testUncertaintyRatio)},
+            {"gaugeShare", b.gaugeShare ? finiteOrNull(*b.gaugeShare * 100.0) : QJsonValue()},
             {"band", b.band ? QJsonValue(qs(std::string(bandName(*b.band)))) : QJsonValue()}};
 }
 
@@ -67,7 +103,13 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
     for (const AngleBudget& b : st.angles) angles.append(angleJson(b));
     QJsonArray missing;
     for (const std::string& m : st.missing) missing.append(qs(m));
-    return {{"serial", qs(st.serial)},
+    return {{"number", qs(st.number)},
+            {"measurand", qs(st.measurand)},
+            {"certificate", qs(st.certificate)},
+            {"validUntil", qs(logbookTime(st.validUntil).substr(0, 10))},
+            {"madeBy", qs(st.madeBy)},
+            {"workstation", qs(st.workstation)},
+            {"serial", qs(st.serial)},
             {"instrumentType", qs(st.instrumentType)},
             {"referenceSerial", qs(st.referenceSerial)},
             {"formula", qs(st.formula)},
@@ -75,6 +117,10 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
             {"made", qs(logbookTime(st.made))},
             {"angles", angles},
             {"missing", missing},
+            {"entry", entryJson(st.entry)},
+            {"retired", st.retired.empty() ? QJsonValue() : QJsonValue(qs(st.retired))},
+            {"neutralOnly", st.neutralOnly},
+            {"service", st.service},
             {"pdf", pdf.isEmpty() ? QJsonValue() : QJsonValue(pdf)}};
 }
 
@@ -89,6 +135,24 @@ QString dates(const Contribution& c) {
     const QString to = c.date ? qs(logbookTime(*c.date)).left(10) : QStringLiteral("---");
     const QString from = c.from ? qs(logbookTime(*c.from)).left(10) : QString();
     return from.isEmpty() || from == to ? to : from + QStringLiteral("..") + to;
+}
+
+QString dofText(double dof) {
+    return std::isinf(dof) ? QStringLiteral("infinite") : cell(dof, 0, 0);
+}
+
+void printScope(QTextStream& out, const AngleScope& s) {
+    if (!s.known) return;
+    out << "  tile set: L* " << cell(s.lightnessLow, 0, 0) << ".." << cell(s.lightnessHigh, 0, 0)
+        << ", C* " << cell(s.chromaLow, 0, 0) << ".." << cell(s.chromaHigh, 0, 0) << ", h "
+        << (std::isfinite(s.hueFrom) ? cell(s.hueFrom, 0, 0) + ".." + cell(s.hueTo, 0, 0)
+                                     : QStringLiteral("none chromatic"))
+        << "; unseen:";
+    for (const std::string& t : s.unseen) out << " " << qs(t);
+    if (s.unseen.empty()) out << " none";
+    out << "; diagnosis " << qs(s.decision) << "\n";
+    if (s.neutralOnly)
+        out << "  the set cannot see wavelength errors: U holds for near-neutral colours only\n";
 }
 
 void printAngle(QTextStream& out, const AngleBudget& b) {
@@ -107,20 +171,47 @@ void printAngle(QTextStream& out, const AngleBudget& b) {
             << (c.available ? cell(c.standard, 3, 7) : QStringLiteral("missing").rightJustified(7))
             << "\n";
     }
-    out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = 2) " << cell(b.expanded, 3, 0)
-        << ", tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
-        << ", share "
+    printScope(out, b.scope);
+    if (!b.complete) {
+        out << "  incomplete budget: not an uncertainty\n";
+        return;
+    }
+    out << "  combined u " << cell(b.standard, 3, 0) << ", U (k = " << cell(b.coverageFactor, 2, 0)
+        << ", nu_eff " << dofText(b.effectiveDof) << ") " << cell(b.expanded, 3, 0) << "; within "
+        << cell(kNearStandardFactor * b.standard, 3, 0) << " of the standard U "
+        << cell(b.nearStandard, 3, 0) << " (95th percentile)"
+        << "\n  tolerance " << (b.tolerance ? cell(*b.tolerance, 2, 0) : QStringLiteral("---"))
+        << ", U/T "
         << (b.share ? cell(*b.share * 100.0, 1, 0) + QStringLiteral(" %") : QStringLiteral("---"))
+        << (b.testUncertaintyRatio
+                ? QStringLiteral(" (TUR ") + cell(*b.testUncertaintyRatio, 1, 0) + ")"
+                : QString())
+        << ", 6u/T "
+        << (b.gaugeShare ? cell(*b.gaugeShare * 100.0, 1, 0) + QStringLiteral(" %")
+                         : QStringLiteral("---"))
         << (b.band ? QStringLiteral(" (") + qs(std::string(bandName(*b.band))) + ")" : QString())
         << "\n";
 }
 
 void printStatement(QTextStream& out, const PerformanceStatement& st) {
-    out << "performance statement of " << qs(st.serial);
+    out << "performance statement " << qs(st.number) << " of " << qs(st.serial);
     if (!st.instrumentType.empty()) out << " (type " << qs(st.instrumentType) << ")";
     out << ", reference "
         << (st.referenceSerial.empty() ? QStringLiteral("---") : qs(st.referenceSerial)) << ", "
-        << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << "\n";
+        << qs(st.formula) << ", made " << qs(logbookTime(st.made)) << " by " << qs(st.madeBy)
+        << " on " << qs(st.workstation) << ", valid until "
+        << qs(logbookTime(st.validUntil).substr(0, 10)) << "\n"
+        << "measurand: " << qs(st.measurand) << "\n"
+        << "reference certificate: "
+        << (st.certificate.empty() ? QStringLiteral("not given") : qs(st.certificate)) << "\n";
+    if (st.entry)
+        out << "entry in force: "
+            << (st.entry->entry ? QString::number(st.entry->entry) + " '" + qs(st.entry->comment) +
+                                      "' written " + qs(logbookTime(*st.entry->written))
+                                : QStringLiteral("none written by this program"))
+            << "\n";
+    if (!st.retired.empty()) out << "after correction: retired (" << qs(st.retired) << ")\n";
+    if (st.service) out << "diagnosis: service (the instrument needs service)\n";
     for (const AngleBudget& b : st.angles) printAngle(out, b);
     if (!st.missing.empty()) out << "\nmissing:\n";
     for (const std::string& m : st.missing) out << "  " << qs(m) << "\n";
@@ -143,6 +234,13 @@ void addOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("specimen"),
                       QStringLiteral("The specimen of the long-term repeatability."),
                       QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("certificate"),
+                      QStringLiteral("The reference's certificate: number, laboratory, date, due "
+                                     "date, as one line."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("valid-days"),
+                      QStringLiteral("How many days the statement holds (default 180)."),
+                      QStringLiteral("D")});
     parser.addOption({QStringLiteral("days"),
                       QStringLiteral("The long-term period in days (0: every record)."),
                       QStringLiteral("D")});
@@ -165,13 +263,28 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
     TypedPerformance typed;
     typed.days = parser.value(QStringLiteral("days")).toStdString();
     typed.specimen = parser.value(QStringLiteral("specimen")).toStdString();
+    typed.certificate = parser.value(QStringLiteral("certificate")).toStdString();
     const PerformanceReading read = readPerformanceSettings(typed, decimal);
     if (read.problem && read.problem->field == PerformanceField::Days)
         return "--days takes a whole number of days from 0 (every record) to " +
                std::to_string(kMaxLongTermDays);
+    if (read.problem && read.problem->field == PerformanceField::Certificate)
+        return "--certificate takes one line of at most " + std::to_string(kMaxCertificateChars) +
+               " characters";
     if (read.problem)
         return "--specimen takes one line of at most " + std::to_string(kMaxSpecimenChars) +
                " characters";
+    if (parser.isSet(QStringLiteral("certificate")))
+        settings.referenceCertificate = read.settings.referenceCertificate;
+    if (parser.isSet(QStringLiteral("valid-days"))) {
+        TypedPerformance valid;
+        valid.days = parser.value(QStringLiteral("valid-days")).toStdString();
+        const PerformanceReading days = readPerformanceSettings(valid, decimal);
+        if (days.problem || valid.days.empty())
+            return "--valid-days takes a whole number of days from 0 to " +
+                   std::to_string(kMaxLongTermDays);
+        settings.validDays = days.settings.longTermDays;
+    }
     if (parser.isSet(QStringLiteral("days"))) settings.longTermDays = read.settings.longTermDays;
     if (parser.isSet(QStringLiteral("specimen"))) settings.specimen = read.settings.specimen;
     return std::nullopt;
@@ -193,7 +306,9 @@ int runPerformance(const QStringList& arguments, Io& io) {
         "(the checks of one specimen over the period), the agreement with the reference (the "
         "latest diagnosed tile set), the reference's own uncertainty and the reading step, "
         "each as a standard uncertainty u along one direction of colour space in the formula "
-        "of the thresholds; combined as a root sum of squares, expanded with k = 2, and put in "
+        "of the thresholds; combined as a root sum of squares, expanded with Student's k for the "
+        "effective degrees of freedom (near a product's standard: the 95th percentile of the "
+        "difference one reading gives), and put in "
         "proportion to the product tolerance (share in per cent: up to 10, 25, 30 or above). "
         "The settings of the tile set give the tolerance, the reference's uncertainty, the "
         "specimen and the period; the options go before them. What is not on record is "
@@ -210,8 +325,11 @@ int runPerformance(const QStringList& arguments, Io& io) {
     if (const auto wrong = applyOptions(parser, settings)) return failed(o, *wrong);
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
-    const auto statement =
-        instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    if (statement) {
+        statement->madeBy = operatorName();
+        statement->workstation = workstationName();
+    }
     if (!statement)
         return failed(
             o, "the logbook " + logbook->where() + " holds no record of " + serial.toStdString());

@@ -93,6 +93,16 @@ TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {
 
     r = run({"repeatability", "--average", "31"});
     EXPECT_EQ(r.exitCode, 2);
+
+    // A three-reading check names its specimen as the extended one does: the long-term
+    // repeatability chooses checks by that name.
+    ASSERT_EQ(sim.control("clear"), "ok");
+    r = run({"repeatability", "--specimen", "grey tile"});
+    ASSERT_NE(r.exitCode, 2) << r.err;
+    SqlLogbook logbook(logbookPath());
+    const std::vector<CheckRecord> records = logbook.records("L70S-000001");
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().specimen, "grey tile");
 }
 
 // Over many readings: the document printed, the result file read back and the logbook's record

@@ -45,10 +45,16 @@ void seed(Logbook& logbook) {
     CheckRecord set = seeded(RecordKind::TileSet, {2026, 11, 15, 9, 0, 0});
     set.referenceSerial = "L70S-100001";
     set.comment = "Lab tiles";
+    set.readings = 9;
     DiagnosisRecord d;
     for (int a = 0; a < kAngleCount; ++a) {
         set.angles[a].deltaE = 0.40;
-        d[a] = {"write-factors", "gain", 0.20 + 0.02 * a, 0.10, {}};
+        d[a] = {"write-factors", "gain", 0.15, 0.10, {}};
+        d[a].heldOutRmsAfterFactors = 0.20 + 0.02 * a;
+        // At 75° the set could not see a wavelength shift.
+        d[a].terms = {{"gain", 1.0, 0.02, true}, {"shift", 0.0, a == 2 ? INFINITY : 0.02, false}};
+        d[a].lightnessLow = 20.0;
+        d[a].lightnessHigh = 95.0;
     }
     set.diagnosis = d;
     logbook.record(set);
@@ -57,6 +63,7 @@ void seed(Logbook& logbook) {
     logbook.record(write);
     for (int i = 0; i < 5; ++i) {
         CheckRecord r = seeded(RecordKind::Repeatability, {2026, 11, 20 + 2 * i, 8, 0, 0});
+        r.specimen = "grey tile";
         for (int a = 0; a < kAngleCount; ++a) {
             r.angles[a].lab = {50.0 - 5 * a + 0.05 * (i - 2), 1.0 + 0.02 * (i % 2), -2.0};
             r.angles[a].deltaE = 0.03;
@@ -102,7 +109,7 @@ void expectContributions(const QJsonArray& c, int a) {
     EXPECT_EQ(c[0]["date"].toString(), QStringLiteral("2026-12-01 10:00:00"));
     EXPECT_EQ(c[1]["readings"].toInt(), 6);  // the extended check and the five before it
     EXPECT_EQ(c[1]["from"].toString(), QStringLiteral("2026-11-20 08:00:00"));
-    // The factors were written after the set: its prediction after them counts.
+    // The factors were written after the set: its prediction for tiles it did not fit counts.
     EXPECT_DOUBLE_EQ(c[2]["figure"].toDouble(), 0.20 + 0.02 * a);
     EXPECT_TRUE(c[2]["source"].toString().contains(QStringLiteral("after the factors")));
     EXPECT_DOUBLE_EQ(c[3]["figure"].toDouble(), 0.10 + 0.02 * a);
@@ -124,10 +131,18 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
         savePerformanceSettings(profile, settings);
     }
     const QString out = QString::fromStdString(home.path() + "/statement.pdf");
-    const QStringList args{"performance",   "--serial", kSerial,
-                           "--json",        "--days",   "0",
-                           "--out",         out,        "--reference-uncertainty",
-                           "0.10/0.12/0.14"};
+    const QStringList args{"performance",
+                           "--serial",
+                           kSerial,
+                           "--json",
+                           "--days",
+                           "0",
+                           "--out",
+                           out,
+                           "--reference-uncertainty",
+                           "0.10/0.12/0.14",
+                           "--certificate",
+                           "No. 117, Lab A, 2026-03-01"};
     const test::CliRun run = test::runCli(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject st = json(run);
@@ -135,6 +150,14 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
     EXPECT_EQ(st["formula"].toString(), QStringLiteral("dE*ab"));
     EXPECT_FALSE(st["made"].toString().isEmpty());
     EXPECT_EQ(st["pdf"].toString(), out);
+    EXPECT_EQ(st["certificate"].toString(), QStringLiteral("No. 117, Lab A, 2026-03-01"));
+    EXPECT_TRUE(st["number"].toString().startsWith(QStringLiteral("PS-L70S-200002-")));
+    EXPECT_EQ(st["entry"]["entry"].toInt(), 3);
+    EXPECT_TRUE(st["neutralOnly"].toBool());
+    EXPECT_FALSE(st["angles"][0]["scope"]["neutralOnly"].toBool());
+    EXPECT_TRUE(st["angles"][2]["scope"]["neutralOnly"].toBool());
+    EXPECT_EQ(st["angles"][2]["scope"]["unseen"].toArray(), QJsonArray{QStringLiteral("shift")});
+    EXPECT_DOUBLE_EQ(st["angles"][2]["scope"]["lightness"][1].toDouble(), 95.0);
     EXPECT_TRUE(st["missing"].toArray().isEmpty()) << run.out;
     const QJsonArray angles = st["angles"].toArray();
     ASSERT_EQ(angles.size(), kAngleCount);
@@ -147,13 +170,20 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
         double sum = 0.0;
         for (const QJsonValue& v : c) sum += std::pow(v["standard"].toDouble(), 2);
         EXPECT_NEAR(g["standard"].toDouble(), std::sqrt(sum), 1e-12);
-        EXPECT_NEAR(g["expanded"].toDouble(), 2 * g["standard"].toDouble(), 1e-12);
+        EXPECT_NEAR(g["expanded"].toDouble(),
+                    g["coverageFactor"].toDouble() * g["standard"].toDouble(), 1e-12);
+        EXPECT_GT(g["coverageFactor"].toDouble(), 2.0);  // nine tiles' worth of freedom
+        EXPECT_GT(g["nearStandard"].toDouble(), 2.0 * g["standard"].toDouble());
         EXPECT_DOUBLE_EQ(g["tolerance"].toDouble(), tolerances[a]);
         const double share = g["share"].toDouble();
         EXPECT_NEAR(share, 100 * g["expanded"].toDouble() / tolerances[a], 1e-9);
-        EXPECT_EQ(g["band"].toString(), share <= 10   ? QStringLiteral("up to 10 %")
-                                        : share <= 25 ? QStringLiteral("up to 25 %")
-                                        : share <= 30 ? QStringLiteral("up to 30 %")
+        EXPECT_NEAR(g["tur"].toDouble(), 100.0 / share, 1e-9);
+        // The gauge bands judge six standard uncertainties, not U.
+        const double gauge = g["gaugeShare"].toDouble();
+        EXPECT_NEAR(gauge, 600 * g["standard"].toDouble() / tolerances[a], 1e-9);
+        EXPECT_EQ(g["band"].toString(), gauge <= 10   ? QStringLiteral("up to 10 %")
+                                        : gauge <= 25 ? QStringLiteral("up to 25 %")
+                                        : gauge <= 30 ? QStringLiteral("up to 30 %")
                                                       : QStringLiteral("above 30 %"));
     }
     EXPECT_EQ(pages(out), 1);
@@ -162,32 +192,40 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
     EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
 }
 
-TEST(PerformanceVerb, OneCheckSaysWhatIsMissingAndAnUnknownInstrumentOrBadValueFails) {
+// Reading noise alone is no uncertainty: with only an extended check on record the JSON holds
+// no U, share or band, the text says so, and the page draws no bar.
+TEST(PerformanceVerb, OnlyAnExtendedCheckStatesNoUncertaintyAndAnUnknownInstrumentFails) {
     const test::TempHome home;
     {
         SqlLogbook logbook(logbookPath());
-        CheckRecord r = seeded(RecordKind::Repeatability, {2026, 12, 1, 8, 0, 0});
+        CheckRecord r = seeded(RecordKind::ExtendedRepeatability, {2026, 12, 1, 8, 0, 0});
+        r.readings = 20;
+        r.specimen = "grey tile";
         for (AngleRecord& g : r.angles) {
             g.lab = {50.0, 1.0, -2.0};
             g.deltaE = 0.03;
+            g.sd = {0.01, 0.02, 0.02};
         }
         logbook.record(r);
     }
-    const test::CliRun text = test::runCli({"performance", "--serial", kSerial});
+    const QStringList args{"performance", "--serial", kSerial, "--tolerance", "1"};
+    const test::CliRun text = test::runCli(args);
     ASSERT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_NE(text.out.find("missing:\n  No extended repeatability check"), std::string::npos)
+    EXPECT_NE(text.out.find("incomplete budget: not an uncertainty"), std::string::npos)
         << text.out;
-    const QJsonObject st = json(test::runCli({"performance", "--serial", kSerial, "--json"}));
+    EXPECT_EQ(text.out.find("U (k = 2)"), std::string::npos) << text.out;
+    const QJsonObject st = json(test::runCli(args + QStringList{"--json"}));
     EXPECT_GE(st["missing"].toArray().size(), 3);
     for (const QJsonValue& g : st["angles"].toArray()) {
-        EXPECT_TRUE(g["standard"].isNull());
-        EXPECT_FALSE(g["contributions"][0]["available"].toBool());
-        EXPECT_TRUE(g["share"].isNull());
+        EXPECT_TRUE(g["contributions"][0]["available"].toBool());
+        EXPECT_FALSE(g["complete"].toBool());
+        for (const char* key : {"standard", "expanded", "share", "band"})
+            EXPECT_TRUE(g[key].isNull()) << key;
     }
     const test::CliRun unknown = test::runCli({"performance", "--serial", "L70S-999999"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("holds no record of L70S-999999"), std::string::npos);
-    for (const char* option : {"--tolerance", "--days"}) {
+    for (const char* option : {"--tolerance", "--days", "--valid-days"}) {
         const test::CliRun bad = test::runCli({"performance", "--serial", kSerial, option, "x"});
         EXPECT_EQ(bad.exitCode, 2) << option;
         EXPECT_NE(bad.err.find(option), std::string::npos) << bad.err;
@@ -204,8 +242,9 @@ TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {
     for (int i = 0; i < 12; ++i) st.missing.push_back(std::string(300, 'm') + " and more");
     constexpr int kDpi = 100;
     const QImage page = renderPerformanceSheet(st, kDpi);
-    // Between the notes' last line and the footer's rule nothing is drawn, however much they hold.
-    EXPECT_TRUE(blank(page, 18.0, 280.3, 174.0, 4.2, kDpi));
+    // Between the notes' last line and the signature lines nothing is drawn, however much
+    // they hold.
+    EXPECT_TRUE(blank(page, 18.0, 271.2, 174.0, 3.6, kDpi));
     const QString pdf = QString::fromStdString(home.path() + "/long.pdf");
     QString error;
     ASSERT_TRUE(writePerformanceSheet(st, pdf, &error)) << error.toStdString();

@@ -530,7 +530,7 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
         r.instrumentType = "53";
         r.formula = "dE*ab";
         r.readings = i == 7 ? 20 : 3;
-        r.specimen = i == 7 ? "mid grey tile" : "";
+        r.specimen = "mid grey tile";
         for (int a = 0; a < qv::kAngleCount; ++a) {
             qv::AngleRecord& g = r.angles[a];
             g.lab = {50.0 - 6 * a + 0.04 * (1 + a) * std::sin(i), 0.3 + 0.03 * std::cos(i + a),
@@ -547,8 +547,31 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
     set.formula = "dE*ab";
     set.comment = "Lab tiles";
     set.readings = 9;  // the tiles behind the means
-    for (int a = 0; a < qv::kAngleCount; ++a) set.angles[a].deltaE = 0.12 + 0.04 * a;
+    // A set of greys and a few colours that could not tell the bandwidth, its factors written.
+    qv::DiagnosisRecord diagnosis;
+    for (int a = 0; a < qv::kAngleCount; ++a) {
+        set.angles[a].deltaE = 0.32 + 0.04 * a;
+        qv::AngleDiagnosisRecord& d = diagnosis[a];
+        d = {"write-factors", "a gain the factors remove", 0.10 + 0.02 * a, 0.08, {}};
+        d.terms = {{"gain", 0.8, 0.05, true},
+                   {"shift", 0.02, 0.03, false},
+                   {"bandwidth", 0.0, 4.0, a == 0}};
+        d.heldOutRmsAfterFactors = 0.14 + 0.03 * a;
+        d.lightnessLow = 24.0 - 2 * a;
+        d.lightnessHigh = 96.0 - 3 * a;
+        d.chromaLow = 0.4;
+        d.chromaHigh = 62.0 - 4 * a;
+        d.hueFrom = 25.0;
+        d.hueTo = 265.0;
+    }
+    set.diagnosis = diagnosis;
     logbook.record(set);
+    qv::CheckRecord write =
+        qv::emptyRecord(qv::RecordKind::EntryWrite, qv::localTimeOf(start + 86400 * 10 + 1800));
+    write.serial = "L70S-300003";
+    write.entry = 2;
+    write.comment = "Lab tiles 2026-10";
+    logbook.record(write);
     qv::PerformanceSettings settings;
     settings.tolerance = {0.8, 0.8, 0.5};
     settings.referenceExpanded = {0.06, 0.07, 0.09};

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,18 @@ struct AngleDiagnosisRecord {
     double meanAfterFactors = 0.0;
     double meanAfterModel = 0.0;
     std::vector<TermRecord> terms;
+    // The root mean square of each tile's colour difference after factors fitted on the
+    // others: what a colour the set did not see may expect, where the in-sample mean flatters.
+    double heldOutRmsAfterFactors = std::numeric_limits<double>::quiet_NaN();
+    // The colours the set spans as the reference reads them: L* and C* from low to high, and
+    // the hue arc of its chromatic tiles from `hueFrom` counter-clockwise to `hueTo` (degrees;
+    // NaN without a chromatic tile). NaN throughout for records kept before the set's span was.
+    double lightnessLow = std::numeric_limits<double>::quiet_NaN();
+    double lightnessHigh = std::numeric_limits<double>::quiet_NaN();
+    double chromaLow = std::numeric_limits<double>::quiet_NaN();
+    double chromaHigh = std::numeric_limits<double>::quiet_NaN();
+    double hueFrom = std::numeric_limits<double>::quiet_NaN();
+    double hueTo = std::numeric_limits<double>::quiet_NaN();
 };
 using DiagnosisRecord = std::array<AngleDiagnosisRecord, kAngleCount>;
 

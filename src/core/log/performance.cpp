@@ -4,17 +4,28 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <random>
 
 #include "core/app/number_format.h"
 #include "core/colour/spread.h"
 #include "core/colour/tristimulus.h"
+#include "core/tiles/diagnosis.h"
+#include "core/tiles/diagnosis_record.h"
 
 namespace qv {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr int kAngle45 = 1;
+// Student's t, 95 % two-sided, for 1 to 30 degrees of freedom.
+constexpr std::array<double, 30> kT95 = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306,
+                                         2.262,  2.228, 2.201, 2.179, 2.160, 2.145, 2.131, 2.120,
+                                         2.110,  2.101, 2.093, 2.086, 2.080, 2.074, 2.069, 2.064,
+                                         2.060,  2.056, 2.052, 2.048, 2.045, 2.042};
+// The step of the numerical derivative of a colour difference along one coordinate.
+constexpr double kGradientStep = 1e-3;
 
 constexpr std::array<std::string_view, kContributionCount> kNames = {
     "Short-term repeatability", "Long-term repeatability",
@@ -105,29 +116,23 @@ ToleranceBand bandOf(double share) {
 }
 
 std::vector<CheckRecord> longTermRecords(const std::vector<CheckRecord>& records,
-                                         const std::string& specimen, const std::string& since) {
+                                         const std::string& specimen, const std::string& since,
+                                         int* unnamed) {
     std::string name = specimen;
     if (name.empty())
         if (const CheckRecord* ext = latest(records, RecordKind::ExtendedRepeatability))
             name = ext->specimen;
-    const CheckRecord* anchor = nullptr;
-    for (const CheckRecord& r : records)
-        if (isRepeatability(r) && (name.empty() || r.specimen == name) &&
-            finite3(r.angles[kAngle45].lab)) {
-            anchor = &r;
-            break;
-        }
     std::vector<CheckRecord> out;
-    if (!anchor) return out;
+    int left = 0;
     for (const CheckRecord& r : records) {
         if (!isRepeatability(r) || !finite3(r.angles[kAngle45].lab)) continue;
         if (!since.empty() && dateOf(r.time) < since) continue;
-        const bool named = !name.empty() && r.specimen == name;
-        const bool near =
-            r.specimen.empty() && deltaE76(labOf(anchor->angles[kAngle45].lab),
-                                           labOf(r.angles[kAngle45].lab)) <= kSameSpecimenDeltaE;
-        if (named || near) out.push_back(r);
+        if (r.specimen.empty())
+            ++left;
+        else if (!name.empty() && r.specimen == name)
+            out.push_back(r);
     }
+    if (unnamed) *unnamed = left;
     return out;
 }
 
@@ -169,8 +174,20 @@ Contribution none(ContributionKind kind) {
     Contribution c;
     c.kind = kind;
     c.standard = c.figure = kNaN;
+    c.essential = kind == ContributionKind::ShortTerm || kind == ContributionKind::Agreement ||
+                  kind == ContributionKind::Reference;
     return c;
 }
+
+// What the agreement stands on: the tile set, whether its figure is the diagnosis's prediction
+// for the entry written after it, that entry (or the one the set was read through), and why
+// the figure no longer holds when a later change to the entries has retired it.
+struct Basis {
+    const CheckRecord* set = nullptr;
+    bool predicted = false;
+    const CheckRecord* write = nullptr;
+    std::string retired;
+};
 
 struct Inputs {
     const std::vector<CheckRecord>& records;
@@ -179,7 +196,75 @@ struct Inputs {
     std::string label;
     DeltaEParameters parameters;
     std::vector<CheckRecord> longTerm;  // the checks of the long term, chosen once
+    int unnamed = 0;                    // repeatability checks left out for want of a name
+    Basis basis;
 };
+
+std::string entryName(const CheckRecord& w) {
+    return "entry " + std::to_string(w.entry) + (w.comment.empty() ? "" : " '" + w.comment + "'");
+}
+
+// A write or deletion newer than records[from] (the list runs newest first) that changes what
+// the instrument applies: any write, or the deletion of `entry` (any deletion when unknown).
+std::string laterChange(const std::vector<CheckRecord>& records, std::size_t from, int entry) {
+    for (std::size_t i = from; i-- > 0;) {
+        const CheckRecord& r = records[i];
+        const bool write = r.kind == RecordKind::EntryWrite;
+        const bool deletion =
+            r.kind == RecordKind::EntryDeletion && (entry == 0 || r.entry == entry);
+        if (!write && !deletion) continue;
+        return (write ? (r.entry == entry ? "entry " + std::to_string(r.entry) + " written over"
+                                          : "entry " + std::to_string(r.entry) + " written")
+                      : "entry " + std::to_string(r.entry) + " deleted") +
+               " on " + dateOf(r.time) + " (record " + std::to_string(r.id) + ")";
+    }
+    return {};
+}
+
+Basis agreementBasis(const std::vector<CheckRecord>& records) {
+    Basis b;
+    std::size_t at = 0;
+    while (at < records.size() && records[at].kind != RecordKind::TileSet) ++at;
+    if (at == records.size()) return b;
+    b.set = &records[at];
+    const bool readAgain = std::isfinite(b.set->angles[0].beforeDeltaE);
+    std::size_t written = at;  // the oldest write after the set
+    for (std::size_t i = at; i-- > 0;)
+        if (records[i].kind == RecordKind::EntryWrite) {
+            written = i;
+            break;
+        }
+    if (!readAgain && written < at && b.set->diagnosis) {
+        b.predicted = true;
+        b.write = &records[written];
+        b.retired = laterChange(records, written, b.write->entry);
+        return b;
+    }
+    // Read as it was, or again after a correction: through the latest entry written before it,
+    // unless that entry was deleted before the set was read.
+    for (std::size_t i = at + 1; i < records.size(); ++i) {
+        const CheckRecord& r = records[i];
+        if (r.kind == RecordKind::EntryWrite) b.write = &r;
+        if (r.kind == RecordKind::EntryWrite || r.kind == RecordKind::EntryDeletion) break;
+    }
+    b.retired = laterChange(records, at, b.write ? b.write->entry : 0);
+    return b;
+}
+
+// Independent normal errors of L*, a*, b* with these deviations, at `lab`, as the standard
+// uncertainty along one direction of colour space in `formula`: each coordinate's spread
+// scaled by how much the formula weighs it there.
+double directionalFromAxes(const LabTriple& lab, const LabTriple& sd, DeltaEFormula formula,
+                           const DeltaEParameters& parameters) {
+    double sum = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        LabTriple moved = lab;
+        moved[static_cast<std::size_t>(i)] += kGradientStep;
+        const double g = deltaE(formula, labOf(lab), labOf(moved), parameters) / kGradientStep;
+        sum += g * g * sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(i)];
+    }
+    return std::sqrt(sum / 3.0);
+}
 
 Contribution shortTerm(const Inputs& in, int a) {
     Contribution c = none(ContributionKind::ShortTerm);
@@ -187,7 +272,9 @@ Contribution shortTerm(const Inputs& in, int a) {
     if (!r || r->readings < 2 || !std::isfinite(r->angles[a].deltaE)) return c;
     const AngleRecord& g = r->angles[a];
     c.figure = g.deltaE;
+    c.figureName = "MCDM";
     c.readings = r->readings;
+    c.degreesOfFreedom = r->readings - 1;
     c.date = r->time;
     c.record = r->id;
     c.source = "MCDM " + formatFixed(g.deltaE, 3) + " " + r->formula + " over " +
@@ -195,24 +282,44 @@ Contribution shortTerm(const Inputs& in, int a) {
                (r->handling ? " with the specimen placed again each time" : " without handling") +
                (r->specimen.empty() ? std::string() : " of " + r->specimen) + ", record " +
                std::to_string(r->id) + " of " + dateOf(r->time);
-    if ((r->formula == in.label || !finite3(g.sd)) && std::isfinite(g.rms)) {
+    if (r->formula == in.label && std::isfinite(g.rms)) {
         c.standard = directionalSdFromRms(g.rms, r->readings);
-    } else if (r->formula == in.label || !finite3(g.sd)) {
+    } else if (r->formula == in.label) {
         c.standard = directionalSd(g.deltaE, r->readings);
+    } else if (finite3(g.sd) && finite3(g.lab)) {
+        // Judged in another formula: restated in this one from the coordinates' own spread.
+        c.standard = directionalFromAxes(g.lab, g.sd, in.formula, in.parameters);
+        c.source += " (restated in " + in.label + " from the standard deviations of L*, a*, b*)";
     } else {
-        // Judged in another formula: the spread of the coordinates themselves, as dE*ab sees it.
-        c.standard = std::sqrt((g.sd[0] * g.sd[0] + g.sd[1] * g.sd[1] + g.sd[2] * g.sd[2]) / 3.0);
-        c.source += " (from the standard deviations of L*, a*, b*)";
+        c.source = "the extended check (record " + std::to_string(r->id) + ") was judged in " +
+                   r->formula + " and keeps no spread of L*, a*, b* to restate it in " + in.label +
+                   ": run one with the thresholds in " + in.label;
     }
     c.available = std::isfinite(c.standard);
     return c;
+}
+
+int distinctDays(const std::vector<CheckRecord>& chosen, int* spanDays) {
+    std::vector<long> days;
+    for (const CheckRecord& r : chosen)
+        days.push_back(dayNumber(r.time.year, r.time.month, r.time.day));
+    std::sort(days.begin(), days.end());
+    *spanDays = days.empty() ? 0 : static_cast<int>(days.back() - days.front());
+    return static_cast<int>(std::unique(days.begin(), days.end()) - days.begin());
 }
 
 Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     Contribution c = none(ContributionKind::LongTerm);
     const std::vector<CheckRecord>& chosen = in.longTerm;
     c.readings = static_cast<int>(chosen.size());
+    int span = 0;
+    const int days = distinctDays(chosen, &span);
     if (chosen.size() < static_cast<std::size_t>(kLongTermMinimumRecords)) return c;
+    if (days < kLongTermMinimumDays || span < kLongTermMinimumSpanDays) {
+        c.source = "short period: " + std::to_string(chosen.size()) + " checks on " +
+                   std::to_string(days) + " days over " + std::to_string(span) + " days";
+        return c;
+    }
     std::vector<LabTriple> colours;
     double noiseShare = 0.0;  // what the checks' own noise adds to their spread
     for (const CheckRecord& r : chosen) {
@@ -226,51 +333,86 @@ Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     if (!std::isfinite(sd)) return c;
     noiseShare /= static_cast<double>(colours.size());
     c.standard = std::sqrt(std::max(0.0, sd * sd - noiseShare));
+    c.degreesOfFreedom = static_cast<double>(colours.size()) - 1.0;
     c.figure = spread.mcdm;
+    c.figureName = "MCDM";
     c.date = chosen.front().time;
     c.from = chosen.back().time;
     c.record = chosen.front().id;
     c.available = true;
-    const std::string& name = chosen.front().specimen;
     c.source = "MCDM " + formatFixed(c.figure, 3) + " " + in.label + " of " +
-               std::to_string(colours.size()) + " checks" +
-               (name.empty() ? std::string() : " of " + name) + " from " + dateOf(*c.from) +
-               " to " + dateOf(*c.date) +
+               std::to_string(colours.size()) + " checks of " + chosen.front().specimen + " on " +
+               std::to_string(days) + " days from " + dateOf(*c.from) + " to " + dateOf(*c.date) +
                (noise.available ? ", less the short-term noise within them" : "");
     return c;
 }
 
+// The agreement's figure: the tiles' differences as read (or read again after the correction),
+// or the diagnosis's prediction for tiles it did not fit, never its in-sample mean.
+bool agreementFigure(const Inputs& in, int a, Contribution& c) {
+    const CheckRecord& set = *in.basis.set;
+    const AngleRecord& g = set.angles[a];
+    const std::string name = "tile set" + (set.comment.empty() ? "" : " " + set.comment) +
+                             ", record " + std::to_string(set.id) + " of " + dateOf(set.time);
+    if (set.formula != in.label) {
+        c.source = "the " + name + " was judged in " + set.formula +
+                   ": its tiles' differences cannot be restated in " + in.label +
+                   "; read the set with the thresholds in " + in.label;
+        return false;
+    }
+    if (!in.basis.predicted) {
+        const bool rms = std::isfinite(g.rms);
+        c.figure = rms ? g.rms : g.deltaE;
+        c.figureName = rms ? "RMS" : "mean";
+        c.standard = rms ? directionalSdFromRms(g.rms) : directionalSd(g.deltaE);
+        c.source =
+            c.figureName + " " + formatFixed(c.figure, 3) + " " + set.formula + " over the " +
+            name +
+            (std::isfinite(g.beforeDeltaE) ? ", read again after the correction" : ", as read");
+        return true;
+    }
+    c.figure = (*set.diagnosis)[a].heldOutRmsAfterFactors;
+    c.figureName = "RMS";
+    if (!std::isfinite(c.figure)) {
+        c.source = "the diagnosis of the " + name +
+                   " keeps no prediction for tiles it did not fit: read the set again through " +
+                   entryName(*in.basis.write);
+        return false;
+    }
+    c.standard = directionalSdFromRms(c.figure);
+    c.source = "RMS " + formatFixed(c.figure, 3) + " " + set.formula +
+               " predicted after the factors of " + entryName(*in.basis.write) +
+               " for each tile from the others, by the diagnosis of the " + name;
+    return true;
+}
+
 Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
     Contribution c = none(ContributionKind::Agreement);
-    const CheckRecord* set = latest(in.records, RecordKind::TileSet);
+    const CheckRecord* set = in.basis.set;
     if (!set) return c;
-    const CheckRecord* write = latest(in.records, RecordKind::EntryWrite);
-    const AngleRecord& g = set->angles[a];
-    const std::string name = "tile set" + (set->comment.empty() ? "" : " " + set->comment) +
-                             ", record " + std::to_string(set->id) + " of " + dateOf(set->time);
-    const bool writtenSince = write && resultTimestamp(write->time) >= resultTimestamp(set->time);
-    const bool measured = std::isfinite(g.beforeDeltaE) || !writtenSince || !set->diagnosis;
-    if (measured) {
-        c.figure = g.deltaE;
-        c.source =
-            "mean " + formatFixed(g.deltaE, 3) + " " + set->formula + " over the " + name +
-            (std::isfinite(g.beforeDeltaE) ? ", read again after the correction" : ", as read");
-    } else {
-        c.figure = (*set->diagnosis)[a].meanAfterFactors;
-        c.source = "mean " + formatFixed(c.figure, 3) + " " + set->formula +
-                   " predicted after the factors by the diagnosis of the " + name;
-    }
     c.readings = set->readings;
+    c.degreesOfFreedom = std::max(1, set->readings - 1);
     c.date = set->time;
     c.record = set->id;
-    // The differences' root mean square where the set kept it; a prediction keeps its mean.
-    c.standard =
-        measured && std::isfinite(g.rms) ? directionalSdFromRms(g.rms) : directionalSd(c.figure);
-    // Each tile was read once: its difference holds this instrument's noise, which the
-    // short-term repeatability already counts.
-    if (noise.available)
-        c.standard =
-            std::sqrt(std::max(0.0, c.standard * c.standard - noise.standard * noise.standard));
+    if (!in.basis.retired.empty()) {
+        c.source = "retired: " + in.basis.retired + " after the tile set of " + dateOf(set->time) +
+                   "; read the tile set again";
+        return c;
+    }
+    if (!agreementFigure(in, a, c)) {
+        c.figure = kNaN;
+        return c;
+    }
+    // Each tile was read once on each instrument: its difference holds this instrument's
+    // noise, which the short-term repeatability counts, and the reference's, which its
+    // certificate does.
+    double noises = noise.available ? noise.standard * noise.standard : 0.0;
+    const std::optional<double>& theirs = in.settings.referenceNoise[a];
+    if (theirs && std::isfinite(*theirs)) {
+        noises += *theirs * *theirs;
+        c.source += ", less the reference's reading noise";
+    }
+    c.standard = std::sqrt(std::max(0.0, c.standard * c.standard - noises));
     c.available = std::isfinite(c.standard);
     return c;
 }
@@ -280,6 +422,8 @@ Contribution reference(const Inputs& in, int a) {
     const std::optional<double>& u = in.settings.referenceExpanded[a];
     if (!u || !std::isfinite(*u) || *u < 0.0) return c;
     c.figure = *u;
+    c.figureName = "U";
+    c.degreesOfFreedom = kInfinity;
     c.standard = *u / kCoverageFactor;
     c.available = true;
     c.source = "expanded uncertainty " + formatFixed(*u, 3) +
@@ -292,12 +436,99 @@ Contribution reference(const Inputs& in, int a) {
 Contribution resolution(const Inputs& in, double lightness) {
     Contribution c = none(ContributionKind::Resolution);
     c.figure = kReadingStepPercent;
+    c.figureName = "step";
+    c.degreesOfFreedom = kInfinity;
     c.standard =
         resolutionSd(std::isfinite(lightness) ? lightness : 50.0, in.formula, in.parameters);
     c.available = true;
     c.source = "readings rounded to 0.01 % reflectance, at L* " +
                formatFixed(std::isfinite(lightness) ? lightness : 50.0, 0);
     return c;
+}
+
+// Wavelength errors move chromatic colours and leave greys alone.
+bool movesColoursOnly(std::string_view key) {
+    return key == termInfo(Term::Shift).key || key == termInfo(Term::ScaleError).key ||
+           key == termInfo(Term::Bandwidth).key;
+}
+
+AngleScope scopeOf(const CheckRecord* set, int a) {
+    AngleScope s;
+    if (!set || !set->diagnosis) return s;
+    const AngleDiagnosisRecord& d = (*set->diagnosis)[a];
+    s.known = true;
+    s.lightnessLow = d.lightnessLow;
+    s.lightnessHigh = d.lightnessHigh;
+    s.chromaLow = d.chromaLow;
+    s.chromaHigh = d.chromaHigh;
+    s.hueFrom = d.hueFrom;
+    s.hueTo = d.hueTo;
+    s.decision = d.decision;
+    s.reason = d.reason;
+    for (const TermRecord& t : d.terms) {
+        const auto term = termFromKey(t.key);
+        // Not identified and known no better than its limit: the set cannot show it.
+        const bool unseen = term && !t.identified && !(t.standardError < termInfo(*term).limit);
+        if (!unseen) continue;
+        s.unseen.push_back(t.key);
+        s.neutralOnly = s.neutralOnly || movesColoursOnly(t.key);
+    }
+    return s;
+}
+
+double effectiveDof(const std::array<Contribution, kContributionCount>& parts, double standard) {
+    double sum = 0.0;
+    for (const Contribution& c : parts)
+        if (c.available && std::isfinite(c.degreesOfFreedom) && c.degreesOfFreedom > 0.0)
+            sum += std::pow(c.standard, 4) / c.degreesOfFreedom;
+    return sum > 0.0 ? std::pow(standard, 4) / sum : kInfinity;
+}
+
+// Per coordinate of the formula's local metric, the variance of one reading's error: the
+// short-term spread as the extended check saw it in L*, a*, b* (each weighed by the formula
+// there), every other part alike in all three.
+std::array<double, 3> axisVariances(const Inputs& in, int a,
+                                    const std::array<Contribution, kContributionCount>& parts) {
+    std::array<double, 3> v{};
+    for (std::size_t k = 1; k < kContributionCount; ++k)
+        if (parts[k].available)
+            for (double& x : v) x += parts[k].standard * parts[k].standard;
+    const Contribution& noise = parts[0];
+    const CheckRecord* r = latest(in.records, RecordKind::ExtendedRepeatability);
+    const bool perAxis = r && finite3(r->angles[a].sd) && finite3(r->angles[a].lab);
+    std::array<double, 3> share{1.0 / 3, 1.0 / 3, 1.0 / 3};
+    if (perAxis) {
+        double total = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            LabTriple one{};
+            one[static_cast<std::size_t>(i)] = r->angles[a].sd[static_cast<std::size_t>(i)];
+            share[static_cast<std::size_t>(i)] =
+                std::pow(directionalFromAxes(r->angles[a].lab, one, in.formula, in.parameters), 2);
+            total += share[static_cast<std::size_t>(i)];
+        }
+        for (double& x : share) x = total > 0.0 ? x / total : 1.0 / 3;
+    }
+    // The directional variance is a third of the total: each coordinate takes its share of it.
+    for (std::size_t i = 0; i < 3; ++i) v[i] += 3.0 * noise.standard * noise.standard * share[i];
+    return v;
+}
+
+// The length of one reading's error, drawn per coordinate (JCGM 101); with few degrees of
+// freedom behind the variances each draw is scaled as Student's t scales a normal.
+double nearStandard(const std::array<double, 3>& v, double dof, int a) {
+    std::mt19937 rng(static_cast<std::uint32_t>(7 + a));
+    std::normal_distribution<double> unit(0.0, 1.0);
+    std::chi_squared_distribution<double> chi(std::isfinite(dof) ? std::max(1.0, dof) : 1.0);
+    std::vector<double> lengths(static_cast<std::size_t>(kNearStandardDraws));
+    for (double& l : lengths) {
+        double sum = 0.0;
+        for (double x : v) sum += x * std::pow(unit(rng), 2);
+        const double scale = std::isfinite(dof) ? std::max(1.0, dof) / chi(rng) : 1.0;
+        l = std::sqrt(sum * scale);
+    }
+    const auto at = lengths.begin() + static_cast<std::ptrdiff_t>(0.95 * kNearStandardDraws);
+    std::nth_element(lengths.begin(), at, lengths.end());
+    return *at;
 }
 
 AngleBudget angleBudget(const Inputs& in, int a) {
@@ -308,39 +539,81 @@ AngleBudget angleBudget(const Inputs& in, int a) {
     const double lightness = ext ? ext->angles[a].lab[0] : kNaN;
     b.contributions = {noise, longTerm(in, a, noise), agreement(in, a, noise), reference(in, a),
                        resolution(in, lightness)};
+    b.scope = scopeOf(in.basis.set, a);
     double sum = 0.0;
-    for (const Contribution& c : b.contributions)
+    b.complete = true;
+    for (const Contribution& c : b.contributions) {
         if (c.available) sum += c.standard * c.standard;
-    b.standard = noise.available ? std::sqrt(sum) : kNaN;
-    b.expanded = kCoverageFactor * b.standard;
+        b.complete = b.complete && (c.available || !c.essential);
+    }
+    b.standard = b.complete ? std::sqrt(sum) : kNaN;
+    b.effectiveDof = b.complete ? effectiveDof(b.contributions, b.standard) : kNaN;
+    b.coverageFactor = b.complete ? studentT95(b.effectiveDof) : kNaN;
+    b.expanded = b.coverageFactor * b.standard;
+    b.axisVariance = axisVariances(in, a, b.contributions);
+    b.nearStandard = b.complete ? nearStandard(b.axisVariance, b.effectiveDof, a) : kNaN;
     b.tolerance = in.settings.tolerance[a];
-    if (b.tolerance && *b.tolerance > 0.0 && std::isfinite(b.expanded)) {
+    if (b.complete && b.tolerance && *b.tolerance > 0.0 && std::isfinite(b.expanded)) {
         b.share = b.expanded / *b.tolerance;
-        b.band = bandOf(*b.share);
+        if (b.expanded > 0.0) b.testUncertaintyRatio = *b.tolerance / b.expanded;
+        b.gaugeShare = kGaugeSpread * b.standard / *b.tolerance;
+        b.band = bandOf(*b.gaugeShare);
     }
     return b;
 }
 
-void noteMissing(PerformanceStatement& s) {
-    const auto& first = s.angles[0].contributions;
-    auto missing = [&](ContributionKind k) {
-        return !first[static_cast<std::size_t>(k)].available;
-    };
-    if (missing(ContributionKind::ShortTerm))
+// What supplies each part when it is missing, and why it is, from the first angle without it.
+std::string missingText(const PerformanceStatement& s, ContributionKind k, const Inputs& in) {
+    const auto i = static_cast<std::size_t>(k);
+    std::string why;
+    for (const AngleBudget& b : s.angles)
+        if (!b.contributions[i].available && why.empty()) why = b.contributions[i].source;
+    switch (k) {
+        case ContributionKind::ShortTerm:
+            return why.empty() ? "Short-term repeatability: no extended repeatability check on "
+                                 "record; run one (10 to 30 readings)."
+                               : "Short-term repeatability: " + why + ".";
+        case ContributionKind::LongTerm:
+            return "Long-term repeatability left out: " +
+                   (why.empty() ? std::to_string(s.angles[0].contributions[i].readings) +
+                                      " checks of the specimen in the period, fewer than " +
+                                      std::to_string(kLongTermMinimumRecords)
+                                : why) +
+                   "; it needs checks of the specimen by name on at least " +
+                   std::to_string(kLongTermMinimumDays) + " days over " +
+                   std::to_string(kLongTermMinimumSpanDays) + " days or more" +
+                   (in.unnamed > 0 ? " (" + std::to_string(in.unnamed) +
+                                         " checks without a specimen name are excluded)."
+                                   : ".");
+        case ContributionKind::Agreement:
+            return why.empty() ? "Agreement with the reference: no tile-set check on record; "
+                                 "read the tile set against the reference."
+                               : "Agreement with the reference: " + why + ".";
+        case ContributionKind::Reference:
+            return "Reference's own uncertainty: not entered; type the expanded uncertainty from "
+                   "the reference's certificate (tile-set settings, or --reference-uncertainty).";
+        case ContributionKind::Resolution:
+            break;
+    }
+    return {};
+}
+
+void noteMissing(PerformanceStatement& s, const Inputs& in) {
+    bool complete = true;
+    for (const AngleBudget& b : s.angles) complete = complete && b.complete;
+    if (!complete)
         s.missing.push_back(
-            "No extended repeatability check on record: run one (10 to 30 readings) to state "
-            "the short-term repeatability; without it no uncertainty is stated.");
-    if (missing(ContributionKind::LongTerm))
-        s.missing.push_back("Fewer than " + std::to_string(kLongTermMinimumRecords) +
-                            " repeatability checks of the specimen in the period (" +
-                            std::to_string(first[1].readings) +
-                            "): the long-term repeatability is left out.");
-    if (missing(ContributionKind::Agreement))
-        s.missing.push_back(
-            "No tile-set check on record: the agreement with the reference is left out.");
-    if (missing(ContributionKind::Reference))
-        s.missing.push_back(
-            "The reference's uncertainty is not entered (tile-set settings): it is left out.");
+            "Incomplete budget: not an uncertainty. No expanded uncertainty is stated until "
+            "every part below marked essential is on record.");
+    for (std::size_t k = 0; k < kContributionCount; ++k) {
+        bool lacking = false;
+        for (const AngleBudget& b : s.angles) lacking = lacking || !b.contributions[k].available;
+        if (!lacking) continue;
+        const std::string text = missingText(s, static_cast<ContributionKind>(k), in);
+        if (!text.empty())
+            s.missing.push_back((s.angles[0].contributions[k].essential ? "Essential: " : "") +
+                                text);
+    }
     bool tolerance = false;
     for (const AngleBudget& b : s.angles) tolerance = tolerance || b.tolerance.has_value();
     if (!tolerance)
@@ -348,7 +621,47 @@ void noteMissing(PerformanceStatement& s) {
             "No product tolerance is set (tile-set settings): the share of it is not stated.");
 }
 
+void describeBasis(PerformanceStatement& s, const Basis& basis) {
+    s.retired = basis.retired;
+    if (!basis.set) return;
+    EntryInForce e;
+    if (basis.write) {
+        e.entry = basis.write->entry;
+        e.comment = basis.write->comment;
+        e.written = basis.write->time;
+        e.record = basis.write->id;
+    }
+    s.entry = e;
+    for (const AngleBudget& b : s.angles) {
+        s.neutralOnly = s.neutralOnly || b.scope.neutralOnly;
+        s.service = s.service || b.scope.decision == recommendationKey(Recommendation::Service);
+    }
+}
+
 }  // namespace
+
+double studentT95(double dof) {
+    if (!(dof >= 1.0)) return kT95[0];
+    if (dof <= 30.0) return kT95[static_cast<std::size_t>(dof) - 1];
+    // Beyond the table the normal's quantile with the first two terms of its expansion in 1/dof.
+    const double n = std::isfinite(dof) ? std::floor(dof) : kInfinity;
+    const double z = 1.959964;
+    return z + (z * z * z + z) / (4.0 * n) +
+           (5.0 * std::pow(z, 5) + 16.0 * z * z * z + 3.0 * z) / (96.0 * n * n);
+}
+
+double expandedFor(const AngleBudget& b, double measuredDeltaE,
+                   const std::optional<LabTriple>& direction) {
+    if (!b.complete) return kNaN;
+    if (measuredDeltaE < kNearStandardFactor * b.standard) return b.nearStandard;
+    const double length =
+        direction ? std::hypot((*direction)[0], (*direction)[1], (*direction)[2]) : 0.0;
+    if (!(length > 0.0)) return b.expanded;
+    double variance = 0.0;
+    for (std::size_t i = 0; i < 3; ++i)
+        variance += std::pow((*direction)[i] / length, 2) * b.axisVariance[i];
+    return b.coverageFactor * std::sqrt(variance);
+}
 
 PerformanceStatement performanceStatement(const std::vector<CheckRecord>& records,
                                           const PerformanceSettings& settings,
@@ -356,6 +669,15 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
                                           const DeltaEParameters& parameters) {
     PerformanceStatement s;
     s.made = now;
+    s.validUntil = now;
+    const long until =
+        dayNumber(now.year, now.month, now.day) + std::clamp(settings.validDays, 0, 3650);
+    const std::string day = dateText(until);
+    s.validUntil.year = std::stoi(day.substr(0, 4));
+    s.validUntil.month = std::stoi(day.substr(5, 2));
+    s.validUntil.day = std::stoi(day.substr(8, 2));
+    s.measurand = settings.measurand;
+    s.certificate = settings.referenceCertificate;
     s.formula = displayLabel(formula, parameters.cmcL, parameters.cmcC);
     if (!records.empty()) {
         s.serial = records.front().serial;
@@ -365,6 +687,7 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
                 break;
             }
     }
+    s.number = "PS-" + s.serial + "-" + resultTimestamp(now);
     if (const CheckRecord* set = latest(records, RecordKind::TileSet))
         s.referenceSerial = set->referenceSerial;
     if (const CheckRecord* ext = latest(records, RecordKind::ExtendedRepeatability))
@@ -372,10 +695,11 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
     const long today = dayNumber(now.year, now.month, now.day);
     const std::string since =
         settings.longTermDays > 0 ? dateText(today - settings.longTermDays) : "";
-    const Inputs in{records,   settings,   formula,
-                    s.formula, parameters, longTermRecords(records, settings.specimen, since)};
+    Inputs in{records, settings, formula, s.formula, parameters, {}, 0, agreementBasis(records)};
+    in.longTerm = longTermRecords(records, settings.specimen, since, &in.unnamed);
     for (int a = 0; a < kAngleCount; ++a) s.angles[a] = angleBudget(in, a);
-    noteMissing(s);
+    describeBasis(s, in.basis);
+    noteMissing(s, in);
     return s;
 }
 

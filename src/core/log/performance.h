@@ -5,10 +5,11 @@
 // Every contribution comes from records the logbook already holds (or from what the user
 // typed from the reference's certificate), each as a standard uncertainty along one direction
 // of colour space in the colour-difference formula of the thresholds, the figure behind it
-// and the number of readings behind that figure. They combine as a root sum of squares; the
-// expanded uncertainty takes k = 2. Taken along the direction in which a product differs from
-// its standard, the error of the colour difference is that of one coordinate, so k = 2 covers
-// about 95 % of checks.
+// and the number of readings behind that figure. They combine as a root sum of squares. Taken
+// along the direction in which a product differs from its standard, the error of the colour
+// difference is that of one coordinate. No expanded uncertainty is stated unless the reading
+// noise, the agreement with the reference and the reference's own uncertainty are all known:
+// without any one of them the figure is not an uncertainty of the colour difference at all.
 
 #include <array>
 #include <cstdint>
@@ -19,15 +20,26 @@
 
 #include "core/app/logbook.h"
 #include "core/colour/delta_e.h"
+#include "core/colour/spread.h"
 
 namespace qv {
 
+// The reference's certificate states its uncertainty with this factor.
 inline constexpr double kCoverageFactor = 2.0;
-// The long-term repeatability is stated from this many records of one specimen or more.
+// A colour difference below this many combined standard uncertainties is not normal: a product
+// equal to its standard reads a difference that is the length of the error vector, never
+// negative. There the 95th percentile of that length is stated instead of k u.
+inline constexpr double kNearStandardFactor = 3.0;
+// Draws of the Monte Carlo of that length (fixed seed: the same records give the same page).
+inline constexpr int kNearStandardDraws = 20000;
+// A gauge study's share is six standard deviations over the tolerance.
+inline constexpr double kGaugeSpread = 6.0;
+// The long-term repeatability is stated from this many records of one specimen or more, taken
+// on this many distinct days spanning this many days at least; fewer is a short period, which
+// shows the noise of a week, not its drift.
 inline constexpr int kLongTermMinimumRecords = 5;
-// A three-reading check with no specimen name counts as the specimen of another record when
-// their colours at 45° lie this close (dE*ab).
-inline constexpr double kSameSpecimenDeltaE = 1.0;
+inline constexpr int kLongTermMinimumDays = 3;
+inline constexpr int kLongTermMinimumSpanDays = 7;
 // The instrument reports reflectances to this step (%); rounding spreads evenly over it.
 inline constexpr double kReadingStepPercent = 0.01;
 
@@ -39,9 +51,15 @@ std::string_view contributionKey(ContributionKind kind);   // "shortTerm", ... (
 struct Contribution {
     ContributionKind kind = ContributionKind::ShortTerm;
     bool available = false;
-    double standard = 0.0;  // along one direction, in the thresholds' formula; NaN when missing
-    double figure = 0.0;    // as recorded: MCDM, mean dE, expanded uncertainty, step (%)
-    int readings = 0;       // readings, tiles or records behind the figure
+    // The short-term repeatability, the agreement and the reference's uncertainty must all be
+    // known before an uncertainty is stated; the long term may be left out (the statement
+    // then speaks of a short period) and the resolution is always known.
+    bool essential = false;
+    double standard = 0.0;   // along one direction, in the thresholds' formula; NaN when missing
+    double figure = 0.0;     // as recorded: MCDM, mean dE, expanded uncertainty, step (%)
+    std::string figureName;  // what the figure is: "MCDM", "RMS", "mean", "U", "step"
+    int readings = 0;        // readings, tiles or records behind the figure
+    double degreesOfFreedom = 0.0;  // infinite for a figure taken as known
     std::optional<LocalTime> from;  // the oldest record behind it (long-term)
     std::optional<LocalTime> date;  // the newest record behind it
     std::int64_t record = 0;        // that record's id, 0 when none
@@ -53,14 +71,55 @@ enum class ToleranceBand { UpTo10, UpTo25, UpTo30, Above30 };
 std::string_view bandName(ToleranceBand band);
 ToleranceBand bandOf(double share);
 
+// The colours an angle's agreement speaks for: those of the tile set behind it, what the set
+// could not see, and what its diagnosis decided. Wavelength errors (shift, scale, bandwidth)
+// the set cannot see move chromatic colours and leave greys alone: the agreement then holds
+// for near-neutral colours only.
+struct AngleScope {
+    bool known = false;  // a diagnosed tile set keeps it
+    double lightnessLow = 0.0, lightnessHigh = 0.0;
+    double chromaLow = 0.0, chromaHigh = 0.0;
+    double hueFrom = 0.0, hueTo = 0.0;  // degrees, counter-clockwise; NaN: no chromatic tile
+    std::vector<std::string> unseen;    // term keys ("shift", "bandwidth", ...)
+    std::string decision;               // "write-factors", "service", ...
+    std::string reason;
+    bool neutralOnly = false;
+};
+
 struct AngleBudget {
     int angleDegrees = 0;
     std::array<Contribution, kContributionCount> contributions{};  // in the order of the kinds
-    double standard = 0.0;  // combined; NaN when the short-term repeatability is missing
-    double expanded = 0.0;  // k = 2
+    // Combined and expanded; NaN, and no share or band, unless every essential part is known.
+    double standard = 0.0;
+    double expanded = 0.0;  // k u, for products at least kNearStandardFactor u from their standard
+    double effectiveDof = 0.0;    // Welch-Satterthwaite
+    double coverageFactor = 0.0;  // Student's t at 95 % two-sided for effectiveDof
+    // The 95th percentile of the colour difference one reading of a product equal to its
+    // standard gives, from the spread of each coordinate (Monte Carlo); for products within
+    // kNearStandardFactor u of their standard.
+    double nearStandard = 0.0;
+    // Per coordinate (L*, a*, b*, as the formula weighs them) the variance of one reading's
+    // error: the reading noise as the extended check saw it per coordinate, every other part
+    // alike in all three.
+    std::array<double, 3> axisVariance{};
+    bool complete = false;
     std::optional<double> tolerance;
-    std::optional<double> share;  // expanded / tolerance
+    std::optional<double> share;  // expanded / tolerance (U/T); at most 25 %: TUR 4 or more
+    std::optional<double> testUncertaintyRatio;  // tolerance / expanded
+    // Six standard uncertainties over the tolerance, as gauge studies judge a measurement
+    // system (up to 10 % acceptable, up to 30 % conditionally, beyond not); the band is its.
+    std::optional<double> gaugeShare;
     std::optional<ToleranceBand> band;
+    AngleScope scope;
+};
+
+// The entry the agreement stands on: the one written after the tile set whose factors the
+// diagnosis predicts, or the one the set was read through.
+struct EntryInForce {
+    int entry = 0;  // 0: none written by this program before the set
+    std::string comment;
+    std::optional<LocalTime> written;
+    std::int64_t record = 0;
 };
 
 // What the user sets for a statement: per angle the product tolerance and the reference's
@@ -70,8 +129,16 @@ struct PerformanceSettings {
     std::array<std::optional<double>, kAngleCount> tolerance{};
     std::array<std::optional<double>, kAngleCount> referenceExpanded{};
     std::string referenceCertificate;  // as typed: the certificate's number or date
-    std::string specimen;              // empty: that of the latest extended check
-    int longTermDays = 90;             // 0: every record
+    // The reference's own reading noise along one direction, from its latest extended check:
+    // each tile's difference holds it as well as this instrument's, and the certificate's
+    // uncertainty counts it already. None when the logbook holds no such check of it.
+    std::array<std::optional<double>, kAngleCount> referenceNoise{};
+    std::string specimen;   // empty: that of the latest extended check
+    int longTermDays = 90;  // 0: every record
+    int validDays = 180;    // how long after it is made the statement holds
+    // What U is the uncertainty of, as the page states it.
+    std::string measurand =
+        "a product's reading against its numeric standard, on the reference's scale";
 };
 
 struct PerformanceStatement {
@@ -81,16 +148,31 @@ struct PerformanceStatement {
     std::string formula;          // the label of the thresholds' formula ("dE*ab", ...)
     std::string specimen;         // of the repeatability
     LocalTime made;
+    LocalTime validUntil;
+    std::string number;       // "PS-<serial>-<made>": the statement's document number
+    std::string measurand;    // from the settings
+    std::string certificate;  // the reference's, as typed
+    // Who made it, where; filled in by whoever has the platform's names.
+    std::string madeBy;
+    std::string workstation;
     std::array<AngleBudget, kAngleCount> angles{};
-    std::vector<std::string> missing;  // in English: what is not on record, and what to do
+    std::vector<std::string> missing;   // in English: what is not on record, and what to do
+    std::optional<EntryInForce> entry;  // with a tile set behind the agreement
+    // In English, why the agreement after the correction no longer describes the instrument
+    // (the entry deleted or written over, another written); empty while it does.
+    std::string retired;
+    bool neutralOnly = false;  // at any angle
+    bool service = false;      // the diagnosis sends the instrument to service at any angle
 };
 
 // The records of the long-term repeatability: the instrument's repeatability checks (three
-// readings or extended) of one specimen, by its name or, for a check without a name, by its
-// colour at 45° near that of the specimen's latest named check; since "YYYY-MM-DD" or empty.
-// Newest first, as the logbook gives them.
+// readings or extended) of one specimen by its name (that of the latest extended check when
+// empty), since "YYYY-MM-DD" or empty; newest first, as the logbook gives them. A check
+// without a name is never taken by its colour: a drifting instrument would drop its own
+// drifted checks. `unnamed` counts those left out.
 std::vector<CheckRecord> longTermRecords(const std::vector<CheckRecord>& records,
-                                         const std::string& specimen, const std::string& since);
+                                         const std::string& specimen, const std::string& since,
+                                         int* unnamed = nullptr);
 
 // The long-term spread: per angle the mean colour difference of the records' colours from
 // their mean (MCDM, in `formula`); NaN with fewer than two records.
@@ -102,6 +184,17 @@ std::array<double, kAngleCount> longTermMcdm(const std::vector<CheckRecord>& cho
 // `lightness` (a neutral grey), along one direction in `formula`.
 double resolutionSd(double lightness, DeltaEFormula formula,
                     const DeltaEParameters& parameters = {});
+
+// Student's t, 95 % two-sided, for `dof` degrees of freedom (taken down to a whole number; at
+// least 1; infinite: the normal's 1.96).
+double studentT95(double dof);
+
+// Which expanded uncertainty a measured colour difference takes: nearStandard below
+// kNearStandardFactor u; above, k times the standard uncertainty along the direction of the
+// difference read (dL*, da*, db*) from the per-coordinate variances, or k u without one. NaN
+// for an incomplete budget.
+double expandedFor(const AngleBudget& budget, double measuredDeltaE,
+                   const std::optional<LabTriple>& direction = std::nullopt);
 
 // From the instrument's records (newest first, as the logbook gives them), as of `now`.
 PerformanceStatement performanceStatement(const std::vector<CheckRecord>& records,

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "core/app/number_format.h"
 #include "core/app/profile_store.h"
 #include "core/app/thresholds.h"
+#include "core/colour/spread.h"
 #include "core/tiles/tile_set.h"
 
 namespace qv {
@@ -69,6 +71,7 @@ PerformanceSettings savedPerformanceSettings(ProfileStore& profile) {
     s.referenceCertificate = savedText(profile, key::kPerformanceCertificate, kMaxCertificateChars);
     s.specimen = savedText(profile, key::kPerformanceSpecimen, kMaxSpecimenChars);
     s.longTermDays = daysInput(profile.read(key::kPerformanceDays)).value_or(kDefaultLongTermDays);
+    s.validDays = daysInput(profile.read(key::kPerformanceValidDays)).value_or(kDefaultValidDays);
     return s;
 }
 
@@ -92,6 +95,8 @@ void savePerformanceSettings(ProfileStore& profile, const PerformanceSettings& s
     text(key::kPerformanceSpecimen, s.specimen);
     profile.write(key::kPerformanceDays,
                   std::to_string(std::clamp(s.longTermDays, 0, kMaxLongTermDays)));
+    profile.write(key::kPerformanceValidDays,
+                  std::to_string(std::clamp(s.validDays, 0, kMaxLongTermDays)));
 }
 
 std::string performanceFieldName(PerformanceField field) {
@@ -179,13 +184,57 @@ std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view te
     return values;
 }
 
+namespace {
+
+// One reading's noise along one direction, from the latest extended check of an instrument
+// judged in `formula`; none without one.
+std::array<std::optional<double>, kAngleCount> readingNoise(const std::vector<CheckRecord>& records,
+                                                            const std::string& formula) {
+    std::array<std::optional<double>, kAngleCount> out{};
+    for (const CheckRecord& r : records) {
+        if (r.kind != RecordKind::ExtendedRepeatability || r.readings < 2) continue;
+        if (r.formula != formula) break;
+        for (int a = 0; a < kAngleCount; ++a) {
+            const AngleRecord& g = r.angles[a];
+            const double sd = std::isfinite(g.rms) ? directionalSdFromRms(g.rms, r.readings)
+                                                   : directionalSd(g.deltaE, r.readings);
+            if (std::isfinite(sd)) out[a] = sd;
+        }
+        break;
+    }
+    return out;
+}
+
+const CheckRecord* latestSet(const std::vector<CheckRecord>& records) {
+    for (const CheckRecord& r : records)
+        if (r.kind == RecordKind::TileSet) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string statementReference(const std::vector<CheckRecord>& records) {
+    const CheckRecord* set = latestSet(records);
+    return set ? set->referenceSerial : std::string();
+}
+
+std::array<std::optional<double>, kAngleCount> referenceReadingNoise(
+    const std::vector<CheckRecord>& records, const std::vector<CheckRecord>& referenceRecords) {
+    const CheckRecord* set = latestSet(records);
+    if (!set) return {};
+    return readingNoise(referenceRecords, set->formula);
+}
+
 std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const std::string& serial,
                                                         const PerformanceSettings& settings,
                                                         ProfileStore& profile,
                                                         const LocalTime& now) {
     const std::vector<CheckRecord> records = logbook.records(serial);
     if (records.empty()) return std::nullopt;
-    return performanceStatement(records, settings, formulaFromProfile(profile), now);
+    PerformanceSettings with = settings;
+    if (const std::string ref = statementReference(records); !ref.empty())
+        with.referenceNoise = referenceReadingNoise(records, logbook.records(ref));
+    return performanceStatement(records, with, formulaFromProfile(profile), now);
 }
 
 }  // namespace qv

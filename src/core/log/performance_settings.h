@@ -25,10 +25,12 @@ inline constexpr std::array<std::string_view, kAngleCount> kPerformanceReference
 inline constexpr std::string_view kPerformanceCertificate = "PERF_REF_CERTIFICATE";
 inline constexpr std::string_view kPerformanceDays = "PERF_LONG_TERM_DAYS";
 inline constexpr std::string_view kPerformanceSpecimen = "PERF_LONG_TERM_SPECIMEN";
+inline constexpr std::string_view kPerformanceValidDays = "PERF_VALID_DAYS";
 }  // namespace key
 
 inline constexpr int kDefaultLongTermDays = 90;
 inline constexpr int kMaxLongTermDays = 3650;
+inline constexpr int kDefaultValidDays = 180;
 // The texts end up on a one-page statement and in the settings.
 inline constexpr std::size_t kMaxCertificateChars = 60;
 inline constexpr std::size_t kMaxSpecimenChars = 40;
@@ -70,6 +72,15 @@ PerformanceReading readPerformanceSettings(const TypedPerformance& typed, char d
 
 // "T" for every angle or "T/T/T" for 25, 45 and 75 degrees, each read as a limit.
 std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view text, char decimal);
+
+// The reference instrument of the latest tile set among an instrument's records; empty when
+// none.
+std::string statementReference(const std::vector<CheckRecord>& records);
+// The reference's own reading noise along one direction, per angle, from the latest extended
+// check among `referenceRecords` (those of statementReference), judged in the tile set's
+// formula; none without one.
+std::array<std::optional<double>, kAngleCount> referenceReadingNoise(
+    const std::vector<CheckRecord>& records, const std::vector<CheckRecord>& referenceRecords);
 
 // The statement of the instrument `serial` from all its records in `logbook`, in the formula
 // of the thresholds in `profile`; nothing when the logbook holds no record of it.

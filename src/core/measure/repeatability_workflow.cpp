@@ -236,6 +236,7 @@ void RepeatabilityWorkflow::recordSeries() {
     r.threshold = s_.state.defThreshold;
     r.formula = view_.deltaELabel;
     r.passed = s_.state.repeatPassed;
+    r.specimen = specimen_;
     for (int a = 0; a < kAngleCount; ++a) {
         // The first measurement's coordinates, the larger of the two differences from it.
         if (const auto lab = storedCoordinates(s_.state.repeatSpectrum[a])) r.angles[a].lab = *lab;

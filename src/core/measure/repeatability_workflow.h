@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/app/seams.h"
 #include "core/app/string_ids.h"
@@ -56,6 +57,9 @@ public:
     void onViewChanged(std::function<void()> handler) { onViewChanged_ = std::move(handler); }
     // The question before measurements 2 and 3 (the command line takes them without asking).
     void setAskBeforeMeasuring(bool ask) { ask_ = ask; }
+    // The specimen's name as the operator gave it, kept with the record: the long-term
+    // repeatability takes checks of one specimen by this name only.
+    void setSpecimen(std::string specimen) { specimen_ = std::move(specimen); }
 
     // After the connection dialog: the measuring buttons follow the connection.
     void connectionChanged();
@@ -102,6 +106,7 @@ private:
     std::function<void()> onExchangeDone_;
     std::function<void()> onViewChanged_;
     bool ask_ = true;
+    std::string specimen_;
     int measuredCount_ = 0;
     int slotIndex_ = 0;
     bool seriesValid_ = false;

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numbers>
 
 #include "core/app/number_format.h"
+#include "core/colour/tristimulus.h"
 #include "core/tiles/diagnosis_normal.h"
 #include "core/tiles/set_fit.h"
 
@@ -270,6 +272,39 @@ void heldOutWithoutCauses(EvaluateHueControl& engine, const std::vector<TileSpec
 
 }  // namespace
 
+ColourSpan colourSpan(const std::vector<TileSpectra>& tiles, int angle) {
+    ColourSpan out;
+    std::vector<double> hues;
+    for (const TileSpectra& t : tiles) {
+        const AngleSpectrum& r = t.target[static_cast<std::size_t>(angle)];
+        if (r.size() != static_cast<std::size_t>(kColourPoints)) continue;
+        const Lab lab = spectrumToLab(SpectrumView(r.data(), kColourPoints));
+        const double chroma = std::hypot(lab.a, lab.b);
+        // fmin/fmax pass over the NaN they start from.
+        out.lightnessLow = std::fmin(out.lightnessLow, lab.L);
+        out.lightnessHigh = std::fmax(out.lightnessHigh, lab.L);
+        out.chromaLow = std::fmin(out.chromaLow, chroma);
+        out.chromaHigh = std::fmax(out.chromaHigh, chroma);
+        if (chroma >= kChromaticChroma) {
+            const double h = std::atan2(lab.b, lab.a) * 180.0 / std::numbers::pi;
+            hues.push_back(h < 0.0 ? h + 360.0 : h);
+        }
+    }
+    if (hues.empty()) return out;
+    // The arc is the circle less its widest gap between neighbouring hues.
+    std::sort(hues.begin(), hues.end());
+    std::size_t after = 0;  // the hue after the widest gap
+    double widest = hues.front() + 360.0 - hues.back();
+    for (std::size_t i = 1; i < hues.size(); ++i)
+        if (hues[i] - hues[i - 1] > widest) {
+            widest = hues[i] - hues[i - 1];
+            after = i;
+        }
+    out.hueFrom = hues[after];
+    out.hueTo = hues[(after + hues.size() - 1) % hues.size()];
+    return out;
+}
+
 DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpectra>& tiles,
                          const SetLimits& limits, const std::vector<std::string>& names) {
     DiagnosisResult result;
@@ -302,7 +337,9 @@ DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpect
         d.largestAfterModel = afterModel->angles[a].largest;
         d.leaveOneOutFactors = looFactors ? looFactors->angles[a].mean : kNaN;
         d.leaveOneOutFactorsLargest = looFactors ? looFactors->angles[a].largest : kNaN;
+        d.leaveOneOutFactorsRms = looFactors ? looFactors->angles[a].rms : kNaN;
         d.leaveOneOutModel = looModel ? looModel->angles[a].mean : kNaN;
+        d.span = colourSpan(tiles, a);
         d.leaveOneOutWithoutGroup.assign(d.fit.inseparable.size(), kNaN);
         evidence(tiles, a, d);
     }

@@ -164,6 +164,20 @@ constexpr std::array<double, kTermCount> notJudged() {
     return out;
 }
 
+// The colours a set spans: L* and C* from low to high, and the hue arc of the tiles of at least
+// kChromaticChroma from `hueFrom` counter-clockwise to `hueTo` (degrees; NaN without one).
+inline constexpr double kChromaticChroma = 5.0;
+struct ColourSpan {
+    double lightnessLow = std::numeric_limits<double>::quiet_NaN();
+    double lightnessHigh = std::numeric_limits<double>::quiet_NaN();
+    double chromaLow = std::numeric_limits<double>::quiet_NaN();
+    double chromaHigh = std::numeric_limits<double>::quiet_NaN();
+    double hueFrom = std::numeric_limits<double>::quiet_NaN();
+    double hueTo = std::numeric_limits<double>::quiet_NaN();
+};
+// Of the reference's readings at `angle` (D65, 10°); NaN throughout without a tile.
+ColourSpan colourSpan(const std::vector<TileSpectra>& tiles, int angle);
+
 struct AngleDiagnosis {
     int angleDegrees = 0;
     TermFit fit;
@@ -180,7 +194,10 @@ struct AngleDiagnosis {
     // with fewer than two tiles.
     double leaveOneOutFactors = 0.0;
     double leaveOneOutFactorsLargest = 0.0;
+    double leaveOneOutFactorsRms = 0.0;
     double leaveOneOutModel = 0.0;
+    // The colours the set spans as the reference reads them at this angle.
+    ColourSpan span;
     // The share of the mean colour difference that removing each identified term alone takes
     // away (0 for a term not identified), and each inseparable group together.
     std::array<double, kTermCount> share{};

@@ -21,6 +21,13 @@ DiagnosisRecord diagnosisRecord(const Diagnosis& d) {
         to.reason = from.reason;
         to.meanAfterFactors = from.meanAfterFactors;
         to.meanAfterModel = from.meanAfterModel;
+        to.heldOutRmsAfterFactors = from.leaveOneOutFactorsRms;
+        to.lightnessLow = from.span.lightnessLow;
+        to.lightnessHigh = from.span.lightnessHigh;
+        to.chromaLow = from.span.chromaLow;
+        to.chromaHigh = from.span.chromaHigh;
+        to.hueFrom = from.span.hueFrom;
+        to.hueTo = from.span.hueTo;
         for (std::size_t k = 0; k < kTermCount; ++k) {
             const TermEstimate& e = from.fit.terms[k];
             to.terms.push_back({std::string(termInfo(static_cast<Term>(k)).key), e.value,

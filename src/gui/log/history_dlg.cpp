@@ -16,6 +16,7 @@
 #include "core/tiles/diagnosis_view.h"
 #include "gui/kit/gui_context.h"
 #include "platform/log/fleet_logbook.h"
+#include "platform/log/logbook_location.h"
 #include "platform/log/logbook_reader.h"
 #include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
@@ -484,22 +485,28 @@ void CHistoryDlg::drawLongTermTrend() {
 
 void CHistoryDlg::onSavePerformance() {
     if (serial_.empty()) return;
-    // Every record of the instrument, however many pages the table holds, read off this
-    // window's thread; the statement is made from them here.
+    // Every record of the instrument, however many pages the table holds, and those of the
+    // reference behind its agreement, read off this window's thread; the statement is made
+    // from them here.
     showReading(true);
     reader_->post([this, serial = serial_](LogbookStore* store) {
-        std::vector<CheckRecord> records;
+        std::vector<CheckRecord> records, reference;
         if (store) records = store->records(serial);
+        if (const std::string ref = statementReference(records); store && !ref.empty())
+            reference = store->records(ref);
         QMetaObject::invokeMethod(
             this,
-            [this, records = std::move(records)] {
+            [this, records = std::move(records), reference = std::move(reference)] {
                 showReading(false);
                 if (records.empty()) return;
-                savePerformanceSheetAs(
-                    performanceStatement(records, performanceSettingsFromProfile(context_.profile),
-                                         formulaFromProfile(context_.profile),
-                                         localTimeOf(context_.clock.calendarSeconds())),
-                    context_);
+                PerformanceSettings settings = performanceSettingsFromProfile(context_.profile);
+                settings.referenceNoise = referenceReadingNoise(records, reference);
+                PerformanceStatement statement =
+                    performanceStatement(records, settings, formulaFromProfile(context_.profile),
+                                         localTimeOf(context_.clock.calendarSeconds()));
+                statement.madeBy = operatorName();
+                statement.workstation = workstationName();
+                savePerformanceSheetAs(statement, context_);
             },
             Qt::QueuedConnection);
     });

@@ -103,6 +103,18 @@ const std::vector<std::vector<const char*>>& steps() {
             "INSERT INTO instruments(serial, instrument_type, records, last_time) SELECT serial, "
             "MAX(instrument_type), COUNT(*), MAX(time) FROM records GROUP BY serial",
         },
+        {
+            // 10: a diagnosis keeps what a statement of uncertainty stands on: the tiles'
+            // colour difference predicted each from the others (root mean square), and the
+            // colours the set spans (L*, C*, the hue arc of its chromatic tiles).
+            "ALTER TABLE diagnoses ADD COLUMN held_out_rms DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN l_low DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN l_high DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN c_low DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN c_high DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN h_from DOUBLE PRECISION",
+            "ALTER TABLE diagnoses ADD COLUMN h_to DOUBLE PRECISION",
+        },
     };
     return all;
 }
@@ -113,12 +125,13 @@ const std::vector<std::vector<const char*>>& steps() {
 // itself, and refuses what the program would never send: an id of its own, a missing identity,
 // texts longer than the program's limits. Its refusals carry SQLSTATE class 22 or 23, which a
 // workstation takes as "this record is refused", not "the server is away".
-std::string addFunction() {
+std::string addFunction(bool replace) {
     const std::string name = std::to_string(kMaxNameChars),
                       longText = std::to_string(kMaxTextChars),
                       path = std::to_string(kMaxPathChars), files = std::to_string(kMaxFiles),
                       terms = std::to_string(kMaxTerms);
-    return R"(CREATE FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
+    return std::string(replace ? "CREATE OR REPLACE" : "CREATE") +
+           R"( FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
 SECURITY DEFINER SET search_path = public, pg_temp AS $body$
 DECLARE
     new_id bigint;
@@ -186,9 +199,12 @@ BEGIN
     SELECT new_id, f.v #>> '{}', CASE WHEN f.i = 1 THEN first_digest END, f.i - 1
     FROM jsonb_array_elements(COALESCE(r->'files', '[]')) WITH ORDINALITY f(v, i);
     INSERT INTO diagnoses(record_id, angle, decision, reason, mean_after_factors,
-        mean_after_model)
+        mean_after_model, held_out_rms, l_low, l_high, c_low, c_high, h_from, h_to)
     SELECT new_id, g.i - 1, g.v->>'decision', g.v->>'reason',
-        (g.v->>'mean_after_factors')::float8, (g.v->>'mean_after_model')::float8
+        (g.v->>'mean_after_factors')::float8, (g.v->>'mean_after_model')::float8,
+        (g.v->>'held_out_rms')::float8, (g.v->>'l_low')::float8, (g.v->>'l_high')::float8,
+        (g.v->>'c_low')::float8, (g.v->>'c_high')::float8, (g.v->>'h_from')::float8,
+        (g.v->>'h_to')::float8
     FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) WITH ORDINALITY g(v, i);
     INSERT INTO diagnosis_terms(record_id, angle, position, term, estimate, standard_error,
         identified)
@@ -226,9 +242,11 @@ std::vector<std::string> summaryTrigger(LogbookEngine engine) {
 
 // What a server needs beyond the tables both engines share.
 std::vector<std::string> serverOnly(int version) {
+    // The function's body is read only when it runs: version 8 may name the columns 10 adds.
+    if (version == 10) return {addFunction(true)};
     if (version != 8) return {};
     return {
-        addFunction(),
+        addFunction(false),
         "REVOKE ALL ON FUNCTION logbook_add(jsonb) FROM PUBLIC",
         // A server set up by an earlier docs/fleet-logbook.sql let workstations insert into
         // every table: from this version on they add through the function only.

@@ -67,6 +67,13 @@ QJsonArray diagnosisJson(const DiagnosisRecord& diagnosis) {
                                {"reason", text(d.reason)},
                                {"mean_after_factors", number(d.meanAfterFactors)},
                                {"mean_after_model", number(d.meanAfterModel)},
+                               {"held_out_rms", number(d.heldOutRmsAfterFactors)},
+                               {"l_low", number(d.lightnessLow)},
+                               {"l_high", number(d.lightnessHigh)},
+                               {"c_low", number(d.chromaLow)},
+                               {"c_high", number(d.chromaHigh)},
+                               {"h_from", number(d.hueFrom)},
+                               {"h_to", number(d.hueTo)},
                                {"terms", terms}});
     }
     return out;

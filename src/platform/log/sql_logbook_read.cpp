@@ -81,7 +81,8 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
         QStringLiteral("record_id, ") + QString::fromStdString(fileOrder(engine_)));
     run(
         QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
-                       "mean_after_model FROM diagnoses"),
+                       "mean_after_model, held_out_rms, l_low, l_high, c_low, c_high, h_from, "
+                       "h_to FROM diagnoses"),
         [](CheckRecord& r, const QSqlQuery& q) {
             const int a = q.value(1).toInt();
             if (a < 0 || a >= kAngleCount) return;
@@ -91,6 +92,13 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
             d.reason = str(q.value(3));
             d.meanAfterFactors = real(q.value(4));
             d.meanAfterModel = real(q.value(5));
+            d.heldOutRmsAfterFactors = real(q.value(6));
+            d.lightnessLow = real(q.value(7));
+            d.lightnessHigh = real(q.value(8));
+            d.chromaLow = real(q.value(9));
+            d.chromaHigh = real(q.value(10));
+            d.hueFrom = real(q.value(11));
+            d.hueTo = real(q.value(12));
         },
         QStringLiteral("record_id, angle"));
     run(

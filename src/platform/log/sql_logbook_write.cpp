@@ -142,9 +142,13 @@ bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnos
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleDiagnosisRecord& d = diagnosis[a];
         if (!run(QStringLiteral("INSERT INTO diagnoses(record_id, angle, decision, reason, "
-                                "mean_after_factors, mean_after_model) VALUES(?,?,?,?,?,?)"),
+                                "mean_after_factors, mean_after_model, held_out_rms, l_low, "
+                                "l_high, c_low, c_high, h_from, h_to) "
+                                "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)"),
                  {qlonglong(id), a, text(d.decision), text(d.reason), finite(d.meanAfterFactors),
-                  finite(d.meanAfterModel)}))
+                  finite(d.meanAfterModel), finite(d.heldOutRmsAfterFactors),
+                  finite(d.lightnessLow), finite(d.lightnessHigh), finite(d.chromaLow),
+                  finite(d.chromaHigh), finite(d.hueFrom), finite(d.hueTo)}))
             return false;
         for (std::size_t k = 0; k < d.terms.size(); ++k) {
             const TermRecord& t = d.terms[k];

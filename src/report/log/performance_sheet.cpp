@@ -21,9 +21,9 @@ constexpr double kMarginMm = 18.0;
 constexpr double kWidthMm = kA4WidthMm - 2 * kMarginMm;
 constexpr double kTopMm = 16.0;
 constexpr double kLabelColumnMm = 54.0;
-constexpr double kDetailRowMm = 5.5;
+constexpr double kDetailRowMm = 4.6;
 constexpr double kAngleHeadMm = 5.5;
-constexpr double kRowMm = 4.5;
+constexpr double kRowMm = 4.0;
 constexpr double kBarRowMm = 9.0;
 constexpr double kAngleGapMm = 3.0;
 constexpr double kFooterMm = kA4HeightMm - 12.0;
@@ -33,7 +33,7 @@ constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
 // angle up to it, so that the bars compare and the marks never crowd; a share beyond it widens
 // the scale in steps of the span, with its end written, so that a bar never reads as full
 // when the share is far beyond.
-constexpr std::array<double, 3> kBandMarks = {10.0, 25.0, 30.0};
+constexpr std::array<double, 2> kBandMarks = {10.0, 30.0};
 constexpr double kScalePercent = 50.0;
 // Long notes are drawn smaller down to this share of their size, then cut.
 constexpr double kLeastTextScale = 0.6;
@@ -91,18 +91,9 @@ QString number(const NumberFormat& f, double v, int decimals) {
 // What the figure is, with it: each kind records a different one.
 QString figureText(const Contribution& c, const NumberFormat& f) {
     if (!c.available || !std::isfinite(c.figure)) return QStringLiteral("-");
-    switch (c.kind) {
-        case ContributionKind::ShortTerm:
-        case ContributionKind::LongTerm:
-            return QStringLiteral("MCDM ") + number(f, c.figure, 3);
-        case ContributionKind::Agreement:
-            return QStringLiteral("mean ") + number(f, c.figure, 2);
-        case ContributionKind::Reference:
-            return QStringLiteral("U ") + number(f, c.figure, 3);
-        case ContributionKind::Resolution:
-            return QStringLiteral("step ") + number(f, c.figure, 2) + QStringLiteral(" %");
-    }
-    return {};
+    const int decimals = c.kind == ContributionKind::Resolution ? 2 : 3;
+    return q(c.figureName) + QStringLiteral(" ") + number(f, c.figure, decimals) +
+           (c.kind == ContributionKind::Resolution ? QStringLiteral(" %") : QString());
 }
 
 QString behindText(const Contribution& c) {
@@ -128,24 +119,53 @@ QString datesText(const Contribution& c) {
     return to;
 }
 
+QString entryText(const PerformanceStatement& st) {
+    if (!st.entry) return QStringLiteral("not known: no tile set on record");
+    const EntryInForce& e = *st.entry;
+    QString t = e.entry == 0 ? QStringLiteral("none written by this program")
+                             : QStringLiteral("%1%2, written %3")
+                                   .arg(e.entry)
+                                   .arg(e.comment.empty() ? QString() : " '" + q(e.comment) + "'")
+                                   .arg(e.written ? q(logbookTime(*e.written)) : QString());
+    if (!st.retired.empty()) t += QStringLiteral("; after correction retired: ") + q(st.retired);
+    return t;
+}
+
+constexpr int kHeaderRows = 9;
+// The signature lines above the footer.
+constexpr double kSignatureMm = 12.0;
+
 void header(Page& s, const PerformanceStatement& st) {
     s.font(20, true);
     s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
     const QString type = st.instrumentType.empty() ? QStringLiteral("type not known")
                                                    : QStringLiteral("type ") + q(st.instrumentType);
     const std::pair<QString, QString> rows[] = {
+        {QStringLiteral("Statement"),
+         QStringLiteral("No. %1, valid until %2")
+             .arg(q(st.number), q(logbookTime(st.validUntil)).left(10))},
         {QStringLiteral("Instrument"), q(st.serial) + QStringLiteral(", ") + type},
-        {QStringLiteral("Reference instrument"),
-         st.referenceSerial.empty() ? QStringLiteral("none on record") : q(st.referenceSerial)},
-        {QStringLiteral("Colour-difference formula"), q(st.formula)},
+        {QStringLiteral("Measurand"), q(st.measurand)},
+        {QStringLiteral("Reference"),
+         (st.referenceSerial.empty() ? QStringLiteral("none on record") : q(st.referenceSerial)) +
+             QStringLiteral(", certificate ") +
+             (st.certificate.empty() ? QStringLiteral("not given") : q(st.certificate))},
+        {QStringLiteral("Colour"),
+         QStringLiteral("CIELAB, D65, 10° observer; differences in ") + q(st.formula)},
+        {QStringLiteral("Entry in force"), entryText(st)},
+        {QStringLiteral("Conditions"),
+         QStringLiteral("last white calibration and temperature not on record")},
         {QStringLiteral("Repeatability specimen"),
          st.specimen.empty() ? QStringLiteral("none on record") : q(st.specimen)},
-        {QStringLiteral("Made"), q(logbookTime(st.made))}};
-    double y = kTopMm + 13;
+        {QStringLiteral("Made"),
+         q(logbookTime(st.made)) +
+             (st.madeBy.empty() ? QString() : QStringLiteral(" by ") + q(st.madeBy)) +
+             (st.workstation.empty() ? QString() : QStringLiteral(" on ") + q(st.workstation))}};
+    double y = kTopMm + 12;
     for (const auto& [label, value] : rows) {
-        s.font(9.5, true);
+        s.font(8.5, true);
         s.line(kMarginMm, y, kLabelColumnMm, kDetailRowMm, label);
-        s.font(9.5);
+        s.font(8.5);
         s.line(kMarginMm + kLabelColumnMm, y, kWidthMm - kLabelColumnMm, kDetailRowMm, value);
         y += kDetailRowMm;
     }
@@ -176,30 +196,40 @@ double totalRow(Page& s, double y, const QString& name, const QString& value) {
 
 // The summary in the angle's heading: u, U, the tolerance and the share.
 QString summaryText(const AngleBudget& b, const NumberFormat& f) {
-    QString t = QStringLiteral("u %1   U (k = 2) %2")
-                    .arg(number(f, b.standard, 3), number(f, b.expanded, 3));
+    if (!b.complete) return QStringLiteral("incomplete budget: not an uncertainty");
+    const QString dof =
+        std::isinf(b.effectiveDof) ? QStringLiteral("∞") : number(f, b.effectiveDof, 0);
+    QString t = QStringLiteral("u %1   U (k = %2, ν_eff %3) %4   near standard %5")
+                    .arg(number(f, b.standard, 3), number(f, b.coverageFactor, 2), dof,
+                         number(f, b.expanded, 3), number(f, b.nearStandard, 3));
     t += b.tolerance ? QStringLiteral("   tolerance %1").arg(number(f, *b.tolerance, 2))
                      : QStringLiteral("   no tolerance");
-    if (b.share && b.band)
-        t += QStringLiteral("   %1 % of it (%2)")
-                 .arg(number(f, *b.share * 100.0, 1), q(std::string(bandName(*b.band))));
+    if (b.share && b.testUncertaintyRatio)
+        t += QStringLiteral("   U/T %1 % (TUR %2)")
+                 .arg(number(f, *b.share * 100.0, 1), number(f, *b.testUncertaintyRatio, 1));
     return t;
 }
 
 // The share of the tolerance as a bar against the bands' marks; or why there is none.
 void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
     s.font(8, true);
-    s.line(kMarginMm + 1, y, kLabelColumnMm - 1, kBarRowMm, QStringLiteral("Share of tolerance"));
+    s.line(kMarginMm + 1, y, kLabelColumnMm - 1, kBarRowMm, QStringLiteral("Gauge share 6u/T"));
     const double left = kMarginMm + kLabelColumnMm;
     const double width = kWidthMm - kLabelColumnMm - 22.0;
-    if (!b.share || !b.band || !std::isfinite(*b.share)) {
+    if (!b.complete) {
+        s.font(8, true, kRed);
+        s.line(left, y, kWidthMm - kLabelColumnMm, kBarRowMm,
+               QStringLiteral("none: incomplete budget, not an uncertainty"));
+        return;
+    }
+    if (!b.gaugeShare || !b.band || !std::isfinite(*b.gaugeShare)) {
         s.font(8, false, kGrey);
         s.line(left, y, kWidthMm - kLabelColumnMm, kBarRowMm,
                !std::isfinite(b.expanded) ? QStringLiteral("none: the uncertainty is not known")
                                           : QStringLiteral("none: no product tolerance is set"));
         return;
     }
-    const double percent = std::max(*b.share * 100.0, 0.0);
+    const double percent = std::max(*b.gaugeShare * 100.0, 0.0);
     const double top = std::max(kScalePercent, std::ceil(percent / kScalePercent) * kScalePercent);
     const double barTop = y + 1.5;
     const double barHigh = 3.5;
@@ -227,6 +257,42 @@ void shareBar(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
            Qt::AlignRight);
 }
 
+QString range(const NumberFormat& f, double low, double high) {
+    return number(f, low, 0) + QStringLiteral("–") + number(f, high, 0);
+}
+
+// The colours the angle's agreement speaks for, and what its tile set could not see.
+double scopeRows(Page& s, const AngleScope& sc, const NumberFormat& f, double y) {
+    s.font(7.5, false, kGrey);
+    if (!sc.known) {
+        s.line(kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+               QStringLiteral("Scope: not known (no diagnosed tile set behind the agreement)"));
+        return y + kRowMm;
+    }
+    QString unseen;
+    for (const std::string& t : sc.unseen) unseen += (unseen.isEmpty() ? "" : ", ") + q(t);
+    const QString hue = std::isfinite(sc.hueFrom) ? range(f, sc.hueFrom, sc.hueTo) + "°"
+                                                  : QStringLiteral("no chromatic tile");
+    s.line(
+        kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+        QStringLiteral("Scope: tile set L* %1, C* %2, h %3; unseen: %4; diagnosis: %5")
+            .arg(range(f, sc.lightnessLow, sc.lightnessHigh), range(f, sc.chromaLow, sc.chromaHigh),
+                 hue, unseen.isEmpty() ? QStringLiteral("none") : unseen, q(sc.decision)));
+    y += kRowMm;
+    s.font(7.5, true, kRed);
+    if (sc.decision == "service") {
+        s.line(kMarginMm + 1, y, kWidthMm - 2, kRowMm, QStringLiteral("Service: ") + q(sc.reason));
+        y += kRowMm;
+    }
+    if (sc.neutralOnly) {
+        s.line(kMarginMm + 1, y, kWidthMm - 2, kRowMm,
+               QStringLiteral("The set cannot see wavelength errors: U holds for near-neutral "
+                              "colours only"));
+        y += kRowMm;
+    }
+    return y;
+}
+
 // One angle's table: each contribution, the combined and expanded uncertainty, the bar.
 double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double y) {
     s.fill(kMarginMm, y, kWidthMm, kAngleHeadMm, kShade);
@@ -235,6 +301,7 @@ double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double
     s.font(8.5);
     s.line(kMarginMm + 16, y, kWidthMm - 17, kAngleHeadMm, summaryText(b, f), Qt::AlignRight);
     y += kAngleHeadMm;
+    y = scopeRows(s, b.scope, f, y);
     row(s, y,
         {QStringLiteral("Contribution"), QStringLiteral("Figure"), QStringLiteral("Behind it"),
          QStringLiteral("Date"), QStringLiteral("u")},
@@ -249,7 +316,15 @@ double angleSection(Page& s, const AngleBudget& b, const NumberFormat& f, double
         s.rule(y, kShade);
     }
     y = totalRow(s, y, QStringLiteral("Combined standard uncertainty u"), number(f, b.standard, 3));
-    y = totalRow(s, y, QStringLiteral("Expanded uncertainty U (k = 2)"), number(f, b.expanded, 3));
+    y = totalRow(
+        s, y,
+        QStringLiteral("Expanded uncertainty U (k = %1), differences beyond %2")
+            .arg(number(f, b.coverageFactor, 2), number(f, kNearStandardFactor * b.standard, 2)),
+        number(f, b.expanded, 3));
+    y = totalRow(s, y,
+                 QStringLiteral("Within %1 of the standard: 95th percentile of one reading")
+                     .arg(number(f, kNearStandardFactor * b.standard, 2)),
+                 number(f, b.nearStandard, 3));
     shareBar(s, b, f, y);
     return y + kBarRowMm + kAngleGapMm;
 }
@@ -282,10 +357,14 @@ QString methodText() {
     return QStringLiteral(
         "Method: every contribution is a standard uncertainty u along one direction of colour "
         "space, in the colour-difference formula above; they are combined as the root of the "
-        "sum of their squares, and the expanded uncertainty U = 2 u (k = 2) covers about 95 % "
-        "of checks along the direction in which a product differs from its standard. The share "
-        "is U divided by the product tolerance: up to 10 % green, up to 25 % and 30 % amber, "
-        "above 30 % red.");
+        "sum of their squares, and the expanded uncertainty U = k u takes Student's k for the "
+        "effective degrees of freedom (Welch-Satterthwaite): it covers about 95 % of checks of "
+        "products at least 3 u from their standard. Nearer, the difference read is the length "
+        "of the error and never negative: there the 95th percentile of that length, drawn from "
+        "the spread of each coordinate, is stated instead. The share is U divided by the "
+        "product tolerance (U/T; at most 25 % is a test uncertainty ratio T/U of 4 or more). The "
+        "bar is six standard uncertainties over the tolerance (6u/T), as gauge studies judge a "
+        "measurement system: up to 10 % green, up to 30 % amber, above 30 % red.");
 }
 
 // The paragraphs of the notes, each with its size in points and colour.
@@ -310,7 +389,7 @@ std::vector<Note> noteList(const PerformanceStatement& st) {
 // nothing is drawn over the footer.
 void notes(Page& s, const PerformanceStatement& st, double y) {
     const std::vector<Note> all = noteList(st);
-    const double bottom = kFooterMm - 5.0;
+    const double bottom = kFooterMm - kSignatureMm - 2.0;
     const auto height = [&](double scale) {
         double h = 0.0;
         for (const Note& n : all) {
@@ -351,6 +430,14 @@ void notes(Page& s, const PerformanceStatement& st, double y) {
 }
 
 void footer(Page& s) {
+    const double sign = kFooterMm - kSignatureMm + 2.0;
+    s.font(8.5, true);
+    s.line(kMarginMm, sign, 30, 5, QStringLiteral("Approved by"));
+    s.rule(sign + 6.5, Qt::black, kMarginMm + 30, 70);
+    s.line(kMarginMm + 108, sign, 14, 5, QStringLiteral("Date"));
+    s.rule(sign + 6.5, Qt::black, kMarginMm + 122, 52);
+    s.font(6.5, false, kGrey);
+    s.line(kMarginMm + 30, sign + 6.8, 70, 3, QStringLiteral("name and signature"));
     s.rule(kFooterMm);
     s.font(7.5, false, kGrey);
     s.line(
@@ -362,7 +449,7 @@ void paint(QPainter& painter, const PerformanceStatement& st, int dpi) {
     Page s(painter, dpi);
     const NumberFormat format = userNumberFormat();
     header(s, st);
-    double y = kTopMm + 13 + 5 * kDetailRowMm + 4.0;
+    double y = kTopMm + 12 + kHeaderRows * kDetailRowMm + 4.0;
     for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
     notes(s, st, y);
     footer(s);

@@ -97,6 +97,13 @@ CheckRecord diagnosedSet() {
         d[a].terms = {{"offset", 0.12 * (a + 1), 0.01, true},
                       {"shift", -0.4, INFINITY, false},
                       {"bandwidth", NAN, 3.5, false}};
+        d[a].heldOutRmsAfterFactors = 0.4 + a;
+        d[a].lightnessLow = 20.0 + a;
+        d[a].lightnessHigh = 90.0 + a;
+        d[a].chromaLow = 0.5;
+        d[a].chromaHigh = 60.0;
+        d[a].hueFrom = 300.0;
+        d[a].hueTo = a == 2 ? NAN : 120.0;
     }
     r.diagnosis = d;
     return r;
@@ -210,6 +217,15 @@ TEST_F(LogbookFile, AVersionThreeLogbookIsCarriedForwardAndKeepsASetsDiagnosis) 
             EXPECT_EQ(got.reason, want.reason) << at;
             expectSameNumber(got.meanAfterFactors, want.meanAfterFactors, at);
             expectSameNumber(got.meanAfterModel, want.meanAfterModel, at);
+            const std::array<double AngleDiagnosisRecord::*, 7> fields = {
+                &AngleDiagnosisRecord::heldOutRmsAfterFactors,
+                &AngleDiagnosisRecord::lightnessLow,
+                &AngleDiagnosisRecord::lightnessHigh,
+                &AngleDiagnosisRecord::chromaLow,
+                &AngleDiagnosisRecord::chromaHigh,
+                &AngleDiagnosisRecord::hueFrom,
+                &AngleDiagnosisRecord::hueTo};
+            for (const auto field : fields) expectSameNumber(got.*field, want.*field, at);
             ASSERT_EQ(got.terms.size(), want.terms.size()) << at;
             for (std::size_t k = 0; k < got.terms.size(); ++k) {
                 EXPECT_EQ(got.terms[k].key, want.terms[k].key) << at;

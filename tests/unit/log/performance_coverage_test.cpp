@@ -1,9 +1,12 @@
-// Does the expanded uncertainty mean what it says? Two simulated instruments: a reference read
-// as the standard's value, and an instrument under correction with an offset and a wavelength
-// shift its factors cannot remove. The statement is made from what the program would have on
-// record (an extended check, the tile set read again after the correction, the reference's
-// certificate); then products near their standards are measured, and the colour difference
-// each reading gives is compared with the true one.
+// Does the expanded uncertainty mean what it says? Pairs of simulated instruments: a reference
+// read as the standard's value, and an instrument under correction with errors its factors
+// cannot remove (each pair its own), some with errors no model of the program describes. The
+// statement is made from what the program would have on record (an extended check, the tile set
+// read again after the correction, the reference's certificate); then products are measured
+// against their standards (in the set's colours and outside them, differing in any direction,
+// in lightness only, in chroma only, or not at all), and the colour difference each reading
+// gives is compared with the true one, against the expanded uncertainty the statement gives
+// for the difference read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -76,18 +79,27 @@ double dE(const LabTriple& x, const LabTriple& y) {
 const std::vector<std::string> kTiles = {"white", "lightgrey", "midgrey", "darkgrey", "black",
                                          "red",   "yellow",    "green",   "blue"};
 
+// Each setup its own instrument: gains whose factors round off by a few tenths of a per cent,
+// an offset and a wavelength shift no factor removes, of sizes and signs that differ.
 sim::InstrumentConfig underCorrection(std::uint32_t seed) {
     sim::InstrumentConfig c;
     c.idText = "L70S-000501";
     c.noise = kNoise;
     c.seed = seed;
-    // Gains whose factors round off by a few tenths of a per cent, an offset and a wavelength
-    // shift no factor removes.
-    c.gain = {1.0345, 1.0245, 1.0145};
-    c.offset = {0.02, 0.02, 0.02};
-    c.shiftNm = 0.1;
+    const double s = static_cast<double>(seed % 5) / 4.0;  // 0 ... 1
+    const double sign = seed % 2 ? -1.0 : 1.0;
+    c.gain = {1.0345 - 0.02 * s, 1.0245 + 0.01 * s, 1.0145 - 0.03 * s};
+    c.offset.fill(0.01 + 0.03 * s);
+    c.shiftNm = sign * (0.05 + 0.1 * s);
     return c;
 }
+
+sim::InstrumentConfig unmodelled(std::uint32_t seed) {
+    return test::withUnmodelledErrors(underCorrection(seed));
+}
+
+enum class Colours { OfTheSet, Elsewhere };
+enum class Direction { Any, LightnessOnly, ChromaOnly, None };
 
 // The factors fitted over the set, rounded as an entry keeps them, written into an entry.
 void correct(Reader& t, Reader& r) {
@@ -133,19 +145,56 @@ std::vector<CheckRecord> onRecord(Reader& t, Reader& r) {
     return {set, ext};
 }
 
-// A standard: one of the set's colours made lighter or darker (the set stands for the
-// products, which is what its residual is taken for). Its product differs from
-// it in any direction of colour space alike, 1 to 3 dE*ab at 45 degrees: three broad bumps,
-// mixed so that the difference points where it was drawn.
-std::pair<AngleSpectra, AngleSpectra> standardAndProduct(std::mt19937& rng, int at) {
-    const auto& names = kTiles;
-    std::uniform_int_distribution<std::size_t> pick(0, names.size() - 1);
+AngleSpectra mixed(const char* x, const char* y) {
+    AngleSpectra out = *sim::specimenSpectra(x);
+    const AngleSpectra other = *sim::specimenSpectra(y);
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j) out[a][j] = 0.5 * (out[a][j] + other[a][j]);
+    return out;
+}
+
+// A standard: one of the set's colours, or one the set does not hold (orange, violet, mixtures
+// of two tiles), made lighter or darker.
+AngleSpectra standardOf(std::mt19937& rng, Colours colours) {
+    std::uniform_int_distribution<std::size_t> pick(0, kTiles.size() - 1);
+    std::uniform_int_distribution<int> other(0, 3);
     std::uniform_real_distribution<double> u(0.0, 1.0);
-    std::normal_distribution<double> unit(0.0, 1.0);
-    AngleSpectra standard = *sim::specimenSpectra(names[pick(rng)]);
+    AngleSpectra standard;
+    if (colours == Colours::OfTheSet) {
+        standard = *sim::specimenSpectra(kTiles[pick(rng)]);
+    } else {
+        const int k = other(rng);
+        standard = k == 0   ? *sim::specimenSpectra("orange")
+                   : k == 1 ? *sim::specimenSpectra("violet")
+                   : k == 2 ? mixed("red", "blue")
+                            : mixed("yellow", "green");
+    }
     const double scale = 0.7 + 0.4 * u(rng);
     for (auto& angle : standard)
         for (double& v : angle) v = std::clamp(v * scale, 2.0, 95.0);
+    return standard;
+}
+
+// Where the product lies from its standard at the angle, 1 to 3 dE*ab away.
+LabTriple differenceOf(std::mt19937& rng, Direction direction, const LabTriple& standard) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::normal_distribution<double> unit(0.0, 1.0);
+    const double size = direction == Direction::None ? 0.0 : 1.0 + 2.0 * u(rng);
+    const double sign = u(rng) < 0.5 ? -1.0 : 1.0;
+    LabTriple d{unit(rng), unit(rng), unit(rng)};
+    if (direction == Direction::LightnessOnly) d = {1.0, 0.0, 0.0};
+    if (direction == Direction::ChromaOnly) {
+        const bool grey = std::hypot(standard[1], standard[2]) < 1.0;
+        d = grey ? LabTriple{0.0, unit(rng), unit(rng)} : LabTriple{0.0, standard[1], standard[2]};
+    }
+    const double length = std::hypot(d[0], d[1], d[2]);
+    for (double& v : d) v *= sign * size / length;
+    return d;
+}
+
+// The product: the standard with three broad bumps mixed so that its colour at the angle moves
+// by `d`.
+AngleSpectra productOf(const AngleSpectra& standard, const LabTriple& d, int at) {
     std::array<sim::Spectrum31, 3> bumps{};
     const std::array<double, 3> centres = {450.0, 540.0, 620.0};
     for (int k = 0; k < 3; ++k)
@@ -153,7 +202,7 @@ std::pair<AngleSpectra, AngleSpectra> standardAndProduct(std::mt19937& rng, int 
             const double x = (kStartNm + kStepNm * j - centres[k]) / 45.0;
             bumps[k][j] = std::exp(-0.5 * x * x);
         }
-    // How L*, a*, b* at 45 degrees move with each bump (by 1 % reflectance).
+    // How L*, a*, b* at the angle move with each bump (by 1 % reflectance).
     const LabTriple base = labs(standard)[at];
     double m[3][3];
     for (int k = 0; k < 3; ++k) {
@@ -162,9 +211,6 @@ std::pair<AngleSpectra, AngleSpectra> standardAndProduct(std::mt19937& rng, int 
         const LabTriple l = labs(moved)[at];
         for (int c = 0; c < 3; ++c) m[c][k] = l[c] - base[c];
     }
-    LabTriple d{unit(rng), unit(rng), unit(rng)};
-    const double length = (1.0 + 2.0 * u(rng)) / std::hypot(d[0], d[1], d[2]);
-    for (double& v : d) v *= length;
     // Cramer's rule for the bumps' weights.
     const auto det = [](double a[3][3]) {
         return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
@@ -185,8 +231,15 @@ std::pair<AngleSpectra, AngleSpectra> standardAndProduct(std::mt19937& rng, int 
             for (int k = 0; k < 3; ++k) product[a][j] += w[k] * bumps[k][j];
     for (auto& angle : product)
         for (double& v : angle) v = std::clamp(v, 0.5, 99.5);
-    return {standard, product};
+    return product;
 }
+
+struct Row {
+    const char* name;
+    bool unmodelledErrors;
+    Colours colours;
+    Direction direction;
+};
 
 struct Coverage {
     std::array<double, kAngleCount> share{};  // % of product checks the statement covers
@@ -195,9 +248,10 @@ struct Coverage {
 
 // Ten pairs of instruments, each corrected and put on record as the program would, then a
 // thousand products per angle; `dut` gives the instrument under correction of each pair.
-Coverage coverageOver(const std::function<sim::InstrumentConfig(std::uint32_t)>& dut,
-                      bool ownStream) {
-    constexpr int kSetups = 10, kPairs = 1000;
+Coverage coverageOver(const Row& row) {
+    constexpr int kSetups = 10, kPairs = 300;
+    const bool ownStream = row.unmodelledErrors;
+    const auto dut = row.unmodelledErrors ? unmodelled : underCorrection;
     std::array<int, kAngleCount> covered{};
     std::array<double, kAngleCount> squares{}, stated{};
     for (int setup = 0; setup < kSetups; ++setup) {
@@ -212,67 +266,76 @@ Coverage coverageOver(const std::function<sim::InstrumentConfig(std::uint32_t)>&
         PerformanceSettings settings;
         // The reference's certificate: its own repeatability, expanded, as its maker states it.
         const auto refRecords = onRecord(ref, ref);
-        for (int a = 0; a < kAngleCount; ++a)
-            settings.referenceExpanded[a] =
-                kCoverageFactor * directionalSd(refRecords[1].angles[a].deltaE, 20);
+        for (int a = 0; a < kAngleCount; ++a) {
+            settings.referenceNoise[a] = directionalSd(refRecords[1].angles[a].deltaE, 20);
+            settings.referenceExpanded[a] = kCoverageFactor * *settings.referenceNoise[a];
+        }
         const auto s = performanceStatement(onRecord(t, ref), settings, DeltaEFormula::Cie76,
                                             {2026, 12, 8, 12, 0, 0});
         std::mt19937 rng(3000 + setup);
         std::array<int, kAngleCount> here{};
         for (int p = 0; p < kPairs; ++p)
             for (int a = 0; a < kAngleCount; ++a) {
-                const auto [standard, product] = standardAndProduct(rng, a);
-                const auto truthS = labs(standard), truthP = labs(product);
+                const AngleSpectra standard = standardOf(rng, row.colours);
+                const auto truthS = labs(standard);
+                const AngleSpectra product =
+                    productOf(standard, differenceOf(rng, row.direction, truthS[a]), a);
+                const auto truthP = labs(product);
                 const auto valueS = labs(ref.read(standard)), readP = labs(t.read(product));
-                const double error = dE(valueS[a], readP[a]) - dE(truthS[a], truthP[a]);
-                if (std::abs(error) <= s.angles[a].expanded) ++here[a];
+                const double read = dE(valueS[a], readP[a]);
+                const double error = read - dE(truthS[a], truthP[a]);
+                const LabTriple along = {readP[a][0] - valueS[a][0], readP[a][1] - valueS[a][1],
+                                         readP[a][2] - valueS[a][2]};
+                if (std::abs(error) <= expandedFor(s.angles[a], read, along)) ++here[a];
                 squares[a] += error * error;
                 stated[a] += s.angles[a].standard * s.angles[a].standard;
             }
-        std::printf("setup %d: U %.3f %.3f %.3f, covered %.1f %.1f %.1f %%\n", setup,
-                    s.angles[0].expanded, s.angles[1].expanded, s.angles[2].expanded,
-                    100.0 * here[0] / kPairs, 100.0 * here[1] / kPairs, 100.0 * here[2] / kPairs);
         for (int a = 0; a < kAngleCount; ++a) covered[a] += here[a];
     }
     const int total = kSetups * kPairs;
     Coverage c;
     for (int a = 0; a < kAngleCount; ++a) {
         c.share[a] = 100.0 * covered[a] / total;
-        std::printf("%d degrees: covered in %.2f %% of %d products; error %.3f, stated u %.3f\n",
-                    kAngleDegrees[a], c.share[a], total, std::sqrt(squares[a] / total),
-                    std::sqrt(stated[a] / total));
     }
     c.all = 100.0 * (covered[0] + covered[1] + covered[2]) / (3.0 * total);
-    std::printf("all angles: covered in %.2f %% of %d\n", c.all, 3 * total);
+    std::printf(
+        "%-36s covered %.1f / %.1f / %.1f %%, all %.1f %% of %d; error %.3f, stated u "
+        "%.3f (45 degrees)\n",
+        row.name, c.share[0], c.share[1], c.share[2], c.all, 3 * total,
+        std::sqrt(squares[1] / total), std::sqrt(stated[1] / total));
     return c;
 }
 
-// Each angle's coverage is stated; the statement's claim, 95 % at k = 2, is judged over all
-// three angles together. A residual that differs from tile to tile is not normal: one angle
-// alone may cover a point or two more or less.
-TEST(PerformanceCoverage, TheExpandedUncertaintyCoversNinetyFivePerCentOfProductChecks) {
-    const Coverage c = coverageOver(underCorrection, false);
+// Each row over ten instruments. Never short of 95 % by more than chance and the few tiles
+// allow (an angle 2.5 points, a row 1.5); a statement that covers more is conservative, not
+// wrong: the agreement, known only as the tiles' spread, is taken alike along L*, a* and b*
+// though instruments err mostly in chroma (lightness-only differences are covered 99 %), and
+// its k comes from nine tiles (about 9 effective degrees of freedom) while products of the
+// set's own colours share the tiles' errors.
+class PerformanceCoverage : public ::testing::TestWithParam<Row> {};
+
+TEST_P(PerformanceCoverage, TheExpandedUncertaintyCoversNinetyFivePerCentOfProductChecks) {
+    const Coverage c = coverageOver(GetParam());
     for (double share : c.share) {
-        EXPECT_GE(share, 92.0);
-        EXPECT_LE(share, 97.5);
+        EXPECT_GE(share, 92.5);
+        EXPECT_LE(share, 99.7);
     }
-    EXPECT_GE(c.all, 94.0);
-    EXPECT_LE(c.all, 96.0);
+    EXPECT_GE(c.all, 93.5);
 }
 
-// The same on instruments with errors no model of the program describes: a skewed bandpass, a
-// rippling gain, an S-shaped photometric error, and each reading placing the product anew.
-// The statement is made from what was measured, so it must cover as well.
-TEST(PerformanceCoverage, TheStatementCoversAsWellOnInstrumentsWithErrorsNoModelDescribes) {
-    const Coverage c = coverageOver(
-        [](std::uint32_t seed) { return test::withUnmodelledErrors(underCorrection(seed)); }, true);
-    for (double share : c.share) {
-        EXPECT_GE(share, 92.0);
-        EXPECT_LE(share, 97.5);
-    }
-    EXPECT_GE(c.all, 94.0);
-    EXPECT_LE(c.all, 96.0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PerformanceCoverage,
+    ::testing::Values(
+        Row{"set's colours, any direction", false, Colours::OfTheSet, Direction::Any},
+        Row{"other colours, any direction", false, Colours::Elsewhere, Direction::Any},
+        Row{"set's colours, lightness only", false, Colours::OfTheSet, Direction::LightnessOnly},
+        Row{"set's colours, chroma only", false, Colours::OfTheSet, Direction::ChromaOnly},
+        Row{"set's colours, no difference", false, Colours::OfTheSet, Direction::None},
+        Row{"unmodelled: set's colours, any", true, Colours::OfTheSet, Direction::Any},
+        Row{"unmodelled: other colours, any", true, Colours::Elsewhere, Direction::Any},
+        Row{"unmodelled: chroma only", true, Colours::OfTheSet, Direction::ChromaOnly},
+        Row{"unmodelled: no difference", true, Colours::OfTheSet, Direction::None}),
+    [](const ::testing::TestParamInfo<Row>& row) { return std::to_string(row.index); });
 
 }  // namespace
 }  // namespace qv

@@ -2,12 +2,19 @@
 // comes from, how the figures turn into standard uncertainties, and what is said missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <random>
 
+#include "../tiles/set_readings.h"
+#include "core/colour/colour_requests.h"
 #include "core/colour/tristimulus.h"
 #include "core/log/performance.h"
+#include "core/tiles/diagnosis.h"
+#include "core/tiles/diagnosis_record.h"
+#include "core/tiles/set_fit.h"
 
 namespace qv {
 namespace {
@@ -43,8 +50,16 @@ CheckRecord tileSet(int id, int day, double mean, double after, double predicted
     for (int a = 0; a < kAngleCount; ++a) {
         r.angles[a].deltaE = std::isnan(after) ? mean : after;
         r.angles[a].beforeDeltaE = std::isnan(after) ? NAN : mean;
-        (*r.diagnosis)[a].meanAfterFactors = predicted;
+        (*r.diagnosis)[a].meanAfterFactors = predicted * 0.8;  // in-sample: never the figure
+        (*r.diagnosis)[a].heldOutRmsAfterFactors = predicted;
     }
+    return r;
+}
+
+CheckRecord entryChange(RecordKind kind, int id, int day, int entry) {
+    CheckRecord r = made(kind, id, day);
+    r.entry = entry;
+    r.comment = "gloss white";
     return r;
 }
 
@@ -65,10 +80,17 @@ TEST(PerformanceBands, ShareFallsIntoTheGaugeBands) {
     for (const auto& [share, band] : table) EXPECT_EQ(bandOf(share), band) << share;
 }
 
+TEST(PerformanceCoverageFactor, StudentsTForTheEffectiveDegreesOfFreedom) {
+    const std::pair<double, double> table[] = {{0.5, 12.706}, {1, 12.706},      {4, 2.776},
+                                               {4.9, 2.776},  {30, 2.042},      {45.7, 2.014},
+                                               {200, 1.972},  {INFINITY, 1.960}};
+    for (const auto& [dof, t] : table) EXPECT_NEAR(studentT95(dof), t, 0.002) << dof;
+}
+
 TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature) {
     // Newest first: the entry was written after the set was read, and the set not read again,
     // so the agreement is the diagnosis' prediction; the older extended check is not used.
-    const std::vector<CheckRecord> records = {made(RecordKind::EntryWrite, 9, 20),
+    const std::vector<CheckRecord> records = {entryChange(RecordKind::EntryWrite, 9, 20, 3),
                                               tileSet(8, 19, 0.9, NAN, 0.12),
                                               extended(7, 18, 0.04, 20), extended(3, 2, 0.5, 10)};
     const PerformanceStatement s =
@@ -84,6 +106,10 @@ TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature
     EXPECT_EQ(c[2].record, 8);
     EXPECT_NEAR(c[2].figure, 0.12, 1e-12);
     EXPECT_NE(c[2].source.find("predicted"), std::string::npos);
+    EXPECT_NEAR(c[2].standard, std::sqrt(0.12 * 0.12 / 3 - c[0].standard * c[0].standard), 1e-12);
+    ASSERT_TRUE(s.entry);
+    EXPECT_EQ(s.entry->entry, 3);
+    EXPECT_EQ(s.entry->record, 9);
     EXPECT_NEAR(c[3].standard, 0.05, 1e-12);
     EXPECT_GT(c[4].standard, 0.0);
     EXPECT_LT(c[4].standard, 0.005);
@@ -91,16 +117,22 @@ TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature
     for (const Contribution& x : c)
         if (x.available) sum += x.standard * x.standard;
     EXPECT_NEAR(b.standard, std::sqrt(sum), 1e-12);
-    EXPECT_NEAR(b.expanded, 2.0 * b.standard, 1e-12);
+    // Welch-Satterthwaite over the twenty readings and the twelve tiles; the certificate and
+    // the reading step count as known.
+    const double nu = std::pow(b.standard, 4) /
+                      (std::pow(c[0].standard, 4) / 19 + std::pow(c[2].standard, 4) / 11);
+    EXPECT_NEAR(b.effectiveDof, nu, 1e-9);
+    EXPECT_NEAR(b.expanded, studentT95(nu) * b.standard, 1e-12);
     ASSERT_TRUE(b.share);
     EXPECT_NEAR(*b.share, b.expanded / 0.8, 1e-12);
-    EXPECT_EQ(*b.band, bandOf(*b.share));
+    EXPECT_EQ(*b.band, bandOf(*b.gaugeShare));
+    EXPECT_NEAR(*b.gaugeShare, 6.0 * b.standard / 0.8, 1e-12);
     ASSERT_EQ(s.missing.size(), 1u);  // only the long term
 }
 
 TEST(PerformanceBudget, ASetReadAgainAfterTheCorrectionGivesTheMeasuredResidual) {
     const std::vector<CheckRecord> records = {tileSet(8, 19, 0.9, 0.15, 0.12),
-                                              made(RecordKind::EntryWrite, 6, 18),
+                                              entryChange(RecordKind::EntryWrite, 6, 18, 2),
                                               extended(5, 17, 0.04, 20)};
     const auto s = performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
     EXPECT_NEAR(s.angles[0].contributions[2].figure, 0.15, 1e-12);
@@ -108,23 +140,128 @@ TEST(PerformanceBudget, ASetReadAgainAfterTheCorrectionGivesTheMeasuredResidual)
     const double noise = 0.04 / kMaxwell * std::sqrt(20.0 / 19.0);
     EXPECT_NEAR(s.angles[0].contributions[2].standard,
                 std::sqrt(std::pow(0.15 / kMaxwell, 2) - noise * noise), 1e-12);
+    EXPECT_EQ(s.entry->entry, 2);  // the set was read through it
 }
 
-TEST(PerformanceBudget, WithoutAnExtendedCheckNothingIsStatedAndEverythingMissingIsSaid) {
-    CheckRecord three = made(RecordKind::Repeatability, 1, 3);
-    three.angles[1].lab = {40, 1, 1};
-    const auto s =
-        performanceStatement({three}, PerformanceSettings{}, DeltaEFormula::Cie76, {2026, 11, 21});
+// Reading noise alone is no uncertainty of a colour difference: without the agreement or the
+// reference's own uncertainty nothing is expanded, shared or banded, and each part missing is
+// named with what supplies it.
+TEST(PerformanceBudget, AnIncompleteBudgetStatesNoUncertainty) {
+    PerformanceSettings tolerance = settings();
+    tolerance.referenceExpanded = {};
+    const auto s = performanceStatement({extended(5, 17, 0.04, 20)}, tolerance,
+                                        DeltaEFormula::Cie76, {2026, 11, 21});
     for (const AngleBudget& b : s.angles) {
-        EXPECT_TRUE(std::isnan(b.standard));
+        EXPECT_TRUE(b.contributions[0].available);
+        EXPECT_FALSE(b.complete);
+        EXPECT_TRUE(std::isnan(b.expanded));
         EXPECT_FALSE(b.share);
+        EXPECT_FALSE(b.band);
     }
-    EXPECT_EQ(s.missing.size(), 5u);
+    ASSERT_GE(s.missing.size(), 3u);
+    EXPECT_EQ(s.missing[0].rfind("Incomplete budget: not an uncertainty", 0), 0u);
+    const auto says = [&](const char* text) {
+        return std::any_of(s.missing.begin(), s.missing.end(),
+                           [&](const std::string& m) { return m.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(says("Essential: Agreement with the reference: no tile-set check"));
+    EXPECT_TRUE(says("Essential: Reference's own uncertainty: not entered"));
+    EXPECT_FALSE(says("Essential: Short-term"));
 }
 
-// Six checks of one specimen, one of another colour, one named otherwise, one before the
-// period: the long term takes the six, states their MCDM and leaves out the noise within them.
-TEST(PerformanceLongTerm, TheSpecimensChecksInThePeriodAndTheirDriftBeyondTheNoise) {
+// Which entry the agreement stands on, and which later changes retire its figure: newest
+// first, each row a history after the tile set (read on day 10).
+TEST(PerformanceEntry, ALaterChangeToTheEntriesRetiresTheFigureAfterCorrection) {
+    using K = RecordKind;
+    struct Row {
+        const char* what;
+        std::vector<CheckRecord> after;  // newest first
+        int entry;
+        bool retired;
+    };
+    const auto w = [](int id, int day, int entry) {
+        return entryChange(K::EntryWrite, id, day, entry);
+    };
+    const auto d = [](int id, int day, int entry) {
+        return entryChange(K::EntryDeletion, id, day, entry);
+    };
+    const Row rows[] = {
+        {"written after the set", {w(20, 11, 3)}, 3, false},
+        {"then deleted", {d(21, 12, 3), w(20, 11, 3)}, 3, true},
+        {"then written over", {w(21, 12, 3), w(20, 11, 3)}, 3, true},
+        {"then another written", {w(21, 12, 5), w(20, 11, 3)}, 3, true},
+        {"another deleted", {d(21, 12, 7), w(20, 11, 3)}, 3, false},
+        {"read through entry 2", {}, 2, false},
+        {"read through 2, then 2 deleted", {d(21, 12, 2)}, 2, true},
+    };
+    for (const Row& row : rows) {
+        std::vector<CheckRecord> records = row.after;
+        records.push_back(tileSet(8, 10, 0.9, NAN, 0.12));
+        records.push_back(w(7, 9, 2));
+        records.push_back(extended(5, 8, 0.04, 20));
+        const auto s =
+            performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+        ASSERT_TRUE(s.entry) << row.what;
+        EXPECT_EQ(s.entry->entry, row.entry) << row.what;
+        EXPECT_EQ(!s.retired.empty(), row.retired) << row.what;
+        EXPECT_EQ(s.angles[1].contributions[2].available, !row.retired) << row.what;
+        EXPECT_EQ(s.angles[1].complete, !row.retired) << row.what;
+    }
+    // A prediction the diagnosis did not keep for unseen tiles is refused, not replaced by the
+    // in-sample mean.
+    CheckRecord old = tileSet(8, 10, 0.9, NAN, NAN);
+    const auto s = performanceStatement({w(20, 11, 3), old, extended(5, 8, 0.04, 20)}, settings(),
+                                        DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_FALSE(s.angles[0].complete);
+    EXPECT_NE(s.angles[0].contributions[2].source.find("keeps no prediction"), std::string::npos);
+}
+
+// Records judged in dE*ab never enter a dE00 budget as they stand: the extended check is
+// restated from its coordinates' spread, the tile set (whose tiles are not kept) refused.
+TEST(PerformanceFormula, RecordsOfAnotherFormulaAreRestatedOrRefused) {
+    CheckRecord ext = extended(5, 17, 0.20, 20);
+    for (AngleRecord& a : ext.angles) {
+        a.lab = {50.0, 40.0, 10.0};  // chromatic: dE00 weighs a* and b* far less than dE*ab
+        a.sd = {0.05, 0.2, 0.2};
+        a.rms = 0.3;
+    }
+    const std::vector<CheckRecord> records = {tileSet(8, 19, 0.9, 0.15, 0.12), ext};
+    const auto ab = performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+    const auto e00 =
+        performanceStatement(records, settings(), DeltaEFormula::Ciede2000, {2026, 11, 21});
+    const Contribution& noise = e00.angles[1].contributions[0];
+    ASSERT_TRUE(noise.available);
+    EXPECT_LT(noise.standard, 0.6 * ab.angles[1].contributions[0].standard);
+    EXPECT_GT(noise.standard, 0.0);
+    EXPECT_TRUE(ab.angles[1].complete);
+    EXPECT_FALSE(e00.angles[1].contributions[2].available);
+    EXPECT_NE(e00.angles[1].contributions[2].source.find("judged in dE*ab"), std::string::npos);
+    EXPECT_FALSE(e00.angles[1].complete);
+}
+
+// What the set could not see bounds the colours the agreement speaks for.
+TEST(PerformanceScope, UnseenWavelengthTermsLimitTheStatementToNearNeutralColours) {
+    CheckRecord set = tileSet(8, 19, 0.9, 0.15, 0.12);
+    for (AngleDiagnosisRecord& d : *set.diagnosis) {
+        d.decision = "write-factors";
+        d.terms = {{"gain", 1.0, 0.01, true},
+                   {"shift", 0.0, INFINITY, false},
+                   {"offset", 0.0, 0.001, false}};
+    }
+    (*set.diagnosis)[2].decision = "service";
+    const auto s = performanceStatement({set, extended(5, 17, 0.04, 20)}, settings(),
+                                        DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_TRUE(s.neutralOnly);
+    EXPECT_TRUE(s.service);
+    EXPECT_EQ(s.angles[0].scope.unseen, std::vector<std::string>{"shift"});
+    EXPECT_TRUE(s.angles[0].scope.neutralOnly);
+}
+
+// Six checks of the specimen by name over ten days, one without a name at its very colour, one
+// named otherwise, one before the period: the long term takes the six and the extended check,
+// states their MCDM and leaves out the noise within them. The same six within seconds of each
+// other are a short period.
+TEST(PerformanceLongTerm, TheSpecimensNamedChecksOverDaysAndTheirDriftBeyondTheNoise) {
     std::vector<CheckRecord> records;
     const std::array<std::array<double, 3>, 6> colours = {{{50.2, 0.5, -1.0},
                                                            {49.8, 0.5, -1.0},
@@ -133,13 +270,14 @@ TEST(PerformanceLongTerm, TheSpecimensChecksInThePeriodAndTheirDriftBeyondTheNoi
                                                            {50.0, 0.5, -0.8},
                                                            {50.0, 0.5, -1.2}}};
     for (int i = 0; i < 6; ++i) {
-        CheckRecord r = made(RecordKind::Repeatability, 20 - i, 20 - i);
+        CheckRecord r = made(RecordKind::Repeatability, 20 - i, 20 - 2 * i);
+        r.specimen = "grey";
         for (AngleRecord& a : r.angles) a.lab = colours[i];
         records.push_back(r);
     }
-    CheckRecord far = records[0];
-    far.id = 30;
-    for (AngleRecord& a : far.angles) a.lab = {70, 0, 0};
+    CheckRecord unnamed = records[0];
+    unnamed.id = 30;
+    unnamed.specimen.clear();
     CheckRecord other = records[0];
     other.id = 31;
     other.specimen = "red";
@@ -148,11 +286,13 @@ TEST(PerformanceLongTerm, TheSpecimensChecksInThePeriodAndTheirDriftBeyondTheNoi
     old.time.month = 6;
     CheckRecord ext = extended(40, 21, 0.05, 20);
     for (AngleRecord& a : ext.angles) a.lab = {50.0, 0.5, -1.0};
-    records.insert(records.begin(), {ext, far, other});
+    records.insert(records.begin(), {ext, unnamed, other});
     records.push_back(old);
 
-    const auto chosen = longTermRecords(records, "", "2026-11-01");
-    EXPECT_EQ(chosen.size(), 7u);  // the extended check itself and the six without a name
+    int left = 0;
+    const auto chosen = longTermRecords(records, "", "2026-11-01", &left);
+    EXPECT_EQ(chosen.size(), 7u);  // the extended check itself and the six named
+    EXPECT_EQ(left, 1);
     std::vector<CheckRecord> six(chosen.begin() + 1, chosen.end());
     // Every colour lies 0.2 from their mean.
     EXPECT_NEAR(longTermMcdm(six, DeltaEFormula::Cie76)[0], 0.2, 1e-9);
@@ -169,6 +309,50 @@ TEST(PerformanceLongTerm, TheSpecimensChecksInThePeriodAndTheirDriftBeyondTheNoi
     const double spread2 = 6 * 0.04 / (3.0 * 6);
     const double noise2 = std::pow(0.05 / kMaxwell * std::sqrt(20.0 / 19.0), 2);
     EXPECT_NEAR(lt.standard, std::sqrt(spread2 - noise2 * (6 + 1.0 / 20) / 7), 1e-9);
+
+    for (CheckRecord& r : records) r.time = {2026, 11, 20, 10, 0, static_cast<int>(r.id % 60)};
+    const auto quick = performanceStatement(records, ps, DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_FALSE(quick.angles[2].contributions[1].available);
+    EXPECT_EQ(quick.angles[2].contributions[1].source.rfind("short period", 0), 0u);
+}
+
+// A grey set on an instrument whose wavelength scale reads 1 nm off: the set cannot see the
+// shift, and the factors fitted on it leave a red far beyond what the greys promise. The
+// statement's U speaks for near-neutral colours only, and says so.
+TEST(PerformanceScope, AGreySetOnAShiftedInstrumentStatesUForNearNeutralColoursOnly) {
+    std::mt19937 rng(11);
+    sim::InstrumentConfig shifted;
+    shifted.gain.fill(1.02);
+    shifted.shiftNm = 1.0;
+    std::vector<TileSpectra> tiles;
+    for (const char* grey : {"white", "lightgrey", "midgrey", "darkgrey", "black"})
+        tiles.push_back(
+            {test::meanOfThree({}, grey, rng, 0.02), test::meanOfThree(shifted, grey, rng, 0.02)});
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    const auto d = diagnose(*engine, tiles, SetLimits{}).diagnosis;
+    ASSERT_TRUE(d);
+    CheckRecord set = made(RecordKind::TileSet, 8, 19);
+    set.readings = static_cast<int>(tiles.size());
+    set.diagnosis = diagnosisRecord(*d);
+    const std::vector<CheckRecord> records = {entryChange(RecordKind::EntryWrite, 9, 20, 1), set,
+                                              extended(5, 17, 0.02, 20)};
+    const auto s = performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_TRUE(s.neutralOnly);
+    const AngleBudget& b = s.angles[1];
+    ASSERT_TRUE(b.complete);
+    EXPECT_TRUE(b.scope.neutralOnly);
+    EXPECT_LT(b.scope.chromaHigh, kChromaticChroma);
+    EXPECT_TRUE(std::isnan(b.scope.hueFrom));
+    EXPECT_NE(std::find(b.scope.unseen.begin(), b.scope.unseen.end(), "shift"),
+              b.scope.unseen.end());
+    // What the scope guards against: a red read through the greys' factors.
+    const TileSpectra red{test::meanOfThree({}, "red", rng, 0.0),
+                          test::meanOfThree(shifted, "red", rng, 0.0)};
+    const ThreeAngles corrected = applyFactors(red.sample, fitFactors(tiles));
+    const double off = deltaE76(spectrumToLab(SpectrumView(red.target[1].data(), kColourPoints)),
+                                spectrumToLab(SpectrumView(corrected[1].data(), kColourPoints)));
+    std::printf("grey set, 1 nm shift: U %.3f at 45 degrees, a red off by %.3f\n", b.expanded, off);
+    EXPECT_GT(off, 2.0 * b.expanded);
 }
 
 // Rounding each reading to 0.01 %: the standard uncertainty stated against many rounded
