@@ -338,6 +338,32 @@ TEST(FleetLogbook, AHistoryReadInPagesIsTheWholeHistoryInOrderEachRecordOnce) {
     EXPECT_EQ(readSource(away), "this workstation");
 }
 
+// A check costs the server one statement, so one round trip however far away it is: the record
+// with all its rows in one call of the logbook's function, no statement prepared and freed
+// around it.
+TEST(FleetLogbook, ACheckIsRecordedInOneStatement) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    { SqlLogbook made(at(server, db)); }
+    ASSERT_TRUE(server.sql("ALTER DATABASE lab SET log_statement = 'all'", db));
+    test::TempHome home;
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    ASSERT_TRUE(logbook.serverOpen());
+    const std::size_t before = server.log().size();
+    CheckRecord quoted = check("TRIPS", 1);
+    quoted.comment = "it's \\ 'quoted' $$ %1";
+    logbook.record(quoted);
+    const std::string log = server.log().substr(before);
+    std::size_t statements = 0;
+    for (std::size_t at = log.find("statement: "); at != std::string::npos;
+         at = log.find("statement: ", at + 1))
+        ++statements;
+    EXPECT_EQ(statements, 1u) << log;
+    const auto back = logbook.records("TRIPS");
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].comment, quoted.comment);
+}
+
 // A check's file imported on the server by another workstation before the check's own record
 // got there is one check: its record, sent later, finds it and is not added a second time.
 TEST(FleetLogbook, ACheckWhoseFileWasImportedElsewhereFirstIsShownOnce) {
