@@ -85,6 +85,12 @@ public:
 
 private:
     bool fill(int count) {
+        // The connection the pages began on was dropped since (another read found the server
+        // away): what was shown is not whole, and that connection is gone.
+        if (!local_ && fleet_.server_.get() != server_.book) {
+            failed_ = true;
+            return false;
+        }
         if (server_.fill(serial_, since_, count) && waiting_.fill(serial_, since_, count))
             return true;
         // A server that fails before anything was shown leaves the history to this
