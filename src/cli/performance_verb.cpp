@@ -1,6 +1,7 @@
 // An instrument's performance statement from the logbook: per angle each contribution, the
 // combined and expanded uncertainty and the share of the product tolerance; as a PDF too.
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -264,6 +265,7 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
     typed.days = parser.value(QStringLiteral("days")).toStdString();
     typed.specimen = parser.value(QStringLiteral("specimen")).toStdString();
     typed.certificate = parser.value(QStringLiteral("certificate")).toStdString();
+    typed.validDays = parser.value(QStringLiteral("valid-days")).toStdString();
     const PerformanceReading read = readPerformanceSettings(typed, decimal);
     if (read.problem && read.problem->field == PerformanceField::Days)
         return "--days takes a whole number of days from 0 (every record) to " +
@@ -271,19 +273,17 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
     if (read.problem && read.problem->field == PerformanceField::Certificate)
         return "--certificate takes one line of at most " + std::to_string(kMaxCertificateChars) +
                " characters";
+    if (read.problem && read.problem->field == PerformanceField::ValidDays)
+        return "--valid-days takes a whole number of days from 0 to " +
+               std::to_string(kMaxLongTermDays);
     if (read.problem)
         return "--specimen takes one line of at most " + std::to_string(kMaxSpecimenChars) +
                " characters";
     if (parser.isSet(QStringLiteral("certificate")))
         settings.referenceCertificate = read.settings.referenceCertificate;
     if (parser.isSet(QStringLiteral("valid-days"))) {
-        TypedPerformance valid;
-        valid.days = parser.value(QStringLiteral("valid-days")).toStdString();
-        const PerformanceReading days = readPerformanceSettings(valid, decimal);
-        if (days.problem || valid.days.empty())
-            return "--valid-days takes a whole number of days from 0 to " +
-                   std::to_string(kMaxLongTermDays);
-        settings.validDays = days.settings.longTermDays;
+        if (typed.validDays.empty()) return "--valid-days takes a whole number of days";
+        settings.validDays = read.settings.validDays;
     }
     if (parser.isSet(QStringLiteral("days"))) settings.longTermDays = read.settings.longTermDays;
     if (parser.isSet(QStringLiteral("specimen"))) settings.specimen = read.settings.specimen;
@@ -313,7 +313,8 @@ int runPerformance(const QStringList& arguments, Io& io) {
         "The settings of the tile set give the tolerance, the reference's uncertainty, the "
         "specimen and the period; the options go before them. What is not on record is "
         "named.\nExit status: 0 a statement was made (even with parts missing), 2 the "
-        "instrument has no records, the options are wrong or the PDF cannot be written."));
+        "instrument has no records, the options are wrong, the PDF cannot be written or "
+        "its issue cannot be recorded in the logbook (a PDF written is a statement issued)."));
     addOptions(parser);
     const QString usage = QStringLiteral(
         "Usage: qvl70s-cli performance --serial S [--out FILE.pdf] [--json] [options]");
@@ -337,14 +338,25 @@ int runPerformance(const QStringList& arguments, Io& io) {
     QString error;
     if (!out.isEmpty() && !writePerformanceSheet(*statement, out, &error))
         return failed(o, error.toStdString());
+    // A page written is a statement issued: the logbook keeps that it was, and a page the
+    // logbook could not keep ends as a failure (the logbook has told why).
+    std::int64_t recorded = 0;
+    if (!out.isEmpty()) {
+        logbook->record(
+            statementRecord(*statement, QFileInfo(out).absoluteFilePath().toStdString()));
+        if (logbook->lastRecorded()) recorded = logbook->lastRecorded()->id;
+        o.io.notRecorded += logbook->notRecorded();
+    }
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonObject json = statementJson(*statement, out);
+        json.insert("recorded", recorded ? QJsonValue(qint64(recorded)) : QJsonValue());
         json.insert("source", qs(readSource(*logbook)));
         io.out << QJsonDocument(json).toJson(QJsonDocument::Indented);
         return kExitPassed;
     }
     printStatement(io.out, *statement);
     if (!out.isEmpty()) io.out << "pdf: " << out << "\n";
+    if (recorded) io.out << "recorded: logbook record " << recorded << "\n";
     return kExitPassed;
 }
 

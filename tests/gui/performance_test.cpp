@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "core/app/string_ids.h"
@@ -21,6 +22,7 @@
 #include "gui_fixture.h"
 #include "history_reads.h"
 #include "platform/log/sql_logbook.h"
+#include "report/kit/a4_page.h"
 #include "report/log/performance_sheet.h"
 #include "support/cli_run.h"
 
@@ -118,7 +120,7 @@ void expectContributions(const QJsonArray& c, int a) {
     EXPECT_DOUBLE_EQ(c[4]["figure"].toDouble(), 0.01);
 }
 
-TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
+TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldPrintedAndRecorded) {
     const test::TempHome home;
     {
         SqlLogbook logbook(logbookPath());
@@ -186,10 +188,32 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldAndPrintedOnOnePage) {
                                         : gauge <= 30 ? QStringLiteral("up to 30 %")
                                                       : QStringLiteral("above 30 %"));
     }
-    EXPECT_EQ(pages(out), 1);
+    // The statement on its page, the sources of its figures continued on a second.
+    EXPECT_EQ(pages(out), 2);
+    // The page written is the statement issued, and the logbook keeps that it was; the record
+    // does not count as a check in the next statement.
+    {
+        SqlLogbook logbook(logbookPath());
+        const std::vector<CheckRecord> records = logbook.records(kSerial);
+        ASSERT_FALSE(records.empty());
+        const CheckRecord& issued = records.front();
+        EXPECT_EQ(issued.kind, RecordKind::Statement);
+        EXPECT_EQ(issued.id, st["recorded"].toInteger());
+        EXPECT_EQ(issued.comment, st["number"].toString().toStdString());
+        EXPECT_EQ(issued.files, std::vector<std::string>{out.toStdString()});
+        EXPECT_EQ(issued.entry, 3);
+        for (int a = 0; a < kAngleCount; ++a)
+            EXPECT_DOUBLE_EQ(issued.angles[a].deltaE, angles[a]["expanded"].toDouble());
+    }
     const test::CliRun again = test::runCli(args);
     EXPECT_EQ(again.exitCode, 2);
     EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
+    QStringList unwritten = args;
+    unwritten.removeAt(unwritten.indexOf(QStringLiteral("--out")) + 1);
+    unwritten.removeAll(QStringLiteral("--out"));
+    const QJsonObject next = json(test::runCli(unwritten));
+    EXPECT_TRUE(next["recorded"].isNull());
+    EXPECT_EQ(next["angles"].toArray(), angles);
 }
 
 // Reading noise alone is no uncertainty: with only an extended check on record the JSON holds
@@ -232,7 +256,9 @@ TEST(PerformanceVerb, OnlyAnExtendedCheckStatesNoUncertaintyAndAnUnknownInstrume
     }
 }
 
-TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {
+// Long notes never run over the signature: what the statement's page has no room for goes on
+// to pages of their own, none left out until the document's last page.
+TEST(PerformanceSheet, LongNotesContinueOnTheNextPageAndNeverOverTheSignature) {
     const test::TempHome home;
     PerformanceStatement st = performanceStatement({}, {}, DeltaEFormula::Cmc, {2026, 12, 8});
     st.serial = std::string(80, 'S');
@@ -245,10 +271,17 @@ TEST(PerformanceSheet, LongTextsStayOnTheOnePageAboveItsFooter) {
     // Between the notes' last line and the signature lines nothing is drawn, however much
     // they hold.
     EXPECT_TRUE(blank(page, 18.0, 271.2, 174.0, 3.6, kDpi));
+    const QImage next = renderPerformanceSheet(st, kDpi, 1);
+    EXPECT_FALSE(blank(next, 18.0, 30.0, 174.0, 200.0, kDpi));
     const QString pdf = QString::fromStdString(home.path() + "/long.pdf");
     QString error;
     ASSERT_TRUE(writePerformanceSheet(st, pdf, &error)) << error.toStdString();
-    EXPECT_EQ(pages(pdf), 1);
+    EXPECT_EQ(pages(pdf), 2);
+    // Notes that could fill a book end with a line that says so, on the last page allowed.
+    for (int i = 0; i < 400; ++i) st.missing.push_back(std::string(300, 'x'));
+    const QString book = QString::fromStdString(home.path() + "/book.pdf");
+    ASSERT_TRUE(writePerformanceSheet(st, book, &error)) << error.toStdString();
+    EXPECT_EQ(pages(book), kMostA4Pages);
 }
 
 struct PerformanceWindows : test::GuiFixture {
@@ -269,6 +302,7 @@ TEST_F(PerformanceWindows, TheSettingsDialogKeepsTheStatementsFieldsAndShowsThem
         child<QLineEdit>(dialog, "certificateEdit")->setText(QStringLiteral("CAL 2026-117"));
         child<QLineEdit>(dialog, "daysEdit")->setText(QStringLiteral("30"));
         child<QLineEdit>(dialog, "specimenEdit")->setText(QStringLiteral("grey tile"));
+        child<QLineEdit>(dialog, "validDaysEdit")->setText(QStringLiteral("365"));
         auto* reference = child<QLineEdit>(dialog, "reference75Edit");
         reference->setText(QStringLiteral("0.1.2"));
         dialog.accept();
@@ -293,11 +327,13 @@ TEST_F(PerformanceWindows, TheSettingsDialogKeepsTheStatementsFieldsAndShowsThem
     EXPECT_TRUE(child<QLineEdit>(again, "tolerance45Edit")->text().isEmpty());
     EXPECT_EQ(child<QLineEdit>(again, "specimenEdit")->text(), QStringLiteral("grey tile"));
     EXPECT_EQ(child<QLineEdit>(again, "daysEdit")->text(), QStringLiteral("30"));
+    EXPECT_EQ(child<QLineEdit>(again, "validDaysEdit")->text(), QStringLiteral("365"));
 }
 
 TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeatability) {
     SqlLogbook logbook(home.path() + "/logbook.sqlite");
     seed(logbook);
+    context.logbook = &logbook;
     state.strDataFolder = home.path();
     PerformanceSettings settings;
     settings.longTermDays = 0;
@@ -323,7 +359,13 @@ TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeata
     ASSERT_TRUE(test::readThrough(dialog));
     ASSERT_EQ(prompter.offeredSavePaths.size(), 1u);
     EXPECT_EQ(prompter.offeredSavePaths[0].rfind(home.path() + "/Performance_L70S-200002_", 0), 0u);
-    EXPECT_EQ(pages(QString::fromStdString(pdf)), 1);
+    EXPECT_EQ(pages(QString::fromStdString(pdf)), 2);
+    const auto records = logbook.records(kSerial);
+    const auto issued = std::find_if(records.begin(), records.end(), [](const CheckRecord& r) {
+        return r.kind == RecordKind::Statement;
+    });
+    ASSERT_NE(issued, records.end());
+    EXPECT_EQ(issued->files, std::vector<std::string>{pdf});
     // Saved again over the same name: the file stays and the operator learns why.
     prompter.saveFiles.push_back(pdf);
     child<QPushButton>(dialog, "performanceButton")->click();

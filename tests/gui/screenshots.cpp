@@ -587,6 +587,16 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
         return;
     }
     std::printf("%s\n", qPrintable(path));
+    // The PDF as it is issued, to be looked at page by page beside the picture.
+    const QString pdf = g_folder + QStringLiteral("/performance_statement.pdf");
+    QFile::remove(pdf);
+    QString error;
+    if (!qv::writePerformanceSheet(statement, pdf, &error)) {
+        std::fprintf(stderr, "qvl70s-screenshots: %s\n", qPrintable(error));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(pdf));
 }
 
 void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,

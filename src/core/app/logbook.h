@@ -25,7 +25,10 @@ enum class RecordKind {
     EntryWrite,
     EntryDeletion,
     TileSet,
-    ExtendedRepeatability
+    ExtendedRepeatability,
+    // Not a check: a performance statement was issued (its page written). The record keeps its
+    // number, who made it, the page's file and the expanded uncertainty stated per angle.
+    Statement
 };
 
 // The kind as the logbook stores it ("repeatability", "inter-instrument", ...), and back.
@@ -35,8 +38,8 @@ std::optional<RecordKind> kindFromName(std::string_view name);
 // One angle of a record; NaN where the check has no such value.
 struct AngleRecord {
     std::array<double, 3> lab{};  // the checked instrument's L*, a*, b*
-    double deltaE = 0.0;          // the decisive colour difference at this angle
-    double beforeDeltaE = 0.0;    // a verification: the difference before the correction
+    double deltaE = 0.0;        // the decisive colour difference at this angle (a statement: its U)
+    double beforeDeltaE = 0.0;  // a verification: the difference before the correction
     // An extended repeatability check: the standard deviations of L*, a*, b* and the largest
     // difference from the mean (its mean difference, the MCDM, is `deltaE`).
     std::array<double, 3> sd{};

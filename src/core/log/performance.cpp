@@ -703,4 +703,20 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
     return s;
 }
 
+CheckRecord statementRecord(const PerformanceStatement& st, const std::string& page) {
+    CheckRecord r = emptyRecord(RecordKind::Statement, st.made);
+    r.serial = st.serial;
+    r.instrumentType = st.instrumentType;
+    r.referenceSerial = st.referenceSerial;
+    r.operatorName = st.madeBy;
+    r.formula = st.formula;
+    r.comment = st.number;
+    r.specimen = st.specimen;
+    if (st.entry) r.entry = st.entry->entry;
+    if (!page.empty()) r.files.push_back(page);
+    for (int a = 0; a < kAngleCount; ++a)
+        r.angles[a].deltaE = st.angles[a].complete ? st.angles[a].expanded : kNaN;
+    return r;
+}
+
 }  // namespace qv

@@ -202,4 +202,9 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
                                           DeltaEFormula formula, const LocalTime& now,
                                           const DeltaEParameters& parameters = {});
 
+// The logbook's record that `statement` was issued, its page written to `page`: the number
+// as its comment, who made it, the page as its file and per angle the expanded uncertainty it
+// states (NaN where the budget was incomplete).
+CheckRecord statementRecord(const PerformanceStatement& statement, const std::string& page);
+
 }  // namespace qv

@@ -111,6 +111,8 @@ std::string performanceFieldName(PerformanceField field) {
             return "Long-term period";
         case PerformanceField::Specimen:
             return "Long-term specimen";
+        case PerformanceField::ValidDays:
+            return "Statement valid for";
     }
     return {};
 }
@@ -136,6 +138,9 @@ std::string describe(const PerformanceProblem& p) {
         case PerformanceField::Specimen:
             return field + " takes one line of at most " + std::to_string(kMaxSpecimenChars) +
                    " characters";
+        case PerformanceField::ValidDays:
+            return field + " takes a whole number of days from 0 (the day it is made) to " +
+                   std::to_string(kMaxLongTermDays);
     }
     return {};
 }
@@ -164,6 +169,11 @@ PerformanceReading readPerformanceSettings(const TypedPerformance& typed, char d
     r.settings.specimen = trimmed(typed.specimen);
     if (!isLineOfText(r.settings.specimen, kMaxSpecimenChars))
         return {{}, PerformanceProblem{PerformanceField::Specimen}};
+    if (!trimmed(typed.validDays).empty()) {
+        const auto days = daysInput(typed.validDays);
+        if (!days) return {{}, PerformanceProblem{PerformanceField::ValidDays}};
+        r.settings.validDays = *days;
+    }
     return r;
 }
 

@@ -43,7 +43,7 @@ PerformanceSettings performanceSettingsFromProfile(ProfileStore& profile);
 void savePerformanceSettings(ProfileStore& profile, const PerformanceSettings& settings);
 
 // The fields as the settings dialog labels them.
-enum class PerformanceField { Tolerance, Reference, Certificate, Days, Specimen };
+enum class PerformanceField { Tolerance, Reference, Certificate, Days, Specimen, ValidDays };
 std::string performanceFieldName(PerformanceField field);
 
 struct PerformanceProblem {
@@ -60,6 +60,7 @@ struct TypedPerformance {
     std::string certificate;
     std::string days;
     std::string specimen;
+    std::string validDays;
 };
 struct PerformanceReading {
     PerformanceSettings settings;  // meaningful only without a problem

@@ -64,6 +64,8 @@ QString kindShort(RecordKind kind) {
             return QStringLiteral("Tile set");
         case RecordKind::ExtendedRepeatability:
             return QStringLiteral("Repeatability (extended)");
+        case RecordKind::Statement:
+            return QStringLiteral("Statement issued");
     }
     return {};
 }
@@ -431,7 +433,8 @@ void CHistoryDlg::onRecord(const QModelIndex& index) {
     ui_->detailsText->setPlainText(r ? recordDetails(*r, context_.format)
                                      : tr("Choose a record to see all its values."));
     ui_->openFolderButton->setEnabled(r && !r->files.empty());
-    ui_->certificateButton->setEnabled(r != nullptr);
+    // A statement's record stands for a page already issued; it has no certificate of its own.
+    ui_->certificateButton->setEnabled(r != nullptr && r->kind != RecordKind::Statement);
 }
 
 void CHistoryDlg::onOpenFolder() {

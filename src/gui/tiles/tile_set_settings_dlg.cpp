@@ -162,6 +162,9 @@ QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
     specimenEdit_->setObjectName(QStringLiteral("specimenEdit"));
     specimenEdit_->setMaxLength(static_cast<int>(kMaxSpecimenChars));
     specimenEdit_->setPlaceholderText(tr("that of the latest extended check"));
+    validDaysEdit_ = limitEdit(box, "validDaysEdit");
+    validDaysEdit_->setMaxLength(kDaysChars);
+    validDaysEdit_->setMaximumWidth(kAngleFieldPx);
     const auto caption = [box, grid](int row, const QString& text, QWidget* buddy) {
         auto* label = new QLabel(text, box);
         label->setBuddy(buddy);
@@ -183,6 +186,9 @@ QWidget* CTileSetSettingsDlg::buildPerformance(const QString& unit) {
     note(4, 2, tr("days (0: every record)"));
     caption(5, tr("Long-term &specimen:"), specimenEdit_);
     grid->addWidget(specimenEdit_, 5, 1, 1, 4);
+    caption(6, tr("Statement &valid for:"), validDaysEdit_);
+    grid->addWidget(validDaysEdit_, 6, 1);
+    note(6, 2, tr("days after it is made"));
     grid->setColumnStretch(4, 1);
     return box;
 }
@@ -198,6 +204,7 @@ void CTileSetSettingsDlg::fillPerformance(const PerformanceSettings& settings) {
     certificateEdit_->setText(text(settings.referenceCertificate));
     daysEdit_->setText(QString::number(settings.longTermDays));
     specimenEdit_->setText(text(settings.specimen));
+    validDaysEdit_->setText(QString::number(settings.validDays));
 }
 
 TypedPerformance CTileSetSettingsDlg::typedPerformance() const {
@@ -209,6 +216,7 @@ TypedPerformance CTileSetSettingsDlg::typedPerformance() const {
     typed.certificate = certificateEdit_->text().toStdString();
     typed.days = daysEdit_->text().toStdString();
     typed.specimen = specimenEdit_->text().toStdString();
+    typed.validDays = validDaysEdit_->text().toStdString();
     return typed;
 }
 
@@ -275,6 +283,8 @@ QLineEdit* CTileSetSettingsDlg::fieldOf(const PerformanceProblem& problem) const
             return daysEdit_;
         case PerformanceField::Specimen:
             return specimenEdit_;
+        case PerformanceField::ValidDays:
+            return validDaysEdit_;
     }
     return certificateEdit_;
 }

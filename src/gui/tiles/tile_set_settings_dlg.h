@@ -59,6 +59,7 @@ private:
     QLineEdit* certificateEdit_ = nullptr;
     QLineEdit* daysEdit_ = nullptr;
     QLineEdit* specimenEdit_ = nullptr;
+    QLineEdit* validDaysEdit_ = nullptr;
 };
 
 }  // namespace qv

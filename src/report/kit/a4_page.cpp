@@ -56,6 +56,17 @@ QImage renderA4Page(int dpi, const PagePainter& paint) {
 
 bool writeA4Pdf(const QString& path, const QString& title, const PagePainter& paint,
                 QString* error) {
+    return writeA4PdfPages(
+        path, title,
+        [&paint](QPainter& painter, int dpi, int) {
+            paint(painter, dpi);
+            return false;
+        },
+        error);
+}
+
+bool writeA4PdfPages(const QString& path, const QString& title, const PagesPainter& paint,
+                     QString* error) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -70,7 +81,8 @@ bool writeA4Pdf(const QString& path, const QString& title, const PagePainter& pa
             if (error) *error = QStringLiteral("the PDF could not be painted");
             return false;
         }
-        paint(painter, kPdfDpi);
+        for (int page = 0; paint(painter, kPdfDpi, page) && page + 1 < kMostA4Pages; ++page)
+            pdf.newPage();
     }
     AtomicFileStore files;
     const NewFileResult saved = files.saveNew(path.toStdString(), buffer.data().toStdString());

@@ -45,6 +45,13 @@ QImage renderA4Page(int dpi, const PagePainter& paint);
 bool writeA4Pdf(const QString& path, const QString& title, const PagePainter& paint,
                 QString* error);
 
+// A document of as many pages as it needs: `paint` paints page `page` (0 first, in order, with
+// the same painter) and says whether another follows; at most kMostA4Pages.
+inline constexpr int kMostA4Pages = 8;
+using PagesPainter = std::function<bool(QPainter& painter, int dpi, int page)>;
+bool writeA4PdfPages(const QString& path, const QString& title, const PagesPainter& paint,
+                     QString* error);
+
 // A serial as a file name may carry it: letters, digits and '-', anything else '_'.
 std::string fileNameSerial(const std::string& serial);
 

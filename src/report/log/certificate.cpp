@@ -420,6 +420,8 @@ QString recordKindTitle(RecordKind kind) {
             return QStringLiteral("Tile set check");
         case RecordKind::ExtendedRepeatability:
             return QStringLiteral("Repeatability over many readings");
+        case RecordKind::Statement:
+            return QStringLiteral("Performance statement issued");
     }
     return {};
 }

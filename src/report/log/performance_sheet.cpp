@@ -35,8 +35,9 @@ constexpr std::array<double, 5> kColumnsMm = {68.0, 22.0, 22.0, 42.0, 20.0};
 // when the share is far beyond.
 constexpr std::array<double, 2> kBandMarks = {10.0, 30.0};
 constexpr double kScalePercent = 50.0;
-// Long notes are drawn smaller down to this share of their size, then cut.
-constexpr double kLeastTextScale = 0.6;
+// Long notes are drawn smaller down to this share of their size when that keeps them all on
+// the statement's page; otherwise they keep their size and continue on the next.
+constexpr double kLeastTextScale = 0.85;
 const QColor kGreen(0x1b, 0x7f, 0x3b);
 const QColor kAmber(0xd9, 0x8c, 0x00);
 const QColor kRed(0xb3, 0x1b, 0x1b);
@@ -384,49 +385,66 @@ std::vector<Note> noteList(const PerformanceStatement& st) {
     return notes;
 }
 
-// The missing parts and the method with each source, between `y` and the footer: drawn
-// smaller when they are long; a note that still does not fit is left out and counted, so
-// nothing is drawn over the footer.
-void notes(Page& s, const PerformanceStatement& st, double y) {
-    const std::vector<Note> all = noteList(st);
+// Where the notes stand between pages: the next to draw and the size they are drawn at.
+struct NotesFlow {
+    std::vector<Note> all;
+    std::size_t next = 0;
+    double scale = 1.0;
+};
+
+// The notes from `flow.next` on, in order, between `y` and `bottom`; the first that does not
+// fit and those after it wait for the next page, with a line that says so (on the last page
+// the document may have: that they are left out, and where to read them).
+bool flowNotes(Page& s, NotesFlow& flow, double y, double bottom, bool lastPage) {
+    constexpr double kContinuedMm = 4.0;
+    s.painter().save();
+    s.painter().setClipRect(s.box(0, y, kA4WidthMm, bottom - y));
+    for (; flow.next < flow.all.size(); ++flow.next) {
+        const Note& n = flow.all[flow.next];
+        s.font(n.points * flow.scale, n.bold, n.colour);
+        const bool more = flow.next + 1 < flow.all.size();
+        if (s.heightOf(kWidthMm, n.text) > bottom - y - (more ? kContinuedMm : 0.0)) break;
+        y += s.paragraph(kMarginMm, y, kWidthMm, n.text);
+    }
+    const std::size_t left = flow.all.size() - flow.next;
+    if (left > 0) {
+        s.font(7, true, kGrey);
+        s.line(kMarginMm, y, kWidthMm, 3.5,
+               lastPage ? QStringLiteral("%1 more notes do not fit: qvl70s-cli performance "
+                                         "prints them all")
+                              .arg(left)
+                        : QStringLiteral("Continued on the next page: %1 more notes").arg(left));
+    }
+    s.painter().restore();
+    return left > 0 && !lastPage;
+}
+
+// The notes on the statement's page: drawn a little smaller when that keeps them all there;
+// otherwise at their size, what does not fit continuing on the next page.
+bool firstNotes(Page& s, NotesFlow& flow, double y) {
     const double bottom = kFooterMm - kSignatureMm - 2.0;
     const auto height = [&](double scale) {
         double h = 0.0;
-        for (const Note& n : all) {
+        for (const Note& n : flow.all) {
             s.font(n.points * scale, n.bold);
             h += s.heightOf(kWidthMm, n.text);
         }
         return h;
     };
-    double scale = 1.0;
-    while (scale > kLeastTextScale && height(scale) > bottom - y) scale -= 0.05;
-    s.painter().save();
-    s.painter().setClipRect(s.box(0, y, kA4WidthMm, bottom - y));
-    // The method is never the note left out: room is kept for it, and for the line that
-    // counts what was.
-    const auto method =
-        std::find_if(all.begin(), all.end(), [](const Note& n) { return n.text == methodText(); });
-    s.font(method->points * scale);
-    const double methodHeight = s.heightOf(kWidthMm, method->text);
-    int left = 0;
-    for (auto n = all.begin(); n != all.end(); ++n) {
-        s.font(n->points * scale, n->bold, n->colour);
-        const double room = bottom - y - (n < method ? methodHeight : 0.0) -
-                            (left > 0 || n + 1 != all.end() ? 4.0 : 0.0);
-        if (s.heightOf(kWidthMm, n->text) > room) {
-            ++left;
-            continue;
-        }
-        y += s.paragraph(kMarginMm, y, kWidthMm, n->text);
-    }
-    if (left > 0) {
-        s.font(7, true, kGrey);
-        s.line(kMarginMm, y, kWidthMm, 3.5,
-               QStringLiteral("%1 more notes do not fit on the page: qvl70s-cli performance "
-                              "prints them all")
-                   .arg(left));
-    }
-    s.painter().restore();
+    flow.scale = 1.0;
+    while (flow.scale > kLeastTextScale && height(flow.scale) > bottom - y) flow.scale -= 0.05;
+    if (height(flow.scale) > bottom - y) flow.scale = 1.0;
+    return flowNotes(s, flow, y, bottom, kMostA4Pages == 1);
+}
+
+void madeBy(Page& s, int page) {
+    s.rule(kFooterMm);
+    s.font(7.5, false, kGrey);
+    s.line(
+        kMarginMm, kFooterMm + 0.5, kWidthMm, 4,
+        QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
+    s.line(kMarginMm, kFooterMm + 0.5, kWidthMm, 4, QStringLiteral("page %1").arg(page + 1),
+           Qt::AlignRight);
 }
 
 void footer(Page& s) {
@@ -438,34 +456,49 @@ void footer(Page& s) {
     s.rule(sign + 6.5, Qt::black, kMarginMm + 122, 52);
     s.font(6.5, false, kGrey);
     s.line(kMarginMm + 30, sign + 6.8, 70, 3, QStringLiteral("name and signature"));
-    s.rule(kFooterMm);
-    s.font(7.5, false, kGrey);
-    s.line(
-        kMarginMm, kFooterMm + 0.5, kWidthMm, 4,
-        QStringLiteral("Made by QV-L70s %1 from the instrument logbook").arg(q(programVersion())));
+    madeBy(s, 0);
 }
 
-void paint(QPainter& painter, const PerformanceStatement& st, int dpi) {
+// Page `page` of the statement; true when another follows. The first holds the statement and
+// its signature; the others the notes it had no room for, under the statement's number.
+bool paint(QPainter& painter, const PerformanceStatement& st, int dpi, int page, NotesFlow& flow) {
     Page s(painter, dpi);
-    const NumberFormat format = userNumberFormat();
-    header(s, st);
-    double y = kTopMm + 12 + kHeaderRows * kDetailRowMm + 4.0;
-    for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
-    notes(s, st, y);
-    footer(s);
+    if (page == 0) {
+        const NumberFormat format = userNumberFormat();
+        header(s, st);
+        double y = kTopMm + 12 + kHeaderRows * kDetailRowMm + 4.0;
+        for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
+        flow = {noteList(st), 0, 1.0};
+        const bool more = firstNotes(s, flow, y);
+        footer(s);
+        return more;
+    }
+    s.font(10, true);
+    s.line(kMarginMm, kTopMm, kWidthMm, 6,
+           QStringLiteral("Performance statement %1, continued").arg(q(st.number)));
+    s.rule(kTopMm + 7);
+    const bool more = flowNotes(s, flow, kTopMm + 9, kFooterMm - 2.0, page + 1 == kMostA4Pages);
+    madeBy(s, page);
+    return more;
 }
 
 }  // namespace
 
-QImage renderPerformanceSheet(const PerformanceStatement& statement, int dpi) {
-    return renderA4Page(dpi, [&](QPainter& p, int at) { paint(p, statement, at); });
+QImage renderPerformanceSheet(const PerformanceStatement& statement, int dpi, int page) {
+    // The pages before it are painted too: they say where its notes begin.
+    NotesFlow flow;
+    QImage image;
+    for (int at = 0; at <= page; ++at)
+        image = renderA4Page(dpi, [&](QPainter& p, int d) { paint(p, statement, d, at, flow); });
+    return image;
 }
 
 bool writePerformanceSheet(const PerformanceStatement& statement, const QString& pdfPath,
                            QString* error) {
-    return writeA4Pdf(
+    NotesFlow flow;
+    return writeA4PdfPages(
         pdfPath, QStringLiteral("Performance statement %1").arg(q(statement.serial)),
-        [&](QPainter& p, int at) { paint(p, statement, at); }, error);
+        [&](QPainter& p, int at, int page) { return paint(p, statement, at, page, flow); }, error);
 }
 
 std::string performanceSheetName(const PerformanceStatement& statement) {
@@ -479,7 +512,11 @@ bool savePerformanceSheetAs(const PerformanceStatement& statement, const Seams& 
         seams.state.dataFolder() + "/" + performanceSheetName(statement), "PDF documents (*.pdf)");
     if (!path) return false;
     QString error;
-    if (writePerformanceSheet(statement, q(*path), &error)) return true;
+    if (writePerformanceSheet(statement, q(*path), &error)) {
+        // The page is the statement issued: the logbook keeps that it was.
+        if (seams.logbook) seams.logbook->record(statementRecord(statement, *path));
+        return true;
+    }
     Message m = messageBox(kStrPerformanceNotSaved, Icon::Exclamation);
     m.suffix = "\n" + error.toStdString();
     prompter.ask(m);

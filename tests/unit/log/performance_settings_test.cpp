@@ -25,7 +25,7 @@ public:
 };
 
 TypedPerformance typedAll() {
-    return {{"0,8", "", "1.2"}, {"0.10", "0.12", ""}, " CAL-2026-117 ", "30", "grey tile"};
+    return {{"0,8", "", "1.2"}, {"0.10", "0.12", ""}, " CAL-2026-117 ", "30", "grey tile", "365"};
 }
 
 TEST(PerformanceSettings, TypedFieldsAreReadOrTheFirstFieldAtFaultIsNamed) {
@@ -36,6 +36,7 @@ TEST(PerformanceSettings, TypedFieldsAreReadOrTheFirstFieldAtFaultIsNamed) {
     EXPECT_EQ(good.settings.referenceExpanded[1], 0.12);
     EXPECT_EQ(good.settings.referenceCertificate, "CAL-2026-117");
     EXPECT_EQ(good.settings.longTermDays, 30);
+    EXPECT_EQ(good.settings.validDays, 365);
     EXPECT_EQ(readPerformanceSettings({}, '.').settings.longTermDays, kDefaultLongTermDays);
 
     const struct {
@@ -52,6 +53,7 @@ TEST(PerformanceSettings, TypedFieldsAreReadOrTheFirstFieldAtFaultIsNamed) {
         {[](TypedPerformance& t) { t.days = "9.5"; }, "\"Long-term period\""},
         {[](TypedPerformance& t) { t.specimen = "---"; }, "\"Long-term specimen\""},
         {[](TypedPerformance& t) { t.specimen = std::string(41, 'x'); }, "\"Long-term specimen\""},
+        {[](TypedPerformance& t) { t.validDays = "-1"; }, "\"Statement valid for\" takes"},
     };
     for (const auto& c : cases) {
         TypedPerformance typed = typedAll();
