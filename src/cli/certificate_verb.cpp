@@ -7,7 +7,6 @@
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
-#include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
 
 namespace qv::cli {

@@ -50,6 +50,7 @@ int runCalibrate(const QStringList& arguments, Io& io) {
         return *code;
     Session s(o);
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
+    s.useDataFolder();  // the logbook keeps the white calibration the instrument confirms
     CalibrationWorkflow calibration(s.seams());
     QTextStream& out = o.io.out;
     if (o.whiteOnly) {

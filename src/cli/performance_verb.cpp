@@ -16,7 +16,6 @@
 #include "platform/app/qt_profile_store.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/logbook_location.h"
-#include "platform/log/sql_logbook.h"
 #include "report/log/performance_sheet.h"
 
 namespace qv::cli {
@@ -107,6 +106,7 @@ QJsonObject statementJson(const PerformanceStatement& st, const QString& pdf) {
     return {{"number", qs(st.number)},
             {"measurand", qs(st.measurand)},
             {"certificate", qs(st.certificate)},
+            {"conditions", qs(st.conditions)},
             {"validUntil", qs(logbookTime(st.validUntil).substr(0, 10))},
             {"madeBy", qs(st.madeBy)},
             {"workstation", qs(st.workstation)},
@@ -204,7 +204,8 @@ void printStatement(QTextStream& out, const PerformanceStatement& st) {
         << qs(logbookTime(st.validUntil).substr(0, 10)) << "\n"
         << "measurand: " << qs(st.measurand) << "\n"
         << "reference certificate: "
-        << (st.certificate.empty() ? QStringLiteral("not given") : qs(st.certificate)) << "\n";
+        << (st.certificate.empty() ? QStringLiteral("not given") : qs(st.certificate)) << "\n"
+        << "conditions: " << qs(st.conditions) << "\n";
     if (st.entry)
         out << "entry in force: "
             << (st.entry->entry ? QString::number(st.entry->entry) + " '" + qs(st.entry->comment) +
@@ -238,6 +239,10 @@ void addOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("certificate"),
                       QStringLiteral("The reference's certificate: number, laboratory, date, due "
                                      "date, as one line."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("temperature"),
+                      QStringLiteral("The room's temperature during the checks, as one line "
+                                     "(\"23 °C\"), for the statement's conditions."),
                       QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("valid-days"),
                       QStringLiteral("How many days the statement holds (default 180)."),
@@ -286,6 +291,13 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
         settings.validDays = read.settings.validDays;
     }
     if (parser.isSet(QStringLiteral("days"))) settings.longTermDays = read.settings.longTermDays;
+    if (parser.isSet(QStringLiteral("temperature"))) {
+        const std::string t = parser.value(QStringLiteral("temperature")).trimmed().toStdString();
+        if (!isLineOfText(t, kMaxSpecimenChars))
+            return "--temperature takes one line of at most " + std::to_string(kMaxSpecimenChars) +
+                   " characters";
+        settings.temperature = t;
+    }
     if (parser.isSet(QStringLiteral("specimen"))) settings.specimen = read.settings.specimen;
     return std::nullopt;
 }

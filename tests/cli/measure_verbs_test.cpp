@@ -65,6 +65,12 @@ TEST_F(MeasureCli, CalibrateReportsEachStepAndFailsWithTheReply) {
     // Connected first, as the desktop program is: identification and the type-53 reset.
     EXPECT_EQ(commandsFrom(before),
               (std::vector<std::string>{"IDR", "CPR", "CPS", "USR", "USS", "CAL"}));
+    // The two white calibrations the instrument confirmed are in the logbook, the failed
+    // one is not.
+    SqlLogbook logbook(logbookPath());
+    const std::vector<CheckRecord> records = logbook.records("L70S-000001");
+    EXPECT_EQ(records.size(), 2u);
+    for (const CheckRecord& c : records) EXPECT_EQ(c.kind, RecordKind::Calibration);
 }
 
 TEST_F(MeasureCli, RepeatabilityExitsByVerdictAndWritesTheFile) {

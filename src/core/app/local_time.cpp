@@ -1,5 +1,6 @@
 #include "core/app/local_time.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -38,6 +39,21 @@ std::optional<LocalTime> fromResultTimestamp(std::string_view s) {
                        t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
                        t.second >= 0 && t.second <= 59;
     return valid ? std::optional(t) : std::nullopt;
+}
+
+std::string logbookTime(const LocalTime& t) {
+    char out[80];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                  std::max(t.hour, 0), std::max(t.minute, 0), std::max(t.second, 0));
+    return out;
+}
+
+LocalTime fromLogbookTime(const std::string& s) {
+    LocalTime t;
+    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
+                    &t.second) != 6)
+        return {};
+    return t;
 }
 
 }  // namespace qv

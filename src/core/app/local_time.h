@@ -24,4 +24,9 @@ std::string resultTimestamp(const LocalTime& time);
 // And back: nothing unless it is a valid time in that form.
 std::optional<LocalTime> fromResultTimestamp(std::string_view stamp);
 
+// "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text), and back (an empty
+// time for anything else).
+std::string logbookTime(const LocalTime& time);
+LocalTime fromLogbookTime(const std::string& text);
+
 }  // namespace qv

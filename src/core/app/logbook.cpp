@@ -9,7 +9,7 @@
 namespace qv {
 
 namespace {
-constexpr std::array<std::pair<RecordKind, std::string_view>, 8> kNames = {{
+constexpr std::array<std::pair<RecordKind, std::string_view>, 9> kNames = {{
     {RecordKind::Repeatability, "repeatability"},
     {RecordKind::InterInstrument, "inter-instrument"},
     {RecordKind::Verification, "verification"},
@@ -17,6 +17,7 @@ constexpr std::array<std::pair<RecordKind, std::string_view>, 8> kNames = {{
     {RecordKind::EntryDeletion, "entry-deletion"},
     {RecordKind::TileSet, "tile-set"},
     {RecordKind::ExtendedRepeatability, "extended-repeatability"},
+    {RecordKind::Calibration, "calibration"},
     {RecordKind::Statement, "statement"},
 }};
 }  // namespace

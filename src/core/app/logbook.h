@@ -26,6 +26,9 @@ enum class RecordKind {
     EntryDeletion,
     TileSet,
     ExtendedRepeatability,
+    // Not a check: a white calibration the instrument confirmed, a condition of the checks
+    // after it.
+    Calibration,
     // Not a check: a performance statement was issued (its page written). The record keeps its
     // number, who made it, the page's file and the expanded uncertainty stated per angle.
     Statement

@@ -221,6 +221,36 @@ std::string laterChange(const std::vector<CheckRecord>& records, std::size_t fro
     return {};
 }
 
+// The white calibration the instrument confirmed last before `check` (records newest first),
+// said with the check's name: "calibrated 2026-11-02 08:10 before the tile set".
+std::string calibrationBefore(const std::vector<CheckRecord>& records, const CheckRecord* check,
+                              const std::string& name) {
+    if (!check) return {};
+    auto at = records.begin() + (check - records.data());
+    const auto calibration = std::find_if(
+        at, records.end(), [](const CheckRecord& r) { return r.kind == RecordKind::Calibration; });
+    if (calibration == records.end()) return "no white calibration on record before " + name;
+    return "white calibration " + logbookTime(calibration->time).substr(0, 16) + " before " + name;
+}
+
+std::string conditionsOf(const std::vector<CheckRecord>& records, const Basis& basis,
+                         const PerformanceSettings& settings) {
+    std::vector<std::string> parts;
+    const CheckRecord* extended = latest(records, RecordKind::ExtendedRepeatability);
+    for (const auto& [check, name] :
+         {std::pair{extended, "the extended check"}, std::pair{basis.set, "the tile set"}})
+        if (std::string c = calibrationBefore(records, check, name); !c.empty())
+            parts.push_back(std::move(c));
+    if (extended)
+        parts.push_back(extended->handling ? "specimen placed again between readings"
+                                           : "specimen not lifted between readings");
+    parts.push_back(settings.temperature.empty() ? "temperature not given"
+                                                 : "at " + settings.temperature);
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "; ") + p;
+    return out;
+}
+
 Basis agreementBasis(const std::vector<CheckRecord>& records) {
     Basis b;
     std::size_t at = 0;
@@ -700,6 +730,7 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
     for (int a = 0; a < kAngleCount; ++a) s.angles[a] = angleBudget(in, a);
     describeBasis(s, in.basis);
     noteMissing(s, in);
+    s.conditions = conditionsOf(records, in.basis, settings);
     return s;
 }
 

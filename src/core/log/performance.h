@@ -136,6 +136,7 @@ struct PerformanceSettings {
     std::string specimen;   // empty: that of the latest extended check
     int longTermDays = 90;  // 0: every record
     int validDays = 180;    // how long after it is made the statement holds
+    std::string temperature;  // as typed ("23 °C"); empty: not given
     // What U is the uncertainty of, as the page states it.
     std::string measurand =
         "a product's reading against its numeric standard, on the reference's scale";
@@ -163,6 +164,9 @@ struct PerformanceStatement {
     std::string retired;
     bool neutralOnly = false;  // at any angle
     bool service = false;      // the diagnosis sends the instrument to service at any angle
+    // In English, the conditions of the checks behind it: the white calibration before each
+    // (from the logbook), the specimen's handling, the temperature as given.
+    std::string conditions;
 };
 
 // The records of the long-term repeatability: the instrument's repeatability checks (three

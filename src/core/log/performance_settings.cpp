@@ -21,19 +21,6 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(first, last - first + 1));
 }
 
-// One line of at most `most` characters (UTF-8 counted by character), not the settings' mark
-// for a value never saved.
-bool isLineOfText(std::string_view s, std::size_t most) {
-    if (s == kNotSet) return false;
-    const bool control = std::any_of(s.begin(), s.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u == 0x7f;
-    });
-    const auto characters = static_cast<std::size_t>(
-        std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-    return !control && characters <= most;
-}
-
 // A whole number of days, digits only.
 std::optional<int> daysInput(std::string_view text) {
     const std::string t = trimmed(text);
@@ -61,6 +48,17 @@ void writeValue(ProfileStore& profile, std::string_view key, const std::optional
 }
 
 }  // namespace
+
+bool isLineOfText(std::string_view s, std::size_t most) {
+    if (s == kNotSet) return false;
+    const bool control = std::any_of(s.begin(), s.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7f;
+    });
+    const auto characters = static_cast<std::size_t>(
+        std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    return !control && characters <= most;
+}
 
 PerformanceSettings savedPerformanceSettings(ProfileStore& profile) {
     PerformanceSettings s;

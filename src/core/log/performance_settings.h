@@ -54,6 +54,10 @@ struct PerformanceProblem {
 std::string describe(const PerformanceProblem& problem);
 
 // The fields as typed; an empty per-angle field means none, an empty period the default.
+// One line of at most `most` characters (UTF-8 counted by character), not the settings' mark
+// for a value never saved.
+bool isLineOfText(std::string_view s, std::size_t most);
+
 struct TypedPerformance {
     std::array<std::string, kAngleCount> tolerance;
     std::array<std::string, kAngleCount> reference;

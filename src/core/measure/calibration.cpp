@@ -6,6 +6,7 @@
 #include "core/app/message_box.h"
 #include "core/link/commands.h"
 #include "core/link/exchange.h"
+#include "core/link/identify.h"
 
 namespace qv {
 
@@ -31,8 +32,20 @@ void CalibrationWorkflow::confirm() {
         char at[16];
         std::snprintf(at, sizeof at, "%02d:%02d", t.hour, t.minute);
         s_.state.lastCalibration = s_.state.instrumentId() + " at " + at;
+        recordCalibration(t);
     }
     view_.closed = true;
+}
+
+// A confirmed white calibration is a condition of every check after it: the logbook keeps when
+// it was, for the statements made from those checks. An instrument known by no serial has no
+// record to keep it under.
+void CalibrationWorkflow::recordCalibration(const LocalTime& at) {
+    const std::string& serial = s_.state.instrumentId();
+    if (!s_.logbook || serial.empty() || serial == kThreeFieldIdText) return;
+    CheckRecord r = emptyRecord(RecordKind::Calibration, at);
+    r.serial = serial;
+    s_.logbook->record(r);
 }
 
 void CalibrationWorkflow::skipZero() {

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/app/local_time.h"
 #include "core/app/seams.h"
 #include "core/app/string_ids.h"
 #include "core/link/link_failure.h"
@@ -55,6 +56,7 @@ public:
 
 private:
     CalibrationVerdict runStep(std::string_view command);
+    void recordCalibration(const LocalTime& at);
     void showWhiteStep();
 
     Seams s_;

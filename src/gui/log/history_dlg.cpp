@@ -18,7 +18,6 @@
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/logbook_location.h"
 #include "platform/log/logbook_reader.h"
-#include "platform/log/sql_logbook.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
 #include "ui_history_dlg.h"
@@ -64,6 +63,8 @@ QString kindShort(RecordKind kind) {
             return QStringLiteral("Tile set");
         case RecordKind::ExtendedRepeatability:
             return QStringLiteral("Repeatability (extended)");
+        case RecordKind::Calibration:
+            return QStringLiteral("White calibration");
         case RecordKind::Statement:
             return QStringLiteral("Statement issued");
     }
@@ -433,8 +434,10 @@ void CHistoryDlg::onRecord(const QModelIndex& index) {
     ui_->detailsText->setPlainText(r ? recordDetails(*r, context_.format)
                                      : tr("Choose a record to see all its values."));
     ui_->openFolderButton->setEnabled(r && !r->files.empty());
-    // A statement's record stands for a page already issued; it has no certificate of its own.
-    ui_->certificateButton->setEnabled(r != nullptr && r->kind != RecordKind::Statement);
+    // A statement's record stands for a page already issued, a calibration's for no check: they
+    // have no certificate of their own.
+    ui_->certificateButton->setEnabled(r != nullptr && r->kind != RecordKind::Statement &&
+                                       r->kind != RecordKind::Calibration);
 }
 
 void CHistoryDlg::onOpenFolder() {

@@ -105,6 +105,7 @@ std::optional<TrendKind> trendKindOf(RecordKind kind) {
         case RecordKind::EntryWrite:
         case RecordKind::EntryDeletion:
         case RecordKind::ExtendedRepeatability:
+        case RecordKind::Calibration:
         case RecordKind::Statement:
             break;
     }

@@ -53,21 +53,6 @@ bool exec(QSqlDatabase& db, const QString& sql) {
 
 }  // namespace
 
-std::string logbookTime(const LocalTime& t) {
-    char out[80];
-    std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                  std::max(t.hour, 0), std::max(t.minute, 0), std::max(t.second, 0));
-    return out;
-}
-
-LocalTime fromLogbookTime(const std::string& s) {
-    LocalTime t;
-    if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,
-                    &t.second) != 6)
-        return {};
-    return t;
-}
-
 namespace {
 
 QDateTime dateTimeOf(const LocalTime& t, std::optional<int> offsetMinutes) {

@@ -192,9 +192,6 @@ QByteArray serverRecordJson(const CheckRecord& record, const std::string& digest
 // The digest a record's first file is known by; empty when it cannot be read.
 std::string firstFileDigest(const std::vector<std::string>& files);
 
-// "YYYY-MM-DD hh:mm:ss", as the logbook keeps times (they sort as text).
-std::string logbookTime(const LocalTime& time);
-LocalTime fromLogbookTime(const std::string& text);
 // This system's offset from UTC, in minutes, at that local time; none for no valid time.
 std::optional<int> systemUtcOffset(const LocalTime& time);
 // The instant of a time with its offset (this system's zone when none is known) in UTC, as

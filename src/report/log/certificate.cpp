@@ -13,7 +13,6 @@
 #include "core/tiles/diagnosis_view.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
-#include "platform/log/sql_logbook.h"
 #include "report/kit/a4_page.h"
 #include "report/log/certificate_chart.h"
 
@@ -420,6 +419,8 @@ QString recordKindTitle(RecordKind kind) {
             return QStringLiteral("Tile set check");
         case RecordKind::ExtendedRepeatability:
             return QStringLiteral("Repeatability over many readings");
+        case RecordKind::Calibration:
+            return QStringLiteral("White calibration");
         case RecordKind::Statement:
             return QStringLiteral("Performance statement issued");
     }

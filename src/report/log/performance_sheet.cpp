@@ -10,7 +10,6 @@
 #include "core/app/string_ids.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
-#include "platform/log/sql_logbook.h"
 #include "report/kit/a4_page.h"
 
 namespace qv {
@@ -154,8 +153,7 @@ void header(Page& s, const PerformanceStatement& st) {
         {QStringLiteral("Colour"),
          QStringLiteral("CIELAB, D65, 10° observer; differences in ") + q(st.formula)},
         {QStringLiteral("Entry in force"), entryText(st)},
-        {QStringLiteral("Conditions"),
-         QStringLiteral("last white calibration and temperature not on record")},
+        {QStringLiteral("Conditions"), q(st.conditions)},
         {QStringLiteral("Repeatability specimen"),
          st.specimen.empty() ? QStringLiteral("none on record") : q(st.specimen)},
         {QStringLiteral("Made"),

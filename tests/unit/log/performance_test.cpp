@@ -193,6 +193,11 @@ TEST(PerformanceEntry, ALaterChangeToTheEntriesRetiresTheFigureAfterCorrection) 
         {"another deleted", {d(21, 12, 7), w(20, 11, 3)}, 3, false},
         {"read through entry 2", {}, 2, false},
         {"read through 2, then 2 deleted", {d(21, 12, 2)}, 2, true},
+        // Records that are no check change nothing.
+        {"a calibration and a statement since",
+         {made(K::Statement, 23, 13), made(K::Calibration, 22, 12), w(20, 11, 3)},
+         3,
+         false},
     };
     for (const Row& row : rows) {
         std::vector<CheckRecord> records = row.after;
@@ -214,6 +219,27 @@ TEST(PerformanceEntry, ALaterChangeToTheEntriesRetiresTheFigureAfterCorrection) 
                                         DeltaEFormula::Cie76, {2026, 11, 21});
     EXPECT_FALSE(s.angles[0].complete);
     EXPECT_NE(s.angles[0].contributions[2].source.find("keeps no prediction"), std::string::npos);
+}
+
+// The conditions name the white calibration the logbook holds before each check behind the
+// statement, or that it holds none, with the handling and the temperature as given.
+TEST(PerformanceConditions, TheCalibrationBeforeEachCheckHandlingAndTemperature) {
+    CheckRecord calibrated = made(RecordKind::Calibration, 7, 9);
+    calibrated.time.minute = 25;
+    CheckRecord ext = extended(5, 8, 0.04, 20);
+    ext.handling = true;
+    const std::vector<CheckRecord> records = {tileSet(8, 10, 0.9, 0.2, 0.12), calibrated, ext};
+    PerformanceSettings given = settings();
+    given.temperature = "23 °C";
+    const auto s = performanceStatement(records, given, DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_EQ(s.conditions,
+              "no white calibration on record before the extended check; white calibration "
+              "2026-11-09 10:25 before the tile set; specimen placed again between readings; "
+              "at 23 °C");
+    const auto none = performanceStatement({tileSet(8, 10, 0.9, 0.2, 0.12)}, settings(),
+                                           DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_EQ(none.conditions,
+              "no white calibration on record before the tile set; temperature not given");
 }
 
 // Records judged in dE*ab never enter a dE00 budget as they stand: the extended check is
