@@ -540,6 +540,10 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
         }
         logbook.record(r);
     }
+    qv::CheckRecord calibrated =
+        qv::emptyRecord(qv::RecordKind::Calibration, qv::localTimeOf(start + 86400 * 10 - 1500));
+    calibrated.serial = "L70S-300003";
+    logbook.record(calibrated);
     qv::CheckRecord set =
         qv::emptyRecord(qv::RecordKind::TileSet, qv::localTimeOf(start + 86400 * 10));
     set.serial = "L70S-300003";

@@ -221,26 +221,37 @@ std::string laterChange(const std::vector<CheckRecord>& records, std::size_t fro
     return {};
 }
 
-// The white calibration the instrument confirmed last before `check` (records newest first),
-// said with the check's name: "calibrated 2026-11-02 08:10 before the tile set".
-std::string calibrationBefore(const std::vector<CheckRecord>& records, const CheckRecord* check,
-                              const std::string& name) {
-    if (!check) return {};
-    auto at = records.begin() + (check - records.data());
-    const auto calibration = std::find_if(
-        at, records.end(), [](const CheckRecord& r) { return r.kind == RecordKind::Calibration; });
-    if (calibration == records.end()) return "no white calibration on record before " + name;
-    return "white calibration " + logbookTime(calibration->time).substr(0, 16) + " before " + name;
+// The white calibration the instrument confirmed last before `check` (records newest first);
+// none when the logbook holds none before it.
+const CheckRecord* calibrationBefore(const std::vector<CheckRecord>& records,
+                                     const CheckRecord& check) {
+    const auto found =
+        std::find_if(records.begin() + (&check - records.data()), records.end(),
+                     [](const CheckRecord& r) { return r.kind == RecordKind::Calibration; });
+    return found == records.end() ? nullptr : &*found;
 }
 
+// "white calibration 2026-11-02 08:10 before the extended check and the tile set", each
+// calibration said once, with the checks it came before.
 std::string conditionsOf(const std::vector<CheckRecord>& records, const Basis& basis,
                          const PerformanceSettings& settings) {
-    std::vector<std::string> parts;
     const CheckRecord* extended = latest(records, RecordKind::ExtendedRepeatability);
+    std::vector<std::pair<const CheckRecord*, std::string>> before;
     for (const auto& [check, name] :
-         {std::pair{extended, "the extended check"}, std::pair{basis.set, "the tile set"}})
-        if (std::string c = calibrationBefore(records, check, name); !c.empty())
-            parts.push_back(std::move(c));
+         {std::pair{extended, "the extended check"}, std::pair{basis.set, "the tile set"}}) {
+        if (!check) continue;
+        const CheckRecord* calibration = calibrationBefore(records, *check);
+        if (!before.empty() && before.back().first == calibration)
+            before.back().second += std::string(" and ") + name;
+        else
+            before.emplace_back(calibration, name);
+    }
+    std::vector<std::string> parts;
+    for (const auto& [calibration, names] : before)
+        parts.push_back(calibration
+                            ? "white calibration " + logbookTime(calibration->time).substr(0, 16) +
+                                  " before " + names
+                            : "no white calibration on record before " + names);
     if (extended)
         parts.push_back(extended->handling ? "specimen placed again between readings"
                                            : "specimen not lifted between readings");

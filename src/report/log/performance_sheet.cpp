@@ -131,11 +131,11 @@ QString entryText(const PerformanceStatement& st) {
     return t;
 }
 
-constexpr int kHeaderRows = 9;
 // The signature lines above the footer.
 constexpr double kSignatureMm = 12.0;
 
-void header(Page& s, const PerformanceStatement& st) {
+// The title and the statement's details; where they end.
+double header(Page& s, const PerformanceStatement& st) {
     s.font(20, true);
     s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
     const QString type = st.instrumentType.empty() ? QStringLiteral("type not known")
@@ -165,10 +165,17 @@ void header(Page& s, const PerformanceStatement& st) {
         s.font(8.5, true);
         s.line(kMarginMm, y, kLabelColumnMm, kDetailRowMm, label);
         s.font(8.5);
-        s.line(kMarginMm + kLabelColumnMm, y, kWidthMm - kLabelColumnMm, kDetailRowMm, value);
+        // The conditions may take two lines; every other detail is one, cut where too long.
+        const double w = kWidthMm - kLabelColumnMm;
+        if (label == QLatin1String("Conditions") && s.heightOf(w, value) > kDetailRowMm) {
+            y += s.paragraph(kMarginMm + kLabelColumnMm, y + 0.6, w, value) + 1.2;
+            continue;
+        }
+        s.line(kMarginMm + kLabelColumnMm, y, w, kDetailRowMm, value);
         y += kDetailRowMm;
     }
     s.rule(y + 1.5);
+    return y + 4.0;
 }
 
 // The cells of one table row, left to right.
@@ -463,8 +470,7 @@ bool paint(QPainter& painter, const PerformanceStatement& st, int dpi, int page,
     Page s(painter, dpi);
     if (page == 0) {
         const NumberFormat format = userNumberFormat();
-        header(s, st);
-        double y = kTopMm + 12 + kHeaderRows * kDetailRowMm + 4.0;
+        double y = header(s, st);
         for (const AngleBudget& b : st.angles) y = angleSection(s, b, format, y);
         flow = {noteList(st), 0, 1.0};
         const bool more = firstNotes(s, flow, y);

@@ -240,6 +240,11 @@ TEST(PerformanceConditions, TheCalibrationBeforeEachCheckHandlingAndTemperature)
                                            DeltaEFormula::Cie76, {2026, 11, 21});
     EXPECT_EQ(none.conditions,
               "no white calibration on record before the tile set; temperature not given");
+    // One calibration before both checks is said once.
+    const auto once = performanceStatement({tileSet(8, 10, 0.9, 0.2, 0.12), ext, calibrated},
+                                           settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+    EXPECT_EQ(once.conditions.substr(0, 78),
+              "white calibration 2026-11-09 10:25 before the extended check and the tile set;");
 }
 
 // Records judged in dE*ab never enter a dE00 budget as they stand: the extended check is
