@@ -12,7 +12,12 @@
 // mixed toward white, grey or black, a broad absorption or reflection band added at one of
 // seven wavelengths. Each is taken as far as a requested CIEDE2000 distance from S. The
 // validity radius of an angle is the largest distance up to which the worst residual over
-// these colours stays below the threshold.
+// these colours stays below the threshold. It says nothing of other colours at that distance.
+//
+// A term the set could not identify is not left out, which would read it as nothing: it enters
+// anywhere within the range the set could not exclude, and the worst counts. Without a finite
+// range the radius is not known; so it is where the entry's verification measured on S itself
+// otherwise than predicted there, beyond the reading noise.
 
 #include <array>
 #include <cstddef>
@@ -51,7 +56,7 @@ double unexcludedErrors(std::size_t tiles);
 TermRanges termsFromRecord(const AngleDiagnosisRecord& record, std::size_t tiles);
 AngleTerms termsFromRecord(const DiagnosisRecord& record, std::size_t tiles);
 bool bounded(const TermRanges& terms);
-// The terms left unbounded, in words ("a wavelength shift").
+// The terms left unbounded, in words ("wavelength shift").
 std::vector<std::string> unboundedTerms(const TermRanges& terms);
 
 struct ValidityBasis {

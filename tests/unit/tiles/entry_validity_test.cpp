@@ -186,8 +186,8 @@ TEST(EntryValidity, ThePredictedResidualIsWhatTheSimulatedInstrumentLeaves) {
 // leaves 0.35 dE00 (95th percentile at 2 dE00), the ripple 0.03, the placements 0.02, the
 // skewed bandpass 0.003. The errors also keep the set from identifying some terms, which then
 // enter at whichever end of their range is worse: the prediction lies above what the
-// instrument leaves, by up to a dE00 at 7 dE00 from the specimen. What the instrument leaves
-// beyond it must stay within a tenth of the threshold the certificate judges against (95th
+// instrument leaves, by 1.4 dE00 (95th percentile) at 7 dE00 from the specimen. What the instrument
+// leaves beyond it must stay within a tenth of the threshold the certificate judges against (95th
 // percentile), or the radius it states would mean nothing.
 TEST(EntryValidity,
      OnAnInstrumentTheModelDoesNotDescribeThePredictionMissesByLessThanTheThreshold) {
