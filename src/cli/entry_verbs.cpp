@@ -50,7 +50,10 @@ void printValidity(const Seams& seams, const CheckRecord& write, QTextStream& ou
     }
     out << "\n";
     for (const std::string& why : whyNot) out << QString::fromStdString(why) << "\n";
-    out << QString::fromStdString(triedText()) << "\n";
+    const bool anyStated =
+        std::any_of(v.validity->begin(), v.validity->end(),
+                    [](const AngleValidity& at) { return at.bound != RadiusBound::NotKnown; });
+    if (anyStated) out << QString::fromStdString(triedText()) << "\n";
 }
 
 EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
