@@ -26,37 +26,42 @@
 
 namespace qv::cli {
 
-namespace {
-
-// How far from its specimen the entry just written holds, when the pair's diagnosis is on
-// record; nothing otherwise (the certificate says why).
-void printValidity(const Seams& seams, QTextStream& out) {
-    if (!seams.logbook || !seams.logbook->lastRecorded()) return;
-    const CheckRecord& written = *seams.logbook->lastRecorded();
-    if (written.kind != RecordKind::EntryWrite) return;
+void printValidity(const Seams& seams, const CheckRecord& write, QTextStream& out) {
+    if (!seams.logbook) return;
     const RecordValidity v =
-        recordValidity(written, *seams.logbook, seams.files, seams.format, seams.strings);
+        recordValidity(write, *seams.logbook, seams.files, seams.format, seams.strings);
     if (!v.validity) return;
     out << "entry valid near its specimen (residual below "
         << QString::fromStdString(seams.format.display(v.threshold) + " " + v.formula)
-        << ", diagnosis of tile-set record " << v.set->id << "):";
+        << ", diagnosis of tile-set record " << v.set->id;
+    if (v.verification) out << ", verification record " << v.verification->id;
+    out << "):";
+    std::vector<std::string> whyNot;
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleValidity& at = (*v.validity)[a];
         out << (a ? ", " : " ") << (at.bound == RadiusBound::Within ? "within " : "")
-            << QString::fromStdString(radiusText(at, seams.format)) << " dE00 at "
-            << kAngleDegrees[a] << " degrees";
+            << QString::fromStdString(radiusText(at, seams.format))
+            << (at.bound == RadiusBound::NotKnown ? " at " : " dE00 at ") << kAngleDegrees[a]
+            << " degrees";
+        const std::string why = validitySentence(at, v.threshold, v.formula, seams.format);
+        if (at.bound == RadiusBound::NotKnown &&
+            std::find(whyNot.begin(), whyNot.end(), why) == whyNot.end())
+            whyNot.push_back(why);
     }
     out << "\n";
+    for (const std::string& why : whyNot) out << QString::fromStdString(why) << "\n";
+    const bool anyStated =
+        std::any_of(v.validity->begin(), v.validity->end(),
+                    [](const AngleValidity& at) { return at.bound != RadiusBound::NotKnown; });
+    if (anyStated) out << QString::fromStdString(triedText()) << "\n";
 }
-
-}  // namespace
 
 EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     // The write dialog's road: its identification, the entry list (what the instrument holds
     // decides what the factors stand on), its questions (answered from --yes), its commands.
     CoefficientWriteWorkflow w(seams);
     w.writeRecord = recordFileHook(seams);
-    if (!w.open()) return {kExitFailed, false, std::nullopt};
+    if (!w.open()) return {kExitFailed, false, std::nullopt, std::nullopt};
     // Nobody is there to press Stop: the list ends at the first entry that cannot be read, as an
     // instrument that does not answer would keep the command line 5 s per entry. The chosen
     // entry is queried again before anything is written, whatever the list says.
@@ -68,7 +73,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
         if (!row.unreadable.empty()) stop = true;
     });
     if (!chosenListed) w.addRow({o.entry, entryNumberText(o.entry).value_or(""), {}, {}, {}, {}});
-    if (!w.listDone(false, listed)) return {kExitFailed, false, std::nullopt};
+    if (!w.listDone(false, listed)) return {kExitFailed, false, std::nullopt, std::nullopt};
     const auto& rows = w.view().rows;
     const auto chosen = std::find_if(rows.begin(), rows.begin() + w.view().rowCount,
                                      [&o](const EntryRow& row) { return row.entry == o.entry; });
@@ -81,22 +86,26 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
                  << o.verb
                  << ": which of them (if any) the readings passed through cannot be read from "
                     "the instrument; give --basis none or --basis N (nothing was written)\n";
-        return {kExitFailed, false, std::nullopt};
+        return {kExitFailed, false, std::nullopt, std::nullopt};
     }
-    if (!w.basisRefusal().empty()) return {kExitCheckFailed, false, std::nullopt};
+    if (!w.basisRefusal().empty()) return {kExitCheckFailed, false, std::nullopt, std::nullopt};
     if (w.declined()) {
         o.io.err << o.verb << ": " << QString::fromStdString(describe(*w.entryState()))
                  << "; give --yes to write over it\n";
-        return {kExitCheckFailed, false, std::nullopt};
+        return {kExitCheckFailed, false, std::nullopt, std::nullopt};
     }
     if (outcome != WriteOutcome::Written)
-        return {s.state.bConnected ? kExitCheckFailed : kExitFailed, false, std::nullopt};
+        return {s.state.bConnected ? kExitCheckFailed : kExitFailed, false, std::nullopt,
+                std::nullopt};
     QTextStream& out = o.io.out;
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
-    printValidity(seams, out);
-    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true, w.written()};
+    std::optional<CheckRecord> record;
+    if (seams.logbook && seams.logbook->lastRecorded() &&
+        seams.logbook->lastRecorded()->kind == RecordKind::EntryWrite)
+        record = seams.logbook->lastRecorded();
+    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true, w.written(), record};
 }
 
 int runEntries(const QStringList& arguments, Io& io) {
@@ -203,7 +212,9 @@ int runWriteEntry(const QStringList& arguments, Io& io) {
     const Seams seams = s.seams(userNumberFormat());
     if (!loadCoefficientFile(s, seams, o)) return kExitFailed;
     if (!openPort(s, o) || !connectInstrument(s, o)) return kExitFailed;
-    return writeIntoEntry(s, seams, o).code;
+    const EntryWrite written = writeIntoEntry(s, seams, o);
+    if (written.record) printValidity(seams, *written.record, o.io.out);
+    return written.code;
 }
 
 }  // namespace qv::cli

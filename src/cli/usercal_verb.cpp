@@ -92,6 +92,7 @@ int runUsercal(const QStringList& arguments, Io& io) {
     if (!check.verifyCorrection(*again)) return failed(o, "the verification was not judged");
     const int verified =
         printVerification(out, o, *check.judgement(), check.colour().deltaELabel());
+    if (write.record) printValidity(seams, *write.record, out);
     // The entry is in the instrument either way; a missing record file still fails the road.
     return write.code != kExitPassed ? write.code : verified;
 }

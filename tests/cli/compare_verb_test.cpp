@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/tiles/diagnosis.h"
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/sim_instrument.h"
@@ -215,8 +216,13 @@ TEST_F(CompareCli, UsercalSaysHowFarTheEntryHoldsWhenThePairIsDiagnosed) {
         set.referenceSerial = "L70S-100001";
         set.formula = "dE00";
         DiagnosisRecord d;
-        for (int a = 0; a < 3; ++a)
-            d[a] = {"write-factors", "a gain", 0.1, 0.1, {{"gain", 1.0 + 2.0 * a, 0.05, true}}};
+        for (int a = 0; a < 3; ++a) {
+            d[a] = {"write-factors", "a gain", 0.1, 0.1, {}};
+            for (std::size_t k = 0; k < kTermCount; ++k) {
+                const std::string key(termInfo(static_cast<Term>(k)).key);
+                d[a].terms.push_back({key, key == "gain" ? 1.0 + 2.0 * a : 0.0, 0.01, true});
+            }
+        }
         set.diagnosis = d;
         SqlLogbook logbook(logbookPath());
         ASSERT_TRUE(logbook.isOpen());
@@ -225,9 +231,15 @@ TEST_F(CompareCli, UsercalSaysHowFarTheEntryHoldsWhenThePairIsDiagnosed) {
     SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
     const CliRun r = test::runCli(usercalInto(reference, drifted, 4));
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
-    EXPECT_NE(r.out.find("entry valid near its specimen (residual below 0.50 dE*ab, diagnosis of "
-                         "tile-set record 1): beyond 20 dE00 at 25 degrees, beyond 20 dE00 at 45 "
-                         "degrees, beyond 20 dE00 at 75 degrees\n"),
+    // Said once the verification confirms the prediction on the specimen.
+    const auto said = r.out.find(
+        "entry valid near its specimen (residual below 0.50 dE*ab, diagnosis of tile-set record 1, "
+        "verification record ");
+    ASSERT_NE(said, std::string::npos) << r.out;
+    EXPECT_GT(said, r.out.find("after correction"));
+    EXPECT_NE(r.out.find("): beyond 20 dE00 at 25 degrees, beyond 20 dE00 at 45 degrees, beyond 20 "
+                         "dE00 at 75 degrees\nTried: colours made lighter",
+                         said),
               std::string::npos)
         << r.out;
     SqlLogbook logbook(logbookPath());

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <fstream>
 
 #include "core/files/record_file.h"
@@ -160,30 +163,67 @@ TEST(Certificate, ASetsDiagnosisFitsItsOnePageAboveTheSignature) {
 }
 
 // A light specimen as both instruments read it at every angle: the one under correction
-// 1 % too high at every wavelength, the written factors taking it off.
-CoefficientRecord writtenOnALightSpecimen() {
+// 1 % too high at every wavelength (or `offset` % higher), the written factors taking it off.
+CoefficientRecord writtenOnALightSpecimen(double offset = 0.0) {
     ThreeAngles target, sample;
     for (int a = 0; a < kAngleCount; ++a)
         for (int j = 0; j < kSpectrumPoints; ++j) {
             target[a].push_back(78.0 - 6.0 * a + 0.02 * j);
-            sample[a].push_back(std::round(target[a].back() * 101.0) / 100.0);
+            const double read = offset != 0.0 ? target[a].back() + offset : target[a].back() * 1.01;
+            sample[a].push_back(std::round(read * 100.0) / 100.0);
         }
     return {{2026, 12, 7, 15, 4, 5}, "L70S-200002", "LAB", {}, {}, target, sample};
 }
 
-// A tile set of the pair, diagnosed with one term at every angle.
+// An orange: dark below 540 nm, a steep edge near 575 nm; the instrument under correction
+// reads it through an offset of 0.3 % and a scale 1 nm short.
+CoefficientRecord writtenOnAnOrange() {
+    const auto orange = [](double nm) { return 6.0 + 74.0 / (1.0 + std::exp((575.0 - nm) / 9.0)); };
+    ThreeAngles target, sample;
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j) {
+            const double nm = 400.0 + 10.0 * j;
+            target[a].push_back(std::round(orange(nm) * 100.0) / 100.0);
+            sample[a].push_back(std::round((orange(nm + 1.0) + 0.3) * 100.0) / 100.0);
+        }
+    return {{2026, 12, 7, 15, 4, 5}, "L70S-200002", "LAB", {}, {}, target, sample};
+}
+
+// A tile set of the pair, diagnosed with every term at every angle: `key` at `value`, the
+// others identified as nothing but those in `open`, kept as given.
 CheckRecord diagnosedWith(const std::string& key, double value, const LocalTime& time,
-                          const std::string& reference) {
+                          const std::string& reference, const std::vector<TermRecord>& open = {}) {
     CheckRecord r = emptyRecord(RecordKind::TileSet, time);
     r.serial = "L70S-200002";
     r.referenceSerial = reference;
     r.threshold = 0.3;
     r.formula = "dE00";
     r.comment = "LAB TILES";
+    r.readings = 5;
     DiagnosisRecord d;
-    for (AngleDiagnosisRecord& a : d)
-        a = {"service", "an offset", 0.4, 0.1, {{key, value, 0.01, true}}};
+    for (AngleDiagnosisRecord& a : d) {
+        a = {"service", "an offset", 0.4, 0.1, {}};
+        for (std::size_t k = 0; k < kTermCount; ++k) {
+            const std::string term(termInfo(static_cast<Term>(k)).key);
+            const auto given = std::find_if(open.begin(), open.end(),
+                                            [&](const TermRecord& t) { return t.key == term; });
+            a.terms.push_back(given != open.end()
+                                  ? *given
+                                  : TermRecord{term, term == key ? value : 0.0, 0.01, true});
+        }
+    }
     r.diagnosis = d;
+    return r;
+}
+
+// The verification of the entry: the specimen measured again through it, `deltaE` left.
+CheckRecord verifiedWith(double deltaE, const LocalTime& time, const std::string& formula) {
+    CheckRecord r = emptyRecord(RecordKind::Verification, time);
+    r.serial = "L70S-200002";
+    r.referenceSerial = "L70S-100001";
+    r.threshold = 0.5;
+    r.formula = formula;
+    for (AngleRecord& a : r.angles) a.deltaE = deltaE;
     return r;
 }
 
@@ -192,12 +232,14 @@ struct WrittenEntry {
     std::int64_t setId = 0;
 };
 
-// The logbook with `sets`, an inter-instrument check of the pair with its threshold, and the
-// write (recorded last), its record file beside it.
-WrittenEntry recordWrite(const test::TempHome& home, const std::vector<CheckRecord>& sets) {
+// The logbook with `sets`, an inter-instrument check of the pair with its threshold, the write,
+// its record file beside it, and the records `after` it.
+WrittenEntry recordWrite(const test::TempHome& home, const std::vector<CheckRecord>& sets,
+                         const std::vector<CheckRecord>& after = {},
+                         const CoefficientRecord& entry = writtenOnALightSpecimen()) {
     const std::string file = home.path() + "/Coefficients_20261207_150405.csv";
     std::ofstream(file, std::ios::binary)
-        << formatRecordFile(writtenOnALightSpecimen(), test::projectStrings(), userNumberFormat());
+        << formatRecordFile(entry, test::projectStrings(), userNumberFormat());
     CheckRecord check = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 0, 0});
     check.serial = "L70S-200002";
     check.referenceSerial = "L70S-100001";
@@ -219,6 +261,7 @@ WrittenEntry recordWrite(const test::TempHome& home, const std::vector<CheckReco
     logbook.record(check);
     logbook.record(write);
     out.write = *logbook.lastRecorded();
+    for (const CheckRecord& r : after) logbook.record(r);
     return out;
 }
 
@@ -234,10 +277,12 @@ TEST(Certificate, AnEntryWrittenStatesHowFarFromItsSpecimenItHolds) {
     const test::TempHome home;
     // A gain the factors remove, diagnosed after the write; an offset they cannot, before it;
     // a set of another reference in between.
-    const WrittenEntry w =
-        recordWrite(home, {diagnosedWith("offset", 1.5, {2026, 12, 7, 14, 0, 0}, "L70S-100001"),
-                           diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 30, 0}, "L70S-100009"),
-                           diagnosedWith("gain", 1.0, {2026, 12, 7, 16, 0, 0}, "L70S-100001")});
+    const WrittenEntry w = recordWrite(
+        home,
+        {diagnosedWith("offset", 1.5, {2026, 12, 7, 14, 0, 0}, "L70S-100001"),
+         diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 30, 0}, "L70S-100009"),
+         diagnosedWith("gain", 1.0, {2026, 12, 7, 16, 0, 0}, "L70S-100001")},
+        {verifiedWith(0.05, {2026, 12, 7, 15, 6, 0}, "dE00")}, writtenOnALightSpecimen(1.5));
     const RecordValidity v = validityOf(w.write);
     ASSERT_TRUE(v.validity) << v.problem;
     ASSERT_TRUE(v.set);
@@ -255,8 +300,11 @@ TEST(Certificate, AnEntryWrittenStatesHowFarFromItsSpecimenItHolds) {
         EXPECT_TRUE(angle.startsWith(QStringLiteral("%1°: Within ").arg(kAngleDegrees[a])))
             << angle.toStdString();
         EXPECT_TRUE(angle.contains(QStringLiteral(
-            "dE00 of the specimen the predicted residual stays below the inter-instrument "
-            "threshold 0.50 dE00. Predicted residual at 2, 3.5 and 7 dE00 from the specimen: ")))
+            "dE00 of the specimen, for the colours tried, the predicted residual stays below the "
+            "inter-instrument threshold 0.50 dE00. Predicted residual at 2, 3.5 and 7 dE00 from "
+            "the specimen: ")))
+            << angle.toStdString();
+        EXPECT_TRUE(angle.contains(QStringLiteral("the verification measured 0.05 dE00.")))
             << angle.toStdString();
         // 1.5 % added to every reading does not hold far from a light specimen.
         EXPECT_EQ((*v.validity)[a].bound, RadiusBound::Within);
@@ -309,7 +357,8 @@ TEST(Certificate, AnEntryWithoutADiagnosisOfItsPairSaysItsValidityIsNotKnown) {
     // A pure gain on record: the factors hold everywhere. Without the record file, not known.
     const test::TempHome home;
     WrittenEntry w =
-        recordWrite(home, {diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 0, 0}, "L70S-100001")});
+        recordWrite(home, {diagnosedWith("gain", 1.0, {2026, 12, 7, 14, 0, 0}, "L70S-100001")},
+                    {verifiedWith(0.05, {2026, 12, 7, 15, 6, 0}, "dE00")});
     const QStringList beyond = validityParagraphs(validityOf(w.write), userNumberFormat());
     ASSERT_EQ(beyond.size(), 1 + kAngleCount);
     EXPECT_TRUE(beyond[2].contains(QStringLiteral("Within 20 dE00 of the specimen and beyond")))
@@ -321,6 +370,103 @@ TEST(Certificate, AnEntryWithoutADiagnosisOfItsPairSaysItsValidityIsNotKnown) {
     // Other kinds of record say nothing of it.
     EXPECT_TRUE(
         validityParagraphs(validityOf(diagnosedSet(home.path())), userNumberFormat()).isEmpty());
+}
+
+// A repeatability check of the instrument that measured `deltaE` between its readings.
+CheckRecord repeatedWith(double deltaE, const LocalTime& time) {
+    CheckRecord r = emptyRecord(RecordKind::Repeatability, time);
+    r.serial = "L70S-200002";
+    r.threshold = 0.2;
+    r.formula = "dE00";
+    for (AngleRecord& a : r.angles) a.deltaE = deltaE;
+    return r;
+}
+
+// The radius stands only where the entry's own verification measured at the specimen what the
+// prediction says there, give or take the instrument's reading noise.
+TEST(Certificate, AnEntryHoldsOnlyWhereItsVerificationConfirmsThePredictionAtTheSpecimen) {
+    const LocalTime later{2026, 12, 7, 15, 6, 0};
+    CheckRecord rewritten = emptyRecord(RecordKind::EntryWrite, {2026, 12, 7, 15, 5, 0});
+    rewritten.serial = "L70S-200002";
+    rewritten.entry = 4;
+    struct Row {
+        const char* name;
+        std::vector<CheckRecord> after;
+        const char* text;  // in every angle's paragraph
+    };
+    const Row rows[] = {
+        {"none", {}, "Not known until the entry is verified (the specimen measured again"},
+        {"far",
+         {verifiedWith(0.9, later, "dE00")},
+         "Not known: the prediction does not hold at the specimen itself (predicted 0.0"},
+        {"far on a noisy instrument",
+         {repeatedWith(1.0, {2026, 12, 7, 15, 5, 0}), verifiedWith(0.9, later, "dE00")},
+         "the verification measured 0.90 dE00."},
+        {"after another entry",
+         {rewritten, verifiedWith(0.05, later, "dE00")},
+         "Not known until the entry is verified"},
+        {"in another formula",
+         {verifiedWith(0.05, later, "dE*ab")},
+         "Not known until the entry is verified"},
+    };
+    for (const Row& r : rows) {
+        const test::TempHome home;
+        const WrittenEntry w = recordWrite(
+            home, {diagnosedWith("offset", 1.5, {2026, 12, 7, 14, 0, 0}, "L70S-100001")}, r.after,
+            writtenOnALightSpecimen(1.5));
+        const QStringList text = validityParagraphs(validityOf(w.write), userNumberFormat());
+        ASSERT_EQ(text.size(), 1 + kAngleCount) << r.name;
+        EXPECT_TRUE(text[0].contains(
+            QStringLiteral("Tried: colours made lighter, darker, greyer or with a broad band "
+                           "added, 19 kinds")))
+            << text[0].toStdString();
+        for (int a = 1; a <= kAngleCount; ++a)
+            EXPECT_TRUE(text[a].contains(QLatin1String(r.text)))
+                << r.name << ": " << text[a].toStdString();
+    }
+}
+
+// The entry on an orange after a set that left the wavelength shift open: the certificate
+// states a radius whose prediction at the orange matches what the verification measured
+// there, or says that it is not known and why; never that the entry fails where the
+// verification found it holding.
+TEST(Certificate, AnEntryOnAnOrangeDoesNotContradictItsVerification) {
+    const LocalTime before{2026, 12, 7, 14, 0, 0};
+    const std::vector<CheckRecord> verified = {verifiedWith(0.09, {2026, 12, 7, 15, 6, 0}, "dE00")};
+    // The shift the orange shows (1 nm) near the value the set fitted, and far from it.
+    std::size_t stated = 0;
+    for (double shift : {0.8, -0.6}) {
+        const test::TempHome home;
+        const WrittenEntry w = recordWrite(
+            home,
+            {diagnosedWith("offset", 0.3, before, "L70S-100001", {{"shift", shift, 0.3, false}})},
+            verified, writtenOnAnOrange());
+        const RecordValidity v = validityOf(w.write);
+        ASSERT_TRUE(v.validity) << v.problem;
+        const QStringList text = validityParagraphs(v, userNumberFormat());
+        ASSERT_EQ(text.size(), 1 + kAngleCount);
+        for (int a = 0; a < kAngleCount; ++a) {
+            const AngleValidity& at = (*v.validity)[a];
+            const std::string paragraph = text[1 + a].toStdString();
+            std::printf("shift %.1f nm: %s\n", shift, paragraph.c_str());
+            EXPECT_NEAR(at.measured, 0.09, 1e-12);
+            if (at.bound == RadiusBound::NotKnown) {
+                EXPECT_TRUE(
+                    text[1 + a].contains(QStringLiteral("Not known: the prediction does "
+                                                        "not hold at the specimen")))
+                    << paragraph;
+                EXPECT_TRUE(text[1 + a].contains(QStringLiteral("measured 0.09 dE00")))
+                    << paragraph;
+                continue;
+            }
+            ++stated;
+            EXPECT_LE(std::abs(at.atSpecimen - 0.09), at.allowance) << paragraph;
+            EXPECT_TRUE(
+                text[1 + a].contains(QStringLiteral("the verification measured 0.09 dE00.")))
+                << paragraph;
+        }
+    }
+    EXPECT_GE(stated, 3u);
 }
 
 TEST(Certificate, ReflectanceAxesEndOnARoundValueInAtMostFiveSteps) {

@@ -1,5 +1,6 @@
 #include "core/log/record_validity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <tuple>
@@ -90,6 +91,58 @@ EntryRead readEntry(const CheckRecord& write, FileStore& files, const NumberForm
     return out;
 }
 
+bool changesAnEntry(const CheckRecord& r) {
+    return r.kind == RecordKind::EntryWrite || r.kind == RecordKind::EntryDeletion;
+}
+
+// The verification of the entry: the first of the pair after the write, in the formula the
+// residual is judged in, before the instrument's entries change again.
+std::optional<CheckRecord> verificationOf(std::vector<CheckRecord> records,
+                                          const CheckRecord& write, const std::string& formula) {
+    const auto order = [](const CheckRecord& r) { return std::make_tuple(timeKey(r.time), r.id); };
+    std::sort(records.begin(), records.end(),
+              [&](const CheckRecord& x, const CheckRecord& y) { return order(x) < order(y); });
+    for (const CheckRecord& r : records) {
+        if (order(r) <= order(write)) continue;
+        if (changesAnEntry(r)) break;
+        if (r.kind == RecordKind::Verification && samePair(r, write) && r.formula == formula)
+            return r;
+    }
+    return std::nullopt;
+}
+
+// What the verification measured at the specimen, and how far reading noise may take it.
+SpecimenCheck specimenCheck(const CheckRecord& verification,
+                            const std::optional<CheckRecord>& repeatability) {
+    SpecimenCheck out;
+    for (int a = 0; a < kAngleCount; ++a) {
+        out.measured[a] = verification.angles[a].deltaE;
+        out.allowance[a] = kDefaultRepeatThreshold;
+        if (!repeatability) continue;
+        const double measured = repeatability->angles[a].deltaE;
+        out.allowance[a] = std::isfinite(measured) ? std::max(repeatability->threshold, measured)
+                                                   : repeatability->threshold;
+    }
+    return out;
+}
+
+// The validity of each angle kept where the entry's verification confirms it at the specimen.
+void confirmByVerification(RecordValidity& out, const std::vector<CheckRecord>& records,
+                           const CheckRecord& write) {
+    out.verification = verificationOf(records, write, out.formula);
+    if (!out.verification) {
+        confirmAtSpecimen(*out.validity, std::nullopt);
+        return;
+    }
+    // The instrument's own check, of no pair: searched for without the reference.
+    CheckRecord instrumentAlone = *out.verification;
+    instrumentAlone.referenceSerial.clear();
+    out.repeatability =
+        latestBefore(records, instrumentAlone, RecordKind::Repeatability,
+                     [](const CheckRecord& r) { return std::isfinite(r.threshold); });
+    confirmAtSpecimen(*out.validity, specimenCheck(*out.verification, out.repeatability));
+}
+
 // "no tile set of L70S-200002 and reference L70S-100001 diagnosed before the write".
 std::string noSet(const CheckRecord& write) {
     std::string pair = "instrument " + write.serial;
@@ -147,14 +200,19 @@ RecordValidity recordValidity(const CheckRecord& write, Logbook& logbook, FileSt
         out.problem = entry.problem;
         return out;
     }
-    ValidityBasis basis{termsFromRecord(*out.set->diagnosis),
+    const auto tiles = static_cast<std::size_t>(std::max(out.set->readings, 0));
+    ValidityBasis basis{termsFromRecord(*out.set->diagnosis, tiles),
                         entry.specimen,
                         entry.factors,
                         *formula,
                         out.threshold,
                         parameters};
     out.validity = entryValidity(basis);
-    if (!out.validity) out.problem = "the record file's readings are incomplete";
+    if (!out.validity) {
+        out.problem = "the record file's readings are incomplete";
+        return out;
+    }
+    confirmByVerification(out, records, write);
     return out;
 }
 

@@ -8,6 +8,14 @@
 // write names one) recorded no later than the write: a set read afterwards may already have
 // been read through the entry, and its terms would then describe what the entry left rather
 // than what it corrects.
+//
+// The prediction is trusted only where it holds on the specimen itself: the verification after
+// the write (the specimen measured again through the entry, before any other entry change of
+// the instrument) must have measured what it predicts there, give or take reading noise. That
+// noise is what two readings of one specimen may differ by on this instrument: its latest
+// repeatability check's threshold, or what that check measured when more; without one the
+// built-in repeatability threshold. The verification is one more such reading, and its own
+// "does not apply the entry yet" judgement takes the same threshold for no change.
 
 #include <cstdint>
 #include <optional>
@@ -28,6 +36,10 @@ struct RecordValidity {
     // set's formula).
     std::optional<CheckRecord> set;
     std::optional<CheckRecord> check;
+    // The verification the prediction at the specimen is held against, and the repeatability
+    // check its noise allowance comes from (none: the built-in threshold).
+    std::optional<CheckRecord> verification;
+    std::optional<CheckRecord> repeatability;
     double threshold = 0.0;
     std::string formula;  // as the records name it: "dE00", "dE*ab", ...
     // Without a validity, why not, in English; empty for a record that is no entry write.

@@ -1,12 +1,14 @@
 #include "core/tiles/entry_validity.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
 #include "core/app/thresholds.h"
 #include "core/colour/tristimulus.h"
 #include "core/tiles/diagnosis_record.h"
+#include "core/tiles/diagnosis_view.h"
 
 namespace qv {
 
@@ -86,26 +88,61 @@ double reachOf(std::size_t direction) {
     return kExponentialReach;
 }
 
+std::string lowercased(std::string s) {
+    if (!s.empty()) s[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(s[0])));
+    return s;
+}
+
+// "offset, shift or bandwidth".
+std::string orList(const std::vector<std::string>& words) {
+    std::string out;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+    return out;
+}
+
 std::string wavelengthText(std::size_t band) {
     return std::to_string(static_cast<int>(kBandCentresNm[band])) + " nm";
 }
 
 }  // namespace
 
-TermEstimates termsFromRecord(const AngleDiagnosisRecord& record) {
-    TermEstimates out{};
+double unexcludedErrors(std::size_t tiles) {
+    TermEstimate jackknifed;
+    jackknifed.jackknifeError = 1.0;
+    return significantErrors(jackknifed, tiles);
+}
+
+TermRanges termsFromRecord(const AngleDiagnosisRecord& record, std::size_t tiles) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    TermRanges out;
+    out.fill({-kInf, kInf});
     for (const TermRecord& t : record.terms) {
         const auto term = termFromKey(t.key);
-        if (!term || !t.identified || !std::isfinite(t.value)) continue;
-        out[static_cast<std::size_t>(*term)] = estimateOf(t);
+        if (!term || !std::isfinite(t.value)) continue;
+        const double half = t.identified ? 0.0 : unexcludedErrors(tiles) * t.standardError;
+        if (std::isfinite(half))
+            out[static_cast<std::size_t>(*term)] = {t.value - half, t.value + half};
     }
     return out;
 }
 
-AngleTerms termsFromRecord(const DiagnosisRecord& record) {
+AngleTerms termsFromRecord(const DiagnosisRecord& record, std::size_t tiles) {
     AngleTerms out{};
-    for (int a = 0; a < kAngleCount; ++a) out[a] = termsFromRecord(record[a]);
+    for (int a = 0; a < kAngleCount; ++a) out[a] = termsFromRecord(record[a], tiles);
     return out;
+}
+
+std::vector<std::string> unboundedTerms(const TermRanges& terms) {
+    std::vector<std::string> out;
+    for (std::size_t k = 0; k < kTermCount; ++k)
+        if (!std::isfinite(terms[k].low) || !std::isfinite(terms[k].high))
+            out.push_back(lowercased(termName(static_cast<Term>(k))));
+    return out;
+}
+
+bool bounded(const TermRanges& terms) {
+    return unboundedTerms(terms).empty();
 }
 
 AngleFactors writtenFactors(const AngleFactors& factors) {
@@ -115,16 +152,76 @@ AngleFactors writtenFactors(const AngleFactors& factors) {
     return out;
 }
 
-double predictedResidual(const ValidityBasis& basis, int angle, const AngleSpectrum& colour) {
-    if (angle < 0 || angle >= kAngleCount || !isSpectrum(colour)) return kNaN;
+namespace {
+
+// The terms at every corner of the box their ranges span, the first at the values themselves.
+// The residual's spectrum is nearly linear in the terms and a colour difference grows with it
+// either way, so the worst lies at a corner. The factors were computed on what the instrument
+// read on the specimen: a corner that reads the specimen otherwise than the values do leaves
+// that reading as it was, and only how the difference changes from the specimen to a colour
+// moves with the corner (`shift`: what the corner adds to each reading, the same everywhere).
+struct Corners {
+    std::vector<TermEstimates> terms;
+    std::vector<AngleSpectrum> shift;
+};
+
+Corners cornersOf(const ValidityBasis& basis, int angle) {
+    TermEstimates atValues{};
+    std::vector<TermEstimates> ends(1);
+    for (std::size_t k = 0; k < kTermCount; ++k) {
+        const TermRange& r = basis.terms[angle][k];
+        atValues[k] = {(r.low + r.high) / 2.0, 0.0, true};
+        for (TermEstimates& c : ends) c[k] = {r.low, 0.0, true};
+        if (!(r.high > r.low)) continue;
+        const std::size_t n = ends.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            ends.push_back(ends[i]);
+            ends.back()[k].value = r.high;
+        }
+    }
+    Corners out;
+    out.terms.push_back(atValues);
+    if (ends.size() > 1) out.terms.insert(out.terms.end(), ends.begin(), ends.end());
+    const AngleSpectrum& s = basis.specimen[angle];
+    const AngleSpectrum read = modelDifference(atValues, s);
+    for (const TermEstimates& t : out.terms) {
+        AngleSpectrum shift = modelDifference(t, s);
+        for (int j = 0; j < kSpectrumPoints; ++j) shift[j] = read[j] - shift[j];
+        out.shift.push_back(std::move(shift));
+    }
+    return out;
+}
+
+double worstResidual(const ValidityBasis& basis, int angle, const Corners& corners,
+                     const AngleSpectrum& colour) {
     const AngleSpectrum c(colour.begin(), colour.begin() + kSpectrumPoints);
-    const AngleSpectrum difference = modelDifference(basis.terms[angle], c);
-    ThreeAngles read;
-    read[angle] = c;
-    for (int j = 0; j < kSpectrumPoints; ++j) read[angle][j] += difference[j];
-    const AngleSpectrum corrected = applyFactors(read, basis.factors)[angle];
-    if (!isSpectrum(corrected)) return kNaN;
-    return deltaE(basis.formula, labOf(c), labOf(corrected), basis.parameters);
+    double worst = 0.0;
+    for (std::size_t i = 0; i < corners.terms.size(); ++i) {
+        const AngleSpectrum difference = modelDifference(corners.terms[i], c);
+        ThreeAngles read;
+        read[angle] = c;
+        for (int j = 0; j < kSpectrumPoints; ++j)
+            read[angle][j] += difference[j] + corners.shift[i][j];
+        const AngleSpectrum corrected = applyFactors(read, basis.factors)[angle];
+        const double residual = isSpectrum(corrected) ? deltaE(basis.formula, labOf(c),
+                                                               labOf(corrected), basis.parameters)
+                                                      : kNaN;
+        if (std::isnan(residual)) return kNaN;
+        worst = std::max(worst, residual);
+    }
+    return worst;
+}
+
+bool readable(const ValidityBasis& basis, int angle) {
+    return angle >= 0 && angle < kAngleCount && isSpectrum(basis.specimen[angle]) &&
+           bounded(basis.terms[angle]);
+}
+
+}  // namespace
+
+double predictedResidual(const ValidityBasis& basis, int angle, const AngleSpectrum& colour) {
+    if (!readable(basis, angle) || !isSpectrum(colour)) return kNaN;
+    return worstResidual(basis, angle, cornersOf(basis, angle), colour);
 }
 
 std::string directionName(std::size_t direction) {
@@ -166,12 +263,12 @@ const std::vector<double>& validityDistances() {
 
 namespace {
 
-ValidityRow rowFor(const ValidityBasis& basis, int angle, double distance) {
+ValidityRow rowFor(const ValidityBasis& basis, int angle, const Corners& corners, double distance) {
     ValidityRow row{distance, 0.0, 0.0, 0};
     for (std::size_t k = 0; k < kNearDirections; ++k) {
         const auto colour = colourAt(basis.specimen[angle], k, distance);
         if (!colour) continue;
-        const double r = predictedResidual(basis, angle, *colour);
+        const double r = worstResidual(basis, angle, corners, *colour);
         // A residual that cannot be told is the worst, so that it never passes.
         if (std::isnan(r) || r > row.worst || std::isnan(row.worst)) row.worst = r;
         row.mean += r;
@@ -188,8 +285,16 @@ bool fails(const ValidityRow& row, double threshold) {
 
 AngleValidity validityAt(const ValidityBasis& basis, int angle) {
     AngleValidity v;
-    v.atSpecimen = predictedResidual(basis, angle, basis.specimen[angle]);
-    for (double d : validityDistances()) v.rows.push_back(rowFor(basis, angle, d));
+    v.unbounded = unboundedTerms(basis.terms[angle]);
+    if (!v.unbounded.empty()) {
+        v.atSpecimen = kNaN;
+        v.bound = RadiusBound::NotKnown;
+        v.unknown = Unknown::UnboundedTerms;
+        return v;
+    }
+    const Corners corners = cornersOf(basis, angle);
+    v.atSpecimen = worstResidual(basis, angle, corners, basis.specimen[angle]);
+    for (double d : validityDistances()) v.rows.push_back(rowFor(basis, angle, corners, d));
     const auto first = std::find_if(v.rows.begin(), v.rows.end(), [&](const ValidityRow& r) {
         return fails(r, basis.threshold);
     });
@@ -207,10 +312,35 @@ AngleValidity validityAt(const ValidityBasis& basis, int angle) {
     double high = first->distance;
     for (int i = 0; i < kRadiusHalvings; ++i) {
         const double mid = (low + high) / 2.0;
-        (fails(rowFor(basis, angle, mid), basis.threshold) ? high : low) = mid;
+        (fails(rowFor(basis, angle, corners, mid), basis.threshold) ? high : low) = mid;
     }
     v.radius = low;
     return v;
+}
+
+std::string atSpecimenText(const AngleValidity& v, std::string_view formulaLabel,
+                           const NumberFormat& format) {
+    const std::string unit = " " + std::string(formulaLabel);
+    return "predicted " + format.display(v.atSpecimen) + unit + " at the specimen, measured " +
+           format.display(v.measured) + unit + " by the verification";
+}
+
+std::string notKnownSentence(const AngleValidity& v, std::string_view formulaLabel,
+                             const NumberFormat& format) {
+    switch (v.unknown) {
+        case Unknown::UnboundedTerms:
+            return "Not known: the tile set could not bound the " + orList(v.unbounded) +
+                   ", so how the residual grows away from the specimen cannot be told.";
+        case Unknown::NotVerified:
+            return "Not known until the entry is verified (the specimen measured again through "
+                   "it): no verification confirms the prediction at the specimen.";
+        case Unknown::VerificationDisagrees:
+        case Unknown::None:
+            break;
+    }
+    return "Not known: the prediction does not hold at the specimen itself (" +
+           atSpecimenText(v, formulaLabel, format) + ", more than the reading noise of " +
+           format.display(v.allowance) + " apart).";
 }
 
 }  // namespace
@@ -226,10 +356,34 @@ std::optional<EntryValidity> entryValidity(const ValidityBasis& basis) {
     return out;
 }
 
+void confirmAtSpecimen(EntryValidity& validity, const std::optional<SpecimenCheck>& check) {
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleValidity& v = validity[a];
+        if (v.unknown == Unknown::UnboundedTerms) continue;
+        v.measured = check ? check->measured[a] : kNaN;
+        v.allowance = check ? check->allowance[a] : kNaN;
+        if (!std::isfinite(v.measured) || !(v.allowance >= 0.0))
+            v.unknown = Unknown::NotVerified;
+        else if (!(std::abs(v.atSpecimen - v.measured) <= v.allowance))
+            v.unknown = Unknown::VerificationDisagrees;
+        else
+            continue;
+        v.bound = RadiusBound::NotKnown;
+    }
+}
+
 std::optional<ValidityRow> rowAt(const AngleValidity& validity, double distance) {
     for (const ValidityRow& r : validity.rows)
         if (std::abs(r.distance - distance) < 1e-9) return r;
     return std::nullopt;
+}
+
+std::string triedText() {
+    return "Tried: colours made lighter, darker, greyer or with a broad band added, " +
+           std::to_string(kNearDirections) +
+           " kinds, each with the terms the tile set could not identify at whichever end of "
+           "their range is worse; reading noise, geometry and errors the diagnosis has no term "
+           "for are left out, and other colours at the same distance may fare worse.";
 }
 
 std::string radiusText(const AngleValidity& v, const NumberFormat& format) {
@@ -238,6 +392,8 @@ std::string radiusText(const AngleValidity& v, const NumberFormat& format) {
             return "below " + format.general(kLeastRadius);
         case RadiusBound::BeyondLargest:
             return "beyond " + format.general(kLargestRadius);
+        case RadiusBound::NotKnown:
+            return "not known";
         case RadiusBound::Within:
             break;
     }
@@ -248,18 +404,23 @@ std::string validitySentence(const AngleValidity& v, double threshold,
                              std::string_view formulaLabel, const NumberFormat& format) {
     const std::string limit = "the inter-instrument threshold " + format.display(threshold) + " " +
                               std::string(formulaLabel) + ".";
+    const std::string tried =
+        " dE00 of the specimen, for the colours tried, the predicted "
+        "residual ";
     switch (v.bound) {
         case RadiusBound::BelowLeast:
-            return "Even within " + format.general(kLeastRadius) +
-                   " dE00 of the specimen the predicted residual reaches " + limit;
+            return "Even within " + format.general(kLeastRadius) + tried + "reaches " + limit;
         case RadiusBound::BeyondLargest:
             return "Within " + format.general(kLargestRadius) +
-                   " dE00 of the specimen and beyond, the predicted residual stays below " + limit;
+                   " dE00 of the specimen and beyond, for the colours tried, the predicted "
+                   "residual stays below " +
+                   limit;
+        case RadiusBound::NotKnown:
+            return notKnownSentence(v, formulaLabel, format);
         case RadiusBound::Within:
             break;
     }
-    return "Within " + format.display(v.radius) +
-           " dE00 of the specimen the predicted residual stays below " + limit;
+    return "Within " + format.display(v.radius) + tried + "stays below " + limit;
 }
 
 }  // namespace qv

@@ -427,16 +427,32 @@ QString recordKindTitle(RecordKind kind) {
     return {};
 }
 
+// What the prediction at the specimen is held against, and with what allowance for noise.
+QString verificationSource(const RecordValidity& v) {
+    if (!v.verification) return QStringLiteral(" No verification of the entry is on record.");
+    const QString noise = v.repeatability
+                              ? QStringLiteral("the repeatability check, record %1 of %2")
+                                    .arg(v.repeatability->id)
+                                    .arg(q(logbookTime(v.repeatability->time)))
+                              : QStringLiteral("the built-in repeatability threshold");
+    return QStringLiteral(
+               " At the specimen held against the verification, record %1 of %2, give or take "
+               "the reading noise of %3.")
+        .arg(v.verification->id)
+        .arg(q(logbookTime(v.verification->time)), noise);
+}
+
 // Where the prediction comes from and what the residual is judged against.
 QString validitySource(const RecordValidity& v, const NumberFormat& format) {
     const CheckRecord& set = *v.set;
-    QString out = QStringLiteral(
-                      "Predicted from the diagnosis of tile-set record %1 of %2 (set \"%3\", "
-                      "reference %4) for colours near the specimen the entry was computed on, "
-                      "made lighter, darker, greyer or with a broad band added; at each distance "
-                      "the worst of them counts. ")
-                      .arg(set.id)
-                      .arg(q(logbookTime(set.time)), q(set.comment), q(set.referenceSerial));
+    QString out =
+        QStringLiteral(
+            "Predicted from the diagnosis of tile-set record %1 of %2 (set \"%3\", "
+            "reference %4) for colours near the specimen the entry was computed on; at "
+            "each distance the worst of them counts. %5")
+            .arg(set.id)
+            .arg(q(logbookTime(set.time)), q(set.comment), q(set.referenceSerial), q(triedText()));
+    out += verificationSource(v) + QLatin1Char(' ');
     if (v.check)
         return out + QStringLiteral(
                          "Threshold and formula of the inter-instrument check, record "
@@ -450,9 +466,14 @@ QString validitySource(const RecordValidity& v, const NumberFormat& format) {
                      .arg(q(format.display(v.threshold)), q(v.formula));
 }
 
-// "25°: Within 2.37 dE00 ... Predicted residual at 2, 3.5 and 7 dE00: 0.12, 0.20 and 0.41."
+// "25°: Within 2.37 dE00 ... Predicted residual at 2, 3.5 and 7 dE00: 0.12, 0.20 and 0.41.
+// Predicted 0.01 at the specimen, measured 0.07 by the verification."; a radius not known says
+// why and nothing else.
 QString angleValidity(const RecordValidity& v, int angle, const NumberFormat& format) {
     const AngleValidity& at = (*v.validity)[angle];
+    const QString sentence = q(validitySentence(at, v.threshold, v.formula, format));
+    if (at.bound == RadiusBound::NotKnown)
+        return QStringLiteral("%1°: %2").arg(kAngleDegrees[angle]).arg(sentence);
     QStringList residuals;
     QStringList distances;
     for (double d : {2.0, 3.5, 7.0}) {
@@ -463,10 +484,11 @@ QString angleValidity(const RecordValidity& v, int angle, const NumberFormat& fo
     }
     return QStringLiteral(
                "%1°: %2 Predicted residual at %3, %4 and %5 dE00 from the specimen: "
-               "%6, %7 and %8 %9.")
+               "%6, %7 and %8 %9; at the specimen %10 %9, the verification measured %11 %9.")
         .arg(kAngleDegrees[angle])
-        .arg(q(validitySentence(at, v.threshold, v.formula, format)), distances[0], distances[1],
-             distances[2], residuals[0], residuals[1], residuals[2], q(v.formula));
+        .arg(sentence, distances[0], distances[1], distances[2], residuals[0], residuals[1],
+             residuals[2], q(v.formula), q(format.display(at.atSpecimen)))
+        .arg(q(format.display(at.measured)));
 }
 
 QStringList validityParagraphs(const RecordValidity& v, const NumberFormat& format) {
