@@ -1,7 +1,10 @@
-# Fails when a source file includes a folder its own folder may not use. Three houses are
-# checked, each with the folders it knows and what each may include (its own folder always):
+# Fails when a source file includes a folder its own folder may not use, a folder no order
+# knows, or when two files of one folder include each other. The houses checked, each with the
+# folders it knows and what each may include (its own folder always):
 #   the top level of src   (core < platform < report < gui < cli, app; sim uses core alone)
 #   src/core               (colour < app < files < link < measure < checks, coeff < tiles < log)
+#   src/platform           (app, link; log < app)
+#   src/report             (kit < log)
 #   src/gui                (kit < link, log, help < verdict < measure, coeff < checks < tiles
 #                           < app)
 # Each README's "may depend on" line says the same in words. Run with -DSRC=<the src folder>.
@@ -35,7 +38,11 @@ function(check_house house prefix)
         file(STRINGS "${dir}/${f}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${prefix}[a-z_]+/")
         foreach(line IN LISTS includes)
             string(REGEX REPLACE ".*\"${prefix}([a-z_]+)/.*" "\\1" used "${line}")
-            if(used STREQUAL own OR NOT known_${used})
+            if(used STREQUAL own)
+                continue()
+            endif()
+            if(NOT known_${used})
+                list(APPEND offenders "${house}/${f} includes ${prefix}${used}, which no order knows")
                 continue()
             endif()
             list(FIND allowed_${own} "${used}" at)
@@ -47,7 +54,37 @@ function(check_house house prefix)
     set(offenders "${offenders}" PARENT_SCOPE)
 endfunction()
 
+# Two files of one folder that include each other are one module in two halves: neither can
+# be read, changed or tested without the other.
+function(check_circles)
+    file(GLOB_RECURSE files RELATIVE "${SRC}" "${SRC}/*.h" "${SRC}/*.cpp")
+    set(edges "")
+    foreach(f IN LISTS files)
+        string(REGEX REPLACE "\\.(h|cpp)$" "" from "${f}")
+        get_filename_component(folder "${f}" DIRECTORY)
+        file(STRINGS "${SRC}/${f}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"${folder}/[a-z_0-9]+\\.h\"")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE ".*\"(.*)\\.h\".*" "\\1" to "${line}")
+            if(NOT to STREQUAL from)
+                list(APPEND edges "${from}>${to}")
+            endif()
+        endforeach()
+    endforeach()
+    list(REMOVE_DUPLICATES edges)
+    foreach(edge IN LISTS edges)
+        string(REPLACE ">" ";" ends "${edge}")
+        list(GET ends 0 a)
+        list(GET ends 1 b)
+        list(FIND edges "${b}>${a}" back)
+        if(NOT back EQUAL -1 AND a STRLESS b)
+            list(APPEND offenders "${a} and ${b} include each other")
+        endif()
+    endforeach()
+    set(offenders "${offenders}" PARENT_SCOPE)
+endfunction()
+
 set(offenders "")
+check_circles()
 check_house("" ""
     "core" "platform:core" "report:core,platform" "gui:core,platform,report"
     "cli:core,platform,report" "app:core,platform,report,gui" "sim:core")
@@ -57,6 +94,8 @@ check_house("core" "core/"
     "checks:colour,app,files,link,measure" "coeff:colour,app,files,link,measure"
     "tiles:colour,app,files,link,measure,checks,coeff"
     "log:colour,app,files,link,measure,checks,coeff,tiles")
+check_house("platform" "platform/" "app" "link" "log:app")
+check_house("report" "report/" "kit" "log:kit")
 check_house("gui" "gui/"
     "kit" "link:kit" "log:kit" "help:kit" "verdict:kit" "measure:kit,link,verdict"
     "coeff:kit,link" "checks:kit,link,verdict,measure,coeff"

@@ -5,7 +5,6 @@
 
 #include <tuple>
 
-#include "cli/port_options.h"
 #include "core/measure/average_workflow.h"
 #include "core/measure/extended_repeatability.h"
 

@@ -32,6 +32,11 @@ struct OptionSet {
     const char* yes = nullptr;
 };
 
+// For a verb's --help: which line settings the port is opened with.
+inline constexpr const char* kSavedLineSettingsHelp =
+    "The line settings are those saved by the desktop program (baud rate, data length, "
+    "parity); 9600 baud, 8 data bits, no parity when none are saved.";
+
 struct Options {
     explicit Options(Io& streams) : io(streams) {}
     Io& io;

@@ -13,10 +13,6 @@
 
 namespace qv::cli {
 
-const char* const kSavedLineSettingsHelp =
-    "The line settings are those saved by the desktop program (baud rate, data length, "
-    "parity); 9600 baud, 8 data bits, no parity when none are saved.";
-
 namespace {
 
 // The saved settings with the port of the command line in place of the saved port, so the

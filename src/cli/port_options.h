@@ -13,9 +13,6 @@ namespace qv::cli {
 
 struct Options;
 
-// For a verb's --help: which line settings the port is opened with.
-extern const char* const kSavedLineSettingsHelp;
-
 // Opens `portName` into `state.commPort` with the line settings the desktop program saved
 // (baud rate, data length, parity), as that program reopens its port at start; 9600 baud, 8
 // data bits, no parity when none are saved. The port named on the command line replaces the

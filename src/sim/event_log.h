@@ -12,9 +12,13 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/simulator.h"
-
 namespace qv::sim {
+
+struct LogEntry {
+    std::int64_t timeUs = 0;  // monotonic
+    char direction = '>';     // '>' received from the host, '<' sent to the host, '#' an event
+    std::string text;         // as on the wire, CR and LF escaped as \r and \n
+};
 
 // CLOCK_MONOTONIC in microseconds: the clock std::chrono::steady_clock reads on Linux, so the
 // host's own stamps compare directly.

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/simulator.h"
+#include "sim/instrument_config.h"
 #include "sim/specimens.h"
 #include "sim/user_entries.h"
 

@@ -1,7 +1,6 @@
 #include "core/coeff/entry_exchanges.h"
 
 #include "core/coeff/entry_rules.h"
-#include "core/coeff/entry_state.h"
 #include "core/link/commands.h"
 #include "core/link/identify.h"
 
@@ -23,6 +22,10 @@ LinkError readEntryList(SerialChannel& port, Clock& clock, const std::atomic<boo
 
 ExchangeResult queryEntry(SerialChannel& port, Clock& clock, int entry) {
     return exchange(port, clock, buildUcrCommand(entry), kEntryReplyTimeoutS);
+}
+
+EntryState readEntryState(SerialChannel& port, Clock& clock, int entry) {
+    return judgeEntryReply(entry, queryEntry(port, clock, entry));
 }
 
 EntryWritePlanResult planEntryWrite(const EntryContents& c, bool emptyFirst) {

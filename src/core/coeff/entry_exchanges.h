@@ -12,6 +12,7 @@
 #include "core/app/clock.h"
 #include "core/app/serial_channel.h"
 #include "core/coeff/coefficient_blocks.h"
+#include "core/coeff/entry_state.h"
 #include "core/link/exchange.h"
 
 namespace qv {
@@ -35,6 +36,8 @@ LinkError readEntryList(SerialChannel& port, Clock& clock, const std::atomic<boo
 
 // UCR for one entry; the reply as received (empty when none came).
 ExchangeResult queryEntry(SerialChannel& port, Clock& clock, int entry);
+// Queries the entry (UCR) and judges the reply.
+EntryState readEntryState(SerialChannel& port, Clock& clock, int entry);
 
 // What is written into an entry.
 struct EntryContents {

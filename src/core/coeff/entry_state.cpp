@@ -1,7 +1,6 @@
 #include "core/coeff/entry_state.h"
 
 #include "core/app/string_division.h"
-#include "core/coeff/entry_exchanges.h"
 #include "core/coeff/entry_rules.h"
 #include "core/link/commands.h"
 #include "core/link/reply_judgement.h"
@@ -36,10 +35,6 @@ EntryState judgeEntryReply(int entry, const ExchangeResult& reply) {
     s.serial = trimmedField(fields, 4);
     s.holds = s.comment.empty() ? EntryHolds::Free : EntryHolds::Occupied;
     return s;
-}
-
-EntryState readEntryState(SerialChannel& port, Clock& clock, int entry) {
-    return judgeEntryReply(entry, queryEntry(port, clock, entry));
 }
 
 std::string describe(const EntryState& s) {

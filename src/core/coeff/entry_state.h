@@ -28,8 +28,6 @@ struct EntryState {
 
 // The entry's state from the reply to its UCR query (pure; the table tests feed it).
 EntryState judgeEntryReply(int entry, const ExchangeResult& reply);
-// Queries the entry (UCR) and judges the reply.
-EntryState readEntryState(SerialChannel& port, Clock& clock, int entry);
 
 // What the entry holds in words for a question's details: "entry 004 holds "LAB 1" (written
 // 06.12.2026 05:28:35 for L70S-000042)", "entry 004 is free", "the state of entry 4 could not

@@ -6,6 +6,7 @@
 // changed. Everything read is untrusted: a file that is not laid out as one of ours is named
 // with the line where it stops matching, never half read.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,9 @@
 #include "core/app/string_table.h"
 
 namespace qv {
+
+// No result file comes near this; anything larger is not read at all.
+inline constexpr std::size_t kMaxImportBytes = 4 * 1024 * 1024;
 
 struct ResultFileRead {
     // A check as the file tells it: kind, serials, time (from the date line) and the values

@@ -43,14 +43,11 @@
 #include <vector>
 
 #include "core/colour/evaluate_hue_control.h"
+#include "core/tiles/diagnosis_terms.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/tile_set.h"
 
 namespace qv {
-
-enum class Term { Offset, Gain, GainTilt, Linearity, Shift, ScaleError, Bandwidth };
-inline constexpr std::size_t kTermCount = 7;
-using TermMask = std::array<bool, kTermCount>;
 
 struct TermInfo {
     std::string_view key;   // as the JSON names it

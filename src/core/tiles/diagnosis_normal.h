@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "core/tiles/diagnosis.h"
+#include "core/tiles/diagnosis_terms.h"
+#include "core/tiles/set_agreement.h"
 
 namespace qv {
 

@@ -9,12 +9,9 @@
 
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
-#include "platform/log/sql_logbook.h"
+#include "platform/log/logbook_store.h"
 
 namespace qv {
-
-// No result file comes near this; anything larger is not read at all.
-inline constexpr std::size_t kMaxImportBytes = 4 * 1024 * 1024;
 
 struct ImportedFile {
     // NotRecorded: one of ours, but the logbook could not take it (its file is fine).

@@ -27,7 +27,6 @@
 #include "core/log/result_file_import.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/data_folder.h"
-#include "platform/log/import_folder.h"
 
 #include "platform/log/sql_values.h"
 

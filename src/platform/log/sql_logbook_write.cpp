@@ -12,7 +12,6 @@
 #include "core/app/string_ids.h"
 #include "core/log/result_file_import.h"
 #include "platform/app/atomic_file_store.h"
-#include "platform/log/import_folder.h"
 #include "platform/log/sql_logbook.h"
 #include "platform/log/sql_values.h"
 

@@ -6,6 +6,7 @@
 
 #include "core/files/validation_files.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/sql_logbook.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"
 

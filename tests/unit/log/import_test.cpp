@@ -17,6 +17,7 @@
 #include "core/tiles/set_files.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"
