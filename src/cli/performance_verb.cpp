@@ -90,6 +90,10 @@ QJsonObject angleJson(const AngleBudget& b) {
             {"effectiveDof", std::isinf(b.effectiveDof) ? QJsonValue(QStringLiteral("infinite"))
                                                         : finiteOrNull(b.effectiveDof)},
             {"nearStandard", finiteOrNull(b.nearStandard)},
+            {"agreementPerAxis", b.agreementPerAxis},
+            {"axisVariance",
+             QJsonArray{finiteOrNull(b.axisVariance[0]), finiteOrNull(b.axisVariance[1]),
+                        finiteOrNull(b.axisVariance[2])}},
             {"scope", scopeJson(b.scope)},
             {"tolerance", optionalJson(b.tolerance)},
             {"share", b.share ? finiteOrNull(*b.share * 100.0) : QJsonValue()},

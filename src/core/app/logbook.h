@@ -60,6 +60,16 @@ struct TermRecord {
     bool identified = false;
 };
 
+// One tile of a diagnosed set at one angle: its colour as the reference reads it and the
+// instrument's differences from it in L*, a*, b* (instrument less reference), as the set's
+// figure was read (again after the correction when it was) and as predicted after factors
+// fitted on the other tiles alone. NaN where not known.
+struct TileDifferenceRecord {
+    std::array<double, 3> reference{};
+    std::array<double, 3> read{};
+    std::array<double, 3> heldOut{};
+};
+
 // What the diagnosis of one angle decided, and why.
 struct AngleDiagnosisRecord {
     std::string decision;  // "write-factors", "service", ...
@@ -81,6 +91,9 @@ struct AngleDiagnosisRecord {
     double chromaHigh = std::numeric_limits<double>::quiet_NaN();
     double hueFrom = std::numeric_limits<double>::quiet_NaN();
     double hueTo = std::numeric_limits<double>::quiet_NaN();
+    // The tiles' own differences, in the set's order, from which the agreement is taken apart
+    // per coordinate and restated in any formula; empty for records kept before they were.
+    std::vector<TileDifferenceRecord> tiles{};
 };
 using DiagnosisRecord = std::array<AngleDiagnosisRecord, kAngleCount>;
 

@@ -26,6 +26,8 @@ constexpr std::array<double, 30> kT95 = {12.706, 4.303, 3.182, 2.776, 2.571, 2.4
                                          2.060,  2.056, 2.052, 2.048, 2.045, 2.042};
 // The step of the numerical derivative of a colour difference along one coordinate.
 constexpr double kGradientStep = 1e-3;
+// The normal's 95 % two-sided quantile, which Student's t widens.
+constexpr double kNormal95 = 1.959964;
 
 constexpr std::array<std::string_view, kContributionCount> kNames = {
     "Short-term repeatability", "Long-term repeatability",
@@ -73,6 +75,12 @@ bool isRepeatability(const CheckRecord& r) {
 
 Lab labOf(const std::array<double, 3>& v) {
     return {v[0], v[1], v[2]};
+}
+
+double meanOf(const std::vector<double>& v) {
+    double sum = 0.0;
+    for (double x : v) sum += x;
+    return v.empty() ? 1.0 : sum / static_cast<double>(v.size());
 }
 
 bool finite3(const std::array<double, 3>& v) {
@@ -169,6 +177,24 @@ double resolutionSd(double lightness, DeltaEFormula formula, const DeltaEParamet
 }
 
 namespace {
+
+// How a reading's noise falls on the three coordinates, as multiples of its directional variance
+// (their mean is one): the reference's, of the same kind of instrument, falls alike.
+LabTriple noiseShares(const Contribution& noise) {
+    if (!noise.available || !noise.axisVariance || !(noise.standard > 0.0)) return {1.0, 1.0, 1.0};
+    LabTriple share = *noise.axisVariance;
+    for (double& v : share) v /= noise.standard * noise.standard;
+    return share;
+}
+
+// What a part adds to each coordinate's variance: as its records split it, or its directional
+// variance alike in all three; nothing while it is missing.
+LabTriple axesOf(const Contribution& c) {
+    if (!c.available) return {};
+    if (c.axisVariance) return *c.axisVariance;
+    const double v = c.standard * c.standard;
+    return {v, v, v};
+}
 
 Contribution none(ContributionKind kind) {
     Contribution c;
@@ -292,19 +318,83 @@ Basis agreementBasis(const std::vector<CheckRecord>& records) {
     return b;
 }
 
-// Independent normal errors of L*, a*, b* with these deviations, at `lab`, as the standard
-// uncertainty along one direction of colour space in `formula`: each coordinate's spread
-// scaled by how much the formula weighs it there.
-double directionalFromAxes(const LabTriple& lab, const LabTriple& sd, DeltaEFormula formula,
-                           const DeltaEParameters& parameters) {
-    double sum = 0.0;
-    for (int i = 0; i < 3; ++i) {
-        LabTriple moved = lab;
-        moved[static_cast<std::size_t>(i)] += kGradientStep;
-        const double g = deltaE(formula, labOf(lab), labOf(moved), parameters) / kGradientStep;
-        sum += g * g * sd[static_cast<std::size_t>(i)] * sd[static_cast<std::size_t>(i)];
+}  // namespace
+
+std::array<LabTriple, 3> coordinateFrame(const LabTriple& colour) {
+    const double c = std::hypot(colour[1], colour[2]);
+    if (!(c >= kChromaticChroma)) return {{{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}}};
+    return {{{1.0, 0.0, 0.0},
+             {0.0, colour[1] / c, colour[2] / c},
+             {0.0, -colour[2] / c, colour[1] / c}}};
+}
+
+namespace {
+
+bool nearNeutral(const LabTriple& colour) {
+    return !(std::hypot(colour[1], colour[2]) >= kChromaticChroma);
+}
+
+// Near neutral a* and b* stand for chroma and hue, whose directions are not the colour's own:
+// the two share what falls on them.
+LabTriple shared(const LabTriple& colour, LabTriple v) {
+    if (nearNeutral(colour)) v[1] = v[2] = 0.5 * (v[1] + v[2]);
+    return v;
+}
+
+// How much a small step along each direction of the frame at `colour` moves the colour
+// difference in the formula, per unit of the step.
+LabTriple frameWeights(const LabTriple& colour, const std::array<LabTriple, 3>& frame,
+                       const Inputs& in) {
+    LabTriple w{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const Lab moved{colour[0] + kGradientStep * frame[k][0],
+                        colour[1] + kGradientStep * frame[k][1],
+                        colour[2] + kGradientStep * frame[k][2]};
+        w[k] = deltaE(in.formula, labOf(colour), moved, in.parameters) / kGradientStep;
     }
-    return std::sqrt(sum / 3.0);
+    return w;
+}
+
+// A difference from `colour` taken apart into lightness, chroma and hue, each component
+// weighed by the formula there and squared.
+LabTriple differenceSquares(const LabTriple& colour, const LabTriple& d, const Inputs& in) {
+    const auto frame = coordinateFrame(colour);
+    const LabTriple w = frameWeights(colour, frame, in);
+    LabTriple v{};
+    for (std::size_t k = 0; k < 3; ++k)
+        v[k] = std::pow(w[k] * (frame[k][0] * d[0] + frame[k][1] * d[1] + frame[k][2] * d[2]), 2);
+    return shared(colour, v);
+}
+
+// Independent errors of L*, a*, b* with these deviations at `colour`, as the variances of
+// lightness, chroma and hue the formula sees there.
+LabTriple spreadSquares(const LabTriple& colour, const LabTriple& sd, const Inputs& in) {
+    const auto frame = coordinateFrame(colour);
+    const LabTriple w = frameWeights(colour, frame, in);
+    LabTriple v{};
+    for (std::size_t k = 0; k < 3; ++k)
+        for (std::size_t i = 0; i < 3; ++i) v[k] += std::pow(w[k] * frame[k][i] * sd[i], 2);
+    return shared(colour, v);
+}
+
+// The same errors as the standard uncertainty along one direction of colour space in the
+// formula: each coordinate's spread scaled by how much the formula weighs it there.
+double directionalFromAxes(const LabTriple& colour, const LabTriple& sd, const Inputs& in) {
+    const LabTriple v = spreadSquares(colour, sd, in);
+    return std::sqrt((v[0] + v[1] + v[2]) / 3.0);
+}
+
+// The reading noise per coordinate: the directional variance shared out as the extended check's
+// spread of L*, a*, b* falls on lightness, chroma and hue at its colour; none when the check
+// keeps no such spread.
+std::optional<LabTriple> noiseAxes(const AngleRecord& g, double standard, const Inputs& in) {
+    if (!finite3(g.sd) || !finite3(g.lab)) return std::nullopt;
+    LabTriple v = spreadSquares(g.lab, g.sd, in);
+    const double total = v[0] + v[1] + v[2];
+    // The directional variance is a third of the total: each coordinate takes its share of it.
+    for (double& x : v)
+        x = total > 0.0 ? 3.0 * standard * standard * x / total : standard * standard;
+    return v;
 }
 
 Contribution shortTerm(const Inputs& in, int a) {
@@ -329,7 +419,7 @@ Contribution shortTerm(const Inputs& in, int a) {
         c.standard = directionalSd(g.deltaE, r->readings);
     } else if (finite3(g.sd) && finite3(g.lab)) {
         // Judged in another formula: restated in this one from the coordinates' own spread.
-        c.standard = directionalFromAxes(g.lab, g.sd, in.formula, in.parameters);
+        c.standard = directionalFromAxes(g.lab, g.sd, in);
         c.source += " (restated in " + in.label + " from the standard deviations of L*, a*, b*)";
     } else {
         c.source = "the extended check (record " + std::to_string(r->id) + ") was judged in " +
@@ -337,6 +427,7 @@ Contribution shortTerm(const Inputs& in, int a) {
                    ": run one with the thresholds in " + in.label;
     }
     c.available = std::isfinite(c.standard);
+    if (c.available) c.axisVariance = noiseAxes(g, c.standard, in);
     return c;
 }
 
@@ -388,13 +479,86 @@ Contribution longTerm(const Inputs& in, int a, const Contribution& noise) {
     return c;
 }
 
+// The tiles' differences the agreement stands on (held out from the factors, or as read), taken
+// apart into lightness, chroma and hue at each tile's colour and weighed as the formula weighs
+// them there: per coordinate their mean square, and the root mean square of the tiles' colour
+// differences in the formula. Nothing unless at least two tiles keep both, all finite.
+struct TileAxes {
+    LabTriple meanSquare{};
+    double rms = kNaN;
+};
+
+std::optional<TileAxes> tileAxes(const std::vector<TileDifferenceRecord>& tiles, bool heldOut,
+                                 const Inputs& in) {
+    if (tiles.size() < 2) return std::nullopt;
+    TileAxes out;
+    double squares = 0.0;
+    for (const TileDifferenceRecord& t : tiles) {
+        const LabTriple& d = heldOut ? t.heldOut : t.read;
+        if (!finite3(t.reference) || !finite3(d)) return std::nullopt;
+        const LabTriple v = differenceSquares(t.reference, d, in);
+        for (std::size_t k = 0; k < 3; ++k) out.meanSquare[k] += v[k];
+        const Lab moved{t.reference[0] + d[0], t.reference[1] + d[1], t.reference[2] + d[2]};
+        squares += std::pow(deltaE(in.formula, labOf(t.reference), moved, in.parameters), 2);
+    }
+    const double n = static_cast<double>(tiles.size());
+    for (double& v : out.meanSquare) v /= n;
+    out.rms = std::sqrt(squares / n);
+    if (!std::isfinite(out.rms) || !finite3(out.meanSquare)) return std::nullopt;
+    return out;
+}
+
+// How many times the variance of a reading's noise at each tile's lightness is that at the
+// repeatability specimen's, as rounding's is (both spread evenly over the reflectances); none
+// without the specimen's lightness.
+std::vector<double> noiseScales(const Inputs& in, int a,
+                                const std::vector<TileDifferenceRecord>& tiles) {
+    std::vector<double> out;
+    const CheckRecord* ext = latest(in.records, RecordKind::ExtendedRepeatability);
+    const double at = ext ? ext->angles[a].lab[0] : kNaN;
+    const double base = std::isfinite(at) ? resolutionSd(at, in.formula, in.parameters) : kNaN;
+    if (!(base > 0.0)) return out;
+    for (const TileDifferenceRecord& t : tiles)
+        out.push_back(std::pow(resolutionSd(t.reference[0], in.formula, in.parameters) / base, 2));
+    return out;
+}
+
+// The agreement restated in the statement's formula from the tiles' own L*, a*, b*, per
+// coordinate; false when the set's diagnosis keeps no such tiles.
+bool agreementFromTiles(const Inputs& in, int a, const std::string& name, Contribution& c) {
+    const CheckRecord& set = *in.basis.set;
+    if (!set.diagnosis) return false;
+    const auto axes = tileAxes((*set.diagnosis)[a].tiles, in.basis.predicted, in);
+    if (!axes) return false;
+    c.figure = axes->rms;
+    c.figureName = "RMS";
+    c.readings = static_cast<int>((*set.diagnosis)[a].tiles.size());
+    c.degreesOfFreedom = std::max(1, c.readings - 1);
+    c.standard = std::sqrt((axes->meanSquare[0] + axes->meanSquare[1] + axes->meanSquare[2]) / 3.0);
+    c.axisVariance = axes->meanSquare;
+    c.noiseScale = noiseScales(in, a, (*set.diagnosis)[a].tiles);
+    c.source =
+        "RMS " + formatFixed(c.figure, 3) + " " + in.label +
+        (in.basis.predicted ? " predicted after the factors of " + entryName(*in.basis.write) +
+                                  " for each tile from the others, by the diagnosis of the "
+                            : " over the ") +
+        name +
+        (in.basis.predicted                          ? std::string()
+         : std::isfinite(set.angles[a].beforeDeltaE) ? ", read again after the correction"
+                                                     : ", as read") +
+        "; per coordinate from the tiles' L*, a*, b*";
+    return true;
+}
+
 // The agreement's figure: the tiles' differences as read (or read again after the correction),
-// or the diagnosis's prediction for tiles it did not fit, never its in-sample mean.
+// or the diagnosis's prediction for tiles it did not fit, never its in-sample mean. From the
+// tiles' own colours when the set keeps them, else from the figure the set was judged by.
 bool agreementFigure(const Inputs& in, int a, Contribution& c) {
     const CheckRecord& set = *in.basis.set;
     const AngleRecord& g = set.angles[a];
     const std::string name = "tile set" + (set.comment.empty() ? "" : " " + set.comment) +
                              ", record " + std::to_string(set.id) + " of " + dateOf(set.time);
+    if (agreementFromTiles(in, a, name, c)) return true;
     if (set.formula != in.label) {
         c.source = "the " + name + " was judged in " + set.formula +
                    ": its tiles' differences cannot be restated in " + in.label +
@@ -449,11 +613,26 @@ Contribution agreement(const Inputs& in, int a, const Contribution& noise) {
     // certificate does.
     double noises = noise.available ? noise.standard * noise.standard : 0.0;
     const std::optional<double>& theirs = in.settings.referenceNoise[a];
-    if (theirs && std::isfinite(*theirs)) {
-        noises += *theirs * *theirs;
-        c.source += ", less the reference's reading noise";
+    const double reference = theirs && std::isfinite(*theirs) ? *theirs * *theirs : 0.0;
+    if (reference > 0.0) c.source += ", less the reference's reading noise";
+    if (c.axisVariance) {
+        // Each coordinate less the noise that falls on it, both instruments' as it is at the
+        // tiles' colours.
+        const LabTriple mine = axesOf(noise), share = noiseShares(noise);
+        const double m = meanOf(c.noiseScale);
+        double sum = 0.0;
+        for (std::size_t i = 0; i < 3; ++i)
+            sum += (*c.axisVariance)[i] =
+                std::max(0.0, (*c.axisVariance)[i] - m * (mine[i] + reference * share[i]));
+        c.standard = std::sqrt(sum / 3.0);
+        // Welch-Satterthwaite over the coordinates, each known from the tiles less one: from
+        // that many (all on one coordinate) to three times as many (alike on all three).
+        double squares = 0.0;
+        for (const double v : *c.axisVariance) squares += v * v;
+        if (squares > 0.0) c.degreesOfFreedom *= sum * sum / squares;
+    } else {
+        c.standard = std::sqrt(std::max(0.0, c.standard * c.standard - noises - reference));
     }
-    c.standard = std::sqrt(std::max(0.0, c.standard * c.standard - noises));
     c.available = std::isfinite(c.standard);
     return c;
 }
@@ -525,43 +704,63 @@ double effectiveDof(const std::array<Contribution, kContributionCount>& parts, d
     return sum > 0.0 ? std::pow(standard, 4) / sum : kInfinity;
 }
 
-// Per coordinate of the formula's local metric, the variance of one reading's error: the
-// short-term spread as the extended check saw it in L*, a*, b* (each weighed by the formula
-// there), every other part alike in all three.
-std::array<double, 3> axisVariances(const Inputs& in, int a,
-                                    const std::array<Contribution, kContributionCount>& parts) {
-    std::array<double, 3> v{};
-    for (std::size_t k = 1; k < kContributionCount; ++k)
-        if (parts[k].available)
-            for (double& x : v) x += parts[k].standard * parts[k].standard;
-    const Contribution& noise = parts[0];
-    const CheckRecord* r = latest(in.records, RecordKind::ExtendedRepeatability);
-    const bool perAxis = r && finite3(r->angles[a].sd) && finite3(r->angles[a].lab);
-    std::array<double, 3> share{1.0 / 3, 1.0 / 3, 1.0 / 3};
-    if (perAxis) {
-        double total = 0.0;
-        for (int i = 0; i < 3; ++i) {
-            LabTriple one{};
-            one[static_cast<std::size_t>(i)] = r->angles[a].sd[static_cast<std::size_t>(i)];
-            share[static_cast<std::size_t>(i)] =
-                std::pow(directionalFromAxes(r->angles[a].lab, one, in.formula, in.parameters), 2);
-            total += share[static_cast<std::size_t>(i)];
-        }
-        for (double& x : share) x = total > 0.0 ? x / total : 1.0 / 3;
+// Per coordinate of the formula's local metric, the variance of one reading's error: each
+// part as its records split it, alike in all three where they do not.
+LabTriple axisVariances(const std::array<Contribution, kContributionCount>& parts) {
+    LabTriple v{};
+    for (const Contribution& c : parts) {
+        const LabTriple part = axesOf(c);
+        for (std::size_t i = 0; i < 3; ++i) v[i] += part[i];
     }
-    // The directional variance is a third of the total: each coordinate takes its share of it.
-    for (std::size_t i = 0; i < 3; ++i) v[i] += 3.0 * noise.standard * noise.standard * share[i];
     return v;
+}
+
+// The reading noise as it is on average over the set's colours, when the agreement stands on
+// its tiles; each colour's own for the mixture.
+void atTheSetsColours(AngleBudget& b, double theirNoise) {
+    Contribution& noise = b.contributions[0];
+    const std::vector<double>& scale = b.contributions[2].noiseScale;
+    if (!noise.available || scale.empty()) return;
+    LabTriple specimen = axesOf(noise);
+    const LabTriple share = noiseShares(noise);
+    const double m = meanOf(scale);
+    // The reference reads each standard once: its noise at the set's colours beyond what its
+    // certificate counts at its own specimen, falling on the coordinates as this one's does.
+    Contribution& theirs = b.contributions[3];
+    if (theirs.available && theirNoise > 0.0) {
+        const double excess = theirNoise * std::max(0.0, m - 1.0);
+        LabTriple axes = axesOf(theirs);
+        for (std::size_t i = 0; i < 3; ++i) {
+            axes[i] += excess * share[i];
+            specimen[i] += theirNoise * share[i];
+        }
+        theirs.axisVariance = axes;
+        theirs.standard = std::sqrt(theirs.standard * theirs.standard + excess);
+        theirs.source += ", and its reading noise at the set's colours beyond its specimen's";
+    }
+    noise.standard *= std::sqrt(m);
+    if (noise.axisVariance)
+        for (double& v : *noise.axisVariance) v *= m;
+    noise.source += "; at the set's colours, whose reading noise is " + formatFixed(m, 1) +
+                    " times the specimen's in variance on average";
+    b.colourVariance.assign(scale.size(), {});
+    for (std::size_t k = 0; k < scale.size(); ++k)
+        for (std::size_t i = 0; i < 3; ++i) b.colourVariance[k][i] = specimen[i] * (scale[k] - m);
 }
 
 // The length of one reading's error, drawn per coordinate (JCGM 101); with few degrees of
 // freedom behind the variances each draw is scaled as Student's t scales a normal.
-double nearStandard(const std::array<double, 3>& v, double dof, int a) {
+double nearStandard(const AngleBudget& b, int a) {
+    const double dof = b.effectiveDof;
     std::mt19937 rng(static_cast<std::uint32_t>(7 + a));
     std::normal_distribution<double> unit(0.0, 1.0);
     std::chi_squared_distribution<double> chi(std::isfinite(dof) ? std::max(1.0, dof) : 1.0);
     std::vector<double> lengths(static_cast<std::size_t>(kNearStandardDraws));
+    const std::size_t colours = b.colourVariance.size();
+    std::uniform_int_distribution<std::size_t> pick(0, colours > 0 ? colours - 1 : 0);
     for (double& l : lengths) {
+        // At one of the set's colours, picked at random, when the set keeps them.
+        const LabTriple& v = colours > 0 ? b.colourVariance[pick(rng)] : b.axisVariance;
         double sum = 0.0;
         for (double x : v) sum += x * std::pow(unit(rng), 2);
         const double scale = std::isfinite(dof) ? std::max(1.0, dof) / chi(rng) : 1.0;
@@ -581,6 +780,8 @@ AngleBudget angleBudget(const Inputs& in, int a) {
     b.contributions = {noise, longTerm(in, a, noise), agreement(in, a, noise), reference(in, a),
                        resolution(in, lightness)};
     b.scope = scopeOf(in.basis.set, a);
+    const std::optional<double>& theirs = in.settings.referenceNoise[a];
+    atTheSetsColours(b, theirs && std::isfinite(*theirs) ? *theirs * *theirs : 0.0);
     double sum = 0.0;
     b.complete = true;
     for (const Contribution& c : b.contributions) {
@@ -591,8 +792,13 @@ AngleBudget angleBudget(const Inputs& in, int a) {
     b.effectiveDof = b.complete ? effectiveDof(b.contributions, b.standard) : kNaN;
     b.coverageFactor = b.complete ? studentT95(b.effectiveDof) : kNaN;
     b.expanded = b.coverageFactor * b.standard;
-    b.axisVariance = axisVariances(in, a, b.contributions);
-    b.nearStandard = b.complete ? nearStandard(b.axisVariance, b.effectiveDof, a) : kNaN;
+    b.axisVariance = axisVariances(b.contributions);
+    for (LabTriple& v : b.colourVariance)
+        for (std::size_t i = 0; i < 3; ++i) v[i] += b.axisVariance[i];
+    const Contribution& agreed =
+        b.contributions[static_cast<std::size_t>(ContributionKind::Agreement)];
+    b.agreementPerAxis = agreed.available && agreed.axisVariance.has_value();
+    b.nearStandard = b.complete && b.agreementPerAxis ? nearStandard(b, a) : kNaN;
     b.tolerance = in.settings.tolerance[a];
     if (b.complete && b.tolerance && *b.tolerance > 0.0 && std::isfinite(b.expanded)) {
         b.share = b.expanded / *b.tolerance;
@@ -655,6 +861,17 @@ void noteMissing(PerformanceStatement& s, const Inputs& in) {
             s.missing.push_back((s.angles[0].contributions[k].essential ? "Essential: " : "") +
                                 text);
     }
+    bool alike = false;
+    for (const AngleBudget& b : s.angles) alike = alike || (b.complete && !b.agreementPerAxis);
+    if (alike)
+        s.missing.push_back(
+            "Agreement not split per coordinate: the tile set keeps no differences of its tiles "
+            "in L*, a*, b* (recorded before they were kept, or not diagnosed). Its spread is "
+            "taken alike along all three, so U does not follow the direction of a product's "
+            "difference and the shape of the error near the standard is not known: no figure "
+            "is stated for products within " +
+            formatFixed(kNearStandardFactor, 0) +
+            " u of their standard. Read the tile set again to have it.");
     bool tolerance = false;
     for (const AngleBudget& b : s.angles) tolerance = tolerance || b.tolerance.has_value();
     if (!tolerance)
@@ -686,22 +903,55 @@ double studentT95(double dof) {
     if (dof <= 30.0) return kT95[static_cast<std::size_t>(dof) - 1];
     // Beyond the table the normal's quantile with the first two terms of its expansion in 1/dof.
     const double n = std::isfinite(dof) ? std::floor(dof) : kInfinity;
-    const double z = 1.959964;
+    const double z = kNormal95;
     return z + (z * z * z + z) / (4.0 * n) +
            (5.0 * std::pow(z, 5) + 16.0 * z * z * z + 3.0 * z) / (96.0 * n * n);
 }
 
+namespace {
+
+double along(const LabTriple& share, const LabTriple& v) {
+    return share[0] * v[0] + share[1] * v[1] + share[2] * v[2];
+}
+
+// The 95 % two-sided quantile of an error along one direction at a colour of the set picked at
+// random, each normal with its own variance, found by halving.
+double mixtureQuantile(const std::vector<LabTriple>& colours, const LabTriple& share) {
+    double low = 0.0, high = 0.0;
+    for (const LabTriple& v : colours) high = std::max(high, 4.0 * std::sqrt(along(share, v)));
+    for (int i = 0; i < 60; ++i) {
+        const double q = 0.5 * (low + high);
+        double inside = 0.0;
+        for (const LabTriple& v : colours) {
+            const double sd = std::sqrt(along(share, v));
+            inside += sd > 0.0 ? std::erf(q / (std::sqrt(2.0) * sd)) : 1.0;
+        }
+        (inside < 0.95 * static_cast<double>(colours.size()) ? low : high) = q;
+    }
+    return 0.5 * (low + high);
+}
+
+}  // namespace
+
 double expandedFor(const AngleBudget& b, double measuredDeltaE,
-                   const std::optional<LabTriple>& direction) {
+                   const std::optional<LabTriple>& direction,
+                   const std::optional<LabTriple>& standard) {
     if (!b.complete) return kNaN;
     if (measuredDeltaE < kNearStandardFactor * b.standard) return b.nearStandard;
     const double length =
         direction ? std::hypot((*direction)[0], (*direction)[1], (*direction)[2]) : 0.0;
     if (!(length > 0.0)) return b.expanded;
-    double variance = 0.0;
-    for (std::size_t i = 0; i < 3; ++i)
-        variance += std::pow((*direction)[i] / length, 2) * b.axisVariance[i];
-    return b.coverageFactor * std::sqrt(variance);
+    // Without the standard's colour, a* and b* stand for chroma and hue alike.
+    const LabTriple& d = *direction;
+    const LabTriple colour = standard && finite3(*standard) ? *standard : LabTriple{};
+    const auto frame = coordinateFrame(colour);
+    LabTriple share{};
+    for (std::size_t k = 0; k < 3; ++k)
+        share[k] =
+            std::pow((frame[k][0] * d[0] + frame[k][1] * d[1] + frame[k][2] * d[2]) / length, 2);
+    if (nearNeutral(colour)) share[1] = share[2] = 0.5 * (share[1] + share[2]);
+    if (b.colourVariance.empty()) return b.coverageFactor * std::sqrt(along(share, b.axisVariance));
+    return mixtureQuantile(b.colourVariance, share) * b.coverageFactor / kNormal95;
 }
 
 PerformanceStatement performanceStatement(const std::vector<CheckRecord>& records,

@@ -339,6 +339,11 @@ DiagnosisResult diagnose(EvaluateHueControl& engine, const std::vector<TileSpect
         d.leaveOneOutFactorsLargest = looFactors ? looFactors->angles[a].largest : kNaN;
         d.leaveOneOutFactorsRms = looFactors ? looFactors->angles[a].rms : kNaN;
         d.leaveOneOutModel = looModel ? looModel->angles[a].mean : kNaN;
+        for (std::size_t t = 0; t < before->targetLab.size(); ++t) {
+            d.tileColour.push_back(before->targetLab[t][a]);
+            if (looFactors)
+                d.leaveOneOutFactorsDifference.push_back(looFactors->labDifference[t][a]);
+        }
         d.span = colourSpan(tiles, a);
         d.leaveOneOutWithoutGroup.assign(d.fit.inseparable.size(), kNaN);
         evidence(tiles, a, d);

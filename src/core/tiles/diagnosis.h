@@ -193,6 +193,9 @@ struct AngleDiagnosis {
     double leaveOneOutFactorsLargest = 0.0;
     double leaveOneOutFactorsRms = 0.0;
     double leaveOneOutModel = 0.0;
+    // Each tile's colour as the reference reads it (L*, a*, b*) and the instrument's difference
+    // from it after the factors fitted on the other tiles: the held-out figure per coordinate.
+    std::vector<std::array<double, 3>> tileColour, leaveOneOutFactorsDifference;
     // The colours the set spans as the reference reads them at this angle.
     ColourSpan span;
     // The share of the mean colour difference that removing each identified term alone takes

@@ -1,6 +1,7 @@
 #include "core/tiles/diagnosis_record.h"
 
 #include <array>
+#include <limits>
 
 namespace qv {
 
@@ -28,6 +29,14 @@ DiagnosisRecord diagnosisRecord(const Diagnosis& d) {
         to.chromaHigh = from.span.chromaHigh;
         to.hueFrom = from.span.hueFrom;
         to.hueTo = from.span.hueTo;
+        for (std::size_t t = 0; t < from.tileColour.size(); ++t) {
+            TileDifferenceRecord& tile = to.tiles.emplace_back();
+            tile.reference = from.tileColour[t];
+            tile.read.fill(std::numeric_limits<double>::quiet_NaN());
+            tile.heldOut = t < from.leaveOneOutFactorsDifference.size()
+                               ? from.leaveOneOutFactorsDifference[t]
+                               : tile.read;
+        }
         for (std::size_t k = 0; k < kTermCount; ++k) {
             const TermEstimate& e = from.fit.terms[k];
             to.terms.push_back({std::string(termInfo(static_cast<Term>(k)).key), e.value,

@@ -4,6 +4,7 @@
 
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
+#include "core/colour/tristimulus.h"
 
 namespace qv {
 
@@ -49,11 +50,17 @@ std::optional<SetAgreement> judgeSet(EvaluateHueControl& engine,
     SetAgreement out;
     for (const TileSpectra& tile : tiles) {
         std::array<double, kAngleCount> dE{};
+        auto& target = out.targetLab.emplace_back();
+        auto& difference = out.labDifference.emplace_back();
         for (int a = 0; a < kAngleCount; ++a) {
             requests.setTarget(a, tile.target[a]);
             requests.request(item::kTotalDifference, kTargetMode);
             requests.setSample(a, tile.sample[a]);
             dE[a] = requests.request(item::kTotalDifference, kSampleMode);
+            const Lab t = spectrumToLab(SpectrumView(tile.target[a].data(), kColourPoints));
+            const Lab s = spectrumToLab(SpectrumView(tile.sample[a].data(), kColourPoints));
+            target[a] = {t.L, t.a, t.b};
+            difference[a] = {s.L - t.L, s.a - t.a, s.b - t.b};
         }
         out.deltaE.push_back(dE);
     }

@@ -34,6 +34,9 @@ struct SetAgreement {
     std::vector<std::array<double, kAngleCount>> deltaE;  // [tile][angle]
     std::array<AngleAgreement, kAngleCount> angles;
     bool passed = false;
+    // Each tile's L*, a*, b* (D65, 10°) as the reference reads it, and the instrument's
+    // difference from it (instrument less reference): [tile][angle].
+    std::vector<std::array<std::array<double, 3>, kAngleCount>> targetLab{}, labDifference{};
 };
 
 // Judged with the engine's colour-difference formula. A difference the engine cannot compute

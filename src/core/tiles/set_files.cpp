@@ -167,6 +167,12 @@ CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
     c.comment = r.set.name;
     c.readings = static_cast<int>(r.measured.deltaE.size());  // tiles behind the means
     if (r.diagnosis) c.diagnosis = diagnosisRecord(*r.diagnosis);
+    // The tiles as the set's figure was read: again after the correction when they were.
+    if (c.diagnosis)
+        for (int a = 0; a < kAngleCount; ++a)
+            for (std::size_t t = 0; t < (*c.diagnosis)[a].tiles.size(); ++t)
+                if (t < last.labDifference.size())
+                    (*c.diagnosis)[a].tiles[t].read = last.labDifference[t][a];
     if (file.ok()) c.files.push_back(file.path);
     return c;
 }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/tiles/tile_set.h"
+
 namespace qv {
 
 namespace {
@@ -115,6 +117,18 @@ const std::vector<std::vector<const char*>>& steps() {
             "ALTER TABLE diagnoses ADD COLUMN h_from DOUBLE PRECISION",
             "ALTER TABLE diagnoses ADD COLUMN h_to DOUBLE PRECISION",
         },
+        {
+            // 11: a diagnosis keeps each tile's colour as the reference read it and the
+            // instrument's differences from it in L*, a*, b* (as read, and predicted from the
+            // other tiles), so that a statement can take the agreement apart per coordinate and
+            // restate it in any formula.
+            "CREATE TABLE diagnosis_tiles(record_id BIGINT NOT NULL REFERENCES records(id) ON "
+            "DELETE CASCADE, angle INTEGER NOT NULL, position INTEGER NOT NULL, l DOUBLE "
+            "PRECISION, a DOUBLE PRECISION, b DOUBLE PRECISION, read_l DOUBLE PRECISION, read_a "
+            "DOUBLE PRECISION, read_b DOUBLE PRECISION, held_out_l DOUBLE PRECISION, held_out_a "
+            "DOUBLE PRECISION, held_out_b DOUBLE PRECISION, PRIMARY KEY(record_id, angle, "
+            "position))",
+        },
     };
     return all;
 }
@@ -129,7 +143,7 @@ std::string addFunction(bool replace) {
     const std::string name = std::to_string(kMaxNameChars),
                       longText = std::to_string(kMaxTextChars),
                       path = std::to_string(kMaxPathChars), files = std::to_string(kMaxFiles),
-                      terms = std::to_string(kMaxTerms);
+                      terms = std::to_string(kMaxTerms), tiles = std::to_string(kMaxTiles);
     return std::string(replace ? "CREATE OR REPLACE" : "CREATE") +
            R"( FUNCTION logbook_add(r jsonb) RETURNS bigint LANGUAGE plpgsql
 SECURITY DEFINER SET search_path = public, pg_temp AS $body$
@@ -164,7 +178,8 @@ BEGIN
        EXISTS (SELECT 1 FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) d
                WHERE char_length(d->>'decision') > )" +
            longText + " OR char_length(d->>'reason') > " + longText +
-           " OR jsonb_array_length(COALESCE(d->'terms', '[]')) > " + terms + R"() THEN
+           " OR jsonb_array_length(COALESCE(d->'terms', '[]')) > " + terms +
+           " OR jsonb_array_length(COALESCE(d->'tiles', '[]')) > " + tiles + R"() THEN
         RAISE EXCEPTION 'a file or diagnosis of the record is too long' USING ERRCODE = '22001';
     END IF;
     -- A check whose file reached the server before its record did (imported from a folder
@@ -212,6 +227,14 @@ BEGIN
         (t.w->>'standard_error')::float8, (t.w->>'identified')::integer
     FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) WITH ORDINALITY g(v, i),
         jsonb_array_elements(COALESCE(g.v->'terms', '[]')) WITH ORDINALITY t(w, j);
+    INSERT INTO diagnosis_tiles(record_id, angle, position, l, a, b, read_l, read_a, read_b,
+        held_out_l, held_out_a, held_out_b)
+    SELECT new_id, g.i - 1, t.j - 1, (t.w->>'l')::float8, (t.w->>'a')::float8,
+        (t.w->>'b')::float8, (t.w->>'read_l')::float8, (t.w->>'read_a')::float8,
+        (t.w->>'read_b')::float8, (t.w->>'held_out_l')::float8, (t.w->>'held_out_a')::float8,
+        (t.w->>'held_out_b')::float8
+    FROM jsonb_array_elements(COALESCE(r->'diagnoses', '[]')) WITH ORDINALITY g(v, i),
+        jsonb_array_elements(COALESCE(g.v->'tiles', '[]')) WITH ORDINALITY t(w, j);
     RETURN new_id;
 END
 $body$)";
@@ -242,8 +265,9 @@ std::vector<std::string> summaryTrigger(LogbookEngine engine) {
 
 // What a server needs beyond the tables both engines share.
 std::vector<std::string> serverOnly(int version) {
-    // The function's body is read only when it runs: version 8 may name the columns 10 adds.
-    if (version == 10) return {addFunction(true)};
+    // The function's body is read only when it runs: version 8 may name the columns and tables
+    // later versions add; each of those brings the function that fills them.
+    if (version >= 10) return {addFunction(true)};
     if (version != 8) return {};
     return {
         addFunction(false),

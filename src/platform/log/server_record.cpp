@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/tiles/tile_set.h"
 #include "platform/log/logbook_schema.h"
 #include "platform/log/sql_logbook.h"
 #include "platform/log/sql_values.h"
@@ -42,6 +43,7 @@ std::string whyRefused(const CheckRecord& r) {
         for (const AngleDiagnosisRecord& d : *r.diagnosis)
             if (over(d.decision, kMaxTextChars) || over(d.reason, kMaxTextChars) ||
                 d.terms.size() > static_cast<std::size_t>(kMaxTerms) ||
+                d.tiles.size() > kMaxTiles ||
                 std::any_of(d.terms.begin(), d.terms.end(),
                             [&](const TermRecord& t) { return over(t.key, kMaxNameChars); }))
                 return "a diagnosis too long to keep";
@@ -52,6 +54,21 @@ namespace {
 
 QJsonValue number(double v) {
     return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
+}
+
+QJsonArray tilesJson(const std::vector<TileDifferenceRecord>& from) {
+    QJsonArray tiles;
+    for (const TileDifferenceRecord& t : from)
+        tiles.append(QJsonObject{{"l", number(t.reference[0])},
+                                 {"a", number(t.reference[1])},
+                                 {"b", number(t.reference[2])},
+                                 {"read_l", number(t.read[0])},
+                                 {"read_a", number(t.read[1])},
+                                 {"read_b", number(t.read[2])},
+                                 {"held_out_l", number(t.heldOut[0])},
+                                 {"held_out_a", number(t.heldOut[1])},
+                                 {"held_out_b", number(t.heldOut[2])}});
+    return tiles;
 }
 
 QJsonArray diagnosisJson(const DiagnosisRecord& diagnosis) {
@@ -74,7 +91,8 @@ QJsonArray diagnosisJson(const DiagnosisRecord& diagnosis) {
                                {"c_high", number(d.chromaHigh)},
                                {"h_from", number(d.hueFrom)},
                                {"h_to", number(d.hueTo)},
-                               {"terms", terms}});
+                               {"terms", terms},
+                               {"tiles", tilesJson(d.tiles)}});
     }
     return out;
 }

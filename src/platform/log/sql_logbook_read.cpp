@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/tiles/tile_set.h"
 #include "platform/log/logbook_schema.h"
 #include "platform/log/sql_logbook.h"
 #include "platform/log/sql_values.h"
@@ -45,6 +46,20 @@ void angleRow(CheckRecord& r, const QSqlQuery& q) {
                    {real(q.value(7)), real(q.value(8)), real(q.value(9))},
                    real(q.value(10)),
                    real(q.value(11))};
+}
+
+// One row of a diagnosis's tiles, in the order readDetails selects it; no more than a record
+// may carry, whatever the table holds.
+void tileRow(CheckRecord& r, const QSqlQuery& q) {
+    const int a = q.value(1).toInt();
+    if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
+    std::vector<TileDifferenceRecord>& tiles = (*r.diagnosis)[a].tiles;
+    if (tiles.size() >= kMaxTiles) return;
+    const auto three = [&q](int from) {
+        return std::array<double, 3>{real(q.value(from)), real(q.value(from + 1)),
+                                     real(q.value(from + 2))};
+    };
+    tiles.push_back({three(2), three(5), three(8)});
 }
 }  // namespace
 
@@ -113,6 +128,9 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
                                                q.value(5).toInt() != 0});
         },
         QStringLiteral("record_id, angle, position"));
+    run(QStringLiteral("SELECT record_id, angle, l, a, b, read_l, read_a, read_b, held_out_l, "
+                       "held_out_a, held_out_b, position FROM diagnosis_tiles"),
+        tileRow, QStringLiteral("record_id, angle, position"));
 }
 
 namespace {

@@ -164,6 +164,17 @@ bool SqlLogbook::insertDiagnosis(std::int64_t id, const DiagnosisRecord& diagnos
                       finite(t.standardError), int(t.identified)}))
                 return false;
         }
+        for (std::size_t k = 0; k < d.tiles.size(); ++k) {
+            const TileDifferenceRecord& t = d.tiles[k];
+            if (!run(QStringLiteral("INSERT INTO diagnosis_tiles(record_id, angle, position, l, a, "
+                                    "b, read_l, read_a, read_b, held_out_l, held_out_a, "
+                                    "held_out_b) VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"),
+                     {qlonglong(id), a, int(k), finite(t.reference[0]), finite(t.reference[1]),
+                      finite(t.reference[2]), finite(t.read[0]), finite(t.read[1]),
+                      finite(t.read[2]), finite(t.heldOut[0]), finite(t.heldOut[1]),
+                      finite(t.heldOut[2])}))
+                return false;
+        }
     }
     return true;
 }

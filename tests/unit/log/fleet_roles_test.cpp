@@ -50,6 +50,10 @@ CheckRecord tileSetCheck() {
              0.4,
              0.05,
              {{"gain", 1.02, 0.001, true}, {"linearity", 0.06, 0.01, true}}};
+    for (int t = 0; t < 2; ++t)
+        diagnosis[2].tiles.push_back({{90.0 - 40 * t, 1.0, -2.0},
+                                      {0.1, t ? NAN : 0.2, -0.3},
+                                      {-0.15 * (t + 1), 0.05, 0.25}});
     r.diagnosis = diagnosis;
     return r;
 }
@@ -109,6 +113,14 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
         EXPECT_DOUBLE_EQ(back[0].angles[2].deltaE, 2.3);
         ASSERT_TRUE(back[0].diagnosis);
         EXPECT_EQ((*back[0].diagnosis)[1].terms.size(), 2u);
+        // The tiles' differences pass through the server's function in their order.
+        const auto& tiles = (*back[0].diagnosis)[2].tiles;
+        ASSERT_EQ(tiles.size(), 2u);
+        EXPECT_TRUE((*back[0].diagnosis)[1].tiles.empty());
+        EXPECT_DOUBLE_EQ(tiles[1].reference[0], 50.0);
+        EXPECT_TRUE(std::isnan(tiles[1].read[1]));
+        EXPECT_DOUBLE_EQ(tiles[0].read[1], 0.2);
+        EXPECT_DOUBLE_EQ(tiles[1].heldOut[0], -0.3);
         uuid = back[0].uuid;
         // A record sent again is recognised with the rights to add alone.
         EXPECT_EQ(workstation.send(back[0], {}), SqlLogbook::Sent::AlreadyThere);

@@ -104,6 +104,11 @@ CheckRecord diagnosedSet() {
         d[a].chromaHigh = 60.0;
         d[a].hueFrom = 300.0;
         d[a].hueTo = a == 2 ? NAN : 120.0;
+        // Tiles whose held-out prediction was not known, one only read as it was.
+        for (int t = 0; t < 3 + a; ++t)
+            d[a].tiles.push_back({{95.0 - 10 * t, 0.5 * a, -t * 1.5},
+                                  {0.1 * t, -0.02, t == 1 ? NAN : 0.3},
+                                  {t == 0 ? NAN : -0.05 * t, 0.01 * a, 0.2}});
     }
     r.diagnosis = d;
     return r;
@@ -226,6 +231,14 @@ TEST_F(LogbookFile, AVersionThreeLogbookIsCarriedForwardAndKeepsASetsDiagnosis) 
                 &AngleDiagnosisRecord::hueFrom,
                 &AngleDiagnosisRecord::hueTo};
             for (const auto field : fields) expectSameNumber(got.*field, want.*field, at);
+            ASSERT_EQ(got.tiles.size(), want.tiles.size()) << at;
+            for (std::size_t t = 0; t < got.tiles.size(); ++t)
+                for (std::size_t i = 0; i < 3; ++i) {
+                    const std::string tile = at + ", tile " + std::to_string(t);
+                    expectSameNumber(got.tiles[t].reference[i], want.tiles[t].reference[i], tile);
+                    expectSameNumber(got.tiles[t].read[i], want.tiles[t].read[i], tile);
+                    expectSameNumber(got.tiles[t].heldOut[i], want.tiles[t].heldOut[i], tile);
+                }
             ASSERT_EQ(got.terms.size(), want.terms.size()) << at;
             for (std::size_t k = 0; k < got.terms.size(); ++k) {
                 EXPECT_EQ(got.terms[k].key, want.terms[k].key) << at;

@@ -2,7 +2,8 @@
 // read as the standard's value, and an instrument under correction with errors its factors
 // cannot remove (each pair its own), some with errors no model of the program describes. The
 // statement is made from what the program would have on record (an extended check, the tile set
-// read again after the correction, the reference's certificate); then products are measured
+// read again after the correction with each tile's differences, the reference's certificate);
+// then products are measured
 // against their standards (in the set's colours and outside them, differing in any direction,
 // in lightness only, in chroma only, or not at all), and the colour difference each reading
 // gives is compared with the true one, against the expanded uncertainty the statement gives
@@ -80,17 +81,18 @@ const std::vector<std::string> kTiles = {"white", "lightgrey", "midgrey", "darkg
                                          "red",   "yellow",    "green",   "blue"};
 
 // Each setup its own instrument: gains whose factors round off by a few tenths of a per cent,
-// an offset and a wavelength shift no factor removes, of sizes and signs that differ.
+// an offset and a wavelength shift no factor removes, of sizes and signs drawn for it.
 sim::InstrumentConfig underCorrection(std::uint32_t seed) {
     sim::InstrumentConfig c;
     c.idText = "L70S-000501";
     c.noise = kNoise;
     c.seed = seed;
-    const double s = static_cast<double>(seed % 5) / 4.0;  // 0 ... 1
-    const double sign = seed % 2 ? -1.0 : 1.0;
-    c.gain = {1.0345 - 0.02 * s, 1.0245 + 0.01 * s, 1.0145 - 0.03 * s};
-    c.offset.fill(0.01 + 0.03 * s);
-    c.shiftNm = sign * (0.05 + 0.1 * s);
+    std::mt19937 rng(500 + seed);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const double sign = u(rng) < 0.5 ? -1.0 : 1.0;
+    c.gain = {1.0345 - 0.02 * u(rng), 1.0245 + 0.01 * u(rng), 1.0145 - 0.03 * u(rng)};
+    c.offset.fill(0.01 + 0.03 * u(rng));
+    c.shiftNm = sign * (0.05 + 0.1 * u(rng));
     return c;
 }
 
@@ -129,6 +131,7 @@ std::vector<CheckRecord> onRecord(Reader& t, Reader& r) {
     set.id = 3, set.formula = "dE*ab", set.readings = static_cast<int>(kTiles.size());
     const double n = static_cast<double>(kTiles.size());
     for (AngleRecord& a : set.angles) a.deltaE = a.rms = 0.0;
+    DiagnosisRecord& diagnosis = set.diagnosis.emplace();
     for (const std::string& name : kTiles) {
         const AngleSpectra truth = *sim::specimenSpectra(name);
         const auto lt = labs(t.read(truth)), lr = labs(r.read(truth));
@@ -136,6 +139,8 @@ std::vector<CheckRecord> onRecord(Reader& t, Reader& r) {
             const double d = dE(lt[a], lr[a]);
             set.angles[a].deltaE += d / n;
             set.angles[a].rms += d * d / n;
+            diagnosis[a].tiles.push_back(
+                {lr[a], {lt[a][0] - lr[a][0], lt[a][1] - lr[a][1], lt[a][2] - lr[a][2]}, {}});
         }
     }
     for (AngleRecord& a : set.angles) {
@@ -239,6 +244,7 @@ struct Row {
     bool unmodelledErrors;
     Colours colours;
     Direction direction;
+    bool overCovers = false;  // known to cover more than 97 % (see below)
 };
 
 struct Coverage {
@@ -246,10 +252,10 @@ struct Coverage {
     double all = 0.0;
 };
 
-// Ten pairs of instruments, each corrected and put on record as the program would, then a
-// thousand products per angle; `dut` gives the instrument under correction of each pair.
+// Thirty pairs of instruments, each corrected and put on record as the program would, then a
+// hundred products per angle; `dut` gives the instrument under correction of each pair.
 Coverage coverageOver(const Row& row) {
-    constexpr int kSetups = 10, kPairs = 300;
+    constexpr int kSetups = 30, kPairs = 100;
     const bool ownStream = row.unmodelledErrors;
     const auto dut = row.unmodelledErrors ? unmodelled : underCorrection;
     std::array<int, kAngleCount> covered{};
@@ -286,7 +292,7 @@ Coverage coverageOver(const Row& row) {
                 const double error = read - dE(truthS[a], truthP[a]);
                 const LabTriple along = {readP[a][0] - valueS[a][0], readP[a][1] - valueS[a][1],
                                          readP[a][2] - valueS[a][2]};
-                if (std::abs(error) <= expandedFor(s.angles[a], read, along)) ++here[a];
+                if (std::abs(error) <= expandedFor(s.angles[a], read, along, valueS[a])) ++here[a];
                 squares[a] += error * error;
                 stated[a] += s.angles[a].standard * s.angles[a].standard;
             }
@@ -306,35 +312,39 @@ Coverage coverageOver(const Row& row) {
     return c;
 }
 
-// Each row over ten instruments. Never short of 95 % by more than chance and the few tiles
-// allow (an angle 2.5 points, a row 1.5); a statement that covers more is conservative, not
-// wrong: the agreement, known only as the tiles' spread, is taken alike along L*, a* and b*
-// though instruments err mostly in chroma (lightness-only differences are covered 99 %), and
-// its k comes from nine tiles (about 9 effective degrees of freedom) while products of the
-// set's own colours share the tiles' errors.
+// Each row over thirty instruments holds 93 to 97 % of its product checks, and no angle falls
+// short of 95 % by more than chance and the few tiles allow (2.5 points). Two rows cover more
+// than 97 % and are marked. Other colours, any direction: orange, violet and the mixtures are
+// of middle lightness, while the reading noise is stated over the set's colours, its black
+// tile's far larger noise included. Unmodelled errors, no difference: the products are the
+// tiles made 0.7 to 1.1 times as light, darker on average than the tiles, and errors no model
+// describes (a cubic in the reflectance) shrink with it; with the products spread evenly about
+// the tiles' lightness that row covers 94.4 / 96.1 / 95.8 %.
 class PerformanceCoverage : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PerformanceCoverage, TheExpandedUncertaintyCoversNinetyFivePerCentOfProductChecks) {
-    const Coverage c = coverageOver(GetParam());
-    for (double share : c.share) {
-        EXPECT_GE(share, 92.5);
-        EXPECT_LE(share, 99.7);
+    const Row& row = GetParam();
+    const Coverage c = coverageOver(row);
+    for (double share : c.share) EXPECT_GE(share, 92.5);
+    EXPECT_GE(c.all, 93.0);
+    if (!row.overCovers) {
+        EXPECT_LE(c.all, 97.0);
+        for (double share : c.share) EXPECT_LE(share, 97.0 + 1.5);
     }
-    EXPECT_GE(c.all, 93.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PerformanceCoverage,
     ::testing::Values(
         Row{"set's colours, any direction", false, Colours::OfTheSet, Direction::Any},
-        Row{"other colours, any direction", false, Colours::Elsewhere, Direction::Any},
+        Row{"other colours, any direction", false, Colours::Elsewhere, Direction::Any, true},
         Row{"set's colours, lightness only", false, Colours::OfTheSet, Direction::LightnessOnly},
         Row{"set's colours, chroma only", false, Colours::OfTheSet, Direction::ChromaOnly},
         Row{"set's colours, no difference", false, Colours::OfTheSet, Direction::None},
         Row{"unmodelled: set's colours, any", true, Colours::OfTheSet, Direction::Any},
         Row{"unmodelled: other colours, any", true, Colours::Elsewhere, Direction::Any},
         Row{"unmodelled: chroma only", true, Colours::OfTheSet, Direction::ChromaOnly},
-        Row{"unmodelled: no difference", true, Colours::OfTheSet, Direction::None}),
+        Row{"unmodelled: no difference", true, Colours::OfTheSet, Direction::None, true}),
     [](const ::testing::TestParamInfo<Row>& row) { return std::to_string(row.index); });
 
 }  // namespace

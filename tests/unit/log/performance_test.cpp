@@ -127,7 +127,131 @@ TEST(PerformanceBudget, EachContributionComesFromItsRecordAndTheyAddInQuadrature
     EXPECT_NEAR(*b.share, b.expanded / 0.8, 1e-12);
     EXPECT_EQ(*b.band, bandOf(*b.gaugeShare));
     EXPECT_NEAR(*b.gaugeShare, 6.0 * b.standard / 0.8, 1e-12);
-    ASSERT_EQ(s.missing.size(), 1u);  // only the long term
+    // The long term, and the agreement taken alike along L*, a*, b*: a set recorded before its
+    // tiles' differences were kept states nothing near the standard.
+    ASSERT_EQ(s.missing.size(), 2u);
+    EXPECT_EQ(s.missing[1].rfind("Agreement not split per coordinate", 0), 0u);
+    EXPECT_FALSE(b.agreementPerAxis);
+    EXPECT_TRUE(std::isnan(b.nearStandard));
+    EXPECT_TRUE(std::isnan(expandedFor(b, 0.0)));
+    EXPECT_NEAR(expandedFor(b, 1.0, LabTriple{1.0, 0.0, 0.0}), b.expanded, 1e-9);
+}
+
+// Tiles of a set whose instrument errs in lightness only, each by `lightness` (alternating in
+// sign), from a grey to a saturated red; all of L* 50, the extended check's, unless `spread`
+// spreads them over L* 50 -/+ 6 spread.
+std::vector<TileDifferenceRecord> lightnessTiles(double lightness, bool heldOut,
+                                                 double spread = 0.0) {
+    std::vector<TileDifferenceRecord> tiles;
+    for (int t = 0; t < 12; ++t) {
+        const LabTriple d = {t % 2 ? lightness : -lightness, 0.0, 0.0};
+        const LabTriple none = {NAN, NAN, NAN};
+        tiles.push_back(
+            {{50.0 + spread * (t - 6), 4.0 * t, 3.0 * t}, heldOut ? none : d, heldOut ? d : none});
+    }
+    return tiles;
+}
+
+// The agreement taken apart per coordinate from the tiles' own differences: all of it on L*,
+// less the noise each coordinate carries; the directional U along L* is the larger, and the
+// same tiles predicted from the others (an entry written after the set) stand alike.
+TEST(PerformanceAxes, TheTilesDifferencesSplitTheAgreementPerCoordinate) {
+    for (const bool predicted : {false, true}) {
+        CheckRecord set = tileSet(8, 19, 0.9, predicted ? NAN : 0.25, 0.25);
+        for (AngleDiagnosisRecord& d : *set.diagnosis) d.tiles = lightnessTiles(0.25, predicted);
+        std::vector<CheckRecord> records = {set, extended(5, 17, 0.04, 20)};
+        if (predicted)
+            records.insert(records.begin(), entryChange(RecordKind::EntryWrite, 9, 20, 3));
+        const auto s =
+            performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+        const AngleBudget& b = s.angles[1];
+        const Contribution& agreed = b.contributions[2];
+        ASSERT_TRUE(b.complete && b.agreementPerAxis) << predicted;
+        ASSERT_TRUE(agreed.axisVariance);
+        EXPECT_NEAR(agreed.figure, 0.25, 1e-9);
+        const double noise = std::pow(0.04 / kMaxwell, 2) * 20.0 / 19.0;  // per coordinate
+        EXPECT_NEAR((*agreed.axisVariance)[0], 0.0625 - noise, 1e-9);
+        EXPECT_EQ((*agreed.axisVariance)[1], 0.0);
+        EXPECT_NEAR(agreed.standard, std::sqrt((0.0625 - noise) / 3.0), 1e-9);
+        EXPECT_NEAR(b.axisVariance[0] - b.axisVariance[2], 0.0625 - noise, 1e-9);
+        const double alongL = expandedFor(b, 2.0, LabTriple{-1.0, 0.0, 0.0});
+        EXPECT_NEAR(alongL, b.coverageFactor * std::sqrt(b.axisVariance[0]), 1e-6);
+        EXPECT_LT(expandedFor(b, 2.0, LabTriple{0.0, 0.6, 0.8}), 0.5 * alongL);
+        EXPECT_TRUE(std::isfinite(b.nearStandard));
+        EXPECT_EQ(expandedFor(b, 0.0), b.nearStandard);
+        EXPECT_TRUE(std::none_of(s.missing.begin(), s.missing.end(), [](const std::string& m) {
+            return m.find("not split") != std::string::npos;
+        }));
+        // A tile without its difference: the set's overall figure, alike on every coordinate.
+        (*records[predicted ? 1 : 0].diagnosis)[1].tiles[3].heldOut[2] = NAN;
+        (*records[predicted ? 1 : 0].diagnosis)[1].tiles[3].read[2] = NAN;
+        const auto lacking =
+            performanceStatement(records, settings(), DeltaEFormula::Cie76, {2026, 11, 21});
+        EXPECT_FALSE(lacking.angles[1].agreementPerAxis);
+        EXPECT_TRUE(lacking.angles[0].agreementPerAxis);
+    }
+}
+
+// Near the standard the error's length is drawn per coordinate: with nearly all the spread on
+// L*, its 95th percentile is the L* deviation times that of |t| for the budget's degrees of
+// freedom, not the percentile of a length spread over three coordinates.
+TEST(PerformanceAxes, TheNearStandardPercentileFollowsTheShapeOfTheSpread) {
+    CheckRecord set = tileSet(8, 19, 0.9, 0.5, 0.5);
+    for (AngleDiagnosisRecord& d : *set.diagnosis) d.tiles = lightnessTiles(0.5, false);
+    PerformanceSettings tiny = settings();
+    tiny.referenceExpanded = {1e-6, 1e-6, 1e-6};
+    const auto s = performanceStatement({set, extended(5, 17, 1e-4, 200)}, tiny,
+                                        DeltaEFormula::Cie76, {2026, 11, 21});
+    const AngleBudget& b = s.angles[0];
+    ASSERT_TRUE(b.complete);
+    EXPECT_NEAR(b.nearStandard / std::sqrt(b.axisVariance[0]), studentT95(b.effectiveDof),
+                0.05 * studentT95(b.effectiveDof));
+}
+
+// A reading's noise is the instrument's in reflectance: a dark tile's L*, a*, b* move far more
+// with it than the grey specimen's of the extended check. The noise is stated over the set's
+// colours, the dark one's tile differences are not taken for disagreement, and the percentile
+// near the standard widens for the colour where the noise is largest.
+TEST(PerformanceAxes, TheReadingNoiseIsStatedAtTheSetsColours) {
+    CheckRecord grey = tileSet(8, 19, 0.9, 0.25, 0.25);
+    for (AngleDiagnosisRecord& d : *grey.diagnosis) d.tiles = lightnessTiles(0.25, false);
+    CheckRecord dark = grey;
+    for (AngleDiagnosisRecord& d : *dark.diagnosis) d.tiles[5].reference = {12.0, 0.2, -0.3};
+    const auto at = [](const CheckRecord& set) {
+        return performanceStatement({set, extended(5, 17, 0.04, 20)}, settings(),
+                                    DeltaEFormula::Cie76, {2026, 11, 21})
+            .angles[1];
+    };
+    const AngleBudget g = at(grey), d = at(dark);
+    const Contribution &specimen = g.contributions[0], &set = d.contributions[0];
+    EXPECT_NEAR(specimen.standard, 0.04 / kMaxwell * std::sqrt(20.0 / 19.0), 1e-12);
+    EXPECT_NE(set.source.find("set's colours"), std::string::npos);
+    // One tile of twelve at L* 12: the noise's variance there is tens of times the grey's.
+    EXPECT_GT(set.standard, 1.5 * specimen.standard);
+    EXPECT_LT(d.contributions[2].standard, g.contributions[2].standard);
+    ASSERT_EQ(d.colourVariance.size(), 12u);
+    ASSERT_TRUE(specimen.axisVariance);
+    EXPECT_GT(d.colourVariance[5][0], d.colourVariance[4][0] + 10.0 * (*specimen.axisVariance)[0]);
+    EXPECT_GT(d.nearStandard, g.nearStandard);
+}
+
+// The tiles' own colours restate the agreement in any formula: a set judged in dE*ab stands
+// in a dE00 statement with each tile's difference as dE00 measures it.
+TEST(PerformanceAxes, ATileSetOfAnotherFormulaIsRestatedFromItsTiles) {
+    CheckRecord set = tileSet(8, 19, 0.9, 0.3, 0.3);
+    for (AngleDiagnosisRecord& d : *set.diagnosis) d.tiles = lightnessTiles(0.3, false, 4.0);
+    const auto s = performanceStatement({set, extended(5, 17, 0.04, 20)}, settings(),
+                                        DeltaEFormula::Ciede2000, {2026, 11, 21});
+    const Contribution& agreed = s.angles[2].contributions[2];
+    ASSERT_TRUE(agreed.available) << agreed.source;
+    double squares = 0.0;
+    for (const TileDifferenceRecord& t : (*set.diagnosis)[2].tiles) {
+        const Lab r{t.reference[0], t.reference[1], t.reference[2]};
+        squares += std::pow(deltaE(DeltaEFormula::Ciede2000, r, {r.L + t.read[0], r.a, r.b}), 2);
+    }
+    EXPECT_NEAR(agreed.figure, std::sqrt(squares / 12.0), 1e-9);
+    EXPECT_LT(agreed.figure, 0.3);  // dE00 weighs lightness less away from L* 50
+    EXPECT_NE(agreed.source.find("dE00"), std::string::npos);
 }
 
 TEST(PerformanceBudget, ASetReadAgainAfterTheCorrectionGivesTheMeasuredResidual) {
