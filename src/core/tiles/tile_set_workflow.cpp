@@ -308,6 +308,7 @@ SetSummary TileSetWorkflow::summary(const std::optional<SetAgreement>& g) const 
         if (!std::isnan(largest)) s.largest[a] += " (" + set_.tiles[g->angles[a].largestTile] + ")";
     }
     s.verdict = g->passed ? "PASSED" : "FAILED";
+    s.passed = g->passed;
     return s;
 }
 

@@ -31,7 +31,8 @@ struct TileRow {
 struct SetSummary {
     std::array<std::string, kAngleCount> mean;
     std::array<std::string, kAngleCount> largest;
-    std::string verdict;  // "PASSED", "FAILED" or empty before a judgement
+    std::string verdict;         // "PASSED", "FAILED" or empty before a judgement
+    std::optional<bool> passed;  // the same as a value
 };
 
 struct TileSetView {

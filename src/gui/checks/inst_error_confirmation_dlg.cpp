@@ -8,6 +8,7 @@
 #include "gui/checks/validation_dlg.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
+#include "gui/kit/palette.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/calibration_dlg.h"
@@ -228,8 +229,7 @@ void CInstErrorConfirmationDlg::renderVerdict() {
     const std::string line = workflow_.verdictLine();
     const bool passed = workflow_.judgement() && workflow_.judgement()->passed;
     verdictLabel_->setText(QString::fromStdString(line));
-    verdictLabel_->setStyleSheet(passed ? QStringLiteral("color: #1b6e20; font-weight: bold;")
-                                        : QStringLiteral("color: #b00020; font-weight: bold;"));
+    verdictLabel_->setStyleSheet(palette::verdictStyle(passed));
     verdictLabel_->setVisible(!line.empty());
 }
 

@@ -22,6 +22,7 @@
 #include "gui/kit/gui_clock.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
+#include "gui/kit/palette.h"
 #include "gui/kit/port_watch.h"
 #include "gui/kit/spectra_chart.h"
 
@@ -94,7 +95,7 @@ void CCorrCoeffWriteDlg::build() {
     darkWarning_ = new QLabel(this);
     darkWarning_->setObjectName(QStringLiteral("darkWarning"));
     darkWarning_->setWordWrap(true);
-    darkWarning_->setStyleSheet(QStringLiteral("color: #a05000;"));
+    darkWarning_->setStyleSheet(QStringLiteral("color: %1;").arg(palette::warning().name()));
     deleteButton_ = new QPushButton(tr("&Delete entry..."), this);
     deleteButton_->setObjectName(QStringLiteral("deleteButton"));
     writeButton_ = new QPushButton(tr("&Write"), this);
@@ -218,7 +219,7 @@ void CCorrCoeffWriteDlg::render() {
             row.unreadable.empty()
                 ? QString::fromStdString(row.comment)
                 : tr("(not read: %1)").arg(QString::fromStdString(row.unreadable)));
-        if (!row.unreadable.empty()) comment->setForeground(QColor(0xa0, 0x50, 0x00));
+        if (!row.unreadable.empty()) comment->setForeground(palette::warning());
         comment->setToolTip(comment->text());
         list_->setItem(i, 1, comment);
         list_->setItem(i, 2, new QTableWidgetItem(QString::fromStdString(row.timeStamp)));

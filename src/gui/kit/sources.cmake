@@ -12,6 +12,8 @@ target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/gui_prompter.h
     ${CMAKE_CURRENT_LIST_DIR}/instrument_strip.cpp
     ${CMAKE_CURRENT_LIST_DIR}/instrument_strip.h
+    ${CMAKE_CURRENT_LIST_DIR}/palette.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/palette.h
     ${CMAKE_CURRENT_LIST_DIR}/port_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/port_watch.h
     ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp

@@ -1,4 +1,5 @@
 #include "gui/kit/spectra_chart.h"
+#include "gui/kit/palette.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -20,7 +21,6 @@ namespace {
 
 const QColor kRatioColour(60, 60, 60);
 const QColor kBandColour(205, 238, 205);
-const QColor kFailureColour(210, 30, 30);
 // The smallest reflectance and ratio charts that keep every axis label.
 const std::array<QSize, 2> kChartMinimumPx = {QSize(180, 160), QSize(180, 150)};
 
@@ -206,7 +206,7 @@ SpectraChart::SpectraChart(QWidget* parent) : QWidget(parent) {
     footer->addWidget(legendEntry(kSampleCurveColour, QStringLiteral("Sample"), small));
     caption_ = new QLabel;
     caption_->setFont(small);
-    caption_->setStyleSheet(QStringLiteral("color: %1").arg(kFailureColour.name()));
+    caption_->setStyleSheet(QStringLiteral("color: %1").arg(palette::failed().name()));
     footer->addStretch(1);
     footer->addWidget(caption_);
     grid->addLayout(footer, 2, 0, 1, kAngleCount);
@@ -239,10 +239,10 @@ QChart* SpectraChart::makeRatioChart(int angle) {
     if (angle == 0) ratio->setTitleText(QStringLiteral("target / sample"));
     plausibleBand(*chart);
     column.ratioLine = curve(*chart, kRatioColour, 1.4);
-    column.failureLine = curve(*chart, kFailureColour, 1.0, Qt::DashLine);
+    column.failureLine = curve(*chart, palette::failed(), 1.0, Qt::DashLine);
     column.failurePoint = addSeries(*chart, new QScatterSeries);
-    column.failurePoint->setColor(kFailureColour);
-    column.failurePoint->setBorderColor(kFailureColour);
+    column.failurePoint->setColor(palette::failed());
+    column.failurePoint->setBorderColor(palette::failed());
     column.failurePoint->setMarkerSize(7.0);
     return chart;
 }

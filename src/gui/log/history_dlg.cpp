@@ -1,4 +1,5 @@
 #include "gui/log/history_dlg.h"
+#include "gui/kit/palette.h"
 
 #include <QAbstractTableModel>
 #include <QDesktopServices>
@@ -41,7 +42,6 @@ constexpr int kColumnCount = kDecision + 1;
 // The trend chooser's data: a TrendKind, or this plus a Term for the term's trend.
 constexpr int kTermTrend = 100;
 constexpr int kLongTermTrend = 50;
-const QColor kFailedColour(0xb3, 0x1b, 0x1b);
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
@@ -187,7 +187,8 @@ public:
         if (!index.isValid() || index.row() >= rowCount({})) return {};
         const CheckRecord& r = records_[static_cast<std::size_t>(index.row())];
         const int c = index.column();
-        if (role == Qt::ForegroundRole && c == kVerdict && r.passed == false) return kFailedColour;
+        if (role == Qt::ForegroundRole && c == kVerdict && r.passed == false)
+            return palette::failed();
         if (role == Qt::TextAlignmentRole && c >= kDeltaE25 && c <= kThreshold)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         if (role == Qt::ToolTipRole && c == kWorkstation && keptHere(r))

@@ -1,4 +1,5 @@
 #include "gui/log/trend_chart.h"
+#include "gui/kit/palette.h"
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -21,9 +22,6 @@
 namespace qv {
 namespace {
 
-const std::array<QColor, kAngleCount> kAngleColours = {QColor(31, 90, 180), QColor(225, 115, 20),
-                                                       QColor(40, 150, 70)};
-const QColor kThresholdColour(210, 30, 30);
 // Beyond this many checks the markers would only blur the lines.
 constexpr int kMarkedPointsMax = 200;
 constexpr qint64 kMsPerDay = 24 * 3600 * 1000;
@@ -135,9 +133,9 @@ TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     chart_->addAxis(valueAxis_, Qt::AlignLeft);
     for (int a = 0; a < kAngleCount; ++a)
         angles_[a] = addLine(*chart_, QStringLiteral("%1°").arg(kAngleDegrees[a]),
-                             QPen(kAngleColours[a], 1.6));
+                             QPen(palette::angle(a), 1.6));
     threshold_ =
-        addLine(*chart_, QStringLiteral("threshold"), QPen(kThresholdColour, 1.2, Qt::DashLine));
+        addLine(*chart_, QStringLiteral("threshold"), QPen(palette::failed(), 1.2, Qt::DashLine));
     auto* view = new QChartView(chart_);
     view->setRenderHint(QPainter::Antialiasing);
     auto* layout = new QVBoxLayout(this);

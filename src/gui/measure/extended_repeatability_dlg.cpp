@@ -1,4 +1,5 @@
 #include "gui/measure/extended_repeatability_dlg.h"
+#include "gui/kit/palette.h"
 
 #include <QChart>
 #include <QChartView>
@@ -26,8 +27,6 @@ namespace qv {
 namespace {
 
 // One colour per angle, the same in both charts.
-const std::array<QColor, kAngleCount> kAngleColours = {QColor(31, 90, 180), QColor(225, 115, 20),
-                                                       QColor(40, 150, 60)};
 // The spread is a few hundredths: the table shows one decimal more than the usual two.
 constexpr int kSpreadDecimals = 3;
 const QSize kChartMinimumPx(300, 230);
@@ -59,8 +58,8 @@ QChart* scatterChart(const QString& title, QHBoxLayout& row,
     for (int a = 0; a < kAngleCount; ++a) {
         auto* s = new QScatterSeries;
         s->setName(QStringLiteral("%1°").arg(kAngleDegrees[a]));
-        s->setColor(kAngleColours[a]);
-        s->setBorderColor(kAngleColours[a]);
+        s->setColor(palette::angle(a));
+        s->setBorderColor(palette::angle(a));
         s->setMarkerSize(7.0);
         chart->addSeries(s);
         series[a] = s;

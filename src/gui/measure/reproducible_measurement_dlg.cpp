@@ -1,4 +1,5 @@
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/kit/palette.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -134,9 +135,7 @@ void CReproducibleMeasurementDlg::render() {
     ui_->calibrateButton->setEnabled(v.calibrateEnabled);
     // The verdict stays in view once its window closed, in the verdict window's colours.
     verdictLabel_->setText(QString::fromStdString(v.verdict));
-    verdictLabel_->setStyleSheet(v.verdictPassed
-                                     ? QStringLiteral("color: #1b6e20; font-weight: bold;")
-                                     : QStringLiteral("color: #b00020; font-weight: bold;"));
+    verdictLabel_->setStyleSheet(palette::verdictStyle(v.verdictPassed));
     verdictLabel_->setVisible(!v.verdict.empty());
 }
 

@@ -1,4 +1,5 @@
 #include "gui/tiles/tile_set_dlg.h"
+#include "gui/kit/palette.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -400,11 +401,7 @@ void CTileSetDlg::renderSummary() {
             row.largest[a]->setText(text(s.largest[a]));
         }
         row.verdict->setText(s.verdict.empty() ? QStringLiteral("---") : text(s.verdict));
-        const char* colour = s.verdict == "PASSED" ? "#1a7f37" : "#b42318";
-        row.verdict->setStyleSheet(
-            s.verdict.empty()
-                ? QString()
-                : QStringLiteral("font-weight: bold; color: %1;").arg(QLatin1String(colour)));
+        row.verdict->setStyleSheet(s.passed ? palette::verdictStyle(*s.passed) : QString());
     }
     alike_->setText(text(v.predictionsAlike));
     alike_->setVisible(!v.predictionsAlike.empty());
