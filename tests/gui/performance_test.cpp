@@ -152,7 +152,9 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldPrintedAndRecorded) {
                            "--reference-uncertainty",
                            "0.10/0.12/0.14",
                            "--certificate",
-                           "No. 117, Lab A, 2026-03-01"};
+                           "No. 117, Lab A, 2026-03-01",
+                           "--temperature",
+                           "23 °C"};
     const test::CliRun run = test::runCli(args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject st = json(run);
@@ -161,6 +163,7 @@ TEST(PerformanceVerb, ASeededLogbookIsStatedFieldByFieldPrintedAndRecorded) {
     EXPECT_FALSE(st["made"].toString().isEmpty());
     EXPECT_EQ(st["pdf"].toString(), out);
     EXPECT_EQ(st["certificate"].toString(), QStringLiteral("No. 117, Lab A, 2026-03-01"));
+    EXPECT_TRUE(st["conditions"].toString().endsWith(QStringLiteral("; at 23 °C")));
     EXPECT_TRUE(st["number"].toString().startsWith(QStringLiteral("PS-L70S-200002-")));
     EXPECT_EQ(st["entry"]["entry"].toInt(), 3);
     EXPECT_TRUE(st["neutralOnly"].toBool());
