@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/measure/calibration.h"
-#include "unit/measure/measure_rig.h"
+#include "support/measure_rig.h"
 
 namespace qv {
 namespace {

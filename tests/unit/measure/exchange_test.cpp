@@ -2,7 +2,7 @@
 
 #include "core/measure/measurement_exchange.h"
 #include "sim/specimens.h"
-#include "unit/measure/measure_rig.h"
+#include "support/measure_rig.h"
 
 namespace qv {
 namespace {

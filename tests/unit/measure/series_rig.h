@@ -9,7 +9,7 @@
 #include "platform/app/qt_profile_store.h"
 #include "support/project_strings.h"
 #include "support/temp_home.h"
-#include "unit/measure/measure_rig.h"
+#include "support/measure_rig.h"
 
 namespace qv::test {
 

@@ -1,4 +1,4 @@
-#include "unit/measure/measure_rig.h"
+#include "support/measure_rig.h"
 
 #include <gtest/gtest.h>
 
