@@ -306,6 +306,15 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
     return std::nullopt;
 }
 
+// A page written is a statement issued: the logbook keeps that it was, and a page the logbook
+// could not keep ends as a failure (the logbook has told why). The record's id, 0 when none.
+std::int64_t recordIssue(LogbookStore& logbook, const PerformanceStatement& statement,
+                         const QString& page, Options& o) {
+    logbook.record(statementRecord(statement, QFileInfo(page).absoluteFilePath().toStdString()));
+    o.io.notRecorded += logbook.notRecorded();
+    return logbook.lastRecorded() ? logbook.lastRecorded()->id : 0;
+}
+
 LocalTime now() {
     return localTimeOf(static_cast<std::int64_t>(std::time(nullptr)));
 }
@@ -354,15 +363,7 @@ int runPerformance(const QStringList& arguments, Io& io) {
     QString error;
     if (!out.isEmpty() && !writePerformanceSheet(*statement, out, &error))
         return failed(o, error.toStdString());
-    // A page written is a statement issued: the logbook keeps that it was, and a page the
-    // logbook could not keep ends as a failure (the logbook has told why).
-    std::int64_t recorded = 0;
-    if (!out.isEmpty()) {
-        logbook->record(
-            statementRecord(*statement, QFileInfo(out).absoluteFilePath().toStdString()));
-        if (logbook->lastRecorded()) recorded = logbook->lastRecorded()->id;
-        o.io.notRecorded += logbook->notRecorded();
-    }
+    const std::int64_t recorded = out.isEmpty() ? 0 : recordIssue(*logbook, *statement, out, o);
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonObject json = statementJson(*statement, out);
         json.insert("recorded", recorded ? QJsonValue(qint64(recorded)) : QJsonValue());
