@@ -167,9 +167,10 @@ bool InterInstrumentWorkflow::judge() {
     computeDifferences(j);
     storeDifferences(j);
     if (before_) verify(j);
+    j.time = localTimeOf(s_.clock.calendarSeconds());
     j.resultFile = writeJudgementFile(
         s_.files, st.dataFolder(), st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
-        st.sampleSerial, localTimeOf(s_.clock.calendarSeconds()), s_.strings, s_.format,
+        st.sampleSerial, j.time, s_.strings, s_.format,
         j.verification ? std::optional(j.verification->beforeDeltaE) : std::nullopt);
     judgement_ = j;
     // The judgement stands whether or not its record could be written.
@@ -214,9 +215,8 @@ std::string InterInstrumentWorkflow::verdictLine() const {
 void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
     if (!s_.logbook) return;
     const SharedState& st = s_.state;
-    CheckRecord r =
-        emptyRecord(j.verification ? RecordKind::Verification : RecordKind::InterInstrument,
-                    localTimeOf(s_.clock.calendarSeconds()));
+    CheckRecord r = emptyRecord(
+        j.verification ? RecordKind::Verification : RecordKind::InterInstrument, j.time);
     r.serial = st.sampleSerial;
     r.instrumentType = st.sampleType;
     r.referenceSerial = st.targetSerial;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app/file_store.h"
+#include "core/app/local_time.h"
 #include "core/app/seams.h"
 #include "core/checks/plausibility.h"
 #include "core/checks/validation_workflow.h"
@@ -62,6 +63,8 @@ struct Judgement {
     std::optional<ImplausibleRatio> implausible;
     SavedFile resultFile;
     std::optional<Verification> verification;  // set when this judgement verified a correction
+    // When it was judged, read once: its file and its record carry the same time.
+    LocalTime time;
 };
 
 // The inter-instrument check: the same specimen measured on the reference instrument (target)

@@ -129,6 +129,41 @@ TEST(InterInstrument, AnImplausiblePairIsNamedAndAnUnwritableFileIsTold) {
     EXPECT_FALSE(w.view().writeEnabled);
 }
 
+// A clock whose calendar moves a second at every reading of it: a judgement that read it twice
+// would give its file and its record different times.
+struct TickingCalendar : Clock {
+    explicit TickingCalendar(Clock& inner) : inner_(inner) {}
+    std::int64_t calendarSeconds() override { return inner_.calendarSeconds() + reads_++; }
+    std::uint32_t tickMs() override { return inner_.tickMs(); }
+    void sleepMs(std::uint32_t ms) override { inner_.sleepMs(ms); }
+    bool waitForInput(ByteSource& s, std::uint32_t ms) override {
+        return inner_.waitForInput(s, ms);
+    }
+
+private:
+    Clock& inner_;
+    std::int64_t reads_ = 0;
+};
+
+TEST(InterInstrument, AJudgementsFileAndRecordCarryOneTime) {
+    SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
+    const test::TempHome home;
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    TickingCalendar ticking(rig.clock);
+    Seams seams = rig.seams();
+    Seams timed{seams.state,   ticking,      seams.prompter, seams.profile, seams.files,
+                seams.strings, seams.format, &logbook,       seams.activity};
+    InterInstrumentWorkflow w(timed);
+    ASSERT_TRUE(take(rig, w, ValidationRole::Target));
+    rig.control("plug DUT");
+    ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
+    ASSERT_TRUE(w.judge());
+    ASSERT_TRUE(logbook.lastRecorded());
+    EXPECT_NE(w.judgement()->resultFile.path.find(resultTimestamp(logbook.lastRecorded()->time)),
+              std::string::npos)
+        << w.judgement()->resultFile.path;
+}
+
 // A correction is verified only on a sample measured after it: judging before that would set
 // the old sample against itself and claim the instrument ignores the entry.
 TEST(InterInstrument, AVerificationWaitsForTheSampleMeasuredAfterTheCorrection) {
