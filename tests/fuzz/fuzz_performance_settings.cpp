@@ -39,12 +39,14 @@ void checkSettings(const qv::PerformanceSettings& s) {
     for (int a = 0; a < qv::kAngleCount; ++a)
         FUZZ_CHECK(isValue(s.tolerance[a]) && isValue(s.referenceExpanded[a]));
     FUZZ_CHECK(s.longTermDays >= 0 && s.longTermDays <= qv::kMaxLongTermDays);
+    FUZZ_CHECK(s.validDays >= 0 && s.validDays <= qv::kMaxLongTermDays);
     FUZZ_CHECK(s.referenceCertificate.find('\n') == std::string::npos);
     MapProfile again;
     qv::savePerformanceSettings(again, s);
     const qv::PerformanceSettings back = qv::savedPerformanceSettings(again);
     FUZZ_CHECK(back.tolerance == s.tolerance && back.referenceExpanded == s.referenceExpanded);
-    FUZZ_CHECK(back.specimen == s.specimen && back.longTermDays == s.longTermDays);
+    FUZZ_CHECK(back.specimen == s.specimen && back.longTermDays == s.longTermDays &&
+               back.validDays == s.validDays);
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
-    lines.resize(std::max<std::size_t>(lines.size(), 9));
+    lines.resize(std::max<std::size_t>(lines.size(), 10));
     MapProfile profile;
     std::size_t i = 0;
     for (int a = 0; a < qv::kAngleCount; ++a) {
@@ -68,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     profile.values[std::string(qv::key::kPerformanceCertificate)] = lines[6];
     profile.values[std::string(qv::key::kPerformanceDays)] = lines[7];
     profile.values[std::string(qv::key::kPerformanceSpecimen)] = lines[8];
+    profile.values[std::string(qv::key::kPerformanceValidDays)] = lines[9];
     checkSettings(qv::savedPerformanceSettings(profile));
     checkSettings(qv::performanceSettingsFromProfile(profile));
 
@@ -75,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      {lines[3], lines[4], lines[5]},
                                      lines[6],
                                      lines[7],
-                                     lines[8]};
+                                     lines[8],
+                                     lines[9]};
     for (char decimal : {'.', ','}) {
         const qv::PerformanceReading read = qv::readPerformanceSettings(typed, decimal);
         if (read.problem)
