@@ -143,6 +143,28 @@ std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList&
     return takeTiles(parser, o, run, files);
 }
 
+// The set's result file and its logbook record, as the tile-set window writes them.
+SavedFile fileAndRecord(Session& s, const SetRun& run, EvaluateHueControl& engine,
+                        const SetLimits& limits,
+                        const std::pair<SetAgreement, SetAgreement>& judged,
+                        const NumberFormat& format) {
+    s.useDataFolder();
+    const SetReport report{run.set,
+                           run.targetSerial,
+                           run.sampleSerial,
+                           engine.deltaELabel(),
+                           localTimeOf(s.clock.calendarSeconds()),
+                           limits,
+                           judged.first,
+                           judged.second,
+                           std::nullopt,
+                           {},  // read from files: the type is not known
+                           diagnose(engine, run.tiles, limits, run.set.tiles).diagnosis};
+    const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
+    if (s.logbook) s.logbook->record(setRecord(report, saved));
+    return saved;
+}
+
 }  // namespace
 
 int runAgreement(const QStringList& arguments, Io& io) {
@@ -164,20 +186,7 @@ int runAgreement(const QStringList& arguments, Io& io) {
         *engine, run.tiles, ratioFactors(run.tiles[lightestTile(run.tiles)]), limits);
     const SetAgreement fit = *predictedAgreement(*engine, run.tiles, fitted, limits);
 
-    s.useDataFolder();
-    const SetReport report{run.set,
-                           run.targetSerial,
-                           run.sampleSerial,
-                           engine->deltaELabel(),
-                           localTimeOf(s.clock.calendarSeconds()),
-                           limits,
-                           now,
-                           fit,
-                           std::nullopt,
-                           {},  // read from files: the type is not known
-                           diagnose(*engine, run.tiles, limits, run.set.tiles).diagnosis};
-    const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
-    if (s.logbook) s.logbook->record(setRecord(report, saved));
+    const SavedFile saved = fileAndRecord(s, run, *engine, limits, {now, fit}, format);
     int code = now.passed ? kExitPassed : kExitCheckFailed;
     if (!saved.ok())
         code = failed(o, "the result file " + saved.name + " could not be written: " + saved.error);

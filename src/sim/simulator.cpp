@@ -117,6 +117,7 @@ struct Simulator::Impl {
     timespec* pollTimeout(std::int64_t now, bool noListener, timespec& ts) const;
     std::string control(const std::string& line, const char* source);
     std::string controlLocked(const std::vector<std::string>& w);
+    std::string specimenLocked(const std::string& specimen, const std::string& target);
     std::string statusLocked() const;
     int findLocked(const std::string& name) const;
 };
@@ -557,20 +558,8 @@ std::string Simulator::Impl::controlLocked(const std::vector<std::string>& w) {
         plugged = -1;
         return "ok";
     }
-    if (cmd == "specimen" && (w.size() == 2 || w.size() == 3)) {
-        const std::string target = w.size() == 3 ? w[2] : "";
-        if (target.empty() && plugged < 0) return "error: nothing plugged in";
-        const int only = target.empty() ? plugged : target == "all" ? -1 : findLocked(target);
-        if (!target.empty() && target != "all" && only < 0)
-            return "error: no instrument named '" + target + "'";
-        for (std::size_t i = 0; i < instruments.size(); ++i) {
-            if (only >= 0 && static_cast<int>(i) != only) continue;
-            InstrumentConfig c = instruments[i].config();
-            if (!applySetting(c, "specimen", w[1], why)) return "error: " + why;
-            instruments[i].reconfigure(c);
-        }
-        return "ok";
-    }
+    if (cmd == "specimen" && (w.size() == 2 || w.size() == 3))
+        return specimenLocked(w[1], w.size() == 3 ? w[2] : "");
     if (cmd == "entry" && (w.size() == 2 || w.size() == 3)) {
         const int i = w.size() == 3 ? findLocked(w[2]) : plugged;
         if (i < 0)
@@ -607,6 +596,23 @@ std::string Simulator::Impl::controlLocked(const std::vector<std::string>& w) {
     if (cmd == "status" && w.size() == 1) return statusLocked();
     return "error: unknown control command '" + cmd +
            "' (plug, unplug, specimen, entry, set, fault, clear, hangup, status)";
+}
+
+// The specimen under the plugged instrument, a named one, or "all".
+std::string Simulator::Impl::specimenLocked(const std::string& specimen,
+                                            const std::string& target) {
+    if (target.empty() && plugged < 0) return "error: nothing plugged in";
+    const int only = target.empty() ? plugged : target == "all" ? -1 : findLocked(target);
+    if (!target.empty() && target != "all" && only < 0)
+        return "error: no instrument named '" + target + "'";
+    std::string why;
+    for (std::size_t i = 0; i < instruments.size(); ++i) {
+        if (only >= 0 && static_cast<int>(i) != only) continue;
+        InstrumentConfig c = instruments[i].config();
+        if (!applySetting(c, "specimen", specimen, why)) return "error: " + why;
+        instruments[i].reconfigure(c);
+    }
+    return "ok";
 }
 
 std::string Simulator::Impl::statusLocked() const {
