@@ -247,8 +247,8 @@ std::string laterChange(const std::vector<CheckRecord>& records, std::size_t fro
     return {};
 }
 
-// The white calibration the instrument confirmed last before `check` (records newest first);
-// none when the logbook holds none before it.
+// The white calibration the instrument confirmed last before `check`, one of `records` (newest
+// first); none when the logbook holds none before it.
 const CheckRecord* calibrationBefore(const std::vector<CheckRecord>& records,
                                      const CheckRecord& check) {
     const auto found =
