@@ -159,7 +159,9 @@ AngleSpectra mixed(const char* x, const char* y) {
 }
 
 // A standard: one of the set's colours, or one the set does not hold (orange, violet, mixtures
-// of two tiles), made lighter or darker.
+// of two tiles), made lighter or darker: 0.8 to 1.25 times as light, spread evenly about the
+// colour in ratio so that the products are neither darker nor lighter than the tiles on
+// average (errors no model describes, a cubic in the reflectance, shrink with it).
 AngleSpectra standardOf(std::mt19937& rng, Colours colours) {
     std::uniform_int_distribution<std::size_t> pick(0, kTiles.size() - 1);
     std::uniform_int_distribution<int> other(0, 3);
@@ -174,7 +176,7 @@ AngleSpectra standardOf(std::mt19937& rng, Colours colours) {
                    : k == 2 ? mixed("red", "blue")
                             : mixed("yellow", "green");
     }
-    const double scale = 0.7 + 0.4 * u(rng);
+    const double scale = std::exp(std::log(0.8) + (std::log(1.25) - std::log(0.8)) * u(rng));
     for (auto& angle : standard)
         for (double& v : angle) v = std::clamp(v * scale, 2.0, 95.0);
     return standard;
@@ -313,13 +315,14 @@ Coverage coverageOver(const Row& row) {
 }
 
 // Each row over thirty instruments holds 93 to 97 % of its product checks, and no angle falls
-// short of 95 % by more than chance and the few tiles allow (2.5 points). Two rows cover more
-// than 97 % and are marked. Other colours, any direction: orange, violet and the mixtures are
-// of middle lightness, while the reading noise is stated over the set's colours, its black
-// tile's far larger noise included. Unmodelled errors, no difference: the products are the
-// tiles made 0.7 to 1.1 times as light, darker on average than the tiles, and errors no model
-// describes (a cubic in the reflectance) shrink with it; with the products spread evenly about
-// the tiles' lightness that row covers 94.4 / 96.1 / 95.8 %.
+// short of 95 % by more than chance and the few tiles allow (2.5 points). One row covers more
+// than 97 % and is marked: other colours, any direction. Orange, violet and the mixtures are of
+// middle lightness, while the reading noise is stated over the set's colours, its black tile's
+// far larger noise included. Taking the noise at the product's own colour instead (exact to a
+// few per cent against drawn noise) and the tiles' differences pooled left chroma-only
+// differences covered 92 %: the tiles' differences are not alike, a wavelength error moves the
+// chromatic ones, and the pool understates them there; each tile's own difference weighed by
+// nearness overfits a single reading of each (86 to 100 %).
 class PerformanceCoverage : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PerformanceCoverage, TheExpandedUncertaintyCoversNinetyFivePerCentOfProductChecks) {
@@ -344,7 +347,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"unmodelled: set's colours, any", true, Colours::OfTheSet, Direction::Any},
         Row{"unmodelled: other colours, any", true, Colours::Elsewhere, Direction::Any},
         Row{"unmodelled: chroma only", true, Colours::OfTheSet, Direction::ChromaOnly},
-        Row{"unmodelled: no difference", true, Colours::OfTheSet, Direction::None, true}),
+        Row{"unmodelled: no difference", true, Colours::OfTheSet, Direction::None}),
     [](const ::testing::TestParamInfo<Row>& row) { return std::to_string(row.index); });
 
 }  // namespace
