@@ -11,7 +11,6 @@
 #include "core/app/shared_state.h"
 #include "core/link/identify.h"
 #include "platform/app/qt_profile_store.h"
-#include "platform/app/system_clock.h"
 
 namespace qv::cli {
 
@@ -79,7 +78,7 @@ QString resetFailureText(const SettingsResetResult& reset) {
 int identifyOn(const Options& o, const QString& portName, bool reset) {
     QTextStream& out = o.io.out;
     QTextStream& err = o.io.err;
-    SystemClock clock;
+    Clock& clock = o.io.clock;
     SharedState state;
     QtProfileStore profile;
     SilentPrompter prompter;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/verbs.h"
+#include "platform/app/system_clock.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly)) return qv::cli::kExitFailed;
-    qv::cli::Io io{out, err, in};
+    qv::SystemClock clock;
+    qv::cli::Io io{out, err, in, clock};
     return qv::cli::run(QCoreApplication::arguments(), io);
 }

@@ -7,10 +7,10 @@
 #include <QJsonObject>
 #include <QTextStream>
 #include <cmath>
-#include <ctime>
 
 #include "cli/session.h"
 #include "cli/verbs.h"
+#include "core/app/clock.h"
 #include "core/log/performance_settings.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/qt_profile_store.h"
@@ -315,10 +315,6 @@ std::int64_t recordIssue(LogbookStore& logbook, const PerformanceStatement& stat
     return logbook.lastRecorded() ? logbook.lastRecorded()->id : 0;
 }
 
-LocalTime now() {
-    return localTimeOf(static_cast<std::int64_t>(std::time(nullptr)));
-}
-
 }  // namespace
 
 int runPerformance(const QStringList& arguments, Io& io) {
@@ -351,7 +347,8 @@ int runPerformance(const QStringList& arguments, Io& io) {
     if (const auto wrong = applyOptions(parser, settings)) return failed(o, *wrong);
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
-    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile, now());
+    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile,
+                                         localTimeOf(io.clock.calendarSeconds()));
     if (statement) {
         statement->madeBy = operatorName();
         statement->workstation = workstationName();

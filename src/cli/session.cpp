@@ -54,7 +54,7 @@ std::optional<std::string> PrintingPrompter::askOpenFile(const std::string&, con
 }
 
 Session::Session(const Options& o)
-    : prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook), io_(&o.io) {
+    : clock(o.io.clock), prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook), io_(&o.io) {
     prompter.agreed = o.yes;
 }
 

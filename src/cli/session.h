@@ -16,7 +16,6 @@
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/app/resource_file.h"
-#include "platform/app/system_clock.h"
 #include "platform/log/sql_logbook.h"
 
 namespace qv::cli {
@@ -52,7 +51,7 @@ struct Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    SystemClock clock;
+    Clock& clock;  // the verb's
     SharedState state;
     QtProfileStore profile;
     std::unique_ptr<TextStringTable> texts = loadResourceStrings();

@@ -7,6 +7,10 @@
 
 #include "platform/log/logbook_location.h"
 
+namespace qv {
+class Clock;
+}
+
 namespace qv::cli {
 
 // Where a verb reads and writes: the process's standard streams in qvl70s-cli, buffers in the
@@ -15,6 +19,8 @@ struct Io {
     QTextStream& out;
     QTextStream& err;
     QIODevice& in;
+    // The real clock in qvl70s-cli; virtual time in the tests, so that a time-out costs nothing.
+    Clock& clock;
     // --logbook local|server, which every verb takes.
     LogbookChoice logbook = LogbookChoice::InForce;
     // Checks the verb's logbook could not record (each told as it happened).
