@@ -101,11 +101,7 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     out << "entry " << o.entry << " written\n";
     if (w.recordFile().ok())
         out << "record file " << QString::fromStdString(w.recordFile().path) << "\n";
-    std::optional<CheckRecord> record;
-    if (seams.logbook && seams.logbook->lastRecorded() &&
-        seams.logbook->lastRecorded()->kind == RecordKind::EntryWrite)
-        record = seams.logbook->lastRecorded();
-    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true, w.written(), record};
+    return {w.recordFile().ok() ? kExitPassed : kExitFailed, true, w.written(), w.writeRecorded()};
 }
 
 int runEntries(const QStringList& arguments, Io& io) {

@@ -211,7 +211,7 @@ std::string runAverage(FaultRig& rig, const Row& row, const FaultColumn& fault) 
     rig.setFault(row.command, fault.actions, row.occurrence);
     const bool taken = average.measure();
     EXPECT_EQ(average.measurementCount(), taken ? 2 : 1);
-    EXPECT_FALSE(rig.state.repeatAverageDone);
+    EXPECT_FALSE(average.view().finished);
     if (!taken) {
         EXPECT_EQ(average.average(), first);
     }

@@ -255,12 +255,12 @@ WrittenEntry recordWrite(const test::TempHome& home, const std::vector<CheckReco
     SqlLogbook logbook(logbookPath());
     WrittenEntry out;
     for (const CheckRecord& set : sets) {
-        logbook.record(set);
-        if (!out.setId) out.setId = logbook.lastRecorded()->id;
+        const std::int64_t id = logbook.record(set);
+        if (!out.setId) out.setId = id;
     }
     logbook.record(check);
-    logbook.record(write);
-    out.write = *logbook.lastRecorded();
+    out.write = write;
+    out.write.id = logbook.record(write);
     for (const CheckRecord& r : after) logbook.record(r);
     return out;
 }

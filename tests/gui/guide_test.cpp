@@ -100,7 +100,7 @@ TEST_F(GuideWindows, F1OpensThePageOfTheWindowItIsPressedIn) {
 
     // The verdict window serves two roads: the one it was opened from decides, at its anchor.
     CInstrStabilityDlg verdict(context, &repeatability);
-    verdict.prepare(true);
+    verdict.prepare(true, {});
     verdict.show();
     QTest::keyClick(&verdict, Qt::Key_F1);
     EXPECT_EQ(shown(), "repeatability.html#verdict");

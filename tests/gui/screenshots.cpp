@@ -603,8 +603,7 @@ void performanceScreenshot(qv::SqlLogbook& logbook) {
     std::printf("%s\n", qPrintable(pdf));
 }
 
-void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
-                        const std::string& folder) {
+void historyScreenshots(qv::GuiContext& context, const std::string& folder) {
     qv::SqlLogbook logbook(folder + "/history.sqlite");
     fillHistory(logbook);
     performanceScreenshot(logbook);
@@ -645,13 +644,12 @@ void historyScreenshots(qv::GuiContext& context, qv::SharedState& state,
     }
     // The check the verdict closes was recorded just before it opened.
     qv::CheckRecord r = logbook.records("L70S-200002", {}, 1).front();
-    r.passed = state.interInstPassed = true;
-    state.interInstMaxDeltaE = 0.4567;
-    logbook.record(r);
+    r.passed = true;
+    r.id = logbook.record(r);
     context.logbook = &logbook;
     {
         qv::CInstrStabilityDlg verdict(context);
-        verdict.prepare(false);
+        verdict.prepare(false, {true, 0.4567, r});
         save(verdict, "verdict_with_certificate");
     }
     context.logbook = nullptr;
@@ -911,10 +909,10 @@ int main(int argc, char** argv) {
                     {false, true, 0.4567, "verdict_inter_instrument_passed"},
                     {false, false, 0.8123, "verdict_inter_instrument_failed"}};
     for (const auto& v : verdicts) {
-        state.repeatPassed = state.interInstPassed = v.passed;
-        state.repeatMaxDeltaE = state.interInstMaxDeltaE = v.value;
+        state.repeatPassed = v.passed;
+        state.repeatMaxDeltaE = v.value;
         qv::CInstrStabilityDlg verdict(context);
-        verdict.prepare(v.repeat);
+        verdict.prepare(v.repeat, {v.passed, v.value, std::nullopt});
         save(verdict, v.name);
     }
     {
@@ -994,7 +992,7 @@ int main(int argc, char** argv) {
         }
     }
     certificateScreenshots();
-    historyScreenshots(context, state, home.path());
+    historyScreenshots(context, home.path());
     logbookLocationScreenshot(context);
     guideScreenshots();
     QFile::remove(screen);

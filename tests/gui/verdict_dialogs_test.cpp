@@ -77,10 +77,8 @@ TEST_F(ChecksDialogs, ThresholdDialogStaysOpenOnARefusalWithTheEditFocused) {
 }
 
 TEST_F(ChecksDialogs, VerdictWindowShowsTextsPictureAndValues) {
-    state.interInstMaxDeltaE = 0.4567;
-    state.interInstPassed = true;
     CInstrStabilityDlg pass(context);
-    pass.prepare(false);
+    pass.prepare(false, {true, 0.4567, std::nullopt});
     EXPECT_EQ(child<QLineEdit>(pass, "measuredEdit")->text(), QStringLiteral("0.46"));
     EXPECT_EQ(child<QLineEdit>(pass, "thresholdEdit")->text(), QStringLiteral("0.5"));
     EXPECT_EQ(child<QLabel>(pass, "line1Label")->text().toStdString(), strings->text(168));
@@ -90,10 +88,8 @@ TEST_F(ChecksDialogs, VerdictWindowShowsTextsPictureAndValues) {
     ASSERT_FALSE(info.isNull());
     EXPECT_EQ(info.size(), QSize(35, 35));
 
-    state.repeatMaxDeltaE = 0.3;
-    state.repeatPassed = false;
     CInstrStabilityDlg fail(context);
-    fail.prepare(true);
+    fail.prepare(true, {false, 0.3, std::nullopt});
     EXPECT_EQ(child<QLabel>(fail, "line1Label")->text().toStdString(), strings->text(106));
     EXPECT_EQ(child<QLabel>(fail, "line2Label")->text().toStdString(), strings->text(107));
     EXPECT_EQ(child<QLineEdit>(fail, "thresholdEdit")->text(), QStringLiteral("0.2"));
@@ -117,10 +113,9 @@ TEST_F(ChecksDialogs, VerdictOffersTheCertificateOnlyOfTheCheckTheLogbookRecorde
     const auto button = [](CInstrStabilityDlg& d) {
         return d.findChild<QPushButton*>(QStringLiteral("certificateButton"));
     };
-    state.repeatPassed = state.interInstPassed = true;
     state.strDataFolder = home.path();
     CInstrStabilityDlg noLogbook(context);
-    noLogbook.prepare(false);
+    noLogbook.prepare(false, {true, 0.1, std::nullopt});
     EXPECT_TRUE(button(noLogbook)->isHidden());
 
     SqlLogbook logbook(home.path() + "/logbook.sqlite");
@@ -128,17 +123,14 @@ TEST_F(ChecksDialogs, VerdictOffersTheCertificateOnlyOfTheCheckTheLogbookRecorde
     CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 4, 5});
     r.serial = "L70S-200002";
     r.passed = true;
-    logbook.record(r);
+    r.id = logbook.record(r);
+    ASSERT_GT(r.id, 0);
     CInstrStabilityDlg inter(context);
-    inter.prepare(false);
+    inter.prepare(false, {true, 0.1, r});
     ASSERT_FALSE(button(inter)->isHidden());
-    // Another kind of check, or the same kind with another verdict, is not this check.
-    CInstrStabilityDlg repeat(context);
-    repeat.prepare(true);
-    EXPECT_TRUE(button(repeat)->isHidden());
-    state.interInstPassed = false;
+    // A check the logbook did not keep offers none, though the logbook holds another's.
     CInstrStabilityDlg failed(context);
-    failed.prepare(false);
+    failed.prepare(false, {false, 0.8, std::nullopt});
     EXPECT_TRUE(button(failed)->isHidden());
 
     const std::string pdf = home.path() + "/verdict.pdf";

@@ -142,7 +142,7 @@ TEST_F(WindowSizes, TheMainWindowAndTheSettingsFit) {
     CThresholdDiffDlg thresholds(context);
     check(thresholds, "thresholds");
     CInstrStabilityDlg verdict(context);
-    verdict.prepare(false);
+    verdict.prepare(false, {});
     check(verdict, "verdict");
 }
 

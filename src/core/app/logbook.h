@@ -141,25 +141,31 @@ std::vector<double> factorsFromText(std::string_view text);
 // A record with every number NaN, the kind and time set.
 CheckRecord emptyRecord(RecordKind kind, const LocalTime& time);
 
+// A check's outcome as its workflow judged it, handed to its verdict: whether it passed, the
+// decisive colour difference, and the logbook's record of it (its id included) when the
+// logbook kept one.
+struct CheckVerdict {
+    bool passed = false;
+    double largest = 0.0;
+    std::optional<CheckRecord> record;
+};
+
 class Logbook {
 public:
     virtual ~Logbook() = default;
-    // Adds the record. A failure is the logbook's own business (it tells the operator once);
-    // the caller goes on whatever happens.
-    virtual void record(const CheckRecord& record) = 0;
+    // Adds the record and gives the id it is kept under (negative: kept on this workstation
+    // until the logbook's server takes it), 0 when nothing was kept. A failure is the logbook's
+    // own business (it tells the operator); the caller goes on whatever happens.
+    virtual std::int64_t record(const CheckRecord& record) = 0;
     // The instrument's records, newest first; `since` "YYYY-MM-DD" or empty for all, `limit`
     // negative for no limit. Nothing when the logbook cannot be read.
     virtual std::vector<CheckRecord> records(const std::string& serial,
                                              const std::string& since = {}, int limit = -1) = 0;
-    // The record added by the last call of record() in this run, with its id (the verdict
-    // window offers its certificate); nothing before the first or when that call failed.
-    const std::optional<CheckRecord>& lastRecorded() const { return last_; }
     // How many calls of record() in this run kept nothing (the operator was told each time); a
     // command line that recorded less than it checked does not end as if all went well.
     int notRecorded() const { return notRecorded_; }
 
 protected:
-    std::optional<CheckRecord> last_;
     int notRecorded_ = 0;
 };
 

@@ -47,7 +47,6 @@ struct SharedState {
     std::array<AngleSpectrum, 9> repeatSpectrum;
     double repeatMaxDeltaE = 0.0;
     bool repeatPassed = false;
-    bool repeatAverageDone = false;
     // The instrument the last series was measured on: serial and type code. A pass unlocks the
     // inter-instrument check, which asks when it is about another instrument.
     std::string repeatSerial;
@@ -63,11 +62,6 @@ struct SharedState {
     std::string sampleType;
     bool targetMeasured = false;
     bool sampleMeasured = false;
-    bool measureTarget = false;
-    bool validationAverageDone = false;
-    std::array<double, kAngleCount> interInstDeltaE{};
-    double interInstMaxDeltaE = 0.0;
-    bool interInstPassed = false;
 
     // User calibration coefficients.
     std::string coeffFileComment;

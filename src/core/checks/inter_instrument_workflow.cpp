@@ -32,7 +32,6 @@ InterInstrumentWorkflow::InterInstrumentWorkflow(const Seams& seams)
     : s_(seams),
       colour_(makeColourEngine(KEY_VERSION1, formulaFromProfile(seams.profile))),
       requests_(*colour_) {
-    s_.state.measureTarget = false;
     s_.state.instThreshold = thresholdFromProfile(s_.profile, false);
     view_.deltaELabel = colour_->deltaELabel();
     clearFields();
@@ -161,9 +160,8 @@ bool InterInstrumentWorkflow::judge() {
         requests_.setSample(a, st.sampleSpectrum[a]);
         j.deltaE[a] = requests_.request(item::kTotalDifference, kSampleMode);
     }
-    st.interInstDeltaE = j.deltaE;
-    j.maxDeltaE = st.interInstMaxDeltaE = decisiveDifference(j.deltaE);
-    j.passed = st.interInstPassed = passesThreshold(j.maxDeltaE, st.instThreshold);
+    j.maxDeltaE = decisiveDifference(j.deltaE);
+    j.passed = passesThreshold(j.maxDeltaE, st.instThreshold);
     computeDifferences(j);
     storeDifferences(j);
     if (before_) verify(j);
@@ -172,10 +170,10 @@ bool InterInstrumentWorkflow::judge() {
         s_.files, st.dataFolder(), st.targetSpectrum, st.sampleSpectrum, st.targetSerial,
         st.sampleSerial, j.time, s_.strings, s_.format,
         j.verification ? std::optional(j.verification->beforeDeltaE) : std::nullopt);
-    judgement_ = j;
     // The judgement stands whether or not its record could be written.
     if (!j.resultFile.ok()) reportUnsavedFile(s_.prompter, j.resultFile);
     recordJudgement(j);
+    judgement_ = j;
     if (onVerdict_) onVerdict_();
     view_.writeEnabled = false;
     if (!j.passed) checkPlausibility(*judgement_);
@@ -212,7 +210,12 @@ std::string InterInstrumentWorkflow::verdictLine() const {
                               : "Verdict: the instruments DISAGREE (" + figures + ").";
 }
 
-void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
+CheckVerdict InterInstrumentWorkflow::verdict() const {
+    if (!judgement_) return {};
+    return {judgement_->passed, judgement_->maxDeltaE, judgement_->record};
+}
+
+void InterInstrumentWorkflow::recordJudgement(Judgement& j) {
     if (!s_.logbook) return;
     const SharedState& st = s_.state;
     CheckRecord r = emptyRecord(
@@ -229,7 +232,8 @@ void InterInstrumentWorkflow::recordJudgement(const Judgement& j) {
         if (j.verification) r.angles[a].beforeDeltaE = j.verification->beforeDeltaE[a];
     }
     if (j.resultFile.ok()) r.files.push_back(j.resultFile.path);
-    s_.logbook->record(r);
+    r.id = s_.logbook->record(r);
+    if (r.id != 0) j.record = std::move(r);
 }
 
 void InterInstrumentWorkflow::correctionWritten(std::optional<WrittenCorrection> written) {

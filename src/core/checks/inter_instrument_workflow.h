@@ -65,6 +65,8 @@ struct Judgement {
     std::optional<Verification> verification;  // set when this judgement verified a correction
     // When it was judged, read once: its file and its record carry the same time.
     LocalTime time;
+    // The logbook's record of it, with its id; none when the logbook kept none.
+    std::optional<CheckRecord> record;
 };
 
 // The inter-instrument check: the same specimen measured on the reference instrument (target)
@@ -114,6 +116,8 @@ public:
     EvaluateHueControl& colour() { return *colour_; }
     const InterInstrumentView& view() const { return view_; }
     const std::optional<Judgement>& judgement() const { return judgement_; }
+    // The last judgement as its verdict shows it.
+    CheckVerdict verdict() const;
 
 private:
     void updateJudgeAvailability();
@@ -126,7 +130,7 @@ private:
     void storeDifferences(const Judgement& j);
     void checkPlausibility(Judgement& j);
     void verify(Judgement& j);
-    void recordJudgement(const Judgement& j);
+    void recordJudgement(Judgement& j);
     void showSpectrum(CoordinateTexts& fields, const ThreeAngles& spectra);
     void clearFields();
     void clearJudgement();

@@ -12,18 +12,6 @@ namespace qv {
 
 namespace {
 
-// The check has recorded itself before its verdict opens, so the record added last is this
-// check's when it is of this kind and verdict; a check that could not be recorded leaves none.
-std::optional<CheckRecord> recordOfCheck(VerdictMode mode, bool passed, const Logbook* logbook) {
-    if (!logbook || !logbook->lastRecorded()) return std::nullopt;
-    const CheckRecord& r = *logbook->lastRecorded();
-    const bool kind = mode == VerdictMode::Repeatability ? r.kind == RecordKind::Repeatability
-                                                         : r.kind == RecordKind::InterInstrument ||
-                                                               r.kind == RecordKind::Verification;
-    if (!kind || r.passed != passed) return std::nullopt;
-    return r;
-}
-
 std::string typed(const std::string& serial, const std::string& type) {
     if (serial.empty()) return "(not identified)";
     return type.empty() ? serial : serial + " (type " + type + ")";
@@ -39,14 +27,15 @@ std::string instrumentLine(bool repeat, bool passed, const SharedState& state) {
 
 }  // namespace
 
-VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel) {
+VerdictView openVerdict(VerdictMode mode, const CheckVerdict& verdict, const Seams& seams,
+                        const std::string& formulaLabel) {
     SharedState& state = seams.state;
     ProfileStore& profile = seams.profile;
     const StringTable& strings = seams.strings;
     const NumberFormat& format = seams.format;
     const bool repeat = mode == VerdictMode::Repeatability;
     VerdictView v;
-    v.passed = repeat ? state.repeatPassed : state.interInstPassed;
+    v.passed = verdict.passed;
     if (repeat) {
         v.line1 = strings.text(v.passed ? kStrRepeatPassedLine1 : kStrRepeatFailedLine1);
         v.line2 = strings.text(v.passed ? kStrRepeatPassedLine2 : kStrRepeatFailedLine2);
@@ -61,15 +50,14 @@ VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string&
     threshold = thresholdFromProfile(profile, repeat);
     v.thresholdValue = threshold;
     // The decisive value is shown as it was judged to two decimals.
-    v.measuredValue =
-        roundedToTwoDecimals(repeat ? state.repeatMaxDeltaE : state.interInstMaxDeltaE);
+    v.measuredValue = roundedToTwoDecimals(verdict.largest);
     // A difference that could not be computed is shown like an empty field, not as "nan".
     v.measuredText = !std::isfinite(v.measuredValue) ? std::string(kNoValueText)
                                                      : format.general(v.measuredValue);
     v.thresholdText = format.general(v.thresholdValue);
     v.formulaLabel =
         formulaLabel.empty() ? displayLabel(formulaFromProfile(profile)) : formulaLabel;
-    v.record = recordOfCheck(mode, v.passed, seams.logbook);
+    v.record = verdict.record;
     return v;
 }
 

@@ -42,6 +42,7 @@ struct VerdictView {
 // Re-reads the mode's threshold from the profile (a threshold changed since the check counts
 // here) and stores it in the shared state. `formulaLabel` names the formula the check was
 // judged in; empty: the formula saved in the profile.
-VerdictView openVerdict(VerdictMode mode, const Seams& seams, const std::string& formulaLabel = {});
+VerdictView openVerdict(VerdictMode mode, const CheckVerdict& verdict, const Seams& seams,
+                        const std::string& formulaLabel = {});
 
 }  // namespace qv

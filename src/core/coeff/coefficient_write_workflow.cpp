@@ -254,6 +254,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
         for (AngleSpectrum& angle : sample)
             angle.resize(std::min<std::size_t>(angle.size(), kSpectrumPoints));
     }
+    writeRecorded_.reset();
     const BlocksResult blocks = buildCoefficientBlocks(s_.state.targetSpectrum, sample);
     if (!blocks.ok()) {
         s_.prompter.ask(
@@ -296,7 +297,8 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     // diagnosis of this pair.
     written.referenceSerial = s_.state.targetSerial;
     written.factors = sentFactors(contents.blocks);
-    if (s_.logbook) s_.logbook->record(written);
+    written.id = s_.logbook ? s_.logbook->record(written) : 0;
+    if (written.id != 0) writeRecorded_ = std::move(written);
     Message done = messageBox(kStrEntryWritten, Icon::Information);
     if (!onTopOf_.empty())
         done.suffix = " The factors were computed on top of entry " + onTopOf_ + "'s.";

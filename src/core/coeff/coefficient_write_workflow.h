@@ -74,6 +74,8 @@ public:
     const std::string& basisRefusal() const { return basisRefusal_; }
     // What the last write changes in the readings, for the verification.
     const std::optional<WrittenCorrection>& written() const { return written_; }
+    // The logbook's record of the last write, with its id; none when the logbook kept none.
+    const std::optional<CheckRecord>& writeRecorded() const { return writeRecorded_; }
     // Runs when the view changed in the middle of a step, before a question is asked.
     std::function<void()> onViewChanged;
     // The entry the last write computed its factors on top of ("003"); empty when none.
@@ -102,6 +104,7 @@ private:
     CoefficientWriteView view_;
     std::string connectedSerial_;
     SavedFile recordFile_;
+    std::optional<CheckRecord> writeRecorded_;
     std::optional<EntryState> entryState_;
     bool declined_ = false;
     bool heldAtOpening_ = false;

@@ -136,20 +136,14 @@ void AverageWorkflow::showDeviations() {
     }
 }
 
-bool& AverageWorkflow::doneFlag() {
-    return setup_.fromRepeatability ? s_.state.repeatAverageDone : s_.state.validationAverageDone;
-}
-
 void AverageWorkflow::finish() {
     if (view_.closed || !view_.finishEnabled) return;
-    doneFlag() = true;
     view_.closed = true;
     view_.finished = true;
 }
 
 void AverageWorkflow::cancel() {
     if (view_.closed) return;
-    doneFlag() = false;
     view_.closed = true;
 }
 

@@ -79,7 +79,6 @@ private:
     void showAverageCoordinates();
     void showDeviations();
     void fail(const LinkError& error);
-    bool& doneFlag();
 
     Seams s_;
     ColourRequests colour_;

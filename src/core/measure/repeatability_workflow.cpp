@@ -130,7 +130,6 @@ void RepeatabilityWorkflow::viewChanged() {
 AverageSetup RepeatabilityWorkflow::beginAverage() {
     applyFormulaAtSeriesStart();
     averaging_ = true;
-    s_.state.repeatAverageDone = false;
     AverageSetup setup;
     setup.fromRepeatability = true;
     setup.repeatSlot = measuredCount_;
@@ -138,7 +137,7 @@ AverageSetup RepeatabilityWorkflow::beginAverage() {
 }
 
 void RepeatabilityWorkflow::endAverage(const AverageWorkflow& average) {
-    if (s_.state.repeatAverageDone) {
+    if (average.view().finished) {
         if (measuredCount_ >= 0 && measuredCount_ < kSeriesLength)
             for (int a = 0; a < kAngleCount; ++a)
                 s_.state.repeatSpectrum[3 * measuredCount_ + a] = average.average()[a];
@@ -217,6 +216,7 @@ void RepeatabilityWorkflow::judgeSeries() {
         for (int a = 0; a < kAngleCount; ++a) all[k * kAngleCount + std::size_t(a)] = deltaE_[k][a];
     s_.state.repeatMaxDeltaE = decisiveDifference(all);
     s_.state.repeatPassed = passesThreshold(s_.state.repeatMaxDeltaE, s_.state.defThreshold);
+    verdict_ = {s_.state.repeatPassed, s_.state.repeatMaxDeltaE, std::nullopt};
     s_.state.repeatSerial = instrumentId_;
     s_.state.repeatType = type53_ ? "53" : "40";
     view_.verdictPassed = s_.state.repeatPassed;
@@ -243,7 +243,8 @@ void RepeatabilityWorkflow::recordSeries() {
         r.angles[a].deltaE = decisiveDifference(std::array{deltaE_[0][a], deltaE_[1][a]});
     }
     if (!resultFile_.empty()) r.files.push_back(resultFile_);
-    s_.logbook->record(r);
+    r.id = s_.logbook->record(r);
+    if (r.id != 0) verdict_.record = std::move(r);
 }
 
 void RepeatabilityWorkflow::close() {

@@ -73,6 +73,8 @@ public:
 
     EvaluateHueControl& colour() { return *colour_; }
     const RepeatView& view() const { return view_; }
+    // The last series as its verdict shows it.
+    const CheckVerdict& verdict() const { return verdict_; }
     int measuredCount() const { return measuredCount_; }
     int slotIndex() const { return slotIndex_; }
     bool seriesValid() const { return seriesValid_; }
@@ -118,6 +120,7 @@ private:
     std::string resultFile_;
     std::string lastFailure_;
     RepeatView view_;
+    CheckVerdict verdict_;
 };
 
 }  // namespace qv

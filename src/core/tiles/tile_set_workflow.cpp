@@ -42,12 +42,11 @@ TileSetWorkflow::~TileSetWorkflow() {
 }
 
 void TileSetWorkflow::keepPair() {
-    kept_ = {currentPair(s_.state), s_.state.measureTarget};
+    kept_ = {currentPair(s_.state)};
 }
 
 void TileSetWorkflow::restorePair() {
     placePair(s_.state, kept_.pair);
-    s_.state.measureTarget = kept_.measureTarget;
 }
 
 void TileSetWorkflow::setChanged() {
@@ -248,7 +247,7 @@ void TileSetWorkflow::judged() {
                            diagnosis_};
     resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
-    if (s_.logbook) s_.logbook->record(setRecord(report, resultFile_));
+    recordId_ = s_.logbook ? s_.logbook->record(setRecord(report, resultFile_)) : 0;
     render();
 }
 

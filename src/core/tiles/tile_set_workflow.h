@@ -119,11 +119,12 @@ public:
     // otherwise.
     const std::string& diagnosisRefusal() const { return refusal_; }
     const SavedFile& resultFile() const { return resultFile_; }
+    // The id of the logbook's record of the last judgement; 0 when none was kept.
+    std::int64_t recordId() const { return recordId_; }
 
 private:
     struct Kept {
         MeasuredPair pair;
-        bool measureTarget = false;
     };
     using Differences = std::optional<std::array<double, kAngleCount>>;
     bool sameInstrument(const std::string& serial, const std::string& setSerial, bool anyRead);
@@ -178,6 +179,7 @@ private:
     AngleFactors factors_{};
     std::optional<WrittenCorrection> written_;
     SavedFile resultFile_;
+    std::int64_t recordId_ = 0;
     Kept kept_;
     TileSetView view_;
 };

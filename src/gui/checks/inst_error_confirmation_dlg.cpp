@@ -185,7 +185,7 @@ void CInstErrorConfirmationDlg::onReset() {
 void CInstErrorConfirmationDlg::showVerdict() {
     render();  // the differences as they stand when the verdict is given
     CInstrStabilityDlg verdict(context_, this);
-    verdict.prepare(false, workflow_.view().deltaELabel);
+    verdict.prepare(false, workflow_.verdict(), workflow_.view().deltaELabel);
     verdict.exec();
 }
 
@@ -248,8 +248,8 @@ void CInstErrorConfirmationDlg::renderCorrection() {
     else if (v.correction == Correction::Verified)
         text = tr("%1 at 25° / 45° / 75°\nBefore correction: %2\nAfter correction: %3 (%4)")
                    .arg(QString::fromStdString(v.deltaELabel), before, after,
-                        context_.state.interInstPassed ? tr("the instruments agree")
-                                                       : tr("they still disagree"));
+                        workflow_.verdict().passed ? tr("the instruments agree")
+                                                   : tr("they still disagree"));
     else if (v.correction == Correction::NotApplied)
         text = tr("%1 at 25° / 45° / 75°\nBefore correction: %2\nAfter: %3. The instrument "
                   "does not apply the entry yet.")

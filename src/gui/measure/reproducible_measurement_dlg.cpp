@@ -116,7 +116,7 @@ void CReproducibleMeasurementDlg::showVerdict() {
     render();  // the fields as they stand when the verdict is given
     CInstrStabilityDlg verdict(context_, this);
     // The series keeps the formula it started with, whatever was chosen since.
-    verdict.prepare(true, workflow_.view().deltaELabel);
+    verdict.prepare(true, workflow_.verdict(), workflow_.view().deltaELabel);
     verdict.exec();
 }
 

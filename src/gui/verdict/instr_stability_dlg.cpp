@@ -40,17 +40,19 @@ CInstrStabilityDlg::CInstrStabilityDlg(GuiContext& context, QWidget* parent)
 
 CInstrStabilityDlg::~CInstrStabilityDlg() = default;
 
-void CInstrStabilityDlg::prepare(bool repeatMode, const std::string& formulaLabel) {
+void CInstrStabilityDlg::prepare(bool repeatMode, CheckVerdict verdict,
+                                 const std::string& formulaLabel) {
     repeatMode_ = repeatMode;
+    verdict_ = std::move(verdict);
     formulaLabel_ = formulaLabel;
     view_ = openVerdict(repeatMode ? VerdictMode::Repeatability : VerdictMode::InterInstrument,
-                        context_, formulaLabel);
+                        verdict_, context_, formulaLabel);
     render();
 }
 
 int CInstrStabilityDlg::exec() {
     // The threshold is read when the window opens: a change made since preparing counts.
-    prepare(repeatMode_, formulaLabel_);
+    prepare(repeatMode_, verdict_, formulaLabel_);
     return QDialog::exec();
 }
 

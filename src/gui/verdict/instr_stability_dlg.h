@@ -19,8 +19,7 @@ struct GuiContext;
 
 // The verdict window at the end of a check: the decisive colour difference beside its
 // threshold, a picture and two lines chosen by the outcome, and the certificate of the check
-// when the logbook recorded it. It only displays; the caller has judged and stored the result in
-// the shared state.
+// when the logbook recorded it. It only displays what the check's workflow judged.
 class CInstrStabilityDlg : public QDialog {
     Q_OBJECT
 public:
@@ -29,7 +28,7 @@ public:
 
     // true after a repeatability series, false after an inter-instrument judgement.
     // `formulaLabel` names the formula the check was judged in; empty: the saved formula.
-    void prepare(bool repeatMode, const std::string& formulaLabel = {});
+    void prepare(bool repeatMode, CheckVerdict verdict, const std::string& formulaLabel = {});
     int exec() override;
     const VerdictView& view() const { return view_; }
 
@@ -40,6 +39,7 @@ private:
     std::unique_ptr<Ui::CInstrStabilityDlg> ui_;
     GuiContext& context_;
     bool repeatMode_ = true;
+    CheckVerdict verdict_;
     std::string formulaLabel_;
     VerdictView view_;
     QPushButton* certificateButton_ = nullptr;

@@ -99,50 +99,47 @@ void FleetLogbook::tellAway() {
           ": " + why_ + "). Checks are recorded on this workstation and sent when it is back.");
 }
 
-void FleetLogbook::keepRefused(const CheckRecord& r, const std::string& why) {
-    const bool kept = local_->recordWaiting(r, location_.name(), why);
-    if (kept)
-        last_ = localised(*local_->lastRecorded());
-    else
-        ++notRecorded_;
+std::int64_t FleetLogbook::keepRefused(const CheckRecord& r, const std::string& why) {
+    const std::int64_t kept = local_->recordWaiting(r, location_.name(), why);
+    if (kept == 0) ++notRecorded_;
     // Told every time: each refused record needs someone to look at it.
     if (tell_)
         tell_("The logbook server " + location_.name() + " refused the record of this check (" +
               why + "). " +
-              (kept ? "It is kept on this workstation and listed by \"logbook where\"."
-                    : "It could not be kept on this workstation either: the check is not "
-                      "recorded."));
+              (kept != 0 ? "It is kept on this workstation and listed by \"logbook where\"."
+                         : "It could not be kept on this workstation either: the check is not "
+                           "recorded."));
+    return -kept;
 }
 
-void FleetLogbook::record(const CheckRecord& check) {
-    last_.reset();
+std::int64_t FleetLogbook::record(const CheckRecord& check) {
     const CheckRecord r = completed(check);
     // What the server would refuse is not sent at all; the next check goes as usual.
     if (const std::string why = whyRefused(r); !why.empty()) return keepRefused(r, why);
     if (reach(true)) {
         if (sending_ == Sending::Itself) sync();
-        const SqlLogbook::Sent sent =
-            serverOpen() ? server_->send(r, firstFileDigest(r.files)) : SqlLogbook::Sent::Failed;
+        const SqlLogbook::Inserted added =
+            serverOpen() ? server_->send(r, firstFileDigest(r.files)) : SqlLogbook::Inserted{};
+        const SqlLogbook::Sent sent = added.outcome;
         if (sent == SqlLogbook::Sent::Added) {
-            last_ = server_->lastRecorded();
             // The server is back: what waits from before goes too.
             if (poke_) poke_();
-            return;
+            return added.id;
         }
         if (sent == SqlLogbook::Sent::Refused) return keepRefused(r, server_->why());
         // The server holds this check already (its file imported elsewhere first): nothing is
         // kept here, and no other record stands in for it.
-        if (sent == SqlLogbook::Sent::AlreadyThere) return;
+        if (sent == SqlLogbook::Sent::AlreadyThere) return 0;
         if (serverOpen()) lost(server_->why());
         if (problem_ == ServerProblem::None) problem_ = ServerProblem::Unreachable;
     }
-    if (local_->recordWaiting(r, location_.name())) {
-        last_ = localised(*local_->lastRecorded());
+    const std::int64_t kept = local_->recordWaiting(r, location_.name());
+    if (kept != 0)
         tellAway();
-    } else {
+    else
         notKept(local_->why());
-    }
     if (poke_) poke_();
+    return -kept;
 }
 
 void FleetLogbook::notKept(const std::string& why) {
@@ -165,7 +162,7 @@ FleetLogbook::Synced FleetLogbook::sync() {
         if (!r) break;
         // Marked here only once the server holds it: a send cut short is sent again, and the
         // server knows it by its identity.
-        const SqlLogbook::Sent sent = server_->send(*r, local_->digestOf(id));
+        const SqlLogbook::Sent sent = server_->send(*r, local_->digestOf(id)).outcome;
         if (sent == SqlLogbook::Sent::Failed) {
             lost(server_->why());
             break;
@@ -283,7 +280,7 @@ LogbookImport importLogbook(SqlLogbook& from, SqlLogbook& to) {
         for (auto r = all.rbegin(); r != all.rend(); ++r) {
             CheckRecord sent = *r;
             if (sent.uuid.empty()) sent.uuid = contentIdentity(sent);
-            switch (to.send(sent, from.digestOf(r->id))) {
+            switch (to.send(sent, from.digestOf(r->id)).outcome) {
                 case SqlLogbook::Sent::Added:
                     ++done.sent;
                     break;

@@ -49,7 +49,7 @@ public:
     // away): what was shown is not the lab's whole logbook, and the operator was told so.
     bool readLocally() const { return readLocally_; }
 
-    void record(const CheckRecord& record) override;
+    std::int64_t record(const CheckRecord& record) override;
     // The server's records with this workstation's waiting ones, newest first; this
     // workstation's own logbook while the server is away. A record kept here has a negative id.
     std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
@@ -91,7 +91,7 @@ private:
     bool readable();
     void readHere();
     bool readFailed();
-    void keepRefused(const CheckRecord& record, const std::string& why);
+    std::int64_t keepRefused(const CheckRecord& record, const std::string& why);
     // Neither the server nor this workstation's logbook took the check: said every time.
     void notKept(const std::string& why);
 

@@ -63,7 +63,7 @@ public:
     bool readFailed() const { return readFailed_; }
     std::string why() const { return why_.toStdString(); }
 
-    void record(const CheckRecord& record) override;
+    std::int64_t record(const CheckRecord& record) override;
     bool recordImported(const CheckRecord& record, const std::string& digest) override;
     bool knowsDigest(const std::string& digest) override;
     bool knowsFile(const std::string& path) override;
@@ -95,12 +95,17 @@ public:
     // Failed: the logbook could not be reached or written now; Refused: it never takes this
     // record as it is (too long a text, a value the server's checks refuse), with why().
     enum class Sent { Added, AlreadyThere, Failed, Refused };
-    Sent send(const CheckRecord& record, const std::string& digest);
-    // Records the check here, marked as waiting for the server named `server`; false when it
-    // could not be. The record is completed (identity, workstation, operator) as record() does.
-    // With `refused`, the server's reason for not taking it: kept here, never sent again.
-    bool recordWaiting(const CheckRecord& record, const std::string& server,
-                       const std::string& refused = {});
+    struct Inserted {
+        Sent outcome = Sent::Failed;
+        std::int64_t id = 0;  // when added
+    };
+    Inserted send(const CheckRecord& record, const std::string& digest);
+    // Records the check here, marked as waiting for the server named `server`, and gives its id;
+    // 0 when it could not be. The record is completed (identity, workstation, operator) as
+    // record() does. With `refused`, the server's reason for not taking it: kept here, never
+    // sent again.
+    std::int64_t recordWaiting(const CheckRecord& record, const std::string& server,
+                               const std::string& refused = {});
     // The records waiting for a server, oldest first, and one taken off that list once sent.
     std::vector<std::int64_t> waiting();
     bool markSent(std::int64_t id);
@@ -132,10 +137,6 @@ private:
     bool migrateOnce(int version);
     void moveAside();
     void tell(const std::string& what);
-    struct Inserted {
-        Sent outcome = Sent::Failed;
-        std::int64_t id = 0;
-    };
     Inserted insert(const CheckRecord& record, const std::string& digest,
                     const std::string& waitingFor = {}, const std::string& refusedFor = {});
     // A server adds a record through its one function, in one statement.

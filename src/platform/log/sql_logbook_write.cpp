@@ -194,48 +194,34 @@ CheckRecord completed(CheckRecord r) {
     return r;
 }
 
-void SqlLogbook::record(const CheckRecord& check) {
-    // A record that fails must not leave an earlier check's record standing for this one.
-    last_.reset();
+std::int64_t SqlLogbook::record(const CheckRecord& check) {
     CheckRecord r = completed(check);
     if (open_) {
-        if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added) {
-            last_ = std::move(r);
-            last_->id = added.id;
-            return;
-        }
+        if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added)
+            return added.id;
     }
     // Told for every check it happens to, not once: each is a check missing from the logbook.
     ++notRecorded_;
     if (tell_)
         tell_("This check is not recorded: the logbook " + path_ + " could not take it (" +
               why_.toStdString() + "); its result files were written.");
+    return 0;
 }
 
-bool SqlLogbook::recordWaiting(const CheckRecord& check, const std::string& server,
-                               const std::string& refused) {
-    last_.reset();
-    if (!open_) return false;
+std::int64_t SqlLogbook::recordWaiting(const CheckRecord& check, const std::string& server,
+                                       const std::string& refused) {
+    if (!open_) return 0;
     CheckRecord r = completed(check);
     const Inserted added = insert(r, newDigestOf(r.files), server, refused);
-    if (added.outcome != Sent::Added) return false;
-    last_ = std::move(r);
-    last_->id = added.id;
-    return true;
+    return added.outcome == Sent::Added ? added.id : 0;
 }
 
-SqlLogbook::Sent SqlLogbook::send(const CheckRecord& r, const std::string& digest) {
+SqlLogbook::Inserted SqlLogbook::send(const CheckRecord& r, const std::string& digest) {
     // The same file may have reached the server another way (imported from a folder): the
     // record still goes, without the digest the logbook knows already (a server's function
     // sees to that itself, in the same statement).
     const bool known = !digest.empty() && engine_ == LogbookEngine::SQLite && knowsDigest(digest);
-    const Inserted added = insert(r, known ? std::string() : digest);
-    last_.reset();
-    if (added.outcome == Sent::Added) {
-        last_ = r;
-        last_->id = added.id;
-    }
-    return added.outcome;
+    return insert(r, known ? std::string() : digest);
 }
 
 std::vector<std::int64_t> SqlLogbook::waiting() {

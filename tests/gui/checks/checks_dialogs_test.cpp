@@ -82,11 +82,12 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
         static_cast<QDialog*>(d)->accept();
     });
     click(dialog, "judgeButton");
-    EXPECT_FALSE(state.interInstPassed);
+    const Judgement& judged = *dialog.workflow().judgement();
+    EXPECT_FALSE(judged.passed);
     EXPECT_EQ(measured.toStdString(),
-              context.format.general(roundedToTwoDecimals(state.interInstMaxDeltaE)));
+              context.format.general(roundedToTwoDecimals(judged.maxDeltaE)));
     EXPECT_EQ(child(dialog, "dE75Field")->text().toStdString(),
-              context.format.display(static_cast<float>(state.interInstDeltaE[2])));
+              context.format.display(static_cast<float>(judged.deltaE[2])));
     // The verdict stays in view once its window closed, and the instruction moves on.
     auto* verdict = child<QLabel>(dialog, "verdictLabel");
     EXPECT_FALSE(verdict->isHidden());

@@ -52,9 +52,9 @@ TEST(InterInstrument, TargetSampleAndJudgementOfTwoInstrumentsThatDisagree) {
     ASSERT_TRUE(w.judge());
     const Judgement j = *w.judgement();
     EXPECT_EQ(verdicts, 1);
-    EXPECT_FALSE(st.interInstPassed);
+    EXPECT_FALSE(w.judgement()->passed);
     EXPECT_GT(j.deltaE[2], j.deltaE[0]);  // more gain at 75°
-    EXPECT_EQ(st.interInstMaxDeltaE, j.deltaE[2]);
+    EXPECT_EQ(w.judgement()->maxDeltaE, j.deltaE[2]);
     EXPECT_FALSE(j.implausible);
     EXPECT_TRUE(w.view().writeEnabled);
     EXPECT_EQ(w.view().deltaE[2], rig.seams().format.display(asFloat(j.deltaE[2])));
@@ -70,14 +70,14 @@ TEST(InterInstrument, TargetSampleAndJudgementOfTwoInstrumentsThatDisagree) {
                                   rig.seams().strings, rig.seams().format));
 
     // A difference equal to the threshold fails; judging again keeps 35 elements.
-    rig.state.instThreshold = st.interInstMaxDeltaE;
+    rig.state.instThreshold = w.judgement()->maxDeltaE;
     ASSERT_TRUE(w.judge());
-    EXPECT_FALSE(st.interInstPassed);
+    EXPECT_FALSE(w.judgement()->passed);
     EXPECT_EQ(st.sampleSpectrum[1].size(), 35u);
     EXPECT_NE(w.judgement()->resultFile.path, j.resultFile.path);
-    rig.state.instThreshold = st.interInstMaxDeltaE + 0.001;
+    rig.state.instThreshold = w.judgement()->maxDeltaE + 0.001;
     ASSERT_TRUE(w.judge());
-    EXPECT_TRUE(st.interInstPassed);
+    EXPECT_TRUE(w.judgement()->passed);
     EXPECT_FALSE(w.view().writeEnabled);
     EXPECT_EQ(rig.dataFiles().size(), 4u);  // one target file, three judgements
 
@@ -115,7 +115,7 @@ TEST(InterInstrument, AnImplausiblePairIsNamedAndAnUnwritableFileIsTold) {
     w.onVerdict([&] { judged = true; });
     ASSERT_TRUE(w.judge());
     EXPECT_TRUE(judged);  // the judgement stands without its file
-    EXPECT_FALSE(rig.state.interInstPassed);
+    EXPECT_FALSE(w.judgement()->passed);
     EXPECT_EQ(rig.prompter.ids(),
               (std::vector<int>{kStrMeasurementFinished, kStrResultFileNotWritten, 155,
                                 kStrResultFileNotWritten, kStrImplausibleSpectra}));
@@ -158,8 +158,8 @@ TEST(InterInstrument, AJudgementsFileAndRecordCarryOneTime) {
     rig.control("plug DUT");
     ASSERT_TRUE(take(rig, w, ValidationRole::Sample));
     ASSERT_TRUE(w.judge());
-    ASSERT_TRUE(logbook.lastRecorded());
-    EXPECT_NE(w.judgement()->resultFile.path.find(resultTimestamp(logbook.lastRecorded()->time)),
+    ASSERT_TRUE(w.judgement()->record);
+    EXPECT_NE(w.judgement()->resultFile.path.find(resultTimestamp(w.judgement()->record->time)),
               std::string::npos)
         << w.judgement()->resultFile.path;
 }
@@ -182,11 +182,12 @@ TEST(InterInstrument, AVerificationWaitsForTheSampleMeasuredAfterTheCorrection) 
     // The formula changed after the check still judges its verification in the check's.
     rig.profile.write(key::kDeltaEFormula, profileText(DeltaEFormula::Ciede2000));
     const std::size_t files = rig.dataFiles().size();
-    const auto recorded = logbook.lastRecorded()->id;
+    ASSERT_TRUE(before.record);
+    const auto recorded = before.record->id;
     EXPECT_FALSE(w.view().judgeEnabled);
     EXPECT_FALSE(w.judge());
     EXPECT_EQ(rig.dataFiles().size(), files);
-    EXPECT_EQ(logbook.lastRecorded()->id, recorded);
+    EXPECT_EQ(logbook.records(rig.state.sampleSerial).front().id, recorded);
     EXPECT_EQ(w.view().correction, InterInstrumentView::Correction::Written);
 
     ValidationWorkflow again(rig.seams(), w.colour(), ValidationRole::Sample);
@@ -199,8 +200,10 @@ TEST(InterInstrument, AVerificationWaitsForTheSampleMeasuredAfterTheCorrection) 
     ASSERT_TRUE(after.verification);
     EXPECT_TRUE(after.verification->unchanged);  // nothing was written into the simulator
     EXPECT_EQ(rig.prompter.ids().back(), kStrCorrectionNotApplied);
-    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::Verification);
-    EXPECT_EQ(logbook.lastRecorded()->formula, "dE*ab");
+    ASSERT_TRUE(after.record);
+    EXPECT_EQ(after.record->kind, RecordKind::Verification);
+    EXPECT_EQ(after.record->formula, "dE*ab");
+    EXPECT_EQ(logbook.records(rig.state.sampleSerial).front().id, after.record->id);
 }
 
 // A forgotten cable move measures the reference twice, and the pair passes against itself.
@@ -219,7 +222,7 @@ TEST(InterInstrument, ATargetAndSampleOfOneInstrumentAreJudgedOnlyWhenTheOperato
     EXPECT_EQ(rig.dataFiles().size(), 1u);  // the target file only
     rig.prompter.answers = {Answer::Yes};
     EXPECT_TRUE(w.judge());
-    EXPECT_TRUE(rig.state.interInstPassed);
+    EXPECT_TRUE(w.judgement()->passed);
 }
 
 // A new measurement makes the judgement stale: its marker, differences and the way to write
@@ -281,9 +284,9 @@ TEST(InterInstrument, AnAveragedSampleIsRecordedWithItsInstrument) {
     w.take(ValidationRole::Sample, *sample);
     EXPECT_EQ(rig.state.sampleSerial, "L70S-200002");
     ASSERT_TRUE(w.judge());
-    ASSERT_TRUE(logbook.lastRecorded());
-    EXPECT_EQ(logbook.lastRecorded()->serial, "L70S-200002");
-    EXPECT_EQ(logbook.lastRecorded()->instrumentType, "53");
+    ASSERT_TRUE(w.judgement()->record);
+    EXPECT_EQ(w.judgement()->record->serial, "L70S-200002");
+    EXPECT_EQ(w.judgement()->record->instrumentType, "53");
 }
 
 }  // namespace

@@ -210,15 +210,14 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     TextStringTable strings(
         parseStringTable("106\tfail1\n107\tfail2\n108\tok1\n109\tok2\n"
                          "166\tdisagree1\n167\tdisagree2\n168\tagree\n"));
-    state.interInstMaxDeltaE = 0.4567;
-    state.interInstPassed = true;
+    CheckVerdict pair{true, 0.4567, std::nullopt};
     state.instThreshold = 0.9;
     test::VirtualClock clock;
     test::ScriptedPrompter prompter;
     AtomicFileStore files;
     const Seams point{state, clock, prompter, profile, files, strings, {'.', ","}};
     const Seams comma{state, clock, prompter, profile, files, strings, {',', ";"}};
-    VerdictView v = openVerdict(VerdictMode::InterInstrument, point);
+    VerdictView v = openVerdict(VerdictMode::InterInstrument, pair, point);
     EXPECT_EQ(v.measuredText, "0.46");
     EXPECT_EQ(v.thresholdText, "0.5");
     EXPECT_DOUBLE_EQ(state.instThreshold, 0.5);  // no profile key: the default, whatever it was
@@ -226,32 +225,35 @@ TEST(Verdict, ShowsTheDecisiveValueBesideTheThresholdReadAgain) {
     EXPECT_EQ(v.line1, "agree");
     EXPECT_EQ(v.line2, " ");
     EXPECT_EQ(v.formulaLabel, "dE*ab");
+    EXPECT_FALSE(v.record);
 
-    state.interInstPassed = false;
-    v = openVerdict(VerdictMode::InterInstrument, point);
+    pair.passed = false;
+    pair.record = emptyRecord(RecordKind::InterInstrument, {2026, 12, 9, 8, 0, 0});
+    pair.record->id = 7;
+    v = openVerdict(VerdictMode::InterInstrument, pair, point);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "disagree1disagree2PIC/excl_icon.bmp");
+    ASSERT_TRUE(v.record);  // the certificate offered is the check's own record
+    EXPECT_EQ(v.record->id, 7);
 
     profile.write(key::kDefThreshold, "0.15");
     profile.write(key::kDeltaEFormula, "DE00");
-    state.repeatMaxDeltaE = 0.2049;
-    state.repeatPassed = false;
-    v = openVerdict(VerdictMode::Repeatability, comma);
+    CheckVerdict series{false, 0.2049, std::nullopt};
+    v = openVerdict(VerdictMode::Repeatability, series, comma);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "fail1fail2PIC/excl_icon.bmp");
     EXPECT_EQ(v.measuredText, "0,2");
     EXPECT_EQ(v.thresholdText, "0,15");
     EXPECT_DOUBLE_EQ(state.defThreshold, 0.15);
     EXPECT_EQ(v.formulaLabel, "dE00");
-    state.repeatPassed = true;
-    v = openVerdict(VerdictMode::Repeatability, point);
+    series.passed = true;
+    v = openVerdict(VerdictMode::Repeatability, series, point);
     EXPECT_EQ(v.line1 + v.line2 + v.picture, "ok1ok2PIC/inf_icon.bmp");
 
     // The check names the formula it was judged in, whatever the profile says by now.
-    v = openVerdict(VerdictMode::Repeatability, point, "dE*ab");
+    v = openVerdict(VerdictMode::Repeatability, series, point, "dE*ab");
     EXPECT_EQ(v.formulaLabel, "dE*ab");
     // A difference that could not be computed shows as an empty field.
-    state.repeatMaxDeltaE = std::numeric_limits<double>::quiet_NaN();
-    state.repeatPassed = false;
-    v = openVerdict(VerdictMode::Repeatability, point);
+    series = {false, std::numeric_limits<double>::quiet_NaN(), std::nullopt};
+    v = openVerdict(VerdictMode::Repeatability, series, point);
     EXPECT_EQ(v.measuredText, "---");
     EXPECT_EQ(v.thresholdText, "0.15");
 }

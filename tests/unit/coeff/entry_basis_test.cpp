@@ -135,8 +135,9 @@ TEST(EntryBasis, ASecondCorrectionOnTopOfTheFirstBringsTheDriftedInstrumentBack)
     // The new factors are the first entry's times the ratio now: about 1/1.03 at 25 degrees.
     ASSERT_EQ(second.sent.size(), 4u);
     EXPECT_NE(second.sent[1].find(",0.97\\r\\n"), std::string::npos) << second.sent[1];
-    ASSERT_TRUE(r.logbook->lastRecorded());
-    EXPECT_EQ(r.logbook->lastRecorded()->factors.size(), kRecordFactorCount);
+    const CheckRecord written = r.logbook->records("L70S-200002").front();
+    EXPECT_EQ(written.kind, RecordKind::EntryWrite);
+    EXPECT_EQ(written.factors.size(), kRecordFactorCount);
     const auto drifted = r.check.judgement()->deltaE;
     const auto after = r.verified(second);
     std::printf("drifted %.2f/%.2f/%.2f, on top of entry 001 %.2f/%.2f/%.2f dE*ab\n", drifted[0],

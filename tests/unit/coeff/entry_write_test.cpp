@@ -55,7 +55,7 @@ TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
     SeriesRig rig(test::referenceAndCorrected({1.02, 1.03, 1.05}));
     InterInstrumentWorkflow check(rig.seams());
     judgedPair(rig, check);
-    const double before = rig.state.interInstMaxDeltaE;
+    const double before = check.judgement()->maxDeltaE;
     ASSERT_TRUE(check.view().writeEnabled);
 
     CoefficientWriteWorkflow w(rig.seams());
@@ -84,8 +84,8 @@ TEST(EntryWrite, FactorsWrittenIntoAnEntryBringTheInstrumentToTheReference) {
     // and the judgement file shows both.
     check.correctionWritten();
     ASSERT_TRUE(check.verifyCorrection(measured(rig, check, ValidationRole::Sample)));
-    EXPECT_LT(rig.state.interInstMaxDeltaE, before / 4) << before;
-    EXPECT_TRUE(rig.state.interInstPassed);
+    EXPECT_LT(check.judgement()->maxDeltaE, before / 4) << before;
+    EXPECT_TRUE(check.judgement()->passed);
     const Judgement& verified = *check.judgement();
     ASSERT_TRUE(verified.verification);
     EXPECT_FALSE(verified.verification->unchanged);
@@ -140,19 +140,19 @@ TEST(EntryWrite, AFailedRewriteSaysHowFarItGot) {
     EXPECT_NE(rig.prompter.asked[0].detail.find("instrument L70S-200002"), std::string::npos);
     EXPECT_EQ(rig.prompter.asked[2].suffix.rfind(" 45\xC2\xB0 on.", 0), 0u);
     EXPECT_NE(rig.prompter.asked[2].detail.find("UCS,3"), std::string::npos);
-    ASSERT_TRUE(logbook.lastRecorded());
-    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryWrite);
-    EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
-    EXPECT_EQ(logbook.lastRecorded()->passed, std::optional<bool>(false));
+    const auto newest = [&logbook] { return logbook.records("L70S-200002").front(); };
+    EXPECT_EQ(newest().kind, RecordKind::EntryWrite);
+    EXPECT_EQ(newest().comment, "SECOND");
+    EXPECT_EQ(newest().passed, std::optional<bool>(false));
 
     // The header refused after the old entry went: the entry is empty, on record as deleted.
     EXPECT_EQ(rewrite("THIRD", "fault UCS reply ER02 occurrence=1"), WriteOutcome::Closes);
     EXPECT_EQ(rig.prompter.ids(),
               (std::vector<int>{kStrOverwriteEntry, kStrWhichEntryApplies, kStrEntryEmptied}));
     EXPECT_NE(rig.prompter.asked[2].suffix.find("UCS,1"), std::string::npos);
-    EXPECT_EQ(logbook.lastRecorded()->kind, RecordKind::EntryDeletion);
-    EXPECT_EQ(logbook.lastRecorded()->comment, "SECOND");
-    EXPECT_EQ(logbook.lastRecorded()->entry, 3);
+    EXPECT_EQ(newest().kind, RecordKind::EntryDeletion);
+    EXPECT_EQ(newest().comment, "SECOND");
+    EXPECT_EQ(newest().entry, 3);
 }
 
 TEST(EntryWrite, ACommandThatCannotBeSentIsRefusedBeforeTheEntryIsTouched) {

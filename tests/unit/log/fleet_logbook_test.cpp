@@ -153,9 +153,9 @@ TEST(FleetLogbook, ChecksGoOnWhileTheServerIsAwayAndTheirRecordsAreSentOnceWhenI
                              [&told](const std::string& what) { told.push_back(what); });
         for (int n = 0; n < 10; ++n) {
             if (n == 4) server.stop();
-            logbook.record(check("AWAY", n));
-            ASSERT_TRUE(logbook.lastRecorded()) << n;
-            EXPECT_EQ(logbook.lastRecorded()->id > 0, n < 4) << n;
+            const std::int64_t id = logbook.record(check("AWAY", n));
+            ASSERT_NE(id, 0) << n;
+            EXPECT_EQ(id > 0, n < 4) << n;
         }
         // Told once, however many checks wait.
         ASSERT_EQ(told.size(), 1u);
@@ -194,13 +194,9 @@ TEST(FleetLogbook, ARefusedRecordIsKeptAndListedAndCostsNoLaterCheck) {
         FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()),
                              [&told](const std::string& what) { told.push_back(what); });
         for (const std::string& serial : {std::string(3000, 'S'), std::string("BANNED")}) {
-            logbook.record(check(serial, 1));
-            ASSERT_TRUE(logbook.lastRecorded()) << serial.substr(0, 8);
-            EXPECT_LT(logbook.lastRecorded()->id, 0);
+            EXPECT_LT(logbook.record(check(serial, 1)), 0) << serial.substr(0, 8);
         }
-        logbook.record(check("NEXT", 2));
-        ASSERT_TRUE(logbook.lastRecorded());
-        EXPECT_GT(logbook.lastRecorded()->id, 0) << "the next check reached the server";
+        EXPECT_GT(logbook.record(check("NEXT", 2)), 0) << "the next check reached the server";
         ASSERT_EQ(told.size(), 2u);
         for (const std::string& t : told) EXPECT_NE(t.find("refused"), std::string::npos) << t;
     }
@@ -308,8 +304,10 @@ TEST(FleetLogbook, AHistoryReadInPagesIsTheWholeHistoryInOrderEachRecordOnce) {
     ASSERT_TRUE(direct.isOpen()) << direct.why();
     for (int n : {1, 3, 5, 7, 9}) direct.record(check("PAGED", n));
     FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
-    for (int n : {2, 4, 6, 8}) ASSERT_TRUE(logbook.local().recordWaiting(check("PAGED", n), "lab"));
-    ASSERT_EQ(direct.send(*logbook.local().lastRecorded(), {}), SqlLogbook::Sent::Added);
+    std::int64_t last = 0;
+    for (int n : {2, 4, 6, 8})
+        ASSERT_NE(last = logbook.local().recordWaiting(check("PAGED", n), "lab"), 0);
+    ASSERT_EQ(direct.send(*logbook.local().recordById(last), {}).outcome, SqlLogbook::Sent::Added);
     const auto comments = [](const std::vector<CheckRecord>& records) {
         std::string out;
         for (const CheckRecord& r : records) out += r.comment + (r.id < 0 ? "h " : "s ");
@@ -380,8 +378,7 @@ TEST(FleetLogbook, ACheckWhoseFileWasImportedElsewhereFirstIsShownOnce) {
     made.files = {file};
     {
         FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
-        logbook.record(made);
-        ASSERT_LT(logbook.lastRecorded()->id, 0);
+        ASSERT_LT(logbook.record(made), 0);
     }
     server.start();
     {
@@ -504,9 +501,7 @@ TEST(FleetLogbook, EachServerProblemIsToldInItsOwnWordsAndCostsNoCheck) {
         std::vector<std::string> told;
         FleetLogbook logbook(c.location, std::make_unique<SqlLogbook>(logbookPath()),
                              [&told](const std::string& what) { told.push_back(what); });
-        logbook.record(check(c.what, 1));
-        ASSERT_TRUE(logbook.lastRecorded());
-        EXPECT_LT(logbook.lastRecorded()->id, 0);  // waiting on this workstation
+        EXPECT_LT(logbook.record(check(c.what, 1)), 0);  // waiting on this workstation
         ASSERT_EQ(told.size(), 1u);
         EXPECT_NE(told[0].find(describe(c.problem)), std::string::npos) << told[0];
     }

@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
         r.serial = args[3].toStdString();
         r.comment = std::to_string(i);
         r.angles[0].deltaE = i * 0.01;
-        logbook.record(r);
-        if (logbook.lastRecorded() && logbook.lastRecorded()->id > 0) ++onServer;
+        if (logbook.record(r) > 0) ++onServer;
     }
     std::printf("%d\n", onServer);
     return 0;

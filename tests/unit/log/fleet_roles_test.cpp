@@ -123,7 +123,7 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
         EXPECT_DOUBLE_EQ(tiles[1].heldOut[0], -0.3);
         uuid = back[0].uuid;
         // A record sent again is recognised with the rights to add alone.
-        EXPECT_EQ(workstation.send(back[0], {}), SqlLogbook::Sent::AlreadyThere);
+        EXPECT_EQ(workstation.send(back[0], {}).outcome, SqlLogbook::Sent::AlreadyThere);
     }
 
     PgSession plant1(server, "ws_plant1", "plant1-pw", kDatabase);
@@ -179,9 +179,9 @@ TEST(FleetRoles, AWorkstationAddsOnlyNewRecordsAndOnlyThroughTheLogbooksFunction
     {
         SqlLogbook plant2(as(server, "ws_plant2", "plant2-pw"));
         ASSERT_TRUE(plant2.isOpen()) << plant2.why();
-        plant2.record(theirs);
-        ASSERT_TRUE(plant2.lastRecorded()) << plant2.why();
-        theirs = *plant2.lastRecorded();
+        theirs.id = plant2.record(theirs);
+        ASSERT_NE(theirs.id, 0) << plant2.why();
+        theirs = *plant2.recordById(theirs.id);
     }
     const std::string id = std::to_string(theirs.id);
 

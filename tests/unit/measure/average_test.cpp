@@ -58,7 +58,6 @@ TEST(Average, RunningMeanAndStandardDeviations) {
     EXPECT_TRUE(rig.state.targetSpectrum[0].empty());
     avg.finish();
     EXPECT_TRUE(avg.view().closed && avg.view().finished);
-    EXPECT_TRUE(rig.state.validationAverageDone);
     EXPECT_TRUE(rig.state.targetSpectrum[0].empty());
     EXPECT_TRUE(rig.state.sampleSpectrum[0].empty());
 }
@@ -77,7 +76,6 @@ TEST(Average, TheThirtiethMeasurementFinishes) {
     ASSERT_TRUE(avg.measure());
     EXPECT_EQ(avg.view().countText, "30");
     EXPECT_TRUE(avg.view().closed && avg.view().finished);
-    EXPECT_TRUE(rig.state.repeatAverageDone);
     EXPECT_FALSE(avg.measure());
 }
 
@@ -108,7 +106,6 @@ TEST(Average, AFailureKeepsEarlierMeasurementsButDisablesFinish) {
 TEST(Average, CancelHandsNothingOverAndType40PausesAfterTheEvaluation) {
     SeriesRig rig("40");
     rig.state.targetSpectrum[0] = AngleSpectrum(31, 7.0);
-    rig.state.validationAverageDone = true;
     auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
     AverageWorkflow avg(rig.seams(), *engine, validationRole(1));
     ASSERT_TRUE(avg.measure());
@@ -119,7 +116,6 @@ TEST(Average, CancelHandsNothingOverAndType40PausesAfterTheEvaluation) {
     avg.cancel();
     EXPECT_TRUE(avg.view().closed);
     EXPECT_FALSE(avg.view().finished);
-    EXPECT_FALSE(rig.state.validationAverageDone);
     EXPECT_EQ(rig.state.targetSpectrum[0], AngleSpectrum(31, 7.0));
 }
 

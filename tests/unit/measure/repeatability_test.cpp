@@ -182,7 +182,7 @@ TEST(Repeatability, AnAverageTakesThePlaceOfMeasurementTwo) {
         ASSERT_TRUE(average.measure());
         ASSERT_TRUE(average.measure());
         average.finish();
-        EXPECT_TRUE(rig.state.repeatAverageDone);
+        EXPECT_TRUE(average.view().finished);
         w.endAverage(average);
     }
     EXPECT_EQ(w.measuredCount(), 2);

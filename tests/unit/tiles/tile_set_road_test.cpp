@@ -96,10 +96,9 @@ TEST(TileSetRoad, TheFittedCorrectionBringsTheSetCloserThanTheWhiteTileAlone) {
         ASSERT_TRUE(set.view().correctEnabled);
         EXPECT_EQ(set.view().lightestTile, "white");
         EXPECT_TRUE(set.resultFile().ok());
-        ASSERT_TRUE(logbook.lastRecorded());
-        EXPECT_EQ(logbook.lastRecorded()->instrumentType, "53");  // of the instrument measured
-        const auto kept = logbook.recordById(logbook.lastRecorded()->id);
-        ASSERT_TRUE(kept && kept->diagnosis);  // the set's diagnosis is on record with it
+        const auto kept = logbook.recordById(set.recordId());
+        ASSERT_TRUE(kept && kept->diagnosis);   // the set's diagnosis is on record with it
+        EXPECT_EQ(kept->instrumentType, "53");  // of the instrument measured
         EXPECT_EQ((*kept->diagnosis)[2].terms.size(), kTermCount);
 
         // The correction goes through the one write path, into entry 4.
