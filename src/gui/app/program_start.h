@@ -5,10 +5,10 @@
 #include <string>
 
 #include "platform/app/instance_lock.h"
+#include "platform/log/logbook_store.h"
 
 namespace qv {
 
-class LogbookStore;
 class Prompter;
 class ProfileStore;
 class ResourceStringTable;
