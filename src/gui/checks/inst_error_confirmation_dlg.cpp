@@ -6,6 +6,8 @@
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
 #include "gui/checks/validation_dlg.h"
+#include "gui/coeff/coeff_read_write_dlg.h"
+#include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
 #include "gui/kit/palette.h"
@@ -29,6 +31,21 @@ const char* const kTileSetLater =
     "Judges the agreement over a set of tiles and fits a correction over them. Not available "
     "in this version.";
 }  // namespace
+
+CorrectionDialogs userCalibrationDialogs(GuiContext& context, TileSetHook tileSet) {
+    CorrectionDialogs dialogs;
+    dialogs.writeCoefficients = [&context](QWidget* parent, EvaluateHueControl&) {
+        CCorrCoeffWriteDlg dialog(context, parent);
+        dialog.exec();
+        return dialog.writtenCorrection();
+    };
+    dialogs.registerFromFile = [&context](QWidget* parent, EvaluateHueControl& colour) {
+        CDataRegUsingFileDlg dialog(context, colour, parent);
+        dialog.exec();
+    };
+    dialogs.tileSet = std::move(tileSet);
+    return dialogs;
+}
 
 CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
                                                      CorrectionDialogs correction, QWidget* parent)

@@ -20,16 +20,24 @@ namespace qv {
 struct GuiContext;
 class SpectraChart;
 
-// The user-calibration dialogs this check opens, each run modally with the colour engine of
-// the check. A dialog left empty is not in this program yet: its button stays disabled.
+// The dialog over a tile set, opened from this check with the check's colour engine. The tile
+// set builds on this check and lies above it, so the program hands it in as a hook.
+using TileSetHook = std::function<void(QWidget* parent, EvaluateHueControl& colour)>;
+
+// What the check's correction buttons open, each run modally with the colour engine of the
+// check. A dialog left empty has no place in this program: its button stays disabled.
 struct CorrectionDialogs {
     // What the write changes in the readings when an entry was written; nothing otherwise.
     std::function<std::optional<WrittenCorrection>(QWidget* parent, EvaluateHueControl& colour)>
         writeCoefficients;
     std::function<void(QWidget* parent, EvaluateHueControl& colour)> registerFromFile;
     // The check over a tile set, with a correction fitted over the set.
-    std::function<void(QWidget* parent, EvaluateHueControl& colour)> tileSet;
+    TileSetHook tileSet;
 };
+
+// The user-calibration dialogs of the program (the coefficient write and the registration from
+// a result file), and the tile set through `tileSet`.
+CorrectionDialogs userCalibrationDialogs(GuiContext& context, TileSetHook tileSet);
 
 // The inter-instrument check: target and sample measured on one specimen, the judgement with
 // its verdict, the spectra and their ratio on screen, and the way on to correction factors.

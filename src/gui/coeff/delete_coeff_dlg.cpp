@@ -1,9 +1,7 @@
 #include "gui/coeff/delete_coeff_dlg.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "core/app/string_ids.h"
 #include "core/app/string_table.h"
@@ -12,6 +10,7 @@
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
 #include "gui/kit/pictures.h"
+#include "ui_delete_coeff_dlg.h"
 
 namespace qv {
 
@@ -21,39 +20,20 @@ constexpr int kIconPx = 35;
 
 CDeleteCoeffDlg::CDeleteCoeffDlg(GuiContext& context, int entry, const std::string& comment,
                                  QWidget* parent)
-    : QDialog(parent), workflow_(context, entry, comment) {
-    setObjectName(QStringLiteral("CDeleteCoeffDlg"));
-    setWindowTitle(tr("Delete entry"));
-    auto* icon = new QLabel(this);
-    icon->setPixmap(standardPicture(*this, StandardPicture::Warning, kIconPx));
-    auto* number = new QLabel(QString::fromStdString(context.strings.text(kStrEntryNumberLabel) +
-                                                     entryNumberText(entry).value_or("")),
-                              this);
-    number->setObjectName(QStringLiteral("entryLabel"));
-    auto* text = new QLabel(tr("Comment:\t") + QString::fromStdString(comment), this);
-    text->setObjectName(QStringLiteral("commentLabel"));
-    auto* remove = new QPushButton(tr("&Delete"), this);
-    remove->setObjectName(QStringLiteral("deleteButton"));
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setDefault(true);
-    auto* texts = new QVBoxLayout;
-    texts->addWidget(number);
-    texts->addWidget(text);
-    auto* top = new QHBoxLayout;
-    top->addWidget(icon, 0, Qt::AlignTop);
-    top->addLayout(texts, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(remove);
-    buttons->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(buttons);
-    layout->addWidget(new InstrumentStrip(context, this));
-    connect(remove, &QPushButton::clicked, this, &CDeleteCoeffDlg::onDelete);
-    connect(cancel, &QPushButton::clicked, this, &CDeleteCoeffDlg::reject);
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CDeleteCoeffDlg>()),
+      workflow_(context, entry, comment) {
+    ui_->setupUi(this);
+    ui_->iconLabel->setPixmap(standardPicture(*this, StandardPicture::Warning, kIconPx));
+    ui_->entryLabel->setText(QString::fromStdString(context.strings.text(kStrEntryNumberLabel) +
+                                                    entryNumberText(entry).value_or("")));
+    ui_->commentLabel->setText(tr("Comment:\t") + QString::fromStdString(comment));
+    ui_->mainLayout->addWidget(new InstrumentStrip(context, this));
+    connect(ui_->deleteButton, &QPushButton::clicked, this, &CDeleteCoeffDlg::onDelete);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &CDeleteCoeffDlg::reject);
 }
+
+CDeleteCoeffDlg::~CDeleteCoeffDlg() = default;
 
 void CDeleteCoeffDlg::onDelete() {
     bool deleted = false;

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
 #include "core/coeff/delete_entry_workflow.h"
+
+namespace Ui {
+class CDeleteCoeffDlg;
+}
 
 namespace qv {
 
@@ -15,11 +20,13 @@ class CDeleteCoeffDlg : public QDialog {
 public:
     CDeleteCoeffDlg(GuiContext& context, int entry, const std::string& comment,
                     QWidget* parent = nullptr);
+    ~CDeleteCoeffDlg() override;
     void reject() override;
 
 private:
     void onDelete();
 
+    std::unique_ptr<Ui::CDeleteCoeffDlg> ui_;
     DeleteEntryWorkflow workflow_;
 };
 

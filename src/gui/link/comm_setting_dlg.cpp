@@ -1,11 +1,12 @@
 #include "gui/link/comm_setting_dlg.h"
 
 #include <QLineEdit>
-#include <algorithm>
 #include <QPushButton>
+#include <algorithm>
 
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/palette.h"
 #include "ui_comm_setting_dlg.h"
 
 namespace qv {
@@ -18,6 +19,8 @@ constexpr int kMaxPortComboPx = 520;
 CCommSettingDlg::CCommSettingDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CCommSettingDlg>()), workflow_(context) {
     ui_->setupUi(this);
+    // Settings that cannot be changed while an instrument is connected: a warning.
+    ui_->connectedNote->setStyleSheet(QStringLiteral("color: %1;").arg(palette::warning().name()));
     const CommSettingsView& view =
         workflow_.open(context.listPorts ? context.listPorts() : std::vector<PortEntry>{});
     // The operator reads the adapter; the name behind it is what is opened and saved.

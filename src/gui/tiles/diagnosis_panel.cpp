@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/tiles/diagnosis_view.h"
+#include "gui/kit/palette.h"
 #include "gui/tiles/difference_chart.h"
 
 namespace qv {
@@ -31,12 +32,12 @@ QString text(const std::string& s) {
 QColor decisionColour(Recommendation r) {
     switch (r) {
         case Recommendation::Service:
-            return {180, 35, 24};
+            return palette::failed();
         case Recommendation::FactorsPartly:
         case Recommendation::Remeasure:
-            return {160, 80, 0};
+            return palette::warning();
         default:
-            return {26, 127, 55};
+            return palette::passed();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "core/colour/delta_e.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/palette.h"
 
 namespace qv {
 
@@ -25,8 +26,6 @@ constexpr int kLimitChars = 4;
 constexpr int kDaysChars = 4;
 // Three angles' fields and their note beside the captions, in the dialog's width.
 constexpr int kAngleFieldPx = 64;
-// A field the limits were refused for.
-const QString kRefusedStyle = QStringLiteral("QLineEdit { border: 2px solid #b42318; }");
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -294,7 +293,9 @@ void CTileSetSettingsDlg::refuse(const LimitsProblem& problem) {
 }
 
 void CTileSetSettingsDlg::refuse(QLineEdit* edit, const std::string& why) {
-    edit->setStyleSheet(kRefusedStyle);
+    // A field the limits were refused for: framed in the colour of a failure.
+    edit->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 2px solid %1; }").arg(palette::failed().name()));
     tell(kStrTileSetRefused, " " + why + ".");
     edit->setFocus();
     edit->selectAll();
