@@ -60,7 +60,6 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     // The write dialog's road: its identification, the entry list (what the instrument holds
     // decides what the factors stand on), its questions (answered from --yes), its commands.
     CoefficientWriteWorkflow w(seams);
-    w.writeRecord = recordFileHook(seams);
     if (!w.open()) return {kExitFailed, false, std::nullopt, std::nullopt};
     // Nobody is there to press Stop: the list ends at the first entry that cannot be read, as an
     // instrument that does not answer would keep the command line 5 s per entry. The chosen

@@ -26,7 +26,8 @@ Message withSuffix(int id, Icon icon, std::string suffix) {
 
 }  // namespace
 
-CoefficientWriteWorkflow::CoefficientWriteWorkflow(const Seams& seams) : s_(seams) {
+CoefficientWriteWorkflow::CoefficientWriteWorkflow(const Seams& seams)
+    : writeRecord(recordFileHook(seams)), s_(seams) {
     for (auto& row : view_.sample) row.fill(kEmptyField);
 }
 

@@ -81,7 +81,8 @@ public:
     // The entry the last write computed its factors on top of ("003"); empty when none.
     const std::string& onTopOf() const { return onTopOf_; }
     // The record file is written through this (the coefficient files know its layout), with
-    // the sample the factors were computed from.
+    // the sample the factors were computed from: recordFileHook unless replaced. A write leaves
+    // no record file only where this is emptied on purpose.
     std::function<SavedFile(const EntryContents&, const ThreeAngles& sample)> writeRecord;
 
 private:

@@ -39,7 +39,6 @@ CCorrCoeffWriteDlg::CCorrCoeffWriteDlg(GuiContext& context, QWidget* parent)
     : QDialog(parent), context_(context), workflow_(context) {
     setObjectName(QStringLiteral("CCorrCoeffWriteDlg"));
     setWindowTitle(QString::fromStdString(context.strings.text(kStrWriteTitle)));
-    workflow_.writeRecord = recordFileHook(context);
     // The list shows the entry about to be overwritten before the question comes.
     workflow_.onViewChanged = [this] { render(); };
     build();

@@ -254,7 +254,6 @@ TEST(FileRoads, ATargetFileRegistersAndTheRecordOfAWriteLoadsAgain) {
     rig.control("plug DUT");
     take(rig, check, ValidationRole::Sample);
     CoefficientWriteWorkflow w(rig.seams());
-    w.writeRecord = recordFileHook(rig.seams());
     listed(rig, w);
     w.select(0);
     w.setComment("FROM FILE");
