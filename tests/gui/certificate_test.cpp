@@ -21,6 +21,7 @@
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
+#include "support/record_builder.h"
 #include "support/temp_home.h"
 
 namespace qv {
@@ -30,13 +31,12 @@ using test::blank;
 
 TEST(Certificate, ARecordOfTheLogbookBecomesAPdfThatIsNeverWrittenOver) {
     const test::TempHome home;
-    CheckRecord r = emptyRecord(RecordKind::Verification, {2026, 12, 7, 15, 4, 5});
-    r.serial = "L70S-200002";
-    r.referenceSerial = "L70S-100001";
-    r.threshold = 0.6;
-    r.formula = "dE00";
-    r.passed = true;
-    for (AngleRecord& a : r.angles) a = {{52.3, 38.5, 21.1}, 0.12, 0.71};
+    const CheckRecord r = test::RecordBuilder(RecordKind::Verification, {2026, 12, 7, 15, 4, 5})
+                              .serial("L70S-200002")
+                              .reference("L70S-100001")
+                              .judged(0.6, "dE00", true)
+                              .angles({{52.3, 38.5, 21.1}, 0.12, 0.71})
+                              .build();
     std::int64_t id = 0;
     {
         SqlLogbook logbook(logbookPath());
@@ -84,10 +84,11 @@ TEST(Certificate, AnInterInstrumentCheckShowsBothSpectraFromItsJudgementFile) {
     std::ofstream(file, std::ios::binary)
         << formatJudgementFile(target, sample, "L70S-100001", "L70S-200002",
                                {2026, 12, 7, 15, 4, 5}, test::projectStrings(), userNumberFormat());
-    CheckRecord r = emptyRecord(RecordKind::InterInstrument, {2026, 12, 7, 15, 4, 5});
-    r.serial = "L70S-200002";
-    r.referenceSerial = "L70S-100001";
-    r.files = {file};
+    const CheckRecord r = test::RecordBuilder(RecordKind::InterInstrument, {2026, 12, 7, 15, 4, 5})
+                              .serial("L70S-200002")
+                              .reference("L70S-100001")
+                              .files({file})
+                              .build();
     std::int64_t id = 0;
     {
         SqlLogbook logbook(logbookPath());
@@ -110,17 +111,6 @@ TEST(Certificate, AnInterInstrumentCheckShowsBothSpectraFromItsJudgementFile) {
 
 // A set diagnosed with every term identified and long reasons, the most a page must hold.
 CheckRecord diagnosedSet(const std::string& folder) {
-    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 7, 15, 4, 5});
-    r.serial = "L70S-200002";
-    r.instrumentType = "53";
-    r.referenceSerial = "L70S-100001";
-    r.operatorName = "lab";
-    r.threshold = 0.5;
-    r.formula = "dE00";
-    r.passed = false;
-    r.comment = "TWELVE TILES OF THE LAB";
-    r.files = {folder + "/TileSet_20261207_150405.csv"};
-    for (AngleRecord& g : r.angles) g = {{NAN, NAN, NAN}, 0.41, 0.93};
     DiagnosisRecord d;
     for (int a = 0; a < kAngleCount; ++a) {
         d[a] = {a == 0 ? "write-factors" : "service",
@@ -138,8 +128,17 @@ CheckRecord diagnosedSet(const std::string& folder) {
                                   k != 3 || a != 1});
         }
     }
-    r.diagnosis = d;
-    return r;
+    return test::RecordBuilder(RecordKind::TileSet, {2026, 12, 7, 15, 4, 5})
+        .serial("L70S-200002")
+        .instrumentType("53")
+        .reference("L70S-100001")
+        .operatorName("lab")
+        .judged(0.5, "dE00", false)
+        .comment("TWELVE TILES OF THE LAB")
+        .files({folder + "/TileSet_20261207_150405.csv"})
+        .angles({{NAN, NAN, NAN}, 0.41, 0.93})
+        .diagnosis(d)
+        .build();
 }
 
 // The diagnosis fits the one page above the signature, however much it holds.

@@ -17,6 +17,7 @@
 #include "history_reads.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/sql_logbook.h"
+#include "support/record_builder.h"
 #include "support/silent_server.h"
 
 namespace qv {
@@ -40,16 +41,16 @@ struct HistoryWindow : test::GuiFixture {
 
     void add(RecordKind kind, const char* serial, LocalTime time, double threshold, bool passed,
              double dE) {
-        CheckRecord r = emptyRecord(kind, time);
-        r.serial = serial;
-        r.threshold = threshold;
-        r.formula = "dE00";
-        r.passed = passed;
+        test::RecordBuilder r(kind, time);
+        r.serial(serial)
+            .judged(threshold, "dE00", passed)
+            .eachAngle([dE](int a) {
+                return AngleRecord{{50.0, 10.0, 5.0}, dE + 0.1 * a, NAN};
+            })
+            .files({home.path() + "/Data/Judgement_" + resultTimestamp(time) + ".csv"});
         if (kind == RecordKind::InterInstrument || kind == RecordKind::Verification)
-            r.referenceSerial = "L70S-100001";
-        for (int a = 0; a < kAngleCount; ++a) r.angles[a] = {{50.0, 10.0, 5.0}, dE + 0.1 * a, NAN};
-        r.files = {home.path() + "/Data/Judgement_" + resultTimestamp(time) + ".csv"};
-        logbook.record(r);
+            r.reference("L70S-100001");
+        logbook.record(r.build());
     }
 };
 

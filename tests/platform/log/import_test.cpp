@@ -20,6 +20,7 @@
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
+#include "support/record_builder.h"
 #include "support/temp_home.h"
 
 namespace qv {
@@ -109,9 +110,10 @@ TEST(ResultFileImport, EveryKindIsRecordedOnceWithWhatItsFileSays) {
     SqlLogbook logbook(home.path() + "/logbook.sqlite");
     ASSERT_TRUE(logbook.isOpen());
     // A check recorded as it wrote its file is not recorded again.
-    CheckRecord live = emptyRecord(RecordKind::Repeatability, at(5));
-    live.serial = kSerial;
-    live.files = {folder + "/Repeatability_2.csv"};
+    const CheckRecord live = test::RecordBuilder(RecordKind::Repeatability, at(5))
+                                 .serial(kSerial)
+                                 .files({folder + "/Repeatability_2.csv"})
+                                 .build();
     put(live.files[0], formatJudgementFile(angles(30, {}), angles(32, 0.5), kReference, kSerial,
                                            at(5), test::projectStrings(), kWritten));
     logbook.record(live);
@@ -201,10 +203,11 @@ TEST(RecordSpectra, AreReadFromTheRecordsJudgementFileOrRefusedWithTheReason) {
     const test::TempHome home;
     const std::string path = home.path() + "/Judgement_1.csv";
     put(path, judgementText(kWritten));
-    CheckRecord r = emptyRecord(RecordKind::InterInstrument, at(1));
-    r.serial = kSerial;
-    r.referenceSerial = kReference;
-    r.files = {path};
+    CheckRecord r = test::RecordBuilder(RecordKind::InterInstrument, at(1))
+                        .serial(kSerial)
+                        .reference(kReference)
+                        .files({path})
+                        .build();
     AtomicFileStore files;
     const auto problem = [&] {
         const RecordSpectra read = recordSpectra(r, files, kUser, test::projectStrings());

@@ -16,11 +16,11 @@
 
 #include "core/link/port_names.h"
 #include "core/link/receive_line.h"
-#include "link/feeding_clock.h"
-#include "link/pty_pair.h"
+#include "feeding_clock.h"
 #include "platform/app/system_clock.h"
 #include "platform/link/line_settings.h"
 #include "platform/link/posix_serial_channel.h"
+#include "pty_pair.h"
 
 namespace qv {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/link/receive_line.h"
-#include "link/pty_pair.h"
+#include "pty_pair.h"
 #include "support/virtual_clock.h"
 
 namespace qv::test {

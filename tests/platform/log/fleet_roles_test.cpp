@@ -15,6 +15,7 @@
 
 #include "platform/log/sql_logbook.h"
 #include "support/pg_server.h"
+#include "support/record_builder.h"
 
 namespace qv {
 namespace {
@@ -33,16 +34,6 @@ LogbookLocation as(const PgServer& server, const std::string& user, const std::s
 
 // A diagnosed tile set: the one kind of record that fills every table a record has.
 CheckRecord tileSetCheck() {
-    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 8, 10, 15, 0});
-    r.serial = "L70S-300003";
-    r.referenceSerial = "L70S-100001";
-    r.instrumentType = "53";
-    r.threshold = 0.5;
-    r.formula = "dE*ab";
-    r.passed = false;
-    r.comment = "white,mid grey";
-    for (int a = 0; a < kAngleCount; ++a) r.angles[a] = {{80.0 - a, 0.5, -1.0}, 0.3 + a, NAN};
-    r.files = {"/data/TileSet_20261208_101500.csv", "/data/Judgement_20261208_101400.csv"};
     DiagnosisRecord diagnosis;
     for (AngleDiagnosisRecord& d : diagnosis)
         d = {"service",
@@ -54,8 +45,18 @@ CheckRecord tileSetCheck() {
         diagnosis[2].tiles.push_back({{90.0 - 40 * t, 1.0, -2.0},
                                       {0.1, t ? NAN : 0.2, -0.3},
                                       {-0.15 * (t + 1), 0.05, 0.25}});
-    r.diagnosis = diagnosis;
-    return r;
+    return test::RecordBuilder(RecordKind::TileSet, {2026, 12, 8, 10, 15, 0})
+        .serial("L70S-300003")
+        .reference("L70S-100001")
+        .instrumentType("53")
+        .judged(0.5, "dE*ab", false)
+        .comment("white,mid grey")
+        .eachAngle([](int a) {
+            return AngleRecord{{80.0 - a, 0.5, -1.0}, 0.3 + a, NAN};
+        })
+        .files({"/data/TileSet_20261208_101500.csv", "/data/Judgement_20261208_101400.csv"})
+        .diagnosis(diagnosis)
+        .build();
 }
 
 std::string script() {

@@ -18,6 +18,7 @@
 
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
+#include "support/record_builder.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
@@ -25,15 +26,13 @@ namespace qv {
 namespace {
 
 CheckRecord verification() {
-    CheckRecord r = emptyRecord(RecordKind::Verification, {2026, 12, 7, 18, 5, 9});
-    r.serial = "L70S-200002";
-    r.referenceSerial = "L70S-100001";
-    r.threshold = 0.5;
-    r.formula = "dE*ab";
-    r.passed = true;
-    r.angles[2] = {{56.04, 0.02, 1.33}, 0.04, 0.69};
-    r.files = {"/data/Judgement_20261207_180509_2.csv"};
-    return r;
+    return test::RecordBuilder(RecordKind::Verification, {2026, 12, 7, 18, 5, 9})
+        .serial("L70S-200002")
+        .reference("L70S-100001")
+        .judged(0.5, "dE*ab", true)
+        .angle(2, {{56.04, 0.02, 1.33}, 0.04, 0.69})
+        .files({"/data/Judgement_20261207_180509_2.csv"})
+        .build();
 }
 
 // A logbook as the first version of the program left it: one repeatability check.
@@ -84,9 +83,6 @@ void writeVersionThree(const std::string& path) {
 
 // A diagnosed set: a term the set could not tell at all, a mean that was not known.
 CheckRecord diagnosedSet() {
-    CheckRecord r = emptyRecord(RecordKind::TileSet, {2026, 12, 7, 11, 0, 0});
-    r.serial = "L70S-200002";
-    r.comment = "LAB SET";
     DiagnosisRecord d;
     for (int a = 0; a < kAngleCount; ++a) {
         d[a] = {a == 1 ? "service" : "write-factors",
@@ -110,8 +106,11 @@ CheckRecord diagnosedSet() {
                                   {0.1 * t, -0.02, t == 1 ? NAN : 0.3},
                                   {t == 0 ? NAN : -0.05 * t, 0.01 * a, 0.2}});
     }
-    r.diagnosis = d;
-    return r;
+    return test::RecordBuilder(RecordKind::TileSet, {2026, 12, 7, 11, 0, 0})
+        .serial("L70S-200002")
+        .comment("LAB SET")
+        .diagnosis(d)
+        .build();
 }
 
 void expectSameNumber(double got, double kept, const std::string& what) {
@@ -135,11 +134,11 @@ TEST_F(LogbookFile, ARecordReadsBackAsItWasKept) {
         SqlLogbook log(path(), tell);
         ASSERT_TRUE(log.isOpen());
         log.record(verification());
-        CheckRecord write = emptyRecord(RecordKind::EntryWrite, {2026, 12, 7, 18, 6, 0});
-        write.serial = "L70S-200002";
-        write.entry = 9;
-        write.comment = "AFTER SERVICE";
-        log.record(write);
+        log.record(test::RecordBuilder(RecordKind::EntryWrite, {2026, 12, 7, 18, 6, 0})
+                       .serial("L70S-200002")
+                       .entry(9)
+                       .comment("AFTER SERVICE")
+                       .build());
     }
     SqlLogbook log(path(), tell);  // opened again: the same records
     const auto instruments = log.instruments();
