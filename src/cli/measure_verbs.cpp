@@ -101,8 +101,8 @@ bool measureDirect(Session& s, EvaluateHueControl& engine, MeasuredSpectra& m, s
 bool measureAverage(Session& s, EvaluateHueControl& engine, int n, MeasuredSpectra& m,
                     std::string& why) {
     AverageWorkflow average(s.seams(), engine, AverageSetup{});
-    for (int i = 0; i < n; ++i)
-        if (!average.measure()) return why = average.lastFailure(), false;
+    if (qv::measureAverage(average, n) != AverageOutcome::Finished)
+        return why = average.lastFailure(), false;
     m.id = average.serial();
     m.count = n;
     m.spectra = average.average();
@@ -327,15 +327,10 @@ int runRepeatability(const QStringList& arguments, Io& io) {
     for (int k = 1; k <= kSeriesLength; ++k) {
         if (o.average > 0) {
             AverageWorkflow average(s.seams(), series.colour(), series.beginAverage());
-            for (int i = 0; i < o.average && !average.view().closed; ++i)
-                if (!average.measure()) {
-                    average.cancel();
-                    series.endAverage(average);
-                    return failed(
-                        o, "measurement " + std::to_string(k) + ": " + average.lastFailure());
-                }
-            average.finish();
+            const AverageOutcome outcome = qv::measureAverage(average, o.average);
             series.endAverage(average);
+            if (outcome != AverageOutcome::Finished)
+                return failed(o, "measurement " + std::to_string(k) + ": " + average.lastFailure());
         } else if (series.measure() != MeasureResult::Taken) {
             return failed(o, "measurement " + std::to_string(k) + ": " + series.lastFailure());
         }

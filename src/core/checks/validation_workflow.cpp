@@ -67,18 +67,10 @@ std::optional<Measurement> ValidationWorkflow::measureAverage(
     int readings, const std::function<bool(int)>& beforeReading) {
     AverageWorkflow average(s_, colour_.engine(), beginAverage());
     average.onExchangeDone([this] { exchangeDone(); });
-    wentBack_ = false;
-    for (int k = 1; k <= readings && !average.view().closed; ++k) {
-        const bool goOn = k == 1 || !beforeReading || beforeReading(k);
-        if (!goOn || !average.measure()) {
-            wentBack_ = average.wentBack();
-            lastFailure_ = goOn ? average.lastFailure() : std::string();
-            average.cancel();
-            return std::nullopt;
-        }
-    }
-    average.finish();
-    lastFailure_.clear();
+    const AverageOutcome outcome = qv::measureAverage(average, readings, beforeReading);
+    wentBack_ = outcome != AverageOutcome::Finished && average.wentBack();
+    lastFailure_ = outcome == AverageOutcome::Failed ? average.lastFailure() : std::string();
+    if (outcome != AverageOutcome::Finished) return std::nullopt;
     return endAverage(average);
 }
 

@@ -147,4 +147,20 @@ void AverageWorkflow::cancel() {
     view_.closed = true;
 }
 
+AverageOutcome measureAverage(AverageWorkflow& average, int readings,
+                              const std::function<bool(int)>& beforeReading) {
+    for (int k = 1; k <= readings && !average.view().closed; ++k) {
+        if (k > 1 && beforeReading && !beforeReading(k)) {
+            average.cancel();
+            return AverageOutcome::Declined;
+        }
+        if (!average.measure()) {
+            average.cancel();
+            return AverageOutcome::Failed;
+        }
+    }
+    average.finish();
+    return AverageOutcome::Finished;
+}
+
 }  // namespace qv

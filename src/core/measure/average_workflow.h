@@ -98,4 +98,11 @@ private:
     std::function<void()> onExchangeDone_;
 };
 
+// An average taken without its window (a check's own measuring, the command line): up to
+// `readings` measurements, `beforeReading(k)` asked before each after the first; the average
+// is finished after the last and cancelled at the first that fails or is declined.
+enum class AverageOutcome { Finished, Failed, Declined };
+AverageOutcome measureAverage(AverageWorkflow& average, int readings,
+                              const std::function<bool(int)>& beforeReading = {});
+
 }  // namespace qv
