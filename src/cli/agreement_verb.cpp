@@ -144,10 +144,9 @@ std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList&
 }
 
 // The set's result file and its logbook record, as the tile-set window writes them.
-SavedFile fileAndRecord(Session& s, const SetRun& run, EvaluateHueControl& engine,
-                        const SetLimits& limits,
-                        const std::pair<SetAgreement, SetAgreement>& judged,
-                        const NumberFormat& format) {
+SavedFile fileTheSet(Session& s, const SetRun& run, EvaluateHueControl& engine,
+                     const SetLimits& limits, const std::pair<SetAgreement, SetAgreement>& judged,
+                     const NumberFormat& format) {
     s.useDataFolder();
     const SetReport report{run.set,
                            run.targetSerial,
@@ -160,9 +159,7 @@ SavedFile fileAndRecord(Session& s, const SetRun& run, EvaluateHueControl& engin
                            std::nullopt,
                            {},  // read from files: the type is not known
                            diagnose(engine, run.tiles, limits, run.set.tiles).diagnosis};
-    const SavedFile saved = writeSetFile(s.files, s.state.dataFolder(), report, format);
-    if (s.logbook) s.logbook->record(setRecord(report, saved));
-    return saved;
+    return fileAndRecord(s.files, s.state.dataFolder(), report, format, s.logbook.get()).file;
 }
 
 }  // namespace
@@ -180,13 +177,13 @@ int runAgreement(const QStringList& arguments, Io& io) {
 
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const SetLimits limits = setLimitsFromProfile(s.profile);
-    const AngleFactors fitted = fitFactors(run.tiles);
-    const SetAgreement now = *judgeSet(*engine, run.tiles, limits);
-    const SetAgreement single = *predictedAgreement(
-        *engine, run.tiles, ratioFactors(run.tiles[lightestTile(run.tiles)]), limits);
-    const SetAgreement fit = *predictedAgreement(*engine, run.tiles, fitted, limits);
+    const SetJudgement judged = *judgeAndPredict(*engine, run.tiles, limits);
+    const AngleFactors& fitted = judged.factors;
+    const SetAgreement& now = judged.now;
+    const SetAgreement single = *judged.lightestOnly;
+    const SetAgreement fit = *judged.fitted;
 
-    const SavedFile saved = fileAndRecord(s, run, *engine, limits, {now, fit}, format);
+    const SavedFile saved = fileTheSet(s, run, *engine, limits, {now, fit}, format);
     int code = now.passed ? kExitPassed : kExitCheckFailed;
     if (!saved.ok())
         code = failed(o, "the result file " + saved.name + " could not be written: " + saved.error);

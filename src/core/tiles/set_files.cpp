@@ -177,4 +177,12 @@ CheckRecord setRecord(const SetReport& r, const SavedFile& file) {
     return c;
 }
 
+SetFiled fileAndRecord(FileStore& files, const std::string& folder, const SetReport& report,
+                       const NumberFormat& format, Logbook* logbook) {
+    SetFiled out;
+    out.file = writeSetFile(files, folder, report, format);
+    if (logbook) out.record = logbook->record(setRecord(report, out.file));
+    return out;
+}
+
 }  // namespace qv

@@ -87,4 +87,13 @@ SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetRep
 // against the mean threshold, and the set's diagnosis when it has one.
 CheckRecord setRecord(const SetReport& report, const SavedFile& file);
 
+// The set's result file and its record in `logbook` (when there is one), as every road that
+// judges a set leaves them; the record's id, 0 when none was kept.
+struct SetFiled {
+    SavedFile file;
+    std::int64_t record = 0;
+};
+SetFiled fileAndRecord(FileStore& files, const std::string& folder, const SetReport& report,
+                       const NumberFormat& format, Logbook* logbook);
+
 }  // namespace qv

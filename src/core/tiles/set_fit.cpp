@@ -111,4 +111,16 @@ TileSpectra correctionPair(EvaluateHueControl& engine, const std::vector<TileSpe
     return pair;
 }
 
+std::optional<SetJudgement> judgeAndPredict(EvaluateHueControl& engine,
+                                            const std::vector<TileSpectra>& tiles,
+                                            const SetLimits& limits) {
+    const std::optional<SetAgreement> now = judgeSet(engine, tiles, limits);
+    if (!now) return std::nullopt;
+    SetJudgement j{*now, fitFactors(tiles), std::nullopt, std::nullopt};
+    j.lightestOnly =
+        predictedAgreement(engine, tiles, ratioFactors(tiles[lightestTile(tiles)]), limits);
+    j.fitted = predictedAgreement(engine, tiles, j.factors, limits);
+    return j;
+}
+
 }  // namespace qv

@@ -34,6 +34,19 @@ std::optional<SetAgreement> predictedAgreement(EvaluateHueControl& engine,
                                                const AngleFactors& factors,
                                                const SetLimits& limits);
 
+// A set judged as it stands, with the factors fitted over it and what they, and a correction
+// from the lightest tile alone, would leave: the one step by which the tile-set window and the
+// command line judge a set. None when a reading lacks reflectances.
+struct SetJudgement {
+    SetAgreement now;
+    AngleFactors factors{};
+    std::optional<SetAgreement> lightestOnly;
+    std::optional<SetAgreement> fitted;
+};
+std::optional<SetJudgement> judgeAndPredict(EvaluateHueControl& engine,
+                                            const std::vector<TileSpectra>& tiles,
+                                            const SetLimits& limits);
+
 // True when both sets of factors are the same once rounded as an entry keeps them.
 bool sameWrittenFactors(const AngleFactors& a, const AngleFactors& b);
 

@@ -91,8 +91,7 @@ void TileSetWorkflow::setChanged() {
         refusal_.clear();
     } else if (now_) {
         // New limits only: the same readings judged against them, nothing written.
-        now_ = judgeSet(colour_, tiles_, limits_);
-        predict();
+        judgeTiles();
         rediagnose();
         if (after_) after_ = judgeSet(colour_, afterSet(), limits_);
     }
@@ -213,10 +212,7 @@ bool TileSetWorkflow::judge() {
         if (after_ && written_) rememberEffect();
     } else {
         if (!everyTile(&TileRow::target) || !everyTile(&TileRow::sample)) return false;
-        now_ = judgeSet(colour_, tiles_, limits_);
-        if (!now_) return false;  // a reading lacks reflectances
-        factors_ = fitFactors(tiles_);
-        predict();
+        if (!judgeTiles()) return false;  // a reading lacks reflectances
         rediagnose();
     }
     if (!after_ && view_.verifying) return false;
@@ -245,16 +241,22 @@ void TileSetWorkflow::judged() {
                            after_,
                            sampleType_,
                            diagnosis_};
-    resultFile_ = writeSetFile(s_.files, s_.state.dataFolder(), report, s_.format);
+    const SetFiled filed =
+        fileAndRecord(s_.files, s_.state.dataFolder(), report, s_.format, s_.logbook);
+    resultFile_ = filed.file;
+    recordId_ = filed.record;
     if (!resultFile_.ok()) reportUnsavedFile(s_.prompter, resultFile_);
-    recordId_ = s_.logbook ? s_.logbook->record(setRecord(report, resultFile_)) : 0;
     render();
 }
 
-void TileSetWorkflow::predict() {
-    lightestOnly_ =
-        predictedAgreement(colour_, tiles_, ratioFactors(tiles_[lightestTile(tiles_)]), limits_);
-    fitted_ = predictedAgreement(colour_, tiles_, factors_, limits_);
+bool TileSetWorkflow::judgeTiles() {
+    const std::optional<SetJudgement> j = judgeAndPredict(colour_, tiles_, limits_);
+    now_ = j ? std::optional(j->now) : std::nullopt;
+    if (!j) return false;
+    factors_ = j->factors;
+    lightestOnly_ = j->lightestOnly;
+    fitted_ = j->fitted;
+    return true;
 }
 
 bool TileSetWorkflow::confirmCorrection() {

@@ -153,7 +153,8 @@ private:
     // What the set read again shows of whether the instrument applies the entry written.
     void rememberEffect();
     // What a correction from the lightest tile alone and the fitted one would leave.
-    void predict();
+    // The set judged with its fitted factors and predictions; false when it cannot be.
+    bool judgeTiles();
     SetSummary summary(const std::optional<SetAgreement>& g) const;
     void render();
     // The set with the samples read after the correction.
