@@ -9,28 +9,41 @@
 namespace qv {
 
 namespace {
-constexpr std::array<std::pair<RecordKind, std::string_view>, 9> kNames = {{
-    {RecordKind::Repeatability, "repeatability"},
-    {RecordKind::InterInstrument, "inter-instrument"},
-    {RecordKind::Verification, "verification"},
-    {RecordKind::EntryWrite, "entry-write"},
-    {RecordKind::EntryDeletion, "entry-deletion"},
-    {RecordKind::TileSet, "tile-set"},
-    {RecordKind::ExtendedRepeatability, "extended-repeatability"},
-    {RecordKind::Calibration, "calibration"},
-    {RecordKind::Statement, "statement"},
+constexpr std::array<RecordKindRow, 9> kRecordKinds = {{
+    {RecordKind::Repeatability, "repeatability", "Repeatability", "Repeatability check", false,
+     TrendKind::Repeatability},
+    {RecordKind::InterInstrument, "inter-instrument", "Inter-instrument", "Inter-instrument check",
+     true, TrendKind::InterInstrument},
+    {RecordKind::Verification, "verification", "Verification", "Verification of a user calibration",
+     true, TrendKind::InterInstrument},
+    {RecordKind::EntryWrite, "entry-write", "Entry written", "User calibration entry written",
+     false, std::nullopt},
+    {RecordKind::EntryDeletion, "entry-deletion", "Entry deleted", "User calibration entry deleted",
+     false, std::nullopt},
+    {RecordKind::TileSet, "tile-set", "Tile set", "Tile set check", false, TrendKind::TileSet},
+    {RecordKind::ExtendedRepeatability, "extended-repeatability", "Repeatability (extended)",
+     "Repeatability over many readings", false, std::nullopt},
+    {RecordKind::Calibration, "calibration", "White calibration", "White calibration", false,
+     std::nullopt},
+    {RecordKind::Statement, "statement", "Statement issued", "Performance statement issued", false,
+     std::nullopt},
 }};
 }  // namespace
 
+const RecordKindRow& kindRow(RecordKind kind) {
+    for (const RecordKindRow& row : kRecordKinds)
+        if (row.kind == kind) return row;
+    // Every kind has its row; an out-of-range value reads as the first.
+    return kRecordKinds.front();
+}
+
 std::string_view kindName(RecordKind kind) {
-    for (const auto& [k, name] : kNames)
-        if (k == kind) return name;
-    return {};
+    return kindRow(kind).key;
 }
 
 std::optional<RecordKind> kindFromName(std::string_view name) {
-    for (const auto& [k, n] : kNames)
-        if (n == name) return k;
+    for (const RecordKindRow& row : kRecordKinds)
+        if (row.key == name) return row.kind;
     return std::nullopt;
 }
 

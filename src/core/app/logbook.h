@@ -34,7 +34,23 @@ enum class RecordKind {
     Statement
 };
 
-// The kind as the logbook stores it ("repeatability", "inter-instrument", ...), and back.
+// The trend of a history a record's colour differences belong to.
+enum class TrendKind { Repeatability, InterInstrument, TileSet };
+
+// What the program says of a record kind, in one row: how the logbook stores it, its name in a
+// history's list and as a certificate's title, whether its judgement file holds the spectra
+// behind it, and the trend it belongs to. A new kind is one row in kRecordKinds.
+struct RecordKindRow {
+    RecordKind kind;
+    std::string_view key;        // "repeatability", "inter-instrument", ...
+    std::string_view shortName;  // "Repeatability", "Entry written", ...
+    std::string_view title;      // "Repeatability check", ...
+    bool hasSpectra;
+    std::optional<TrendKind> trend;
+};
+const RecordKindRow& kindRow(RecordKind kind);
+
+// The kind as the logbook stores it, and back.
 std::string_view kindName(RecordKind kind);
 std::optional<RecordKind> kindFromName(std::string_view name);
 

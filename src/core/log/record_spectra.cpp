@@ -17,13 +17,9 @@ std::string fileName(const std::string& path) {
 
 }  // namespace
 
-bool hasSpectra(RecordKind kind) {
-    return kind == RecordKind::InterInstrument || kind == RecordKind::Verification;
-}
-
 RecordSpectra recordSpectra(const CheckRecord& record, FileStore& files, const NumberFormat& user,
                             const StringTable& texts) {
-    if (!hasSpectra(record.kind)) return {};
+    if (!kindRow(record.kind).hasSpectra) return {};
     if (record.files.empty()) return {{}, "the record names no judgement file"};
     const std::string& path = record.files.front();
     const std::string name = fileName(path);

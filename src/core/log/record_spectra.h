@@ -23,9 +23,6 @@ struct RecordSpectra {
     std::string problem;
 };
 
-// Whether the kind of record has a target and a sample spectrum to show.
-bool hasSpectra(RecordKind kind);
-
 RecordSpectra recordSpectra(const CheckRecord& record, FileStore& files, const NumberFormat& user,
                             const StringTable& texts);
 

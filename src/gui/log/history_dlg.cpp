@@ -47,28 +47,8 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-QString kindShort(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Repeatability:
-            return QStringLiteral("Repeatability");
-        case RecordKind::InterInstrument:
-            return QStringLiteral("Inter-instrument");
-        case RecordKind::Verification:
-            return QStringLiteral("Verification");
-        case RecordKind::EntryWrite:
-            return QStringLiteral("Entry written");
-        case RecordKind::EntryDeletion:
-            return QStringLiteral("Entry deleted");
-        case RecordKind::TileSet:
-            return QStringLiteral("Tile set");
-        case RecordKind::ExtendedRepeatability:
-            return QStringLiteral("Repeatability (extended)");
-        case RecordKind::Calibration:
-            return QStringLiteral("White calibration");
-        case RecordKind::Statement:
-            return QStringLiteral("Statement issued");
-    }
-    return {};
+QString text(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 QString verdictText(const CheckRecord& r) {
@@ -127,7 +107,7 @@ QString angleLine(int angle, const AngleRecord& g, const NumberFormat& f) {
 
 // Everything the record holds, one value a line.
 QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
-    QStringList lines{QStringLiteral("%1, record %2").arg(recordKindTitle(r.kind)).arg(r.id),
+    QStringList lines{QStringLiteral("%1, record %2").arg(text(kindRow(r.kind).title)).arg(r.id),
                       QStringLiteral("Time: ") + q(logbookTime(r.time)),
                       QStringLiteral("Instrument: %1, type %2")
                           .arg(q(r.serial), r.instrumentType.empty() ? QStringLiteral("not known")
@@ -206,7 +186,7 @@ private:
             case kTime:
                 return q(logbookTime(r.time));
             case kKind:
-                return kindShort(r.kind);
+                return text(kindRow(r.kind).shortName);
             case kVerdict:
                 return verdictText(r);
             case kThreshold:
@@ -369,7 +349,7 @@ void CHistoryDlg::pageRead(int generation, std::vector<CheckRecord> page, bool m
     fillWorkstations();
     // The trend of the newest check that has one.
     for (const CheckRecord& r : first ? all_ : std::vector<CheckRecord>{}) {
-        if (const auto kind = trendKindOf(r.kind)) {
+        if (const auto kind = kindRow(r.kind).trend) {
             ui_->trendKindCombo->setCurrentIndex(ui_->trendKindCombo->findData(int(*kind)));
             break;
         }

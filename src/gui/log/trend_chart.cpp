@@ -91,25 +91,6 @@ QLineSeries* addLine(QChart& chart, const QString& name, const QPen& pen) {
 
 }  // namespace
 
-std::optional<TrendKind> trendKindOf(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Repeatability:
-            return TrendKind::Repeatability;
-        case RecordKind::InterInstrument:
-        case RecordKind::Verification:
-            return TrendKind::InterInstrument;
-        case RecordKind::TileSet:
-            return TrendKind::TileSet;
-        case RecordKind::EntryWrite:
-        case RecordKind::EntryDeletion:
-        case RecordKind::ExtendedRepeatability:
-        case RecordKind::Calibration:
-        case RecordKind::Statement:
-            break;
-    }
-    return std::nullopt;
-}
-
 TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
     const QFont base = font();
     chart_ = new QChart;
@@ -156,7 +137,7 @@ void TrendChart::setRecords(const std::vector<CheckRecord>& records, TrendKind k
     EpochClock clock;
     // The logbook hands them out newest first; the lines run forward in time.
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
-        if (trendKindOf(r->kind) != kind) continue;
+        if (kindRow(r->kind).trend != kind) continue;
         const std::optional<double> ms = clock.ms(r->time);
         if (!ms) continue;
         bool plotted = false;

@@ -24,8 +24,6 @@ namespace qv {
 
 // Checks whose colour differences are judged against one threshold and so share one trend:
 // repeatability series; inter-instrument checks with their verifications; tile sets.
-enum class TrendKind { Repeatability, InterInstrument, TileSet };
-std::optional<TrendKind> trendKindOf(RecordKind kind);
 
 // One instrument's colour differences over time, per angle, against the threshold they were
 // judged by (drawn as steps where it changed); or one physical term of its tile sets'

@@ -20,6 +20,11 @@ namespace qv {
 
 namespace {
 
+QString kindTitle(RecordKind kind) {
+    const std::string_view title = kindRow(kind).title;
+    return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
+
 constexpr double kMarginMm = 20.0;
 constexpr double kValueColumnMm = 80.0;
 // Two lines of a column heading ("dE CMC(2:1) before") fit into it.
@@ -79,7 +84,7 @@ void header(Sheet& s, const CheckRecord& r) {
     s.font(9, false, kRuleColour);
     s.text(kMarginMm, 20, width, QStringLiteral("Logbook record %1").arg(r.id), Qt::AlignRight);
     s.font(14);
-    s.text(kMarginMm, 29, width, recordKindTitle(r.kind));
+    s.text(kMarginMm, 29, width, kindTitle(r.kind));
     s.rule(kDetailsTopMm - 6);
 }
 
@@ -95,7 +100,7 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     // A file imported from before the logbook does not say who made the check.
     rows.emplace_back(QStringLiteral("Operator"),
                       r.operatorName.empty() ? QStringLiteral("not known") : q(r.operatorName));
-    rows.emplace_back(QStringLiteral("Kind of check"), recordKindTitle(r.kind));
+    rows.emplace_back(QStringLiteral("Kind of check"), kindTitle(r.kind));
     if (!std::isnan(r.threshold)) {
         rows.emplace_back(QStringLiteral("Threshold"),
                           QStringLiteral("%1 (%2 must lie below it)")
@@ -402,30 +407,6 @@ void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra
 }
 
 }  // namespace
-
-QString recordKindTitle(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Repeatability:
-            return QStringLiteral("Repeatability check");
-        case RecordKind::InterInstrument:
-            return QStringLiteral("Inter-instrument check");
-        case RecordKind::Verification:
-            return QStringLiteral("Verification of a user calibration");
-        case RecordKind::EntryWrite:
-            return QStringLiteral("User calibration entry written");
-        case RecordKind::EntryDeletion:
-            return QStringLiteral("User calibration entry deleted");
-        case RecordKind::TileSet:
-            return QStringLiteral("Tile set check");
-        case RecordKind::ExtendedRepeatability:
-            return QStringLiteral("Repeatability over many readings");
-        case RecordKind::Calibration:
-            return QStringLiteral("White calibration");
-        case RecordKind::Statement:
-            return QStringLiteral("Performance statement issued");
-    }
-    return {};
-}
 
 // What the prediction at the specimen is held against, and with what allowance for noise.
 QString verificationSource(const RecordValidity& v) {

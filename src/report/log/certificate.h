@@ -33,9 +33,6 @@ QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra
 // the residual at 2, 3.5 and 7 dE00. Nothing for a record of another kind.
 QStringList validityParagraphs(const RecordValidity& validity, const NumberFormat& format);
 
-// The kind of check in words, as the certificate's heading names it.
-QString recordKindTitle(RecordKind kind);
-
 // The name a certificate is offered under: "Certificate_L70S-200002_20261207_150405.pdf".
 std::string certificateName(const CheckRecord& record);
 
