@@ -91,6 +91,11 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
         });
     }
     workflow_.onVerdict([this] { showVerdict(); });
+    connectButtons();
+    render();
+}
+
+void CInstErrorConfirmationDlg::connectButtons() {
     connect(ui_->targetButton, &QPushButton::clicked, this,
             [this] { onMeasure(ValidationRole::Target); });
     connect(ui_->sampleButton, &QPushButton::clicked, this,
@@ -111,7 +116,6 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     ui_->writeButton->setToolTip(correction_.writeCoefficients ? QString() : tr(kWriteLater));
     ui_->registerButton->setToolTip(correction_.registerFromFile ? QString() : tr(kRegisterLater));
     ui_->tileSetButton->setToolTip(correction_.tileSet ? QString() : tr(kTileSetLater));
-    render();
 }
 
 CInstErrorConfirmationDlg::~CInstErrorConfirmationDlg() = default;

@@ -52,6 +52,8 @@ public:
     SpectraChart* chart() const { return chart_; }
 
 private:
+    // Each button to its step, with a tooltip on those not wired in this program.
+    void connectButtons();
     // The validation dialog for `role`; what it took.
     // `proof`: the sample that verifies a correction, judged at once, so its measurement is
     // acknowledged in the status line rather than a box.

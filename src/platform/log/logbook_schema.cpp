@@ -139,7 +139,8 @@ const std::vector<std::vector<const char*>>& steps() {
 // itself, and refuses what the program would never send: an id of its own, a missing identity,
 // texts longer than the program's limits. Its refusals carry SQLSTATE class 22 or 23, which a
 // workstation takes as "this record is refused", not "the server is away".
-std::string addFunction(bool replace) {
+// The function's head and its refusals of a record no logbook keeps.
+std::string addFunctionChecks(bool replace) {
     const std::string name = std::to_string(kMaxNameChars),
                       longText = std::to_string(kMaxTextChars),
                       path = std::to_string(kMaxPathChars), files = std::to_string(kMaxFiles),
@@ -182,7 +183,12 @@ BEGIN
            " OR jsonb_array_length(COALESCE(d->'tiles', '[]')) > " + tiles + R"() THEN
         RAISE EXCEPTION 'a file or diagnosis of the record is too long' USING ERRCODE = '22001';
     END IF;
-    -- A check whose file reached the server before its record did (imported from a folder
+)";
+}
+
+// The record added, unless its file or its identity is on the server already.
+std::string addFunctionRecord() {
+    return R"(    -- A check whose file reached the server before its record did (imported from a folder
     -- elsewhere) is the record already there: the same file's contents, the same check.
     IF first_digest IS NOT NULL AND EXISTS (SELECT 1 FROM files WHERE digest = first_digest) THEN
         RETURN NULL;
@@ -203,7 +209,12 @@ BEGIN
     IF new_id IS NULL THEN
         RETURN NULL;
     END IF;
-    INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, sd_b,
+)";
+}
+
+// Its angles, files and diagnoses.
+std::string addFunctionRows() {
+    return R"(    INSERT INTO angles(record_id, angle, l, a, b, delta_e, before_delta_e, sd_l, sd_a, sd_b,
         largest, rms)
     SELECT new_id, g.i - 1, (g.v->>'l')::float8, (g.v->>'a')::float8, (g.v->>'b')::float8,
         (g.v->>'delta_e')::float8, (g.v->>'before_delta_e')::float8, (g.v->>'sd_l')::float8,
@@ -238,6 +249,10 @@ BEGIN
     RETURN new_id;
 END
 $body$)";
+}
+
+std::string addFunction(bool replace) {
+    return addFunctionChecks(replace) + addFunctionRecord() + addFunctionRows();
 }
 
 // The instruments' list brought up to date with each record added, in each engine's words.

@@ -50,6 +50,32 @@ void angleRow(CheckRecord& r, const QSqlQuery& q) {
 
 // One row of a diagnosis's tiles, in the order readDetails selects it; no more than a record
 // may carry, whatever the table holds.
+void diagnosisRow(CheckRecord& r, const QSqlQuery& q) {
+    const int a = q.value(1).toInt();
+    if (a < 0 || a >= kAngleCount) return;
+    if (!r.diagnosis) r.diagnosis.emplace();
+    AngleDiagnosisRecord& d = (*r.diagnosis)[a];
+    d.decision = str(q.value(2));
+    d.reason = str(q.value(3));
+    d.meanAfterFactors = real(q.value(4));
+    d.meanAfterModel = real(q.value(5));
+    d.heldOutRmsAfterFactors = real(q.value(6));
+    d.lightnessLow = real(q.value(7));
+    d.lightnessHigh = real(q.value(8));
+    d.chromaLow = real(q.value(9));
+    d.chromaHigh = real(q.value(10));
+    d.hueFrom = real(q.value(11));
+    d.hueTo = real(q.value(12));
+}
+
+// A term of a diagnosis whose angle was read before it (the terms are read after the angles).
+void termRow(CheckRecord& r, const QSqlQuery& q) {
+    const int a = q.value(1).toInt();
+    if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
+    (*r.diagnosis)[a].terms.push_back(
+        {str(q.value(2)), real(q.value(3)), errorOrInfinite(q.value(4)), q.value(5).toInt() != 0});
+}
+
 void tileRow(CheckRecord& r, const QSqlQuery& q) {
     const int a = q.value(1).toInt();
     if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
@@ -94,40 +120,14 @@ void SqlLogbook::readDetails(std::vector<CheckRecord>& records, const QString& w
         QStringLiteral("SELECT record_id, path, position FROM files"),
         [](CheckRecord& r, const QSqlQuery& q) { r.files.push_back(str(q.value(1))); },
         QStringLiteral("record_id, ") + QString::fromStdString(fileOrder(engine_)));
-    run(
-        QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
+    run(QStringLiteral("SELECT record_id, angle, decision, reason, mean_after_factors, "
                        "mean_after_model, held_out_rms, l_low, l_high, c_low, c_high, h_from, "
                        "h_to FROM diagnoses"),
-        [](CheckRecord& r, const QSqlQuery& q) {
-            const int a = q.value(1).toInt();
-            if (a < 0 || a >= kAngleCount) return;
-            if (!r.diagnosis) r.diagnosis.emplace();
-            AngleDiagnosisRecord& d = (*r.diagnosis)[a];
-            d.decision = str(q.value(2));
-            d.reason = str(q.value(3));
-            d.meanAfterFactors = real(q.value(4));
-            d.meanAfterModel = real(q.value(5));
-            d.heldOutRmsAfterFactors = real(q.value(6));
-            d.lightnessLow = real(q.value(7));
-            d.lightnessHigh = real(q.value(8));
-            d.chromaLow = real(q.value(9));
-            d.chromaHigh = real(q.value(10));
-            d.hueFrom = real(q.value(11));
-            d.hueTo = real(q.value(12));
-        },
-        QStringLiteral("record_id, angle"));
-    run(
-        QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified, "
+        diagnosisRow, QStringLiteral("record_id, angle"));
+    run(QStringLiteral("SELECT record_id, angle, term, estimate, standard_error, identified, "
                        "position FROM "
                        "diagnosis_terms"),
-        [](CheckRecord& r, const QSqlQuery& q) {
-            const int a = q.value(1).toInt();
-            if (!r.diagnosis || a < 0 || a >= kAngleCount) return;
-            (*r.diagnosis)[a].terms.push_back({str(q.value(2)), real(q.value(3)),
-                                               errorOrInfinite(q.value(4)),
-                                               q.value(5).toInt() != 0});
-        },
-        QStringLiteral("record_id, angle, position"));
+        termRow, QStringLiteral("record_id, angle, position"));
     run(QStringLiteral("SELECT record_id, angle, l, a, b, read_l, read_a, read_b, held_out_l, "
                        "held_out_a, held_out_b, position FROM diagnosis_tiles"),
         tileRow, QStringLiteral("record_id, angle, position"));
