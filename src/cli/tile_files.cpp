@@ -37,20 +37,22 @@ bool readTiles(Session& s, const Options& o, const QStringList& files, const Num
             failed(o, "cannot read " + path);
             return false;
         }
-        const JudgementFileRead read = readJudgementFile(text, format, s.strings());
+        const FileRead<JudgementFile> read = readJudgementFile(text, format, s.strings());
         if (!read.ok()) {
             failed(o, path + " is not a judgement file the set reads: " + read.problem);
             return false;
         }
+        const JudgementFile& judged = *read.contents;
         if (run.tiles.empty()) {
-            run.targetSerial = read.targetSerial;
-            run.sampleSerial = read.sampleSerial;
-        } else if (read.targetSerial != run.targetSerial || read.sampleSerial != run.sampleSerial) {
-            failed(o, path + " compares " + read.targetSerial + " with " + read.sampleSerial +
+            run.targetSerial = judged.targetSerial;
+            run.sampleSerial = judged.sampleSerial;
+        } else if (judged.targetSerial != run.targetSerial ||
+                   judged.sampleSerial != run.sampleSerial) {
+            failed(o, path + " compares " + judged.targetSerial + " with " + judged.sampleSerial +
                           ", the first file " + run.targetSerial + " with " + run.sampleSerial);
             return false;
         }
-        run.tiles.push_back(read.spectra);
+        run.tiles.push_back(judgedTile(judged));
     }
     return true;
 }

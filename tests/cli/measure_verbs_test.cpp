@@ -139,10 +139,10 @@ TEST(ExtendedRepeatabilityCli, ReadingsPrintedWrittenAndRecordedAgree) {
     const std::string file = json["resultFile"].toString().toStdString();
     std::ifstream in(file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
-    const ExtendedFileRead back = readExtendedFile(text, userNumberFormat());
-    ASSERT_TRUE(back.report) << back.problem;
-    EXPECT_TRUE(back.report->handling);
-    EXPECT_EQ(back.report->specimen, "Red tile");
+    const FileRead<ExtendedReport> back = readExtendedFile(text, userNumberFormat());
+    ASSERT_TRUE(back.contents) << back.problem;
+    EXPECT_TRUE(back.contents->handling);
+    EXPECT_EQ(back.contents->specimen, "Red tile");
     SqlLogbook logbook(logbookPath());
     const std::vector<CheckRecord> records = logbook.records("L70S-000001");
     ASSERT_EQ(records.size(), 1u);  // the stopped series left nothing
@@ -150,7 +150,7 @@ TEST(ExtendedRepeatabilityCli, ReadingsPrintedWrittenAndRecordedAgree) {
     for (int a = 0; a < 3; ++a) {
         const QJsonObject angle = angles[a].toObject();
         EXPECT_EQ(angle["angle"].toInt(), kAngleDegrees[a]);
-        const AngleSpread& s = back.report->spread[a];
+        const AngleSpread& s = back.contents->spread[a];
         const AngleRecord& g = records[0].angles[a];
         const std::array<std::array<double, 3>, 5> same = {
             {{angle["mcdm"].toDouble(), s.mcdm, g.deltaE},

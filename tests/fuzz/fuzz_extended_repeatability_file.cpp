@@ -13,13 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const auto file = qv::fuzz::fuzzFile(data, size);
     const qv::CsvLimits limits{qv::fuzz::kFuzzLineBytes, 1000};
-    const qv::ExtendedFileRead read = qv::readExtendedFile(file.text, file.format, limits);
-    if (!read.report) {
+    const qv::FileRead<qv::ExtendedReport> read =
+        qv::readExtendedFile(file.text, file.format, limits);
+    if (!read.contents) {
         FUZZ_CHECK(read.problem.rfind("line ", 0) == 0);
         FUZZ_CHECK(std::atoi(read.problem.c_str() + 5) >= 1);
         return 0;
     }
-    const qv::ExtendedReport& r = *read.report;
+    const qv::ExtendedReport& r = *read.contents;
     FUZZ_CHECK(r.readings >= 2 && r.readings <= qv::kMaxReadingsInFile);
     FUZZ_CHECK(r.lab.size() == static_cast<std::size_t>(r.readings));
     FUZZ_CHECK(r.spectra.size() == r.lab.size());

@@ -31,6 +31,10 @@ public:
                 return "Sample serial No.";
             case 204:
                 return "Comment";
+            case 205:
+                return "Sample reflectance in percent used for the coefficients";
+            case 206:
+                return "Correction factors (target / sample)";
             case 189:
                 return "Measurement 1";
             case 191:

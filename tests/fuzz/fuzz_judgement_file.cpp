@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const auto file = qv::fuzz::fuzzFile(data, size);
     const qv::CsvLimits limits{qv::fuzz::kFuzzLineBytes, 1000};
-    const qv::JudgementFileRead read =
+    const qv::FileRead<qv::JudgementFile> read =
         qv::readJudgementFile(file.text, file.format, qv::fuzz::FileKeyTexts(), limits);
     if (!read.ok()) {
         FUZZ_CHECK(read.problem.rfind("line ", 0) == 0);
@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(line >= 1 && line <= 12);
         return 0;
     }
-    for (const auto* spectra : {&read.spectra.target, &read.spectra.sample})
+    const qv::TileSpectra tile = qv::judgedTile(*read.contents);
+    for (const auto* spectra : {&tile.target, &tile.sample})
         for (const auto& s : *spectra) {
             FUZZ_CHECK(s.size() == qv::kSpectrumPoints);
             for (double v : s) FUZZ_CHECK(std::isfinite(v));

@@ -21,8 +21,6 @@ public:
         switch (id) {
             case 192:
                 return "dE";
-            case 205:
-                return "Sample reflectance in percent used for the coefficients";
             case 230:
                 return "dE before correction";
             default:

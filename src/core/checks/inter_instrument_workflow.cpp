@@ -163,7 +163,8 @@ bool InterInstrumentWorkflow::judge() {
     j.maxDeltaE = decisiveDifference(j.deltaE);
     j.passed = passesThreshold(j.maxDeltaE, st.instThreshold);
     computeDifferences(j);
-    storeDifferences(j);
+    placeJudgedDifferences(st, j.deltaE);
+    showDifferences(j);
     if (before_) verify(j);
     j.time = localTimeOf(s_.clock.calendarSeconds());
     j.resultFile = writeJudgementFile(
@@ -282,11 +283,8 @@ void InterInstrumentWorkflow::computeDifferences(Judgement& j) {
     }
 }
 
-void InterInstrumentWorkflow::storeDifferences(const Judgement& j) {
+void InterInstrumentWorkflow::showDifferences(const Judgement& j) {
     for (int a = 0; a < kAngleCount; ++a) {
-        // A sample without coordinates cannot carry a difference after them; the spectrum
-        // stays as it is and the file shows what there is.
-        setDifference(s_.state.sampleSpectrum[a], j.deltaE[a]);
         for (int c = 0; c < 3; ++c) view_.difference[c][a] = s_.format.display(j.difference[a][c]);
         view_.deltaE[a] = s_.format.display(asFloat(j.deltaE[a]));
     }

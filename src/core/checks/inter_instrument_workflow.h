@@ -127,7 +127,7 @@ private:
     DeltaEFormula formulaToJudge();
     void showFormula();
     void computeDifferences(Judgement& j);
-    void storeDifferences(const Judgement& j);
+    void showDifferences(const Judgement& j);
     void checkPlausibility(Judgement& j);
     void verify(Judgement& j);
     void recordJudgement(Judgement& j);

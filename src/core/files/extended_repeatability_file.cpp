@@ -88,10 +88,6 @@ SavedFile writeExtendedFile(FileStore& files, const std::string& dataFolder,
 
 namespace {
 
-std::string atLine(std::size_t line, const std::string& what) {
-    return "line " + std::to_string(line) + ": " + what;
-}
-
 // A file's lines numbered from 1, and the values of its fields.
 class Lines {
 public:
@@ -213,8 +209,12 @@ std::string readSummary(const Lines& lines, std::size_t& line, ExtendedReport& r
 
 }  // namespace
 
-ExtendedFileRead readExtendedFile(std::string_view text, const NumberFormat& format,
-                                  const CsvLimits& limits) {
+bool isExtendedFile(const CsvTable& head, const StringTable&) {
+    return head.at(1, 0) == key::kReadings;
+}
+
+FileRead<ExtendedReport> readExtendedFile(std::string_view text, const NumberFormat& format,
+                                          const CsvLimits& limits) {
     const CsvReadResult csv = readLeadingLines(text, kMaxExtendedFileLines + 1, format, limits);
     if (!csv.ok())
         return {std::nullopt, atLine(csv.errorLine, "more or longer lines than the file has")};

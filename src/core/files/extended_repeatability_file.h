@@ -16,8 +16,10 @@
 #include "core/app/local_time.h"
 #include "core/app/logbook.h"
 #include "core/app/number_format.h"
+#include "core/app/string_table.h"
 #include "core/colour/spectrum.h"
 #include "core/colour/spread.h"
+#include "core/files/file_lines.h"
 
 namespace qv {
 
@@ -68,17 +70,14 @@ std::string formatExtendedFile(const ExtendedReport& report, const NumberFormat&
 SavedFile writeExtendedFile(FileStore& files, const std::string& dataFolder,
                             const ExtendedReport& report, const NumberFormat& format);
 
-struct ExtendedFileRead {
-    std::optional<ExtendedReport> report;
-    // Empty when the file was read whole; otherwise why not, in English, with its line.
-    std::string problem;
-};
+// Its first lines: the number of readings under the date.
+bool isExtendedFile(const CsvTable& head, const StringTable& texts);
 
 // Reads a file laid out as formatExtendedFile writes it, with the separators `format` names
 // (numbers also with a point). Nothing is half read: any line out of place, a reflectance that
 // is no number or a spread below zero refuses the file.
-ExtendedFileRead readExtendedFile(std::string_view text, const NumberFormat& format,
-                                  const CsvLimits& limits = {});
+FileRead<ExtendedReport> readExtendedFile(std::string_view text, const NumberFormat& format,
+                                          const CsvLimits& limits = {});
 
 // The logbook's record of the check: per angle the mean as its L*, a*, b*, the MCDM as its
 // colour difference, the standard deviations and the largest difference; no threshold and no

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the coefficient and registration file readers share: the lines they look at, header
-// values and serials, spectrum lines, and why reading ended early.
+// What the file readers share: the lines they look at, header values and serials, spectrum
+// lines, the date line and the blocks of angle rows of the result files, the separators a
+// result file was written with, and why reading ended early.
 
 #include <cstddef>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/app/csv.h"
+#include "core/app/local_time.h"
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 #include "core/colour/spectrum.h"
@@ -51,5 +53,49 @@ enum class EmptyField { ReadAsZero, EndsReading };
 // the last.
 bool appendSpectrumLine(const std::vector<std::string>& fields, int angleDegrees,
                         const NumberFormat& format, EmptyField empty, AngleSpectrum& out);
+
+// What a reader of one kind of result file hands back: the file's contents, or why not, in
+// English, naming the line where the file stops matching its layout. Nothing is half read.
+template <class Contents>
+struct FileRead {
+    std::optional<Contents> contents;
+    std::string problem;
+    bool ok() const { return contents.has_value(); }
+};
+
+// "line 12: " and what is wrong there.
+std::string atLine(std::size_t line, const std::string& what);
+
+// The files whose keys are English whatever the string table holds (the tile set's, the series
+// over many readings) begin with this date key; the others with string kStrDateLabel.
+inline constexpr std::string_view kEnglishDateKey = "Date";
+
+// The separators a result file was written with: its list separator follows the date key on the
+// first line. The user's own when they agree; otherwise the pair that goes with it; nothing
+// when the first line is no date line.
+std::optional<NumberFormat> resultFileFormat(std::string_view text, const NumberFormat& user,
+                                             const StringTable& texts);
+
+// Line 1 of a result file: the date key and the time stamp, nothing else. Nothing when the
+// line is not that or the time stamp names no real time.
+std::optional<LocalTime> resultDateLine(const CsvTable& table);
+
+// One angle's row of a result file: its label, then numbers, each followed by the separator
+// (the last may stand alone). Nothing when the label is another angle's or a field is no number.
+std::optional<AngleSpectrum> angleRow(const std::vector<std::string>& fields, int angle,
+                                      const NumberFormat& format);
+
+// A block of a result file: its heading on line `heading` (from 1), whose first field is string
+// `titleId`, and the three angle rows after it, each with at least `least` numbers; with
+// `mayBeEmpty`, a row holding no number stands for a spectrum the file does not have.
+struct BlockAt {
+    std::size_t heading;
+    int titleId;
+    std::size_t least = kSpectrumPoints;
+    bool mayBeEmpty = false;
+};
+// Empty when the block stands there whole (its rows in `out`); otherwise why not, with its line.
+std::string readBlock(const CsvTable& table, const BlockAt& block, const StringTable& texts,
+                      const NumberFormat& format, ThreeAngles& out);
 
 }  // namespace qv

@@ -3,6 +3,8 @@
 // value always fills the width of four, and the sign of "-0.00" is kept, as in every file.
 #include "core/files/record_file.h"
 
+#include <algorithm>
+
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"
 
@@ -111,6 +113,82 @@ SavedFile writeRecordFile(FileStore& files, const std::string& dataFolder,
     return saveResultFile(files, dataFolder,
                           texts.text(kStrRecordFilePrefix) + resultTimestamp(record.time),
                           formatRecordFile(record, texts, format));
+}
+
+bool isRecordFile(const CsvTable& head, const StringTable& texts) {
+    return isKey(head.at(1, 0), texts, kStrInstrumentLabel) &&
+           isKey(head.at(2, 0), texts, kStrCommentLabel);
+}
+
+namespace {
+
+namespace layout = record_layout;
+
+// The written reflectances and factors, appended to each angle's coefficients.
+std::string writtenRows(const CsvTable& t, std::size_t heading, int titleId,
+                        const StringTable& texts, const NumberFormat& format,
+                        CoefficientRecord& r) {
+    if (!isKey(t.at(heading - 1, 0), texts, titleId))
+        return atLine(heading, "not the heading " + texts.text(titleId));
+    const std::size_t first = titleId == kStrRecordFactorHeading ? heading + 1 : heading + 2;
+    for (int a = 0; a < kAngleCount; ++a) {
+        const std::size_t line = first + std::size_t(a);
+        const auto values = angleRow(t.lines[line - 1], a, format);
+        if (!values || values->size() > kBlockValues)
+            return atLine(line, "not the " + std::to_string(kAngleDegrees[a]) +
+                                    "° row of at most 16 numbers");
+        r.coefficients[a].insert(r.coefficients[a].end(), values->begin(), values->end());
+    }
+    return {};
+}
+
+std::string checkRows(const CsvTable& t, const StringTable& texts, const NumberFormat& format,
+                      CoefficientRecord& r) {
+    constexpr int kSeriesTitles[3] = {kStrFirstBlock, kStrSecondBlock, kStrThirdBlock};
+    for (std::size_t k = 0; k < 3; ++k) {
+        ThreeAngles rows;
+        const BlockAt block{layout::kSeriesHeadings[k], kSeriesTitles[k], kPoints, true};
+        if (auto why = readBlock(t, block, texts, format, rows); !why.empty()) return why;
+        for (int a = 0; a < kAngleCount; ++a) r.repeatSeries[kAngleCount * k + a] = rows[a];
+    }
+    if (auto why = readBlock(t, {layout::kTargetHeading, kStrTargetBlock}, texts, format, r.target);
+        !why.empty())
+        return why;
+    return readBlock(t, {layout::kSampleHeading, kStrSampleBlock}, texts, format, r.sample);
+}
+
+}  // namespace
+
+FileRead<CoefficientRecord> readRecordFile(std::string_view text, const NumberFormat& format,
+                                           const StringTable& texts, const CsvLimits& limits) {
+    const CsvReadResult csv = readLeadingLines(text, layout::kLastLine, format, limits);
+    if (!csv.ok())
+        return {
+            {},
+            atLine(std::max<std::size_t>(csv.errorLine, 1), "not a CSV line the program reads")};
+    const CsvTable& t = csv.table;
+    if (t.lines.size() < layout::kLastLine)
+        return {{}, atLine(t.lines.size() + 1, "the file ends before its last spectrum")};
+    CoefficientRecord r;
+    const auto time = resultDateLine(t);
+    if (!time) return {{}, atLine(1, "not the date line of a result file")};
+    r.time = *time;
+    r.sampleSerial = trimmedSerial(t.at(layout::kSerialLine - 1, 1));
+    if (!isRecordFile(t, texts) || r.sampleSerial.empty())
+        return {{},
+                atLine(r.sampleSerial.empty() ? layout::kSerialLine : layout::kCommentLine,
+                       "not the header of a coefficient record")};
+    r.comment = std::string(t.at(layout::kCommentLine - 1, 1));
+    if (t.fieldCount(layout::kReflectanceHeading - 2) > 1 ||
+        !t.at(layout::kReflectanceHeading - 2, 0).empty())
+        return {{}, atLine(layout::kReflectanceHeading - 1, "not the blank line after the header")};
+    for (auto [heading, title] :
+         {std::pair{layout::kReflectanceHeading, kStrRecordReflectanceHeading},
+          std::pair{layout::kFactorHeading, kStrRecordFactorHeading}})
+        if (auto why = writtenRows(t, heading, title, texts, format, r); !why.empty())
+            return {{}, why};
+    if (auto why = checkRows(t, texts, format, r); !why.empty()) return {{}, why};
+    return {std::move(r), {}};
 }
 
 }  // namespace qv

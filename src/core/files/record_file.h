@@ -8,11 +8,13 @@
 
 #include <string>
 
+#include "core/app/csv.h"
 #include "core/app/file_store.h"
 #include "core/app/local_time.h"
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 #include "core/colour/spectrum.h"
+#include "core/files/file_lines.h"
 #include "core/files/repeatability_file.h"
 
 namespace qv {
@@ -38,5 +40,29 @@ std::string formatRecordFile(const CoefficientRecord& record, const StringTable&
 SavedFile writeRecordFile(FileStore& files, const std::string& dataFolder,
                           const CoefficientRecord& record, const StringTable& texts,
                           const NumberFormat& format);
+
+// Where the file has what: the serial and comment under the date, the written reflectances and
+// factors (a heading, then the 25°, 45° and 75° rows), the blocks' headings (each followed by
+// its three rows) and the last line.
+namespace record_layout {
+inline constexpr std::size_t kSerialLine = 2;
+inline constexpr std::size_t kCommentLine = 3;
+inline constexpr std::size_t kReflectanceHeading = 5;
+inline constexpr std::size_t kFirstReflectanceRow = 7;
+inline constexpr std::size_t kFactorHeading = 10;
+inline constexpr std::array<std::size_t, 3> kSeriesHeadings = {17, 21, 25};
+inline constexpr std::size_t kTargetHeading = 32;
+inline constexpr std::size_t kSampleHeading = 36;
+inline constexpr std::size_t kLastLine = kSampleHeading + kAngleCount;
+}  // namespace record_layout
+
+// Its first lines: the instrument's serial under the date, then the comment line.
+bool isRecordFile(const CsvTable& head, const StringTable& texts);
+
+// The record as its file holds it: per angle the written reflectances and factors as they
+// stand (16 of each in a whole file), the series (empty rows when the write had none), the
+// target and the sample with at least their 31 reflectances.
+FileRead<CoefficientRecord> readRecordFile(std::string_view text, const NumberFormat& format,
+                                           const StringTable& texts, const CsvLimits& limits = {});
 
 }  // namespace qv

@@ -2,6 +2,8 @@
 // strings, so a '%' in a translation cannot garble the file).
 #include "core/files/repeatability_file.h"
 
+#include <algorithm>
+
 #include "core/app/csv.h"
 
 namespace qv {
@@ -29,6 +31,16 @@ void row(CsvWriter& w, int angle, const AngleSpectrum& values) {
     w.endLine();
 }
 
+constexpr int kBlockTitles[3] = {kStrFirstBlock, kStrSecondBlock, kStrThirdBlock};
+
+// The formula in the colour-difference heading, "dE (dE*ab)"; empty when it names none.
+std::string formulaOf(std::string_view heading, const StringTable& texts) {
+    const std::string prefix = texts.text(kStrDeltaEColumn) + " (";
+    if (heading.size() <= prefix.size() || !heading.starts_with(prefix) || !heading.ends_with(')'))
+        return {};
+    return std::string(heading.substr(prefix.size(), heading.size() - prefix.size() - 1));
+}
+
 }  // namespace
 
 std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
@@ -40,7 +52,6 @@ std::string formatRepeatabilityFile(const RepeatSeries& series, const std::strin
     w.endLine().endLine();
     std::string deltaEHeading = texts.text(kStrDeltaEColumn);
     if (!deltaELabel.empty()) deltaEHeading += " (" + deltaELabel + ")";
-    constexpr int kBlockTitles[3] = {kStrFirstBlock, kStrSecondBlock, kStrThirdBlock};
     for (int k = 0; k < 3; ++k) {
         blockHeader(w, texts, kBlockTitles[k], k > 0 ? deltaEHeading : std::string());
         for (int a = 0; a < kAngleCount; ++a) row(w, a, series[3 * k + a]);
@@ -57,6 +68,39 @@ std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFold
     return saveResultFile(files, dataFolder,
                           texts.text(kStrResultFilePrefix) + resultTimestamp(time), contents)
         .path;
+}
+
+bool isRepeatabilityFile(const CsvTable& head, const StringTable& texts) {
+    return isKey(head.at(1, 0), texts, kStrInstrumentLabel) &&
+           !isKey(head.at(2, 0), texts, kStrCommentLabel);
+}
+
+FileRead<RepeatabilityFile> readRepeatabilityFile(std::string_view text, const NumberFormat& format,
+                                                  const StringTable& texts,
+                                                  const CsvLimits& limits) {
+    namespace layout = repeatability_layout;
+    const CsvReadResult csv = readLeadingLines(text, layout::kLastLine, format, limits);
+    if (!csv.ok())
+        return {
+            {},
+            atLine(std::max<std::size_t>(csv.errorLine, 1), "not a CSV line the program reads")};
+    const CsvTable& t = csv.table;
+    RepeatabilityFile file;
+    const auto time = resultDateLine(t);
+    if (!time) return {{}, atLine(1, "not the date line of a result file")};
+    file.time = *time;
+    file.serial = trimmedSerial(t.at(layout::kSerialLine - 1, 1));
+    if (!isKey(t.at(layout::kSerialLine - 1, 0), texts, kStrInstrumentLabel) || file.serial.empty())
+        return {{}, atLine(layout::kSerialLine, "not the instrument's serial")};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const BlockAt block{layout::kBlockHeadings[k], kBlockTitles[k]};
+        ThreeAngles rows;
+        if (auto why = readBlock(t, block, texts, format, rows); !why.empty()) return {{}, why};
+        for (int a = 0; a < kAngleCount; ++a) file.series[kAngleCount * k + a] = std::move(rows[a]);
+    }
+    const auto& second = t.lines[layout::kBlockHeadings[1] - 1];
+    file.formula = formulaOf(second.back(), texts);
+    return {std::move(file), {}};
 }
 
 }  // namespace qv

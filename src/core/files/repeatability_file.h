@@ -3,12 +3,14 @@
 #include <array>
 #include <string>
 
+#include "core/app/csv.h"
 #include "core/app/file_store.h"
 #include "core/app/local_time.h"
 #include "core/app/number_format.h"
 #include "core/app/string_ids.h"
 #include "core/app/string_table.h"
 #include "core/colour/spectrum.h"
+#include "core/files/file_lines.h"
 
 namespace qv {
 
@@ -29,5 +31,31 @@ std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFold
                                    const RepeatSeries& series, const std::string& instrumentId,
                                    const LocalTime& time, const StringTable& texts,
                                    const NumberFormat& format, const std::string& deltaELabel = {});
+
+// Where the file has what: the serial under the date, the three blocks' headings (each followed
+// by its 25°, 45° and 75° rows), the last line.
+namespace repeatability_layout {
+inline constexpr std::size_t kSerialLine = 2;
+inline constexpr std::array<std::size_t, 3> kBlockHeadings = {5, 9, 13};
+inline constexpr std::size_t kLastLine = 16;
+}  // namespace repeatability_layout
+
+// The file's contents: the series as it was written (per row the 31 reflectances, then the
+// coordinates and, in measurements 2 and 3, the colour difference).
+struct RepeatabilityFile {
+    LocalTime time;
+    std::string serial;
+    std::string formula;  // named in the colour-difference heading; empty when not
+    RepeatSeries series;
+};
+
+// Its first lines: the instrument's serial under the date and no comment line after it.
+bool isRepeatabilityFile(const CsvTable& head, const StringTable& texts);
+
+// Every row at least its 31 reflectances (what follows them is kept as it stands: the
+// coordinates and, as written, the differences); lines after the last are never looked at.
+FileRead<RepeatabilityFile> readRepeatabilityFile(std::string_view text, const NumberFormat& format,
+                                                  const StringTable& texts,
+                                                  const CsvLimits& limits = {});
 
 }  // namespace qv

@@ -1,8 +1,11 @@
 // String-table texts are written as fields, never used as formats.
 #include "core/files/validation_files.h"
 
+#include <algorithm>
+
 #include "core/app/csv.h"
 #include "core/app/string_ids.h"
+#include "core/colour/evaluated_spectrum.h"
 
 namespace qv {
 
@@ -91,6 +94,104 @@ SavedFile writeJudgementFile(FileStore& files, const std::string& dataFolder,
                           texts.text(kStrJudgementFilePrefix) + resultTimestamp(time),
                           formatJudgementFile(target, sample, targetSerial, sampleSerial, time,
                                               texts, format, before));
+}
+
+namespace {
+
+namespace layout = validation_layout;
+
+// The serial of header line `line` under string `keyId`; empty when the key is another.
+std::string serialUnder(const CsvTable& t, std::size_t line, const StringTable& texts, int keyId) {
+    return isKey(t.at(line - 1, 0), texts, keyId) ? trimmedSerial(t.at(line - 1, 1))
+                                                  : std::string();
+}
+
+// The date line and the lines up to `last`, read as CSV; empty when they are there.
+std::string leadingLines(std::string_view text, std::size_t last, const NumberFormat& format,
+                         const CsvLimits& limits, CsvTable& table, LocalTime& time) {
+    CsvReadResult csv = readLeadingLines(text, last, format, limits);
+    if (!csv.ok())
+        return atLine(std::max<std::size_t>(csv.errorLine, 1), "not a CSV line the program reads");
+    const auto date = resultDateLine(csv.table);
+    if (!date) return atLine(1, "not the date line of a result file");
+    time = *date;
+    table = std::move(csv.table);
+    return {};
+}
+
+}  // namespace
+
+bool isTargetFile(const CsvTable& head, const StringTable& texts) {
+    return isKey(head.at(1, 0), texts, kStrTargetSerialLabel) &&
+           !isKey(head.at(2, 0), texts, kStrSampleSerialLabel);
+}
+
+bool isJudgementFile(const CsvTable& head, const StringTable& texts) {
+    return isKey(head.at(1, 0), texts, kStrTargetSerialLabel) &&
+           isKey(head.at(2, 0), texts, kStrSampleSerialLabel);
+}
+
+FileRead<TargetFile> readTargetFile(std::string_view text, const NumberFormat& format,
+                                    const StringTable& texts, const CsvLimits& limits) {
+    TargetFile file;
+    CsvTable t;
+    if (auto why = leadingLines(text, layout::kTargetLastLine, format, limits, t, file.time);
+        !why.empty())
+        return {{}, why};
+    file.targetSerial = serialUnder(t, layout::kTargetSerialLine, texts, kStrTargetSerialLabel);
+    if (file.targetSerial.empty())
+        return {{}, atLine(layout::kTargetSerialLine, "not the serial line of a target file")};
+    if (auto why =
+            readBlock(t, {layout::kTargetHeading, kStrTargetBlock}, texts, format, file.target);
+        !why.empty())
+        return {{}, why};
+    return {std::move(file), {}};
+}
+
+namespace {
+
+// The line below the table of a verification: whether it is there and, when it holds three
+// differences, what they are. A line that cannot even be split is taken as one that says so
+// and holds none: it is not read whole.
+void readBefore(std::string_view text, const NumberFormat& format, const StringTable& texts,
+                const CsvLimits& limits, JudgementFile& file) {
+    const CsvReadResult csv = readLeadingLines(text, layout::kBeforeLine, format, limits);
+    file.verifies =
+        !csv.ok() || isKey(csv.table.at(layout::kBeforeLine - 1, 0), texts, kStrBeforeCorrection);
+    if (!csv.ok() || !file.verifies) return;
+    std::array<double, kAngleCount> before{};
+    for (int a = 0; a < kAngleCount; ++a) {
+        const auto dE = format.readFile(csv.table.at(layout::kBeforeLine - 1, std::size_t(a) + 1));
+        if (!dE) return;
+        before[a] = *dE;
+    }
+    file.beforeCorrection = before;
+}
+
+}  // namespace
+
+FileRead<JudgementFile> readJudgementFile(std::string_view text, const NumberFormat& format,
+                                          const StringTable& texts, const CsvLimits& limits) {
+    JudgementFile file;
+    CsvTable t;
+    if (auto why =
+            leadingLines(text, layout::kSampleHeading + kAngleCount, format, limits, t, file.time);
+        !why.empty())
+        return {{}, why};
+    file.targetSerial = serialUnder(t, layout::kTargetSerialLine, texts, kStrTargetSerialLabel);
+    file.sampleSerial = serialUnder(t, layout::kSampleSerialLine, texts, kStrSampleSerialLabel);
+    if (file.targetSerial.empty() || file.sampleSerial.empty())
+        return {{},
+                atLine(file.targetSerial.empty() ? layout::kTargetSerialLine
+                                                 : layout::kSampleSerialLine,
+                       "not the serial line of a judgement file")};
+    const BlockAt sample{layout::kSampleHeading, kStrSampleBlock};
+    for (auto why :
+         {readBlock(t, {layout::kTargetHeading, kStrTargetBlock}, texts, format, file.target),
+          readBlock(t, sample, texts, format, file.sample)})
+        if (!why.empty()) return {{}, why};
+    readBefore(text, format, texts, limits, file);
+    return {std::move(file), {}};
 }
 
 }  // namespace qv

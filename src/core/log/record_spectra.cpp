@@ -1,6 +1,7 @@
 #include "core/log/record_spectra.h"
 
-#include "core/log/result_file_import.h"
+#include "core/files/file_lines.h"
+#include "core/files/validation_files.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {
@@ -28,13 +29,14 @@ RecordSpectra recordSpectra(const CheckRecord& record, FileStore& files, const N
         return {{}, name + " cannot be read (moved or deleted?)"};
     const auto format = resultFileFormat(text, user, texts);
     if (!format) return {{}, name + " is not a judgement file"};
-    JudgementFileRead read = readJudgementFile(text, *format, texts);
+    const FileRead<JudgementFile> read = readJudgementFile(text, *format, texts);
     if (!read.ok()) return {{}, name + ", " + read.problem};
-    if (read.targetSerial != record.referenceSerial || read.sampleSerial != record.serial)
+    const JudgementFile& f = *read.contents;
+    if (f.targetSerial != record.referenceSerial || f.sampleSerial != record.serial)
         return {{},
-                name + " holds the instruments " + read.targetSerial + " and " + read.sampleSerial +
+                name + " holds the instruments " + f.targetSerial + " and " + f.sampleSerial +
                     ", not those of the record"};
-    return {std::move(read.spectra), {}};
+    return {judgedTile(f), {}};
 }
 
 }  // namespace qv

@@ -31,16 +31,10 @@ struct ResultFileRead {
     std::string reason;
 };
 
-// Numbers may use either decimal separator and the list separator the date line shows, so a
+// Known by the table of result kinds. Numbers may use either decimal separator and the list separator the date line shows, so a
 // file from a machine with other separators is read as well.
 ResultFileRead recordFromResultFile(std::string_view text, const NumberFormat& format,
                                     const StringTable& texts);
-
-// The separators a result file was written with: its list separator follows the date key on the
-// first line. The user's own when they agree; otherwise the pair that goes with it; nothing
-// when the first line is no date line.
-std::optional<NumberFormat> resultFileFormat(std::string_view text, const NumberFormat& user,
-                                             const StringTable& texts);
 
 // A 64-bit digest of the bytes (FNV-1a) as 16 hexadecimal digits: the same contents, under
 // whatever name, are recorded once.

@@ -1,5 +1,7 @@
 #include "core/measure/measured_pair.h"
 
+#include "core/colour/evaluated_spectrum.h"
+
 namespace qv {
 
 namespace {
@@ -18,6 +20,10 @@ void placeSerial(SharedState& st, PairSide side, std::string serial) {
 
 void placeSampleType(SharedState& st, std::string type) {
     st.sampleType = std::move(type);
+}
+
+void placeJudgedDifferences(SharedState& st, const std::array<double, kAngleCount>& deltaE) {
+    for (int a = 0; a < kAngleCount; ++a) setDifference(st.sampleSpectrum[a], deltaE[a]);
 }
 
 void markMeasured(SharedState& st, PairSide side, bool measured) {

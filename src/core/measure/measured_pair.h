@@ -26,6 +26,9 @@ void placeSpectra(SharedState& st, PairSide side, const ThreeAngles& spectra);
 void placeSerial(SharedState& st, PairSide side, std::string serial);
 void placeSampleType(SharedState& st, std::string type);
 void markMeasured(SharedState& st, PairSide side, bool measured);
+// The judged colour difference per angle after the sample's coordinates, where the judgement
+// and coefficient record files keep it (a sample without coordinates takes none).
+void placeJudgedDifferences(SharedState& st, const std::array<double, kAngleCount>& deltaE);
 // Both sides emptied and marked absent.
 void emptyPair(SharedState& st);
 

@@ -11,36 +11,6 @@ namespace qv {
 
 namespace {
 
-constexpr std::size_t kTargetSerialLine = 2;
-constexpr std::size_t kSampleSerialLine = 3;
-constexpr std::size_t kFirstTargetLine = 6;
-constexpr std::size_t kFirstSampleLine = 10;
-constexpr std::size_t kLastLine = kFirstSampleLine + kAngleCount - 1;
-
-std::string atLine(std::size_t line, const std::string& what) {
-    return "line " + std::to_string(line) + ": " + what;
-}
-
-// The serial of a header line whose key is string `keyId`.
-std::optional<std::string> serialLine(const std::vector<std::string>& fields,
-                                      const StringTable& texts, int keyId) {
-    const auto value = headerValue(fields);
-    if (!value || !isKey(fields.front(), texts, keyId)) return std::nullopt;
-    return trimmedSerial(*value);
-}
-
-// One angle's row: its label first, then at least 31 numbers.
-bool spectrumLine(const std::vector<std::string>& fields, int angle, const NumberFormat& format,
-                  AngleSpectrum& out) {
-    if (fields.empty() || fields.front() != std::to_string(kAngleDegrees[angle])) return false;
-    for (std::size_t i = 1; i < fields.size() && out.size() < kSpectrumPoints; ++i) {
-        const auto v = format.readFile(fields[i]);
-        if (!v) return false;
-        out.push_back(*v);
-    }
-    return out.size() == kSpectrumPoints;
-}
-
 void header(CsvWriter& w, const SetReport& r) {
     w.field(set_key::kDate).last(resultTimestamp(r.time)).endLine();
     w.field(set_key::kSet).last(r.set.name).endLine();
@@ -88,39 +58,13 @@ void summaryRows(CsvWriter& w, const SetReport& r, const SetAgreement& s) {
 
 }  // namespace
 
-JudgementFileRead readJudgementFile(std::string_view text, const NumberFormat& format,
-                                    const StringTable& texts, const CsvLimits& limits) {
-    JudgementFileRead out;
-    const CsvReadResult csv = readLeadingLines(text, kLastLine, format, limits);
-    if (!csv.ok()) {
-        out.problem =
-            atLine(std::max<std::size_t>(csv.errorLine, 1), "not a CSV line the program reads");
-        return out;
-    }
-    const auto& lines = csv.table.lines;
-    if (lines.size() < kLastLine) {
-        out.problem = atLine(lines.size() + 1, "the file ends before the sample's 75° line");
-        return out;
-    }
-    const auto target = serialLine(lines[kTargetSerialLine - 1], texts, kStrTargetSerialLabel);
-    const auto sample = serialLine(lines[kSampleSerialLine - 1], texts, kStrSampleSerialLabel);
-    if (!target || !sample) {
-        out.problem = atLine(target ? kSampleSerialLine : kTargetSerialLine,
-                             "not the serial line of a judgement file");
-        return out;
-    }
-    out.targetSerial = *target;
-    out.sampleSerial = *sample;
+TileSpectra judgedTile(const JudgementFile& file) {
+    TileSpectra out;
     for (int a = 0; a < kAngleCount; ++a)
-        for (const auto& [first, spectra] : {std::pair{kFirstTargetLine, &out.spectra.target},
-                                             std::pair{kFirstSampleLine, &out.spectra.sample}}) {
-            const std::size_t line = first + a;
-            if (!spectrumLine(lines[line - 1], a, format, (*spectra)[a])) {
-                out.problem = atLine(line, "not the " + std::to_string(kAngleDegrees[a]) +
-                                               "° line with 31 reflectances");
-                return out;
-            }
-        }
+        for (const auto& [from, to] : {std::pair{&file.target[a], &out.target[a]},
+                                       std::pair{&file.sample[a], &out.sample[a]}})
+            to->assign(from->begin(), from->begin() + std::min<std::ptrdiff_t>(kSpectrumPoints,
+                                                                               std::ssize(*from)));
     return out;
 }
 
@@ -183,6 +127,93 @@ SetFiled fileAndRecord(FileStore& files, const std::string& folder, const SetRep
     out.file = writeSetFile(files, folder, report, format);
     if (logbook) out.record = logbook->record(setRecord(report, out.file));
     return out;
+}
+
+bool isSetFile(const CsvTable& head, const StringTable&) {
+    return head.at(1, 0) == set_key::kSet;
+}
+
+namespace {
+
+bool blank(const CsvTable& t, std::size_t line) {
+    return t.fieldCount(line - 1) == 1 && t.at(line - 1, 0).empty();
+}
+
+// The header lines up to the first blank one; `line` ends on it.
+std::string setHeader(const CsvTable& t, std::size_t& line, const NumberFormat& format,
+                      SetFile& f) {
+    std::optional<double> threshold;
+    for (line = 2; line <= t.lines.size() && !blank(t, line); ++line) {
+        const std::string_view key = t.at(line - 1, 0);
+        const std::string_view value = t.at(line - 1, 1);
+        if (key == set_key::kSet) f.setName = std::string(value);
+        if (key == set_key::kReference) f.targetSerial = trimmedSerial(value);
+        if (key == set_key::kUnderCorrection) f.sampleSerial = trimmedSerial(value);
+        if (key == set_key::kFormula) f.deltaELabel = std::string(value);
+        if (key == set_key::kMeanThreshold) threshold = format.readFile(value);
+    }
+    if (f.sampleSerial.empty() || !threshold)
+        return atLine(line, "the set's header lacks its instrument or mean threshold");
+    f.meanThreshold = *threshold;
+    return {};
+}
+
+// The tile rows after their heading; `line` ends on the blank line after them.
+std::string setTiles(const CsvTable& t, std::size_t& line, const NumberFormat& format, SetFile& f) {
+    if (t.at(++line - 1, 0) != "Tile") return atLine(line, "not the heading of the tile rows");
+    for (const std::string& column : t.lines[line - 1])
+        f.readAgain = f.readAgain || column == "dE after";
+    for (++line; line <= t.lines.size() && !blank(t, line); ++line) {
+        const std::string_view label = t.at(line - 1, 1);
+        int a = 0;
+        while (a < kAngleCount && label != std::to_string(kAngleDegrees[a])) ++a;
+        const auto dE = format.readFile(t.at(line - 1, 2));
+        if (a == kAngleCount || !dE) return atLine(line, "not a tile's row with its angle and dE");
+        f.tiles.push_back({std::string(t.at(line - 1, 0)), a, *dE});
+    }
+    return {};
+}
+
+// The summary per angle and the set's verdict after the tile rows.
+std::string setSummary(const CsvTable& t, std::size_t line, const NumberFormat& format,
+                       SetFile& f) {
+    ++line;
+    if (t.at(line - 1, 0) != "Angle" || t.at(line - 1, 1) != "Mean")
+        return atLine(line, "not the heading of the set's summary");
+    for (int a = 0; a < kAngleCount; ++a) {
+        const auto mean = format.readFile(t.at(++line - 1, 1));
+        if (t.at(line - 1, 0) != std::to_string(kAngleDegrees[a]) || !mean)
+            return atLine(line, "not the " + std::to_string(kAngleDegrees[a]) + "° summary row");
+        f.mean[a] = *mean;
+    }
+    line += 2;  // past the blank line
+    const std::string_view verdict = t.at(line - 1, 1);
+    if (t.at(line - 1, 0) != "Set" || (verdict != "PASSED" && verdict != "FAILED"))
+        return atLine(line, "not the set's verdict");
+    f.passed = verdict == "PASSED";
+    return {};
+}
+
+}  // namespace
+
+FileRead<SetFile> readSetFile(std::string_view text, const NumberFormat& format, const StringTable&,
+                              const CsvLimits& limits) {
+    const CsvReadResult csv = readCsv(text, format.listSeparator, limits);
+    if (!csv.ok())
+        return {{},
+                atLine(std::max<std::size_t>(csv.errorLine, 1),
+                       "more or longer lines than a set's file has")};
+    const CsvTable& t = csv.table;
+    SetFile f;
+    const auto time = resultDateLine(t);
+    if (!time) return {{}, atLine(1, "not the date line of a result file")};
+    f.time = *time;
+    std::size_t line = 0;
+    std::string why = setHeader(t, line, format, f);
+    if (why.empty()) why = setTiles(t, line, format, f);
+    if (why.empty()) why = setSummary(t, line, format, f);
+    if (!why.empty()) return {{}, why};
+    return {std::move(f), {}};
 }
 
 }  // namespace qv

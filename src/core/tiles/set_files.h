@@ -15,26 +15,17 @@
 #include "core/app/number_format.h"
 #include "core/app/string_table.h"
 #include "core/coeff/coefficient_blocks.h"
+#include "core/files/file_lines.h"
+#include "core/files/validation_files.h"
 #include "core/tiles/diagnosis.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/tile_set.h"
 
 namespace qv {
 
-// A judgement file as the set reads it: the two serials on lines 2 and 3, the target's
-// spectra on lines 6 to 8 and the sample's on lines 10 to 12, the 31 reflectances of each
-// (the coordinates and differences after them are computed afresh). Lines after 12 are never
-// looked at.
-struct JudgementFileRead {
-    std::string targetSerial;
-    std::string sampleSerial;
-    TileSpectra spectra;
-    // Empty when the file was read whole; otherwise why not, in English, with its line.
-    std::string problem;
-    bool ok() const { return problem.empty(); }
-};
-JudgementFileRead readJudgementFile(std::string_view text, const NumberFormat& format,
-                                    const StringTable& texts, const CsvLimits& limits = {});
+// A judgement file's spectra as the set takes them: the 31 reflectances of each row (the
+// coordinates and differences after them are computed afresh).
+TileSpectra judgedTile(const JudgementFile& file);
 
 // The coefficient file of a fitted correction (the record-file layout the write path reads):
 // its text, or the first factor outside 0.5 to 1.5, when nothing may be written.
@@ -81,6 +72,31 @@ std::string formatSetFile(const SetReport& report, const NumberFormat& format);
 // Saved as "TileSet_" and the time, never over an earlier file.
 SavedFile writeSetFile(FileStore& files, const std::string& folder, const SetReport& report,
                        const NumberFormat& format);
+
+// The set's file read back: its header, per tile and angle the difference as measured (and after
+// a correction when the file has that column), per angle the summary's mean, and the verdict.
+struct SetFileTile {
+    std::string tile;
+    int angle = 0;
+    double deltaE = 0.0;
+};
+struct SetFile {
+    LocalTime time;
+    std::string setName;
+    std::string targetSerial;
+    std::string sampleSerial;
+    std::string deltaELabel;
+    double meanThreshold = 0.0;
+    std::vector<SetFileTile> tiles;
+    bool readAgain = false;  // the set was read again after a correction ("dE after")
+    std::array<double, kAngleCount> mean{};  // of the readings the verdict is on
+    bool passed = false;
+};
+
+// Its first lines: the set's name under the date.
+bool isSetFile(const CsvTable& head, const StringTable& texts);
+FileRead<SetFile> readSetFile(std::string_view text, const NumberFormat& format,
+                              const StringTable& texts, const CsvLimits& limits = {});
 
 // What the logbook keeps of a judged set: per angle the mean colour difference (of the set
 // read again after a correction, when there is one; then the measured mean is the "before")

@@ -308,7 +308,6 @@ SetSummary TileSetWorkflow::summary(const std::optional<SetAgreement>& g) const 
         s.largest[a] = s_.format.display(largest);
         if (!std::isnan(largest)) s.largest[a] += " (" + set_.tiles[g->angles[a].largestTile] + ")";
     }
-    s.verdict = g->passed ? "PASSED" : "FAILED";
     s.passed = g->passed;
     return s;
 }

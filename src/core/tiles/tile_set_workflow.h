@@ -31,8 +31,7 @@ struct TileRow {
 struct SetSummary {
     std::array<std::string, kAngleCount> mean;
     std::array<std::string, kAngleCount> largest;
-    std::string verdict;         // "PASSED", "FAILED" or empty before a judgement
-    std::optional<bool> passed;  // the same as a value
+    std::optional<bool> passed;  // nothing before a judgement
 };
 
 struct TileSetView {

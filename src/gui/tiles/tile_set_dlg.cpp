@@ -400,7 +400,9 @@ void CTileSetDlg::renderSummary() {
             row.mean[a]->setText(text(s.mean[a]));
             row.largest[a]->setText(text(s.largest[a]));
         }
-        row.verdict->setText(s.verdict.empty() ? QStringLiteral("---") : text(s.verdict));
+        row.verdict->setText(!s.passed   ? QStringLiteral("---")
+                             : *s.passed ? QStringLiteral("PASSED")
+                                         : QStringLiteral("FAILED"));
         row.verdict->setStyleSheet(s.passed ? palette::verdictStyle(*s.passed) : QString());
     }
     alike_->setText(text(v.predictionsAlike));

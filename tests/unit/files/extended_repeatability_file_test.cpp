@@ -44,9 +44,9 @@ TEST(ExtendedFile, ReadBackWithEitherSeparatorsAndRecordedAsTheCheckRecordsIt) {
         const ExtendedReport r = report(12);
         const std::string text = formatExtendedFile(r, format);
         EXPECT_NE(text.find("\r\n"), std::string::npos);
-        const ExtendedFileRead back = readExtendedFile(text, format);
-        ASSERT_TRUE(back.report) << back.problem;
-        const ExtendedReport& b = *back.report;
+        const FileRead<ExtendedReport> back = readExtendedFile(text, format);
+        ASSERT_TRUE(back.contents) << back.problem;
+        const ExtendedReport& b = *back.contents;
         EXPECT_EQ(b.readings, 12);
         EXPECT_TRUE(b.handling);
         EXPECT_EQ(b.specimen, "Tile 7");
@@ -102,14 +102,14 @@ TEST(ExtendedFile, EveryDamageIsRefusedWithItsLine) {
         const std::size_t at = text.find(d.from);
         ASSERT_NE(at, std::string::npos) << d.from;
         text.replace(at, d.from.size(), d.to);
-        const ExtendedFileRead read = readExtendedFile(text, format);
-        EXPECT_FALSE(read.report) << d.to;
+        const FileRead<ExtendedReport> read = readExtendedFile(text, format);
+        EXPECT_FALSE(read.contents) << d.to;
         EXPECT_EQ(read.problem.rfind("line " + std::to_string(d.line) + ":", 0), 0u)
             << d.to << ": " << read.problem;
     }
     // Every shorter file is refused, never half read.
     for (std::size_t cut = 0; cut < good.size(); cut += 97)
-        EXPECT_FALSE(readExtendedFile(good.substr(0, cut), format).report) << cut;
+        EXPECT_FALSE(readExtendedFile(good.substr(0, cut), format).contents) << cut;
 }
 
 }  // namespace

@@ -160,13 +160,14 @@ TEST(SetFiles, AJudgementFileReadsBackAsOneTile) {
     for (auto& s : target) s.pop_back();  // the target has no difference column
     const std::string text = formatJudgementFile(target, sample, "L70S-100001", "L70S-200002",
                                                  {2026, 12, 7, 9, 0, 0}, texts, format);
-    const JudgementFileRead read = readJudgementFile(text, format, texts);
+    const FileRead<JudgementFile> read = readJudgementFile(text, format, texts);
     ASSERT_TRUE(read.ok()) << read.problem;
-    EXPECT_EQ(read.targetSerial, "L70S-100001");
-    EXPECT_EQ(read.sampleSerial, "L70S-200002");
-    EXPECT_EQ(read.spectra.target[2],
-              std::vector<double>(target[2].begin(), target[2].begin() + 31));
-    EXPECT_EQ(read.spectra.sample[0][30], sample[0][30]);
+    EXPECT_EQ(read.contents->targetSerial, "L70S-100001");
+    EXPECT_EQ(read.contents->sampleSerial, "L70S-200002");
+    const TileSpectra tile = judgedTile(*read.contents);
+    EXPECT_EQ(tile.target[2], std::vector<double>(target[2].begin(), target[2].begin() + 31));
+    EXPECT_EQ(tile.sample[0][30], sample[0][30]);
+    EXPECT_EQ(read.contents->sample[0], sample[0]);
 
     // What makes a file unreadable names its line.
     const auto broken = [&](std::size_t line, const std::string& replacement) {
@@ -178,12 +179,12 @@ TEST(SetFiles, AJudgementFileReadsBackAsOneTile) {
     };
     EXPECT_EQ(broken(3, "Something;L70S-200002"),
               "line 3: not the serial line of a judgement file");
-    EXPECT_EQ(broken(7, "45;1,5;2"), "line 7: not the 45° line with 31 reflectances");
-    EXPECT_EQ(broken(11, "75;1,5"), "line 11: not the 45° line with 31 reflectances");
+    EXPECT_EQ(broken(7, "45;1,5;2"), "line 7: not the 45° row with 31 numbers");
+    EXPECT_EQ(broken(11, "75;1,5"), "line 11: not the 45° row with 31 numbers");
     EXPECT_EQ(readJudgementFile(text.substr(0, text.find("\r\n75;")), format, texts).problem,
-              "line 8: the file ends before the sample's 75° line");
+              "line 8: not the 75° row with 31 numbers");
     EXPECT_EQ(readJudgementFile("", format, texts).problem,
-              "line 1: the file ends before the sample's 75° line");
+              "line 1: not the date line of a result file");
 }
 
 TEST(TileSets, NamesFollowTheRules) {
