@@ -47,24 +47,40 @@ double percentile(std::vector<double> v, double p) {
     return v[below] + (at - static_cast<double>(below)) * (v[above] - v[below]);
 }
 
+// What stage 1 fits at one angle: the whole set's fit, the terms it cannot see, and the
+// normal equations tile by tile, so that a fit without a tile is the sums less its own.
+struct StageOneBasis {
+    TermFit fit;
+    std::vector<Term> unseen;
+    TermMask on{};
+    std::vector<Gram> grams;
+};
+
+StageOneBasis stageOneBasis(const std::vector<TileSpectra>& tiles, int angle) {
+    StageOneBasis b{*fitTerms(tiles, angle), {}, {}, {}};
+    b.unseen = unseenTerms(b.fit);
+    for (std::size_t k = 0; k < kTermCount; ++k)
+        b.on[k] =
+            std::isfinite(b.fit.terms[k].leastSquaresError) &&
+            std::find(b.unseen.begin(), b.unseen.end(), static_cast<Term>(k)) == b.unseen.end();
+    for (const TileSpectra& t : tiles) b.grams.push_back(tileGram(t, angle));
+    return b;
+}
+
 // Stage 1 over every tile but `skip`. The terms the set cannot see are left out of the fit
 // itself, not only set to zero afterwards: fitted beside the others they would have taken a
-// share of what the others must now carry.
-void fitStageOne(const std::vector<TileSpectra>& tiles, const std::vector<Gram>& grams, int angle,
-                 std::optional<std::size_t> skip, AngleProfile& out) {
-    const std::optional<TermFit> fit = fitTerms(tiles, angle, skip);
-    out.unseen = unseenTerms(*fit);
-    TermMask on{};
-    for (std::size_t k = 0; k < kTermCount; ++k)
-        on[k] = std::isfinite(fit->terms[k].leastSquaresError) &&
-                std::find(out.unseen.begin(), out.unseen.end(), static_cast<Term>(k)) ==
-                    out.unseen.end();
+// share of what the others must now carry. A tile left out keeps the whole set's choice of
+// terms: fewer tiles see no term more, and a term that rested on the tile left out makes the
+// prediction of it worse, not better, so the residual stated errs on the safe side (and
+// judging the terms again for every tile would double the fit's time).
+void fitStageOne(const StageOneBasis& basis, std::optional<std::size_t> skip, AngleProfile& out) {
+    out.unseen = basis.unseen;
     Gram total;
-    for (std::size_t t = 0; t < grams.size(); ++t)
-        if (t != skip) total += grams[t];
-    const NormalSolution s = solveNormal(total, on);
+    for (std::size_t t = 0; t < basis.grams.size(); ++t)
+        if (t != skip) total += basis.grams[t];
+    const NormalSolution s = solveNormal(total, basis.on);
     for (std::size_t k = 0; k < kTermCount; ++k) {
-        out.terms[k] = fit->terms[k];
+        out.terms[k] = basis.fit.terms[k];
         out.terms[k].value = s.estimated[k] ? s.beta[k] : 0.0;
         out.terms[k].identified = s.estimated[k];
     }
@@ -73,6 +89,7 @@ void fitStageOne(const std::vector<TileSpectra>& tiles, const std::vector<Gram>&
 // Per tile the master's reading and the instrument's with stage 1 removed: stage 2's data.
 struct Pairs {
     std::vector<AngleSpectrum> master, inverted;
+    std::vector<Lab> masterLab;  // once, for every strength tried
 };
 
 Pairs pairsOf(const std::vector<TileSpectra>& tiles, int angle, std::optional<std::size_t> skip,
@@ -83,6 +100,7 @@ Pairs pairsOf(const std::vector<TileSpectra>& tiles, int angle, std::optional<st
         p.master.emplace_back(tiles[t].target[angle].begin(),
                               tiles[t].target[angle].begin() + kSpectrumPoints);
         p.inverted.push_back(invertTerms(terms, tiles[t].sample[angle]));
+        p.masterLab.push_back(labOf(p.master.back()));
     }
     return p;
 }
@@ -129,21 +147,20 @@ std::vector<AngleSpectrum> leftOutPredictions(const Pairs& p, double ridge) {
     return out;
 }
 
-double meanDifference(const std::vector<AngleSpectrum>& master,
-                      const std::vector<AngleSpectrum>& predicted) {
+double meanDifference(const Pairs& p, const std::vector<AngleSpectrum>& predicted) {
     double sum = 0.0;
-    for (std::size_t t = 0; t < master.size(); ++t)
-        sum += deltaE76(labOf(master[t]), labOf(predicted[t]));
-    return sum / static_cast<double>(master.size());
+    for (std::size_t t = 0; t < p.master.size(); ++t)
+        sum += deltaE76(p.masterLab[t], labOf(predicted[t]));
+    return sum / static_cast<double>(p.master.size());
 }
 
 // The strength whose tiles, each left out, come closest to the master on average; from the
 // identity down, so that a tie keeps the stronger pull.
 double chooseRidge(const Pairs& p) {
     double best = kIdentity;
-    double bestMean = meanDifference(p.master, p.inverted);
+    double bestMean = meanDifference(p, p.inverted);
     for (auto r = kRidgeStrengths.rbegin(); r != kRidgeStrengths.rend(); ++r) {
-        const double mean = meanDifference(p.master, leftOutPredictions(p, *r));
+        const double mean = meanDifference(p, leftOutPredictions(p, *r));
         if (mean < bestMean) {
             bestMean = mean;
             best = *r;
@@ -164,21 +181,21 @@ void fitStageTwo(const Pairs& p, AngleProfile& out) {
     }
 }
 
-AngleProfile fitAngle(const std::vector<TileSpectra>& tiles, const std::vector<Gram>& grams,
-                      int angle, std::optional<std::size_t> skip) {
+AngleProfile fitAngle(const std::vector<TileSpectra>& tiles, const StageOneBasis& basis, int angle,
+                      std::optional<std::size_t> skip) {
     AngleProfile out;
     out.angleDegrees = kAngleDegrees[angle];
-    fitStageOne(tiles, grams, angle, skip, out);
+    fitStageOne(basis, skip, out);
     fitStageTwo(pairsOf(tiles, angle, skip, out.terms), out);
     return out;
 }
 
 // Every tile predicted by both stages fitted again without it.
-HeldOutResidual leaveOneOut(const std::vector<TileSpectra>& tiles, const std::vector<Gram>& grams,
+HeldOutResidual leaveOneOut(const std::vector<TileSpectra>& tiles, const StageOneBasis& basis,
                             int angle) {
     std::vector<double> differences;
     for (std::size_t t = 0; t < tiles.size(); ++t) {
-        const AngleProfile without = fitAngle(tiles, grams, angle, t);
+        const AngleProfile without = fitAngle(tiles, basis, angle, t);
         const auto predicted = standardise(without, tiles[t].sample[angle]);
         differences.push_back(deltaE76(labOf(tiles[t].target[angle]), labOf(*predicted)));
     }
@@ -231,10 +248,9 @@ ProfileResult fitProfile(const std::vector<TileSpectra>& tiles) {
     if (!result.refusal.empty()) return result;
     Profile profile;
     for (int a = 0; a < kAngleCount; ++a) {
-        std::vector<Gram> grams;
-        for (const TileSpectra& t : tiles) grams.push_back(tileGram(t, a));
-        profile.angles[a] = fitAngle(tiles, grams, a, std::nullopt);
-        profile.angles[a].leaveOneOut = leaveOneOut(tiles, grams, a);
+        const StageOneBasis basis = stageOneBasis(tiles, a);
+        profile.angles[a] = fitAngle(tiles, basis, a, std::nullopt);
+        profile.angles[a].leaveOneOut = leaveOneOut(tiles, basis, a);
     }
     result.profile = profile;
     return result;
