@@ -209,6 +209,7 @@ HeldOutResidual leaveOneOut(const std::vector<TileSpectra>& tiles, const StageOn
 }  // namespace
 
 AngleSpectrum invertTerms(const TermEstimates& terms, const AngleSpectrum& reading) {
+    if (reading.size() < static_cast<std::size_t>(kSpectrumPoints)) return {};
     const AngleSpectrum measured(reading.begin(), reading.begin() + kSpectrumPoints);
     AngleSpectrum x = measured;
     for (int pass = 0; pass < kInversionPasses; ++pass) {
