@@ -23,6 +23,8 @@ constexpr std::array kVerbs{
     Verb{"delete-entry", "Empties one user-calibration entry", &runDeleteEntry},
     Verb{"usercal", "Check, correct and verify: compare, write-entry and the proof", &runUsercal},
     Verb{"agreement", "A tile set's agreement from compare's judgement files", &runAgreement},
+    Verb{"profile", "Standardise an instrument to the master: a profile from a tile set",
+         &runProfile},
     Verb{"diagnose", "What errors separate the instruments over a tile set, and the remedy",
          &runDiagnose},
     Verb{"import", "Earlier result files taken into the logbook", &runImport},

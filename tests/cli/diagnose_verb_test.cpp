@@ -1,5 +1,5 @@
-// qvl70s-cli diagnose in process, on judgement files written from the simulator's instrument
-// model: the remedy and its exit code, the JSON read back, and files it cannot read.
+// qvl70s-cli diagnose and profile in process, on judgement files written from the simulator's
+// instrument model: the remedy and its exit code, the JSON read back, and files it cannot read.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -13,9 +13,11 @@
 #include <string>
 
 #include "core/files/validation_files.h"
+#include "core/tiles/profile_file.h"
 #include "sim/instrument.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
+#include "support/temp_home.h"
 
 namespace qv {
 namespace {
@@ -163,6 +165,47 @@ TEST(DiagnoseCli, AMissingOrDamagedFileEndsWithItsReason) {
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("damaged.csv is not a judgement file"), std::string::npos) << bad.err;
     EXPECT_EQ(diagnose(files.mid(1)).exitCode, 2);  // ten names, nine files
+}
+
+// profile: fitted on the files, kept as a file the logbook's record names, and refused on a set
+// with an implausible reading before anything is kept.
+TEST(ProfileCli, AProfileIsKeptAsAFileAndARecordAndRefusedOnAnImplausibleSet) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    sim::InstrumentConfig dut;
+    dut.gain.fill(1.02);
+    dut.shiftNm = 0.5;
+    const test::CliRun run = test::runCli(
+        QStringList{"profile", "--tiles", kTiles.join(','), "--json", "--valid-days", "30"} +
+        judgementFiles(dir, dut));
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    EXPECT_GT(root["profile"].toInteger(), 0);
+    EXPECT_EQ(root["serial"].toString(), "L70S-200002");
+    EXPECT_EQ(root["master"].toString(), "L70S-100001");
+    EXPECT_EQ(root["validUntil"].toString().size(), 10);
+    ASSERT_EQ(root["angles"].toArray().size(), 3);
+    for (const QJsonValue& angle : root["angles"].toArray()) {
+        EXPECT_LT(angle["residualLoo"].toDouble(), 0.1) << angle["angle"].toInt();
+        EXPECT_NEAR(std::abs(angle["terms"]["shift"].toDouble()), 0.5, 0.1);
+    }
+    // The file reads back whole and the logbook's record names it.
+    QFile file(root["file"].toString());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string text = file.readAll().toStdString();
+    EXPECT_TRUE(readProfileFile(text, *resultFileFormat(text, {}, test::projectStrings()),
+                                test::projectStrings())
+                    .ok());
+    const test::CliRun history = test::runCli({"history", "--serial", "L70S-200002", "--json"});
+    EXPECT_NE(history.out.find("\"profile\""), std::string::npos) << history.out;
+    EXPECT_NE(history.out.find(root["file"].toString().toStdString()), std::string::npos);
+
+    const test::CliRun refused = test::runCli(
+        QStringList{"profile", "--tiles", kTiles.join(',')} +
+        judgementFiles(dir, dut, "darkgrey", [](ThreeAngles& sample) { sample[1][5] = -50.0; }));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("darkgrey"), std::string::npos) << refused.err;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace qv {
 
 namespace {
-constexpr std::array<RecordKindRow, 9> kRecordKinds = {{
+constexpr std::array<RecordKindRow, 10> kRecordKinds = {{
     {RecordKind::Repeatability, "repeatability", "Repeatability", "Repeatability check", false,
      TrendKind::Repeatability},
     {RecordKind::InterInstrument, "inter-instrument", "Inter-instrument", "Inter-instrument check",
@@ -27,6 +27,7 @@ constexpr std::array<RecordKindRow, 9> kRecordKinds = {{
      std::nullopt},
     {RecordKind::Statement, "statement", "Statement issued", "Performance statement issued", false,
      std::nullopt},
+    {RecordKind::Profile, "profile", "Profile", "Standardisation profile", false, std::nullopt},
 }};
 }  // namespace
 

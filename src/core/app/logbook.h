@@ -31,7 +31,10 @@ enum class RecordKind {
     Calibration,
     // Not a check: a performance statement was issued (its page written). The record keeps its
     // number, who made it, the page's file and the expanded uncertainty stated per angle.
-    Statement
+    Statement,
+    // Not a check: a standardisation profile was fitted. The record keeps the master, its
+    // residual on tiles held out per angle and the profile's file.
+    Profile
 };
 
 // The trend of a history a record's colour differences belong to.

@@ -197,6 +197,12 @@ ResultSpectra extendedSpectra(const ResultContents& c) {
     return out;
 }
 
+// --- profile: the record the profile verb makes; the terms and stage stay in the file.
+
+FileRead<CheckRecord> profileFileRecord(const ResultContents& c) {
+    return made(profileRecord(std::get<ProfileFile>(c), {}));
+}
+
 constexpr ResultKindRow kRows[] = {
     {"Repeatability file",
      RecordKind::Repeatability,
@@ -235,6 +241,13 @@ constexpr ResultKindRow kRows[] = {
      &readAs<ExtendedReport, &readExtended>,
      &extendedFileRecord,
      &extendedSpectra},
+    {"Profile file",
+     RecordKind::Profile,
+     {},
+     &isProfileFile,
+     &readAs<ProfileFile, &readProfileFile>,
+     &profileFileRecord,
+     nullptr},
 };
 
 }  // namespace

@@ -20,13 +20,14 @@
 #include "core/files/record_file.h"
 #include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
+#include "core/tiles/profile_file.h"
 #include "core/tiles/set_files.h"
 
 namespace qv {
 
 // What one of the readers handed back.
 using ResultContents = std::variant<RepeatabilityFile, TargetFile, JudgementFile, CoefficientRecord,
-                                    SetFile, ExtendedReport>;
+                                    SetFile, ExtendedReport, ProfileFile>;
 
 // One spectrum of a file, named after what it is ("target 25", "reading 7 45").
 struct NamedSpectrum {

@@ -69,6 +69,18 @@ CoefficientRecord coefficientRecord() {
     return {kWhen, "L70S-200002", "LAB 1", blocks, series(), rows(30, false), rows(31, true)};
 }
 
+// A profile as a file holds it; its values need not come from a fit to be read back.
+ProfileFile profileFile() {
+    ProfileFile p{kWhen, "L70S-200002", "L70S-100001", "Ceramics", 7, {2027, 3, 7, 15, 4, 5}, {}};
+    for (int a = 0; a < kAngleCount; ++a) {
+        p.profile.angles[a].angleDegrees = kAngleDegrees[a];
+        p.profile.angles[a].slope.fill(1.0);
+        p.profile.angles[a].ridge = 3.0;
+        p.profile.angles[a].leaveOneOut = {0.05, 0.1, 10};
+    }
+    return p;
+}
+
 struct Written {
     std::string descriptor;
     std::string text;
@@ -94,6 +106,7 @@ std::vector<Written> everyKind(const NumberFormat& f) {
         {"Coefficient record file", formatRecordFile(coefficientRecord(), texts, f),
          RecordKind::EntryWrite, 15},
         {"Tile set file", formatSetFile(setReport(), f), RecordKind::TileSet, 0},
+        {"Profile file", formatProfileFile(profileFile(), f), RecordKind::Profile, 0},
         {"Repeatability file over many readings", formatExtendedFile(extended(), f),
          RecordKind::ExtendedRepeatability, 6},
     };
