@@ -25,6 +25,8 @@ constexpr std::array kVerbs{
     Verb{"agreement", "A tile set's agreement from compare's judgement files", &runAgreement},
     Verb{"profile", "Standardise an instrument to the master: a profile from a tile set",
          &runProfile},
+    Verb{"standardise", "Judgement files standardised to the master through a profile",
+         &runStandardise},
     Verb{"diagnose", "What errors separate the instruments over a tile set, and the remedy",
          &runDiagnose},
     Verb{"import", "Earlier result files taken into the logbook", &runImport},

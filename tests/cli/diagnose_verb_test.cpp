@@ -208,5 +208,68 @@ TEST(ProfileCli, AProfileIsKeptAsAFileAndARecordAndRefusedOnAnImplausibleSet) {
     EXPECT_NE(refused.err.find("darkgrey"), std::string::npos) << refused.err;
 }
 
+// A product colour the set did not hold (half red, half blue) standardised through the profile:
+// the copy agrees with the master, the file as read stays as it was, and neither the copy nor a
+// profile file changed after it was recorded is taken.
+TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    sim::InstrumentConfig dut;
+    dut.gain.fill(1.02);
+    dut.shiftNm = 0.5;
+    const test::CliRun made = test::runCli(
+        QStringList{"profile", "--tiles", kTiles.join(','), "--json"} + judgementFiles(dir, dut));
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto mixture = [](const sim::InstrumentConfig& c) {
+        ThreeAngles red = read(c, "red"), blue = read(c, "blue");
+        for (int a = 0; a < kAngleCount; ++a)
+            for (int j = 0; j < kSpectrumPoints; ++j) red[a][j] = (red[a][j] + blue[a][j]) / 2;
+        return red;
+    };
+    const QString product = dir.filePath("product.csv");
+    const std::string raw =
+        formatJudgementFile(mixture({}), mixture(dut), "L70S-100001", "L70S-200002",
+                            {2026, 12, 8, 10, 0, 0}, test::projectStrings(), {});
+    {
+        QFile f(product);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(raw));
+    }
+    const test::CliRun run = test::runCli({"standardise", "--json", product});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject file =
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.out))["files"][0].toObject();
+    for (const QJsonValue& angle : file["angles"].toArray()) {
+        EXPECT_GT(angle["deltaEBefore"].toDouble(), 0.25);
+        EXPECT_LT(angle["deltaEAfter"].toDouble(), angle["deltaEBefore"].toDouble() / 5)
+            << angle["angle"].toInt();
+    }
+    QFile same(product);
+    ASSERT_TRUE(same.open(QIODevice::ReadOnly));
+    EXPECT_EQ(same.readAll().toStdString(), raw);
+    const QString copy = file["out"].toString();
+    EXPECT_TRUE(copy.endsWith("product_standardised.csv"));
+    const test::CliRun twice = test::runCli({"standardise", copy});
+    EXPECT_EQ(twice.exitCode, 2);
+    EXPECT_NE(twice.err.find("standardised already"), std::string::npos) << twice.err;
+    // The import takes the copy for no check of its own.
+    const test::CliRun imported = test::runCli({"import", dir.path()});
+    EXPECT_NE(imported.out.find("product_standardised.csv: line 4: a standardised copy"),
+              std::string::npos)
+        << imported.out;
+
+    const QString profileFile =
+        QJsonDocument::fromJson(QByteArray::fromStdString(made.out))["file"].toString();
+    QFile edited(profileFile);
+    ASSERT_TRUE(edited.open(QIODevice::Append));
+    edited.write("\r\n");
+    edited.close();
+    QFile::remove(copy);
+    const test::CliRun changed = test::runCli({"standardise", product});
+    EXPECT_EQ(changed.exitCode, 2);
+    EXPECT_NE(changed.err.find("changed after it was recorded"), std::string::npos) << changed.err;
+}
+
 }  // namespace
 }  // namespace qv

@@ -54,11 +54,14 @@ std::string formatJudgementFile(const ThreeAngles& target, const ThreeAngles& sa
                                 const std::string& targetSerial, const std::string& sampleSerial,
                                 const LocalTime& time, const StringTable& texts,
                                 const NumberFormat& format,
-                                const std::optional<std::array<double, kAngleCount>>& before) {
+                                const std::optional<std::array<double, kAngleCount>>& before,
+                                const std::string& standardisedBy) {
     CsvWriter w(format);
     dateLine(w, texts, time);
     w.field(texts.text(kStrTargetSerialLabel)).last(targetSerial).endLine();
-    w.field(texts.text(kStrSampleSerialLabel)).last(sampleSerial).endLine().endLine();
+    w.field(texts.text(kStrSampleSerialLabel)).last(sampleSerial).endLine();
+    if (!standardisedBy.empty()) w.field(validation_layout::kStandardisedKey).last(standardisedBy);
+    w.endLine();
     blockHeading(w, texts, kStrTargetBlock);
     w.endLine();
     for (int a = 0; a < kAngleCount; ++a) angleRow(w, a, target[a], true);
@@ -190,6 +193,8 @@ FileRead<JudgementFile> readJudgementFile(std::string_view text, const NumberFor
          {readBlock(t, {layout::kTargetHeading, kStrTargetBlock}, texts, format, file.target),
           readBlock(t, sample, texts, format, file.sample)})
         if (!why.empty()) return {{}, why};
+    if (t.at(layout::kStandardisedLine - 1, 0) == layout::kStandardisedKey)
+        file.standardisedBy = std::string(t.at(layout::kStandardisedLine - 1, 1));
     readBefore(text, format, texts, limits, file);
     return {std::move(file), {}};
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/app/csv.h"
 #include "core/app/file_store.h"
@@ -27,11 +28,14 @@ std::string formatTargetFile(const ThreeAngles& target, const std::string& targe
 // Date, both serials, a blank line, the target block, then the sample block whose heading
 // adds the colour-difference column; every value is followed by the separator. A judgement
 // that verifies a correction adds, after a blank line, the colour differences before it.
+// A copy whose sample was standardised to the master says so on the line after the serials (empty
+// in a file of readings as taken): `standardisedBy` names the profile.
 std::string formatJudgementFile(
     const ThreeAngles& target, const ThreeAngles& sample, const std::string& targetSerial,
     const std::string& sampleSerial, const LocalTime& time, const StringTable& texts,
     const NumberFormat& format,
-    const std::optional<std::array<double, kAngleCount>>& beforeCorrection = std::nullopt);
+    const std::optional<std::array<double, kAngleCount>>& beforeCorrection = std::nullopt,
+    const std::string& standardisedBy = {});
 
 // Save them into the data folder under string 199 or 194 followed by the time.
 SavedFile writeTargetFile(FileStore& files, const std::string& dataFolder,
@@ -50,6 +54,8 @@ SavedFile writeJudgementFile(
 namespace validation_layout {
 inline constexpr std::size_t kTargetSerialLine = 2;
 inline constexpr std::size_t kSampleSerialLine = 3;
+inline constexpr std::size_t kStandardisedLine = 4;
+inline constexpr std::string_view kStandardisedKey = "Standardised";
 inline constexpr std::size_t kTargetHeading = 5;
 inline constexpr std::size_t kTargetLastLine = kTargetHeading + kAngleCount;
 inline constexpr std::size_t kSampleHeading = 9;
@@ -76,6 +82,9 @@ struct JudgementFile {
     bool verifies = false;
     // ...and holds three of them; a file whose line says so and holds fewer has none here.
     std::optional<std::array<double, kAngleCount>> beforeCorrection;
+    // A copy standardised to the master: the profile it went through; empty for readings as
+    // the instruments gave them.
+    std::string standardisedBy;
 };
 
 // Their first lines: the target's serial under the date; the judgement file then the sample's.

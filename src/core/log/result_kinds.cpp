@@ -113,6 +113,10 @@ FileRead<CheckRecord> judgementRecord(const ResultContents& c) {
         emptyRecord(f.verifies ? RecordKind::Verification : RecordKind::InterInstrument, f.time);
     r.referenceSerial = f.targetSerial;
     r.serial = f.sampleSerial;
+    // A standardised copy holds no reading as taken: the check was recorded from the original.
+    if (!f.standardisedBy.empty())
+        return {{}, atLine(validation_layout::kStandardisedLine,
+                           "a standardised copy of a judgement, not a check")};
     if (f.verifies && !f.beforeCorrection)
         return {{},
                 atLine(validation_layout::kBeforeLine,

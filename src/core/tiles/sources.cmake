@@ -8,6 +8,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/entry_validity.cpp
     ${CMAKE_CURRENT_LIST_DIR}/profile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/profile_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/standardise.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_agreement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_fit.cpp

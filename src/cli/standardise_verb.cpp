@@ -1,0 +1,191 @@
+// Judgement files standardised to the master through the profile of the instrument under
+// correction: a copy of each, never the file itself, saying which profile made it.
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include "cli/session.h"
+#include "cli/verbs.h"
+#include "core/app/thresholds.h"
+#include "core/coeff/file_choice.h"
+#include "core/colour/colour_requests.h"
+#include "core/log/result_file_import.h"
+#include "core/log/result_kinds.h"
+#include "core/tiles/standardise.h"
+#include "platform/app/locale_format.h"
+
+namespace qv::cli {
+
+namespace {
+
+struct LoadedProfile {
+    std::int64_t id = 0;
+    ProfileFile file;
+};
+
+// The profile record `id`, or the newest of the instrument's; its file read and whole as it was
+// recorded. Nothing, and why, otherwise.
+std::optional<LoadedProfile> loadProfile(Session& s, std::int64_t id, const std::string& serial,
+                                         std::string& why) {
+    std::optional<CheckRecord> record;
+    if (id > 0) {
+        record = s.logbook->recordById(id);
+    } else {
+        auto pages = s.logbook->history(serial, {});
+        for (auto page = pages->next(200); !page.empty() && !record; page = pages->next(200))
+            for (CheckRecord& r : page)
+                if (r.kind == RecordKind::Profile) {
+                    record = std::move(r);
+                    break;
+                }
+    }
+    if (!record || record->kind != RecordKind::Profile || record->files.empty()) {
+        why = id > 0 ? "no profile " + std::to_string(id) + " in the logbook"
+                     : "the logbook holds no profile of " + serial + ": make one with profile";
+        return std::nullopt;
+    }
+    if (record->serial != serial) {
+        why = "profile " + std::to_string(record->id) + " is of " + record->serial + ", not " +
+              serial;
+        return std::nullopt;
+    }
+    std::string text;
+    const std::string& path = record->files.front();
+    if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
+        why = "the profile's file " + path + " cannot be read";
+        return std::nullopt;
+    }
+    if (!s.logbook->knowsDigest(contentDigest(text))) {
+        why = "the profile's file " + path + " was changed after it was recorded";
+        return std::nullopt;
+    }
+    const auto format = resultFileFormat(text, {}, s.strings());
+    const FileRead<ProfileFile> read =
+        format ? readProfileFile(text, *format, s.strings()) : FileRead<ProfileFile>{{}, "line 1"};
+    if (!read.ok()) {
+        why = "the profile's file " + path + " is not whole: " + read.problem;
+        return std::nullopt;
+    }
+    return LoadedProfile{record->id, *read.contents};
+}
+
+// The reason printed, and the file not standardised.
+bool refused(const Options& o, const std::string& why) {
+    failed(o, why);
+    return false;
+}
+
+struct Job {
+    QString in;
+    QString out;
+    StandardisedJudgement result;
+};
+
+// One file read and standardised (not yet written); false with the reason printed.
+bool standardiseFile(Session& s, const Options& o, const QCommandLineParser& parser,
+                     EvaluateHueControl& engine, const QString& in, Job& job) {
+    std::string text;
+    if (!s.files.readAll(in.toStdString(), kMaxChosenFileBytes, text))
+        return refused(o, "cannot read " + in.toStdString());
+    const KnownResultFile known = knownResultFile(text, userNumberFormat(), s.strings());
+    if (!known.kind || known.kind->descriptor != "Judgement file")
+        return refused(o, in.toStdString() + " is not a judgement file");
+    const FileRead<JudgementFile> read = readJudgementFile(text, known.format, s.strings());
+    if (!read.ok()) return refused(o, in.toStdString() + ": " + read.problem);
+    if (!read.contents->standardisedBy.empty())
+        return refused(o, in.toStdString() + " is standardised already (" +
+                              read.contents->standardisedBy + ")");
+    std::string why;
+    const qint64 id = parser.value(QStringLiteral("profile")).toLongLong();
+    const auto profile = loadProfile(s, id, read.contents->sampleSerial, why);
+    if (!profile) return refused(o, in.toStdString() + ": " + why);
+    if (profileDue(profile->file, localTimeOf(s.clock.calendarSeconds()))) {
+        o.io.err << o.verb << ": "
+                 << QString::fromStdString(profileLabel(profile->id, profile->file))
+                 << " is due: it stood until its date and should be made again\n";
+        if (parser.isSet(QStringLiteral("strict"))) return refused(o, "--strict: not standardised");
+    }
+    auto result = standardiseJudgement(engine, *read.contents, profile->file.profile,
+                                       profileLabel(profile->id, profile->file));
+    if (!result) return refused(o, in.toStdString() + " holds no 31 reflectances per angle");
+    const QFileInfo info(in);
+    const QString dir = parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
+                                                            : info.absolutePath();
+    job = {in, QDir(dir).filePath(info.completeBaseName() + QStringLiteral("_standardised.csv")),
+           std::move(*result)};
+    return true;
+}
+
+QJsonObject jobJson(const Job& job) {
+    QJsonArray angles;
+    for (int a = 0; a < kAngleCount; ++a)
+        angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
+                                  {"deltaEBefore", job.result.deltaEBefore[a]},
+                                  {"deltaEAfter", job.result.deltaEAfter[a]}});
+    return {{"in", job.in},
+            {"out", job.out},
+            {"profile", QString::fromStdString(job.result.file.standardisedBy)},
+            {"angles", angles}};
+}
+
+}  // namespace
+
+int runStandardise(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes a standardised copy of each judgement file: the sample instrument's readings as "
+        "the master would read them, through the instrument's profile (the newest, or --profile "
+        "ID), with their coordinates and colour difference computed afresh. The file itself is "
+        "never changed; the copy names its profile and is never standardised again. A profile "
+        "past its date is due: a warning, or with --strict no copy.\n"
+        "Exit status: 0 every file was standardised, 2 a file or its profile could not be used "
+        "(the reason is printed)."));
+    parser.addOption({QStringLiteral("profile"), QStringLiteral("The profile's record number."),
+                      QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("out"), QStringLiteral("The folder for the copies."),
+                      QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("strict"), QStringLiteral("Refuse a profile that is due.")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
+    if (const auto code =
+            parseVerb(parser, arguments, o,
+                      QStringLiteral("Usage: qvl70s-cli standardise [options] FILES...")))
+        return *code;
+    if (parser.positionalArguments().isEmpty()) return failed(o, "give the judgement files");
+    Session s(o);
+    s.logbook = openVerbLogbook(o, true);
+    if (!s.logbook) return kExitFailed;
+    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
+    std::vector<Job> jobs(parser.positionalArguments().size());
+    for (int i = 0; i < parser.positionalArguments().size(); ++i)
+        if (!standardiseFile(s, o, parser, *engine, parser.positionalArguments()[i], jobs[i]))
+            return kExitFailed;
+    QJsonArray done;
+    for (const Job& job : jobs) {
+        const JudgementFile& f = job.result.file;
+        const NewFileResult saved =
+            s.files.saveNew(job.out.toStdString(),
+                            formatJudgementFile(f.target, f.sample, f.targetSerial, f.sampleSerial,
+                                                f.time, s.strings(), userNumberFormat(),
+                                                f.beforeCorrection, f.standardisedBy));
+        if (saved.kind != NewFileResult::Kind::Saved)
+            return failed(o,
+                          job.out.toStdString() + (saved.kind == NewFileResult::Kind::Exists
+                                                       ? " exists already; it is left alone"
+                                                       : " could not be written: " + saved.error));
+        done.append(jobJson(job));
+        if (!parser.isSet(QStringLiteral("json")))
+            o.io.out << job.out << " (" << QString::fromStdString(f.standardisedBy) << ")\n";
+    }
+    if (parser.isSet(QStringLiteral("json")))
+        o.io.out << QJsonDocument(QJsonObject{{"files", done}}).toJson(QJsonDocument::Indented);
+    return kExitPassed;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,38 @@
+#pragma once
+
+// Readings standardised to the master through an instrument's profile, as copies: the file the
+// instruments' readings came in is never changed, and a copy says which profile made it, so it
+// is never standardised twice.
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/app/local_time.h"
+#include "core/colour/evaluate_hue_control.h"
+#include "core/files/validation_files.h"
+#include "core/tiles/profile_file.h"
+
+namespace qv {
+
+// What a copy names: "profile 12 to L70S-100001 of 2026-12-09".
+std::string profileLabel(std::int64_t id, const ProfileFile& profile);
+
+// Whether the profile is past the date it stood until at `now`: due again.
+bool profileDue(const ProfileFile& profile, const LocalTime& now);
+
+struct StandardisedJudgement {
+    JudgementFile file;  // the sample's rows as the master would read them, `standardisedBy` set
+    std::array<double, kAngleCount> deltaEBefore{};
+    std::array<double, kAngleCount> deltaEAfter{};
+};
+
+// The judgement's sample (the instrument the profile is of) standardised; its coordinates and
+// colour difference from the target computed afresh by `engine` (its formula), the target as
+// read. Nothing when the file holds no 31 reflectances per angle.
+std::optional<StandardisedJudgement> standardiseJudgement(EvaluateHueControl& engine,
+                                                          const JudgementFile& file,
+                                                          const Profile& profile,
+                                                          const std::string& label);
+
+}  // namespace qv
