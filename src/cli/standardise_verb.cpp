@@ -13,10 +13,10 @@
 #include "core/app/thresholds.h"
 #include "core/coeff/file_choice.h"
 #include "core/colour/colour_requests.h"
-#include "core/log/result_file_import.h"
 #include "core/log/result_kinds.h"
 #include "core/tiles/standardise.h"
 #include "platform/app/locale_format.h"
+#include "platform/log/stored_profiles.h"
 
 namespace qv::cli {
 
@@ -26,52 +26,6 @@ struct LoadedProfile {
     std::int64_t id = 0;
     ProfileFile file;
 };
-
-// The profile record `id`, or the newest of the instrument's; its file read and whole as it was
-// recorded. Nothing, and why, otherwise.
-std::optional<LoadedProfile> loadProfile(Session& s, std::int64_t id, const std::string& serial,
-                                         std::string& why) {
-    std::optional<CheckRecord> record;
-    if (id > 0) {
-        record = s.logbook->recordById(id);
-    } else {
-        auto pages = s.logbook->history(serial, {});
-        for (auto page = pages->next(200); !page.empty() && !record; page = pages->next(200))
-            for (CheckRecord& r : page)
-                if (r.kind == RecordKind::Profile) {
-                    record = std::move(r);
-                    break;
-                }
-    }
-    if (!record || record->kind != RecordKind::Profile || record->files.empty()) {
-        why = id > 0 ? "no profile " + std::to_string(id) + " in the logbook"
-                     : "the logbook holds no profile of " + serial + ": make one with profile";
-        return std::nullopt;
-    }
-    if (record->serial != serial) {
-        why = "profile " + std::to_string(record->id) + " is of " + record->serial + ", not " +
-              serial;
-        return std::nullopt;
-    }
-    std::string text;
-    const std::string& path = record->files.front();
-    if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
-        why = "the profile's file " + path + " cannot be read";
-        return std::nullopt;
-    }
-    if (!s.logbook->knowsDigest(contentDigest(text))) {
-        why = "the profile's file " + path + " was changed after it was recorded";
-        return std::nullopt;
-    }
-    const auto format = resultFileFormat(text, {}, s.strings());
-    const FileRead<ProfileFile> read =
-        format ? readProfileFile(text, *format, s.strings()) : FileRead<ProfileFile>{{}, "line 1"};
-    if (!read.ok()) {
-        why = "the profile's file " + path + " is not whole: " + read.problem;
-        return std::nullopt;
-    }
-    return LoadedProfile{record->id, *read.contents};
-}
 
 // The reason printed, and the file not standardised.
 bool refused(const Options& o, const std::string& why) {
@@ -101,8 +55,12 @@ bool standardiseFile(Session& s, const Options& o, const QCommandLineParser& par
                               read.contents->standardisedBy + ")");
     std::string why;
     const qint64 id = parser.value(QStringLiteral("profile")).toLongLong();
-    const auto profile = loadProfile(s, id, read.contents->sampleSerial, why);
-    if (!profile) return refused(o, in.toStdString() + ": " + why);
+    const auto stored =
+        storedProfile(*s.logbook, s.files, s.strings(), id, read.contents->sampleSerial, why);
+    if (!stored || !stored->file)
+        return refused(o, in.toStdString() + ": " + (stored ? stored->problem : why));
+    const LoadedProfile loaded{stored->record.id, *stored->file};
+    const LoadedProfile* profile = &loaded;
     if (profileDue(profile->file, localTimeOf(s.clock.calendarSeconds()))) {
         o.io.err << o.verb << ": "
                  << QString::fromStdString(profileLabel(profile->id, profile->file))

@@ -1,0 +1,37 @@
+#pragma once
+
+// The standardisation profiles a logbook keeps: each record with the file it names, read whole
+// and checked against the digest the logbook took when it was recorded, so a profile file edited
+// since is never applied. The standardise verb and the profiles window read them here.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/app/file_store.h"
+#include "core/app/logbook.h"
+#include "core/app/string_table.h"
+#include "core/tiles/profile_file.h"
+#include "platform/log/logbook_store.h"
+
+namespace qv {
+
+struct StoredProfile {
+    CheckRecord record;
+    std::optional<ProfileFile> file;
+    // Without the file, why not, in English.
+    std::string problem;
+};
+
+// Profile `id`, or with id 0 the newest of the instrument `serial`: nothing when the logbook has
+// none (`why` says so); a profile of another instrument is refused the same way.
+std::optional<StoredProfile> storedProfile(LogbookStore& logbook, FileStore& files,
+                                           const StringTable& texts, std::int64_t id,
+                                           const std::string& serial, std::string& why);
+
+// Every profile of every instrument in the logbook, each instrument's newest first.
+std::vector<StoredProfile> storedProfiles(LogbookStore& logbook, FileStore& files,
+                                          const StringTable& texts);
+
+}  // namespace qv
