@@ -1,7 +1,7 @@
 #pragma once
 
-// The history window reads its logbook off its own thread: a test lets the answers arrive
-// before it looks (at most ten seconds, the longest a server's reads may take).
+// The history and profiles windows read their logbook off their own thread: a test lets the
+// answers arrive before it looks (at most ten seconds, the longest a server's reads may take).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -9,7 +9,8 @@
 
 namespace qv::test {
 
-inline bool readThrough(const CHistoryDlg& dialog) {
+template <class Dialog>
+inline bool readThrough(const Dialog& dialog) {
     QElapsedTimer waited;
     waited.start();
     while (dialog.reading() && waited.elapsed() < 10000)

@@ -50,6 +50,7 @@
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
 #include "gui/log/logbook_location_dlg.h"
+#include "gui/log/profiles_dlg.h"
 #include "gui/measure/average_measurement_dlg.h"
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/extended_repeatability_dlg.h"
@@ -65,6 +66,7 @@
 #include "platform/link/port_list.h"
 #include "platform/link/posix_serial_channel.h"
 #include "platform/log/sql_logbook.h"
+#include "profiles_fill.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
 #include "support/scripted_prompter.h"
@@ -655,6 +657,15 @@ void historyScreenshots(qv::GuiContext& context, const std::string& folder) {
     context.logbook = nullptr;
 }
 
+// The profiles on record: one current, one past its date, one whose file was edited since.
+void profilesScreenshot(qv::GuiContext& context, const std::string& folder) {
+    qv::SqlLogbook logbook(folder + "/profiles.sqlite");
+    qv::test::keepProfiles(logbook, folder, context.clock.calendarSeconds());
+    qv::CProfilesDlg profiles(context, logbook);
+    qv::test::readThrough(profiles);
+    save(profiles, "profiles_window");
+}
+
 // The logbook on a server, as entered, after a try that found nothing listening on the port
 // (port 1 of this machine, so the words are the same on every machine).
 void logbookLocationScreenshot(qv::GuiContext& context) {
@@ -993,6 +1004,7 @@ int main(int argc, char** argv) {
     }
     certificateScreenshots();
     historyScreenshots(context, home.path());
+    profilesScreenshot(context, home.path());
     logbookLocationScreenshot(context);
     guideScreenshots();
     QFile::remove(screen);

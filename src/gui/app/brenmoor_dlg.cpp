@@ -22,6 +22,7 @@
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/log/history_dlg.h"
 #include "gui/log/logbook_location_dlg.h"
+#include "gui/log/profiles_dlg.h"
 #include "gui/verdict/threshold_diff_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/resource_file.h"
@@ -98,6 +99,7 @@ void CBrenmoorDlg::buildMenu() {
                                                      this, &CBrenmoorDlg::onExtendedRepeatability);
     extendedRepeatabilityAction_->setEnabled(bool(tasks_.extendedRepeatability));
     buildLogbookMenu();
+    buildFleetMenu();
     QMenu* help = menuBar_->addMenu(tr("&Help"));
     // F1 is the program's own (the guide's page of the window in front, wherever it is
     // pressed), so the menu only names it.
@@ -133,6 +135,14 @@ void CBrenmoorDlg::buildLogbookMenu() {
     logbook->addSeparator();
     locationAction_ =
         logbook->addAction(tr("Logbook &location..."), this, &CBrenmoorDlg::onLocation);
+}
+
+// What the lab's instruments share: the profiles that standardise each to the master.
+void CBrenmoorDlg::buildFleetMenu() {
+    QMenu* fleet = menuBar_->addMenu(tr("&Fleet"));
+    profilesAction_ = fleet->addAction(tr("&Profiles..."), this, &CBrenmoorDlg::onProfiles);
+    profilesAction_->setEnabled(tasks_.logbook != nullptr);
+    if (!tasks_.logbook) profilesAction_->setToolTip(tr("The logbook cannot be opened."));
 }
 
 void CBrenmoorDlg::OnInitDialog() {
@@ -268,6 +278,12 @@ void CBrenmoorDlg::onHistory() {
     CHistoryDlg dialog(context_, *tasks_.logbook, this);
     dialog.exec();
     updateStatus();
+}
+
+void CBrenmoorDlg::onProfiles() {
+    if (!tasks_.logbook) return;
+    CProfilesDlg dialog(context_, *tasks_.logbook, this);
+    dialog.exec();
 }
 
 void CBrenmoorDlg::onImport() {

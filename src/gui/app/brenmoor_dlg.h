@@ -57,6 +57,7 @@ public:
     QAction* exportAction() const { return exportAction_; }
     QAction* sendLogbookAction() const { return sendLogbookAction_; }
     QAction* locationAction() const { return locationAction_; }
+    QAction* profilesAction() const { return profilesAction_; }
     QAction* exitAction() const { return exitAction_; }
     QAction* extendedRepeatabilityAction() const { return extendedRepeatabilityAction_; }
 
@@ -66,6 +67,7 @@ protected:
 private:
     void buildMenu();
     void buildLogbookMenu();
+    void buildFleetMenu();
     void updateButtons();
     void updateStatus();
     void onRepeatability();
@@ -82,6 +84,7 @@ private:
     void onExportSpectra();
     void onSendLogbook();
     void onLocation();
+    void onProfiles();
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
     QLabel* calibrationLabel_ = nullptr;
@@ -100,6 +103,7 @@ private:
     QAction* exportAction_ = nullptr;
     QAction* sendLogbookAction_ = nullptr;
     QAction* locationAction_ = nullptr;
+    QAction* profilesAction_ = nullptr;
     QAction* extendedRepeatabilityAction_ = nullptr;
 };
 

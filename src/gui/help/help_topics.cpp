@@ -33,6 +33,7 @@ constexpr HelpTopic kTopics[] = {
     {"CCoeffReadWriteDlg", nullptr, "inter-instrument.html", "coefficient-file"},
     {"CTileSetSettingsDlg", nullptr, "tile-set.html", "settings"},
     {"CTileSetDlg", nullptr, "tile-set.html", ""},
+    {"CProfilesDlg", nullptr, "tile-set.html", "profiles"},
 };
 
 // The class name without its namespace, as the table names it.

@@ -1,4 +1,4 @@
-# The history window with its trend and the logbook location dialog (the certificates the
+# The history window with its trend, the profiles window and the logbook location dialog (the certificates the
 # history offers are painted in report/log).
 target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.cpp
@@ -7,6 +7,8 @@ target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/logbook_location_dlg.ui
+    ${CMAKE_CURRENT_LIST_DIR}/profiles_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/profiles_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/time_axis.cpp
     ${CMAKE_CURRENT_LIST_DIR}/time_axis.h
     ${CMAKE_CURRENT_LIST_DIR}/trend_chart.cpp

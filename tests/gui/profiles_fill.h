@@ -1,0 +1,47 @@
+#pragma once
+
+// Profiles on record as the profile verb leaves them (a file in the folder and its record), for
+// the profiles window's test and its screenshot: one made ten days before `now`, one past its
+// date, and one whose file was edited after it was recorded.
+
+#include <QFile>
+#include <string>
+
+#include "core/tiles/profile_file.h"
+#include "platform/app/atomic_file_store.h"
+#include "platform/log/sql_logbook.h"
+
+namespace qv::test {
+
+inline std::int64_t keepProfile(SqlLogbook& logbook, const std::string& folder,
+                                const std::string& serial, std::int64_t madeSeconds, int validDays,
+                                double heldOut) {
+    ProfileFile f{localTimeOf(madeSeconds),
+                  serial,
+                  "L70S-100001",
+                  "Ceramics",
+                  0,
+                  localTimeOf(madeSeconds + std::int64_t(validDays) * 86400),
+                  {}};
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleProfile& p = f.profile.angles[a];
+        p.angleDegrees = kAngleDegrees[a];
+        p.slope.fill(1.0);
+        p.ridge = 3.0;
+        p.leaveOneOut = {heldOut * (1.0 + 0.2 * a), 2.2 * heldOut, 12};
+    }
+    AtomicFileStore files;
+    const SavedFile saved = writeProfileFile(files, folder, f, {});
+    return logbook.record(profileRecord(f, saved.path));
+}
+
+inline void keepProfiles(SqlLogbook& logbook, const std::string& folder, std::int64_t now) {
+    keepProfile(logbook, folder, "L70S-200002", now - 10 * 86400, 90, 0.06);
+    keepProfile(logbook, folder, "L70S-300003", now - 120 * 86400, 90, 0.09);
+    const std::int64_t edited =
+        keepProfile(logbook, folder, "L70S-400004", now - 3 * 86400, 90, 0.05);
+    QFile file(QString::fromStdString(logbook.recordById(edited)->files.front()));
+    if (file.open(QIODevice::Append)) file.write("\r\n");
+}
+
+}  // namespace qv::test
