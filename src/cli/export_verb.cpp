@@ -3,13 +3,39 @@
 #include <QTextStream>
 
 #include "cli/session.h"
+#include "cli/standardised.h"
 #include "cli/verbs.h"
+#include "core/app/thresholds.h"
+#include "core/colour/colour_requests.h"
 #include "core/log/cgats_export.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
 
 namespace qv::cli {
+
+namespace {
+
+// The judgement file's copy standardised through the newest profile, exported from memory: no
+// standardised judgement file is left behind.
+int exportStandardised(const Options& o, const QString& file, const QString& out) {
+    Session s(o);
+    s.logbook = openVerbLogbook(o, true);
+    if (!s.logbook) return kExitFailed;
+    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
+    const auto result = standardisedFile(s, o, *engine, file, {0, true});
+    if (!result) return kExitFailed;
+    const CgatsExport cgats =
+        exportSpectra(standardisedText(s, *result), userNumberFormat(), s.strings());
+    if (!cgats.ok()) return failed(o, file.toStdString() + ": " + cgats.problem);
+    const NewFileResult saved = s.files.saveNew(out.toStdString(), cgats.text);
+    if (saved.kind == NewFileResult::Kind::Saved) return kExitPassed;
+    return failed(o, out.toStdString() + (saved.kind == NewFileResult::Kind::Exists
+                                              ? " exists already; it is left alone"
+                                              : " could not be written: " + saved.error));
+}
+
+}  // namespace
 
 int runExport(const QStringList& arguments, Io& io) {
     Options o{io};
@@ -19,7 +45,9 @@ int runExport(const QStringList& arguments, Io& io) {
         "Writes the spectra of a result file (target, judgement, repeatability or coefficient "
         "record file) as CGATS text that colour tools read, ArgyllCMS's spec2cie among them: "
         "one sample per angle and spectrum, the 31 reflectances in percent (400 to 700 nm), "
-        "the serials and the file's time in the header. An existing file is never "
+        "the serials and the file's time in the header. With --standardised a judgement file's "
+        "sample instrument is read through its newest profile, as the master would read it "
+        "(a profile that is due makes nothing). An existing file is never "
         "overwritten.\nExit status: 0 written, 2 the file is not one of the program's result "
         "files or the export could not be written (the reason is printed)."));
     parser.addOption({QStringLiteral("cgats"), QStringLiteral("The result file to export."),
@@ -27,9 +55,12 @@ int runExport(const QStringList& arguments, Io& io) {
     parser.addOption({QStringLiteral("out"),
                       QStringLiteral("The new file (default: FILE with .cgats.txt for .csv)."),
                       QStringLiteral("OUT")});
-    if (const auto code =
-            parseVerb(parser, arguments, o,
-                      QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--out OUT]")))
+    parser.addOption(
+        {QStringLiteral("standardised"),
+         QStringLiteral("The sample standardised to the master through its profile.")});
+    if (const auto code = parseVerb(
+            parser, arguments, o,
+            QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--standardised] [--out OUT]")))
         return *code;
     const QString file = parser.value(QStringLiteral("cgats"));
     if (file.isEmpty() || !parser.positionalArguments().isEmpty())
@@ -40,6 +71,11 @@ int runExport(const QStringList& arguments, Io& io) {
     // The header keys and block titles are the string table's.
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
+    if (parser.isSet(QStringLiteral("standardised"))) {
+        if (const int code = exportStandardised(o, file, out); code != kExitPassed) return code;
+        o.io.out << out << "\n";
+        return kExitPassed;
+    }
     AtomicFileStore files;
     const std::string problem =
         exportSpectraFile(files, file.toStdString(), out.toStdString(), userNumberFormat(), *texts);

@@ -9,74 +9,21 @@
 #include <QTextStream>
 
 #include "cli/session.h"
+#include "cli/standardised.h"
 #include "cli/verbs.h"
 #include "core/app/thresholds.h"
-#include "core/coeff/file_choice.h"
 #include "core/colour/colour_requests.h"
-#include "core/log/result_kinds.h"
-#include "core/tiles/standardise.h"
 #include "platform/app/locale_format.h"
-#include "platform/log/stored_profiles.h"
 
 namespace qv::cli {
 
 namespace {
-
-struct LoadedProfile {
-    std::int64_t id = 0;
-    ProfileFile file;
-};
-
-// The reason printed, and the file not standardised.
-bool refused(const Options& o, const std::string& why) {
-    failed(o, why);
-    return false;
-}
 
 struct Job {
     QString in;
     QString out;
     StandardisedJudgement result;
 };
-
-// One file read and standardised (not yet written); false with the reason printed.
-bool standardiseFile(Session& s, const Options& o, const QCommandLineParser& parser,
-                     EvaluateHueControl& engine, const QString& in, Job& job) {
-    std::string text;
-    if (!s.files.readAll(in.toStdString(), kMaxChosenFileBytes, text))
-        return refused(o, "cannot read " + in.toStdString());
-    const KnownResultFile known = knownResultFile(text, userNumberFormat(), s.strings());
-    if (!known.kind || known.kind->descriptor != "Judgement file")
-        return refused(o, in.toStdString() + " is not a judgement file");
-    const FileRead<JudgementFile> read = readJudgementFile(text, known.format, s.strings());
-    if (!read.ok()) return refused(o, in.toStdString() + ": " + read.problem);
-    if (!read.contents->standardisedBy.empty())
-        return refused(o, in.toStdString() + " is standardised already (" +
-                              read.contents->standardisedBy + ")");
-    std::string why;
-    const qint64 id = parser.value(QStringLiteral("profile")).toLongLong();
-    const auto stored =
-        storedProfile(*s.logbook, s.files, s.strings(), id, read.contents->sampleSerial, why);
-    if (!stored || !stored->file)
-        return refused(o, in.toStdString() + ": " + (stored ? stored->problem : why));
-    const LoadedProfile loaded{stored->record.id, *stored->file};
-    const LoadedProfile* profile = &loaded;
-    if (profileDue(profile->file, localTimeOf(s.clock.calendarSeconds()))) {
-        o.io.err << o.verb << ": "
-                 << QString::fromStdString(profileLabel(profile->id, profile->file))
-                 << " is due: it stood until its date and should be made again\n";
-        if (parser.isSet(QStringLiteral("strict"))) return refused(o, "--strict: not standardised");
-    }
-    auto result = standardiseJudgement(engine, *read.contents, profile->file.profile,
-                                       profileLabel(profile->id, profile->file));
-    if (!result) return refused(o, in.toStdString() + " holds no 31 reflectances per angle");
-    const QFileInfo info(in);
-    const QString dir = parser.isSet(QStringLiteral("out")) ? parser.value(QStringLiteral("out"))
-                                                            : info.absolutePath();
-    job = {in, QDir(dir).filePath(info.completeBaseName() + QStringLiteral("_standardised.csv")),
-           std::move(*result)};
-    return true;
-}
 
 QJsonObject jobJson(const Job& job) {
     QJsonArray angles;
@@ -120,10 +67,20 @@ int runStandardise(const QStringList& arguments, Io& io) {
     s.logbook = openVerbLogbook(o, true);
     if (!s.logbook) return kExitFailed;
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
-    std::vector<Job> jobs(parser.positionalArguments().size());
-    for (int i = 0; i < parser.positionalArguments().size(); ++i)
-        if (!standardiseFile(s, o, parser, *engine, parser.positionalArguments()[i], jobs[i]))
-            return kExitFailed;
+    const StandardiseRequest request{parser.value(QStringLiteral("profile")).toLongLong(),
+                                     parser.isSet(QStringLiteral("strict"))};
+    std::vector<Job> jobs;
+    for (const QString& in : parser.positionalArguments()) {
+        auto result = standardisedFile(s, o, *engine, in, request);
+        if (!result) return kExitFailed;
+        const QFileInfo info(in);
+        const QString dir = parser.isSet(QStringLiteral("out"))
+                                ? parser.value(QStringLiteral("out"))
+                                : info.absolutePath();
+        jobs.push_back(
+            {in, QDir(dir).filePath(info.completeBaseName() + QStringLiteral("_standardised.csv")),
+             std::move(*result)});
+    }
     QJsonArray done;
     for (const Job& job : jobs) {
         const JudgementFile& f = job.result.file;

@@ -259,6 +259,23 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
               std::string::npos)
         << imported.out;
 
+    // The export reads the sample through the same profile: its spectra are the copy's.
+    const QString asRead = dir.filePath("raw.txt"), standardised = dir.filePath("std.txt"),
+                  ofCopy = dir.filePath("copy.txt");
+    ASSERT_EQ(test::runCli({"export", "--cgats", product, "--out", asRead}).exitCode, 0);
+    const test::CliRun exported =
+        test::runCli({"export", "--cgats", product, "--standardised", "--out", standardised});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    ASSERT_EQ(test::runCli({"export", "--cgats", copy, "--out", ofCopy}).exitCode, 0);
+    const auto data = [](const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray all = f.readAll();
+        return all.mid(all.indexOf("BEGIN_DATA\r\n"));
+    };
+    EXPECT_EQ(data(standardised), data(ofCopy));
+    EXPECT_NE(data(standardised), data(asRead));
+
     const QString profileFile =
         QJsonDocument::fromJson(QByteArray::fromStdString(made.out))["file"].toString();
     QFile edited(profileFile);
