@@ -167,15 +167,21 @@ TEST(DiagnoseCli, AMissingOrDamagedFileEndsWithItsReason) {
     EXPECT_EQ(diagnose(files.mid(1)).exitCode, 2);  // ten names, nine files
 }
 
+// Errors a profile takes back out: 2 % gain, bands 0.5 nm off.
+sim::InstrumentConfig gainedAndShifted() {
+    sim::InstrumentConfig dut;
+    dut.gain.fill(1.02);
+    dut.shiftNm = 0.5;
+    return dut;
+}
+
 // profile: fitted on the files, kept as a file the logbook's record names, and refused on a set
 // with an implausible reading before anything is kept.
 TEST(ProfileCli, AProfileIsKeptAsAFileAndARecordAndRefusedOnAnImplausibleSet) {
     const test::TempHome home;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    sim::InstrumentConfig dut;
-    dut.gain.fill(1.02);
-    dut.shiftNm = 0.5;
+    const sim::InstrumentConfig dut = gainedAndShifted();
     const test::CliRun run = test::runCli(
         QStringList{"profile", "--tiles", kTiles.join(','), "--json", "--valid-days", "30"} +
         judgementFiles(dir, dut));
@@ -215,9 +221,7 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
     const test::TempHome home;
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    sim::InstrumentConfig dut;
-    dut.gain.fill(1.02);
-    dut.shiftNm = 0.5;
+    const sim::InstrumentConfig dut = gainedAndShifted();
     const test::CliRun made = test::runCli(
         QStringList{"profile", "--tiles", kTiles.join(','), "--json"} + judgementFiles(dir, dut));
     ASSERT_EQ(made.exitCode, 0) << made.err;
