@@ -36,13 +36,21 @@ std::optional<int> parseProfile(QCommandLineParser& parser, const QStringList& a
         "Exit status: 0 a profile was made, 2 it was refused or could not be kept (the reason is "
         "printed)."));
     addTileOptions(parser);
+    parser.addOption({QStringLiteral("virtual-master"),
+                      QStringLiteral("Profile each of these instruments to their mean reading; "
+                                     "FILES hold each one's files in the order of --tiles."),
+                      QStringLiteral("SERIALS")});
     parser.addOption({QStringLiteral("valid-days"),
                       QStringLiteral("Days the profile stands before it is due (default 90)."),
                       QStringLiteral("N")});
     if (const auto code = parseVerb(parser, arguments, o,
                                     QStringLiteral("Usage: qvl70s-cli profile [options] FILES...")))
         return code;
-    return takeTiles(parser, o, run, files);
+    const int instruments =
+        parser.isSet(QStringLiteral("virtual-master"))
+            ? int(parser.value(QStringLiteral("virtual-master")).split(',').size())
+            : 1;
+    return takeTiles(parser, o, run, files, instruments);
 }
 
 // Why the set cannot carry a profile: an angle whose tiles disagree among themselves.
@@ -74,27 +82,124 @@ QString dateText(const LocalTime& t) {
     return QString::asprintf("%04d-%02d-%02d", t.year, t.month, t.day);
 }
 
-void print(QTextStream& out, const ProfileFile& f, std::int64_t id, const SavedFile& saved,
-           bool json) {
+QJsonObject profileJson(const ProfileFile& f, std::int64_t id, const SavedFile& saved) {
+    QJsonArray angles;
+    for (const AngleProfile& a : f.profile.angles) angles.append(angleJson(a));
+    return {{"profile", id > 0 ? QJsonValue(qint64(id)) : QJsonValue()},
+            {"serial", QString::fromStdString(f.serial)},
+            {"master", QString::fromStdString(f.master)},
+            {"validUntil", dateText(f.validUntil)},
+            {"file", QString::fromStdString(saved.path)},
+            {"angles", angles}};
+}
+
+// A profile kept: its file, its record and where the file went.
+struct Kept {
+    ProfileFile file;
+    std::int64_t id = 0;
+    SavedFile saved;
+};
+
+// One profile as its object; a fleet's as {"profiles": [...]}.
+void print(QTextStream& out, const std::vector<Kept>& kept, bool json) {
     if (json) {
-        QJsonArray angles;
-        for (const AngleProfile& a : f.profile.angles) angles.append(angleJson(a));
-        const QJsonObject root{{"profile", id > 0 ? QJsonValue(qint64(id)) : QJsonValue()},
-                               {"serial", QString::fromStdString(f.serial)},
-                               {"master", QString::fromStdString(f.master)},
-                               {"validUntil", dateText(f.validUntil)},
-                               {"file", QString::fromStdString(saved.path)},
-                               {"angles", angles}};
+        QJsonArray all;
+        for (const Kept& k : kept) all.append(profileJson(k.file, k.id, k.saved));
+        const QJsonObject root =
+            all.size() == 1 ? all[0].toObject() : QJsonObject{{"profiles", all}};
         out << QJsonDocument(root).toJson(QJsonDocument::Indented);
         return;
     }
-    out << "profile " << id << " of " << QString::fromStdString(f.serial) << " to "
-        << QString::fromStdString(f.master) << ", valid until " << dateText(f.validUntil) << "\n";
-    for (const AngleProfile& a : f.profile.angles)
-        out << "  " << a.angleDegrees << "°  misses a tile left out by "
-            << number(a.leaveOneOut.mean, 3) << " dE*ab on average, "
-            << number(a.leaveOneOut.percentile95, 3) << " at the 95th percentile\n";
-    out << "profile file " << QString::fromStdString(saved.path) << "\n";
+    for (const Kept& k : kept) {
+        out << "profile " << k.id << " of " << QString::fromStdString(k.file.serial) << " to "
+            << QString::fromStdString(k.file.master) << ", valid until "
+            << dateText(k.file.validUntil) << "\n";
+        for (const AngleProfile& a : k.file.profile.angles)
+            out << "  " << a.angleDegrees << "°  misses a tile left out by "
+                << number(a.leaveOneOut.mean, 3) << " dE*ab on average, "
+                << number(a.leaveOneOut.percentile95, 3) << " at the 95th percentile\n";
+        out << "profile file " << QString::fromStdString(k.saved.path) << "\n";
+    }
+}
+
+// The set's diagnosis and the profile fitted on it; nothing, the reason printed, when the set
+// cannot carry one.
+struct Fitted {
+    Profile profile;
+    Diagnosis diagnosis;
+};
+std::optional<Fitted> fitRun(const Options& o, const SetRun& run, EvaluateHueControl& engine,
+                             const SetLimits& limits) {
+    const std::string of = run.sampleSerial + ": ";
+    const DiagnosisResult diagnosed = diagnose(engine, run.tiles, limits, run.set.tiles);
+    if (!diagnosed.diagnosis) {
+        failed(o, of + (diagnosed.refusal.empty() ? "the set cannot be diagnosed"
+                                                  : diagnosed.refusal));
+        return std::nullopt;
+    }
+    if (const std::string why = remeasureReason(*diagnosed.diagnosis); !why.empty()) {
+        failed(o, of + "no profile: " + why);
+        return std::nullopt;
+    }
+    ProfileResult fitted = fitProfile(run.tiles);
+    if (!fitted.profile) {
+        failed(o, of + "no profile: " + fitted.refusal);
+        return std::nullopt;
+    }
+    return Fitted{std::move(*fitted.profile), *diagnosed.diagnosis};
+}
+
+// The set recorded as agreement records it (against a real master: a virtual one made no check),
+// so that the profile names the record it stands on; then the profile's file and record.
+Kept keepProfile(Session& s, const SetRun& run, EvaluateHueControl& engine, const SetLimits& limits,
+                 const Fitted& fitted, int days, bool recordSet) {
+    const NumberFormat format = userNumberFormat();
+    const std::int64_t made = s.clock.calendarSeconds();
+    std::int64_t setRecord = 0;
+    if (recordSet) {
+        const SetJudgement judged = *judgeAndPredict(engine, run.tiles, limits);
+        const SetReport report{run.set,           run.targetSerial,
+                               run.sampleSerial,  engine.deltaELabel(),
+                               localTimeOf(made), limits,
+                               judged.now,        judged.fitted,
+                               std::nullopt,      {},
+                               fitted.diagnosis};
+        setRecord =
+            fileAndRecord(s.files, s.state.dataFolder(), report, format, s.logbook.get()).record;
+    }
+    Kept k{{localTimeOf(made), run.sampleSerial, run.targetSerial, run.set.name,
+            std::max<std::int64_t>(setRecord, 0), localTimeOf(made + std::int64_t(days) * 86400),
+            fitted.profile},
+           0,
+           {}};
+    k.saved = writeProfileFile(s.files, s.state.dataFolder(), k.file, format);
+    if (k.saved.ok() && s.logbook) k.id = s.logbook->record(profileRecord(k.file, k.saved.path));
+    return k;
+}
+
+// The days a profile stands; nothing, the reason printed, for a number out of range.
+std::optional<int> validDays(const QCommandLineParser& parser, const Options& o) {
+    if (!parser.isSet(QStringLiteral("valid-days"))) return kProfileValidDays;
+    bool ok = false;
+    const int days = parser.value(QStringLiteral("valid-days")).toInt(&ok);
+    if (ok && days >= 1 && days <= 3660) return days;
+    failed(o, "--valid-days takes 1 to 3660 days");
+    return std::nullopt;
+}
+
+// The runs the files make: one pair against the master, or each listed instrument against the
+// fleet's mean reading.
+bool readRuns(Session& s, const Options& o, const QCommandLineParser& parser,
+              const QStringList& files, SetRun run, std::vector<SetRun>& runs) {
+    if (!parser.isSet(QStringLiteral("virtual-master"))) {
+        if (!readTiles(s, o, files, userNumberFormat(), run)) return false;
+        runs = {std::move(run)};
+        return true;
+    }
+    std::vector<std::string> serials;
+    for (const QString& serial : parser.value(QStringLiteral("virtual-master")).split(','))
+        serials.push_back(serial.trimmed().toStdString());
+    return readFleetTiles(s, o, files, userNumberFormat(), serials, run.set, runs);
 }
 
 }  // namespace
@@ -106,56 +211,30 @@ int runProfile(const QStringList& arguments, Io& io) {
     SetRun run;
     QStringList files;
     if (const auto code = parseProfile(parser, arguments, o, run, files)) return *code;
-    bool daysOk = true;
-    const int days = parser.isSet(QStringLiteral("valid-days"))
-                         ? parser.value(QStringLiteral("valid-days")).toInt(&daysOk)
-                         : kProfileValidDays;
-    if (!daysOk || days < 1 || days > 3660) return failed(o, "--valid-days takes 1 to 3660 days");
+    const auto days = validDays(parser, o);
+    if (!days) return kExitFailed;
     Session s(o);
-    const NumberFormat format = userNumberFormat();
-    if (!readTiles(s, o, files, format, run)) return kExitFailed;
-
+    std::vector<SetRun> runs;
+    if (!readRuns(s, o, parser, files, std::move(run), runs)) return kExitFailed;
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const SetLimits limits = setLimitsFromProfile(s.profile);
-    const DiagnosisResult diagnosed = diagnose(*engine, run.tiles, limits, run.set.tiles);
-    if (!diagnosed.diagnosis)
-        return failed(
-            o, diagnosed.refusal.empty() ? "the set cannot be diagnosed" : diagnosed.refusal);
-    if (const std::string why = remeasureReason(*diagnosed.diagnosis); !why.empty())
-        return failed(o, "no profile: " + why);
-    const ProfileResult fitted = fitProfile(run.tiles);
-    if (!fitted.profile) return failed(o, "no profile: " + fitted.refusal);
-
-    // The set as agreement records it, so that the profile names the record it stands on.
-    const SetJudgement judged = *judgeAndPredict(*engine, run.tiles, limits);
+    // Every profile is fitted before the first is kept: a fleet is profiled whole or not at all.
+    std::vector<Fitted> fits;
+    for (const SetRun& r : runs) {
+        auto fitted = fitRun(o, r, *engine, limits);
+        if (!fitted) return kExitFailed;
+        fits.push_back(std::move(*fitted));
+    }
     s.useDataFolder();
-    const std::int64_t made = s.clock.calendarSeconds();
-    const SetReport report{run.set,
-                           run.targetSerial,
-                           run.sampleSerial,
-                           engine->deltaELabel(),
-                           localTimeOf(made),
-                           limits,
-                           judged.now,
-                           judged.fitted,
-                           std::nullopt,
-                           {},
-                           diagnosed.diagnosis};
-    const SetFiled set =
-        fileAndRecord(s.files, s.state.dataFolder(), report, format, s.logbook.get());
-    const ProfileFile file{localTimeOf(made),
-                           run.sampleSerial,
-                           run.targetSerial,
-                           run.set.name,
-                           std::max<std::int64_t>(set.record, 0),
-                           localTimeOf(made + std::int64_t(days) * 86400),
-                           *fitted.profile};
-    const SavedFile saved = writeProfileFile(s.files, s.state.dataFolder(), file, format);
-    if (!saved.ok())
-        return failed(o,
-                      "the profile file " + saved.name + " could not be written: " + saved.error);
-    const std::int64_t id = s.logbook ? s.logbook->record(profileRecord(file, saved.path)) : 0;
-    print(o.io.out, file, id, saved, parser.isSet(QStringLiteral("json")));
+    std::vector<Kept> kept;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        kept.push_back(keepProfile(s, runs[i], *engine, limits, fits[i], *days,
+                                   !parser.isSet(QStringLiteral("virtual-master"))));
+        if (!kept.back().saved.ok())
+            return failed(o, "the profile file " + kept.back().saved.name +
+                                 " could not be written: " + kept.back().saved.error);
+    }
+    print(o.io.out, kept, parser.isSet(QStringLiteral("json")));
     return kExitPassed;
 }
 

@@ -1,6 +1,9 @@
 #include "cli/tile_files.h"
 
+#include <set>
+
 #include "core/coeff/file_choice.h"
+#include "core/tiles/profile_file.h"
 #include "core/tiles/set_files.h"
 
 namespace qv::cli {
@@ -13,7 +16,7 @@ void addTileOptions(QCommandLineParser& parser) {
 }
 
 std::optional<int> takeTiles(const QCommandLineParser& parser, const Options& o, SetRun& run,
-                             QStringList& files) {
+                             QStringList& files, int instruments) {
     files = parser.positionalArguments();
     if (!parser.isSet(QStringLiteral("tiles")) || files.isEmpty())
         return failed(o, "give --tiles NAMES and one judgement file per tile");
@@ -22,9 +25,13 @@ std::optional<int> takeTiles(const QCommandLineParser& parser, const Options& o,
     run.set = trimmedTileSet(run.set);
     if (const TileSetProblem p = checkTileSet(run.set); !p.ok())
         return failed(o, describe(p, run.set));
-    if (static_cast<std::size_t>(files.size()) != run.set.tiles.size())
-        return failed(o, "--tiles names " + std::to_string(run.set.tiles.size()) + " tiles for " +
-                             std::to_string(files.size()) + " files");
+    const std::size_t expected = run.set.tiles.size() * std::size_t(instruments);
+    if (static_cast<std::size_t>(files.size()) != expected)
+        return failed(o,
+                      "--tiles names " + std::to_string(run.set.tiles.size()) + " tiles" +
+                          (instruments > 1 ? " of " + std::to_string(instruments) + " instruments"
+                                           : std::string()) +
+                          " for " + std::to_string(files.size()) + " files");
     return std::nullopt;
 }
 
@@ -54,6 +61,39 @@ bool readTiles(Session& s, const Options& o, const QStringList& files, const Num
         }
         run.tiles.push_back(judgedTile(judged));
     }
+    return true;
+}
+
+bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
+                    const NumberFormat& format, const std::vector<std::string>& serials,
+                    const TileSet& set, std::vector<SetRun>& runs) {
+    const std::set<std::string> distinct(serials.begin(), serials.end());
+    if (serials.size() < 2 || distinct.size() != serials.size() || distinct.count({})) {
+        failed(o, "--virtual-master names at least two different instruments");
+        return false;
+    }
+    runs.assign(serials.size(), {});
+    for (std::size_t k = 0; k < serials.size(); ++k) {
+        const QStringList own = files.mid(int(k * set.tiles.size()), int(set.tiles.size()));
+        SetRun& run = runs[k];
+        run.set = set;
+        if (!readTiles(s, o, own, format, run)) return false;
+        if (run.sampleSerial != serials[k]) {
+            failed(o, own.front().toStdString() + " holds readings of " + run.sampleSerial +
+                          ", not of " + serials[k]);
+            return false;
+        }
+    }
+    // The fleet's mean reading of each tile stands in for the master's.
+    for (std::size_t t = 0; t < set.tiles.size(); ++t)
+        for (int a = 0; a < kAngleCount; ++a) {
+            AngleSpectrum mean(kSpectrumPoints, 0.0);
+            for (const SetRun& run : runs)
+                for (int j = 0; j < kSpectrumPoints; ++j)
+                    mean[j] += run.tiles[t].sample[a][j] / double(runs.size());
+            for (SetRun& run : runs) run.tiles[t].target[a] = mean;
+        }
+    for (SetRun& run : runs) run.targetSerial = virtualMasterName(int(runs.size()));
     return true;
 }
 

@@ -30,10 +30,18 @@ void addTileOptions(QCommandLineParser& parser);
 // After parsing: the names into `run.set` and the judgement files into `files`; an exit code
 // (with its reason printed) when they are missing, break the name rules or do not pair up.
 std::optional<int> takeTiles(const QCommandLineParser& parser, const Options& o, SetRun& run,
-                             QStringList& files);
+                             QStringList& files, int instruments = 1);
 
 // Reads every file as one tile; the first problem ends the run with its reason (false).
 bool readTiles(Session& s, const Options& o, const QStringList& files, const NumberFormat& format,
                SetRun& run);
+
+// A fleet's readings of the set: the judgement files of each instrument of `serials` (its
+// readings as the sample), one per tile in the set's order, the instruments in that order. Each
+// run's target is the fleet's mean reading of the tile (its virtual master), its sample the
+// instrument's. The first problem ends the run with its reason (false).
+bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
+                    const NumberFormat& format, const std::vector<std::string>& serials,
+                    const TileSet& set, std::vector<SetRun>& runs);
 
 }  // namespace qv::cli

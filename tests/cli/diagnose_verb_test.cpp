@@ -8,10 +8,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <string>
 
+#include "core/colour/colour_requests.h"
+#include "core/colour/evaluated_spectrum.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
 #include "sim/instrument.h"
@@ -35,20 +38,21 @@ ThreeAngles read(sim::InstrumentConfig c, const QString& specimen) {
     return out;
 }
 
-// One judgement file per tile in `dir`, the instrument under correction as `dut` reads, its
-// reading of `changed` changed by `change`.
+// One judgement file per tile in `dir`, the instrument under correction (`serial`) as `dut`
+// reads, its reading of `changed` changed by `change`.
 QStringList judgementFiles(const QTemporaryDir& dir, const sim::InstrumentConfig& dut,
                            const QString& changed = {},
-                           const std::function<void(ThreeAngles&)>& change = {}) {
+                           const std::function<void(ThreeAngles&)>& change = {},
+                           const std::string& serial = "L70S-200002") {
     QStringList files;
     for (const QString& tile : kTiles) {
-        const QString path = dir.filePath(tile + ".csv");
+        const QString path = dir.filePath(QString::fromStdString(serial) + "_" + tile + ".csv");
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         ThreeAngles sample = read(dut, tile);
         if (tile == changed) change(sample);
         f.write(QByteArray::fromStdString(formatJudgementFile(read({}, tile), sample, "L70S-100001",
-                                                              "L70S-200002", {2026, 12, 8, 9, 0, 0},
+                                                              serial, {2026, 12, 8, 9, 0, 0},
                                                               test::projectStrings(), {})));
         files << path;
     }
@@ -290,6 +294,87 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
     const test::CliRun changed = test::runCli({"standardise", product});
     EXPECT_EQ(changed.exitCode, 2);
     EXPECT_NE(changed.err.find("changed after it was recorded"), std::string::npos) << changed.err;
+}
+
+// Three instruments profiled to their mean reading: each gets a profile to the virtual master,
+// and through them a product colour none of the tiles is reads alike on all three.
+TEST(ProfileCli, AFleetProfiledToItsVirtualMasterReadsAProductAlike) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::vector<std::pair<std::string, sim::InstrumentConfig>> fleet = [] {
+        sim::InstrumentConfig gained, shifted, both = gainedAndShifted();
+        gained.gain.fill(1.02);
+        shifted.shiftNm = -0.6;
+        return std::vector<std::pair<std::string, sim::InstrumentConfig>>{
+            {"L70S-000011", gained}, {"L70S-000012", shifted}, {"L70S-000013", both}};
+    }();
+    QStringList files;
+    QStringList serials;
+    for (const auto& [serial, config] : fleet) {
+        files += judgementFiles(dir, config, {}, {}, serial);
+        serials << QString::fromStdString(serial);
+    }
+    const test::CliRun run =
+        test::runCli(QStringList{"profile", "--tiles", kTiles.join(','), "--virtual-master",
+                                 serials.join(','), "--json"} +
+                     files);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonArray profiles =
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.out))["profiles"].toArray();
+    ASSERT_EQ(profiles.size(), 3);
+    for (const QJsonValue& p : profiles)
+        EXPECT_EQ(p["master"].toString(), "virtual master of 3 instruments");
+    // The product (half red, half blue) as each reads it, and as each copy has it standardised:
+    // the largest colour difference between two instruments at any angle.
+    const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+    ColourRequests colour(*engine);
+    std::vector<ThreeAngles> asRead, standardised;
+    for (const auto& [serial, config] : fleet) {
+        ThreeAngles product = read(config, "red");
+        const ThreeAngles blue = read(config, "blue");
+        for (int a = 0; a < kAngleCount; ++a) {
+            for (int j = 0; j < kSpectrumPoints; ++j)
+                product[a][j] = (product[a][j] + blue[a][j]) / 2;
+            colour.setSample(a, product[a]);
+            appendCoordinates(product[a], colour.coordinates(kSampleMode));
+        }
+        asRead.push_back(product);
+        const QString path = dir.filePath(QString::fromStdString(serial) + "_product.csv");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(
+            formatJudgementFile(read({}, "red"), product, "L70S-100001", serial,
+                                {2026, 12, 8, 10, 0, 0}, test::projectStrings(), {})));
+        f.close();
+        const test::CliRun done = test::runCli({"standardise", "--json", path});
+        ASSERT_EQ(done.exitCode, 0) << done.err;
+        QFile copy(QJsonDocument::fromJson(QByteArray::fromStdString(done.out))["files"][0]["out"]
+                       .toString());
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        const auto back =
+            readJudgementFile(copy.readAll().toStdString(), {}, test::projectStrings());
+        ASSERT_TRUE(back.ok()) << back.problem;
+        standardised.push_back(back.contents->sample);
+    }
+    const auto largest = [](const std::vector<ThreeAngles>& fleetRows) {
+        double out = 0.0;
+        for (std::size_t i = 0; i < fleetRows.size(); ++i)
+            for (std::size_t k = i + 1; k < fleetRows.size(); ++k)
+                for (int a = 0; a < kAngleCount; ++a) {
+                    double sum = 0.0;
+                    for (std::size_t c = kCoordinateElement; c < kCoordinateElement + 3; ++c)
+                        sum += std::pow(fleetRows[i][a][c] - fleetRows[k][a][c], 2);
+                    out = std::max(out, std::sqrt(sum));
+                }
+        return out;
+    };
+    std::printf(
+        "virtual master: largest dE*ab between two instruments %.3f as read, %.3f "
+        "standardised\n",
+        largest(asRead), largest(standardised));
+    EXPECT_GT(largest(asRead), 0.5);
+    EXPECT_LT(largest(standardised), largest(asRead) / 5);
 }
 
 }  // namespace
