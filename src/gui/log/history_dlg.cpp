@@ -415,10 +415,11 @@ void CHistoryDlg::onRecord(const QModelIndex& index) {
     ui_->detailsText->setPlainText(r ? recordDetails(*r, context_.format)
                                      : tr("Choose a record to see all its values."));
     ui_->openFolderButton->setEnabled(r && !r->files.empty());
-    // A statement's record stands for a page already issued, a calibration's for no check: they
-    // have no certificate of their own.
+    // A statement's record stands for a page already issued, a calibration's for no check, a
+    // profile's for its file: they have no certificate of their own.
     ui_->certificateButton->setEnabled(r != nullptr && r->kind != RecordKind::Statement &&
-                                       r->kind != RecordKind::Calibration);
+                                       r->kind != RecordKind::Calibration &&
+                                       r->kind != RecordKind::Profile);
 }
 
 void CHistoryDlg::onOpenFolder() {
