@@ -25,8 +25,7 @@ int exportStandardised(const Options& o, const QString& file, const QString& out
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const auto result = standardisedFile(s, o, *engine, file, {0, true});
     if (!result) return kExitFailed;
-    const CgatsExport cgats =
-        exportSpectra(standardisedText(s, *result), userNumberFormat(), s.strings());
+    const CgatsExport cgats = exportSpectra(result->text, userNumberFormat(), s.strings());
     if (!cgats.ok()) return failed(o, file.toStdString() + ": " + cgats.problem);
     const NewFileResult saved = s.files.saveNew(out.toStdString(), cgats.text);
     if (saved.kind == NewFileResult::Kind::Saved) return kExitPassed;
@@ -45,8 +44,9 @@ int runExport(const QStringList& arguments, Io& io) {
         "Writes the spectra of a result file (target, judgement, repeatability or coefficient "
         "record file) as CGATS text that colour tools read, ArgyllCMS's spec2cie among them: "
         "one sample per angle and spectrum, the 31 reflectances in percent (400 to 700 nm), "
-        "the serials and the file's time in the header. With --standardised a judgement file's "
-        "sample instrument is read through its newest profile, as the master would read it "
+        "the serials and the file's time in the header. With --standardised a judgement or "
+        "repeatability file's instrument under correction is read through its newest profile, as "
+        "the master would read it "
         "(a profile that is due makes nothing). An existing file is never "
         "overwritten.\nExit status: 0 written, 2 the file is not one of the program's result "
         "files or the export could not be written (the reason is printed)."));

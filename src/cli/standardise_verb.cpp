@@ -22,7 +22,7 @@ namespace {
 struct Job {
     QString in;
     QString out;
-    StandardisedJudgement result;
+    StandardisedCopy result;
 };
 
 QJsonObject jobJson(const Job& job) {
@@ -33,7 +33,7 @@ QJsonObject jobJson(const Job& job) {
                                   {"deltaEAfter", job.result.deltaEAfter[a]}});
     return {{"in", job.in},
             {"out", job.out},
-            {"profile", QString::fromStdString(job.result.file.standardisedBy)},
+            {"profile", QString::fromStdString(job.result.label)},
             {"angles", angles}};
 }
 
@@ -44,7 +44,8 @@ int runStandardise(const QStringList& arguments, Io& io) {
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Writes a standardised copy of each judgement file: the sample instrument's readings as "
+        "Writes a standardised copy of each judgement or repeatability file: the readings of the "
+        "instrument under correction (a judgement's sample) as "
         "the master would read them, through the instrument's profile (the newest, or --profile "
         "ID), with their coordinates and colour difference computed afresh. The file itself is "
         "never changed; the copy names its profile and is never standardised again. A profile "
@@ -83,12 +84,7 @@ int runStandardise(const QStringList& arguments, Io& io) {
     }
     QJsonArray done;
     for (const Job& job : jobs) {
-        const JudgementFile& f = job.result.file;
-        const NewFileResult saved =
-            s.files.saveNew(job.out.toStdString(),
-                            formatJudgementFile(f.target, f.sample, f.targetSerial, f.sampleSerial,
-                                                f.time, s.strings(), userNumberFormat(),
-                                                f.beforeCorrection, f.standardisedBy));
+        const NewFileResult saved = s.files.saveNew(job.out.toStdString(), job.result.text);
         if (saved.kind != NewFileResult::Kind::Saved)
             return failed(o,
                           job.out.toStdString() + (saved.kind == NewFileResult::Kind::Exists
@@ -96,7 +92,7 @@ int runStandardise(const QStringList& arguments, Io& io) {
                                                        : " could not be written: " + saved.error));
         done.append(jobJson(job));
         if (!parser.isSet(QStringLiteral("json")))
-            o.io.out << job.out << " (" << QString::fromStdString(f.standardisedBy) << ")\n";
+            o.io.out << job.out << " (" << QString::fromStdString(job.result.label) << ")\n";
     }
     if (parser.isSet(QStringLiteral("json")))
         o.io.out << QJsonDocument(QJsonObject{{"files", done}}).toJson(QJsonDocument::Indented);

@@ -17,41 +17,80 @@ std::nullopt_t refused(const Options& o, const std::string& why) {
 
 }  // namespace
 
-std::optional<StandardisedJudgement> standardisedFile(Session& s, const Options& o,
-                                                      EvaluateHueControl& engine, const QString& in,
-                                                      const StandardiseRequest& request) {
-    std::string text;
-    if (!s.files.readAll(in.toStdString(), kMaxChosenFileBytes, text))
-        return refused(o, "cannot read " + in.toStdString());
-    const KnownResultFile known = knownResultFile(text, userNumberFormat(), s.strings());
-    if (!known.kind || known.kind->descriptor != "Judgement file")
-        return refused(o, in.toStdString() + " is not a judgement file");
-    const FileRead<JudgementFile> read = readJudgementFile(text, known.format, s.strings());
-    if (!read.ok()) return refused(o, in.toStdString() + ": " + read.problem);
-    if (!read.contents->standardisedBy.empty())
-        return refused(o, in.toStdString() + " is standardised already (" +
-                              read.contents->standardisedBy + ")");
+namespace {
+
+// The profile of `serial` the request names, with its label; nothing, the reason printed, when
+// there is none to use.
+std::optional<std::pair<Profile, std::string>> profileFor(Session& s, const Options& o,
+                                                          const std::string& file,
+                                                          const std::string& serial,
+                                                          const StandardiseRequest& request) {
     std::string why;
-    const auto stored = storedProfile(*s.logbook, s.files, s.strings(), request.profile,
-                                      read.contents->sampleSerial, why);
-    if (!stored || !stored->file)
-        return refused(o, in.toStdString() + ": " + (stored ? stored->problem : why));
+    const auto stored =
+        storedProfile(*s.logbook, s.files, s.strings(), request.profile, serial, why);
+    if (!stored || !stored->file) return refused(o, file + ": " + (stored ? stored->problem : why));
     const std::string label = profileLabel(stored->record.id, *stored->file);
     if (profileDue(*stored->file, localTimeOf(s.clock.calendarSeconds()))) {
         o.io.err << o.verb << ": " << QString::fromStdString(label)
                  << " is due: it stood until its date and should be made again\n";
         if (request.refuseDue) return refused(o, "its profile is due: not standardised");
     }
-    auto result = standardiseJudgement(engine, *read.contents, stored->file->profile, label);
-    if (!result) return refused(o, in.toStdString() + " holds no 31 reflectances per angle");
-    return result;
+    return std::pair{stored->file->profile, label};
 }
 
-std::string standardisedText(Session& s, const StandardisedJudgement& result) {
-    const JudgementFile& f = result.file;
-    return formatJudgementFile(f.target, f.sample, f.targetSerial, f.sampleSerial, f.time,
-                               s.strings(), userNumberFormat(), f.beforeCorrection,
-                               f.standardisedBy);
+std::optional<StandardisedCopy> judgementCopy(Session& s, const Options& o,
+                                              EvaluateHueControl& engine, const std::string& in,
+                                              const JudgementFile& file,
+                                              const StandardiseRequest& request) {
+    const auto profile = profileFor(s, o, in, file.sampleSerial, request);
+    if (!profile) return std::nullopt;
+    const auto result = standardiseJudgement(engine, file, profile->first, profile->second);
+    if (!result) return refused(o, in + " holds no 31 reflectances per angle");
+    const JudgementFile& f = result->file;
+    return StandardisedCopy{
+        formatJudgementFile(f.target, f.sample, f.targetSerial, f.sampleSerial, f.time, s.strings(),
+                            userNumberFormat(), f.beforeCorrection, f.standardisedBy),
+        f.standardisedBy, result->deltaEBefore, result->deltaEAfter};
+}
+
+std::optional<StandardisedCopy> seriesCopy(Session& s, const Options& o, EvaluateHueControl& engine,
+                                           const std::string& in, const RepeatabilityFile& file,
+                                           const StandardiseRequest& request) {
+    const auto profile = profileFor(s, o, in, file.serial, request);
+    if (!profile) return std::nullopt;
+    const auto result = standardiseSeries(engine, file, profile->first, profile->second);
+    if (!result) return refused(o, in + " holds no 31 reflectances per angle");
+    const RepeatabilityFile& f = result->file;
+    return StandardisedCopy{
+        formatRepeatabilityFile(f.series, f.serial, f.time, s.strings(), userNumberFormat(),
+                                f.formula, f.standardisedBy),
+        f.standardisedBy, result->deltaEBefore, result->deltaEAfter};
+}
+
+}  // namespace
+
+std::optional<StandardisedCopy> standardisedFile(Session& s, const Options& o,
+                                                 EvaluateHueControl& engine, const QString& path,
+                                                 const StandardiseRequest& request) {
+    const std::string in = path.toStdString();
+    std::string text;
+    if (!s.files.readAll(in, kMaxChosenFileBytes, text)) return refused(o, "cannot read " + in);
+    const KnownResultFile known = knownResultFile(text, userNumberFormat(), s.strings());
+    const FileRead<ResultContents> read =
+        known.kind ? known.kind->read(text, known.format, s.strings(), {})
+                   : FileRead<ResultContents>{{}, known.problem};
+    if (!read.ok()) return refused(o, in + " is not a result file: " + read.problem);
+    if (const auto* j = std::get_if<JudgementFile>(&*read.contents)) {
+        if (!j->standardisedBy.empty())
+            return refused(o, in + " is standardised already (" + j->standardisedBy + ")");
+        return judgementCopy(s, o, engine, in, *j, request);
+    }
+    if (const auto* r = std::get_if<RepeatabilityFile>(&*read.contents)) {
+        if (!r->standardisedBy.empty())
+            return refused(o, in + " is standardised already (" + r->standardisedBy + ")");
+        return seriesCopy(s, o, engine, in, *r, request);
+    }
+    return refused(o, in + " is neither a judgement nor a repeatability file");
 }
 
 }  // namespace qv::cli

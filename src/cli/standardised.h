@@ -1,7 +1,8 @@
 #pragma once
 
-// A judgement file read and standardised through the profile of its sample instrument, as the
-// standardise verb and export --standardised take it.
+// A judgement or repeatability file read and standardised through the profile of the
+// instrument whose readings it holds (a judgement's sample), as the standardise verb and export
+// --standardised take it.
 
 #include <QString>
 #include <optional>
@@ -19,14 +20,19 @@ struct StandardiseRequest {
     bool refuseDue = false;    // a profile past its date makes nothing (otherwise a warning)
 };
 
-// Nothing, with the reason printed, when the file is no judgement file, is standardised
-// already, or has no usable profile in the session's logbook.
-std::optional<StandardisedJudgement> standardisedFile(Session& s, const Options& o,
-                                                      EvaluateHueControl& engine,
-                                                      const QString& path,
-                                                      const StandardiseRequest& request);
+struct StandardisedCopy {
+    std::string text;   // the copy, with the user's separators
+    std::string label;  // the profile it went through
+    // A judgement: the difference from the target; a series: the larger of measurements 2 and
+    // 3 from measurement 1.
+    std::array<double, kAngleCount> deltaEBefore{};
+    std::array<double, kAngleCount> deltaEAfter{};
+};
 
-// The copy's text, with the user's separators.
-std::string standardisedText(Session& s, const StandardisedJudgement& result);
+// Nothing, with the reason printed, when the file is neither kind, is standardised already, or
+// has no usable profile in the session's logbook.
+std::optional<StandardisedCopy> standardisedFile(Session& s, const Options& o,
+                                                 EvaluateHueControl& engine, const QString& path,
+                                                 const StandardiseRequest& request);
 
 }  // namespace qv::cli

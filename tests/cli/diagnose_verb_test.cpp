@@ -15,6 +15,7 @@
 
 #include "core/colour/colour_requests.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
 #include "sim/instrument.h"
@@ -375,6 +376,44 @@ TEST(ProfileCli, AFleetProfiledToItsVirtualMasterReadsAProductAlike) {
         largest(asRead), largest(standardised));
     EXPECT_GT(largest(asRead), 0.5);
     EXPECT_LT(largest(standardised), largest(asRead) / 5);
+}
+
+// A repeatability series of the instrument is standardised reading by reading: the copy names
+// its profile, its readings are what the master reads, and it is not standardised again.
+TEST(StandardiseCli, ARepeatabilitySeriesIsStandardisedReadingByReading) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const sim::InstrumentConfig dut = gainedAndShifted();
+    ASSERT_EQ(
+        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
+            .exitCode,
+        0);
+    RepeatSeries series;
+    const ThreeAngles black = read(dut, "black");
+    for (std::size_t i = 0; i < series.size(); ++i) series[i] = black[i % kAngleCount];
+    const QString path = dir.filePath("Repeatability.csv");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(formatRepeatabilityFile(
+            series, "L70S-200002", {2026, 12, 8, 11, 0, 0}, test::projectStrings(), {})));
+    }
+    const test::CliRun run = test::runCli({"standardise", "--json", path});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    QFile copy(
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.out))["files"][0]["out"].toString());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const auto back =
+        readRepeatabilityFile(copy.readAll().toStdString(), {}, test::projectStrings());
+    ASSERT_TRUE(back.ok()) << back.problem;
+    EXPECT_EQ(back.contents->standardisedBy.rfind("profile ", 0), 0u);
+    // The master's own reading of the tile, within what two-decimal readings allow.
+    const ThreeAngles master = read({}, "black");
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; j += 10)
+            EXPECT_NEAR(back.contents->series[std::size_t(3 + a)][j], master[a][j], 0.03);
+    EXPECT_EQ(test::runCli({"standardise", copy.fileName()}).exitCode, 2);
 }
 
 }  // namespace

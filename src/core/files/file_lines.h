@@ -70,6 +70,10 @@ std::string atLine(std::size_t line, const std::string& what);
 // over many readings) begin with this date key; the others with string kStrDateLabel.
 inline constexpr std::string_view kEnglishDateKey = "Date";
 
+// A copy whose readings were standardised to a master says so under this key, with the profile,
+// on a line the readings as taken leave blank.
+inline constexpr std::string_view kStandardisedKey = "Standardised";
+
 // The separators a result file was written with: its list separator follows the date key on the
 // first line. The user's own when they agree; otherwise the pair that goes with it; nothing
 // when the first line is no date line.

@@ -45,10 +45,12 @@ std::string formulaOf(std::string_view heading, const StringTable& texts) {
 
 std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
                                     const LocalTime& time, const StringTable& texts,
-                                    const NumberFormat& format, const std::string& deltaELabel) {
+                                    const NumberFormat& format, const std::string& deltaELabel,
+                                    const std::string& standardisedBy) {
     CsvWriter w(format);
     w.field(texts.text(kStrDateLabel)).last(resultTimestamp(time)).endLine();
     w.field(texts.text(kStrInstrumentLabel)).last(instrumentId).endLine();
+    if (!standardisedBy.empty()) w.field(kStandardisedKey).last(standardisedBy);
     w.endLine().endLine();
     std::string deltaEHeading = texts.text(kStrDeltaEColumn);
     if (!deltaELabel.empty()) deltaEHeading += " (" + deltaELabel + ")";
@@ -100,6 +102,8 @@ FileRead<RepeatabilityFile> readRepeatabilityFile(std::string_view text, const N
     }
     const auto& second = t.lines[layout::kBlockHeadings[1] - 1];
     file.formula = formulaOf(second.back(), texts);
+    if (t.at(layout::kStandardisedLine - 1, 0) == kStandardisedKey)
+        file.standardisedBy = std::string(t.at(layout::kStandardisedLine - 1, 1));
     return {std::move(file), {}};
 }
 

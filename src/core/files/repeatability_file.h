@@ -20,10 +20,12 @@ using RepeatSeries = std::array<AngleSpectrum, 9>;
 // rows (spectrum, coordinates and, for measurements 2 and 3, the total colour difference).
 // Lines end in CR LF. A non-empty `deltaELabel` names the colour-difference formula in the
 // heading of that column.
+// A copy standardised to the master says so on line 3 (blank in readings as taken):
+// `standardisedBy` names the profile.
 std::string formatRepeatabilityFile(const RepeatSeries& series, const std::string& instrumentId,
                                     const LocalTime& time, const StringTable& texts,
-                                    const NumberFormat& format,
-                                    const std::string& deltaELabel = {});
+                                    const NumberFormat& format, const std::string& deltaELabel = {},
+                                    const std::string& standardisedBy = {});
 
 // Writes the file into the data folder, complete or not at all, never over an earlier one.
 // Returns its path, or empty when nothing was written (no data folder, or the save failed).
@@ -36,6 +38,7 @@ std::string writeRepeatabilityFile(FileStore& files, const std::string& dataFold
 // by its 25°, 45° and 75° rows), the last line.
 namespace repeatability_layout {
 inline constexpr std::size_t kSerialLine = 2;
+inline constexpr std::size_t kStandardisedLine = 3;
 inline constexpr std::array<std::size_t, 3> kBlockHeadings = {5, 9, 13};
 inline constexpr std::size_t kLastLine = 16;
 }  // namespace repeatability_layout
@@ -47,6 +50,7 @@ struct RepeatabilityFile {
     std::string serial;
     std::string formula;  // named in the colour-difference heading; empty when not
     RepeatSeries series;
+    std::string standardisedBy;  // a copy standardised to the master: its profile
 };
 
 // Its first lines: the instrument's serial under the date and no comment line after it.

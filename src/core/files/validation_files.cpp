@@ -60,7 +60,7 @@ std::string formatJudgementFile(const ThreeAngles& target, const ThreeAngles& sa
     dateLine(w, texts, time);
     w.field(texts.text(kStrTargetSerialLabel)).last(targetSerial).endLine();
     w.field(texts.text(kStrSampleSerialLabel)).last(sampleSerial).endLine();
-    if (!standardisedBy.empty()) w.field(validation_layout::kStandardisedKey).last(standardisedBy);
+    if (!standardisedBy.empty()) w.field(kStandardisedKey).last(standardisedBy);
     w.endLine();
     blockHeading(w, texts, kStrTargetBlock);
     w.endLine();
@@ -193,7 +193,7 @@ FileRead<JudgementFile> readJudgementFile(std::string_view text, const NumberFor
          {readBlock(t, {layout::kTargetHeading, kStrTargetBlock}, texts, format, file.target),
           readBlock(t, sample, texts, format, file.sample)})
         if (!why.empty()) return {{}, why};
-    if (t.at(layout::kStandardisedLine - 1, 0) == layout::kStandardisedKey)
+    if (t.at(layout::kStandardisedLine - 1, 0) == kStandardisedKey)
         file.standardisedBy = std::string(t.at(layout::kStandardisedLine - 1, 1));
     readBefore(text, format, texts, limits, file);
     return {std::move(file), {}};

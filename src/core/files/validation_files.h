@@ -55,7 +55,6 @@ namespace validation_layout {
 inline constexpr std::size_t kTargetSerialLine = 2;
 inline constexpr std::size_t kSampleSerialLine = 3;
 inline constexpr std::size_t kStandardisedLine = 4;
-inline constexpr std::string_view kStandardisedKey = "Standardised";
 inline constexpr std::size_t kTargetHeading = 5;
 inline constexpr std::size_t kTargetLastLine = kTargetHeading + kAngleCount;
 inline constexpr std::size_t kSampleHeading = 9;

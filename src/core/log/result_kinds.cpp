@@ -69,6 +69,10 @@ LabTriple coordinatesOf(const AngleSpectrum& row) {
 
 FileRead<CheckRecord> repeatabilityRecord(const ResultContents& c) {
     const auto& f = std::get<RepeatabilityFile>(c);
+    if (!f.standardisedBy.empty())
+        return {{},
+                atLine(repeatability_layout::kStandardisedLine,
+                       "a standardised copy of a repeatability check, not a check")};
     CheckRecord r = emptyRecord(RecordKind::Repeatability, f.time);
     r.serial = f.serial;
     r.formula = f.formula;
@@ -115,8 +119,9 @@ FileRead<CheckRecord> judgementRecord(const ResultContents& c) {
     r.serial = f.sampleSerial;
     // A standardised copy holds no reading as taken: the check was recorded from the original.
     if (!f.standardisedBy.empty())
-        return {{}, atLine(validation_layout::kStandardisedLine,
-                           "a standardised copy of a judgement, not a check")};
+        return {{},
+                atLine(validation_layout::kStandardisedLine,
+                       "a standardised copy of a judgement, not a check")};
     if (f.verifies && !f.beforeCorrection)
         return {{},
                 atLine(validation_layout::kBeforeLine,

@@ -1,5 +1,6 @@
 #include "core/tiles/standardise.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "core/colour/colour_requests.h"
@@ -44,6 +45,61 @@ std::optional<StandardisedJudgement> standardiseJudgement(EvaluateHueControl& en
         setDifference(row, out.deltaEAfter[a]);
         out.file.sample[a] = std::move(row);
     }
+    return out;
+}
+
+namespace {
+
+// Each row's 31 reflectances through the profile at its angle; nothing for a shorter row.
+std::optional<RepeatSeries> standardisedRows(const RepeatSeries& rows, const Profile& profile) {
+    RepeatSeries out;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto row = standardise(profile.angles[i % kAngleCount], rows[i]);
+        if (!row) return std::nullopt;
+        out[i] = std::move(*row);
+    }
+    return out;
+}
+
+// The coordinates of every row and the larger difference of measurements 2 and 3 from 1, per
+// angle, written after the rows as the check writes them.
+std::array<double, kAngleCount> evaluate(ColourRequests& colour, RepeatSeries& rows, bool write) {
+    std::array<double, kAngleCount> largest{};
+    for (int a = 0; a < kAngleCount; ++a) {
+        AngleSpectrum first(rows[a].begin(), rows[a].begin() + kSpectrumPoints);
+        colour.setTarget(a, first);
+        colour.request(item::kTotalDifference, kTargetMode);
+        for (int k = 0; k < 3; ++k) {
+            AngleSpectrum& row = rows[std::size_t(kAngleCount * k + a)];
+            row.resize(kSpectrumPoints);
+            colour.setSample(a, row);
+            const double dE = colour.request(item::kTotalDifference, kSampleMode);
+            if (k > 0) largest[a] = std::max(largest[a], dE);
+            if (!write) continue;
+            appendCoordinates(row, colour.coordinates(kSampleMode));
+            if (k > 0) setDifference(row, dE);
+        }
+    }
+    return largest;
+}
+
+}  // namespace
+
+std::optional<StandardisedSeries> standardiseSeries(EvaluateHueControl& engine,
+                                                    const RepeatabilityFile& file,
+                                                    const Profile& profile,
+                                                    const std::string& label) {
+    auto rows = standardisedRows(file.series, profile);
+    if (!rows) return std::nullopt;
+    applyStandardViewing(engine);
+    ColourRequests colour(engine);
+    colour.prepareDifferences();
+    StandardisedSeries out{file, {}, {}};
+    RepeatSeries asRead = file.series;
+    out.deltaEBefore = evaluate(colour, asRead, false);
+    out.deltaEAfter = evaluate(colour, *rows, true);
+    out.file.series = std::move(*rows);
+    out.file.standardisedBy = label;
     return out;
 }
 

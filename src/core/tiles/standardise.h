@@ -10,6 +10,7 @@
 
 #include "core/app/local_time.h"
 #include "core/colour/evaluate_hue_control.h"
+#include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
 
@@ -34,5 +35,19 @@ std::optional<StandardisedJudgement> standardiseJudgement(EvaluateHueControl& en
                                                           const JudgementFile& file,
                                                           const Profile& profile,
                                                           const std::string& label);
+
+struct StandardisedSeries {
+    RepeatabilityFile file;  // every reading as the master would read it, `standardisedBy` set
+    // The larger difference of measurements 2 and 3 from measurement 1, per angle.
+    std::array<double, kAngleCount> deltaEBefore{};
+    std::array<double, kAngleCount> deltaEAfter{};
+};
+
+// A repeatability series standardised reading by reading; the coordinates and the differences
+// from measurement 1 computed afresh by `engine`. Nothing when a row holds no 31 reflectances.
+std::optional<StandardisedSeries> standardiseSeries(EvaluateHueControl& engine,
+                                                    const RepeatabilityFile& file,
+                                                    const Profile& profile,
+                                                    const std::string& label);
 
 }  // namespace qv
