@@ -30,9 +30,12 @@ std::optional<std::pair<Profile, std::string>> profileFor(Session& s, const Opti
         storedProfile(*s.logbook, s.files, s.strings(), request.profile, serial, why);
     if (!stored || !stored->file) return refused(o, file + ": " + (stored ? stored->problem : why));
     const std::string label = profileLabel(stored->record.id, *stored->file);
-    if (profileDue(*stored->file, localTimeOf(s.clock.calendarSeconds()))) {
-        o.io.err << o.verb << ": " << QString::fromStdString(label)
-                 << " is due: it stood until its date and should be made again\n";
+    const bool pastDate = profileDue(*stored->file, localTimeOf(s.clock.calendarSeconds()));
+    if (pastDate || !stored->dueByCheck.empty()) {
+        o.io.err << o.verb << ": " << QString::fromStdString(label) << " is due: "
+                 << QString::fromStdString(pastDate ? "it stood until its date"
+                                                    : stored->dueByCheck)
+                 << "; make it again\n";
         if (request.refuseDue) return refused(o, "its profile is due: not standardised");
     }
     return std::pair{stored->file->profile, label};

@@ -15,6 +15,7 @@
 
 #include "core/colour/colour_requests.h"
 #include "core/colour/evaluated_spectrum.h"
+#include "core/colour/items.h"
 #include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
@@ -414,6 +415,56 @@ TEST(StandardiseCli, ARepeatabilitySeriesIsStandardisedReadingByReading) {
         for (int j = 0; j < kSpectrumPoints; j += 10)
             EXPECT_NEAR(back.contents->series[std::size_t(3 + a)][j], master[a][j], 0.03);
     EXPECT_EQ(test::runCli({"standardise", copy.fileName()}).exitCode, 2);
+}
+
+// A check against the master after the profile was made, on an instrument that drifted since:
+// through the profile it lands beyond what the profile's residual allows, so the profile is
+// due before its date.
+TEST(StandardiseCli, AProfileALaterCheckContradictsIsDue) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const sim::InstrumentConfig dut = gainedAndShifted();
+    ASSERT_EQ(
+        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
+            .exitCode,
+        0);
+    const auto writeCheck = [&](const sim::InstrumentConfig& now, const QString& name) {
+        const QString folder = dir.filePath(name);
+        QDir().mkpath(folder);
+        QFile f(folder + "/Judgement_20261231_090000.csv");
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        // As the check writes it: the sample's coordinates and its difference after its readings.
+        ThreeAngles target = read({}, "orange"), sample = read(now, "orange");
+        const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
+        ColourRequests colour(*engine);
+        colour.prepareDifferences();
+        for (int a = 0; a < kAngleCount; ++a) {
+            colour.setTarget(a, target[a]);
+            colour.request(item::kTotalDifference, kTargetMode);
+            colour.setSample(a, sample[a]);
+            const double dE = colour.request(item::kTotalDifference, kSampleMode);
+            appendCoordinates(sample[a], colour.coordinates(kSampleMode));
+            setDifference(sample[a], dE);
+        }
+        f.write(QByteArray::fromStdString(
+            formatJudgementFile(target, sample, "L70S-100001", "L70S-200002",
+                                {2026, 12, 31, 9, 0, 0}, test::projectStrings(), {})));
+        f.close();
+        const test::CliRun imported = test::runCli({"import", folder});
+        EXPECT_NE(imported.out.find("1 imported"), std::string::npos) << imported.out;
+        return f.fileName();
+    };
+    // Still as profiled: the check agrees and the profile stands.
+    const QString agreeing = writeCheck(dut, "same");
+    EXPECT_EQ(test::runCli({"standardise", "--strict", agreeing}).exitCode, 0);
+    sim::InstrumentConfig drifted = dut;
+    drifted.gain.fill(1.035);
+    const QString later = writeCheck(drifted, "drifted");
+    const test::CliRun strict = test::runCli({"standardise", "--strict", later});
+    EXPECT_EQ(strict.exitCode, 2);
+    EXPECT_NE(strict.err.find("is due: the check of 20261231_090000 reads"), std::string::npos)
+        << strict.err;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/tiles/standardise.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "core/colour/colour_requests.h"
@@ -18,6 +19,25 @@ std::string profileLabel(std::int64_t id, const ProfileFile& p) {
 
 bool profileDue(const ProfileFile& p, const LocalTime& now) {
     return resultTimestamp(now) > resultTimestamp(p.validUntil);
+}
+
+std::string dueByCheck(EvaluateHueControl& engine, const ProfileFile& profile,
+                       const JudgementFile& check) {
+    const auto result = standardiseJudgement(engine, check, profile.profile, {});
+    if (!result) return {};
+    for (int a = 0; a < kAngleCount; ++a) {
+        const double allowed = kCheckAllowance * profile.profile.angles[a].leaveOneOut.percentile95;
+        const double after = result->deltaEAfter[a];
+        if (std::isfinite(after) && after > allowed) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "the check of %s reads %.3f dE*ab from the master at %d° through it, "
+                          "beyond the %.3f it allows",
+                          resultTimestamp(check.time).c_str(), after, kAngleDegrees[a], allowed);
+            return text;
+        }
+    }
+    return {};
 }
 
 std::optional<StandardisedJudgement> standardiseJudgement(EvaluateHueControl& engine,

@@ -22,6 +22,16 @@ std::string profileLabel(std::int64_t id, const ProfileFile& profile);
 // Whether the profile is past the date it stood until at `now`: due again.
 bool profileDue(const ProfileFile& profile, const LocalTime& now);
 
+// A check of the instrument against the master made after the profile, standardised through it,
+// must land where the profile's residual allows: within half as much again as the 95th
+// percentile it states for a tile left out (a colour the profile was not fitted on lands beyond
+// that less than one time in twenty while the profile holds). Why the profile is due when the
+// check lands further off at an angle; empty when it does not, or the check cannot tell (a
+// file not whole).
+inline constexpr double kCheckAllowance = 1.5;
+std::string dueByCheck(EvaluateHueControl& engine, const ProfileFile& profile,
+                       const JudgementFile& check);
+
 struct StandardisedJudgement {
     JudgementFile file;  // the sample's rows as the master would read them, `standardisedBy` set
     std::array<double, kAngleCount> deltaEBefore{};

@@ -79,7 +79,7 @@ void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
         const CheckRecord& r = p.record;
         QStringList cells{QString::number(r.id), q(r.serial), q(r.referenceSerial), day(r.time),
                           QString::number(daysBetween(r.time, now))};
-        const bool isDue = p.file && profileDue(*p.file, now);
+        const bool isDue = p.file && (profileDue(*p.file, now) || !p.dueByCheck.empty());
         due += isDue ? 1 : 0;
         cells << (p.file ? day(p.file->validUntil) : QStringLiteral("---"))
               << (!p.file ? tr("cannot be used")
@@ -92,6 +92,7 @@ void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
         if (!p.file || isDue)
             item->setForeground(6, !p.file ? palette::failed() : palette::warning());
         if (!p.file) item->setToolTip(6, q(p.problem));
+        if (!p.dueByCheck.empty()) item->setToolTip(6, q(p.dueByCheck));
         for (int c : {0, 4, 7, 8, 9}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     for (int c = 0; c < table_->columnCount(); ++c) table_->resizeColumnToContents(c);

@@ -22,6 +22,9 @@ struct StoredProfile {
     std::optional<ProfileFile> file;
     // Without the file, why not, in English.
     std::string problem;
+    // Due before its date: the newest check against its master since it was made lands further
+    // off through it than its residual allows (dueByCheck); empty when none does.
+    std::string dueByCheck;
 };
 
 // Profile `id`, or with id 0 the newest of the instrument `serial`: nothing when the logbook has
