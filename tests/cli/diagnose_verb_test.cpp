@@ -181,6 +181,27 @@ sim::InstrumentConfig gainedAndShifted() {
     return dut;
 }
 
+// A product colour none of the tiles is: half red, half blue, as `c` reads it.
+ThreeAngles redBlue(const sim::InstrumentConfig& c) {
+    ThreeAngles red = read(c, "red");
+    const ThreeAngles blue = read(c, "blue");
+    for (int a = 0; a < kAngleCount; ++a)
+        for (int j = 0; j < kSpectrumPoints; ++j) red[a][j] = (red[a][j] + blue[a][j]) / 2;
+    return red;
+}
+
+// A judgement file at `path` of the master's reading against the instrument `serial`'s; its text.
+std::string writeJudgement(const QString& path, const ThreeAngles& target,
+                           const ThreeAngles& sample, const std::string& serial,
+                           const LocalTime& time) {
+    const std::string text = formatJudgementFile(target, sample, "L70S-100001", serial, time,
+                                                 test::projectStrings(), {});
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray::fromStdString(text));
+    return text;
+}
+
 // profile: fitted on the files, kept as a file the logbook's record names, and refused on a set
 // with an implausible reading before anything is kept.
 TEST(ProfileCli, AProfileIsKeptAsAFileAndARecordAndRefusedOnAnImplausibleSet) {
@@ -231,21 +252,9 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
     const test::CliRun made = test::runCli(
         QStringList{"profile", "--tiles", kTiles.join(','), "--json"} + judgementFiles(dir, dut));
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    const auto mixture = [](const sim::InstrumentConfig& c) {
-        ThreeAngles red = read(c, "red"), blue = read(c, "blue");
-        for (int a = 0; a < kAngleCount; ++a)
-            for (int j = 0; j < kSpectrumPoints; ++j) red[a][j] = (red[a][j] + blue[a][j]) / 2;
-        return red;
-    };
     const QString product = dir.filePath("product.csv");
     const std::string raw =
-        formatJudgementFile(mixture({}), mixture(dut), "L70S-100001", "L70S-200002",
-                            {2026, 12, 8, 10, 0, 0}, test::projectStrings(), {});
-    {
-        QFile f(product);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::fromStdString(raw));
-    }
+        writeJudgement(product, redBlue({}), redBlue(dut), "L70S-200002", {2026, 12, 8, 10, 0, 0});
     const test::CliRun run = test::runCli({"standardise", "--json", product});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const QJsonObject file =
@@ -333,22 +342,14 @@ TEST(ProfileCli, AFleetProfiledToItsVirtualMasterReadsAProductAlike) {
     ColourRequests colour(*engine);
     std::vector<ThreeAngles> asRead, standardised;
     for (const auto& [serial, config] : fleet) {
-        ThreeAngles product = read(config, "red");
-        const ThreeAngles blue = read(config, "blue");
+        ThreeAngles product = redBlue(config);
         for (int a = 0; a < kAngleCount; ++a) {
-            for (int j = 0; j < kSpectrumPoints; ++j)
-                product[a][j] = (product[a][j] + blue[a][j]) / 2;
             colour.setSample(a, product[a]);
             appendCoordinates(product[a], colour.coordinates(kSampleMode));
         }
         asRead.push_back(product);
         const QString path = dir.filePath(QString::fromStdString(serial) + "_product.csv");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::fromStdString(
-            formatJudgementFile(read({}, "red"), product, "L70S-100001", serial,
-                                {2026, 12, 8, 10, 0, 0}, test::projectStrings(), {})));
-        f.close();
+        writeJudgement(path, redBlue({}), product, serial, {2026, 12, 8, 10, 0, 0});
         const test::CliRun done = test::runCli({"standardise", "--json", path});
         ASSERT_EQ(done.exitCode, 0) << done.err;
         QFile copy(QJsonDocument::fromJson(QByteArray::fromStdString(done.out))["files"][0]["out"]
@@ -432,8 +433,7 @@ TEST(StandardiseCli, AProfileALaterCheckContradictsIsDue) {
     const auto writeCheck = [&](const sim::InstrumentConfig& now, const QString& name) {
         const QString folder = dir.filePath(name);
         QDir().mkpath(folder);
-        QFile f(folder + "/Judgement_20261231_090000.csv");
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        const QString path = folder + "/Judgement_20261231_090000.csv";
         // As the check writes it: the sample's coordinates and its difference after its readings.
         ThreeAngles target = read({}, "orange"), sample = read(now, "orange");
         const auto engine = makeColourEngine(KEY_VERSION1, DeltaEFormula::Cie76);
@@ -447,13 +447,10 @@ TEST(StandardiseCli, AProfileALaterCheckContradictsIsDue) {
             appendCoordinates(sample[a], colour.coordinates(kSampleMode));
             setDifference(sample[a], dE);
         }
-        f.write(QByteArray::fromStdString(
-            formatJudgementFile(target, sample, "L70S-100001", "L70S-200002",
-                                {2026, 12, 31, 9, 0, 0}, test::projectStrings(), {})));
-        f.close();
+        writeJudgement(path, target, sample, "L70S-200002", {2026, 12, 31, 9, 0, 0});
         const test::CliRun imported = test::runCli({"import", folder});
         EXPECT_NE(imported.out.find("1 imported"), std::string::npos) << imported.out;
-        return f.fileName();
+        return path;
     };
     // Still as profiled: the check agrees and the profile stands.
     const QString agreeing = writeCheck(dut, "same");
