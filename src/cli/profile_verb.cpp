@@ -79,7 +79,7 @@ QJsonObject angleJson(const AngleProfile& a) {
 }
 
 QString dateText(const LocalTime& t) {
-    return QString::asprintf("%04d-%02d-%02d", t.year, t.month, t.day);
+    return QString::fromStdString(calendarDate(t));
 }
 
 QJsonObject profileJson(const ProfileFile& f, std::int64_t id, const SavedFile& saved) {

@@ -48,6 +48,18 @@ std::string logbookTime(const LocalTime& t) {
     return out;
 }
 
+std::string calendarDate(const LocalTime& t) {
+    return logbookTime(t).substr(0, 10);
+}
+
+long long daysFromCivil(const LocalTime& t) {
+    const int y = t.year - (t.month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
 LocalTime fromLogbookTime(const std::string& s) {
     LocalTime t;
     if (std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d", &t.year, &t.month, &t.day, &t.hour, &t.minute,

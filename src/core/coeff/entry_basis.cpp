@@ -19,19 +19,10 @@ namespace {
 // A write goes on record within moments of the time stamp it sends.
 constexpr long long kSameWriteSeconds = 120;
 
-long long daysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const long long yoe = y - era * 400;
-    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-}
-
 std::optional<long long> secondsOf(const LocalTime& t) {
     if (t.year <= 0 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour < 0)
         return std::nullopt;
-    return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600LL + t.minute * 60LL +
-           t.second;
+    return daysFromCivil(t) * 86400 + t.hour * 3600LL + t.minute * 60LL + t.second;
 }
 
 // "dd.mm.yyyy hh:mm:ss", as an entry keeps its time.

@@ -36,16 +36,6 @@ constexpr std::array<std::string_view, kContributionCount> kNames = {
 constexpr std::array<std::string_view, kContributionCount> kKeys = {
     "shortTerm", "longTerm", "agreement", "reference", "resolution"};
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-long dayNumber(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 std::string dateText(long days) {
     days += 719468;
     const long era = (days >= 0 ? days : days - 146096) / 146097;
@@ -433,8 +423,7 @@ Contribution shortTerm(const Inputs& in, int a) {
 
 int distinctDays(const std::vector<CheckRecord>& chosen, int* spanDays) {
     std::vector<long> days;
-    for (const CheckRecord& r : chosen)
-        days.push_back(dayNumber(r.time.year, r.time.month, r.time.day));
+    for (const CheckRecord& r : chosen) days.push_back(static_cast<long>(daysFromCivil(r.time)));
     std::sort(days.begin(), days.end());
     *spanDays = days.empty() ? 0 : static_cast<int>(days.back() - days.front());
     return static_cast<int>(std::unique(days.begin(), days.end()) - days.begin());
@@ -962,7 +951,7 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
     s.made = now;
     s.validUntil = now;
     const long until =
-        dayNumber(now.year, now.month, now.day) + std::clamp(settings.validDays, 0, 3650);
+        static_cast<long>(daysFromCivil(now)) + std::clamp(settings.validDays, 0, 3650);
     const std::string day = dateText(until);
     s.validUntil.year = std::stoi(day.substr(0, 4));
     s.validUntil.month = std::stoi(day.substr(5, 2));
@@ -983,7 +972,7 @@ PerformanceStatement performanceStatement(const std::vector<CheckRecord>& record
         s.referenceSerial = set->referenceSerial;
     if (const CheckRecord* ext = latest(records, RecordKind::ExtendedRepeatability))
         s.specimen = settings.specimen.empty() ? ext->specimen : settings.specimen;
-    const long today = dayNumber(now.year, now.month, now.day);
+    const long today = static_cast<long>(daysFromCivil(now));
     const std::string since =
         settings.longTermDays > 0 ? dateText(today - settings.longTermDays) : "";
     Inputs in{records, settings, formula, s.formula, parameters, {}, 0, agreementBasis(records)};

@@ -255,11 +255,10 @@ CheckRecord profileRecord(const ProfileFile& f, const std::string& path) {
         r.angles[a].largest = h.percentile95;
         r.readings = static_cast<int>(h.tiles);
     }
-    const std::string until = resultTimestamp(f.validUntil).substr(0, 8);
     r.comment =
         f.setName +
         (f.setRecord > 0 ? ", tile-set record " + std::to_string(f.setRecord) : std::string()) +
-        ", valid until " + until.substr(0, 4) + "-" + until.substr(4, 2) + "-" + until.substr(6, 2);
+        ", valid until " + calendarDate(f.validUntil);
     if (!path.empty()) r.files.push_back(path);
     return r;
 }

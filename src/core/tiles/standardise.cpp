@@ -12,9 +12,7 @@
 namespace qv {
 
 std::string profileLabel(std::int64_t id, const ProfileFile& p) {
-    char date[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", p.time.year, p.time.month, p.time.day);
-    return "profile " + std::to_string(id) + " to " + p.master + " of " + date;
+    return "profile " + std::to_string(id) + " to " + p.master + " of " + calendarDate(p.time);
 }
 
 bool profileDue(const ProfileFile& p, const LocalTime& now) {

@@ -22,20 +22,7 @@ QString q(const std::string& s) {
 }
 
 QString day(const LocalTime& t) {
-    return QString::asprintf("%04d-%02d-%02d", t.year, t.month, t.day);
-}
-
-// Whole days from `from` to `to`, by the calendar.
-int daysBetween(const LocalTime& from, const LocalTime& to) {
-    const auto ordinal = [](const LocalTime& t) {
-        // Days since a fixed epoch by the proleptic Gregorian calendar.
-        const int y = t.year - (t.month <= 2 ? 1 : 0);
-        const int era = (y >= 0 ? y : y - 399) / 400;
-        const int yoe = y - era * 400;
-        const int doy = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
-        return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    };
-    return ordinal(to) - ordinal(from);
+    return QString::fromStdString(calendarDate(t));
 }
 
 }  // namespace
@@ -78,7 +65,7 @@ void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
     for (const StoredProfile& p : profiles) {
         const CheckRecord& r = p.record;
         QStringList cells{QString::number(r.id), q(r.serial), q(r.referenceSerial), day(r.time),
-                          QString::number(daysBetween(r.time, now))};
+                          QString::number(daysFromCivil(now) - daysFromCivil(r.time))};
         const bool isDue = p.file && (profileDue(*p.file, now) || !p.dueByCheck.empty());
         due += isDue ? 1 : 0;
         cells << (p.file ? day(p.file->validUntil) : QStringLiteral("---"))

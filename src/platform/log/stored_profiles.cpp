@@ -85,13 +85,13 @@ void checkAfter(StoredProfile& p, const std::vector<CheckRecord>& checks, FileSt
 std::optional<StoredProfile> storedProfile(LogbookStore& logbook, FileStore& files,
                                            const StringTable& texts, std::int64_t id,
                                            const std::string& serial, std::string& why) {
+    // The instrument's history is read once: its newest profile and the checks after it.
+    Records all = recordsOf(logbook, serial);
     std::optional<CheckRecord> record;
-    if (id > 0) {
+    if (id > 0)
         record = logbook.recordById(id);
-    } else {
-        Records all = recordsOf(logbook, serial);
-        if (!all.profiles.empty()) record = std::move(all.profiles.front());
-    }
+    else if (!all.profiles.empty())
+        record = std::move(all.profiles.front());
     if (!record || record->kind != RecordKind::Profile) {
         why = id > 0 ? "no profile " + std::to_string(id) + " in the logbook"
                      : "the logbook holds no profile of " + serial + ": make one with profile";
@@ -103,7 +103,7 @@ std::optional<StoredProfile> storedProfile(LogbookStore& logbook, FileStore& fil
         return std::nullopt;
     }
     StoredProfile out = withFile(logbook, files, texts, std::move(*record));
-    checkAfter(out, recordsOf(logbook, serial).checks, files, texts);
+    checkAfter(out, all.checks, files, texts);
     return out;
 }
 
