@@ -23,9 +23,11 @@ int exportStandardised(const Options& o, const QString& file, const QString& out
     s.logbook = openVerbLogbook(o, true);
     if (!s.logbook) return kExitFailed;
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
-    const auto result = standardisedFile(s, o, *engine, file, {0, true});
+    const auto result = standardisedFile(s, o, *engine, file, {0, true, {}});
     if (!result) return kExitFailed;
-    const CgatsExport cgats = exportSpectra(result->text, userNumberFormat(), s.strings());
+    const CgatsExport cgats = result->cgats
+                                  ? CgatsExport{result->text, {}}
+                                  : exportSpectra(result->text, userNumberFormat(), s.strings());
     if (!cgats.ok()) return failed(o, file.toStdString() + ": " + cgats.problem);
     const NewFileResult saved = s.files.saveNew(out.toStdString(), cgats.text);
     if (saved.kind == NewFileResult::Kind::Saved) return kExitPassed;

@@ -27,7 +27,7 @@ struct Job {
 
 QJsonObject jobJson(const Job& job) {
     QJsonArray angles;
-    for (int a = 0; a < kAngleCount; ++a)
+    for (int a = 0; a < kAngleCount && job.result.compared; ++a)
         angles.append(QJsonObject{{"angle", kAngleDegrees[a]},
                                   {"deltaEBefore", job.result.deltaEBefore[a]},
                                   {"deltaEAfter", job.result.deltaEAfter[a]}});
@@ -44,9 +44,10 @@ int runStandardise(const QStringList& arguments, Io& io) {
     o.verb = arguments.value(0);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Writes a standardised copy of each judgement or repeatability file: the readings of the "
-        "instrument under correction (a judgement's sample) as "
-        "the master would read them, through the instrument's profile (the newest, or --profile "
+        "Writes a standardised copy of each judgement, repeatability or CGATS file: the readings "
+        "of the instrument under correction (a judgement's sample, a CGATS pair's \"sample\" "
+        "sets) as the master would read them, through the instrument's profile (the newest, or "
+        "--profile "
         "ID), with their coordinates and colour difference computed afresh. The file itself is "
         "never changed; the copy names its profile and is never standardised again. A profile "
         "past its date is due: a warning, or with --strict no copy.\n"
@@ -56,20 +57,27 @@ int runStandardise(const QStringList& arguments, Io& io) {
                       QStringLiteral("ID")});
     parser.addOption({QStringLiteral("out"), QStringLiteral("The folder for the copies."),
                       QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("serial"),
+                      QStringLiteral("The instrument whose readings a CGATS file holds, when the "
+                                     "file names none."),
+                      QStringLiteral("SERIAL")});
     parser.addOption({QStringLiteral("strict"), QStringLiteral("Refuse a profile that is due.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
-    parser.addPositionalArgument(QStringLiteral("FILES"), QStringLiteral("The judgement files."));
+    parser.addPositionalArgument(QStringLiteral("FILES"),
+                                 QStringLiteral("The judgement, repeatability or CGATS files."));
     if (const auto code =
             parseVerb(parser, arguments, o,
                       QStringLiteral("Usage: qvl70s-cli standardise [options] FILES...")))
         return *code;
-    if (parser.positionalArguments().isEmpty()) return failed(o, "give the judgement files");
+    if (parser.positionalArguments().isEmpty()) return failed(o, "give the files to standardise");
     Session s(o);
     s.logbook = openVerbLogbook(o, true);
     if (!s.logbook) return kExitFailed;
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
-    const StandardiseRequest request{parser.value(QStringLiteral("profile")).toLongLong(),
-                                     parser.isSet(QStringLiteral("strict"))};
+    const StandardiseRequest request{
+        parser.value(QStringLiteral("profile")).toLongLong(),
+        parser.isSet(QStringLiteral("strict")),
+        parser.value(QStringLiteral("serial")).trimmed().toStdString()};
     std::vector<Job> jobs;
     for (const QString& in : parser.positionalArguments()) {
         auto result = standardisedFile(s, o, *engine, in, request);
@@ -78,9 +86,10 @@ int runStandardise(const QStringList& arguments, Io& io) {
         const QString dir = parser.isSet(QStringLiteral("out"))
                                 ? parser.value(QStringLiteral("out"))
                                 : info.absolutePath();
-        jobs.push_back(
-            {in, QDir(dir).filePath(info.completeBaseName() + QStringLiteral("_standardised.csv")),
-             std::move(*result)});
+        jobs.push_back({in,
+                        QDir(dir).filePath(info.baseName() + QStringLiteral("_standardised.") +
+                                           info.completeSuffix()),
+                        std::move(*result)});
     }
     QJsonArray done;
     for (const Job& job : jobs) {

@@ -295,6 +295,39 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
     EXPECT_EQ(data(standardised), data(ofCopy));
     EXPECT_NE(data(standardised), data(asRead));
 
+    // The CGATS file as read, standardised itself: the same spectra and differences, named as
+    // standardised, so that neither it nor the export of a standardised copy goes through again.
+    const test::CliRun cgats = test::runCli({"standardise", "--json", asRead});
+    ASSERT_EQ(cgats.exitCode, 0) << cgats.err;
+    const QJsonObject cgatsFile =
+        QJsonDocument::fromJson(QByteArray::fromStdString(cgats.out))["files"][0].toObject();
+    EXPECT_TRUE(cgatsFile["out"].toString().endsWith("raw_standardised.txt"));
+    EXPECT_EQ(data(cgatsFile["out"].toString()), data(standardised));
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_NEAR(cgatsFile["angles"][a]["deltaEAfter"].toDouble(),
+                    file["angles"][a]["deltaEAfter"].toDouble(), 1e-4);
+    for (const QString& done : {cgatsFile["out"].toString(), ofCopy}) {
+        const test::CliRun again = test::runCli({"standardise", done});
+        EXPECT_NE(again.err.find("standardised already (profile"), std::string::npos) << again.err;
+    }
+    // A CGATS file that names no instrument is standardised only for the one the operator names.
+    QFile rawFile(asRead);
+    ASSERT_TRUE(rawFile.open(QIODevice::ReadOnly));
+    QByteArray unnamed = rawFile.readAll();
+    unnamed.replace("INSTRUMENTATION \"target L70S-100001, sample L70S-200002\"\r\n", "");
+    const QString anonymous = dir.filePath("other tool.txt");
+    QFile other(anonymous);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(unnamed);
+    other.close();
+    const test::CliRun unknown = test::runCli({"standardise", anonymous});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("names no instrument: give --serial"), std::string::npos)
+        << unknown.err;
+    const test::CliRun named =
+        test::runCli({"standardise", "--json", "--serial", "L70S-200002", anonymous});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+
     const QString profileFile =
         QJsonDocument::fromJson(QByteArray::fromStdString(made.out))["file"].toString();
     QFile edited(profileFile);

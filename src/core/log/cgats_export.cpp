@@ -8,6 +8,7 @@
 
 #include "core/coeff/file_choice.h"
 #include "core/colour/spectrum.h"
+#include "core/files/cgats_file.h"
 #include "core/log/result_kinds.h"
 
 namespace qv {
@@ -25,59 +26,34 @@ std::string createdTime(const LocalTime& t) {
     return out;
 }
 
-// A CGATS string is quoted: a quote or a control character inside it becomes a blank.
-std::string quoted(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (c == '"' || u < 0x20 || u == 0x7f) ? ' ' : c;
-    }
-    return out + "\"";
-}
-
-void line(std::string& out, std::string_view text) {
-    out += text;
-    out += kCrLf;
-}
-
-// A keyword CGATS does not define is declared before it is used.
-void ownKeyword(std::string& out, const std::string& name, std::string_view value) {
-    line(out, "KEYWORD " + quoted(name));
-    line(out, name + " " + quoted(value));
-}
-
 // ArgyllCMS reads spectra from files it names CTI3 (CGATS leaves the identifier to the
 // writer), and only with a device class; its field names SPEC_400 ... SPEC_700 and the
 // SPECTRAL_ keywords are what other spectral readers take too.
 std::string cgatsText(const ResultKindRow& kind, const ResultSpectra& c,
                       const std::string& created) {
-    std::string out;
-    line(out, "CTI3");
-    ownKeyword(out, "DEVICE_CLASS", "OUTPUT");
-    line(out, "ORIGINATOR \"QV-L70s\"");
-    line(out, "DESCRIPTOR " + quoted(std::string(kind.descriptor) +
-                                     ": reflectance in percent at 25, 45 and 75 degrees"));
-    line(out, "CREATED " + quoted(created));
-    line(out, "INSTRUMENTATION " + quoted(c.instrumentation));
-    ownKeyword(out, "SPECTRAL_BANDS", std::to_string(kSpectrumPoints));
-    ownKeyword(out, "SPECTRAL_START_NM", formatFixed(kStartNm, kDecimals));
-    ownKeyword(out, "SPECTRAL_END_NM", formatFixed(kEndNm, kDecimals));
-    ownKeyword(out, "SPECTRAL_NORM", formatFixed(100.0, kDecimals));  // percent
-    line(out, "NUMBER_OF_FIELDS " + std::to_string(2 + kSpectrumPoints));
-    line(out, "BEGIN_DATA_FORMAT");
-    std::string fields = "SAMPLE_ID SAMPLE_NAME";
-    for (int nm = kStartNm; nm <= kEndNm; nm += kStepNm) fields += " SPEC_" + std::to_string(nm);
-    line(out, fields);
-    line(out, "END_DATA_FORMAT");
-    line(out, "NUMBER_OF_SETS " + std::to_string(c.samples.size()));
-    line(out, "BEGIN_DATA");
+    CgatsTable t;
+    t.identifier = "CTI3";
+    setCgatsKeyword(t, "DEVICE_CLASS", "OUTPUT", true);
+    setCgatsKeyword(t, "ORIGINATOR", "QV-L70s", false);
+    setCgatsKeyword(
+        t, "DESCRIPTOR",
+        std::string(kind.descriptor) + ": reflectance in percent at 25, 45 and 75 degrees", false);
+    setCgatsKeyword(t, "CREATED", created, false);
+    setCgatsKeyword(t, "INSTRUMENTATION", c.instrumentation, false);
+    setCgatsKeyword(t, "SPECTRAL_BANDS", std::to_string(kSpectrumPoints), true);
+    setCgatsKeyword(t, "SPECTRAL_START_NM", formatFixed(kStartNm, kDecimals), true);
+    setCgatsKeyword(t, "SPECTRAL_END_NM", formatFixed(kEndNm, kDecimals), true);
+    setCgatsKeyword(t, "SPECTRAL_NORM", formatFixed(100.0, kDecimals), true);  // percent
+    if (!c.standardisedBy.empty())
+        setCgatsKeyword(t, std::string(kCgatsStandardisedKeyword), c.standardisedBy, true);
+    t.fields = {"SAMPLE_ID", "SAMPLE_NAME"};
+    for (int nm = kStartNm; nm <= kEndNm; nm += kStepNm) t.fields.push_back(cgatsSpectralField(nm));
     for (std::size_t i = 0; i < c.samples.size(); ++i) {
-        std::string row = std::to_string(i + 1) + " " + quoted(c.samples[i].name);
-        for (double v : c.samples[i].reflectances) row += " " + formatFixed(v, kDecimals);
-        line(out, row);
+        std::vector<std::string> set{std::to_string(i + 1), cgatsQuoted(c.samples[i].name)};
+        for (double v : c.samples[i].reflectances) set.push_back(formatFixed(v, kDecimals));
+        t.sets.push_back(std::move(set));
     }
-    line(out, "END_DATA");
-    return out;
+    return formatCgats(t);
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ FileRead<CheckRecord> repeatabilityRecord(const ResultContents& c) {
 
 ResultSpectra repeatabilitySpectra(const ResultContents& c) {
     const auto& f = std::get<RepeatabilityFile>(c);
-    ResultSpectra out{f.serial, {}};
+    ResultSpectra out{f.serial, {}, f.standardisedBy};
     addSeries(out, f.series);
     return out;
 }
@@ -103,7 +103,7 @@ ResultSpectra repeatabilitySpectra(const ResultContents& c) {
 
 ResultSpectra targetSpectra(const ResultContents& c) {
     const auto& f = std::get<TargetFile>(c);
-    ResultSpectra out{f.targetSerial, {}};
+    ResultSpectra out{f.targetSerial, {}, {}};
     addRows(out, "target", f.target);
     return out;
 }
@@ -141,7 +141,8 @@ FileRead<CheckRecord> judgementRecord(const ResultContents& c) {
 
 ResultSpectra judgementSpectra(const ResultContents& c) {
     const auto& f = std::get<JudgementFile>(c);
-    ResultSpectra out{"target " + f.targetSerial + ", sample " + f.sampleSerial, {}};
+    ResultSpectra out{
+        "target " + f.targetSerial + ", sample " + f.sampleSerial, {}, f.standardisedBy};
     addRows(out, "target", f.target);
     addRows(out, "sample", f.sample);
     return out;
@@ -160,7 +161,7 @@ FileRead<CheckRecord> recordFileRecord(const ResultContents& c) {
 
 ResultSpectra recordFileSpectra(const ResultContents& c) {
     const auto& f = std::get<CoefficientRecord>(c);
-    ResultSpectra out{f.sampleSerial, {}};
+    ResultSpectra out{f.sampleSerial, {}, {}};
     addSeries(out, f.repeatSeries);
     addRows(out, "target", f.target);
     addRows(out, "sample", f.sample);
@@ -200,7 +201,7 @@ FileRead<CheckRecord> extendedFileRecord(const ResultContents& c) {
 
 ResultSpectra extendedSpectra(const ResultContents& c) {
     const auto& f = std::get<ExtendedReport>(c);
-    ResultSpectra out{f.serial, {}};
+    ResultSpectra out{f.serial, {}, {}};
     for (std::size_t k = 0; k < f.spectra.size(); ++k)
         addRows(out, "reading " + std::to_string(k + 1), f.spectra[k]);
     return out;

@@ -39,6 +39,7 @@ struct NamedSpectrum {
 struct ResultSpectra {
     std::string instrumentation;  // "L70S-100001", or "target ..., sample ..."
     std::vector<NamedSpectrum> samples;
+    std::string standardisedBy;  // the profile, when the readings were standardised through one
 };
 
 struct ResultKindRow {

@@ -122,3 +122,74 @@ std::optional<StandardisedSeries> standardiseSeries(EvaluateHueControl& engine,
 }
 
 }  // namespace qv
+
+namespace qv {
+
+CgatsInstruments cgatsInstruments(const CgatsTable& table) {
+    const std::string named = cgatsKeyword(table, "INSTRUMENTATION").value_or("");
+    constexpr std::string_view kTarget = "target ";
+    constexpr std::string_view kSample = ", sample ";
+    const std::size_t sample = named.find(kSample);
+    if (named.rfind(kTarget, 0) == 0 && sample != std::string::npos)
+        return {
+            trimmedSerial(std::string_view(named).substr(kTarget.size(), sample - kTarget.size())),
+            trimmedSerial(std::string_view(named).substr(sample + kSample.size()))};
+    return {{}, trimmedSerial(named)};
+}
+
+namespace {
+
+bool startsWith(const std::string& name, std::string_view word) {
+    return name.rfind(word, 0) == 0;
+}
+
+// Each angle's difference of the pair's sample from its target, as read and standardised;
+// nothing to compare unless every angle has both.
+void comparePair(EvaluateHueControl& engine, const std::vector<CgatsSpectrum>& spectra,
+                 const std::array<AngleSpectrum, kAngleCount>& after, StandardisedCgats& out) {
+    std::array<const CgatsSpectrum*, kAngleCount> target{};
+    std::array<const CgatsSpectrum*, kAngleCount> sample{};
+    for (const CgatsSpectrum& s : spectra) {
+        if (startsWith(s.name, "target ")) target[std::size_t(s.angle)] = &s;
+        if (startsWith(s.name, "sample ")) sample[std::size_t(s.angle)] = &s;
+    }
+    for (int a = 0; a < kAngleCount; ++a)
+        if (!target[std::size_t(a)] || !sample[std::size_t(a)]) return;
+    applyStandardViewing(engine);
+    ColourRequests colour(engine);
+    colour.prepareDifferences();
+    for (int a = 0; a < kAngleCount; ++a) {
+        colour.setTarget(a, target[std::size_t(a)]->reflectances);
+        colour.request(item::kTotalDifference, kTargetMode);
+        colour.setSample(a, sample[std::size_t(a)]->reflectances);
+        out.deltaEBefore[std::size_t(a)] = colour.request(item::kTotalDifference, kSampleMode);
+        colour.setSample(a, after[std::size_t(a)]);
+        out.deltaEAfter[std::size_t(a)] = colour.request(item::kTotalDifference, kSampleMode);
+    }
+    out.compared = true;
+}
+
+}  // namespace
+
+FileRead<StandardisedCgats> standardiseCgats(EvaluateHueControl& engine, const CgatsTable& table,
+                                             const Profile& profile, const std::string& label) {
+    if (const auto by = cgatsKeyword(table, kCgatsStandardisedKeyword))
+        return {{}, "standardised already (" + *by + ")"};
+    const auto spectra = cgatsSpectra(table);
+    if (!spectra.ok()) return {{}, spectra.problem};
+    const bool pair = !cgatsInstruments(table).target.empty();
+    StandardisedCgats out{table, false, {}, {}};
+    std::array<AngleSpectrum, kAngleCount> after;
+    for (const CgatsSpectrum& s : *spectra.contents) {
+        if (pair && !startsWith(s.name, "sample ")) continue;
+        auto standardised = standardise(profile.angles[std::size_t(s.angle)], s.reflectances);
+        if (!standardised) return {{}, "\"" + s.name + "\" holds no 31 reflectances"};
+        setCgatsSpectrum(out.table, {s.set, s.name, s.angle, *standardised});
+        after[std::size_t(s.angle)] = std::move(*standardised);
+    }
+    setCgatsKeyword(out.table, std::string(kCgatsStandardisedKeyword), label, true);
+    if (pair) comparePair(engine, *spectra.contents, after, out);
+    return {std::move(out), {}};
+}
+
+}  // namespace qv

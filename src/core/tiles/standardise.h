@@ -10,6 +10,7 @@
 
 #include "core/app/local_time.h"
 #include "core/colour/evaluate_hue_control.h"
+#include "core/files/cgats_file.h"
 #include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
@@ -59,5 +60,26 @@ std::optional<StandardisedSeries> standardiseSeries(EvaluateHueControl& engine,
                                                     const RepeatabilityFile& file,
                                                     const Profile& profile,
                                                     const std::string& label);
+
+// A CGATS table names its instruments under INSTRUMENTATION: the program's export of a
+// judgement "target A, sample B", of any other file the one serial.
+struct CgatsInstruments {
+    std::string target;  // empty unless the table holds a pair
+    std::string serial;  // the instrument whose readings a profile standardises; empty: not named
+};
+CgatsInstruments cgatsInstruments(const CgatsTable& table);
+
+struct StandardisedCgats {
+    CgatsTable table;  // the instrument's spectra as the master would read them
+    // A pair: each angle's difference of the sample from the target, before and after.
+    bool compared = false;
+    std::array<double, kAngleCount> deltaEBefore{};
+    std::array<double, kAngleCount> deltaEAfter{};
+};
+
+// The readings of the instrument the profile is of standardised: in a pair the sets named
+// "sample ...", otherwise every set; the others, and every other field, as they were.
+FileRead<StandardisedCgats> standardiseCgats(EvaluateHueControl& engine, const CgatsTable& table,
+                                             const Profile& profile, const std::string& label);
 
 }  // namespace qv
