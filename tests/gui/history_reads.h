@@ -18,4 +18,14 @@ inline bool readThrough(const Dialog& dialog) {
     return !dialog.reading();
 }
 
+// Until `done` holds, at most ten seconds: an answer a window asked its logbook for.
+template <class Done>
+inline bool waitUntil(const Done& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
 }  // namespace qv::test

@@ -5,6 +5,7 @@
 // date, and one whose file was edited after it was recorded.
 
 #include <QFile>
+#include <array>
 #include <string>
 
 #include "core/tiles/profile_file.h"
@@ -13,9 +14,10 @@
 
 namespace qv::test {
 
+// `slope`: the affine stage's per angle (the reading divided by a gain), the terms none.
 inline std::int64_t keepProfile(SqlLogbook& logbook, const std::string& folder,
                                 const std::string& serial, std::int64_t madeSeconds, int validDays,
-                                double heldOut) {
+                                double heldOut, std::array<double, kAngleCount> slope = {1, 1, 1}) {
     ProfileFile f{localTimeOf(madeSeconds),
                   serial,
                   "L70S-100001",
@@ -26,7 +28,7 @@ inline std::int64_t keepProfile(SqlLogbook& logbook, const std::string& folder,
     for (int a = 0; a < kAngleCount; ++a) {
         AngleProfile& p = f.profile.angles[a];
         p.angleDegrees = kAngleDegrees[a];
-        p.slope.fill(1.0);
+        p.slope.fill(slope[a]);
         p.ridge = 3.0;
         p.leaveOneOut = {heldOut * (1.0 + 0.2 * a), 2.2 * heldOut, 12};
     }

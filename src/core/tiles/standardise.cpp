@@ -38,27 +38,41 @@ std::string dueByCheck(EvaluateHueControl& engine, const ProfileFile& profile,
     return {};
 }
 
+std::optional<StandardisedPair> standardisePair(EvaluateHueControl& engine, const TileSpectra& pair,
+                                                const Profile& profile) {
+    auto sample = standardise(profile, pair.sample);
+    if (!sample) return std::nullopt;
+    for (const AngleSpectrum& t : pair.target)
+        if (t.size() < std::size_t(kSpectrumPoints)) return std::nullopt;
+    applyStandardViewing(engine);
+    ColourRequests colour(engine);
+    colour.prepareDifferences();
+    StandardisedPair out{std::move(*sample), {}, {}};
+    for (int a = 0; a < kAngleCount; ++a) {
+        // Before and after in the same formula, whatever the check was judged in.
+        colour.setTarget(a, pair.target[a]);
+        colour.request(item::kTotalDifference, kTargetMode);
+        colour.setSample(a, pair.sample[a]);
+        out.deltaEBefore[a] = colour.request(item::kTotalDifference, kSampleMode);
+        colour.setSample(a, out.sample[a]);
+        out.deltaEAfter[a] = colour.request(item::kTotalDifference, kSampleMode);
+    }
+    return out;
+}
+
 std::optional<StandardisedJudgement> standardiseJudgement(EvaluateHueControl& engine,
                                                           const JudgementFile& file,
                                                           const Profile& profile,
                                                           const std::string& label) {
-    const TileSpectra read = judgedTile(file);
-    const auto sample = standardise(profile, read.sample);
-    if (!sample) return std::nullopt;
-    applyStandardViewing(engine);
+    const auto pair = standardisePair(engine, judgedTile(file), profile);
+    if (!pair) return std::nullopt;
     ColourRequests colour(engine);
-    colour.prepareDifferences();
-    StandardisedJudgement out{file, {}, {}};
+    StandardisedJudgement out{file, pair->deltaEBefore, pair->deltaEAfter};
     out.file.standardisedBy = label;
     for (int a = 0; a < kAngleCount; ++a) {
-        // Before and after in the same formula, whatever the check was judged in.
-        colour.setTarget(a, read.target[a]);
-        colour.request(item::kTotalDifference, kTargetMode);
-        colour.setSample(a, read.sample[a]);
-        out.deltaEBefore[a] = colour.request(item::kTotalDifference, kSampleMode);
-        colour.setSample(a, (*sample)[a]);
-        out.deltaEAfter[a] = colour.request(item::kTotalDifference, kSampleMode);
-        AngleSpectrum row = (*sample)[a];
+        AngleSpectrum row = pair->sample[a];
+        colour.setSample(a, row);
+        colour.request(item::kTotalDifference, kSampleMode);
         appendCoordinates(row, colour.coordinates(kSampleMode));
         setDifference(row, out.deltaEAfter[a]);
         out.file.sample[a] = std::move(row);

@@ -33,6 +33,18 @@ inline constexpr double kCheckAllowance = 1.5;
 std::string dueByCheck(EvaluateHueControl& engine, const ProfileFile& profile,
                        const JudgementFile& check);
 
+struct StandardisedPair {
+    ThreeAngles sample;  // the sample as the master would read it: 31 reflectances per angle
+    std::array<double, kAngleCount> deltaEBefore{};
+    std::array<double, kAngleCount> deltaEAfter{};
+};
+
+// A pair of readings (the master's or the reference's as target, the instrument's as sample)
+// with the sample standardised: each angle's difference in the engine's formula, as read and
+// after. Nothing when a reading holds fewer than 31 reflectances.
+std::optional<StandardisedPair> standardisePair(EvaluateHueControl& engine, const TileSpectra& pair,
+                                                const Profile& profile);
+
 struct StandardisedJudgement {
     JudgementFile file;  // the sample's rows as the master would read them, `standardisedBy` set
     std::array<double, kAngleCount> deltaEBefore{};

@@ -259,6 +259,17 @@ bool TileSetWorkflow::judgeTiles() {
     return true;
 }
 
+SetSummary TileSetWorkflow::standardisedSummary(const Profile& profile) {
+    if (!now_) return {};
+    std::vector<TileSpectra> standardised = tiles_;
+    for (TileSpectra& tile : standardised) {
+        auto sample = standardise(profile, tile.sample);
+        if (!sample) return {};
+        tile.sample = std::move(*sample);
+    }
+    return summary(judgeSet(colour_, standardised, limits_));
+}
+
 bool TileSetWorkflow::confirmCorrection() {
     if (!diagnosis_ || !fitted_) return true;
     const std::string doubt = correctionDoubt(*diagnosis_, *fitted_, limits_, s_.format);

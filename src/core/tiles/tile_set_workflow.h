@@ -11,6 +11,7 @@
 #include "core/measure/entries_apply.h"
 #include "core/measure/measured_pair.h"
 #include "core/tiles/diagnosis.h"
+#include "core/tiles/profile.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/set_fit.h"
 #include "core/tiles/tile_set.h"
@@ -111,6 +112,11 @@ public:
     const std::optional<SetAgreement>& lightestOnly() const { return lightestOnly_; }
     const std::optional<SetAgreement>& fitted() const { return fitted_; }
     const std::optional<SetAgreement>& after() const { return after_; }
+    // The set as judged now with each sample through `profile` (the instrument's, to its
+    // master): what its standardised readings show; nothing before a judgement.
+    SetSummary standardisedSummary(const Profile& profile);
+    // The instrument under correction, once a tile was read on it.
+    const std::string& sampleSerial() const { return sampleSerial_; }
     // The physical terms per angle and the remedy, from the readings before the correction;
     // nothing before the set is judged.
     const std::optional<Diagnosis>& diagnosis() const { return diagnosis_; }

@@ -25,12 +25,13 @@ TaskDialogs taskDialogs(GuiContext& context, LogbookStore* logbook) {
         dialog.exec();
     };
     // The one dialog the check cannot open itself: the tile set lies above it.
-    TileSetHook tileSet = [&context](QWidget* parent, EvaluateHueControl& colour) {
-        CTileSetDlg dialog(context, colour, parent);
+    TileSetHook tileSet = [&context, logbook](QWidget* parent, EvaluateHueControl& colour) {
+        CTileSetDlg dialog(context, colour, parent, logbook);
         dialog.exec();
     };
-    tasks.interInstrument = [&context, tileSet](QWidget* parent) {
-        CInstErrorConfirmationDlg dialog(context, userCalibrationDialogs(context, tileSet), parent);
+    tasks.interInstrument = [&context, tileSet, logbook](QWidget* parent) {
+        CInstErrorConfirmationDlg dialog(context, userCalibrationDialogs(context, tileSet), parent,
+                                         logbook);
         dialog.exec();
     };
     if (logbook && logbook->isOpen()) tasks.logbook = logbook;

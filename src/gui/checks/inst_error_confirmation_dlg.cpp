@@ -5,12 +5,14 @@
 
 #include "core/app/message_box.h"
 #include "core/app/shared_state.h"
+#include "core/tiles/standardise.h"
 #include "gui/checks/validation_dlg.h"
 #include "gui/coeff/coeff_read_write_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/gui_context.h"
 #include "gui/kit/instrument_strip.h"
 #include "gui/kit/palette.h"
+#include "gui/kit/profile_finder.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui/measure/calibration_dlg.h"
@@ -48,12 +50,14 @@ CorrectionDialogs userCalibrationDialogs(GuiContext& context, TileSetHook tileSe
 }
 
 CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
-                                                     CorrectionDialogs correction, QWidget* parent)
+                                                     CorrectionDialogs correction, QWidget* parent,
+                                                     const LogbookStore* logbook)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CInstErrorConfirmationDlg>()),
       context_(context),
       correction_(std::move(correction)),
-      workflow_(context) {
+      workflow_(context),
+      profiles_(ProfileFinder::of(logbook, context.strings)) {
     ui_->setupUi(this);
     chart_ = new SpectraChart(ui_->chartHolder);
     auto* holder = new QVBoxLayout(ui_->chartHolder);
@@ -76,6 +80,12 @@ CInstErrorConfirmationDlg::CInstErrorConfirmationDlg(GuiContext& context,
     verdictLabel_->setObjectName(QStringLiteral("verdictLabel"));
     verdictLabel_->setWordWrap(true);
     ui_->valuesColumn->insertWidget(2, verdictLabel_);
+    standardisedLabel_ = new QLabel(this);
+    standardisedLabel_->setObjectName(QStringLiteral("standardisedLabel"));
+    standardisedLabel_->setWordWrap(true);
+    standardisedLabel_->hide();
+    ui_->valuesColumn->insertWidget(ui_->valuesColumn->indexOf(correctionLabel_) + 1,
+                                    standardisedLabel_);
     pairLabel_ = new QLabel(this);
     pairLabel_->setObjectName(QStringLiteral("pairLabel"));
     ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->instructionLabel) + 1, pairLabel_);
@@ -243,6 +253,47 @@ void CInstErrorConfirmationDlg::render() {
     renderVerdict();
     renderChart();
     renderCorrection();
+    renderStandardised();
+}
+
+// Beside the differences as read, the same through the sample instrument's profile once the
+// logbook has answered; a pair judged anew asks again.
+void CInstErrorConfirmationDlg::renderStandardised() {
+    const SharedState& s = context_.state;
+    if (!profiles_ || !workflow_.judgement()) {
+        askedFor_.reset();
+        standardisedLabel_->hide();
+        return;
+    }
+    const TileSpectra pair{s.targetSpectrum, s.sampleSpectrum};
+    if (askedFor_ && askedFor_->target == pair.target && askedFor_->sample == pair.sample) return;
+    askedFor_ = pair;
+    standardisedLabel_->hide();
+    profiles_->find(s.sampleSerial, this, [this, pair](const std::optional<StoredProfile>& p) {
+        showStandardised(pair, p);
+    });
+}
+
+void CInstErrorConfirmationDlg::showStandardised(const TileSpectra& pair,
+                                                 const std::optional<StoredProfile>& profile) {
+    if (!profile || !askedFor_ || askedFor_->sample != pair.sample) return;
+    const auto r = standardisePair(workflow_.colour(), pair, profile->file->profile);
+    if (!r) return;
+    const auto angles = [this](const std::array<double, kAngleCount>& v) {
+        return QString::fromStdString(context_.format.display(v[0]) + " / " +
+                                      context_.format.display(v[1]) + " / " +
+                                      context_.format.display(v[2]));
+    };
+    QString text =
+        tr("%1 at 25° / 45° / 75°: as read %2, standardised %3 %4.")
+            .arg(QString::fromStdString(workflow_.view().deltaELabel), angles(r->deltaEBefore),
+                 angles(r->deltaEAfter),
+                 profileInUseText(*profile, localTimeOf(context_.clock.calendarSeconds())));
+    if (profile->record.referenceSerial != context_.state.targetSerial)
+        text += tr(" Its master is %1, not this check's target.")
+                    .arg(QString::fromStdString(profile->record.referenceSerial));
+    standardisedLabel_->setText(text);
+    standardisedLabel_->show();
 }
 
 // The verdict stays in view once its window closed, in the verdict window's colours.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/checks/inter_instrument_workflow.h"
+#include "core/tiles/set_agreement.h"
 #include "gui/kit/result_fields.h"
 
 class QLabel;
@@ -18,7 +19,10 @@ class CInstErrorConfirmationDlg;
 namespace qv {
 
 struct GuiContext;
+class LogbookStore;
+class ProfileFinder;
 class SpectraChart;
+struct StoredProfile;
 
 // The dialog over a tile set, opened from this check with the check's colour engine. The tile
 // set builds on this check and lies above it, so the program hands it in as a hook.
@@ -44,8 +48,10 @@ CorrectionDialogs userCalibrationDialogs(GuiContext& context, TileSetHook tileSe
 class CInstErrorConfirmationDlg : public QDialog {
     Q_OBJECT
 public:
+    // With a logbook, a judgement shows its differences through the sample instrument's profile
+    // too, when it has one.
     CInstErrorConfirmationDlg(GuiContext& context, CorrectionDialogs correction = {},
-                              QWidget* parent = nullptr);
+                              QWidget* parent = nullptr, const LogbookStore* logbook = nullptr);
     ~CInstErrorConfirmationDlg() override;
 
     const InterInstrumentWorkflow& workflow() const { return workflow_; }
@@ -72,6 +78,8 @@ private:
     void renderChart();
     void renderCorrection();
     void renderVerdict();
+    void renderStandardised();
+    void showStandardised(const TileSpectra& pair, const std::optional<StoredProfile>& profile);
 
     std::unique_ptr<Ui::CInstErrorConfirmationDlg> ui_;
     GuiContext& context_;
@@ -81,6 +89,10 @@ private:
     QLabel* pairLabel_ = nullptr;
     QLabel* correctionLabel_ = nullptr;
     QLabel* verdictLabel_ = nullptr;
+    QLabel* standardisedLabel_ = nullptr;
+    std::unique_ptr<ProfileFinder> profiles_;
+    // The pair whose profile was asked for last; the answer for another is not shown.
+    std::optional<TileSpectra> askedFor_;
     std::array<AngleFields, 3> targetFields_{};
     std::array<AngleFields, 3> sampleFields_{};
     std::array<AngleFields, 3> differenceFields_{};

@@ -16,6 +16,8 @@ target_sources(qvgui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/palette.h
     ${CMAKE_CURRENT_LIST_DIR}/port_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/port_watch.h
+    ${CMAKE_CURRENT_LIST_DIR}/profile_finder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/profile_finder.h
     ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pictures.h
     ${CMAKE_CURRENT_LIST_DIR}/result_fields.h

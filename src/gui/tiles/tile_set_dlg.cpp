@@ -15,10 +15,12 @@
 
 #include "core/app/string_table.h"
 #include "core/tiles/diagnosis_view.h"
+#include "core/tiles/standardise.h"
 #include "gui/checks/validation_dlg.h"
 #include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/profile_finder.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/tiles/diagnosis_panel.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
@@ -26,6 +28,18 @@
 namespace qv {
 
 namespace {
+
+// A summary row in view or out of it.
+template <class Row>
+void showRow(const Row& row, bool shown) {
+    row.caption->setVisible(shown);
+    for (int a = 0; a < kAngleCount; ++a) {
+        row.mean[a]->setVisible(shown);
+        row.largest[a]->setVisible(shown);
+    }
+    row.verdict->setVisible(shown);
+}
+
 // Table columns: the tile, its two readings, the differences, and after a correction the
 // sample read again with its differences.
 constexpr int kTargetColumn = 1;
@@ -65,8 +79,12 @@ QPushButton* button(QWidget* parent, const QString& label, const char* name) {
 }
 }  // namespace
 
-CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent)
-    : QDialog(parent), context_(context), workflow_(context, colour) {
+CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent,
+                         const LogbookStore* logbook)
+    : QDialog(parent),
+      context_(context),
+      workflow_(context, colour),
+      profiles_(ProfileFinder::of(logbook, context.strings)) {
     setObjectName(QStringLiteral("CTileSetDlg"));
     setWindowTitle(tr("Tile set"));
     heading_ = new QLabel(this);
@@ -160,8 +178,8 @@ QWidget* CTileSetDlg::buildSummary() {
         grid->addWidget(new QLabel(tr("largest"), box), 1, 2 + 2 * a);
     }
     grid->addWidget(new QLabel(tr("Verdict"), box), 1, 1 + 2 * kAngleCount);
-    const char* names[4] = {"now", "lightestOnly", "fitted", "after"};
-    for (int r = 0; r < 4; ++r) {
+    const char* names[5] = {"now", "lightestOnly", "fitted", "after", "standardised"};
+    for (int r = 0; r < 5; ++r) {
         SummaryRow& row = summary_[r];
         row.caption = new QLabel(box);
         grid->addWidget(row.caption, 2 + r, 0);
@@ -188,13 +206,15 @@ QWidget* CTileSetDlg::buildSummary() {
     alike_ = new QLabel(box);
     alike_->setObjectName(QStringLiteral("predictionsAlikeLabel"));
     alike_->setWordWrap(true);
-    grid->addWidget(alike_, 6, 0, 1, 3 + 2 * kAngleCount);
+    grid->addWidget(alike_, 7, 0, 1, 3 + 2 * kAngleCount);
     grid->setColumnStretch(2 + 2 * kAngleCount, 1);
     summary_[0].caption->setText(tr("Now"));
     // As it reads before a judgement, so that the smallest size holds it.
     summary_[1].caption->setText(tr("Predicted, the lightest tile alone"));
     summary_[2].caption->setText(tr("Predicted, fitted over the set"));
     summary_[3].caption->setText(tr("After correction"));
+    summary_[4].caption->setText(tr("Standardised"));
+    showRow(summary_[4], false);
     return box;
 }
 
@@ -407,6 +427,44 @@ void CTileSetDlg::renderSummary() {
     }
     alike_->setText(text(v.predictionsAlike));
     alike_->setVisible(!v.predictionsAlike.empty());
+    renderStandardised();
+}
+
+// The set judged through the sample instrument's profile, once the logbook has answered; a set
+// judged anew asks again.
+void CTileSetDlg::renderStandardised() {
+    const auto& judged = workflow_.agreement();
+    if (!profiles_ || !judged) {
+        askedFor_.reset();
+        showRow(summary_[4], false);
+        return;
+    }
+    if (askedFor_ && *askedFor_ == judged->deltaE) return;
+    askedFor_ = judged->deltaE;
+    showRow(summary_[4], false);
+    profiles_->find(workflow_.sampleSerial(), this,
+                    [this, asked = judged->deltaE](const std::optional<StoredProfile>& p) {
+                        showStandardised(asked, p);
+                    });
+}
+
+void CTileSetDlg::showStandardised(const std::vector<std::array<double, kAngleCount>>& judged,
+                                   const std::optional<StoredProfile>& profile) {
+    const auto& now = workflow_.agreement();
+    if (!profile || !now || now->deltaE != judged) return;
+    const SetSummary s = workflow_.standardisedSummary(profile->file->profile);
+    if (!s.passed) return;
+    SummaryRow& row = summary_[4];
+    row.caption->setText(tr("Standardised"));
+    row.caption->setToolTip(
+        profileInUseText(*profile, localTimeOf(context_.clock.calendarSeconds())));
+    for (int a = 0; a < kAngleCount; ++a) {
+        row.mean[a]->setText(text(s.mean[a]));
+        row.largest[a]->setText(text(s.largest[a]));
+    }
+    row.verdict->setText(*s.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"));
+    row.verdict->setStyleSheet(palette::verdictStyle(*s.passed));
+    showRow(row, true);
 }
 
 void CTileSetDlg::renderChart() {

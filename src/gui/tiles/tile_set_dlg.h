@@ -2,6 +2,9 @@
 
 #include <QDialog>
 #include <array>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "core/tiles/tile_set_workflow.h"
 
@@ -16,6 +19,9 @@ namespace qv {
 
 struct GuiContext;
 class DiagnosisPanel;
+class LogbookStore;
+class ProfileFinder;
+struct StoredProfile;
 class SpectraChart;
 
 // The inter-instrument check over a tile set: each tile read on the reference instrument
@@ -24,7 +30,10 @@ class SpectraChart;
 class CTileSetDlg : public QDialog {
     Q_OBJECT
 public:
-    CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent = nullptr);
+    // With a logbook, a judged set shows what it is through the sample instrument's profile
+    // too, when it has one.
+    CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent = nullptr,
+                const LogbookStore* logbook = nullptr);
     ~CTileSetDlg() override;
 
     const TileSetWorkflow& workflow() const { return workflow_; }
@@ -60,6 +69,9 @@ private:
     void renderHeading();
     void renderTable();
     void renderSummary();
+    void renderStandardised();
+    void showStandardised(const std::vector<std::array<double, kAngleCount>>& judged,
+                          const std::optional<StoredProfile>& profile);
     void renderChart();
     void renderDiagnosis();
     // "Fitted over 4 tiles: white, mid grey, ...", as the write dialog names its pair.
@@ -76,7 +88,11 @@ private:
     SpectraChart* chart_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     DiagnosisPanel* diagnosis_ = nullptr;
-    std::array<SummaryRow, 4> summary_{};
+    // Now, the two predictions, after correction, and through the instrument's profile.
+    std::array<SummaryRow, 5> summary_{};
+    std::unique_ptr<ProfileFinder> profiles_;
+    // The set's differences when its profile was asked for; an answer for another is not shown.
+    std::optional<std::vector<std::array<double, kAngleCount>>> askedFor_;
     QPushButton* targetButton_ = nullptr;
     QPushButton* sampleButton_ = nullptr;
     QPushButton* judgeButton_ = nullptr;

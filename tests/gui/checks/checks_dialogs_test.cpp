@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,8 @@
 #include "gui/kit/spectra_chart.h"
 #include "gui/verdict/instr_stability_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
+#include "profiles_fill.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -107,6 +110,38 @@ TEST_F(ValidationDialogs, TargetSampleJudgementAndVerdictOfTwoInstruments) {
     EXPECT_EQ(child(dialog, "dE75Field")->text(), QStringLiteral("---"));
     EXPECT_FALSE(enabled(dialog, "judgeButton"));
     EXPECT_TRUE(dialog.chart()->points(0, SpectraChart::Curve::Target).isEmpty());
+}
+
+// A judgement of an instrument with a profile in the logbook shows its differences through the
+// profile beside those as read, naming the profile; a new pair asks again.
+TEST_F(ValidationDialogs, AJudgementShowsItsDifferencesThroughTheSamplesProfile) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    ASSERT_TRUE(logbook.isOpen());
+    test::keepProfile(logbook, home.path(), "L70S-200002", clock.calendarSeconds() - 86400, 90,
+                      0.05, {1 / 1.02, 1 / 1.03, 1 / 1.05});
+    CInstErrorConfirmationDlg dialog(context, {}, nullptr, &logbook);
+    test::onNextModal([](QWidget* d) { click(*d, "connectButton"); });
+    click(dialog, "connectButton");
+    measureWith(dialog, "targetButton", 179);
+    sim.control("plug DUT");
+    measureWith(dialog, "sampleButton", 180);
+    test::onNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); });
+    click(dialog, "judgeButton");
+    auto* standardised = child<QLabel>(dialog, "standardisedLabel");
+    ASSERT_TRUE(test::waitUntil([&] { return !standardised->isHidden(); }));
+    const QString text = standardised->text();
+    EXPECT_TRUE(text.contains("through profile 1 to L70S-100001 of")) << text.toStdString();
+    const QRegularExpression values(
+        "as read ([0-9.]+) / ([0-9.]+) / ([0-9.]+), standardised ([0-9.]+) / ([0-9.]+) / "
+        "([0-9.]+)");
+    const QRegularExpressionMatch m = values.match(text);
+    ASSERT_TRUE(m.hasMatch()) << text.toStdString();
+    for (int a = 1; a <= kAngleCount; ++a) {
+        EXPECT_GT(m.captured(a).toDouble(), 0.5);
+        EXPECT_LT(m.captured(a + kAngleCount).toDouble(), 0.1);
+    }
+    click(dialog, "resetButton");
+    EXPECT_TRUE(standardised->isHidden());
 }
 
 // The tile set opens from the check with the check's own colour engine, and only once the

@@ -20,6 +20,8 @@
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
+#include "profiles_fill.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -143,6 +145,31 @@ TEST_F(TileSetDialogs, ASetJudgedCorrectedAndReadAgainAgreesBetter) {
     EXPECT_EQ(child<QLabel>(dialog, "afterVerdict")->text(), QStringLiteral("PASSED"));
     // The judgement before the correction stays beside the one after it.
     EXPECT_EQ(child<QLabel>(dialog, "nowVerdict")->text(), QStringLiteral("FAILED"));
+}
+
+// With a profile of the instrument under correction in the logbook (its gains divided out), the
+// judged set shows beside what it reads what the profile makes of it: the same set agreeing.
+TEST_F(TileSetDialogs, AJudgedSetShowsWhatItReadsThroughTheInstrumentsProfile) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    ASSERT_TRUE(logbook.isOpen());
+    test::keepProfile(logbook, home.path(), "L70S-200002", clock.calendarSeconds() - 86400, 90,
+                      0.05, {1 / 1.02, 1 / 1.03, 1 / 1.05});
+    CTileSetDlg dialog(context, *colour, nullptr, &logbook);
+    for (int row : {0, 1}) {
+        read(dialog, row, "REF", "targetButton");
+        read(dialog, row, "DUT", "sampleButton");
+    }
+    EXPECT_TRUE(child<QLabel>(dialog, "standardisedVerdict")->isHidden());
+    button(dialog, "judgeButton")->click();
+    auto* verdict = child<QLabel>(dialog, "standardisedVerdict");
+    ASSERT_TRUE(test::waitUntil([&] { return !verdict->isHidden(); }));
+    EXPECT_EQ(verdict->text(), QStringLiteral("PASSED"));
+    EXPECT_EQ(child<QLabel>(dialog, "nowVerdict")->text(), QStringLiteral("FAILED"));
+    for (const char* angle : {"25", "45", "75"}) {
+        const std::string standardised = std::string("standardisedMean") + angle;
+        const std::string now = std::string("nowMean") + angle;
+        EXPECT_LT(number(dialog, standardised.c_str()), number(dialog, now.c_str()) / 5) << angle;
+    }
 }
 
 // The built-in set of nine tiles read through as an operator reads it: every target on the
