@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <array>
@@ -209,8 +211,14 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
     const char* const names[] = {"CLOSE", "OFF", "FAR"};
     const char* const shots[] = {"inter_instrument_passed", "inter_instrument_failed",
                                  "inter_instrument_implausible"};
+    // The instrument that disagrees has a profile on record: its differences through it too.
+    QTemporaryDir logbookFolder;
+    qv::SqlLogbook logbook(logbookFolder.filePath("profiled.sqlite").toStdString());
+    qv::test::keepProfile(logbook, logbookFolder.path().toStdString(), "L70S-200002",
+                          clock.calendarSeconds() - 86400, 90, 0.05,
+                          {1 / 1.02, 1 / 1.03, 1 / 1.05});
     for (int i = 0; i < 3; ++i) {
-        qv::CInstErrorConfirmationDlg dialog(context);
+        qv::CInstErrorConfirmationDlg dialog(context, {}, nullptr, i == 1 ? &logbook : nullptr);
         pair.control("plug REF");
         if (i == 0) save(dialog, "inter_instrument_empty");
         clickThrough(dialog, "targetButton", "measureButton");
@@ -219,6 +227,10 @@ void interInstrumentScreenshots(qv::GuiContext& context, qv::SharedState& state,
         if (i == 0) save(dialog, "inter_instrument_measured");
         if (auto* judge = dialog.findChild<QPushButton*>(QStringLiteral("judgeButton")))
             judge->click();
+        if (i == 1)
+            qv::test::waitUntil([&dialog] {
+                return dialog.findChild<QLabel*>(QStringLiteral("standardisedLabel"))->isVisible();
+            });
         save(dialog, shots[i]);
         if (i == 1) saveSmallest(dialog, "inter_instrument_failed_smallest");
         if (i == 1) {
@@ -293,8 +305,17 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
         qv::CTileSetSettingsDlg settings(context);
         save(settings, "tile_set_settings");
     }
-    qv::CTileSetDlg dialog(context, colour);
+    // A profile of the instrument on record that takes its gains out, not its offset or shift.
+    QTemporaryDir logbookFolder;
+    qv::SqlLogbook logbook(logbookFolder.filePath("profiled.sqlite").toStdString());
+    qv::test::keepProfile(logbook, logbookFolder.path().toStdString(), "L70S-200002",
+                          clock.calendarSeconds() - 86400, 90, 0.05,
+                          {1 / 1.01, 1 / 1.015, 1 / 1.02});
+    qv::CTileSetDlg dialog(context, colour, nullptr, &logbook);
     readTiles(dialog, pair, set, false);
+    qv::test::waitUntil([&dialog] {
+        return dialog.findChild<QLabel*>(QStringLiteral("standardisedVerdict"))->isVisible();
+    });
     save(dialog, "tile_set_judged");
     saveSmallest(dialog, "tile_set_judged_smallest");
     {

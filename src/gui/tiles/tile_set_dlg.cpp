@@ -455,7 +455,7 @@ void CTileSetDlg::showStandardised(const std::vector<std::array<double, kAngleCo
     const SetSummary s = workflow_.standardisedSummary(profile->file->profile);
     if (!s.passed) return;
     SummaryRow& row = summary_[4];
-    row.caption->setText(tr("Standardised"));
+    row.caption->setText(tr("Standardised, profile %1").arg(profile->record.id));
     row.caption->setToolTip(
         profileInUseText(*profile, localTimeOf(context_.clock.calendarSeconds())));
     for (int a = 0; a < kAngleCount; ++a) {
