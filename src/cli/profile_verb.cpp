@@ -169,7 +169,7 @@ Kept keepProfile(Session& s, const SetRun& run, EvaluateHueControl& engine, cons
     }
     Kept k{{localTimeOf(made), run.sampleSerial, run.targetSerial, run.set.name,
             std::max<std::int64_t>(setRecord, 0), localTimeOf(made + std::int64_t(days) * 86400),
-            fitted.profile},
+            fitted.profile, run.set.tiles, run.tiles},
            0,
            {}};
     k.saved = writeProfileFile(s.files, s.state.dataFolder(), k.file, format);

@@ -29,5 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(std::isfinite(a.offset[j]) && std::isfinite(a.slope[j]));
         FUZZ_CHECK(a.ridge >= 0.0);
     }
+    FUZZ_CHECK(read.contents->tileNames.size() == read.contents->tiles.size());
+    FUZZ_CHECK(read.contents->tiles.size() <= qv::kMaxProfileFileTiles);
+    for (const qv::TileSpectra& t : read.contents->tiles)
+        for (int a = 0; a < qv::kAngleCount; ++a)
+            FUZZ_CHECK(t.target[a].size() == qv::kSpectrumPoints &&
+                       t.sample[a].size() == qv::kSpectrumPoints);
     return 0;
 }

@@ -76,6 +76,24 @@ void stageRows(CsvWriter& w, const Profile& p) {
         }
 }
 
+constexpr std::string_view kMasterReading = "master";
+constexpr std::string_view kInstrumentReading = "instrument";
+
+void tileRows(CsvWriter& w, const ProfileFile& f) {
+    w.endLine();
+    w.field(kAngleColumn).field("Tile").field("Reading");
+    for (int nm = kStartNm; nm < kEndNm; nm += kStepNm) w.field(std::to_string(nm) + "nm");
+    w.last(std::to_string(kEndNm) + "nm").endLine();
+    for (std::size_t k = 0; k < f.tiles.size(); ++k)
+        for (int a = 0; a < kAngleCount; ++a)
+            for (const auto& [reading, values] : {std::pair{kMasterReading, &f.tiles[k].target[a]},
+                                                  {kInstrumentReading, &f.tiles[k].sample[a]}}) {
+                w.field(std::to_string(kAngleDegrees[a])).field(f.tileNames[k]).field(reading);
+                for (int j = 0; j < kSpectrumPoints; ++j) value(w, (*values)[std::size_t(j)]);
+                w.endLine();
+            }
+}
+
 // Where the file has what: the header, then after a blank line each table's heading and rows.
 constexpr std::size_t kHeaderLines = 7;
 constexpr std::size_t kAngleHeading = kHeaderLines + 2;
@@ -97,8 +115,8 @@ std::optional<std::string> keyed(const CsvTable& t, std::size_t line, std::strin
 
 std::string readHeader(const CsvTable& t, ProfileFile& f) {
     const auto version = keyed(t, 2, key::kVersion);
-    if (!version || *version != std::to_string(kProfileFileVersion))
-        return atLine(2, "not a profile of version " + std::to_string(kProfileFileVersion));
+    if (!version || (*version != "1" && *version != std::to_string(kProfileFileVersion)))
+        return atLine(2, "not a profile of version 1 or " + std::to_string(kProfileFileVersion));
     const auto serial = keyed(t, 3, key::kInstrument);
     const auto master = keyed(t, 4, key::kMaster);
     const auto set = keyed(t, 5, key::kSet);
@@ -194,22 +212,56 @@ std::string readStage(const CsvTable& t, const NumberFormat& format, Profile& p)
     return {};
 }
 
+// The tiles' readings after the stage: for each tile, per angle the master's row and the
+// instrument's, each tile named alike in its six rows.
+std::string readTiles(const CsvTable& t, const NumberFormat& format, ProfileFile& f) {
+    const std::size_t first = kLastLine + 3;
+    if (t.fieldCount(kLastLine) > 1 || t.at(kLastLine + 1, 1) != "Tile")
+        return atLine(kLastLine + 2, "not the heading of the tiles' readings");
+    if ((t.lines.size() + 1 - first) % (2 * kAngleCount) != 0)
+        return atLine(t.lines.size(), "not a tile's whole readings");
+    for (std::size_t line = first; line <= t.lines.size(); ++line) {
+        const std::size_t row = line - first;
+        const int a = int(row / 2 % kAngleCount);
+        const bool master = row % 2 == 0;
+        if (!angleLine(t, line, a, 3 + kSpectrumPoints + 1) ||
+            t.at(line - 1, 2) != (master ? kMasterReading : kInstrumentReading) ||
+            (row % (2 * kAngleCount) != 0 && t.at(line - 1, 1) != f.tileNames.back()))
+            return atLine(line, "not a tile's reading row");
+        if (row % (2 * kAngleCount) == 0) {
+            f.tileNames.emplace_back(t.at(line - 1, 1));
+            f.tiles.emplace_back();
+        }
+        AngleSpectrum& values = master ? f.tiles.back().target[a] : f.tiles.back().sample[a];
+        for (std::size_t j = 0; j < kSpectrumPoints; ++j) {
+            const auto v = format.readFile(t.at(line - 1, 3 + j));
+            if (!v) return atLine(line, "not a number in column " + std::to_string(j + 4));
+            values.push_back(*v);
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 FileRead<ProfileFile> readProfileFile(std::string_view text, const NumberFormat& format,
                                       const StringTable&, const CsvLimits& limits) {
-    const CsvReadResult csv = readLeadingLines(text, kLastLine + 1, format, limits);
+    const std::size_t most = kLastLine + 2 + 2 * kAngleCount * kMaxProfileFileTiles;
+    const CsvReadResult csv = readLeadingLines(text, most + 1, format, limits);
     if (!csv.ok())
         return {{},
                 atLine(std::max<std::size_t>(csv.errorLine, 1),
                        "more or longer lines than a "
                        "profile has")};
     const CsvTable& t = csv.table;
-    if (t.lines.size() != kLastLine)
+    // Version 1 ends with the stage; version 2 has a blank line, the tiles' heading and rows.
+    const bool first = t.lines.size() >= 2 && t.fieldCount(1) == 2 && t.at(1, 1) == "1";
+    const std::size_t least = first ? kLastLine : kLastLine + 2;
+    if (t.lines.size() < least || t.lines.size() > (first ? kLastLine : most))
         return {{},
-                atLine(std::min(t.lines.size(), kLastLine) + 1,
-                       t.lines.size() < kLastLine ? "the profile ends early"
-                                                  : "more lines than a profile has")};
+                atLine(std::min(t.lines.size(), least) + 1, t.lines.size() < least
+                                                                ? "the profile ends early"
+                                                                : "more lines than a profile has")};
     ProfileFile f;
     const auto time = resultDateLine(t);
     if (!time) return {{}, atLine(1, "not the date line of a result file")};
@@ -218,6 +270,7 @@ FileRead<ProfileFile> readProfileFile(std::string_view text, const NumberFormat&
     if (why.empty()) why = readAngles(t, format, f.profile);
     if (why.empty()) why = readTerms(t, format, f.profile);
     if (why.empty()) why = readStage(t, format, f.profile);
+    if (why.empty() && !first) why = readTiles(t, format, f);
     if (!why.empty()) return {{}, why};
     return {std::move(f), {}};
 }
@@ -232,6 +285,7 @@ std::string formatProfileFile(const ProfileFile& f, const NumberFormat& format) 
     angleRows(w, f.profile);
     termRows(w, f.profile);
     stageRows(w, f.profile);
+    tileRows(w, f);
     return w.take();
 }
 

@@ -30,7 +30,10 @@ inline constexpr std::string_view kValidUntil = "Valid until";
 }  // namespace profile_key
 
 // A reader of a later layout would misread this one: the version is written and checked.
-inline constexpr int kProfileFileVersion = 1;
+// Version 2 adds the tiles the profile was fitted on; version 1 files are still read.
+inline constexpr int kProfileFileVersion = 2;
+// More tiles than any set holds: a file claiming more is not read.
+inline constexpr std::size_t kMaxProfileFileTiles = 100;
 // How long a profile stands before it is due again, unless the lab says otherwise.
 inline constexpr int kProfileValidDays = 90;
 
@@ -45,13 +48,19 @@ struct ProfileFile {
     std::int64_t setRecord = 0;  // the tile-set record it was fitted on; 0 when not recorded
     LocalTime validUntil;
     Profile profile;
+    // The tiles it was fitted on, as the master (target) and the instrument (sample) read them,
+    // so that the next profiling shows how the readings of the same tiles moved; none in a
+    // version 1 file.
+    std::vector<std::string> tileNames{};
+    std::vector<TileSpectra> tiles{};
 };
 
 // The header (date, version, instrument, master, set, its record, valid until), a blank line,
 // one row per angle (ridge, held-out residual mean and 95th percentile, tiles, unseen terms),
 // a blank line, one row per angle and term (value, standard error, identified), a blank line,
-// and per angle the affine stage's offsets and slopes at the 31 wavelengths. A value that is
-// not finite is written "---" (a ridge so: the stage is off).
+// per angle the affine stage's offsets and slopes at the 31 wavelengths, a blank line, and per
+// tile and angle its two readings (master, instrument). A value that is not finite is written
+// "---" (a ridge so: the stage is off).
 std::string formatProfileFile(const ProfileFile& file, const NumberFormat& format);
 SavedFile writeProfileFile(FileStore& files, const std::string& folder, const ProfileFile& file,
                            const NumberFormat& format);
