@@ -9,5 +9,6 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/shared_state.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup_workflow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/string_division.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/student_t.cpp
     ${CMAKE_CURRENT_LIST_DIR}/string_table_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/thresholds.cpp)

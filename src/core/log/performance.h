@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/app/logbook.h"
+#include "core/app/student_t.h"
 #include "core/colour/delta_e.h"
 #include "core/colour/spread.h"
 
@@ -152,9 +153,9 @@ struct PerformanceSettings {
     // each tile's difference holds it as well as this instrument's, and the certificate's
     // uncertainty counts it already. None when the logbook holds no such check of it.
     std::array<std::optional<double>, kAngleCount> referenceNoise{};
-    std::string specimen;   // empty: that of the latest extended check
-    int longTermDays = 90;  // 0: every record
-    int validDays = 180;    // how long after it is made the statement holds
+    std::string specimen;     // empty: that of the latest extended check
+    int longTermDays = 90;    // 0: every record
+    int validDays = 180;      // how long after it is made the statement holds
     std::string temperature;  // as typed ("23 °C"); empty: not given
     // What U is the uncertainty of, as the page states it.
     std::string measurand =
@@ -207,10 +208,6 @@ std::array<double, kAngleCount> longTermMcdm(const std::vector<CheckRecord>& cho
 // `lightness` (a neutral grey), along one direction in `formula`.
 double resolutionSd(double lightness, DeltaEFormula formula,
                     const DeltaEParameters& parameters = {});
-
-// Student's t, 95 % two-sided, for `dof` degrees of freedom (taken down to a whole number; at
-// least 1; infinite: the normal's 1.96).
-double studentT95(double dof);
 
 // The coordinates the statement splits an error into at `colour`: unit vectors in L*, a*, b* of
 // lightness, chroma (away from grey) and hue (counter-clockwise). Below C* 5 (a chromatic tile's

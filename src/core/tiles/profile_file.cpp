@@ -275,8 +275,16 @@ FileRead<ProfileFile> readProfileFile(std::string_view text, const NumberFormat&
     return {std::move(f), {}};
 }
 
+namespace {
+constexpr std::string_view kVirtualMaster = "virtual master of ";
+}  // namespace
+
 std::string virtualMasterName(int instruments) {
-    return "virtual master of " + std::to_string(instruments) + " instruments";
+    return std::string(kVirtualMaster) + std::to_string(instruments) + " instruments";
+}
+
+bool isVirtualMaster(std::string_view master) {
+    return master.substr(0, kVirtualMaster.size()) == kVirtualMaster;
 }
 
 std::string formatProfileFile(const ProfileFile& f, const NumberFormat& format) {

@@ -39,6 +39,7 @@ inline constexpr int kProfileValidDays = 90;
 
 // A virtual master is the fleet's mean: no serial, the number of instruments behind it.
 std::string virtualMasterName(int instruments);
+bool isVirtualMaster(std::string_view master);
 
 struct ProfileFile {
     LocalTime time;  // made

@@ -6,6 +6,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/diagnosis_view.cpp
     ${CMAKE_CURRENT_LIST_DIR}/diagnosis_record.cpp
     ${CMAKE_CURRENT_LIST_DIR}/entry_validity.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fleet_drift.cpp
     ${CMAKE_CURRENT_LIST_DIR}/profile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/profile_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/standardise.cpp
