@@ -63,6 +63,7 @@ int runDeleteEntry(const QStringList& arguments, Io& io);
 int runUsercal(const QStringList& arguments, Io& io);
 int runAgreement(const QStringList& arguments, Io& io);
 int runProfile(const QStringList& arguments, Io& io);
+int runProfiles(const QStringList& arguments, Io& io);
 int runStandardise(const QStringList& arguments, Io& io);
 int runDiagnose(const QStringList& arguments, Io& io);
 int runImport(const QStringList& arguments, Io& io);

@@ -411,6 +411,38 @@ TEST(ProfileCli, AFleetProfiledToItsVirtualMasterReadsAProductAlike) {
         largest(asRead), largest(standardised));
     EXPECT_GT(largest(asRead), 0.5);
     EXPECT_LT(largest(standardised), largest(asRead) / 5);
+
+    // The fleet profiled again after every instrument's gain rose by 1 %: the virtual master
+    // moved with them, no profile shows it, the tiles they keep do.
+    QTemporaryDir later;
+    QStringList again;
+    for (auto [serial, config] : fleet) {
+        for (double& g : config.gain) g *= 1.01;
+        again += judgementFiles(later, config, {}, {}, serial);
+    }
+    ASSERT_EQ(test::runCli(QStringList{"profile", "--tiles", kTiles.join(','), "--virtual-master",
+                                       serials.join(',')} +
+                           again)
+                  .exitCode,
+              0);
+    const test::CliRun listed = test::runCli({"profiles", "--json"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const QJsonDocument all = QJsonDocument::fromJson(QByteArray::fromStdString(listed.out));
+    EXPECT_EQ(all["profiles"].toArray().size(), 6);
+    EXPECT_EQ(all["profiles"][0]["status"].toString(), "current");
+    const QJsonArray drift = all["drift"].toArray();
+    ASSERT_EQ(drift.size(), 1);
+    EXPECT_TRUE(drift[0]["virtualMaster"].toBool());
+    EXPECT_EQ(drift[0]["instruments"].toInt(), 3);
+    EXPECT_EQ(drift[0]["tiles"].toInt(), kTiles.size());
+    for (const QJsonValue& a : drift[0]["angles"].toArray()) {
+        EXPECT_GT(a["deltaE"].toDouble(), 0.2) << a["angle"].toInt();
+        EXPECT_GT(a["lab"][0].toDouble(), 0.0);  // lighter
+        EXPECT_LT(a["expanded"].toDouble(), a["deltaE"].toDouble() / 4);
+    }
+    const test::CliRun text = test::runCli({"profiles"});
+    EXPECT_NE(text.out.find("virtual master, 3 instruments on 10 tiles"), std::string::npos)
+        << text.out;
 }
 
 // A repeatability series of the instrument is standardised reading by reading: the copy names

@@ -31,6 +31,21 @@ TEST_F(ProfilesWindow, ListsEachProfileWithItsAgeAndStatus) {
     EXPECT_EQ(bySerial["L70S-400004"]->text(6), "cannot be used");
     EXPECT_TRUE(bySerial["L70S-400004"]->toolTip(6).contains("changed after it was recorded"));
     EXPECT_TRUE(dialog.findChild<QLabel*>()->text().contains("1 due again"));
+    EXPECT_TRUE(dialog.driftText().isEmpty());  // no fleet profiled twice
+}
+
+// A fleet profiled twice to its virtual master: below the list, how far the master itself moved.
+TEST_F(ProfilesWindow, ShowsTheVirtualMastersOwnDrift) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    ASSERT_TRUE(logbook.isOpen());
+    test::keepFleet(logbook, home.path(), clock.calendarSeconds());
+    CProfilesDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
+    EXPECT_EQ(dialog.table()->topLevelItemCount(), 6);
+    const QString drift = dialog.driftText();
+    EXPECT_TRUE(drift.startsWith("Virtual master (3 instruments, Ceramics, 5 tiles)"))
+        << drift.toStdString();
+    EXPECT_TRUE(drift.contains(": its own drift 25° ")) << drift.toStdString();
 }
 
 }  // namespace

@@ -682,6 +682,7 @@ void historyScreenshots(qv::GuiContext& context, const std::string& folder) {
 void profilesScreenshot(qv::GuiContext& context, const std::string& folder) {
     qv::SqlLogbook logbook(folder + "/profiles.sqlite");
     qv::test::keepProfiles(logbook, folder, context.clock.calendarSeconds());
+    qv::test::keepFleet(logbook, folder, context.clock.calendarSeconds());
     qv::CProfilesDlg profiles(context, logbook);
     qv::test::readThrough(profiles);
     save(profiles, "profiles_window");

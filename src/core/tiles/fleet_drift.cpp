@@ -83,9 +83,11 @@ std::optional<FleetDrift> fleetOf(
     std::string from, to;
     for (auto& [serial, files] : bySerial) {
         if (files.size() < 2) continue;
-        std::sort(files.begin(), files.end(), [](const ProfileFile* x, const ProfileFile* y) {
-            return resultTimestamp(x->time) > resultTimestamp(y->time);
-        });
+        // Profiles of the same second keep the order they came in: the logbook's, newest first.
+        std::stable_sort(files.begin(), files.end(),
+                         [](const ProfileFile* x, const ProfileFile* y) {
+                             return resultTimestamp(x->time) > resultTimestamp(y->time);
+                         });
         std::size_t shared = 0;
         const auto change = changeOf(*files[1], *files[0], shared);
         if (!change) continue;

@@ -47,7 +47,8 @@ inline constexpr std::size_t kMinDriftInstruments = 3;
 
 // Per master and tile set, each instrument's two newest profiles that keep their tiles, compared
 // on the tiles both read (by name); a fleet where fewer than kMinDriftInstruments instruments
-// have two such profiles shows nothing.
+// have two such profiles shows nothing. Profiles made in the same second are taken newest
+// first in the order given (as the logbook lists them).
 std::vector<FleetDrift> fleetDrifts(const std::vector<ProfileFile>& profiles);
 
 }  // namespace qv

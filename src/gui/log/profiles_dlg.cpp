@@ -1,5 +1,6 @@
 #include "gui/log/profiles_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -41,6 +42,11 @@ CProfilesDlg::CProfilesDlg(GuiContext& context, LogbookStore& logbook, QWidget* 
     status_ = new QLabel(tr("Reading the logbook..."), this);
     status_->setWordWrap(true);
     layout->addWidget(status_);
+    drift_ = new QLabel(this);
+    drift_->setObjectName(QStringLiteral("driftLabel"));
+    drift_->setWordWrap(true);
+    drift_->hide();
+    layout->addWidget(drift_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -58,6 +64,40 @@ CProfilesDlg::CProfilesDlg(GuiContext& context, LogbookStore& logbook, QWidget* 
 
 CProfilesDlg::~CProfilesDlg() = default;
 
+QString CProfilesDlg::driftText() const {
+    return drift_->isHidden() ? QString() : drift_->text();
+}
+
+namespace {
+
+// "Virtual master (8 instruments, Ceramics, 12 tiles), 2026-09-09 to 2026-12-09: its own drift
+// 25° 0.25 ± 0.11, ... dE*ab (95 %)."
+QString driftLine(const FleetDrift& d) {
+    QString angles;
+    for (const AngleDrift& a : d.angles)
+        angles += QStringLiteral("%1%2° %3 ± %4")
+                      .arg(angles.isEmpty() ? QString() : QStringLiteral(", "))
+                      .arg(a.angleDegrees)
+                      .arg(a.deltaE, 0, 'f', 3)
+                      .arg(d.coverageFactor * a.standardError, 0, 'f', 3);
+    const QString fleet =
+        QCoreApplication::translate("CProfilesDlg", "%1 (%2 instruments, %3, %4 tiles), %5 to %6")
+            .arg(d.virtualMaster
+                     ? QCoreApplication::translate("CProfilesDlg", "Virtual master")
+                     : QCoreApplication::translate("CProfilesDlg", "Master %1").arg(q(d.master)))
+            .arg(d.instruments)
+            .arg(q(d.setName))
+            .arg(d.tiles)
+            .arg(day(d.from), day(d.to));
+    return fleet + QCoreApplication::translate(
+                       "CProfilesDlg", d.virtualMaster ? ": its own drift %1 dE*ab (95 %)."
+                                                       : ": the instruments' common drift %1 "
+                                                         "dE*ab (95 %).")
+                       .arg(angles);
+}
+
+}  // namespace
+
 void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
     reading_ = false;
     const LocalTime now = localTimeOf(context_.clock.calendarSeconds());
@@ -66,7 +106,7 @@ void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
         const CheckRecord& r = p.record;
         QStringList cells{QString::number(r.id), q(r.serial), q(r.referenceSerial), day(r.time),
                           QString::number(daysFromCivil(now) - daysFromCivil(r.time))};
-        const bool isDue = p.file && (profileDue(*p.file, now) || !p.dueByCheck.empty());
+        const bool isDue = profileStatus(p, now) == ProfileStatus::Due;
         due += isDue ? 1 : 0;
         cells << (p.file ? day(p.file->validUntil) : QStringLiteral("---"))
               << (!p.file ? tr("cannot be used")
@@ -83,6 +123,10 @@ void CProfilesDlg::fill(const std::vector<StoredProfile>& profiles) {
         for (int c : {0, 4, 7, 8, 9}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     for (int c = 0; c < table_->columnCount(); ++c) table_->resizeColumnToContents(c);
+    QStringList drifts;
+    for (const FleetDrift& d : storedDrifts(profiles)) drifts << driftLine(d);
+    drift_->setText(drifts.join('\n'));
+    drift_->setVisible(!drifts.isEmpty());
     const QString count = profiles.size() == 1 ? tr("1 profile on record")
                                                : tr("%1 profiles on record").arg(profiles.size());
     status_->setText(

@@ -120,4 +120,17 @@ std::vector<StoredProfile> storedProfiles(LogbookStore& logbook, FileStore& file
     return out;
 }
 
+ProfileStatus profileStatus(const StoredProfile& p, const LocalTime& now) {
+    if (!p.file) return ProfileStatus::Unusable;
+    return profileDue(*p.file, now) || !p.dueByCheck.empty() ? ProfileStatus::Due
+                                                             : ProfileStatus::Current;
+}
+
+std::vector<FleetDrift> storedDrifts(const std::vector<StoredProfile>& profiles) {
+    std::vector<ProfileFile> files;
+    for (const StoredProfile& p : profiles)
+        if (p.file) files.push_back(*p.file);
+    return fleetDrifts(files);
+}
+
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include "core/app/file_store.h"
 #include "core/app/logbook.h"
 #include "core/app/string_table.h"
+#include "core/tiles/fleet_drift.h"
 #include "core/tiles/profile_file.h"
 #include "platform/log/logbook_store.h"
 
@@ -36,5 +37,13 @@ std::optional<StoredProfile> storedProfile(LogbookStore& logbook, FileStore& fil
 // Every profile of every instrument in the logbook, each instrument's newest first.
 std::vector<StoredProfile> storedProfiles(LogbookStore& logbook, FileStore& files,
                                           const StringTable& texts);
+
+// Whether a profile on record may be applied at `now`: its file read whole and unchanged, and
+// neither past its date nor contradicted by a later check (due again).
+enum class ProfileStatus { Current, Due, Unusable };
+ProfileStatus profileStatus(const StoredProfile& profile, const LocalTime& now);
+
+// The drift of each fleet between its two newest profilings, from the profiles that can be used.
+std::vector<FleetDrift> storedDrifts(const std::vector<StoredProfile>& profiles);
 
 }  // namespace qv
