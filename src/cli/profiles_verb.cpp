@@ -59,7 +59,7 @@ QJsonObject profileJson(const StoredProfile& p, ProfileStatus status) {
 
 QJsonObject driftJson(const FleetDrift& d) {
     QJsonArray angles;
-    for (const AngleDrift& a : d.angles)
+    for (const AngleFleetDrift& a : d.angles)
         angles.append(QJsonObject{
             {"angle", a.angleDegrees},
             {"deltaE", a.deltaE},
@@ -92,7 +92,7 @@ void printText(QTextStream& out, const std::vector<StoredProfile>& profiles,
             << d.instruments << " instruments on " << d.tiles << " tiles of " << q(d.setName)
             << ", " << dateText(d.from) << " to " << dateText(d.to)
             << (d.virtualMaster ? ": its own drift" : ": the instruments' common drift");
-        for (const AngleDrift& a : d.angles)
+        for (const AngleFleetDrift& a : d.angles)
             out << " " << a.angleDegrees << "° " << number(a.deltaE, 3) << " ± "
                 << number(d.coverageFactor * a.standardError, 3);
         out << " dE*ab (95 %)\n";

@@ -49,9 +49,9 @@ double size(const std::array<double, 3>& v) {
 }
 
 // The mean change, its components' standard errors, and the jackknife error of its size.
-AngleDrift driftOf(const std::vector<Change>& changes, int a) {
+AngleFleetDrift driftOf(const std::vector<Change>& changes, int a) {
     const double n = double(changes.size());
-    AngleDrift d;
+    AngleFleetDrift d;
     d.angleDegrees = kAngleDegrees[a];
     for (const Change& c : changes)
         for (int k = 0; k < 3; ++k) d.lab[k] += c[a][k] / n;

@@ -17,7 +17,7 @@
 
 namespace qv {
 
-struct AngleDrift {
+struct AngleFleetDrift {
     int angleDegrees = 0;
     // The fleet's mean change of L*, a*, b* over the tiles (later less earlier), each with its
     // standard error over the instruments.
@@ -39,7 +39,7 @@ struct FleetDrift {
     // Student's t for the instruments less one: a standard error from a few instruments is
     // itself uncertain, and the 95 % interval is this many standard errors either side.
     double coverageFactor = 0.0;
-    std::array<AngleDrift, kAngleCount> angles{};
+    std::array<AngleFleetDrift, kAngleCount> angles{};
 };
 
 // Fewer instruments state no standard error worth reading.

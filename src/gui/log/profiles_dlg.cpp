@@ -74,7 +74,7 @@ namespace {
 // 25° 0.25 ± 0.11, ... dE*ab (95 %)."
 QString driftLine(const FleetDrift& d) {
     QString angles;
-    for (const AngleDrift& a : d.angles)
+    for (const AngleFleetDrift& a : d.angles)
         angles += QStringLiteral("%1%2° %3 ± %4")
                       .arg(angles.isEmpty() ? QString() : QStringLiteral(", "))
                       .arg(a.angleDegrees)

@@ -92,7 +92,7 @@ TEST(FleetDrift, TheStandardErrorCoversTheCommonDrift) {
         const auto drifts = fleetDrifts(profiles);
         ASSERT_EQ(drifts.size(), 1u);
         for (int a = 0; a < kAngleCount; ++a) {
-            const AngleDrift& d = drifts[0].angles[a];
+            const AngleFleetDrift& d = drifts[0].angles[a];
             const auto truth = meanChange(before, common, a);
             const double size = std::hypot(truth[0], truth[1], truth[2]);
             const double k = drifts[0].coverageFactor;
