@@ -33,5 +33,7 @@ LocalTime fromLogbookTime(const std::string& text);
 std::string calendarDate(const LocalTime& time);
 // Days since 1970-01-01 of the time's civil date (proleptic Gregorian), so that dates subtract.
 long long daysFromCivil(const LocalTime& time);
+// And back: the civil date of a day number, its time not determined.
+LocalTime civilFromDays(long long days);
 
 }  // namespace qv

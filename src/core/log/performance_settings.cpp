@@ -21,7 +21,8 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(first, last - first + 1));
 }
 
-// A whole number of days, digits only.
+}  // namespace
+
 std::optional<int> daysInput(std::string_view text) {
     const std::string t = trimmed(text);
     if (t.empty() || t.size() > 5) return std::nullopt;
@@ -31,6 +32,8 @@ std::optional<int> daysInput(std::string_view text) {
         return std::nullopt;
     return days;
 }
+
+namespace {
 
 std::optional<double> savedValue(ProfileStore& profile, std::string_view key) {
     const std::string text = profile.read(key);

@@ -75,6 +75,9 @@ struct PerformanceReading {
 // line; the first field at fault in the order of the dialog.
 PerformanceReading readPerformanceSettings(const TypedPerformance& typed, char decimal);
 
+// A whole number of days from 0 to kMaxLongTermDays, digits only (blanks around them allowed).
+std::optional<int> daysInput(std::string_view text);
+
 // "T" for every angle or "T/T/T" for 25, 45 and 75 degrees, each read as a limit.
 std::optional<std::array<double, kAngleCount>> perAngleInput(std::string_view text, char decimal);
 
