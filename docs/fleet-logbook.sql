@@ -8,10 +8,11 @@
 --   qv_owner        owns the database and, once the program has made them, its tables. Only the
 --                   program run as this role creates the tables or brings them to a newer
 --                   version; its password stays with the administrator, never on a workstation.
---   qv_workstation  a group: may read the logbook and add records through the logbook's one
---                   function logbook_add, never insert into a table itself, nor change or
---                   remove anything.
---   qv_auditor      may only read.
+--   qv_workstation  a group: may read the logbook, add records through the logbook's function
+--                   logbook_add and set the lab's check intervals through
+--                   logbook_set_interval (each a row added), never insert into a table itself,
+--                   nor change or remove anything.
+--   qv_auditor      may only read (the check intervals too).
 --   ws_plant1, ...  one login per workstation, each a member of qv_workstation.
 --
 -- No password is in this file. Give each login role one afterwards, in psql (it asks twice and

@@ -243,6 +243,24 @@ bool FleetLogbook::knowsFile(const std::string& path) {
     return reach(false) ? server_->knowsFile(path) : local_->knowsFile(path);
 }
 
+std::optional<CheckIntervals> FleetLogbook::checkIntervals() {
+    if (readable()) {
+        std::optional<CheckIntervals> out = server_->checkIntervals();
+        if (!readFailed()) return out;
+    }
+    return local_->checkIntervals();
+}
+
+bool FleetLogbook::setCheckInterval(CheckKind kind, const CheckInterval& interval,
+                                    std::string& why) {
+    if (!reach(true)) {
+        why = "the logbook server " + location_.name() + " cannot be used (" + describe(problem_) +
+              ": " + why_ + ")";
+        return false;
+    }
+    return server_->setCheckInterval(kind, interval, why);
+}
+
 std::string readSource(const LogbookStore& logbook) {
     const auto* fleet = dynamic_cast<const FleetLogbook*>(&logbook);
     return fleet && !fleet->readLocally() ? "server" : "this workstation";

@@ -64,6 +64,10 @@ public:
     bool recordImported(const CheckRecord& record, const std::string& digest) override;
     bool knowsDigest(const std::string& digest) override;
     bool knowsFile(const std::string& path) override;
+    // The server's intervals; this workstation's copy of the logbook's while the server is
+    // away (the operator told, as for records). They are set on the server only.
+    std::optional<CheckIntervals> checkIntervals() override;
+    bool setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) override;
 
     struct Synced {
         int sent = 0;     // added on the server

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/log/check_intervals.h"
+#include "core/log/performance_settings.h"
 #include "core/tiles/tile_set.h"
 
 namespace qv {
@@ -128,6 +130,14 @@ const std::vector<std::vector<const char*>>& steps() {
             "DOUBLE PRECISION, read_b DOUBLE PRECISION, held_out_l DOUBLE PRECISION, held_out_a "
             "DOUBLE PRECISION, held_out_b DOUBLE PRECISION, PRIMARY KEY(record_id, angle, "
             "position))",
+        },
+        {
+            // 12: how often the lab wants each kind of check made, set once for the whole lab.
+            // Only ever added to, as the records are: the newest row of a kind is in force, one
+            // without days takes the kind's interval out of force, and the rows say who set
+            // what and when.
+            "CREATE TABLE check_intervals(id {key}, kind TEXT NOT NULL, days INTEGER, lead_days "
+            "INTEGER NOT NULL DEFAULT 0, set_by TEXT NOT NULL DEFAULT '', set_at TEXT NOT NULL)",
         },
     };
     return all;
@@ -278,10 +288,48 @@ std::vector<std::string> summaryTrigger(LogbookEngine engine) {
         "FUNCTION logbook_count()"};
 }
 
+// A workstation sets an interval as it adds a record: through a function of the owner's that
+// adds one row, says who set it and when, and refuses what the program would never send. An
+// auditor is not given it.
+std::vector<std::string> intervalFunction() {
+    std::string kinds;
+    for (CheckKind kind : kCheckKinds)
+        kinds += std::string(kinds.empty() ? "'" : ", '") + std::string(checkKindName(kind)) + "'";
+    return {
+        R"(CREATE FUNCTION logbook_set_interval(p_kind text, p_days integer, p_lead integer)
+RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $body$
+DECLARE
+    new_id bigint;
+BEGIN
+    IF p_kind IS NULL OR p_kind NOT IN ()" +
+            kinds + R"() THEN
+        RAISE EXCEPTION 'no such kind of check' USING ERRCODE = '22023';
+    END IF;
+    IF (p_days IS NULL AND COALESCE(p_lead, 0) <> 0) OR (p_days IS NOT NULL AND (p_days < 1 OR
+        p_days > )" +
+            std::to_string(kMaxLongTermDays) +
+            R"( OR p_lead IS NULL OR p_lead < 0 OR p_lead >= p_days)) THEN
+        RAISE EXCEPTION 'an interval is a number of days, its lead fewer' USING ERRCODE = '22023';
+    END IF;
+    INSERT INTO check_intervals(kind, days, lead_days, set_by, set_at)
+    VALUES (p_kind, p_days, COALESCE(p_lead, 0), session_user,
+        to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"'))
+    RETURNING id INTO new_id;
+    RETURN new_id;
+END
+$body$)",
+        "REVOKE ALL ON FUNCTION logbook_set_interval(text, integer, integer) FROM PUBLIC",
+        "DO $grants$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'qv_workstation') "
+        "THEN GRANT EXECUTE ON FUNCTION logbook_set_interval(text, integer, integer) TO "
+        "qv_workstation; END IF; END $grants$",
+    };
+}
+
 // What a server needs beyond the tables both engines share.
 std::vector<std::string> serverOnly(int version) {
     // The function's body is read only when it runs: version 8 may name the columns and tables
     // later versions add; each of those brings the function that fills them.
+    if (version == 12) return intervalFunction();
     if (version >= 10) return {addFunction(true)};
     if (version != 8) return {};
     return {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/app/logbook.h"
+#include "core/log/check_intervals.h"
 
 namespace qv {
 
@@ -50,6 +51,13 @@ public:
     // Whether a record names the file at `path` (a check recorded as it wrote the file, before
     // its contents were known too).
     virtual bool knowsFile(const std::string& path) = 0;
+    // The lab's check intervals in force (a kind never set has none); nothing when the logbook
+    // cannot be read.
+    virtual std::optional<CheckIntervals> checkIntervals() = 0;
+    // Sets one kind's interval for the whole lab; false, with the reason in `why`, when the
+    // logbook does not take it.
+    virtual bool setCheckInterval(CheckKind kind, const CheckInterval& interval,
+                                  std::string& why) = 0;
 };
 
 }  // namespace qv

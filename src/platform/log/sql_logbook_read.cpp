@@ -286,4 +286,21 @@ std::optional<CheckRecord> SqlLogbook::recordById(std::int64_t id) {
     return one.front();
 }
 
+std::optional<CheckIntervals> SqlLogbook::checkIntervals() {
+    readFailed_ = !open_;
+    if (!open_) return std::nullopt;
+    const auto armed = watched();
+    QSqlQuery q(db_);
+    // Each kind's rows in the order they were set: the last one stands.
+    if (!q.exec(QStringLiteral("SELECT kind, days, lead_days FROM check_intervals ORDER BY id")))
+        return failedRead(q, std::optional<CheckIntervals>());
+    CheckIntervals out{};
+    while (q.next())
+        if (const auto kind = checkKindFromName(str(q.value(0))))
+            out[static_cast<std::size_t>(*kind)] = {
+                q.value(1).isNull() ? std::nullopt : std::optional(q.value(1).toInt()),
+                q.value(2).toInt()};
+    return out;
+}
+
 }  // namespace qv

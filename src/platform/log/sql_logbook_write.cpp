@@ -307,4 +307,31 @@ bool SqlLogbook::recordImported(const CheckRecord& r, const std::string& digest)
     return insert(own, digest).outcome == Sent::Added;
 }
 
+bool SqlLogbook::setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) {
+    why = whyNotInterval(interval);
+    if (!why.empty()) return false;
+    if (!open_) {
+        why = "the logbook " + path_ + " cannot be used";
+        return false;
+    }
+    const auto armed = watched();
+    QSqlQuery q(db_);
+    const QVariant days = interval.days ? QVariant(*interval.days) : QVariant();
+    if (engine_ == LogbookEngine::PostgreSQL) {
+        q.prepare(QStringLiteral("SELECT logbook_set_interval(?, ?, ?)"));
+    } else {
+        q.prepare(
+            QStringLiteral("INSERT INTO check_intervals(kind, days, lead_days, set_by, "
+                           "set_at) VALUES(?, ?, ?, ?, strftime('%Y-%m-%dT%H:%M:%fZ'))"));
+    }
+    q.addBindValue(text(std::string(checkKindName(kind))));
+    q.addBindValue(days);
+    q.addBindValue(interval.leadDays);
+    if (engine_ == LogbookEngine::SQLite) q.addBindValue(text(operatorName()));
+    if (q.exec()) return true;
+    why_ = failure(q.lastError());
+    why = why_.toStdString();
+    return false;
+}
+
 }  // namespace qv

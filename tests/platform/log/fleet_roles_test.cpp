@@ -236,5 +236,53 @@ TEST(FleetRoles, AWorkstationAddsOnlyNewRecordsAndOnlyThroughTheLogbooksFunction
               "ws_plant1 plant2 true");
 }
 
+// The lab's check intervals: a workstation sets them through the owner's function, which says
+// who set each and refuses what the program never sends; no role changes or removes one, and
+// an auditor reads them but sets none.
+TEST(FleetRoles, AWorkstationSetsTheLabsIntervalsOnlyThroughItsFunctionAndAnAuditorReadsThem) {
+    PgServer server;
+    setUp(server);
+    {
+        SqlLogbook owner(as(server, "qv_owner", "owner-pw"));
+        ASSERT_TRUE(owner.isOpen()) << owner.why();
+        EXPECT_EQ(owner.checkIntervals(), CheckIntervals{});
+    }
+    std::string why;
+    {
+        SqlLogbook plant1(as(server, "ws_plant1", "plant1-pw"));
+        ASSERT_TRUE(plant1.setCheckInterval(CheckKind::InterInstrument, {30, 7}, why)) << why;
+        ASSERT_TRUE(plant1.setCheckInterval(CheckKind::Calibration, {1, 0}, why)) << why;
+        ASSERT_TRUE(plant1.setCheckInterval(CheckKind::Calibration, {}, why)) << why;
+    }
+    CheckIntervals want{};
+    want[static_cast<std::size_t>(CheckKind::InterInstrument)] = {30, 7};
+    {
+        SqlLogbook auditor(as(server, "audit_quality", "audit-pw"));
+        ASSERT_TRUE(auditor.isOpen()) << auditor.why();
+        EXPECT_EQ(auditor.checkIntervals(), want);
+        EXPECT_FALSE(auditor.setCheckInterval(CheckKind::TileSet, {90, 14}, why));
+        EXPECT_TRUE(refusedForLackOfRights(why)) << why;
+    }
+    PgSession plant2(server, "ws_plant2", "plant2-pw", kDatabase);
+    ASSERT_TRUE(plant2.open()) << plant2.error();
+    for (const char* statement :
+         {"INSERT INTO check_intervals(kind, days, set_at) VALUES('profile', 9, 'x')",
+          "UPDATE check_intervals SET days = 365", "DELETE FROM check_intervals",
+          "TRUNCATE check_intervals"})
+        EXPECT_TRUE(refusedForLackOfRights(plant2.refusal(statement))) << statement;
+    for (const char* statement : {"SELECT logbook_set_interval('weekly', 7, 0)",
+                                  "SELECT logbook_set_interval('profile', 0, 0)",
+                                  "SELECT logbook_set_interval('profile', 9, 9)",
+                                  "SELECT logbook_set_interval('profile', NULL, 3)"}) {
+        const std::string refusal = plant2.refusal(statement);
+        EXPECT_TRUE(refusal.find("no such kind") != std::string::npos ||
+                    refusal.find("number of days") != std::string::npos)
+            << statement << ": " << refusal;
+    }
+    EXPECT_EQ(plant2.value("SELECT string_agg(set_by || ' ' || kind || ' ' || COALESCE(days::text, "
+                           "'none'), ', ' ORDER BY id) FROM check_intervals"),
+              "ws_plant1 inter-instrument 30, ws_plant1 calibration 1, ws_plant1 calibration none");
+}
+
 }  // namespace
 }  // namespace qv

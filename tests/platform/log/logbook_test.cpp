@@ -196,6 +196,42 @@ TEST_F(LogbookFile, AVersionOneLogbookIsCarriedForward) {
     EXPECT_TRUE(told.empty());
 }
 
+// The lab's intervals are rows only ever added: the newest of a kind stands, none takes it out
+// of force, and a logbook carried forward from before they were kept holds none.
+TEST_F(LogbookFile, CheckIntervalsAreAddedAsRowsAndTheNewestOfAKindStands) {
+    writeVersionOne(path());
+    SqlLogbook log(path(), tell);
+    ASSERT_TRUE(log.isOpen());
+    EXPECT_EQ(log.checkIntervals(), CheckIntervals{});
+    std::string why;
+    ASSERT_TRUE(log.setCheckInterval(CheckKind::Calibration, {1, 0}, why)) << why;
+    ASSERT_TRUE(log.setCheckInterval(CheckKind::TileSet, {90, 14}, why)) << why;
+    ASSERT_TRUE(log.setCheckInterval(CheckKind::TileSet, {60, 10}, why)) << why;
+    ASSERT_TRUE(log.setCheckInterval(CheckKind::Calibration, {}, why)) << why;
+    EXPECT_FALSE(log.setCheckInterval(CheckKind::Profile, {5, 5}, why));
+    EXPECT_NE(why.find("lead"), std::string::npos) << why;
+    CheckIntervals want{};
+    want[static_cast<std::size_t>(CheckKind::TileSet)] = {60, 10};
+    EXPECT_EQ(log.checkIntervals(), want);
+    SqlLogbook again(path(), tell);
+    EXPECT_EQ(again.checkIntervals(), want);
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "intervals-read");
+    {
+        db.setDatabaseName(QString::fromStdString(path()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("SELECT COUNT(*), MIN(set_by) <> '', MIN(set_at) FROM check_intervals"));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), 4);  // who set what, and when, stays on record
+        EXPECT_TRUE(q.value(1).toBool());
+        EXPECT_EQ(q.value(2).toString().size(), 24) << q.value(2).toString().toStdString();
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("intervals-read");
+    EXPECT_TRUE(told.empty());
+}
+
 TEST_F(LogbookFile, AVersionThreeLogbookIsCarriedForwardAndKeepsASetsDiagnosis) {
     writeVersionThree(path());
     {
