@@ -27,10 +27,6 @@ namespace {
 int printImported(const Options& o, const std::string& folder,
                   const std::vector<ImportedFile>& files);
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 }  // namespace
 
 namespace {
@@ -167,11 +163,6 @@ QJsonValue orNull(double v) {
 QString verdict(const CheckRecord& r) {
     return r.passed ? (*r.passed ? QStringLiteral("PASSED") : QStringLiteral("FAILED"))
                     : QStringLiteral("---");
-}
-
-// Any number that is not finite as null: JSON has no infinity.
-QJsonValue finiteOrNull(double v) {
-    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
 
 // Per angle the decision, its reason, the predicted means and the terms by their keys, as the

@@ -22,14 +22,6 @@ namespace qv::cli {
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-QJsonValue finiteOrNull(double v) {
-    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
-}
-
 QJsonValue optionalJson(const std::optional<double>& v) {
     return v ? finiteOrNull(*v) : QJsonValue();
 }

@@ -3,8 +3,10 @@
 // What the verbs that talk to an instrument share: the process's seams, the common options,
 // opening the port and connecting the instrument as the desktop program does.
 
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,6 +96,15 @@ bool connectInstrument(Session& s, const Options& o, const std::string& which = 
 
 inline QString number(double v, int decimals) {
     return QString::number(v, 'f', decimals);
+}
+
+inline QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Any number that is not finite as null: JSON has no infinity.
+inline QJsonValue finiteOrNull(double v) {
+    return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
 
 }  // namespace qv::cli

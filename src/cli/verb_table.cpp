@@ -34,6 +34,8 @@ constexpr std::array kVerbs{
     Verb{"history", "An instrument's checks and writes from the logbook", &runHistory},
     Verb{"logbook", "The logbook's records waiting for the server sent, or where it is",
          &runLogbook},
+    Verb{"fleet", "Every instrument's checks, due dates, drift and status; the check intervals",
+         &runFleet},
     Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
     Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
     Verb{"performance", "An instrument's performance statement from the logbook (and as a PDF)",

@@ -72,5 +72,6 @@ int runLogbook(const QStringList& arguments, Io& io);
 int runExport(const QStringList& arguments, Io& io);
 int runCertificate(const QStringList& arguments, Io& io);
 int runPerformance(const QStringList& arguments, Io& io);
+int runFleet(const QStringList& arguments, Io& io);
 
 }  // namespace qv::cli
