@@ -247,7 +247,7 @@ int runFleet(const QStringList& arguments, Io& io) {
         "angle (* beyond its threshold) and the day it is due again, the drift per angle of its "
         "colour difference from the reference (the least-squares slope in dE per 30 days with "
         "its standard error, over the long-term period of the performance statement since the "
-        "entries last changed), the decision of its newest diagnosed tile set, and its status: "
+        "entries last changed), the diagnosis of its newest tile set, and its status: "
         "failed (the newest check of a kind with an interval failed), overdue (past its due day, "
         "or never made), due-soon (within the lead) or ok.\n"
         "intervals: the lab's check intervals in force, with the suggested ones; --set changes "

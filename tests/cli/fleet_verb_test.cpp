@@ -172,6 +172,15 @@ TEST(FleetCli, OnTheLabsServerTheIntervalsAreTheServersForEveryWorkstation) {
                   {"fleet", "intervals", "--json", "--logbook", "local"}))["intervals"][0]["days"]
                   .isNull(),
               true);
+    // With the server away, nothing is set here in its stead, and the fleet read here says so.
+    server.stop();
+    const test::CliRun away = runCli({"fleet", "intervals", "--set", "profile=90"});
+    EXPECT_EQ(away.exitCode, 2);
+    EXPECT_NE(away.err.find("profile interval was not kept"), std::string::npos) << away.err;
+    const test::CliRun here = runCli({"fleet", "--json"});
+    EXPECT_EQ(jsonOf(here)["source"].toString(), "this workstation") << here.err;
+    EXPECT_NE(here.err.find("this workstation's records only"), std::string::npos) << here.err;
+    server.start();
     qunsetenv("QV_LOGBOOK");
     const test::PgSession admin(server, server.adminUser(), server.adminPassword(), db);
     EXPECT_EQ(admin.value("SELECT COUNT(*) FROM check_intervals"), "4");

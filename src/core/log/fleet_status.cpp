@@ -110,13 +110,14 @@ Drift driftOf(const std::vector<CheckRecord>& records, long long today, int long
 
 std::optional<std::array<std::string, kAngleCount>> newestDiagnosis(
     const std::vector<CheckRecord>& records) {
-    for (const CheckRecord& r : records) {
-        if (r.kind != RecordKind::TileSet || !r.diagnosis) continue;
-        std::array<std::string, kAngleCount> out;
-        for (int a = 0; a < kAngleCount; ++a) out[a] = (*r.diagnosis)[a].decision;
-        return out;
-    }
-    return std::nullopt;
+    // An older set's decision may no longer hold: only the newest set's counts.
+    const auto newest = std::find_if(records.begin(), records.end(), [](const CheckRecord& r) {
+        return r.kind == RecordKind::TileSet;
+    });
+    if (newest == records.end() || !newest->diagnosis) return std::nullopt;
+    std::array<std::string, kAngleCount> out;
+    for (int a = 0; a < kAngleCount; ++a) out[a] = (*newest->diagnosis)[a].decision;
+    return out;
 }
 
 }  // namespace

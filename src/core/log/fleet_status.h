@@ -60,7 +60,7 @@ struct InstrumentStatus {
     std::vector<std::string> workstations;  // that made its records, sorted
     std::array<KindStatus, kCheckKindCount> checks{};
     Drift drift;
-    // The decision per angle of the newest tile set that was diagnosed; none when none was.
+    // The decision per angle of the newest tile set; none when it was not diagnosed.
     std::optional<std::array<std::string, kAngleCount>> diagnosis;
     FleetStatus status = FleetStatus::Ok;
     // Days past the earliest due date (negative: before it; kNeverChecked for a kind with an

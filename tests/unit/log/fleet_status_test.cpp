@@ -185,17 +185,21 @@ TEST(FleetStatus, TheDriftIsTheSlopeOfTheAgreementSinceTheEntriesLastChanged) {
     EXPECT_FALSE(instrumentStatus("S", sets, {}, kNow, 5).drift.source);
 }
 
-TEST(FleetStatus, TheNewestDiagnosedTileSetGivesTheDecision) {
+TEST(FleetStatus, TheNewestTileSetsDiagnosisGivesTheDecision) {
     DiagnosisRecord diagnosis;
     for (AngleDiagnosisRecord& g : diagnosis) g.decision = "write-factors";
     diagnosis[2].decision = "service";
-    const std::vector<CheckRecord> records = {
-        judged(RecordKind::TileSet, 1, true),  // judged without a diagnosis
-        RecordBuilder(RecordKind::TileSet, daysAgo(5)).diagnosis(diagnosis).build()};
-    const auto decision = instrumentStatus("S", records, {}, kNow, 90).diagnosis;
+    const CheckRecord diagnosed =
+        RecordBuilder(RecordKind::TileSet, daysAgo(5)).diagnosis(diagnosis).build();
+    const auto decision =
+        instrumentStatus("S", {judged(RecordKind::Repeatability, 1, true), diagnosed}, {}, kNow, 90)
+            .diagnosis;
     ASSERT_TRUE(decision);
     EXPECT_EQ((*decision)[2], "service");
-    EXPECT_FALSE(instrumentStatus("S", {records[0]}, {}, kNow, 90).diagnosis);
+    // A set judged since without a diagnosis leaves the older set's decision behind.
+    EXPECT_FALSE(
+        instrumentStatus("S", {judged(RecordKind::TileSet, 1, true), diagnosed}, {}, kNow, 90)
+            .diagnosis);
 }
 
 TEST(FleetStatus, TheWorstComesFirstThenTheFurthestPastDue) {
