@@ -75,9 +75,9 @@ QJsonObject checkOf(const QJsonObject& instrument, const QString& kind) {
     return {};
 }
 
-// The same roads on either logbook: nothing held back until the lab sets its intervals, then
-// the worst first and the exit code saying so, until an interval is taken out of force again.
-void fleetRoads(const std::string& source) {
+// Nothing held back until the lab sets its intervals; a list of settings with one wrong in it
+// keeps none of them.
+void intervalRoads(const std::string& source) {
     const test::CliRun unset = runCli({"fleet"});
     EXPECT_EQ(unset.exitCode, 0) << unset.err;
     EXPECT_NE(unset.out.find("No check interval is in force"), std::string::npos) << unset.out;
@@ -98,7 +98,12 @@ void fleetRoads(const std::string& source) {
     ASSERT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(jsonOf(set)["intervals"][2]["lead"].toInt(), 7);
     EXPECT_EQ(jsonOf(set)["source"].toString().toStdString(), source);
+}
 
+// The same roads on either logbook: the worst first by the lab's intervals and the exit code
+// saying so, until the intervals are taken out of force again.
+void fleetRoads(const std::string& source) {
+    intervalRoads(source);
     const test::CliRun fleet = runCli({"fleet", "--json"});
     EXPECT_EQ(fleet.exitCode, 1) << fleet.err;
     const QJsonObject all = jsonOf(fleet);

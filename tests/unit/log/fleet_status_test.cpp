@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <tuple>
 #include <vector>
 
@@ -13,6 +14,12 @@
 #include "support/record_builder.h"
 
 namespace qv {
+
+// A status a test did not expect is named, not dumped as bytes.
+void PrintTo(FleetStatus status, std::ostream* out) {
+    *out << fleetStatusName(status);
+}
+
 namespace {
 
 using test::RecordBuilder;
@@ -59,15 +66,19 @@ struct Case {
     long long pastDue;
 };
 
-TEST(FleetStatus, EachKindFallsDueByItsIntervalAndTheWorstDecides) {
+std::vector<CheckRecord> atOtherStation() {
+    auto records = keptUp();
+    for (CheckRecord& r : records) r.workstation = "lab-2";
+    return records;
+}
+
+std::vector<Case> statusCases() {
     const long long none = std::numeric_limits<long long>::min();
     auto with = [](std::vector<CheckRecord> first, std::vector<CheckRecord> rest) {
         first.insert(first.end(), rest.begin(), rest.end());
         return first;
     };
-    auto otherStation = keptUp();
-    for (CheckRecord& r : otherStation) r.workstation = "lab-2";
-    const std::vector<Case> cases = {
+    return {
         {"kept up", keptUp(), labIntervals(), FleetStatus::Ok, -1},
         {"no interval set holds nothing back, a failure neither",
          {judged(RecordKind::InterInstrument, 400, false)},
@@ -109,17 +120,20 @@ TEST(FleetStatus, EachKindFallsDueByItsIntervalAndTheWorstDecides) {
          }(),
          FleetStatus::Overdue,
          kNeverChecked},
-        {"seen only on another workstation's records", otherStation, labIntervals(),
+        {"seen only on another workstation's records", atOtherStation(), labIntervals(),
          FleetStatus::Ok, -1},
     };
-    for (const Case& c : cases) {
+}
+
+TEST(FleetStatus, EachKindFallsDueByItsIntervalAndTheWorstDecides) {
+    for (const Case& c : statusCases()) {
         const InstrumentStatus s =
             instrumentStatus("L70S-200002", c.records, c.intervals, kNow, 90);
         EXPECT_EQ(s.status, c.status) << c.what;
         EXPECT_EQ(s.pastDue, c.pastDue) << c.what;
     }
     const InstrumentStatus elsewhere =
-        instrumentStatus("L70S-200002", otherStation, labIntervals(), kNow, 90);
+        instrumentStatus("L70S-200002", atOtherStation(), labIntervals(), kNow, 90);
     EXPECT_EQ(elsewhere.workstations, std::vector<std::string>{"lab-2"});
     EXPECT_EQ(elsewhere.type, "53");
 }
