@@ -17,6 +17,7 @@
 #include "core/log/performance_settings.h"
 #include "platform/app/qt_profile_store.h"
 #include "platform/log/fleet_logbook.h"
+#include "platform/log/fleet_overview.h"
 
 namespace qv::cli {
 
@@ -146,27 +147,16 @@ void printFleet(QTextStream& out, const std::vector<InstrumentStatus>& fleet,
         out << "No check interval is in force: set them with qvl70s-cli fleet intervals --set.\n";
 }
 
-std::vector<InstrumentStatus> fleetOf(LogbookStore& logbook, const CheckIntervals& intervals,
-                                      const LocalTime& now) {
-    QtProfileStore profile;
-    const int days = performanceSettingsFromProfile(profile).longTermDays;
-    std::vector<InstrumentStatus> fleet;
-    for (const LogbookStore::Instrument& i : logbook.instruments()) {
-        fleet.push_back(
-            instrumentStatus(i.serial, logbook.records(i.serial), intervals, now, days));
-        if (fleet.back().type.empty()) fleet.back().type = i.type;
-    }
-    sortWorstFirst(fleet);
-    return fleet;
-}
-
 int runOverview(Options& o, bool json) {
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
     const std::optional<CheckIntervals> intervals = logbook->checkIntervals();
     if (!intervals)
         return failed(o, "the check intervals cannot be read from the logbook " + logbook->where());
-    const auto fleet = fleetOf(*logbook, *intervals, localTimeOf(o.io.clock.calendarSeconds()));
+    QtProfileStore profile;
+    const auto fleet =
+        fleetOverview(*logbook, *intervals, localTimeOf(o.io.clock.calendarSeconds()),
+                      performanceSettingsFromProfile(profile).longTermDays);
     if (json) {
         QJsonArray all;
         for (const InstrumentStatus& i : fleet) all.append(instrumentJson(i, *intervals));

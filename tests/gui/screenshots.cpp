@@ -50,6 +50,8 @@
 #include "gui/kit/instrument_strip.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
+#include "gui/log/check_intervals_dlg.h"
+#include "gui/log/fleet_dlg.h"
 #include "gui/log/history_dlg.h"
 #include "gui/log/logbook_location_dlg.h"
 #include "gui/log/profiles_dlg.h"
@@ -678,6 +680,44 @@ void historyScreenshots(qv::GuiContext& context, const std::string& folder) {
     context.logbook = nullptr;
 }
 
+// A lab of six instruments with two intervals set: one failed, one overdue, one due soon, the
+// others current, one with a drifting agreement; and the intervals as the lab set them.
+void fleetScreenshots(qv::GuiContext& context, const std::string& folder) {
+    qv::SqlLogbook logbook(folder + "/fleet.sqlite");
+    const std::int64_t now = context.clock.calendarSeconds();
+    const auto check = [&](qv::RecordKind kind, const std::string& serial, int daysAgo,
+                           double deltaE) {
+        qv::CheckRecord r = qv::emptyRecord(kind, qv::localTimeOf(now - daysAgo * 86400));
+        r.serial = serial;
+        r.instrumentType = "53";
+        r.workstation = daysAgo % 2 ? "lab-1" : "plant-2";
+        r.referenceSerial = kind == qv::RecordKind::InterInstrument ? "L70S-100001" : "";
+        r.threshold = kind == qv::RecordKind::Repeatability ? 0.1 : 0.5;
+        r.passed = deltaE <= r.threshold;
+        for (int a = 0; a < qv::kAngleCount; ++a) r.angles[a].deltaE = deltaE * (1 + 0.2 * a);
+        logbook.record(r);
+    };
+    const char* serials[] = {"L70S-200001", "L70S-200002", "L70S-200003",
+                             "L70S-200004", "L70S-200005", "L70S-200006"};
+    for (int i = 0; i < 6; ++i) {
+        check(qv::RecordKind::Repeatability, serials[i], i == 1 ? 4 : 0, i == 2 ? 0.16 : 0.03);
+        for (int k = 0; k < 4; ++k)
+            check(qv::RecordKind::InterInstrument, serials[i], 80 - 25 * k + i + (i == 3 ? 20 : 0),
+                  0.2 + (i == 4 ? 0.08 * k : 0.01 * (k % 2)));
+    }
+    std::string why;
+    logbook.setCheckInterval(qv::CheckKind::Repeatability, {1, 0}, why);
+    logbook.setCheckInterval(qv::CheckKind::InterInstrument, {30, 7}, why);
+    {
+        qv::CFleetDlg fleet(context, logbook);
+        qv::test::waitUntil([&fleet] { return !fleet.reading(); });
+        save(fleet, "fleet_window");
+    }
+    qv::CCheckIntervalsDlg intervals(context, logbook);
+    qv::test::waitUntil([&intervals] { return !intervals.busy(); });
+    save(intervals, "check_intervals");
+}
+
 // The profiles on record: one current, one past its date, one whose file was edited since.
 void profilesScreenshot(qv::GuiContext& context, const std::string& folder) {
     qv::SqlLogbook logbook(folder + "/profiles.sqlite");
@@ -1027,6 +1067,7 @@ int main(int argc, char** argv) {
     certificateScreenshots();
     historyScreenshots(context, home.path());
     profilesScreenshot(context, home.path());
+    fleetScreenshots(context, home.path());
     logbookLocationScreenshot(context);
     guideScreenshots();
     QFile::remove(screen);

@@ -20,6 +20,8 @@
 #include "gui/kit/port_watch.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
+#include "gui/log/check_intervals_dlg.h"
+#include "gui/log/fleet_dlg.h"
 #include "gui/log/history_dlg.h"
 #include "gui/log/logbook_location_dlg.h"
 #include "gui/log/profiles_dlg.h"
@@ -88,6 +90,9 @@ void CBrenmoorDlg::buildMenu() {
     thresholdsAction_ =
         settings->addAction(tr("&Thresholds..."), this, &CBrenmoorDlg::onThresholds);
     thresholdsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    intervalsAction_ =
+        settings->addAction(tr("Check &intervals..."), this, &CBrenmoorDlg::onCheckIntervals);
+    intervalsAction_->setEnabled(tasks_.logbook != nullptr);
     settings->addSeparator();
     exitAction_ = settings->addAction(tr("E&xit"), this, &QDialog::accept);
     exitAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -117,6 +122,7 @@ void CBrenmoorDlg::buildLogbookMenu() {
     QMenu* logbook = menuBar_->addMenu(tr("&Logbook"));
     historyAction_ = logbook->addAction(tr("&History..."), this, &CBrenmoorDlg::onHistory);
     historyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    fleetAction_ = logbook->addAction(tr("&Fleet..."), this, &CBrenmoorDlg::onFleet);
     importAction_ =
         logbook->addAction(tr("&Import result files..."), this, &CBrenmoorDlg::onImport);
     sendLogbookAction_ = logbook->addAction(tr("&Send a logbook file to the server..."), this,
@@ -127,7 +133,7 @@ void CBrenmoorDlg::buildLogbookMenu() {
         sendLogbookAction_->setToolTip(tr("The logbook in force is not on a server."));
     exportAction_ =
         logbook->addAction(tr("&Export spectra..."), this, &CBrenmoorDlg::onExportSpectra);
-    for (QAction* a : {historyAction_, importAction_}) {
+    for (QAction* a : {historyAction_, fleetAction_, importAction_}) {
         a->setEnabled(tasks_.logbook != nullptr);
         if (!tasks_.logbook) a->setToolTip(tr("The logbook cannot be opened."));
     }
@@ -278,6 +284,22 @@ void CBrenmoorDlg::onHistory() {
     CHistoryDlg dialog(context_, *tasks_.logbook, this);
     dialog.exec();
     updateStatus();
+}
+
+void CBrenmoorDlg::onFleet() {
+    if (!tasks_.logbook) return;
+    CFleetDlg dialog(context_, *tasks_.logbook, this, [this](const std::string& serial) {
+        CHistoryDlg history(context_, *tasks_.logbook, QApplication::activeModalWidget(), serial);
+        history.exec();
+    });
+    dialog.exec();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onCheckIntervals() {
+    if (!tasks_.logbook) return;
+    CCheckIntervalsDlg dialog(context_, *tasks_.logbook, this);
+    dialog.exec();
 }
 
 void CBrenmoorDlg::onProfiles() {

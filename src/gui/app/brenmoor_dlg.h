@@ -85,6 +85,8 @@ private:
     void onSendLogbook();
     void onLocation();
     void onProfiles();
+    void onFleet();
+    void onCheckIntervals();
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
     QLabel* calibrationLabel_ = nullptr;
@@ -104,6 +106,8 @@ private:
     QAction* sendLogbookAction_ = nullptr;
     QAction* locationAction_ = nullptr;
     QAction* profilesAction_ = nullptr;
+    QAction* fleetAction_ = nullptr;
+    QAction* intervalsAction_ = nullptr;
     QAction* extendedRepeatabilityAction_ = nullptr;
 };
 

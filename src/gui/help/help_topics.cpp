@@ -13,6 +13,8 @@ constexpr HelpTopic kTopics[] = {
     {"CBrenmoorDlg", nullptr, "index.html", ""},
     {"CHistoryDlg", nullptr, "index.html", "results"},
     {"CLogbookLocationDlg", nullptr, "index.html", "logbook-location"},
+    {"CFleetDlg", nullptr, "index.html", "fleet"},
+    {"CCheckIntervalsDlg", nullptr, "index.html", "check-intervals"},
     {"CCommSettingDlg", nullptr, "connecting.html", "port-settings"},
     {"CConnInstDlg", nullptr, "connecting.html", "connect"},
     {"CCalibrationDlg", nullptr, "connecting.html", "calibrate"},

@@ -216,11 +216,13 @@ bool awayFrom(const LogbookStore* store) {
 }
 }  // namespace
 
-CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent)
+CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent,
+                         std::string serial)
     : QDialog(parent),
       ui_(std::make_unique<Ui::CHistoryDlg>()),
       context_(context),
-      logbook_(logbook) {
+      logbook_(logbook),
+      openOn_(std::move(serial)) {
     ui_->setupUi(this);
     model_ = new RecordTableModel(context_.format, this);
     ui_->recordTable->setModel(model_);
@@ -293,8 +295,9 @@ void CHistoryDlg::fillInstruments(const std::vector<LogbookStore::Instrument>& i
             ui_->instrumentList,
             {q(i.serial), q(i.type), QString::number(i.records), q(i.lastTime)});
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        // The logbook's times sort as text.
-        if (!latest || item->text(3) > latest->text(3)) latest = item;
+        // The logbook's times sort as text; the instrument asked for wins.
+        if (openOn_.empty() ? !latest || item->text(3) > latest->text(3) : i.serial == openOn_)
+            latest = item;
     }
     for (int c = 0; c < ui_->instrumentList->columnCount(); ++c)
         ui_->instrumentList->resizeColumnToContents(c);

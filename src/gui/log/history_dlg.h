@@ -28,8 +28,9 @@ class LogbookReader;
 class CHistoryDlg : public QDialog {
     Q_OBJECT
 public:
-    // Opens on the instrument checked last.
-    CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent = nullptr);
+    // Opens on `serial`, or without one on the instrument checked last.
+    CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* parent = nullptr,
+                std::string serial = {});
     ~CHistoryDlg() override;
     // Whether a read of the logbook is under way (what is shown may still change).
     bool reading() const { return reading_; }
@@ -63,6 +64,7 @@ private:
     std::vector<CheckRecord> all_;  // the chosen instrument's records, of every workstation
     QString title_;
     std::string serial_;  // the chosen instrument
+    std::string openOn_;  // the instrument to open on; empty: the one checked last
     // Each choice of instrument starts a new history; a page of an earlier one is dropped.
     int generation_ = 0;
     bool reading_ = false;

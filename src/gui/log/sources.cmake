@@ -1,6 +1,11 @@
-# The history window with its trend, the profiles window and the logbook location dialog (the certificates the
+# The history window with its trend, the fleet window, the check intervals, the profiles window
+# and the logbook location dialog (the certificates the
 # history offers are painted in report/log).
 target_sources(qvgui PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/check_intervals_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/check_intervals_dlg.h
+    ${CMAKE_CURRENT_LIST_DIR}/fleet_dlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fleet_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.h
     ${CMAKE_CURRENT_LIST_DIR}/history_dlg.ui
