@@ -8,6 +8,7 @@
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
 #include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
@@ -131,6 +132,34 @@ TEST_F(MainWindow, StatusAndConnectionDialogNameThePortActuallyOpen) {
     EXPECT_FALSE(closed.findChild<QLabel*>(QStringLiteral("portLabel"))
                      ->text()
                      .contains(QStringLiteral("ttyS9")));
+}
+
+// The connected instrument's checks as the lab's intervals make them due, read off the window's
+// thread: past due in the colour of what holds it back.
+TEST_F(MainWindow, StatusNamesTheConnectedInstrumentsChecksDue) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    CheckRecord r =
+        emptyRecord(RecordKind::Repeatability, localTimeOf(clock.calendarSeconds() - 3 * 86400));
+    r.serial = "L70S-000002";
+    r.threshold = 0.1;
+    r.passed = true;
+    logbook.record(r);
+    std::string why;
+    ASSERT_TRUE(logbook.setCheckInterval(CheckKind::Repeatability, {1, 0}, why)) << why;
+    ASSERT_TRUE(logbook.setCheckInterval(CheckKind::InterInstrument, {30, 7}, why)) << why;
+    test::SimInstrument sim;
+    ASSERT_TRUE(state.commPort->open(sim.port()));
+    state.bConnected = true;
+    state.setInstrumentId("L70S-000002");
+    TaskDialogs tasks;
+    tasks.logbook = &logbook;
+    CBrenmoorDlg w(context, tasks);
+    auto* checks = w.findChild<QLabel*>(QStringLiteral("checksStatusLabel"));
+    ASSERT_TRUE(test::waitUntil([&] { return checks->text().contains("overdue"); }))
+        << checks->text().toStdString();
+    EXPECT_EQ(checks->text(),
+              QStringLiteral("repeatability 2 days overdue, inter-instrument never checked"));
+    EXPECT_TRUE(checks->styleSheet().contains("color"));
 }
 
 TEST_F(MainWindow, LogbookMenuImportsTheDataFolderAndExportsSpectraBesideAFile) {

@@ -14,9 +14,12 @@
 #include "core/app/string_table.h"
 #include "core/link/connection_workflow.h"
 #include "core/log/cgats_export.h"
+#include "core/log/fleet_status.h"
+#include "core/log/performance_settings.h"
 #include "gui/app/splash_wnd.h"
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/palette.h"
 #include "gui/kit/port_watch.h"
 #include "gui/link/comm_setting_dlg.h"
 #include "gui/link/conn_inst_dlg.h"
@@ -30,6 +33,7 @@
 #include "platform/app/resource_file.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
+#include "platform/log/logbook_reader.h"
 #include "platform/log/logbook_server_tasks.h"
 #include "ui_brenmoor_dlg.h"
 
@@ -64,6 +68,12 @@ CBrenmoorDlg::CBrenmoorDlg(GuiContext& context, TaskDialogs tasks, QWidget* pare
     calibrationLabel_ = new QLabel(this);
     calibrationLabel_->setObjectName(QStringLiteral("calibrationStatusLabel"));
     ui_->linkLayout->addRow(tr("Calibration:"), calibrationLabel_);
+    checksLabel_ = new QLabel(this);
+    checksLabel_->setObjectName(QStringLiteral("checksStatusLabel"));
+    checksLabel_->setWordWrap(true);
+    ui_->linkLayout->addRow(tr("Checks:"), checksLabel_);
+    if (tasks_.logbook)
+        checksReader_ = std::make_unique<LogbookReader>(sameLogbook(*tasks_.logbook));
     updateButtons();
     // A hang-up while nobody talks shows at once, not at the next click.
     auto* watch = new PortWatch(context_, this);
@@ -222,6 +232,47 @@ void CBrenmoorDlg::updateStatus() {
         s.lastCalibration.empty()
             ? tr("not calibrated in this session")
             : tr("calibrated: %1").arg(QString::fromStdString(s.lastCalibration)));
+    askChecksStatus();
+}
+
+void CBrenmoorDlg::askChecksStatus() {
+    const int asked = ++checksAsked_;
+    const SharedState& s = context_.state;
+    if (!checksReader_ || !s.bConnected || s.instrumentId().empty()) {
+        checksLabel_->setText(checksReader_ ? tr("no instrument connected") : tr("no logbook"));
+        checksLabel_->setStyleSheet({});
+        return;
+    }
+    const std::string serial = s.instrumentId();
+    const LocalTime now = localTimeOf(context_.clock.calendarSeconds());
+    const int longTerm = performanceSettingsFromProfile(context_.profile).longTermDays;
+    checksReader_->post([this, asked, serial, now, longTerm](LogbookStore* store) {
+        const auto intervals = store ? store->checkIntervals() : std::nullopt;
+        QString text = tr("the logbook cannot be read");
+        bool holdsBack = false;
+        if (intervals) {
+            const InstrumentStatus i =
+                instrumentStatus(serial, store->records(serial), *intervals, now, longTerm);
+            QStringList due;
+            for (const KindStatus& k : i.checks)
+                if (intervalOf(*intervals, k.kind).days)
+                    due << QString::fromUtf8(checkKindName(k.kind).data(),
+                                             qsizetype(checkKindName(k.kind).size())) +
+                               QLatin1Char(' ') + dueWords(k, daysFromCivil(now));
+            text = due.isEmpty() ? tr("no check interval set for the lab") : due.join(", ");
+            holdsBack = i.status == FleetStatus::Overdue || i.status == FleetStatus::Failed;
+        }
+        QMetaObject::invokeMethod(
+            this, [this, asked, text, holdsBack] { showChecksStatus(asked, text, holdsBack); },
+            Qt::QueuedConnection);
+    });
+}
+
+void CBrenmoorDlg::showChecksStatus(int asked, const QString& text, bool holdsBack) {
+    if (asked != checksAsked_) return;
+    checksLabel_->setText(text);
+    checksLabel_->setStyleSheet(
+        holdsBack ? QStringLiteral("color: %1;").arg(palette::failed().name()) : QString());
 }
 
 void CBrenmoorDlg::onRepeatability() {

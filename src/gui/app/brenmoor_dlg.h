@@ -16,6 +16,8 @@ class CBrenmoorDlg;
 
 namespace qv {
 
+class LogbookReader;
+
 struct GuiContext;
 class LogbookStore;
 
@@ -87,6 +89,10 @@ private:
     void onProfiles();
     void onFleet();
     void onCheckIntervals();
+    // The connected instrument's checks as the fleet overview has them ("repeatability due
+    // tomorrow"), read off the window's thread; nothing without a logbook or an instrument.
+    void askChecksStatus();
+    void showChecksStatus(int asked, const QString& text, bool holdsBack);
 
     std::unique_ptr<Ui::CBrenmoorDlg> ui_;
     QLabel* calibrationLabel_ = nullptr;
@@ -109,6 +115,10 @@ private:
     QAction* fleetAction_ = nullptr;
     QAction* intervalsAction_ = nullptr;
     QAction* extendedRepeatabilityAction_ = nullptr;
+    QLabel* checksLabel_ = nullptr;
+    int checksAsked_ = 0;  // an answer to an earlier question is dropped
+    // Last: it finishes the read under way before anything it reports to goes.
+    std::unique_ptr<LogbookReader> checksReader_;
 };
 
 }  // namespace qv
