@@ -1,6 +1,7 @@
 // The spectra of a result file for other colour tools.
 #include <QCommandLineParser>
 #include <QTextStream>
+#include <optional>
 
 #include "cli/session.h"
 #include "cli/standardised.h"
@@ -8,9 +9,11 @@
 #include "core/app/thresholds.h"
 #include "core/colour/colour_requests.h"
 #include "core/log/cgats_export.h"
+#include "core/log/cxf_spectra.h"
 #include "platform/app/atomic_file_store.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
+#include "platform/log/cxf_file.h"
 
 namespace qv::cli {
 
@@ -29,19 +32,36 @@ int exportStandardised(const Options& o, const QString& file, const QString& out
                                   ? CgatsExport{result->text, {}}
                                   : exportSpectra(result->text, userNumberFormat(), s.strings());
     if (!cgats.ok()) return failed(o, file.toStdString() + ": " + cgats.problem);
-    const NewFileResult saved = s.files.saveNew(out.toStdString(), cgats.text);
-    if (saved.kind == NewFileResult::Kind::Saved) return kExitPassed;
-    return failed(o, out.toStdString() + (saved.kind == NewFileResult::Kind::Exists
-                                              ? " exists already; it is left alone"
-                                              : " could not be written: " + saved.error));
+    const std::string problem =
+        newFileProblem(out.toStdString(), s.files.saveNew(out.toStdString(), cgats.text));
+    return problem.empty() ? kExitPassed : failed(o, problem);
 }
 
-}  // namespace
+std::optional<CxfLayout> layoutNamed(const QString& name) {
+    if (name == QStringLiteral("grouped")) return CxfLayout::Grouped;
+    if (name == QStringLiteral("per-angle")) return CxfLayout::PerAngle;
+    return std::nullopt;
+}
 
-int runExport(const QStringList& arguments, Io& io) {
-    Options o{io};
-    o.verb = arguments.value(0);
-    QCommandLineParser parser;
+int exportCxf(const Options& o, const QCommandLineParser& parser, const StringTable& texts) {
+    const QString file = parser.value(QStringLiteral("cxf"));
+    const auto layout = layoutNamed(parser.value(QStringLiteral("layout")));
+    if (!layout) return failed(o, "--layout is grouped or per-angle");
+    if (parser.isSet(QStringLiteral("standardised")))
+        return failed(o, "--standardised is for --cgats; export the standardised copy instead");
+    const QString out = parser.isSet(QStringLiteral("out"))
+                            ? parser.value(QStringLiteral("out"))
+                            : QString::fromStdString(cxfPathBeside(file.toStdString()));
+    AtomicFileStore files;
+    const std::string problem = exportCxfFile(files, file.toStdString(), out.toStdString(), *layout,
+                                              userNumberFormat(), texts);
+    if (!problem.empty()) return failed(o, problem);
+    o.io.out << out << "\n";
+    return kExitPassed;
+}
+
+// What the verb does and takes, for --help.
+void describeExport(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Writes the spectra of a result file (target, judgement, repeatability or coefficient "
         "record file) as CGATS text that colour tools read, ArgyllCMS's spec2cie among them: "
@@ -51,28 +71,54 @@ int runExport(const QStringList& arguments, Io& io) {
         "the master would read it "
         "(a profile that is due makes nothing). An existing file is never "
         "overwritten.\nExit status: 0 written, 2 the file is not one of the program's result "
-        "files or the export could not be written (the reason is printed)."));
+        "files or the export could not be written (the reason is printed).\nWith --cxf instead of "
+        "--cgats the spectra are written as a CxF3 document: reflectance factors (1.0 = 100 %), "
+        "each angle under its own multi-angle specification (45as25, 45as45, 45as75) with the "
+        "instrument's serial; --layout per-angle writes one object per angle for readers that take "
+        "one spectrum per object."));
     parser.addOption({QStringLiteral("cgats"), QStringLiteral("The result file to export."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("cxf"),
+                      QStringLiteral("The result file to export as a CxF3 document."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("layout"),
+                      QStringLiteral("For --cxf: grouped (one object per reading with its three "
+                                     "angles, the default) or per-angle (one object per angle)."),
+                      QStringLiteral("LAYOUT"), QStringLiteral("grouped")});
     parser.addOption({QStringLiteral("out"),
-                      QStringLiteral("The new file (default: FILE with .cgats.txt for .csv)."),
+                      QStringLiteral("The new file (default: FILE with .cgats.txt, or .cxf, for "
+                                     ".csv)."),
                       QStringLiteral("OUT")});
     parser.addOption(
         {QStringLiteral("standardised"),
          QStringLiteral("The sample standardised to the master through its profile.")});
+}
+
+}  // namespace
+
+int runExport(const QStringList& arguments, Io& io) {
+    Options o{io};
+    o.verb = arguments.value(0);
+    QCommandLineParser parser;
+    describeExport(parser);
     if (const auto code = parseVerb(
             parser, arguments, o,
-            QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--standardised] [--out OUT]")))
+            QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--standardised] [--out OUT]\n"
+                           "       qvl70s-cli export --cxf FILE [--layout grouped|per-angle] "
+                           "[--out OUT]")))
         return *code;
     const QString file = parser.value(QStringLiteral("cgats"));
-    if (file.isEmpty() || !parser.positionalArguments().isEmpty())
-        return failed(o, "give --cgats FILE");
+    const bool cxf = parser.isSet(QStringLiteral("cxf"));
+    // One of the two formats, never both.
+    if (file.isEmpty() != cxf || !parser.positionalArguments().isEmpty())
+        return failed(o, "give --cgats FILE or --cxf FILE");
     const QString out = parser.isSet(QStringLiteral("out"))
                             ? parser.value(QStringLiteral("out"))
                             : QString::fromStdString(cgatsPathBeside(file.toStdString()));
     // The header keys and block titles are the string table's.
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
+    if (cxf) return exportCxf(o, parser, *texts);
     if (parser.isSet(QStringLiteral("standardised"))) {
         if (const int code = exportStandardised(o, file, out); code != kExitPassed) return code;
         o.io.out << out << "\n";

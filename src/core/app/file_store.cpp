@@ -4,6 +4,18 @@
 
 namespace qv {
 
+std::string newFileProblem(const std::string& path, const NewFileResult& saved) {
+    switch (saved.kind) {
+        case NewFileResult::Kind::Saved:
+            return {};
+        case NewFileResult::Kind::Exists:
+            return path + " exists already; it is left alone";
+        case NewFileResult::Kind::Failed:
+            break;
+    }
+    return path + " could not be written: " + saved.error;
+}
+
 namespace {
 // Far more results than one second can produce; beyond it something else is wrong.
 constexpr int kMaxNameAttempts = 100;

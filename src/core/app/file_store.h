@@ -12,6 +12,9 @@ struct NewFileResult {
     std::string error;  // why it failed, in the system's words
 };
 
+// Empty when `path` was saved as a new file; otherwise why not, naming it.
+std::string newFileProblem(const std::string& path, const NewFileResult& saved);
+
 // Files the workflows write and read. Saving is atomic: a file is complete or absent.
 class FileStore {
 public:

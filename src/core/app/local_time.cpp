@@ -21,6 +21,13 @@ std::string resultTimestamp(const LocalTime& t) {
     return buffer;
 }
 
+std::string isoDateTime(const LocalTime& t) {
+    char out[64];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return out;
+}
+
 std::optional<LocalTime> fromResultTimestamp(std::string_view s) {
     constexpr std::size_t kChars = 15;
     constexpr std::size_t kTimeMark = 8;  // the '_' between date and time

@@ -29,6 +29,9 @@ std::optional<LocalTime> fromResultTimestamp(std::string_view stamp);
 std::string logbookTime(const LocalTime& time);
 LocalTime fromLogbookTime(const std::string& text);
 
+// "2026-12-07T15:04:05", as exchange formats for other colour tools want it.
+std::string isoDateTime(const LocalTime& time);
+
 // "YYYY-MM-DD", the day alone.
 std::string calendarDate(const LocalTime& time);
 // Days since 1970-01-01 of the time's civil date (proleptic Gregorian), so that dates subtract.

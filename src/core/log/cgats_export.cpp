@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/app/local_time.h"
 #include "core/coeff/file_choice.h"
 #include "core/colour/spectrum.h"
 #include "core/files/cgats_file.h"
@@ -17,14 +18,6 @@ namespace {
 
 // Six decimals, as the result files write them, so that nothing is lost on the way.
 constexpr int kDecimals = 6;
-
-// A file's time as CGATS wants it: "2026-12-07T15:04:05".
-std::string createdTime(const LocalTime& t) {
-    char out[64];
-    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return out;
-}
 
 // ArgyllCMS reads spectra from files it names CTI3 (CGATS leaves the identifier to the
 // writer), and only with a device class; its field names SPEC_400 ... SPEC_700 and the
@@ -68,7 +61,7 @@ CgatsExport exportSpectra(std::string_view resultFile, const NumberFormat& forma
     if (!read.contents) return {{}, read.problem};
     const ResultSpectra spectra = known.kind->spectra(*read.contents);
     if (spectra.samples.empty()) return {{}, "the file holds no spectrum"};
-    return {cgatsText(*known.kind, spectra, createdTime(resultTime(*read.contents))), {}};
+    return {cgatsText(*known.kind, spectra, isoDateTime(resultTime(*read.contents))), {}};
 }
 
 std::string cgatsPathBeside(const std::string& resultFile) {
@@ -89,16 +82,7 @@ std::string exportSpectraFile(FileStore& files, const std::string& resultFile,
     if (!files.readAll(resultFile, kMaxChosenFileBytes, text)) return "cannot read " + resultFile;
     const CgatsExport cgats = exportSpectra(text, format, texts);
     if (!cgats.ok()) return resultFile + " is not a result file the export reads: " + cgats.problem;
-    const NewFileResult saved = files.saveNew(out, cgats.text);
-    switch (saved.kind) {
-        case NewFileResult::Kind::Saved:
-            return {};
-        case NewFileResult::Kind::Exists:
-            return out + " exists already; it is left alone";
-        case NewFileResult::Kind::Failed:
-            break;
-    }
-    return out + " could not be written: " + saved.error;
+    return newFileProblem(out, files.saveNew(out, cgats.text));
 }
 
 }  // namespace qv

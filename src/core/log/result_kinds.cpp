@@ -40,11 +40,15 @@ std::string sampleName(const std::string& block, int angle) {
 
 // A row's 31 reflectances (the coordinates and differences after them are no spectrum); a row
 // the file left empty adds nothing.
-void addRows(ResultSpectra& out, const std::string& block, const ThreeAngles& rows) {
+void addRows(ResultSpectra& out, const std::string& block, const ThreeAngles& rows,
+             const std::string& serial) {
     for (int a = 0; a < kAngleCount; ++a) {
         if (rows[a].size() < std::size_t(kSpectrumPoints)) continue;
-        out.samples.push_back(
-            {sampleName(block, a), {rows[a].begin(), rows[a].begin() + kSpectrumPoints}});
+        out.samples.push_back({sampleName(block, a),
+                               {rows[a].begin(), rows[a].begin() + kSpectrumPoints},
+                               block,
+                               a,
+                               serial});
     }
 }
 
@@ -54,9 +58,9 @@ ThreeAngles seriesBlock(const RepeatSeries& series, int k) {
     return rows;
 }
 
-void addSeries(ResultSpectra& out, const RepeatSeries& series) {
+void addSeries(ResultSpectra& out, const RepeatSeries& series, const std::string& serial) {
     for (int k = 0; k < 3; ++k)
-        addRows(out, "measurement " + std::to_string(k + 1), seriesBlock(series, k));
+        addRows(out, "measurement " + std::to_string(k + 1), seriesBlock(series, k), serial);
 }
 
 // L*, a*, b* after a row's reflectances; nothing when the row stops before them.
@@ -95,7 +99,8 @@ FileRead<CheckRecord> repeatabilityRecord(const ResultContents& c) {
 ResultSpectra repeatabilitySpectra(const ResultContents& c) {
     const auto& f = std::get<RepeatabilityFile>(c);
     ResultSpectra out{f.serial, {}, f.standardisedBy};
-    addSeries(out, f.series);
+    addSeries(out, f.series, f.serial);
+    for (NamedSpectrum& s : out.samples) s.standardised = !f.standardisedBy.empty();
     return out;
 }
 
@@ -104,7 +109,7 @@ ResultSpectra repeatabilitySpectra(const ResultContents& c) {
 ResultSpectra targetSpectra(const ResultContents& c) {
     const auto& f = std::get<TargetFile>(c);
     ResultSpectra out{f.targetSerial, {}, {}};
-    addRows(out, "target", f.target);
+    addRows(out, "target", f.target, f.targetSerial);
     return out;
 }
 
@@ -143,8 +148,11 @@ ResultSpectra judgementSpectra(const ResultContents& c) {
     const auto& f = std::get<JudgementFile>(c);
     ResultSpectra out{
         "target " + f.targetSerial + ", sample " + f.sampleSerial, {}, f.standardisedBy};
-    addRows(out, "target", f.target);
-    addRows(out, "sample", f.sample);
+    addRows(out, "target", f.target, f.targetSerial);
+    addRows(out, "sample", f.sample, f.sampleSerial);
+    // Only the sample is read through the profile; the target is the master's as read.
+    for (NamedSpectrum& s : out.samples)
+        s.standardised = !f.standardisedBy.empty() && s.specimen == "sample";
     return out;
 }
 
@@ -162,9 +170,10 @@ FileRead<CheckRecord> recordFileRecord(const ResultContents& c) {
 ResultSpectra recordFileSpectra(const ResultContents& c) {
     const auto& f = std::get<CoefficientRecord>(c);
     ResultSpectra out{f.sampleSerial, {}, {}};
-    addSeries(out, f.repeatSeries);
-    addRows(out, "target", f.target);
-    addRows(out, "sample", f.sample);
+    addSeries(out, f.repeatSeries, f.sampleSerial);
+    // The file does not say which instrument read the target.
+    addRows(out, "target", f.target, {});
+    addRows(out, "sample", f.sample, f.sampleSerial);
     return out;
 }
 
@@ -203,7 +212,7 @@ ResultSpectra extendedSpectra(const ResultContents& c) {
     const auto& f = std::get<ExtendedReport>(c);
     ResultSpectra out{f.serial, {}, {}};
     for (std::size_t k = 0; k < f.spectra.size(); ++k)
-        addRows(out, "reading " + std::to_string(k + 1), f.spectra[k]);
+        addRows(out, "reading " + std::to_string(k + 1), f.spectra[k], f.serial);
     return out;
 }
 

@@ -33,6 +33,10 @@ using ResultContents = std::variant<RepeatabilityFile, TargetFile, JudgementFile
 struct NamedSpectrum {
     std::string name;
     AngleSpectrum reflectances;  // the 31, in percent
+    std::string specimen;        // what was read, without the angle ("target", "reading 7")
+    int angle = 0;               // index into kAngleDegrees
+    std::string serial;          // the instrument that read it; empty where the file does not say
+    bool standardised = false;   // read through the file's profile (`standardisedBy`)
 };
 
 // The spectra a file carries and the instruments that read them.
