@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "core/files/validation_files.h"
@@ -165,6 +166,20 @@ TEST(CxfRead, TheCommandLineExportsAResultFileAndNeverWritesOverOne) {
     EXPECT_EQ(read.spectra[5].serial, "L70S-200002");
     EXPECT_NEAR(read.spectra[5].reflectances[30], 43 + 0.25 * 30, 1e-6);
     EXPECT_EQ(read.spectra[0].serial, "L70S-100001");
+
+    // The program itself, grouped: the same spectra.
+    const QString grouped = dir.filePath(QStringLiteral("grouped.cxf"));
+    const test::CliRun program = test::runCliProcess({"export", "--cxf", file, "--out", grouped});
+    ASSERT_EQ(program.exitCode, 0) << program.err;
+    std::ifstream groupedIn(grouped.toStdString(), std::ios::binary);
+    const std::string groupedDocument{std::istreambuf_iterator<char>(groupedIn), {}};
+    const CxfRead fromProgram = readCxf(groupedDocument);
+    ASSERT_TRUE(fromProgram.ok()) << fromProgram.problem;
+    ASSERT_EQ(fromProgram.spectra.size(), read.spectra.size());
+    for (std::size_t i = 0; i < read.spectra.size(); ++i) {
+        EXPECT_EQ(fromProgram.spectra[i].name, read.spectra[i].name);
+        EXPECT_EQ(fromProgram.spectra[i].reflectances, read.spectra[i].reflectances);
+    }
 
     const test::CliRun again = test::runCli({"export", "--cxf", file});
     EXPECT_EQ(again.exitCode, 2);
