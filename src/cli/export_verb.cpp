@@ -73,7 +73,8 @@ void describeExport(QCommandLineParser& parser) {
         "overwritten.\nExit status: 0 written, 2 the file is not one of the program's result "
         "files or the export could not be written (the reason is printed).\nWith --cxf instead of "
         "--cgats the spectra are written as a CxF3 document: reflectance factors (1.0 = 100 %), "
-        "each angle under its own multi-angle specification (45as25, 45as45, 45as75) with the "
+        "each angle under its own multi-angle measurement conditions (45as25, 45as45, 45as75) with "
+        "the "
         "instrument's serial; --layout per-angle writes one object per angle for readers that take "
         "one spectrum per object."));
     parser.addOption({QStringLiteral("cgats"), QStringLiteral("The result file to export."),

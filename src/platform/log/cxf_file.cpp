@@ -24,9 +24,9 @@ void element(QXmlStreamWriter& w, const char* name, std::string_view text) {
     w.writeTextElement(kNs, QString::fromLatin1(name), q(text));
 }
 
-// One specification per instrument (as read or through a profile) and angle: the angle is part
-// of the geometry, so the spectra of one reading cannot share one.
-QString specificationId(std::size_t instrument, int angle) {
+// One set of measurement conditions per instrument (as read or through a profile) and angle: the
+// angle is part of the geometry, so the spectra of one reading cannot share one.
+QString conditionsId(std::size_t instrument, int angle) {
     return QStringLiteral("cs%1-%2").arg(instrument + 1).arg(q(aspecularNotation(angle)));
 }
 
@@ -58,7 +58,7 @@ QString factors(const AngleSpectrum& percent) {
 void writeSpectrum(QXmlStreamWriter& w, const AngleSpectrum& values, std::size_t instrument,
                    int angle) {
     w.writeStartElement(kNs, QStringLiteral("ReflectanceSpectrum"));
-    w.writeAttribute(QStringLiteral("ColorSpecification"), specificationId(instrument, angle));
+    w.writeAttribute(QStringLiteral("ColorSpecification"), conditionsId(instrument, angle));
     w.writeAttribute(QStringLiteral("Name"), q(aspecularNotation(angle)));
     w.writeCharacters(factors(values));
     w.writeEndElement();
@@ -98,10 +98,10 @@ void writeObjects(QXmlStreamWriter& w, const CxfContents& c,
     w.writeEndElement();
 }
 
-void writeSpecification(QXmlStreamWriter& w, const CxfSpecimen& readBy, std::size_t instrument,
-                        int angle) {
+void writeConditions(QXmlStreamWriter& w, const CxfSpecimen& readBy, std::size_t instrument,
+                     int angle) {
     w.writeStartElement(kNs, QStringLiteral("ColorSpecification"));
-    w.writeAttribute(QStringLiteral("Id"), specificationId(instrument, angle));
+    w.writeAttribute(QStringLiteral("Id"), conditionsId(instrument, angle));
     w.writeStartElement(kNs, QStringLiteral("TristimulusSpec"));
     element(w, "Illuminant", "D65");
     element(w, "Observer", "10_Degree");
@@ -152,7 +152,7 @@ std::string formatCxf(const CxfContents& c, CxfLayout layout) {
     writeObjects(w, c, instrument, layout);
     w.writeStartElement(kNs, QStringLiteral("ColorSpecificationCollection"));
     for (std::size_t i = 0; i < instruments.size(); ++i)
-        for (int a = 0; a < kAngleCount; ++a) writeSpecification(w, *instruments[i], i, a);
+        for (int a = 0; a < kAngleCount; ++a) writeConditions(w, *instruments[i], i, a);
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndElement();

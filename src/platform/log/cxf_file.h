@@ -36,8 +36,8 @@ struct CxfRead {
     bool ok() const { return problem.empty(); }
 };
 
-// Every reflectance spectrum of `document` whose specification is a multi-angle geometry at
-// 25°, 45° or 75° aspecular, resampled to 400..700 nm by 10 nm. Untrusted: no document type
+// Every reflectance spectrum of `document` whose measurement conditions are a multi-angle geometry
+// at 25°, 45° or 75° aspecular, resampled to 400..700 nm by 10 nm. Untrusted: no document type
 // declaration (so no entity is expanded), nothing above kMaxCxfBytes.
 CxfRead readCxf(std::string_view document);
 

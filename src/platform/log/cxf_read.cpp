@@ -15,15 +15,15 @@ namespace qv {
 namespace {
 
 constexpr int kPercent = 100;  // the exchange format keeps factors, the program percent
-// Where a specification gives no wavelength range, the exchange format's own defaults.
+// Where the measurement conditions give no wavelength range, the exchange format's own defaults.
 constexpr double kDefaultStartNm = 400;
 constexpr double kDefaultStepNm = 10;
 // Far above any reflectance factor of a real specimen, even a gonio-chromatic one near the
 // gloss direction; beyond it the values are not reflectance factors at all.
 constexpr double kMaxFactor = 100;
 
-// What a colour specification says that matters here.
-struct Specification {
+// What a ColorSpecification element (the measurement conditions) says that matters here.
+struct Conditions {
     std::vector<int> angles;  // the aspecular angles its multi-angle geometry names
     int otherAngles = 0;      // angles it names that the instrument does not read at
     std::optional<double> startNm;
@@ -33,7 +33,7 @@ struct Specification {
 
 struct RawSpectrum {
     std::string object;
-    std::string specification;
+    std::string conditionsId;
     std::optional<double> startNm;
     std::optional<double> stepNm;
     std::vector<double> factors;
@@ -42,11 +42,11 @@ struct RawSpectrum {
 
 struct Parse {
     QXmlStreamReader xml;
-    std::map<std::string, Specification> specifications;
+    std::map<std::string, Conditions> conditions;
     std::vector<RawSpectrum> spectra;
-    std::string object;         // the Name of the object being read
-    std::string specification;  // the Id of the specification being read
-    bool inGeometry = false;    // inside a MultiAngle of that specification
+    std::string object;        // the Name of the object being read
+    std::string conditionsId;  // the Id of the conditions being read
+    bool inGeometry = false;   // inside a MultiAngle of those conditions
     std::string problem;
 };
 
@@ -84,7 +84,7 @@ void readSpectrum(Parse& p) {
     RawSpectrum s;
     s.object = p.object;
     s.line = p.xml.lineNumber();
-    s.specification =
+    s.conditionsId =
         text(p.xml.attributes().value(QStringLiteral("ColorSpecification")).toString());
     s.startNm = attributeNumber(p.xml, "StartWL");
     s.stepNm = attributeNumber(p.xml, "Increment");
@@ -92,7 +92,7 @@ void readSpectrum(Parse& p) {
 }
 
 // A BRDF angle named by its notation, as an attribute or as the element's text.
-void readAngle(Parse& p, Specification& cs) {
+void readAngle(Parse& p, Conditions& cs) {
     QString notation = p.xml.attributes().value(QStringLiteral("Notation")).toString();
     if (notation.isEmpty()) notation = p.xml.readElementText(QXmlStreamReader::SkipChildElements);
     if (const auto angle = angleOfNotation(text(notation)))
@@ -112,10 +112,10 @@ void startElement(Parse& p) {
     } else if (name == u"ReflectanceSpectrum") {
         readSpectrum(p);
     } else if (name == u"ColorSpecification") {
-        p.specification = attribute("Id");
-        p.specifications[p.specification] = {};
-    } else if (!p.specification.empty()) {
-        Specification& cs = p.specifications[p.specification];
+        p.conditionsId = attribute("Id");
+        p.conditions[p.conditionsId] = {};
+    } else if (!p.conditionsId.empty()) {
+        Conditions& cs = p.conditions[p.conditionsId];
         if (name == u"MultiAngle") p.inGeometry = true;
         if (name == u"BRDFAngle" && p.inGeometry) readAngle(p, cs);
         if (name == u"SerialNumber")
@@ -130,7 +130,7 @@ void startElement(Parse& p) {
 void endElement(Parse& p) {
     const QStringView name = p.xml.name();
     if (name == u"Object") p.object.clear();
-    if (name == u"ColorSpecification") p.specification.clear();
+    if (name == u"ColorSpecification") p.conditionsId.clear();
     if (name == u"MultiAngle") p.inGeometry = false;
 }
 
@@ -175,8 +175,8 @@ CxfRead readCxf(std::string_view document) {
     if (!parse(p)) return {{}, p.problem};
     CxfRead out;
     for (const RawSpectrum& s : p.spectra) {
-        const auto cs = p.specifications.find(s.specification);
-        if (cs == p.specifications.end() || cs->second.angles.size() != 1 ||
+        const auto cs = p.conditions.find(s.conditionsId);
+        if (cs == p.conditions.end() || cs->second.angles.size() != 1 ||
             cs->second.otherAngles != 0)
             continue;  // another geometry, or several angles in one spectrum
         const int angle = cs->second.angles.front();

@@ -150,7 +150,7 @@ std::unique_ptr<Node> tree(const std::string& document) {
 
 using Names = std::vector<std::string>;
 
-void expectSpecification(const Node& cs, const std::string& serial) {
+void expectConditions(const Node& cs, const std::string& serial) {
     EXPECT_EQ(cs.childNames(), (Names{"TristimulusSpec", "MeasurementSpec"}));
     const Node& tri = cs.child("TristimulusSpec");
     EXPECT_EQ(tri.childNames(), (Names{"Illuminant", "Observer", "Method"}));
@@ -184,13 +184,13 @@ TEST(CxfFile, TheElementsStandWhereTheSchemaWantsThem) {
     EXPECT_EQ(info.child("CreationDate").text, "2026-12-07T15:04:05");
     const Node& resources = cxf.child("Resources");
     EXPECT_EQ(resources.childNames(), (Names{"ObjectCollection", "ColorSpecificationCollection"}));
-    // One specification per instrument and angle, each angle's notation its own.
+    // One set of measurement conditions per instrument and angle, each angle's notation its own.
     std::map<std::string, const Node*> colourSpecs;
     const Node& specCollection = resources.child("ColorSpecificationCollection");
     ASSERT_EQ(specCollection.children.size(), 6u);
     for (std::size_t i = 0; i < 6; ++i) {
         const Node& cs = *specCollection.children[i];
-        expectSpecification(cs, i < 3 ? "L70S-100001" : "L70S-200002");
+        expectConditions(cs, i < 3 ? "L70S-100001" : "L70S-200002");
         colourSpecs[cs.attributes.at("Id")] = &cs;
     }
     const Node& objects = resources.child("ObjectCollection");

@@ -31,7 +31,7 @@ std::string values(double startNm, double stepNm, double endNm) {
 }
 
 // As another writer might: a default namespace, a spacing of its own, elements we do not know,
-// a single-angle specification beside the multi-angle ones.
+// single-angle measurement conditions beside the multi-angle ones.
 std::string foreignDocument(double startNm, double stepNm, double endNm) {
     std::string cs;
     for (const char* n : {"45as25", "45as45", "45as75"})
