@@ -20,15 +20,18 @@ int runCertificate(const QStringList& arguments, Io& io) {
         "kind of check, threshold and formula, per-angle values and the verdict; both instruments' "
         "spectra for an inter-instrument check) as a one-page A4 PDF. An existing file is never "
         "overwritten.\nExit status: 0 written, 2 no such "
-        "record or the file could not be written (the reason is printed)."));
+        "record the file could not be written, or the instrument is held back by the lab's check "
+        "intervals without --override (the reason is printed)."));
     parser.addOption(
         {QStringLiteral("record"), QStringLiteral("The record's number."), QStringLiteral("ID")});
     parser.addOption(
         {QStringLiteral("out"), QStringLiteral("The new PDF file."), QStringLiteral("FILE.pdf")});
+    addOverrideOption(parser);
     if (const auto code =
             parseVerb(parser, arguments, o,
                       QStringLiteral("Usage: qvl70s-cli certificate --record ID --out FILE.pdf")))
         return *code;
+    if (const auto code = readOverride(parser, o)) return *code;
     bool isNumber = false;
     const qlonglong id = parser.value(QStringLiteral("record")).toLongLong(&isNumber);
     const QString out = parser.value(QStringLiteral("out"));
@@ -39,6 +42,8 @@ int runCertificate(const QStringList& arguments, Io& io) {
     if (!record)
         return failed(o,
                       "the logbook " + logbook->where() + " holds no record " + std::to_string(id));
+    const Clearance issued = verbClearance(o, *logbook, record->serial);
+    if (!issued.cleared) return failed(o, "no certificate was written");
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
     AtomicFileStore files;
@@ -48,7 +53,7 @@ int runCertificate(const QStringList& arguments, Io& io) {
     const RecordValidity validity =
         recordValidity(*record, *logbook, files, userNumberFormat(), *texts);
     QString error;
-    if (!writeCertificate(*record, spectra, out, &error, validity))
+    if (!writeCertificate(*record, spectra, out, &error, validity, issued))
         return failed(o, error.toStdString());
     o.io.out << out << "\n";
     return kExitPassed;

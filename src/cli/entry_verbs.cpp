@@ -80,6 +80,10 @@ EntryWrite writeIntoEntry(Session& s, const Seams& seams, const Options& o) {
     w.setComment(o.comment.toStdString());
     if (const auto basis = parseBasis(o.basis.toStdString())) w.giveBasis(*basis);
     const WriteOutcome outcome = w.write();
+    if (w.heldBack()) {
+        o.io.err << o.verb << ": nothing was written\n";
+        return {kExitFailed, false, std::nullopt, std::nullopt};
+    }
     if (w.basisMissing()) {
         o.io.err << o.verb << ": " << QString::fromStdString(w.heldEntries()) << "\n"
                  << o.verb

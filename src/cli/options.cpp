@@ -54,6 +54,7 @@ const QString kFrom = QStringLiteral("from");
 const QString kReadings = QStringLiteral("readings");
 const QString kHandling = QStringLiteral("handling");
 const QString kSpecimen = QStringLiteral("specimen");
+const QString kOverride = QStringLiteral("override");
 
 void addReadingsOptions(QCommandLineParser& parser) {
     parser.addOption({kReadings,
@@ -87,6 +88,26 @@ std::optional<int> readReadings(const QCommandLineParser& parser, Options& o) {
     return std::nullopt;
 }
 
+}  // namespace
+
+void addOverrideOption(QCommandLineParser& parser) {
+    parser.addOption({kOverride,
+                      QStringLiteral("When the lab's check intervals hold the instrument back "
+                                     "(a check is overdue): go ahead this once for REASON, "
+                                     "recorded with the operator's account. --yes does not."),
+                      QStringLiteral("REASON")});
+}
+
+std::optional<int> readOverride(const QCommandLineParser& parser, Options& o) {
+    if (!parser.isSet(kOverride)) return std::nullopt;
+    o.overrideReason = parser.value(kOverride).simplified();
+    if (o.overrideReason.isEmpty() || o.overrideReason.size() > 1000)
+        return failed(o, "--override takes a reason of 1 to 1000 characters");
+    return std::nullopt;
+}
+
+namespace {
+
 void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
     parser.addHelpOption();
     parser.addOption({kPort,
@@ -114,6 +135,7 @@ void addOptions(QCommandLineParser& parser, const OptionSet& accepted) {
         parser.addOption(
             {kEntry, QStringLiteral("The user-calibration entry, 1 to 30."), QStringLiteral("N")});
         parser.addOption({kYes, QStringLiteral("Go on also when the entry is occupied.")});
+        addOverrideOption(parser);
     }
     if (accepted.comment)
         parser.addOption({kComment,
@@ -155,6 +177,7 @@ std::optional<int> readOptions(const QCommandLineParser& parser, const OptionSet
         if (!ok || o.entry < 1 || o.entry > 30)
             return failed(o, "--entry takes a number from 1 to 30");
         o.yes = parser.isSet(kYes);
+        if (const auto code = readOverride(parser, o)) return code;
     }
     for (const auto& [wanted, name, value] :
          {std::tuple{accepted.comment, kComment, "TEXT"}, std::tuple{accepted.from, kFrom, "FILE"}})

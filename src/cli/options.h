@@ -55,7 +55,15 @@ struct Options {
     int readings = 0;  // 0: the three-reading repeatability check
     bool handling = false;
     QString specimen;
+    // --override: why a supervisor lets an action go ahead although the instrument is held
+    // back; empty when not given.
+    QString overrideReason;
 };
+
+// --override REASON, for verbs whose action the lab's check intervals may hold back.
+void addOverrideOption(QCommandLineParser& parser);
+// Into `o`; an exit code when the reason is empty or too long.
+std::optional<int> readOverride(const QCommandLineParser& parser, Options& o);
 
 // Parses the verb's options; an exit code when the verb is to end at once.
 std::optional<int> parse(const QStringList& arguments, const QString& description,

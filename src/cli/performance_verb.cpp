@@ -221,6 +221,7 @@ void addOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("out"), QStringLiteral("Also the new PDF file."),
                       QStringLiteral("FILE.pdf")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    addOverrideOption(parser);
     parser.addOption({QStringLiteral("tolerance"),
                       QStringLiteral("The product tolerance, one for every angle or one per "
                                      "angle (25/45/75)."),
@@ -333,6 +334,7 @@ int runPerformance(const QStringList& arguments, Io& io) {
     const QString usage = QStringLiteral(
         "Usage: qvl70s-cli performance --serial S [--out FILE.pdf] [--json] [options]");
     if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
+    if (const auto code = readOverride(parser, o)) return *code;
     const QString serial = parser.value(QStringLiteral("serial"));
     if (serial.isEmpty()) return failed(o, "give --serial S");
     QtProfileStore profile;
@@ -350,6 +352,14 @@ int runPerformance(const QStringList& arguments, Io& io) {
         return failed(
             o, "the logbook " + logbook->where() + " holds no record of " + serial.toStdString());
     const QString out = parser.value(QStringLiteral("out"));
+    // A page written is a statement issued: not of an instrument whose checks are overdue,
+    // unless a supervisor says why.
+    if (!out.isEmpty()) {
+        const Clearance cleared = verbClearance(o, *logbook, statement->serial);
+        if (!cleared.cleared) return failed(o, "no statement was issued");
+        statement->overdue = cleared.overdue;
+        statement->overrideReason = cleared.overrideReason;
+    }
     QString error;
     if (!out.isEmpty() && !writePerformanceSheet(*statement, out, &error))
         return failed(o, error.toStdString());

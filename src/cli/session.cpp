@@ -28,13 +28,18 @@ Answer waitForLine(QIODevice& in, QTextStream& err) {
 
 }  // namespace
 
-Answer PrintingPrompter::ask(const Message& message) {
+void PrintingPrompter::print(const Message& message) {
     QString text = texts_ ? QString::fromStdString(texts_->text(message.stringId)) : QString();
     if (text.isEmpty()) text = QStringLiteral("message %1").arg(message.stringId);
     QTextStream& err = *err_;
     err << text.replace(QLatin1Char('\n'), QLatin1Char(' '))
         << QString::fromStdString(message.suffix);
     if (!message.detail.empty()) err << " (" << QString::fromStdString(message.detail) << ")";
+}
+
+Answer PrintingPrompter::ask(const Message& message) {
+    print(message);
+    QTextStream& err = *err_;
     Answer answer = Answer::Ok;
     if (message.buttons == Buttons::YesNo) {
         err << (agreed ? " -- yes (--yes)" : " -- no (give --yes to agree)");
@@ -53,9 +58,29 @@ std::optional<std::string> PrintingPrompter::askOpenFile(const std::string&, con
     return givenFile;
 }
 
+std::optional<std::string> PrintingPrompter::askReason(const Message& question) {
+    print(question);
+    QTextStream& err = *err_;
+    if (overrideReason.empty())
+        err << " -- held back (a supervisor may go ahead with --override \"REASON\")\n";
+    else
+        err << " -- going ahead (--override: " << QString::fromStdString(overrideReason) << ")\n";
+    err.flush();
+    if (overrideReason.empty()) return std::nullopt;
+    return overrideReason;
+}
+
+Clearance verbClearance(const Options& o, LogbookStore& logbook, const std::string& serial) {
+    const auto texts = loadResourceStrings();
+    PrintingPrompter prompter(texts.get(), o.io.err);
+    prompter.overrideReason = o.overrideReason.toStdString();
+    return clearance(&logbook, prompter, serial, localTimeOf(o.io.clock.calendarSeconds()));
+}
+
 Session::Session(const Options& o)
     : clock(o.io.clock), prompter(texts.get(), o.io.err), logbookChoice(o.io.logbook), io_(&o.io) {
     prompter.agreed = o.yes;
+    prompter.overrideReason = o.overrideReason.toStdString();
 }
 
 Session::~Session() {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/options.h"
+#include "core/app/hold_back.h"
 #include "core/app/number_format.h"
 #include "core/app/seams.h"
 #include "core/app/shared_state.h"
@@ -30,15 +31,19 @@ namespace qv::cli {
 class PrintingPrompter : public Prompter {
 public:
     PrintingPrompter(const StringTable* texts, QTextStream& err) : texts_(texts), err_(&err) {}
-    bool agreed = false;    // --yes
-    std::string givenFile;  // --from, --reference-file
+    bool agreed = false;         // --yes
+    std::string givenFile;       // --from, --reference-file
+    std::string overrideReason;  // --override
     // When set, an OK/Cancel question waits for the operator's line from it: an empty line
     // goes on, anything else or the end of the input cancels. With --yes it goes on at once.
     QIODevice* okCancelFrom = nullptr;
     Answer ask(const Message& message) override;
     std::optional<std::string> askOpenFile(const std::string&, const std::string&) override;
+    // The reason --override gave; the question is printed either way.
+    std::optional<std::string> askReason(const Message& question) override;
 
 private:
+    void print(const Message& message);
     const StringTable* texts_;
     QTextStream* err_;
 };
@@ -88,6 +93,10 @@ inline bool openPort(Session& s, const Options& o) {
 // The logbook every program writes, for a verb that reads it; nothing when it cannot be had
 // (the reason printed). `mustExist`: a verb that only reads must not begin an empty logbook.
 std::unique_ptr<LogbookStore> openVerbLogbook(const Options& o, bool mustExist = false);
+
+// Whether the lab's check intervals let the verb's action on `serial` go ahead: asked as the
+// desktop asks, answered from --override; a refusal is printed.
+Clearance verbClearance(const Options& o, LogbookStore& logbook, const std::string& serial);
 
 // The desktop program measures only after Connect, which also resets the settings of a
 // type-53 instrument (CPR, CPS, USR, USS): the verbs connect the same way first. `which`

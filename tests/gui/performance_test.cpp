@@ -23,6 +23,7 @@
 #include "history_reads.h"
 #include "platform/log/sql_logbook.h"
 #include "report/kit/a4_page.h"
+#include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
 #include "support/cli_run.h"
 
@@ -383,6 +384,41 @@ TEST_F(PerformanceWindows, TheHistorySavesTheStatementAndDrawsTheLongTermRepeata
     child<QPushButton>(dialog, "performanceButton")->click();
     ASSERT_TRUE(test::readThrough(dialog));
     ASSERT_EQ(prompter.ids(), std::vector<int>{kStrPerformanceNotSaved});
+}
+
+// The lab wants a statement yearly and none was ever issued: the history's statement and a
+// record's certificate wait for a supervisor's reason, which the page and the record keep.
+TEST_F(PerformanceWindows, AnOverdueInstrumentIsStatedAndCertifiedOnlyOnASupervisorsReason) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    seed(logbook);
+    std::string why;
+    ASSERT_TRUE(logbook.setCheckInterval(CheckKind::Statement, {365, 30}, why)) << why;
+    context.logbook = &logbook;
+    state.strDataFolder = home.path();
+    CHistoryDlg dialog(context, logbook);
+    ASSERT_TRUE(test::readThrough(dialog));
+    child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_TRUE(test::readThrough(dialog));
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrHeldBack});
+    EXPECT_TRUE(prompter.offeredSavePaths.empty());  // held back before a file is asked for
+
+    prompter.reasons.push_back("customer audit");
+    prompter.saveFiles.push_back(home.path() + "/statement.pdf");
+    child<QPushButton>(dialog, "performanceButton")->click();
+    ASSERT_TRUE(test::readThrough(dialog));
+    const std::vector<CheckRecord> records = logbook.records(kSerial);
+    const auto issued = std::find_if(records.begin(), records.end(), [](const CheckRecord& r) {
+        return r.kind == RecordKind::Statement;
+    });
+    ASSERT_NE(issued, records.end());
+    EXPECT_EQ(issued->overrideReason, "customer audit");
+    EXPECT_EQ(issued->overdue, "its performance statement was never made");
+
+    // Issued now, the statement is current: a certificate goes without a question.
+    prompter.asked.clear();
+    prompter.saveFiles.push_back(home.path() + "/certificate.pdf");
+    EXPECT_TRUE(saveCertificateAs(records.back(), context));
+    EXPECT_EQ(prompter.ids(), std::vector<int>{});
 }
 
 }  // namespace

@@ -29,6 +29,15 @@ std::optional<std::string> ScriptedPrompter::askSaveFile(const std::string& star
     return f;
 }
 
+std::optional<std::string> ScriptedPrompter::askReason(const Message& question) {
+    asked.push_back(question);
+    if (onAsk) onAsk(question);
+    if (reasons.empty()) return std::nullopt;
+    const auto r = reasons.front();
+    reasons.pop_front();
+    return r;
+}
+
 std::optional<std::size_t> ScriptedPrompter::askChoice(const Message& question,
                                                        const std::vector<std::string>& offered) {
     asked.push_back(question);

@@ -23,7 +23,11 @@ public:
     std::optional<std::size_t> askChoice(const Message& question,
                                          const std::vector<std::string>& offered) override;
 
+    // Recorded among `asked`; answered from `reasons`, none (held back) when it runs dry.
+    std::optional<std::string> askReason(const Message& question) override;
+
     std::deque<Answer> answers;
+    std::deque<std::optional<std::string>> reasons;
     std::deque<std::optional<std::string>> files;
     // The answers to save-file questions, and the paths each question offered.
     std::deque<std::optional<std::string>> saveFiles;

@@ -145,6 +145,13 @@ struct CheckRecord {
     int readings = 0;
     bool handling = false;
     std::string specimen;
+    // Made while the lab's check intervals held the instrument back: its overdue checks in
+    // words ("its repeatability check is 3 days overdue; ..."), empty when it was current or no
+    // interval was in force. A check made then is how it becomes current again.
+    std::string overdue;
+    // Why a supervisor let an action that trusts the instrument (a write, a statement) go ahead
+    // although it was held back; the record's operator is who did.
+    std::string overrideReason;
     // A write: the factors as they were sent, 16 per angle (400 to 700 nm by 20 nm, 25 degrees
     // first), so that a later correction can be computed on top of them wherever the logbook is
     // read; empty for other kinds and for writes recorded before the logbook kept them.
@@ -180,6 +187,13 @@ public:
     // negative for no limit. Nothing when the logbook cannot be read.
     virtual std::vector<CheckRecord> records(const std::string& serial,
                                              const std::string& since = {}, int limit = -1) = 0;
+    // The instrument's checks that the lab's check intervals say are overdue on the day of
+    // `now`, each in words ("its repeatability check is 3 days overdue"); none where no
+    // interval is in force or the logbook keeps none.
+    virtual std::vector<std::string> overdueChecks(const std::string& /*serial*/,
+                                                   const LocalTime& /*now*/) {
+        return {};
+    }
     // How many calls of record() in this run kept nothing (the operator was told each time); a
     // command line that recorded less than it checked does not end as if all went well.
     int notRecorded() const { return notRecorded_; }

@@ -42,6 +42,12 @@ public:
                                                  const std::vector<std::string>& /*choices*/) {
         return std::nullopt;
     }
+    // Asks why an action should go ahead although `question` (its reason given as the suffix)
+    // holds it back: a supervisor's reason, recorded with the action; nothing when refused or
+    // the program has no way to ask (the command line takes it as --override).
+    virtual std::optional<std::string> askReason(const Message& /*question*/) {
+        return std::nullopt;
+    }
     // Asks where to save a new file, offering `startPath`; nothing when the operator cancels
     // or the program has no way to ask.
     virtual std::optional<std::string> askSaveFile(const std::string& /*startPath*/,

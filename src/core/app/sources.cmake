@@ -2,6 +2,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/csv.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dib.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_store.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hold_back.cpp
     ${CMAKE_CURRENT_LIST_DIR}/logbook.cpp
     ${CMAKE_CURRENT_LIST_DIR}/local_time.cpp
     ${CMAKE_CURRENT_LIST_DIR}/number_format.cpp

@@ -156,6 +156,9 @@ inline constexpr int kStrLiftSpecimen = 260;
 inline constexpr int kStrPlaceOnTileAgain = 264;
 // A performance statement that could not be written, with the reason after it.
 inline constexpr int kStrPerformanceNotSaved = 261;
+// An action that trusts the instrument (a write, a certificate, a statement) held back by the
+// lab's check intervals, with the instrument's overdue checks after it.
+inline constexpr int kStrHeldBack = 265;
 inline constexpr int kStrCoordinate3Column = 216;
 inline constexpr int kStrCoordinate1Column = 217;
 

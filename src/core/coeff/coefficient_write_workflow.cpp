@@ -1,5 +1,7 @@
 #include "core/coeff/coefficient_write_workflow.h"
 
+#include "core/app/hold_back.h"
+
 #include <cstdio>
 
 #include "core/app/message_box.h"
@@ -113,6 +115,7 @@ void CoefficientWriteWorkflow::select(int row) {
 }
 
 WriteOutcome CoefficientWriteWorkflow::write() {
+    heldBack_ = false;
     if (!typeCheck()) return WriteOutcome::Stays;
     if (view_.dataInvalid) {
         s_.prompter.ask(messageBox(kStrFactorsRefused, Icon::Stop));
@@ -136,6 +139,14 @@ WriteOutcome CoefficientWriteWorkflow::write() {
     }
     if (forbiddenCommentCharacter(view_.comment)) {
         s_.prompter.ask(messageBox(kStrCommentCharacters, Icon::Warning));
+        return WriteOutcome::Stays;
+    }
+    // An instrument whose checks are overdue is not corrected on their strength, unless a
+    // supervisor says why it should be; asked before anything goes to the instrument.
+    clearance_ = clearance(s_.logbook, s_.prompter, connectedSerial_,
+                           localTimeOf(s_.clock.calendarSeconds()));
+    if (!clearance_.cleared) {
+        heldBack_ = true;
         return WriteOutcome::Stays;
     }
     entryState_ = readEntryState(*s_.state.commPort, s_.clock, view_.rows[view_.selected].entry);
@@ -298,6 +309,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     // diagnosis of this pair.
     written.referenceSerial = s_.state.targetSerial;
     written.factors = sentFactors(contents.blocks);
+    markCleared(written, clearance_);
     written.id = s_.logbook ? s_.logbook->record(written) : 0;
     if (written.id != 0) writeRecorded_ = std::move(written);
     Message done = messageBox(kStrEntryWritten, Icon::Information);

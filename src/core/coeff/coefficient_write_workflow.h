@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/app/file_store.h"
+#include "core/app/hold_back.h"
 #include "core/app/seams.h"
 #include "core/coeff/coefficient_blocks.h"
 #include "core/coeff/entry_basis.h"
@@ -62,6 +63,11 @@ public:
     const std::optional<EntryState>& entryState() const { return entryState_; }
     // The operator (or the command line without --yes) declined to overwrite it.
     bool declined() const { return declined_; }
+    // The lab's check intervals held the instrument back and nobody gave a reason to go ahead
+    // (the command line without --override): nothing was written.
+    bool heldBack() const { return heldBack_; }
+    // What the last write found overdue and why it went ahead all the same.
+    const Clearance& lastClearance() const { return clearance_; }
     // What the readings passed through, as the command line's --basis gives it; without it the
     // operator is asked when the instrument holds entries.
     void giveBasis(const WriteBasis& basis) { givenBasis_ = basis; }
@@ -108,6 +114,8 @@ private:
     std::optional<CheckRecord> writeRecorded_;
     std::optional<EntryState> entryState_;
     bool declined_ = false;
+    bool heldBack_ = false;
+    Clearance clearance_;
     bool heldAtOpening_ = false;
     std::optional<WriteBasis> givenBasis_;
     bool basisMissing_ = false;

@@ -11,16 +11,17 @@ namespace {
 struct KindRow {
     CheckKind kind;
     std::string_view name;
+    std::string_view words;
     CheckInterval suggested;
 };
 
 constexpr std::array<KindRow, kCheckKindCount> kRows = {{
-    {CheckKind::Calibration, "calibration", {1, 0}},
-    {CheckKind::Repeatability, "repeatability", {1, 0}},
-    {CheckKind::InterInstrument, "inter-instrument", {30, 7}},
-    {CheckKind::TileSet, "tile-set", {90, 14}},
-    {CheckKind::Statement, "statement", {365, 30}},
-    {CheckKind::Profile, "profile", {90, 14}},
+    {CheckKind::Calibration, "calibration", "white calibration", {1, 0}},
+    {CheckKind::Repeatability, "repeatability", "repeatability check", {1, 0}},
+    {CheckKind::InterInstrument, "inter-instrument", "inter-instrument check", {30, 7}},
+    {CheckKind::TileSet, "tile-set", "tile set", {90, 14}},
+    {CheckKind::Statement, "statement", "performance statement", {365, 30}},
+    {CheckKind::Profile, "profile", "standardisation profile", {90, 14}},
 }};
 
 const KindRow& rowOf(CheckKind kind) {
@@ -31,6 +32,10 @@ const KindRow& rowOf(CheckKind kind) {
 
 std::string_view checkKindName(CheckKind kind) {
     return rowOf(kind).name;
+}
+
+std::string_view checkKindWords(CheckKind kind) {
+    return rowOf(kind).words;
 }
 
 std::optional<CheckKind> checkKindFromName(std::string_view name) {

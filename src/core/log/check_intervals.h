@@ -23,6 +23,9 @@ inline constexpr std::array<CheckKind, kCheckKindCount> kCheckKinds = {
 // logbook keeps it and the command line takes it, and back.
 std::string_view checkKindName(CheckKind kind);
 std::optional<CheckKind> checkKindFromName(std::string_view name);
+// "white calibration", "repeatability check", "inter-instrument check", "tile set",
+// "performance statement", "standardisation profile": as a sentence names it.
+std::string_view checkKindWords(CheckKind kind);
 
 // The kind of check a record counts as: an inter-instrument check and the verification after a
 // write alike prove the pair's agreement. None for a write, a deletion and a series over many

@@ -158,6 +158,19 @@ InstrumentStatus instrumentStatus(const std::string& serial,
     return out;
 }
 
+std::vector<std::string> overdueReasons(const InstrumentStatus& instrument, long long today) {
+    std::vector<std::string> out;
+    for (const KindStatus& k : instrument.checks) {
+        const std::string words(checkKindWords(k.kind));
+        if (!k.last && k.status == FleetStatus::Overdue)
+            out.push_back("its " + words + " was never made");
+        else if (k.dueDay && today > *k.dueDay)
+            out.push_back("its " + words + " is " + std::to_string(today - *k.dueDay) +
+                          (today - *k.dueDay == 1 ? " day" : " days") + " overdue");
+    }
+    return out;
+}
+
 void sortWorstFirst(std::vector<InstrumentStatus>& fleet) {
     std::sort(fleet.begin(), fleet.end(), [](const InstrumentStatus& a, const InstrumentStatus& b) {
         return std::tie(b.status, b.pastDue, a.serial) < std::tie(a.status, a.pastDue, b.serial);

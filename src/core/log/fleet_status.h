@@ -76,6 +76,11 @@ InstrumentStatus instrumentStatus(const std::string& serial,
                                   const CheckIntervals& intervals, const LocalTime& now,
                                   int longTermDays);
 
+// The instrument's checks past their due date on the day `today` (days since 1970-01-01) or
+// never made while an interval is in force, in words: "its repeatability check is 3 days
+// overdue", "its tile set was never made". A failed check past its date is overdue too.
+std::vector<std::string> overdueReasons(const InstrumentStatus& instrument, long long today);
+
 // Worst status first, then the furthest past due, then by serial.
 void sortWorstFirst(std::vector<InstrumentStatus>& fleet);
 

@@ -976,6 +976,8 @@ CheckRecord statementRecord(const PerformanceStatement& st, const std::string& p
     r.formula = st.formula;
     r.comment = st.number;
     r.specimen = st.specimen;
+    r.overdue = st.overdue;
+    r.overrideReason = st.overrideReason;
     if (st.entry) r.entry = st.entry->entry;
     if (!page.empty()) r.files.push_back(page);
     for (int a = 0; a < kAngleCount; ++a)

@@ -175,6 +175,10 @@ struct PerformanceStatement {
     std::string certificate;  // the reference's, as typed
     // Who made it, where; filled in by whoever has the platform's names.
     std::string madeBy;
+    // Issued while the instrument's checks were overdue: which, and why a supervisor let it
+    // go ahead; empty when it was current.
+    std::string overdue;
+    std::string overrideReason;
     std::string workstation;
     std::array<AngleBudget, kAngleCount> angles{};
     std::vector<std::string> missing;   // in English: what is not on record, and what to do

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 #include "core/app/dib.h"
@@ -93,6 +95,22 @@ std::optional<std::size_t> GuiPrompter::askChoice(const Message& question,
     dialog.exec();
     if (busy) QApplication::restoreOverrideCursor();
     return dialog.chosen();
+}
+
+std::optional<std::string> GuiPrompter::askReason(const Message& question) {
+    QInputDialog dialog(currentWindow());
+    dialog.setObjectName(QStringLiteral("ReasonDialog"));
+    dialog.setWindowTitle(QString::fromStdString(strings_.text(question.captionId)));
+    dialog.setLabelText(QString::fromStdString(strings_.text(question.stringId) + question.suffix));
+    for (QLabel* label : dialog.findChildren<QLabel*>()) label->setWordWrap(true);
+    dialog.setOkButtonText(QApplication::translate("GuiPrompter", "Go ahead"));
+    dialog.setMinimumWidth(480);
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answered = dialog.exec();
+    if (busy) QApplication::restoreOverrideCursor();
+    if (answered != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue().simplified().toStdString();
 }
 
 std::optional<std::string> GuiPrompter::askOpenFile(const std::string& startPath,

@@ -23,6 +23,8 @@ public:
                                            const std::string& filter) override;
     std::optional<std::size_t> askChoice(const Message& question,
                                          const std::vector<std::string>& choices) override;
+    // A line for the supervisor's reason under the question; Cancel keeps the action held back.
+    std::optional<std::string> askReason(const Message& question) override;
 
 private:
     const StringTable& strings_;

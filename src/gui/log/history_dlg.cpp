@@ -120,6 +120,9 @@ QString recordDetails(const CheckRecord& r, const NumberFormat& f) {
         lines << QStringLiteral("Threshold: %1 %2").arg(q(f.display(r.threshold)), q(r.formula));
     if (r.passed) lines << QStringLiteral("Verdict: ") + verdictText(r);
     lines << QStringLiteral("Workstation: ") + workstationText(r);
+    if (!r.overdue.empty()) lines << QStringLiteral("Made while overdue: ") + q(r.overdue);
+    if (!r.overrideReason.empty())
+        lines << QStringLiteral("Went ahead on a supervisor's reason: ") + q(r.overrideReason);
     for (int a = 0; a < kAngleCount; ++a) {
         const AngleRecord& g = r.angles[a];
         if (!std::isnan(g.deltaE) || !std::isnan(g.lab[0])) lines << angleLine(a, g, f);

@@ -113,7 +113,8 @@ std::int64_t FleetLogbook::keepRefused(const CheckRecord& r, const std::string& 
 }
 
 std::int64_t FleetLogbook::record(const CheckRecord& check) {
-    const CheckRecord r = completed(check);
+    CheckRecord r = completed(check);
+    markOverdue(r);
     // What the server would refuse is not sent at all; the next check goes as usual.
     if (const std::string why = whyRefused(r); !why.empty()) return keepRefused(r, why);
     if (reach(true)) {

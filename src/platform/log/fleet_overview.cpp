@@ -1,6 +1,35 @@
 #include "platform/log/fleet_overview.h"
 
+#include <algorithm>
+
+#include "core/app/hold_back.h"
+
 namespace qv {
+
+std::vector<std::string> LogbookStore::overdueChecks(const std::string& serial,
+                                                     const LocalTime& now) {
+    const std::optional<CheckIntervals> intervals = checkIntervals();
+    if (!intervals || std::none_of(intervals->begin(), intervals->end(),
+                                   [](const CheckInterval& i) { return i.days.has_value(); }))
+        return {};
+    // Read by pages so that a read that failed is told from an instrument never checked: a
+    // history that cannot be read is no proof that the checks are current.
+    std::vector<CheckRecord> all;
+    const std::unique_ptr<HistoryPages> pages = history(serial, {});
+    for (constexpr int kPage = 2000; pages;) {
+        std::vector<CheckRecord> page = pages->next(kPage);
+        all.insert(all.end(), std::make_move_iterator(page.begin()),
+                   std::make_move_iterator(page.end()));
+        if (page.size() < std::size_t{kPage}) break;
+    }
+    if (!pages || pages->failed()) return {"its checks cannot be read from the logbook"};
+    return overdueReasons(instrumentStatus(serial, all, *intervals, now, 0), daysFromCivil(now));
+}
+
+void LogbookStore::markOverdue(CheckRecord& record) {
+    if (record.overdue.empty())
+        record.overdue = overdueText(overdueChecks(record.serial, record.time));
+}
 
 std::vector<InstrumentStatus> fleetOverview(LogbookStore& logbook, const CheckIntervals& intervals,
                                             const LocalTime& now, int longTermDays) {

@@ -139,6 +139,12 @@ const std::vector<std::vector<const char*>>& steps() {
             "CREATE TABLE check_intervals(id {key}, kind TEXT NOT NULL, days INTEGER, lead_days "
             "INTEGER NOT NULL DEFAULT 0, set_by TEXT NOT NULL DEFAULT '', set_at TEXT NOT NULL)",
         },
+        {
+            // 13: a record made while the instrument's checks were overdue says which, and an
+            // action a supervisor let go ahead all the same says why.
+            "ALTER TABLE records ADD COLUMN overdue TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE records ADD COLUMN override_reason TEXT NOT NULL DEFAULT ''",
+        },
     };
     return all;
 }
@@ -173,7 +179,7 @@ BEGIN
     END IF;
     IF EXISTS (SELECT 1 FROM jsonb_each(r) e WHERE jsonb_typeof(e.value) = 'string' AND
                char_length(e.value #>> '{}') > CASE WHEN e.key IN ('comment', 'specimen',
-               'factors') THEN )" +
+               'factors', 'overdue', 'override_reason') THEN )" +
            longText + " ELSE " + name + R"( END) THEN
         RAISE EXCEPTION 'a text of the record is too long' USING ERRCODE = '22001';
     END IF;
@@ -205,7 +211,7 @@ std::string addFunctionRecord() {
     END IF;
     INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold,
         formula, passed, entry, comment, operator, uuid, workstation, readings, handling,
-        specimen, factors, login, received, utc_offset, instant)
+        specimen, factors, login, received, utc_offset, instant, overdue, override_reason)
     VALUES (r->>'kind', r->>'serial', COALESCE(r->>'instrument_type', ''),
         COALESCE(r->>'reference_serial', ''), r->>'time', (r->>'threshold')::float8,
         COALESCE(r->>'formula', ''), (r->>'passed')::integer,
@@ -214,7 +220,8 @@ std::string addFunctionRecord() {
         COALESCE((r->>'readings')::integer, 0), COALESCE((r->>'handling')::integer, 0),
         COALESCE(r->>'specimen', ''), COALESCE(r->>'factors', ''), session_user,
         to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"'),
-        (r->>'utc_offset')::integer, COALESCE(r->>'instant', r->>'time'))
+        (r->>'utc_offset')::integer, COALESCE(r->>'instant', r->>'time'),
+        COALESCE(r->>'overdue', ''), COALESCE(r->>'override_reason', ''))
     ON CONFLICT (uuid) DO NOTHING RETURNING id INTO new_id;
     IF new_id IS NULL THEN
         RETURN NULL;

@@ -58,6 +58,13 @@ public:
     // logbook does not take it.
     virtual bool setCheckInterval(CheckKind kind, const CheckInterval& interval,
                                   std::string& why) = 0;
+    // From the lab's intervals and the instrument's records; none when either cannot be read.
+    std::vector<std::string> overdueChecks(const std::string& serial,
+                                           const LocalTime& now) override;
+
+protected:
+    // A record made while the instrument was overdue says so, unless it says so already.
+    void markOverdue(CheckRecord& record);
 };
 
 }  // namespace qv

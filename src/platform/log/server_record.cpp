@@ -33,7 +33,8 @@ std::string whyRefused(const CheckRecord& r) {
         if (over(*name, kMaxNameChars))
             return "a name of " + std::to_string(chars(*name)) + " characters (at most " +
                    std::to_string(kMaxNameChars) + ")";
-    if (over(r.comment, kMaxTextChars) || over(r.specimen, kMaxTextChars))
+    if (over(r.comment, kMaxTextChars) || over(r.specimen, kMaxTextChars) ||
+        over(r.overdue, kMaxTextChars) || over(r.overrideReason, kMaxTextChars))
         return "a comment longer than " + std::to_string(kMaxTextChars) + " characters";
     if (r.files.size() > static_cast<std::size_t>(kMaxFiles))
         return "more than " + std::to_string(kMaxFiles) + " files";
@@ -134,6 +135,8 @@ QByteArray serverRecordJson(const CheckRecord& r, const std::string& digest) {
         {"factors", text(factorsText(r.factors))},
         {"utc_offset", r.utcOffsetMinutes ? QJsonValue(*r.utcOffsetMinutes) : QJsonValue()},
         {"instant", text(logbookInstant(r.time, r.utcOffsetMinutes))},
+        {"overdue", text(r.overdue)},
+        {"override_reason", text(r.overrideReason)},
         {"angles", angles},
         {"files", files}};
     if (!digest.empty()) o.insert(QStringLiteral("digest"), text(digest));

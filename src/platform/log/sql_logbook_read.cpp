@@ -137,7 +137,7 @@ namespace {
 constexpr const char* kRecordColumns =
     "SELECT id, kind, serial, instrument_type, reference_serial, time, threshold, formula, "
     "passed, entry, comment, operator, uuid, workstation, readings, handling, specimen, "
-    "factors, utc_offset, instant FROM records ";
+    "factors, utc_offset, instant, overdue, override_reason FROM records ";
 
 CheckRecord fromRow(const QSqlQuery& q) {
     CheckRecord r = emptyRecord(kindFromName(str(q.value(1))).value_or(RecordKind::Repeatability),
@@ -159,6 +159,8 @@ CheckRecord fromRow(const QSqlQuery& q) {
     r.specimen = str(q.value(16));
     r.factors = factorsFromText(str(q.value(17)));
     if (!q.value(18).isNull()) r.utcOffsetMinutes = q.value(18).toInt();
+    r.overdue = str(q.value(20));
+    r.overrideReason = str(q.value(21));
     return r;
 }
 }  // namespace

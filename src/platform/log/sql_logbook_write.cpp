@@ -42,19 +42,30 @@ SqlLogbook::Inserted SqlLogbook::insert(const CheckRecord& r, const std::string&
     q.prepare(QStringLiteral(
         "INSERT INTO records(kind, serial, instrument_type, reference_serial, time, threshold, "
         "formula, passed, entry, comment, operator, uuid, workstation, readings, handling, "
-        "specimen, factors, utc_offset, instant) VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+        "specimen, factors, utc_offset, instant, overdue, override_reason) "
+        "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
         "ON CONFLICT(uuid) DO NOTHING RETURNING id"));
-    for (const QVariant& v :
-         {QVariant(text(std::string(kindName(r.kind)))), QVariant(text(r.serial)),
-          QVariant(text(r.instrumentType)), QVariant(text(r.referenceSerial)),
-          QVariant(text(logbookTime(r.time))), real(r.threshold), QVariant(text(r.formula)),
-          r.passed ? QVariant(int(*r.passed)) : QVariant(), QVariant(r.entry),
-          QVariant(text(r.comment)), QVariant(text(r.operatorName)),
-          r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)), QVariant(text(r.workstation)),
-          QVariant(r.readings), QVariant(int(r.handling)), QVariant(text(r.specimen)),
-          QVariant(text(factorsText(r.factors))),
-          r.utcOffsetMinutes ? QVariant(*r.utcOffsetMinutes) : QVariant(),
-          QVariant(text(logbookInstant(r.time, r.utcOffsetMinutes)))})
+    for (const QVariant& v : {QVariant(text(std::string(kindName(r.kind)))),
+                              QVariant(text(r.serial)),
+                              QVariant(text(r.instrumentType)),
+                              QVariant(text(r.referenceSerial)),
+                              QVariant(text(logbookTime(r.time))),
+                              real(r.threshold),
+                              QVariant(text(r.formula)),
+                              r.passed ? QVariant(int(*r.passed)) : QVariant(),
+                              QVariant(r.entry),
+                              QVariant(text(r.comment)),
+                              QVariant(text(r.operatorName)),
+                              r.uuid.empty() ? QVariant() : QVariant(text(r.uuid)),
+                              QVariant(text(r.workstation)),
+                              QVariant(r.readings),
+                              QVariant(int(r.handling)),
+                              QVariant(text(r.specimen)),
+                              QVariant(text(factorsText(r.factors))),
+                              r.utcOffsetMinutes ? QVariant(*r.utcOffsetMinutes) : QVariant(),
+                              QVariant(text(logbookInstant(r.time, r.utcOffsetMinutes))),
+                              QVariant(text(r.overdue)),
+                              QVariant(text(r.overrideReason))})
         q.addBindValue(v);
     bool ok = q.exec();
     if (ok && !q.next()) {
@@ -197,6 +208,7 @@ CheckRecord completed(CheckRecord r) {
 std::int64_t SqlLogbook::record(const CheckRecord& check) {
     CheckRecord r = completed(check);
     if (open_) {
+        markOverdue(r);
         if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added)
             return added.id;
     }

@@ -89,7 +89,8 @@ void header(Sheet& s, const CheckRecord& r) {
 }
 
 // The label and value rows; returns where the next section begins.
-double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
+double details(Sheet& s, const CheckRecord& r, const NumberFormat& format,
+               const Clearance& issued) {
     std::vector<std::pair<QString, QString>> rows;
     rows.emplace_back(QStringLiteral("Instrument serial"), q(r.serial));
     rows.emplace_back(QStringLiteral("Instrument type"),
@@ -126,6 +127,14 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format) {
     }
     for (const std::string& file : r.files)
         rows.emplace_back(QStringLiteral("Result file"), QFileInfo(q(file)).fileName());
+    const QString because = QStringLiteral("; a supervisor's reason: ");
+    if (!r.overdue.empty())
+        rows.emplace_back(
+            QStringLiteral("Made while overdue"),
+            q(r.overdue) + (r.overrideReason.empty() ? QString() : because + q(r.overrideReason)));
+    if (!issued.overdue.empty())
+        rows.emplace_back(QStringLiteral("Issued while overdue"),
+                          q(issued.overdue) + because + q(issued.overrideReason));
     double y = kDetailsTopMm;
     for (const auto& [label, value] : rows) {
         s.font(10, true);
@@ -384,11 +393,11 @@ void footer(Sheet& s) {
 }
 
 void paint(QPainter& painter, const CheckRecord& r, const RecordSpectra& spectra, int dpi,
-           const RecordValidity& validity) {
+           const RecordValidity& validity, const Clearance& issued) {
     Sheet s(painter, dpi);
     const NumberFormat format = userNumberFormat();
     header(s, r);
-    double y = details(s, r, format);
+    double y = details(s, r, format, issued);
     const bool anyValue = std::any_of(r.angles.begin(), r.angles.end(), [](const AngleRecord& g) {
         return !std::isnan(g.deltaE) || !std::isnan(g.lab[0]);
     });
@@ -484,14 +493,16 @@ QStringList validityParagraphs(const RecordValidity& v, const NumberFormat& form
 
 QImage renderCertificate(const CheckRecord& record, const RecordSpectra& spectra, int dpi,
                          const RecordValidity& validity) {
-    return renderA4Page(dpi, [&](QPainter& p, int at) { paint(p, record, spectra, at, validity); });
+    return renderA4Page(dpi,
+                        [&](QPainter& p, int at) { paint(p, record, spectra, at, validity, {}); });
 }
 
 bool writeCertificate(const CheckRecord& record, const RecordSpectra& spectra,
-                      const QString& pdfPath, QString* error, const RecordValidity& validity) {
+                      const QString& pdfPath, QString* error, const RecordValidity& validity,
+                      const Clearance& issued) {
     return writeA4Pdf(
         pdfPath, QStringLiteral("Check certificate %1").arg(record.id),
-        [&](QPainter& p, int at) { paint(p, record, spectra, at, validity); }, error);
+        [&](QPainter& p, int at) { paint(p, record, spectra, at, validity, issued); }, error);
 }
 
 std::string certificateName(const CheckRecord& record) {
@@ -501,6 +512,11 @@ std::string certificateName(const CheckRecord& record) {
 
 bool saveCertificateAs(const CheckRecord& record, const Seams& seams, std::string* savedTo) {
     Prompter& prompter = seams.prompter;
+    // A certificate vouches for the instrument: not while its checks are overdue, unless a
+    // supervisor says why.
+    const Clearance issued = clearance(seams.logbook, prompter, record.serial,
+                                       localTimeOf(seams.clock.calendarSeconds()));
+    if (!issued.cleared) return false;
     const auto path = prompter.askSaveFile(seams.state.dataFolder() + "/" + certificateName(record),
                                            "PDF documents (*.pdf)");
     if (!path) return false;
@@ -510,7 +526,7 @@ bool saveCertificateAs(const CheckRecord& record, const Seams& seams, std::strin
         seams.logbook
             ? recordValidity(record, *seams.logbook, seams.files, seams.format, seams.strings)
             : RecordValidity{};
-    if (writeCertificate(record, spectra, q(*path), &error, validity)) {
+    if (writeCertificate(record, spectra, q(*path), &error, validity, issued)) {
         if (savedTo) *savedTo = *path;
         return true;
     }

@@ -1,11 +1,14 @@
 #include "report/log/performance_sheet.h"
 
+#include "core/app/hold_back.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "core/app/hold_back.h"
 #include "core/app/message_box.h"
 #include "core/app/string_ids.h"
 #include "platform/app/locale_format.h"
@@ -140,7 +143,7 @@ double header(Page& s, const PerformanceStatement& st) {
     s.line(kMarginMm, kTopMm, kWidthMm, 10, QStringLiteral("Performance statement"));
     const QString type = st.instrumentType.empty() ? QStringLiteral("type not known")
                                                    : QStringLiteral("type ") + q(st.instrumentType);
-    const std::pair<QString, QString> rows[] = {
+    std::vector<std::pair<QString, QString>> rows = {
         {QStringLiteral("Statement"),
          QStringLiteral("No. %1, valid until %2")
              .arg(q(st.number), q(logbookTime(st.validUntil)).left(10))},
@@ -160,6 +163,10 @@ double header(Page& s, const PerformanceStatement& st) {
          q(logbookTime(st.made)) +
              (st.madeBy.empty() ? QString() : QStringLiteral(" by ") + q(st.madeBy)) +
              (st.workstation.empty() ? QString() : QStringLiteral(" on ") + q(st.workstation))}};
+    if (!st.overdue.empty())
+        rows.emplace_back(QStringLiteral("Held back"),
+                          q(st.overdue) + QStringLiteral("; issued on a supervisor's reason: ") +
+                              q(st.overrideReason));
     double y = kTopMm + 12;
     for (const auto& [label, value] : rows) {
         s.font(8.5, true);
@@ -167,7 +174,8 @@ double header(Page& s, const PerformanceStatement& st) {
         s.font(8.5);
         // The conditions may take two lines; every other detail is one, cut where too long.
         const double w = kWidthMm - kLabelColumnMm;
-        if (label == QLatin1String("Conditions") && s.heightOf(w, value) > kDetailRowMm) {
+        if ((label == QLatin1String("Conditions") || label == QLatin1String("Held back")) &&
+            s.heightOf(w, value) > kDetailRowMm) {
             y += s.paragraph(kMarginMm + kLabelColumnMm, y + 0.6, w, value) + 1.2;
             continue;
         }
@@ -510,8 +518,16 @@ std::string performanceSheetName(const PerformanceStatement& statement) {
            resultTimestamp(statement.made) + ".pdf";
 }
 
-bool savePerformanceSheetAs(const PerformanceStatement& statement, const Seams& seams) {
+bool savePerformanceSheetAs(const PerformanceStatement& made, const Seams& seams) {
     Prompter& prompter = seams.prompter;
+    // A page saved is a statement issued: not of an instrument whose checks are overdue, unless
+    // a supervisor says why.
+    const Clearance cleared =
+        clearance(seams.logbook, prompter, made.serial, localTimeOf(seams.clock.calendarSeconds()));
+    if (!cleared.cleared) return false;
+    PerformanceStatement statement = made;
+    statement.overdue = cleared.overdue;
+    statement.overrideReason = cleared.overrideReason;
     const auto path = prompter.askSaveFile(
         seams.state.dataFolder() + "/" + performanceSheetName(statement), "PDF documents (*.pdf)");
     if (!path) return false;

@@ -76,6 +76,44 @@ TEST_F(CoeffDialogs, TheListIsReadOnAWorkerAndTheChosenEntryIsWritten) {
               received.end());
 }
 
+// The lab's intervals say the instrument's repeatability check is overdue: the write is held
+// back before anything goes to the instrument, and goes ahead once a supervisor gives a reason,
+// which the write's record keeps.
+TEST_F(CoeffDialogs, AnOverdueInstrumentIsWrittenOnlyOnASupervisorsReason) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    std::string why;
+    ASSERT_TRUE(logbook.setCheckInterval(CheckKind::Repeatability, {1, 0}, why)) << why;
+    context.logbook = &logbook;
+    CCorrCoeffWriteDlg dialog(context);
+    bool heldBack = false;
+    const auto writeTwice = [&](QWidget* d) {
+        d->findChild<QTableWidget*>(QStringLiteral("entryList"))->selectRow(4);
+        d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(QStringLiteral("lab 1"));
+        auto* write = d->findChild<QPushButton*>(QStringLiteral("writeButton"));
+        write->click();
+        heldBack = !dialog.written();
+        prompter.reasons.push_back("reference audit, check follows");
+        write->click();
+    };
+    test::onNextModal([&](QWidget* loading) { test::onNextModal(writeTwice, loading, 10000); });
+    dialog.exec();
+    EXPECT_TRUE(heldBack);
+    EXPECT_TRUE(dialog.written());
+    ASSERT_EQ(prompter.ids(), (std::vector<int>{kStrHeldBack, kStrHeldBack, kStrEntryWritten}));
+    EXPECT_NE(prompter.asked[0].suffix.find(": its repeatability check was never made"),
+              std::string::npos)
+        << prompter.asked[0].suffix;
+    const auto received = sim.received();
+    EXPECT_EQ(std::count_if(received.begin(), received.end(),
+                            [](const std::string& c) { return c.rfind("UCS,4,", 0) == 0; }),
+              1);
+    const std::vector<CheckRecord> records = logbook.records(state.sampleSerial);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.front().kind, RecordKind::EntryWrite);
+    EXPECT_EQ(records.front().overrideReason, "reference audit, check follows");
+    EXPECT_EQ(records.front().overdue, "its repeatability check was never made");
+}
+
 // Two corrections in a row through the dialog on an instrument that drifts between them: the
 // list shows when and for which instrument each entry was written, the second asks what the
 // readings passed through, names the first entry, and brings the instrument back.

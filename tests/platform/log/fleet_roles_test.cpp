@@ -45,18 +45,22 @@ CheckRecord tileSetCheck() {
         diagnosis[2].tiles.push_back({{90.0 - 40 * t, 1.0, -2.0},
                                       {0.1, t ? NAN : 0.2, -0.3},
                                       {-0.15 * (t + 1), 0.05, 0.25}});
-    return test::RecordBuilder(RecordKind::TileSet, {2026, 12, 8, 10, 15, 0})
-        .serial("L70S-300003")
-        .reference("L70S-100001")
-        .instrumentType("53")
-        .judged(0.5, "dE*ab", false)
-        .comment("white,mid grey")
-        .eachAngle([](int a) {
-            return AngleRecord{{80.0 - a, 0.5, -1.0}, 0.3 + a, NAN};
-        })
-        .files({"/data/TileSet_20261208_101500.csv", "/data/Judgement_20261208_101400.csv"})
-        .diagnosis(diagnosis)
-        .build();
+    CheckRecord r =
+        test::RecordBuilder(RecordKind::TileSet, {2026, 12, 8, 10, 15, 0})
+            .serial("L70S-300003")
+            .reference("L70S-100001")
+            .instrumentType("53")
+            .judged(0.5, "dE*ab", false)
+            .comment("white,mid grey")
+            .eachAngle([](int a) {
+                return AngleRecord{{80.0 - a, 0.5, -1.0}, 0.3 + a, NAN};
+            })
+            .files({"/data/TileSet_20261208_101500.csv", "/data/Judgement_20261208_101400.csv"})
+            .diagnosis(diagnosis)
+            .build();
+    r.overdue = "its tile set is 2 days overdue";
+    r.overrideReason = "made for the audit";
+    return r;
 }
 
 std::string script() {
@@ -112,6 +116,8 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
         ASSERT_EQ(back.size(), 1u) << workstation.why() << server.log();
         EXPECT_EQ(back[0].files, check.files);
         EXPECT_DOUBLE_EQ(back[0].angles[2].deltaE, 2.3);
+        EXPECT_EQ(back[0].overdue, check.overdue);
+        EXPECT_EQ(back[0].overrideReason, check.overrideReason);
         ASSERT_TRUE(back[0].diagnosis);
         EXPECT_EQ((*back[0].diagnosis)[1].terms.size(), 2u);
         // The tiles' differences pass through the server's function in their order.

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/app/hold_back.h"
 #include "core/log/fleet_status.h"
 #include "support/record_builder.h"
 
@@ -64,6 +65,8 @@ struct Case {
     CheckIntervals intervals;
     FleetStatus status;
     long long pastDue;
+    // What holds the instrument back from writes, certificates and statements.
+    std::string held = {};
 };
 
 std::vector<CheckRecord> atOtherStation() {
@@ -95,12 +98,13 @@ std::vector<Case> statusCases() {
          labIntervals(), FleetStatus::DueSoon, 0},
         {"a calibration two days old is overdue by one",
          with({judged(RecordKind::Calibration, 2, true)}, {keptUp()[1], keptUp()[2]}),
-         labIntervals(), FleetStatus::Overdue, 1},
+         labIntervals(), FleetStatus::Overdue, 1, "its white calibration is 1 day overdue"},
         {"a tile set never read is overdue, furthest of all",
          {keptUp()[0], keptUp()[1]},
          labIntervals(),
          FleetStatus::Overdue,
-         kNeverChecked},
+         kNeverChecked,
+         "its tile set was never made"},
         {"the newest check failed", with({judged(RecordKind::InterInstrument, 0, false)}, keptUp()),
          labIntervals(), FleetStatus::Failed, -1},
         {"failed, then corrected and verified",
@@ -119,7 +123,13 @@ std::vector<Case> statusCases() {
              return i;
          }(),
          FleetStatus::Overdue,
-         kNeverChecked},
+         kNeverChecked,
+         "its repeatability check was never made"},
+        {"a failed check past its date is overdue too, and two overdue kinds are both named",
+         with({judged(RecordKind::Calibration, 3, true)},
+              {judged(RecordKind::InterInstrument, 40, false), keptUp()[2]}),
+         labIntervals(), FleetStatus::Failed, 10,
+         "its white calibration is 2 days overdue; its inter-instrument check is 10 days overdue"},
         {"seen only on another workstation's records", atOtherStation(), labIntervals(),
          FleetStatus::Ok, -1},
     };
@@ -131,6 +141,7 @@ TEST(FleetStatus, EachKindFallsDueByItsIntervalAndTheWorstDecides) {
             instrumentStatus("L70S-200002", c.records, c.intervals, kNow, 90);
         EXPECT_EQ(s.status, c.status) << c.what;
         EXPECT_EQ(s.pastDue, c.pastDue) << c.what;
+        EXPECT_EQ(overdueText(overdueReasons(s, daysFromCivil(kNow))), c.held) << c.what;
     }
     const InstrumentStatus elsewhere =
         instrumentStatus("L70S-200002", atOtherStation(), labIntervals(), kNow, 90);
