@@ -58,6 +58,22 @@ public:
     // logbook does not take it.
     virtual bool setCheckInterval(CheckKind kind, const CheckInterval& interval,
                                   std::string& why) = 0;
+
+    // What the fleet overview reads of every instrument: its records newest first, of them only
+    // the newest of each kind, the newest naming its type, and every record from the day
+    // `since` ("YYYY-MM-DD", empty for all) that is no older than its newest entry write or
+    // deletion; and the workstations of all its records. Nothing when this logbook cannot tell
+    // (the overview then reads every record of each instrument).
+    struct InstrumentRecords {
+        Instrument instrument;
+        std::vector<CheckRecord> records;
+        std::vector<std::string> workstations;
+    };
+    virtual std::optional<std::vector<InstrumentRecords>> overviewRecords(
+        const std::string& since) {
+        (void)since;
+        return std::nullopt;
+    }
 };
 
 }  // namespace qv
