@@ -351,21 +351,26 @@ std::vector<std::string> serverOnly(int version) {
 
 // The version that adds the views for dashboards (fleet_status, check_trend) and the indexes by
 // which they and the fleet overview find an instrument's newest record of a kind and its
-// workstations. Everything
-// of it is written below from here to viewsMigration(); only this number moves when versions
-// are renumbered.
+// workstations. All of it is written below, from here to viewsMigration(); only this number
+// moves when versions are renumbered.
 constexpr int kViewsVersion = 13;
+
+// Every record kind. They are numbered from 0 without gaps, each with its row; past the last,
+// kindRow answers with the first row, which ends the walk.
+std::vector<RecordKind> everyRecordKind() {
+    std::vector<RecordKind> out;
+    for (int k = 0; kindRow(static_cast<RecordKind>(k)).kind == static_cast<RecordKind>(k); ++k)
+        out.push_back(static_cast<RecordKind>(k));
+    return out;
+}
 
 // Each record kind that counts as a check with the check kind it counts as, exactly as
 // checkKindOf says, so the views and the program cannot disagree on what a check is.
 std::vector<std::pair<std::string, std::string>> checkedKinds() {
     std::vector<std::pair<std::string, std::string>> out;
-    // The kinds are numbered from 0 without gaps, each with its row; past the last, kindRow
-    // answers with the first row, which ends the walk.
-    for (int k = 0; kindRow(static_cast<RecordKind>(k)).kind == static_cast<RecordKind>(k); ++k)
-        if (const auto check = checkKindOf(static_cast<RecordKind>(k)))
-            out.emplace_back(std::string(kindName(static_cast<RecordKind>(k))),
-                             std::string(checkKindName(*check)));
+    for (RecordKind kind : everyRecordKind())
+        if (const auto check = checkKindOf(kind))
+            out.emplace_back(std::string(kindName(kind)), std::string(checkKindName(*check)));
     return out;
 }
 
@@ -552,9 +557,10 @@ std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
 
 std::string overviewChoice(LogbookEngine engine) {
     std::string kinds;
-    for (int k = 0; kindRow(static_cast<RecordKind>(k)).kind == static_cast<RecordKind>(k); ++k)
+    for (RecordKind kind : everyRecordKind())
         kinds += std::string(kinds.empty() ? "SELECT '" : " UNION ALL SELECT '") +
-                 std::string(kindName(static_cast<RecordKind>(k))) + "' AS kind";
+                 std::string(kindName(kind)) + "' AS kind";
+    // What the drift reads nothing older than, as fleet_status.cpp's driftRecords stops there.
     const std::string changes = "'" + std::string(kindName(RecordKind::EntryWrite)) + "', '" +
                                 std::string(kindName(RecordKind::EntryDeletion)) + "'";
     // Each instrument's own first instant: its newest entry change when later than the day.
