@@ -1,7 +1,8 @@
 // The lab's fleet at a glance over a lab's years of records: 100,000 records of 50 instruments,
 // every kind of check among them, on a workstation's SQLite file and on a PostgreSQL server of
 // the benchmark's own (on the loopback). Goal: the overview, as the fleet verb and window make
-// it, in under 200 ms on each.
+// it, in under 200 ms on each. Beside it, for the figures, the overview made from every record
+// of every instrument, as it was made before the logbook chose what it reads.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -181,7 +182,7 @@ void overview(benchmark::State& state, qv::LogbookStore* logbook, bool chosen = 
     if (shown != kInstruments) state.SkipWithError("the overview is not the whole fleet");
     state.counters["records"] = kRecords;
     state.counters["instruments"] = static_cast<double>(shown);
-    state.counters["goal_ms"] = 200;
+    if (chosen) state.counters["goal_ms"] = 200;
 }
 
 void BM_FleetOverviewFile(benchmark::State& state) {
