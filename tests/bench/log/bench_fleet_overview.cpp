@@ -2,10 +2,10 @@
 // every kind of check among them, on a workstation's SQLite file and on a PostgreSQL server of
 // the benchmark's own (on the loopback). Goal: the overview, as the fleet verb and window make
 // it, in under 200 ms on each. Beside it, for the figures, the overview made from every record
-// of every instrument, as it was made before the logbook chose what it reads.
+// of every instrument, as it was made before the logbook chose what it reads, and a dashboard's
+// query of the view fleet_status.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -18,6 +18,7 @@
 #include "core/log/performance_settings.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/fleet_overview.h"
+#include "qt_bench_main.h"
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
@@ -205,14 +206,47 @@ void BM_FleetOverviewServerEveryRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_FleetOverviewServerEveryRecord)->Iterations(2)->Unit(benchmark::kMillisecond);
 
+// What a dashboard asks of the fleet_status view over the same logbook, through a connection of
+// its own.
+void view(benchmark::State& state, bool server) {
+    if (!lab().problem.empty()) return state.SkipWithError(lab().problem.c_str());
+    auto db = QSqlDatabase::addDatabase(
+        server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), QStringLiteral("dashboard"));
+    db.setDatabaseName(server ? QStringLiteral("lab")
+                              : QString::fromStdString(lab().home.path() + "/logbook.sqlite"));
+    if (server) {
+        db.setHostName(QString::fromStdString(lab().server->host()));
+        db.setPort(lab().server->port());
+        db.setUserName(QString::fromStdString(lab().server->adminUser()));
+        db.setPassword(QString::fromStdString(lab().server->adminPassword()));
+    }
+    int rows = 0;
+    if (db.open())
+        for (auto _ : state) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT serial, kind, due_date, status FROM fleet_status"));
+            for (rows = 0; q.next();) ++rows;
+        }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("dashboard"));
+    if (rows != kInstruments * qv::kCheckKindCount) state.SkipWithError("the view is not whole");
+    state.counters["records"] = kRecords;
+}
+
+void BM_FleetStatusViewFile(benchmark::State& state) {
+    view(state, false);
+}
+BENCHMARK(BM_FleetStatusViewFile)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_FleetStatusViewServer(benchmark::State& state) {
+    view(state, true);
+}
+BENCHMARK(BM_FleetStatusViewServer)->Iterations(5)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    QCoreApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    made.reset();  // the server stopped while Qt is still there to run pg_ctl
-    return 0;
+    // The server stopped while Qt is still there to run pg_ctl.
+    return qv::test::runBenchmarksWithQt(argc, argv, [] { made.reset(); });
 }
