@@ -351,8 +351,8 @@ std::vector<std::string> serverOnly(int version) {
 
 // The version that adds the views for dashboards (fleet_status, check_trend) and the indexes by
 // which they and the fleet overview find an instrument's newest record of a kind and its
-// workstations. All of it is written below, from here to viewsMigration(); only this number
-// moves when versions are renumbered.
+// workstations. All of it is written below, from here to viewsMigration(); when versions are
+// renumbered only this number moves, and the comment of its empty step in steps().
 constexpr int kViewsVersion = 13;
 
 // Every record kind. They are numbered from 0 without gaps, each with its row; past the last,
