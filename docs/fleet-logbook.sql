@@ -12,7 +12,8 @@
 --                   logbook_add and set the lab's check intervals through
 --                   logbook_set_interval (each a row added), never insert into a table itself,
 --                   nor change or remove anything.
---   qv_auditor      may only read (the check intervals too).
+--   qv_auditor      may only read (the check intervals too, and the views fleet_status and
+--                   check_trend a dashboard reads: docs/fleet-views.md).
 --   ws_plant1, ...  one login per workstation, each a member of qv_workstation.
 --
 -- No password is in this file. Give each login role one afterwards, in psql (it asks twice and
@@ -70,6 +71,8 @@ GRANT USAGE ON SCHEMA public TO qv_workstation, qv_auditor;
 -- longer than the program ever sends. So a workstation can neither add rows to another
 -- workstation's record nor a version to schema_version, and UPDATE, DELETE and TRUNCATE are
 -- never granted: a record once on the server stays as it was recorded.
+-- The same default gives both the views the owner makes for dashboards (fleet_status,
+-- check_trend), which are only ever read.
 ALTER DEFAULT PRIVILEGES FOR ROLE qv_owner IN SCHEMA public
     GRANT SELECT ON TABLES TO qv_workstation, qv_auditor;
 -- Every new function may be run by PUBLIC unless this is taken back; only workstations may add.

@@ -8,3 +8,6 @@ target_link_libraries(bench_history PRIVATE qvgui)
 # The lab's shared logbook on a PostgreSQL server of its own: recording one check, and one
 # instrument's history out of 100,000 records.
 qv_add_bench(bench_fleet_logbook ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_logbook.cpp)
+# The lab's fleet at a glance over 100,000 records of 50 instruments, on a workstation's file
+# and on a PostgreSQL server of its own.
+qv_add_bench(bench_fleet_overview ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_overview.cpp)

@@ -8,6 +8,7 @@
 #include "core/app/message_box.h"
 #include "core/app/profile_store.h"
 #include "core/app/string_ids.h"
+#include "core/log/workstations.h"
 
 namespace qv {
 
@@ -186,6 +187,25 @@ SqlLogbook* FleetLogbook::server() {
     return reach(true) ? server_.get() : nullptr;
 }
 
+namespace {
+// The server's records of an instrument with this workstation's waiting ones, newest first.
+void withWaiting(std::vector<CheckRecord>& out, std::vector<CheckRecord> waiting) {
+    // Numbers at or below zero are this workstation's own: a server row carrying one (written
+    // past the program by someone with more rights) must never be taken for a local record.
+    std::erase_if(out, [](const CheckRecord& r) { return r.id <= 0; });
+    // A record being sent at this moment may be on both sides for a while: it is shown once.
+    std::unordered_set<std::string> onServer;
+    for (const CheckRecord& r : out) onServer.insert(r.uuid);
+    for (CheckRecord& r : waiting)
+        if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
+    // By the instant: workstations in other time zones keep their own clocks' times.
+    std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
+        return logbookInstant(a.time, a.utcOffsetMinutes) >
+               logbookInstant(b.time, b.utcOffsetMinutes);
+    });
+}
+}  // namespace
+
 std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const std::string& since,
                                                int limit) {
     std::vector<CheckRecord> out;
@@ -196,21 +216,27 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
             out.push_back(localised(std::move(r)));
         return out;
     }
-    // Numbers at or below zero are this workstation's own: a server row carrying one (written
-    // past the program by someone with more rights) must never be taken for a local record.
-    std::erase_if(out, [](const CheckRecord& r) { return r.id <= 0; });
-    // A record being sent at this moment may be on both sides for a while: it is shown once.
-    std::unordered_set<std::string> onServer;
-    for (const CheckRecord& r : out) onServer.insert(r.uuid);
-    for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
-        if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
-    // By the instant: workstations in other time zones keep their own clocks' times.
-    std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {
-        return logbookInstant(a.time, a.utcOffsetMinutes) >
-               logbookInstant(b.time, b.utcOffsetMinutes);
-    });
+    withWaiting(out, local_->waitingRecords(serial, since, limit));
     if (limit >= 0 && out.size() > static_cast<std::size_t>(limit))
         out.resize(static_cast<std::size_t>(limit));
+    return out;
+}
+
+std::optional<std::vector<LogbookStore::InstrumentRecords>> FleetLogbook::overviewRecords(
+    const std::string& since) {
+    if (!readable()) return std::nullopt;
+    auto out = server_->overviewRecords(since);
+    if (!out || readFailed()) return std::nullopt;
+    // Few records wait, if any (refused ones stay too): their instruments take all of them.
+    if (local_->waiting().empty() && local_->refused().empty()) return out;
+    for (InstrumentRecords& i : *out) {
+        std::vector<CheckRecord> waiting = local_->waitingRecords(i.instrument.serial, {}, -1);
+        for (const std::string& w : workstationsOf(waiting)) i.workstations.push_back(w);
+        std::sort(i.workstations.begin(), i.workstations.end());
+        i.workstations.erase(std::unique(i.workstations.begin(), i.workstations.end()),
+                             i.workstations.end());
+        withWaiting(i.records, std::move(waiting));
+    }
     return out;
 }
 

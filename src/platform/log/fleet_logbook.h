@@ -55,6 +55,9 @@ public:
     std::vector<CheckRecord> records(const std::string& serial, const std::string& since = {},
                                      int limit = -1) override;
     std::vector<Instrument> instruments() override;
+    // The server's, with this workstation's waiting records; nothing while the server is away.
+    std::optional<std::vector<InstrumentRecords>> overviewRecords(
+        const std::string& since) override;
     std::optional<CheckRecord> recordById(std::int64_t id) override;
     // As records(), a page at a time; a server that fails before the first page leaves the
     // history to this workstation's logbook, one that fails later marks it failed.

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "core/app/logbook.h"
+#include "core/colour/spectrum.h"
 #include "core/log/check_intervals.h"
 #include "core/log/performance_settings.h"
 #include "core/tiles/tile_set.h"
@@ -144,6 +146,9 @@ const std::vector<std::vector<const char*>>& steps() {
             // action a supervisor let go ahead all the same says why.
             "ALTER TABLE records ADD COLUMN overdue TEXT NOT NULL DEFAULT ''",
             "ALTER TABLE records ADD COLUMN override_reason TEXT NOT NULL DEFAULT ''",
+        },
+        {
+            // 14: read-only views for any dashboard, written per engine (viewsMigration).
         },
     };
     return all;
@@ -337,7 +342,7 @@ std::vector<std::string> serverOnly(int version) {
     // The function's body is read only when it runs: version 8 may name the columns and tables
     // later versions add; each of those brings the function that fills them.
     if (version == 12) return intervalFunction();
-    if (version >= 10) return {addFunction(true)};
+    if (version == 13 || (version >= 10 && version < 12)) return {addFunction(true)};
     if (version != 8) return {};
     return {
         addFunction(false),
@@ -349,6 +354,153 @@ std::vector<std::string> serverOnly(int version) {
         "UPDATE, DELETE, TRUNCATE ON ALL TABLES IN SCHEMA public FROM qv_workstation; REVOKE "
         "USAGE ON ALL SEQUENCES IN SCHEMA public FROM qv_workstation; END IF; END $grants$",
     };
+}
+
+// The version that adds the views for dashboards (fleet_status, check_trend) and the indexes by
+// which they and the fleet overview find an instrument's newest record of a kind and its
+// workstations. All of it is written below, from here to viewsMigration(); when versions are
+// renumbered only this number moves, and the comment of its empty step in steps().
+constexpr int kViewsVersion = 14;
+
+// Every record kind. They are numbered from 0 without gaps, each with its row; past the last,
+// kindRow answers with the first row, which ends the walk.
+std::vector<RecordKind> everyRecordKind() {
+    std::vector<RecordKind> out;
+    for (int k = 0; kindRow(static_cast<RecordKind>(k)).kind == static_cast<RecordKind>(k); ++k)
+        out.push_back(static_cast<RecordKind>(k));
+    return out;
+}
+
+// Each record kind that counts as a check with the check kind it counts as, exactly as
+// checkKindOf says, so the views and the program cannot disagree on what a check is.
+std::vector<std::pair<std::string, std::string>> checkedKinds() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (RecordKind kind : everyRecordKind())
+        if (const auto check = checkKindOf(kind))
+            out.emplace_back(std::string(kindName(kind)), std::string(checkKindName(*check)));
+    return out;
+}
+
+// "'repeatability', 'inter-instrument', ...": the record kinds that count as a check.
+std::string checkedKindList() {
+    std::string out;
+    for (const auto& [record, check] : checkedKinds())
+        out += std::string(out.empty() ? "'" : ", '") + record + "'";
+    return out;
+}
+
+// The check kind of the record kind in `column`; NULL for a kind that is no check.
+std::string checkKindCase(const std::string& column) {
+    std::string out = "CASE " + column;
+    for (const auto& [record, check] : checkedKinds())
+        out += " WHEN '" + record + "' THEN '" + check + "'";
+    return out + " END";
+}
+
+// The civil day number (days since 1970-01-01) of the date at the start of the text `x`, by the
+// program's own arithmetic (daysFromCivil); NULL for a text that does not start with a date as
+// the logbook writes it, which no cast is let near (a server would refuse the whole query).
+std::string dayNumber(const std::string& x, LogbookEngine engine) {
+    const std::string dated =
+        engine == LogbookEngine::PostgreSQL
+            ? "(" + x + ") ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}'"
+            : "(" + x + ") GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'";
+    const std::string year = "CAST(substr(" + x + ", 1, 4) AS INTEGER)",
+                      month = "CAST(substr(" + x + ", 6, 2) AS INTEGER)",
+                      day = "CAST(substr(" + x + ", 9, 2) AS INTEGER)";
+    // The year counted from March, so that a leap day ends it; from year 1 on it is never
+    // negative, and whole divisions truncate alike in both engines and in C++.
+    const std::string y = "(" + year + " - CASE WHEN " + month + " <= 2 THEN 1 ELSE 0 END)";
+    return "CASE WHEN " + dated + " AND substr(" + x + ", 1, 4) > '0000' THEN " + y + " * 365 + " +
+           y + " / 4 - " + y + " / 100 + " + y + " / 400 + (153 * (" + month + " + CASE WHEN " +
+           month + " > 2 THEN -3 ELSE 9 END) + 2) / 5 + " + day + " - 1 - 719468 END";
+}
+
+// The day number `n` as "YYYY-MM-DD".
+std::string dateOfDay(const std::string& n, LogbookEngine engine) {
+    return engine == LogbookEngine::PostgreSQL
+               ? "to_char(DATE '1970-01-01' + (" + n + "), 'YYYY-MM-DD')"
+               : "date((" + n + ") * 86400, 'unixepoch')";
+}
+
+// Per instrument and check kind its newest record: per record kind by the index, then the
+// newest of the kinds that count as one check.
+std::string newestChecks() {
+    std::string kinds;
+    for (const auto& [record, check] : checkedKinds())
+        kinds += std::string(kinds.empty() ? "" : ", ") + "('" + record + "', '" + check + "')";
+    return "record_kinds(record_kind, kind) AS (VALUES " + kinds +
+           "), newest AS (SELECT i.serial, k.kind, (SELECT r.id FROM records r WHERE r.serial = "
+           "i.serial AND r.kind = k.record_kind ORDER BY r.instant DESC, r.id DESC LIMIT 1) AS "
+           "id FROM instruments i CROSS JOIN record_kinds k), last AS (SELECT n.serial, n.kind, "
+           "r.id, r.time, r.instant, r.passed, ROW_NUMBER() OVER (PARTITION BY n.serial, n.kind "
+           "ORDER BY r.instant DESC, r.id DESC) AS nth FROM newest n JOIN records r ON r.id = "
+           "n.id)";
+}
+
+// One row per instrument and check kind, as instrumentStatus judges it: the newest record of
+// the kind, the interval in force (the kind's newest row, one without days none), the due date
+// the record's own local day plus the interval, and the status; "today" is the day of the
+// engine's own clock (a server's in the session's time zone).
+std::string fleetStatusView(LogbookEngine engine) {
+    const bool pg = engine == LogbookEngine::PostgreSQL;
+    std::string kinds;
+    for (CheckKind kind : kCheckKinds)
+        kinds += std::string(kinds.empty() ? "" : ", ") + "('" + std::string(checkKindName(kind)) +
+                 "', " + std::to_string(static_cast<int>(kind)) + ")";
+    const std::string due = dayNumber("l.time", engine) + " + f.days",
+                      today = dayNumber(
+                          pg ? "to_char(CURRENT_DATE, 'YYYY-MM-DD')" : "date('now', 'localtime')",
+                          engine);
+    return "CREATE VIEW fleet_status AS WITH check_kinds(kind, position) AS (VALUES " + kinds +
+           "), " + newestChecks() +
+           ", in_force AS (SELECT c.kind, c.days, c.lead_days FROM check_intervals c WHERE c.id = "
+           "(SELECT MAX(id) FROM check_intervals WHERE kind = c.kind) AND c.days IS NOT NULL), "
+           "judged AS (SELECT i.serial, COALESCE((SELECT r.instrument_type FROM records r WHERE "
+           "r.serial = i.serial AND r.instrument_type <> '' ORDER BY r.instant DESC, r.id DESC "
+           "LIMIT 1), i.instrument_type) AS instrument_type, k.kind, k.position, l.id AS "
+           "record_id, l.time AS last_time, l.instant AS last_instant, l.passed, f.days AS "
+           "interval_days, f.lead_days, " +
+           due + " AS due_day, " + today +
+           " AS today FROM instruments i CROSS JOIN check_kinds k LEFT JOIN last l ON l.serial "
+           "= i.serial AND l.kind = k.kind AND l.nth = 1 LEFT JOIN in_force f ON f.kind = "
+           "k.kind) SELECT serial, instrument_type, kind, record_id, last_time, last_instant, "
+           "passed, interval_days, lead_days, " +
+           dateOfDay("due_day", engine) +
+           " AS due_date, CASE WHEN interval_days IS NULL THEN 'ok' WHEN record_id IS NULL THEN "
+           "'overdue' WHEN passed = 0 THEN 'failed' WHEN due_day IS NULL OR today > due_day THEN "
+           "'overdue' WHEN today >= due_day - lead_days THEN 'due-soon' ELSE 'ok' END AS status, "
+           "position AS kind_order FROM judged";
+}
+
+// One row per check and angle, for plotting a trend.
+std::string checkTrendView() {
+    std::string angles;
+    for (int a = 0; a < kAngleCount; ++a)
+        angles += " WHEN " + std::to_string(a) + " THEN " + std::to_string(kAngleDegrees[a]);
+    return "CREATE VIEW check_trend AS SELECT r.id AS record_id, r.serial, " +
+           checkKindCase("r.kind") +
+           " AS kind, r.kind AS record_kind, r.time, r.instant, CASE a.angle" + angles +
+           " END AS angle, a.delta_e, a.before_delta_e, r.threshold, r.formula, r.passed, "
+           "r.reference_serial, r.workstation FROM records r JOIN angles a ON a.record_id = r.id "
+           "WHERE r.kind IN (" +
+           checkedKindList() + ")";
+}
+
+std::vector<std::string> viewsMigration(LogbookEngine engine) {
+    std::vector<std::string> out = {
+        "CREATE INDEX records_by_serial_kind ON records(serial, kind, instant, id)",
+        "CREATE INDEX records_by_serial_workstation ON records(serial, workstation)",
+        fleetStatusView(engine), checkTrendView()};
+    // Views are only ever read: a server grants no more than SELECT on them, to whoever reads
+    // the tables (a fresh setup's default privileges give the same).
+    if (engine == LogbookEngine::PostgreSQL)
+        for (const char* role : {"qv_auditor", "qv_workstation"})
+            out.push_back(std::string("DO $grants$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE "
+                                      "rolname = '") +
+                          role + "') THEN GRANT SELECT ON fleet_status, check_trend TO " + role +
+                          "; END IF; END $grants$");
+    return out;
 }
 
 std::string replaced(std::string sql, const std::string& what, const std::string& by) {
@@ -371,6 +523,8 @@ std::vector<std::string> migrationTo(int version, LogbookEngine engine) {
                                pg ? "time" : "COALESCE(datetime(time, 'utc'), time)"));
     if (version == 9)
         for (std::string& sql : summaryTrigger(engine)) out.push_back(std::move(sql));
+    if (version == kViewsVersion)
+        for (std::string& sql : viewsMigration(engine)) out.push_back(std::move(sql));
     if (pg)
         for (std::string& sql : serverOnly(version)) out.push_back(std::move(sql));
     if (!pg) {
@@ -406,6 +560,44 @@ std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
     // records out of a hundred thousand wants.
     return "SELECT picked.* FROM (" + records + ") chosen CROSS JOIN LATERAL (" + rows +
            " WHERE record_id = chosen.id OFFSET 0) picked";
+}
+
+std::string overviewChoice(LogbookEngine engine) {
+    std::string kinds;
+    for (RecordKind kind : everyRecordKind())
+        kinds += std::string(kinds.empty() ? "SELECT '" : " UNION ALL SELECT '") +
+                 std::string(kindName(kind)) + "' AS kind";
+    // What the drift reads nothing older than, as fleet_status.cpp's driftRecords stops there.
+    const std::string changes = "'" + std::string(kindName(RecordKind::EntryWrite)) + "', '" +
+                                std::string(kindName(RecordKind::EntryDeletion)) + "'";
+    // Each instrument's own first instant: its newest entry change when later than the day.
+    const std::string window =
+        "SELECT i.serial, COALESCE((SELECT CASE WHEN c.instant > ? THEN c.instant END FROM "
+        "records c WHERE c.serial = i.serial AND c.kind IN (" +
+        changes + ") ORDER BY c.instant DESC LIMIT 1), ?) AS first FROM instruments i";
+    const std::string ids =
+        "SELECT r.id FROM (" + window +
+        ") w JOIN records r ON r.serial = w.serial AND r.instant >= w.first UNION SELECT "
+        "(SELECT r.id FROM records r WHERE r.serial = i.serial AND r.kind = k.kind ORDER BY "
+        "r.instant DESC, r.id DESC LIMIT 1) FROM instruments i CROSS JOIN (" +
+        kinds +
+        ") k UNION SELECT (SELECT r.id FROM records r WHERE r.serial = i.serial AND "
+        "r.instrument_type <> '' ORDER BY r.instant DESC, r.id DESC LIMIT 1) FROM "
+        "instruments i";
+    // A server would join the few ids chosen with every record by hashing; as an array, chosen
+    // once, each is looked up by its key.
+    return engine == LogbookEngine::PostgreSQL ? "WHERE id = ANY(ARRAY(" + ids + "))"
+                                               : "WHERE id IN (" + ids + ")";
+}
+
+std::string overviewWorkstations() {
+    // From each instrument's first workstation to the next by the index, as a skip over it:
+    // a few lookups per workstation, however many records each made.
+    return "WITH RECURSIVE w(serial, workstation) AS (SELECT i.serial, (SELECT MIN(r.workstation) "
+           "FROM records r WHERE r.serial = i.serial) FROM instruments i UNION ALL SELECT "
+           "w.serial, (SELECT MIN(r.workstation) FROM records r WHERE r.serial = w.serial AND "
+           "r.workstation > w.workstation) FROM w WHERE w.workstation IS NOT NULL) SELECT serial, "
+           "workstation FROM w WHERE workstation IS NOT NULL";
 }
 
 const char* sqlDriver(LogbookEngine engine) {

@@ -11,7 +11,7 @@ namespace qv {
 
 enum class LogbookEngine { SQLite, PostgreSQL };
 
-inline constexpr int kLogbookSchemaVersion = 13;
+inline constexpr int kLogbookSchemaVersion = 14;
 
 // The longest texts and the most rows a record may carry, the same on both engines: a server
 // indexes the names, and an index entry takes no more than a few kilobytes.
@@ -45,6 +45,13 @@ std::string fileOrder(LogbookEngine engine);
 // `records` ("SELECT id FROM records WHERE ...") chooses, without a list of their ids.
 std::string rowsOfRecords(LogbookEngine engine, const std::string& rows,
                           const std::string& records);
+
+// The condition ("WHERE ...") choosing the records LogbookStore::overviewRecords gives, by the
+// indexes rather than by reading every record: two binds, the first day `since` both times.
+std::string overviewChoice(LogbookEngine engine);
+// "SELECT serial, workstation ...": each instrument's workstations, once each, by the index
+// rather than from every record.
+std::string overviewWorkstations();
 
 // The Qt SQL driver for the engine.
 const char* sqlDriver(LogbookEngine engine);

@@ -65,6 +65,22 @@ public:
 protected:
     // A record made while the instrument was overdue says so, unless it says so already.
     void markOverdue(CheckRecord& record);
+
+    // What the fleet overview reads of every instrument: its records newest first, of them only
+    // the newest of each kind, the newest naming its type, and every record from the day
+    // `since` ("YYYY-MM-DD", empty for all) that is no older than its newest entry write or
+    // deletion; and the workstations of all its records. Nothing when this logbook cannot tell
+    // (the overview then reads every record of each instrument).
+    struct InstrumentRecords {
+        Instrument instrument;
+        std::vector<CheckRecord> records;
+        std::vector<std::string> workstations;
+    };
+    virtual std::optional<std::vector<InstrumentRecords>> overviewRecords(
+        const std::string& since) {
+        (void)since;
+        return std::nullopt;
+    }
 };
 
 }  // namespace qv

@@ -76,6 +76,9 @@ public:
                                           const std::string& since) override;
     std::optional<CheckIntervals> checkIntervals() override;
     bool setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) override;
+    // In three queries for the whole fleet, however many instruments and records.
+    std::optional<std::vector<InstrumentRecords>> overviewRecords(
+        const std::string& since) override;
 
     // Where a record stands in a history, newest first: a page goes on after the key of the
     // last record of the one before.

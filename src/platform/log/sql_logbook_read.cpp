@@ -305,4 +305,33 @@ std::optional<CheckIntervals> SqlLogbook::checkIntervals() {
     return out;
 }
 
+std::optional<std::vector<LogbookStore::InstrumentRecords>> SqlLogbook::overviewRecords(
+    const std::string& since) {
+    std::vector<InstrumentRecords> out;
+    std::unordered_map<std::string, std::size_t> at;
+    for (Instrument& i : instruments()) {
+        at.emplace(i.serial, out.size());
+        out.push_back({std::move(i), {}, {}});
+    }
+    if (readFailed_) return std::nullopt;
+    const QString which = QString::fromStdString(overviewChoice(engine_));
+    const QVariantList binds{text(since), text(since)};
+    for (CheckRecord& r : selectRecords(
+             which + QStringLiteral(" ORDER BY serial, instant DESC, id DESC"), binds, which))
+        if (const auto i = at.find(r.serial); i != at.end())
+            out[i->second].records.push_back(std::move(r));
+    if (readFailed_) return std::nullopt;
+    const auto armed = watched();
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    // Sorted here as workstationsOf sorts them, by their bytes, whatever the engine's collation.
+    if (!q.exec(QString::fromStdString(overviewWorkstations())))
+        return failedRead(q, std::optional<std::vector<InstrumentRecords>>());
+    while (q.next())
+        if (const auto i = at.find(str(q.value(0))); i != at.end())
+            out[i->second].workstations.push_back(str(q.value(1)));
+    for (InstrumentRecords& i : out) std::sort(i.workstations.begin(), i.workstations.end());
+    return out;
+}
+
 }  // namespace qv

@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
-#include <QCoreApplication>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -16,6 +15,7 @@
 #include <string>
 
 #include "platform/log/fleet_logbook.h"
+#include "qt_bench_main.h"
 #include "support/pg_server.h"
 #include "support/temp_home.h"
 
@@ -261,11 +261,6 @@ BENCHMARK(BM_FleetLongHistoryAllPages)->Iterations(2)->Unit(benchmark::kMillisec
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    QCoreApplication app(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    made.reset();  // the server stopped while Qt is still there to run pg_ctl
-    return 0;
+    // The server stopped while Qt is still there to run pg_ctl.
+    return qv::test::runBenchmarksWithQt(argc, argv, [] { made.reset(); });
 }

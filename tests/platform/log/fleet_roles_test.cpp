@@ -160,6 +160,22 @@ TEST(FleetRoles, AWorkstationAddsAndReadsRecordsButTheServerRefusesItAnyChange) 
     EXPECT_TRUE(refusedForLackOfRights(auditor.refusal(
         "SELECT logbook_add('{\"kind\": \"repeatability\", \"serial\": \"X\", \"time\": "
         "\"2026-12-08 10:00:00\", \"uuid\": \"a\"}')")));
+    // The dashboards' views: read by both, written, changed or dropped by neither.
+    const std::string kinds = std::to_string(kCheckKindCount);
+    EXPECT_EQ(auditor.value("SELECT COUNT(*) FROM fleet_status WHERE status = 'ok'"), kinds);
+    EXPECT_EQ(auditor.value("SELECT COUNT(*) FROM check_trend WHERE kind = 'tile-set'"), "3");
+    EXPECT_EQ(plant1.value("SELECT COUNT(*) FROM fleet_status"), kinds);
+    for (const PgSession* role : {&auditor, &plant1})
+        for (const char* statement :
+             {"INSERT INTO check_trend(serial) VALUES('X')",
+              "UPDATE fleet_status SET status = 'ok'", "DELETE FROM check_trend",
+              "DROP VIEW fleet_status", "CREATE OR REPLACE VIEW check_trend AS SELECT 1 AS one"}) {
+            const std::string refusal = role->refusal(statement);
+            EXPECT_TRUE(refusedForLackOfRights(refusal) ||
+                        refusal.find("must be owner") != std::string::npos ||
+                        refusal.find("cannot") != std::string::npos)
+                << statement << ": " << (refusal.empty() ? "the server ran it" : refusal);
+        }
     {
         SqlLogbook reading(as(server, "audit_quality", "audit-pw"));
         ASSERT_TRUE(reading.isOpen()) << reading.why();
