@@ -303,7 +303,7 @@ std::optional<std::string> applyOptions(const QCommandLineParser& parser,
 // could not keep ends as a failure (the logbook has told why). The record's id, 0 when none.
 std::int64_t recordIssue(LogbookStore& logbook, const PerformanceStatement& statement,
                          const QString& page, Options& o) {
-    const std::int64_t id = logbook.record(
+    const std::int64_t id = logbook.recordMarked(
         statementRecord(statement, QFileInfo(page).absoluteFilePath().toStdString()));
     o.io.notRecorded += logbook.notRecorded();
     return id;

@@ -173,7 +173,7 @@ Kept keepProfile(Session& s, const SetRun& run, EvaluateHueControl& engine, cons
            0,
            {}};
     k.saved = writeProfileFile(s.files, s.state.dataFolder(), k.file, format);
-    if (k.saved.ok() && s.logbook) k.id = s.logbook->record(profileRecord(k.file, k.saved.path));
+    if (k.saved.ok() && s.logbook) k.id = s.logbook->recordMarked(profileRecord(k.file, k.saved.path));
     return k;
 }
 

@@ -45,22 +45,19 @@ CheckRecord newest(RecordKind kind) {
 TEST(HoldBackCli, AnOverdueInstrumentIsWrittenCertifiedAndStatedOnlyWithAReason) {
     const test::TempHome home;
     test::SimInstrument sim("53", kSerial);
-    std::int64_t calibration = 0;
     {
         SqlLogbook log(logbookPath());
         ASSERT_TRUE(log.isOpen());
         std::string why;
         ASSERT_TRUE(log.setCheckInterval(CheckKind::Repeatability, {1, 0}, why)) << why;
-        // A check made while overdue is recorded, and says so.
-        calibration =
-            log.record(test::RecordBuilder(RecordKind::Calibration, localTimeOf(std::time(nullptr)))
-                           .serial(kSerial)
-                           .build());
-        ASSERT_GT(calibration, 0);
     }
-    EXPECT_EQ(newest(RecordKind::Calibration).overdue, "its repeatability check was never made");
-
+    // Calibrating goes on while overdue, and its record says so.
     const QString port = QString::fromStdString(sim.port());
+    const test::CliRun calibrated = test::runCli({"calibrate", "--port", port});
+    ASSERT_EQ(calibrated.exitCode, 0) << calibrated.err;
+    const CheckRecord calibration = newest(RecordKind::Calibration);
+    EXPECT_EQ(calibration.overdue, "its repeatability check was never made");
+
     const QString file = QString::fromStdString(coefficientFile(home));
     const auto write = [&](QStringList extra) {
         return test::runCli(QStringList{"write-entry", "--port", port, "--entry", "5", "--comment",
@@ -82,8 +79,8 @@ TEST(HoldBackCli, AnOverdueInstrumentIsWrittenCertifiedAndStatedOnlyWithAReason)
     EXPECT_FALSE(written.operatorName.empty());
 
     const QString pdf = QString::fromStdString(home.path() + "/certificate.pdf");
-    const QStringList certificate{"certificate", "--record", QString::number(calibration), "--out",
-                                  pdf};
+    const QStringList certificate{"certificate", "--record", QString::number(calibration.id),
+                                  "--out", pdf};
     const test::CliRun refused = test::runCli(certificate);
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_NE(refused.err.find(kNeverMade), std::string::npos) << refused.err;
@@ -109,10 +106,11 @@ TEST(HoldBackCli, AnOverdueInstrumentIsWrittenCertifiedAndStatedOnlyWithAReason)
     // Current again: nothing is asked.
     {
         SqlLogbook log(logbookPath());
-        log.record(test::RecordBuilder(RecordKind::Repeatability, localTimeOf(std::time(nullptr)))
-                       .serial(kSerial)
-                       .judged(0.5, "dE*ab", true)
-                       .build());
+        log.recordMarked(
+            test::RecordBuilder(RecordKind::Repeatability, localTimeOf(std::time(nullptr)))
+                .serial(kSerial)
+                .judged(0.5, "dE*ab", true)
+                .build());
     }
     const test::CliRun current = write({});
     EXPECT_EQ(current.exitCode, 0) << current.err;

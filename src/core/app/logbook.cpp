@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/app/hold_back.h"
+
 #include "core/app/number_format.h"
 
 namespace qv {
@@ -85,6 +87,12 @@ std::vector<double> factorsFromText(std::string_view text) {
         text.remove_prefix(end);
     }
     return out.size() == kRecordFactorCount ? out : std::vector<double>{};
+}
+
+std::int64_t Logbook::recordMarked(CheckRecord record) {
+    if (record.overdue.empty())
+        record.overdue = overdueText(overdueChecks(record.serial, record.time));
+    return this->record(record);
 }
 
 }  // namespace qv

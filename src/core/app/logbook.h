@@ -194,6 +194,10 @@ public:
                                                    const LocalTime& /*now*/) {
         return {};
     }
+    // As record(), the record first marked with the checks of its instrument that were overdue
+    // when it was made, unless it is marked already: a check made while held back says so. The
+    // reads that tell come before the record, which stays one call.
+    std::int64_t recordMarked(CheckRecord record);
     // How many calls of record() in this run kept nothing (the operator was told each time); a
     // command line that recorded less than it checked does not end as if all went well.
     int notRecorded() const { return notRecorded_; }

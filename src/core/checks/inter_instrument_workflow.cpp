@@ -233,7 +233,7 @@ void InterInstrumentWorkflow::recordJudgement(Judgement& j) {
         if (j.verification) r.angles[a].beforeDeltaE = j.verification->beforeDeltaE[a];
     }
     if (j.resultFile.ok()) r.files.push_back(j.resultFile.path);
-    r.id = s_.logbook->record(r);
+    r.id = s_.logbook->recordMarked(r);
     if (r.id != 0) j.record = std::move(r);
 }
 

@@ -310,7 +310,7 @@ WriteOutcome CoefficientWriteWorkflow::writeSelected() {
     written.referenceSerial = s_.state.targetSerial;
     written.factors = sentFactors(contents.blocks);
     markCleared(written, clearance_);
-    written.id = s_.logbook ? s_.logbook->record(written) : 0;
+    written.id = s_.logbook ? s_.logbook->recordMarked(written) : 0;
     if (written.id != 0) writeRecorded_ = std::move(written);
     Message done = messageBox(kStrEntryWritten, Icon::Information);
     if (!onTopOf_.empty())
@@ -346,7 +346,7 @@ void CoefficientWriteWorkflow::reportUnfinishedWrite(const EntryWriteProgress& p
         CheckRecord r = entryRecord(s_, RecordKind::EntryWrite, contents.serial, kWritingType,
                                     contents.entry, contents.comment);
         r.passed = false;  // on record as written, and as unusable
-        if (s_.logbook) s_.logbook->record(r);
+        if (s_.logbook) s_.logbook->recordMarked(r);
         return;
     }
     row.comment = p.emptied ? std::string() : entryState_->comment;

@@ -80,7 +80,7 @@ void recordEntryChange(const Seams& seams, RecordKind kind, const std::string& s
                        const std::string& type, int entry, const std::string& comment,
                        const std::string& file) {
     if (seams.logbook)
-        seams.logbook->record(entryRecord(seams, kind, serial, type, entry, comment, file));
+        seams.logbook->recordMarked(entryRecord(seams, kind, serial, type, entry, comment, file));
 }
 
 }  // namespace qv

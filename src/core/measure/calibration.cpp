@@ -45,7 +45,7 @@ void CalibrationWorkflow::recordCalibration(const LocalTime& at) {
     if (!s_.logbook || serial.empty() || serial == kThreeFieldIdText) return;
     CheckRecord r = emptyRecord(RecordKind::Calibration, at);
     r.serial = serial;
-    s_.logbook->record(r);
+    s_.logbook->recordMarked(r);
 }
 
 void CalibrationWorkflow::skipZero() {

@@ -82,7 +82,7 @@ SeriesOutcome ExtendedRepeatabilityWorkflow::finish(const ExtendedSetup& setup,
     const SavedFile saved = writeExtendedFile(s_.files, s_.state.dataFolder(), report, s_.format);
     if (!saved.ok()) reportUnsavedFile(s_.prompter, saved);
     resultFile_ = saved.path;
-    if (s_.logbook) s_.logbook->record(extendedRecord(report, resultFile_));
+    if (s_.logbook) s_.logbook->recordMarked(extendedRecord(report, resultFile_));
     result_ = std::move(report);
     return SeriesOutcome::Completed;
 }

@@ -243,7 +243,7 @@ void RepeatabilityWorkflow::recordSeries() {
         r.angles[a].deltaE = decisiveDifference(std::array{deltaE_[0][a], deltaE_[1][a]});
     }
     if (!resultFile_.empty()) r.files.push_back(resultFile_);
-    r.id = s_.logbook->record(r);
+    r.id = s_.logbook->recordMarked(r);
     if (r.id != 0) verdict_.record = std::move(r);
 }
 

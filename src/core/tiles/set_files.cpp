@@ -125,7 +125,7 @@ SetFiled fileAndRecord(FileStore& files, const std::string& folder, const SetRep
                        const NumberFormat& format, Logbook* logbook) {
     SetFiled out;
     out.file = writeSetFile(files, folder, report, format);
-    if (logbook) out.record = logbook->record(setRecord(report, out.file));
+    if (logbook) out.record = logbook->recordMarked(setRecord(report, out.file));
     return out;
 }
 

@@ -114,8 +114,7 @@ std::int64_t FleetLogbook::keepRefused(const CheckRecord& r, const std::string& 
 }
 
 std::int64_t FleetLogbook::record(const CheckRecord& check) {
-    CheckRecord r = completed(check);
-    markOverdue(r);
+    const CheckRecord r = completed(check);
     // What the server would refuse is not sent at all; the next check goes as usual.
     if (const std::string why = whyRefused(r); !why.empty()) return keepRefused(r, why);
     if (reach(true)) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "core/app/hold_back.h"
-
 #include "core/log/workstations.h"
 
 namespace qv {
@@ -38,11 +36,6 @@ std::vector<std::string> LogbookStore::overdueChecks(const std::string& serial,
     }
     if (!pages || pages->failed()) return {"its checks cannot be read from the logbook"};
     return overdueReasons(instrumentStatus(serial, all, *intervals, now, 0), daysFromCivil(now));
-}
-
-void LogbookStore::markOverdue(CheckRecord& record) {
-    if (record.overdue.empty())
-        record.overdue = overdueText(overdueChecks(record.serial, record.time));
 }
 
 std::vector<InstrumentStatus> fleetOverview(LogbookStore& logbook, const CheckIntervals& intervals,

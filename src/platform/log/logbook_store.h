@@ -58,13 +58,10 @@ public:
     // logbook does not take it.
     virtual bool setCheckInterval(CheckKind kind, const CheckInterval& interval,
                                   std::string& why) = 0;
-    // From the lab's intervals and the instrument's records; none when either cannot be read.
+    // From the lab's intervals and the instrument's records: none without an interval in
+    // force; a history that cannot be read is held back too, since it proves nothing current.
     std::vector<std::string> overdueChecks(const std::string& serial,
                                            const LocalTime& now) override;
-
-protected:
-    // A record made while the instrument was overdue says so, unless it says so already.
-    void markOverdue(CheckRecord& record);
 
     // What the fleet overview reads of every instrument: its records newest first, of them only
     // the newest of each kind, the newest naming its type, and every record from the day

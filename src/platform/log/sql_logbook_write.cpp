@@ -208,7 +208,6 @@ CheckRecord completed(CheckRecord r) {
 std::int64_t SqlLogbook::record(const CheckRecord& check) {
     CheckRecord r = completed(check);
     if (open_) {
-        markOverdue(r);
         if (const Inserted added = insert(r, newDigestOf(r.files)); added.outcome == Sent::Added)
             return added.id;
     }

@@ -534,7 +534,7 @@ bool savePerformanceSheetAs(const PerformanceStatement& made, const Seams& seams
     QString error;
     if (writePerformanceSheet(statement, q(*path), &error)) {
         // The page is the statement issued: the logbook keeps that it was.
-        if (seams.logbook) seams.logbook->record(statementRecord(statement, *path));
+        if (seams.logbook) seams.logbook->recordMarked(statementRecord(statement, *path));
         return true;
     }
     Message m = messageBox(kStrPerformanceNotSaved, Icon::Exclamation);
