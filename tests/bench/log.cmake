@@ -8,3 +8,6 @@ target_link_libraries(bench_history PRIVATE qvgui)
 # The lab's shared logbook on a PostgreSQL server of its own: recording one check, and one
 # instrument's history out of 100,000 records.
 qv_add_bench(bench_fleet_logbook ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_logbook.cpp)
+# The fleet page written from a workstation's logbook of 100,000 records of 50 instruments.
+qv_add_bench(bench_fleet_page ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_page.cpp)
+target_link_libraries(bench_fleet_page PRIVATE qvreport)
