@@ -187,12 +187,24 @@ SqlLogbook* FleetLogbook::server() {
 
 std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const std::string& since,
                                                int limit) {
+    return merged([&](SqlLogbook& logbook) { return logbook.records(serial, since, limit); },
+                  [&] { return local_->waitingRecords(serial, since, limit); }, limit);
+}
+
+std::vector<CheckRecord> FleetLogbook::overviewRecords(const std::string& serial,
+                                                       const std::string& since) {
+    // The waiting records are few, and each may be the newest of its kind: all of them.
+    return merged([&](SqlLogbook& logbook) { return logbook.overviewRecords(serial, since); },
+                  [&] { return local_->waitingRecords(serial, {}, -1); }, -1);
+}
+
+std::vector<CheckRecord> FleetLogbook::merged(const ReadRecords& read, const ReadWaiting& waiting,
+                                              int limit) {
     std::vector<CheckRecord> out;
-    if (readable()) out = server_->records(serial, since, limit);
+    if (readable()) out = read(*server_);
     if (!serverOpen() || readFailed()) {
         out.clear();
-        for (CheckRecord& r : local_->records(serial, since, limit))
-            out.push_back(localised(std::move(r)));
+        for (CheckRecord& r : read(*local_)) out.push_back(localised(std::move(r)));
         return out;
     }
     // Numbers at or below zero are this workstation's own: a server row carrying one (written
@@ -201,7 +213,7 @@ std::vector<CheckRecord> FleetLogbook::records(const std::string& serial, const 
     // A record being sent at this moment may be on both sides for a while: it is shown once.
     std::unordered_set<std::string> onServer;
     for (const CheckRecord& r : out) onServer.insert(r.uuid);
-    for (CheckRecord& r : local_->waitingRecords(serial, since, limit))
+    for (CheckRecord& r : waiting())
         if (!onServer.count(r.uuid)) out.push_back(localised(std::move(r)));
     // By the instant: workstations in other time zones keep their own clocks' times.
     std::stable_sort(out.begin(), out.end(), [](const CheckRecord& a, const CheckRecord& b) {

@@ -60,6 +60,9 @@ public:
     // history to this workstation's logbook, one that fails later marks it failed.
     std::unique_ptr<HistoryPages> history(const std::string& serial,
                                           const std::string& since) override;
+    // As records(): the server's with every waiting one of this workstation.
+    std::vector<CheckRecord> overviewRecords(const std::string& serial,
+                                             const std::string& since) override;
     // Imports go to the server only: false when it cannot be reached.
     bool recordImported(const CheckRecord& record, const std::string& digest) override;
     bool knowsDigest(const std::string& digest) override;
@@ -95,6 +98,11 @@ private:
     bool readable();
     void readHere();
     bool readFailed();
+    // Records read from the server with this workstation's waiting ones among them, by the
+    // instant, or from this workstation's logbook alone while the server is away.
+    using ReadRecords = std::function<std::vector<CheckRecord>(SqlLogbook&)>;
+    using ReadWaiting = std::function<std::vector<CheckRecord>()>;
+    std::vector<CheckRecord> merged(const ReadRecords& read, const ReadWaiting& waiting, int limit);
     std::int64_t keepRefused(const CheckRecord& record, const std::string& why);
     // Neither the server nor this workstation's logbook took the check: said every time.
     void notKept(const std::string& why);

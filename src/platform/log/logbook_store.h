@@ -43,6 +43,11 @@ public:
     virtual std::unique_ptr<HistoryPages> history(const std::string& serial,
                                                   const std::string& since) = 0;
     virtual std::optional<CheckRecord> recordById(std::int64_t id) = 0;
+    // What an instrument's overview needs in a few queries however long its history: every
+    // record since the day `since` (empty: all), and of those before it only the newest of each
+    // kind and of each workstation; newest first, as records() gives them.
+    virtual std::vector<CheckRecord> overviewRecords(const std::string& serial,
+                                                     const std::string& since) = 0;
     // As record(), for an imported file, whose operator stays as the file tells (none: not
     // known, never whoever imports it): false when a file with this digest is on record
     // already (nothing added) or the record could not be added.

@@ -74,6 +74,8 @@ public:
     std::optional<CheckRecord> recordById(std::int64_t id) override;
     std::unique_ptr<HistoryPages> history(const std::string& serial,
                                           const std::string& since) override;
+    std::vector<CheckRecord> overviewRecords(const std::string& serial,
+                                             const std::string& since) override;
     std::optional<CheckIntervals> checkIntervals() override;
     bool setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) override;
 

@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/tiles/tile_set.h"
 #include "platform/log/logbook_schema.h"
@@ -207,6 +208,42 @@ QVariantList instrumentBinds(const std::string& serial, const std::string& since
 std::vector<CheckRecord> SqlLogbook::records(const std::string& serial, const std::string& since,
                                              int limit) {
     return instrumentHistory(serial, since, limit, {});
+}
+
+std::vector<CheckRecord> SqlLogbook::overviewRecords(const std::string& serial,
+                                                     const std::string& since) {
+    if (since.empty()) return records(serial);
+    QVariantList binds{text(serial), text(sinceInstant(since))};
+    // Before the period only three columns of each record are read, newest first, to pick the
+    // newest of each kind and workstation: the records and their details are then read for
+    // the period and those few, not for years of checks.
+    QString older;
+    {
+        readFailed_ = !open_;
+        if (!open_) return {};
+        const auto armed = watched();
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT id, kind, workstation FROM records WHERE serial = ? AND "
+                                 "(instant < ? OR instant IS NULL) ") +
+                  newestFirst(-1));
+        for (const QVariant& v : binds) q.addBindValue(v);
+        if (!q.exec()) return failedRead(q, std::vector<CheckRecord>());
+        std::unordered_set<QString> kinds, workstations;
+        std::vector<QVariant> ids;
+        while (q.next()) {
+            const bool newKind = kinds.insert(q.value(1).toString()).second;
+            if (workstations.insert(q.value(2).toString()).second || newKind) {
+                older += older.isEmpty() ? QStringLiteral("?") : QStringLiteral(", ?");
+                ids.push_back(q.value(0));
+            }
+        }
+        for (const QVariant& id : ids) binds << id;
+    }
+    const QString which = QStringLiteral("WHERE serial = ? AND (instant >= ?") +
+                          (older.isEmpty() ? QString() : " OR id IN (" + older + ")") +
+                          QStringLiteral(") ");
+    return selectRecords(which + newestFirst(-1), binds, which);
 }
 
 std::vector<CheckRecord> SqlLogbook::waitingRecords(const std::string& serial,
