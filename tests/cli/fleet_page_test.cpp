@@ -16,6 +16,8 @@
 #include <cmath>
 #include <ctime>
 #include <fstream>
+#include <limits>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,6 +109,32 @@ TEST(FleetPage, EachStatusInWordsAndMarksEachTrendWithItsThreeAngles) {
     EXPECT_NE(page.find("content=\"default-src 'none'; style-src 'unsafe-inline'; img-src "
                         "data:\""),
               std::string::npos);
+}
+
+// Whatever a logbook holds, the trend stays inside its picture: no coordinate that is not a
+// number, none outside the drawing, even for times out of order.
+TEST(FleetPage, OutlandishDifferencesAndTimesStayInsideTheTrend) {
+    InstrumentStatus i;
+    i.serial = "X";
+    i.drift.source = RecordKind::InterInstrument;
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const auto& [time, dE] : std::vector<std::pair<LocalTime, std::array<double, 3>>>{
+             {LocalTime{}, {1e300, -5, NAN}},
+             {LocalTime{9999, 12, 31, 23, 59, 59}, {0.1, 0.2, 1e-300}},
+             {daysAgo(3), {inf, -inf, 0.2}}})
+        i.drift.points.push_back({time, dE});
+    const std::string page = fleetPageHtml({i}, {});
+    const std::string svg = page.substr(page.find("<svg"), page.find("</svg>") - page.find("<svg"));
+    for (const char* bad : {"nan", "inf", "e+"}) EXPECT_EQ(svg.find(bad), std::string::npos) << bad;
+    static const std::regex coordinate(R"re(\b(?:x|y|cx|cy|x1|x2|y1|y2)="(-?[0-9.]+)")re");
+    int seen = 0;
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), coordinate);
+         m != std::sregex_iterator(); ++m, ++seen) {
+        const double v = std::stod((*m)[1].str());
+        EXPECT_GE(v, 0.0) << (*m)[0].str();
+        EXPECT_LE(v, 430.0) << (*m)[0].str();
+    }
+    EXPECT_GT(seen, 10);
 }
 
 TEST(FleetPage, WrittenWholeOverThePageBeforeAndReadableByTheWebServer) {

@@ -221,7 +221,9 @@ struct TrendScale {
         if (lastDay - firstDay < 1e-9) return (kLeft + kRight) / 2;
         return kLeft + (day - firstDay) / (lastDay - firstDay) * (kRight - kLeft);
     }
-    double y(double dE) const { return kBottom - std::max(dE, 0.0) / top * (kBottom - kTop); }
+    double y(double dE) const {
+        return kBottom - std::clamp(dE, 0.0, top) / top * (kBottom - kTop);
+    }
 };
 
 double dayNumber(const LocalTime& t) {
@@ -240,15 +242,20 @@ double roundUp(double v) {
     return 10.0 * power;
 }
 
+// A colour difference beyond this is no drift to look at: it is drawn at the top.
+constexpr double kMostDeltaE = 100.0;
+
 TrendScale scaleOf(const std::vector<DriftPoint>& points) {
     TrendScale s;
-    s.firstDay = dayNumber(points.front().time);
-    s.lastDay = dayNumber(points.back().time);
+    s.firstDay = s.lastDay = dayNumber(points.front().time);
     double most = 0.0;
-    for (const DriftPoint& p : points)
+    for (const DriftPoint& p : points) {
+        s.firstDay = std::min(s.firstDay, dayNumber(p.time));
+        s.lastDay = std::max(s.lastDay, dayNumber(p.time));
         for (double dE : p.deltaE)
             if (std::isfinite(dE)) most = std::max(most, dE);
-    s.top = roundUp(most);
+    }
+    s.top = roundUp(std::min(most, kMostDeltaE));
     return s;
 }
 
