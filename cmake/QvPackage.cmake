@@ -65,6 +65,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/icon128.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps RENAME qvl70s.png)
 install(FILES ${qv_packaging}/copyright ${qv_generated}/changelog.Debian.gz
         DESTINATION ${qv_docdir})
+# Examples an administrator copies to /etc/systemd/system: the fleet page rewritten on a timer.
+install(FILES ${qv_packaging}/examples/qvl70s-fleet-page.service
+              ${qv_packaging}/examples/qvl70s-fleet-page.timer
+        DESTINATION ${qv_docdir}/examples)
 install(FILES ${qv_packaging}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${QV_PACKAGE_NAME})
 

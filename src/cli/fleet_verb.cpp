@@ -16,8 +16,11 @@
 #include "core/log/fleet_status.h"
 #include "core/log/performance_settings.h"
 #include "platform/app/qt_profile_store.h"
+#include "platform/app/resource_file.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/fleet_overview.h"
+#include "platform/log/sql_logbook.h"
+#include "report/log/fleet_page.h"
 
 namespace qv::cli {
 
@@ -147,16 +150,33 @@ void printFleet(QTextStream& out, const std::vector<InstrumentStatus>& fleet,
         out << "No check interval is in force: set them with qvl70s-cli fleet intervals --set.\n";
 }
 
-int runOverview(Options& o, bool json) {
+// The page is for whoever reads it later, so the exit code says only whether it was written:
+// a timer that rewrites it would otherwise fail every time an instrument is overdue.
+int writePage(Options& o, const QString& path, const std::vector<InstrumentStatus>& fleet,
+              const FleetPageSource& source) {
+    const std::string problem = writeFleetPage(path.toStdString(), fleetPageHtml(fleet, source));
+    if (!problem.empty()) return failed(o, "the fleet page was not written: " + problem);
+    o.io.out << path << "\n";
+    return kExitPassed;
+}
+
+int runOverview(Options& o, bool json, const QString& html) {
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
     const std::optional<CheckIntervals> intervals = logbook->checkIntervals();
     if (!intervals)
         return failed(o, "the check intervals cannot be read from the logbook " + logbook->where());
     QtProfileStore profile;
-    const auto fleet =
-        fleetOverview(*logbook, *intervals, localTimeOf(o.io.clock.calendarSeconds()),
-                      performanceSettingsFromProfile(profile).longTermDays);
+    const LocalTime now = localTimeOf(o.io.clock.calendarSeconds());
+    const int longTermDays = performanceSettingsFromProfile(profile).longTermDays;
+    const auto fleet = fleetOverview(*logbook, *intervals, now, longTermDays);
+    if (!html.isEmpty()) {
+        const auto* server = dynamic_cast<const FleetLogbook*>(logbook.get());
+        return writePage(
+            o, html, fleet,
+            {now, systemUtcOffset(now), logbook->where(), server && server->readLocally(),
+             *intervals, longTermDays, "qvl70s-cli " + programVersion()});
+    }
     if (json) {
         QJsonArray all;
         for (const InstrumentStatus& i : fleet) all.append(instrumentJson(i, *intervals));
@@ -252,8 +272,15 @@ int runFleet(const QStringList& arguments, Io& io) {
                                      "it that show as due soon (default: the suggested lead)."),
                       QStringLiteral("KIND=DAYS[,lead=DAYS]")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    parser.addOption(
+        {QStringLiteral("html"),
+         QStringLiteral("Writes the fleet as one web page instead (the table, each instrument's "
+                        "trend per angle, when and from which logbook it was made; nothing "
+                        "fetched from elsewhere, no script), replacing FILE whole; exit 0 once "
+                        "written, 2 when not."),
+         QStringLiteral("FILE")});
     const QString usage = QStringLiteral(
-        "Usage: qvl70s-cli fleet [--json]\n"
+        "Usage: qvl70s-cli fleet [--json | --html FILE]\n"
         "       qvl70s-cli fleet intervals [--set KIND=DAYS[,lead=DAYS]]... [--json]");
     if (const auto code = parseVerb(parser, arguments, o, usage)) return *code;
     const QStringList positional = parser.positionalArguments();
@@ -261,9 +288,12 @@ int runFleet(const QStringList& arguments, Io& io) {
     if (positional.size() > 1 ||
         (!positional.isEmpty() && positional.front() != QLatin1String("intervals")))
         return failed(o, "give nothing or intervals");
+    const bool html = parser.isSet(QStringLiteral("html"));
     if (positional.isEmpty() && parser.isSet(QStringLiteral("set")))
         return failed(o, "--set goes with intervals");
-    if (positional.isEmpty()) return runOverview(o, json);
+    if (html && (json || !positional.isEmpty())) return failed(o, "--html goes alone");
+    if (html && parser.value(QStringLiteral("html")).isEmpty()) return failed(o, "--html FILE");
+    if (positional.isEmpty()) return runOverview(o, json, parser.value(QStringLiteral("html")));
     return runIntervals(o, parser.values(QStringLiteral("set")), json);
 }
 

@@ -11,3 +11,6 @@ qv_add_bench(bench_fleet_logbook ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_logbo
 # The lab's fleet at a glance over 100,000 records of 50 instruments, on a workstation's file
 # and on a PostgreSQL server of its own.
 qv_add_bench(bench_fleet_overview ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_overview.cpp)
+# The fleet page written from a workstation's logbook of 100,000 records of 50 instruments.
+qv_add_bench(bench_fleet_page ${CMAKE_CURRENT_LIST_DIR}/log/bench_fleet_page.cpp)
+target_link_libraries(bench_fleet_page PRIVATE qvreport)

@@ -9,24 +9,17 @@
 
 #include <ctime>
 
+#include "fleet_records.h"
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/pg_server.h"
-#include "support/record_builder.h"
 #include "support/temp_home.h"
 
 namespace qv {
 namespace {
 
-using test::RecordBuilder;
+using test::daysAgo;
 using test::runCli;
-
-// A time `days` before today (the verbs' clock starts at today's date), at nine.
-LocalTime daysAgo(int days) {
-    LocalTime t = civilFromDays(daysFromCivil(localTimeOf(std::time(nullptr))) - days);
-    t.hour = 9, t.minute = 0, t.second = 0;
-    return t;
-}
 
 std::string dayText(int daysAgoOrAhead) {
     return calendarDate(daysAgo(daysAgoOrAhead));
@@ -34,17 +27,7 @@ std::string dayText(int daysAgoOrAhead) {
 
 CheckRecord check(RecordKind kind, const std::string& serial, int days, bool passed, double dE25,
                   const std::string& workstation = "lab-1") {
-    CheckRecord r = RecordBuilder(kind, daysAgo(days))
-                        .serial(serial)
-                        .reference("L70S-100001")
-                        .instrumentType("53")
-                        .judged(0.5, "dE*ab", passed)
-                        .eachAngle([dE25](int a) {
-                            return AngleRecord{{50, 0, 0}, dE25 + a, NAN};
-                        })
-                        .build();
-    r.workstation = workstation;
-    return r;
+    return test::fleetCheck(kind, serial, days, passed, {dE25, dE25 + 1, dE25 + 2}, workstation);
 }
 
 // Three instruments: one kept up, used at two workstations and drifting 0.3 dE a month at 25

@@ -16,12 +16,6 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
-std::string overdueText(const std::vector<std::string>& reasons) {
-    std::string out;
-    for (std::size_t i = 0; i < reasons.size(); ++i) out += (i ? "; " : "") + reasons[i];
-    return out;
-}
-
 std::string heldBackText(const std::string& serial, const Clearance& clearance) {
     return serial + ": " + clearance.overdue;
 }

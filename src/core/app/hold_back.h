@@ -22,9 +22,6 @@ struct Clearance {
     std::string overrideReason;
 };
 
-// The overdue checks as one text, "reason; reason", as a record keeps them.
-std::string overdueText(const std::vector<std::string>& reasons);
-
 // Why the action on `serial` is held back: "L70S-200002: its repeatability check is 3 days
 // overdue".
 std::string heldBackText(const std::string& serial, const Clearance& clearance);

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/app/hold_back.h"
-
 #include "core/app/number_format.h"
 
 namespace qv {
@@ -87,6 +85,12 @@ std::vector<double> factorsFromText(std::string_view text) {
         text.remove_prefix(end);
     }
     return out.size() == kRecordFactorCount ? out : std::vector<double>{};
+}
+
+std::string overdueText(const std::vector<std::string>& reasons) {
+    std::string out;
+    for (std::size_t i = 0; i < reasons.size(); ++i) out += (i ? "; " : "") + reasons[i];
+    return out;
 }
 
 std::int64_t Logbook::recordMarked(CheckRecord record) {

@@ -164,6 +164,9 @@ inline constexpr std::size_t kRecordFactorCount = 48;
 std::string factorsText(const std::vector<double>& factors);
 std::vector<double> factorsFromText(std::string_view text);
 
+// The overdue checks as one text, "reason; reason", as a record keeps them.
+std::string overdueText(const std::vector<std::string>& reasons);
+
 // A record with every number NaN, the kind and time set.
 CheckRecord emptyRecord(RecordKind kind, const LocalTime& time);
 

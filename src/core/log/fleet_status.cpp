@@ -98,6 +98,11 @@ Drift driftOf(const std::vector<CheckRecord>& records, long long today, int long
         break;
     }
     if (!out.source) return out;
+    for (auto r = chosen.rbegin(); r != chosen.rend(); ++r) {
+        DriftPoint& p = out.points.emplace_back();
+        p.time = (*r)->time;
+        for (int a = 0; a < kAngleCount; ++a) p.deltaE[a] = (*r)->angles[a].deltaE;
+    }
     for (int a = 0; a < kAngleCount; ++a) {
         std::vector<std::pair<double, double>> points;
         for (const CheckRecord* r : chosen)

@@ -45,11 +45,19 @@ struct AngleDrift {
     double standardError = std::numeric_limits<double>::quiet_NaN();
     int checks = 0;
 };
+// One check the drift is taken from: when, and its colour difference per angle (NaN where
+// the record has none).
+struct DriftPoint {
+    LocalTime time;
+    std::array<double, kAngleCount> deltaE{};
+};
 struct Drift {
     // The checks it is taken from: the inter-instrument checks when there are three in the
     // period, else the tile sets' mean differences; none when neither has three.
     std::optional<RecordKind> source;
     std::array<AngleDrift, kAngleCount> angles{};
+    // Those checks, oldest first, for a trend drawn over the slope; empty without a source.
+    std::vector<DriftPoint> points;
 };
 
 inline constexpr long long kNeverChecked = std::numeric_limits<long long>::max();

@@ -195,6 +195,11 @@ TEST(FleetStatus, TheDriftIsTheSlopeOfTheAgreementSinceTheEntriesLastChanged) {
     EXPECT_NEAR(d.angles[1].slope, 0.0, 1e-9);
     EXPECT_NEAR(d.angles[1].standardError, 0.06, 1e-9);
     EXPECT_TRUE(std::isnan(d.angles[2].slope));
+    // The trend's points are the checks fitted, oldest first, none from before the write.
+    ASSERT_EQ(d.points.size(), 5u);
+    EXPECT_EQ(logbookTime(d.points.front().time), logbookTime(daysAgo(42)));
+    EXPECT_NEAR(d.points.back().deltaE[0], 0.98, 1e-12);
+    EXPECT_TRUE(std::isnan(d.points.front().deltaE[2]));
 
     // A shorter period leaves too few inter-instrument checks: the tile sets' means speak.
     std::vector<CheckRecord> sets = {judged(RecordKind::TileSet, 1, true, 0.9),
@@ -207,7 +212,9 @@ TEST(FleetStatus, TheDriftIsTheSlopeOfTheAgreementSinceTheEntriesLastChanged) {
     const Drift shorter = instrumentStatus("S", sets, {}, kNow, 20).drift;
     ASSERT_EQ(shorter.source, RecordKind::TileSet);
     EXPECT_NEAR(shorter.angles[0].slope, 30 * 0.1 / 7, 1e-9);
+    EXPECT_EQ(shorter.points.size(), 3u);
     EXPECT_FALSE(instrumentStatus("S", sets, {}, kNow, 5).drift.source);
+    EXPECT_TRUE(instrumentStatus("S", sets, {}, kNow, 5).drift.points.empty());
 }
 
 TEST(FleetStatus, TheNewestTileSetsDiagnosisGivesTheDecision) {
