@@ -76,6 +76,9 @@ public:
                                           const std::string& since) override;
     std::optional<CheckIntervals> checkIntervals() override;
     bool setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) override;
+    std::optional<TileCertificates> tileCertificates(const std::string& tile) override;
+    CertificateAdded addTileCertificate(const TileCertificate& certificate,
+                                        std::string& why) override;
 
     // Where a record stands in a history, newest first: a page goes on after the key of the
     // last record of the one before.
