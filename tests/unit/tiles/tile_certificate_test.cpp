@@ -10,6 +10,7 @@
 #include "core/colour/tristimulus.h"
 #include "core/tiles/certificate_files.h"
 #include "sim/specimens.h"
+#include "support/sample_certificate.h"
 
 namespace qv {
 namespace {
@@ -20,17 +21,10 @@ ThreeAngles flat(double level) {
     return out;
 }
 
+// The sample certificate without coefficients: what a laboratory's file brings alone.
 TileCertificate greenCertificate() {
-    TileCertificate c;
-    c.tile = "green";
-    c.number = "NL-2026-0147";
-    c.laboratory = "National colour laboratory";
-    c.date = "2026-03-01";
-    c.dueDate = "2027-03-01";
-    c.uncertainty = 0.15;
-    c.temperatureC = 23.0;
-    for (int a = 0; a < kAngleCount; ++a)
-        for (int j = 0; j < kSpectrumPoints; ++j) c.spectra[a].push_back(10.0 + j + a);
+    TileCertificate c = test::sampleCertificate();
+    c.coefficients = {};
     return c;
 }
 
