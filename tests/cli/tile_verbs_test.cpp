@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "core/tiles/certificate_files.h"
+#include "platform/log/cxf_file.h"
 #include "platform/log/logbook_location.h"
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
@@ -139,6 +140,37 @@ TEST_F(TileCli, FiveDegreesWarmCorrectedWithinTwoHundredthsAndUncorrectedSaidSo)
     r = run({"check-tile", "--tile", "red"});
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("no certificate of tile red"), std::string::npos) << r.err;
+}
+
+// A laboratory's CxF3 document holds the spectra alone: the certificate's number and date are
+// given as options, and without them nothing is recorded.
+TEST_F(TileCli, ACxfCertificateTakesItsFieldsFromTheOptions) {
+    CxfContents contents;
+    contents.descriptor = "Tile certificate";
+    contents.created = "2026-03-01T10:00:00";
+    CxfSpecimen green{"green", "", std::string(kAsRead), {}};
+    const TileCertificate sample = test::sampleCertificate();
+    for (int a = 0; a < kAngleCount; ++a) green.angles[a] = sample.spectra[a];
+    contents.specimens = {green};
+    const QString file =
+        QString::fromStdString(write("green.cxf", formatCxf(contents, CxfLayout::Grouped)));
+    CliRun r = test::runCli({"certificate-import", file, "--tile", "green"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("no number"), std::string::npos) << r.err;
+    r = test::runCli({"certificate-import", file, "--tile", "green", "--number", "NCL-7", "--date",
+                      "2026-03-01", "--uncertainty", "0.12", "--temperature", "23", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QJsonObject j = checkJson(r);
+    EXPECT_TRUE(j["added"].toBool());
+    EXPECT_FALSE(j["coefficients"].toBool());
+    SqlLogbook logbook(logbookPath());
+    const auto kept = logbook.tileCertificates("green");
+    ASSERT_TRUE(kept && kept->rows.size() == 1u);
+    const TileCertificate& c = kept->rows[0].certificate;
+    EXPECT_EQ(c.number, "NCL-7");
+    EXPECT_EQ(c.temperatureC, 23.0);
+    for (int a = 0; a < kAngleCount; ++a)
+        EXPECT_NEAR(c.spectra[a][15], sample.spectra[a][15], 1e-4) << a;
 }
 
 }  // namespace
