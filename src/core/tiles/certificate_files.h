@@ -32,7 +32,7 @@ FileRead<ThreeAngles> tileSpectra(const std::vector<CertifiedSpectrum>& spectra,
 // LABORATORY, CERTIFICATE_DATE, DUE_DATE, UNCERTAINTY, CERTIFICATE_TEMPERATURE. Refused with
 // the keyword, set or line named.
 FileRead<TileCertificate> readCgatsCertificate(std::string_view text, const std::string& tile);
-// The certificate written so (its coefficients and limit are not part of it).
+// The certificate written so, without its coefficients and limit.
 std::string formatCgatsCertificate(const TileCertificate& certificate);
 
 // What the operator gives beside a certificate's file: the fields a file of spectra alone (a

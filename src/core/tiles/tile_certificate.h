@@ -41,7 +41,7 @@ std::string certificateProblem(const TileCertificate& certificate);
 bool hasCoefficients(const TileCertificate& certificate);
 
 // The certified values as one canonical text (fixed decimals, fixed order): two imports of
-// the same certificate give the same text; its coefficients and limit are not part of it.
+// the same certificate give the same text; its coefficients and limit stay out of it.
 std::string certifiedValuesText(const TileCertificate& certificate);
 // The coefficients and the limit in the same form, for telling one record of a certificate
 // from another that only changes them.

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <set>
 
+#include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
 #include "platform/log/certificate_file.h"
 #include "platform/log/logbook_store.h"
@@ -146,6 +147,8 @@ CTileCertificatesDlg::CTileCertificatesDlg(GuiContext& context, LogbookStore* lo
     layout->addWidget(outcome_);
     layout->addWidget(buttons);
     fill();
+    // Every column of a certificate in sight on the smallest screen the program supports.
+    resizeWithinScreen(this, QSize(900, 460));
 }
 
 QLineEdit* CTileCertificatesDlg::chosenFile(const QString& label, QWidget* form,
