@@ -12,8 +12,11 @@
 #include <fstream>
 
 #include "core/tiles/certificate_files.h"
+#include "gui/log/history_dlg.h"
+#include "gui/log/trend_chart.h"
 #include "gui/tiles/check_tile_dlg.h"
 #include "gui_fixture.h"
+#include "history_reads.h"
 #include "platform/log/sql_logbook.h"
 #include "sim/specimens.h"
 #include "support/sample_certificate.h"
@@ -106,6 +109,16 @@ TEST_F(CheckTileDialogs, ACertificateImportedThenTheTileCheckedWarmWithAndWithou
     const auto records = logbook.records("L70S-000001");
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].kind, RecordKind::CheckTile);
+
+    // The history's trend of check tiles: both checks at each angle, the limit beside them.
+    CHistoryDlg history(context, logbook, nullptr, "L70S-000001");
+    ASSERT_TRUE(test::readThrough(history));
+    auto* kinds = child<QComboBox>(history, "trendKindCombo");
+    kinds->setCurrentIndex(kinds->findText(QStringLiteral("Check tiles")));
+    emit kinds->activated(kinds->currentIndex());
+    auto* trend = child<TrendChart>(history, "trendChart");
+    for (int a = 0; a < kAngleCount; ++a) EXPECT_EQ(trend->points(a).size(), 2) << a;
+    EXPECT_FALSE(trend->thresholdPoints().isEmpty());
 }
 
 }  // namespace
