@@ -10,10 +10,12 @@
 --                   version; its password stays with the administrator, never on a workstation.
 --   qv_workstation  a group: may read the logbook, add records through the logbook's function
 --                   logbook_add and set the lab's check intervals through
---                   logbook_set_interval (each a row added), never insert into a table itself,
---                   nor change or remove anything.
---   qv_auditor      may only read (the check intervals too, and the views fleet_status and
---                   check_trend a dashboard reads: docs/fleet-views.md).
+--                   logbook_set_interval and the tiles' certificates through
+--                   logbook_add_tile_certificate (each a row added), never insert into a table
+--                   itself, nor change or remove anything.
+--   qv_auditor      may only read (the check intervals and the tiles' certificates too, and
+--                   the views fleet_status and check_trend a dashboard reads:
+--                   docs/fleet-views.md).
 --   ws_plant1, ...  one login per workstation, each a member of qv_workstation.
 --
 -- No password is in this file. Give each login role one afterwards, in psql (it asks twice and

@@ -253,7 +253,8 @@ int runFleet(const QStringList& arguments, Io& io) {
     parser.setApplicationDescription(QStringLiteral(
         "Every instrument in the logbook, worst first: its type, the workstations that used it, "
         "per kind of check (calibration, repeatability, inter-instrument with its verifications, "
-        "tile-set, statement, profile) the last one with its verdict and colour difference per "
+        "tile-set, statement, profile, check-tile) the last one with its verdict and colour "
+        "difference per "
         "angle (* beyond its threshold) and the day it is due again, the drift per angle of its "
         "colour difference from the reference (the least-squares slope in dE per 30 days with "
         "its standard error, over the long-term period of the performance statement since the "

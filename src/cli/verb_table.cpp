@@ -21,6 +21,8 @@ constexpr std::array kVerbs{
          &runWriteEntry},
     Verb{"entries", "The 30 user-calibration entries of the instrument", &runEntries},
     Verb{"delete-entry", "Empties one user-calibration entry", &runDeleteEntry},
+    Verb{"check-tile", "The daily check tile against its certificate, at the room's temperature",
+         &runCheckTile},
     Verb{"usercal", "Check, correct and verify: compare, write-entry and the proof", &runUsercal},
     Verb{"agreement", "A tile set's agreement from compare's judgement files", &runAgreement},
     Verb{"profile", "Standardise an instrument to the master: a profile from a tile set",
@@ -36,6 +38,8 @@ constexpr std::array kVerbs{
          &runLogbook},
     Verb{"fleet", "Every instrument's checks, due dates, drift and status; the check intervals",
          &runFleet},
+    Verb{"certificate-import", "A tile's certificate (CGATS or CxF3) and coefficients kept",
+         &runCertificateImport},
     Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
     Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
     Verb{"performance", "An instrument's performance statement from the logbook (and as a PDF)",
@@ -70,7 +74,7 @@ int usage(QTextStream& out, int code) {
     out << "Usage: qvl70s-cli VERB [options]\n\nVerbs:\n";
     // Two blanks at least after the longest verb, so help2man reads the list as two columns.
     for (const Verb& v : kVerbs)
-        out << "  " << QString::fromLatin1(v.name).leftJustified(15) << v.summary << "\n";
+        out << "  " << QString::fromLatin1(v.name).leftJustified(20) << v.summary << "\n";
     out << "\nEvery verb takes --logbook local|server: the logbook on this workstation, or the "
            "server\n(QV_LOGBOOK, a postgresql:// URI, or the desktop program's setting). "
            "Without it,\nQV_LOGBOOK goes before the setting.\n"

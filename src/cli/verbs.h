@@ -73,5 +73,7 @@ int runExport(const QStringList& arguments, Io& io);
 int runCertificate(const QStringList& arguments, Io& io);
 int runPerformance(const QStringList& arguments, Io& io);
 int runFleet(const QStringList& arguments, Io& io);
+int runCertificateImport(const QStringList& arguments, Io& io);
+int runCheckTile(const QStringList& arguments, Io& io);
 
 }  // namespace qv::cli

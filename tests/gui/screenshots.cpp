@@ -3,9 +3,11 @@
 //   qvl70s-screenshots <output folder>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +61,7 @@
 #include "gui/measure/calibration_dlg.h"
 #include "gui/measure/extended_repeatability_dlg.h"
 #include "gui/measure/reproducible_measurement_dlg.h"
+#include "gui/tiles/check_tile_dlg.h"
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
 #include "gui/verdict/instr_stability_dlg.h"
@@ -73,6 +76,7 @@
 #include "profiles_fill.h"
 #include "report/log/certificate.h"
 #include "report/log/performance_sheet.h"
+#include "support/sample_certificate.h"
 #include "support/scripted_prompter.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
@@ -718,6 +722,26 @@ void fleetScreenshots(qv::GuiContext& context, const std::string& folder) {
     save(intervals, "check_intervals");
 }
 
+// The tiles' certificates on record (a green tile's, then its own limit), and the check tile
+// ready to read the green tile at a known room temperature.
+void checkTileScreenshots(qv::GuiContext& context, const std::string& folder) {
+    qv::SqlLogbook logbook(folder + "/certificates.sqlite");
+    qv::TileCertificate c = qv::test::sampleCertificate();
+    std::string why;
+    logbook.addTileCertificate(c, why);
+    c.limit = 0.3;
+    logbook.addTileCertificate(c, why);
+    logbook.addTileCertificate(qv::test::sampleCertificate("red"), why);
+    {
+        qv::CTileCertificatesDlg certificates(context, &logbook);
+        save(certificates, "tile_certificates");
+    }
+    qv::CCheckTileDlg check(context, &logbook);
+    check.findChild<QCheckBox*>(QStringLiteral("temperatureKnown"))->setChecked(true);
+    check.findChild<QDoubleSpinBox*>(QStringLiteral("temperature"))->setValue(26.5);
+    save(check, "check_tile");
+}
+
 // The profiles on record: one current, one past its date, one whose file was edited since.
 void profilesScreenshot(qv::GuiContext& context, const std::string& folder) {
     qv::SqlLogbook logbook(folder + "/profiles.sqlite");
@@ -1068,6 +1092,7 @@ int main(int argc, char** argv) {
     historyScreenshots(context, home.path());
     profilesScreenshot(context, home.path());
     fleetScreenshots(context, home.path());
+    checkTileScreenshots(context, home.path());
     logbookLocationScreenshot(context);
     guideScreenshots();
     QFile::remove(screen);

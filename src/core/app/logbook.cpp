@@ -9,7 +9,7 @@
 namespace qv {
 
 namespace {
-constexpr std::array<RecordKindRow, 10> kRecordKinds = {{
+constexpr std::array<RecordKindRow, 11> kRecordKinds = {{
     {RecordKind::Repeatability, "repeatability", "Repeatability", "Repeatability check", false,
      TrendKind::Repeatability},
     {RecordKind::InterInstrument, "inter-instrument", "Inter-instrument", "Inter-instrument check",
@@ -28,6 +28,8 @@ constexpr std::array<RecordKindRow, 10> kRecordKinds = {{
     {RecordKind::Statement, "statement", "Statement issued", "Performance statement issued", false,
      std::nullopt},
     {RecordKind::Profile, "profile", "Profile", "Standardisation profile", false, std::nullopt},
+    {RecordKind::CheckTile, "check-tile", "Check tile", "Check tile against its certificate", false,
+     TrendKind::CheckTile},
 }};
 }  // namespace
 

@@ -34,11 +34,14 @@ enum class RecordKind {
     Statement,
     // Not a check: a standardisation profile was fitted. The record keeps the master, its
     // residual on tiles held out per angle and the profile's file.
-    Profile
+    Profile,
+    // The daily check tile read against its certificate, brought to the certificate's
+    // temperature when the room's was given. The record keeps the tile as its specimen.
+    CheckTile
 };
 
 // The trend of a history a record's colour differences belong to.
-enum class TrendKind { Repeatability, InterInstrument, TileSet };
+enum class TrendKind { Repeatability, InterInstrument, TileSet, CheckTile };
 
 // What the program says of a record kind, in one row: how the logbook stores it, its name in a
 // history's list and as a certificate's title, whether its judgement file holds the spectra

@@ -22,6 +22,7 @@ constexpr std::array<KindRow, kCheckKindCount> kRows = {{
     {CheckKind::TileSet, "tile-set", "tile set", {90, 14}},
     {CheckKind::Statement, "statement", "performance statement", {365, 30}},
     {CheckKind::Profile, "profile", "standardisation profile", {90, 14}},
+    {CheckKind::CheckTile, "check-tile", "check tile", {1, 0}},
 }};
 
 const KindRow& rowOf(CheckKind kind) {
@@ -59,6 +60,8 @@ std::optional<CheckKind> checkKindOf(RecordKind kind) {
             return CheckKind::Statement;
         case RecordKind::Profile:
             return CheckKind::Profile;
+        case RecordKind::CheckTile:
+            return CheckKind::CheckTile;
         case RecordKind::EntryWrite:
         case RecordKind::EntryDeletion:
         case RecordKind::ExtendedRepeatability:

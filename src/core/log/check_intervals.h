@@ -13,13 +13,23 @@
 
 namespace qv {
 
-enum class CheckKind { Calibration, Repeatability, InterInstrument, TileSet, Statement, Profile };
-inline constexpr int kCheckKindCount = 6;
+enum class CheckKind {
+    Calibration,
+    Repeatability,
+    InterInstrument,
+    TileSet,
+    Statement,
+    Profile,
+    CheckTile
+};
+inline constexpr int kCheckKindCount = 7;
 inline constexpr std::array<CheckKind, kCheckKindCount> kCheckKinds = {
     CheckKind::Calibration, CheckKind::Repeatability, CheckKind::InterInstrument,
-    CheckKind::TileSet,     CheckKind::Statement,     CheckKind::Profile};
+    CheckKind::TileSet,     CheckKind::Statement,     CheckKind::Profile,
+    CheckKind::CheckTile};
 
-// "calibration", "repeatability", "inter-instrument", "tile-set", "statement", "profile": as the
+// "calibration", "repeatability", "inter-instrument", "tile-set", "statement", "profile",
+// "check-tile": as the
 // logbook keeps it and the command line takes it, and back.
 std::string_view checkKindName(CheckKind kind);
 std::optional<CheckKind> checkKindFromName(std::string_view name);
@@ -42,8 +52,8 @@ inline const CheckInterval& intervalOf(const CheckIntervals& all, CheckKind kind
     return all[static_cast<std::size_t>(kind)];
 }
 
-// What a lab is offered: a daily calibration and repeatability check (due soon only on the day
-// it is due), the pair's agreement monthly, a tile set and a profile quarterly, a statement
+// What a lab is offered: a daily calibration, repeatability check and check tile (due soon only on
+// the day it is due), the pair's agreement monthly, a tile set and a profile quarterly, a statement
 // yearly; each lead a fraction of its interval.
 CheckInterval suggestedInterval(CheckKind kind);
 

@@ -14,4 +14,7 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/set_files.cpp
     ${CMAKE_CURRENT_LIST_DIR}/set_fit.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tile_set_workflow.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tile_set.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/tile_set.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tile_certificate.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/certificate_files.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/check_tile_workflow.cpp)

@@ -28,6 +28,7 @@
 #include "gui/log/history_dlg.h"
 #include "gui/log/logbook_location_dlg.h"
 #include "gui/log/profiles_dlg.h"
+#include "gui/tiles/check_tile_dlg.h"
 #include "gui/verdict/threshold_diff_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/resource_file.h"
@@ -113,6 +114,9 @@ void CBrenmoorDlg::buildMenu() {
     extendedRepeatabilityAction_ = checks->addAction(tr("Repeatability over &many readings..."),
                                                      this, &CBrenmoorDlg::onExtendedRepeatability);
     extendedRepeatabilityAction_->setEnabled(bool(tasks_.extendedRepeatability));
+    // The daily check tile against its certificate: only with a logbook that keeps them.
+    checks->addAction(tr("Check &tile..."), this, &CBrenmoorDlg::onCheckTile)
+        ->setEnabled(tasks_.logbook != nullptr);
     buildLogbookMenu();
     buildFleetMenu();
     QMenu* help = menuBar_->addMenu(tr("&Help"));
@@ -143,6 +147,8 @@ void CBrenmoorDlg::buildLogbookMenu() {
         sendLogbookAction_->setToolTip(tr("The logbook in force is not on a server."));
     exportAction_ =
         logbook->addAction(tr("&Export spectra..."), this, &CBrenmoorDlg::onExportSpectra);
+    logbook->addAction(tr("&Tile certificates..."), this, &CBrenmoorDlg::onTileCertificates)
+        ->setEnabled(tasks_.logbook != nullptr);
     for (QAction* a : {historyAction_, fleetAction_, importAction_}) {
         a->setEnabled(tasks_.logbook != nullptr);
         if (!tasks_.logbook) a->setToolTip(tr("The logbook cannot be opened."));
@@ -345,6 +351,19 @@ void CBrenmoorDlg::onFleet() {
     });
     dialog.exec();
     updateStatus();
+}
+
+void CBrenmoorDlg::onCheckTile() {
+    if (!tasks_.logbook) return;
+    CCheckTileDlg dialog(context_, tasks_.logbook, this);
+    dialog.exec();
+    updateStatus();
+}
+
+void CBrenmoorDlg::onTileCertificates() {
+    if (!tasks_.logbook) return;
+    CTileCertificatesDlg dialog(context_, tasks_.logbook, this);
+    dialog.exec();
 }
 
 void CBrenmoorDlg::onCheckIntervals() {

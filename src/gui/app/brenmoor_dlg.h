@@ -88,6 +88,8 @@ private:
     void onLocation();
     void onProfiles();
     void onFleet();
+    void onCheckTile();
+    void onTileCertificates();
     void onCheckIntervals();
     // The connected instrument's checks as the fleet overview has them ("repeatability due
     // tomorrow"), read off the window's thread; nothing without a logbook or an instrument.

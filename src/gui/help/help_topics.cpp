@@ -36,6 +36,8 @@ constexpr HelpTopic kTopics[] = {
     {"CTileSetSettingsDlg", nullptr, "tile-set.html", "settings"},
     {"CTileSetDlg", nullptr, "tile-set.html", ""},
     {"CProfilesDlg", nullptr, "tile-set.html", "profiles"},
+    {"CCheckTileDlg", nullptr, "tile-set.html", "check-tile"},
+    {"CTileCertificatesDlg", nullptr, "tile-set.html", "tile-certificates"},
 };
 
 // The class name without its namespace, as the table names it.

@@ -241,6 +241,7 @@ CHistoryDlg::CHistoryDlg(GuiContext& context, LogbookStore& logbook, QWidget* pa
                                  int(TrendKind::InterInstrument));
     ui_->trendKindCombo->addItem(tr("Repeatability series"), int(TrendKind::Repeatability));
     ui_->trendKindCombo->addItem(tr("Tile sets"), int(TrendKind::TileSet));
+    ui_->trendKindCombo->addItem(tr("Check tiles"), int(TrendKind::CheckTile));
     ui_->trendKindCombo->addItem(tr("Long-term repeatability"), kLongTermTrend);
     for (std::size_t k = 0; k < kTermCount; ++k)
         ui_->trendKindCombo->addItem(tr("Diagnosis: %1").arg(q(termName(static_cast<Term>(k)))),

@@ -3,5 +3,6 @@
 # fuzz the reader.
 add_library(qvcxf STATIC
     ${CMAKE_CURRENT_LIST_DIR}/cxf_file.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/cxf_read.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/cxf_read.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/certificate_file.cpp)
 target_link_libraries(qvcxf PUBLIC qvcore Qt6::Core)

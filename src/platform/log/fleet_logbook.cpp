@@ -287,6 +287,25 @@ bool FleetLogbook::setCheckInterval(CheckKind kind, const CheckInterval& interva
     return server_->setCheckInterval(kind, interval, why);
 }
 
+std::optional<TileCertificates> FleetLogbook::tileCertificates(const std::string& tile) {
+    if (readable()) {
+        std::optional<TileCertificates> out = server_->tileCertificates(tile);
+        if (!readFailed()) return out;
+    }
+    return local_->tileCertificates(tile);
+}
+
+CertificateAdded FleetLogbook::addTileCertificate(const TileCertificate& certificate,
+                                                  std::string& why) {
+    // A certificate is the lab's, as its intervals are: kept on the server only.
+    if (!reach(true)) {
+        why = "the logbook server " + location_.name() + " cannot be used (" + describe(problem_) +
+              ": " + why_ + ")";
+        return CertificateAdded::Refused;
+    }
+    return server_->addTileCertificate(certificate, why);
+}
+
 std::string readSource(const LogbookStore& logbook) {
     const auto* fleet = dynamic_cast<const FleetLogbook*>(&logbook);
     return fleet && !fleet->readLocally() ? "server" : "this workstation";

@@ -71,6 +71,9 @@ public:
     // away (the operator told, as for records). They are set on the server only.
     std::optional<CheckIntervals> checkIntervals() override;
     bool setCheckInterval(CheckKind kind, const CheckInterval& interval, std::string& why) override;
+    std::optional<TileCertificates> tileCertificates(const std::string& tile) override;
+    CertificateAdded addTileCertificate(const TileCertificate& certificate,
+                                        std::string& why) override;
 
     struct Synced {
         int sent = 0;     // added on the server

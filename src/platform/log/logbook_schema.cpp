@@ -13,6 +13,18 @@ namespace qv {
 
 namespace {
 
+// 15: the tiles' certificates, only ever added to: certified values once recorded never
+// change, the newest row of a tile is in force. The certified values and the lab's additions
+// (coefficients, limit) are each kept as the one canonical text the core writes.
+std::vector<const char*> tileCertificatesStep() {
+    return {
+        "CREATE TABLE tile_certificates(id {key}, tile TEXT NOT NULL, number TEXT NOT NULL, "
+        "certified TEXT NOT NULL, lab_values TEXT NOT NULL, recorded_by TEXT NOT NULL DEFAULT "
+        "'', recorded_at TEXT NOT NULL)",
+        "CREATE INDEX tile_certificates_by_tile ON tile_certificates(tile, number)",
+    };
+}
+
 // Each version's statements in the dialect both engines read. "{key}" is the records' own
 // numbering, the one column type they spell differently.
 const std::vector<std::vector<const char*>>& steps() {
@@ -150,6 +162,7 @@ const std::vector<std::vector<const char*>>& steps() {
         {
             // 14: read-only views for any dashboard, written per engine (viewsMigration).
         },
+        tileCertificatesStep(),
     };
     return all;
 }
@@ -303,12 +316,13 @@ std::vector<std::string> summaryTrigger(LogbookEngine engine) {
 // A workstation sets an interval as it adds a record: through a function of the owner's that
 // adds one row, says who set it and when, and refuses what the program would never send. An
 // auditor is not given it.
-std::vector<std::string> intervalFunction() {
+std::vector<std::string> intervalFunction(bool replace) {
     std::string kinds;
     for (CheckKind kind : kCheckKinds)
         kinds += std::string(kinds.empty() ? "'" : ", '") + std::string(checkKindName(kind)) + "'";
     return {
-        R"(CREATE FUNCTION logbook_set_interval(p_kind text, p_days integer, p_lead integer)
+        std::string(replace ? "CREATE OR REPLACE" : "CREATE") +
+            R"( FUNCTION logbook_set_interval(p_kind text, p_days integer, p_lead integer)
 RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $body$
 DECLARE
     new_id bigint;
@@ -337,11 +351,64 @@ $body$)",
     };
 }
 
+// A workstation adds a tile's certificate through a function of the owner's, as it adds a
+// record: NULL for the same certificate with the same additions already there, a refusal (class
+// 23) for the tile's certificate of that number with other certified values, texts no longer
+// than the program sends. Imports are taken one at a time so that two workstations importing
+// the same file add it once.
+std::vector<std::string> tileCertificateFunction() {
+    const std::string name = std::to_string(kMaxNameChars), text = std::to_string(kMaxTextChars);
+    return {
+        R"(CREATE FUNCTION logbook_add_tile_certificate(p_tile text, p_number text,
+    p_certified text, p_lab text)
+RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $body$
+DECLARE
+    new_id bigint;
+BEGIN
+    IF p_tile IS NULL OR p_number IS NULL OR p_certified IS NULL OR p_lab IS NULL OR
+       char_length(p_tile) > )" +
+            name + " OR char_length(p_number) > " + name + " OR char_length(p_certified) > " +
+            text + " OR char_length(p_lab) > " + text +
+            R"( THEN
+        RAISE EXCEPTION 'a tile certificate is incomplete or too long' USING ERRCODE = '22001';
+    END IF;
+    PERFORM pg_advisory_xact_lock(hashtext('tile_certificates'));
+    IF EXISTS (SELECT 1 FROM tile_certificates WHERE tile = p_tile AND number = p_number
+               AND certified <> p_certified) THEN
+        RAISE EXCEPTION 'the certificate is on record with other certified values'
+            USING ERRCODE = '23505';
+    END IF;
+    IF EXISTS (SELECT 1 FROM tile_certificates WHERE tile = p_tile AND number = p_number
+               AND lab_values = p_lab) THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO tile_certificates(tile, number, certified, lab_values, recorded_by, recorded_at)
+    VALUES (p_tile, p_number, p_certified, p_lab, session_user,
+        to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.MS"Z"'))
+    RETURNING id INTO new_id;
+    RETURN new_id;
+END
+$body$)",
+        "REVOKE ALL ON FUNCTION logbook_add_tile_certificate(text, text, text, text) FROM PUBLIC",
+        "DO $grants$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'qv_workstation') "
+        "THEN GRANT EXECUTE ON FUNCTION logbook_add_tile_certificate(text, text, text, text) TO "
+        "qv_workstation; END IF; END $grants$",
+    };
+}
+
+// The certificates' function, and the intervals' again so that it takes the check tile's kind.
+std::vector<std::string> tileCertificateServer() {
+    std::vector<std::string> out = tileCertificateFunction();
+    for (std::string& sql : intervalFunction(true)) out.push_back(std::move(sql));
+    return out;
+}
+
 // What a server needs beyond the tables both engines share.
 std::vector<std::string> serverOnly(int version) {
     // The function's body is read only when it runs: version 8 may name the columns and tables
     // later versions add; each of those brings the function that fills them.
-    if (version == 12) return intervalFunction();
+    if (version == 15) return tileCertificateServer();
+    if (version == 12) return intervalFunction(false);
     if (version == 13 || (version >= 10 && version < 12)) return {addFunction(true)};
     if (version != 8) return {};
     return {

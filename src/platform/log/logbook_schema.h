@@ -11,7 +11,7 @@ namespace qv {
 
 enum class LogbookEngine { SQLite, PostgreSQL };
 
-inline constexpr int kLogbookSchemaVersion = 14;
+inline constexpr int kLogbookSchemaVersion = 15;
 
 // The longest texts and the most rows a record may carry, the same on both engines: a server
 // indexes the names, and an index entry takes no more than a few kilobytes.

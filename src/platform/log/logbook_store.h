@@ -12,6 +12,7 @@
 
 #include "core/app/logbook.h"
 #include "core/log/check_intervals.h"
+#include "core/tiles/tile_certificate.h"
 
 namespace qv {
 
@@ -25,6 +26,22 @@ public:
     // Whether a read failed: what was given is not the whole history.
     virtual bool failed() const = 0;
 };
+
+// A tile's certificate as the logbook keeps it.
+struct StoredTileCertificate {
+    TileCertificate certificate;
+    std::int64_t id = 0;
+    std::string recordedBy;
+    std::string recordedAt;  // UTC, "YYYY-MM-DDThh:mm:ss.sssZ"
+};
+struct TileCertificates {
+    std::vector<StoredTileCertificate> rows;  // newest first: a tile's first is in force
+    int unreadable = 0;  // rows that do not read as a certificate (written past the program)
+};
+// Added; the same certificate with the same coefficients and limit on record already; or not
+// taken (the reason told): a certificate of that number with other certified values, a
+// logbook that cannot be written.
+enum class CertificateAdded { Added, AlreadyRecorded, Refused };
 
 class LogbookStore : public Logbook {
 public:
@@ -78,6 +95,13 @@ public:
         (void)since;
         return std::nullopt;
     }
+
+    // The certificates of `tile` (every tile's when empty); nothing when the logbook cannot be
+    // read.
+    virtual std::optional<TileCertificates> tileCertificates(const std::string& tile) = 0;
+    // Adds a tile's certificate, never changing one on record.
+    virtual CertificateAdded addTileCertificate(const TileCertificate& certificate,
+                                                std::string& why) = 0;
 };
 
 }  // namespace qv

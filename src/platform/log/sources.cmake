@@ -13,4 +13,5 @@ target_sources(qvplatform PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/server_record.cpp
     ${CMAKE_CURRENT_LIST_DIR}/server_watch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fleet_overview.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/stored_profiles.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/stored_profiles.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tile_certificates.cpp)

@@ -79,6 +79,9 @@ public:
     // In three queries for the whole fleet, however many instruments and records.
     std::optional<std::vector<InstrumentRecords>> overviewRecords(
         const std::string& since) override;
+    std::optional<TileCertificates> tileCertificates(const std::string& tile) override;
+    CertificateAdded addTileCertificate(const TileCertificate& certificate,
+                                        std::string& why) override;
 
     // Where a record stands in a history, newest first: a page goes on after the key of the
     // last record of the one before.

@@ -115,6 +115,8 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format,
     if (r.kind == RecordKind::EntryWrite)
         rows.emplace_back(QStringLiteral("Comment"), q(r.comment));
     if (r.kind == RecordKind::TileSet) rows.emplace_back(QStringLiteral("Tile set"), q(r.comment));
+    if (r.kind == RecordKind::CheckTile)
+        rows.emplace_back(QStringLiteral("Tile"), q(r.specimen + ": " + r.comment));
     if (r.kind == RecordKind::ExtendedRepeatability) {
         rows.emplace_back(
             QStringLiteral("Readings"),

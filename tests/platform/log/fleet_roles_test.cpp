@@ -16,6 +16,7 @@
 #include "platform/log/sql_logbook.h"
 #include "support/pg_server.h"
 #include "support/record_builder.h"
+#include "support/sample_certificate.h"
 
 namespace qv {
 namespace {
@@ -304,6 +305,64 @@ TEST(FleetRoles, AWorkstationSetsTheLabsIntervalsOnlyThroughItsFunctionAndAnAudi
     EXPECT_EQ(plant2.value("SELECT string_agg(set_by || ' ' || kind || ' ' || COALESCE(days::text, "
                            "'none'), ', ' ORDER BY id) FROM check_intervals"),
               "ws_plant1 inter-instrument 30, ws_plant1 calibration 1, ws_plant1 calibration none");
+}
+
+// A workstation adds a tile's certificate only through the owner's function, which recognises
+// the same certificate and refuses the same number with other values; no role changes a row, an
+// auditor reads them; the check tile is a kind the lab sets an interval for.
+TEST(FleetRoles, AWorkstationAddsTileCertificatesOnlyThroughItsFunctionAndAnAuditorReadsThem) {
+    PgServer server;
+    setUp(server);
+    {
+        SqlLogbook owner(as(server, "qv_owner", "owner-pw"));
+        ASSERT_TRUE(owner.isOpen()) << owner.why();
+    }
+    std::string why;
+    TileCertificate c = test::sampleCertificate();
+    {
+        SqlLogbook plant1(as(server, "ws_plant1", "plant1-pw"));
+        EXPECT_EQ(plant1.addTileCertificate(c, why), CertificateAdded::Added) << why;
+        EXPECT_EQ(plant1.addTileCertificate(c, why), CertificateAdded::AlreadyRecorded) << why;
+        TileCertificate other = c;
+        other.uncertainty = 0.2;
+        EXPECT_EQ(plant1.addTileCertificate(other, why), CertificateAdded::Refused);
+        EXPECT_NE(why.find("other certified values"), std::string::npos) << why;
+        ASSERT_TRUE(plant1.setCheckInterval(CheckKind::CheckTile, {1, 0}, why)) << why;
+    }
+    PgSession plant2(server, "ws_plant2", "plant2-pw", kDatabase);
+    ASSERT_TRUE(plant2.open()) << plant2.error();
+    // The function itself refuses another certificate of that number, and answers NULL for the
+    // same one, whatever the program checked before.
+    const std::string certified = certifiedValuesText(c), lab = labValuesText(c);
+    EXPECT_EQ(plant2.value("SELECT COALESCE(logbook_add_tile_certificate('green', "
+                           "'NCL-2026-0147', '" +
+                           certified + "', '" + lab + "')::text, 'none')"),
+              "none");
+    EXPECT_NE(plant2
+                  .refusal("SELECT logbook_add_tile_certificate('green', 'NCL-2026-0147', "
+                           "'other', '')")
+                  .find("other certified values"),
+              std::string::npos);
+    EXPECT_NE(plant2.refusal("SELECT logbook_add_tile_certificate(NULL, 'n', 'c', 'l')")
+                  .find("incomplete or too long"),
+              std::string::npos);
+    for (const char* statement :
+         {"INSERT INTO tile_certificates(tile, number, certified, lab_values, recorded_at) "
+          "VALUES('x', 'y', 'z', '', 'now')",
+          "UPDATE tile_certificates SET certified = 'z'", "DELETE FROM tile_certificates",
+          "TRUNCATE tile_certificates"})
+        EXPECT_TRUE(refusedForLackOfRights(plant2.refusal(statement))) << statement;
+    EXPECT_EQ(plant2.value("SELECT COUNT(*) || ' ' || MIN(recorded_by) FROM tile_certificates"),
+              "1 ws_plant1");
+    SqlLogbook auditor(as(server, "audit_quality", "audit-pw"));
+    ASSERT_TRUE(auditor.isOpen()) << auditor.why();
+    const auto read = auditor.tileCertificates("green");
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->rows.size(), 1u);
+    EXPECT_EQ(certifiedValuesText(read->rows[0].certificate), certified);
+    c.limit = 0.25;
+    EXPECT_EQ(auditor.addTileCertificate(c, why), CertificateAdded::Refused);
+    EXPECT_TRUE(refusedForLackOfRights(why)) << why;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/log/sql_logbook.h"
 #include "support/cli_run.h"
 #include "support/record_builder.h"
+#include "support/sample_certificate.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
@@ -229,6 +230,58 @@ TEST_F(LogbookFile, CheckIntervalsAreAddedAsRowsAndTheNewestOfAKindStands) {
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase("intervals-read");
+    EXPECT_TRUE(told.empty());
+}
+
+// A tile's certified values never change: the same certificate again is recognised, the same
+// number with other values refused, new coefficients or a new limit a new row in force; a row
+// written past the program is counted, never taken for a certificate.
+TEST_F(LogbookFile, TileCertificatesAreOnlyAddedAndTheSameOneIsRecognised) {
+    writeVersionOne(path());
+    SqlLogbook log(path(), tell);
+    ASSERT_TRUE(log.isOpen());
+    TileCertificate c = test::sampleCertificate();
+    std::string why;
+    EXPECT_EQ(log.addTileCertificate(c, why), CertificateAdded::Added) << why;
+    EXPECT_EQ(log.addTileCertificate(c, why), CertificateAdded::AlreadyRecorded) << why;
+    TileCertificate other = c;
+    other.spectra[1][12] += 0.01;
+    EXPECT_EQ(log.addTileCertificate(other, why), CertificateAdded::Refused);
+    EXPECT_NE(why.find("other certified values"), std::string::npos) << why;
+    c.limit = 0.3;
+    EXPECT_EQ(log.addTileCertificate(c, why), CertificateAdded::Added) << why;
+    other.number = "NCL-2027-0002";
+    EXPECT_EQ(log.addTileCertificate(other, why), CertificateAdded::Added) << why;
+    other.tile = "red";
+    other.date = "2026-02-30";
+    EXPECT_EQ(log.addTileCertificate(other, why), CertificateAdded::Refused);
+
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "certificates");
+    {
+        db.setDatabaseName(QString::fromStdString(path()));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(
+            q.exec("INSERT INTO tile_certificates(tile, number, certified, lab_values, "
+                   "recorded_at) VALUES('green', 'X', 'tile=green', '', 'now')"));
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("certificates");
+
+    SqlLogbook again(path(), tell);
+    const auto green = again.tileCertificates("green");
+    ASSERT_TRUE(green);
+    EXPECT_EQ(green->unreadable, 1);
+    ASSERT_EQ(green->rows.size(), 3u);
+    EXPECT_EQ(green->rows[0].certificate.number, "NCL-2027-0002");
+    EXPECT_EQ(certifiedValuesText(green->rows[1].certificate), certifiedValuesText(c));
+    EXPECT_EQ(green->rows[1].certificate.limit, 0.3);
+    EXPECT_EQ(labValuesText(green->rows[1].certificate), labValuesText(c));
+    EXPECT_FALSE(green->rows[2].certificate.limit);
+    EXPECT_FALSE(green->rows[2].recordedBy.empty());
+    EXPECT_EQ(again.tileCertificates("")->rows.size(), 3u);
+    EXPECT_TRUE(again.tileCertificates("red")->rows.empty());
     EXPECT_TRUE(told.empty());
 }
 
