@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -720,6 +721,16 @@ void fleetScreenshots(qv::GuiContext& context, const std::string& folder) {
     qv::CCheckIntervalsDlg intervals(context, logbook);
     qv::test::waitUntil([&intervals] { return !intervals.busy(); });
     save(intervals, "check_intervals");
+    // What an overdue instrument's write, certificate or statement asks before it goes ahead.
+    QInputDialog reason;
+    qv::Message held;
+    held.stringId = qv::kStrHeldBack;
+    held.icon = qv::Icon::Stop;
+    held.buttons = qv::Buttons::OkCancel;
+    held.suffix = " L70S-200002: its repeatability check is 3 days overdue";
+    qv::composeReasonDialog(reason, held, context.strings);
+    reason.setTextValue(QStringLiteral("reference audit, check follows"));
+    save(reason, "held_back_reason");
 }
 
 // The tiles' certificates on record (a green tile's, then its own limit), and the check tile

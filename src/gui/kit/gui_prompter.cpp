@@ -97,14 +97,23 @@ std::optional<std::size_t> GuiPrompter::askChoice(const Message& question,
     return dialog.chosen();
 }
 
-std::optional<std::string> GuiPrompter::askReason(const Message& question) {
-    QInputDialog dialog(currentWindow());
+void composeReasonDialog(QInputDialog& dialog, const Message& question,
+                         const StringTable& strings) {
     dialog.setObjectName(QStringLiteral("ReasonDialog"));
-    dialog.setWindowTitle(QString::fromStdString(strings_.text(question.captionId)));
-    dialog.setLabelText(QString::fromStdString(strings_.text(question.stringId) + question.suffix));
+    dialog.setWindowTitle(QString::fromStdString(strings.text(question.captionId)));
+    // What holds the action back on a line of its own, under why it matters.
+    dialog.setLabelText(QString::fromStdString(strings.text(question.stringId)) +
+                        QStringLiteral("\n\n") +
+                        QString::fromStdString(question.suffix).trimmed());
     for (QLabel* label : dialog.findChildren<QLabel*>()) label->setWordWrap(true);
     dialog.setOkButtonText(QApplication::translate("GuiPrompter", "Go ahead"));
-    dialog.setMinimumWidth(480);
+    dialog.setMinimumWidth(520);
+    dialog.adjustSize();
+}
+
+std::optional<std::string> GuiPrompter::askReason(const Message& question) {
+    QInputDialog dialog(currentWindow());
+    composeReasonDialog(dialog, question, strings_);
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
     const int answered = dialog.exec();

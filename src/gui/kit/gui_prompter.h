@@ -2,6 +2,7 @@
 
 #include "core/app/prompter.h"
 
+class QInputDialog;
 class QMessageBox;
 
 namespace qv {
@@ -10,6 +11,9 @@ class StringTable;
 
 // The message box ask() shows for `message` (the screenshots render the same).
 void composeMessageBox(QMessageBox& box, const Message& message, const StringTable& strings);
+
+// The window askReason() shows for `question`: its words above a line for the reason.
+void composeReasonDialog(QInputDialog& dialog, const Message& question, const StringTable& strings);
 
 // Message boxes of the desktop program: the text of the message's string, its suffix, the
 // caption string (111 unless the message says otherwise), icon and buttons.
