@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -182,6 +183,47 @@ TEST_F(CompareCli, UsercalWritesTheEntryAndProvesTheCorrection) {
     EXPECT_EQ(at(2, "referenceSerial").toString(), "L70S-100001");
     for (int a = 0; a < 3; ++a)
         EXPECT_EQ(at(2, "angles")[a]["beforeDeltaE"], at(4, "angles")[a]["deltaE"]) << a;
+}
+
+// The lab wants a daily repeatability check the instrument never had: usercal still checks the
+// pair (a check is how it becomes current), but writes nothing until a supervisor says why, and
+// the write's record keeps the reason.
+TEST_F(CompareCli, UsercalOnAnOverdueInstrumentWritesOnlyOnASupervisorsReason) {
+    {
+        SqlLogbook log(logbookPath());
+        std::string why;
+        ASSERT_TRUE(log.setCheckInterval(CheckKind::Repeatability, {1, 0}, why)) << why;
+    }
+    SimInstrument drifted(instrument("L70S-200002", {1.01, 1.03, 1.05}));
+    const QString port = QString::fromStdString(drifted.port());
+    const QStringList usercal{"usercal",
+                              "--reference-port",
+                              QString::fromStdString(reference.port()),
+                              "--port",
+                              port,
+                              "--entry",
+                              "9",
+                              "--comment",
+                              "after service"};
+    const CliRun held = test::runCli(usercal);
+    EXPECT_EQ(held.exitCode, 2) << held.err << held.out;
+    EXPECT_NE(held.out.find("verdict FAILED"), std::string::npos) << held.out;
+    EXPECT_NE(held.err.find("L70S-200002: its repeatability check was never made"),
+              std::string::npos)
+        << held.err;
+    EXPECT_NE(test::runCli({"entries", "--port", port}).out.find("009  (free)"), std::string::npos);
+
+    const CliRun done = test::runCli(QStringList(usercal) << "--override"
+                                                          << "service visit");
+    ASSERT_EQ(done.exitCode, 0) << done.err << done.out;
+    SqlLogbook log(logbookPath());
+    const std::vector<CheckRecord> records = log.records("L70S-200002");
+    const auto write = std::find_if(records.begin(), records.end(), [](const CheckRecord& r) {
+        return r.kind == RecordKind::EntryWrite;
+    });
+    ASSERT_NE(write, records.end());
+    EXPECT_EQ(write->overrideReason, "service visit");
+    EXPECT_EQ(records.back().overdue, "its repeatability check was never made");
 }
 
 // The colour differences a usercal run printed on the line that starts with `label`.
