@@ -13,6 +13,7 @@
 #include "core/tiles/diagnosis_view.h"
 #include "platform/app/locale_format.h"
 #include "platform/app/resource_file.h"
+#include "platform/log/sql_logbook.h"
 #include "report/kit/a4_page.h"
 #include "report/log/certificate_chart.h"
 
@@ -136,7 +137,9 @@ double details(Sheet& s, const CheckRecord& r, const NumberFormat& format,
             q(r.overdue) + (r.overrideReason.empty() ? QString() : because + q(r.overrideReason)));
     if (!issued.overdue.empty())
         rows.emplace_back(QStringLiteral("Issued while overdue"),
-                          q(issued.overdue) + because + q(issued.overrideReason));
+                          q(issued.overdue) + because + q(issued.overrideReason) +
+                              QStringLiteral(" (issued by ") + q(operatorName()) +
+                              QStringLiteral(")"));
     double y = kDetailsTopMm;
     for (const auto& [label, value] : rows) {
         s.font(10, true);
