@@ -25,17 +25,26 @@ std::vector<std::string> LogbookStore::overdueChecks(const std::string& serial,
                                    [](const CheckInterval& i) { return i.days.has_value(); }))
         return {};
     // Read by pages so that a read that failed is told from an instrument never checked: a
-    // history that cannot be read is no proof that the checks are current.
-    std::vector<CheckRecord> all;
+    // history that cannot be read is no proof that the checks are current. Only the newest
+    // record of each kind with an interval decides, so the pages stop once each is found.
+    CheckIntervals unseen = *intervals;
+    const auto allSeen = [&unseen] {
+        return std::none_of(unseen.begin(), unseen.end(),
+                            [](const CheckInterval& i) { return i.days.has_value(); });
+    };
+    std::vector<CheckRecord> newest;
     const std::unique_ptr<HistoryPages> pages = history(serial, {});
-    for (constexpr int kPage = 2000; pages;) {
+    for (constexpr int kPage = 200; pages && !allSeen();) {
         std::vector<CheckRecord> page = pages->next(kPage);
-        all.insert(all.end(), std::make_move_iterator(page.begin()),
-                   std::make_move_iterator(page.end()));
+        for (CheckRecord& r : page)
+            if (const auto kind = checkKindOf(r.kind)) {
+                unseen[static_cast<std::size_t>(*kind)].days.reset();
+                newest.push_back(std::move(r));
+            }
         if (page.size() < std::size_t{kPage}) break;
     }
     if (!pages || pages->failed()) return {"its checks cannot be read from the logbook"};
-    return overdueReasons(instrumentStatus(serial, all, *intervals, now, 0), daysFromCivil(now));
+    return overdueReasons(instrumentStatus(serial, newest, *intervals, now, 0), daysFromCivil(now));
 }
 
 std::vector<InstrumentStatus> fleetOverview(LogbookStore& logbook, const CheckIntervals& intervals,
