@@ -41,8 +41,14 @@ void printAngles(QTextStream& out, const QString& label, const SetAgreement& g,
 
 void printText(QTextStream& out, const SetRun& run, const SetAgreement& now,
                const SetAgreement& single, const SetAgreement& fitted, const SetLimits& limits,
-               const std::string& label) {
-    out << "reference instrument " << QString::fromStdString(run.targetSerial) << "\n";
+               const std::string& label, const std::optional<CertifiedSet>& certified) {
+    if (certified) {
+        out << "against " << QString::fromStdString(certifiedLabel(*certified)) << "\n";
+        for (const std::string& note : certified->notes)
+            out << QString::fromStdString(note) << "\n";
+    } else {
+        out << "reference instrument " << QString::fromStdString(run.targetSerial) << "\n";
+    }
     out << "instrument under correction " << QString::fromStdString(run.sampleSerial) << "\n";
     out << QString::fromStdString(label + " per tile").leftJustified(24)
         << "        25        45        75\n";
@@ -101,6 +107,20 @@ QJsonObject toJson(const SetRun& run, const SetAgreement& now, const SetAgreemen
     return root;
 }
 
+// What the set was judged against: each tile's certificate and what the verdict cannot see.
+QJsonObject certifiedJson(const CertifiedSet& set) {
+    QJsonArray certificates, notes;
+    for (const TileCertificate& c : set.certificates)
+        certificates.append(QJsonObject{{"tile", qs(c.tile)},
+                                        {"number", qs(c.number)},
+                                        {"dueDate", qs(c.dueDate)},
+                                        {"uncertainty", c.uncertainty}});
+    for (const std::string& n : set.notes) notes.append(qs(n));
+    return {{"certificates", certificates},
+            {"temperature", set.temperatureC ? QJsonValue(*set.temperatureC) : QJsonValue()},
+            {"notes", notes}};
+}
+
 // The fitted correction as a coefficient file at `path`, which must not exist yet; the exit
 // code (1 when a factor lies outside the rule, 2 when the file could not be written).
 int writeCoefficients(Session& s, const Options& o, const QString& path, const SetRun& run,
@@ -130,10 +150,13 @@ std::optional<int> parseAgreement(QCommandLineParser& parser, const QStringList&
         "difference, per angle the mean, the largest and the root mean square, against the "
         "set's two thresholds. Prints what a correction from the lightest tile alone and one "
         "fitted over the set would leave; --coefficients writes the fitted one as a coefficient "
-        "file for write-entry --from. The set's result file goes to the data folder.\n"
+        "file for write-entry --from. The set's result file goes to the data folder. With "
+        "--certified each tile's certificate in the logbook stands for the reference instrument, "
+        "the readings brought to the certificates' temperature with --temperature.\n"
         "Exit status: 0 passed, 1 failed, 2 a file could not be read or written (the reason is "
         "printed)."));
     addTileOptions(parser);
+    addCertifiedOptions(parser);
     parser.addOption({QStringLiteral("coefficients"),
                       QStringLiteral("Write the fitted correction to this new file."),
                       QStringLiteral("OUT.csv")});
@@ -173,7 +196,16 @@ int runAgreement(const QStringList& arguments, Io& io) {
     if (const auto code = parseAgreement(parser, arguments, o, run, files)) return *code;
     Session s(o);
     const NumberFormat format = userNumberFormat();
-    if (!readTiles(s, o, files, format, run)) return kExitFailed;
+    std::optional<CertifiedSet> certified;
+    if (parser.isSet(QStringLiteral("certified"))) {
+        if (!readReadings(s, o, files, format, run)) return kExitFailed;
+        certified = takeCertified(s, o, parser, run);
+        if (!certified) return kExitFailed;
+    } else if (parser.isSet(QStringLiteral("temperature"))) {
+        return failed(o, "--temperature is for --certified");
+    } else if (!readTiles(s, o, files, format, run)) {
+        return kExitFailed;
+    }
 
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const SetLimits limits = setLimitsFromProfile(s.profile);
@@ -204,10 +236,11 @@ int runAgreement(const QStringList& arguments, Io& io) {
                     saved.ok() ? QJsonValue(QString::fromStdString(saved.path)) : QJsonValue());
         root.insert("coefficientFile",
                     coefficientsWritten ? QJsonValue(coefficients) : QJsonValue());
+        if (certified) root.insert("certified", certifiedJson(*certified));
         out << QJsonDocument(root).toJson(QJsonDocument::Indented);
         return code;
     }
-    printText(out, run, now, single, fit, limits, engine->deltaELabel());
+    printText(out, run, now, single, fit, limits, engine->deltaELabel(), certified);
     if (coefficientsWritten) out << "coefficient file " << coefficients << "\n";
     if (saved.ok()) out << "result file " << QString::fromStdString(saved.path) << "\n";
     return code;

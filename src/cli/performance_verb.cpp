@@ -342,8 +342,12 @@ int runPerformance(const QStringList& arguments, Io& io) {
     if (const auto wrong = applyOptions(parser, settings)) return failed(o, *wrong);
     const auto logbook = openVerbLogbook(o, true);
     if (!logbook) return kExitFailed;
-    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile,
-                                         localTimeOf(io.clock.calendarSeconds()));
+    const LocalTime now = localTimeOf(io.clock.calendarSeconds());
+    std::string caution;
+    if (const auto certificates = logbook->tileCertificates({}))
+        caution = citeReferenceCertificate(settings, certificatesOf(*certificates), now);
+    auto statement = instrumentStatement(*logbook, serial.toStdString(), settings, profile, now);
+    if (statement && !caution.empty()) statement->missing.push_back(caution);
     if (statement) {
         statement->madeBy = operatorName();
         statement->workstation = workstationName();

@@ -32,10 +32,12 @@ std::optional<int> parseProfile(QCommandLineParser& parser, const QStringList& a
         "readings are never changed: the profile is kept as a file in the data folder and a "
         "logbook record, and standardise applies it. The set is judged and recorded as "
         "agreement does. Refused when a reading is implausible or the set calls for reading "
-        "a tile again.\n"
+        "a tile again. With --certified the profile standardises to the tiles' certificates in "
+        "the logbook (its master is \"certified values\") instead of the reference instrument.\n"
         "Exit status: 0 a profile was made, 2 it was refused or could not be kept (the reason is "
         "printed)."));
     addTileOptions(parser);
+    addCertifiedOptions(parser);
     parser.addOption({QStringLiteral("virtual-master"),
                       QStringLiteral("Profile each of these instruments to their mean reading; "
                                      "FILES hold each one's files in the order of --tiles."),
@@ -173,7 +175,8 @@ Kept keepProfile(Session& s, const SetRun& run, EvaluateHueControl& engine, cons
            0,
            {}};
     k.saved = writeProfileFile(s.files, s.state.dataFolder(), k.file, format);
-    if (k.saved.ok() && s.logbook) k.id = s.logbook->recordMarked(profileRecord(k.file, k.saved.path));
+    if (k.saved.ok() && s.logbook)
+        k.id = s.logbook->recordMarked(profileRecord(k.file, k.saved.path));
     return k;
 }
 
@@ -191,6 +194,23 @@ std::optional<int> validDays(const QCommandLineParser& parser, const Options& o)
 // fleet's mean reading.
 bool readRuns(Session& s, const Options& o, const QCommandLineParser& parser,
               const QStringList& files, SetRun run, std::vector<SetRun>& runs) {
+    const bool certified = parser.isSet(QStringLiteral("certified"));
+    if (certified && parser.isSet(QStringLiteral("virtual-master"))) {
+        failed(o, "--certified and --virtual-master name two different masters");
+        return false;
+    }
+    if (!certified && parser.isSet(QStringLiteral("temperature"))) {
+        failed(o, "--temperature is for --certified");
+        return false;
+    }
+    if (certified) {
+        if (!readReadings(s, o, files, userNumberFormat(), run)) return false;
+        const auto set = takeCertified(s, o, parser, run);
+        if (!set) return false;
+        for (const std::string& note : set->notes) o.io.err << o.verb << ": " << qs(note) << "\n";
+        runs = {std::move(run)};
+        return true;
+    }
     if (!parser.isSet(QStringLiteral("virtual-master"))) {
         if (!readTiles(s, o, files, userNumberFormat(), run)) return false;
         runs = {std::move(run)};

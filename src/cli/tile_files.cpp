@@ -3,6 +3,7 @@
 #include <set>
 
 #include "core/coeff/file_choice.h"
+#include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
 #include "core/tiles/set_files.h"
 
@@ -95,6 +96,91 @@ bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
         }
     for (SetRun& run : runs) run.targetSerial = virtualMasterName(int(runs.size()));
     return true;
+}
+
+bool numberOption(const QCommandLineParser& parser, const QString& name, const Options& o,
+                  std::optional<double>& value) {
+    if (!parser.isSet(name)) return true;
+    value = wholeNumber(parser.value(name).toStdString(), '.');
+    if (!value) failed(o, "--" + name.toStdString() + " takes a number");
+    return value.has_value();
+}
+
+void addCertifiedOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("certified"),
+                      QStringLiteral("Judge against each tile's certificate in the logbook "
+                                     "instead of the reference instrument's reading; FILES may "
+                                     "then be judgement or target files of the instrument.")});
+    parser.addOption({QStringLiteral("temperature"),
+                      QStringLiteral("With --certified: the room's temperature (°C) the tiles "
+                                     "were read at."),
+                      QStringLiteral("T")});
+}
+
+namespace {
+
+// One tile's reading of the instrument: a judgement file's sample or a target file's reading.
+std::optional<std::pair<std::string, ThreeAngles>> instrumentReading(const Options& o,
+                                                                     const std::string& path,
+                                                                     const std::string& text,
+                                                                     const NumberFormat& format,
+                                                                     const StringTable& texts) {
+    if (const auto judged = readJudgementFile(text, format, texts); judged.ok())
+        return std::pair{judged.contents->sampleSerial, judgedTile(*judged.contents).sample};
+    const auto target = readTargetFile(text, format, texts);
+    if (!target.ok()) {
+        failed(o, path + " is neither a judgement nor a target file: " + target.problem);
+        return std::nullopt;
+    }
+    ThreeAngles reading = target.contents->target;
+    for (AngleSpectrum& a : reading) a.resize(std::min<std::size_t>(a.size(), kSpectrumPoints));
+    return std::pair{target.contents->targetSerial, std::move(reading)};
+}
+
+}  // namespace
+
+bool readReadings(Session& s, const Options& o, const QStringList& files,
+                  const NumberFormat& format, SetRun& run) {
+    for (const QString& file : files) {
+        const std::string path = file.toStdString();
+        std::string text;
+        if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
+            failed(o, "cannot read " + path);
+            return false;
+        }
+        const auto reading = instrumentReading(o, path, text, format, s.strings());
+        if (!reading) return false;
+        if (run.tiles.empty()) {
+            run.sampleSerial = reading->first;
+        } else if (reading->first != run.sampleSerial) {
+            failed(o, path + " holds readings of " + reading->first + ", the first file of " +
+                          run.sampleSerial);
+            return false;
+        }
+        run.tiles.push_back({{}, reading->second});
+    }
+    run.targetSerial = std::string(kCertifiedValues);
+    return true;
+}
+
+std::optional<CertifiedSet> takeCertified(Session& s, const Options& o,
+                                          const QCommandLineParser& parser, SetRun& run) {
+    std::optional<double> temperature;
+    if (!numberOption(parser, QStringLiteral("temperature"), o, temperature)) return std::nullopt;
+    if (!s.logbook) s.useDataFolder();
+    const auto onRecord = s.logbook ? s.logbook->tileCertificates({}) : std::nullopt;
+    if (!onRecord) {
+        failed(o, "the logbook's tile certificates cannot be read");
+        return std::nullopt;
+    }
+    CertifiedSet set = certifiedSet(run.set.tiles, certificatesOf(*onRecord), temperature,
+                                    localTimeOf(s.clock.calendarSeconds()));
+    if (!set.ok()) {
+        failed(o, set.problem);
+        return std::nullopt;
+    }
+    putCertified(set, run.tiles);
+    return set;
 }
 
 }  // namespace qv::cli

@@ -12,6 +12,7 @@
 #include "cli/options.h"
 #include "cli/session.h"
 #include "core/app/number_format.h"
+#include "core/tiles/certified_set.h"
 #include "core/tiles/set_agreement.h"
 #include "core/tiles/tile_set.h"
 
@@ -43,5 +44,23 @@ bool readTiles(Session& s, const Options& o, const QStringList& files, const Num
 bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
                     const NumberFormat& format, const std::vector<std::string>& serials,
                     const TileSet& set, std::vector<SetRun>& runs);
+
+// A number option: nothing when not given; false (the reason printed) when not a number.
+bool numberOption(const QCommandLineParser& parser, const QString& name, const Options& o,
+                  std::optional<double>& value);
+
+// Adds --certified and --temperature T: the set judged against the tiles' certificates.
+void addCertifiedOptions(QCommandLineParser& parser);
+
+// With --certified each file is the instrument's reading of one tile: a judgement file (its
+// sample) or a target file. The first problem ends the run with its reason (false).
+bool readReadings(Session& s, const Options& o, const QStringList& files,
+                  const NumberFormat& format, SetRun& run);
+
+// Each tile's certificate in force from the session's logbook put in for the reference's
+// reading, the readings brought to the certificates' temperature with --temperature; nothing
+// (the reason printed) when a tile has no certificate or the certificates cannot be read.
+std::optional<CertifiedSet> takeCertified(Session& s, const Options& o,
+                                          const QCommandLineParser& parser, SetRun& run);
 
 }  // namespace qv::cli

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/session.h"
+#include "cli/tile_files.h"
 #include "cli/verbs.h"
 #include "core/tiles/check_tile_workflow.h"
 #include "platform/log/certificate_file.h"
@@ -16,15 +17,6 @@ namespace {
 
 const QString kTile = QStringLiteral("tile");
 const QString kTemperature = QStringLiteral("temperature");
-
-// A number option: nothing when not given; false (the reason printed) when not a number.
-bool numberOption(const QCommandLineParser& parser, const QString& name, const Options& o,
-                  std::optional<double>& value) {
-    if (!parser.isSet(name)) return true;
-    value = wholeNumber(parser.value(name).toStdString(), '.');
-    if (!value) failed(o, "--" + name.toStdString() + " takes a number");
-    return value.has_value();
-}
 
 void addImportOptions(QCommandLineParser& parser) {
     parser.addPositionalArgument(QStringLiteral("FILE"),

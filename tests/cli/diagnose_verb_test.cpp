@@ -19,9 +19,11 @@
 #include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
+#include "platform/log/sql_logbook.h"
 #include "sim/instrument.h"
 #include "support/cli_run.h"
 #include "support/project_strings.h"
+#include "support/sample_certificate.h"
 #include "support/temp_home.h"
 
 namespace qv {
@@ -527,6 +529,85 @@ TEST(StandardiseCli, AProfileALaterCheckContradictsIsDue) {
     EXPECT_EQ(strict.exitCode, 2);
     EXPECT_NE(strict.err.find("is due: the check of 20261231_090000 reads"), std::string::npos)
         << strict.err;
+}
+
+// Against certified values: the instrument under correction (2 % high, its bands 0.5 nm long)
+// read the set 5 °C warmer than its certificates, beside a reference instrument 3 % low. The
+// certificates stand for the reference: judged at the certificates' temperature, the set reads
+// as it does against the certified values themselves, whatever the reference read.
+TEST(AgreementCli, AgainstCertifiedValuesTheCertificatesStandForTheReference) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const sim::InstrumentConfig dut = gainedAndShifted();
+    sim::InstrumentConfig reference;
+    reference.gain.fill(0.97);
+    QStringList warm, asCertified;
+    {
+        SqlLogbook logbook(logbookPath());
+        for (const QString& tile : kTiles) {
+            TileCertificate c = test::sampleCertificate(tile.toStdString());
+            c.number = "NCL-" + tile.toStdString();
+            c.spectra = read({}, tile);
+            for (auto& angle : c.coefficients)
+                for (double& v : angle) v = -0.06;  // % per °C: 0.3 % over five degrees
+            std::string why;
+            ASSERT_EQ(logbook.addTileCertificate(c, why), CertificateAdded::Added) << why;
+            ThreeAngles sample = read(dut, tile), hot = sample;
+            for (auto& angle : hot)
+                for (double& v : angle) v = std::round((v - 0.06 * 5) * 100.0) / 100.0;
+            const LocalTime time{2026, 12, 8, 9, 0, 0};
+            warm << dir.filePath("warm_" + tile + ".csv");
+            writeJudgement(warm.back(), read(reference, tile), hot, "L70S-200002", time);
+            asCertified << dir.filePath("certified_" + tile + ".csv");
+            writeJudgement(asCertified.back(), c.spectra, sample, "L70S-200002", time);
+        }
+    }
+    const QStringList set{"agreement", "--tiles", kTiles.join(','), "--json"};
+    const auto json = [](const test::CliRun& r) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    };
+    const test::CliRun plain = test::runCli(set + asCertified);
+    const test::CliRun certified =
+        test::runCli(set + QStringList{"--certified", "--temperature", "28"} + warm);
+    ASSERT_NE(certified.exitCode, 2) << certified.err;
+    const QJsonObject p = json(plain), c = json(certified);
+    EXPECT_EQ(c["referenceInstrument"].toString(), "certified values");
+    EXPECT_EQ(c["certified"]["temperature"].toDouble(), 28.0);
+    EXPECT_EQ(c["certified"]["certificates"].toArray().size(), kTiles.size());
+    EXPECT_EQ(c["passed"], p["passed"]);
+    for (int t = 0; t < kTiles.size(); ++t)
+        for (int a = 0; a < kAngleCount; ++a)
+            EXPECT_NEAR(c["tiles"][t]["deltaE"][a].toDouble(),
+                        p["tiles"][t]["deltaE"][a].toDouble(), 0.01)
+                << kTiles[t].toStdString() << " " << a;
+
+    // Without the temperature the warm readings are judged as read, and it says so.
+    const test::CliRun uncorrected = test::runCli(set + QStringList{"--certified"} + warm);
+    const QJsonObject u = json(uncorrected);
+    EXPECT_TRUE(u["certified"]["notes"][0].toString().startsWith("not corrected for temperature"));
+    EXPECT_GT(std::abs(u["angles"][0]["mean"].toDouble() - p["angles"][0]["mean"].toDouble()),
+              0.05);
+
+    // A tile without a certificate, or a temperature without certified values: nothing judged.
+    const test::CliRun missing = test::runCli(
+        QStringList{"agreement", "--certified", "--tiles", kTiles.join(',') + ",black"} + warm +
+        QStringList{warm.front()});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("no certificate on record for black"), std::string::npos)
+        << missing.err;
+    EXPECT_EQ(test::runCli(set + QStringList{"--temperature", "28"} + warm).exitCode, 2);
+
+    // A profile to the certified values: its master says so, and it misses a tile left out
+    // as little as a profile to an instrument does.
+    const test::CliRun profile =
+        test::runCli(QStringList{"profile", "--tiles", kTiles.join(','), "--json", "--certified",
+                                 "--temperature", "28"} +
+                     warm);
+    ASSERT_EQ(profile.exitCode, 0) << profile.err;
+    EXPECT_EQ(json(profile)["master"].toString(), "certified values");
+    for (const QJsonValue& angle : json(profile)["angles"].toArray())
+        EXPECT_LT(angle["residualLoo"].toDouble(), 0.1) << angle["angle"].toInt();
 }
 
 }  // namespace

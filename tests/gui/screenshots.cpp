@@ -337,6 +337,15 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     }
     dialog.tabs()->setCurrentIndex(0);
     save(dialog, "tile_set_judged_tiles");
+    // The laboratory's certificates of the four tiles, as the reference read them.
+    for (std::size_t i = 0; i < set.tiles.size(); ++i) {
+        qv::TileCertificate c = qv::test::sampleCertificate(set.tiles[i]);
+        c.number = "NCL-2026-01" + std::to_string(40 + i);
+        c.spectra = dialog.workflow().tiles()[i].target;
+        for (qv::AngleSpectrum& angle : c.spectra) angle.resize(qv::kSpectrumPoints);
+        std::string why;
+        logbook.addTileCertificate(c, why);
+    }
     QTimer writer;
     QObject::connect(&writer, &QTimer::timeout, [&writer] {
         auto* write = qobject_cast<qv::CCorrCoeffWriteDlg*>(QApplication::activeModalWidget());
@@ -350,6 +359,14 @@ void tileSetScreenshots(qv::GuiContext& context, qv::SharedState& state,
     dialog.findChild<QPushButton*>(QStringLiteral("correctButton"))->click();
     readTiles(dialog, pair, set, true);
     save(dialog, "tile_set_verified");
+    // The same set against the certificates, the room 3 °C above theirs.
+    qv::CTileSetDlg certified(context, colour, nullptr, &logbook);
+    certified.findChild<QCheckBox*>(QStringLiteral("temperatureKnown"))->setChecked(true);
+    certified.findChild<QDoubleSpinBox*>(QStringLiteral("temperature"))->setValue(26.0);
+    certified.findChild<QCheckBox*>(QStringLiteral("certifiedCheck"))->click();
+    readTiles(certified, pair, set, true);
+    certified.tabs()->setCurrentIndex(0);
+    save(certified, "tile_set_certified");
 }
 
 // A red specimen as the reference instrument reads it, and as an instrument reads it whose

@@ -248,4 +248,23 @@ std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const 
     return performanceStatement(records, with, formulaFromProfile(profile), now);
 }
 
+std::string citeReferenceCertificate(PerformanceSettings& settings,
+                                     const std::vector<TileCertificate>& onRecord,
+                                     const LocalTime& today) {
+    const std::string number = settings.referenceCertificate;
+    const auto found = std::find_if(
+        onRecord.begin(), onRecord.end(),
+        [&](const TileCertificate& c) { return !number.empty() && c.number == number; });
+    if (found == onRecord.end()) return {};
+    const TileCertificate& c = *found;
+    settings.referenceCertificate = c.number + " (" + c.laboratory + ", " + c.date +
+                                    (c.dueDate.empty() ? std::string() : ", due " + c.dueDate) +
+                                    ")";
+    for (std::optional<double>& u : settings.referenceExpanded)
+        if (!u) u = c.uncertainty;
+    if (c.dueDate.empty() || calendarDate(today) <= c.dueDate) return {};
+    return "the reference's certificate " + c.number + " was due on " + c.dueDate +
+           ": have the reference certified again";
+}
+
 }  // namespace qv

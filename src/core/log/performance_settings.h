@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/log/performance.h"
+#include "core/tiles/tile_certificate.h"
 
 namespace qv {
 
@@ -96,5 +97,14 @@ std::optional<PerformanceStatement> instrumentStatement(Logbook& logbook, const 
                                                         const PerformanceSettings& settings,
                                                         ProfileStore& profile,
                                                         const LocalTime& now);
+
+// The reference's certificate typed in the settings, traced to the certificate of that number
+// among those on record (newest first): the settings then name it in full (laboratory, date,
+// due date) and take its uncertainty at each angle they leave without one. The caution a
+// statement carries when that certificate is past its due date on `today`; empty otherwise, and
+// when no certificate on record has the number (the typed text then stands as it is).
+std::string citeReferenceCertificate(PerformanceSettings& settings,
+                                     const std::vector<TileCertificate>& onRecord,
+                                     const LocalTime& today);
 
 }  // namespace qv

@@ -17,4 +17,5 @@ target_sources(qvcore PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/tile_set.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tile_certificate.cpp
     ${CMAKE_CURRENT_LIST_DIR}/certificate_files.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/certified_set.cpp
     ${CMAKE_CURRENT_LIST_DIR}/check_tile_workflow.cpp)

@@ -53,27 +53,35 @@ void TileSetWorkflow::setChanged() {
     struct Carried {
         TileSpectra spectra;
         ThreeAngles after;
+        ThreeAngles read;
         TileRow row;
     };
     std::map<std::string, Carried> old;
     for (std::size_t i = 0; i < tiles_.size(); ++i)
-        old[view_.rows[i].name] = {tiles_[i], afterSamples_[i], view_.rows[i]};
+        old[view_.rows[i].name] = {tiles_[i], afterSamples_[i], readSamples_[i], view_.rows[i]};
     const std::vector<std::string> before = set_.tiles;
     set_ = tileSetFromProfile(s_.profile);
     limits_ = setLimitsFromProfile(s_.profile);
     tiles_.assign(set_.tiles.size(), {});
     view_.rows.assign(set_.tiles.size(), {});
     afterSamples_.assign(set_.tiles.size(), {});
+    readSamples_.assign(set_.tiles.size(), {});
     for (std::size_t i = 0; i < set_.tiles.size(); ++i) {
         TileRow& row = view_.rows[i];
         row.name = set_.tiles[i];
         if (const auto it = old.find(row.name); it != old.end()) {
             tiles_[i] = it->second.spectra;
             afterSamples_[i] = it->second.after;
+            readSamples_[i] = it->second.read;
             row.target = it->second.row.target;
             row.sample = it->second.row.sample;
             row.after = it->second.row.after;
         }
+    }
+    if (set_.tiles != before && certified_) {
+        // The certificates were found for the other set's tiles.
+        certified_.reset();
+        placeReference();
     }
     view_.selected = std::min(view_.selected, static_cast<int>(tiles_.size()) - 1);
     if (view_.selected < 0) {
@@ -120,7 +128,9 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
                                        [&](const TileRow& r) { return &r != &row && r.target; });
     const bool anySample = std::any_of(view_.rows.begin(), view_.rows.end(),
                                        [&](const TileRow& r) { return &r != &row && r.sample; });
-    if (role == ValidationRole::Target && !view_.verifying) {
+    if (role == ValidationRole::Target && certified_) {
+        return false;  // the certificates stand for the reference instrument
+    } else if (role == ValidationRole::Target && !view_.verifying) {
         if (!sameInstrument(m.serial, targetSerial_, anyTarget)) return false;
         tiles_[i].target = m.spectra;
         targetSerial_ = m.serial;
@@ -134,13 +144,14 @@ bool TileSetWorkflow::take(ValidationRole role, const Measurement& m) {
         sampleSerial_ = m.serial;
         sampleType_ = m.type;
         if (view_.verifying) {
-            afterSamples_[i] = m.spectra;
+            afterSamples_[i] = judgedReading(i, m.spectra);
             row.after = true;
             after_.reset();
             tileAfterDeltaE_[i] = differences({tiles_[i].target, afterSamples_[i]});
             advance(&TileRow::after, nullptr);
         } else {
-            tiles_[i].sample = m.spectra;
+            readSamples_[i] = m.spectra;
+            tiles_[i].sample = judgedReading(i, m.spectra);
             row.sample = true;
             now_.reset();
             diagnosis_.reset();
@@ -190,6 +201,39 @@ void TileSetWorkflow::advance(bool TileRow::*read, bool TileRow::*other) {
             }
         }
     }
+}
+
+ThreeAngles TileSetWorkflow::judgedReading(std::size_t i, const ThreeAngles& reading) const {
+    return certified_ ? certifiedReading(*certified_, i, reading) : reading;
+}
+
+void TileSetWorkflow::placeReference() {
+    for (std::size_t i = 0; i < tiles_.size(); ++i) {
+        TileRow& row = view_.rows[i];
+        row.target = certified_.has_value();
+        tiles_[i].target = certified_ ? certified_->certificates[i].spectra : ThreeAngles{};
+        tiles_[i].sample = row.sample ? judgedReading(i, readSamples_[i]) : ThreeAngles{};
+    }
+    targetSerial_ = certified_ ? std::string(kCertifiedValues) : std::string();
+}
+
+bool TileSetWorkflow::useCertified(std::optional<CertifiedSet> certified) {
+    // The reference instrument's readings stay when it stays the reference.
+    if (!certified && !certified_) return true;
+    if (view_.verifying) return false;
+    if (certified && (!certified->ok() || certified->certificates.size() != tiles_.size()))
+        return false;
+    // Coming back from certified values, the reference instrument's tiles are read anew.
+    certified_ = std::move(certified);
+    placeReference();
+    now_.reset();
+    diagnosis_.reset();
+    refusal_.clear();
+    refreshDifferences();
+    if (view_.selected < 0 || (certified_ && view_.rows[std::size_t(view_.selected)].sample))
+        advance(&TileRow::sample, &TileRow::target);
+    render();
+    return true;
 }
 
 std::vector<TileSpectra> TileSetWorkflow::afterSet() const {
@@ -341,7 +385,7 @@ void TileSetWorkflow::render() {
                              : everyTile(&TileRow::target) && everyTile(&TileRow::sample);
     view_.correctEnabled = now_ && !now_->passed && !view_.verifying;
     const bool canMeasure = s_.state.bConnected && view_.selected >= 0;
-    view_.targetEnabled = canMeasure && !view_.verifying;
+    view_.targetEnabled = canMeasure && !view_.verifying && !certified_;
     view_.sampleEnabled = canMeasure;
     view_.now = summary(now_);
     view_.lightestOnly = summary(now_ ? lightestOnly_ : std::nullopt);
@@ -365,7 +409,8 @@ std::string TileSetWorkflow::instruction() const {
         return now_->passed ? "The set passes: the instruments agree within the limits."
                             : failedInstruction();
     } else if (everyTile(&TileRow::target) && everyTile(&TileRow::sample)) {
-        return "Every tile is read on both instruments: press Judge.";
+        return certified_ ? "Every tile is read: press Judge."
+                          : "Every tile is read on both instruments: press Judge.";
     }
     return measureInstruction();
 }
@@ -417,6 +462,7 @@ std::string TileSetWorkflow::measureInstruction() const {
     const std::string done = "T" + tile.substr(1) + " is read";
     if (view_.verifying)
         return row.after ? done + " again: choose a tile without a mark under \"Again\"." : sample;
+    if (certified_) return row.sample ? done + ": choose a tile that lacks a mark." : sample;
     // A tile that lacks both readings is asked for on the instrument read last.
     const bool sampleFirst = lastRole_ == ValidationRole::Sample;
     if (!row.target && !(sampleFirst && !row.sample)) return target;

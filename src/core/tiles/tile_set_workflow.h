@@ -10,6 +10,7 @@
 #include "core/checks/validation_workflow.h"
 #include "core/measure/entries_apply.h"
 #include "core/measure/measured_pair.h"
+#include "core/tiles/certified_set.h"
 #include "core/tiles/diagnosis.h"
 #include "core/tiles/profile.h"
 #include "core/tiles/set_agreement.h"
@@ -98,6 +99,15 @@ public:
     // the instrument and places it on the selected tile again. False: the press takes nothing.
     bool placeAgain(int reading);
 
+    // Judges the set against certified values: each tile's certificate stands for the reference
+    // instrument's reading, and every reading of the instrument is brought to the certificates'
+    // temperature when the set has one. With nothing, back to the reference instrument, whose
+    // tiles are then read again. The readings of the instrument under correction are kept as
+    // read either way; the judgement is dropped. False while a correction is verified (it was
+    // fitted against the other reference) or when `certified` is not of this set's tiles.
+    bool useCertified(std::optional<CertifiedSet> certified);
+    const std::optional<CertifiedSet>& certified() const { return certified_; }
+
     // "tile 3 'green'", as the instruction names it.
     std::string tileName(int row) const;
 
@@ -165,6 +175,11 @@ private:
     // The set with the samples read after the correction.
     std::vector<TileSpectra> afterSet() const;
     bool everyTile(bool TileRow::*flag) const;
+    // The instrument's reading of tile `i` as it is judged: brought to the certificate's
+    // temperature against certified values, as read otherwise.
+    ThreeAngles judgedReading(std::size_t i, const ThreeAngles& reading) const;
+    // Every tile's target and sample as the reference in force takes them.
+    void placeReference();
 
     Seams s_;
     EvaluateHueControl& colour_;
@@ -173,6 +188,9 @@ private:
     SetLimits limits_;
     std::vector<TileSpectra> tiles_;
     std::vector<ThreeAngles> afterSamples_;
+    // The samples as the instrument gave them: what a change of reference is judged from.
+    std::vector<ThreeAngles> readSamples_;
+    std::optional<CertifiedSet> certified_;
     // Each tile's differences once both its readings are in, before and after the correction.
     std::vector<Differences> tileDeltaE_, tileAfterDeltaE_;
     // The instrument the operator read last: the next tile is asked for on the same one.

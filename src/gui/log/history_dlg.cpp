@@ -486,19 +486,25 @@ void CHistoryDlg::onSavePerformance() {
     showReading(true);
     reader_->post([this, serial = serial_](LogbookStore* store) {
         std::vector<CheckRecord> records, reference;
+        std::vector<TileCertificate> certificates;
         if (store) records = store->records(serial);
         if (const std::string ref = statementReference(records); store && !ref.empty())
             reference = store->records(ref);
+        if (const auto on = store ? store->tileCertificates({}) : std::nullopt)
+            certificates = certificatesOf(*on);
         QMetaObject::invokeMethod(
             this,
-            [this, records = std::move(records), reference = std::move(reference)] {
+            [this, records = std::move(records), reference = std::move(reference),
+             certificates = std::move(certificates)] {
                 showReading(false);
                 if (records.empty()) return;
                 PerformanceSettings settings = performanceSettingsFromProfile(context_.profile);
                 settings.referenceNoise = referenceReadingNoise(records, reference);
-                PerformanceStatement statement =
-                    performanceStatement(records, settings, formulaFromProfile(context_.profile),
-                                         localTimeOf(context_.clock.calendarSeconds()));
+                const LocalTime now = localTimeOf(context_.clock.calendarSeconds());
+                const std::string caution = citeReferenceCertificate(settings, certificates, now);
+                PerformanceStatement statement = performanceStatement(
+                    records, settings, formulaFromProfile(context_.profile), now);
+                if (!caution.empty()) statement.missing.push_back(caution);
                 statement.madeBy = operatorName();
                 statement.workstation = workstationName();
                 savePerformanceSheetAs(statement, context_);

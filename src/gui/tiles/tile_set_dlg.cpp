@@ -1,6 +1,8 @@
 #include "gui/tiles/tile_set_dlg.h"
 #include "gui/kit/palette.h"
 
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,6 +26,7 @@
 #include "gui/kit/spectra_chart.h"
 #include "gui/tiles/diagnosis_panel.h"
 #include "gui/tiles/tile_set_settings_dlg.h"
+#include "platform/log/logbook_store.h"
 
 namespace qv {
 
@@ -80,11 +83,12 @@ QPushButton* button(QWidget* parent, const QString& label, const char* name) {
 }  // namespace
 
 CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent,
-                         const LogbookStore* logbook)
+                         LogbookStore* logbook)
     : QDialog(parent),
       context_(context),
       workflow_(context, colour),
-      profiles_(ProfileFinder::of(logbook, context.strings)) {
+      profiles_(ProfileFinder::of(logbook, context.strings)),
+      logbook_(logbook) {
     setObjectName(QStringLiteral("CTileSetDlg"));
     setWindowTitle(tr("Tile set"));
     heading_ = new QLabel(this);
@@ -129,6 +133,7 @@ CTileSetDlg::CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidge
     layout->addWidget(heading_);
     layout->addWidget(limits_);
     layout->addWidget(instruction_);
+    layout->addWidget(buildReference());
     layout->addWidget(tabs_, 1);
     layout->addLayout(buildButtons());
     layout->addWidget(status_);
@@ -265,6 +270,73 @@ QWidget* CTileSetDlg::buildReadings() {
     return holder;
 }
 
+QWidget* CTileSetDlg::buildReference() {
+    auto* holder = new QWidget(this);
+    auto* grid = new QGridLayout(holder);
+    grid->setContentsMargins(0, 0, 0, 0);
+    certified_ = new QCheckBox(tr("Against &certified values"), holder);
+    certified_->setObjectName(QStringLiteral("certifiedCheck"));
+    certified_->setToolTip(
+        tr("Each tile's certificate on record stands for the reference "
+           "instrument: only the instrument under correction reads the set."));
+    certified_->setEnabled(logbook_ != nullptr);
+    temperatureKnown_ = new QCheckBox(tr("Room temperature"), holder);
+    temperatureKnown_->setObjectName(QStringLiteral("temperatureKnown"));
+    temperature_ = new QDoubleSpinBox(holder);
+    temperature_->setObjectName(QStringLiteral("temperature"));
+    temperature_->setRange(-20.0, 80.0);
+    temperature_->setDecimals(1);
+    temperature_->setSuffix(QStringLiteral(" °C"));
+    temperature_->setValue(23.0);
+    certifiedNotes_ = new QLabel(holder);
+    certifiedNotes_->setObjectName(QStringLiteral("certifiedNotes"));
+    certifiedNotes_->setWordWrap(true);
+    certifiedNotes_->hide();  // until there is something to say
+    grid->addWidget(certified_, 0, 0);
+    grid->addWidget(temperatureKnown_, 0, 1);
+    grid->addWidget(temperature_, 0, 2);
+    grid->setColumnStretch(3, 1);
+    grid->addWidget(certifiedNotes_, 1, 0, 1, 4);
+    for (QWidget* w :
+         {static_cast<QWidget*>(temperatureKnown_), static_cast<QWidget*>(temperature_)})
+        w->setEnabled(false);
+    connect(certified_, &QCheckBox::toggled, this, &CTileSetDlg::onReference);
+    connect(temperatureKnown_, &QCheckBox::toggled, this, &CTileSetDlg::onReference);
+    connect(temperature_, &QDoubleSpinBox::editingFinished, this, &CTileSetDlg::onReference);
+    return holder;
+}
+
+void CTileSetDlg::onReference() {
+    std::optional<CertifiedSet> set;
+    if (certified_->isChecked()) {
+        const auto onRecord = logbook_ ? logbook_->tileCertificates({}) : std::nullopt;
+        std::optional<double> temperature;
+        if (temperatureKnown_->isChecked()) temperature = temperature_->value();
+        set = certifiedSet(workflow_.set().tiles,
+                           onRecord ? certificatesOf(*onRecord) : std::vector<TileCertificate>{},
+                           temperature, localTimeOf(context_.clock.calendarSeconds()));
+        if (!onRecord) set->problem = "the logbook's tile certificates cannot be read";
+    }
+    QString notes;
+    if (set && !set->ok()) {
+        notes = tr("Not against certified values: %1.").arg(text(set->problem));
+        set.reset();
+    } else if (set) {
+        QStringList lines{tr("Against %1.").arg(text(certifiedLabel(*set)))};
+        for (const std::string& n : set->notes) lines << sentence(text(n)) + QLatin1Char('.');
+        notes = lines.join(QLatin1Char(' '));
+    }
+    if (!workflow_.useCertified(set))
+        notes = tr("The reference stays as it is while a correction is verified.");
+    const QSignalBlocker quiet(certified_);
+    certified_->setChecked(workflow_.certified().has_value());
+    temperatureKnown_->setEnabled(certified_->isChecked());
+    temperature_->setEnabled(certified_->isChecked() && temperatureKnown_->isChecked());
+    certifiedNotes_->setText(notes);
+    certifiedNotes_->setVisible(!notes.isEmpty());
+    render();
+}
+
 void CTileSetDlg::onSelection() {
     const auto rows = table_->selectionModel()->selectedRows();
     workflow_.select(rows.isEmpty() ? -1 : rows.first().row());
@@ -340,6 +412,8 @@ void CTileSetDlg::onSettings() {
     CTileSetSettingsDlg settings(context_, this);
     if (settings.exec() != QDialog::Accepted) return;
     workflow_.setChanged();
+    // The certificates are found again for the set's tiles as they are now.
+    if (certified_->isChecked()) return onReference();
     render();
 }
 

@@ -8,6 +8,8 @@
 
 #include "core/tiles/tile_set_workflow.h"
 
+class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLayout;
 class QPushButton;
@@ -31,9 +33,9 @@ class CTileSetDlg : public QDialog {
     Q_OBJECT
 public:
     // With a logbook, a judged set shows what it is through the sample instrument's profile
-    // too, when it has one.
+    // too, when it has one, and may be judged against the tiles' certificates on record.
     CTileSetDlg(GuiContext& context, EvaluateHueControl& colour, QWidget* parent = nullptr,
-                const LogbookStore* logbook = nullptr);
+                LogbookStore* logbook = nullptr);
     ~CTileSetDlg() override;
 
     const TileSetWorkflow& workflow() const { return workflow_; }
@@ -57,6 +59,9 @@ private:
     QLayout* buildButtons();
     // How many readings one press averages.
     QWidget* buildReadings();
+    // What the set is judged against: the reference instrument or the tiles' certificates.
+    QWidget* buildReference();
+    void onReference();
     void onSelection();
     void onMeasure(ValidationRole role);
     // The selected tile read once, or `readings` times and averaged; nothing when a reading
@@ -98,6 +103,11 @@ private:
     QPushButton* judgeButton_ = nullptr;
     QPushButton* correctButton_ = nullptr;
     QSpinBox* readings_ = nullptr;
+    LogbookStore* logbook_ = nullptr;
+    QCheckBox* certified_ = nullptr;
+    QCheckBox* temperatureKnown_ = nullptr;
+    QDoubleSpinBox* temperature_ = nullptr;
+    QLabel* certifiedNotes_ = nullptr;
 };
 
 }  // namespace qv

@@ -290,7 +290,17 @@ bool FleetLogbook::setCheckInterval(CheckKind kind, const CheckInterval& interva
 std::optional<TileCertificates> FleetLogbook::tileCertificates(const std::string& tile) {
     if (readable()) {
         std::optional<TileCertificates> out = server_->tileCertificates(tile);
-        if (!readFailed()) return out;
+        if (!readFailed()) {
+            // The check tile goes on while the server is away: the certificates it read are kept
+            // on this workstation too, oldest first so that the newest stays in force. The copy
+            // never changes certified values this workstation holds already.
+            if (out)
+                for (auto row = out->rows.rbegin(); row != out->rows.rend(); ++row) {
+                    std::string why;
+                    local_->addTileCertificate(row->certificate, why);
+                }
+            return out;
+        }
     }
     return local_->tileCertificates(tile);
 }

@@ -42,6 +42,8 @@ struct TileCertificates {
 // taken (the reason told): a certificate of that number with other certified values, a
 // logbook that cannot be written.
 enum class CertificateAdded { Added, AlreadyRecorded, Refused };
+// The certificates alone, newest first.
+std::vector<TileCertificate> certificatesOf(const TileCertificates& read);
 
 class LogbookStore : public Logbook {
 public:

@@ -30,6 +30,12 @@ std::optional<StoredTileCertificate> rowOf(const QSqlQuery& q) {
 
 }  // namespace
 
+std::vector<TileCertificate> certificatesOf(const TileCertificates& read) {
+    std::vector<TileCertificate> out;
+    for (const StoredTileCertificate& s : read.rows) out.push_back(s.certificate);
+    return out;
+}
+
 std::optional<TileCertificates> SqlLogbook::tileCertificates(const std::string& tile) {
     readFailed_ = !open_;
     if (!open_) return std::nullopt;

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include "gui_fixture.h"
 #include "history_reads.h"
 #include "profiles_fill.h"
+#include "support/sample_certificate.h"
 #include "support/sim_instrument.h"
 
 namespace qv {
@@ -388,6 +390,61 @@ TEST_F(TileSetDialogs,
     EXPECT_EQ(tileSetFromProfile(profile).tiles, (std::vector<std::string>{"white", "mid grey"}));
     EXPECT_EQ(setLimitsFromProfile(profile).productTolerance, 1.5);
     EXPECT_EQ(setLimitsFromProfile(profile).meanThreshold, 0.5);
+}
+
+// Against certified values the tiles' certificates stand for the reference instrument: only the
+// instrument under correction reads, its readings are kept across the change, and a set with a
+// tile the logbook holds no certificate of stays with the reference instrument. Certificates of
+// the reference's own readings judge the set as the reference did.
+TEST_F(TileSetDialogs, AgainstCertifiedValuesOnlyTheInstrumentUnderCorrectionReads) {
+    SqlLogbook logbook(home.path() + "/logbook.sqlite");
+    CTileSetDlg dialog(context, *colour, nullptr, &logbook);
+    for (int row : {0, 1}) {
+        read(dialog, row, "REF", "targetButton");
+        read(dialog, row, "DUT", "sampleButton");
+    }
+    button(dialog, "judgeButton")->click();
+    const TileSetView& v = dialog.workflow().view();
+    const SetSummary reference = v.now;
+    auto* check = child<QCheckBox>(dialog, "certifiedCheck");
+    auto* notes = child<QLabel>(dialog, "certifiedNotes");
+    check->click();
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_EQ(notes->text(),
+              QStringLiteral("Not against certified values: no certificate on record for white, "
+                             "red."));
+    EXPECT_TRUE(v.rows[0].target && v.now.passed.has_value());
+
+    for (std::size_t i = 0; i < 2; ++i) {
+        TileCertificate c = test::sampleCertificate(dialog.workflow().set().tiles[i]);
+        c.number = "C-" + c.tile;
+        c.spectra = dialog.workflow().tiles()[i].target;
+        for (AngleSpectrum& angle : c.spectra) angle.resize(kSpectrumPoints);  // reflectances only
+        std::string why;
+        ASSERT_EQ(logbook.addTileCertificate(c, why), CertificateAdded::Added) << why;
+    }
+    check->click();
+    ASSERT_TRUE(check->isChecked());
+    EXPECT_TRUE(notes->text().startsWith(
+        QStringLiteral("Against certified values (certificates C-white, C-red). Not corrected "
+                       "for temperature: no temperature given.")))
+        << notes->text().toStdString();
+    EXPECT_FALSE(button(dialog, "targetButton")->isEnabled());
+    EXPECT_FALSE(v.now.passed.has_value());
+    ASSERT_TRUE(button(dialog, "judgeButton")->isEnabled());  // the samples were kept
+    button(dialog, "judgeButton")->click();
+    EXPECT_EQ(v.now.mean, reference.mean);
+    EXPECT_EQ(v.now.passed, reference.passed);
+
+    writeCorrection(dialog);
+    ASSERT_TRUE(v.verifying);
+    for (int row : {0, 1}) read(dialog, row, "DUT", "sampleButton");
+    button(dialog, "judgeButton")->click();
+    EXPECT_EQ(child<QLabel>(dialog, "afterVerdict")->text(), QStringLiteral("PASSED"));
+    // What the correction was verified against stays while it is.
+    check->click();
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(dialog.workflow().certified()->certificates[1].number, "C-red");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "platform/log/fleet_logbook.h"
 #include "support/cli_run.h"
 #include "support/pg_server.h"
+#include "support/sample_certificate.h"
 #include "support/sim_instrument.h"
 #include "support/temp_home.h"
 
@@ -221,6 +222,36 @@ TEST(FleetLogbook, ARefusedRecordIsKeptAndListedAndCostsNoLaterCheck) {
     EXPECT_EQ(listed, 3u) << where.out;
     EXPECT_NE(where.out.find("lab_rule"), std::string::npos) << where.out;
     EXPECT_EQ(onServer(server, db, "NEXT").first, 2u);
+}
+
+// The certificates a workstation read from the server stay readable there while the server is
+// away, the newest in force as on the server, so the daily check tile goes on.
+TEST(FleetLogbook, TileCertificatesReadFromTheServerAreThereWhileItIsAway) {
+    PgServer server;
+    const std::string db = server.createDatabase("lab");
+    test::TempHome home;
+    TileCertificate first = test::sampleCertificate(), second = first;
+    second.number = "NCL-2027-0002";
+    second.date = "2027-02-20";
+    second.spectra[1][3] += 0.5;
+    std::string why;
+    {
+        FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+        ASSERT_EQ(logbook.addTileCertificate(first, why), CertificateAdded::Added) << why;
+        ASSERT_EQ(logbook.addTileCertificate(second, why), CertificateAdded::Added) << why;
+        ASSERT_EQ(logbook.tileCertificates("green")->rows.size(), 2u);
+    }
+    server.stop();
+    FleetLogbook logbook(at(server, db), std::make_unique<SqlLogbook>(logbookPath()), nullptr);
+    const auto away = logbook.tileCertificates("green");
+    ASSERT_TRUE(away);
+    ASSERT_EQ(away->rows.size(), 2u);
+    EXPECT_EQ(away->rows[0].certificate.number, "NCL-2027-0002");
+    EXPECT_EQ(certifiedValuesText(away->rows[1].certificate), certifiedValuesText(first));
+    // A certificate is still the lab's: none is added while the server is away.
+    TileCertificate third = first;
+    third.number = "NCL-2027-0003";
+    EXPECT_EQ(logbook.addTileCertificate(third, why), CertificateAdded::Refused);
 }
 
 // The connection's TLS mode is the user's: PGSSLMODE holds when the settings name none, and

@@ -8,6 +8,7 @@
 #include "core/app/profile_store.h"
 #include "core/log/performance_settings.h"
 #include "core/tiles/tile_set.h"
+#include "support/sample_certificate.h"
 
 namespace qv {
 namespace {
@@ -95,6 +96,40 @@ TEST(PerformanceSettings, OneValueServesEveryAngleAndThreeServeOneEach) {
     EXPECT_EQ(perAngleInput("0,5/0.6/0,7", ','), (Values{0.5, 0.6, 0.7}));
     for (const char* wrong : {"", "0.5/0.6", "0.5/0.6/0.7/0.8", "0.5//0.7", "abc", "9", "0.5/"})
         EXPECT_FALSE(perAngleInput(wrong, '.')) << wrong;
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The reference's certificate traced to the one on record of its number: named in full, its
+// uncertainty where the settings give none, and past its due date a caution; a number not on
+// record stands as typed.
+TEST(PerformanceSettings, TheReferencesCertificateIsTracedToTheOneOnRecord) {
+    TileCertificate older = test::sampleCertificate(), newer = older;
+    newer.number = "NCL-2027-0002";
+    newer.date = "2027-02-20";
+    newer.dueDate = "2027-08-20";
+    const std::vector<TileCertificate> onRecord{newer, older};
+    PerformanceSettings s;
+    s.referenceExpanded[1] = 0.3;
+    s.referenceCertificate = "NCL-2026-0147";
+    EXPECT_EQ(citeReferenceCertificate(s, onRecord, {2027, 3, 2, 9, 0, 0}),
+              "the reference's certificate NCL-2026-0147 was due on 2027-03-01: have the "
+              "reference certified again");
+    EXPECT_EQ(s.referenceCertificate,
+              "NCL-2026-0147 (National colour laboratory, 2026-03-01, due 2027-03-01)");
+    EXPECT_EQ(s.referenceExpanded[0], 0.15);
+    EXPECT_EQ(s.referenceExpanded[1], 0.3);
+    s.referenceCertificate = "NCL-2027-0002";
+    EXPECT_EQ(citeReferenceCertificate(s, onRecord, {2027, 3, 2, 9, 0, 0}), "");
+    for (const char* typed : {"", "cert. of 2026-05-01"}) {
+        s.referenceCertificate = typed;
+        EXPECT_EQ(citeReferenceCertificate(s, onRecord, {2027, 3, 2, 9, 0, 0}), "");
+        EXPECT_EQ(s.referenceCertificate, typed);
+    }
 }
 
 }  // namespace

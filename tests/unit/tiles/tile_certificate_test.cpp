@@ -9,6 +9,7 @@
 #include "core/colour/delta_e.h"
 #include "core/colour/tristimulus.h"
 #include "core/tiles/certificate_files.h"
+#include "core/tiles/certified_set.h"
 #include "sim/specimens.h"
 #include "support/sample_certificate.h"
 
@@ -246,6 +247,55 @@ TEST(ThermochromicTile, CoefficientsFromTwoTemperaturesCorrectFiveDegrees) {
                         fromCold.angles[a].deltaE);
         }
     }
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// A set against certified values: each tile's newest certificate, names without regard to case,
+// the tiles without one named; what the verdict cannot see said; a reading corrected only
+// where its certificate allows it.
+TEST(CertifiedSet, FindsEachTilesCertificateAndSaysWhatItCannotSee) {
+    TileCertificate older = test::sampleCertificate("Green");
+    older.number = "OLD-1";
+    TileCertificate green = test::sampleCertificate("green");
+    green.dueDate = "2026-06-01";
+    TileCertificate red = test::sampleCertificate("red");
+    red.number = "NCL-RED";
+    red.coefficients = {};  // no coefficients: read as it is
+    red.uncertainty = 0.4;
+    const std::vector<TileCertificate> onRecord{green, red, older};  // newest first
+    const LocalTime today{2026, 12, 10, 9, 0, 0};
+
+    const CertifiedSet none = certifiedSet({"GREEN", "blue", "red", "white"}, onRecord, {}, today);
+    EXPECT_FALSE(none.ok());
+    EXPECT_EQ(none.problem, "no certificate on record for blue, white");
+    EXPECT_TRUE(none.certificates.empty());
+
+    const CertifiedSet cold = certifiedSet({"GREEN", "red"}, onRecord, std::nullopt, today);
+    ASSERT_TRUE(cold.ok());
+    EXPECT_EQ(cold.certificates[0].number, "NCL-2026-0147");
+    ASSERT_EQ(cold.notes.size(), 3u);
+    EXPECT_EQ(cold.notes[0], "not corrected for temperature: no temperature given");
+    EXPECT_EQ(cold.notes[1],
+              "past the due date: certificate NCL-2026-0147 of GREEN (due 2026-06-01)");
+    EXPECT_EQ(cold.notes[2], "the certified values are uncertain by up to 0.40 dE*ab (expanded)");
+    EXPECT_EQ(certifiedLabel(cold), "certified values (certificates NCL-2026-0147, NCL-RED)");
+
+    const CertifiedSet warm = certifiedSet({"green", "red"}, onRecord, 28.0, today);
+    EXPECT_EQ(warm.notes[0],
+              "not corrected for temperature (no coefficients or no temperature on the "
+              "certificate): red");
+    std::vector<TileSpectra> tiles{{{}, test::sampleCertificate().spectra}, {{}, red.spectra}};
+    putCertified(warm, tiles);
+    EXPECT_EQ(tiles[1].target, red.spectra);
+    EXPECT_EQ(tiles[1].sample, red.spectra);  // as read
+    // 5 °C warm: each value less its coefficient times five.
+    EXPECT_DOUBLE_EQ(tiles[0].sample[2][30], green.spectra[2][30] + 0.001 * 30 * 5);
+    EXPECT_EQ(tiles[0].target, green.spectra);
 }
 
 }  // namespace
