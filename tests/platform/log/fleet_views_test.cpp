@@ -83,7 +83,7 @@ CheckRecord made(RecordKind kind, const std::string& serial, long long day, int 
 
 // Dated back from the engine's own today. A: due soon on the lead's first day and on the due
 // day itself, overdue a day after it, a tile set never made, a statement whose interval was
-// taken out, a profile with none. B: a verification newer than a failed inter-instrument check,
+// taken out, a profile with none, a check tile failed today. B: no check tile, a verification newer than a failed inter-instrument check,
 // a failed repeatability check, a calibration made today, a tile set due soon. C: only a write.
 // D (below): a calibration whose time cannot be read.
 void fill(SqlLogbook& logbook, long long today) {
@@ -93,6 +93,7 @@ void fill(SqlLogbook& logbook, long long today) {
                                  made(K::Repeatability, "L70S-A", today - 2, 7, true),
                                  made(K::Statement, "L70S-A", today - 400, 9, true),
                                  made(K::Profile, "L70S-A", today - 5, 9, true),
+                                 made(K::CheckTile, "L70S-A", today, 8, false),
                                  made(K::InterInstrument, "L70S-B", today - 40, 9, false),
                                  made(K::Verification, "L70S-B", today - 3, 9, true),
                                  made(K::Repeatability, "L70S-B", today, 8, false),
@@ -108,6 +109,7 @@ void fill(SqlLogbook& logbook, long long today) {
                                                           {CheckKind::InterInstrument, {30, 7}},
                                                           {CheckKind::TileSet, {90, 14}},
                                                           {CheckKind::Statement, {365, 30}},
+                                                          {CheckKind::CheckTile, {1, 0}},
                                                           {CheckKind::Statement, {}}})
         ASSERT_TRUE(logbook.setCheckInterval(kind, interval, why)) << why;
 }
@@ -153,6 +155,8 @@ void judgedAlike(SqlLogbook& logbook, Dashboard& view, const std::string& todayQ
                                                       {"L70S-A tile-set", "overdue"},
                                                       {"L70S-A statement", "ok"},
                                                       {"L70S-A profile", "ok"},
+                                                      {"L70S-A check-tile", "failed"},
+                                                      {"L70S-B check-tile", "overdue"},
                                                       {"L70S-B inter-instrument", "ok"},
                                                       {"L70S-B repeatability", "failed"},
                                                       {"L70S-B calibration", "ok"},
