@@ -40,7 +40,7 @@ constexpr std::array kVerbs{
          &runFleet},
     Verb{"certificate-import", "A tile's certificate (CGATS or CxF3) and coefficients kept",
          &runCertificateImport},
-    Verb{"export", "A result file's spectra as CGATS text for colour tools", &runExport},
+    Verb{"export", "A result file's spectra as CGATS or CxF3 for colour tools", &runExport},
     Verb{"certificate", "The certificate of a logbook record as a PDF", &runCertificate, true},
     Verb{"performance", "An instrument's performance statement from the logbook (and as a PDF)",
          &runPerformance, true},
