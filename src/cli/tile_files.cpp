@@ -36,16 +36,25 @@ std::optional<int> takeTiles(const QCommandLineParser& parser, const Options& o,
     return std::nullopt;
 }
 
+namespace {
+
+// A file the operator named, whole; nothing (the reason printed) when it cannot be read.
+std::optional<std::string> chosenFile(Session& s, const Options& o, const std::string& path) {
+    std::string text;
+    if (s.files.readAll(path, kMaxChosenFileBytes, text)) return text;
+    failed(o, "cannot read " + path);
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool readTiles(Session& s, const Options& o, const QStringList& files, const NumberFormat& format,
                SetRun& run) {
     for (const QString& file : files) {
         const std::string path = file.toStdString();
-        std::string text;
-        if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
-            failed(o, "cannot read " + path);
-            return false;
-        }
-        const FileRead<JudgementFile> read = readJudgementFile(text, format, s.strings());
+        const auto text = chosenFile(s, o, path);
+        if (!text) return false;
+        const FileRead<JudgementFile> read = readJudgementFile(*text, format, s.strings());
         if (!read.ok()) {
             failed(o, path + " is not a judgement file the set reads: " + read.problem);
             return false;
@@ -143,12 +152,9 @@ bool readReadings(Session& s, const Options& o, const QStringList& files,
                   const NumberFormat& format, SetRun& run) {
     for (const QString& file : files) {
         const std::string path = file.toStdString();
-        std::string text;
-        if (!s.files.readAll(path, kMaxChosenFileBytes, text)) {
-            failed(o, "cannot read " + path);
-            return false;
-        }
-        const auto reading = instrumentReading(o, path, text, format, s.strings());
+        const auto text = chosenFile(s, o, path);
+        if (!text) return false;
+        const auto reading = instrumentReading(o, path, *text, format, s.strings());
         if (!reading) return false;
         if (run.tiles.empty()) {
             run.sampleSerial = reading->first;
