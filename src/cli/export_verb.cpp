@@ -37,6 +37,28 @@ int exportStandardised(const Options& o, const QString& file, const QString& out
     return problem.empty() ? kExitPassed : failed(o, problem);
 }
 
+// The same copy as a CxF3 document: the sample's readings referenced to the profile they went
+// through. A CGATS file's copy stays CGATS, since the CxF reading of a file takes only the
+// program's own result files.
+int exportStandardisedCxf(const Options& o, const QString& file, const QString& out,
+                          CxfLayout layout) {
+    Session s(o);
+    s.logbook = openVerbLogbook(o, true);
+    if (!s.logbook) return kExitFailed;
+    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
+    const auto result = standardisedFile(s, o, *engine, file, {0, true, {}});
+    if (!result) return kExitFailed;
+    if (result->cgats)
+        return failed(o,
+                      file.toStdString() +
+                          ": a CGATS file's standardised copy is exported as CGATS; give --cgats");
+    const CxfContents contents = cxfContents(result->text, userNumberFormat(), s.strings());
+    if (!contents.ok()) return failed(o, file.toStdString() + ": " + contents.problem);
+    const std::string problem = newFileProblem(
+        out.toStdString(), s.files.saveNew(out.toStdString(), formatCxf(contents, layout)));
+    return problem.empty() ? kExitPassed : failed(o, problem);
+}
+
 std::optional<CxfLayout> layoutNamed(const QString& name) {
     if (name == QStringLiteral("grouped")) return CxfLayout::Grouped;
     if (name == QStringLiteral("per-angle")) return CxfLayout::PerAngle;
@@ -47,11 +69,15 @@ int exportCxf(const Options& o, const QCommandLineParser& parser, const StringTa
     const QString file = parser.value(QStringLiteral("cxf"));
     const auto layout = layoutNamed(parser.value(QStringLiteral("layout")));
     if (!layout) return failed(o, "--layout is grouped or per-angle");
-    if (parser.isSet(QStringLiteral("standardised")))
-        return failed(o, "--standardised is for --cgats; export the standardised copy instead");
     const QString out = parser.isSet(QStringLiteral("out"))
                             ? parser.value(QStringLiteral("out"))
                             : QString::fromStdString(cxfPathBeside(file.toStdString()));
+    if (parser.isSet(QStringLiteral("standardised"))) {
+        if (const int code = exportStandardisedCxf(o, file, out, *layout); code != kExitPassed)
+            return code;
+        o.io.out << out << "\n";
+        return kExitPassed;
+    }
     AtomicFileStore files;
     const std::string problem = exportCxfFile(files, file.toStdString(), out.toStdString(), *layout,
                                               userNumberFormat(), texts);
@@ -76,7 +102,9 @@ void describeExport(QCommandLineParser& parser) {
         "each angle under its own multi-angle measurement conditions (45as25, 45as45, 45as75) with "
         "the "
         "instrument's serial; --layout per-angle writes one object per angle for readers that take "
-        "one spectrum per object."));
+        "one spectrum per object. With --standardised the judgement or repeatability file's "
+        "copy read through the profile goes into the document, its readings referenced to the "
+        "profile (a CGATS file's copy is exported with --cgats)."));
     parser.addOption({QStringLiteral("cgats"), QStringLiteral("The result file to export."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("cxf"),
@@ -92,7 +120,8 @@ void describeExport(QCommandLineParser& parser) {
                       QStringLiteral("OUT")});
     parser.addOption(
         {QStringLiteral("standardised"),
-         QStringLiteral("The sample standardised to the master through its profile.")});
+         QStringLiteral("The sample standardised to the master through its profile (a "
+                        "judgement or repeatability file; with --cgats also a CGATS file).")});
 }
 
 }  // namespace
@@ -106,7 +135,7 @@ int runExport(const QStringList& arguments, Io& io) {
             parser, arguments, o,
             QStringLiteral("Usage: qvl70s-cli export --cgats FILE [--standardised] [--out OUT]\n"
                            "       qvl70s-cli export --cxf FILE [--layout grouped|per-angle] "
-                           "[--out OUT]")))
+                           "[--standardised] [--out OUT]")))
         return *code;
     const QString file = parser.value(QStringLiteral("cgats"));
     const bool cxf = parser.isSet(QStringLiteral("cxf"));

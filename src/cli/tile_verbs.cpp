@@ -9,6 +9,7 @@
 #include "cli/tile_files.h"
 #include "cli/verbs.h"
 #include "core/tiles/check_tile_workflow.h"
+#include "platform/app/locale_format.h"
 #include "platform/log/certificate_file.h"
 
 namespace qv::cli {
@@ -43,18 +44,23 @@ void addImportOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
 }
 
-// The options of certificate-import as the fields given beside the file.
+// The options of certificate-import as the fields given beside the file, read as the desktop's
+// import form reads them; nothing (the reason printed) when a number does not read.
 std::optional<CertificateFields> givenFields(const QCommandLineParser& parser, const Options& o) {
-    CertificateFields f;
-    f.number = parser.value(QStringLiteral("number")).toStdString();
-    f.laboratory = parser.value(QStringLiteral("laboratory")).toStdString();
-    f.date = parser.value(QStringLiteral("date")).toStdString();
-    f.dueDate = parser.value(QStringLiteral("due")).toStdString();
-    if (!numberOption(parser, QStringLiteral("uncertainty"), o, f.uncertainty) ||
-        !numberOption(parser, kTemperature, o, f.temperatureC) ||
-        !numberOption(parser, QStringLiteral("limit"), o, f.limit))
-        return std::nullopt;
-    return f;
+    const auto value = [&parser](const char* name) {
+        return parser.value(QString::fromLatin1(name)).toStdString();
+    };
+    const TypedCertificateFields typed{value("number"), value("laboratory"),  value("date"),
+                                       value("due"),    value("uncertainty"), value("temperature"),
+                                       value("limit")};
+    const CertificateFieldsReading read =
+        readCertificateFields(typed, userNumberFormat().decimalSeparator);
+    if (!read.unread) return read.fields;
+    const char* option = *read.unread == CertificateNumber::Uncertainty   ? "uncertainty"
+                         : *read.unread == CertificateNumber::Temperature ? "temperature"
+                                                                          : "limit";
+    failed(o, std::string("--") + option + " takes a number");
+    return std::nullopt;
 }
 
 const char* addedText(CertificateAdded added) {

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "core/files/repeatability_file.h"
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
+#include "platform/log/cxf_file.h"
 #include "platform/log/sql_logbook.h"
 #include "sim/instrument.h"
 #include "support/cli_run.h"
@@ -341,6 +343,52 @@ TEST(StandardiseCli, ACopyAgreesWithTheMasterAndNothingIsStandardisedTwice) {
     const test::CliRun changed = test::runCli({"standardise", product});
     EXPECT_EQ(changed.exitCode, 2);
     EXPECT_NE(changed.err.find("changed after it was recorded"), std::string::npos) << changed.err;
+}
+
+// The same product standardised into a CxF3 document: the sample's spectra are its readings
+// through the profile, which the document names; a CGATS file's copy is refused, and no export
+// writes over a file.
+TEST(StandardiseCli, AStandardisedCopyIsExportedAsCxfNamingItsProfile) {
+    const test::TempHome home;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const sim::InstrumentConfig dut = gainedAndShifted();
+    ASSERT_EQ(
+        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
+            .exitCode,
+        0);
+    const QString product = dir.filePath("product.csv");
+    writeJudgement(product, redBlue({}), redBlue(dut), "L70S-200002", {2026, 12, 8, 10, 0, 0});
+    const QString asRead = dir.filePath("raw.cxf"), standardised = dir.filePath("std.cxf");
+    ASSERT_EQ(test::runCli({"export", "--cxf", product, "--out", asRead}).exitCode, 0);
+    const QStringList exportStandardised{"export",         "--cxf", product,
+                                         "--standardised", "--out", standardised};
+    const test::CliRun run = test::runCli(exportStandardised);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto document = [](const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return f.readAll().toStdString();
+    };
+    const std::string written = document(standardised);
+    const CxfRead before = readCxf(document(asRead)), after = readCxf(written);
+    ASSERT_EQ(after.spectra.size(), 6u) << after.problem;
+    ASSERT_EQ(before.spectra.size(), 6u) << before.problem;
+    for (std::size_t i = 0; i < after.spectra.size(); ++i)
+        EXPECT_EQ(after.spectra[i].specimen == "target",
+                  after.spectra[i].reflectances == before.spectra[i].reflectances)
+            << after.spectra[i].name;
+    // The profile's label, once: "profile 1 to L70S-100001 of 2026-12-08".
+    EXPECT_TRUE(QString::fromStdString(written).contains(QRegularExpression(
+        "CalibrationStandard>profile \\d+ to L70S-100001 of \\d{4}-\\d\\d-\\d\\d</")))
+        << written;
+    EXPECT_EQ(test::runCli(exportStandardised).exitCode, 2);  // never over the first
+    const QString cgats = dir.filePath("raw.txt"), refused = dir.filePath("refused.cxf");
+    ASSERT_EQ(test::runCli({"export", "--cgats", product, "--out", cgats}).exitCode, 0);
+    const test::CliRun fromCgats =
+        test::runCli({"export", "--cxf", cgats, "--standardised", "--out", refused});
+    EXPECT_NE(fromCgats.err.find("exported as CGATS; give --cgats"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(refused));
 }
 
 // Three instruments profiled to their mean reading: each gets a profile to the virtual master,

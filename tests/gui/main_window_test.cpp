@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "gui/app/brenmoor_dlg.h"
 #include "gui/app/splash_wnd.h"
@@ -9,6 +11,7 @@
 #include "gui/link/conn_inst_dlg.h"
 #include "gui_fixture.h"
 #include "history_reads.h"
+#include "platform/log/cxf_file.h"
 #include "platform/log/sql_logbook.h"
 #include "support/sim_instrument.h"
 
@@ -191,6 +194,34 @@ TEST_F(MainWindow, LogbookMenuImportsTheDataFolderAndExportsSpectraBesideAFile) 
     EXPECT_EQ(prompter.ids().back(), kStrSpectraExported);
     EXPECT_EQ(prompter.asked.back().suffix, "\n" + cgats);
     w.exportAction()->trigger();  // never over the first export
+    EXPECT_EQ(prompter.ids().back(), kStrSpectraNotExported);
+}
+
+// The CxF3 export: Cancel at the layout question writes nothing, one object per angle keeps
+// the sample's three angles each on its own, and a second export never writes over the first.
+TEST_F(MainWindow, LogbookMenuExportsCxfInTheLayoutChosen) {
+    state.strDataFolder = home.path();
+    const std::string result = home.path() + "/Judgement_20261207_150405.csv";
+    const std::string cxf = home.path() + "/Judgement_20261207_150405.cxf";
+    std::filesystem::copy_file(QV_SOURCE_DIR "/tests/data/validation_files/judgement_point.csv",
+                               result);
+    CBrenmoorDlg w(context, TaskDialogs{});
+    prompter.files = {result, result, result};
+    prompter.choices = {std::nullopt, 1, 0};
+    w.exportCxfAction()->trigger();
+    EXPECT_FALSE(std::filesystem::exists(cxf));
+    EXPECT_EQ(prompter.ids(), std::vector<int>{kStrCxfLayout});
+    w.exportCxfAction()->trigger();
+    EXPECT_EQ(prompter.asked.back().suffix, "\n" + cxf);
+    std::ifstream in(cxf, std::ios::binary);
+    const std::string document{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(document.find("Name=\"sample 45as75\""), std::string::npos);
+    std::vector<std::string> sample;
+    for (const NamedSpectrum& s : readCxf(document).spectra)
+        if (s.specimen == "sample" && s.reflectances.size() == kSpectrumPoints)
+            sample.push_back(s.name);
+    EXPECT_EQ(sample, (std::vector<std::string>{"sample 25", "sample 45", "sample 75"}));
+    w.exportCxfAction()->trigger();  // never over the first export
     EXPECT_EQ(prompter.ids().back(), kStrSpectraNotExported);
 }
 

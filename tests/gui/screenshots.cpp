@@ -761,8 +761,23 @@ void checkTileScreenshots(qv::GuiContext& context, const std::string& folder) {
     logbook.addTileCertificate(c, why);
     logbook.addTileCertificate(qv::test::sampleCertificate("red"), why);
     {
+        // A laboratory's CxF3 document being imported: it holds spectra only, so the
+        // certificate's number, laboratory, dates and uncertainty are typed beside it.
         qv::CTileCertificatesDlg certificates(context, &logbook);
+        const std::pair<const char*, const char*> typed[] = {
+            {"tileEdit", "blue"},
+            {"certificateEdit", "/home/lab/certificates/NCL-2026-0212 blue.cxf"},
+            {"numberEdit", "NCL-2026-0212"},
+            {"laboratoryEdit", "National colour laboratory"},
+            {"dateEdit", "2026-11-20"},
+            {"dueEdit", "2027-11-20"},
+            {"uncertaintyEdit", "0.18"},
+            {"temperatureEdit", "23.0"}};
+        for (const auto& [name, text] : typed)
+            certificates.findChild<QLineEdit*>(QLatin1String(name))
+                ->setText(QString::fromUtf8(text));
         save(certificates, "tile_certificates");
+        saveSmallest(certificates, "tile_certificates_smallest");
     }
     qv::CCheckTileDlg check(context, &logbook);
     check.findChild<QCheckBox*>(QStringLiteral("temperatureKnown"))->setChecked(true);

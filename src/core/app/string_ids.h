@@ -127,6 +127,8 @@ inline constexpr int kStrTileSetRefused = 233;
 inline constexpr int kStrCertificateNotSaved = 234;
 inline constexpr int kStrSpectraExported = 235;
 inline constexpr int kStrSpectraNotExported = 236;
+// How a CxF3 export arranges the spectra: one object per reading or one per angle.
+inline constexpr int kStrCxfLayout = 266;
 inline constexpr int kStrFilesImported = 237;
 // Entries: a write that stopped after the new comment went in, a deletion the instrument did
 // not confirm, the question before an entry is emptied without the deletion dialog.

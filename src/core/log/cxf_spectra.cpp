@@ -66,7 +66,10 @@ CxfContents cxfContents(std::string_view resultFile, const NumberFormat& format,
     CxfContents out;
     out.descriptor = known.kind->descriptor;
     out.created = isoDateTime(resultTime(*read.contents));
-    const std::string profile = "profile " + spectra.standardisedBy;
+    // The program's copies name their profile by its label, "profile 7 to L70S-100001 of
+    // 2026-12-08", which says so already; a bare name is given the word.
+    const std::string& by = spectra.standardisedBy;
+    const std::string profile = by.rfind("profile ", 0) == 0 ? by : "profile " + by;
     for (const NamedSpectrum& s : spectra.samples)
         specimenFor(out.specimens, s, s.standardised ? profile : std::string(kAsRead))
             .angles[std::size_t(s.angle)] = s.reflectances;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <tuple>
 
 #include "core/app/number_format.h"
 #include "core/tiles/certificate_files.h"
@@ -129,6 +130,35 @@ void applyFields(TileCertificate& c, const CertificateFields& f) {
     if (f.uncertainty) c.uncertainty = *f.uncertainty;
     if (f.temperatureC) c.temperatureC = f.temperatureC;
     if (f.limit) c.limit = f.limit;
+}
+
+std::string certificateNumberName(CertificateNumber field) {
+    switch (field) {
+        case CertificateNumber::Uncertainty:
+            return "uncertainty (dE*ab)";
+        case CertificateNumber::Temperature:
+            return "certificate temperature (°C)";
+        case CertificateNumber::Limit:
+            return "limit (dE*ab)";
+    }
+    return {};
+}
+
+CertificateFieldsReading readCertificateFields(const TypedCertificateFields& typed, char decimal) {
+    CertificateFieldsReading r;
+    r.fields.number = typed.number;
+    r.fields.laboratory = typed.laboratory;
+    r.fields.date = typed.date;
+    r.fields.dueDate = typed.dueDate;
+    for (const auto& [text, into, field] :
+         {std::tuple{&typed.uncertainty, &r.fields.uncertainty, CertificateNumber::Uncertainty},
+          std::tuple{&typed.temperatureC, &r.fields.temperatureC, CertificateNumber::Temperature},
+          std::tuple{&typed.limit, &r.fields.limit, CertificateNumber::Limit}}) {
+        if (text->find_first_not_of(" \t") == std::string::npos) continue;
+        *into = wholeNumber(*text, decimal);
+        if (!*into) return {{}, field};
+    }
+    return r;
 }
 
 FileRead<ThreeAngles> readCoefficientsTable(std::string_view text) {

@@ -4,6 +4,7 @@
 // keywords, or spectra alone with the fields given beside them, and a table of thermochromic
 // coefficients. All untrusted: refused with the keyword, set or line named.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,30 @@ struct CertificateFields {
     std::optional<double> limit;
 };
 void applyFields(TileCertificate& certificate, const CertificateFields& fields);
+
+// The same fields as typed (the desktop's import form, the command line's options), the
+// numbers still text.
+struct TypedCertificateFields {
+    std::string number;
+    std::string laboratory;
+    std::string date;
+    std::string dueDate;
+    std::string uncertainty;
+    std::string temperatureC;
+    std::string limit;
+};
+// The number fields in the order the form shows them.
+enum class CertificateNumber { Uncertainty, Temperature, Limit };
+// "uncertainty (dE*ab)", as the form labels it.
+std::string certificateNumberName(CertificateNumber field);
+struct CertificateFieldsReading {
+    CertificateFields fields;  // meaningful only when every number read
+    std::optional<CertificateNumber> unread;
+};
+// Texts as typed; each number the whole text (blanks around it) written with `decimal` or a
+// point, a blank one leaving the file's. Whether a number is in range is certificateProblem's
+// to say, as for the file's own. The first number that does not read, in the form's order.
+CertificateFieldsReading readCertificateFields(const TypedCertificateFields& typed, char decimal);
 
 // A coefficients table: one line per wavelength 400 to 700 nm by 10 nm, the wavelength first
 // and then either one coefficient for all three angles or three (25°, 45°, 75°), % reflectance

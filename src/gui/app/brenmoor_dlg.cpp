@@ -32,6 +32,7 @@
 #include "gui/verdict/threshold_diff_dlg.h"
 #include "platform/app/data_folder.h"
 #include "platform/app/resource_file.h"
+#include "platform/log/cxf_file.h"
 #include "platform/log/fleet_logbook.h"
 #include "platform/log/import_folder.h"
 #include "platform/log/logbook_reader.h"
@@ -147,6 +148,8 @@ void CBrenmoorDlg::buildLogbookMenu() {
         sendLogbookAction_->setToolTip(tr("The logbook in force is not on a server."));
     exportAction_ =
         logbook->addAction(tr("&Export spectra..."), this, &CBrenmoorDlg::onExportSpectra);
+    exportCxfAction_ =
+        logbook->addAction(tr("Export spectra as &CxF3..."), this, &CBrenmoorDlg::onExportCxf);
     logbook->addAction(tr("&Tile certificates..."), this, &CBrenmoorDlg::onTileCertificates)
         ->setEnabled(tasks_.logbook != nullptr);
     for (QAction* a : {historyAction_, fleetAction_, importAction_}) {
@@ -395,8 +398,28 @@ void CBrenmoorDlg::onExportSpectra() {
                                                     "Result files (*.csv);;All files (*)");
     if (!file) return;
     const std::string out = cgatsPathBeside(*file);
-    const std::string problem =
-        exportSpectraFile(context_.files, *file, out, context_.format, context_.strings);
+    tellExported(out,
+                 exportSpectraFile(context_.files, *file, out, context_.format, context_.strings));
+}
+
+void CBrenmoorDlg::onExportCxf() {
+    const auto file = context_.prompter.askOpenFile(context_.state.dataFolder(),
+                                                    "Result files (*.csv);;All files (*)");
+    if (!file) return;
+    // In the order of CxfLayout.
+    const std::vector<std::string> layouts{
+        "one object per reading, with its three angles",
+        "one object per angle, for readers that take one spectrum per object"};
+    const auto chosen = context_.prompter.askChoice(
+        messageBox(kStrCxfLayout, Icon::Question, Buttons::OkCancel), layouts);
+    if (!chosen || *chosen >= layouts.size()) return;
+    const CxfLayout layout = *chosen == 0 ? CxfLayout::Grouped : CxfLayout::PerAngle;
+    const std::string out = cxfPathBeside(*file);
+    tellExported(
+        out, exportCxfFile(context_.files, *file, out, layout, context_.format, context_.strings));
+}
+
+void CBrenmoorDlg::tellExported(const std::string& out, const std::string& problem) {
     Message m = problem.empty() ? messageBox(kStrSpectraExported, Icon::Information)
                                 : messageBox(kStrSpectraNotExported, Icon::Exclamation);
     m.suffix = "\n" + (problem.empty() ? out : problem);

@@ -57,6 +57,7 @@ public:
     QAction* historyAction() const { return historyAction_; }
     QAction* importAction() const { return importAction_; }
     QAction* exportAction() const { return exportAction_; }
+    QAction* exportCxfAction() const { return exportCxfAction_; }
     QAction* sendLogbookAction() const { return sendLogbookAction_; }
     QAction* locationAction() const { return locationAction_; }
     QAction* profilesAction() const { return profilesAction_; }
@@ -84,6 +85,9 @@ private:
     void onHistory();
     void onImport();
     void onExportSpectra();
+    void onExportCxf();
+    // The export's outcome: the file written or why nothing was.
+    void tellExported(const std::string& out, const std::string& problem);
     void onSendLogbook();
     void onLocation();
     void onProfiles();
@@ -111,6 +115,7 @@ private:
     QAction* historyAction_ = nullptr;
     QAction* importAction_ = nullptr;
     QAction* exportAction_ = nullptr;
+    QAction* exportCxfAction_ = nullptr;
     QAction* sendLogbookAction_ = nullptr;
     QAction* locationAction_ = nullptr;
     QAction* profilesAction_ = nullptr;

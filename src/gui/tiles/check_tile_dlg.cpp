@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,10 +13,12 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <iterator>
 #include <set>
 
 #include "gui/kit/dialog_size.h"
 #include "gui/kit/gui_context.h"
+#include "gui/kit/palette.h"
 #include "platform/log/certificate_file.h"
 #include "platform/log/logbook_store.h"
 
@@ -123,14 +126,18 @@ CTileCertificatesDlg::CTileCertificatesDlg(GuiContext& context, LogbookStore* lo
                       {tr("Tile"), tr("Certificate"), tr("Laboratory"), tr("Date"), tr("Due"),
                        tr("Temperature"), tr("Coefficients"), tr("Limit"), tr("Recorded")},
                       "certificateTable");
-    auto* form = new QFormLayout;
+    // One grid for the file and the fields typed beside it, so their boxes line up.
+    auto* form = new QGridLayout;
     tile_ = new QLineEdit(this);
     tile_->setObjectName(QStringLiteral("tileEdit"));
-    form->addRow(tr("Tile:"), tile_);
-    file_ = chosenFile(tr("Certificate (CGATS or CxF3):"), this, form);
+    auto* tileRow = new QHBoxLayout;
+    tileRow->addWidget(tile_);
+    addWideRow(form, 0, tr("&Tile:"), tile_, tileRow);
+    file_ = chosenFile(tr("&Certificate (CGATS or CxF3):"), form, 1);
     file_->setObjectName(QStringLiteral("certificateEdit"));
-    coefficients_ = chosenFile(tr("Coefficients (optional):"), this, form);
+    coefficients_ = chosenFile(tr("C&oefficients (optional):"), form, 2);
     coefficients_->setObjectName(QStringLiteral("coefficientsEdit"));
+    addFields(form, 3);
     auto* import = new QPushButton(tr("&Import"), this);
     import->setObjectName(QStringLiteral("importButton"));
     import->setEnabled(logbook_ != nullptr);
@@ -148,22 +155,81 @@ CTileCertificatesDlg::CTileCertificatesDlg(GuiContext& context, LogbookStore* lo
     layout->addWidget(buttons);
     fill();
     // Every column of a certificate in sight on the smallest screen the program supports.
-    resizeWithinScreen(this, QSize(900, 460));
+    resizeWithinScreen(this, QSize(900, 560));
 }
 
-QLineEdit* CTileCertificatesDlg::chosenFile(const QString& label, QWidget* form,
-                                            QFormLayout* layout) {
-    auto* edit = new QLineEdit(form);
-    auto* browse = new QPushButton(tr("Browse..."), form);
+void CTileCertificatesDlg::addWideRow(QGridLayout* grid, int row, const QString& label,
+                                      QWidget* buddy, QLayout* field) {
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(buddy);
+    grid->addWidget(caption, row, 0);
+    grid->addLayout(field, row, 1, 1, 3);
+}
+
+QLineEdit* CTileCertificatesDlg::chosenFile(const QString& label, QGridLayout* grid, int row) {
+    auto* edit = new QLineEdit(this);
+    auto* browse = new QPushButton(tr("Browse..."), this);
     connect(browse, &QPushButton::clicked, this, [this, edit] {
         if (const auto path = context_.prompter.askOpenFile(edit->text().toStdString(), "*"))
             edit->setText(q(*path));
     });
-    auto* row = new QHBoxLayout;
-    row->addWidget(edit);
-    row->addWidget(browse);
-    layout->addRow(label, row);
+    auto* line = new QHBoxLayout;
+    line->addWidget(edit);
+    line->addWidget(browse);
+    addWideRow(grid, row, label, edit, line);
     return edit;
+}
+
+// Two pairs of label and box to a row: the form stays short enough for a small screen.
+void CTileCertificatesDlg::addFields(QGridLayout* grid, int firstRow) {
+    const struct {
+        QLineEdit** edit;
+        QString label;
+        const char* name;
+        QString hint;
+    } rows[] = {
+        {&number_, tr("Certificate &number:"), "numberEdit", tr("as in the file")},
+        {&laboratory_, tr("&Laboratory:"), "laboratoryEdit", tr("as in the file")},
+        {&date_, tr("&Date:"), "dateEdit", tr("YYYY-MM-DD")},
+        {&due_, tr("Due d&ate:"), "dueEdit", tr("YYYY-MM-DD")},
+        {&uncertainty_, tr("&Uncertainty (dE*ab):"), "uncertaintyEdit", tr("as in the file")},
+        {&temperatureC_, tr("Certificate tem&perature (°C):"), "temperatureEdit",
+         tr("as in the file")},
+        {&limit_, tr("Li&mit (dE*ab, optional):"), "limitEdit", tr("default")},
+    };
+    // Wide enough for a date or a certificate's number however narrow the window is made.
+    const int least = fontMetrics().horizontalAdvance(QStringLiteral("NCL-2026-0000 "));
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(rows[i].name));
+        edit->setPlaceholderText(rows[i].hint);
+        edit->setMinimumWidth(least);
+        auto* label = new QLabel(rows[i].label, this);
+        label->setBuddy(edit);
+        grid->addWidget(label, firstRow + i / 2, (i % 2) * 2);
+        grid->addWidget(edit, firstRow + i / 2, (i % 2) * 2 + 1);
+        *rows[i].edit = edit;
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+}
+
+TypedCertificateFields CTileCertificatesDlg::typedFields() const {
+    const auto text = [](const QLineEdit* e) { return e->text().trimmed().toStdString(); };
+    return {text(number_),      text(laboratory_),   text(date_), text(due_),
+            text(uncertainty_), text(temperatureC_), text(limit_)};
+}
+
+QLineEdit* CTileCertificatesDlg::numberEdit(CertificateNumber field) const {
+    switch (field) {
+        case CertificateNumber::Uncertainty:
+            return uncertainty_;
+        case CertificateNumber::Temperature:
+            return temperatureC_;
+        case CertificateNumber::Limit:
+            return limit_;
+    }
+    return nullptr;
 }
 
 void CTileCertificatesDlg::fill() {
@@ -186,8 +252,21 @@ void CTileCertificatesDlg::fill() {
 void CTileCertificatesDlg::onImport() {
     const std::string tile = tile_->text().trimmed().toStdString();
     if (tile.empty()) return outcome_->setText(tr("Name the tile."));
-    const auto read = readCertificateFile(context_.files, file_->text().toStdString(), tile, {},
-                                          coefficients_->text().toStdString());
+    for (QLineEdit* e : {uncertainty_, temperatureC_, limit_}) e->setStyleSheet({});
+    const CertificateFieldsReading fields =
+        readCertificateFields(typedFields(), context_.format.decimalSeparator);
+    if (fields.unread) {
+        // The field at fault framed in the colour of a failure, as the settings dialogs do.
+        QLineEdit* edit = numberEdit(*fields.unread);
+        edit->setStyleSheet(
+            QStringLiteral("QLineEdit { border: 2px solid %1; }").arg(palette::failed().name()));
+        edit->setFocus();
+        edit->selectAll();
+        return outcome_->setText(tr("The %1 is not a number: nothing is recorded.")
+                                     .arg(q(certificateNumberName(*fields.unread))));
+    }
+    const auto read = readCertificateFile(context_.files, file_->text().toStdString(), tile,
+                                          fields.fields, coefficients_->text().toStdString());
     std::string why = read.ok() ? certificateProblem(*read.contents) : read.problem;
     if (!why.empty()) return outcome_->setText(q(why));
     const CertificateAdded added = logbook_->addTileCertificate(*read.contents, why);

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <optional>
 
+#include "core/tiles/certificate_files.h"
 #include "core/tiles/check_tile_workflow.h"
 
 QT_BEGIN_NAMESPACE
@@ -13,7 +14,9 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
+class QGridLayout;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -48,7 +51,8 @@ private:
 };
 
 // Logbook → Tile certificates...: every certificate on record, newest first, and one imported
-// from a laboratory's file with its coefficients.
+// from a laboratory's file with its coefficients and the fields typed beside it (a CxF file
+// carries spectra only), as certificate-import takes them.
 class CTileCertificatesDlg : public QDialog {
     Q_OBJECT
 public:
@@ -57,7 +61,13 @@ public:
 private:
     void fill();
     void onImport();
-    QLineEdit* chosenFile(const QString& label, QWidget* form, QFormLayout* layout);
+    // A label in the grid's first column and its field across the other three.
+    void addWideRow(QGridLayout* grid, int row, const QString& label, QWidget* buddy,
+                    QLayout* field);
+    QLineEdit* chosenFile(const QString& label, QGridLayout* grid, int row);
+    void addFields(QGridLayout* grid, int firstRow);
+    TypedCertificateFields typedFields() const;
+    QLineEdit* numberEdit(CertificateNumber field) const;
 
     GuiContext& context_;
     LogbookStore* logbook_;
@@ -65,6 +75,14 @@ private:
     QLineEdit* tile_ = nullptr;
     QLineEdit* file_ = nullptr;
     QLineEdit* coefficients_ = nullptr;
+    // What the operator gives beside the file, before the file's own.
+    QLineEdit* number_ = nullptr;
+    QLineEdit* laboratory_ = nullptr;
+    QLineEdit* date_ = nullptr;
+    QLineEdit* due_ = nullptr;
+    QLineEdit* uncertainty_ = nullptr;
+    QLineEdit* temperatureC_ = nullptr;
+    QLineEdit* limit_ = nullptr;
     QLabel* outcome_ = nullptr;
 };
 

@@ -17,6 +17,7 @@
 #include "gui/tiles/check_tile_dlg.h"
 #include "gui_fixture.h"
 #include "history_reads.h"
+#include "platform/log/cxf_file.h"
 #include "platform/log/sql_logbook.h"
 #include "sim/specimens.h"
 #include "support/sample_certificate.h"
@@ -119,6 +120,45 @@ TEST_F(CheckTileDialogs, ACertificateImportedThenTheTileCheckedWarmWithAndWithou
     auto* trend = child<TrendChart>(history, "trendChart");
     for (int a = 0; a < kAngleCount; ++a) EXPECT_EQ(trend->points(a).size(), 2) << a;
     EXPECT_FALSE(trend->thresholdPoints().isEmpty());
+}
+
+// A laboratory's CxF3 document holds spectra only: its number and date are typed beside it,
+// numbers with the user's decimal comma or a point. A number that does not read is refused
+// naming its field with nothing recorded, and the same import twice is recognised.
+TEST_F(CheckTileDialogs, ACxfCertificateTakesTheFieldsTypedBesideIt) {
+    CxfSpecimen green{"green", "", std::string(kAsRead), {}};
+    green.angles = test::sampleCertificate().spectra;
+    const std::string file = write(
+        "green.cxf",
+        formatCxf({"Tile certificate", "2026-03-01T10:00:00", {green}, {}}, CxfLayout::Grouped));
+    context.format = NumberFormat(',');
+    CTileCertificatesDlg certificates(context, &logbook);
+    const auto type = [&](const char* field, const std::string& text) {
+        child<QLineEdit>(certificates, field)->setText(QString::fromStdString(text));
+    };
+    for (const auto& [field, text] : {std::pair{"tileEdit", "green"},
+                                      {"certificateEdit", file.c_str()},
+                                      {"numberEdit", "NCL-7"},
+                                      {"dateEdit", "2026-03-01"},
+                                      {"uncertaintyEdit", "0.12"},
+                                      {"temperatureEdit", "23,5"},
+                                      {"limitEdit", "0,4 dE"}})
+        type(field, text);
+    auto* outcome = child<QLabel>(certificates, "outcomeLabel");
+    auto* rows = child<QTableWidget>(certificates, "certificateTable");
+    child<QPushButton>(certificates, "importButton")->click();
+    EXPECT_EQ(outcome->text(), "The limit (dE*ab) is not a number: nothing is recorded.");
+    EXPECT_EQ(rows->rowCount(), 0);
+
+    type("limitEdit", "0,4");
+    child<QPushButton>(certificates, "importButton")->click();
+    EXPECT_EQ(outcome->text(), "Certificate NCL-7 of tile green recorded.");
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_EQ(rows->item(0, 3)->text(), "2026-03-01");
+    EXPECT_EQ(rows->item(0, 5)->text(), QStringLiteral("23.5 °C"));
+    EXPECT_EQ(rows->item(0, 7)->text(), "0.40");
+    child<QPushButton>(certificates, "importButton")->click();
+    EXPECT_EQ(outcome->text(), "Certificate NCL-7 of tile green already recorded.");
 }
 
 }  // namespace
