@@ -41,12 +41,13 @@ struct GuiFixture : ::testing::Test {
                        QV_BIN_DIR};
 };
 
-// Runs `action` on the next modal dialog other than `parent` that opens, from inside its
-// modal loop. Gives up (and fails the test) after `timeoutMs`.
+// Runs `action` on the first modal dialog that is `wanted`, from inside its modal loop. Gives
+// up (and fails the test) after `timeoutMs`.
 class ModalWatcher : public QObject {
 public:
-    ModalWatcher(std::function<void(QWidget*)> action, QWidget* parent, int timeoutMs)
-        : action_(std::move(action)), parent_(parent), timeoutMs_(timeoutMs) {
+    ModalWatcher(std::function<bool(QWidget*)> wanted, std::function<void(QWidget*)> action,
+                 int timeoutMs)
+        : wanted_(std::move(wanted)), action_(std::move(action)), timeoutMs_(timeoutMs) {
         elapsed_.start();
         connect(&timer_, &QTimer::timeout, this, &ModalWatcher::poll);
         timer_.start(5);
@@ -55,7 +56,7 @@ public:
 private:
     void poll() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != parent_ && modal->isVisible()) {
+        if (modal && modal->isVisible() && wanted_(modal)) {
             timer_.stop();
             deleteLater();
             action_(modal);
@@ -66,16 +67,27 @@ private:
         }
     }
 
+    std::function<bool(QWidget*)> wanted_;
     std::function<void(QWidget*)> action_;
-    QWidget* parent_;
     int timeoutMs_;
     QElapsedTimer elapsed_;
     QTimer timer_;
 };
 
+// Runs `action` on the next modal dialog other than `parent` that opens.
 inline void onNextModal(std::function<void(QWidget*)> action, QWidget* parent = nullptr,
                         int timeoutMs = 3000) {
-    new ModalWatcher(std::move(action), parent, timeoutMs);
+    new ModalWatcher([parent](QWidget* modal) { return modal != parent; }, std::move(action),
+                     timeoutMs);
+}
+
+// Runs `action` on the next modal dialog of type T once it is the modal one: a window it opens
+// first (the entry list's loading window, which may come and go quicker than a poll) is passed
+// over rather than taken for it.
+template <class T>
+void onModalOf(std::function<void(QWidget*)> action, int timeoutMs = 10000) {
+    new ModalWatcher([](QWidget* modal) { return dynamic_cast<T*>(modal) != nullptr; },
+                     std::move(action), timeoutMs);
 }
 
 // Whether every pixel of the box (in millimetres) of a painted page is white.

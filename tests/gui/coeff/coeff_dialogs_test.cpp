@@ -95,7 +95,7 @@ TEST_F(CoeffDialogs, AnOverdueInstrumentIsWrittenOnlyOnASupervisorsReason) {
         prompter.reasons.push_back("reference audit, check follows");
         write->click();
     };
-    test::onNextModal([&](QWidget* loading) { test::onNextModal(writeTwice, loading, 10000); });
+    test::onModalOf<CCorrCoeffWriteDlg>(writeTwice);
     dialog.exec();
     EXPECT_TRUE(heldBack);
     EXPECT_TRUE(dialog.written());
@@ -124,18 +124,14 @@ TEST_F(CoeffDialogs, ASecondCorrectionThroughTheDialogStandsOnTheFirst) {
         CCorrCoeffWriteDlg dialog(context);
         QStringList listed;
         QString basis;
-        test::onNextModal([&](QWidget* loading) {
-            test::onNextModal(
-                [&](QWidget* d) {
-                    auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
-                    for (int c = 0; c < list->columnCount(); ++c)
-                        listed << (list->item(4, c) ? list->item(4, c)->text() : QString());
-                    list->selectRow(row);
-                    d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(comment);
-                    d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
-                    basis = d->findChild<QLabel*>(QStringLiteral("basisLabel"))->text();
-                },
-                loading, 10000);
+        test::onModalOf<CCorrCoeffWriteDlg>([&](QWidget* d) {
+            auto* list = d->findChild<QTableWidget*>(QStringLiteral("entryList"));
+            for (int c = 0; c < list->columnCount(); ++c)
+                listed << (list->item(4, c) ? list->item(4, c)->text() : QString());
+            list->selectRow(row);
+            d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText(comment);
+            d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
+            basis = d->findChild<QLabel*>(QStringLiteral("basisLabel"))->text();
         });
         dialog.exec();
         EXPECT_TRUE(dialog.written()) << comment;
@@ -233,7 +229,7 @@ TEST_F(CoeffDialogs, TheTypedCommentSurvivesADeletionAndTheListShowsWhatIsOverwr
         commentAfterNo = edit->text();
         static_cast<QDialog*>(d)->reject();
     };
-    test::onNextModal([&](QWidget* loading) { test::onNextModal(work, loading, 10000); });
+    test::onModalOf<CCorrCoeffWriteDlg>(work);
     dialog.exec();
     EXPECT_EQ(maxLength, 16);
     EXPECT_EQ(commentAfterDelete, QStringLiteral("MY TYPED"));
@@ -263,13 +259,9 @@ TEST_F(CoeffDialogs, TheEntryInUseIsNeverOfferedFirst) {
         ([&] { ASSERT_TRUE(state.commPort->open(sim.port())); })();
         CCorrCoeffWriteDlg dialog(context);
         int row = -2;
-        test::onNextModal([&](QWidget* loading) {
-            test::onNextModal(
-                [&](QWidget* d) {
-                    row = d->findChild<QTableWidget*>(QStringLiteral("entryList"))->currentRow();
-                    static_cast<QDialog*>(d)->reject();
-                },
-                loading, 10000);
+        test::onModalOf<CCorrCoeffWriteDlg>([&](QWidget* d) {
+            row = d->findChild<QTableWidget*>(QStringLiteral("entryList"))->currentRow();
+            static_cast<QDialog*>(d)->reject();
         });
         dialog.exec();
         return row;
@@ -334,14 +326,10 @@ TEST_F(CoeffDialogs, ACoefficientFileLeadsToTheWriteDialog) {
               QStringLiteral("---"));
     ASSERT_GE(state.sampleSpectrum[1].size(), 31u);
     EXPECT_EQ(state.sampleSpectrum[1][30], record.sample[1][30]);  // reflectances to 0.01
-    test::onNextModal([&](QWidget* loading) {
-        test::onNextModal(
-            [](QWidget* d) {
-                d->findChild<QTableWidget*>(QStringLiteral("entryList"))->selectRow(11);
-                d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("FROM FILE");
-                d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
-            },
-            loading, 10000);
+    test::onModalOf<CCorrCoeffWriteDlg>([](QWidget* d) {
+        d->findChild<QTableWidget*>(QStringLiteral("entryList"))->selectRow(11);
+        d->findChild<QLineEdit*>(QStringLiteral("commentEdit"))->setText("FROM FILE");
+        d->findChild<QPushButton*>(QStringLiteral("writeButton"))->click();
     });
     dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

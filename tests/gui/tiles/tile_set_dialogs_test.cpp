@@ -15,6 +15,7 @@
 #include "core/colour/colour_requests.h"
 #include "core/tiles/diagnosis_view.h"
 #include "core/tiles/tile_set.h"
+#include "gui/coeff/corr_coeff_write_dlg.h"
 #include "gui/kit/spectra_chart.h"
 #include "gui/tiles/diagnosis_panel.h"
 #include "gui/tiles/difference_chart.h"
@@ -79,14 +80,10 @@ struct TileSetDialogs : test::GuiFixture {
     }
     // The fitted factors into entry 3 of the instrument under correction.
     static void writeCorrection(QWidget& dialog) {
-        test::onNextModal([](QWidget* loading) {
-            test::onNextModal(
-                [](QWidget* d) {
-                    child<QTableWidget>(*d, "entryList")->selectRow(2);
-                    child<QLineEdit>(*d, "commentEdit")->setText(QStringLiteral("TILES"));
-                    button(*d, "writeButton")->click();
-                },
-                loading, 10000);
+        test::onModalOf<CCorrCoeffWriteDlg>([](QWidget* d) {
+            child<QTableWidget>(*d, "entryList")->selectRow(2);
+            child<QLineEdit>(*d, "commentEdit")->setText(QStringLiteral("TILES"));
+            button(*d, "writeButton")->click();
         });
         button(dialog, "correctButton")->click();
     }
@@ -335,13 +332,9 @@ TEST_F(TileSetDialogs, TheDiagnosisShowsTheTermsTheDecisionAndATilesDifference) 
     EXPECT_EQ(prompter.ids(), std::vector<int>{kStrCorrectionDoubtful});
     EXPECT_FALSE(dialog.workflow().view().verifying);
     QString pair;
-    test::onNextModal([&pair](QWidget* loading) {
-        test::onNextModal(
-            [&pair](QWidget* write) {
-                pair = child<QLabel>(*write, "pairLabel")->text();
-                button(*write, "closeButton")->click();
-            },
-            loading, 10000);
+    test::onModalOf<CCorrCoeffWriteDlg>([&pair](QWidget* write) {
+        pair = child<QLabel>(*write, "pairLabel")->text();
+        button(*write, "closeButton")->click();
     });
     button(dialog, "correctButton")->click();
     EXPECT_EQ(pair, QStringLiteral("Fitted over 5 tiles: white, red, mid grey, yellow, green"));
