@@ -38,7 +38,8 @@ set(QV_GUIDE_FILES
     guide/images/registration_file.png guide/images/coefficient_file.png
     guide/images/tile_set_judged.png guide/images/tile_set_settings.png
     guide/images/tile_set_verified.png guide/images/performance_statement.png
-    guide/images/history_window_long_term.png)
+    guide/images/history_window_long_term.png guide/images/tile_set_certified.png
+    guide/images/tile_certificates.png)
 set(qv_guide_outputs)
 foreach(file IN LISTS QV_GUIDE_FILES)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/bin/${file}
