@@ -19,44 +19,40 @@ namespace qv::cli {
 
 namespace {
 
-// The judgement file's copy standardised through the newest profile, exported from memory: no
-// standardised judgement file is left behind.
-int exportStandardised(const Options& o, const QString& file, const QString& out) {
+// The judgement or repeatability file's copy standardised through the newest profile, exported
+// from memory (no standardised result file is left behind): as CGATS, or with a layout as a
+// CxF3 document whose sample readings are referenced to the profile. A CGATS file's copy stays
+// CGATS, since the CxF reading of a file takes only the program's own result files.
+int exportStandardised(const Options& o, const QString& file, const QString& out,
+                       std::optional<CxfLayout> cxf) {
     Session s(o);
     s.logbook = openVerbLogbook(o, true);
     if (!s.logbook) return kExitFailed;
     const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
     const auto result = standardisedFile(s, o, *engine, file, {0, true, {}});
     if (!result) return kExitFailed;
-    const CgatsExport cgats = result->cgats
-                                  ? CgatsExport{result->text, {}}
-                                  : exportSpectra(result->text, userNumberFormat(), s.strings());
-    if (!cgats.ok()) return failed(o, file.toStdString() + ": " + cgats.problem);
+    const std::string name = file.toStdString();
+    std::string text;
+    if (!cxf) {
+        const CgatsExport cgats =
+            result->cgats ? CgatsExport{result->text, {}}
+                          : exportSpectra(result->text, userNumberFormat(), s.strings());
+        if (!cgats.ok()) return failed(o, name + ": " + cgats.problem);
+        text = cgats.text;
+    } else if (result->cgats) {
+        return failed(o, name +
+                             ": a CGATS file's standardised copy is exported as CGATS; give "
+                             "--cgats");
+    } else {
+        const CxfContents contents = cxfContents(result->text, userNumberFormat(), s.strings());
+        if (!contents.ok()) return failed(o, name + ": " + contents.problem);
+        text = formatCxf(contents, *cxf);
+    }
     const std::string problem =
-        newFileProblem(out.toStdString(), s.files.saveNew(out.toStdString(), cgats.text));
-    return problem.empty() ? kExitPassed : failed(o, problem);
-}
-
-// The same copy as a CxF3 document: the sample's readings referenced to the profile they went
-// through. A CGATS file's copy stays CGATS, since the CxF reading of a file takes only the
-// program's own result files.
-int exportStandardisedCxf(const Options& o, const QString& file, const QString& out,
-                          CxfLayout layout) {
-    Session s(o);
-    s.logbook = openVerbLogbook(o, true);
-    if (!s.logbook) return kExitFailed;
-    const auto engine = makeColourEngine(KEY_VERSION1, formulaFromProfile(s.profile));
-    const auto result = standardisedFile(s, o, *engine, file, {0, true, {}});
-    if (!result) return kExitFailed;
-    if (result->cgats)
-        return failed(o,
-                      file.toStdString() +
-                          ": a CGATS file's standardised copy is exported as CGATS; give --cgats");
-    const CxfContents contents = cxfContents(result->text, userNumberFormat(), s.strings());
-    if (!contents.ok()) return failed(o, file.toStdString() + ": " + contents.problem);
-    const std::string problem = newFileProblem(
-        out.toStdString(), s.files.saveNew(out.toStdString(), formatCxf(contents, layout)));
-    return problem.empty() ? kExitPassed : failed(o, problem);
+        newFileProblem(out.toStdString(), s.files.saveNew(out.toStdString(), text));
+    if (!problem.empty()) return failed(o, problem);
+    o.io.out << out << "\n";
+    return kExitPassed;
 }
 
 std::optional<CxfLayout> layoutNamed(const QString& name) {
@@ -72,12 +68,8 @@ int exportCxf(const Options& o, const QCommandLineParser& parser, const StringTa
     const QString out = parser.isSet(QStringLiteral("out"))
                             ? parser.value(QStringLiteral("out"))
                             : QString::fromStdString(cxfPathBeside(file.toStdString()));
-    if (parser.isSet(QStringLiteral("standardised"))) {
-        if (const int code = exportStandardisedCxf(o, file, out, *layout); code != kExitPassed)
-            return code;
-        o.io.out << out << "\n";
-        return kExitPassed;
-    }
+    if (parser.isSet(QStringLiteral("standardised")))
+        return exportStandardised(o, file, out, *layout);
     AtomicFileStore files;
     const std::string problem = exportCxfFile(files, file.toStdString(), out.toStdString(), *layout,
                                               userNumberFormat(), texts);
@@ -149,11 +141,8 @@ int runExport(const QStringList& arguments, Io& io) {
     const auto texts = loadResourceStrings();
     if (!texts) return failed(o, "the resource file " + resourceFilePath() + " cannot be read");
     if (cxf) return exportCxf(o, parser, *texts);
-    if (parser.isSet(QStringLiteral("standardised"))) {
-        if (const int code = exportStandardised(o, file, out); code != kExitPassed) return code;
-        o.io.out << out << "\n";
-        return kExitPassed;
-    }
+    if (parser.isSet(QStringLiteral("standardised")))
+        return exportStandardised(o, file, out, std::nullopt);
     AtomicFileStore files;
     const std::string problem =
         exportSpectraFile(files, file.toStdString(), out.toStdString(), userNumberFormat(), *texts);

@@ -6,6 +6,7 @@
 #include "core/files/validation_files.h"
 #include "core/tiles/profile_file.h"
 #include "core/tiles/set_files.h"
+#include "platform/app/locale_format.h"
 
 namespace qv::cli {
 
@@ -110,7 +111,8 @@ bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
 bool numberOption(const QCommandLineParser& parser, const QString& name, const Options& o,
                   std::optional<double>& value) {
     if (!parser.isSet(name)) return true;
-    value = wholeNumber(parser.value(name).toStdString(), '.');
+    // As certificate-import reads its numbers: the user's decimal separator or a point.
+    value = wholeNumber(parser.value(name).toStdString(), userNumberFormat().decimalSeparator);
     if (!value) failed(o, "--" + name.toStdString() + " takes a number");
     return value.has_value();
 }

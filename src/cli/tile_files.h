@@ -45,7 +45,8 @@ bool readFleetTiles(Session& s, const Options& o, const QStringList& files,
                     const NumberFormat& format, const std::vector<std::string>& serials,
                     const TileSet& set, std::vector<SetRun>& runs);
 
-// A number option: nothing when not given; false (the reason printed) when not a number.
+// A number option (the user's decimal separator or a point): nothing when not given; false
+// (the reason printed) when not a number.
 bool numberOption(const QCommandLineParser& parser, const QString& name, const Options& o,
                   std::optional<double>& value);
 

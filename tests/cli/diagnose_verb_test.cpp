@@ -186,6 +186,13 @@ sim::InstrumentConfig gainedAndShifted() {
     return dut;
 }
 
+// profile's exit code over the set as `dut` reads it, its judgement files in `dir`.
+int profiled(const QTemporaryDir& dir, const sim::InstrumentConfig& dut) {
+    return test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} +
+                        judgementFiles(dir, dut))
+        .exitCode;
+}
+
 // A product colour none of the tiles is: half red, half blue, as `c` reads it.
 ThreeAngles redBlue(const sim::InstrumentConfig& c) {
     ThreeAngles red = read(c, "red");
@@ -353,10 +360,7 @@ TEST(StandardiseCli, AStandardisedCopyIsExportedAsCxfNamingItsProfile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const sim::InstrumentConfig dut = gainedAndShifted();
-    ASSERT_EQ(
-        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
-            .exitCode,
-        0);
+    ASSERT_EQ(profiled(dir, dut), 0);
     const QString product = dir.filePath("product.csv");
     writeJudgement(product, redBlue({}), redBlue(dut), "L70S-200002", {2026, 12, 8, 10, 0, 0});
     const QString asRead = dir.filePath("raw.cxf"), standardised = dir.filePath("std.cxf");
@@ -503,10 +507,7 @@ TEST(StandardiseCli, ARepeatabilitySeriesIsStandardisedReadingByReading) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const sim::InstrumentConfig dut = gainedAndShifted();
-    ASSERT_EQ(
-        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
-            .exitCode,
-        0);
+    ASSERT_EQ(profiled(dir, dut), 0);
     RepeatSeries series;
     const ThreeAngles black = read(dut, "black");
     for (std::size_t i = 0; i < series.size(); ++i) series[i] = black[i % kAngleCount];
@@ -542,10 +543,7 @@ TEST(StandardiseCli, AProfileALaterCheckContradictsIsDue) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const sim::InstrumentConfig dut = gainedAndShifted();
-    ASSERT_EQ(
-        test::runCli(QStringList{"profile", "--tiles", kTiles.join(',')} + judgementFiles(dir, dut))
-            .exitCode,
-        0);
+    ASSERT_EQ(profiled(dir, dut), 0);
     const auto writeCheck = [&](const sim::InstrumentConfig& now, const QString& name) {
         const QString folder = dir.filePath(name);
         QDir().mkpath(folder);

@@ -291,18 +291,27 @@ std::optional<TileCertificates> FleetLogbook::tileCertificates(const std::string
     if (readable()) {
         std::optional<TileCertificates> out = server_->tileCertificates(tile);
         if (!readFailed()) {
-            // The check tile goes on while the server is away: the certificates it read are kept
-            // on this workstation too, oldest first so that the newest stays in force. The copy
-            // never changes certified values this workstation holds already.
-            if (out)
-                for (auto row = out->rows.rbegin(); row != out->rows.rend(); ++row) {
-                    std::string why;
-                    local_->addTileCertificate(row->certificate, why);
-                }
+            if (out) keepCertificatesHere(*out);
             return out;
         }
     }
     return local_->tileCertificates(tile);
+}
+
+void FleetLogbook::keepCertificatesHere(const TileCertificates& read) {
+    // One read of what is here; only what is new is added, oldest first so that the newest
+    // stays in force. Adding never changes certified values this workstation holds already.
+    const auto here = local_->tileCertificates({});
+    if (!here) return;
+    std::unordered_set<std::string> held;
+    for (const StoredTileCertificate& s : here->rows)
+        held.insert(certifiedValuesText(s.certificate) + "\n" + labValuesText(s.certificate));
+    for (auto row = read.rows.rbegin(); row != read.rows.rend(); ++row) {
+        const TileCertificate& c = row->certificate;
+        if (held.count(certifiedValuesText(c) + "\n" + labValuesText(c))) continue;
+        std::string why;
+        local_->addTileCertificate(c, why);
+    }
 }
 
 CertificateAdded FleetLogbook::addTileCertificate(const TileCertificate& certificate,

@@ -104,6 +104,9 @@ private:
     std::int64_t keepRefused(const CheckRecord& record, const std::string& why);
     // Neither the server nor this workstation's logbook took the check: said every time.
     void notKept(const std::string& why);
+    // Certificates read from the server that this workstation does not hold yet, copied here so
+    // that the check tile goes on while the server is away.
+    void keepCertificatesHere(const TileCertificates& read);
 
     LogbookLocation location_;
     std::unique_ptr<SqlLogbook> local_;
